@@ -1,0 +1,33 @@
+#pragma once
+// Log.txt: the program's one text log. No levels; every line is written whole under the log mutex
+// while the log is open, and dropped silently while it is not.
+#include <filesystem>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vrn {
+
+extern const std::string g_arrow;      // "===> "
+extern const std::string g_indent;     // ten blanks
+extern const std::string g_pluralS;    // "s", appended to make plurals ("{} liverie{}")
+
+// Keeps Log0.txt/Log00.txt, opens Log.txt (in the current folder) truncated and writes the header
+// "{} (utc) {} version {} for {}". Throws SysErrorException 40 when Log.txt cannot be opened.
+void gf_startLog();
+// Same, with an explicit file (tests).
+void gf_startLog(const std::filesystem::path& logFile);
+// Closes the log (final exit); later lines are dropped.
+void gf_closeLog();
+bool gf_logIsOpen();
+void gf_flushLog();
+
+void gf_logLine(std::string_view text);
+void gf_logLineOfString(const std::string& text);
+void gf_logArrowLine(std::string_view text);       // "===> " + text, flushed
+void gf_logIndentedLine(std::string_view text);    // ten blanks + text
+// A block of lines written under one hold of the log mutex, so no other thread's line interleaves.
+void gf_logLines(const std::vector<std::string>& lines);
+
+}  // namespace vrn

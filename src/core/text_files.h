@@ -1,0 +1,56 @@
+#pragma once
+// Whole-file text helpers shared by every subsystem.
+#include <filesystem>
+#include <istream>
+#include <list>
+#include <string>
+#include <vector>
+
+namespace pugi { class xml_document; }
+
+namespace vrn {
+
+// Encoding codes of gf_detectTextEncoding.
+enum TextEncoding : int {
+    ENCODING_ANSI = 0,
+    ENCODING_UNICODE = 1,             // UTF-16 little-endian
+    ENCODING_UNICODE_BIG_ENDIAN = 2,
+    ENCODING_UTF8_WITH_BOM = 3,
+    ENCODING_UTF8_WITHOUT_BOM = 4,
+    ENCODING_NONE_FOUND = 5,
+};
+// "ANSI", "Unicode", "Unicode_big_endian", "UTF8_with_BOM", "UTF8_without_BOM", "none_found".
+const char* gf_encodingName(int encoding);
+
+struct TextFile {
+    std::filesystem::path path;
+    std::vector<std::string> lines;
+
+    // Appends every line of `path` (line feed removed, a carriage return before it kept).
+    // Null when the file cannot be opened or `lines` is still empty afterwards.
+    std::vector<std::string>* readLines(int reserve);
+};
+
+// Appends every line of the stream to the list, then clears the stream's error state.
+void gf_readLines(std::istream& in, std::list<std::string>& lines);
+
+// Written to a temporary file and renamed into place; false when anything failed (nothing replaced).
+bool gf_writeTextFile(const std::string& text, const std::filesystem::path& file, bool lineEnd);
+bool gf_writeLinesFile(const std::vector<std::string>& lines, const std::filesystem::path& file);
+// Saves with pugixml's default formatting (temporary file + rename) and logs
+// "\"{}\" saved" or "could not save to \"{}\"".
+bool gf_saveXmlFile(const pugi::xml_document& doc, const std::filesystem::path& file);
+
+// From the first two bytes: FF FE -> 1, FE FF -> 2, EF BB -> 3, anything else -> 0;
+// 5 (logged "cannot open file {} for character encoding, err: {}") when the file cannot be opened.
+int gf_detectTextEncoding(const std::filesystem::path& file);
+// Reads the file in the given encoding and appends its lines as UTF-8. False when it cannot be
+// opened (nothing appended) or a UTF-16 line cannot be converted (lines so far kept).
+bool gf_readWideTextFile(int encoding, const std::filesystem::path& file, std::vector<std::string>& lines);
+
+// Known folders by their Windows CSIDL numbers, mapped to the XDG folders.
+constexpr int CSIDL_APPDATA = 26;
+constexpr int CSIDL_LOCAL_APPDATA = 28;
+std::filesystem::path gf_getFolderPath(int csidl);
+
+}  // namespace vrn

@@ -1,0 +1,45 @@
+#pragma once
+// Small shared helpers: text lists, number texts, the log banner, file counts, Winsock error texts,
+// scan worker slots and the random choices.
+#include <atomic>
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vrn {
+
+extern const std::string g_trimSet;   // " \t\n\r"
+
+bool gf_equalsUppercased(const std::string& upper, std::string other);
+std::vector<std::string> gf_splitAtComma(const std::string& text);
+std::vector<std::string> gf_splitAtSemicolon(const std::string& text);
+std::string gf_trim(std::string_view& text);
+std::string gf_trim(const std::string& text);
+void gf_trimListItems(std::string& text);
+std::string gf_unquote(std::string_view text);
+bool gf_equalsStarred(const std::string& name, const std::string& other);   // other == name + "*"
+std::string gf_floatText(float value);
+std::string gf_starBanner(std::int64_t a, std::int64_t b, bool leadingLineFeed, bool trailingLineFeed,
+                          const std::string& text);
+
+int gf_countFiles(const std::filesystem::path& folder);
+
+std::string gf_wsaErrorText(int code);
+
+// Scan worker slots: at most g_workerThreads tasks run at once (never fewer than one).
+extern std::atomic<unsigned> g_workerThreads;
+extern std::atomic<int> g_scanWorkers;
+void gf_initWorkerThreads();        // g_workerThreads = max(1, hardware threads); g_scanWorkers = 0
+void gf_waitForWorkerSlot();
+void gf_releaseWorkerSlot();
+
+// Random choices on the calling thread's engine (RANDOM off: first candidate, no shuffle).
+std::int64_t gf_randomIndex(std::int64_t n);
+void gf_shuffleIfRandom(std::vector<std::string>& items);
+double gf_jitterByPercent(double x, double percent);
+// Tests make the random choices repeatable for the calling thread.
+void gf_seedRandomForTests(std::uint32_t seed);
+
+}  // namespace vrn

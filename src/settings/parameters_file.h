@@ -1,0 +1,37 @@
+#pragma once
+// parameters.xml: reading all settings at start-up, saving one setting when it changes, and the
+// XML helpers shared with the airport files. The file is never lost: every save goes to a temporary
+// file that is renamed into place, and a file that did not load is kept aside before it is rebuilt.
+#include <string>
+#include <vector>
+
+#include <pugixml.hpp>
+
+#include "settings/setting_classes.h"
+
+namespace vrn {
+
+// Run thread start-up: read (creating or completing the file), migrate, derive the lateral range.
+void gf_updateParameters();
+
+void gf_readParameters(const std::vector<BoolParameter*>& bools, const std::vector<CheckBoxParameter*>& checkBoxes,
+                       const std::vector<NumericParameter<int>*>& ints,
+                       const std::vector<NumericEditParameter<int>*>& intEdits,
+                       const std::vector<StringParameter*>& strings,
+                       const std::vector<StringEditParameter*>& stringEdits);
+
+// Settings migration after the file was read.
+void gf_migrateParameters();
+
+bool gf_removeParameter(const NamedItem& item);
+std::string gf_parameterXPath(const std::string& name);
+bool gf_appendStringParameterNode(pugi::xml_node parent, const std::string& name, const std::string& value);
+bool gf_appendBoolParameterNode(pugi::xml_node parent, const std::string& name, bool value);
+bool gf_appendIntParameterNode(pugi::xml_node parent, const std::string& name, int value);
+int gf_intAttribute(pugi::xml_node node, const std::string& name);
+void gf_setLateralRange(int nm);
+
+// Reads MAIN_WINDOW_X/Y for the window's creation (not logged); false when the file does not load.
+bool gf_readWindowPosition();
+
+}  // namespace vrn

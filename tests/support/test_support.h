@@ -1,0 +1,53 @@
+#pragma once
+// Helpers shared by the test programs: scratch folders, fixture paths and file helpers.
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace vrn::test {
+
+// A fresh folder under the system temp folder, removed when the object goes out of scope.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::filesystem::path& path() const { return m_path; }
+    std::filesystem::path operator/(const std::string& name) const { return m_path / name; }
+
+private:
+    std::filesystem::path m_path;
+};
+
+// Changes the current folder for the lifetime of the object (the program works relative to it).
+class ScopedCurrentDir {
+public:
+    explicit ScopedCurrentDir(const std::filesystem::path& dir);
+    ~ScopedCurrentDir();
+
+private:
+    std::filesystem::path m_previous;
+};
+
+// Sets an environment variable for the lifetime of the object, restoring the old value after.
+class ScopedEnv {
+public:
+    ScopedEnv(std::string name, const std::string& value);
+    ~ScopedEnv();
+
+private:
+    std::string m_name;
+    bool m_had = false;
+    std::string m_old;
+};
+
+std::filesystem::path testDataPath(const std::string& relative);   // tests/data/<relative>
+std::filesystem::path realDataPath(const std::string& relative);   // ../shared/realdata/<relative>
+bool realDataAvailable();
+
+std::string readFile(const std::filesystem::path& file);
+void writeFile(const std::filesystem::path& file, const std::string& bytes);
+std::vector<std::string> readLinesOf(const std::filesystem::path& file);
+
+}  // namespace vrn::test
