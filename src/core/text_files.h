@@ -4,6 +4,7 @@
 #include <istream>
 #include <list>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace pugi { class xml_document; }
@@ -37,6 +38,10 @@ void gf_readLines(std::istream& in, std::list<std::string>& lines);
 // Written to a temporary file and renamed into place; false when anything failed (nothing replaced).
 bool gf_writeTextFile(const std::string& text, const std::filesystem::path& file, bool lineEnd);
 bool gf_writeLinesFile(const std::vector<std::string>& lines, const std::filesystem::path& file);
+// The whole file replaced by `bytes` through a temporary file in the same folder and a rename, so
+// readers see the old or the new file, never half of one. False when any step failed; the old file
+// is then untouched and no temporary file is left. A symbolic link is followed, not replaced.
+bool gf_writeFileAtomically(const std::filesystem::path& file, std::string_view bytes);
 // Saves with pugixml's default formatting (temporary file + rename) and logs
 // "\"{}\" saved" or "could not save to \"{}\"".
 bool gf_saveXmlFile(const pugi::xml_document& doc, const std::filesystem::path& file);

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cstdint>
 #include <filesystem>
+#include <random>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -32,6 +33,7 @@ std::string gf_wsaErrorText(int code);
 extern std::atomic<unsigned> g_workerThreads;
 extern std::atomic<int> g_scanWorkers;
 void gf_initWorkerThreads();        // g_workerThreads = max(1, hardware threads); g_scanWorkers = 0
+unsigned gf_workerCountFor(unsigned hardwareThreads);   // zero (unknown) hardware threads -> 1
 void gf_waitForWorkerSlot();
 void gf_releaseWorkerSlot();
 
@@ -39,6 +41,8 @@ void gf_releaseWorkerSlot();
 std::int64_t gf_randomIndex(std::int64_t n);
 void gf_shuffleIfRandom(std::vector<std::string>& items);
 double gf_jitterByPercent(double x, double percent);
+// The calling thread's engine (seeded from std::random_device on first use), for direct draws.
+std::mt19937& gf_randomEngine();
 // Tests make the random choices repeatable for the calling thread.
 void gf_seedRandomForTests(std::uint32_t seed);
 

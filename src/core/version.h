@@ -10,7 +10,7 @@ struct Version {
     std::int32_t patch = 0;
 
     Version() = default;
-    Version(std::int32_t ma, std::int32_t mi, std::int32_t pa) : major(ma), minor(mi), patch(pa) {}
+    constexpr Version(std::int32_t ma, std::int32_t mi, std::int32_t pa) : major(ma), minor(mi), patch(pa) {}
     // Three numbers separated by one character, or a JSON object with "major", "minor", "patch".
     // Never throws; what cannot be read stays 0.
     explicit Version(const std::string& text);
@@ -22,7 +22,7 @@ struct Version {
 
 std::string gf_versionText(const Version& v);
 
-extern const Version g_programVersion;   // 9.4.0
+extern const Version g_programVersion;   // 9.4.0, constant-initialised
 extern const char* const g_programName;  // "Varnel"
 
 }  // namespace vrn

@@ -34,4 +34,12 @@ void gf_setLateralRange(int nm);
 // Reads MAIN_WINDOW_X/Y for the window's creation (not logged); false when the file does not load.
 bool gf_readWindowPosition();
 
+// One integer key of a loaded document: missing -> default, else the value clamped into the limits.
+// Logs "{}={}" when `log` is set. True when the key was there.
+bool gf_readIntParameter(const pugi::xml_document& doc, NumericParameter<int>& setting, bool log);
+
+// The single save behind StringParameter::save, BoolParameter::save and NumericParameter<int>::save:
+// writes one key's value text into parameters.xml (load, change, temporary file, rename).
+void gf_saveParameterText(const NamedItem& setting, const std::string& valueText);
+
 }  // namespace vrn

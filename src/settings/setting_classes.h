@@ -3,6 +3,7 @@
 // parameters.xml (see settings_catalogue.h). Values are read from every thread: numbers and flags are
 // atomics and texts SharedStrings, read with get() (or `value` directly) and written with set().
 #include <atomic>
+#include <concepts>
 #include <cstdint>
 #include <string>
 
@@ -27,8 +28,9 @@ public:
     T get() const { return value.load(std::memory_order_relaxed); }
     void set(T v) { value.store(v, std::memory_order_relaxed); }
     T clamp(T v) const { return v < minimum ? minimum : (v > maximum ? maximum : v); }
-    // Writes this one setting into parameters.xml (int settings only; floats are never stored).
-    void save() const;
+    // Writes this one setting into parameters.xml. Floats are never stored, so they have no save.
+    void save() const
+        requires std::same_as<T, int>;
 
     const T defaultValue;
     const T minimum;

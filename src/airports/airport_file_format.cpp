@@ -1,0 +1,249 @@
+// The XML layout of airport parking files: the writer, the reader of stands and uses, the text form
+// of half-hour sets and the typed readers of header values.
+#include <stdexcept>
+#include <unordered_set>
+
+#include "airports/airport_files.h"
+#include "airports/registration_lookup.h"
+#include "core/exceptions.h"
+#include "core/format.h"
+#include "core/log.h"
+#include "core/text_files.h"
+#include "settings/parameters_file.h"
+#include "settings/settings_catalogue.h"
+
+namespace vrn {
+
+namespace {
+
+const char* lf_boolText(bool b) { return b ? "true" : "false"; }
+
+bool lf_writeApfParameters(pugi::xml_document& doc, const ApfAirport& airport, bool learned, bool handmade) {
+    pugi::xml_node parameters = doc.append_child("parameters");
+    if (!parameters) return false;
+    gf_appendStringParameterNode(parameters, "airport_name", airport.airport_name);
+    gf_appendStringParameterNode(parameters, "publisher", airport.publisher);
+    if (handmade) gf_appendStringParameterNode(parameters, "handmade", "true");
+    if (handmade || !learned) gf_appendIntParameterNode(parameters, "altitude", airport.altitude);
+    gf_appendIntParameterNode(parameters, "num_parkpos", static_cast<int>(airport.stands.size()));
+    if (handmade) {
+        gf_appendIntParameterNode(parameters, "Qf_real", airport.Qf_real);
+        gf_appendIntParameterNode(parameters, "Qf_soft", airport.Qf_soft);
+    }
+    if (airport.publisher == "unknown") {
+        gf_appendStringParameterNode(parameters, "BGLpath", airport.bglPath);
+        gf_appendStringParameterNode(parameters, "manufacturer", airport.manufacturer);
+        gf_appendStringParameterNode(parameters, "creator", airport.creator);
+    }
+    if (learned) {
+        gf_appendIntParameterNode(parameters, LATERAL_RANGE.name, LATERAL_RANGE.get());
+        gf_appendBoolParameterNode(parameters, AUTO_RANGE.name, AUTO_RANGE.get());
+        gf_appendBoolParameterNode(parameters, WEEK.name, WEEK.get());
+        gf_appendBoolParameterNode(parameters, PARK_FAKE.name, PARK_FAKE.get());
+        gf_appendBoolParameterNode(parameters, PARK_SOFT.name, PARK_SOFT.get());
+        gf_appendIntParameterNode(parameters, parking_percentage.name, parking_percentage.get());
+        gf_appendBoolParameterNode(parameters, INITIAL_LOAD_ONLY.name, INITIAL_LOAD_ONLY.get());
+        gf_appendIntParameterNode(parameters, MAX_FIT.name, MAX_FIT.get());
+        if (MAX_LIVE.get() != MAX_LIVE.defaultValue) gf_appendIntParameterNode(parameters, MAX_LIVE.name, MAX_LIVE.get());
+        gf_appendBoolParameterNode(parameters, LEARN_SOFT.name, LEARN_SOFT.get());
+    }
+    return true;
+}
+
+void lf_writeLearnedUses(pugi::xml_node parkpos, const StandUse& use) {
+    pugi::xml_node opt = parkpos.append_child("opt");
+    opt.append_attribute("reg") = use.reg.c_str();
+    if (use.reg.empty() || !gf_registrationRecord(use.reg)) {
+        opt.append_attribute("airl") = use.airline.c_str();
+        opt.append_attribute("type") = use.model.c_str();
+    }
+    if (use.soft) opt.append_attribute("soft") = "true";
+    opt.append_attribute("day") = use.day;
+    opt.append_attribute("hh") = lf_bitset2hours(use.hh).c_str();
+    std::string cs = use.callsign;
+    if (!use.coupled.empty()) cs += ":" + use.coupled;
+    if (!cs.empty()) opt.append_attribute("cs") = cs.c_str();
+}
+
+void lf_writeParkPos(pugi::xml_node parkpositions, bool learned, bool handmade, const Stand& stand) {
+    pugi::xml_node parkpos = parkpositions.append_child("parkpos");
+    parkpos.append_attribute("id") = stand.id.c_str();
+    const bool changed = stand.radiusChanged || stand.cargoChanged;
+    // A handmade file is the airport's whole stand list: every stand keeps its position there.
+    const bool full = !learned || stand.manual || handmade;
+    if (full) {
+        parkpos.append_attribute("latitude") = format("{:.6f}", stand.position.lat).c_str();
+        parkpos.append_attribute("longitude") = format("{:.6f}", stand.position.lon).c_str();
+        parkpos.append_attribute("heading") = format("{:.1F}", stand.heading * kRad2Deg).c_str();
+        parkpos.append_attribute("radius") = format("{:.1F}", stand.radius * kNmToMetres).c_str();
+        if (stand.heli) {
+            parkpos.append_attribute("heli") = "true";
+        } else {
+            parkpos.append_attribute("cargo") = lf_boolText(stand.cargo);
+        }
+        parkpos.append_attribute("ramp") = lf_boolText(stand.ramp);
+        if (stand.manual) parkpos.append_attribute("manual") = "true";
+    } else if (changed) {
+        if (stand.radiusChanged) {
+            parkpos.append_attribute("radius_change") = "true";
+            parkpos.append_attribute("radius") = format("{:.1F}", stand.radius * kNmToMetres).c_str();
+        }
+        if (stand.cargoChanged) {
+            parkpos.append_attribute("cargo_change") = "true";
+            parkpos.append_attribute("cargo") = lf_boolText(stand.cargo);
+        }
+    }
+    if (!learned) return;
+    for (const StandUse& use : stand.uses) {
+        if (use.number == 0 || use.origin == UseOrigin::Fake) continue;
+        lf_writeLearnedUses(parkpos, use);
+    }
+}
+
+// Splits like reading pieces with getline: a trailing separator gives no empty last piece.
+std::vector<std::string> lf_piecesOf(const std::string& text, char separator) {
+    std::vector<std::string> pieces;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        const std::size_t end = text.find(separator, start);
+        if (end == std::string::npos) {
+            pieces.push_back(text.substr(start));
+            break;
+        }
+        pieces.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return pieces;
+}
+
+pugi::xml_node lf_parameterNode(const pugi::xml_document& doc, const std::string& key) {
+    return doc.select_node(gf_parameterXPath(key).c_str()).node();
+}
+
+}  // namespace
+
+pugi::xml_parse_result gf_loadApfDocument(pugi::xml_document& doc, const std::filesystem::path& path) {
+    return doc.load_file(path.c_str());
+}
+
+std::uint64_t lf_hours2bitset(const std::string& text) {
+    std::uint64_t set = 0;
+    for (const std::string& piece : lf_piecesOf(text, ',')) {
+        try {
+            const int slot = std::stoi(piece);
+            if (slot < 0 || slot >= kHalfHoursPerDay) throw std::out_of_range("invalid bitset position");
+            set |= std::uint64_t{1} << slot;
+        } catch (const std::exception& e) {
+            gf_logArrowLine(format("exception {} in lf_hours2bitset", e.what()));
+            break;
+        }
+    }
+    return set;
+}
+
+std::string lf_bitset2hours(std::uint64_t hours) {
+    std::string text;
+    for (int slot = 0; slot < kHalfHoursPerDay; ++slot) {
+        if (!(hours & (std::uint64_t{1} << slot))) continue;
+        if (!text.empty()) text += ',';
+        text += std::to_string(slot);
+    }
+    return text;
+}
+
+std::vector<StandUse> lf_readUses(const pugi::xml_node& parkpos, bool skipTow, UseOrigin origin,
+                                  std::uint32_t firstNumber) {
+    std::vector<StandUse> uses;
+    std::uint32_t number = firstNumber;
+    for (pugi::xml_node opt : parkpos.children("opt")) {
+        StandUse use;
+        const std::string cs = opt.attribute("cs").value();
+        const auto colon = cs.find(':');
+        if (colon == std::string::npos) {
+            use.callsign = cs;
+        } else {
+            use.callsign = cs.substr(0, colon);
+            const std::string rest = cs.substr(colon + 1);
+            if (rest.find(':') == std::string::npos) use.coupled = rest;
+        }
+        if (skipTow && use.callsign.size() >= 4 && use.callsign.compare(0, 4, "TOW ") == 0) continue;
+        use.reg = opt.attribute("reg").value();
+        std::optional<RegistrationRecord> record;
+        if (!use.reg.empty()) record = gf_registrationRecord(use.reg);
+        if (record) {
+            use.airline = record->airline;
+            use.model = record->type;
+        } else {
+            use.airline = opt.attribute("airl").value();
+            use.model = opt.attribute("type").value();
+        }
+        use.soft = opt.attribute("soft").as_bool() ? 1 : 0;
+        use.day = static_cast<std::uint32_t>(opt.attribute("day").as_int());
+        use.hh = lf_hours2bitset(opt.attribute("hh").value());
+        use.number = number++;
+        use.learning = 0;
+        use.origin = origin;
+        uses.push_back(std::move(use));
+    }
+    uses.shrink_to_fit();
+    return uses;
+}
+
+void lf_readParkPositions(const pugi::xml_document& doc, std::vector<Stand>& stands, UseOrigin origin) {
+    pugi::xml_node parkpositions = doc.child("parkpositions");
+    if (!parkpositions) return;
+    std::unordered_set<std::string> ids;
+    for (pugi::xml_node parkpos : parkpositions.children("parkpos")) {
+        std::string id = parkpos.attribute("id").value();
+        if (!ids.insert(id).second) {
+            throw UserErrorException(94, "Parking position " + id + " appears more than once?");
+        }
+        StandPlacement placement;
+        placement.lat = parkpos.attribute("latitude").as_double();
+        placement.lon = parkpos.attribute("longitude").as_double();
+        const double radius = parkpos.attribute("radius").as_double();
+        std::vector<StandUse> uses = lf_readUses(parkpos, true, origin, 1);
+        const bool heli = parkpos.attribute("heli").as_bool();
+        const bool ramp = parkpos.attribute("ramp").as_bool();
+        const bool cargo = parkpos.attribute("cargo").as_bool();
+        placement.heading = parkpos.attribute("heading").as_double() * kDeg2Rad;
+        stands.emplace_back(std::move(uses), std::move(id), placement, radius, cargo, ramp, heli);
+    }
+}
+
+void lf_readParkPositions(const pugi::xml_document& doc) { lf_readParkPositions(doc, g_stands, UseOrigin::Archive); }
+
+std::optional<bool> lf_readBoolParameter(const pugi::xml_document& doc, const std::string& key) {
+    pugi::xml_node node = lf_parameterNode(doc, key);
+    if (!node) return std::nullopt;
+    return node.attribute("value").as_bool();
+}
+
+std::optional<int> lf_readIntParameter(const pugi::xml_document& doc, const std::string& key) {
+    pugi::xml_node node = lf_parameterNode(doc, key);
+    if (!node) return std::nullopt;
+    return node.attribute("value").as_int();
+}
+
+std::optional<std::string> lf_readStringParameter(const pugi::xml_document& doc, const std::string& key) {
+    pugi::xml_node node = lf_parameterNode(doc, key);
+    if (!node) return std::nullopt;
+    return std::string(node.attribute("value").value());
+}
+
+bool gf_writeApf(const ApfAirport& airport, const std::filesystem::path& path, bool learned, bool handmade) {
+    try {
+        handmade = handmade && learned;
+        pugi::xml_document doc;
+        if (!lf_writeApfParameters(doc, airport, learned, handmade)) return false;
+        pugi::xml_node parkpositions = doc.append_child("parkpositions");
+        if (!parkpositions) return false;
+        for (const Stand& stand : airport.stands) lf_writeParkPos(parkpositions, learned, handmade, stand);
+        return gf_saveXmlFile(doc, path);
+    } catch (const std::exception& e) {
+        gf_logArrowLine(format("exception in gf_writeApf: {}", e.what()));
+        return false;
+    }
+}
+
+}  // namespace vrn

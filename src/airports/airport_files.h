@@ -1,0 +1,141 @@
+#pragma once
+// Airport parking files: their folders and lookup, the XML format (writer and stand reader),
+// learned files, loading the park airport's file with its learned file, fake uses, quality
+// factors, and closing and saving the park airport's learned file.
+#include <atomic>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <pugixml.hpp>
+
+#include "airports/stand_records.h"
+#include "core/geodesy.h"
+#include "settings/setting_classes.h"
+
+namespace vrn {
+
+// ---- Folders (relative to the program's folder) ------------------------------------------------
+extern const std::filesystem::path g_airportsFolder;           // airports
+extern const std::filesystem::path g_archiveStockFolder;       // airports/archive/stock
+extern const std::filesystem::path g_mySimaddonFolder;         // airports/my_simaddon
+extern const std::filesystem::path g_mySimaddon2024Folder;     // airports/my_simaddon2024
+extern const std::filesystem::path g_myThirdpartyFolder;       // airports/my_thirdparty
+extern const std::filesystem::path g_toBeLearnedOfflineFolder; // TO_BE_LEARNED_OFFLINE
+
+std::string gf_apfXmlName(const std::string& code);   // <code>.xml
+std::string gf_apfTxtName(const std::string& code);   // <code>.txt (a redirect to an XML file)
+
+// The airport's file: my_thirdparty (.txt redirect, .xml), then my_simaddon or my_simaddon2024 by
+// MSFS_2020 (.txt, .xml), then archive/stock; empty when none. Throws filesystem_error ("exists")
+// when a status cannot be read.
+std::filesystem::path gf_findApf(const std::string& code);
+// Whether gf_findApf finds a file (the two always agree).
+bool gf_hasApf(const std::string& code);
+// First line of a redirect file, cut after its last 'l', back slashes as folder separators;
+// true with the target when that file exists.
+bool lf_followRedirect(const std::filesystem::path& redirect, std::filesystem::path& target);
+
+// A publisher text as one safe folder name below airports/learned/thirdparty ("unknown" when
+// nothing usable is left).
+std::string gf_safePublisherFolder(const std::string& publisher);
+// Where the learned file of an airport lies: learned/stock, learned/simaddon or
+// learned/thirdparty/<publisher>, by the publisher of the loaded file. Reading and saving both use it.
+std::filesystem::path gf_learnedPathFor(const std::string& publisher, const std::string& code);
+// The learned file that belongs to an airport file (its publisher read from the file).
+std::filesystem::path lf_learnedPathOf(const std::filesystem::path& apfPath, const std::string& code);
+
+// ---- Quality factors -------------------------------------------------------------------------------
+// (Qf_real, Qf_soft) of a stand list; (-1, -1) when no stand has any use.
+std::pair<int, int> gf_countHalfHours(const std::vector<Stand>& stands);
+std::pair<int, int> gf_countHalfHours();   // of g_stands
+// Sets MAX_FIT (limited to 0..47) and MAX_FIT_FL (hours) and logs them.
+void lf_logMaxHalfHours(int halfHours);
+// "  " when none is known, "{:2}/{:2}" below 45, else "{:2}".
+std::string lf_qualityFactorText(int real, int soft);
+
+// The 64-bit quality pair: Qf_real in the low half, Qf_soft in the high half.
+std::uint64_t gf_packQuality(int real, int soft);
+int gf_qualityReal(std::uint64_t pair);
+int gf_qualitySoft(std::uint64_t pair);
+
+// ---- File format ----------------------------------------------------------------------------------
+// Writes an airport file (temporary file + rename). learned: the learned-file form with the
+// per-airport settings and the uses; handmade (learned files only): the whole stand list in full
+// form with handmade, altitude and the quality factors. Fake uses are never written.
+bool gf_writeApf(const ApfAirport& airport, const std::filesystem::path& path, bool learned, bool handmade = false);
+// Appends a Stand for every parkpos of the document's parkpositions element. Throws
+// UserErrorException 94 on a repeated id (the stands before it stay appended).
+void lf_readParkPositions(const pugi::xml_document& doc, std::vector<Stand>& stands, UseOrigin origin);
+void lf_readParkPositions(const pugi::xml_document& doc);   // into g_stands, as the archived file's own
+// The uses of one parkpos; skipTow drops callsigns that begin with "TOW ".
+std::vector<StandUse> lf_readUses(const pugi::xml_node& parkpos, bool skipTow, UseOrigin origin,
+                                  std::uint32_t firstNumber);
+std::uint64_t lf_hours2bitset(const std::string& text);
+std::string lf_bitset2hours(std::uint64_t hours);
+
+std::optional<bool> lf_readBoolParameter(const pugi::xml_document& doc, const std::string& key);
+std::optional<int> lf_readIntParameter(const pugi::xml_document& doc, const std::string& key);
+std::optional<std::string> lf_readStringParameter(const pugi::xml_document& doc, const std::string& key);
+// Loads a file into doc (pugixml default parsing); the parse result.
+pugi::xml_parse_result gf_loadApfDocument(pugi::xml_document& doc, const std::filesystem::path& path);
+
+// ---- State of the loaded park airport file ----------------------------------------------------
+struct ApfHeader {
+    std::string airport_name;
+    std::string publisher;
+    int altitude = 0;
+    int RT_traffic_week = 0;
+};
+// Run-thread state; the exit thread reaches it only through gf_closeParkAirport, under g_standsMutex.
+extern ApfHeader g_apfAirport;
+extern std::filesystem::path g_apfPath;
+extern std::atomic<bool> g_apfLoaded;
+extern std::atomic<bool> g_apfChanged;    // a per-airport setting changed since loading (GUI thread sets it)
+extern std::atomic<int> g_apfUpdates;     // learned updates since loading or saving
+extern bool g_handmadeOverruled;
+// Set when the learned file could not be merged whole: saving would lose what was not read.
+extern bool g_apfSaveBlocked;
+// LATERAL_RANGE as the user had it before automatic ranging took over (-1: none kept).
+extern std::atomic<int> g_lateralRangeBeforeAuto;
+
+// Seams to parts of the program that are built elsewhere; empty functions are skipped.
+// Automatic lateral range from the first park airport (application frame).
+extern std::function<void()> g_autoLateralRangeHook;
+// The traffic reader's field elevation: the park airport's elevation, or none.
+extern std::function<void(std::optional<double>)> g_fieldElevationHook;
+
+// Clamping setter of an integer setting.
+void gf_setClamped(NumericParameter<int>& setting, int value);
+
+// Loads the park airport's file into g_stands (the caller empties it first) with its learned file.
+// Empty on success, "no stands found" without stands, else what failed. UserErrorException passes.
+std::string gf_readApf(const std::filesystem::path& path, std::uint64_t& quality);
+// Links every stand to its neighbours (stand numbers must be set).
+void gf_linkNeighbours(std::vector<Stand>& stands);
+// Merges the learned file into g_stands and applies its per-airport settings (called by gf_readApf).
+void lf_readLearned(const std::filesystem::path& path);
+
+// Small readers of any airport file.
+double gf_readDestApfForClosestStand(const std::string& code, const LatLon& position, std::string& standId);
+bool gf_readApfForGateCheck(const std::string& code, const std::string& standId);
+int lf_readNumParkpos(const std::filesystem::path& path);
+std::string lf_publisherOfApf(const std::filesystem::path& path);
+bool lf_stockArchiveHasQuality(const std::string& code);
+std::string lf_checkUnknownPublisher(const std::filesystem::path& path);
+
+// ---- Fake uses -----------------------------------------------------------------------------------------
+// Gives every stand one made-up soft use for the current half hour (PARK_FAKE).
+void lf_fakeAircraftTypes(const std::string& code, std::vector<Stand>& stands);
+
+// ---- Closing ---------------------------------------------------------------------------------------------
+// Saves the learned file when anything changed and resets the loaded state. Never throws.
+void gf_closeParkAirport();
+// Writes the park airport's learned file and reports it on the status line.
+void gf_saveAirportFile();
+
+}  // namespace vrn

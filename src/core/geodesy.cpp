@@ -1,0 +1,104 @@
+#include "core/geodesy.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "core/format.h"
+
+namespace vrn {
+
+namespace {
+
+// Rounding can push the argument of asin a hair outside [-1, 1] (near-antipodal points, the poles);
+// clamped, the functions stay defined for every valid position.
+double lf_clampUnit(double x) { return std::clamp(x, -1.0, 1.0); }
+
+}  // namespace
+
+double gf_distanceNm(const LatLon& a, const LatLon& b) {
+    const double phiA = a.lat * kDeg2Rad;
+    const double phiB = b.lat * kDeg2Rad;
+    const double lamA = a.lon * kDeg2Rad;
+    const double lamB = b.lon * kDeg2Rad;
+    const double sinDPhi = std::sin((phiA - phiB) / 2.0);
+    const double sinDLam = std::sin((lamA - lamB) / 2.0);
+    const double h = sinDPhi * sinDPhi + std::cos(phiB) * std::cos(phiA) * sinDLam * sinDLam;
+    return std::asin(std::sqrt(std::clamp(h, 0.0, 1.0))) * kHaversineFactor;
+}
+
+LatLon gf_destinationPoint(const LatLon& start, double bearingRad, double distanceFeet) {
+    const double phi1 = start.lat * kDeg2Rad;
+    const double lam1 = start.lon * kDeg2Rad;
+    const double delta = distanceFeet * kFeetToRadians;
+    const double phi2 = std::asin(lf_clampUnit(std::cos(bearingRad) * std::cos(phi1) * std::sin(delta) +
+                                               std::sin(phi1) * std::cos(delta)));
+    const double dLam = std::atan2(std::sin(bearingRad) * std::sin(delta) * std::cos(phi1),
+                                   std::cos(delta) - std::sin(phi2) * std::sin(phi1));
+    double lam2 = kPi - std::fmod(kPi - lam1 - dLam, kTwoPi);
+    if (lam2 < -kPi)
+        lam2 += kTwoPi;
+    else if (lam2 > kPi)
+        lam2 -= kTwoPi;
+    return {phi2 * kRad2Deg, lam2 * kRad2Deg};
+}
+
+double gf_initialBearing(const LatLon& a, const LatLon& b) {
+    const double phiA = a.lat * kDeg2Rad;
+    const double phiB = b.lat * kDeg2Rad;
+    const double dLam = (b.lon - a.lon) * kDeg2Rad;
+    double theta = std::atan2(std::sin(dLam) * std::cos(phiB),
+                              std::cos(phiA) * std::sin(phiB) - std::sin(phiA) * std::cos(phiB) * std::cos(dLam));
+    if (theta < 0.0) theta += kTwoPi;
+    // A tiny negative angle plus 2 pi rounds to 2 pi itself, which lies outside [0, 2 pi).
+    if (theta >= kTwoPi) theta = 0.0;
+    return theta;
+}
+
+double gf_headingDifference(double a, double b) {
+    if (b > a) {
+        const double d = b - a;
+        return d > kPi ? d - kTwoPi : d;
+    }
+    if (a > b) return -gf_headingDifference(b, a);
+    return 0.0;
+}
+
+bool gf_positionOnPath(const CurvePath& curve, LatLon& position, double& heading, double t) {
+    if (std::isnan(curve.controlEast) || std::isnan(curve.controlNorth)) return false;
+    // A curve without duration has no defined position; t outside it is not on the curve.
+    if (!(curve.t1 > curve.t0) || t < curve.t0 || t > curve.t1) return false;
+    const double u = (t - curve.t0) / (curve.t1 - curve.t0);
+    if (!(u >= 0.0 && u <= 1.0)) return false;
+
+    const double v = 1.0 - u;
+    const double north = 2.0 * v * u * curve.controlNorth + u * u * curve.endNorth;
+    const double east = 2.0 * v * u * curve.controlEast + u * u * curve.endEast;
+    const double dNorth = 2.0 * v * curve.controlNorth + 2.0 * u * (curve.endNorth - curve.controlNorth);
+    const double dEast = 2.0 * v * curve.controlEast + 2.0 * u * (curve.endEast - curve.controlEast);
+
+    double h = std::atan2(dEast, dNorth);
+    if (h < 0.0) h += kTwoPi;
+    if (h > kTwoPi) h -= kTwoPi;
+
+    double originLat = curve.originLat;
+    if (originLat > 180.0) originLat -= 360.0;
+    // The scale of the origin's latitude serves the whole (short) curve.
+    const double lat = curve.originLat + north / kMetresPerDegreeLat;
+    const double lon = curve.originLon + east / (std::cos(originLat * kDeg2Rad) * kMetresPerDegreeLat);
+    if (!std::isfinite(lat) || !std::isfinite(lon) || !std::isfinite(h)) return false;
+
+    position = {lat, lon};
+    heading = h;
+    return true;
+}
+
+std::string gf_latLonText(const LatLon& p) { return vrn::format("{:.6f},{:.6f}", p.lat, p.lon); }
+
+bool gf_isValidPosition(const LatLon& p) {
+    if (!std::isfinite(p.lat) || !std::isfinite(p.lon)) return false;
+    // A simulator or feed position still at about 0, 0 has not been set.
+    const bool unset = p.lat >= 0.0 && p.lat <= 0.0009 && p.lon >= 0.0 && p.lon <= 0.05;
+    return !unset;
+}
+
+}  // namespace vrn

@@ -1,0 +1,139 @@
+#include "core/log.h"
+
+#include <atomic>
+#include <fstream>
+#include <ostream>
+
+#include "core/exceptions.h"
+#include "core/format.h"
+#include "core/time_of_week.h"
+#include "core/version.h"
+
+namespace vrn {
+
+const std::string g_arrow = "===> ";
+const std::string g_indent = "          ";
+const std::string g_pluralS = "s";
+
+namespace {
+
+constexpr std::string_view kArrow = "===> ";
+constexpr std::string_view kIndent = "          ";
+constexpr std::string_view kProgramName = "Varnel";
+
+// The log outlives every static object: detached threads (readers, the exit thread) may still write
+// while the process ends, so the stream and its mutex are never destroyed; a guard closes the file at
+// exit, after which lines are dropped like before the start.
+struct LogState {
+    std::mutex mutex;
+    std::ofstream stream;
+    std::atomic<bool> open{false};   // read without the lock only as a quick "not open" exit
+};
+
+LogState& lf_state() {
+    static LogState* state = new LogState;
+    return *state;
+}
+
+struct LogCloser {
+    ~LogCloser() { gf_closeLog(); }
+} g_logCloser;
+
+// Log0.txt/Log00.txt keep the two previous runs. Copies, not renames: Log.txt is truncated next.
+// Failures are collected, not thrown: a locked or unwritable copy must not stop the program.
+std::vector<std::string> lf_keepPreviousLogs(const std::filesystem::path& logFile) {
+    std::vector<std::string> failures;
+    const std::string name = logFile.filename().string();
+    const auto dot = name.rfind('.');
+    if (dot == std::string::npos) return failures;
+    const std::string zero = "0";
+    auto withZeros = [&](int count) {
+        std::string n = name;
+        for (int i = 0; i < count; ++i) n.insert(dot, zero);
+        return logFile.parent_path() / n;
+    };
+    const auto log0 = withZeros(1);
+    const auto log00 = withZeros(2);
+    auto copy = [&](const std::filesystem::path& from, const std::filesystem::path& to) {
+        std::error_code ec;
+        if (!std::filesystem::exists(from, ec)) return;
+        std::filesystem::copy_file(from, to, std::filesystem::copy_options::overwrite_existing, ec);
+        if (ec) failures.push_back(vrn::format("could not copy {} to {}: {}", from.string(), to.string(), ec.message()));
+    };
+    copy(log0, log00);
+    copy(logFile, log0);
+    return failures;
+}
+
+void lf_writeLine(std::string_view prefix, std::string_view text, bool flush) {
+    auto& state = lf_state();
+    if (!state.open.load(std::memory_order_acquire)) return;
+    std::lock_guard lock(state.mutex);
+    // Tested again under the lock: gf_closeLog may have closed the file meanwhile.
+    if (!state.stream.is_open()) return;
+    state.stream << prefix << text << '\n';
+    if (flush) state.stream.flush();
+}
+
+}  // namespace
+
+void gf_startLog() { gf_startLog("Log.txt"); }
+
+void gf_startLog(const std::filesystem::path& logFile) {
+    auto& state = lf_state();
+    {
+        // A second start (tests, a restart of the log) first closes the file it is about to copy.
+        std::lock_guard lock(state.mutex);
+        state.open.store(false, std::memory_order_release);
+        if (state.stream.is_open()) state.stream.close();
+        state.stream.clear();
+    }
+    const auto failures = lf_keepPreviousLogs(logFile);
+
+    std::lock_guard lock(state.mutex);
+    state.stream.open(logFile, std::ios::out | std::ios::trunc);
+    if (!state.stream.is_open()) {
+        state.stream.clear();
+        throw SysErrorException(40, "Failed to write file " + logFile.string());
+    }
+    state.stream << vrn::format("{} (utc) {} version {} for {}", gf_utcTimeText(gf_wallClock()), kProgramName,
+                                g_programVersion.toString(), "MSFS")
+                 << '\n';
+    for (const auto& failure : failures) state.stream << failure << '\n';
+    state.open.store(true, std::memory_order_release);
+}
+
+void gf_closeLog() {
+    auto& state = lf_state();
+    std::lock_guard lock(state.mutex);
+    state.open.store(false, std::memory_order_release);
+    if (state.stream.is_open()) state.stream.close();
+    state.stream.clear();
+}
+
+bool gf_logIsOpen() { return lf_state().open.load(std::memory_order_acquire); }
+
+void gf_flushLog() {
+    auto& state = lf_state();
+    if (!state.open.load(std::memory_order_acquire)) return;
+    std::lock_guard lock(state.mutex);
+    if (state.stream.is_open()) state.stream.flush();
+}
+
+void gf_logLine(std::string_view text) { lf_writeLine({}, text, false); }
+
+void gf_logLineOfString(const std::string& text) { lf_writeLine({}, text, false); }
+
+void gf_logArrowLine(std::string_view text) { lf_writeLine(kArrow, text, true); }
+
+void gf_logIndentedLine(std::string_view text) { lf_writeLine(kIndent, text, false); }
+
+void gf_logLines(const std::vector<std::string>& lines) {
+    auto& state = lf_state();
+    if (!state.open.load(std::memory_order_acquire)) return;
+    std::lock_guard lock(state.mutex);
+    if (!state.stream.is_open()) return;
+    for (const auto& line : lines) state.stream << line << '\n';
+}
+
+}  // namespace vrn

@@ -1,0 +1,159 @@
+#include "core/time_of_week.h"
+
+#include <cmath>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <stdexcept>
+
+#include "core/format.h"
+#include "core/log.h"
+
+namespace vrn {
+
+std::atomic<double> g_feedTimeStamp{0.0};
+std::atomic<bool> g_feedTimeIsProgramTime{false};
+
+namespace {
+
+using ClockFunction = std::function<std::time_t()>;
+
+std::mutex g_clockMutex;
+std::shared_ptr<const ClockFunction> g_testClock;   // guarded by g_clockMutex
+std::atomic<bool> g_testClockSet{false};
+
+// Texts keep the 24-character layout only for four-digit years, so times are held inside them.
+constexpr std::time_t kFirstTime = 0;                 // Thu Jan  1 00:00:00 1970
+constexpr std::time_t kLastTime = 253402300799;       // Fri Dec 31 23:59:59 9999
+
+std::tm lf_utcFields(std::time_t t) {
+    if (t < kFirstTime) t = kFirstTime;
+    if (t > kLastTime) t = kLastTime;
+    std::tm fields{};
+    ::gmtime_r(&t, &fields);
+    return fields;
+}
+
+constexpr const char* kDayAbbreviations[7] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+constexpr const char* kMonthAbbreviations[12] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                                 "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+
+// Day number of the week from tm_wday (0 Sunday): 1 Monday .. 7 Sunday.
+int lf_dayOfWeek(const std::tm& fields) { return fields.tm_wday == 0 ? 7 : fields.tm_wday; }
+
+int lf_halfHourOfFields(const std::tm& fields) { return (2 * fields.tm_hour + (fields.tm_min >= 30 ? 1 : 0)) % 48; }
+
+// "hh:mm:ss", which starts 13 characters before the end of the clock text.
+std::string lf_hhMmSs(const std::string& clockText) { return clockText.substr(clockText.size() - 13, 8); }
+
+struct SlotParts {
+    std::int32_t day;
+    std::int32_t halfHour;
+};
+
+// The later slot of the pair, with the week wrapping only from Sunday to Monday.
+bool lf_isLater(SlotParts a, SlotParts b) {
+    if (a.day == 1 && b.day == 7) return true;
+    if (a.day == 7 && b.day == 1) return false;
+    return a.day > b.day || (a.day == b.day && a.halfHour >= b.halfHour);
+}
+
+}  // namespace
+
+std::time_t gf_wallClock() {
+    if (g_testClockSet.load(std::memory_order_acquire)) {
+        std::shared_ptr<const ClockFunction> clock;
+        {
+            std::lock_guard lock(g_clockMutex);
+            clock = g_testClock;
+        }
+        if (clock) return (*clock)();
+    }
+    return std::time(nullptr);
+}
+
+void gf_setWallClockForTests(std::function<std::time_t()> clock) {
+    std::lock_guard lock(g_clockMutex);
+    if (clock) {
+        g_testClock = std::make_shared<const ClockFunction>(std::move(clock));
+        g_testClockSet.store(true, std::memory_order_release);
+    } else {
+        g_testClock.reset();
+        g_testClockSet.store(false, std::memory_order_release);
+    }
+}
+
+std::time_t gf_programTime() {
+    if (g_feedTimeIsProgramTime.load(std::memory_order_acquire)) {
+        const double stamp = g_feedTimeStamp.load(std::memory_order_acquire);
+        // A stamp that is no usable time (none yet, or garbage) leaves the computer's clock in charge.
+        if (std::isfinite(stamp) && stamp >= 1.0 && stamp < static_cast<double>(kLastTime)) {
+            return static_cast<std::time_t>(stamp);
+        }
+    }
+    return gf_wallClock();
+}
+
+std::string gf_utcTimeText(std::time_t t) {
+    const std::tm f = lf_utcFields(t);
+    // The asctime layout: "Www Mmm dd hh:mm:ss yyyy", the day of the month padded with a blank.
+    return vrn::format("{} {} {:2} {:02}:{:02}:{:02} {}", kDayAbbreviations[f.tm_wday % 7],
+                       kMonthAbbreviations[f.tm_mon % 12], f.tm_mday, f.tm_hour, f.tm_min, f.tm_sec,
+                       f.tm_year + 1900);
+}
+
+std::string gf_wallClockHhMmSs() { return lf_hhMmSs(gf_utcTimeText(gf_wallClock())); }
+
+std::string gf_nowHhMmSs() { return lf_hhMmSs(gf_utcTimeText(gf_programTime())); }
+
+int gf_decodeDay(const std::string& dayAbbreviation) {
+    static const std::map<std::string, int> days{{"Mon", 1}, {"Tue", 2}, {"Wed", 3}, {"Thu", 4},
+                                                 {"Fri", 5}, {"Sat", 6}, {"Sun", 7}};
+    if (auto it = days.find(dayAbbreviation); it != days.end()) return it->second;
+    gf_logLine("lf_decodeDay ?  " + dayAbbreviation);
+    return 0;
+}
+
+std::string gf_dayName(int day) {
+    static const std::map<int, std::string> names{{1, "Monday"}, {2, "Tuesday"},  {3, "Wednesday"}, {4, "Thursday"},
+                                                  {5, "Friday"}, {6, "Saturday"}, {7, "Sunday"}};
+    auto it = names.find(day);
+    if (it == names.end()) throw std::out_of_range("invalid map<K, T> key");
+    return it->second;
+}
+
+int gf_halfHourOf(std::time_t t) { return lf_halfHourOfFields(lf_utcFields(t)); }
+
+DaySlot gf_daySlotOf(std::time_t t) {
+    const std::tm fields = lf_utcFields(t);
+    return gf_makeDaySlot(lf_dayOfWeek(fields), lf_halfHourOfFields(fields));
+}
+
+DaySlot gf_nowDaySlot() {
+    // One reading of the clock for both halves, so a slot never mixes two days across midnight.
+    return gf_daySlotOf(gf_programTime());
+}
+
+std::uint32_t gf_halfHoursBetween(DaySlot a, DaySlot b) {
+    SlotParts later{gf_slotDay(a), gf_slotHalfHour(a)};
+    SlotParts earlier{gf_slotDay(b), gf_slotHalfHour(b)};
+    if (!lf_isLater(later, earlier)) std::swap(later, earlier);
+    // 32-bit wrapping arithmetic, done wide so that odd slot values cannot overflow a signed int.
+    std::int64_t result = (static_cast<std::int64_t>(later.day) - earlier.day) * 48 +
+                          (static_cast<std::int64_t>(later.halfHour) - earlier.halfHour);
+    if (later.day == 1 && earlier.day == 7) result += 7 * 48;
+    return static_cast<std::uint32_t>(result);
+}
+
+std::string gf_daySlotText(DaySlot s) { return vrn::format("day={} hh={}", gf_slotDay(s), gf_slotHalfHour(s)); }
+
+std::string gf_todayDateCode() {
+    const std::string text = gf_utcTimeText(gf_wallClock());
+    std::string month = text.substr(4, 3);
+    for (char& c : month) {
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    }
+    return gf_scrambleCode(month + text.substr(8, 2) + text.substr(20, 4));
+}
+
+}  // namespace vrn

@@ -1,0 +1,239 @@
+#include "core/utilities.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <random>
+#include <sstream>
+#include <thread>
+#include <unordered_map>
+
+#include "core/format.h"
+#include "settings/settings_catalogue.h"
+
+namespace vrn {
+
+const std::string g_trimSet = " \t\n\r";
+
+namespace {
+
+constexpr std::string_view kTrimSet = " \t\n\r";
+
+std::vector<std::string> lf_splitAt(const std::string& text, char separator) {
+    std::vector<std::string> pieces;
+    std::istringstream in(text);
+    std::string piece;
+    // getline: a separator at the very end gives no empty last piece, empty pieces elsewhere stay.
+    while (std::getline(in, piece, separator)) pieces.push_back(gf_trim(piece));
+    return pieces;
+}
+
+struct ThreadRandom {
+    bool seeded = false;
+    std::mt19937 engine;
+};
+
+ThreadRandom& lf_threadRandom() {
+    thread_local ThreadRandom random;
+    if (!random.seeded) {
+        std::random_device device;
+        random.engine.seed(device());
+        random.seeded = true;
+    }
+    return random;
+}
+
+}  // namespace
+
+bool gf_equalsUppercased(const std::string& upper, std::string other) {
+    for (char& c : other) {
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    }
+    return upper == other;
+}
+
+std::vector<std::string> gf_splitAtComma(const std::string& text) { return lf_splitAt(text, ','); }
+
+std::vector<std::string> gf_splitAtSemicolon(const std::string& text) { return lf_splitAt(text, ';'); }
+
+std::string gf_trim(std::string_view& text) {
+    const auto first = text.find_first_not_of(kTrimSet);
+    if (first == std::string_view::npos) {
+        text.remove_prefix(text.size());
+        return {};
+    }
+    text.remove_prefix(first);
+    const auto last = text.find_last_not_of(kTrimSet);
+    return std::string(text.substr(0, last + 1));
+}
+
+std::string gf_trim(const std::string& text) {
+    std::string_view view(text);
+    return gf_trim(view);
+}
+
+void gf_trimListItems(std::string& text) {
+    if (text.empty() || text.find_first_of(kTrimSet) == std::string::npos) return;
+    std::string joined;
+    bool first = true;
+    for (const auto& piece : gf_splitAtComma(text)) {
+        if (!first) joined.push_back(',');
+        joined += piece;
+        first = false;
+    }
+    text = std::move(joined);
+}
+
+std::string gf_unquote(std::string_view text) {
+    const auto open = text.find('"');
+    if (open == std::string_view::npos) return std::string(text);
+    const auto close = text.find('"', open + 1);
+    if (close == std::string_view::npos) return {};
+    return std::string(text.substr(open + 1, close - open - 1));
+}
+
+bool gf_equalsStarred(const std::string& name, const std::string& other) {
+    return other.size() == name.size() + 1 && other.back() == '*' && other.compare(0, name.size(), name) == 0;
+}
+
+std::string gf_floatText(float value) {
+    if (std::fmod(value, 1.0f) == 0.0f) return vrn::format("{:.0f}", value);
+    return vrn::format("{:.1F}", value);
+}
+
+std::string gf_starBanner(std::int64_t a, std::int64_t b, bool leadingLineFeed, bool trailingLineFeed,
+                          const std::string& text) {
+    std::string line;
+    if (leadingLineFeed) line.push_back('\n');
+    std::int64_t w = a + b;
+    if (w % 2 != 0) ++w;
+    const auto length = static_cast<std::int64_t>(text.size());
+    if (text.empty()) {
+        if (w > 0) line.append(static_cast<std::size_t>(w), '*');
+    } else if (length + 2 >= w) {
+        line += text;
+    } else {
+        const auto stars = static_cast<std::size_t>(w / 2 - 1);
+        line.append(stars, '*');
+        line.push_back(' ');
+        line += text;
+        line.push_back(' ');
+        line.append(stars, '*');
+    }
+    if (trailingLineFeed) line.push_back('\n');
+    return line;
+}
+
+int gf_countFiles(const std::filesystem::path& folder) {
+    if (!std::filesystem::exists(folder)) return 0;
+    int count = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        if (std::filesystem::is_regular_file(entry.status())) ++count;
+    }
+    return count;
+}
+
+std::string gf_wsaErrorText(int code) {
+    static const std::unordered_map<int, const char*> texts{
+        {10004, "Interrupted system call"},
+        {10009, "Bad file number"},
+        {10013, "Permission denied"},
+        {10014, "Bad address"},
+        {10022, "Invalid argument"},
+        {10024, "Too many open sockets"},
+        {10035, "Operation would block"},
+        {10036, "Operation now in progress"},
+        {10037, "Operation already in progress"},
+        {10038, "Socket operation on non-socket"},
+        {10039, "Destination address required"},
+        {10040, "Messenger too long"},
+        {10041, "Protocol wrong type for socket"},
+        {10042, "Bad protocol option"},
+        {10043, "Protocol not supported"},
+        {10044, "Socket type not supported"},
+        {10045, "Operation not supported on socket"},
+        {10046, "Protocol family not supported"},
+        {10047, "Address family not supported"},
+        {10048, "Address already in use"},
+        {10049, "Can't assign requested address"},
+        {10050, "Network is down"},
+        {10051, "Network is unreachable"},
+        {10052, "Net connection reset"},
+        {10053, "Software caused connection abort"},
+        {10054, "Connection reset by peer"},
+        {10055, "No buffer space available"},
+        {10056, "Socket is already connected"},
+        {10057, "Socket is not connected"},
+        {10058, "Can't send numLines socket shutdown"},
+        {10059, "Too many references, can't splice"},
+        {10060, "Connection timed out"},
+        {10061, "Connection refused"},
+        {10062, "Too many levels of symbolic links"},
+        {10063, "File name too long"},
+        {10064, "Host is down"},
+        {10065, "No route to host"},
+        {10066, "Directory not empty"},
+        {10067, "Too many processes"},
+        {10068, "Too many users"},
+        {10069, "Disc quota exceeded"},
+        {10070, "Stale NFS file handle"},
+        {10071, "Too many levels of remote in path"},
+        {10091, "Network system is unavailable"},
+        {10092, "Winsock version out of range"},
+        {10093, "WSAStartup not yet called"},
+        {10101, "Graceful shutdown in progress"},
+        {11001, "Host not found"},
+        {11004, "No host data of that type was found"},
+    };
+    const auto it = texts.find(code);
+    return vrn::format("{} ", code) + (it != texts.end() ? it->second : "Unknown errror code");
+}
+
+unsigned gf_workerCountFor(unsigned hardwareThreads) { return hardwareThreads == 0 ? 1u : hardwareThreads; }
+
+std::atomic<unsigned> g_workerThreads{gf_workerCountFor(std::thread::hardware_concurrency())};
+std::atomic<int> g_scanWorkers{0};
+
+void gf_initWorkerThreads() {
+    g_workerThreads.store(gf_workerCountFor(std::thread::hardware_concurrency()));
+    g_scanWorkers.store(0);
+}
+
+void gf_waitForWorkerSlot() {
+    using Clock = std::chrono::steady_clock;
+    while (g_scanWorkers.load() >= static_cast<int>(std::max(1u, g_workerThreads.load()))) {
+        const auto now = Clock::now();
+        const auto step = std::chrono::duration_cast<Clock::duration>(std::chrono::nanoseconds(10000));
+        const auto deadline = now > Clock::time_point::max() - step ? Clock::time_point::max() : now + step;
+        std::this_thread::sleep_until(deadline);
+    }
+}
+
+void gf_releaseWorkerSlot() { g_scanWorkers.fetch_sub(1); }
+
+std::mt19937& gf_randomEngine() { return lf_threadRandom().engine; }
+
+void gf_seedRandomForTests(std::uint32_t seed) {
+    auto& random = lf_threadRandom();
+    random.engine.seed(seed);
+}
+
+std::int64_t gf_randomIndex(std::int64_t n) {
+    if (!RANDOM.get() || n < 2) return 0;
+    const std::uint32_t r = gf_randomEngine()();
+    return static_cast<std::int64_t>(r % static_cast<std::uint64_t>(n));
+}
+
+void gf_shuffleIfRandom(std::vector<std::string>& items) {
+    if (!RANDOM.get() || items.size() < 2) return;
+    std::shuffle(items.begin(), items.end(), gf_randomEngine());
+}
+
+double gf_jitterByPercent(double x, double percent) {
+    const std::uint32_t r = gf_randomEngine()();
+    const double sign = (r & 1u) == 0 ? 1.0 : -1.0;
+    if (percent > 0.0) return x + sign * (x * percent / 100.0);
+    return x;
+}
+
+}  // namespace vrn

@@ -1,0 +1,114 @@
+#include "feed/realtraffic_link.h"
+
+#include <nlohmann/json.hpp>
+
+#include "app/main_window.h"
+#include "core/format.h"
+#include "core/geodesy.h"
+#include "core/log.h"
+#include "core/text_files.h"
+#include "core/time_of_week.h"
+#include "feed/tcp_server.h"
+#include "feed/udp_readers.h"
+#include "settings/settings_catalogue.h"
+
+namespace vrn {
+
+std::atomic<bool> g_realTrafficLocal{false};
+std::atomic<bool> g_professionalEdition{false};
+std::atomic<int> g_rtArchiveWeek{0};
+
+std::filesystem::path gf_realTrafficMarkerPath() {
+    return gf_getFolderPath(CSIDL_APPDATA) / g_realTrafficFolderName / "RealTraffic.jar";
+}
+
+bool gf_detectRealTraffic() {
+    std::error_code ec;
+    const bool found = std::filesystem::exists(gf_realTrafficMarkerPath(), ec);
+    g_realTrafficLocal = found;
+    gf_showStatus(vrn::format("RealTraffic {}detected at this PC", found ? "" : "not "), true);
+    return found;
+}
+
+void gf_setProfessionalEdition(bool professional) {
+    g_professionalEdition = professional;
+    g_feedTimeIsProgramTime = professional;
+}
+
+void gf_decodeRtVersion(const std::string& answer) {
+    if (answer.empty()) {
+        gf_showStatus("No RealTraffic version received?", true);
+        gf_setProfessionalEdition(false);
+        return;
+    }
+    const auto json = nlohmann::json::parse(answer);   // not JSON: throws to the traffic start
+    std::string version = "?";
+    bool professional = true;
+    if (json.is_object()) {
+        // A key of the wrong type counts as absent.
+        const auto v = json.find("version");
+        if (v != json.end() && v->is_string()) version = v->get<std::string>();
+        const auto level = json.find("level");
+        if (level != json.end() && level->is_number_integer()) professional = level->get<long long>() == 2;
+    }
+    gf_setProfessionalEdition(professional);
+    g_mainWindow.g_realTrafficText.set(vrn::format("RT{} edition: {}, archive: week {}", professional ? " prof" : " stnd",
+                                                   version, g_rtArchiveWeek.load()));
+    gf_invalidateBand(Band::Counters);
+}
+
+void gf_waitForRealTraffic() {
+    if (!g_realTrafficLocal.load()) return;
+    gf_showStatus("Waiting for RealTraffic to connect to Varnel ...", false);
+    gf_resetRealTraffic();
+    if (waitForClient()) {
+        sendDataPacket("Qs999=version\r\n");
+        gf_decodeRtVersion(gf_receiveFromClient());
+        g_mainWindow.g_realTrafficLinkUp = true;
+        gf_invalidateBand(Band::Counters);
+        gf_logLine("RealTraffic connected");
+    }
+    gf_clearStatus();
+}
+
+std::string gf_qs121Line(const UserAircraftState& user) {
+    // The scaled values go out as whole numbers, as RealTraffic reads them.
+    return vrn::format("Qs121={:.0f};{:.0f};{:.6f};{:.0f};{:.0f};{:.6f};{:.6f}\r\n", user.pitch * 100000.0,
+                       user.bank * 100000.0, user.heading, user.altitude * 1000.0, user.groundVelocity * 1000.0,
+                       user.latitude * kDeg2Rad, user.longitude * kDeg2Rad);
+}
+
+void gf_sendUserPosition() {
+    if (!g_feedHooks.userAircraft) return;
+    const auto user = g_feedHooks.userAircraft();
+    if (user) gf_sendUserPosition(*user);
+}
+
+void gf_sendUserPosition(const UserAircraftState& user) {
+    if (!g_realTrafficLocal.load()) return;
+    if (user.latitude >= 0 && user.latitude <= 0.0009 && user.longitude >= 0 && user.longitude <= 0.05) return;
+    if (g_clientConnected.load()) {
+        if (sendDataPacket(gf_qs121Line(user))) return;
+        g_mainWindow.g_realTrafficLinkUp = false;
+        gf_invalidateBand(Band::Counters);
+        if (g_feedHooks.dropLiveAircraft) g_feedHooks.dropLiveAircraft();
+        gf_resetRealTraffic();
+        gf_showStatus(vrn::format("{} RealTraffic gone? Wait for RealTraffic to re-connect ...", gf_wallClockHhMmSs()),
+                      true);
+        return;
+    }
+    // RealTraffic is gone: take it back when it has reconnected, without waiting for it.
+    if (!gf_feedExitUnderWay() && gf_acceptWaitingClient()) {
+        g_mainWindow.g_realTrafficLinkUp = true;
+        gf_invalidateBand(Band::Counters);
+        gf_showStatus(vrn::format("{} RealTraffic re-connected", gf_wallClockHhMmSs()), true);
+        gf_clearStatus();
+    }
+}
+
+void gf_sendQs123(std::int64_t seconds) {
+    if (!g_clientConnected.load() || seconds < 1) return;
+    sendDataPacket(vrn::format("Qs123={}\r\n", seconds * 1000));
+}
+
+}  // namespace vrn

@@ -1,0 +1,340 @@
+// The Traffic Reader's record parser: one comma-separated datagram per aircraft becomes one checked
+// TrafficUpdate in the traffic queue. Malformed fields raise SysErrorException with the field's code,
+// which drops the record without a log line.
+#include <charconv>
+#include <cmath>
+#include <utility>
+
+#include "app/main_window.h"
+#include "core/exceptions.h"
+#include "core/format.h"
+#include "core/log.h"
+#include "core/time_of_week.h"
+#include "feed/udp_readers.h"
+#include "settings/settings_catalogue.h"
+
+namespace vrn {
+
+namespace {
+
+// The last field index the parser reads is 28, and the checksum comes after it.
+constexpr std::size_t kMinimumFieldCount = 30;
+constexpr double kMillisecondStampLimit = 171644617100.79;
+constexpr std::size_t kMaxRegistrationLength = 12;
+
+enum Field : std::size_t {
+    F_HEXID = 1,
+    F_LAT = 2,
+    F_LON = 3,
+    F_ALTITUDE = 4,
+    F_VS = 5,
+    F_TRACK = 7,
+    F_GS = 8,
+    F_CALLSIGN = 9,
+    F_TYPE = 10,
+    F_REGISTRATION = 11,
+    F_DEPARTURE = 12,
+    F_DESTINATION = 13,
+    F_TIMESTAMP = 14,
+    F_MARK = 15,
+    F_SOURCE = 17,
+    F_TAS = 20,
+    F_ROLL = 23,
+    F_TRUE_HEADING = 25,
+    F_CATEGORY = 28,
+};
+
+// from_chars in general format; no blanks or '+' before the number, anything after it ignored.
+// Non-finite values ("nan", "inf") are malformed.
+bool lf_toDouble(std::string_view text, double& value) {
+    if (text.empty()) return false;
+    const auto result = std::from_chars(text.data(), text.data() + text.size(), value, std::chars_format::general);
+    return result.ec == std::errc() && std::isfinite(value);
+}
+
+bool lf_toU32(std::string_view text, std::uint32_t& value) {
+    if (text.empty()) return false;
+    const auto result = std::from_chars(text.data(), text.data() + text.size(), value, 10);
+    return result.ec == std::errc();
+}
+
+double lf_number(std::string_view text, int code, const char* label) {
+    double value = 0.0;
+    if (!lf_toDouble(text, value)) throw SysErrorException(code, vrn::format("{}{}", label, text));
+    return value;
+}
+
+std::string_view lf_nullIsEmpty(std::string_view text) { return text == "null" ? std::string_view{} : text; }
+
+std::string_view lf_registrationOf(std::string_view text) {
+    if (text == "null" || text.size() > kMaxRegistrationLength) return {};
+    return text;
+}
+
+bool lf_categoryAllowed(std::string_view category, const std::string& model) {
+    if (category == "B1" || category == "B2" || category == "B4" || category == "C1" || category == "C2") return false;
+    if (category.empty() || model.empty()) return true;
+    if (model.size() > 4) return false;
+    return !(model == "GRND" || model == "GLID" || model == "SERV" || model == "BALL" || model == "PARA" ||
+             model == "SHIP");
+}
+
+// False when the record is dropped; the callsign is stored otherwise.
+bool lf_callsignAllowed(std::string_view field, std::string& callsign) {
+    const std::string_view cs = lf_nullIsEmpty(field);
+    if (cs.substr(0, 4) == "TOW ") return false;
+    if (cs == "ERARMTR0") return false;
+    if (cs.find('@') != std::string_view::npos) {
+        callsign.clear();
+    } else {
+        callsign.assign(cs);
+    }
+    return true;
+}
+
+double lf_defaultTas(double altitude) {
+    if (altitude <= 2000) return 180;
+    if (altitude <= 5000) return 220;
+    if (altitude <= 10000) return 250;
+    if (altitude <= 20000) return 350;
+    return 430;
+}
+
+}  // namespace
+
+TrafficReader::TrafficReader() : UdpReader("Traffic Reader") { fields.reserve(64); }
+
+void TrafficReader::processDatagram(std::string_view text) {
+    datagram = text;
+    process();
+}
+
+void TrafficReader::setReferencePosition(const LatLon& position) {
+    std::lock_guard lock(m_situationMutex);
+    m_situation.reference = position;
+    ++m_situationVersion;
+}
+
+void TrafficReader::setFieldElevation(std::optional<double> feet) {
+    std::lock_guard lock(m_situationMutex);
+    m_situation.fieldElevation = feet;
+    ++m_situationVersion;
+}
+
+void TrafficReader::setParkAirport(std::optional<LatLon> position) {
+    std::lock_guard lock(m_situationMutex);
+    m_situation.parkAirport = position;
+    ++m_situationVersion;
+}
+
+LatLon TrafficReader::referencePosition() const {
+    std::lock_guard lock(m_situationMutex);
+    return m_situation.reference;
+}
+
+std::optional<double> TrafficReader::fieldElevation() const {
+    std::lock_guard lock(m_situationMutex);
+    return m_situation.fieldElevation;
+}
+
+void TrafficReader::refreshSituation() {
+    // The settings of other threads change rarely: copy them only when their version moved.
+    const std::uint32_t version = m_situationVersion.load(std::memory_order_acquire);
+    if (version == m_seenVersion) return;
+    std::lock_guard lock(m_situationMutex);
+    m_local = m_situation;
+    m_seenVersion = m_situationVersion.load(std::memory_order_relaxed);
+}
+
+void TrafficReader::clearSeenCallsigns() {
+    std::lock_guard lock(m_callsignMutex);
+    m_seenCallsigns.clear();
+}
+
+std::set<std::string> TrafficReader::takeSeenCallsigns() {
+    std::lock_guard lock(m_callsignMutex);
+    return std::exchange(m_seenCallsigns, {});
+}
+
+std::size_t TrafficReader::seenCallsignCount() const {
+    std::lock_guard lock(m_callsignMutex);
+    return m_seenCallsigns.size();
+}
+
+void TrafficReader::stopped() {
+    g_mainWindow.g_trafficStatus = 3;
+    gf_invalidateBand(Band::Counters);
+    gf_logLine("Traffic Reader has stopped");
+}
+
+void TrafficReader::lf_splitFields() {
+    fields.clear();
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t comma = datagram.find(',', start);
+        if (comma == std::string_view::npos) {
+            if (start < datagram.size()) fields.push_back(datagram.substr(start));
+            return;
+        }
+        fields.push_back(datagram.substr(start, comma - start));
+        start = comma + 1;
+    }
+}
+
+void TrafficReader::process() {
+    if (m_knownAircraftReset.exchange(false)) clearSeenCallsigns();
+    if (datagram.find(" VEH") != std::string_view::npos) return;
+    lf_splitFields();
+    processLine();
+}
+
+void TrafficReader::processLine() {
+    try {
+        // 1. A fresh record, reusing the capacity of its texts.
+        Flight& flight = record.flight;
+        flight.airline.clear();
+        flight.model.clear();
+        flight.departure.clear();
+        flight.destination.clear();
+        flight.callsign.clear();
+        flight.knownCallsign.clear();
+        flight.coupledCallsign.clear();
+        flight.registration.clear();
+        flight.coupledSearchDone = false;
+        record.sample = PositionSample{};
+        record.timeStamp = 0.0;
+        record.hexid = 0;
+        record.checksum = 0;
+        PositionSample& sample = record.sample;
+
+        // Shorter datagrams are outside the format.
+        if (fields.size() < kMinimumFieldCount) return;
+        refreshSituation();
+
+        // 2. Time stamp, in seconds or milliseconds.
+        double stamp = lf_number(fields[F_TIMESTAMP], 741, "timestamp:");
+        if (stamp > kMillisecondStampLimit) stamp /= 1000.0;
+        record.timeStamp = stamp;
+        g_feedTimeStamp.store(stamp);
+
+        // 3. Registration.
+        flight.registration.assign(lf_registrationOf(fields[F_REGISTRATION]));
+        if (flight.registration.empty() && fields[F_MARK] == "F") return;
+
+        // 4-5. Position.
+        sample.latitude = lf_number(fields[F_LAT], 742, "lat:");
+        sample.longitude = lf_number(fields[F_LON], 743, "lon:");
+        const LatLon position{sample.latitude, sample.longitude};
+        if (sample.latitude < -90 || sample.latitude > 90 || sample.longitude < -180 || sample.longitude > 180 ||
+            (sample.latitude >= 0 && sample.latitude <= 0.0009 && sample.longitude >= 0 && sample.longitude <= 0.05)) {
+            throw SysErrorException(744, vrn::format("lalo:{}", gf_latLonText(position)));
+        }
+
+        // 6. Lateral range.
+        if (gf_distanceNm(m_local.reference, position) > g_lateralRangeNm.load(std::memory_order_relaxed)) return;
+
+        // 7. Callsigns of the feed, while the static-parking renewal collects them.
+        const std::string_view rawCallsign = fields[F_CALLSIGN];
+        if (collectCallsigns.load(std::memory_order_relaxed) && !rawCallsign.empty() && rawCallsign != "null" &&
+            rawCallsign.find('@') == std::string_view::npos) {
+            std::lock_guard lock(m_callsignMutex);
+            if (collectCallsigns.load()) m_seenCallsigns.emplace(rawCallsign);
+        }
+
+        // 8-9. Type and category.
+        const std::string_view type = fields[F_TYPE];
+        if (!(type == "null" || type == "0" || type == "ZZZZ")) flight.model.assign(type);
+        if (!lf_categoryAllowed(fields[F_CATEGORY], flight.model)) return;
+
+        // 10. True heading, only from ADS-B sources.
+        if (fields[F_SOURCE] == "adsb_icao") {
+            const double trueHeading = lf_number(fields[F_TRUE_HEADING], 745, "true heading:");
+            if (trueHeading > 360) throw SysErrorException(746, vrn::format("true heading:{:.2F}", trueHeading));
+            if (trueHeading == 0) {
+                sample.heading = kTwoPi;
+                sample.headingGiven = sample.headingKnown = 1;
+            } else if (trueHeading > 0) {
+                sample.heading = trueHeading * kPi / 180.0;
+                sample.headingGiven = sample.headingKnown = 1;
+            }
+        }
+
+        // 11. ICAO address; ids up to 10000 belong to static parked aircraft.
+        if (!lf_toU32(fields[F_HEXID], record.hexid)) {
+            throw SysErrorException(640, vrn::format("hexid incorrect{}", fields[F_HEXID]));
+        }
+        if (record.hexid <= 10000) return;
+
+        // 12-13. Ground speed, altitude and the ground rules.
+        sample.groundSpeed = lf_number(fields[F_GS], 747, "gs:");
+        double altitude = 0.0;
+        if (!lf_toDouble(fields[F_ALTITUDE], altitude)) {
+            throw SysErrorException(641, vrn::format("altitude {} incorrect, from: {}", fields[F_ALTITUDE], datagram));
+        }
+        const double gs = sample.groundSpeed;
+        if (altitude <= 0) {
+            altitude = 0;
+        } else if (altitude < 14000) {
+            const double height = altitude - m_local.fieldElevation.value_or(-1000.0);
+            if (height <= 0 || (height <= 45 && gs <= 120) || (height <= 90 && gs <= 80) || (height <= 120 && gs <= 43)) {
+                altitude = 0;
+            }
+        }
+        if (gs <= 35) altitude = 0;
+        sample.altitude = altitude;
+        sample.airborne = altitude != 0 ? 1 : 0;
+
+        // 14-15. Callsign; a record needs a registration or a callsign.
+        if (!lf_callsignAllowed(fields[F_CALLSIGN], flight.callsign)) return;
+        if (flight.registration.empty() && flight.callsign.empty()) return;
+
+        // 16. Ground records only near the park airport.
+        if (!sample.airborne) {
+            if (!m_local.parkAirport || gf_distanceNm(*m_local.parkAirport, position) > kGroundRecordRadiusNm) return;
+        }
+
+        // 17. Track; 0 is replaced by the heading when there is one.
+        if (!fields[F_TRACK].empty()) {
+            if (!lf_toDouble(fields[F_TRACK], sample.track)) {
+                throw SysErrorException(648, vrn::format("track incorrect {}", fields[F_TRACK]));
+            }
+        }
+        if (sample.track == 0 && sample.headingGiven) sample.track = sample.heading * kRad2Deg;
+
+        // 18-20.
+        sample.verticalSpeed = lf_number(fields[F_VS], 748, "vs:");
+        flight.departure.assign(lf_nullIsEmpty(fields[F_DEPARTURE]));
+        flight.destination.assign(lf_nullIsEmpty(fields[F_DESTINATION]));
+        if (!lf_toU32(fields.back(), record.checksum)) {
+            throw SysErrorException(749, vrn::format("checksum:{}", fields.back()));
+        }
+
+        // 21. Bank from the roll (the simulator's sign is the opposite), in the air only.
+        if (sample.airborne) {
+            const double roll = lf_number(fields[F_ROLL], 750, "roll:");
+            if (roll != -1 && roll != 0) {
+                sample.bank = -roll * kPi / 180.0;
+                sample.bankGiven = 1;
+            }
+        }
+
+        // 22. True airspeed; -1 means not given.
+        double tas = 0.0;
+        if (!lf_toDouble(fields[F_TAS], tas)) throw SysErrorException(691, vrn::format("TAS incorrect{}", fields[F_TAS]));
+        sample.trueAirspeed = tas == -1 ? lf_defaultTas(altitude) : tas;
+
+        // 23-24.
+        sample.standing = 0;
+        std::lock_guard lock(g_trafficMutex);
+        if (g_mainLoopRunning) {
+            sample.duePass = g_tickCounter.load(std::memory_order_relaxed) + kPlayDelayPasses;
+            g_trafficQueue.push_back(record);
+        }
+    } catch (const SysErrorException&) {
+        // A malformed field: the record is dropped without a trace.
+    } catch (const std::exception& e) {
+        gf_logLine(vrn::format("exception in processLine: {}", e.what()));
+    }
+}
+
+}  // namespace vrn

@@ -1,0 +1,221 @@
+#include "feed/udp_readers.h"
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <nlohmann/json.hpp>
+#include <thread>
+
+#include "app/main_window.h"
+#include "core/exceptions.h"
+#include "core/format.h"
+#include "core/log.h"
+#include "core/time_of_week.h"
+#include "core/utilities.h"
+#include "feed/feed_hooks.h"
+
+namespace vrn {
+
+std::deque<TrafficUpdate> g_trafficQueue;
+std::mutex g_trafficMutex;
+bool g_mainLoopRunning = false;
+std::atomic<int> g_tickCounter{0};
+std::atomic<int> g_currentQnh{1013};
+
+TrafficReader g_trafficReader;
+QnhReader g_qnhReader;
+
+void gf_setMainLoopRunning(bool running) {
+    std::lock_guard lock(g_trafficMutex);
+    g_mainLoopRunning = running;
+    if (!running) g_trafficQueue.clear();
+}
+
+UdpReader::UdpReader(const char* name) : m_name(name) {}
+
+void UdpReader::open() {
+    m_boundPort = 0;
+    int error = 0;
+    const int fd = net::gf_udpSocket(error);
+    if (fd < 0) {
+        throw SysErrorException(31, vrn::format("failed to create the socket with error: {}", gf_wsaErrorText(error)));
+    }
+    m_socket.reset(fd);
+}
+
+void UdpReader::bind(std::uint16_t port) {
+    const int fd = m_socket.peek();
+    const int error = fd < 0 ? 10038 : net::gf_bindIpv4(fd, realTrafficLocal.load() || loopbackBindForTests.load(), port);
+    if (error != 0) {
+        m_socket.close();
+        throw SysErrorException(32, vrn::format("bind to stream socket failed with error: {}", gf_wsaErrorText(error)));
+    }
+    m_boundPort = net::gf_boundPort(fd);
+}
+
+void UdpReader::requestStop() {
+    stopRequested = 1;
+    m_boundPort = 0;
+    m_socket.shutdownAndClose();
+}
+
+void UdpReader::receiveLoop() {
+    const bool local = realTrafficLocal.load();
+    while (stopRequested.load() == 0) {
+        net::SocketUse use(m_socket);
+        if (!use) break;   // stopped (the socket is gone)
+        int error = 0;
+        const long n = net::gf_receiveDatagram(use.fd(), m_buffer.data(), kDatagramBufferSize, error);
+        if (n <= 0) continue;
+        if (static_cast<std::size_t>(n) >= kDatagramBufferSize) {
+            gf_logLineOfString(vrn::format("buffer overrun: {} bytes", n));
+            continue;
+        }
+        m_buffer[static_cast<std::size_t>(n)] = '\0';
+        datagram = std::string_view(m_buffer.data(), std::strlen(m_buffer.data()));
+        ++datagramCount;
+        if (!local) {
+            if (datagram == m_previousDatagram) continue;
+            m_previousDatagram.assign(datagram);
+        }
+        process();
+    }
+    m_socket.close();
+    m_boundPort = 0;
+    stopped();
+}
+
+void UdpReader::run(std::uint16_t port) {
+    open();
+    bind(port);
+    receiveLoop();
+}
+
+void gf_runReaderThread(UdpReader& reader, bool traffic, std::uint16_t port) {
+    gf_feedThreadStarted();
+    try {
+        reader.open();
+        reader.bind(port);
+        if (traffic) {
+            g_mainWindow.g_trafficStatus = 1;
+            gf_invalidateBand(Band::Counters);
+        }
+        g_mainWindow.g_weatherStatus = 1;
+        gf_invalidateBand(Band::Counters);
+        gf_logIndentedLine(vrn::format("{} connected", reader.name()));
+        reader.receiveLoop();
+    } catch (const std::exception& e) {
+        gf_logIndentedLine(vrn::format("{} disconnected", reader.name()));
+        gf_feedReportReaderStop(traffic, e.what());
+    }
+    gf_feedThreadEnded();
+}
+
+void gf_trafficReaderThread(std::uint16_t port) { gf_runReaderThread(g_trafficReader, true, port); }
+void gf_qnhReaderThread(std::uint16_t port) { gf_runReaderThread(g_qnhReader, false, port); }
+
+void gf_startTrafficReader(std::uint16_t port) { std::thread(gf_trafficReaderThread, port).detach(); }
+void gf_startQnhReader(std::uint16_t port) { std::thread(gf_qnhReaderThread, port).detach(); }
+
+void gf_stopReaders() {
+    g_qnhReader.requestStop();
+    g_trafficReader.requestStop();
+}
+
+// ---- QNH Reader ----
+
+QnhReader::QnhReader() : UdpReader("QNH Reader") {}
+
+void QnhReader::processDatagram(std::string_view text) {
+    datagram = text;
+    process();
+}
+
+void QnhReader::process() {
+    try {
+        const auto json = nlohmann::json::parse(datagram);
+        const auto it = json.is_object() ? json.find("QNH") : json.end();
+        if (it == json.end() || it->is_null()) {
+            gf_logLine(vrn::format("no QNH {}", datagram));
+            return;
+        }
+        long long value = 1013;
+        if (it->is_number_integer()) {
+            // Unsigned values above the signed range are strange values, not a wrap-around.
+            value = it->is_number_unsigned() && it->get<std::uint64_t>() > 100000 ? 100000 : it->get<long long>();
+        } else if (it->is_number_float()) {
+            const double d = std::round(it->get<double>());
+            value = std::isfinite(d) && std::fabs(d) < 1e9 ? static_cast<long long>(d) : 100000;
+        } else if (it->is_string()) {
+            value = std::stoi(it->get<std::string>());
+        } else {
+            // A QNH of another type is malformed: keep the QNH already published.
+            gf_logLine(vrn::format("no QNH {}", datagram));
+            return;
+        }
+        if (value > 1080) value = std::llround(static_cast<double>(value) * 0.33865307);
+        if (value >= 930 && value <= 1080) {
+            const int qnh = static_cast<int>(value);
+            if (qnh != lastQnh.load() || qnh == 1013) {
+                lastQnh = qnh;
+                g_currentQnh = qnh;
+                g_mainWindow.g_qnh = qnh;
+                int expected = 2;
+                g_mainWindow.g_weatherStatus.compare_exchange_strong(expected, 1);
+                gf_invalidateBand(Band::Counters);
+            }
+        } else {
+            gf_logLine(vrn::format("? Strange QNH {} found in {}", value, datagram));
+        }
+    } catch (const std::invalid_argument& e) {
+        gf_logArrowLine(vrn::format("QNH string invalid arg: {}", e.what()));
+    } catch (const std::out_of_range& e) {
+        gf_logArrowLine(vrn::format("QNH string out of range: {}", e.what()));
+    } catch (const std::exception& e) {
+        gf_logLine(vrn::format("Exception {}, in {}", e.what(), datagram));
+    }
+}
+
+void QnhReader::stopped() { gf_logLine("QNH Reader has stopped"); }
+
+// ---- flow check and reset ----
+
+namespace {
+
+void lf_checkFlow(UdpReader& reader, std::atomic<int>& status) {
+    const std::uint32_t count = reader.datagramCount.load();
+    const bool changed = count != reader.countAtLastCheck.load();
+    reader.countAtLastCheck = count;
+    if (!changed) {
+        status = 2;
+        gf_invalidateBand(Band::Counters);
+        reader.raised = false;
+    } else if (!reader.raised.load()) {
+        reader.raised = true;
+        status = 1;
+        gf_invalidateBand(Band::Counters);
+    }
+}
+
+}  // namespace
+
+void gf_checkTrafficFlow() {
+    if (!g_mainWindow.g_realTrafficLinkUp.load()) return;
+    lf_checkFlow(g_qnhReader, g_mainWindow.g_weatherStatus);
+    lf_checkFlow(g_trafficReader, g_mainWindow.g_trafficStatus);
+}
+
+void gf_resetRealTraffic() {
+    // The record itself belongs to the reader thread; other threads see the feed time here.
+    g_feedTimeStamp = 0.0;
+    g_trafficReader.clearSeenCallsigns();
+    g_trafficReader.stopRequested = 0;
+    g_qnhReader.stopRequested = 0;
+    g_qnhReader.datagramCount = 0;
+    g_qnhReader.countAtLastCheck = 0;
+    g_qnhReader.raised = true;
+    g_trafficReader.raised = true;
+    g_qnhReader.lastQnh = 1013;
+}
+
+}  // namespace vrn

@@ -1,0 +1,185 @@
+#pragma once
+// The two UDP readers of the RealTraffic feed: the "Traffic Reader" (one aircraft per datagram,
+// turned into TrafficUpdates by processLine) and the "QNH Reader" (weather JSON with the QNH).
+// Each runs on its own detached thread; the exit procedure stops them with requestStop().
+//
+// Hand-over: every accepted record is appended to g_trafficQueue under g_trafficMutex while
+// g_mainLoopRunning is set; the traffic pass drains the queue under the same mutex.
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <deque>
+#include <mutex>
+#include <optional>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/geodesy.h"
+#include "platform/net/sockets.h"
+#include "traffic/flight_records.h"
+#include "traffic/live_aircraft.h"
+
+namespace vrn {
+
+// One validated feed record.
+struct TrafficUpdate {
+    Flight flight;
+    PositionSample sample;
+    double timeStamp = 0.0;      // seconds since 1970 (UTC)
+    std::uint32_t hexid = 0;     // ICAO address as the feed gives it (decimal), > 10000 when queued
+    std::uint32_t checksum = 0;  // last field, passed on, never verified
+};
+
+extern std::deque<TrafficUpdate> g_trafficQueue;
+extern std::mutex g_trafficMutex;      // guards g_trafficQueue and g_mainLoopRunning
+extern bool g_mainLoopRunning;
+// The traffic-pass count; written by the run thread, read by the Traffic Reader for due passes.
+extern std::atomic<int> g_tickCounter;
+// Sets g_mainLoopRunning under the mutex; clearing it also empties the queue (nothing stale is left
+// for the next run).
+void gf_setMainLoopRunning(bool running);
+
+// The QNH in hPa that the traffic engine reads (1013 when none was received).
+extern std::atomic<int> g_currentQnh;
+
+inline constexpr std::uint16_t kTrafficPort = 49005;
+inline constexpr std::uint16_t kWeatherPort = 49004;
+inline constexpr std::size_t kDatagramBufferSize = 16384;
+inline constexpr double kGroundRecordRadiusNm = 5.0;
+inline constexpr int kPlayDelayPasses = 3000;   // a record is played 30 s after it arrived
+
+class UdpReader {
+public:
+    explicit UdpReader(const char* name);
+    virtual ~UdpReader() = default;
+    UdpReader(const UdpReader&) = delete;
+    UdpReader& operator=(const UdpReader&) = delete;
+
+    const char* name() const { return m_name; }
+
+    // Creates the socket (SysErrorException 31 on failure).
+    void open();
+    // Binds it (SysErrorException 32). Port 0 binds a free port (tests); boundPort() tells which.
+    void bind(std::uint16_t port);
+    std::uint16_t boundPort() const { return m_boundPort.load(); }
+    // Receives until stopped; process() per datagram, stopped() at the end. Closes the socket.
+    void receiveLoop();
+    // From another thread: ends the receive loop (wakes a blocked receive).
+    void requestStop();
+    bool stopIsRequested() const { return stopRequested.load() != 0; }
+    // Binds and runs: the thread body without the thread's bookkeeping (tests call it on a thread).
+    void run(std::uint16_t port);
+
+    // Whether RealTraffic runs on this computer: bind to loopback only, and no repeat filter.
+    // Taken once when the loop starts.
+    std::atomic<bool> realTrafficLocal{true};
+    // Tests bind to loopback even in the remote mode.
+    std::atomic<bool> loopbackBindForTests{false};
+
+    std::atomic<std::uint32_t> stopRequested{0};
+    std::atomic<std::uint32_t> datagramCount{0};
+    std::atomic<std::uint32_t> countAtLastCheck{0};
+    std::atomic<bool> raised{true};   // the flow check already raised the indicator to 1
+
+    // The current datagram (a view into the receive buffer, or into a test's text).
+    std::string_view datagram;
+
+protected:
+    virtual void process() = 0;
+    virtual void stopped() = 0;
+
+private:
+    const char* m_name;
+    std::array<char, kDatagramBufferSize + 1> m_buffer{};
+    std::string m_previousDatagram;
+    net::SocketHandle m_socket;
+    std::atomic<std::uint16_t> m_boundPort{0};
+};
+
+class TrafficReader : public UdpReader {
+public:
+    TrafficReader();
+
+    // Parses one datagram as the receive loop would (tests, fuzzing, benchmarks).
+    void processDatagram(std::string_view text);
+
+    // The record being built; its time stamp is the feed's current time.
+    TrafficUpdate record;
+    std::vector<std::string_view> fields;
+
+    // Where the lateral range is measured from (run thread).
+    void setReferencePosition(const LatLon& position);
+    // Elevation of the park airport in feet, or none (airports).
+    void setFieldElevation(std::optional<double> feet);
+    // The park airport's position, or none when no park airport is set (airports).
+    void setParkAirport(std::optional<LatLon> position);
+    LatLon referencePosition() const;
+    std::optional<double> fieldElevation() const;
+
+    // Callsign collection for the static-parking renewal.
+    std::atomic<bool> collectCallsigns{false};
+    void clearSeenCallsigns();
+    std::set<std::string> takeSeenCallsigns();
+    std::size_t seenCallsignCount() const;
+    // Forget the aircraft taken in so far; the reader takes them in afresh from the next datagram.
+    void requestKnownAircraftReset() { m_knownAircraftReset.store(true); }
+
+    void processLine();
+
+protected:
+    void process() override;
+    void stopped() override;
+
+private:
+    struct Situation {
+        LatLon reference;
+        std::optional<double> fieldElevation;
+        std::optional<LatLon> parkAirport;
+    };
+    void lf_splitFields();
+    void refreshSituation();
+
+    mutable std::mutex m_situationMutex;
+    Situation m_situation;                     // guarded by m_situationMutex
+    std::atomic<std::uint32_t> m_situationVersion{1};
+    std::uint32_t m_seenVersion = 0;           // reader thread only
+    Situation m_local;                         // reader thread's copy
+
+    mutable std::mutex m_callsignMutex;
+    std::set<std::string> m_seenCallsigns;
+    std::atomic<bool> m_knownAircraftReset{false};
+};
+
+class QnhReader : public UdpReader {
+public:
+    QnhReader();
+    void processDatagram(std::string_view text);
+    std::atomic<int> lastQnh{1013};
+
+protected:
+    void process() override;
+    void stopped() override;
+};
+
+extern TrafficReader g_trafficReader;
+extern QnhReader g_qnhReader;
+
+// Thread bodies, started detached by the traffic start (port 49005 and 49004).
+void gf_trafficReaderThread(std::uint16_t port);
+void gf_qnhReaderThread(std::uint16_t port);
+// The thread body on any reader (the two above use the global readers).
+void gf_runReaderThread(UdpReader& reader, bool traffic, std::uint16_t port);
+// Starts a reader thread detached.
+void gf_startTrafficReader(std::uint16_t port = kTrafficPort);
+void gf_startQnhReader(std::uint16_t port = kWeatherPort);
+// Stops both readers (exit procedure): QNH Reader first, then the Traffic Reader.
+void gf_stopReaders();
+
+// The flow check (every 59th second, and when an indicator shows "no data").
+void gf_checkTrafficFlow();
+// Resets the feed state before waiting for RealTraffic, on a lost link and on a restart.
+void gf_resetRealTraffic();
+
+}  // namespace vrn

@@ -1,0 +1,271 @@
+#include "platform/net/sockets.h"
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace vrn::net {
+
+int gf_wsaCodeOfErrno(int err) {
+    switch (err) {
+        case 0: return 0;
+        case EINTR: return 10004;          // WSAEINTR
+        case EBADF: return 10009;          // WSAEBADF
+        case EACCES: return 10013;         // WSAEACCES
+        case EFAULT: return 10014;         // WSAEFAULT
+        case EINVAL: return 10022;         // WSAEINVAL
+        case EMFILE:
+        case ENFILE: return 10024;         // WSAEMFILE
+        case EAGAIN: return 10035;         // WSAEWOULDBLOCK (EWOULDBLOCK is the same value)
+        case EINPROGRESS: return 10036;    // WSAEINPROGRESS
+        case EALREADY: return 10037;       // WSAEALREADY
+        case ENOTSOCK: return 10038;       // WSAENOTSOCK
+        case EDESTADDRREQ: return 10039;   // WSAEDESTADDRREQ
+        case EMSGSIZE: return 10040;       // WSAEMSGSIZE
+        case EPROTOTYPE: return 10041;     // WSAEPROTOTYPE
+        case ENOPROTOOPT: return 10042;    // WSAENOPROTOOPT
+        case EPROTONOSUPPORT: return 10043;
+        case EOPNOTSUPP: return 10045;     // WSAEOPNOTSUPP
+        case EAFNOSUPPORT: return 10047;   // WSAEAFNOSUPPORT
+        case EADDRINUSE: return 10048;     // WSAEADDRINUSE
+        case EADDRNOTAVAIL: return 10049;  // WSAEADDRNOTAVAIL
+        case ENETDOWN: return 10050;
+        case ENETUNREACH: return 10051;
+        case ENETRESET: return 10052;
+        case ECONNABORTED: return 10053;   // WSAECONNABORTED
+        case ECONNRESET:
+        case EPIPE: return 10054;          // WSAECONNRESET
+        case ENOBUFS: return 10055;
+        case EISCONN: return 10056;
+        case ENOTCONN: return 10057;       // WSAENOTCONN
+        case ESHUTDOWN: return 10058;      // WSAESHUTDOWN
+        case ETIMEDOUT: return 10060;      // WSAETIMEDOUT
+        case ECONNREFUSED: return 10061;   // WSAECONNREFUSED
+        case EHOSTUNREACH: return 10065;
+        default: return err;
+    }
+}
+
+int gf_lastSocketError() { return gf_wsaCodeOfErrno(errno); }
+
+SocketHandle::~SocketHandle() { close(); }
+
+void SocketHandle::reset(int fd) {
+    std::lock_guard lock(m_mutex);
+    if (m_fd >= 0) ::close(m_fd);
+    m_fd = fd;
+    m_users = 0;
+    m_stopping = false;
+}
+
+bool SocketHandle::isOpen() const {
+    std::lock_guard lock(m_mutex);
+    return m_fd >= 0 && !m_stopping;
+}
+
+int SocketHandle::acquire() {
+    std::lock_guard lock(m_mutex);
+    if (m_fd < 0 || m_stopping) return -1;
+    ++m_users;
+    return m_fd;
+}
+
+void SocketHandle::release() {
+    std::lock_guard lock(m_mutex);
+    if (m_users > 0) --m_users;
+    if (m_stopping && m_users == 0 && m_fd >= 0) {
+        ::close(m_fd);
+        m_fd = -1;
+    }
+}
+
+void SocketHandle::shutdownAndClose() {
+    std::lock_guard lock(m_mutex);
+    if (m_fd < 0) return;
+    m_stopping = true;
+    // On an unconnected UDP socket Linux answers ENOTCONN but still wakes a blocked receiver; a
+    // listening socket's accept fails with EINVAL.
+    ::shutdown(m_fd, SHUT_RDWR);
+    if (m_users == 0) {
+        ::close(m_fd);
+        m_fd = -1;
+    }
+}
+
+void SocketHandle::close() {
+    std::lock_guard lock(m_mutex);
+    if (m_fd >= 0) ::close(m_fd);
+    m_fd = -1;
+    m_users = 0;
+    m_stopping = false;
+}
+
+int SocketHandle::peek() const {
+    std::lock_guard lock(m_mutex);
+    return m_stopping ? -1 : m_fd;
+}
+
+int gf_udpSocket(int& error) {
+    const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, IPPROTO_UDP);
+    error = fd < 0 ? gf_lastSocketError() : 0;
+    return fd;
+}
+
+int gf_bindIpv4(int fd, bool loopbackOnly, std::uint16_t port) {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = loopbackOnly ? htonl(INADDR_LOOPBACK) : htonl(INADDR_ANY);
+    address.sin_port = htons(port);
+    if (::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) return gf_lastSocketError();
+    return 0;
+}
+
+std::uint16_t gf_boundPort(int fd) {
+    sockaddr_in address{};
+    socklen_t length = sizeof address;
+    if (fd < 0 || ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) return 0;
+    return ntohs(address.sin_port);
+}
+
+long gf_receiveDatagram(int fd, char* buffer, std::size_t capacity, int& error) {
+    for (;;) {
+        const ssize_t n = ::recvfrom(fd, buffer, capacity, MSG_TRUNC, nullptr, nullptr);
+        if (n >= 0) {
+            error = 0;
+            return static_cast<long>(n);
+        }
+        if (errno == EINTR) continue;
+        error = gf_lastSocketError();
+        return -1;
+    }
+}
+
+bool gf_sendDatagramToLoopback(int fd, std::uint16_t port, std::string_view data) {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(port);
+    const ssize_t n = ::sendto(fd, data.data(), data.size(), MSG_NOSIGNAL,
+                               reinterpret_cast<const sockaddr*>(&address), sizeof address);
+    return n == static_cast<ssize_t>(data.size());
+}
+
+int gf_sendAll(int fd, std::string_view data) {
+    std::size_t sent = 0;
+    while (sent < data.size()) {
+        const ssize_t n = ::send(fd, data.data() + sent, data.size() - sent, MSG_NOSIGNAL);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return gf_lastSocketError();
+        }
+        sent += static_cast<std::size_t>(n);
+    }
+    return 0;
+}
+
+long gf_receiveSome(int fd, char* buffer, std::size_t capacity, int& error) {
+    for (;;) {
+        const ssize_t n = ::recv(fd, buffer, capacity, 0);
+        if (n >= 0) {
+            error = 0;
+            return static_cast<long>(n);
+        }
+        if (errno == EINTR) continue;
+        error = gf_lastSocketError();
+        return -1;
+    }
+}
+
+bool gf_waitReadable(int fd, int timeoutMs) {
+    pollfd p{fd, POLLIN, 0};
+    for (;;) {
+        const int r = ::poll(&p, 1, timeoutMs);
+        if (r < 0 && errno == EINTR) continue;
+        return r > 0;
+    }
+}
+
+ListenResult gf_tcpListen(const std::string& portText) {
+    ListenResult result;
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_protocol = IPPROTO_TCP;
+    hints.ai_flags = AI_PASSIVE;
+    addrinfo* info = nullptr;
+    const int rc = ::getaddrinfo(nullptr, portText.c_str(), &hints, &info);
+    if (rc != 0) {
+        result.failedStep = ListenStep::AddressInfo;
+        result.error = rc;
+        return result;
+    }
+    auto fail = [&](ListenStep step, int fd) {
+        result.failedStep = step;
+        result.error = gf_lastSocketError();
+        if (fd >= 0) ::close(fd);
+        ::freeaddrinfo(info);
+        return result;
+    };
+    const int fd = ::socket(info->ai_family, info->ai_socktype | SOCK_CLOEXEC, info->ai_protocol);
+    if (fd < 0) return fail(ListenStep::Socket, -1);
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) return fail(ListenStep::Blocking, fd);
+    const int one = 1;
+    if (::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one) != 0) return fail(ListenStep::ReuseAddress, fd);
+    if (::bind(fd, info->ai_addr, info->ai_addrlen) != 0) return fail(ListenStep::Bind, fd);
+    ::freeaddrinfo(info);
+    info = nullptr;
+    if (::listen(fd, SOMAXCONN) != 0) {
+        result.failedStep = ListenStep::Listen;
+        result.error = gf_lastSocketError();
+        ::close(fd);
+        return result;
+    }
+    result.fd = fd;
+    return result;
+}
+
+int gf_accept(int listenFd, int& error) {
+    for (;;) {
+        const int fd = ::accept4(listenFd, nullptr, nullptr, SOCK_CLOEXEC);
+        if (fd >= 0) {
+            error = 0;
+            return fd;
+        }
+        if (errno == EINTR) continue;
+        error = gf_lastSocketError();
+        return -1;
+    }
+}
+
+int gf_setNoDelay(int fd) {
+    const int one = 1;   // Linux wants an int here; a one-byte option is refused
+    return ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one) == 0 ? 0 : gf_lastSocketError();
+}
+
+int gf_connectLoopback(std::uint16_t port, int& error) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP);
+    if (fd < 0) {
+        error = gf_lastSocketError();
+        return -1;
+    }
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(port);
+    if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+        error = gf_lastSocketError();
+        ::close(fd);
+        return -1;
+    }
+    error = 0;
+    return fd;
+}
+
+}  // namespace vrn::net

@@ -1,0 +1,118 @@
+// The .pln writer and the no-match log.
+#include "simlink/flight_plan.h"
+
+#include <fstream>
+#include <vector>
+
+#include "core/format.h"
+#include "core/log.h"
+#include "settings/settings_catalogue.h"
+
+namespace vrn {
+
+std::mutex g_refusedFlightsMutex;
+std::set<std::string> g_refusedFlights;
+
+namespace {
+
+std::mutex l_folderMutex;
+std::filesystem::path l_flightPlanFolder;
+
+}  // namespace
+
+std::filesystem::path gf_flightPlanFolder() {
+    std::lock_guard lock(l_folderMutex);
+    return l_flightPlanFolder;
+}
+
+bool gf_makeOrigDestFolder() {
+    namespace fs = std::filesystem;
+    const fs::path dataFolder = gf_dataFolder();
+    const fs::path folder = dataFolder / "orig_dest";
+    {
+        std::lock_guard lock(l_folderMutex);
+        l_flightPlanFolder = folder;
+    }
+    if (!fs::exists(dataFolder)) fs::create_directory(dataFolder);
+    if (!fs::exists(folder)) fs::create_directory(folder);
+    return fs::exists(folder);
+}
+
+std::filesystem::path gf_flightPlanFileName(std::uint32_t objectId) { return vrn::format("{}.pln", objectId); }
+
+std::string gf_xmlEscape(const std::string& text) {
+    std::string out;
+    out.reserve(text.size());
+    for (char c : text) {
+        switch (c) {
+        case '&': out += "&amp;"; break;
+        case '<': out += "&lt;"; break;
+        case '>': out += "&gt;"; break;
+        case '"': out += "&quot;"; break;
+        case '\'': out += "&apos;"; break;
+        default: out += c; break;
+        }
+    }
+    return out;
+}
+
+bool gf_writeFlightPlan(const std::filesystem::path& file, const Aircraft& aircraft) {
+    std::ofstream out(file, std::ios::trunc | std::ios::binary);
+    if (!out) return false;
+    // Business jets, large and heavy aircraft fly IFR; the others VFR.
+    const bool ifr = aircraft.sizeClass >= SIZE_BUSINESS_JET && aircraft.sizeClass <= SIZE_HEAVY;
+    // Lines end with CR LF, as the simulator's own plans do. Feed texts are escaped so a stray
+    // '<' or '&' cannot make the plan unreadable.
+    std::string text;
+    text += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n";
+    text += "<SimBase.Document Type=\"AceXML\" version=\"4,3\">\r\n";
+    text += "<FlightPlan.FlightPlan>\r\n";
+    text += vrn::format("<FPType>{}</FPType>\r\n", ifr ? "IFR" : "VFR");
+    text += vrn::format("<DepartureID>{}</DepartureID>\r\n", gf_xmlEscape(aircraft.departure));
+    text += vrn::format("<DestinationID>{}</DestinationID>\r\n", gf_xmlEscape(aircraft.destination));
+    text += "</FlightPlan.FlightPlan>\r\n";
+    text += "</SimBase.Document>\r\n";
+    out << text;
+    out.flush();
+    out.close();
+    return true;
+}
+
+bool gf_removeFlightPlanFolder() {
+    namespace fs = std::filesystem;
+    const fs::path folder = gf_flightPlanFolder();
+    if (folder.empty()) return true;
+    try {
+        if (fs::exists(folder)) fs::remove_all(folder);
+        return !fs::exists(folder);
+    } catch (const std::exception& e) {
+        gf_logLine(vrn::format("gf_removeFlightPlanFolder: {}", e.what()));
+        return false;
+    }
+}
+
+void gf_addRefusedFlight(const std::string& text) {
+    std::lock_guard lock(g_refusedFlightsMutex);
+    g_refusedFlights.insert(text);
+}
+
+void gf_clearRefusedFlights() {
+    std::lock_guard lock(g_refusedFlightsMutex);
+    g_refusedFlights.clear();
+}
+
+void gf_logNoMatchFound() {
+    std::vector<std::string> lines;
+    {
+        std::lock_guard lock(g_refusedFlightsMutex);
+        if (g_refusedFlights.empty()) return;
+        lines.reserve(g_refusedFlights.size() + 2);
+        lines.push_back("\nNo match found for: ");
+        lines.insert(lines.end(), g_refusedFlights.begin(), g_refusedFlights.end());
+    }
+    lines.push_back("");
+    if (!gf_logIsOpen()) return;
+    gf_logLines(lines);
+}
+
+}  // namespace vrn

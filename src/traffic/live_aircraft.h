@@ -1,0 +1,125 @@
+#pragma once
+// One aircraft of the live feed as the program shows it in the simulator: its Aircraft record, the
+// position block sent on every frame, the queue of feed positions still to be played, and the phase
+// and movement values of the movement step. PositionSample is one feed position with the traffic pass
+// at which it is to be reached.
+#include <cstdint>
+#include <deque>
+#include <limits>
+#include <vector>
+
+#include "traffic/flight_records.h"
+
+namespace vrn {
+
+struct PositionSample {
+    double latitude = 0.0;        // degrees
+    double longitude = 0.0;       // degrees
+    double bank = 0.0;            // radians, from the feed's roll (sign inverted)
+    std::uint8_t bankGiven = 0;   // the feed record carried a usable roll
+    double heading = 0.0;         // true heading, radians
+    std::uint8_t headingGiven = 0;
+    double altitude = 0.0;        // feet; 0 on the ground
+    double groundSpeed = 0.0;     // knots
+    double track = 0.0;           // degrees
+    double verticalSpeed = 0.0;   // feet per minute
+    double trueAirspeed = 0.0;    // knots
+    std::int32_t duePass = 0;     // g_tickCounter value at which this position is to be reached
+    std::uint8_t airborne = 0;
+    std::uint8_t standing = 0;    // repeats the previous sample's position
+    std::uint8_t headingKnown = 0;
+};
+
+// Phases of a live aircraft.
+enum LivePhase : std::int32_t {
+    PHASE_PUSHING_BACK = 0,
+    PHASE_LEAVING_STAND = 1,
+    PHASE_MOVING = 2,
+    PHASE_AFTER_TAKEOFF = 3,
+    PHASE_AIRBORNE = 4,
+    PHASE_STAND_CLEANUP = 5,
+    PHASE_AT_STAND = 6,
+    PHASE_NEW = 7,
+};
+
+// The eight values sent to the simulator on every frame.
+struct PositionBlock {
+    double latitude = 0.0;       // degrees
+    double longitude = 0.0;      // degrees
+    double pitch = 0.0;          // radians
+    double bank = 0.0;           // radians (the attitude angle)
+    double heading = 0.0;        // radians (the current course)
+    double altitude = 0.0;       // feet
+    double verticalSpeed = 0.0;  // feet per second
+    double trueAirspeed = 0.0;   // knots
+};
+
+inline constexpr std::size_t kMaxQueuedSamples = 200;
+
+struct LiveAircraft : Aircraft {
+    // Copies the aircraft, sets the initial values and queues the first sample.
+    LiveAircraft(const Aircraft& aircraft, const PositionSample& first, double feedTimeStamp);
+
+    PositionBlock position;
+    std::deque<PositionSample> samples;   // oldest first
+    double lastSampleTime = 0.0;          // seconds since 1970 of the newest accepted feed record
+    std::int64_t timeAtStand = 0;         // steady-clock time of the last sample within the stand radius
+    std::int32_t extrapolationCount = 0;  // 0 real samples; n > 0 may make up n; -1 exhausted
+    std::int32_t phase = PHASE_NEW;
+    std::int32_t previousPhase = PHASE_NEW;
+    std::uint8_t removeMark = 0;
+    std::uint8_t standSeen = 0;
+    std::uint8_t onGround = 0;
+    std::uint8_t nearUser = 0;
+
+    // Per-pass steps.
+    double latitudeStep = 0.0;
+    double longitudeStep = 0.0;
+    double pitchStep = 0.0;
+    double bankStep = 0.0;            // the per-pass attitude step
+    double headingStep = 0.0;
+    double climbPerPass = 0.0;        // feet
+    double verticalSpeedFpm = 0.0;
+    double speed = 0.0;               // knots; negative while pushing back
+
+    // The current ground curve; a NaN control point means no curve is set.
+    CurvePath curve{0.0, 0.0, 0.0, 0.0, 0.0, 0.0, std::numeric_limits<double>::quiet_NaN(),
+                    std::numeric_limits<double>::quiet_NaN()};
+    double curveProgress = 0.0;       // t, 0 .. 0.999999
+    double curveStep = 0.0;           // t per pass
+    double curveTurnAngle = 0.0;      // radians
+
+    std::int32_t earliestShift = 1000;
+    std::int32_t latestShift = 1000;
+    std::int32_t pushBackStage = 0;
+    std::int32_t rotationCountdown = 1;
+    std::int32_t creepCount = 0;
+    double bearingToNext = 0.0;
+    double altitudeAboveGround = 2500.0;
+    double largestLeavingDistance = 0.0;   // nm
+    double creepReference = 0.0;           // nm
+    double creepLargest = 0.0;             // nm
+    std::uint8_t turnRight = 0;
+    std::uint8_t turnSideKnown = 0;
+    std::int32_t curveKind = 0;            // 0..4; the flare stage while landing
+    double flareReferenceHeight = 0.0;     // feet
+    double rollHeading = 0.0;              // heading at touchdown during the landing roll; 0 none
+    PositionSample finalTurnSample;        // stored final-turn sample of a push back
+
+    std::uint8_t onApproach = 0;
+    std::uint8_t shortStayCheck = 0;
+    std::uint8_t shortStay = 0;
+    std::uint8_t climbConfigured = 0;
+    std::uint8_t underPower = 0;
+    std::uint8_t lightsAbove10000 = 0;
+    std::uint8_t lightsBelow10000 = 0;
+    std::uint8_t touchedDown = 0;
+    std::uint8_t landingRoll = 0;
+    std::uint8_t leftStand = 0;
+    std::uint8_t offBearing = 0;           // heading differs from the bearing to the next sample by > 3 deg
+};
+
+// The live aircraft; owned by the run thread.
+extern std::vector<LiveAircraft> g_liveAircraft;
+
+}  // namespace vrn

@@ -1,0 +1,181 @@
+// Airport parking file format: writing and reading back stands and uses.
+#include <gtest/gtest.h>
+
+#include "airports/airport_files.h"
+#include "core/exceptions.h"
+#include "support/test_support.h"
+
+namespace vrn {
+namespace {
+
+using test::readFile;
+using test::writeFile;
+
+std::vector<Stand> readStandsOf(const std::string& xml, UseOrigin origin = UseOrigin::Archive) {
+    pugi::xml_document doc;
+    EXPECT_TRUE(doc.load_string(xml.c_str()));
+    std::vector<Stand> stands;
+    lf_readParkPositions(doc, stands, origin);
+    return stands;
+}
+
+std::string parkposXml(const std::string& inner) {
+    return "<parameters/><parkpositions><parkpos id=\"A\" latitude=\"1\" longitude=\"2\" radius=\"20\">" + inner +
+           "</parkpos></parkpositions>";
+}
+
+Stand makeStand(const std::string& id, double lat, double lon, double headingRad, double radiusM) {
+    return Stand({}, std::string(id), StandPlacement{lat, lon, headingRad}, radiusM, false, false, false);
+}
+
+TEST(ApfFormat, OptAttributesAreReadAsTheFileMeansThem) {
+    struct Case {
+        const char* opt;
+        std::string callsign, coupled;
+        std::uint64_t hh;
+        std::size_t uses;
+    };
+    const Case cases[] = {
+        {R"(<opt cs="BAW123:BAW124" hh="0,1,2,36" day="1"/>)", "BAW123", "BAW124", 0x1000000007ull, 1},
+        {R"(<opt cs="A:B:C" hh="3"/>)", "A", "", 1ull << 3, 1},
+        {R"(<opt cs="TOW 1" hh="3"/>)", "", "", 0, 0},
+        {R"(<opt cs="TOW" hh="3"/>)", "TOW", "", 1ull << 3, 1},
+        {R"(<opt cs="X" hh="3,x,5"/>)", "X", "", 1ull << 3, 1},
+        {R"(<opt cs="X" hh="48"/>)", "X", "", 0, 1},
+        {R"(<opt cs="X" hh="1,"/>)", "X", "", 1ull << 1, 1},
+        {R"(<opt cs="X" hh=" 7"/>)", "X", "", 1ull << 7, 1},
+        {R"(<opt cs="X" hh="47,-1"/>)", "X", "", 1ull << 47, 1},
+        {R"(<opt cs="X" hh="99999999999999999999"/>)", "X", "", 0, 1},
+        {R"(<opt cs="X"/>)", "X", "", 0, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.opt);
+        auto stands = readStandsOf(parkposXml(c.opt));
+        ASSERT_EQ(stands.size(), 1u);
+        ASSERT_EQ(stands[0].uses.size(), c.uses);
+        if (c.uses == 0) continue;
+        const StandUse& use = stands[0].uses[0];
+        EXPECT_EQ(use.callsign, c.callsign);
+        EXPECT_EQ(use.coupled, c.coupled);
+        EXPECT_EQ(use.hh, c.hh);
+        EXPECT_EQ(use.number, 1u);
+        EXPECT_EQ(use.learning, 0);
+    }
+}
+
+TEST(ApfFormat, RepeatedStandIdStopsWithUserError94KeepingEarlierStands) {
+    pugi::xml_document doc;
+    ASSERT_TRUE(doc.load_string(
+        R"(<parkpositions><parkpos id="A0"/><parkpos id="A1"/><parkpos id="A1"/><parkpos id="A2"/></parkpositions>)"));
+    std::vector<Stand> stands;
+    try {
+        lf_readParkPositions(doc, stands, UseOrigin::Archive);
+        FAIL() << "no error";
+    } catch (const UserErrorException& e) {
+        EXPECT_EQ(std::string(e.what()), "94: Parking position A1 appears more than once?");
+    }
+    EXPECT_EQ(stands.size(), 2u);
+}
+
+TEST(ApfFormat, FullFormRoundTripKeepsGeometryAndFlags) {
+    test::TempDir dir;
+    ApfAirport airport;
+    airport.code = "EGLL";
+    airport.airport_name = "Zürich \"test\" & <co>";
+    airport.publisher = "unknown";
+    airport.bglPath = "D:\\Scenery\\x.bgl";
+    airport.altitude = 83;
+    airport.stands.push_back(makeStand("501", 51.4701, -0.4552, 1.5708, 0.0194 * kNmToMetres));
+    airport.stands.push_back(Stand({}, "H1", StandPlacement{51.47, -0.45, 0}, 10, true, true, true));
+    StandUse use;
+    use.hh = 1;
+    use.number = 1;
+    airport.stands[0].uses.push_back(use);
+    const auto path = dir / "EGLL.xml";
+    ASSERT_TRUE(gf_writeApf(airport, path, false));
+    const std::string text = readFile(path);
+    EXPECT_NE(text.find(R"(heading="90.0" radius="35.9" cargo="false" ramp="false")"), std::string::npos) << text;
+    EXPECT_NE(text.find(R"(radius="10.0" heli="true" ramp="true")"), std::string::npos) << text;
+    EXPECT_NE(text.find(R"(name="BGLpath")"), std::string::npos);
+    // A plain file never carries uses, overlays or the per-airport settings.
+    for (const char* absent : {"<opt", "radius_change", "LATERAL_RANGE", "handmade"}) {
+        EXPECT_EQ(text.find(absent), std::string::npos) << absent;
+    }
+    pugi::xml_document doc;
+    ASSERT_TRUE(gf_loadApfDocument(doc, path));
+    EXPECT_EQ(lf_readStringParameter(doc, "airport_name"), airport.airport_name);
+    EXPECT_EQ(lf_readIntParameter(doc, "num_parkpos"), 2);
+    EXPECT_EQ(lf_readIntParameter(doc, "Qf_real"), std::nullopt);
+    std::vector<Stand> back;
+    lf_readParkPositions(doc, back, UseOrigin::Archive);
+    ASSERT_EQ(back.size(), 2u);
+    EXPECT_NEAR(back[0].radius * kNmToMetres, 35.9, 1e-9);
+    EXPECT_NEAR(back[0].heading, 90.0 * kDeg2Rad, 1e-12);
+    EXPECT_NEAR(back[0].position.lat, 51.4701, 1e-9);
+    EXPECT_TRUE(back[1].heli);
+    EXPECT_FALSE(back[1].cargo);   // a helipad is written without its cargo flag
+}
+
+TEST(ApfFormat, LearnedFormsAndUses) {
+    test::TempDir dir;
+    ApfAirport airport;
+    airport.code = "EGLL";
+    airport.publisher = "stock";
+    auto plain = makeStand("P", 51, 0, 0, 30);
+    auto changed = makeStand("C", 51.001, 0, 0, 40);
+    changed.radiusChanged = 1;
+    changed.cargoChanged = 1;
+    changed.cargo = 1;
+    auto manual = makeStand("M", 51.002, 0, 0, 20);
+    manual.manual = 1;
+    StandUse real{"EZY", "A320", "", "EZY12", "EZY13", (1ull << 46) | (1ull << 47), 1, 7, 1, 0, UseOrigin::Run};
+    StandUse fake{"ZZZ", "B738", "REGFAKE1", "FAKE1", "", 1, 2, 7, 0, 1, UseOrigin::Fake};
+    StandUse dropped = real;
+    dropped.number = 0;
+    StandUse noCallsign{"EZY", "A320", "", "", "", 1, 3, 2, 1, 1, UseOrigin::Run};
+    plain.uses = {real, fake, dropped, noCallsign};
+    airport.stands = {plain, changed, manual};
+
+    const auto learned = dir / "learned.xml";
+    ASSERT_TRUE(gf_writeApf(airport, learned, true));
+    const std::string text = readFile(learned);
+    EXPECT_NE(text.find(R"(<parkpos id="P">)"), std::string::npos) << text;
+    EXPECT_NE(text.find(R"(<parkpos id="C" radius_change="true" radius="40.0" cargo_change="true" cargo="true" />)"),
+              std::string::npos)
+        << text;
+    EXPECT_NE(text.find(R"(ramp="false" manual="true")"), std::string::npos) << text;
+    EXPECT_NE(text.find(R"(<opt reg="" airl="EZY" type="A320" day="7" hh="46,47" cs="EZY12:EZY13" />)"),
+              std::string::npos)
+        << text;
+    EXPECT_NE(text.find(R"(soft="true" day="2" hh="0" />)"), std::string::npos) << text;
+    EXPECT_EQ(text.find("FAKE1"), std::string::npos);
+    EXPECT_EQ(text.find("altitude"), std::string::npos);
+
+    // A handmade file is the whole stand list: a changed stand keeps its position there.
+    const auto handmade = dir / "handmade.xml";
+    ASSERT_TRUE(gf_writeApf(airport, handmade, true, true));
+    pugi::xml_document doc;
+    ASSERT_TRUE(gf_loadApfDocument(doc, handmade));
+    EXPECT_TRUE(lf_readStringParameter(doc, "handmade"));
+    EXPECT_TRUE(lf_readIntParameter(doc, "altitude"));
+    std::vector<Stand> back;
+    lf_readParkPositions(doc, back, UseOrigin::Learned);
+    ASSERT_EQ(back.size(), 3u);
+    EXPECT_NEAR(back[1].position.lat, 51.001, 1e-9);
+    EXPECT_NEAR(back[1].radius * kNmToMetres, 40.0, 1e-9);
+    EXPECT_EQ(back[0].uses.size(), 2u);   // neither the fake nor the dropped use
+}
+
+TEST(ApfFormat, TypedParameterReaders) {
+    pugi::xml_document doc;
+    ASSERT_TRUE(doc.load_string(R"(<parameters><parameter name="a" value=" 12x"/><parameter name="b"/>
+        <parameter name="c" value="Yes"/><parameter name="a" value="99"/></parameters>)"));
+    EXPECT_EQ(lf_readIntParameter(doc, "a"), 12);
+    EXPECT_EQ(lf_readIntParameter(doc, "b"), 0);
+    EXPECT_EQ(lf_readBoolParameter(doc, "c"), true);
+    EXPECT_EQ(lf_readStringParameter(doc, "b"), "");
+    EXPECT_EQ(lf_readIntParameter(doc, "missing"), std::nullopt);
+}
+
+}  // namespace
+}  // namespace vrn

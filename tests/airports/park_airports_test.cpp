@@ -1,0 +1,129 @@
+// airports/my_park_airports.txt: reading, adding the my_thirdparty airports, sorting and writing back.
+#include <gtest/gtest.h>
+
+#include "airports/airport_data_files.h"
+#include "airports/airport_files.h"
+#include "airports/airport_list.h"
+#include "airports/park_airports.h"
+#include "settings/settings_catalogue.h"
+#include "support/test_support.h"
+
+namespace vrn {
+namespace {
+
+namespace fs = std::filesystem;
+using test::readFile;
+using test::writeFile;
+
+class ParkAirports : public ::testing::Test {
+protected:
+    void SetUp() override {
+        gf_resetAirportsForTests();
+        fs::create_directories("input");
+        ASSERT_TRUE(gf_writeAirportListFile({{"EGLL", "LHR", 51.47, -0.46, 83},
+                                             {"EGKK", "LGW", 51.15, -0.19, 202},
+                                             {"EHAM", "AMS", 52.31, 4.76, -11},
+                                             {"KJFK", "JFK", 40.64, -73.78, 13}},
+                                            gf_airportListPath()));
+        gf_readAirports();
+        ApfAirport a;
+        a.code = "EGLL";
+        a.publisher = "stock";
+        a.stands.emplace_back(std::vector<StandUse>{}, "501", StandPlacement{51.47, -0.46, 0}, 30, false, false, false);
+        fs::create_directories(g_archiveStockFolder);
+        ASSERT_TRUE(gf_writeApf(a, g_archiveStockFolder / "EGLL.xml", false));
+        gf_resetParkAirportSort();
+        g_userPositionHook = {};
+    }
+    void TearDown() override {
+        gf_resetAirportsForTests();
+        g_userPositionHook = {};
+        g_parkAirportList.clear();
+    }
+    std::vector<std::string> entries() const {
+        std::vector<std::string> out;
+        for (const auto& e : g_parkAirportList) out.push_back(e.stand.empty() ? e.code : e.code + "," + e.stand);
+        return out;
+    }
+    test::TempDir dir;
+    test::ScopedCurrentDir cd{dir.path()};
+};
+
+TEST_F(ParkAirports, LinesAreCheckedAndTheListSortedByDistance) {
+    writeFile(g_parkAirportsPath,
+              "\xEF\xBB\xBF" "EGLL , 501\r\n\r\nEGLL\nEHAM,A,B\nXXXX\n  KJFK  \nEGKK,,\nEGKK,\n");
+    fs::create_directories(g_myThirdpartyFolder);
+    writeFile(g_myThirdpartyFolder / "EHAM.xml", "x");
+    writeFile(g_myThirdpartyFolder / "EHAM.txt", "x");
+    writeFile(g_myThirdpartyFolder / "KJFK.xml", "x");
+    writeFile(g_myThirdpartyFolder / "ZZZZ.xml", "x");
+    EXPECT_FALSE(gf_readParkAirports(false));   // XXXX is unknown
+    // "EGKK,," and "EGKK," name no stand; the second is a double.
+    EXPECT_EQ(entries(), (std::vector<std::string>{"EGLL,501", "KJFK", "EGKK", "EHAM"}));
+    EXPECT_TRUE(gf_inParkAirportList("EHAM"));
+    EXPECT_FALSE(gf_inParkAirportList("ZZZZ"));
+
+    g_userPositionHook = [] { return std::optional<LatLon>(LatLon{52.3, 4.7}); };
+    writeFile(g_parkAirportsPath, "EGLL,999\nKJFK\n");
+    EXPECT_FALSE(gf_readParkAirports(false));   // stand 999 is unknown, the airport is listed all the same
+    EXPECT_EQ(entries(), (std::vector<std::string>{"EHAM", "EGLL,999", "KJFK"}));
+    EXPECT_GT(g_parkAirportList.back().distanceNm, 3000.0);
+
+    writeFile(g_parkAirportsPath, "EGKK\n");
+    fs::remove_all(g_myThirdpartyFolder);
+    EXPECT_TRUE(gf_readParkAirports(false));
+    EXPECT_EQ(entries(), (std::vector<std::string>{"EGKK"}));
+    fs::remove(g_parkAirportsPath);
+    EXPECT_TRUE(gf_readParkAirports(true));
+    EXPECT_TRUE(g_parkAirportList.empty());
+}
+
+TEST_F(ParkAirports, WritingCreatesUpdatesOrAddsTheFirstEntry) {
+    g_parkAirportList = {{"EGLL", "501", {}, 0}};
+    gf_writeParkAirports();
+    EXPECT_EQ(readFile(g_parkAirportsPath), "EGLL,501\n");
+
+    writeFile(g_parkAirportsPath, "KJFK\r\nEGLL,A12\n\nEHAM\n");
+    gf_writeParkAirports();
+    EXPECT_EQ(readFile(g_parkAirportsPath), "EGLL,501\nEHAM\nKJFK\n");
+
+    // Without a stand of its own the entry leaves the user's reserved stand alone.
+    g_parkAirportList = {{"EGLL", "", {}, 0}};
+    gf_writeParkAirports();
+    EXPECT_EQ(readFile(g_parkAirportsPath), "EGLL,501\nEHAM\nKJFK\n");
+
+    g_parkAirportList = {{"EGKK", "", {}, 0}, {"EGLL", "1", {}, 0}};
+    gf_writeParkAirports();
+    EXPECT_EQ(readFile(g_parkAirportsPath), "EGKK\nEGLL,501\nEHAM\nKJFK\n");
+    EXPECT_TRUE(gf_readParkAirports(false));
+    EXPECT_EQ(entries(), (std::vector<std::string>{"EGKK", "EGLL,501", "EHAM", "KJFK"}));
+}
+
+TEST_F(ParkAirports, AnUnreadableFileIsNotReplaced) {
+    // A folder in the file's place cannot be read as text.
+    fs::create_directories(g_parkAirportsPath);
+    writeFile(g_parkAirportsPath / "keep", "x");
+    g_parkAirportList = {{"EGLL", "501", {}, 0}};
+    gf_writeParkAirports();
+    EXPECT_TRUE(fs::is_directory(g_parkAirportsPath));
+    EXPECT_TRUE(fs::exists(g_parkAirportsPath / "keep"));
+}
+
+TEST_F(ParkAirports, ManyEntriesAreRead) {
+    std::vector<Airport> many;
+    std::string text;
+    for (int i = 0; i < 3001; ++i) {
+        const std::string code = "A" + std::to_string(10000 + i);
+        many.push_back({code, "", 10.0 + i * 0.001, 20.0, 0});
+        text += code + "\n";
+    }
+    gf_resetAirportsForTests();
+    ASSERT_TRUE(gf_writeAirportListFile(many, gf_airportListPath()));
+    gf_readAirports();
+    writeFile(g_parkAirportsPath, text);
+    EXPECT_TRUE(gf_readParkAirports(true));
+    EXPECT_EQ(g_parkAirportList.size(), 3001u);
+}
+
+}  // namespace
+}  // namespace vrn

@@ -1,0 +1,123 @@
+// Log.txt: start with the previous logs kept, the writers, and writers racing the close.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+#include "core/exceptions.h"
+#include "core/log.h"
+#include "core/time_of_week.h"
+#include "support/test_support.h"
+
+namespace vrn {
+namespace {
+
+namespace fs = std::filesystem;
+using test::readFile;
+using test::readLinesOf;
+using test::writeFile;
+
+class LogTest : public ::testing::Test {
+protected:
+    void SetUp() override { gf_setWallClockForTests([] { return std::time_t{1733356800}; }); }   // Thu Dec  5 2024
+    void TearDown() override {
+        gf_closeLog();
+        gf_setWallClockForTests({});
+    }
+    test::TempDir dir;
+};
+
+TEST_F(LogTest, HeaderPrefixesAndNothingOutsideTheOpenLog) {
+    test::ScopedCurrentDir cwd(dir.path());
+    gf_logLine("dropped before the start");
+    gf_startLog();
+    gf_logLine("plain");
+    gf_logLineOfString("of string");
+    gf_logArrowLine("arrow");
+    EXPECT_EQ(readLinesOf(dir / "Log.txt").back(), "===> arrow");   // the arrow writer flushes
+    gf_logIndentedLine("indented");
+    gf_logLines({"block 1", "block 2"});
+    gf_closeLog();
+    gf_logArrowLine("dropped after the close");
+    EXPECT_EQ(readFile(dir / "Log.txt"),
+              "Thu Dec  5 00:00:00 2024 (utc) Varnel version 9.4.0 for MSFS\n"
+              "plain\nof string\n===> arrow\n          indented\nblock 1\nblock 2\n");
+    EXPECT_FALSE(fs::exists(dir / "Log0.txt"));   // no earlier log to keep
+}
+
+TEST_F(LogTest, PreviousLogsAreShiftedByCopy) {
+    writeFile(dir / "Log.txt", "run 3\n");
+    writeFile(dir / "Log0.txt", "run 2\n");
+    writeFile(dir / "Log00.txt", "run 1\n");
+    gf_startLog(dir / "Log.txt");
+    gf_closeLog();
+    EXPECT_EQ(readFile(dir / "Log00.txt"), "run 2\n");
+    EXPECT_EQ(readFile(dir / "Log0.txt"), "run 3\n");
+    EXPECT_EQ(readLinesOf(dir / "Log.txt").size(), 1u);
+
+    fs::remove(dir / "Log00.txt");
+    fs::remove(dir / "Log0.txt");
+    gf_startLog(dir / "Log.txt");   // only Log.txt: no Log00.txt made from nothing
+    EXPECT_TRUE(fs::exists(dir / "Log0.txt"));
+    EXPECT_FALSE(fs::exists(dir / "Log00.txt"));
+}
+
+TEST_F(LogTest, FailedCopiesDoNotStopTheStartButAFailedOpenThrows) {
+    writeFile(dir / "Log.txt", "previous\n");
+    fs::create_directory(dir / "Log0.txt");   // cannot be copied, nor replaced by a copy
+    ASSERT_NO_THROW(gf_startLog(dir / "Log.txt"));
+    gf_logLine("running");
+    gf_closeLog();
+    const auto lines = readLinesOf(dir / "Log.txt");
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_EQ(lines[1].rfind("could not copy " + (dir / "Log0.txt").string() + " to ", 0), 0u) << lines[1];
+    EXPECT_EQ(lines[2].rfind("could not copy " + (dir / "Log.txt").string() + " to ", 0), 0u) << lines[2];
+    EXPECT_EQ(lines[3], "running");
+
+    fs::create_directory(dir / "sub");
+    fs::create_directory(dir / "sub" / "Log.txt");
+    try {
+        gf_startLog(dir / "sub" / "Log.txt");
+        FAIL() << "no exception";
+    } catch (const SysErrorException& e) {
+        EXPECT_EQ(std::string(e.what()), "sys error 40: Failed to write file " + (dir / "sub" / "Log.txt").string());
+    }
+    EXPECT_FALSE(gf_logIsOpen());
+    gf_logLine("dropped");
+}
+
+TEST_F(LogTest, ConcurrentWritersNeverInterleaveAndSurviveTheClose) {
+    constexpr int kThreads = 8, kLines = 400;
+    auto run = [](bool closeMeanwhile) {
+        std::atomic<int> started{0};
+        std::vector<std::thread> writers;
+        for (int t = 0; t < kThreads; ++t) {
+            writers.emplace_back([t, &started] {
+                ++started;
+                const std::string text(60, static_cast<char>('a' + t));
+                for (int i = 0; i < kLines; ++i) i % 3 ? gf_logIndentedLine(text) : gf_logArrowLine(text);
+            });
+        }
+        while (closeMeanwhile && started.load() < kThreads) std::this_thread::yield();
+        if (closeMeanwhile) gf_closeLog();
+        for (auto& w : writers) w.join();
+        gf_closeLog();
+    };
+    auto checkLines = [this] {
+        const auto lines = readLinesOf(dir / "Log.txt");
+        for (std::size_t i = 1; i < lines.size(); ++i) {
+            const std::string body = lines[i].substr(lines[i].rfind("===> ", 0) == 0 ? 5 : 10);
+            EXPECT_EQ(body, std::string(60, body[0])) << lines[i];
+        }
+        return lines.size();
+    };
+    gf_startLog(dir / "Log.txt");
+    run(true);   // lines after the close are dropped, none is cut
+    checkLines();
+    gf_startLog(dir / "Log.txt");
+    run(false);
+    EXPECT_EQ(checkLines(), 1u + kThreads * kLines);
+}
+
+}  // namespace
+}  // namespace vrn

@@ -1,0 +1,140 @@
+// Time of week with an injected wall clock and feed time.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <random>
+
+#include "core/log.h"
+#include "core/time_of_week.h"
+#include "support/test_support.h"
+
+namespace vrn {
+namespace {
+
+constexpr std::time_t kThuDec5 = 1733356800;        // Thu Dec  5 00:00:00 2024
+constexpr std::time_t kMonDec2 = 1733097600;        // Mon Dec  2 00:00:00 2024
+constexpr std::time_t kSunDec8Last = 1733702399;    // Sun Dec  8 23:59:59 2024
+
+class TimeOfWeekTest : public ::testing::Test {
+protected:
+    void SetUp() override { setClock(kThuDec5); }
+    void TearDown() override {
+        gf_setWallClockForTests({});
+        g_feedTimeIsProgramTime = false;
+        g_feedTimeStamp = 0.0;
+    }
+    void setClock(std::time_t t) {
+        gf_setWallClockForTests([t] { return t; });
+    }
+};
+
+TEST_F(TimeOfWeekTest, UtcTextHasTheAsctimeLayout) {
+    EXPECT_EQ(gf_utcTimeText(kThuDec5 + 13 * 3600 + 7 * 60 + 9), "Thu Dec  5 13:07:09 2024");
+    // The C library's asctime is the reference, over a thousand years.
+    std::mt19937_64 random(7);
+    for (int i = 0; i < 2000; ++i) {
+        const std::time_t t = static_cast<std::time_t>(random() % 32503680000ULL);   // 1970 .. 2999
+        std::tm fields{};
+        ASSERT_NE(::gmtime_r(&t, &fields), nullptr);
+        char buffer[32];
+        ASSERT_NE(::asctime_r(&fields, buffer), nullptr);
+        const std::string text = gf_utcTimeText(t);
+        ASSERT_EQ(text, std::string(buffer, 24)) << t;
+        ASSERT_EQ(text.size(), 24u);
+    }
+    // Times no four-digit year can show stay in the layout.
+    EXPECT_EQ(gf_utcTimeText(-5).size(), 24u);
+    EXPECT_EQ(gf_utcTimeText(std::numeric_limits<std::time_t>::max()).size(), 24u);
+}
+
+TEST_F(TimeOfWeekTest, ClockCutsAndProgramTime) {
+    setClock(kThuDec5 + 3600 + 2 * 60 + 3);
+    EXPECT_EQ(gf_wallClockHhMmSs(), "01:02:03");
+    EXPECT_EQ(gf_nowHhMmSs(), "01:02:03");
+
+    // The feed's time counts only with the flag set and a stamp other than 0; it is truncated.
+    g_feedTimeStamp = 1733704200.9;   // Mon Dec  9 00:30:00.9
+    EXPECT_EQ(gf_programTime(), kThuDec5 + 3723);
+    g_feedTimeIsProgramTime = true;
+    EXPECT_EQ(gf_programTime(), 1733704200);
+    EXPECT_EQ(gf_nowHhMmSs(), "00:30:00");
+    EXPECT_EQ(gf_wallClockHhMmSs(), "01:02:03");   // the wall clock never takes the feed's time
+    EXPECT_EQ(gf_nowDaySlot(), gf_makeDaySlot(1, 1));
+    g_feedTimeStamp = 0.0;   // no traffic yet
+    EXPECT_EQ(gf_programTime(), kThuDec5 + 3723);
+    g_feedTimeStamp = std::numeric_limits<double>::quiet_NaN();
+    EXPECT_EQ(gf_programTime(), kThuDec5 + 3723);
+}
+
+TEST_F(TimeOfWeekTest, SlotsOfNowAtTheEdgesAndAcrossMidnight) {
+    const std::pair<std::time_t, int> halfHours[] = {
+        {kMonDec2, 0}, {kMonDec2 + 29 * 60 + 59, 0}, {kMonDec2 + 30 * 60, 1}, {kMonDec2 + 86399, 47}};
+    for (const auto& [t, expected] : halfHours) EXPECT_EQ(gf_halfHourOf(t), expected) << gf_utcTimeText(t);
+    for (int d = 0; d < 7; ++d) {
+        setClock(kMonDec2 + d * 86400 + 13 * 3600 + 30 * 60);
+        EXPECT_EQ(gf_nowDaySlot(), gf_makeDaySlot(d + 1, 27)) << d;
+    }
+    // Each reading of the clock is one second later: Sunday 23:59:59, then Monday 00:00:00.
+    // One reading serves both halves, so the slot cannot mix the two days.
+    std::atomic<int> reads{0};
+    gf_setWallClockForTests([&reads] { return kSunDec8Last + reads++; });
+    EXPECT_EQ(gf_nowDaySlot(), gf_makeDaySlot(7, 47));
+    EXPECT_EQ(gf_nowDaySlot(), gf_makeDaySlot(1, 0));
+}
+
+TEST_F(TimeOfWeekTest, HalfHoursBetweenSlots) {
+    struct Case {
+        int dayA, hhA, dayB, hhB;
+        std::uint32_t expected;
+    };
+    const Case cases[] = {
+        {1, 0, 7, 47, 1},     // across the week's wrap
+        {2, 0, 1, 47, 1},
+        {3, 10, 3, 10, 0},
+        {1, 47, 7, 0, 95},
+        {5, 27, 1, 0, 4 * 48 + 27},
+        {6, 24, 1, 24, 5 * 48},   // only Sunday to Monday wraps: Saturday counts as later than Monday
+        {2, 0, 7, 0, 5 * 48},     // Sunday is the later day of Tuesday and Sunday
+    };
+    for (const auto& c : cases) {
+        const auto a = gf_makeDaySlot(c.dayA, c.hhA), b = gf_makeDaySlot(c.dayB, c.hhB);
+        EXPECT_EQ(gf_halfHoursBetween(a, b), c.expected) << gf_daySlotText(a) << " / " << gf_daySlotText(b);
+        EXPECT_EQ(gf_halfHoursBetween(b, a), c.expected) << "swapped";
+    }
+}
+
+TEST_F(TimeOfWeekTest, DayNamesTextsAndDecoding) {
+    EXPECT_EQ(gf_makeDaySlot(5, 27), (std::uint64_t{27} << 32) | 5u);
+    EXPECT_EQ(gf_daySlotText(gf_makeDaySlot(5, 27)), "day=5 hh=27");
+    const char* names[] = {"Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday", "Sunday"};
+    const char* abbreviations[] = {"Mon", "Tue", "Wed", "Thu", "Fri", "Sat", "Sun"};
+    for (int d = 1; d <= 7; ++d) {
+        EXPECT_EQ(gf_dayName(d), names[d - 1]);
+        EXPECT_EQ(gf_decodeDay(abbreviations[d - 1]), d);
+    }
+    for (int bad : {0, 8, -1}) EXPECT_THROW((void)gf_dayName(bad), std::out_of_range) << bad;
+    test::TempDir dir;
+    gf_startLog(dir / "Log.txt");
+    EXPECT_EQ(gf_decodeDay("mon"), 0);
+    EXPECT_EQ(gf_decodeDay("Monday"), 0);
+    gf_closeLog();
+    const auto lines = test::readLinesOf(dir / "Log.txt");
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[1], "lf_decodeDay ?  mon");
+}
+
+TEST_F(TimeOfWeekTest, TodayDateCodeFollowsTheWallClockDay) {
+    setClock(kThuDec5 + 3600);
+    g_feedTimeIsProgramTime = true;
+    g_feedTimeStamp = 1733704200.0;   // the feed's day does not count
+    EXPECT_EQ(gf_todayDateCode(), gf_scrambleCode("DEC 52024"));
+    const std::string dec5 = gf_todayDateCode();
+    setClock(kThuDec5 + 86399);
+    EXPECT_EQ(gf_todayDateCode(), dec5);
+    setClock(kThuDec5 + 20 * 86400);
+    EXPECT_EQ(gf_todayDateCode(), gf_scrambleCode("DEC252024"));
+    EXPECT_NE(gf_todayDateCode(), dec5);
+}
+
+}  // namespace
+}  // namespace vrn

@@ -1,0 +1,67 @@
+// Version numbers from texts and JSON objects, and their order.
+#include <gtest/gtest.h>
+
+#include "core/version.h"
+
+namespace vrn {
+namespace {
+
+TEST(Version, ParsedFromTextsAndJson) {
+    struct Case {
+        const char* text;
+        Version expected;
+    };
+    const Case cases[] = {
+        {"9.4.0", {9, 4, 0}},
+        {"1-2-3", {1, 2, 3}},             // any one character separates
+        {"10x2y33", {10, 2, 33}},
+        {"007.08.9", {7, 8, 9}},
+        {"", {0, 0, 0}},
+        {"v10.2.33", {0, 0, 0}},          // the whole text must match
+        {"10.2.33 beta", {0, 0, 0}},
+        {"9.4.1\r", {0, 0, 0}},          // a line end left on the text does not match
+        {"9.4.1\n", {0, 0, 0}},
+        {" 10.2.33", {0, 0, 0}},
+        {"9.4", {0, 0, 0}},
+        {"9..4.0", {0, 0, 0}},
+        {"99999999999.1.1", {0, 0, 0}},   // stops at the first field that does not fit
+        {"1.99999999999.1", {1, 0, 0}},   // fields before the failure are kept
+        {R"({"major": 2, "minor": 1, "patch": 7})", {2, 1, 7}},
+        {R"({"patch": 7, "major": 2, "minor": 1, "other": "x"})", {2, 1, 7}},
+        {R"({"major": 2})", {2, 0, 0}},
+        {R"({"major": 2, "minor": "1", "patch": 7})", {2, 0, 0}},
+        {R"({"major": "2"})", {0, 0, 0}},
+        {R"({"major": true})", {0, 0, 0}},
+        {R"({"major": 3, "minor": 1e30})", {3, 0, 0}},
+        {R"({"major": 3, "minor": 99999999999})", {3, 0, 0}},
+        {R"({"major": -1, "minor": 2.0, "patch": 3})", {-1, 2, 3}},
+        {R"([1, 2, 3])", {0, 0, 0}},
+        {"{\"major\": 2", {0, 0, 0}},
+        {"null", {0, 0, 0}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        Version v;
+        ASSERT_NO_THROW(v = Version(std::string(c.text)));
+        EXPECT_EQ(v, c.expected) << v.toString();
+    }
+}
+
+TEST(Version, TextAndOrder) {
+    EXPECT_EQ(g_programVersion, Version(std::string("9.4.0")));
+    EXPECT_EQ(g_programVersion.toString(), "9.4.0");
+    EXPECT_EQ(gf_versionText(Version(10, 0, 12)), "10.0.12");
+    EXPECT_STREQ(g_programName, "Varnel");
+
+    EXPECT_TRUE(Version(9, 4, 0).isNewerThan(Version(9, 3, 12)));
+    EXPECT_TRUE(Version(9, 10, 0).isNewerThan(Version(9, 4, 0)));   // numbers, not texts
+    EXPECT_TRUE(Version(10, 0, 0).isNewerThan(Version(9, 99, 99)));
+    EXPECT_TRUE(Version(9, 4, 1).isNewerThan(Version(9, 4, 0)));
+    EXPECT_FALSE(Version(9, 4, 0).isNewerThan(Version(9, 4, 0)));
+    EXPECT_FALSE(Version(9, 3, 99).isNewerThan(Version(9, 4, 0)));
+    EXPECT_FALSE(Version().isNewerThan(Version(0, 0, 1)));
+    EXPECT_NE(Version(9, 4, 0), Version(9, 4, 1));
+}
+
+}  // namespace
+}  // namespace vrn

@@ -1,0 +1,395 @@
+// The UDP readers over loopback, the QNH rules, the flow check, and the TCP server and RealTraffic
+// line protocol with a client socket of the test's own.
+#include <gtest/gtest.h>
+
+#include <dirent.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <string>
+#include <thread>
+
+#include "app/main_window.h"
+#include "core/exceptions.h"
+#include "core/utilities.h"
+#include "feed/realtraffic_link.h"
+#include "feed/tcp_server.h"
+#include "feed/udp_readers.h"
+#include "platform/net/sockets.h"
+#include "settings/settings_catalogue.h"
+
+namespace vrn {
+namespace {
+
+int openDescriptorCount() {
+    int n = 0;
+    if (DIR* d = opendir("/proc/self/fd")) {
+        while (readdir(d)) ++n;
+        closedir(d);
+    }
+    return n;
+}
+
+// Waits for a condition that another thread makes true; fails the test after a generous bound.
+template <class F>
+bool eventually(F condition) {
+    for (int i = 0; i < 5000; ++i) {
+        if (condition()) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return condition();
+}
+
+// A reader whose processed datagrams are recorded.
+class RecordingReader : public UdpReader {
+public:
+    RecordingReader() : UdpReader("Test Reader") {}
+    std::vector<std::string> seen;
+    std::atomic<int> processed{0};
+    std::atomic<int> stops{0};
+
+protected:
+    void process() override {
+        seen.emplace_back(datagram);
+        ++processed;
+    }
+    void stopped() override { ++stops; }
+};
+
+struct Sender {
+    Sender() {
+        int error = 0;
+        fd = net::gf_udpSocket(error);
+    }
+    ~Sender() { ::close(fd); }
+    void send(std::uint16_t port, std::string_view text) const { ASSERT_TRUE(net::gf_sendDatagramToLoopback(fd, port, text)); }
+    int fd;
+};
+
+TEST(UdpReaderTest, OverrunZeroByteAndRepeatFilter) {
+    RecordingReader reader;
+    reader.realTrafficLocal = false;   // remote: repeats are filtered
+    reader.loopbackBindForTests = true;
+    reader.open();
+    reader.bind(0);
+    const std::uint16_t port = reader.boundPort();
+    ASSERT_NE(port, 0);
+    std::thread t([&] { reader.receiveLoop(); });
+    Sender s;
+    s.send(port, std::string(16384, 'x'));   // overrun: counted nowhere, skipped
+    s.send(port, std::string(16383, 'y'));
+    s.send(port, std::string("A\0tail", 6));
+    s.send(port, "A");                        // same text as the cut one: repeat
+    s.send(port, "B");
+    s.send(port, "A");
+    ASSERT_TRUE(eventually([&] { return reader.processed.load() == 4; }));
+    EXPECT_EQ(reader.datagramCount.load(), 5u) << "repeats are counted";
+    reader.requestStop();
+    t.join();
+    EXPECT_EQ(reader.stops.load(), 1);
+    ASSERT_EQ(reader.seen.size(), 4u);
+    EXPECT_EQ(reader.seen[0].size(), 16383u);
+    EXPECT_EQ(reader.seen[1], "A");
+    EXPECT_EQ(reader.seen[2], "B");
+    EXPECT_EQ(reader.seen[3], "A");
+}
+
+TEST(UdpReaderTest, LocalModeProcessesRepeats) {
+    RecordingReader reader;
+    reader.open();
+    reader.bind(0);
+    std::thread t([&] { reader.receiveLoop(); });
+    Sender s;
+    s.send(reader.boundPort(), "A");
+    s.send(reader.boundPort(), "A");
+    ASSERT_TRUE(eventually([&] { return reader.processed.load() == 2; }));
+    reader.requestStop();
+    t.join();
+}
+
+TEST(UdpReaderTest, StopAndRestartHundredTimesOnTheSamePort) {
+    const int before = openDescriptorCount();
+    RecordingReader reader;
+    reader.open();
+    reader.bind(0);
+    const std::uint16_t port = reader.boundPort();
+    reader.requestStop();
+    reader.stopRequested = 0;
+    for (int i = 0; i < 100; ++i) {
+        std::thread t([&] { reader.run(port); });   // throws (and the test aborts) on a failed bind
+        ASSERT_TRUE(eventually([&] { return reader.boundPort() == port; }));
+        Sender s;
+        s.send(port, "ping");
+        ASSERT_TRUE(eventually([&] { return reader.processed.load() == i + 1; })) << "round " << i;
+        reader.requestStop();
+        t.join();
+        reader.stopRequested = 0;
+    }
+    EXPECT_EQ(reader.stops.load(), 100);
+    EXPECT_EQ(openDescriptorCount(), before);
+}
+
+TEST(UdpReaderTest, ThreadBodyReportsABindFailure) {
+    RecordingReader holder;
+    holder.open();
+    holder.bind(0);
+    RecordingReader second;
+    g_feedReaderError = false;
+    const int threads = g_feedThreads.load();
+    gf_runReaderThread(second, false, holder.boundPort());
+    EXPECT_TRUE(g_feedReaderError.load());
+    EXPECT_EQ(g_feedThreads.load(), threads);
+    EXPECT_EQ(second.stops.load(), 0);
+    holder.requestStop();
+}
+
+TEST(TrafficReaderTest, StoppingShowsStoppedAndFlowCheck) {
+    TrafficReader& reader = g_trafficReader;
+    std::thread t([&] { gf_runReaderThread(reader, true, 0); });
+    ASSERT_TRUE(eventually([&] { return reader.boundPort() != 0 && g_mainWindow.g_trafficStatus.load() == 1; }));
+
+    g_mainWindow.g_realTrafficLinkUp = true;
+    gf_resetRealTraffic();
+    gf_checkTrafficFlow();   // nothing since the reset
+    EXPECT_EQ(g_mainWindow.g_trafficStatus.load(), 2);
+    EXPECT_EQ(g_mainWindow.g_weatherStatus.load(), 2);
+    Sender s;
+    s.send(reader.boundPort(), "not a record");
+    ASSERT_TRUE(eventually([&] { return reader.datagramCount.load() > 0; }));
+    gf_checkTrafficFlow();
+    EXPECT_EQ(g_mainWindow.g_trafficStatus.load(), 1);
+    EXPECT_EQ(g_mainWindow.g_weatherStatus.load(), 2);
+    g_mainWindow.g_realTrafficLinkUp = false;
+    gf_checkTrafficFlow();   // gated by the link
+    EXPECT_EQ(g_mainWindow.g_trafficStatus.load(), 1);
+
+    reader.requestStop();
+    t.join();
+    EXPECT_EQ(g_mainWindow.g_trafficStatus.load(), 3);
+    reader.stopRequested = 0;
+}
+
+TEST(QnhReaderTest, QnhValuesAndUnits) {
+    QnhReader reader;
+    struct Case {
+        const char* json;
+        int expected;
+    };
+    const Case cases[] = {
+        {R"({"QNH":1020})", 1020},
+        {R"({"QNH":1013.4})", 1013},
+        {R"({"QNH":2992})", 1013},        // hundredths of inHg
+        {R"({"ICAO":"KJFK","QNH":2996,"METAR":"A2996"})", 1015},
+        {R"({"QNH":"1009"})", 1009},
+        {R"({"QNH":"2990"})", 1013},
+        {R"({"QNH":1081})", 1013},        // 366: strange, nothing published
+        {R"({"QNH":1030})", 1030},
+        {R"({"QNH":929})", 1030},
+        {R"({"QNH":"abc"})", 1030},
+        {R"({"QNH":true})", 1030},        // malformed: the valid QNH stays
+        {R"({"METAR":"x"})", 1030},
+        {R"({"QNH":null})", 1030},
+        {R"({"QNH":1e300})", 1030},
+        {R"({"QNH":"99999999999"})", 1030},
+        {R"(not json)", 1030},
+        {R"([1020])", 1030},
+        {R"({"QNH":18446744073709551615})", 1030},
+        {R"({"QNH":-5})", 1030},
+        {R"({"QNH":930})", 930},
+        {R"({"QNH":1080})", 1080},
+    };
+    for (const auto& c : cases) {
+        reader.processDatagram(c.json);
+        EXPECT_EQ(g_currentQnh.load(), c.expected) << c.json;
+        EXPECT_EQ(g_mainWindow.g_qnh.load(), c.expected) << c.json;
+    }
+}
+
+TEST(QnhReaderTest, WeatherIndicatorComesBackWithANewQnh) {
+    QnhReader reader;
+    g_mainWindow.g_weatherStatus = 2;
+    reader.processDatagram(R"({"QNH":1001})");
+    EXPECT_EQ(g_mainWindow.g_weatherStatus.load(), 1);
+    g_mainWindow.g_weatherStatus = 3;
+    reader.processDatagram(R"({"QNH":1002})");
+    EXPECT_EQ(g_mainWindow.g_weatherStatus.load(), 3) << "only 'no data' turns into 'receiving'";
+}
+
+// ---- TCP server and line protocol ----
+
+class ServerTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        gf_startServer("0");
+        port = gf_serverPort();
+        ASSERT_NE(port, 0);
+        g_realTrafficLocal = true;
+    }
+    void TearDown() override {
+        gf_stopServer();
+        for (int fd : clients) ::close(fd);
+        g_feedHooks = FeedHooks{};
+    }
+    int connect() {
+        int error = 0;
+        const int fd = net::gf_connectLoopback(port, error);
+        EXPECT_GE(fd, 0) << error;
+        clients.push_back(fd);
+        return fd;
+    }
+    static std::string readSome(int fd) {
+        char buffer[9000];
+        int error = 0;
+        const long n = net::gf_receiveSome(fd, buffer, sizeof buffer, error);
+        return n > 0 ? std::string(buffer, static_cast<std::size_t>(n)) : std::string();
+    }
+    std::uint16_t port = 0;
+    std::vector<int> clients;
+};
+
+TEST_F(ServerTest, AcceptSendReceiveAndLoseTheClient) {
+    const int c1 = connect();
+    ASSERT_TRUE(waitForClient());
+    EXPECT_FALSE(waitForClient()) << "a client is connected: no accept";
+    ASSERT_TRUE(sendDataPacket("Qs999=version\r\n"));
+    EXPECT_EQ(readSome(c1), "Qs999=version\r\n");
+    ASSERT_TRUE(net::gf_sendAll(c1, R"({"version":"10.0.200"})") == 0);
+    EXPECT_EQ(gf_receiveFromClient(), R"({"version":"10.0.200"})");
+
+    ::close(c1);
+    clients.clear();
+    bool sent = true;
+    for (int i = 0; i < 50 && sent; ++i) sent = sendDataPacket("Qs123=1\r\n");
+    EXPECT_FALSE(sent);
+    EXPECT_FALSE(g_clientConnected.load());
+    EXPECT_FALSE(gf_acceptWaitingClient()) << "nobody waiting";
+
+    const int c2 = connect();
+    ASSERT_TRUE(eventually([] { return gf_acceptWaitingClient(); }));
+    ASSERT_TRUE(sendDataPacket("hello\r\n"));
+    EXPECT_EQ(readSome(c2), "hello\r\n");
+    gf_stopServer();
+    EXPECT_EQ(readSome(c2), "exit\r\n");
+}
+
+TEST_F(ServerTest, StopWakesABlockedAccept) {
+    std::atomic<bool> result{true};
+    std::thread t([&] { result = waitForClient(); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));   // usually blocked by now; either way it ends
+    gf_stopServer();
+    t.join();
+    EXPECT_FALSE(result.load());
+}
+
+TEST(ServerStartTest, FailuresCarryTheirCodes) {
+    try {
+        gf_startServer("no-such-service-name");
+        FAIL();
+    } catch (const SysErrorException& e) {
+        EXPECT_EQ(std::string(e.what()).rfind("sys error 1: getaddrinfo failed with error", 0), 0u) << e.what();
+    }
+    // A port held by another listener.
+    const net::ListenResult holder = net::gf_tcpListen("0");
+    ASSERT_GE(holder.fd, 0);
+    const std::string held = std::to_string(net::gf_boundPort(holder.fd));
+    try {
+        gf_startServer(held);
+        FAIL();
+    } catch (const SysErrorException& e) {
+        EXPECT_EQ(std::string(e.what()), "sys error 5: Bind failed at port " + held + " with error " + gf_wsaErrorText(10048));
+    }
+    ::close(holder.fd);
+    gf_stopServer();
+}
+
+TEST_F(ServerTest, HandshakeDecodesTheEdition) {
+    const int c = connect();
+    std::thread rt([&] {
+        readSome(c);
+        net::gf_sendAll(c, R"({"version":"10.0.200","level":1})" "\r\n");
+    });
+    gf_waitForRealTraffic();
+    rt.join();
+    EXPECT_TRUE(g_mainWindow.g_realTrafficLinkUp.load());
+    EXPECT_FALSE(g_professionalEdition.load());
+    EXPECT_EQ(g_mainWindow.g_realTrafficText.get().rfind("RT stnd edition: 10.0.200, archive: week", 0), 0u);
+    gf_sendQs123(1700000000);
+    EXPECT_EQ(readSome(c), "Qs123=1700000000000\r\n");
+}
+
+TEST(RealTrafficVersionTest, Answers) {
+    struct Case {
+        const char* answer;
+        bool professional;
+        const char* text;
+    };
+    const Case cases[] = {
+        {R"({"version":"9.1"})", true, "RT prof edition: 9.1"},
+        {R"({"version":"9.1","level":2})", true, "RT prof edition: 9.1"},
+        {R"({"version":"9.1","level":null})", true, "RT prof edition: 9.1"},
+        {R"({"version":"9.1","level":1})", false, "RT stnd edition: 9.1"},
+        {R"({"level":1})", false, "RT stnd edition: ?"},
+        {R"({"version":7,"level":"2"})", true, "RT prof edition: ?"},   // wrongly typed keys count as absent
+    };
+    for (const auto& c : cases) {
+        gf_decodeRtVersion(c.answer);
+        EXPECT_EQ(g_professionalEdition.load(), c.professional) << c.answer;
+        EXPECT_EQ(g_feedTimeIsProgramTime.load(), c.professional);
+        EXPECT_EQ(g_mainWindow.g_realTrafficText.get().rfind(c.text, 0), 0u) << c.answer;
+    }
+    gf_decodeRtVersion("");
+    EXPECT_FALSE(g_professionalEdition.load());
+    EXPECT_THROW(gf_decodeRtVersion("garbage"), std::exception);
+}
+
+TEST(Qs121Test, ScaledValuesAreWholeNumbers) {
+    // RealTraffic's documented example line, rebuilt from its values.
+    UserAircraftState u;
+    u.pitch = 0.06747;
+    u.bank = 0.00289;
+    u.heading = 5.449771266137578;
+    u.altitude = 37988.724;
+    u.groundVelocity = 501.908;
+    u.latitude = 0.6564195830703577 * kRad2Deg;
+    u.longitude = -2.1443275933742236 * kRad2Deg;
+    EXPECT_EQ(gf_qs121Line(u), "Qs121=6747;289;5.449771;37988724;501908;0.656420;-2.144328\r\n");
+    u.altitude = 35000;
+    u.pitch = 0.05;
+    EXPECT_NE(gf_qs121Line(u).find("=5000;289;5.449771;35000000;"), std::string::npos);
+}
+
+TEST_F(ServerTest, PositionReportsAndReconnection) {
+    UserAircraftState user;
+    user.latitude = 0.0001;
+    user.longitude = 0.01;
+    const int c1 = connect();
+    ASSERT_TRUE(waitForClient());
+    gf_sendUserPosition(user);   // unset position: nothing
+    user.latitude = 51.0;
+    user.longitude = -1.0;
+    gf_sendUserPosition(user);
+    EXPECT_EQ(readSome(c1).rfind("Qs121=0;0;0.000000;0;0;0.890118;-0.017453\r\n", 0), 0u);
+
+    int dropped = 0;
+    g_feedHooks.dropLiveAircraft = [&] { ++dropped; };
+    g_mainWindow.g_realTrafficLinkUp = true;
+    ::close(c1);
+    clients.clear();
+    for (int i = 0; i < 50 && g_clientConnected.load(); ++i) gf_sendUserPosition(user);
+    EXPECT_FALSE(g_clientConnected.load());
+    EXPECT_FALSE(g_mainWindow.g_realTrafficLinkUp.load());
+    EXPECT_EQ(dropped, 1);
+
+    gf_sendUserPosition(user);   // nobody there: returns at once
+    EXPECT_FALSE(g_mainWindow.g_realTrafficLinkUp.load());
+    const int c2 = connect();
+    ASSERT_TRUE(eventually([&] {
+        gf_sendUserPosition(user);
+        return g_mainWindow.g_realTrafficLinkUp.load();
+    }));
+    gf_sendUserPosition(user);
+    EXPECT_EQ(readSome(c2).rfind("Qs121=", 0), 0u) << "no new handshake";
+}
+
+}  // namespace
+}  // namespace vrn

@@ -1,0 +1,279 @@
+// The park airport's file loaded with its learned file, learned at, closed and saved, and loaded again.
+#include <gtest/gtest.h>
+
+#include "airports/airport_files.h"
+#include "airports/airport_list.h"
+#include "core/exceptions.h"
+#include "core/time_of_week.h"
+#include "core/utilities.h"
+#include "settings/settings_catalogue.h"
+#include "support/test_support.h"
+
+namespace vrn {
+namespace {
+
+namespace fs = std::filesystem;
+using test::readFile;
+using test::writeFile;
+
+const char* kArchive = R"(<?xml version="1.0"?>
+<parameters>
+	<parameter name="airport_name" value="Sample" />
+	<parameter name="publisher" value="stock" />
+	<parameter name="altitude" value="83" />
+	<parameter name="Qf_real" value="63" />
+	<parameter name="RT_traffic_week" value="52" />
+</parameters>
+<parkpositions>
+	<parkpos id="501" latitude="51.470100" longitude="-0.455200" heading="90.0" radius="32.5" cargo="false" ramp="false">
+		<opt reg="" airl="BAW" type="A320" day="1" hh="20,21,22" cs="BAW123:BAW124" />
+		<opt reg="" airl="BAW" type="A320" day="1" hh="3" cs="TOW 1" />
+	</parkpos>
+	<parkpos id="502" latitude="51.470100" longitude="-0.454450" heading="90.0" radius="30.0" cargo="true" ramp="false">
+		<opt reg="" airl="FDX" type="B763" day="4" hh="40" cs="ARC1" />
+	</parkpos>
+	<parkpos id="503" latitude="51.470100" longitude="-0.453000" heading="90.0" radius="20.0" cargo="false" ramp="false" />
+</parkpositions>
+)";
+
+const char* kLearned = R"(<?xml version="1.0"?>
+<parameters>
+	<parameter name="airport_name" value="Sample" />
+	<parameter name="publisher" value="stock" />
+	<parameter name="MAX_LIVE" value="2" />
+	<parameter name="parking_percentage" value="55" />
+	<parameter name="MAX_FIT_WEEK" value="9" />
+</parameters>
+<parkpositions>
+	<parkpos id="501">
+		<opt reg="" airl="BAW" type="A320" day="1" hh="22,23" cs="BAW123" />
+		<opt reg="" airl="BAW" type="A320" day="1" hh="30" cs="BAW9" />
+		<opt reg="" airl="BAW" type="A320" day="1" hh="30,31" cs="BAW9" />
+		<opt reg="" airl="BAW" type="A320" day="2" hh="30" cs="TOW 5" />
+	</parkpos>
+	<parkpos id="502" radius_change="true" radius="40.0" cargo_change="true" cargo="false" />
+	<parkpos id="503" radius_change="true" />
+	<parkpos id="999" />
+	<parkpos id="M1" latitude="51.470500" longitude="-0.456000" heading="180.0" radius="20.0" ramp="true" manual="true" />
+	<parkpos id="M2" latitude="0" longitude="0" radius="20.0" manual="true" />
+	<parkpos id="501" latitude="51.4" longitude="-0.4" radius="20.0" manual="true" />
+</parkpositions>
+)";
+
+class ParkAirportFile : public ::testing::Test {
+protected:
+    void SetUp() override {
+        gf_setWallClockForTests([] { return std::time_t{1700000000}; });   // a Tuesday, 22:13 UTC
+        std::lock_guard lock(g_standsMutex);
+        g_parkAirport = Airport{"LFPG", "LHR", 51.47, -0.45, 0};
+        g_stands.clear();
+        PARK_FAKE.set(false);
+        CUSTOM_PARKING_PERCENTAGE.set(-1);
+        writeFile(g_archiveStockFolder / "LFPG.xml", kArchive);
+    }
+    void TearDown() override {
+        gf_closeParkAirport();
+        g_stands.clear();
+        g_parkAirport = Airport{};
+        gf_setWallClockForTests({});
+        MAX_LIVE.set(MAX_LIVE.defaultValue);
+        PARK_FAKE.set(false);
+        parking_percentage.set(parking_percentage.defaultValue);
+        MAX_FIT.set(MAX_FIT.defaultValue);
+    }
+    std::string load(std::uint64_t& quality) {
+        std::lock_guard lock(g_standsMutex);
+        g_stands.clear();
+        return gf_readApf(gf_findApf("LFPG"), quality);
+    }
+    const Stand& stand(const std::string& id) {
+        for (const Stand& s : g_stands) {
+            if (s.id == id) return s;
+        }
+        throw std::runtime_error("no stand " + id);
+    }
+    fs::path learnedPath() const { return fs::path("airports/learned/stock/LFPG.xml"); }
+    test::TempDir dir;
+    test::ScopedCurrentDir cd{dir.path()};
+};
+
+TEST_F(ParkAirportFile, WithoutLearnedFileTheArchiveAloneIsLoaded) {
+    std::uint64_t quality = 0;
+    CUSTOM_PARKING_PERCENTAGE.set(45);
+    EXPECT_EQ(load(quality), "");
+    EXPECT_EQ(parking_percentage.get(), 45);
+    CUSTOM_PARKING_PERCENTAGE.set(-1);
+    EXPECT_EQ(load(quality), "");
+    EXPECT_EQ(parking_percentage.get(), 30);
+    EXPECT_EQ(gf_qualityReal(quality), 63);
+    EXPECT_EQ(gf_qualitySoft(quality), -1);
+    EXPECT_EQ(g_apfAirport.RT_traffic_week, 52);
+    EXPECT_EQ(g_parkAirport.alt, 83.0);
+    ASSERT_EQ(g_stands.size(), 3u);
+    EXPECT_EQ(g_stands[0].uses.size(), 1u);   // the tow is not a use
+    EXPECT_TRUE(g_apfLoaded.load());
+    // 501 and 502 are 52 m apart with radii 32.5 + 30 m; 503 is 99 m from 502 with 30 + 20 m.
+    EXPECT_EQ(stand("501").adjacent, (std::vector<std::uint32_t>{2}));
+    EXPECT_EQ(stand("502").adjacent, (std::vector<std::uint32_t>{1}));
+    EXPECT_TRUE(stand("503").adjacent.empty());
+    // Nothing learned: closing writes nothing.
+    gf_closeParkAirport();
+    EXPECT_FALSE(fs::exists(learnedPath()));
+    EXPECT_FALSE(g_apfLoaded.load());
+}
+
+TEST_F(ParkAirportFile, BrokenOrEmptyFilesGiveThePartsResult) {
+    std::uint64_t quality = 0;
+    writeFile(g_archiveStockFolder / "LFPG.xml", "<parameters><parameter name=\"publisher\" value=\"stock\"/></parameters>");
+    EXPECT_THROW(load(quality), UserErrorException);
+    EXPECT_FALSE(g_apfLoaded.load());
+    writeFile(g_archiveStockFolder / "LFPG.xml", "<parameters><parameter name=\"altitude\" value=\"1\"/></parameters>");
+    EXPECT_EQ(load(quality), "no stands found");
+    EXPECT_TRUE(g_apfLoaded.load());
+    EXPECT_EQ(lf_qualityFactorText(gf_qualityReal(quality), gf_qualitySoft(quality)), "  ");
+    writeFile(g_archiveStockFolder / "LFPG.xml", "<parameters");
+    EXPECT_NE(load(quality).find("could not be loaded"), std::string::npos);
+}
+
+TEST_F(ParkAirportFile, LearnedFileMergesSettingsUsesChangesAndManualStands) {
+    writeFile(learnedPath(), kLearned);
+    std::uint64_t quality = 0;
+    ASSERT_EQ(load(quality), "");
+    EXPECT_EQ(MAX_LIVE.get(), 6);              // limited to its bounds
+    EXPECT_EQ(parking_percentage.get(), 55);
+    EXPECT_EQ(MAX_FIT.get(), 9);               // from the older key
+    ASSERT_EQ(g_stands.size(), 4u);            // M1 added; M2 (no position) and 501 (exists) skipped
+    EXPECT_TRUE(stand("M1").manual);
+    EXPECT_EQ(stand("M1").number, 4u);
+    const Stand& s501 = stand("501");
+    // 22,23 shares slot 22 with the archived use: same use, kept once. Slot 30 and 30,31 are the
+    // same use too; the tow is read here (only the archived reader drops tows).
+    ASSERT_EQ(s501.uses.size(), 3u);
+    EXPECT_EQ(s501.uses[1].hh, 1ull << 30);
+    EXPECT_EQ(s501.uses[1].number, 2u);
+    EXPECT_EQ(s501.uses[2].callsign, "TOW 5");
+    EXPECT_NEAR(stand("502").radius * kNmToMetres, 40.0, 1e-9);
+    EXPECT_TRUE(stand("502").radiusChanged);
+    EXPECT_FALSE(stand("502").cargo);
+    EXPECT_NEAR(stand("503").radius * kNmToMetres, 20.0, 1e-9);   // a change without radius is ignored
+    EXPECT_FALSE(stand("503").radiusChanged);
+    EXPECT_EQ(gf_qualityReal(quality), gf_countHalfHours().first);
+}
+
+TEST_F(ParkAirportFile, SaveKeepsEarlierLearnedUsesAndDropsFakesAndArchiveUses) {
+    writeFile(learnedPath(), kLearned);
+    PARK_FAKE.set(true);
+    std::uint64_t quality = 0;
+    ASSERT_EQ(load(quality), "");
+    // Every ordinary stand of an L airport gets ZZZ B738 for Tuesday half hour 44, numbered on
+    // from its last use.
+    const Stand& s503 = stand("503");
+    ASSERT_EQ(s503.uses.size(), 1u);
+    EXPECT_EQ(s503.uses[0].callsign.rfind("FAKE", 0), 0u);
+    EXPECT_EQ(s503.uses[0].day, 2u);
+    EXPECT_EQ(s503.uses[0].hh, 1ull << 44);
+    EXPECT_EQ(s503.uses[0].model, "B738");
+    EXPECT_EQ(s503.uses[0].origin, UseOrigin::Fake);
+    EXPECT_EQ(stand("501").uses.back().number, 4u);
+
+    // One use learned in this run.
+    {
+        std::lock_guard lock(g_standsMutex);
+        g_stands[2].uses.push_back({"EZY", "A319", "", "EZY1", "", 1ull << 5, 2, 3, 1, 0, UseOrigin::Run});
+    }
+    g_apfUpdates.store(1);
+    gf_closeParkAirport();
+    ASSERT_TRUE(fs::exists(learnedPath()));
+    const std::string saved = readFile(learnedPath());
+    EXPECT_EQ(saved.find("FAKE1"), std::string::npos) << saved;
+    EXPECT_EQ(saved.find("ARC1"), std::string::npos);   // the archive keeps its own uses
+    EXPECT_NE(saved.find("cs=\"EZY1\""), std::string::npos);
+    EXPECT_NE(saved.find("cs=\"BAW9\""), std::string::npos);        // learned in an earlier run
+    // The archived use that the learned file repeated is kept by the learned file from now on.
+    EXPECT_NE(saved.find("hh=\"20,21,22\" cs=\"BAW123:BAW124\""), std::string::npos) << saved;
+
+    // Loading again gives the same stands and uses (with new fakes: the learned file keeps
+    // PARK_FAKE on), and saving again changes nothing.
+    PARK_FAKE.set(false);
+    ASSERT_EQ(load(quality), "");
+    EXPECT_TRUE(PARK_FAKE.get());
+    EXPECT_EQ(stand("501").uses.size(), 4u);
+    EXPECT_EQ(stand("503").uses.size(), 2u);
+    EXPECT_TRUE(stand("502").radiusChanged);
+    EXPECT_TRUE(stand("M1").manual);
+    g_apfChanged.store(true);
+    gf_closeParkAirport();
+    EXPECT_EQ(readFile(learnedPath()), saved);
+}
+
+TEST_F(ParkAirportFile, HandmadeFileReplacesStandsOrIsNeverSavedOverWhenBroken) {
+    std::string handmade = R"(<parameters><parameter name="airport_name" value="Sample"/>
+        <parameter name="publisher" value="stock"/><parameter name="handmade" value="false"/>
+        <parameter name="altitude" value="83"/></parameters><parkpositions>
+        <parkpos id="H1" latitude="51.1" longitude="-0.1" heading="10" radius="20" cargo="false" ramp="false"/>
+        <parkpos id="H2" latitude="51.2" longitude="-0.2" heading="20" radius="25" cargo="true" ramp="false"/>
+        </parkpositions>)";
+    writeFile(learnedPath(), handmade);
+    std::uint64_t quality = 0;
+    ASSERT_EQ(load(quality), "");
+    EXPECT_TRUE(g_handmadeOverruled);
+    ASSERT_EQ(g_stands.size(), 2u);
+    {
+        std::lock_guard lock(g_standsMutex);
+        g_stands[1].radiusChanged = 1;
+        g_stands[1].radius = 30 * kMetresToNm;
+    }
+    g_apfUpdates.store(2);
+    gf_closeParkAirport();
+    std::string saved = readFile(learnedPath());
+    EXPECT_NE(saved.find(R"(<parkpos id="H2" latitude="51.200000" longitude="-0.200000" heading="20.0" radius="30.0")"),
+              std::string::npos)
+        << saved;
+
+    // A handmade file that stops halfway: the archived stands stay and the file is left alone.
+    const std::string broken = saved.substr(0, saved.find("</parkpositions>")) +
+                               R"(<parkpos id="H1"/></parkpositions>)";
+    writeFile(learnedPath(), broken);
+    ASSERT_EQ(load(quality), "");
+    EXPECT_FALSE(g_handmadeOverruled);
+    EXPECT_EQ(g_stands.size(), 3u);
+    g_apfUpdates.store(1);
+    gf_closeParkAirport();
+    EXPECT_EQ(readFile(learnedPath()), broken);
+}
+
+TEST_F(ParkAirportFile, UnreadableLearnedFileIsKeptAsideWithoutLosingAnOlderCopy) {
+    writeFile(learnedPath(), "<parameters");
+    writeFile("airports/learned/stock/LFPG0.xml", "older copy");
+    std::uint64_t quality = 0;
+    ASSERT_EQ(load(quality), "");
+    EXPECT_EQ(g_stands.size(), 3u);
+    EXPECT_FALSE(fs::exists(learnedPath()));
+    EXPECT_EQ(readFile("airports/learned/stock/LFPG0.xml"), "older copy");
+    EXPECT_EQ(readFile("airports/learned/stock/LFPG0-2.xml"), "<parameters");
+}
+
+TEST_F(ParkAirportFile, ThirdPartyPublisherFolderIsMadeAndBadNamesStayInside) {
+    std::string archive = kArchive;
+    archive.replace(archive.find("value=\"stock\""), 13, "value=\"../../x\"");
+    writeFile(g_myThirdpartyFolder / "LFPG.xml", archive);
+    std::uint64_t quality = 0;
+    ASSERT_EQ(load(quality), "");
+    g_apfChanged.store(true);
+    gf_closeParkAirport();
+    EXPECT_TRUE(fs::exists("airports/learned/thirdparty/.._.._x/LFPG.xml"));
+    EXPECT_FALSE(fs::exists("airports/x"));
+
+    // A folder that cannot be made is reported and closing still ends.
+    writeFile("airports/learned/thirdparty/blocked", "a file where the folder should be");
+    archive.replace(archive.find("value=\"../../x\""), 15, "value=\"blocked\"");
+    writeFile(g_myThirdpartyFolder / "LFPG.xml", archive);
+    ASSERT_EQ(load(quality), "");
+    g_apfUpdates.store(3);
+    EXPECT_NO_THROW(gf_closeParkAirport());
+    EXPECT_FALSE(g_apfLoaded.load());
+    EXPECT_EQ(g_apfUpdates.load(), 0);
+}
+
+}  // namespace
+}  // namespace vrn

@@ -1,0 +1,149 @@
+// The program's feed side against the RealTraffic stand-in over loopback: handshake, position
+// lines, traffic and weather datagrams, the loss of RealTraffic and its reconnection, and "exit".
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <chrono>
+#include <filesystem>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/main_window.h"
+#include "feed/realtraffic_link.h"
+#include "feed/tcp_server.h"
+#include "feed/udp_readers.h"
+#include "settings/settings_catalogue.h"
+#include "support/test_support.h"
+
+extern char** environ;
+
+namespace vrn {
+namespace {
+
+const LatLon kCenter{51.4700, -0.4543};
+
+template <class F>
+bool eventually(F condition, int seconds = 20) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    while (std::chrono::steady_clock::now() < end) {
+        if (condition()) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return condition();
+}
+
+class RtFeed {
+public:
+    RtFeed(const std::vector<std::string>& args, const std::filesystem::path& out) {
+        const std::string program = std::string(VARNEL_BINARY_DIR) + "/tools/rtfeed";
+        std::vector<std::string> all{program};
+        all.insert(all.end(), args.begin(), args.end());
+        std::vector<char*> argv;
+        for (auto& a : all) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        EXPECT_EQ(posix_spawn(&m_pid, program.c_str(), &actions, nullptr, argv.data(), environ), 0) << program;
+        posix_spawn_file_actions_destroy(&actions);
+    }
+    ~RtFeed() { stop(); }
+    void stop() {
+        if (m_pid <= 0) return;
+        kill(m_pid, SIGTERM);
+        int status = 0;
+        waitpid(m_pid, &status, 0);
+        m_pid = -1;
+    }
+
+private:
+    pid_t m_pid = -1;
+};
+
+TEST(FeedWithRtFeed, HandshakePositionsDatagramsAndReconnection) {
+    ASSERT_TRUE(std::filesystem::exists(std::string(VARNEL_BINARY_DIR) + "/tools/rtfeed")) << "build the rtfeed tool";
+    test::TempDir dir;
+    g_lateralRangeNm = 60.0;
+    g_realTrafficLocal = true;
+    gf_startServer("0");
+    const std::string tcpPort = std::to_string(gf_serverPort());
+
+    std::thread traffic([] { gf_runReaderThread(g_trafficReader, true, 0); });
+    std::thread weather([] { gf_runReaderThread(g_qnhReader, false, 0); });
+    ASSERT_TRUE(eventually([] { return g_trafficReader.boundPort() != 0 && g_qnhReader.boundPort() != 0; }));
+    g_trafficReader.setReferencePosition(kCenter);
+    g_trafficReader.setParkAirport(kCenter);
+    g_trafficReader.setFieldElevation(83.0);
+
+    const std::vector<std::string> args{"--tcp-port", tcpPort, "--traffic-port", std::to_string(g_trafficReader.boundPort()),
+                                        "--weather-port", std::to_string(g_qnhReader.boundPort()), "--generate", "12",
+                                        "--level", "1", "--version", "9.0.1", "--qnh", "1022", "--elevation", "83"};
+    const auto out1 = dir.path() / "rtfeed1.txt";
+    auto feed = std::make_unique<RtFeed>(args, out1);
+
+    gf_waitForRealTraffic();   // blocks until the stand-in connects and answers
+    ASSERT_TRUE(g_mainWindow.g_realTrafficLinkUp.load());
+    EXPECT_FALSE(g_professionalEdition.load());
+    EXPECT_EQ(g_mainWindow.g_realTrafficText.get().rfind("RT stnd edition: 9.0.1", 0), 0u);
+
+    gf_setMainLoopRunning(true);
+    UserAircraftState user;
+    user.latitude = kCenter.lat;
+    user.longitude = kCenter.lon;
+    user.altitude = 83;
+    gf_sendUserPosition(user);   // the generator centres its traffic on this position
+
+    std::set<std::uint32_t> ids;
+    std::set<bool> airborne;
+    ASSERT_TRUE(eventually([&] {
+        std::lock_guard lock(g_trafficMutex);
+        for (const auto& u : g_trafficQueue) {
+            ids.insert(u.hexid);
+            airborne.insert(u.sample.airborne != 0);
+        }
+        g_trafficQueue.clear();
+        return ids.size() >= 10;
+    })) << ids.size();
+    EXPECT_EQ(airborne.size(), 2u) << "aircraft in the air and on the ground";
+    ASSERT_TRUE(eventually([] { return g_currentQnh.load() == 1022; }));
+
+    // RealTraffic goes away: the next reports notice it and the link waits without blocking.
+    feed->stop();
+    ASSERT_TRUE(eventually([&] {
+        gf_sendUserPosition(user);
+        return !g_mainWindow.g_realTrafficLinkUp.load();
+    }));
+    const auto out2 = dir.path() / "rtfeed2.txt";
+    feed = std::make_unique<RtFeed>(args, out2);
+    ASSERT_TRUE(eventually([&] {
+        gf_sendUserPosition(user);
+        return g_mainWindow.g_realTrafficLinkUp.load();
+    }));
+    gf_sendUserPosition(user);
+    gf_stopServer();
+    ASSERT_TRUE(eventually([&] { return test::readFile(out2).find("<< exit") != std::string::npos; }));
+    feed->stop();
+
+    const std::string first = test::readFile(out1);
+    EXPECT_NE(first.find("<< Qs999=version"), std::string::npos) << first;
+    EXPECT_NE(first.find("<< Qs121=0;0;0.000000;83000;0;0.898321;-0.007929"), std::string::npos) << first;
+    const std::string second = test::readFile(out2);
+    EXPECT_EQ(second.find("Qs999"), std::string::npos) << "no second handshake";
+    EXPECT_NE(second.find("<< Qs121="), std::string::npos) << second;
+
+    gf_setMainLoopRunning(false);
+    gf_stopReaders();
+    traffic.join();
+    weather.join();
+    g_trafficReader.stopRequested = 0;
+    g_qnhReader.stopRequested = 0;
+}
+
+}  // namespace
+}  // namespace vrn

@@ -1,0 +1,210 @@
+// Whole rescans of generated package trees and of the real aircraft.cfg samples.
+#include <algorithm>
+
+#include "core/exceptions.h"
+#include "liveries/livery_scan.h"
+#include "liveries/liveries_fixture.h"
+
+namespace vrn::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string cfg(const std::string& type, const std::vector<std::string>& sections) {
+    std::string out = "[VERSION]\nmajor = 1\n[GENERAL]\nicao_type_designator = \"" + type + "\"\n";
+    for (std::size_t i = 0; i < sections.size(); ++i) out += "[FLTSIM." + std::to_string(i) + "]\n" + sections[i] + "\n";
+    return out;
+}
+
+std::string sec(const std::string& title, const std::string& airline, const std::string& extra = "") {
+    return "title = \"" + title + "\"\nicao_airline = \"" + airline + "\"\n" + extra;
+}
+
+class LiveryScan : public LiveriesTest {
+protected:
+    void SetUp() override {
+        LiveriesTest::SetUp();
+        readDbase({{"D-ABCD", "DLH", "A319", "EWG", false}});
+        writeFile(dir() / "input" / "fixes.xml", "<fixes><fix wrong='B38' correct='B38M'/></fixes><PVT_fixes/><GOV_fixes/>");
+        gf_readFixes();
+        g_workerThreads.store(2);
+        g_scanWorkers.store(0);
+    }
+    void aircraft(const fs::path& folder, const std::string& bytes) { writeFile(folder / "aircraft.cfg", bytes); }
+    std::string xml() { return readFile(dir() / "output" / "LiveriesScanned.xml"); }
+};
+
+TEST_F(LiveryScan, ManualFoldersWithOddFilesAndReports) {
+    const fs::path a = dir() / "A", c = dir() / "C";
+    aircraft(a / "x" / "A320", cfg("A320", {sec("DLH one", "DLH", "atc_id = D-ABCD\n"), sec("Same DLH", "DLH")}));
+    aircraft(a / "x" / "B38", cfg("B38", {sec("B38M RYR", "RYR")}));
+    aircraft(a / "x" / "Bad", cfg("QQQQ", {sec("Bad model", "DLH")}));
+    aircraft(a / "x" / "Gap", "[GENERAL]\nicao_type_designator=A320\n[FLTSIM.0]\ntitle=a\n[FLTSIM.2]\ntitle=b\n");
+    aircraft(a / "x" / "Empty", "[GENERAL]\nicao_type_designator=A320\n");
+    aircraft(a / "x" / "Airline", cfg("A320", {sec("Wrong airline", "XYZ"), "title = \"No airline\"\n"}));
+    writeFile(a / "x" / "Upper" / "Aircraft.CFG", cfg("A320", {sec("Upper case file", "BAW")}));
+    writeFile(a / "x" / "Old" / "aircraft.cfg.bak", cfg("A320", {sec("Backup", "BAW")}));
+    fs::create_directories(a / "x" / "Dir" / "aircraft.cfg");
+    aircraft(a / "some-airport-pack", cfg("A320", {sec("Direct in skipped folder", "KLM")}));
+    aircraft(a / "some-airport-pack" / "deeper", cfg("A320", {sec("Below skipped folder", "KLM")}));
+    fs::create_directory_symlink(a, a / "x" / "loop");
+    aircraft(c / "A320", cfg("A320", {sec("DLH one", "DLH"), sec("C only", "UAE")}));
+    aircraft(c / "A319", cfg("A319", {sec("EWG in C", "EWG")}));
+    writeFile(dir() / "output" / "errors" / "Fixes.txt", "old report\n");
+
+    std::vector<std::string> folders = {a.string(), (dir() / "B").string(), c.string()};
+    ASSERT_TRUE(gf_scanLiveries(true, false, true, folders));
+    EXPECT_EQ(g_scanWorkers.load(), 0);
+    EXPECT_TRUE(g_liveries.empty());
+
+    const std::string stored = xml();
+    for (const char* title : {"DLH one", "Same DLH", "B38M RYR", "Upper case file"})
+        EXPECT_NE(stored.find(title), std::string::npos) << title;
+    // Skipped folders, backups, wrong models and the second DLH one (folder C) are not stored. The
+    // D-ABCD registration turned DLH A320 into EWG A319; folder C's EWG A319 then lost on priority.
+    for (const char* title : {"Direct in skipped folder", "Below skipped folder", "Backup", "Bad model", "EWG in C"})
+        EXPECT_EQ(stored.find(title), std::string::npos) << title;
+    EXPECT_NE(stored.find("<liv airl=\"EWG\" type=\"A319\" title=\"DLH one\" atcid=\"D-ABCD\" />"), std::string::npos);
+    EXPECT_NE(stored.find("airl=\"UAE\""), std::string::npos) << "C's own airline/model stays";
+
+    const fs::path errors = dir() / "output" / "errors", info = dir() / "output" / "info";
+    EXPECT_EQ(readFile(errors / "Fixes.txt"), "Fix: B38 found in " + (a / "x" / "B38" / "aircraft.cfg").string() + " changed into B38M\n");
+    EXPECT_NE(readFile(errors / "InvalidAircraftCodes.txt").find("QQQQ"), std::string::npos);
+    EXPECT_NE(readFile(errors / "InvalidAirlineCodes.txt").find("XYZ          in "), std::string::npos);
+    EXPECT_NE(readFile(errors / "InvalidAircraftCfgFiles.txt").find("non-consecutive [fltsim.x] numbers at .x=2"),
+              std::string::npos);
+    const std::string incomplete = readFile(errors / "IncompleFltsimSections.txt");
+    EXPECT_NE(incomplete.find("title \"DLH one\" already exists"), std::string::npos);
+    EXPECT_NE(incomplete.find("empty icao_airline="), std::string::npos);
+    EXPECT_NE(readFile(info / "AircraftCfgWithNoFltsimSection.txt").find("Empty"), std::string::npos);
+    EXPECT_NE(readFile(info / "AirlineModelConversions.txt").find("airl DLH => EWG"), std::string::npos);
+    EXPECT_NE(readFile(info / "LiveriesSkippedOnPriority.txt").find("EWG A319 \"EWG in C\""), std::string::npos);
+
+    const std::string log = logText();
+    EXPECT_NE(log.find((dir() / "B").string() + " does not exist, skipped!"), std::string::npos);
+    EXPECT_NE(log.find("in total"), std::string::npos);
+    EXPECT_NE(log.find("\nErrors:"), std::string::npos);
+    EXPECT_NE(log.find("1 invalid airline code, see output/errors/InvalidAirlineCodes.txt"), std::string::npos);
+    EXPECT_NE(log.find("1 liverie skipped on priority"), std::string::npos);
+    EXPECT_GT(g_mainWindow.g_liveryCount.load(), 0);
+
+    // The stored scan reads back into the same index.
+    gf_clearLiveryIndex();
+    std::vector<std::string> none;
+    ASSERT_TRUE(gf_scanLiveries(false, false, false, none));
+    EXPECT_TRUE(gf_findIndexedTitle("B38M RYR"));
+}
+
+TEST_F(LiveryScan, AutomaticModeTakesTrafficPackagesOnly) {
+    const fs::path community = dir() / "Packages" / "Community";
+    MSFS_2020.set(true);
+    MSFS_INSTALL_PATH.set((dir() / "Packages").string());
+    for (const char* pkg : {"aig-aitraffic-oci-beta", "aig-aitraffic-oci", "aig-aitraffic-oci_CVT_x", "fsltl-traffic-base_CVT_",
+                            "other-aircraft"})
+        aircraft(community / pkg / "SimObjects" / "Airplanes" / "a", cfg("A320", {sec(std::string("Title of ") + pkg, "DLH")}));
+    std::vector<std::string> folders;
+    ASSERT_TRUE(gf_scanLiveries(true, true, false, folders));
+    EXPECT_EQ(folders.size(), 3u);
+    const std::string stored = xml();
+    EXPECT_NE(stored.find("Title of aig-aitraffic-oci-beta"), std::string::npos);
+    EXPECT_NE(stored.find("Title of aig-aitraffic-oci\""), std::string::npos);
+    EXPECT_NE(stored.find("Title of fsltl-traffic-base_CVT_"), std::string::npos);   // taken even with _CVT_
+    EXPECT_EQ(stored.find("other-aircraft"), std::string::npos);
+
+    // Without a traffic package the whole Community folder is one folder.
+    for (const char* pkg : {"aig-aitraffic-oci-beta", "aig-aitraffic-oci", "aig-aitraffic-oci_CVT_x", "fsltl-traffic-base_CVT_"})
+        fs::remove_all(community / pkg);
+    folders.clear();
+    ASSERT_TRUE(gf_scanLiveries(true, true, false, folders));
+    EXPECT_NE(logText().find("Automatic scan found folder: \"" + community.string() + "\""), std::string::npos);
+    EXPECT_NE(xml().find("Title of other-aircraft"), std::string::npos);
+}
+
+TEST_F(LiveryScan, AFailedRescanKeepsTheStoredScan) {
+    writeFile(dir() / "output" / "LiveriesScanned.xml", "<liveries><liv airl='DLH' type='A320' title='kept'/></liveries>");
+    aircraft(dir() / "A" / "x", cfg("QQQQ", {sec("nothing", "DLH")}));
+    std::vector<std::string> folders = {(dir() / "A").string()};
+    try {
+        gf_scanLiveries(true, false, false, folders);
+        FAIL();
+    } catch (const UserErrorException& e) {
+        EXPECT_STREQ(e.what(), "53: no liveries found");
+    }
+    EXPECT_NE(xml().find("kept"), std::string::npos);
+    EXPECT_EQ(g_mainWindow.g_liveryCount.load(), 0);
+    EXPECT_TRUE(g_scanReports.invalidModels.empty());
+
+    // An exit request: nothing is written or processed.
+    aircraft(dir() / "A" / "y", cfg("A320", {sec("would be found", "DLH")}));
+    gf_setScanStopTest([] { return true; });
+    EXPECT_TRUE(gf_scanLiveries(true, false, false, folders));
+    gf_setScanStopTest({});
+    EXPECT_NE(xml().find("kept"), std::string::npos);
+}
+
+TEST_F(LiveryScan, SkipWordsApplyBelowTheScannedFolder) {
+    const fs::path root = dir() / "airports" / "inibuilds-stuff";
+    aircraft(root, cfg("A320", {sec("Direct file", "DLH")}));
+    aircraft(root / "pkg" / "a", cfg("A320", {sec("Deeper file", "KLM")}));
+    aircraft(root / "pkg" / "lvfr-thing" / "a", cfg("A320", {sec("Under a skip word", "BAW")}));
+    aircraft(root / "pkg" / std::string(240, 'x') / "a", cfg("A320", {sec("Too deep", "RYR")}));
+    std::vector<std::string> folders = {root.string()};
+    ASSERT_TRUE(gf_scanLiveries(true, false, false, folders));
+    const std::string stored = xml();
+    EXPECT_NE(stored.find("Direct file"), std::string::npos);
+    EXPECT_NE(stored.find("Deeper file"), std::string::npos);
+    EXPECT_EQ(stored.find("Under a skip word"), std::string::npos);
+    EXPECT_EQ(stored.find("Too deep"), std::string::npos);
+}
+
+TEST_F(LiveryScan, ManyFoldersShareTheLastPriority) {
+    std::vector<std::string> folders;
+    for (int i = 0; i < 12; ++i) {
+        const fs::path f = dir() / ("F" + std::to_string(i));
+        aircraft(f / "a", cfg("A320", {sec("Livery " + std::to_string(i), i < 10 ? "ZZZ" : "DLH")}));
+        folders.push_back(f.string());
+    }
+    ASSERT_TRUE(gf_scanLiveries(true, false, true, folders));
+    const std::string stored = xml();
+    EXPECT_NE(stored.find("Livery 0"), std::string::npos);
+    EXPECT_EQ(stored.find("Livery 9"), std::string::npos);   // ZZZ A320 of folder 10 loses to folder 1
+    EXPECT_NE(stored.find("Livery 10"), std::string::npos);  // DLH A320 of folders 11 and 12 share number 10
+    EXPECT_NE(stored.find("Livery 11"), std::string::npos);
+}
+
+TEST_F(LiveryScan, RealFsltlPackage) {
+    if (!realDataAvailable()) GTEST_SKIP() << "shared real data not present";
+    gf_clearTypeDatabase();
+    gf_clearFixes();
+    pugi::xml_document doc = makeDbase();
+    auto extraTypes = scrambledTypes({"B763", "A332", "A359", "A20N", "A321", "CRJ7", "E170", "AT76", "DH8D", "BCS3",
+                                      "C208", "VL3", "B748", "B77L", "B744", "B77W", "ASOB"});
+    std::string all = doc.child("aircrafts").child("aircraft").attribute("types").value();
+    doc.child("aircrafts").child("aircraft").attribute("types").set_value((all + "," + extraTypes).c_str());
+    std::string large = doc.child("large").child("lar").attribute("types").value();
+    doc.child("large").child("lar").attribute("types").set_value((large + "," + scrambledTypes({"CRJ7", "E170", "BCS3"})).c_str());
+    std::string codes = doc.child("ICAO_airlines").child("ICAO").attribute("codes").value();
+    codes += "," + scrambledAirlines({"FDX", "UPS", "CLX", "CKS", "MAS", "SKW", "JIA", "AAL", "RPA", "ASH", "FFT", "NOZ",
+                                      "VIR", "CXA", "ACA", "APJ", "EIN", "PTR", "SYL", "MTN", "ZZZ"});
+    doc.child("ICAO_airlines").child("ICAO").attribute("codes").set_value(codes.c_str());
+    saveDoc(doc, dir() / "input" / "dbase.xml");
+    ASSERT_TRUE(gf_readDbase());
+
+    std::vector<std::string> folders = {realDataPath("aircraft-cfg/fsltl-traffic-base").string()};
+    ASSERT_TRUE(gf_scanLiveries(true, false, false, folders));
+    const std::string stored = xml();
+    const std::pair<const char*, const char*> expected[] = {
+        {"CLX", "B748"}, {"FDX", "B763"}, {"SKW", "CRJ7"}, {"JIA", "CRJ7"}, {"AAL", "CRJ7"}, {"UAE", "A388"}, {"MAS", "A332"}};
+    for (const auto& [airline, type] : expected)
+        EXPECT_NE(stored.find(std::string("airl=\"") + airline + "\" type=\"" + type + "\""), std::string::npos)
+            << airline << " " << type;
+    EXPECT_EQ(stored.find("-STUB"), std::string::npos);
+    EXPECT_NE(stored.find("cargo=\"true\""), std::string::npos);
+    EXPECT_NE(stored.find("atcid=\"LN-NIB\""), std::string::npos);
+    EXPECT_NE(readFile(dir() / "output" / "errors" / "IncompleFltsimSections.txt").find("FSLTL_FAIB_B738_Air_Yakutia\" already exists"),
+              std::string::npos);
+    EXPECT_EQ(g_scanWorkers.load(), 0);
+}
+
+}  // namespace
+}  // namespace vrn::test

@@ -1,0 +1,152 @@
+// The SimConnect thread for real against the simulated simulator: it connects after refused opens,
+// creates, moves, lights and removes AI aircraft, survives a restart and ends when the simulator quits.
+// The simulator's clock is stepped by the test; waitIdle() waits until the thread has taken every
+// message, so nothing depends on how fast the machine is.
+#include <nlohmann/json.hpp>
+
+#include "../simlink/link_fixture.h"
+
+namespace vrn::test {
+namespace {
+
+using namespace simconnect;
+
+class SimLinkThreadTest : public LinkFixture {
+protected:
+    void SetUp() override {
+        LinkFixture::SetUp();
+        gf_setSimClientRetryDelayForTests(std::chrono::milliseconds(1));
+    }
+    void TearDown() override {
+        gf_joinSimClient();
+        gf_setSimClientRetryDelayForTests(std::chrono::milliseconds(1000));
+        LinkFixture::TearDown();
+    }
+    // Steps the clock and waits until the link has handled what the frames brought.
+    void run(int frameCount) {
+        for (int i = 0; i < frameCount; ++i) {
+            sim().step(1);
+            ASSERT_TRUE(sim().waitIdle(std::chrono::seconds(20)));
+        }
+    }
+    bool waitFor(const std::function<bool()>& condition) {
+        for (int i = 0; i < 20000 && !condition(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        return condition();
+    }
+};
+
+TEST_F(SimLinkThreadTest, CreatesMovesLightsAndRemovesAiAircraftSeenInTheTrace) {
+    auto s = baseScenario();
+    s.openFailures = 3;
+    s.tracePath = dir / "trace.jsonl";
+    startWith(s);
+    gf_reserveSimCommandQueues();
+    gf_startSimClient();
+    ASSERT_TRUE(waitFor([] { return g_mainWindow.g_simConnected.load(); }));
+    ASSERT_TRUE(sim().waitIdle(std::chrono::seconds(20)));
+    EXPECT_TRUE(g_flightRunning.load());
+    EXPECT_EQ(g_mainWindow.g_simVersionText.get(), "MSFS 2024");
+    const std::string log = logText();
+    EXPECT_EQ(log.find("Waiting for MSFS 2024 ..."), log.rfind("Waiting for MSFS 2024 ...")) << "shown once";
+
+    // The traffic start's requests, then two creations.
+    gf_requestUserAircraftTitleAndModel();
+    gf_requestUserOnGroundEverySecond();
+    gf_requestUserAircraftPosition();
+    gf_queueAiCreateRequest(creation("SWR123", "Title A", 0x4B1234));
+    gf_queueAiCreateRequest(creation("PARK1*", "Title B", 17));
+    run(2);   // creations sent, then announced
+    requestInRange();
+    ASSERT_TRUE(sim().waitIdle(std::chrono::seconds(20)));
+    const auto created = gf_takeSimEvents();
+    std::map<std::uint32_t, std::uint32_t> objectOf;   // aircraft id -> object id
+    for (const auto& e : created)
+        if (e.kind == SIM_EVENT_LIVE_CREATED || e.kind == SIM_EVENT_STATIC_CREATED) objectOf[e.aircraftId] = e.objectId;
+    ASSERT_EQ(objectOf.size(), 2u);
+    const auto live = objectOf.at(0x4B1234);
+    const auto parked = objectOf.at(17);
+
+    // Move the live one for a few frames and light both.
+    for (int i = 0; i < 5; ++i) {
+        PositionUpdate p;
+        p.latitude = 47.5 + i * 0.001;
+        p.longitude = 8.6;
+        p.altitude = 3000.0 + i;
+        p.heading = 1.0;
+        p.objectId = live;
+        g_positionFillBuffer->push_back(p);
+        gf_swapPositionBuffers();
+        run(1);
+    }
+    const std::uint32_t on[7] = {1, 1, 1, 0, 1, 1, 1};
+    gf_queueLightEvents(live, on);
+    gf_queueNavLights(parked, 1);
+    run(30);   // and a second for the trace
+    auto liveState = *sim().object(live);
+    EXPECT_NEAR(liveState.lat, 47.504, 1e-9);
+    EXPECT_EQ(liveState.positionUpdates, 5u);
+    EXPECT_EQ(liveState.lights, LIGHT_NAV | LIGHT_BEACON | LIGHT_LANDING | LIGHT_STROBE | LIGHT_LOGO | LIGHT_CABIN);
+    EXPECT_TRUE(liveState.freezeLatLon && liveState.released);
+    EXPECT_TRUE(g_userOnGroundKnown.load());
+    EXPECT_EQ(g_userTitle.get(), "Asobo A320 Neo");
+
+    gf_queueAiRemoval(live);
+    gf_queueAiRemoval(parked);
+    run(2);
+    EXPECT_EQ(sim().aiObjectCount(), 0u);
+    EXPECT_EQ(eventsOfKind(gf_takeSimEvents(), SIM_EVENT_OBJECT_REMOVED).size(), 2u);
+    run(30);
+
+    // The trace shows both aircraft while they were there, lit and moved, and not after.
+    bool sawLiveMoved = false, sawParked = false, sawRemoved = false, emptyAfter = false;
+    for (const auto& line : readLinesOf(dir / "trace.jsonl")) {
+        const auto j = nlohmann::json::parse(line);
+        if (j.value("event", "") == "removed") sawRemoved = true;
+        if (!j.contains("objects")) continue;
+        std::size_t ai = 0;
+        for (const auto& o : j["objects"]) {
+            if (o["user"].get<bool>()) continue;
+            ++ai;
+            if (o["tail"] == "SWR123" && o["positionUpdates"].get<int>() == 5 && o["lights"].get<int>() != 0)
+                sawLiveMoved = true;
+            if (o["tail"] == "PARK1*" && o["frozen"].get<bool>()) sawParked = true;
+        }
+        if (sawRemoved) emptyAfter = ai == 0;
+    }
+    EXPECT_TRUE(sawLiveMoved);
+    EXPECT_TRUE(sawParked);
+    EXPECT_TRUE(emptyAfter);
+
+    // A normal stop closes the connection; a new start opens one of its own.
+    gf_requestSimClientStop();
+    gf_joinSimClient();
+    EXPECT_FALSE(gf_simClientRunning());
+    EXPECT_EQ(sim().connectionCount(), 0);
+    EXPECT_TRUE(exitRequests().empty());
+    gf_resetSimLinkForNextRun();
+    gf_startSimClient();
+    ASSERT_TRUE(waitFor([] { return sim().connectionCount() == 1 && g_hSimConnect.load() != nullptr; }));
+    ASSERT_TRUE(sim().waitIdle(std::chrono::seconds(20)));
+    EXPECT_EQ(callsNamed("Open").size(), 2u);
+
+    // The simulator quits: the thread ends and the run stops with "SIM WAS CLOSED".
+    sim().quit();
+    ASSERT_TRUE(waitFor([] { return !gf_simClientRunning(); }));
+    EXPECT_EQ(exitRequests(), (std::vector<std::pair<int, int>>{{EXIT_SIM_WAS_CLOSED, 0}}));
+    EXPECT_FALSE(g_flightRunning.load());
+}
+
+TEST_F(SimLinkThreadTest, AnExitRequestedWhileWaitingEndsTheThreadWithoutOpening) {
+    auto s = baseScenario();
+    s.simulatorRunning = false;
+    startWith(s);
+    gf_startSimClient();
+    ASSERT_TRUE(waitFor([] { return gf_simClientRunning(); }));
+    exitFlag = true;
+    ASSERT_TRUE(waitFor([] { return !gf_simClientRunning(); }));
+    EXPECT_TRUE(callsNamed("Open").empty());
+    EXPECT_EQ(g_hSimConnect.load(), nullptr);
+}
+
+}  // namespace
+}  // namespace vrn::test

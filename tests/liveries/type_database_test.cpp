@@ -1,0 +1,127 @@
+#include <cmath>
+#include <optional>
+
+#include "core/exceptions.h"
+#include "liveries/type_queries.h"
+#include "liveries_fixture.h"
+
+namespace vrn::test {
+namespace {
+
+using TypeDatabase = LiveriesTest;
+
+TEST_F(TypeDatabase, ReadsEverySectionOfAMultiRootFile) {
+    readDbase({{"D-ABCD", "DLH", "A320", "EWG", false}, {"D-ABCD", "BAW", "B738", "", false},
+               {"GABCD", "BAW", "A319", "", true}, {"N12345", "PVT", "C172", "", false}, {"D-AXXX", "", "", "", false}});
+    EXPECT_TRUE(g_validModels.count("A5"));
+    EXPECT_EQ(g_similarTypeGroups.size(), 3u);
+    EXPECT_EQ(g_similarTypeGroups[0], (std::vector<std::string>{"A319", "A320", "A321"}));   // sorted
+    EXPECT_TRUE(gf_isIcaoAirline("AFR"));   // stored plain
+    EXPECT_FALSE(gf_isIcaoAirline(""));
+    EXPECT_EQ(g_regDatabase.size(), 4u);
+    EXPECT_EQ(g_regDatabase.at("D-ABCD").airline, "DLH");   // the first of two rows stays
+    EXPECT_NE(logText().find("regcode D-ABCD already exists"), std::string::npos);
+    EXPECT_EQ(g_regDatabase.at("D-AXXX").type, "");
+}
+
+TEST_F(TypeDatabase, SizeClassesAndWingspans) {
+    readDbase();
+    const std::pair<const char*, unsigned> classes[] = {{"A321", 2}, {"B77W", 3}, {"C25C", 1}, {"H145", 5},
+                                                        {"E300", 4}, {"C172", 0}, {"ZZZZ", 0}};
+    for (const auto& [type, c] : classes) EXPECT_EQ(gf_sizeClass(type), c) << type;
+    EXPECT_DOUBLE_EQ(gf_halfWingspanNm("A320"), 0.009719222462203024);   // 36 m, the first entry wins
+    EXPECT_DOUBLE_EQ(g_maxHalfWingspan, 99 * 0.5 / 1852);               // the second entry still counts
+    EXPECT_NEAR(gf_halfWingspanNm("SR22"), 0.013498920086393088, 1e-15);   // class average of 40 and 60 m
+    EXPECT_DOUBLE_EQ(gf_halfWingspanNm("B738"), gf_halfWingspanNm("A320"));   // large: only A320 has a span
+    // Classes without any span give 0.0, never NaN.
+    EXPECT_EQ(gf_halfWingspanNm("H145"), 0.0);
+    EXPECT_EQ(gf_halfWingspanNm("C25C"), 0.0);
+    EXPECT_FALSE(std::isnan(gf_halfWingspanNm("B77W")));
+    EXPECT_NE(logText().find("wingspan model QQQQ is no valid model, skipped"), std::string::npos);
+}
+
+TEST_F(TypeDatabase, RegistrationVariantsAndLookups) {
+    readDbase({{"G-ABCD", "BAW", "A319", "", true}, {"D-ABCD", "DLH", "A320", "EWG", false}});
+    EXPECT_EQ(gf_regVariants("GABCD"), (std::vector<std::string>{"GABCD", "GA-BCD", "G-ABCD"}));
+    for (const char* single : {"N123AB", "EI-ABC", "GABC", ""}) EXPECT_EQ(gf_regVariants(single).size(), 1u) << single;
+    EXPECT_EQ(gf_typeOfReg("GABCD"), "A319");
+    EXPECT_EQ(gf_airlineOfReg("D-ABCD"), "DLH");
+    EXPECT_EQ(gf_operatorOfReg("D-ABCD"), "EWG");
+    EXPECT_EQ(gf_operatorOfReg("GABCD"), "");
+    EXPECT_EQ(gf_typeOfReg(""), "");
+    std::optional<DbRecord> record;
+    EXPECT_FALSE(gf_lookupDbRecord(record, "GABCD"));
+    EXPECT_FALSE(record);
+    EXPECT_TRUE(gf_lookupDbRecord(record, "G-ABCD"));
+    EXPECT_TRUE(record->cargo);
+}
+
+TEST_F(TypeDatabase, PublishersInSortedLineOrder) {
+    readDbase();
+    ASSERT_EQ(g_publisherGroups.size(), 2u);   // the repeated line gives one group
+    EXPECT_EQ(g_publisherGroups[1][1], " Spaced");   // no trimming
+    EXPECT_EQ(gf_matchPublisher("made by PublisherOne"), "GroupA");
+    EXPECT_EQ(gf_matchPublisher("PUB and TWO"), "GroupB");   // pattern, case-blind
+    EXPECT_EQ(gf_matchPublisher("x ab[c y"), "GroupA");       // invalid pattern, still a substring
+    EXPECT_EQ(gf_matchPublisher("nobody"), "unknown");
+    EXPECT_FALSE(gf_matchesPattern("ab[c", "ab[c"));
+    gf_clearTypeDatabase();
+    EXPECT_EQ(gf_matchPublisher("PublisherOne"), "unknown");
+}
+
+TEST_F(TypeDatabase, DamagedFilesGiveUserErrors) {
+    try {
+        gf_readDbase();
+        FAIL() << "missing file";
+    } catch (const UserErrorException& e) {
+        EXPECT_EQ(std::string(e.what()).substr(0, 4), "60: ");
+    }
+    writeFile(dir() / "input" / "dbase.xml", "<aircrafts><aircraft types=\"A\"");
+    EXPECT_THROW(gf_readDbase(), UserErrorException);
+
+    for (const char* section : {"aircrafts", "rotorcraft", "cargo_types", "cargo_operators"}) {
+        gf_clearTypeDatabase();
+        pugi::xml_document doc = makeDbase();
+        doc.remove_child(section);
+        saveDoc(doc, dir() / "input" / "dbase.xml");
+        try {
+            gf_readDbase();
+            FAIL() << section;
+        } catch (const UserErrorException& e) {
+            EXPECT_NE(std::string(e.what()).find(std::string("61: In an xml file section ") + section), std::string::npos);
+        }
+    }
+    gf_clearTypeDatabase();
+    pugi::xml_document doc = makeDbase();
+    doc.child("ICAO_airlines").child("ICAO").attribute("codes").set_value("ABCD");
+    saveDoc(doc, dir() / "input" / "dbase.xml");
+    EXPECT_THROW(gf_readDbase(), std::runtime_error);
+}
+
+TEST_F(TypeDatabase, FixesFile) {
+    readDbase();
+    writeFile(dir() / "input" / "fixes.xml",
+              "<fixes><fix wrong=\"B38\" correct=\"B38M\"/><fix wrong=\"B38\" correct=\"B738\"/>"
+              "<fix wrong=\"A20\" correct=\"\"/><fix wrong=\"73H\" correct=\"QQQQ\"/></fixes>"
+              "<fixes><fix wrong=\"X1\" correct=\"A320\"/></fixes>"
+              "<PVT_fixes><fix wrong=\"NJE\"/><fix wrong=\"DLH\"/><fix wrong=\"NJE\"/><fix/></PVT_fixes>"
+              "<GOV_fixes><fix wrong=\"GAF\"/></GOV_fixes>");
+    gf_readFixes();
+    EXPECT_EQ(g_modelFixes, (std::unordered_map<std::string, std::string>{{"B38", "B38M"}}));
+    EXPECT_EQ(g_pvtFixes, (std::set<std::string>{"", "NJE"}));
+    EXPECT_EQ(g_govFixes, (std::set<std::string>{"GAF"}));
+    const std::string log = logText();
+    for (const char* line : {"wrong part of fix: B38, already exists, skipped", "wrong fix A20->, the latter is not a valid model",
+                             "PVT fix DLH is an ICAO airline code? ", "wrong: NJE, already exists, skipped"})
+        EXPECT_NE(log.find(line), std::string::npos) << line;
+    std::filesystem::remove(dir() / "input" / "fixes.xml");
+    try {
+        gf_readFixes();
+        FAIL();
+    } catch (const UserErrorException& e) {
+        EXPECT_STREQ(e.what(), "3: input/fixes.xml (or sections of it) not found?");
+    }
+}
+
+}  // namespace
+}  // namespace vrn::test

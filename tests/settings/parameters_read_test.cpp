@@ -1,0 +1,136 @@
+// Reading parameters.xml at start-up: a new file, a damaged file, an existing file and its odd values.
+#include <set>
+
+#include "settings/settings_test_fixture.h"
+
+namespace vrn::test {
+namespace {
+
+class ParametersRead : public SettingsTest {
+protected:
+    void SetUp() override {
+        SettingsTest::SetUp();
+        g_mainWindow.g_hMainWindow = &window;
+        auto noKeys = [](ui::Window&, std::uint16_t, ui::Key) { return false; };
+        MSFS_2020.createControl(window, 5);
+        LOG.createControl(window, 652);
+        MAX_LIVE.createEdit(window, 576, 34, 0, noKeys);
+        MSFS_INSTALL_PATH.createEdit(window, 111, 1200, 0, noKeys);
+    }
+    std::string bad() const { return paramsPath().string() + ".bad"; }
+    ui::Window window;
+};
+
+TEST_F(ParametersRead, NoFileGivesEveryStoredKeyOnceWithItsDefault) {
+    gf_updateParameters();
+    const auto names = storedNames();
+    const std::set<std::string> distinct(names.begin(), names.end());
+    EXPECT_EQ(names.size(), 46u);
+    EXPECT_EQ(distinct.size(), names.size()) << "a key was written twice";
+    for (const char* never : {"lfolder0", "afolder9", "parking_percentage", "CALLSIGN_2_OBJECTID", "MAX_FIT_FL"})
+        EXPECT_EQ(distinct.count(never), 0u) << never;
+    EXPECT_EQ(storedValue("PORT_NUMBER"), "10747");
+    EXPECT_EQ(storedValue("PROGRAM_VERSION"), "9.4.0");   // stored by the first run's migration
+    EXPECT_TRUE(window.isChecked(MSFS_2020.controlId));
+    EXPECT_EQ(window.text(MAX_LIVE.controlId), "300");
+    EXPECT_EQ(logCount(paramsPath().string() + " not found, default values taken:"), 1);
+    EXPECT_FALSE(logContains("This is a version update"));
+}
+
+TEST_F(ParametersRead, DamagedFileIsKeptAsideAndDefaultsAreTaken) {
+    for (const std::string& bytes : {readFile(testDataPath("settings/truncated.xml")), std::string(),
+                                     std::string("\0\xff\x13garbage<", 11), std::string("<?xml version=\"1.0\"?>")}) {
+        MAX_LIVE.set(99);   // what an earlier reading left: the defaults must replace it
+        writeParams(bytes);
+        std::filesystem::remove(bad());
+        gf_updateParameters();
+        EXPECT_EQ(readFile(bad()), bytes) << "the damaged file must survive";
+        EXPECT_EQ(MAX_LIVE.get(), 300);
+        EXPECT_EQ(storedNames().size(), 46u);
+    }
+}
+
+TEST_F(ParametersRead, DamagedFileThatCannotBeKeptAsideIsNeverReplaced) {
+    const std::string bytes = "<parameters><parameter name=\"MAX_LIVE\" value=\"50\"";
+    writeParams(bytes);
+    std::filesystem::create_directories(bad() + "/blocker");   // the rename fails whoever runs the test
+    gf_updateParameters();
+    LOG.set(false);
+    LOG.save();
+    EXPECT_EQ(readFile(paramsPath()), bytes);
+    EXPECT_EQ(MAX_LIVE.get(), 300);
+    EXPECT_TRUE(logContains("saving xml did not work?"));
+}
+
+TEST_F(ParametersRead, ExistingFileIsReadCompletedAndKeepsItsOrderAndStrangers) {
+    writeParams(readFile(testDataPath("settings/old_version.xml")));
+    gf_updateParameters();
+
+    EXPECT_EQ(MAX_LIVE.get(), 120);
+    EXPECT_EQ(g_lateralRangeMetres.load(), 25 * 1852);
+    EXPECT_FALSE(LOG.get());
+    EXPECT_FALSE(window.isChecked(LOG.controlId));
+    EXPECT_EQ(window.text(MAX_LIVE.controlId), "120");
+    EXPECT_EQ(window.text(MSFS_INSTALL_PATH.controlId), "/games/MSFS & more/Packages");
+    EXPECT_EQ(lfolder0.get(), "/liveries/one");
+    // Keys that every run starts at their defaults, whatever the file says.
+    EXPECT_EQ(parking_percentage.get(), 30);
+    EXPECT_EQ(CALLSIGN_2_OBJECTID.get(), "");
+    EXPECT_FLOAT_EQ(MAX_FIT_FL.get(), 24.0f);
+
+    // Old keys keep their places (less the obsolete ones and the empty folder key); added keys follow.
+    const std::vector<std::string> head{
+        "PROGRAM_VERSION", "MAX_LIVE",           "LATERAL_RANGE",       "AEROWINX",   "LOG",
+        "MSFS_INSTALL_PATH", "BLOCK_CALLSIGN",   "lfolder0",            "afolder1",   "DATA_CHECKED_AT_DATE",
+        "LAST_EPOCH_TIME", "MY_OWN_NOTE",        "parking_percentage",  "CALLSIGN_2_OBJECTID", "MAX_FIT_FL",
+        "MAIN_WINDOW_X",   "MAIN_WINDOW_Y",      "RANDOM",              "COLLISION_LIVE_PARKED_GND"};
+    const auto names = storedNames();
+    ASSERT_GE(names.size(), head.size());
+    EXPECT_EQ(std::vector<std::string>(names.begin(), names.begin() + head.size()), head);
+    EXPECT_EQ(std::count(names.begin(), names.end(), "COLLISION_LIVE_PARKED_GND"), 1);
+    EXPECT_EQ(logCount("Parameter lfolder3 removed"), 1);
+    EXPECT_EQ(logCount("lfolder0=/liveries/one"), 1);
+    EXPECT_FALSE(logContains("lfolder1=")) << "empty folder keys are not logged";
+    EXPECT_EQ(storedValue("lfolder1"), "<missing>") << "missing folder keys are not added";
+}
+
+TEST_F(ParametersRead, NumbersAreClampedAndBooleansTrueByTheirFirstLetter) {
+    struct Case {
+        const char* stored;   // nullptr: the element has no value attribute
+        int maxLive;
+        bool flag;
+    };
+    for (Case c : {Case{"500", 300, false}, Case{nullptr, 6, false}, Case{"abc", 6, false}, Case{"12abc", 12, true},
+                   Case{"-5", 6, false}, Case{"99999999999", 300, false}, Case{"yes", 6, true},
+                   Case{"True", 6, true}, Case{"on", 6, false}, Case{"", 6, false}}) {
+        const std::string text = c.stored ? c.stored : "(none)";
+        const int logged = logCount("MAX_LIVE=" + std::to_string(c.maxLive));
+        if (c.stored)
+            writeParams({{"MAX_LIVE", c.stored}, {"MSFS_2020", c.stored}});
+        else
+            writeParams("<parameters><parameter name=\"MAX_LIVE\" /><parameter name=\"MSFS_2020\" /></parameters>");
+        gf_updateParameters();
+        EXPECT_EQ(MAX_LIVE.get(), c.maxLive) << text;
+        EXPECT_EQ(logCount("MAX_LIVE=" + std::to_string(c.maxLive)), logged + 1) << text;
+        EXPECT_EQ(MSFS_2020.get(), c.flag) << text;
+        EXPECT_EQ(window.isChecked(MSFS_2020.controlId), c.flag) << text;
+    }
+}
+
+TEST_F(ParametersRead, FileWithAnotherRootGivesDefaultsAndStaysUsable) {
+    writeParams(readFile(testDataPath("settings/wrong_root.xml")));
+    gf_updateParameters();
+    EXPECT_EQ(MAX_LIVE.get(), 300);
+    // Nothing is appended to a stranger's root; only the first-run version goes into a root of ours.
+    EXPECT_EQ(storedNames(), std::vector<std::string>{"PROGRAM_VERSION"});
+    // A later save puts our key beside it, and the next start-up reads that, texts intact.
+    const std::string tricky = "A&B <\"quoted\"> 'é' \xE2\x82\xAC";
+    BLOCK_CALLSIGN.setAndSave(tricky);
+    resetAllSettings();
+    gf_updateParameters();
+    EXPECT_EQ(BLOCK_CALLSIGN.get(), tricky);
+    EXPECT_FALSE(std::filesystem::exists(bad()));
+}
+
+}  // namespace
+}  // namespace vrn::test

@@ -1,0 +1,118 @@
+// The catalogue's invariants and the controls that the setting objects own.
+#include <set>
+
+#include "settings/settings_test_fixture.h"
+
+namespace vrn::test {
+namespace {
+
+TEST(SettingCatalogue, ControlIdsAreUniqueAndButtonsSitBesideTheirEdits) {
+    std::set<std::uint16_t> ids;
+    for (const GuiControl* c : AllSettings().controls) {
+        EXPECT_TRUE(ids.insert(c->controlId).second) << "duplicate id " << c->controlId;
+        EXPECT_TRUE(c->controlId >= 0x8003 && c->controlId <= 0x8058) << c->controlId;
+        EXPECT_TRUE(c->y >= 119 && c->y <= 371) << c->controlId;
+    }
+    EXPECT_EQ(ids.size(), 40u);   // 36 settings and 4 buttons
+    EXPECT_EQ(CHECK_VERSION_BUTTON.y + 2, LATERAL_RANGE.y);
+    EXPECT_EQ(UNBLOCK_BUTTON.y + 2, BLOCK_CALLSIGN.y);
+    EXPECT_EQ(REREAD_BUTTON.y + 2, parking_percentage.y);
+}
+
+TEST(SettingCatalogue, DataFolderFollowsTheConfigFolderUnlessOverridden) {
+    TempDir home;
+    ScopedEnv config("XDG_CONFIG_HOME", home.path().string());
+    gf_setDataFolderForTests({});
+    EXPECT_EQ(gf_parametersPath(), home.path() / "Varnel" / "parameters.xml");
+    gf_setDataFolderForTests(home / "elsewhere");
+    EXPECT_EQ(gf_parametersPath(), home / "elsewhere" / "parameters.xml");
+    gf_setDataFolderForTests({});
+}
+
+TEST(SettingCatalogue, LateralRangeKeepsItsDerivedValuesInStepAndInRange) {
+    for (auto [nm, range] : {std::pair{8, 8}, {1, 2}, {150, 100}, {40, 40}}) {
+        gf_setLateralRange(nm);
+        EXPECT_EQ(LATERAL_RANGE.get(), range) << nm;
+        EXPECT_DOUBLE_EQ(g_lateralRangeNm.load(), range) << nm;
+        EXPECT_EQ(g_lateralRangeMetres.load(), range * 1852) << nm;
+    }
+}
+
+class SettingControls : public SettingsTest {
+protected:
+    void SetUp() override {
+        SettingsTest::SetUp();
+        g_mainWindow.g_hMainWindow = &window;
+    }
+    static bool noKeys(ui::Window&, std::uint16_t, ui::Key) { return false; }
+    ui::Window window;
+};
+
+TEST_F(SettingControls, AreCreatedWhereAndHowTheWindowNeedsThem) {
+    MSFS_2020.createControl(window, 5);
+    LIG_PRIORITIZE.createControl(window, 323);   // default off: created unchecked
+    MAX_LIVE.createEdit(window, 576, 34, 0, noKeys);
+    UNBLOCK_BUTTON.createControl(window, 323, 70);
+    struct Expect {
+        std::uint16_t id;
+        ui::ControlKind kind;
+        ui::Rect rect;
+        bool enabled, checked;
+        std::string text;
+    };
+    for (const Expect& e : {Expect{0x8016, ui::ControlKind::CheckBox, {5, 121, 17, 133}, true, true, ""},
+                            Expect{0x801F, ui::ControlKind::CheckBox, {323, 177, 335, 189}, true, false, ""},
+                            Expect{0x8034, ui::ControlKind::Edit, {576, 259, 610, 275}, false, false, ""},
+                            Expect{0x803D, ui::ControlKind::Button, {323, 285, 393, 305}, false, false, "Unblock"}}) {
+        auto c = window.control(e.id);
+        ASSERT_TRUE(c) << e.id;
+        EXPECT_EQ(c->kind, e.kind) << e.id;
+        EXPECT_EQ(c->rect, e.rect) << e.id;
+        EXPECT_EQ(c->enabled, e.enabled) << e.id;
+        EXPECT_EQ(c->checked, e.checked) << e.id;
+        EXPECT_EQ(c->text, e.text) << e.id;
+    }
+    EXPECT_EQ(MAX_LIVE.hwnd.id, 0x8034);
+}
+
+TEST_F(SettingControls, ToggleActsOnlyOnItsOwnIdAndSavesAtOnce) {
+    LOG.createControl(window, 652);
+    EXPECT_FALSE(gf_toggleCheckbox(window, ALWAYS_ON_TOP.controlId, LOG));
+    EXPECT_TRUE(window.isChecked(LOG.controlId));
+    EXPECT_TRUE(LOG.get());
+    EXPECT_FALSE(std::filesystem::exists(paramsPath())) << "a refused toggle must not save";
+
+    for (bool expected : {false, true}) {
+        EXPECT_TRUE(gf_toggleCheckbox(window, LOG.controlId, LOG));
+        EXPECT_EQ(window.isChecked(LOG.controlId), expected);
+        EXPECT_EQ(LOG.get(), expected);
+        EXPECT_EQ(storedValue("LOG"), expected ? "true" : "false");
+    }
+}
+
+TEST_F(SettingControls, ShowValueWritesTheFieldTextAndRedrawsTheSettingsBand) {
+    MAX_FIT_FL.createEdit(window, 460, 24, 0, noKeys);
+    MAX_LIVE.createEdit(window, 576, 34, 0, noKeys);
+    BLOCK_CALLSIGN.createEdit(window, 217, 100, 0, noKeys);
+    for (auto [value, text] : {std::pair{24.0f, "24"}, {0.5f, "0.5"}, {11.5f, "11.5"}}) {
+        MAX_FIT_FL.set(value);
+        MAX_FIT_FL.showValue();
+        EXPECT_EQ(window.text(MAX_FIT_FL.controlId), text);
+    }
+    MAX_LIVE.set(42);
+    window.takeInvalidated();
+    MAX_LIVE.showValue();
+    EXPECT_EQ(window.text(MAX_LIVE.controlId), "42");
+    EXPECT_EQ(window.takeInvalidated(), std::vector<ui::Rect>{gf_bandRect(Band::Settings)});
+
+    BLOCK_CALLSIGN.set("DLH4AB");
+    BLOCK_CALLSIGN.showValue();
+    const auto linesBefore = logLines().size();
+    BLOCK_CALLSIGN.set("bad \xC3\x28 text");   // not UTF-8: logged, the field keeps its text
+    BLOCK_CALLSIGN.showValue();
+    EXPECT_EQ(window.text(BLOCK_CALLSIGN.controlId), "DLH4AB");
+    EXPECT_EQ(logLines().size(), linesBefore + 1);
+}
+
+}  // namespace
+}  // namespace vrn::test

@@ -1,0 +1,250 @@
+// rtfeed: a RealTraffic stand-in. Connects to Varnel's TCP port like RealTraffic, answers the version
+// request, prints the lines it receives, and sends traffic (UDP 49005) and weather (UDP 49004)
+// datagrams, either replaying a recording or generating aircraft around a point.
+//
+//   rtfeed [--tcp-port N | --no-tcp] [--traffic-port N] [--weather-port N]
+//          [--version TEXT] [--level N | --no-level] [--empty-answer]
+//          [--replay FILE [--speed F] [--loop]] [--generate N [--center LAT,LON] [--elevation FT]]
+//          [--qnh VALUE] [--duration SECONDS] [--create-marker]
+//
+// A recording has one datagram per line, preceded by its send-time offset in seconds and a blank
+// ("12.5 RTTFC,..."); the time stamps (field 14) are re-based to now. The generator's centre is
+// --center, else the first position RealTraffic would learn from "Qs121=".
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <csignal>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "core/format.h"
+#include "core/geodesy.h"
+#include "core/text_files.h"
+#include "platform/net/sockets.h"
+#include "rtfeed.h"
+
+namespace {
+
+using namespace vrn;
+using Clock = std::chrono::steady_clock;
+
+struct Options {
+    int tcpPort = 10747;
+    bool tcp = true;
+    std::uint16_t trafficPort = 49005;
+    std::uint16_t weatherPort = 49004;
+    std::string version = "10.0.200";
+    int level = 2;
+    bool emptyAnswer = false;
+    std::string replayFile;
+    double speed = 1.0;
+    bool loop = false;
+    int generate = 0;
+    bool haveCenter = false;
+    LatLon center;
+    double elevation = 0.0;
+    std::string qnh = "1013";
+    double duration = 0.0;   // 0: until stopped
+    bool createMarker = false;
+};
+
+std::atomic<bool> g_stop{false};
+std::mutex g_centerMutex;
+bool g_centerKnown = false;
+LatLon g_center;
+
+void lf_onSignal(int) { g_stop = true; }
+
+double lf_nowSeconds() {
+    return std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
+}
+
+bool lf_parseOptions(int argc, char** argv, Options& o) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        auto next = [&]() -> std::string {
+            if (i + 1 >= argc) throw std::invalid_argument("missing value after " + a);
+            return argv[++i];
+        };
+        if (a == "--tcp-port") o.tcpPort = std::stoi(next());
+        else if (a == "--no-tcp") o.tcp = false;
+        else if (a == "--traffic-port") o.trafficPort = static_cast<std::uint16_t>(std::stoi(next()));
+        else if (a == "--weather-port") o.weatherPort = static_cast<std::uint16_t>(std::stoi(next()));
+        else if (a == "--version") o.version = next();
+        else if (a == "--level") o.level = std::stoi(next());
+        else if (a == "--no-level") o.level = -1;
+        else if (a == "--empty-answer") o.emptyAnswer = true;
+        else if (a == "--replay") o.replayFile = next();
+        else if (a == "--speed") o.speed = std::stod(next());
+        else if (a == "--loop") o.loop = true;
+        else if (a == "--generate") o.generate = std::stoi(next());
+        else if (a == "--center") {
+            const std::string v = next();
+            const auto comma = v.find(',');
+            if (comma == std::string::npos) throw std::invalid_argument("--center wants LAT,LON");
+            o.center = {std::stod(v.substr(0, comma)), std::stod(v.substr(comma + 1))};
+            o.haveCenter = true;
+        } else if (a == "--elevation") o.elevation = std::stod(next());
+        else if (a == "--qnh") o.qnh = next();
+        else if (a == "--duration") o.duration = std::stod(next());
+        else if (a == "--create-marker") o.createMarker = true;
+        else {
+            std::cerr << "unknown option " << a << "\n";
+            return false;
+        }
+    }
+    if (o.speed <= 0) o.speed = 1.0;
+    return true;
+}
+
+// The TCP side: connect, answer "Qs999=version", print every line; reconnect when the link drops.
+void lf_tcpLoop(const Options& o) {
+    while (!g_stop) {
+        int error = 0;
+        const int fd = net::gf_connectLoopback(static_cast<std::uint16_t>(o.tcpPort), error);
+        if (fd < 0) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            continue;
+        }
+        std::cout << "connected to port " << o.tcpPort << std::endl;
+        std::string pending;
+        char buffer[4096];
+        bool open = true;
+        while (open && !g_stop) {
+            if (!net::gf_waitReadable(fd, 100)) continue;
+            const long n = net::gf_receiveSome(fd, buffer, sizeof buffer, error);
+            if (n <= 0) break;
+            pending.append(buffer, static_cast<std::size_t>(n));
+            std::size_t end;
+            while ((end = pending.find("\r\n")) != std::string::npos) {
+                const std::string line = pending.substr(0, end);
+                pending.erase(0, end + 2);
+                std::cout << "<< " << line << std::endl;
+                if (line == "Qs999=version") {
+                    if (o.emptyAnswer) {
+                        open = false;
+                        break;
+                    }
+                    net::gf_sendAll(fd, rtfeed::versionAnswer(o.version, o.level));
+                } else if (line.rfind("Qs121=", 0) == 0) {
+                    if (const auto p = rtfeed::positionOfQs121(line)) {
+                        std::lock_guard lock(g_centerMutex);
+                        if (!g_centerKnown) g_center = *p;
+                        g_centerKnown = true;
+                    }
+                } else if (line == "exit") {
+                    open = false;
+                    break;
+                }
+            }
+        }
+        ::close(fd);
+        std::cout << "disconnected" << std::endl;
+        if (o.emptyAnswer) return;
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    }
+}
+
+void lf_sleepUntil(Clock::time_point t) {
+    while (!g_stop && Clock::now() < t) {
+        std::this_thread::sleep_until(std::min(t, Clock::now() + std::chrono::milliseconds(100)));
+    }
+}
+
+void lf_replay(const Options& o, int udp) {
+    std::ifstream in(o.replayFile);
+    if (!in) {
+        std::cerr << "cannot read " << o.replayFile << "\n";
+        return;
+    }
+    const auto recording = rtfeed::readRecording(in);
+    if (recording.empty()) return;
+    const double firstStamp = recording.front().timeStamp;
+    do {
+        // Each pass is re-based to the moment it starts.
+        const auto start = Clock::now();
+        const double startWall = lf_nowSeconds();
+        for (const auto& d : recording) {
+            if (g_stop) return;
+            lf_sleepUntil(start + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(d.offset / o.speed)));
+            const double stamp = startWall + (d.timeStamp - firstStamp) / o.speed;
+            net::gf_sendDatagramToLoopback(udp, o.trafficPort, rtfeed::withTimeStamp(d.text, stamp));
+        }
+    } while (o.loop && !g_stop);
+}
+
+void lf_generate(const Options& o, int udp) {
+    while (!o.haveCenter && !g_stop) {
+        {
+            std::lock_guard lock(g_centerMutex);
+            if (g_centerKnown) break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    LatLon center = o.center;
+    if (!o.haveCenter) {
+        std::lock_guard lock(g_centerMutex);
+        center = g_center;
+    }
+    rtfeed::Generator generator(center, o.elevation, o.generate);
+    auto next = Clock::now();
+    int second = 0;
+    while (!g_stop) {
+        const double now = lf_nowSeconds();
+        for (const auto& line : generator.step(now)) net::gf_sendDatagramToLoopback(udp, o.trafficPort, line);
+        if (second % 10 == 0) {
+            net::gf_sendDatagramToLoopback(udp, o.weatherPort, vrn::format(R"({{"ICAO":"ZZZZ","QNH":{}}})", o.qnh));
+        }
+        ++second;
+        next += std::chrono::seconds(1);
+        lf_sleepUntil(next);
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Options o;
+    try {
+        if (!lf_parseOptions(argc, argv, o)) return 2;
+    } catch (const std::exception& e) {
+        std::cerr << e.what() << "\n";
+        return 2;
+    }
+    std::signal(SIGINT, lf_onSignal);
+    std::signal(SIGTERM, lf_onSignal);
+    if (o.createMarker) {
+        const auto marker = gf_getFolderPath(CSIDL_APPDATA) / "InsideSystems" / "RealTraffic.jar";
+        std::filesystem::create_directories(marker.parent_path());
+        std::ofstream(marker) << "stand-in\n";
+        std::cout << "marker " << marker.string() << std::endl;
+    }
+    if (o.haveCenter) {
+        g_center = o.center;
+    }
+    int error = 0;
+    const int udp = net::gf_udpSocket(error);
+    std::thread tcp;
+    if (o.tcp) tcp = std::thread(lf_tcpLoop, std::cref(o));
+    std::thread sender;
+    if (!o.replayFile.empty()) sender = std::thread(lf_replay, std::cref(o), udp);
+    else if (o.generate > 0) sender = std::thread(lf_generate, std::cref(o), udp);
+    const auto start = Clock::now();
+    while (!g_stop) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        if (o.duration > 0 && Clock::now() - start > std::chrono::duration<double>(o.duration)) g_stop = true;
+        if (!o.tcp && !sender.joinable()) g_stop = true;
+    }
+    if (sender.joinable()) sender.join();
+    if (tcp.joinable()) tcp.join();
+    ::close(udp);
+    return 0;
+}

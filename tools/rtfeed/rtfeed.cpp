@@ -1,0 +1,224 @@
+#include "rtfeed.h"
+
+#include <cmath>
+#include <sstream>
+
+#include "core/format.h"
+
+namespace rtfeed {
+
+using vrn::LatLon;
+
+std::string versionAnswer(const std::string& version, int level) {
+    std::string escaped;
+    for (char c : version) {
+        if (c == '"' || c == '\\') escaped += '\\';
+        escaped += c;
+    }
+    if (level < 0) return vrn::format(R"({{"version":"{}"}})" "\r\n", escaped);
+    return vrn::format(R"({{"version":"{}","level":{}}})" "\r\n", escaped, level);
+}
+
+std::optional<LatLon> positionOfQs121(const std::string& line) {
+    std::vector<double> values;
+    std::stringstream in(line.substr(line.find('=') + 1));
+    std::string item;
+    while (std::getline(in, item, ';')) {
+        try {
+            values.push_back(std::stod(item));
+        } catch (...) {
+            return std::nullopt;
+        }
+    }
+    if (values.size() != 7) return std::nullopt;
+    return LatLon{values[5] * vrn::kRad2Deg, values[6] * vrn::kRad2Deg};
+}
+
+namespace {
+
+std::vector<std::string> lf_split(const std::string& text) {
+    std::vector<std::string> f;
+    std::size_t start = 0;
+    for (;;) {
+        const auto comma = text.find(',', start);
+        f.push_back(text.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
+        if (comma == std::string::npos) return f;
+        start = comma + 1;
+    }
+}
+
+std::string lf_join(const std::vector<std::string>& f) {
+    std::string s;
+    for (std::size_t i = 0; i < f.size(); ++i) {
+        if (i) s += ',';
+        s += f[i];
+    }
+    return s;
+}
+
+}  // namespace
+
+std::vector<RecordedDatagram> readRecording(std::istream& in) {
+    std::vector<RecordedDatagram> out;
+    std::string line;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        const auto blank = line.find(' ');
+        if (line.empty() || line[0] == '#' || blank == std::string::npos) continue;
+        RecordedDatagram d;
+        try {
+            d.offset = std::stod(line.substr(0, blank));
+        } catch (...) {
+            continue;
+        }
+        d.text = line.substr(blank + 1);
+        const auto f = lf_split(d.text);
+        if (f.size() > 14) {
+            try {
+                d.timeStamp = std::stod(f[14]);
+                if (d.timeStamp > 171644617100.79) d.timeStamp /= 1000.0;
+            } catch (...) {
+            }
+        }
+        out.push_back(std::move(d));
+    }
+    return out;
+}
+
+std::string withTimeStamp(const std::string& datagram, double seconds) {
+    auto f = lf_split(datagram);
+    if (f.size() <= 14) return datagram;
+    f[14] = vrn::format("{:.1f}", seconds);
+    return lf_join(f);
+}
+
+namespace {
+
+enum Kind { CLIMBING, CRUISING, APPROACHING, LANDING, TAXIING, PARKED };
+
+const char* const kAirlines[] = {"BAW", "DLH", "EZY", "AFR", "KLM", "RYR", "UAE", "SWR"};
+const char* const kTypes[] = {"A320", "B738", "A319", "A321", "B77W", "A388", "E190", "A20N"};
+
+LatLon lf_moved(const LatLon& p, double trackDeg, double nm) {
+    return vrn::gf_destinationPoint(p, trackDeg * vrn::kDeg2Rad, nm * 6076.12);
+}
+
+}  // namespace
+
+Generator::Generator(LatLon center, double elevationFeet, int count) : m_center(center), m_elevation(elevationFeet) {
+    for (int i = 0; i < count; ++i) {
+        Plane p;
+        p.kind = i % 6;
+        p.hexid = 0x400000u + static_cast<unsigned>(i) * 7u;
+        const int a = i % 8;
+        p.callsign = vrn::format("{}{}", kAirlines[a], 100 + i);
+        p.type = kTypes[(i / 8) % 8];
+        p.registration = vrn::format("G-{}{}{}", static_cast<char>('A' + i % 26), static_cast<char>('A' + (i / 26) % 26),
+                                     static_cast<char>('A' + (i / 676) % 26));
+        p.from = "LHR";
+        p.to = "CDG";
+        reset(p, true);
+        m_planes.push_back(std::move(p));
+    }
+}
+
+void Generator::reset(Plane& p, bool spread) {
+    m_seed = m_seed * 1103515245u + 12345u;
+    const double r = static_cast<double>((m_seed >> 8) % 1000) / 1000.0;   // 0..1
+    const double bearing = r * 360.0;
+    switch (p.kind) {
+        case CLIMBING:
+            p.position = m_center;
+            p.altitude = m_elevation + 500;
+            p.track = bearing;
+            p.speed = 180;
+            p.verticalSpeed = 2000;
+            if (spread) p.phase = r * 300;
+            break;
+        case CRUISING:
+            p.position = lf_moved(m_center, bearing, 20);
+            p.altitude = 35000;
+            p.track = std::fmod(bearing + 90, 360);
+            p.speed = 450;
+            p.verticalSpeed = 0;
+            break;
+        case APPROACHING:
+            p.position = lf_moved(m_center, bearing, 30);
+            p.altitude = 10000;
+            p.track = std::fmod(bearing + 180, 360);
+            p.speed = 250;
+            p.verticalSpeed = -1200;
+            break;
+        case LANDING:
+            p.position = lf_moved(m_center, 90, 8);
+            p.altitude = m_elevation + 2500;
+            p.track = 270;
+            p.speed = 140;
+            p.verticalSpeed = -700;
+            break;
+        case TAXIING:
+            p.position = lf_moved(m_center, bearing, 0.5);
+            p.altitude = 0;
+            p.track = std::fmod(bearing + 90, 360);
+            p.speed = 15;
+            p.verticalSpeed = 0;
+            break;
+        default:
+            p.position = lf_moved(m_center, bearing, 0.3);
+            p.altitude = 0;
+            p.track = bearing;
+            p.speed = 0;
+            p.verticalSpeed = 0;
+            break;
+    }
+}
+
+void Generator::move(Plane& p) {
+    const double nm = p.speed / 3600.0;
+    switch (p.kind) {
+        case CLIMBING:
+            p.position = lf_moved(p.position, p.track, nm);
+            p.altitude += p.verticalSpeed / 60.0;
+            p.speed = std::min(300.0, p.speed + 1);
+            if (p.altitude > 20000) reset(p, false);
+            break;
+        case CRUISING:
+            p.track = std::fmod(p.track + 360.0 * nm / (2 * vrn::kPi * 20), 360);   // circle of 20 nm
+            p.position = lf_moved(p.position, p.track, nm);
+            break;
+        case APPROACHING:
+        case LANDING: {
+            p.track = vrn::gf_initialBearing(p.position, m_center) * vrn::kRad2Deg;
+            p.position = lf_moved(p.position, p.track, nm);
+            const double left = vrn::gf_distanceNm(p.position, m_center);
+            p.altitude = std::max(m_elevation, m_elevation + left * 318.0);   // three-degree path
+            if (left < 0.3) reset(p, false);
+            break;
+        }
+        case TAXIING:
+            p.track = std::fmod(p.track + 360.0 * nm / (2 * vrn::kPi * 0.5), 360);
+            p.position = lf_moved(p.position, p.track, nm);
+            break;
+        default:
+            break;
+    }
+}
+
+std::vector<std::string> Generator::step(double now) {
+    std::vector<std::string> out;
+    out.reserve(m_planes.size());
+    for (auto& p : m_planes) {
+        move(p);
+        const bool ground = p.altitude <= 0;
+        const double roll = p.kind == CRUISING ? 5.0 : 0.0;
+        out.push_back(vrn::format(
+            "RTTFC,{},{:.6f},{:.6f},{:.0f},{:.0f},{},{:.1f},{:.1f},{},{},{},{},{},{:.1f},X2,{},adsb_icao,{:.0f},-1,-1,-1,"
+            "0.0,{:.1f},{:.1f},{:.1f},0,none,A3,-1,-1,-1,-1,-1,-1,-1,-1,-1,-1,-1,1,{}",
+            p.hexid, p.position.lat, p.position.lon, p.altitude, p.verticalSpeed, ground ? 1 : 0, p.track, p.speed,
+            p.callsign, p.type, p.registration, p.from, p.to, now, p.callsign, p.altitude, roll, p.track, p.track,
+            p.hexid % 100000));
+    }
+    return out;
+}
+
+}  // namespace rtfeed

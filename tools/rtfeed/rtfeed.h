@@ -1,0 +1,49 @@
+#pragma once
+// The pieces of the RealTraffic stand-in: protocol texts, recordings and the traffic generator.
+#include <istream>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/geodesy.h"
+
+namespace rtfeed {
+
+// The JSON answer to "Qs999=version" (level < 0: no level), ended by "\r\n".
+std::string versionAnswer(const std::string& version, int level);
+// Latitude and longitude (degrees) of a "Qs121=" line; none when it cannot be read.
+std::optional<vrn::LatLon> positionOfQs121(const std::string& line);
+
+struct RecordedDatagram {
+    double offset = 0.0;      // seconds after the start of the recording
+    double timeStamp = 0.0;   // field 14, seconds
+    std::string text;
+};
+std::vector<RecordedDatagram> readRecording(std::istream& in);
+// The datagram with field 14 replaced by the time stamp.
+std::string withTimeStamp(const std::string& datagram, double seconds);
+
+// N aircraft around a point: climbing, cruising, approaching, landing, taxiing and parked, one
+// datagram each per step (a step is one second).
+class Generator {
+public:
+    Generator(vrn::LatLon center, double elevationFeet, int count);
+    std::vector<std::string> step(double nowSeconds);
+
+private:
+    struct Plane {
+        int kind = 0;
+        unsigned hexid = 0;
+        std::string callsign, type, registration, from, to;
+        vrn::LatLon position;
+        double altitude = 0.0, track = 0.0, speed = 0.0, verticalSpeed = 0.0, phase = 0.0;
+    };
+    void reset(Plane& p, bool spread);
+    void move(Plane& p);
+    vrn::LatLon m_center;
+    double m_elevation;
+    std::vector<Plane> m_planes;
+    unsigned m_seed = 12345;
+};
+
+}  // namespace rtfeed
