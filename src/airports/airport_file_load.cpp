@@ -10,6 +10,7 @@
 #include "core/exceptions.h"
 #include "core/format.h"
 #include "core/log.h"
+#include "feed/udp_readers.h"
 #include "settings/settings_catalogue.h"
 
 namespace vrn {
@@ -25,7 +26,6 @@ bool g_handmadeOverruled = false;
 bool g_apfSaveBlocked = false;
 std::atomic<int> g_lateralRangeBeforeAuto{-1};
 std::function<void()> g_autoLateralRangeHook;
-std::function<void(std::optional<double>)> g_fieldElevationHook;
 
 namespace {
 
@@ -149,9 +149,9 @@ std::string gf_readApf(const fs::path& path, std::uint64_t& quality) {
         lf_enableControl(FLUSH_STATIC_BUTTON, true);
         g_apfChanged.store(false);
         g_apfPath = path;
-        if (g_fieldElevationHook) {
-            g_fieldElevationHook(g_parkAirport.code.empty() ? std::nullopt : std::optional<double>(g_parkAirport.alt));
-        }
+        // The traffic reader applies the ground rules against the park airport's elevation.
+        g_trafficReader.setFieldElevation(g_parkAirport.code.empty() ? std::nullopt
+                                                                     : std::optional<double>(g_parkAirport.alt));
         gf_invalidateBand(Band::Park);
         return g_stands.empty() ? "no stands found" : "";
     } catch (const UserErrorException&) {

@@ -106,8 +106,6 @@ extern std::atomic<int> g_lateralRangeBeforeAuto;
 // Seams to parts of the program that are built elsewhere; empty functions are skipped.
 // Automatic lateral range from the first park airport (application frame).
 extern std::function<void()> g_autoLateralRangeHook;
-// The traffic reader's field elevation: the park airport's elevation, or none.
-extern std::function<void(std::optional<double>)> g_fieldElevationHook;
 
 // Clamping setter of an integer setting.
 void gf_setClamped(NumericParameter<int>& setting, int value);

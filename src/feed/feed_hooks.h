@@ -31,7 +31,7 @@ struct FeedHooks {
     std::function<void(bool traffic, const std::string& error)> reportReaderStop;
     // True while an exit or restart is under way. Default: false.
     std::function<bool()> exitUnderWay;
-    // The user aircraft's latest data. Default: none (nothing is sent).
+    // The user aircraft's latest data. Default: the simulator link's user block.
     std::function<std::optional<UserAircraftState>()> userAircraft;
     // RealTraffic is gone: remove the live aircraft in the simulator and cancel queued creations.
     // Default: nothing (no live traffic lists yet).

@@ -11,6 +11,7 @@
 #include "feed/tcp_server.h"
 #include "feed/udp_readers.h"
 #include "settings/settings_catalogue.h"
+#include "simlink/user_aircraft.h"
 
 namespace vrn {
 
@@ -79,9 +80,21 @@ std::string gf_qs121Line(const UserAircraftState& user) {
 }
 
 void gf_sendUserPosition() {
-    if (!g_feedHooks.userAircraft) return;
-    const auto user = g_feedHooks.userAircraft();
-    if (user) gf_sendUserPosition(*user);
+    if (g_feedHooks.userAircraft) {
+        if (const auto user = g_feedHooks.userAircraft()) gf_sendUserPosition(*user);
+        return;
+    }
+    // The simulator link's latest user block (degrees, radians, feet, knots).
+    const UserAircraftBlock block = gf_userAircraftData();
+    UserAircraftState user;
+    user.latitude = block.latitude;
+    user.longitude = block.longitude;
+    user.pitch = block.pitch;
+    user.bank = block.bank;
+    user.heading = block.heading;
+    user.altitude = block.altitude;
+    user.groundVelocity = block.groundSpeed;
+    gf_sendUserPosition(user);
 }
 
 void gf_sendUserPosition(const UserAircraftState& user) {

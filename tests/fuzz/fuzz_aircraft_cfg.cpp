@@ -3,7 +3,6 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
-#include <unistd.h>
 
 #include "liveries/aircraft_cfg_lines.h"
 #include "liveries/fixes_file.h"
@@ -16,7 +15,8 @@ std::filesystem::path g_root;
 
 void lf_setUp() {
     using namespace vrn;
-    g_root = std::filesystem::temp_directory_path() / ("fuzz_aircraft_cfg_" + std::to_string(getpid()));
+    // Below the run folder, which the test runner makes for each target.
+    g_root = std::filesystem::current_path() / "fuzz_aircraft_cfg_files";
     std::filesystem::create_directories(g_root / "IVAO_MTL" / "SimObjects" / "Airplanes" / "IVAO_A320" / "texture.DLH");
     std::filesystem::create_directories(g_root / "plain");
     g_validModels = {"A320", "B738", "B38M", "C172", "C25C", "A20N"};

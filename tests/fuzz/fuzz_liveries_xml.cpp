@@ -4,7 +4,6 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
-#include <unistd.h>
 
 #include "core/exceptions.h"
 #include "liveries/fixes_file.h"
@@ -18,7 +17,8 @@ namespace {
 std::filesystem::path g_root;
 
 void lf_setUp() {
-    g_root = std::filesystem::temp_directory_path() / ("fuzz_liveries_xml_" + std::to_string(getpid()));
+    // Below the run folder, which the test runner makes for each target.
+    g_root = std::filesystem::current_path() / "fuzz_liveries_xml_files";
     std::filesystem::create_directories(g_root / "input");
     std::filesystem::create_directories(g_root / "output" / "info");
     std::filesystem::current_path(g_root);
