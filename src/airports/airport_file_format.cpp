@@ -129,14 +129,22 @@ pugi::xml_parse_result gf_loadApfDocument(pugi::xml_document& doc, const std::fi
 std::uint64_t lf_hours2bitset(const std::string& text) {
     std::uint64_t set = 0;
     for (const std::string& piece : lf_piecesOf(text, ',')) {
+        // The log names the failure the way the program always has.
+        const char* error = nullptr;
+        int slot = -1;
         try {
-            const int slot = std::stoi(piece);
-            if (slot < 0 || slot >= kHalfHoursPerDay) throw std::out_of_range("invalid bitset position");
-            set |= std::uint64_t{1} << slot;
-        } catch (const std::exception& e) {
-            gf_logArrowLine(format("exception {} in lf_hours2bitset", e.what()));
+            slot = std::stoi(piece);
+        } catch (const std::out_of_range&) {
+            error = "stoi argument out of range";
+        } catch (const std::invalid_argument&) {
+            error = "invalid stoi argument";
+        }
+        if (!error && (slot < 0 || slot >= kHalfHoursPerDay)) error = "invalid bitset position";
+        if (error) {
+            gf_logArrowLine(format("exception {} in lf_hours2bitset", error));
             break;
         }
+        set |= std::uint64_t{1} << slot;
     }
     return set;
 }
@@ -198,17 +206,18 @@ void lf_readParkPositions(const pugi::xml_document& doc, std::vector<Stand>& sta
         if (!ids.insert(id).second) {
             throw UserErrorException(94, "Parking position " + id + " appears more than once?");
         }
-        StandPlacement placement;
-        placement.lat = parkpos.attribute("latitude").as_double();
-        placement.lon = parkpos.attribute("longitude").as_double();
-        const double radius = parkpos.attribute("radius").as_double();
-        std::vector<StandUse> uses = lf_readUses(parkpos, true, origin, 1);
-        const bool heli = parkpos.attribute("heli").as_bool();
-        const bool ramp = parkpos.attribute("ramp").as_bool();
-        const bool cargo = parkpos.attribute("cargo").as_bool();
-        placement.heading = parkpos.attribute("heading").as_double() * kDeg2Rad;
-        stands.emplace_back(std::move(uses), std::move(id), placement, radius, cargo, ramp, heli);
+        stands.push_back(gf_fullFormStand(parkpos, std::move(id), lf_readUses(parkpos, true, origin, 1)));
     }
+}
+
+Stand gf_fullFormStand(const pugi::xml_node& parkpos, std::string&& id, std::vector<StandUse>&& uses) {
+    StandPlacement placement;
+    placement.lat = parkpos.attribute("latitude").as_double();
+    placement.lon = parkpos.attribute("longitude").as_double();
+    placement.heading = parkpos.attribute("heading").as_double() * kDeg2Rad;
+    return Stand(std::move(uses), std::move(id), placement, parkpos.attribute("radius").as_double(),
+                 parkpos.attribute("cargo").as_bool(), parkpos.attribute("ramp").as_bool(),
+                 parkpos.attribute("heli").as_bool());
 }
 
 void lf_readParkPositions(const pugi::xml_document& doc) { lf_readParkPositions(doc, g_stands, UseOrigin::Archive); }

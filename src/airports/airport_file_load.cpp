@@ -32,12 +32,6 @@ namespace {
 constexpr double kNeighbourFactor = 1.1;
 constexpr double kNmPerDegreeLat = 60.0;   // one minute of arc is one nautical mile
 
-void lf_enableControl(const GuiControl& control, bool enabled) {
-    if (ui::Window* window = g_mainWindow.g_hMainWindow; window && window->hasControl(control.controlId)) {
-        window->enable(control.controlId, enabled);
-    }
-}
-
 bool lf_areNeighbours(const Stand& a, const Stand& b) {
     return a.radius + b.radius > kNeighbourFactor * gf_distanceNm(a.position, b.position);
 }
@@ -50,7 +44,21 @@ void lf_linkAllPairs(std::vector<Stand>& stands) {
     }
 }
 
+// The parkpositions element of the airport's parking file, loaded into doc; empty when the
+// airport has no file or it does not load.
+pugi::xml_node lf_parkPositionsOf(const std::string& code, pugi::xml_document& doc) {
+    const fs::path path = gf_findApf(code);
+    if (path.empty() || !gf_loadApfDocument(doc, path)) return {};
+    return doc.child("parkpositions");
+}
+
 }  // namespace
+
+void gf_enableAirportControl(const GuiControl& control, bool enabled) {
+    if (ui::Window* window = g_mainWindow.g_hMainWindow; window && window->hasControl(control.controlId)) {
+        window->enable(control.controlId, enabled);
+    }
+}
 
 // Every stand lists the stands whose radii together exceed 1.1 times their distance. A latitude
 // difference bounds the distance from below, so only stands in a narrow latitude band are
@@ -87,6 +95,10 @@ void gf_linkNeighbours(std::vector<Stand>& stands) {
 std::string gf_readApf(const fs::path& path, std::uint64_t& quality) {
     std::lock_guard lock(g_standsMutex);
     gf_logLine("read_apf: " + path.string());
+    // The caller has emptied the stands: until this load has ended whole, closing must not save
+    // them over the learned file (a reload without closing first would otherwise leave the flag
+    // of the earlier load standing).
+    g_apfLoaded.exchange(false);
     if (g_parkAirport.code.empty()) return "gf_readApf, no park airport set";
     try {
         g_handmadeOverruled = false;
@@ -110,7 +122,7 @@ std::string gf_readApf(const fs::path& path, std::uint64_t& quality) {
 
         const fs::path learned = gf_learnedPathFor(g_apfAirport.publisher, g_parkAirport.code);
         if (!fs::exists(learned)) {
-            lf_enableControl(parking_percentage, false);
+            gf_enableAirportControl(parking_percentage, false);
             parking_percentage.set(30);
             if (CUSTOM_PARKING_PERCENTAGE.get() >= 0) {
                 parking_percentage.set(parking_percentage.clamp(CUSTOM_PARKING_PERCENTAGE.get()));
@@ -146,12 +158,15 @@ std::string gf_readApf(const fs::path& path, std::uint64_t& quality) {
         gf_logIndentedLine(format("{:24}: {}", "RT traffic week", g_apfAirport.RT_traffic_week));
 
         g_apfLoaded.exchange(true);
-        lf_enableControl(FLUSH_STATIC_BUTTON, true);
+        gf_enableAirportControl(FLUSH_STATIC_BUTTON, true);
         g_apfChanged.store(false);
         g_apfPath = path;
-        // The traffic reader applies the ground rules against the park airport's elevation.
-        g_trafficReader.setFieldElevation(g_parkAirport.code.empty() ? std::nullopt
-                                                                     : std::optional<double>(g_parkAirport.alt));
+        // The traffic reader applies the ground rules against the park airport's elevation and keeps
+        // ground traffic only near its position.
+        const bool parkAirportSet = !g_parkAirport.code.empty();
+        g_trafficReader.setFieldElevation(parkAirportSet ? std::optional<double>(g_parkAirport.alt) : std::nullopt);
+        g_trafficReader.setParkAirport(parkAirportSet ? std::optional<LatLon>(g_parkAirport.position())
+                                                      : std::nullopt);
         gf_invalidateBand(Band::Park);
         return g_stands.empty() ? "no stands found" : "";
     } catch (const UserErrorException&) {
@@ -164,11 +179,8 @@ std::string gf_readApf(const fs::path& path, std::uint64_t& quality) {
 double gf_readDestApfForClosestStand(const std::string& code, const LatLon& position, std::string& standId) {
     double best = 100.0;
     try {
-        const fs::path path = gf_findApf(code);
-        if (path.empty()) return best;
         pugi::xml_document doc;
-        if (!gf_loadApfDocument(doc, path)) return best;
-        for (pugi::xml_node parkpos : doc.child("parkpositions").children("parkpos")) {
+        for (pugi::xml_node parkpos : lf_parkPositionsOf(code, doc).children("parkpos")) {
             const LatLon p{std::strtod(parkpos.attribute("latitude").value(), nullptr),
                            std::strtod(parkpos.attribute("longitude").value(), nullptr)};
             const double d = gf_distanceNm(position, p);
@@ -186,11 +198,8 @@ double gf_readDestApfForClosestStand(const std::string& code, const LatLon& posi
 
 bool gf_readApfForGateCheck(const std::string& code, const std::string& standId) {
     try {
-        const fs::path path = gf_findApf(code);
-        if (path.empty()) return false;
         pugi::xml_document doc;
-        if (!gf_loadApfDocument(doc, path)) return false;
-        for (pugi::xml_node parkpos : doc.child("parkpositions").children("parkpos")) {
+        for (pugi::xml_node parkpos : lf_parkPositionsOf(code, doc).children("parkpos")) {
             if (standId == parkpos.attribute("id").value()) return true;
         }
     } catch (const std::exception& e) {

@@ -13,12 +13,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-void lf_enableControl(const GuiControl& control, bool enabled) {
-    if (ui::Window* window = g_mainWindow.g_hMainWindow; window && window->hasControl(control.controlId)) {
-        window->enable(control.controlId, enabled);
-    }
-}
-
 std::string lf_utcTimeOfDay() {
     const std::string text = gf_utcTimeText(gf_wallClock());
     return text.size() >= 19 ? text.substr(11, 8) : text;
@@ -86,9 +80,9 @@ void gf_closeParkAirport() {
     g_handmadeOverruled = false;
     g_apfSaveBlocked = false;
     g_apfLoaded.exchange(false);
-    lf_enableControl(FLUSH_STATIC_BUTTON, false);
+    gf_enableAirportControl(FLUSH_STATIC_BUTTON, false);
     g_apfPath.clear();
-    lf_enableControl(parking_percentage, false);
+    gf_enableAirportControl(parking_percentage, false);
 }
 
 }  // namespace vrn

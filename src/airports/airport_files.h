@@ -75,6 +75,8 @@ void lf_readParkPositions(const pugi::xml_document& doc);   // into g_stands, as
 // The uses of one parkpos; skipTow drops callsigns that begin with "TOW ".
 std::vector<StandUse> lf_readUses(const pugi::xml_node& parkpos, bool skipTow, UseOrigin origin,
                                   std::uint32_t firstNumber);
+// The stand of a full-form parkpos (position, heading, radius, kind flags) holding these uses.
+Stand gf_fullFormStand(const pugi::xml_node& parkpos, std::string&& id, std::vector<StandUse>&& uses);
 std::uint64_t lf_hours2bitset(const std::string& text);
 std::string lf_bitset2hours(std::uint64_t hours);
 
@@ -106,6 +108,9 @@ extern std::atomic<int> g_lateralRangeBeforeAuto;
 // Seams to parts of the program that are built elsewhere; empty functions are skipped.
 // Automatic lateral range from the first park airport (application frame).
 extern std::function<void()> g_autoLateralRangeHook;
+
+// Enables or disables a control of the main window when the window has it.
+void gf_enableAirportControl(const GuiControl& control, bool enabled);
 
 // Clamping setter of an integer setting.
 void gf_setClamped(NumericParameter<int>& setting, int value);

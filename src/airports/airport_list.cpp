@@ -27,6 +27,28 @@ constexpr double kClosestRangeNm = 5.0;
 constexpr double kNmPerDegreeLat = 60.0;
 constexpr double kPrefilterMarginNm = 1e-6;
 
+// The list's numbers as the standard conversions read them (leading blanks, trailing text
+// ignored); a failure names the conversion the way the program reports it to the user.
+double lf_toDouble(const char* text) {
+    try {
+        return std::stod(text);
+    } catch (const std::out_of_range&) {
+        throw std::out_of_range("stod argument out of range");
+    } catch (const std::invalid_argument&) {
+        throw std::invalid_argument("invalid stod argument");
+    }
+}
+
+float lf_toFloat(const char* text) {
+    try {
+        return std::stof(text);
+    } catch (const std::out_of_range&) {
+        throw std::out_of_range("stof argument out of range");
+    } catch (const std::invalid_argument&) {
+        throw std::invalid_argument("invalid stof argument");
+    }
+}
+
 void lf_readAirportList(const std::filesystem::path& path) {
     pugi::xml_document doc;
     const pugi::xml_parse_result result = doc.load_file(path.c_str());
@@ -44,9 +66,9 @@ void lf_readAirportList(const std::filesystem::path& path) {
         Airport a;
         a.code = node.attribute("code").value();
         a.iata = node.attribute("iata").value();
-        a.lat = std::stod(node.attribute("lat").value());
-        a.lon = std::stod(node.attribute("lon").value());
-        a.alt = static_cast<double>(std::stof(node.attribute("alt").value()));
+        a.lat = lf_toDouble(node.attribute("lat").value());
+        a.lon = lf_toDouble(node.attribute("lon").value());
+        a.alt = static_cast<double>(lf_toFloat(node.attribute("alt").value()));
         g_airports.push_back(std::move(a));
     }
 }

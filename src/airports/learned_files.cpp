@@ -22,12 +22,6 @@ void lf_logSetting(const std::string& key, const std::string& value) {
     gf_logIndentedLine(format("{:24}: {}", key, value));
 }
 
-void lf_enableControl(const GuiControl& control, bool enabled) {
-    if (ui::Window* window = g_mainWindow.g_hMainWindow; window && window->hasControl(control.controlId)) {
-        window->enable(control.controlId, enabled);
-    }
-}
-
 void lf_clearEditText(const GuiControl& control) {
     if (ui::Window* window = g_mainWindow.g_hMainWindow; window && window->hasControl(control.controlId)) {
         window->setText(control.controlId, "");
@@ -57,15 +51,15 @@ void lf_applySettings(const pugi::xml_document& doc) {
     if (auto value = lf_readIntParameter(doc, LATERAL_RANGE.name)) {
         gf_setLateralRange(*value);
         LATERAL_RANGE.showValue();
-        lf_enableControl(LATERAL_RANGE, true);
+        gf_enableAirportControl(LATERAL_RANGE, true);
         lf_logSetting(LATERAL_RANGE.name, std::to_string(LATERAL_RANGE.get()));
     }
 
     if (auto value = lf_readBoolParameter(doc, AUTO_RANGE.name)) {
         AUTO_RANGE.setChecked(*value);
-        lf_enableControl(LATERAL_RANGE, false);
+        gf_enableAirportControl(LATERAL_RANGE, false);
         if (!*value) {
-            lf_enableControl(LATERAL_RANGE, true);
+            gf_enableAirportControl(LATERAL_RANGE, true);
             const int kept = g_lateralRangeBeforeAuto.load();
             if (kept >= 0) LATERAL_RANGE.set(LATERAL_RANGE.clamp(kept));
             gf_setLateralRange(LATERAL_RANGE.get());
@@ -73,7 +67,7 @@ void lf_applySettings(const pugi::xml_document& doc) {
         } else {
             g_lateralRangeBeforeAuto.store(LATERAL_RANGE.get());
             if (g_autoLateralRangeHook) g_autoLateralRangeHook();
-            lf_enableControl(LATERAL_RANGE, false);
+            gf_enableAirportControl(LATERAL_RANGE, false);
         }
         LATERAL_RANGE.showValue();
         lf_logSetting(AUTO_RANGE.name, lf_boolText(*value));
@@ -126,7 +120,10 @@ void lf_readParkPosOverlay(const pugi::xml_node& parkpos, Stand& stand, const fs
         bool duplicate = false;
         for (StandUse& existing : stand.uses) {
             if (lf_sameStandUse(existing, use)) {
-                // The learned file keeps it from now on, even when the archived file drops it.
+                // The same use: its half hours join the one already there, so that the next save
+                // loses none of them. The learned file keeps it from now on, even when the
+                // archived file drops it.
+                existing.hh |= use.hh;
                 if (existing.origin == UseOrigin::Archive) existing.origin = UseOrigin::Learned;
                 duplicate = true;
                 break;
@@ -139,20 +136,13 @@ void lf_readParkPosOverlay(const pugi::xml_node& parkpos, Stand& stand, const fs
 }
 
 void lf_readManualStand(const pugi::xml_node& parkpos, std::string id, const fs::path& path) {
-    StandPlacement placement;
-    placement.lat = parkpos.attribute("latitude").as_double();
-    placement.lon = parkpos.attribute("longitude").as_double();
+    const LatLon position{parkpos.attribute("latitude").as_double(), parkpos.attribute("longitude").as_double()};
     const double radius = parkpos.attribute("radius").as_double();
-    if (!gf_isValidPosition({placement.lat, placement.lon}) || radius == 0.0 || !std::isfinite(radius)) {
+    if (!gf_isValidPosition(position) || radius == 0.0 || !std::isfinite(radius)) {
         gf_logArrowLine(format("manually created standid {} misses correct attributes in {}", id, path.string()));
         return;
     }
-    std::vector<StandUse> uses = lf_readUses(parkpos, false, UseOrigin::Learned, 1);
-    const bool heli = parkpos.attribute("heli").as_bool();
-    const bool ramp = parkpos.attribute("ramp").as_bool();
-    const bool cargo = parkpos.attribute("cargo").as_bool();
-    placement.heading = parkpos.attribute("heading").as_double() * kDeg2Rad;
-    g_stands.emplace_back(std::move(uses), std::move(id), placement, radius, cargo, ramp, heli);
+    g_stands.push_back(gf_fullFormStand(parkpos, std::move(id), lf_readUses(parkpos, false, UseOrigin::Learned, 1)));
     g_stands.back().manual = 1;
 }
 

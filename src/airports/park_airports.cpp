@@ -104,11 +104,6 @@ bool lf_updateParkStand(std::string& line, const ParkAirportEntry& entry) {
     return true;
 }
 
-bool lf_writeLines(const std::vector<std::string>& lines) {
-    std::string text;
-    for (const std::string& line : lines) text += line + "\n";
-    return gf_writeTextFile(text, g_parkAirportsPath, false);
-}
 
 }  // namespace
 
@@ -142,12 +137,17 @@ bool gf_readParkAirports(bool forceSort) {
     }
     lf_scanParkAirports();
 
+    // The list was just rebuilt in file order, so it is ordered again even when the user has not
+    // moved since the last sort (by the position of that sort): the park airport choice and the
+    // reserved-stand check take its first entry as the nearest.
     const std::optional<LatLon> user = g_userPositionHook ? g_userPositionHook() : std::nullopt;
     const bool moved = user && (!g_lastSortPosition || g_lastSortPosition->lat != user->lat ||
                                 g_lastSortPosition->lon != user->lon);
-    if (user && (moved || forceSort)) {
-        g_lastSortPosition = user;
-        for (ParkAirportEntry& entry : g_parkAirportList) entry.distanceNm = gf_distanceNm(*user, entry.position);
+    if (user && (moved || forceSort)) g_lastSortPosition = user;
+    if (g_lastSortPosition) {
+        for (ParkAirportEntry& entry : g_parkAirportList) {
+            entry.distanceNm = gf_distanceNm(*g_lastSortPosition, entry.position);
+        }
         g_parkAirportList.sort(
             [](const ParkAirportEntry& a, const ParkAirportEntry& b) { return a.distanceNm < b.distanceNm; });
     }
@@ -167,12 +167,15 @@ void gf_writeParkAirports() {
     const bool exists = fs::exists(g_parkAirportsPath, ec);
     std::ifstream in;
     if (exists) in.open(g_parkAirportsPath, std::ios::binary);
-    if (!exists) {
-        if (lf_writeLines({newLine})) gf_logLine(format("{} created with {}", kParkFileName, newLine));
+    if (!exists && !ec) {
+        if (gf_writeLinesFile({newLine}, g_parkAirportsPath)) {
+            gf_logLine(format("{} created with {}", kParkFileName, newLine));
+        }
         return;
     }
     if (!in) {
-        // The user's list is there but cannot be read now: writing one line would replace it.
+        // The user's list is there (or cannot even be looked at) but cannot be read now: writing
+        // one line would replace it.
         gf_showStatus(format("{} cannot be read, {} not stored", kParkFileName, newLine), true);
         return;
     }
@@ -198,7 +201,9 @@ void gf_writeParkAirports() {
         gf_logLine(format("{}:{} new entry", kParkFileName, newLine));
     }
     std::sort(lines.begin(), lines.end());
-    if (!lf_writeLines(lines)) gf_showStatus(format("{} could not be written", kParkFileName), true);
+    if (!gf_writeLinesFile(lines, g_parkAirportsPath)) {
+        gf_showStatus(format("{} could not be written", kParkFileName), true);
+    }
 }
 
 bool gf_inParkAirportList(const std::string& code) {

@@ -1,5 +1,6 @@
 #include "feed/realtraffic_link.h"
 
+#include <limits>
 #include <nlohmann/json.hpp>
 
 #include "app/main_window.h"
@@ -120,7 +121,8 @@ void gf_sendUserPosition(const UserAircraftState& user) {
 }
 
 void gf_sendQs123(std::int64_t seconds) {
-    if (!g_clientConnected.load() || seconds < 1) return;
+    // A time too large for milliseconds in 64 bits is no simulator time.
+    if (!g_clientConnected.load() || seconds < 1 || seconds > std::numeric_limits<std::int64_t>::max() / 1000) return;
     sendDataPacket(vrn::format("Qs123={}\r\n", seconds * 1000));
 }
 

@@ -13,6 +13,7 @@
 #include "core/time_of_week.h"
 #include "core/utilities.h"
 #include "feed/feed_hooks.h"
+#include "feed/realtraffic_link.h"
 
 namespace vrn {
 
@@ -44,13 +45,24 @@ void UdpReader::open() {
 }
 
 void UdpReader::bind(std::uint16_t port) {
-    const int fd = m_socket.peek();
-    const int error = fd < 0 ? 10038 : net::gf_bindIpv4(fd, realTrafficLocal.load() || loopbackBindForTests.load(), port);
+    int error = 0;
+    {
+        // Held for the call, so that a stop from another thread cannot close the descriptor under it.
+        net::SocketUse use(m_socket);
+        if (!use) {
+            // Stopped between open and bind (an exit right after the start): not an error, the
+            // receive loop ends at once.
+            if (stopIsRequested()) return;
+            error = 10038;   // not a socket
+        } else {
+            error = net::gf_bindIpv4(use.fd(), realTrafficLocal.load() || loopbackBindForTests.load(), port);
+            if (error == 0) m_boundPort = net::gf_boundPort(use.fd());
+        }
+    }
     if (error != 0) {
         m_socket.close();
         throw SysErrorException(32, vrn::format("bind to stream socket failed with error: {}", gf_wsaErrorText(error)));
     }
-    m_boundPort = net::gf_boundPort(fd);
 }
 
 void UdpReader::requestStop() {
@@ -111,8 +123,17 @@ void gf_runReaderThread(UdpReader& reader, bool traffic, std::uint16_t port) {
     gf_feedThreadEnded();
 }
 
-void gf_trafficReaderThread(std::uint16_t port) { gf_runReaderThread(g_trafficReader, true, port); }
-void gf_qnhReaderThread(std::uint16_t port) { gf_runReaderThread(g_qnhReader, false, port); }
+// The global readers bind to loopback and skip the repeat filter exactly when RealTraffic runs on
+// this computer.
+void gf_trafficReaderThread(std::uint16_t port) {
+    g_trafficReader.realTrafficLocal = g_realTrafficLocal.load();
+    gf_runReaderThread(g_trafficReader, true, port);
+}
+
+void gf_qnhReaderThread(std::uint16_t port) {
+    g_qnhReader.realTrafficLocal = g_realTrafficLocal.load();
+    gf_runReaderThread(g_qnhReader, false, port);
+}
 
 void gf_startTrafficReader(std::uint16_t port) { std::thread(gf_trafficReaderThread, port).detach(); }
 void gf_startQnhReader(std::uint16_t port) { std::thread(gf_qnhReaderThread, port).detach(); }

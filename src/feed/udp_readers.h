@@ -73,7 +73,7 @@ public:
     void run(std::uint16_t port);
 
     // Whether RealTraffic runs on this computer: bind to loopback only, and no repeat filter.
-    // Taken once when the loop starts.
+    // Taken once when the loop starts; the global readers' thread bodies copy g_realTrafficLocal here.
     std::atomic<bool> realTrafficLocal{true};
     // Tests bind to loopback even in the remote mode.
     std::atomic<bool> loopbackBindForTests{false};

@@ -26,12 +26,6 @@ bool lf_isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'
 
 char lf_lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + ('a' - 'A')) : c; }
 
-std::string lf_upper(std::string text) {
-    for (char& c : text)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - ('a' - 'A'));
-    return text;
-}
-
 std::size_t lf_skipSpaces(std::string_view s, std::size_t i) {
     while (i < s.size() && lf_isSpace(s[i])) ++i;
     return i;
@@ -45,7 +39,22 @@ bool lf_matchesWordAt(std::string_view s, std::size_t i, std::string_view lowerW
     return true;
 }
 
+// title and texture: the unquoted value replaces `out` only when it is not empty.
+bool lf_readKeptValue(const std::string& line, std::string_view key, std::string& out) {
+    const std::string_view value = gf_matchKeyValue(line, key);
+    if (value.empty()) return false;
+    std::string unquoted = gf_unquote(value);
+    if (!unquoted.empty()) out = std::move(unquoted);
+    return true;
+}
+
 }  // namespace
+
+std::string gf_upperAscii(std::string text) {
+    for (char& c : text)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - ('a' - 'A'));
+    return text;
+}
 
 std::string_view gf_matchKeyValue(std::string_view line, std::string_view key) {
     std::size_t i = lf_skipSpaces(line, 0);
@@ -68,21 +77,9 @@ bool gf_isCommentLine(std::string_view line) {
     return line[i] == ';' || line.substr(i, 2) == "//";
 }
 
-bool gf_readTitle(const std::string& line, std::string& out) {
-    const std::string_view value = gf_matchKeyValue(line, "title");
-    if (value.empty()) return false;
-    std::string unquoted = gf_unquote(value);
-    if (!unquoted.empty()) out = std::move(unquoted);
-    return true;
-}
+bool gf_readTitle(const std::string& line, std::string& out) { return lf_readKeptValue(line, "title", out); }
 
-bool gf_readTexture(const std::string& line, std::string& out) {
-    const std::string_view value = gf_matchKeyValue(line, "texture");
-    if (value.empty()) return false;
-    std::string unquoted = gf_unquote(value);
-    if (!unquoted.empty()) out = std::move(unquoted);
-    return true;
-}
+bool gf_readTexture(const std::string& line, std::string& out) { return lf_readKeptValue(line, "texture", out); }
 
 std::string gf_modelFromBaseContainer(const std::string& line) {
     const std::string_view value = gf_matchKeyValue(line, "base_container");
@@ -91,7 +88,7 @@ std::string gf_modelFromBaseContainer(const std::string& line) {
     // Too short to hold "..\" and a name: no stock container.
     if (unquoted.size() < 3) return {};
     auto it = g_simTitleTypes.find(unquoted.substr(3));
-    return it == g_simTitleTypes.end() ? std::string() : lf_upper(it->second);
+    return it == g_simTitleTypes.end() ? std::string() : gf_upperAscii(it->second);
 }
 
 std::string gf_readTypeDesignator(const std::string& line) {
@@ -99,7 +96,7 @@ std::string gf_readTypeDesignator(const std::string& line) {
     if (value.empty()) return {};
     std::string unquoted = gf_unquote(value);
     if (unquoted.size() >= 5) unquoted.resize(4);
-    return lf_upper(std::move(unquoted));
+    return gf_upperAscii(std::move(unquoted));
 }
 
 bool gf_readAtcId(const std::string& line, std::string& out) {
@@ -115,7 +112,7 @@ bool gf_readIcaoAirline(const std::string& line, std::string& out) {
     const std::string_view value = gf_matchKeyValue(line, "icao_airline");
     if (value.empty()) return false;
     const std::string unquoted = gf_unquote(value);
-    out = (unquoted.empty() || unquoted == "ZZZZecorder") ? std::string("ZZZ") : lf_upper(unquoted);
+    out = (unquoted.empty() || unquoted == "ZZZZecorder") ? std::string("ZZZ") : gf_upperAscii(unquoted);
     return true;
 }
 

@@ -10,6 +10,9 @@
 
 namespace vrn {
 
+// ASCII a-z to A-Z; every other byte stays.
+std::string gf_upperAscii(std::string text);
+
 // The value of a line "key = value" (key case-blind, blanks around '=' and at both ends ignored),
 // or an empty view when the line is no such line or its value is empty.
 std::string_view gf_matchKeyValue(std::string_view line, std::string_view key);

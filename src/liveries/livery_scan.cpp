@@ -44,12 +44,6 @@ struct FileTask {
     bool ivao = false;
 };
 
-std::string lf_upper(std::string text) {
-    for (char& c : text)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - ('a' - 'A'));
-    return text;
-}
-
 bool lf_stopRequested() { return g_scanStopTest && g_scanStopTest(); }
 
 const fs::path& lf_reportPath(int which) {
@@ -90,7 +84,7 @@ bool lf_skipDescent(const std::string& fullText, std::size_t rootLength) {
 }
 
 bool lf_isAircraftCfg(const fs::path& path) {
-    return lf_upper(path.stem().string()) == "AIRCRAFT" && lf_upper(path.extension().string()) == ".CFG";
+    return gf_upperAscii(path.stem().string()) == "AIRCRAFT" && gf_upperAscii(path.extension().string()) == ".CFG";
 }
 
 std::vector<FileTask> lf_walk(const fs::path& folder) {
@@ -183,7 +177,7 @@ void gf_autoScanPackages(const fs::path& community, std::vector<std::string>& fo
     for (const fs::directory_entry& entry : fs::directory_iterator(community)) entries.push_back(entry.path());
     // The simulator's file system lists by name, case-blind.
     std::sort(entries.begin(), entries.end(), [](const fs::path& a, const fs::path& b) {
-        return lf_upper(a.filename().string()) < lf_upper(b.filename().string());
+        return gf_upperAscii(a.filename().string()) < gf_upperAscii(b.filename().string());
     });
     auto take = [&](const std::string& path) {
         gf_logLine(format("Automatic scan found: \"{}\"", path));
@@ -343,8 +337,13 @@ bool gf_scanLiveries(bool rescan, bool automatic, bool prioritize, std::vector<s
     ScanCounters counters;
     for (const std::string& folder : folders) lf_scanOneFolder(counters, folder);
     if (lf_stopRequested()) {
+        // The caller takes any return from a rescan as done; without a stored scan the next start
+        // scans again instead of reading the liveries this rescan was meant to replace.
         g_liveries.clear();
         gf_clearScanReports();
+        std::error_code removeError;
+        fs::remove(kLiveriesScannedPath, removeError);
+        if (removeError) gf_logLine(format("problems with removing previous files: {}", removeError.message()));
         return true;
     }
     if (g_liveries.empty()) {

@@ -16,7 +16,8 @@ namespace vrn {
 // simulator's Community folder (automatic) or `folders` (manual, in priority order), writes the
 // reports and the new LiveriesScanned.xml (replacing the old one only now). Either way the livery
 // index is built. Returns true; failures are thrown (UserErrorException 51..53 among them).
-// An exit request during the walk returns true at once and leaves the stored scan as it was.
+// A failed rescan leaves the stored scan as it was. An exit request during the walk returns true at
+// once, without reports, and removes the stored scan so that the next start scans again.
 bool gf_scanLiveries(bool rescan, bool automatic, bool prioritize, std::vector<std::string>& folders);
 
 // The test the walk polls to stop starting files: true once an exit is under way or the user

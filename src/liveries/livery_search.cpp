@@ -27,12 +27,6 @@ bool lf_endsWith(const std::string& text, std::string_view tail) {
     return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
 }
 
-std::string lf_upper(std::string text) {
-    for (char& c : text)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - ('a' - 'A'));
-    return text;
-}
-
 // Valid models stay, known wrong ones are fixed (reported), the rest is reported and gives "".
 std::string lf_fixModel(const std::string& code, const std::string& path) {
     if (g_validModels.count(code)) return code;
@@ -53,6 +47,22 @@ std::string lf_fixModelFromBaseContainer(const std::string& path, const std::vec
     if (path.find("pmdg-aircraft-7") == std::string::npos && path.find("fnx-aircraft-3") == std::string::npos)
         gf_addInvalidCfgReport("Line icao_type_designator= is missing in [General] section of " + path);
     return {};
+}
+
+// What one line does to a key of a section that may be given once.
+enum class KeyStep { Other, Read, Repeated };
+
+// atc_parking_types: the first line gives them (list items trimmed, upper case); a later one repeats the key.
+KeyStep lf_parkingTypesStep(const std::string& line, std::string& parkingTypes) {
+    if (!parkingTypes.empty()) return gf_hasParkingTypesKey(line) ? KeyStep::Repeated : KeyStep::Other;
+    if (!gf_readParkingTypes(line, parkingTypes)) return KeyStep::Other;
+    gf_trimListItems(parkingTypes);
+    parkingTypes = gf_upperAscii(std::move(parkingTypes));
+    return KeyStep::Read;
+}
+
+void lf_reportRepeatedKey(const std::string& folder, const std::string& header, const char* key) {
+    gf_addIncompleteSectionReport(format("{} {} has more than one {} key", folder, header, key));
 }
 
 void lf_dropTrailingLines(std::vector<std::string>& lines) {
@@ -156,13 +166,12 @@ void lf_collectLine(SectionCollector& c, const std::string& line, const std::str
         c.lines.push_back(line);
         return;
     }
-    if (!gf_isCommentLine(line)) {
-        const std::size_t bracket = line.find('[');
-        if (bracket != std::string::npos && (anyBracketEnds || bracket < 6)) {
-            lf_closeSection(c, path, process);
-            c.inSection = false;
-            return;
-        }
+    // Any other section starts here, a commented-out header among them.
+    const std::size_t bracket = line.find('[');
+    if (bracket != std::string::npos && (anyBracketEnds || bracket < 6)) {
+        lf_closeSection(c, path, process);
+        c.inSection = false;
+        return;
     }
     if (c.inSection) c.lines.push_back(line);
 }
@@ -183,9 +192,9 @@ bool lf_existsFolderCaseBlind(const std::filesystem::path& folder) {
     std::error_code ec;
     if (std::filesystem::is_directory(folder, ec)) return true;
     // Package folders come from a case-blind file system; look for the name in any case.
-    const std::string wanted = lf_upper(folder.filename().string());
+    const std::string wanted = gf_upperAscii(folder.filename().string());
     for (std::filesystem::directory_iterator it(folder.parent_path(), ec), end; !ec && it != end; it.increment(ec)) {
-        if (lf_upper(it->path().filename().string()) == wanted && it->is_directory(ec)) return true;
+        if (gf_upperAscii(it->path().filename().string()) == wanted && it->is_directory(ec)) return true;
     }
     return false;
 }
@@ -193,7 +202,7 @@ bool lf_existsFolderCaseBlind(const std::filesystem::path& folder) {
 // "<model>[W]\s*(\w\w\w).*" against the whole title, case-blind: the airline code.
 bool lf_airlineFromIvaoTitle(const std::string& title, const std::string& model, bool winglets, std::string& airline) {
     const std::string prefix = model + (winglets ? "W" : "");
-    if (title.size() < prefix.size() || lf_upper(title.substr(0, prefix.size())) != lf_upper(prefix)) return false;
+    if (title.size() < prefix.size() || gf_upperAscii(title.substr(0, prefix.size())) != gf_upperAscii(prefix)) return false;
     std::size_t i = prefix.size();
     while (i < title.size() && (title[i] == ' ' || title[i] == '\t' || title[i] == '\v' || title[i] == '\f')) ++i;
     if (title.size() - i < 3) return false;
@@ -221,21 +230,17 @@ LiveryData lf_procesIvaoFltSimSection(std::uint32_t folderNumber, std::vector<st
         if (title.empty()) {
             if (gf_readTitle(line, title)) continue;
         } else if (!gf_matchKeyValue(line, "title").empty()) {
-            gf_addIncompleteSectionReport(folder + " " + header + " has more than one title key");
+            lf_reportRepeatedKey(folder, header, "title");
             return {};
         }
         if (!haveTexture && gf_readTexture(line, texture)) {
             haveTexture = true;
             continue;
         }
-        if (parkingTypes.empty()) {
-            if (gf_readParkingTypes(line, parkingTypes)) {
-                gf_trimListItems(parkingTypes);
-                parkingTypes = lf_upper(parkingTypes);
-                continue;
-            }
-        } else if (gf_hasParkingTypesKey(line)) {
-            gf_addIncompleteSectionReport(folder + " " + header + " has more than one atc_parking_types key");
+        const KeyStep parking = lf_parkingTypesStep(line, parkingTypes);
+        if (parking == KeyStep::Read) continue;
+        if (parking == KeyStep::Repeated) {
+            lf_reportRepeatedKey(folder, header, "atc_parking_types");
             return {};
         }
         if (!registration.empty() && gf_hasAtcIdKey(line)) {
@@ -344,7 +349,7 @@ std::list<LiveryData> gf_procesFltSimSection(std::uint32_t folderNumber, std::ve
                 continue;
             }
         } else if (!gf_matchKeyValue(line, "title").empty()) {
-            gf_addIncompleteSectionReport(format("{} {} has more than one title key", folder, header));
+            lf_reportRepeatedKey(folder, header, "title");
             return {};
         }
         if (airline.empty()) {
@@ -354,17 +359,13 @@ std::list<LiveryData> gf_procesFltSimSection(std::uint32_t folderNumber, std::ve
                 continue;
             }
         } else if (line.find("icao_airline") != std::string::npos) {
-            gf_addIncompleteSectionReport(format("{} {} has more than one ", folder, header) + "icao_airline" + " key");
+            lf_reportRepeatedKey(folder, header, "icao_airline");
             return {};
         }
-        if (parkingTypes.empty()) {
-            if (gf_readParkingTypes(line, parkingTypes)) {
-                gf_trimListItems(parkingTypes);
-                parkingTypes = lf_upper(parkingTypes);
-                continue;
-            }
-        } else if (gf_hasParkingTypesKey(line)) {
-            gf_addIncompleteSectionReport(format("{} {} has more than one atc_parking_types key", folder, header));
+        const KeyStep parking = lf_parkingTypesStep(line, parkingTypes);
+        if (parking == KeyStep::Read) continue;
+        if (parking == KeyStep::Repeated) {
+            lf_reportRepeatedKey(folder, header, "atc_parking_types");
             return {};
         }
         if (!registration.empty()) {

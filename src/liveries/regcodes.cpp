@@ -26,12 +26,6 @@ std::string lf_plural(std::size_t n) { return n == 1 ? std::string() : g_pluralS
 
 std::string lf_key(const LiveryData& d) { return format("{:3} {:4}", d.airline, d.model); }
 
-std::string lf_upper(std::string text) {
-    for (char& c : text)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - ('a' - 'A'));
-    return text;
-}
-
 struct RegcodeFile {
     std::string path;
     int added = 0;
@@ -198,11 +192,11 @@ std::vector<std::filesystem::path> gf_myRegcodeFiles() {
     std::error_code ec;
     for (std::filesystem::directory_iterator it(kMyRegcodesFolder, ec), end; !ec && it != end; it.increment(ec)) {
         std::error_code sec;
-        if (it->is_regular_file(sec) && lf_upper(it->path().extension().string()) == ".TXT") files.push_back(it->path());
+        if (it->is_regular_file(sec) && gf_upperAscii(it->path().extension().string()) == ".TXT") files.push_back(it->path());
     }
     // The folder's order on a case-blind system: by name.
     std::sort(files.begin(), files.end(),
-              [](const auto& a, const auto& b) { return lf_upper(a.filename().string()) < lf_upper(b.filename().string()); });
+              [](const auto& a, const auto& b) { return gf_upperAscii(a.filename().string()) < gf_upperAscii(b.filename().string()); });
     return files;
 }
 

@@ -87,17 +87,23 @@ bool lf_readBoolParameter(const pugi::xml_document& doc, BoolParameter& p) {
     return static_cast<bool>(node);
 }
 
-bool lf_readStringParameter(const pugi::xml_document& doc, StringParameter& p) {
+// A text key: the default when missing, else its value (empty without a value attribute).
+// Returns its element (null when missing).
+pugi::xml_node lf_readStringValue(const pugi::xml_document& doc, StringParameter& p) {
     pugi::xml_node node = lf_findParameter(doc, p.name);
     p.set(node ? std::string(node.attribute("value").as_string("")) : p.defaultValue);
-    lf_logStringParameter(p);
-    return static_cast<bool>(node);
+    return node;
 }
 
-// A folder key is logged only when it names a folder. Returns its element (null when missing).
+bool lf_readStringParameter(const pugi::xml_document& doc, StringParameter& p) {
+    const bool found = static_cast<bool>(lf_readStringValue(doc, p));
+    lf_logStringParameter(p);
+    return found;
+}
+
+// A folder key is logged only when it names a folder.
 pugi::xml_node lf_readFolderParameter(const pugi::xml_document& doc, StringParameter& p) {
-    pugi::xml_node node = lf_findParameter(doc, p.name);
-    p.set(node ? std::string(node.attribute("value").as_string("")) : p.defaultValue);
+    pugi::xml_node node = lf_readStringValue(doc, p);
     if (!p.get().empty()) lf_logStringParameter(p);
     return node;
 }
@@ -140,13 +146,33 @@ void lf_buildFromMemory(pugi::xml_document& doc, const ParameterLists& l, std::s
         if (first(*p)) lf_addStringParameter(root, *p);
 }
 
-// Renames a file that exists but does not load out of the way, so that nothing overwrites it.
+// True when the path names something (a file, or anything else that a new file must not replace).
+bool lf_exists(const std::filesystem::path& path) {
+    std::error_code ec;
+    const auto status = std::filesystem::symlink_status(path, ec);
+    return !ec && std::filesystem::exists(status);
+}
+
+// Renames a file that exists but does not load out of the way, so that nothing overwrites it:
+// "parameters.xml.bad", or "parameters.xml.bad1" and on when an earlier damaged file is kept there.
 // False when it cannot be moved: the caller must then leave the file alone.
 bool lf_keepAside(const std::filesystem::path& path, const std::string& reason) {
     std::filesystem::path kept = path;
     kept += ".bad";
-    std::error_code ec;
-    std::filesystem::rename(path, kept, ec);
+    bool nameFound = false;
+    for (int n = 0; n < 100 && !nameFound; ++n) {
+        std::filesystem::path candidate = path;
+        candidate += n == 0 ? std::string(".bad") : format(".bad{}", n);
+        if (!lf_exists(candidate)) {
+            kept = candidate;
+            nameFound = true;
+        }
+    }
+    std::error_code ec = std::make_error_code(std::errc::file_exists);
+    if (nameFound) {
+        ec.clear();
+        std::filesystem::rename(path, kept, ec);
+    }
     if (ec) {
         gf_logLine(format("\"{}\" could not be read ({}) and could not be kept as \"{}\": {}", path.string(),
                           reason, kept.string(), ec.message()));
@@ -154,13 +180,6 @@ bool lf_keepAside(const std::filesystem::path& path, const std::string& reason) 
     }
     gf_logLine(format("\"{}\" could not be read ({}), kept as \"{}\"", path.string(), reason, kept.string()));
     return true;
-}
-
-// True when the path names something (a file, or anything else that a new file must not replace).
-bool lf_exists(const std::filesystem::path& path) {
-    std::error_code ec;
-    const auto status = std::filesystem::symlink_status(path, ec);
-    return !ec && std::filesystem::exists(status);
 }
 
 std::string lf_loadFailure(const pugi::xml_parse_result& result) {

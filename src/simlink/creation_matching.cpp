@@ -39,11 +39,11 @@ void lf_releaseAndFreeze(std::uint32_t objectId) {
     g_clientEvents.push_back({objectId, FREEZE_ATTITUDE_SET, 1});
 }
 
-}  // namespace
-
-std::optional<std::uint32_t> gf_takePendingCreation(const std::string& atcId) {
+// The aircraft id of the first pending creation that `matches`, which leaves the list.
+template <typename Match>
+std::optional<std::uint32_t> lf_takeFirstPending(Match matches) {
     for (std::size_t i = 0; i < g_pendingCreations.size(); ++i) {
-        if (g_pendingCreations[i].callsign != atcId) continue;
+        if (!matches(g_pendingCreations[i])) continue;
         const std::uint32_t aircraftId = g_pendingCreations[i].aircraftId;
         lf_swapRemove(g_pendingCreations, i);
         return aircraftId;
@@ -51,14 +51,16 @@ std::optional<std::uint32_t> gf_takePendingCreation(const std::string& atcId) {
     return std::nullopt;
 }
 
+}  // namespace
+
+std::optional<std::uint32_t> gf_takePendingCreation(const std::string& atcId) {
+    return lf_takeFirstPending([&](const PendingCreation& p) { return p.callsign == atcId; });
+}
+
 std::optional<std::uint32_t> gf_takePendingCreationByPacket(std::uint32_t packetId) {
-    for (std::size_t i = 0; i < g_pendingCreations.size(); ++i) {
-        if (g_pendingCreations[i].packetId != packetId) continue;
-        const std::uint32_t aircraftId = g_pendingCreations[i].aircraftId;
-        lf_swapRemove(g_pendingCreations, i);
-        return aircraftId;
-    }
-    return std::nullopt;
+    // Packet id 0 marks a creation whose packet id could not be read: only its callsign can match it.
+    if (packetId == 0) return std::nullopt;
+    return lf_takeFirstPending([&](const PendingCreation& p) { return p.packetId == packetId; });
 }
 
 void gf_onSimObjectDataByType(const SIMCONNECT_RECV_SIMOBJECT_DATA_BYTYPE* d) {

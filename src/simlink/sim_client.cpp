@@ -143,11 +143,16 @@ void lf_defineSimConnectData() {
 void lf_closeSimConnect(bool simulatorGone) {
     g_mainWindow.g_simConnected = false;
     gf_invalidateBand(Band::Counters);
-    const HANDLE h = g_hSimConnect.exchange(nullptr);
-    if (h) {
-        for (std::uint32_t def : kClosedDefinitions) SimConnect_ClearDataDefinition(h, def);
-        for (std::uint32_t ev : kSubscriptions) SimConnect_UnsubscribeFromSystemEvent(h, ev);
-        if (FAILED(SimConnect_Close(h))) gf_logArrowLine("SimConnect close failed!");
+    {
+        // Other threads call the simulator under this mutex: none of them is inside a call on the
+        // handle while it is closed, and none finds it afterwards.
+        std::lock_guard lock(g_simCommandMutex);
+        const HANDLE h = g_hSimConnect.exchange(nullptr);
+        if (h) {
+            for (std::uint32_t def : kClosedDefinitions) SimConnect_ClearDataDefinition(h, def);
+            for (std::uint32_t ev : kSubscriptions) SimConnect_UnsubscribeFromSystemEvent(h, ev);
+            if (FAILED(SimConnect_Close(h))) gf_logArrowLine("SimConnect close failed!");
+        }
     }
     if (simulatorGone && !gf_simLinkServices().exitRequested()) {
         gf_logLine(vrn::format("{} Flight Simulator no longer connected, {} will stop ...", gf_wallClockHhMmSs(),
@@ -420,12 +425,16 @@ void gf_startSimClient() {
         l_thread.request_stop();
         l_thread.join();
     }
-    // The park-airport list sorts by the user's position, which this link knows.
-    g_userPositionHook = []() -> std::optional<LatLon> {
-        const LatLon p = gf_userLatLon();
-        if (!gf_isValidPosition(p)) return std::nullopt;
-        return p;
-    };
+    // The park-airport list sorts by the user's position, which this link knows. The list reads
+    // the hook under its own mutex, so it is set under that mutex too.
+    {
+        std::lock_guard listLock(g_parkAirportListMutex);
+        g_userPositionHook = []() -> std::optional<LatLon> {
+            const LatLon p = gf_userLatLon();
+            if (!gf_isValidPosition(p)) return std::nullopt;
+            return p;
+        };
+    }
     l_thread = std::jthread(SimClient);
 }
 

@@ -244,7 +244,7 @@ void gf_requestUserOnGroundEverySecond() {
     std::lock_guard lock(g_simCommandMutex);
     if (FAILED(SimConnect_RequestDataOnSimObject(g_hSimConnect.load(), REQUEST_USER_ON_GROUND, DEF_USER_ON_GROUND,
                                                  SIMCONNECT_OBJECT_ID_USER, SIMCONNECT_PERIOD_SECOND, 0, 0, 0, 0))) {
-        gf_logArrowLine("SimConnect request user ac on ground fails");
+        gf_logArrowLine("SimConnect request ac gnd/air fails");
         gf_countSimConnectRequestError();
     }
 }

@@ -65,9 +65,10 @@ TEST_F(AirportFolder, BrokenListsGiveUserError88) {
     const std::pair<std::string, std::string> cases[] = {
         {"", "88: input/airports_msfs.xml not loaded No document element found"},
         {"<other/>", "88: input/airports_msfs.xml not found"},
-        {R"(<airports><airport code="A" lon="1" alt="1"/></airports>)", "88: stod"},
-        {R"(<airports><airport code="A" lat="1" lon="1" alt="abc"/></airports>)", "88: stof"},
-        {R"(<airports><airport code="A" lat="1e999" lon="1" alt="1"/></airports>)", "88: stod"},
+        {R"(<airports><airport code="A" lon="1" alt="1"/></airports>)", "88: invalid stod argument"},
+        {R"(<airports><airport code="A" lat="1" lon="1" alt="abc"/></airports>)", "88: invalid stof argument"},
+        {R"(<airports><airport code="A" lat="1e999" lon="1" alt="1"/></airports>)", "88: stod argument out of range"},
+        {R"(<airports><airport code="A" lat="1" lon="1" alt="1e39"/></airports>)", "88: stof argument out of range"},
         {R"(<airports><airport code="A")", "88: input/airports_msfs.xml not loaded"},
     };
     for (const auto& [content, message] : cases) {

@@ -3,6 +3,7 @@
 
 #include "airports/airport_files.h"
 #include "core/exceptions.h"
+#include "core/log.h"
 #include "support/test_support.h"
 
 namespace vrn {
@@ -61,6 +62,28 @@ TEST(ApfFormat, OptAttributesAreReadAsTheFileMeansThem) {
         EXPECT_EQ(use.number, 1u);
         EXPECT_EQ(use.learning, 0);
     }
+}
+
+TEST(ApfFormat, BadHalfHourTextsAreLoggedByTheirFailure) {
+    test::TempDir dir;
+    gf_startLog(dir / "Log.txt");
+    EXPECT_EQ(lf_hours2bitset("3,x,5"), 1ull << 3);
+    EXPECT_EQ(lf_hours2bitset("1,99999999999,2"), 1ull << 1);
+    EXPECT_EQ(lf_hours2bitset("2,48"), 1ull << 2);
+    EXPECT_EQ(lf_hours2bitset(""), 0u);   // nothing to log
+    gf_closeLog();
+    const std::string log = readFile(dir / "Log.txt");
+    for (const char* line : {"===> exception invalid stoi argument in lf_hours2bitset\n",
+                             "===> exception stoi argument out of range in lf_hours2bitset\n",
+                             "===> exception invalid bitset position in lf_hours2bitset\n"}) {
+        EXPECT_NE(log.find(line), std::string::npos) << line << log;
+    }
+    std::size_t count = 0;
+    for (std::size_t at = log.find("in lf_hours2bitset"); at != std::string::npos;
+         at = log.find("in lf_hours2bitset", at + 1)) {
+        ++count;
+    }
+    EXPECT_EQ(count, 3u);
 }
 
 TEST(ApfFormat, RepeatedStandIdStopsWithUserError94KeepingEarlierStands) {

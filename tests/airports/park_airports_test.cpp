@@ -5,6 +5,7 @@
 #include "airports/airport_files.h"
 #include "airports/airport_list.h"
 #include "airports/park_airports.h"
+#include "core/log.h"
 #include "settings/settings_catalogue.h"
 #include "support/test_support.h"
 
@@ -78,6 +79,28 @@ TEST_F(ParkAirports, LinesAreCheckedAndTheListSortedByDistance) {
     EXPECT_TRUE(g_parkAirportList.empty());
 }
 
+TEST_F(ParkAirports, EveryReadKeepsTheListNearestFirst) {
+    // The first entry is taken as the nearest airport: a re-read while the user stands still
+    // (the reserved-stand check re-reads after every placement run) must not leave file order.
+    LatLon user{52.3, 4.7};
+    g_userPositionHook = [&] { return std::optional<LatLon>(user); };
+    writeFile(g_parkAirportsPath, "EGKK\nEGLL\nEHAM\nKJFK\n");
+    const std::vector<std::string> nearAmsterdam{"EHAM", "EGKK", "EGLL", "KJFK"};
+    EXPECT_TRUE(gf_readParkAirports(false));
+    EXPECT_EQ(entries(), nearAmsterdam);
+    EXPECT_TRUE(gf_readParkAirports(false));
+    EXPECT_EQ(entries(), nearAmsterdam);
+    // Without a position now, the position of the last sort still orders the list.
+    g_userPositionHook = {};
+    EXPECT_TRUE(gf_readParkAirports(false));
+    EXPECT_EQ(entries(), nearAmsterdam);
+    user = {40.6, -73.8};
+    g_userPositionHook = [&] { return std::optional<LatLon>(user); };
+    EXPECT_TRUE(gf_readParkAirports(false));
+    EXPECT_EQ(entries().front(), "KJFK");
+    EXPECT_EQ(entries().back(), "EHAM");
+}
+
 TEST_F(ParkAirports, WritingCreatesUpdatesOrAddsTheFirstEntry) {
     g_parkAirportList = {{"EGLL", "501", {}, 0}};
     gf_writeParkAirports();
@@ -120,9 +143,21 @@ TEST_F(ParkAirports, ManyEntriesAreRead) {
     gf_resetAirportsForTests();
     ASSERT_TRUE(gf_writeAirportListFile(many, gf_airportListPath()));
     gf_readAirports();
+    // 3000 entries are fine; one more gives the warning on the status line (and in the log).
+    const std::string warning =
+        "Warning: There are a lot of airports (3001) in my_park_airports.txt, that will cost VRNL much cpu time, "
+        "and may give stutters\n";
+    gf_startLog(dir / "Log.txt");
+    writeFile(g_parkAirportsPath, text.substr(0, text.size() - 7));
+    EXPECT_TRUE(gf_readParkAirports(true));
+    EXPECT_EQ(g_parkAirportList.size(), 3000u);
+    gf_flushLog();
+    EXPECT_EQ(readFile(dir / "Log.txt").find("Warning: There are a lot"), std::string::npos);
     writeFile(g_parkAirportsPath, text);
     EXPECT_TRUE(gf_readParkAirports(true));
     EXPECT_EQ(g_parkAirportList.size(), 3001u);
+    gf_closeLog();
+    EXPECT_NE(readFile(dir / "Log.txt").find(warning), std::string::npos);
 }
 
 }  // namespace

@@ -1,6 +1,9 @@
 // Version numbers from texts and JSON objects, and their order.
 #include <gtest/gtest.h>
 
+#include <random>
+#include <regex>
+
 #include "core/version.h"
 
 namespace vrn {
@@ -45,6 +48,37 @@ TEST(Version, ParsedFromTextsAndJson) {
         ASSERT_NO_THROW(v = Version(std::string(c.text)));
         EXPECT_EQ(v, c.expected) << v.toString();
     }
+}
+
+// The reading of "(\d+).(\d+).(\d+)" must pick the same groups as a regular-expression engine,
+// also where digits serve as separators, and must survive texts far longer than any engine's stack.
+TEST(Version, ReadsTextsAsTheThreeNumberPatternWouldAtAnyLength) {
+    const std::regex pattern(R"((\d+).(\d+).(\d+))", std::regex::ECMAScript);
+    const std::string alphabet = std::string("0123456789.x-\n\r ", 16) + std::string(1, '\0');
+    std::mt19937 random(11);
+    for (int i = 0; i < 20000; ++i) {
+        std::string text(random() % 12, ' ');
+        for (char& c : text) c = alphabet[random() % alphabet.size()];
+        Version expected;
+        std::smatch m;
+        if (std::regex_match(text, m, pattern)) {
+            try {
+                expected.major = std::stoi(m[1].str());
+                expected.minor = std::stoi(m[2].str());
+                expected.patch = std::stoi(m[3].str());
+            } catch (const std::out_of_range&) {
+            }
+        }
+        ASSERT_EQ(Version(text), expected) << '"' << text << '"';
+    }
+    EXPECT_EQ(Version(std::string("12345")), Version(1, 3, 5));   // digits between digits separate too
+    EXPECT_EQ(Version(std::string("9.4\n1.0")), Version());   // a line end never separates
+
+    const std::string longDigits(2'000'000, '7');
+    EXPECT_EQ(Version("1.2." + longDigits), Version(1, 2, 0));
+    EXPECT_EQ(Version(longDigits + ".2.3"), Version());
+    EXPECT_EQ(Version(std::string(2'000'000, 'x')), Version());
+    EXPECT_EQ(Version("0000000000000000000009.4.1"), Version(9, 4, 1));
 }
 
 TEST(Version, TextAndOrder) {

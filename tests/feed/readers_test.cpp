@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <limits>
 #include <string>
 #include <thread>
 
@@ -141,6 +142,55 @@ TEST(UdpReaderTest, ThreadBodyReportsABindFailure) {
     EXPECT_EQ(g_feedThreads.load(), threads);
     EXPECT_EQ(second.stops.load(), 0);
     holder.requestStop();
+}
+
+TEST(UdpReaderTest, AStopBetweenOpenAndBindIsNoError) {
+    RecordingReader reader;
+    reader.open();
+    reader.requestStop();
+    EXPECT_NO_THROW(reader.bind(0));
+    reader.receiveLoop();   // ends at once
+    EXPECT_EQ(reader.stops.load(), 1);
+    EXPECT_EQ(reader.processed.load(), 0);
+}
+
+// The started Traffic Reader follows where RealTraffic runs: on another computer repeated datagrams
+// are counted but parsed once, on this computer every one is parsed.
+TEST(TrafficReaderTest, StartedReaderTakesTheRealTrafficLocation) {
+    const std::string record =
+        "RTTFC,4001234,51.50,-0.40,5000,1500,0,270.5,250,BAW12AB,A320,G-EUUA,LHR,CDG,1717000000.5,X2,BA12,adsb_icao,"
+        "5100,240,260,0.4,0.0,5.0,268,271.0,1400,none,A3,1013.2,35008,-1,70.0,lnav,0.0,-21.9,223,24,-30,0,1,170124";
+    TrafficReader& reader = g_trafficReader;
+    g_lateralRangeNm = 100.0;
+    reader.setReferencePosition({51.47, -0.45});
+    reader.loopbackBindForTests = true;
+    gf_setMainLoopRunning(true);
+    const bool wasLocal = g_realTrafficLocal.load();
+    for (const bool local : {false, true}) {
+        g_realTrafficLocal = local;
+        reader.datagramCount = 0;
+        const int threads = g_feedThreads.load();
+        gf_startTrafficReader(0);
+        ASSERT_TRUE(eventually([&] { return reader.boundPort() != 0; }));
+        Sender s;
+        s.send(reader.boundPort(), record);
+        s.send(reader.boundPort(), record);
+        const std::size_t expected = local ? 2 : 1;
+        ASSERT_TRUE(eventually([&] {
+            std::lock_guard lock(g_trafficMutex);
+            return reader.datagramCount.load() == 2 && g_trafficQueue.size() >= expected;
+        }));
+        reader.requestStop();
+        ASSERT_TRUE(eventually([&] { return g_feedThreads.load() == threads; }));   // the thread has ended
+        reader.stopRequested = 0;
+        std::lock_guard lock(g_trafficMutex);
+        EXPECT_EQ(g_trafficQueue.size(), expected) << (local ? "local" : "remote");
+        g_trafficQueue.clear();
+    }
+    g_realTrafficLocal = wasLocal;
+    reader.loopbackBindForTests = false;
+    reader.setReferencePosition({});
+    gf_setMainLoopRunning(false);
 }
 
 TEST(TrafficReaderTest, StoppingShowsStoppedAndFlowCheck) {
@@ -313,6 +363,8 @@ TEST_F(ServerTest, HandshakeDecodesTheEdition) {
     EXPECT_TRUE(g_mainWindow.g_realTrafficLinkUp.load());
     EXPECT_FALSE(g_professionalEdition.load());
     EXPECT_EQ(g_mainWindow.g_realTrafficText.get().rfind("RT stnd edition: 10.0.200, archive: week", 0), 0u);
+    gf_sendQs123(0);
+    gf_sendQs123(std::numeric_limits<std::int64_t>::max() / 1000 + 1);   // no time: nothing sent
     gf_sendQs123(1700000000);
     EXPECT_EQ(readSome(c), "Qs123=1700000000000\r\n");
 }

@@ -1,6 +1,7 @@
 // The traffic record parser, rule by rule, on datagrams built from one valid airborne record.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cmath>
 #include <map>
 #include <optional>
@@ -122,6 +123,14 @@ struct Case {
 
 class DropTest : public ParserTest, public ::testing::WithParamInterface<Case> {};
 
+std::string caseName(const ::testing::TestParamInfo<Case>& info) {
+    std::string n = info.param.name;
+    for (char& c : n) {
+        if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+    }
+    return n;
+}
+
 TEST_P(DropTest, RecordIsNotQueued) { EXPECT_FALSE(parse(GetParam().changes)) << GetParam().name; }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -138,13 +147,7 @@ INSTANTIATE_TEST_SUITE_P(
                       Case{"registration too long and no callsign", {{9, ""}, {11, "ABCDEFGHIJKLM"}}},
                       Case{"beyond the lateral range", {{2, "53.5"}}},
                       Case{"ground record 5.1 nm from the park airport", {{2, "51.555"}, {3, "-0.45"}, {4, "0"}}}),
-    [](const auto& info) {
-        std::string n = info.param.name;
-        for (char& c : n) {
-            if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
-        }
-        return n;
-    });
+    caseName);
 
 INSTANTIATE_TEST_SUITE_P(
     MalformedFields, DropTest,
@@ -159,13 +162,7 @@ INSTANTIATE_TEST_SUITE_P(
                       Case{"true heading above 360", {{25, "360.5"}}}, Case{"true heading empty", {{25, ""}}},
                       Case{"roll text in the air", {{23, "left"}}}, Case{"tas text", {{20, "fast"}}},
                       Case{"timestamp too large", {{14, "1e400"}}}),
-    [](const auto& info) {
-        std::string n = info.param.name;
-        for (char& c : n) {
-            if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
-        }
-        return n;
-    });
+    caseName);
 
 TEST_F(ParserTest, DatagramShapesThatAreDropped) {
     auto f = baseFields();

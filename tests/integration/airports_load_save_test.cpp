@@ -135,6 +135,30 @@ TEST_F(ParkAirportFile, BrokenOrEmptyFilesGiveThePartsResult) {
     EXPECT_NE(load(quality).find("could not be loaded"), std::string::npos);
 }
 
+TEST_F(ParkAirportFile, AReloadThatFailsIsNeverSavedOverTheLearnedFile) {
+    writeFile(learnedPath(), kLearned);
+    std::uint64_t quality = 0;
+    ASSERT_EQ(load(quality), "");
+    ASSERT_TRUE(g_apfLoaded.load());
+    // Loaded again without closing first, from an archive that stops at a repeated stand.
+    std::string broken = kArchive;
+    broken.replace(broken.find("id=\"502\""), 8, "id=\"501\"");
+    writeFile(g_archiveStockFolder / "LFPG.xml", broken);
+    EXPECT_THROW(load(quality), UserErrorException);
+    EXPECT_FALSE(g_apfLoaded.load());
+    g_apfUpdates.store(1);
+    gf_closeParkAirport();
+    EXPECT_EQ(readFile(learnedPath()), kLearned);
+    // Nor one that does not load at all.
+    writeFile(g_archiveStockFolder / "LFPG.xml", kArchive);
+    ASSERT_EQ(load(quality), "");
+    writeFile(g_archiveStockFolder / "LFPG.xml", "<parameters");
+    EXPECT_NE(load(quality).find("could not be loaded"), std::string::npos);
+    g_apfChanged.store(true);
+    gf_closeParkAirport();
+    EXPECT_EQ(readFile(learnedPath()), kLearned);
+}
+
 TEST_F(ParkAirportFile, LearnedFileMergesSettingsUsesChangesAndManualStands) {
     writeFile(learnedPath(), kLearned);
     std::uint64_t quality = 0;
@@ -146,10 +170,12 @@ TEST_F(ParkAirportFile, LearnedFileMergesSettingsUsesChangesAndManualStands) {
     EXPECT_TRUE(stand("M1").manual);
     EXPECT_EQ(stand("M1").number, 4u);
     const Stand& s501 = stand("501");
-    // 22,23 shares slot 22 with the archived use: same use, kept once. Slot 30 and 30,31 are the
-    // same use too; the tow is read here (only the archived reader drops tows).
+    // 22,23 shares slot 22 with the archived use: same use, kept once with both its half hours.
+    // Slot 30 and 30,31 are the same use too; the tow is read here (only the archived reader
+    // drops tows).
     ASSERT_EQ(s501.uses.size(), 3u);
-    EXPECT_EQ(s501.uses[1].hh, 1ull << 30);
+    EXPECT_EQ(s501.uses[0].hh, 0xFull << 20);
+    EXPECT_EQ(s501.uses[1].hh, 3ull << 30);
     EXPECT_EQ(s501.uses[1].number, 2u);
     EXPECT_EQ(s501.uses[2].callsign, "TOW 5");
     EXPECT_NEAR(stand("502").radius * kNmToMetres, 40.0, 1e-9);
@@ -190,7 +216,8 @@ TEST_F(ParkAirportFile, SaveKeepsEarlierLearnedUsesAndDropsFakesAndArchiveUses) 
     EXPECT_NE(saved.find("cs=\"EZY1\""), std::string::npos);
     EXPECT_NE(saved.find("cs=\"BAW9\""), std::string::npos);        // learned in an earlier run
     // The archived use that the learned file repeated is kept by the learned file from now on.
-    EXPECT_NE(saved.find("hh=\"20,21,22\" cs=\"BAW123:BAW124\""), std::string::npos) << saved;
+    EXPECT_NE(saved.find("hh=\"20,21,22,23\" cs=\"BAW123:BAW124\""), std::string::npos) << saved;
+    EXPECT_NE(saved.find("hh=\"30,31\" cs=\"BAW9\""), std::string::npos) << saved;
 
     // Loading again gives the same stands and uses (with new fakes: the learned file keeps
     // PARK_FAKE on), and saving again changes nothing.

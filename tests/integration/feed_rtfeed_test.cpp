@@ -8,13 +8,16 @@
 #include <sys/wait.h>
 
 #include <chrono>
+#include <ctime>
 #include <filesystem>
+#include <map>
 #include <set>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "app/main_window.h"
+#include "core/format.h"
 #include "feed/realtraffic_link.h"
 #include "feed/tcp_server.h"
 #include "feed/udp_readers.h"
@@ -54,6 +57,19 @@ public:
         posix_spawn_file_actions_destroy(&actions);
     }
     ~RtFeed() { stop(); }
+    // Whether the program ended by itself within the bound.
+    bool endsWithin(int seconds) {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+        while (m_pid > 0 && std::chrono::steady_clock::now() < end) {
+            int status = 0;
+            if (waitpid(m_pid, &status, WNOHANG) == m_pid) {
+                m_pid = -1;
+                return true;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return m_pid <= 0;
+    }
     void stop() {
         if (m_pid <= 0) return;
         kill(m_pid, SIGTERM);
@@ -136,6 +152,53 @@ TEST(FeedWithRtFeed, HandshakePositionsDatagramsAndReconnection) {
     const std::string second = test::readFile(out2);
     EXPECT_EQ(second.find("Qs999"), std::string::npos) << "no second handshake";
     EXPECT_NE(second.find("<< Qs121="), std::string::npos) << second;
+
+    gf_setMainLoopRunning(false);
+    gf_stopReaders();
+    traffic.join();
+    weather.join();
+    g_trafficReader.stopRequested = 0;
+    g_qnhReader.stopRequested = 0;
+}
+
+// A recording replayed without the TCP side: one datagram per line at its offset, the time stamps
+// re-based to now and compressed by the speed factor (milliseconds recognised), weather beside it,
+// and the stand-in ends when the recording is done.
+TEST(FeedWithRtFeed, ReplayRebasesTimeStampsAndEnds) {
+    test::TempDir dir;
+    g_lateralRangeNm = 60.0;
+    g_trafficReader.setReferencePosition(kCenter);
+    std::thread traffic([] { gf_runReaderThread(g_trafficReader, true, 0); });
+    std::thread weather([] { gf_runReaderThread(g_qnhReader, false, 0); });
+    ASSERT_TRUE(eventually([] { return g_trafficReader.boundPort() != 0 && g_qnhReader.boundPort() != 0; }));
+    gf_setMainLoopRunning(true);
+
+    const auto record = [](int hexid, const char* stamp) {
+        return vrn::format("RTTFC,{},51.50,-0.40,5000,1500,0,270.5,250,BAW{},A320,G-EUU{},LHR,CDG,{},X2,BA12,adsb_icao,"
+                           "5100,240,260,0.4,0.0,5.0,268,271.0,1400,none,A3,1013.2,35008,-1,70.0,lnav,0.0,-21.9,223,"
+                           "24,-30,0,1,170124",
+                           hexid, hexid, hexid % 10, stamp);
+    };
+    const auto recording = dir.path() / "recording.txt";
+    test::writeFile(recording, "# offset datagram\n0.0 " + record(400001, "1600000000.0") + "\n0.4 " +
+                                   record(400002, "1600000002.0") + "\n0.8 " + record(400003, "1600000004000") + "\n");
+    const std::vector<std::string> args{"--no-tcp", "--replay", recording.string(), "--speed", "2", "--traffic-port",
+                                        std::to_string(g_trafficReader.boundPort()), "--weather-port",
+                                        std::to_string(g_qnhReader.boundPort()), "--qnh", "1005"};
+    RtFeed feed(args, dir.path() / "rtfeed.txt");
+
+    std::map<std::uint32_t, double> stamps;
+    ASSERT_TRUE(eventually([&] {
+        std::lock_guard lock(g_trafficMutex);
+        for (const auto& u : g_trafficQueue) stamps[u.hexid] = u.timeStamp;
+        g_trafficQueue.clear();
+        return stamps.size() == 3;
+    }));
+    EXPECT_NEAR(stamps[400002] - stamps[400001], 1.0, 0.11);
+    EXPECT_NEAR(stamps[400003] - stamps[400001], 2.0, 0.11);
+    EXPECT_NEAR(stamps[400001], static_cast<double>(std::time(nullptr)), 86400.0) << "re-based to now";
+    EXPECT_TRUE(eventually([] { return g_currentQnh.load() == 1005; }));
+    EXPECT_TRUE(feed.endsWithin(20)) << "a finished replay without TCP ends the stand-in";
 
     gf_setMainLoopRunning(false);
     gf_stopReaders();

@@ -134,12 +134,33 @@ TEST_F(LiveryScan, AFailedRescanKeepsTheStoredScan) {
     EXPECT_EQ(g_mainWindow.g_liveryCount.load(), 0);
     EXPECT_TRUE(g_scanReports.invalidModels.empty());
 
-    // An exit request: nothing is written or processed.
+    // An exit request: nothing is written or processed, and the stored scan goes, so that the next
+    // start scans again rather than taking the old scan for the one that was asked for.
     aircraft(dir() / "A" / "y", cfg("A320", {sec("would be found", "DLH")}));
     gf_setScanStopTest([] { return true; });
     EXPECT_TRUE(gf_scanLiveries(true, false, false, folders));
     gf_setScanStopTest({});
-    EXPECT_NE(xml().find("kept"), std::string::npos);
+    EXPECT_FALSE(fs::exists(dir() / "output" / "LiveriesScanned.xml"));
+    EXPECT_FALSE(fs::exists(dir() / "output" / "errors" / "InvalidAircraftCodes.txt"));
+    EXPECT_TRUE(g_liveries.empty());
+}
+
+TEST_F(LiveryScan, AnyWorkerCountGivesTheFilesInWalkOrder) {
+    for (int i = 0; i < 24; ++i)
+        aircraft(dir() / "W" / ("a" + std::to_string(i)), cfg("A320", {sec("Walk " + std::to_string(i), "DLH")}));
+    std::vector<std::string> reference;
+    for (unsigned workers : {1u, 0u, 2u, 8u}) {   // 0: a machine that cannot tell its thread count
+        gf_clearScanReports();
+        g_workerThreads.store(workers);
+        std::list<LiveryData> found;
+        gf_searchFolder(1, dir() / "W", found);
+        std::vector<std::string> titles;
+        for (const LiveryData& l : found) titles.push_back(l.title);
+        if (reference.empty()) reference = titles;
+        EXPECT_EQ(titles, reference) << workers << " workers";
+        EXPECT_EQ(g_scanWorkers.load(), 0) << workers << " workers";
+    }
+    EXPECT_EQ(reference.size(), 24u);
 }
 
 TEST_F(LiveryScan, SkipWordsApplyBelowTheScannedFolder) {

@@ -195,6 +195,34 @@ TEST_F(FileSearch, SectionsAreCutAtOtherSections) {
     EXPECT_EQ(g_scanReports.codeFixes.size(), 1u);
 }
 
+TEST_F(FileSearch, CommentedOutHeadersEndTheSection) {
+    // The commented-out section's keys are no second title and airline of the section above it.
+    const auto liveries = search("commented",
+                                 "[GENERAL]\nicao_type_designator = \"A320\"\n[FLTSIM.0]\ntitle = \"Before\"\n"
+                                 "icao_airline = DLH\n;[fltsim.1]\ntitle = \"Commented out\"\nicao_airline = KLM\n"
+                                 "[FLTSIM.1]\ntitle = \"Second\"\n//[fltsim.2]\ntitle = \"Old\"\nicao_airline = BAW\n");
+    std::vector<std::string> titles;
+    for (const LiveryData& l : liveries) titles.push_back(l.title + " " + l.airline);
+    EXPECT_EQ(titles, std::vector<std::string>{"Before DLH"});
+    EXPECT_TRUE(g_scanReports.invalidCfgFiles.empty());
+    const auto incomplete = g_scanReports.incompleteSections.copy();
+    ASSERT_EQ(incomplete.size(), 1u);
+    EXPECT_NE(incomplete[0].find("[FLTSIM.1] empty icao_airline="), std::string::npos);
+
+    // In an IVAO file any '[' ends the section, in a comment too.
+    const auto base = dir() / "y" / "IVAO_MTL" / "SimObjects" / "Airplanes" / "IVAO_A320";
+    std::filesystem::create_directories(base / "texture.DLH");
+    writeFile(base / "aircraft.cfg",
+              "[fltsim.0]\ntitle = A320 DLH First\n// [old]\ntitle = A320 DLH Old\ntexture = DLH\n"
+              "[fltsim.1]\ntitle = A320 DLH Second\ntexture = DLH\n");
+    const auto ivao = gf_searchLiveriesinIvaoFile(2, (base / "aircraft.cfg").string());
+    ASSERT_EQ(ivao.size(), 1u);
+    EXPECT_EQ(ivao.front().title, "A320 DLH Second");
+    const auto ivaoIncomplete = g_scanReports.incompleteSections.copy();
+    ASSERT_EQ(ivaoIncomplete.size(), 2u);
+    EXPECT_NE(ivaoIncomplete[1].find("texture. does not exist"), std::string::npos);   // cut before its texture
+}
+
 TEST_F(FileSearch, EncodingsGiveTheSameLiveries) {
     const std::string text =
         "[GENERAL]\r\nicao_type_designator = \"A320\"\r\n[FLTSIM.0]\r\ntitle = \"Encoded \xC3\xA9\"\r\nicao_airline = DLH\r\n";

@@ -53,13 +53,29 @@ TEST_F(ParametersRead, DamagedFileIsKeptAsideAndDefaultsAreTaken) {
 TEST_F(ParametersRead, DamagedFileThatCannotBeKeptAsideIsNeverReplaced) {
     const std::string bytes = "<parameters><parameter name=\"MAX_LIVE\" value=\"50\"";
     writeParams(bytes);
-    std::filesystem::create_directories(bad() + "/blocker");   // the rename fails whoever runs the test
+    // Every name a damaged file may be kept under is taken: it must stay where it is.
+    for (int n = 0; n < 100; ++n) writeFile(bad() + (n == 0 ? "" : std::to_string(n)), "earlier " + std::to_string(n));
     gf_updateParameters();
     LOG.set(false);
     LOG.save();
     EXPECT_EQ(readFile(paramsPath()), bytes);
+    EXPECT_EQ(readFile(bad() + "42"), "earlier 42");
     EXPECT_EQ(MAX_LIVE.get(), 300);
     EXPECT_TRUE(logContains("saving xml did not work?"));
+}
+
+TEST_F(ParametersRead, EachDamagedFileIsKeptUnderANameOfItsOwn) {
+    const std::string first = "<parameters><parameter name=\"MAX_LIVE\" value=\"50\"";
+    const std::string second = "<parameters><parameter name=\"MAX_LIVE\" value=\"60\" /></param";
+    writeParams(first);
+    gf_updateParameters();
+    writeParams(second);
+    gf_updateParameters();
+    EXPECT_EQ(readFile(bad()), first) << "an earlier damaged file is never overwritten";
+    EXPECT_EQ(readFile(bad() + "1"), second);
+    EXPECT_TRUE(logContains("\" could not be read (Start-end tags mismatch at offset "));
+    EXPECT_TRUE(logContains("kept as \"" + bad() + "1\""));
+    EXPECT_EQ(storedNames().size(), 46u);
 }
 
 TEST_F(ParametersRead, ExistingFileIsReadCompletedAndKeepsItsOrderAndStrangers) {

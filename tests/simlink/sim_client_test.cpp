@@ -180,8 +180,32 @@ TEST_F(SimClientTest, ExceptionsFromTheSimulator) {
     g_pendingCreations.push_back({99999, 10001, "ABC123"});
     gf_queueAiCreateRequest(creation("XYZ1", "not installed", 10002));
     frames(2);
-    EXPECT_TRUE(eventsOfKind(gf_takeSimEvents(), SIM_EVENT_CREATE_FAILED).size() == 1);
-    EXPECT_EQ(g_pendingCreations.size(), 1u);   // ABC123 stays
+    const auto failed = eventsOfKind(gf_takeSimEvents(), SIM_EVENT_CREATE_FAILED);
+    ASSERT_EQ(failed.size(), 1u);
+    EXPECT_EQ(failed[0].aircraftId, 10002u);
+    EXPECT_EQ(failed[0].objectId, 0u);
+    ASSERT_EQ(g_pendingCreations.size(), 1u);
+    EXPECT_EQ(g_pendingCreations[0].callsign, "ABC123");
+}
+
+TEST_F(SimClientTest, CreationExceptionsOnlyMatchKnownPacketIds) {
+    // A creation whose packet id could not be read (0) waits for its callsign; an exception that
+    // names no packet (send id 0) must not take it.
+    auto s = baseScenario();
+    s.failures.exceptionsAfterOpen = {{SIMCONNECT_EXCEPTION_CREATE_OBJECT_FAILED, 0}};
+    s.maxObjects = 0;
+    startWith(s);
+    g_pendingCreations.push_back({0, 7, "NOPACKET*"});
+    connect();
+    EXPECT_TRUE(eventsOfKind(gf_takeSimEvents(), SIM_EVENT_CREATE_FAILED).empty());
+    ASSERT_EQ(g_pendingCreations.size(), 1u);
+
+    // A creation beyond the simulator's object limit.
+    gf_queueAiCreateRequest(creation("FULL1", "Title A", 10003));
+    frames(2);
+    EXPECT_EQ(g_mainWindow.g_statusText.get(), "SimConnect: too many objects (max 1000)");
+    // Matching by callsign still finds the creation without a packet id.
+    EXPECT_EQ(gf_takePendingCreation("NOPACKET*"), 7u);
 }
 
 TEST_F(SimClientTest, VersionMismatchIsAUserError) {

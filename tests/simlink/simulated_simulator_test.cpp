@@ -89,8 +89,17 @@ TEST(SimScenarioFile, ReadsEveryPartAndRejectsMalformedText) {
     EXPECT_TRUE(s.failures.refuseTitles.count("Extra Title"));
     EXPECT_DOUBLE_EQ(s.groundElevation, 83.0);
 
+    // Path points are flown in the order of their times, however the file lists them.
+    const auto unsorted = gf_parseSimScenario(R"({"user": {"path": [{"t": 5, "lat": 2}, {"t": 1, "lat": 1}]}})");
+    ASSERT_EQ(unsorted.user.path.size(), 2u);
+    EXPECT_EQ(unsorted.user.path[0].lat, 1.0);
+
+    // Dates out of range would leave the clock's date arithmetic spinning.
     for (const std::string bad : {"", "[1,2]", "{\"frameRate\": 0}", "{\"version\": \"x\"}",
-                                  "{\"timeline\": [{\"event\": \"quit\"}]}", "{\"firstAiObjectId\": 1}"})
+                                  "{\"timeline\": [{\"event\": \"quit\"}]}", "{\"firstAiObjectId\": 1}",
+                                  "{\"zuluSeconds\": 1e300}", "{\"zuluSeconds\": -1}", "{\"zuluDayOfYear\": 0}",
+                                  "{\"zuluDayOfYear\": 400}", "{\"zuluYear\": 0}", "{\"user\": 5}",
+                                  "{\"version\": 2.2e21}", "{\"maxObjects\": -1}", "{\"appVersion\": [1, \"x\"]}"})
         EXPECT_THROW(gf_parseSimScenario(bad), std::runtime_error) << bad;
     EXPECT_THROW(gf_loadSimScenario(testDataPath("simlink/none.json")), std::runtime_error);
 }

@@ -59,6 +59,11 @@ TEST_F(UserAircraftTest, ResolvesTheTypeFromTheAtcModel) {
 
 TEST_F(UserAircraftTest, EmptyModelsAndCameraPods) {
     connect();
+    askTitleAndModel("Known Title", "A20N");
+    askTitleAndModel("", "A20N");   // an empty title is only logged
+    EXPECT_NE(logText().find("! title of your ac is empty?"), std::string::npos);
+    EXPECT_EQ(g_userTitle.get(), "Known Title");
+
     askTitleAndModel("Encrypted", "");
     EXPECT_EQ(g_mainWindow.g_userAircraftText.get(), "Unknown (encrypted?) aircraft");
     EXPECT_EQ(g_mainWindow.g_statusText.get(),
@@ -155,6 +160,26 @@ TEST_F(UserAircraftTest, PerSecondTickAndOnGround) {
     EXPECT_TRUE(g_simTick.exchange(false));
     EXPECT_TRUE(g_userOnGroundKnown.load());
     EXPECT_TRUE(g_userOnGround.load());
+}
+
+TEST_F(UserAircraftTest, FailedUserRequestsAreLoggedAndCountedUntilRequestsBreak) {
+    connect();
+    FailureSpec f;
+    f.failRequestCalls = 3;
+    sim().setFailures(f);
+    sim().clearCalls();
+    gf_requestUserOnGroundEverySecond();
+    gf_requestUserAircraftTitleAndModel();
+    EXPECT_TRUE(g_requestsBroken.load());
+    gf_requestUserAircraftPosition();   // not sent any more
+    const std::string log = logText();
+    for (const char* line : {"===> SimConnect request ac gnd/air fails", "===> SimConnect request user ac title fails",
+                             "===> SimConnect reques user ac model fails"})
+        EXPECT_NE(log.find(line), std::string::npos) << line;
+    EXPECT_EQ(log.find("request user ac position fails"), std::string::npos);
+    EXPECT_EQ(g_requestErrorCount.load(), 3);
+    EXPECT_EQ(g_mainWindow.g_statusText.get(), "SimConnect request error 3, see Log.txt");
+    EXPECT_TRUE(callsNamed("RequestDataOnSimObject").empty());
 }
 
 TEST_F(UserAircraftTest, StandIsSavedOnlyWhenStandingStill) {

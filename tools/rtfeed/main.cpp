@@ -28,6 +28,7 @@
 #include "core/format.h"
 #include "core/geodesy.h"
 #include "core/text_files.h"
+#include "feed/realtraffic_link.h"
 #include "platform/net/sockets.h"
 #include "rtfeed.h"
 
@@ -57,6 +58,7 @@ struct Options {
 };
 
 std::atomic<bool> g_stop{false};
+std::atomic<bool> g_senderDone{false};
 std::mutex g_centerMutex;
 bool g_centerKnown = false;
 LatLon g_center;
@@ -196,16 +198,21 @@ void lf_generate(const Options& o, int udp) {
     }
     rtfeed::Generator generator(center, o.elevation, o.generate);
     auto next = Clock::now();
-    int second = 0;
     while (!g_stop) {
         const double now = lf_nowSeconds();
         for (const auto& line : generator.step(now)) net::gf_sendDatagramToLoopback(udp, o.trafficPort, line);
-        if (second % 10 == 0) {
-            net::gf_sendDatagramToLoopback(udp, o.weatherPort, vrn::format(R"({{"ICAO":"ZZZZ","QNH":{}}})", o.qnh));
-        }
-        ++second;
         next += std::chrono::seconds(1);
         lf_sleepUntil(next);
+    }
+}
+
+// Weather every 10 s beside the traffic, whichever way the traffic is made.
+void lf_sendWeather(const Options& o, int udp) {
+    auto next = Clock::now();
+    while (!g_stop && !g_senderDone) {
+        net::gf_sendDatagramToLoopback(udp, o.weatherPort, vrn::format(R"({{"ICAO":"ZZZZ","QNH":{}}})", o.qnh));
+        next += std::chrono::seconds(10);
+        while (!g_stop && !g_senderDone && Clock::now() < next) std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
 }
 
@@ -222,7 +229,7 @@ int main(int argc, char** argv) {
     std::signal(SIGINT, lf_onSignal);
     std::signal(SIGTERM, lf_onSignal);
     if (o.createMarker) {
-        const auto marker = gf_getFolderPath(CSIDL_APPDATA) / "InsideSystems" / "RealTraffic.jar";
+        const auto marker = gf_realTrafficMarkerPath();
         std::filesystem::create_directories(marker.parent_path());
         std::ofstream(marker) << "stand-in\n";
         std::cout << "marker " << marker.string() << std::endl;
@@ -235,15 +242,23 @@ int main(int argc, char** argv) {
     std::thread tcp;
     if (o.tcp) tcp = std::thread(lf_tcpLoop, std::cref(o));
     std::thread sender;
-    if (!o.replayFile.empty()) sender = std::thread(lf_replay, std::cref(o), udp);
-    else if (o.generate > 0) sender = std::thread(lf_generate, std::cref(o), udp);
+    const auto sendThenFinish = [&o, udp](void (*send)(const Options&, int)) {
+        send(o, udp);
+        g_senderDone = true;
+    };
+    if (!o.replayFile.empty()) sender = std::thread(sendThenFinish, lf_replay);
+    else if (o.generate > 0) sender = std::thread(sendThenFinish, lf_generate);
+    std::thread weather;
+    if (sender.joinable()) weather = std::thread(lf_sendWeather, std::cref(o), udp);
     const auto start = Clock::now();
     while (!g_stop) {
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
         if (o.duration > 0 && Clock::now() - start > std::chrono::duration<double>(o.duration)) g_stop = true;
-        if (!o.tcp && !sender.joinable()) g_stop = true;
+        // Without the TCP side the program ends with its traffic (a replay without --loop).
+        if (!o.tcp && (g_senderDone || !sender.joinable())) g_stop = true;
     }
     if (sender.joinable()) sender.join();
+    if (weather.joinable()) weather.join();
     if (tcp.joinable()) tcp.join();
     ::close(udp);
     return 0;

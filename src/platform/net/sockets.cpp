@@ -54,6 +54,25 @@ int gf_wsaCodeOfErrno(int err) {
 
 int gf_lastSocketError() { return gf_wsaCodeOfErrno(errno); }
 
+namespace {
+
+// Repeats a socket call interrupted by a signal; the result, or -1 with the Winsock code in `error`.
+template <class Call>
+long lf_retryInterrupted(Call call, int& error) {
+    for (;;) {
+        const auto n = call();
+        if (n >= 0) {
+            error = 0;
+            return static_cast<long>(n);
+        }
+        if (errno == EINTR) continue;
+        error = gf_lastSocketError();
+        return -1;
+    }
+}
+
+}  // namespace
+
 SocketHandle::~SocketHandle() { close(); }
 
 void SocketHandle::reset(int fd) {
@@ -134,16 +153,7 @@ std::uint16_t gf_boundPort(int fd) {
 }
 
 long gf_receiveDatagram(int fd, char* buffer, std::size_t capacity, int& error) {
-    for (;;) {
-        const ssize_t n = ::recvfrom(fd, buffer, capacity, MSG_TRUNC, nullptr, nullptr);
-        if (n >= 0) {
-            error = 0;
-            return static_cast<long>(n);
-        }
-        if (errno == EINTR) continue;
-        error = gf_lastSocketError();
-        return -1;
-    }
+    return lf_retryInterrupted([&] { return ::recvfrom(fd, buffer, capacity, MSG_TRUNC, nullptr, nullptr); }, error);
 }
 
 bool gf_sendDatagramToLoopback(int fd, std::uint16_t port, std::string_view data) {
@@ -170,16 +180,7 @@ int gf_sendAll(int fd, std::string_view data) {
 }
 
 long gf_receiveSome(int fd, char* buffer, std::size_t capacity, int& error) {
-    for (;;) {
-        const ssize_t n = ::recv(fd, buffer, capacity, 0);
-        if (n >= 0) {
-            error = 0;
-            return static_cast<long>(n);
-        }
-        if (errno == EINTR) continue;
-        error = gf_lastSocketError();
-        return -1;
-    }
+    return lf_retryInterrupted([&] { return ::recv(fd, buffer, capacity, 0); }, error);
 }
 
 bool gf_waitReadable(int fd, int timeoutMs) {
@@ -232,16 +233,7 @@ ListenResult gf_tcpListen(const std::string& portText) {
 }
 
 int gf_accept(int listenFd, int& error) {
-    for (;;) {
-        const int fd = ::accept4(listenFd, nullptr, nullptr, SOCK_CLOEXEC);
-        if (fd >= 0) {
-            error = 0;
-            return fd;
-        }
-        if (errno == EINTR) continue;
-        error = gf_lastSocketError();
-        return -1;
-    }
+    return static_cast<int>(lf_retryInterrupted([&] { return ::accept4(listenFd, nullptr, nullptr, SOCK_CLOEXEC); }, error));
 }
 
 int gf_setNoDelay(int fd) {

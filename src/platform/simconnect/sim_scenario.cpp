@@ -2,10 +2,14 @@
 // [FLTSIM.N] sections of the aircraft.cfg files under the packages folder.
 #include <algorithm>
 #include <cctype>
+#include <cmath>
+#include <cstdint>
 #include <fstream>
+#include <limits>
 #include <sstream>
 #include <stdexcept>
 #include <system_error>
+#include <utility>
 
 #include <nlohmann/json.hpp>
 
@@ -88,6 +92,34 @@ bool lf_isFltsimHeader(const std::string& line) {
     return std::all_of(inner.begin() + 7, inner.end(), [](unsigned char c) { return std::isdigit(c) != 0; });
 }
 
+// An integer of the scenario. JSON numbers may be written as floats or be out of the type's range;
+// either is refused here rather than converted with an undefined result.
+template <typename T>
+T lf_integer(const nlohmann::json& v, const std::string& what) {
+    if (v.is_number_integer()) {
+        const bool fits = v.is_number_unsigned() ? std::in_range<T>(v.get<std::uint64_t>())
+                                                 : std::in_range<T>(v.get<std::int64_t>());
+        if (!fits) throw std::runtime_error("scenario: " + what + " out of range");
+        return v.is_number_unsigned() ? static_cast<T>(v.get<std::uint64_t>()) : static_cast<T>(v.get<std::int64_t>());
+    }
+    if (v.is_number_float()) {
+        const double d = v.get<double>();
+        const double limit = std::ldexp(1.0, std::numeric_limits<T>::digits);
+        const double lowest = std::numeric_limits<T>::is_signed ? -limit : 0.0;
+        if (!(d >= lowest && d < limit)) throw std::runtime_error("scenario: " + what + " out of range");
+        return static_cast<T>(d);
+    }
+    throw std::runtime_error("scenario: " + what + " is not a number");
+}
+
+// The integer member `key` of an object, or `fallback` when it has none.
+template <typename T>
+T lf_integer(const nlohmann::json& object, const char* key, T fallback) {
+    if (!object.is_object()) throw std::runtime_error(std::string("scenario: an object is expected for ") + key);
+    const auto it = object.find(key);
+    return it == object.end() ? fallback : lf_integer<T>(*it, key);
+}
+
 PathPoint lf_pathPoint(const nlohmann::json& j, const PathPoint& defaults) {
     PathPoint p = defaults;
     p.t = j.value("t", p.t);
@@ -163,15 +195,15 @@ SimScenario gf_parseSimScenario(const std::string& jsonText, const std::filesyst
     try {
         const auto j = nlohmann::json::parse(jsonText);
         if (!j.is_object()) throw std::runtime_error("the scenario is not a JSON object");
-        s.version = j.value("version", s.version);
+        s.version = lf_integer(j, "version", s.version);
         s.applicationName = j.value("applicationName", s.applicationName);
         if (j.contains("appVersion")) {
             const auto& v = j.at("appVersion");
-            for (std::size_t i = 0; i < 4 && i < v.size(); ++i) s.appVersion[i] = v.at(i).get<DWORD>();
+            for (std::size_t i = 0; i < 4 && i < v.size(); ++i) s.appVersion[i] = lf_integer<DWORD>(v.at(i), "appVersion");
         }
         s.frameRate = j.value("frameRate", s.frameRate);
         if (!(s.frameRate >= 1.0 && s.frameRate <= 1000.0)) throw std::runtime_error("frameRate out of 1..1000");
-        s.openFailures = j.value("openFailures", s.openFailures);
+        s.openFailures = lf_integer(j, "openFailures", s.openFailures);
         s.simulatorRunning = j.value("simulatorRunning", s.simulatorRunning);
         s.flightRunning = j.value("flightRunning", s.flightRunning);
         if (j.contains("packagesFolder")) {
@@ -182,18 +214,25 @@ SimScenario gf_parseSimScenario(const std::string& jsonText, const std::filesyst
         s.anyTitleInstalled = j.value("anyTitleInstalled", s.anyTitleInstalled);
         if (j.contains("user")) {
             const auto& u = j.at("user");
-            s.user.objectId = u.value("objectId", s.user.objectId);
+            s.user.objectId = lf_integer(u, "objectId", s.user.objectId);
             s.user.title = u.value("title", s.user.title);
             s.user.atcModel = u.value("atcModel", s.user.atcModel);
-            s.user.lightStates = u.value("lightStates", s.user.lightStates);
+            s.user.lightStates = lf_integer(u, "lightStates", s.user.lightStates);
             s.user.start = lf_pathPoint(u, s.user.start);
             if (u.contains("path"))
                 for (const auto& p : u.at("path")) s.user.path.push_back(lf_pathPoint(p, s.user.start));
+            // The user flies the points in the order of their times.
+            std::stable_sort(s.user.path.begin(), s.user.path.end(),
+                             [](const PathPoint& a, const PathPoint& b) { return a.t < b.t; });
         }
         s.groundElevation = j.value("groundElevation", s.user.start.onGround ? s.user.start.altitude : s.groundElevation);
-        s.zuluYear = j.value("zuluYear", s.zuluYear);
-        s.zuluDayOfYear = j.value("zuluDayOfYear", s.zuluDayOfYear);
+        s.zuluYear = lf_integer(j, "zuluYear", s.zuluYear);
+        s.zuluDayOfYear = lf_integer(j, "zuluDayOfYear", s.zuluDayOfYear);
         s.zuluSeconds = j.value("zuluSeconds", s.zuluSeconds);
+        // The clock counts on from this date frame by frame; a date out of range would never settle.
+        if (s.zuluYear < 1 || s.zuluYear > 9999) throw std::runtime_error("zuluYear out of 1..9999");
+        if (s.zuluDayOfYear < 1 || s.zuluDayOfYear > 366) throw std::runtime_error("zuluDayOfYear out of 1..366");
+        if (!(s.zuluSeconds >= 0.0 && s.zuluSeconds < 86400.0)) throw std::runtime_error("zuluSeconds out of 0..86400");
         if (j.contains("timeline"))
             for (const auto& e : j.at("timeline"))
                 s.timeline.push_back({e.at("t").get<double>(), e.at("event").get<std::string>(), e.value("file", "")});
@@ -202,15 +241,16 @@ SimScenario gf_parseSimScenario(const std::string& jsonText, const std::filesyst
         if (j.contains("failures")) {
             const auto& f = j.at("failures");
             for (const auto& t : f.value("refuseTitles", std::vector<std::string>{})) s.failures.refuseTitles.insert(t);
-            s.failures.failCreateCalls = f.value("failCreateCalls", 0);
-            s.failures.failRemoveCalls = f.value("failRemoveCalls", 0);
-            s.failures.failTransmitCalls = f.value("failTransmitCalls", 0);
-            s.failures.failRequestCalls = f.value("failRequestCalls", 0);
-            s.failures.failPacketIdCalls = f.value("failPacketIdCalls", 0);
-            s.failures.failDispatchCalls = f.value("failDispatchCalls", 0);
+            s.failures.failCreateCalls = lf_integer(f, "failCreateCalls", 0);
+            s.failures.failRemoveCalls = lf_integer(f, "failRemoveCalls", 0);
+            s.failures.failTransmitCalls = lf_integer(f, "failTransmitCalls", 0);
+            s.failures.failRequestCalls = lf_integer(f, "failRequestCalls", 0);
+            s.failures.failPacketIdCalls = lf_integer(f, "failPacketIdCalls", 0);
+            s.failures.failDispatchCalls = lf_integer(f, "failDispatchCalls", 0);
             if (f.contains("exceptionsAfterOpen"))
                 for (const auto& e : f.at("exceptionsAfterOpen"))
-                    s.failures.exceptionsAfterOpen.emplace_back(e.at("exception").get<DWORD>(), e.value("index", 0u));
+                    s.failures.exceptionsAfterOpen.emplace_back(lf_integer<DWORD>(e.at("exception"), "exception"),
+                                                                  lf_integer(e, "index", DWORD{0}));
         }
         if (j.contains("otherAircraft"))
             for (const auto& o : j.at("otherAircraft"))
@@ -218,8 +258,8 @@ SimScenario gf_parseSimScenario(const std::string& jsonText, const std::filesyst
                                            o.value("lon", 0.0), o.value("altitude", 0.0), o.value("onGround", true)});
         s.staticCgToGround = j.value("staticCgToGround", s.staticCgToGround);
         s.staticPitch = j.value("staticPitch", s.staticPitch);
-        s.firstAiObjectId = j.value("firstAiObjectId", s.firstAiObjectId);
-        s.maxObjects = j.value("maxObjects", s.maxObjects);
+        s.firstAiObjectId = lf_integer(j, "firstAiObjectId", s.firstAiObjectId);
+        s.maxObjects = lf_integer(j, "maxObjects", s.maxObjects);
     } catch (const nlohmann::json::exception& e) {
         throw std::runtime_error(std::string("scenario: ") + e.what());
     }

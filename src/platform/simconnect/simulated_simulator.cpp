@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
+#include <limits>
 
 #include <nlohmann/json.hpp>
 #include <pugixml.hpp>
@@ -77,6 +78,16 @@ std::size_t lf_fieldSize(SIMCONNECT_DATATYPE type) {
     }
 }
 
+// A simulation variable asked for as an integer: out-of-range values stick at the type's limits.
+template <typename T>
+T lf_saturate(double v) {
+    if (std::isnan(v)) return 0;
+    const double limit = std::ldexp(1.0, std::numeric_limits<T>::digits);
+    if (v >= limit) return std::numeric_limits<T>::max();
+    if (v < -limit) return std::numeric_limits<T>::min();
+    return static_cast<T>(v);
+}
+
 struct Zulu {
     long long year, dayOfYear, seconds;
 };
@@ -95,6 +106,17 @@ Zulu lf_zulu(const SimScenario& s, double simSeconds) {
 }
 
 }  // namespace
+
+template <typename Record>
+void SimulatedSimulator::lf_post(Connection& c, Record rec) {
+    rec.dwSize = sizeof rec;
+    rec.dwVersion = 1;
+    Message m;
+    m.storage.resize((sizeof rec + 7) / 8);
+    std::memcpy(m.storage.data(), &rec, sizeof rec);
+    m.size = sizeof rec;
+    c.queue.push_back(std::move(m));
+}
 
 SimulatedSimulator::SimulatedSimulator() {
     reset(SimScenario{}, ClockMode::Manual);
@@ -237,17 +259,12 @@ void SimulatedSimulator::lf_stepOne() {
             if (name != "frame") continue;
             Message m;
             SIMCONNECT_RECV_EVENT_FRAME rec{};
-            rec.dwSize = sizeof rec;
-            rec.dwVersion = 1;
             rec.dwID = SIMCONNECT_RECV_ID_EVENT_FRAME;
             rec.uGroupID = SIMCONNECT_UNUSED;
             rec.uEventID = eventId;
             rec.fFrameRate = static_cast<float>(fps);
             rec.fSimSpeed = 1.0f;
-            m.storage.resize((sizeof rec + 7) / 8);
-            std::memcpy(m.storage.data(), &rec, sizeof rec);
-            m.size = sizeof rec;
-            c.queue.push_back(std::move(m));
+            lf_post(c, rec);
         }
         for (const auto& r : c.periodic) {
             const bool due = r.period == SIMCONNECT_PERIOD_VISUAL_FRAME || r.period == SIMCONNECT_PERIOD_SIM_FRAME ||
@@ -341,13 +358,8 @@ void SimulatedSimulator::lf_quitLocked() {
         if (c.quitSent) continue;
         Message m;
         SIMCONNECT_RECV_QUIT rec{};
-        rec.dwSize = sizeof rec;
-        rec.dwVersion = 1;
         rec.dwID = SIMCONNECT_RECV_ID_QUIT;
-        m.storage.resize((sizeof rec + 7) / 8);
-        std::memcpy(m.storage.data(), &rec, sizeof rec);
-        m.size = sizeof rec;
-        c.queue.push_back(std::move(m));
+        lf_post(c, rec);
         c.quitSent = true;
     }
     m_running = false;
@@ -522,17 +534,11 @@ DWORD SimulatedSimulator::lf_packet(Connection& c, const char* call, DWORD a, DW
 
 void SimulatedSimulator::lf_queueException(Connection& c, DWORD exception, DWORD sendId, DWORD index) {
     SIMCONNECT_RECV_EXCEPTION rec{};
-    rec.dwSize = sizeof rec;
-    rec.dwVersion = 1;
     rec.dwID = SIMCONNECT_RECV_ID_EXCEPTION;
     rec.dwException = exception;
     rec.dwSendID = sendId;
     rec.dwIndex = index;
-    Message m;
-    m.storage.resize((sizeof rec + 7) / 8);
-    std::memcpy(m.storage.data(), &rec, sizeof rec);
-    m.size = sizeof rec;
-    c.queue.push_back(std::move(m));
+    lf_post(c, rec);
 }
 
 void SimulatedSimulator::lf_queueSystemEvent(const std::string& name, DWORD data) {
@@ -541,32 +547,22 @@ void SimulatedSimulator::lf_queueSystemEvent(const std::string& name, DWORD data
         if (c.quitSent) continue;
         for (const auto& [eventId, subscribed] : c.subscriptions) {
             if (subscribed != name) continue;
-            Message m;
             if (addRemove) {
                 SIMCONNECT_RECV_EVENT_OBJECT_ADDREMOVE rec{};
-                rec.dwSize = sizeof rec;
-                rec.dwVersion = 1;
                 rec.dwID = SIMCONNECT_RECV_ID_EVENT_OBJECT_ADDREMOVE;
                 rec.uGroupID = SIMCONNECT_UNUSED;
                 rec.uEventID = eventId;
                 rec.dwData = data;
                 rec.eObjType = SIMCONNECT_SIMOBJECT_TYPE_AIRCRAFT;
-                m.storage.resize((sizeof rec + 7) / 8);
-                std::memcpy(m.storage.data(), &rec, sizeof rec);
-                m.size = sizeof rec;
+                lf_post(c, rec);
             } else {
                 SIMCONNECT_RECV_EVENT rec{};
-                rec.dwSize = sizeof rec;
-                rec.dwVersion = 1;
                 rec.dwID = SIMCONNECT_RECV_ID_EVENT;
                 rec.uGroupID = SIMCONNECT_UNUSED;
                 rec.uEventID = eventId;
                 rec.dwData = data;
-                m.storage.resize((sizeof rec + 7) / 8);
-                std::memcpy(m.storage.data(), &rec, sizeof rec);
-                m.size = sizeof rec;
+                lf_post(c, rec);
             }
-            c.queue.push_back(std::move(m));
         }
     }
 }
@@ -585,17 +581,11 @@ void SimulatedSimulator::lf_queueFileEvent(const std::string& name, const std::s
         }
         for (DWORD id : ids) {
             SIMCONNECT_RECV_EVENT_FILENAME rec{};
-            rec.dwSize = sizeof rec;
-            rec.dwVersion = 1;
             rec.dwID = SIMCONNECT_RECV_ID_EVENT_FILENAME;
             rec.uGroupID = SIMCONNECT_UNUSED;
             rec.uEventID = id;
             std::strncpy(rec.szFileName, file.c_str(), sizeof rec.szFileName - 1);
-            Message m;
-            m.storage.resize((sizeof rec + 7) / 8);
-            std::memcpy(m.storage.data(), &rec, sizeof rec);
-            m.size = sizeof rec;
-            c.queue.push_back(std::move(m));
+            lf_post(c, rec);
         }
     }
 }
@@ -642,7 +632,7 @@ std::vector<std::uint8_t> SimulatedSimulator::lf_encode(const std::vector<Field>
         std::uint8_t buf[8] = {};
         switch (f.type) {
         case SIMCONNECT_DATATYPE_INT32: {
-            const auto i = static_cast<std::int32_t>(v);
+            const auto i = lf_saturate<std::int32_t>(v);
             std::memcpy(buf, &i, 4);
             out.insert(out.end(), buf, buf + 4);
             break;
@@ -654,7 +644,7 @@ std::vector<std::uint8_t> SimulatedSimulator::lf_encode(const std::vector<Field>
             break;
         }
         case SIMCONNECT_DATATYPE_INT64: {
-            const auto i = static_cast<std::int64_t>(v);
+            const auto i = lf_saturate<std::int64_t>(v);
             std::memcpy(buf, &i, 8);
             out.insert(out.end(), buf, buf + 8);
             break;
@@ -757,8 +747,6 @@ HRESULT SimulatedSimulator::open(HANDLE* handle, const char* name) {
     c.id = m_nextConnection++;
     c.name = name ? name : "";
     SIMCONNECT_RECV_OPEN rec{};
-    rec.dwSize = sizeof rec;
-    rec.dwVersion = 1;
     rec.dwID = SIMCONNECT_RECV_ID_OPEN;
     std::string app = m_scenario.applicationName;
     if (app.empty()) app = m_scenario.version == 2020 ? "KittyHawk" : m_scenario.version == 2024 ? "SunRise" : "Unknown";
@@ -768,11 +756,7 @@ HRESULT SimulatedSimulator::open(HANDLE* handle, const char* name) {
     rec.dwApplicationBuildMajor = m_scenario.appVersion[2];
     rec.dwApplicationBuildMinor = m_scenario.appVersion[3];
     rec.dwSimConnectVersionMajor = 11;
-    Message m;
-    m.storage.resize((sizeof rec + 7) / 8);
-    std::memcpy(m.storage.data(), &rec, sizeof rec);
-    m.size = sizeof rec;
-    c.queue.push_back(std::move(m));
+    lf_post(c, rec);
     for (const auto& [exception, index] : m_scenario.failures.exceptionsAfterOpen) lf_queueException(c, exception, 0, index);
     if (m_recordCalls) m_calls.push_back({c.id, "Open", 0, 0, 0, 0, c.name});
     *handle = reinterpret_cast<HANDLE>(static_cast<std::uintptr_t>(c.id));
@@ -862,17 +846,11 @@ HRESULT SimulatedSimulator::subscribe(HANDLE handle, DWORD eventId, const char* 
     if (n == "sim") {
         // A client that connects during a flight learns the current state at once.
         SIMCONNECT_RECV_EVENT rec{};
-        rec.dwSize = sizeof rec;
-        rec.dwVersion = 1;
         rec.dwID = SIMCONNECT_RECV_ID_EVENT;
         rec.uGroupID = SIMCONNECT_UNUSED;
         rec.uEventID = eventId;
         rec.dwData = m_flightRunning ? 1 : 0;
-        Message m;
-        m.storage.resize((sizeof rec + 7) / 8);
-        std::memcpy(m.storage.data(), &rec, sizeof rec);
-        m.size = sizeof rec;
-        c->queue.push_back(std::move(m));
+        lf_post(*c, rec);
     }
     return S_OK;
 }
@@ -1149,16 +1127,10 @@ HRESULT SimulatedSimulator::createAircraft(HANDLE handle, const char* title, con
     o.onGround = pos.OnGround != 0;
     o.altitude = o.onGround ? m_scenario.groundElevation + o.staticCg : pos.Altitude;
     SIMCONNECT_RECV_ASSIGNED_OBJECT_ID rec{};
-    rec.dwSize = sizeof rec;
-    rec.dwVersion = 1;
     rec.dwID = SIMCONNECT_RECV_ID_ASSIGNED_OBJECT_ID;
     rec.dwRequestID = requestId;
     rec.dwObjectID = o.id;
-    Message m;
-    m.storage.resize((sizeof rec + 7) / 8);
-    std::memcpy(m.storage.data(), &rec, sizeof rec);
-    m.size = sizeof rec;
-    c->queue.push_back(std::move(m));
+    lf_post(*c, rec);
     lf_traceEvent("created", o.id, o.atcId + " " + t);
     m_objects[o.id] = std::move(o);
     return S_OK;

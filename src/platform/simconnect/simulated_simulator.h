@@ -249,6 +249,9 @@ private:
         bool quitSent = false;
     };
 
+    // Queues a fixed-size record for the connection; its size and version are filled in here.
+    template <typename Record>
+    static void lf_post(Connection& c, Record rec);
     Connection* lf_connection(HANDLE handle);
     DWORD lf_packet(Connection& c, const char* call, DWORD a = 0, DWORD b = 0, DWORD cc = 0, DWORD d = 0,
                     const std::string& text = {});

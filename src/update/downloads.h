@@ -1,0 +1,57 @@
+#pragma once
+// Downloads from the program's download server: one URL into one local file, and the small version
+// files that every update decision starts from. Zip packages are read with update/zip_archive.h.
+#include <filesystem>
+#include <string>
+
+#include "core/version.h"
+#include "update/zip_archive.h"
+
+typedef void CURL;
+
+namespace vrn {
+
+// The built-in address of the download server's folder. The environment variable
+// VARNEL_DOWNLOAD_URL replaces it (a mirror, or the loopback server of the tests).
+inline constexpr const char* kDefaultDownloadBase = "https://download.varnel.invalid/";
+// The base in use, always ending with '/'; every server path is appended to it unchanged.
+std::string gf_downloadBase();
+
+// One libcurl easy handle, cleaned up on every way out.
+class CurlHandle {
+public:
+    CurlHandle();
+    ~CurlHandle();
+    CurlHandle(const CurlHandle&) = delete;
+    CurlHandle& operator=(const CurlHandle&) = delete;
+    CURL* get() const { return m_curl; }
+
+private:
+    CURL* m_curl;
+};
+
+// The whole resource at `url` into `target` ("wb" when binary, else "w"). False, and logged, when
+// the target cannot be opened, the transfer fails, the server answers with an HTTP error status or
+// the file cannot be completed; a partly written target is left for the caller to remove.
+// A server that stops sending is given up after a bounded wait.
+bool gf_downloadToFile(CurlHandle& curl, const std::string& url, const std::filesystem::path& target, bool binary);
+
+// The version in the first line of the version file at `url`, fetched through ./version.json;
+// 0.0.0 on any failure. Only one version file is read at a time in the process.
+Version gf_downloadVersionFile(CurlHandle& curl, const std::string& url);
+// The version written at the start of a version file's first line (a.b.c), 0.0.0 when none.
+Version gf_versionOfFirstLine(const std::string& text);
+
+// The server's versions: the program ("release/version.json"), a data package ("<name>/version.json":
+// "dbase", "aig", "mysimaddon24") and the archive of airport files ("archive/msfs/version.json").
+Version gf_fetchProgramVersion();
+Version gf_fetchPackageVersion(const std::string& package);
+Version gf_fetchArchiveVersion();
+
+// The status-line texts of the updates, shown (and logged when `log` is set) through gf_showStatus
+// unless a test replaced the sink; null restores it.
+using UpdateStatusSink = void (*)(const std::string& text, bool log);
+void gf_setUpdateStatusSink(UpdateStatusSink sink);
+void gf_updateStatus(const std::string& text, bool log);
+
+}  // namespace vrn

@@ -1,0 +1,78 @@
+#include <thread>
+
+#include "update/update_fixture.h"
+
+namespace vrn::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST(VersionFileLine, OnlyTheFirstLineCounts) {
+    const std::pair<const char*, Version> cases[] = {
+        {"9.4.1 with other words", {9, 4, 1}},  {"9.4.1\r", {9, 4, 1}}, {"\n9.4.1", {0, 0, 0}},
+        {"release 10.0.12\n2.0.0", {10, 0, 12}}, {"1.2\n", {0, 0, 0}},   {R"({"major":1,"minor":2,"patch":3})", {1, 2, 3}},
+        {"<html>404 Not Found</html>", {0, 0, 0}},
+    };
+    for (const auto& [text, expected] : cases) EXPECT_EQ(gf_versionOfFirstLine(text), expected) << text;
+}
+
+using DownloadTest = UpdateTest;
+
+TEST_F(DownloadTest, FailedTransfersAreNoSuccess) {
+    CurlHandle curl;
+    // An error page is not the file asked for.
+    EXPECT_FALSE(gf_downloadToFile(curl, gf_downloadBase() + "missing.xml", "missing.xml", false));
+    // A transfer that breaks off fails; the partial file stays for the caller.
+    m_server.set("broken.zip", std::string(10000, 'b'), true);
+    EXPECT_FALSE(gf_downloadToFile(curl, gf_downloadBase() + "broken.zip", "broken.zip", true));
+    EXPECT_TRUE(fs::exists("broken.zip"));
+    EXPECT_EQ(countOf(logText(), "download error"), 2);
+    // A target that cannot be opened stops before any transfer.
+    m_server.clearRequests();
+    m_server.set("a.xml", "<a/>");
+    EXPECT_FALSE(gf_downloadToFile(curl, gf_downloadBase() + "a.xml", "no_such_folder/a.xml", false));
+    EXPECT_TRUE(logged("could not open file: no_such_folder/a.xml"));
+    EXPECT_TRUE(m_server.requests().empty());
+}
+
+TEST_F(DownloadTest, VersionFilesAreReadAndRemoved) {
+    m_server.set("release/version.json", "9.4.1 build 77\n8.0.0\n");
+    m_server.set("dbase/version.json", "\n3.2.1\n");
+    m_server.set("archive/msfs/version.json", "2.4.0");
+    EXPECT_EQ(gf_fetchProgramVersion(), (Version{9, 4, 1}));
+    EXPECT_FALSE(fs::exists("version.json"));
+    EXPECT_EQ(gf_fetchPackageVersion("dbase"), (Version{0, 0, 0}));
+    EXPECT_EQ(gf_fetchArchiveVersion(), (Version{2, 4, 0}));
+    EXPECT_EQ(m_server.requests(),
+              (std::vector<std::string>{"release/version.json", "dbase/version.json", "archive/msfs/version.json"}));
+
+    // Nothing listens on the server's port.
+    std::string base;
+    {
+        LoopbackHttpServer gone;
+        base = gone.base();
+    }
+    ScopedEnv env("VARNEL_DOWNLOAD_URL", base.substr(0, base.size() - 1));   // the '/' is added
+    EXPECT_EQ(gf_fetchPackageVersion("aig"), (Version{0, 0, 0}));
+    const std::string log = logText();
+    EXPECT_EQ(countOf(log, "\"" + base + "aig/version.json\" => \"version.json\" download error: "), 1);
+    EXPECT_EQ(countOf(log, "===> downloading \"" + base + "aig/version.json\" failed"), 1);
+}
+
+// The run thread's checks and the "Check version" button share ./version.json.
+TEST_F(DownloadTest, ConcurrentVersionReadsDoNotMix) {
+    m_server.set("dbase/version.json", "1.1.1");
+    m_server.set("aig/version.json", "2.2.2");
+    std::atomic<int> wrong{0};
+    auto reader = [&wrong](const char* package, Version expected) {
+        for (int i = 0; i < 25; ++i) wrong += !(gf_fetchPackageVersion(package) == expected);
+    };
+    std::thread a(reader, "dbase", Version{1, 1, 1});
+    std::thread b(reader, "aig", Version{2, 2, 2});
+    a.join();
+    b.join();
+    EXPECT_EQ(wrong.load(), 0);
+}
+
+}  // namespace
+}  // namespace vrn::test

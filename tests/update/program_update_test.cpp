@@ -1,0 +1,91 @@
+#include "core/exceptions.h"
+#include "update/program_update.h"
+#include "update/update_fixture.h"
+
+namespace vrn::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+using ProgramUpdateTest = UpdateTest;
+
+TEST_F(ProgramUpdateTest, OnlyANewerProgramIsFetched) {
+    gf_checkProgramVersion();
+    EXPECT_TRUE(logged("===> Program Version file not found?"));
+    for (const char* server : {"9.4.0", "9.3.9"}) {
+        m_server.set("release/version.json", server);
+        m_server.clearRequests();
+        EXPECT_NO_THROW(gf_checkProgramVersion());
+        EXPECT_EQ(m_server.requests(), std::vector<std::string>{"release/version.json"});
+    }
+    EXPECT_TRUE(statusTexts().empty());
+}
+
+TEST_F(ProgramUpdateTest, NewInstallerIsUnpackedAndEndsTheRun) {
+    PROGRAM_INSTALL_PATH.set(program().string());
+    std::string exe(0x80000 * 2 + 4321, '\0');   // several chunks
+    for (std::size_t i = 0; i < exe.size(); ++i) exe[i] = static_cast<char>((i * 131 + i / 4096) % 256);
+    m_server.set("release/version.json", "10.0.0");
+    m_server.set("release/setup_Varnel_v10.0.0.zip", makeZip({{"install_new_version.exe", exe}, {"setup/", ""}}));
+    try {
+        gf_checkProgramVersion();
+        ADD_FAILURE() << "no exception";
+    } catch (const UserErrorException& e) {
+        EXPECT_EQ(std::string(e.what()), "New version 10.0.0 available. Exit here, and run as administrator:   \"" +
+                                             (program() / "install_new_version.exe").string() + "\"");
+    }
+    EXPECT_EQ(readFile("install_new_version.exe"), exe);
+    EXPECT_FALSE(fs::exists("setup_Varnel_v10.0.0.zip"));
+    EXPECT_TRUE(logged("setup_Varnel_v10.0.0.zip extracted to install_new_version.exe"));
+}
+
+TEST_F(ProgramUpdateTest, FailedInstallerLetsTheStartGoOn) {
+    const std::string failed = "download/extract of the new version failed? Try manually via my website";
+    m_server.set("release/version.json", "9.4.1");
+    EXPECT_NO_THROW(gf_checkProgramVersion());   // no package on the server
+    EXPECT_EQ(statusTexts(),
+              (std::vector<std::string>{"Downloading program installer file version 9.4.1 failed", failed}));
+    m_server.set("release/setup_Varnel_v9.4.1.zip", "not a zip");
+    EXPECT_NO_THROW(gf_checkProgramVersion());
+    EXPECT_TRUE(logged("===> could not open setup_Varnel_v9.4.1.zip"));
+    EXPECT_EQ(statusTexts(), std::vector<std::string>{failed});
+    EXPECT_FALSE(fs::exists("setup_Varnel_v9.4.1.zip"));
+
+    // Two entries, the last one damaged: no half installer is offered to the user.
+    const std::string marker = "SECOND-ENTRY-" + std::string(5000, 'z');
+    std::string zipBytes = makeZip({{"good.exe", std::string(70000, 'g')}, {"bad.exe", marker, true}});
+    zipBytes[zipBytes.find(marker) + 100] ^= 0x55;
+    m_server.set("release/setup_Varnel_v9.4.1.zip", zipBytes);
+    EXPECT_NO_THROW(gf_checkProgramVersion());
+    EXPECT_EQ(statusTexts(), std::vector<std::string>{failed});
+    EXPECT_TRUE(logged("===> extracting error code : "));
+    EXPECT_FALSE(fs::exists("install_new_version.exe"));
+}
+
+TEST_F(ProgramUpdateTest, UpdateListNamesNewerComponentsInOrder) {
+    const std::pair<std::vector<std::pair<std::string, std::string>>, std::string> cases[] = {
+        {{}, ""},
+        {{{"archive/msfs/version.json", "2.4.0"}}, "New version for: archive (2.4.0)"},
+        {{{"aig/version.json", "3.0.0"}, {"release/version.json", "9.5.0"}},
+         "New versions for: Varnel (9.5.0), AIG-regcodes (3.0.0)"},
+        {{{"mysimaddon24/version.json", "1.1.0"}, {"dbase/version.json", "5.0.0"}, {"aig/version.json", "1.0.0"},
+          {"release/version.json", "9.4.0"}},
+         "New versions for: dbase (5.0.0), MySimAddon2024 (1.1.0)"},   // listed whatever MSFS_2020 says
+    };
+    DBASE_VERSION.set("4.9.9");
+    ARCHIVE_VERSION.set("2.3.0");
+    AIG_VERSION.set("1.0.0");
+    for (const auto& [files, expected] : cases) {
+        for (const char* f : {"release/version.json", "dbase/version.json", "archive/msfs/version.json",
+                              "aig/version.json", "mysimaddon24/version.json"})
+            m_server.remove(f);
+        for (const auto& [file, content] : files) m_server.set(file, content);
+        m_server.clearRequests();
+        EXPECT_EQ(gf_listAvailableUpdates(), expected);
+        EXPECT_EQ(m_server.requests().size(), 5u);   // version files only
+    }
+    EXPECT_EQ(DBASE_VERSION.get(), "4.9.9");
+}
+
+}  // namespace
+}  // namespace vrn::test

@@ -1,0 +1,196 @@
+#pragma once
+// Shared set-up of the update tests: a loopback HTTP stand-in for the download server, zip files
+// made with libzip, and a scratch program folder with its own log, settings and status texts.
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+#include <zip.h>
+
+#include <atomic>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "core/log.h"
+#include "settings/settings_catalogue.h"
+#include "support/test_support.h"
+#include "update/downloads.h"
+
+namespace vrn::test {
+
+// 127.0.0.1 on a free port; one GET per connection, answered from a table of paths (404 otherwise).
+// A route marked `truncate` announces its full length but sends half and closes.
+class LoopbackHttpServer {
+public:
+    LoopbackHttpServer() {
+        m_listen = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t len = sizeof addr;
+        if (::bind(m_listen, reinterpret_cast<sockaddr*>(&addr), len) != 0 || ::listen(m_listen, 16) != 0)
+            throw std::runtime_error("test server cannot listen");
+        ::getsockname(m_listen, reinterpret_cast<sockaddr*>(&addr), &len);
+        m_port = ntohs(addr.sin_port);
+        m_thread = std::thread([this] {
+            for (int client; (client = ::accept(m_listen, nullptr, nullptr)) >= 0 || !m_stop;)
+                if (client >= 0) answer(client), ::close(client);
+        });
+    }
+    ~LoopbackHttpServer() {
+        m_stop = true;
+        ::shutdown(m_listen, SHUT_RDWR);
+        m_thread.join();
+        ::close(m_listen);
+    }
+    std::string base() const { return "http://127.0.0.1:" + std::to_string(m_port) + "/"; }
+    void set(const std::string& path, std::string body, bool truncate = false) {
+        std::lock_guard lock(m_mutex);
+        m_routes[path] = {std::move(body), truncate};
+    }
+    void remove(const std::string& path) {
+        std::lock_guard lock(m_mutex);
+        m_routes.erase(path);
+    }
+    std::vector<std::string> requests() const {
+        std::lock_guard lock(m_mutex);
+        return m_requests;
+    }
+    int requestCount(const std::string& path) const {
+        int n = 0;
+        for (const auto& r : requests()) n += r == path;
+        return n;
+    }
+    void clearRequests() {
+        std::lock_guard lock(m_mutex);
+        m_requests.clear();
+    }
+
+private:
+    void answer(int client) {
+        std::string request, path, body = "<html>404 Not Found</html>", status = "404 Not Found";
+        char buffer[4096];
+        for (ssize_t n; request.find("\r\n\r\n") == std::string::npos;) {
+            if ((n = ::recv(client, buffer, sizeof buffer, 0)) <= 0) return;
+            request.append(buffer, static_cast<std::size_t>(n));
+        }
+        const auto start = request.find(" /") + 2;
+        path = request.substr(start, request.find(' ', start) - start);
+        std::size_t length = body.size();
+        {
+            std::lock_guard lock(m_mutex);
+            m_requests.push_back(path);
+            if (auto it = m_routes.find(path); it != m_routes.end()) {
+                status = "200 OK";
+                body = it->second.first;
+                length = body.size();
+                if (it->second.second) body.resize(length / 2);
+            }
+        }
+        const std::string out = "HTTP/1.1 " + status + "\r\nContent-Length: " + std::to_string(length) +
+                                "\r\nConnection: close\r\n\r\n" + body;
+        for (std::size_t sent = 0; sent < out.size();) {
+            const ssize_t n = ::send(client, out.data() + sent, out.size() - sent, MSG_NOSIGNAL);
+            if (n <= 0) return;
+            sent += static_cast<std::size_t>(n);
+        }
+    }
+
+    int m_listen = -1;
+    int m_port = 0;
+    std::atomic<bool> m_stop{false};
+    std::thread m_thread;
+    mutable std::mutex m_mutex;
+    std::map<std::string, std::pair<std::string, bool>> m_routes;
+    std::vector<std::string> m_requests;
+};
+
+struct ZipItem {
+    std::string name;   // a name ending in '/' is a folder entry
+    std::string content;
+    bool stored = false;   // uncompressed, so a test can find and damage its bytes
+};
+
+inline std::string makeZip(const std::vector<ZipItem>& items) {
+    TempDir dir;
+    int error = 0;
+    zip_t* z = zip_open((dir / "made.zip").c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
+    for (const ZipItem& item : items) {
+        if (item.name.back() == '/') {
+            zip_dir_add(z, item.name.substr(0, item.name.size() - 1).c_str(), ZIP_FL_ENC_UTF_8);
+            continue;
+        }
+        zip_source_t* src = zip_source_buffer(z, item.content.data(), item.content.size(), 0);
+        const zip_int64_t i = zip_file_add(z, item.name.c_str(), src, ZIP_FL_ENC_UTF_8);
+        if (item.stored) zip_set_file_compression(z, static_cast<zip_uint64_t>(i), ZIP_CM_STORE, 0);
+    }
+    zip_close(z);
+    return readFile(dir / "made.zip");
+}
+
+// Status texts of the updates, with their "also logged" flag.
+inline std::vector<std::pair<std::string, bool>> g_statusTexts;
+inline std::mutex g_statusTextsMutex;
+
+class UpdateTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        for (const char* f : {"program/docs", "program/input", "program/airports", "appdata"})
+            std::filesystem::create_directories(m_dir / f);
+        m_cwd = std::make_unique<ScopedCurrentDir>(program());
+        gf_setDataFolderForTests(m_dir / "appdata");
+        gf_startLog(m_dir / "Log.txt");
+        m_env = std::make_unique<ScopedEnv>("VARNEL_DOWNLOAD_URL", m_server.base());
+        gf_setUpdateStatusSink([](const std::string& text, bool log) {
+            std::lock_guard lock(g_statusTextsMutex);
+            g_statusTexts.emplace_back(text, log);
+        });
+        g_statusTexts.clear();
+        for (StringParameter* p : std::initializer_list<StringParameter*>{
+                 &DBASE_VERSION, &AIG_VERSION, &ARCHIVE_VERSION, &MYSIMADDON24_VERSION, &PROGRAM_INSTALL_PATH,
+                 &MSFS_INSTALL_PATH, &MSFS_2024_INSTALL_PATH})
+            p->set("");
+        MSFS_2020.set(true);
+    }
+    void TearDown() override {
+        gf_setUpdateStatusSink(nullptr);
+        gf_closeLog();
+        m_env.reset();
+        gf_setDataFolderForTests({});
+        m_cwd.reset();
+    }
+    std::filesystem::path program() const { return m_dir / "program"; }
+    std::filesystem::path root() const { return m_dir.path(); }
+    std::string logText() {
+        gf_flushLog();
+        return readFile(m_dir / "Log.txt");
+    }
+    bool logged(const std::string& part) { return logText().find(part) != std::string::npos; }
+    static int countOf(const std::string& text, const std::string& part) {
+        int n = 0;
+        for (auto pos = text.find(part); pos != std::string::npos; pos = text.find(part, pos + 1)) ++n;
+        return n;
+    }
+    // The texts shown since the last call.
+    std::vector<std::string> statusTexts() {
+        std::lock_guard lock(g_statusTextsMutex);
+        std::vector<std::string> texts;
+        for (auto& [text, log] : g_statusTexts) texts.push_back(text);
+        g_statusTexts.clear();
+        return texts;
+    }
+
+    LoopbackHttpServer m_server;
+
+private:
+    TempDir m_dir;
+    std::unique_ptr<ScopedCurrentDir> m_cwd;
+    std::unique_ptr<ScopedEnv> m_env;
+};
+
+}  // namespace vrn::test
