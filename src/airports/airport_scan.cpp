@@ -1,0 +1,232 @@
+// The add-on airport scan: folder walk, worker tasks, scan log and offline learning.
+#include "airports/airport_scan.h"
+
+#include <deque>
+#include <future>
+#include <mutex>
+
+#include "airports/airport_file_linking.h"
+#include "airports/airport_files.h"
+#include "airports/bgl_reader.h"
+#include "airports/manifest_publisher.h"
+#include "app/exit_procedure.h"
+#include "app/main_window.h"
+#include "app/scan_drivers.h"
+#include "core/format.h"
+#include "core/log.h"
+#include "core/text_files.h"
+#include "core/utilities.h"
+#include "settings/settings_catalogue.h"
+#include "update/sim_installation.h"
+
+namespace vrn {
+
+namespace fs = std::filesystem;
+
+const fs::path g_airportsScanLogPath = fs::path("output") / "info" / "AirportsScanLog.txt";
+std::atomic<int> g_offlineLearningCount{0};
+
+namespace {
+
+constexpr std::size_t kScanLogReserve = 2048;
+constexpr std::size_t kMaxPathLength = 250;
+constexpr const char* kSkippedWords[] = {"fs-base",     "tutorials",        "aircraft",          "bushtrip",
+                                         "discovery",   "point-of-interest", "simobjects",        "vcockpits",
+                                         "aig-aitraffic", "justflight-aicraft", "fsltl",          "gsx-pro",
+                                         "gsx-world",   "landingchallenge"};
+constexpr const char* kUnreadBglWords[] = {"statics", "AFCAD Updates", "_heliports"};
+constexpr const char* kOfflineContact = "airports@varnel.example";
+
+std::mutex g_taskMutex;
+AirportScanTask g_task;
+
+AirportScanTask lf_currentTask() {
+    std::lock_guard lock(g_taskMutex);
+    if (g_task) return g_task;
+    return [](const fs::path& path) { lf_toParkingPositions(path); };
+}
+
+bool lf_isUnreadBgl(const std::string& path) {
+    for (const char* word : kUnreadBglWords)
+        if (path.find(word) != std::string::npos) return true;
+    return false;
+}
+
+// Waits for the oldest task and drops it; its failure is only logged.
+void lf_collectOldest(std::deque<std::future<void>>& pending, const std::string& current) {
+    std::future<void> oldest = std::move(pending.front());
+    pending.pop_front();
+    try {
+        oldest.get();
+    } catch (const std::exception& e) {
+        lf_logLocked(format("{} airports search aborted, futs inner, \n{}\n{}\n{}", g_arrow, e.what(), pending.size(),
+                            current));
+    }
+}
+
+}  // namespace
+
+void gf_setAirportScanTask(AirportScanTask task) {
+    std::lock_guard lock(g_taskMutex);
+    g_task = std::move(task);
+}
+
+bool lf_isSkippedFolder(const std::string& path) {
+    if (path.size() >= kMaxPathLength) return true;
+    for (const char* word : kSkippedWords)
+        if (path.find(word) != std::string::npos) return true;
+    return false;
+}
+
+bool lf_isBglFile(const std::string& extension) { return extension == ".BGL" || extension == ".bgl"; }
+
+void lf_searchAirportsInFolders(const fs::path& folder) {
+    lf_logLocked("Scanning for addon airports in " + folder.string());
+    const AirportScanTask task = lf_currentTask();
+    const unsigned bound = std::max(1u, g_workerThreads.load());
+    std::deque<std::future<void>> pending;
+    std::error_code ec;
+    // Add-on packages are often linked into Community; the path-length rule ends any link cycle.
+    fs::recursive_directory_iterator it(folder, fs::directory_options::follow_directory_symlink, ec);
+    if (ec)
+        lf_logLocked(format("{} airports search in folder {} aborted because of iterator problem: {}", g_arrow,
+                            folder.string(), ec.message()));
+    bool stopped = false;
+    for (; !ec && !stopped && it != fs::recursive_directory_iterator();) {
+        std::string current;
+        try {
+            const fs::path entry = it->path();
+            current = entry.string();
+            std::error_code typeEc;
+            if (lf_isSkippedFolder(current)) {
+                it.disable_recursion_pending();
+            } else if (it->is_regular_file(typeEc) && lf_isBglFile(entry.extension().string()) &&
+                       !lf_isUnreadBgl(current) && lf_isAirportBgl(entry)) {
+                if (gf_exitUnderWay()) {
+                    stopped = true;
+                    break;
+                }
+                gf_waitForWorkerSlot();
+                // Counted before the start, so that a quick task never takes the count below zero.
+                g_scanWorkers.fetch_add(1);
+                try {
+                    pending.push_back(std::async(std::launch::async, task, entry));
+                } catch (...) {
+                    gf_releaseWorkerSlot();
+                    throw;
+                }
+                if (pending.size() > bound) lf_collectOldest(pending, current);
+            }
+        } catch (const std::exception& e) {
+            lf_logLocked(format("{} airports search in folder {} aborted, cause: {}", g_arrow, folder.string(), e.what()));
+        }
+        it.increment(ec);
+        if (ec)
+            lf_logLocked(format("{} airports search in folder {} aborted because of iterator problem: {}", g_arrow,
+                                folder.string(), ec.message()));
+    }
+    // Every started task is collected here, however the walk ended, so none outlives the scan.
+    while (!pending.empty()) {
+        std::future<void> next = std::move(pending.front());
+        pending.pop_front();
+        try {
+            next.get();
+        } catch (const std::exception& e) {
+            lf_logLocked(format("{} airports search in {} aborted, futs outer error: {}", g_arrow, folder.string(),
+                                e.what()));
+        }
+    }
+}
+
+void lf_checkScanFolder(const std::string& folder) {
+    if (folder.empty()) return;
+    const fs::path path(folder);
+    if (!fs::exists(path)) {
+        gf_showStatus(folder + " does not exist, skipped!", true);
+        return;
+    }
+    if (fs::is_directory(path))
+        lf_searchAirportsInFolders(path);
+    else
+        gf_showStatus(folder + " is not a folder name, skipped!", true);
+}
+
+void lf_offlineLearning() {
+    g_offlineLearningCount.store(0);
+    std::vector<std::string> codes;
+    gf_listXmlFiles(codes);
+    if (fs::exists(g_toBeLearnedOfflineFolder)) fs::remove_all(g_toBeLearnedOfflineFolder);
+    if (codes.empty()) return;
+    if (!fs::exists(g_toBeLearnedOfflineFolder)) fs::create_directory(g_toBeLearnedOfflineFolder);
+    int copied = 0;
+    for (const std::string& code : codes) {
+        const fs::path source = g_myThirdpartyFolder / gf_apfXmlName(code);
+        if (!lf_stockArchiveHasQuality(code) || !lf_checkUnknownPublisher(source).empty()) continue;
+        const fs::path target = g_toBeLearnedOfflineFolder / gf_apfXmlName(code);
+        std::error_code ec;
+        const bool ok = fs::copy_file(source, target, fs::copy_options::overwrite_existing, ec);
+        if (ec || !ok) {
+            gf_logArrowLine(format("\"{}\" failed to copy \"{}\"", source.string(), target.string()));
+            continue;
+        }
+        gf_logLine(format("{} copied to {}", code, target.string()));
+        ++copied;
+        // The airport keeps its link; the generated file only waits for offline learning.
+        if (fs::exists(g_myThirdpartyFolder / gf_apfTxtName(code))) fs::remove(source);
+    }
+    g_offlineLearningCount.store(copied);
+    if (copied > 0) {
+        gf_logLine("");
+        gf_logArrowLine(format("Please zip the folder {} and mail it to {}, so these airports can be learned offline",
+                               g_toBeLearnedOfflineFolder.string(), kOfflineContact));
+    } else {
+        gf_logLine("All your third party airports are done, no off line learning needed.");
+        fs::remove_all(g_toBeLearnedOfflineFolder);
+    }
+}
+
+bool gf_scanAirports(bool automatic, const std::vector<std::string>& folders) {
+    // A second scan in the same run must not report the first scan's files as its own.
+    const int before = g_airportFilesDone.load();
+    {
+        std::error_code ec;
+        if (fs::exists(g_airportsScanLogPath, ec)) fs::remove(g_airportsScanLogPath, ec);
+        if (ec) gf_logLine("problems with removing previous files (maybe still open?)");
+    }
+    {
+        std::lock_guard lock(g_scanLogMutex);
+        g_scanLogLines.clear();
+        g_scanLogLines.reserve(kScanLogReserve);
+    }
+    std::vector<std::string> list = folders;
+    if (automatic) {
+        if (MSFS_2020.get()) {
+            std::string official = gf_simVersionPath("Official").string();
+            if (!official.empty()) list.push_back(std::move(official));
+        }
+        std::string community = gf_simVersionPath("Community").string();
+        if (!community.empty()) list.push_back(std::move(community));
+    }
+    for (const std::string& folder : list) lf_checkScanFolder(folder);
+
+    std::vector<std::string> lines;
+    {
+        std::lock_guard lock(g_scanLogMutex);
+        lines.swap(g_scanLogLines);
+    }
+    std::error_code dirEc;
+    fs::create_directories(g_airportsScanLogPath.parent_path(), dirEc);
+    if (gf_writeLinesFile(lines, g_airportsScanLogPath))
+        gf_logLine(g_airportsScanLogPath.string() + " written");
+    else
+        gf_logArrowLine(g_airportsScanLogPath.string() + " could not be written");
+    gf_clearStatus();
+
+    lf_offlineLearning();
+
+    const bool found = g_airportFilesDone.load() > before;
+    if (found) gf_logLine("Airports scan successful");
+    return found;
+}
+
+}  // namespace vrn

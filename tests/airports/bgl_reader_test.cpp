@@ -1,0 +1,270 @@
+// Reading airports out of BGL files: codes, names, altitudes, helipads, parking spots, duplicate
+// ids, the header and walk gates, and truncated files.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <numbers>
+
+#include "airports/airport_list.h"
+#include "airports/bgl_builder.h"
+#include "airports/bgl_reader.h"
+#include "airports/manifest_publisher.h"
+#include "core/utilities.h"
+#include "support/test_support.h"
+
+namespace vrn {
+namespace {
+
+namespace fs = std::filesystem;
+namespace bgl = test::bgl;
+
+struct Captured {
+    ApfAirport airport;
+    int helipads = -1;   // -1: not generated
+};
+
+// Reads the bytes with steps that record every airport instead of writing files.
+class BglReading : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::lock_guard lock(g_scanLogMutex);
+        g_scanLogLines.clear();
+    }
+    std::vector<Captured> read(const std::string& bytes, std::pair<bool, int> linkResult = {false, 0}) {
+        got.clear();
+        auto& out = got;
+        BglAirportSteps steps{[&](ApfAirport& a, const std::string& path) {
+                                  a.bglPath = path;
+                                  out.push_back({a, -1});
+                                  return linkResult;
+                              },
+                              [&](ApfAirport& a, int helipads) {
+                                  out.back().airport = a;
+                                  out.back().helipads = helipads;
+                              }};
+        BglWords words;
+        const fs::path file = dir / "x.bgl";
+        test::writeFile(file, bytes);
+        EXPECT_TRUE(gf_readBglWords(file, words));
+        gf_readBglAirports(words, "x.bgl", steps);
+        return out;
+    }
+    std::vector<Captured> got;   // what the last read handed on, also when it threw
+    static std::vector<std::string> ids(const ApfAirport& a) {
+        std::vector<std::string> out;
+        for (const auto& s : a.stands) out.push_back(s.id);
+        return out;
+    }
+    static bool logged(const std::string& needle) {
+        for (const auto& line : gf_scanLogCopy())
+            if (line.find(needle) != std::string::npos) return true;
+        return false;
+    }
+    test::TempDir dir;
+};
+
+TEST(BglCodes, PackedIdentifiersDecode) {
+    struct Case {
+        std::uint32_t value;
+        std::string text;
+        bool ok;
+    };
+    const std::vector<Case> cases{
+        {bgl::packCode("EGLL"), "EGLL", true},
+        {bgl::packCode("K1A ") | 0x1F, "K1A ", true},   // low five bits are not part of the code
+        {bgl::packCode("EG L"), "EG L", true},
+        {bgl::packCode("ABC"), "ABC", false},
+        {bgl::packCode("ABCDE"), "ABCDE", false},
+        {37u << 5, "", false},
+        {(12u * 38 * 38 * 38 + 1u * 38 * 38 + 12u * 38 + 12u) << 5, "A6AA", true},   // digit 1 gives '6'
+    };
+    for (const auto& c : cases) {
+        const auto [text, ok] = lf_decodeIdentifierOrRegionCode(c.value);
+        EXPECT_EQ(text, c.text) << c.text;
+        EXPECT_EQ(ok, c.ok) << c.text;
+    }
+}
+
+TEST(BglCodes, ParkingNamesAndAltitudes) {
+    const std::vector<std::pair<int, std::string>> names{{0, ""},  {1, "r"},  {3, "np"}, {9, "nwp"}, {10, "g"},
+                                                         {11, ""}, {12, "A"}, {37, "Z"}, {63, "t"}};
+    for (const auto& [code, text] : names) EXPECT_EQ(lf_decodeParkingName(static_cast<std::uint8_t>(code)), text) << code;
+    // Signed millimetres: fields below sea level and high fields keep their elevation.
+    const std::vector<std::pair<double, int>> altitudes{{0, 0},         {83, 83},       {10000, 10000}, {10001, 10001},
+                                                        {-11, -11},     {-1266, -1266}, {14472, 14472}, {-3000, 0},
+                                                        {25000, 0}};
+    for (const auto& [feet, expected] : altitudes) EXPECT_EQ(gf_bglAltitudeFeet(bgl::altitudeWord(feet)), expected) << feet;
+    EXPECT_EQ(gf_bglAltitudeFeet(0x80000000u), 0);
+    EXPECT_NEAR(gf_bglLatitude(bgl::packLat(-33.9)), -33.9, 1e-6);
+    EXPECT_NEAR(gf_bglLongitude(bgl::packLon(151.17)), 151.17, 1e-6);
+}
+
+TEST_F(BglReading, StandsOfOneAirport) {
+    g_airportNames = {{"EGLL", "Heathrow"}};
+    std::vector<bgl::Parking> p(9);
+    p[0] = {10, 8, 12, 20.0f, 0.0f, 51.470, -0.450, 2};   // airline codes lengthen the entry
+    p[1] = {10, 8, 12, 40.0f, 90.0f, 51.471, -0.450, 0};
+    p[2] = {10, 5, 12, 30.0f, 180.0f, 51.472, -0.450, 0};   // cargo
+    p[3] = {2, 0, 3, 20.0f, 10.0f, 51.473, -0.450, 0};      // type 0: not taken
+    p[4] = {2, 12, 4, 20.0f, 10.0f, 51.474, -0.450, 0};     // type 12
+    p[5] = {12, 14, 5, 1.0f, 10.0f, 51.475, -0.450, 0};     // radius 1.0: skipped
+    p[6] = {12, 14, 5, 1.05f, 10.0f, 51.476, -0.450, 0};    // ramp
+    p[7] = {12, 1, 6, 200.0f, 10.0f, 51.477, -0.450, 0};    // radius 200: skipped
+    p[8] = {12, 1, 7, 20.0f, 10.0f, 0.0, 0.0, 0};           // unset position
+    const std::string rec = bgl::airport("EGLL", bgl::altitudeWord(83),
+                                         {bgl::helipad({51.48, -0.46, 30}), bgl::record(0x0033, 12),
+                                          bgl::helipad({51.48, -0.46, 30}), bgl::helipad({51.49, -0.46, 10}),
+                                          bgl::helipad({0.0, 0.0, 10}), bgl::parkings(p),
+                                          bgl::helipad({51.5, -0.46, 10})});
+    const auto got = read(bgl::file({{3, false, rec}}));
+    g_airportNames.clear();
+    ASSERT_EQ(got.size(), 1u);
+    const ApfAirport& a = got[0].airport;
+    EXPECT_EQ(a.code, "EGLL");
+    EXPECT_EQ(a.airport_name, "Heathrow");
+    EXPECT_EQ(a.altitude, 83);
+    EXPECT_EQ(got[0].helipads, 2);
+    EXPECT_EQ(ids(a), (std::vector<std::string>{"helipad1", "helipad2", "g12b", "g12", "g12a", "A5"}));
+    for (const auto& s : a.stands) EXPECT_EQ(s.generatorMark, 0) << s.id;
+    EXPECT_NEAR(a.stands[0].radius * kNmToMetres, 15.0, 1e-9);
+    EXPECT_EQ(a.stands[0].heli, 1);
+    EXPECT_EQ(a.stands[0].ramp, 0);
+    EXPECT_NEAR(a.stands[2].radius * kNmToMetres, 20.0, 1e-6);
+    EXPECT_DOUBLE_EQ(a.stands[2].heading, 2 * std::numbers::pi);
+    EXPECT_DOUBLE_EQ(a.stands[3].heading, std::numbers::pi / 2);
+    EXPECT_NEAR(a.stands[3].position.lat, 51.471, 1e-6);
+    EXPECT_EQ(a.stands[4].cargo, 1);
+    EXPECT_EQ(a.stands[4].ramp, 1);
+    EXPECT_EQ(a.stands[3].cargo, 0);
+    EXPECT_EQ(a.stands[3].ramp, 0);   // type 8 is a gate
+    EXPECT_EQ(a.stands[5].ramp, 1);
+    EXPECT_TRUE(logged("double helipad Heathrow (skipped) 51.480000,-0.460000"));
+    EXPECT_TRUE(logged("lat/lon helipad incorrect (skipped): 0.000000,0.000000"));
+    EXPECT_TRUE(logged("skipped position with radius 1.0 meters, in x.bgl"));
+    EXPECT_TRUE(logged("skipped position with radius 200.0 meters, in x.bgl"));
+    EXPECT_TRUE(logged("lat/lon: 0.000000,0.000000, incorrect (skipped) "));
+    EXPECT_TRUE(logged("===> EGLL has 6 parkpos while archived one has 0"));
+}
+
+TEST_F(BglReading, MoreThanSevenSameIdsAndBrokenNumbers) {
+    std::vector<bgl::Parking> p;
+    for (int i = 0; i < 8; ++i) p.push_back({10, 8, 7, 10.0f + static_cast<float>(i), 5.0f, 51.47 + 0.001 * i, 4.7, 0});
+    bgl::Parking nan{10, 8, 9, std::nanf(""), 5.0f, 51.4, 4.7, 0};
+    bgl::Parking badHeading{10, 8, 10, 20.0f, std::numeric_limits<float>::infinity(), 51.4, 4.7, 0};
+    p.push_back(nan);
+    p.push_back(badHeading);
+    const auto got = read(bgl::file({{3, false, bgl::airport("EHAM", bgl::altitudeWord(-11),
+                                                              {bgl::parkings(p), bgl::helipad({52.3, 4.7, -4})})}}));
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_EQ(got[0].airport.altitude, -11);
+    // The largest radius (the seventh entry) keeps the plain id; the eighth entry is refused.
+    EXPECT_EQ(ids(got[0].airport), (std::vector<std::string>{"g7f", "g7e", "g7d", "g7c", "g7b", "g7a", "g7"}));
+    EXPECT_TRUE(logged("===> ===> Warning more then 6 the same ids g7, in x.bgl"));
+    EXPECT_TRUE(logged("skipped position with radius NAN meters"));
+    EXPECT_TRUE(logged("skipped position with heading INF degrees"));
+}
+
+TEST_F(BglReading, HeaderSectionAndWalkGates) {
+    const std::string egll = bgl::airport("EGLL", 0, {bgl::parkings({bgl::Parking{}})});
+    const std::string ekch = bgl::airport("EKCH", 0, {bgl::parkings({bgl::Parking{}})});
+    const std::string threeLetters = bgl::airport("XYZ", 0, {bgl::parkings({bgl::Parking{}})});
+    struct Case {
+        const char* name;
+        std::string bytes;
+        std::vector<std::string> codes;
+    };
+    std::string oddSize = bgl::record(0x0099, 10);   // walk misaligns but ends
+    std::vector<Case> cases{
+        {"two airports, other records between", bgl::file({{3, false, egll + bgl::record(0x0033, 24) + ekch}}),
+         {"EGLL", "EKCH"}},
+        {"header size not 56", bgl::file({{3, false, egll}}, 64), {}},
+        {"too short", std::string(14 * 4, '\0'), {}},
+        {"other section type", bgl::file({{2, false, egll}}), {}},
+        {"20-byte subsection entries", bgl::file({{3, true, egll}}), {}},
+        {"three-letter code skipped", bgl::file({{3, false, threeLetters + egll}}), {"EGLL"}},
+        {"zero size ends the walk", bgl::file({{3, false, bgl::record(0x0033, 8, 0) + egll}}), {}},
+        {"size below four ends the walk", bgl::file({{3, false, bgl::record(0x0033, 8, 3) + egll}}), {}},
+        {"negative size ends the walk", bgl::file({{3, false, bgl::record(0x0033, 8, 0x80000000u) + egll}}), {}},
+        // The walk of the first section runs on through the second section's records.
+        {"walk runs to the end of the file", bgl::file({{3, false, egll}, {1, false, ekch}}), {"EGLL", "EKCH"}},
+        // A size that is no multiple of 4 misaligns the walk; it ends at the end of the words.
+        {"odd record size", bgl::file({{3, false, egll + oddSize + std::string(2, '\0')}}), {"EGLL", "out of range"}},
+        {"record header cut at the end", bgl::file({{3, false, egll + std::string(4, '\x33')}}), {"EGLL", "out of range"}},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> codes;
+        try {
+            for (const auto& a : read(c.bytes)) codes.push_back(a.airport.code);
+        } catch (const std::out_of_range&) {
+            for (const auto& a : got) codes.push_back(a.airport.code);
+            codes.push_back("out of range");
+        }
+        EXPECT_EQ(codes, c.codes) << c.name;
+    }
+}
+
+TEST_F(BglReading, LinkResultDecidesGeneration) {
+    const std::string bytes = bgl::simpleAirportFile("LFPG", 3);
+    EXPECT_EQ(read(bytes, {true, 3})[0].helipads, -1);
+    EXPECT_FALSE(logged("LFPG has"));
+    EXPECT_EQ(read(bytes, {true, 5})[0].helipads, -1);
+    EXPECT_EQ(read(bytes, {true, 2})[0].helipads, 0);
+    EXPECT_TRUE(logged("===> LFPG has 3 parkpos while archived one has 2"));
+    EXPECT_EQ(read(bytes, {false, 0})[0].helipads, 0);
+}
+
+TEST_F(BglReading, TruncatedFileKeepsEarlierAirportsAndReleasesTheSlot) {
+    std::string first = bgl::simpleAirportFile("EGLL", 2);
+    std::string truncated = bgl::airport("EKCH", 0, {bgl::parkings({bgl::Parking{}}, 40)});
+    const std::string bytes = bgl::file({{3, false, bgl::airport("EGLL", 0, {bgl::parkings({bgl::Parking{}})}) + truncated}});
+    test::writeFile(dir / "t.bgl", bytes);
+    std::vector<std::string> handed;
+    BglAirportSteps steps{[&](ApfAirport& a, const std::string&) {
+                              handed.push_back(a.code);
+                              return std::pair<bool, int>{false, 0};
+                          },
+                          [](ApfAirport&, int) {}};
+    g_scanWorkers.store(1);
+    EXPECT_THROW(lf_toParkingPositions(dir / "t.bgl", steps), std::out_of_range);
+    EXPECT_EQ(g_scanWorkers.load(), 0);
+    EXPECT_EQ(handed, (std::vector<std::string>{"EGLL", "EKCH"}));
+    EXPECT_TRUE(logged("===> !? Exception in lf_toParkingPositions: " + (dir / "t.bgl").string()));
+    // A file that cannot be opened is passed over quietly, and the slot is still given back.
+    g_scanWorkers.store(1);
+    EXPECT_NO_THROW(lf_toParkingPositions(dir / "missing.bgl", steps));
+    EXPECT_EQ(g_scanWorkers.load(), 0);
+}
+
+TEST_F(BglReading, CheapHeaderTest) {
+    const std::string good = bgl::simpleAirportFile("EGLL", 1);
+    std::string noSections = good;
+    bgl::put32(noSections, 20, 0);
+    struct Case {
+        const char* name;
+        std::string bytes;
+        bool airport;
+    };
+    const std::vector<Case> cases{
+        {"empty", "", false},
+        {"15 bytes", std::string(15, '\x03'), false},
+        {"23 bytes", std::string(23, '\x01'), false},
+        {"header only", good.substr(0, 56), false},
+        {"table cut", good.substr(0, 76), false},
+        {"good", good, true},
+        {"no sections", noSections, false},
+        {"no airport section", bgl::file({{2, false, bgl::record(0x33, 8)}}), false},
+        {"huge section count", [] {
+             std::string b(100, '\0');
+             bgl::put32(b, 20, 0xFFFFFFFFu);
+             return b;
+         }(), false},
+    };
+    for (const auto& c : cases) {
+        test::writeFile(dir / "h.bgl", c.bytes);
+        EXPECT_EQ(lf_isAirportBgl(dir / "h.bgl"), c.airport) << c.name;
+    }
+    EXPECT_FALSE(lf_isAirportBgl(dir / "none.bgl"));
+}
+
+}  // namespace
+}  // namespace vrn

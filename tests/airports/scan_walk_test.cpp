@@ -1,0 +1,140 @@
+// The add-on airport scan's folder walk: skip rules, the worker bound, failing tasks, stopping.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <mutex>
+#include <set>
+#include <thread>
+
+#include "airports/airport_scan.h"
+#include "airports/bgl_builder.h"
+#include "airports/manifest_publisher.h"
+#include "app/exit_procedure.h"
+#include "app/main_window.h"
+#include "core/utilities.h"
+#include "support/test_support.h"
+
+namespace vrn {
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST(ScanRules, SkippedPathsAndExtensions) {
+    const std::string base = "/sim/Community/";
+    struct Case {
+        std::string path;
+        bool skipped;
+    };
+    const std::vector<Case> cases{
+        {base + "pkg/scenery/a.bgl", false},
+        {base + "pkg-aircraft-a320/scenery", true},
+        {base + "pkg/Aircraft/x", false},   // the words are compared with their case
+        {base + "fsltl-traffic-base", true},
+        {base + "gsx-pro-profiles/x.bgl", true},
+        {base + std::string(249 - base.size(), 'x'), false},
+        {base + std::string(250 - base.size(), 'x'), true},
+    };
+    for (const auto& c : cases) EXPECT_EQ(lf_isSkippedFolder(c.path), c.skipped) << c.path.size() << " " << c.path;
+    EXPECT_TRUE(lf_isBglFile(".bgl"));
+    EXPECT_TRUE(lf_isBglFile(".BGL"));
+    EXPECT_FALSE(lf_isBglFile(".Bgl"));
+    EXPECT_FALSE(lf_isBglFile(".bgl2"));
+}
+
+class ScanWalk : public ::testing::Test {
+protected:
+    void SetUp() override {
+        {
+            std::lock_guard lock(g_scanLogMutex);
+            g_scanLogLines.clear();
+        }
+        savedThreads = g_workerThreads.load();
+        g_scanWorkers.store(0);
+    }
+    void TearDown() override {
+        gf_setAirportScanTask({});
+        g_workerThreads.store(savedThreads);
+        g_userStopped.store(false);
+    }
+    // A task that notes the files it saw and the most tasks running at once.
+    void instrument(const std::string& failOn = {}) {
+        gf_setAirportScanTask([this, failOn](const fs::path& path) {
+            struct Release {
+                ~Release() { gf_releaseWorkerSlot(); }
+            } release;
+            const int now = ++running;
+            int seen = maxRunning.load();
+            while (now > seen && !maxRunning.compare_exchange_weak(seen, now)) {}
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));   // widens the overlap only
+            {
+                std::lock_guard lock(mutex);
+                files.insert(path.filename().string());
+            }
+            --running;
+            if (!failOn.empty() && path.filename() == failOn) throw std::runtime_error("broken " + failOn);
+        });
+    }
+    void airportFile(const std::string& relative) { test::writeFile(dir / relative, test::bgl::simpleAirportFile("EGLL", 1)); }
+
+    test::TempDir dir;
+    unsigned savedThreads = 1;
+    std::atomic<int> running{0};
+    std::atomic<int> maxRunning{0};
+    std::mutex mutex;
+    std::set<std::string> files;
+};
+
+TEST_F(ScanWalk, FilesTakenAndPassedOver) {
+    airportFile("pkg/scenery/a.bgl");
+    airportFile("pkg/scenery/b.BGL");
+    airportFile("pkg/scenery/c.Bgl");
+    airportFile("pkg/statics/d.bgl");
+    airportFile("pkg/scenery/AFCAD Updates e.bgl");
+    airportFile("pkg/my_heliports/f.bgl");   // "_heliports"
+    airportFile("pkg/simobjects/g.bgl");
+    airportFile("pkg/Aircraft/h.bgl");
+    test::writeFile(dir / "pkg/scenery/i.bgl", test::bgl::file({{2, false, test::bgl::record(0x33, 8)}}));
+    g_workerThreads.store(2);
+    instrument();
+    lf_searchAirportsInFolders(dir.path());
+    EXPECT_EQ(files, (std::set<std::string>{"a.bgl", "b.BGL", "h.bgl"}));
+    EXPECT_EQ(g_scanWorkers.load(), 0);
+    EXPECT_EQ(gf_scanLogCopy().front(), "Scanning for addon airports in " + dir.path().string());
+}
+
+TEST_F(ScanWalk, WorkerBoundAndFailingTask) {
+    for (int i = 0; i < 20; ++i) airportFile("pkg/f" + std::to_string(i) + ".bgl");
+    for (unsigned bound : {1u, 2u}) {
+        files.clear();
+        maxRunning.store(0);
+        g_workerThreads.store(bound);
+        instrument("f7.bgl");
+        lf_searchAirportsInFolders(dir.path());
+        EXPECT_EQ(files.size(), 20u);
+        EXPECT_LE(maxRunning.load(), static_cast<int>(bound));
+        EXPECT_EQ(g_scanWorkers.load(), 0);
+    }
+    int failures = 0;
+    for (const auto& line : gf_scanLogCopy())
+        failures += line.find("broken f7.bgl") != std::string::npos && line.rfind("===> ", 0) == 0;
+    EXPECT_EQ(failures, 2);
+}
+
+TEST_F(ScanWalk, StopStartsNoTaskAndMissingFoldersAreReported) {
+    airportFile("pkg/a.bgl");
+    instrument();
+    g_userStopped.store(true);
+    lf_searchAirportsInFolders(dir.path());
+    EXPECT_TRUE(files.empty());
+    g_userStopped.store(false);
+
+    lf_checkScanFolder("");
+    lf_checkScanFolder((dir / "missing").string());
+    EXPECT_EQ(g_mainWindow.g_statusText.get(), (dir / "missing").string() + " does not exist, skipped!");
+    lf_checkScanFolder((dir / "pkg/a.bgl").string());
+    EXPECT_EQ(g_mainWindow.g_statusText.get(), (dir / "pkg/a.bgl").string() + " is not a folder name, skipped!");
+    EXPECT_TRUE(files.empty());
+}
+
+}  // namespace
+}  // namespace vrn
