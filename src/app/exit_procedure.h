@@ -1,0 +1,53 @@
+#pragma once
+// Every stop of a run goes through gf_requestExit and one exit thread (FinalExit): it stops the
+// readers, takes the AI aircraft out of the simulator, ends the RealTraffic link and the SimConnect
+// thread, finishes the run's files and then either restarts the program in the same process
+// (0x8001 after a countdown) or ends it (0x8002 to the window).
+//
+// Only one exit or restart is in progress at a time. A request while one runs is ignored, except that
+// a non-restart request during a restart countdown ends the program instead of restarting it.
+// Every step runs even when an earlier one failed, so the program can always be closed.
+#include <atomic>
+#include <chrono>
+#include <string>
+
+namespace vrn {
+
+enum ExitReason : int {
+    EXIT_NOT_YET_SET = 0,
+    EXIT_REASON_SIM_WAS_CLOSED = 1,
+    EXIT_REASON_RESTART = 2,
+    EXIT_RESTART_IPP = 3,
+    EXIT_USER_CLOSED_SIM = 4,
+    EXIT_SYSTEM_ERROR = 5,
+};
+// "NOT_YET_SET", "SIM WAS CLOSED", ...; std::out_of_range for a value that is no reason.
+std::string gf_exitReasonName(int reason);
+
+extern std::atomic<bool> g_exitRequested;   // an exit thread is working
+extern std::atomic<bool> g_userStopped;     // the user closed the program
+extern std::atomic<bool> g_readerError;     // a UDP reader stopped with an error
+extern std::atomic<int> g_exitReason;
+extern std::atomic<int> g_runningThreads;   // run, exit, SimConnect and reader threads
+
+// g_exitRequested || g_userStopped: what every long-running loop polls.
+bool gf_exitUnderWay();
+// Set once the process is ending (after the message loop); long-running loops stop for good.
+void gf_setProcessEnding();
+
+// Ignored while an exit runs and after the final exit was posted.
+void gf_requestExit(int reason, int argument);
+// The exit thread's body.
+void FinalExit(int argument);
+// True from an accepted request until the exit thread has posted its final message.
+bool gf_exitInProgress();
+// Waits until no exit is in progress; false when `timeout` ran out first (tests, process end).
+bool gf_waitForExitDone(std::chrono::milliseconds timeout);
+
+// After a final exit: requests are accepted again (tests run many exits in one process).
+void gf_resetExitForTests();
+
+// Called from the catch handlers of the two UDP readers.
+void gf_reportReaderStop(bool traffic, const std::string& error);
+
+}  // namespace vrn

@@ -1,0 +1,112 @@
+// The program's entry point: one instance per user, Log.txt, the main window and its message loop
+// (a real window when a display is there, else the headless loop that prints the status line).
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <cstdlib>
+#include <exception>
+#include <iostream>
+#include <string>
+#include <thread>
+
+#include "app/exit_procedure.h"
+#include "app/main_window.h"
+#include "app/painting.h"
+#include "app/run_thread.h"
+#include "app/traffic_start.h"
+#include "app/window_procedure.h"
+#include "core/log.h"
+#include "platform/sys/single_instance.h"
+#include "platform/ui/headless_backend.h"
+#ifdef VARNEL_HAVE_FLTK
+#include "platform/ui/fltk/fltk_backend.h"
+#endif
+
+namespace {
+
+int lf_runSeconds() {
+    const char* text = std::getenv("VARNEL_RUN_SECONDS");
+    if (!text || !*text) return 0;
+    try {
+        return std::max(0, std::stoi(text));
+    } catch (const std::exception&) {
+        return 0;
+    }
+}
+
+std::uint16_t lf_port(const char* name, std::uint16_t fallback) {
+    const char* text = std::getenv(name);
+    if (!text || !*text) return fallback;
+    try {
+        const int port = std::stoi(text);
+        return port > 0 && port < 65536 ? static_cast<std::uint16_t>(port) : fallback;
+    } catch (const std::exception&) {
+        return fallback;
+    }
+}
+
+bool lf_displayPresent() {
+    const char* headless = std::getenv("VARNEL_HEADLESS");
+    if (headless && *headless && std::string(headless) != "0") return false;
+    const char* display = std::getenv("DISPLAY");
+    return display && *display;
+}
+
+}  // namespace
+
+int main() {
+    using namespace vrn;
+    platform::sys::SingleInstanceLock instance("Local\\$Varnel$");
+    if (instance.acquire() == platform::sys::SingleInstanceLock::Result::HeldElsewhere) return -1;
+    try {
+        gf_startLog();
+    } catch (const std::exception& e) {
+        std::cerr << "Varnel: " << e.what() << std::endl;
+        return 1;
+    }
+    gf_installRunHooks();
+    // Other reader ports for a run beside another instance's feed (the end-to-end test).
+    ReaderPorts ports;
+    ports.weather = lf_port("VARNEL_WEATHER_PORT", ports.weather);
+    ports.traffic = lf_port("VARNEL_TRAFFIC_PORT", ports.traffic);
+    gf_setReaderPortsForTests(ports);
+
+    const int runSeconds = lf_runSeconds();
+    MessageLoop loop = [runSeconds](ui::Window& window, const ui::WindowProcedure& proc) {
+        ui::HeadlessOptions options;
+        options.statusText = [] {
+            const std::string error = g_mainWindow.g_errorText.get();
+            return error.empty() ? g_mainWindow.g_statusText.get() : "Error " + error;
+        };
+        options.paint = [](ui::PaintSurface& surface, const ui::Rect& area) { gf_paint(surface, area); };
+        options.runSeconds = runSeconds;
+        options.handleSignals = true;
+        return ui::gf_runHeadlessMessageLoop(window, proc, options);
+    };
+#ifdef VARNEL_HAVE_FLTK
+    if (lf_displayPresent()) {
+        loop = [runSeconds](ui::Window& window, const ui::WindowProcedure& proc) {
+            if (runSeconds > 0) {
+                std::thread([&window, runSeconds] {
+                    std::this_thread::sleep_for(std::chrono::seconds(runSeconds));
+                    window.post({ui::MessageKind::Close, 0, 0});
+                }).detach();
+            }
+            return gf_runFltkMessageLoop(window, proc);
+        };
+    }
+#else
+    (void)lf_displayPresent;
+#endif
+
+    static ui::Window window;   // outlives any thread that still posts to it
+    int rc = 0;
+    try {
+        rc = gf_initInstanceAndRun(window, loop);
+    } catch (const std::exception& e) {
+        std::cerr << "Varnel: " << e.what() << std::endl;
+        rc = 1;
+    }
+    gf_endRunThread();
+    return rc;
+}

@@ -1,0 +1,14 @@
+#pragma once
+// The hand-painted main window: every label, counter and state box at its fixed position, drawn from
+// the main window's members and the settings. GUI thread only.
+#include "platform/ui/window.h"
+
+namespace vrn {
+
+// The copyright line of the title band.
+extern const char* const g_copyrightText;
+
+// Paints the whole window on `surface`; `area` is the part to be redrawn (the surface clips to it).
+void gf_paint(ui::PaintSurface& surface, const ui::Rect& area);
+
+}  // namespace vrn

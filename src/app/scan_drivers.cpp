@@ -1,0 +1,159 @@
+#include "app/scan_drivers.h"
+
+#include <algorithm>
+#include <cctype>
+#include <system_error>
+
+#include "airports/airport_files.h"
+#include "airports/airport_list.h"
+#include "app/main_window.h"
+#include "app/run_hooks.h"
+#include "core/exceptions.h"
+#include "core/format.h"
+#include "core/log.h"
+#include "liveries/livery_scan.h"
+#include "settings/settings_catalogue.h"
+
+namespace vrn {
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int kFolderSettings = 10;
+
+// A scan that found something turns its setting off, in the file and in the window.
+void lf_scanDone(CheckBoxParameter& setting) {
+    setting.set(false);
+    setting.save();
+    if (ui::Window* window = g_mainWindow.g_hMainWindow) window->setChecked(setting.controlId, false);
+    gf_invalidateBand(Band::Settings);
+}
+
+bool lf_isFolder(const fs::path& path) {
+    std::error_code ec;
+    const fs::file_status st = fs::status(path, ec);
+    if (ec && ec != std::errc::no_such_file_or_directory)
+        throw fs::filesystem_error("status", path, ec);
+    return fs::is_directory(st);
+}
+
+void lf_clearOrCreate(const fs::path& folder) {
+    if (lf_isFolder(folder)) {
+        gf_clearFolder(folder);
+        return;
+    }
+    std::error_code ec;
+    fs::create_directory(folder, ec);
+    if (ec) throw fs::filesystem_error("create_directory", folder, ec);
+}
+
+}  // namespace
+
+void gf_scanLiveriesStep(bool scan) {
+    const bool automatic = LIG_AUTOMATIC.get();
+    const bool prioritize = LIG_PRIORITIZE.get();
+    if (!scan) {
+        gf_logLine("\n++++++++++++++++++++++++ liveries scan starts ++++++++++++++++++++++++++++++++");
+    } else {
+        gf_showStatus(format("Scanning {}for liveries ...", prioritize && !automatic ? "prioritized " : ""), false);
+        gf_logLine(format("\n++++++++++++++++++++++++ liveries scan {} starts ++++++++++++++++++++++++++++++++",
+                          automatic ? "automatic" : "manual"));
+    }
+    std::vector<std::string> folders;
+    folders.reserve(kFolderSettings);
+    if (scan && !automatic) {
+        for (int i = 0; i < kFolderSettings; ++i) {
+            std::string value = gf_liveryFolderSetting(i)->get();
+            if (!value.empty()) folders.push_back(std::move(value));
+        }
+        if (folders.empty())
+            throw UserErrorException(48, "Set lfolder parameter(-s) to your liveries first, see Manual 5.1 (or check "
+                                         "Liveries automatic)");
+    }
+    const bool found = gf_scanLiveries(scan, automatic, prioritize, folders);
+    if (!found && automatic)
+        throw UserErrorException(43, "Automatic scan has not found any liveries, switch off automatic and set "
+                                     "lfolder parameter(-s), Manual 5.1");
+    if (found && scan) lf_scanDone(SCAN_LIVERIES);
+    gf_logLine("-------------------------- liveries scan ends   --------------------------------\n");
+}
+
+void gf_checkAfolders(std::vector<std::string>& folders) {
+    folders.clear();
+    for (int i = 0; i < kFolderSettings; ++i) {
+        const StringParameter* setting = gf_airportFolderSetting(i);
+        std::string value = setting->get();
+        if (value.empty()) continue;
+        if (value.find(g_fsBaseGenericFolderName) != std::string::npos)
+            throw UserErrorException(42, format("parameter {} points to stock airports instead of add-on airports!",
+                                                setting->name));
+        folders.push_back(std::move(value));
+    }
+}
+
+void gf_scanAirportsStep() {
+    const bool automatic = AFG_AUTOMATIC.get();
+    gf_showStatus("Scanning for addon airports ...", false);
+    gf_logLine(format("\n++++++++++++++++++++++++ airports scan {} starts +++++++++++++++++++++++++++++",
+                      automatic ? "automatic" : "manual"));
+    std::vector<std::string> folders;
+    folders.reserve(kFolderSettings);
+    if (!automatic) {
+        gf_checkAfolders(folders);
+        if (folders.empty())
+            throw UserErrorException(49, "Set afolder parameter(-s) to your add-on airports first, see Manual 6.1");
+    }
+    gf_readAirportNames();
+    if (MSFS_2020.get()) lf_clearOrCreate(g_mySimaddonFolder);
+    lf_clearOrCreate(g_myThirdpartyFolder);
+    const bool found = gf_askHook(gf_runHooks().scanAirports, automatic, folders);
+    if (!found)
+        gf_showStatus("Warning: Scan has not found any add-on airports", true);
+    else
+        lf_scanDone(SCAN_AIRPORTS);
+    g_airportNames.clear();
+    gf_logLine("-------------------------- airports scan ends    ----------------------------\n");
+}
+
+void gf_clearFolder(const fs::path& folder) {
+    if (!lf_isFolder(folder)) return;
+    std::error_code ec;
+    fs::directory_iterator it(folder, ec);
+    if (ec) throw fs::filesystem_error("directory_iterator::directory_iterator", folder, ec);
+    for (; it != fs::directory_iterator(); it.increment(ec)) {
+        if (ec) throw fs::filesystem_error("directory_iterator::operator++", folder, ec);
+        const fs::path entry = it->path();
+        std::error_code existsEc;
+        if (!fs::exists(fs::symlink_status(entry, existsEc))) {
+            gf_logLine(format("{} could not be removed", entry.string()));
+            continue;
+        }
+        std::error_code removeEc;
+        const bool removed = fs::remove(entry, removeEc);
+        if (removeEc) throw fs::filesystem_error("remove", entry, removeEc);
+        if (!removed) gf_logLine(format("{} could not be removed", entry.string()));
+    }
+    if (ec) throw fs::filesystem_error("directory_iterator::operator++", folder, ec);
+}
+
+void gf_listXmlFiles(std::vector<std::string>& codes) {
+    codes.reserve(kFolderSettings);
+    const fs::path folder = g_myThirdpartyFolder;
+    if (!lf_isFolder(folder)) return;
+    std::error_code ec;
+    fs::directory_iterator it(folder, ec);
+    if (ec) throw fs::filesystem_error("directory_iterator::directory_iterator", folder, ec);
+    for (; it != fs::directory_iterator(); it.increment(ec)) {
+        if (ec) throw fs::filesystem_error("directory_iterator::operator++", folder, ec);
+        std::error_code typeEc;
+        if (!it->is_regular_file(typeEc)) continue;
+        std::string extension = it->path().extension().string();
+        std::transform(extension.begin(), extension.end(), extension.begin(),
+                       [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+        const std::string stem = it->path().stem().string();
+        if (extension == ".XML" && stem.size() == 4) codes.push_back(stem);
+    }
+    if (ec) throw fs::filesystem_error("directory_iterator::operator++", folder, ec);
+}
+
+}  // namespace vrn

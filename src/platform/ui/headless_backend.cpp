@@ -1,0 +1,63 @@
+#include "platform/ui/headless_backend.h"
+
+#include <atomic>
+#include <chrono>
+#include <csignal>
+#include <iostream>
+
+namespace vrn::ui {
+namespace {
+
+std::atomic<int> g_signals{0};
+
+extern "C" void lf_onSignal(int) { g_signals.fetch_add(1); }
+
+}  // namespace
+
+std::string gf_statusLineOutput(const std::string& text) { return "[status] " + text; }
+
+int gf_runHeadlessMessageLoop(Window& window, const WindowProcedure& wndProc, const HeadlessOptions& options) {
+    std::ostream& out = options.out ? *options.out : std::cout;
+    if (options.handleSignals) {
+        g_signals.store(0);
+        std::signal(SIGINT, lf_onSignal);
+        std::signal(SIGTERM, lf_onSignal);
+    }
+    const auto started = std::chrono::steady_clock::now();
+    bool closePosted = false;
+    std::string shown;
+    RecordingSurface surface;
+    while (true) {
+        const int signals = options.handleSignals ? g_signals.load() : 0;
+        if (signals >= 2) return 130;
+        const bool timeUp = options.runSeconds > 0 &&
+                            std::chrono::steady_clock::now() - started >= std::chrono::seconds(options.runSeconds);
+        if (!closePosted && (signals == 1 || timeUp)) {
+            window.post({MessageKind::Close, 0, 0});
+            closePosted = true;
+        }
+        if (const auto message = window.waitGet(options.pollMilliseconds)) {
+            if (message->kind == MessageKind::Quit) {
+                out.flush();
+                return static_cast<int>(message->param);
+            }
+            wndProc(*message);
+        }
+        const auto invalid = window.takeInvalidated();
+        if (options.paint) {
+            for (const Rect& area : invalid) {
+                surface.clear();
+                options.paint(surface, area);
+            }
+        }
+        if (options.statusText) {
+            std::string text = options.statusText();
+            if (text != shown) {
+                shown = std::move(text);
+                if (!shown.empty()) out << gf_statusLineOutput(shown) << std::endl;
+            }
+        }
+    }
+}
+
+}  // namespace vrn::ui

@@ -1,0 +1,210 @@
+// Clicks on check boxes and push buttons, callsign blocking and the typed packages folder.
+#include "app/button_commands.h"
+#include "controls_test_fixture.h"
+#include "simlink/command_queues.h"
+
+namespace vrn::test {
+namespace {
+
+class Commands : public WindowTest {
+protected:
+    // A click as the window procedure sees it: the command arrives from the queue.
+    bool click(std::uint16_t id) {
+        window.enable(id, true);
+        window.userClicks(id);
+        auto m = window.tryGet();
+        EXPECT_TRUE(m.has_value());
+        return m ? gf_runCommand(window, static_cast<std::uint16_t>(m->code)) : true;
+    }
+};
+
+TEST_F(Commands, CheckBoxesToggleSaveAndShowTheirHints) {
+    struct Case {
+        CheckBoxParameter* box;
+        std::string hintWhenOn;
+        std::string hintWhenOff;
+    };
+    const Case cases[] = {
+        {&LIG_PRIORITIZE, "Liveries in lower lfolders that are already available will be skipped", ""},
+        {&COLLISION_USER_AIR, "", "Be aware, no collision avoidance with user aircraft in the air"},
+        {&AFG_AUTOMATIC, "", "The airports defined by your afolder parameters will be scanned"},
+        {&GUID_CHANGES, "", "Be aware, no more livery updates: you miss correct data for Learn, LittleNavMap, etc.."},
+        {&LOG, "before", "before"},   // nothing more than the toggle
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.box->name);
+        for (int turn = 0; turn < 2; ++turn) {
+            const bool was = c.box->get();
+            g_mainWindow.g_statusText.set("before");
+            EXPECT_FALSE(click(c.box->controlId));
+            EXPECT_EQ(c.box->get(), !was);
+            EXPECT_EQ(window.isChecked(c.box->controlId), !was);
+            EXPECT_EQ(storedValue(c.box->name), was ? "false" : "true");
+            EXPECT_EQ(status(), c.box->get() ? c.hintWhenOn : c.hintWhenOff);
+            EXPECT_FALSE(window.takeInvalidated().empty());
+        }
+    }
+    EXPECT_TRUE(gf_runCommand(window, 0x7FFF)) << "an id of no control is not handled";
+}
+
+TEST_F(Commands, PushButtonsRaiseTheirRequestsAndDisableThemselves) {
+    EXPECT_FALSE(click(REREAD_BUTTON.controlId));
+    EXPECT_TRUE(g_rereadRequest.load());
+    EXPECT_FALSE(window.isEnabled(REREAD_BUTTON.controlId));
+    click(FLUSH_STATIC_BUTTON.controlId);
+    EXPECT_TRUE(g_flushStaticRequest.load());
+    EXPECT_EQ(status(), "All static parked aircraft will be removed ...");
+
+    DATA_CHECKED_AT_DATE.set("Sun Dec 06 2026");
+    click(CHECK_VERSION_BUTTON.controlId);
+    EXPECT_EQ(status(), "Varnel is up to date");
+    EXPECT_EQ(DATA_CHECKED_AT_DATE.get(), "Sun Dec 06 2026");
+    g_windowHooks.listAvailableUpdates = [] { return std::string("dbase 9.5.0"); };
+    click(CHECK_VERSION_BUTTON.controlId);
+    EXPECT_EQ(status(), "dbase 9.5.0 ==> exit Varnel and restart ...");
+    EXPECT_EQ(storedValue("DATA_CHECKED_AT_DATE"), "") << "the data check runs at the next start";
+    EXPECT_FALSE(window.isEnabled(CHECK_VERSION_BUTTON.controlId));
+}
+
+TEST_F(Commands, BlockingACallsign) {
+    click(UNBLOCK_BUTTON.controlId);
+    EXPECT_EQ(status(), "Nothing to block or unblock...");
+    EXPECT_FALSE(g_blockRequest.load());
+
+    for (const std::string refused : {"BAW", "BAW123456"}) {
+        enter(BLOCK_CALLSIGN.controlId, refused);
+        EXPECT_EQ(status(), "callsign \"" + refused + "\" is not valid");
+        EXPECT_EQ(BLOCK_CALLSIGN.get(), "");
+        EXPECT_EQ(window.text(BLOCK_CALLSIGN.controlId), "") << "the stored value is shown again";
+        EXPECT_FALSE(g_blockRequest.load());
+    }
+    enter(BLOCK_CALLSIGN.controlId, "\xC3\xA9\xC3\xA9");   // two letters in four bytes: the length counts bytes
+    EXPECT_EQ(BLOCK_CALLSIGN.get(), "\xC3\xA9\xC3\xA9");
+    EXPECT_TRUE(g_blockRequest.exchange(false));
+
+    enter(BLOCK_CALLSIGN.controlId, "baw-1");
+    EXPECT_EQ(BLOCK_CALLSIGN.get(), "BAW-1");
+    EXPECT_EQ(storedValue("BLOCK_CALLSIGN"), "BAW-1");
+    EXPECT_EQ(window.text(BLOCK_CALLSIGN.controlId), "BAW-1");
+    EXPECT_TRUE(window.isEnabled(UNBLOCK_BUTTON.controlId));
+    EXPECT_EQ(status(), "live aircraft with callsign \"BAW-1\" will be blocked");
+    EXPECT_TRUE(g_blockRequest.exchange(false));
+
+    enter(BLOCK_CALLSIGN.controlId, "BAW-1");
+    EXPECT_EQ(status(), "This callsign (BAW-1) was already set ...");
+    EXPECT_FALSE(g_blockRequest.load());
+
+    enter(BLOCK_CALLSIGN.controlId, "");
+    EXPECT_EQ(BLOCK_CALLSIGN.get(), "");
+    EXPECT_EQ(storedValue("BLOCK_CALLSIGN"), "");
+    EXPECT_FALSE(window.isEnabled(UNBLOCK_BUTTON.controlId));
+    EXPECT_EQ(status(), "no more blocking of live aircraft \"BAW-1\"");
+    EXPECT_TRUE(g_blockRequest.load());
+}
+
+TEST_F(Commands, ATypedPackagesFolderRestartsOnlyWhenItHoldsCommunity) {
+    const auto packages = dir() / "Community Games" / "Packages";
+    std::filesystem::create_directories(packages / "Community");
+    std::filesystem::create_directories(dir() / "empty");
+    writeFile(dir() / "afile", "x");
+    struct Case {
+        std::string typed;
+        std::string stored;   // "" when refused
+        std::string statusText;
+    };
+    const std::string found = "Community path found, Varnel will restart ...";
+    const std::string notCommunity = "This path exists but is not a path to Community ...";
+    const Case cases[] = {
+        {packages.string(), packages.string(), found},
+        {(packages / "Community").string(), packages.string(), found},
+        {(packages / "Community").string() + "/", packages.string(), found},
+        {(dir() / "missing").string(), "", "This install path does not exist: " + (dir() / "missing").string()},
+        {(dir() / "empty").string(), "", notCommunity},
+        {(dir() / "afile").string(), "", notCommunity},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.typed);
+        exits.clear();
+        MSFS_INSTALL_PATH.set("");
+        gf_showError("an older error");   // a new path clears the error hold
+        enter(MSFS_INSTALL_PATH.controlId, c.typed);
+        EXPECT_EQ(MSFS_INSTALL_PATH.get(), c.stored);
+        EXPECT_EQ(status(), c.statusText);
+        EXPECT_EQ(g_mainWindow.g_errorText.get(), "");
+        if (c.stored.empty()) {
+            EXPECT_TRUE(exits.empty());
+        } else {
+            EXPECT_EQ(storedValue("MSFS_INSTALL_PATH"), c.stored);
+            EXPECT_EQ(exits, (std::vector<std::pair<int, int>>{{3, 3}}));
+        }
+    }
+}
+
+TEST_F(Commands, SwitchingTheSimulatorForcesBothScansAndRestarts) {
+    std::filesystem::create_directories("output");
+    writeFile("output/LiveriesScanned.xml", "<x/>");
+    SCAN_LIVERIES.set(false);
+    SCAN_AIRPORTS.set(false);
+    const bool was2020 = MSFS_2020.get();
+    click(MSFS_2020.controlId);
+    EXPECT_FALSE(std::filesystem::exists("output/LiveriesScanned.xml"));
+    EXPECT_TRUE(SCAN_LIVERIES.get() && SCAN_AIRPORTS.get());
+    EXPECT_TRUE(window.isChecked(SCAN_LIVERIES.controlId));
+    EXPECT_EQ(storedValue("SCAN_AIRPORTS"), "true");
+    EXPECT_EQ(status(), was2020 ? "Switching Simulator to MSFS 2024" : "Switching Simulator to MSFS 2020");
+    click(MSFS_2020.controlId);   // no file to delete: still restarts
+    EXPECT_EQ(exits, (std::vector<std::pair<int, int>>{{3, 4}, {3, 4}}));
+}
+
+TEST_F(Commands, AutoRangeSwitchesBetweenTheChosenAndTheUsersRange) {
+    g_windowHooks.userState = [] { return UserState{true, 0.0, {}}; };
+    AUTO_RANGE.set(false);
+    window.setChecked(AUTO_RANGE.controlId, false);
+    gf_setLateralRange(25);
+    window.enable(LATERAL_RANGE.controlId, true);
+    click(AUTO_RANGE.controlId);
+    EXPECT_EQ(LATERAL_RANGE.get(), 8);
+    EXPECT_EQ(g_lateralRangeMetres.load(), 14816);
+    EXPECT_EQ(window.text(LATERAL_RANGE.controlId), "8");
+    EXPECT_FALSE(window.isEnabled(LATERAL_RANGE.controlId));
+    EXPECT_TRUE(g_parkSettingsChanged.exchange(false));
+
+    click(AUTO_RANGE.controlId);
+    EXPECT_EQ(LATERAL_RANGE.get(), 25);
+    EXPECT_EQ(g_lateralRangeNm.load(), 25.0);
+    EXPECT_EQ(g_lateralRangeMetres.load(), 25 * 1852);
+    EXPECT_EQ(window.text(LATERAL_RANGE.controlId), "25");
+    EXPECT_TRUE(window.isEnabled(LATERAL_RANGE.controlId));
+    EXPECT_TRUE(g_parkSettingsChanged.load());
+}
+
+TEST_F(Commands, WindowRequestsAreServedOnTheRunThreadsTurn) {
+    g_windowHooks.staticParkedObjectIds = [] { return std::vector<std::uint32_t>{11, 12}; };
+    g_windowHooks.liveParkedObjectIds = [] { return std::vector<std::uint32_t>{40}; };
+    int enforced = 0;
+    g_windowHooks.enforceMaxCount = [&enforced] { ++enforced; };
+    {
+        std::lock_guard lock(g_simCommandMutex);
+        g_clientEvents.clear();
+    }
+    NAV_LIGHTS_WHILE_PARKED.set(false);
+    window.setChecked(NAV_LIGHTS_WHILE_PARKED.controlId, false);
+    click(NAV_LIGHTS_WHILE_PARKED.controlId);
+    {
+        std::lock_guard lock(g_simCommandMutex);
+        EXPECT_TRUE(g_clientEvents.empty()) << "the click itself touches no traffic list";
+    }
+    g_enforceMaxCountRequest = true;
+    gf_serveWindowRequests();
+    gf_serveWindowRequests();   // served once
+    std::lock_guard lock(g_simCommandMutex);
+    ASSERT_EQ(g_clientEvents.size(), 3u);
+    EXPECT_EQ(g_clientEvents[0].objectId, 11u);
+    EXPECT_EQ(g_clientEvents[2].objectId, 40u);
+    EXPECT_EQ(g_clientEvents[2].value, 1u);
+    EXPECT_EQ(enforced, 1);
+    g_clientEvents.clear();
+}
+
+}  // namespace
+}  // namespace vrn::test

@@ -1,0 +1,47 @@
+#pragma once
+// A main window with its 39 controls on a scratch settings world, no requests raised and every seam
+// recording what the window asked of the rest of the program.
+#include <utility>
+#include <vector>
+
+#include "app/controls.h"
+#include "app/gui_requests.h"
+#include "settings/settings_test_fixture.h"
+
+namespace vrn::test {
+
+class WindowTest : public SettingsTest {
+protected:
+    void SetUp() override {
+        SettingsTest::SetUp();
+        gf_resetWindowRequests();
+        g_windowHooks.requestExit = [this](int reason, int argument) { exits.emplace_back(reason, argument); };
+        g_windowHooks.parkFileLoaded = [this] { return parkFileLoaded; };
+        g_windowHooks.secondCounter = [this] { return secondCounter; };
+        g_windowHooks.listAvailableUpdates = [] { return std::string(); };   // no server in tests
+        window.create("Varnel", 400, 20, 880, 516);
+        g_mainWindow.g_hMainWindow = &window;
+        gf_createControls(window);
+        (void)window.takeInvalidated();
+    }
+    void TearDown() override {
+        gf_resetWindowRequests();
+        g_mainWindow.g_hMainWindow = nullptr;
+        SettingsTest::TearDown();
+    }
+
+    std::string status() const { return g_mainWindow.g_statusText.get(); }
+    // Types a text into an edit field (enabling it as the run's start does) and presses Enter.
+    bool enter(std::uint16_t id, const std::string& text) {
+        window.enable(id, true);
+        window.userTypes(id, text);
+        return window.userPressesKey(id, ui::Key::Enter);
+    }
+
+    ui::Window window;
+    std::vector<std::pair<int, int>> exits;
+    bool parkFileLoaded = false;
+    int secondCounter = 0;
+};
+
+}  // namespace vrn::test

@@ -1,0 +1,120 @@
+// Counters refresh, automatic range and the exception reporter.
+#include <new>
+
+#include "airports/park_airports.h"
+#include "app/counters.h"
+#include "app/exception_reporter.h"
+#include "controls_test_fixture.h"
+#include "core/exceptions.h"
+#include "core/format.h"
+
+namespace vrn::test {
+namespace {
+
+using Counters = WindowTest;
+
+TEST_F(Counters, AutoRangeByGroundHeightAndDistance) {
+    AIRPORT_HEIGHT.set(18000);
+    struct Case {
+        bool ground;
+        double altitude;
+        double distance;
+        int range;
+    };
+    for (const Case& c : {Case{true, 30000, 100, 8}, Case{false, 18001, 1, 40}, Case{false, 18000, 20.5, 24},
+                          Case{false, 5000, 4.9, 8}, Case{false, 5000, 5.0, 8}, Case{false, 5000, 5.4, 8},
+                          Case{false, 5000, 36.9, 40}, Case{false, 5000, 37, 40}, Case{false, 5000, 10000, 40}})
+        EXPECT_EQ(gf_autoRangeFor(c.ground, c.altitude, c.distance), c.range) << c.distance << " nm";
+}
+
+TEST_F(Counters, AutoRangeSetsTheThreeFormsAndShowsOnlyAChange) {
+    g_windowHooks.userState = [] { return UserState{false, 3000.0, LatLon{51.0, 0.0}}; };
+    {
+        std::lock_guard lock(g_parkAirportListMutex);
+        g_parkAirportList.clear();
+    }
+    gf_setLateralRange(12);
+    gf_autoLateralRange();
+    EXPECT_EQ(LATERAL_RANGE.get(), 40) << "no park airport: far away";
+    EXPECT_EQ(window.text(LATERAL_RANGE.controlId), "40");
+
+    {
+        std::lock_guard lock(g_parkAirportListMutex);
+        g_parkAirportList.push_back(ParkAirportEntry{"EGLL", "", LatLon{51.0 + 20.0 / 60.0, 0.0}, 0.0});
+    }
+    gf_autoLateralRange();
+    EXPECT_EQ(LATERAL_RANGE.get(), 23);
+    EXPECT_EQ(g_lateralRangeMetres.load(), 23 * 1852);
+    EXPECT_FALSE(std::filesystem::exists(paramsPath())) << "the chosen range is never saved";
+
+    window.setText(LATERAL_RANGE.controlId, "typed");
+    gf_autoLateralRange();
+    EXPECT_EQ(window.text(LATERAL_RANGE.controlId), "typed") << "unchanged: the field is left alone";
+    std::lock_guard lock(g_parkAirportListMutex);
+    g_parkAirportList.clear();
+}
+
+TEST_F(Counters, RefreshRepaintsOnlyTheBandsWhoseNumbersChanged) {
+    int live = 0, parkedLive = 0, parkedStatic = 0;
+    g_windowHooks.liveNotParkedCount = [&] { return live; };
+    g_windowHooks.refreshLiveParkedHours = [&](bool) { return parkedLive; };
+    g_windowHooks.refreshStaticParkedHours = [&](bool) { return parkedStatic; };
+    g_mainWindow.g_liveCount = 0;
+    g_mainWindow.g_parkedLiveCount = 0;
+    g_mainWindow.g_parkedStaticCount = 0;
+
+    gf_refreshCounters();
+    EXPECT_TRUE(window.takeInvalidated().empty());
+    live = 3;
+    gf_refreshCounters();
+    EXPECT_EQ(window.takeInvalidated(), std::vector<ui::Rect>{gf_bandRect(Band::Counters)});
+    live = 2;   // one of them parks at its stand
+    parkedLive = 1;
+    gf_refreshCounters();
+    EXPECT_EQ(window.takeInvalidated(),
+              (std::vector<ui::Rect>{gf_bandRect(Band::Counters), gf_bandRect(Band::Park)}));
+    EXPECT_EQ(g_mainWindow.g_liveCount.load(), 2);
+    EXPECT_EQ(g_mainWindow.g_parkedLiveCount.load(), 1);
+    parkedStatic = 9;
+    gf_refreshCounters();
+    EXPECT_EQ(window.takeInvalidated(), std::vector<ui::Rect>{gf_bandRect(Band::Park)});
+    EXPECT_EQ(g_mainWindow.g_parkedStaticCount.load(), 9);
+}
+
+TEST_F(Counters, ReporterTellsUserErrorsFromSystemFailures) {
+    struct Case {
+        std::function<void()> raise;
+        std::string shown;
+        bool exit;
+    };
+    const Case cases[] = {
+        {[] { throw UserErrorException(41, "Varnel must be run from the Varnel folder!"); },
+         "41: Varnel must be run from the Varnel folder!", false},
+        {[] { throw fmt::format_error("bad spec"); }, "std::format error: bad spec", false},
+        {[] { throw std::out_of_range("vector index"); }, "mainLoop: vector index", true},
+        {[] { throw std::bad_alloc(); }, "mainLoop: std::bad_alloc", true},
+        {[] { throw SysErrorException(30, "bind"); }, "mainLoop: sys error 30: bind", true},
+        {[] { throw std::logic_error("odd"); }, "mainLoop: odd", true},
+        {[] { throw 42; }, "Unknown exception", false},
+    };
+    for (const Case& c : cases) {
+        exits.clear();
+        gf_clearError();
+        try {
+            c.raise();
+        } catch (...) {
+            gf_reportException("mainLoop");
+        }
+        EXPECT_EQ(g_mainWindow.g_errorText.get(), c.shown);
+        EXPECT_EQ(logCount("Error " + c.shown), 1);
+        const std::vector<std::pair<int, int>> expected =
+            c.exit ? std::vector<std::pair<int, int>>{{5, 0}} : std::vector<std::pair<int, int>>{};
+        EXPECT_EQ(exits, expected) << c.shown;
+    }
+    gf_clearError();
+    gf_reportException("nothing");   // outside a handler: logged, the process lives on
+    EXPECT_EQ(g_mainWindow.g_errorText.get(), "");
+}
+
+}  // namespace
+}  // namespace vrn::test

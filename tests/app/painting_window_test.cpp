@@ -1,0 +1,193 @@
+// What the painter draws for given window states: texts, positions and colours.
+#include <optional>
+
+#include "airports/airport_list.h"
+#include "airports/stand_records.h"
+#include "app/painting.h"
+#include "controls_test_fixture.h"
+
+namespace vrn::test {
+namespace {
+
+class Painting : public WindowTest {
+protected:
+    void SetUp() override {
+        WindowTest::SetUp();
+        resetMembers();
+    }
+    void TearDown() override {
+        setParkAirport(Airport{});
+        resetMembers();
+        WindowTest::TearDown();
+    }
+    static void resetMembers() {
+        MainWindow& w = g_mainWindow;
+        w.g_simConnected = false;
+        w.g_simFlightRunning = false;
+        w.g_userAircraftText.set("");
+        w.g_userStandText.set("");
+        w.g_simVersionText.set("");
+        w.g_linkBoxOff = true;
+        w.g_realTrafficLinkUp = false;
+        w.g_trafficStatus = 3;
+        w.g_weatherStatus = 3;
+        w.g_qnh = 0;
+        w.g_parkAirportOk = false;
+        w.g_liveAverageFit = -1.0f;
+        w.g_staticAverageFit = -1.0f;
+        w.g_maxParkCount = 0;
+    }
+    static void setParkAirport(const Airport& a) {
+        std::lock_guard lock(g_standsMutex);
+        g_parkAirport = a;
+    }
+    const ui::RecordingSurface::Text* find(const std::string& text) const {
+        for (const auto& t : surface.texts)
+            if (t.text == text) return &t;
+        return nullptr;
+    }
+    std::optional<ui::Colour> fillOf(const ui::Rect& r) const {
+        std::optional<ui::Colour> last;
+        for (const auto& f : surface.fills)
+            if (f.rect == r) last = f.colour;
+        return last;
+    }
+    std::optional<std::string> textAt(int x, int y) const {
+        for (const auto& t : surface.texts)
+            if (t.x == x && t.y == y) return t.text;
+        return std::nullopt;
+    }
+    void paint() {
+        surface.clear();
+        gf_paint(surface, gf_bandRect(Band::Title));
+    }
+    ui::RecordingSurface surface;
+};
+
+TEST_F(Painting, SimulatorBoxFollowsConnectionFlightAndTitle) {
+    const ui::Rect simBox{397, 30, 425, 112};
+    struct Case {
+        bool connected, flight;
+        std::string title;
+        ui::Colour box;
+    };
+    for (const Case& c : {Case{false, true, "A320", kRed}, Case{true, false, "A320", kYellow},
+                          Case{true, true, "", kYellow}, Case{true, true, "A320", kGreen}}) {
+        g_mainWindow.g_simConnected = c.connected;
+        g_mainWindow.g_simFlightRunning = c.flight;
+        g_mainWindow.g_userAircraftText.set(c.title);
+        g_mainWindow.g_simVersionText.set("MSFS 2020");
+        paint();
+        EXPECT_EQ(fillOf(simBox), c.box);
+        EXPECT_EQ(textAt(5, 35).has_value(), c.connected) << "the simulator lines need a connection";
+        if (c.connected) {
+            EXPECT_EQ(find("MSFS 2020")->colour, c.box);
+        }
+    }
+    g_mainWindow.g_userStandText.set("A12");
+    g_mainWindow.g_userAircraftKnown = false;
+    paint();
+    EXPECT_NE(find("MSFS 2020, user stand A12"), nullptr);
+    EXPECT_EQ(find("A320")->colour, kYellow) << "an unrecognised title is yellow";
+    g_mainWindow.g_userAircraftKnown = true;
+}
+
+TEST_F(Painting, RealTrafficBoxWeatherAndTraffic) {
+    const ui::Rect rtBox{425, 30, 453, 112};
+    g_mainWindow.g_realTrafficLinkUp = true;
+    g_mainWindow.g_trafficStatus = 1;
+    paint();
+    EXPECT_EQ(fillOf(rtBox), kBlack) << "black until the traffic starts, whatever the link";
+
+    g_mainWindow.g_linkBoxOff = false;
+    g_mainWindow.g_weatherStatus = 1;
+    g_mainWindow.g_liveCount = 7;
+    paint();
+    EXPECT_EQ(fillOf(rtBox), kGreen);
+    EXPECT_EQ(textAt(642, 63), std::optional<std::string>("")) << "no QNH yet: an empty text";
+    EXPECT_EQ(find("live:   7")->colour, kGreen);
+    EXPECT_EQ(find("Weather")->colour, kGreen);
+
+    g_mainWindow.g_qnh = 1013;
+    g_mainWindow.g_trafficStatus = 2;
+    g_mainWindow.g_weatherStatus = 3;
+    paint();
+    EXPECT_EQ(fillOf(rtBox), kYellow);
+    EXPECT_EQ(find("qnh: 1013"), nullptr) << "a stopped weather reader shows no QNH";
+    EXPECT_EQ(find("Weather"), nullptr);
+    EXPECT_EQ(find("Traffic")->colour, kYellow);
+
+    g_mainWindow.g_realTrafficLinkUp = false;
+    paint();
+    EXPECT_EQ(fillOf(rtBox), kRed);
+}
+
+TEST_F(Painting, LabelsFollowSettingsAndControlStates) {
+    int waiting = 1;
+    g_windowHooks.toBeLearnedCount = [&waiting] { return waiting; };
+    SCAN_LIVERIES.set(true);
+    window.enable(HELICOPTERS.controlId, false);
+    paint();
+    EXPECT_NE(find("1 airport in TBLO folder"), nullptr);
+    EXPECT_EQ(find("Scan for liveries:")->colour, kRed);
+    EXPECT_EQ(find("Helicopters")->colour, kGrey);
+    EXPECT_EQ(find("Light aircraft")->colour, kBlack);
+
+    waiting = 2;
+    g_mainWindow.g_renewalMinutes = 12;
+    paint();
+    EXPECT_NE(find("2 airports in TBLO folder"), nullptr);
+    EXPECT_EQ(find("(in 12 min)"), nullptr) << "no renewal without a parking file";
+    parkFileLoaded = true;
+    paint();
+    EXPECT_NE(find("(in 12 min)"), nullptr);
+    g_windowHooks.parkingBusy = [] { return true; };
+    paint();
+    EXPECT_EQ(find("(in 12 min)"), nullptr);
+    EXPECT_EQ(find("Airport static parking active:")->colour, kYellow);
+}
+
+TEST_F(Painting, ParkBandShowsTheParkAirport) {
+    auto parkTexts = [this] {
+        int n = 0;
+        for (const auto& t : surface.texts) n += t.y >= 392 && t.y < 448;
+        return n;
+    };
+    paint();
+    EXPECT_EQ(parkTexts(), 0) << "no park airport, nothing drawn";
+
+    setParkAirport(Airport{"EGLL", "LHR", 51.47, -0.45, 83});
+    paint();
+    EXPECT_EQ(parkTexts(), 1);
+    EXPECT_EQ(find("EGLL (LHR)")->colour, kYellow) << "a file that failed: only the code";
+
+    g_mainWindow.g_parkAirportOk = true;
+    g_mainWindow.g_maxParkCount = 40;
+    g_mainWindow.g_parkedStaticCount = 12;
+    g_mainWindow.g_staticAverageFit = 3.5f;
+    paint();
+    EXPECT_EQ(find("EGLL (LHR)")->colour, kGreen);
+    EXPECT_NE(find("parked static:  12"), nullptr);
+    EXPECT_NE(find("max park:  40 (=30% )"), nullptr);
+    EXPECT_NE(find("average fit: 3.5"), nullptr);
+    EXPECT_FALSE(textAt(249, 427).has_value()) << "live average -1: not drawn";
+    WEEK.set(true);
+    paint();
+    EXPECT_EQ(find("average fit: 3.5"), nullptr) << "the week view hides the static average";
+}
+
+TEST_F(Painting, StatusBandIsGreenOrRedWithTheText) {
+    gf_showStatus("hello", false);
+    paint();
+    EXPECT_EQ(surface.fills.back().colour, kGreen);
+    EXPECT_EQ(surface.texts.back().text, "hello");
+    EXPECT_EQ(surface.texts.back().colour, kYellow);
+    gf_showError("mainLoop: boom");
+    paint();
+    EXPECT_EQ(surface.fills.back().rect, gf_bandRect(Band::Status));
+    EXPECT_EQ(surface.fills.back().colour, kRed);
+    EXPECT_EQ(surface.texts.back().text, "mainLoop: boom");
+}
+
+}  // namespace
+}  // namespace vrn::test

@@ -1,0 +1,168 @@
+// The exit procedure: one exit at a time, the order of its steps, restart against final exit, and
+// an exit that always ends even when a step fails.
+#include <thread>
+
+#include "run_test_fixture.h"
+
+namespace vrn::test {
+namespace {
+
+using Exit = RunTest;
+
+TEST_F(Exit, ConcurrentRequestsStartOneExitWithTheWinnersReason) {
+    std::vector<std::thread> threads;
+    std::atomic<bool> go{false};
+    std::atomic<int> done{0};
+    // The exit thread waits at its first pause until every request has been made.
+    onSleep = [&] {
+        while (done.load() < 8) std::this_thread::yield();
+    };
+    for (int i = 0; i < 8; ++i)
+        threads.emplace_back([&, i] {
+            while (!go.load()) {
+            }
+            gf_requestExit(i % 2 == 0 ? EXIT_USER_CLOSED_SIM : EXIT_SYSTEM_ERROR, 0);
+            ++done;
+        });
+    go = true;
+    for (auto& t : threads) t.join();
+    ASSERT_EQ(awaitPrivate(), ui::WM_FINAL_EXIT);
+    ASSERT_TRUE(gf_waitForExitDone(std::chrono::seconds(20)));
+    EXPECT_TRUE(remainingPrivate().empty());
+    const int exits = logCount("Exiting: USER CLOSED SIM") + logCount("Exiting: SYSTEM ERROR");
+    EXPECT_EQ(exits, 1);
+    EXPECT_FALSE(g_exitRequested.load());
+    EXPECT_EQ(g_runningThreads.load(), 0);
+}
+
+TEST_F(Exit, CloseRemovesAircraftEmptiesTheBlockAndEndsTheProgram) {
+    BLOCK_CALLSIGN.set("BAW123");
+    BLOCK_CALLSIGN.save();
+    std::vector<std::string> steps;
+    std::mutex m;
+    auto record = [&](const std::string& s) {
+        std::lock_guard lock(m);
+        steps.push_back(s);
+    };
+    RunHooks& hooks = gf_runHooks();
+    hooks.removeAllAircraft = [&] { record("remove"); };
+    hooks.clearRememberedLiveries = [&] { record("remembered"); };
+    hooks.clearBlockedCallsigns = [&] { record("blocked"); };
+    hooks.resetParkAirport = [&] { record("reset"); };
+
+    gf_requestExit(EXIT_USER_CLOSED_SIM, 0);
+    ASSERT_EQ(awaitPrivate(), ui::WM_FINAL_EXIT);
+    ASSERT_TRUE(gf_waitForExitDone(std::chrono::seconds(20)));
+    EXPECT_EQ(steps, (std::vector<std::string>{"remove", "remembered", "blocked"}));
+    EXPECT_EQ(logCount("Exiting: USER CLOSED SIM"), 1);
+    EXPECT_EQ(logCount("User closed Varnel"), 1);
+    EXPECT_EQ(storedValue("BLOCK_CALLSIGN"), "");
+    EXPECT_TRUE(g_userStopped.load());   // kept: nothing runs again in this process
+    EXPECT_TRUE(gf_exitUnderWay());
+}
+
+TEST_F(Exit, RestartTurnsTheScansOffCountsDownAndStartsANewRun) {
+    BLOCK_CALLSIGN.set("BAW123");
+    g_readerError = true;
+    g_staticRenew = true;
+    std::vector<std::string> shown;
+    onSleep = [&] {
+        const std::string s = g_mainWindow.g_statusText.get();
+        if (shown.empty() || shown.back() != s) shown.push_back(s);
+    };
+    bool reset = false;
+    gf_runHooks().resetParkAirport = [&] { reset = true; };
+    gf_requestExit(EXIT_REASON_RESTART, 2);
+    ASSERT_EQ(awaitPrivate(), ui::WM_START_RUN);
+    ASSERT_TRUE(gf_waitForExitDone(std::chrono::seconds(20)));
+    EXPECT_EQ(logCount("Prepare for a restart ..."), 1);
+    EXPECT_EQ(storedValue("SCAN_LIVERIES"), "false");
+    EXPECT_EQ(storedValue("SCAN_AIRPORTS"), "false");
+    EXPECT_EQ(BLOCK_CALLSIGN.get(), "BAW123");
+    EXPECT_TRUE(reset);
+    EXPECT_NE(std::find(shown.begin(), shown.end(), "Restarting after 2 seconds"), shown.end());
+    EXPECT_NE(std::find(shown.begin(), shown.end(), "Restarting after 1 second"), shown.end());
+    EXPECT_FALSE(g_readerError.load());
+    EXPECT_FALSE(g_staticRenew.load());
+    EXPECT_FALSE(gf_exitUnderWay());
+    EXPECT_EQ(g_exitReason.load(), EXIT_NOT_YET_SET);
+}
+
+TEST_F(Exit, NewInstallPathRestartKeepsTheScanSettings) {
+    SCAN_LIVERIES.set(true);
+    SCAN_LIVERIES.save();
+    gf_requestExit(EXIT_RESTART_IPP, 1);
+    ASSERT_EQ(awaitPrivate(), ui::WM_START_RUN);
+    EXPECT_EQ(storedValue("SCAN_LIVERIES"), "true");
+    EXPECT_EQ(logCount("Prepare for a restart ..."), 0);
+}
+
+TEST_F(Exit, CloseDuringTheRestartCountdownEndsTheProgramInstead) {
+    std::atomic<bool> closed{false};
+    onSleep = [&] {
+        if (!closed && g_mainWindow.g_statusText.get() == "Restarting after 40 seconds") {
+            closed = true;
+            gf_requestExit(EXIT_USER_CLOSED_SIM, 0);   // the close button, as the window procedure calls it
+        }
+    };
+    gf_requestExit(EXIT_REASON_RESTART, 45);
+    ASSERT_EQ(awaitPrivate(), ui::WM_FINAL_EXIT);
+    ASSERT_TRUE(gf_waitForExitDone(std::chrono::seconds(20)));
+    EXPECT_TRUE(closed);
+    EXPECT_TRUE(remainingPrivate().empty());   // no new run was started
+    EXPECT_EQ(logCount("User closed Varnel"), 1);
+    EXPECT_TRUE(g_userStopped.load());
+}
+
+TEST_F(Exit, AFailingStepDoesNotKeepTheProgramFromEnding) {
+    gf_runHooks().removeAllAircraft = [] { throw std::runtime_error("list broken"); };
+    bool closedPark = false;
+    gf_runHooks().clearBlockedCallsigns = [&] { closedPark = true; };
+    gf_requestExit(EXIT_REASON_SIM_WAS_CLOSED, 0);
+    ASSERT_EQ(awaitPrivate(), ui::WM_FINAL_EXIT);
+    ASSERT_TRUE(gf_waitForExitDone(std::chrono::seconds(20)));
+    EXPECT_TRUE(closedPark);   // later steps still ran
+    EXPECT_TRUE(logContains("FinalExit: list broken"));
+    EXPECT_FALSE(g_exitRequested.load());
+    // The program is ending: a further close starts nothing.
+    gf_requestExit(EXIT_USER_CLOSED_SIM, 0);
+    EXPECT_FALSE(gf_exitInProgress());
+}
+
+TEST_F(Exit, AircraftAreRemovedOnlyAfterTheMainLoopHasLeft) {
+    g_mainLoopActive = true;
+    onSleep = [&] {
+        if (sleeps.load() == 4) g_mainLoopActive = false;   // the loop leaves a few waits later
+    };
+    std::atomic<bool> loopActiveAtRemoval{true};
+    gf_runHooks().removeAllAircraft = [&] { loopActiveAtRemoval = g_mainLoopActive.load(); };
+    gf_requestExit(EXIT_USER_CLOSED_SIM, 0);
+    ASSERT_EQ(awaitPrivate(), ui::WM_FINAL_EXIT);
+    EXPECT_FALSE(loopActiveAtRemoval.load());
+}
+
+TEST_F(Exit, WorkersThatNeverEndAreWaitedForABoundedTime) {
+    g_runningThreads = 3;   // two workers that never end, plus the exit thread once it runs
+    gf_requestExit(EXIT_USER_CLOSED_SIM, 0);
+    ASSERT_EQ(awaitPrivate(), ui::WM_FINAL_EXIT);
+    EXPECT_EQ(g_runningThreads.load(), 3);
+}
+
+TEST(ExitReasons, NamesOfTheSixReasonsAndNoOther) {
+    EXPECT_EQ(gf_exitReasonName(0), "NOT_YET_SET");
+    EXPECT_EQ(gf_exitReasonName(1), "SIM WAS CLOSED");
+    EXPECT_EQ(gf_exitReasonName(2), "RESTART");
+    EXPECT_EQ(gf_exitReasonName(3), "RESTART_IPP");
+    EXPECT_EQ(gf_exitReasonName(4), "USER CLOSED SIM");
+    EXPECT_EQ(gf_exitReasonName(5), "SYSTEM ERROR");
+    EXPECT_THROW(gf_exitReasonName(6), std::out_of_range);
+}
+
+TEST_F(Exit, ReaderStopIsShownAndRaisesTheReaderError) {
+    gf_reportReaderStop(true, "sys error 32: bind");
+    EXPECT_EQ(g_mainWindow.g_statusText.get(), "The TrafficReader  has stopped with an error: sys error 32: bind");
+    EXPECT_TRUE(g_readerError.load());
+}
+
+}  // namespace
+}  // namespace vrn::test

@@ -1,0 +1,81 @@
+#pragma once
+// The run control on a scratch settings world with a main window: a virtual clock in place of the
+// steady clock (sleeps return at once and move the clock on), empty run hooks, and every exit flag,
+// counter and simulator flag back at its start.
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/exit_procedure.h"
+#include "app/main_loop.h"
+#include "app/run_clock.h"
+#include "app/run_hooks.h"
+#include "controls_test_fixture.h"
+#include "simlink/sim_client.h"
+#include "simlink/user_aircraft.h"
+
+namespace vrn::test {
+
+class RunTest : public WindowTest {
+protected:
+    void SetUp() override {
+        WindowTest::SetUp();
+        gf_runHooks() = RunHooks{};
+        resetFlags();
+        AUTO_RANGE.set(false);
+        gf_setRunClockForTests({[this] { return RunTime(std::chrono::nanoseconds(m_now.load())); },
+                                [this](RunTime deadline) {
+                                    const auto ns = deadline.time_since_epoch().count();
+                                    std::int64_t now = m_now.load();
+                                    while (ns > now && !m_now.compare_exchange_weak(now, ns)) {
+                                    }
+                                    ++sleeps;
+                                    if (onSleep) onSleep();
+                                }});
+    }
+    void TearDown() override {
+        EXPECT_TRUE(gf_waitForExitDone(std::chrono::seconds(20)));
+        onSleep = nullptr;
+        gf_resetRunClock();
+        gf_runHooks() = RunHooks{};
+        resetFlags();
+        WindowTest::TearDown();
+    }
+    static void resetFlags() {
+        gf_resetExitForTests();
+        g_exitRequested = false;
+        g_userStopped = false;
+        g_readerError = false;
+        g_runningThreads = 0;
+        g_mainLoopActive = false;
+        g_flightRunning = false;
+        g_simTick = false;
+        g_userOnGround = true;
+        gf_resetMainLoopState();
+    }
+    // The next private message posted to the window (0x8001 or 0x8002), skipping other messages.
+    std::optional<std::uint32_t> awaitPrivate(int timeoutMs = 20000) {
+        const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+        while (std::chrono::steady_clock::now() < until) {
+            const auto m = window.waitGet(100);
+            if (m && m->kind == ui::MessageKind::Private) return m->code;
+        }
+        return std::nullopt;
+    }
+    std::vector<std::uint32_t> remainingPrivate() {
+        std::vector<std::uint32_t> codes;
+        while (const auto m = window.tryGet())
+            if (m->kind == ui::MessageKind::Private) codes.push_back(m->code);
+        return codes;
+    }
+
+    std::atomic<std::int64_t> m_now{1'000'000'000};
+    std::atomic<long> sleeps{0};
+    std::function<void()> onSleep;   // called on the sleeping thread after each sleep
+};
+
+}  // namespace vrn::test

@@ -1,0 +1,115 @@
+// The real program in a staged folder, beside the simulated simulator and the RealTraffic stand-in:
+// scripts/run-program stages the folder, starts rtfeed and runs varnel headless for a bounded time.
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <random>
+#include <string>
+#include <thread>
+
+#include "support/test_support.h"
+
+namespace vrn::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+bool lf_portFree(int type, int port) {
+    const int fd = ::socket(AF_INET, type, 0);
+    if (fd < 0) return false;
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(static_cast<std::uint16_t>(port));
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    const bool ok = ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+    ::close(fd);
+    return ok;
+}
+
+// A TCP port followed by two UDP ports, all free on loopback.
+int lf_freePortBase() {
+    std::mt19937 rng(static_cast<unsigned>(::getpid()));
+    for (int attempt = 0; attempt < 200; ++attempt) {
+        const int base = 20000 + static_cast<int>(rng() % 30000);
+        if (lf_portFree(SOCK_STREAM, base) && lf_portFree(SOCK_DGRAM, base + 1) && lf_portFree(SOCK_DGRAM, base + 2))
+            return base;
+    }
+    return 0;
+}
+
+std::string lf_quote(const fs::path& p) { return "'" + p.string() + "'"; }
+
+int lf_exitCode(int status) { return WIFEXITED(status) ? WEXITSTATUS(status) : -1; }
+
+bool lf_contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+TEST(AppEndToEnd, ARunConnectsEverythingAndClosesCleanly) {
+    const fs::path build = VARNEL_BINARY_DIR;
+    for (const char* tool : {"src/varnel", "tools/varnel-data", "tools/rtfeed"})
+        if (!fs::exists(build / tool)) GTEST_SKIP() << (build / tool) << " is not built";
+    const fs::path script = fs::path(VARNEL_TEST_DATA).parent_path().parent_path() / "scripts" / "run-program";
+    ASSERT_TRUE(fs::exists(script));
+    const int base = lf_freePortBase();
+    ASSERT_NE(base, 0) << "no free loopback ports";
+
+    TempDir stage;
+    const std::string env = "VARNEL_RUN_SECONDS=25 VARNEL_HEADLESS=1 VARNEL_STAGE_DIR=" + lf_quote(stage.path()) +
+                            " VARNEL_PORT_BASE=" + std::to_string(base) + " XDG_RUNTIME_DIR=" + lf_quote(stage.path());
+    int runStatus = -1;
+    std::thread run([&] {
+        runStatus = std::system((env + " " + lf_quote(script) + " " + lf_quote(build) + " > " +
+                                 lf_quote(stage / "run.out") + " 2>&1")
+                                    .c_str());
+    });
+
+    // While the first instance runs, a second one in the same folder quits at once and leaves the
+    // first one's Log.txt alone.
+    const fs::path log = stage / "program" / "Log.txt";
+    std::string logText;
+    for (int i = 0; i < 400 && !lf_contains(logText, "RealTraffic connected"); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        if (fs::exists(log)) logText = readFile(log);
+    }
+    if (lf_contains(logText, "RealTraffic connected")) {
+        const std::string second = "cd " + lf_quote(stage / "program") + " && XDG_CONFIG_HOME=" +
+                                   lf_quote(stage / "config") + " XDG_RUNTIME_DIR=" + lf_quote(stage.path()) + " " +
+                                   lf_quote(build / "src" / "varnel");
+        EXPECT_EQ(lf_exitCode(std::system(second.c_str())), 255);
+        EXPECT_TRUE(lf_contains(readFile(log), "RealTraffic connected"));
+    } else {
+        ADD_FAILURE() << "RealTraffic never connected";
+    }
+    run.join();
+
+    EXPECT_EQ(lf_exitCode(runStatus), 0) << readFile(stage / "run.out");
+    logText = readFile(log);
+    for (const char* line : {"Varnel version 9.4.0 for MSFS", "RealTraffic detected at this PC", "liveries scan automatic starts",
+                             "MSFS 2020", "RealTraffic connected", "Traffic Reader connected",
+                             "Exiting: USER CLOSED SIM", "User closed Varnel", "BLOCK_CALLSIGN="})
+        EXPECT_TRUE(lf_contains(logText, line)) << line;
+    EXPECT_FALSE(lf_contains(logText, "No traffic in this region?"));
+    EXPECT_FALSE(lf_contains(logText, "Error "));
+
+    const std::string feed = readFile(stage / "rtfeed.log");
+    EXPECT_TRUE(lf_contains(feed, "<< Qs999=version"));
+    EXPECT_TRUE(lf_contains(feed, "<< Qs121="));
+    EXPECT_TRUE(lf_contains(feed, "<< exit"));
+
+    const std::string trace = readFile(stage / "sim" / "trace.jsonl");
+    EXPECT_TRUE(lf_contains(trace, "\"flightRunning\":true"));
+    EXPECT_TRUE(lf_contains(trace, "Airbus A320 Neo Asobo"));
+
+    const std::string params = readFile(stage / "config" / "Varnel" / "parameters.xml");
+    EXPECT_TRUE(lf_contains(params, "name=\"SCAN_LIVERIES\" value=\"false\""));
+    EXPECT_TRUE(lf_contains(params, "name=\"MAIN_WINDOW_X\""));
+    EXPECT_TRUE(lf_contains(readFile(stage / "run.out"), "[status] Close window button clicked, closing Varnel ..."));
+}
+
+}  // namespace
+}  // namespace vrn::test

@@ -1,0 +1,73 @@
+// The run thread's start-up on a scratch program folder: the checks that stop a run with a user
+// error leave the window open (no exit) and keep the thread count balanced.
+#include <cstdlib>
+
+#include "app/run_thread.h"
+#include "app/run_test_fixture.h"
+#include "feed/realtraffic_link.h"
+
+namespace vrn::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+using RunThread = RunTest;
+
+TEST_F(RunThread, OutsideTheProgramFolderNothingIsDoneAndTheWindowStaysOpen) {
+    for (bool docsAsFile : {false, true}) {
+        if (docsAsFile) writeFile(dir() / "docs", "not a folder");
+        gf_startUpVRNL();
+        EXPECT_EQ(g_mainWindow.g_errorText.get(), "41: Varnel must be run from the Varnel folder!");
+        EXPECT_FALSE(fs::exists(dir() / "output"));
+        EXPECT_EQ(g_runningThreads.load(), 0);
+        EXPECT_FALSE(gf_exitInProgress());
+        EXPECT_TRUE(exits.empty());
+        gf_clearError();
+    }
+}
+
+TEST_F(RunThread, NoInstallPathFoundStopsBeforeRealTrafficAndTheAirports) {
+    ScopedEnv server("VARNEL_DOWNLOAD_URL", "http://127.0.0.1:9/");   // nothing answers on loopback
+    ScopedEnv config("XDG_CONFIG_HOME", (dir() / "config").string());
+    ScopedEnv data("XDG_DATA_HOME", (dir() / "data").string());
+    fs::create_directories(dir() / "docs");
+    // The type database and fixes, built from the project's data sources.
+    const fs::path tool = fs::path(VARNEL_BINARY_DIR) / "tools" / "varnel-data";
+    if (!fs::exists(tool)) GTEST_SKIP() << tool << " is not built";
+    const fs::path sources = fs::path(VARNEL_TEST_DATA).parent_path().parent_path() / "data";
+    const std::string build = "'" + tool.string() + "' liveries --source '" + sources.string() + "' --program '" +
+                              dir().string() + "' --packages '" + (dir() / "packages").string() + "' > /dev/null";
+    ASSERT_EQ(std::system(build.c_str()), 0);
+    g_realTrafficLocal = true;
+    gf_startUpVRNL();
+    EXPECT_EQ(g_mainWindow.g_errorText.get(),
+              "150: No install path detected, type full path to your Community folder above, and press Enter");
+    for (const char* folder : {"output/info", "output/errors", "airports/learned/stock", "airports/learned/simaddon",
+                               "airports/learned/thirdparty"})
+        EXPECT_TRUE(fs::is_directory(dir() / folder)) << folder;
+    EXPECT_EQ(storedValue("PROGRAM_INSTALL_PATH"), fs::current_path().string());
+    EXPECT_TRUE(g_realTrafficLocal.load()) << "RealTraffic detection comes after the install path";
+    EXPECT_FALSE(logContains("detected at this PC"));
+    EXPECT_EQ(g_runningThreads.load(), 0);
+    EXPECT_TRUE(exits.empty());
+    EXPECT_FALSE(window.isEnabled(MSFS_2024_INSTALL_PATH.controlId) && !MSFS_2020.get());
+    g_realTrafficLocal = false;
+}
+
+TEST(SinceLastRun, TextsOfTheTimeSinceTheLastRun) {
+    struct Case {
+        std::int64_t ago;
+        std::string text;
+    };
+    const std::int64_t now = 1'700'000'000;
+    for (const Case& c : {Case{90, "1 minute and 30 seconds since last run"},
+                          Case{61, "1 minute and 1 second since last run"}, Case{1, "1 second since last run"},
+                          Case{0, "0 seconds since last run"}, Case{-5, "-5 second since last run"},
+                          Case{125, "2 minutes and 5 seconds since last run"},
+                          Case{524160LL * 60, ""}})
+        EXPECT_EQ(gf_sinceLastRunText(now, now - c.ago), c.text) << c.ago;
+    EXPECT_EQ(gf_sinceLastRunText(now, 0), "");
+}
+
+}  // namespace
+}  // namespace vrn::test
