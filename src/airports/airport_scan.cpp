@@ -52,6 +52,21 @@ bool lf_isUnreadBgl(const std::string& path) {
     return false;
 }
 
+// A directory link that leads back to a folder on its own path would be walked again and again
+// (with two such links, exponentially often) until the path-length rule ends it; such a link is
+// not entered. Other links (packages linked into Community) are followed.
+bool lf_isLinkCycle(const fs::directory_entry& entry, const fs::path& root) {
+    std::error_code ec;
+    if (!entry.is_symlink(ec) || !entry.is_directory(ec)) return false;
+    const fs::path target = fs::canonical(entry.path(), ec);
+    if (ec) return false;
+    for (fs::path p = entry.path().parent_path();; p = p.parent_path()) {
+        const fs::path real = fs::canonical(p, ec);
+        if (!ec && real == target) return true;
+        if (p == root || p == p.parent_path() || p.empty()) return false;
+    }
+}
+
 // Waits for the oldest task and drops it; its failure is only logged.
 void lf_collectOldest(std::deque<std::future<void>>& pending, const std::string& current) {
     std::future<void> oldest = std::move(pending.front());
@@ -98,7 +113,7 @@ void lf_searchAirportsInFolders(const fs::path& folder) {
             const fs::path entry = it->path();
             current = entry.string();
             std::error_code typeEc;
-            if (lf_isSkippedFolder(current)) {
+            if (lf_isSkippedFolder(current) || lf_isLinkCycle(*it, folder)) {
                 it.disable_recursion_pending();
             } else if (it->is_regular_file(typeEc) && lf_isBglFile(entry.extension().string()) &&
                        !lf_isUnreadBgl(current) && lf_isAirportBgl(entry)) {
@@ -109,12 +124,14 @@ void lf_searchAirportsInFolders(const fs::path& folder) {
                 gf_waitForWorkerSlot();
                 // Counted before the start, so that a quick task never takes the count below zero.
                 g_scanWorkers.fetch_add(1);
+                std::future<void> started;
                 try {
-                    pending.push_back(std::async(std::launch::async, task, entry));
+                    started = std::async(std::launch::async, task, entry);
                 } catch (...) {
-                    gf_releaseWorkerSlot();
+                    gf_releaseWorkerSlot();   // the task never ran, so it cannot give its slot back
                     throw;
                 }
+                pending.push_back(std::move(started));
                 if (pending.size() > bound) lf_collectOldest(pending, current);
             }
         } catch (const std::exception& e) {

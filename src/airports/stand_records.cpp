@@ -30,7 +30,8 @@ int gf_halfHourCount(std::uint64_t hh) { return std::popcount(hh & kHalfHourMask
 
 bool gf_wingspanFitsStand(const Stand& stand, double halfWingspanNm) {
     const double d = halfWingspanNm - stand.radius;
-    if (d > 0.0009719222462203025) return false;   // 1.8 m
+    // 1.8 m, with room for the rounding of metres converted to nautical miles.
+    if (d > 0.0009719222462203025 + 1e-9) return false;
     const double step = halfWingspanNm <= 0.009611230689557531 ? 0.00755939524838013 : 0.011339092872570195;
     return std::round(-d / step) == 0.0;
 }

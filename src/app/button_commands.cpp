@@ -14,6 +14,7 @@
 #include "core/format.h"
 #include "core/log.h"
 #include "core/version.h"
+#include "liveries/aircraft_cfg_lines.h"
 #include "settings/parameters_file.h"
 #include "settings/settings_catalogue.h"
 
@@ -215,18 +216,17 @@ void gf_unblockCallsign() {
 
 void gf_blockCallsign() {
     gf_clearStatus();
-    std::string text = gf_getEditText(BLOCK_CALLSIGN.controlId);
-    if (text.empty()) {
+    const std::string typed = gf_getEditText(BLOCK_CALLSIGN.controlId);
+    if (typed.empty()) {
         if (!BLOCK_CALLSIGN.get().empty()) gf_unblockCallsign();
         return;
     }
-    if (text.size() < 4 || text.size() > 8) {
-        gf_showStatus(format("callsign \"{}\" is not valid", text), true);
+    if (typed.size() < 4 || typed.size() > 8) {
+        gf_showStatus(format("callsign \"{}\" is not valid", typed), true);
         BLOCK_CALLSIGN.showValue();
         return;
     }
-    for (char& c : text)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    const std::string text = gf_upperAscii(typed);
     if (text == BLOCK_CALLSIGN.get()) {
         gf_showStatus(format("This callsign ({}) was already set ...", text), true);
         BLOCK_CALLSIGN.showValue();
@@ -249,15 +249,17 @@ void gf_newSimPath(StringEditParameter& setting, const std::string& text) {
     const fs::path path = lf_withoutTrailingSeparators(text);
     if (!fs::exists(fs::status(path))) {   // a failing status query throws
         gf_showStatus(format("This install path does not exist: {}", text), true);
+        setting.showValue();
         return;
     }
     auto hasCommunity = [](const fs::path& folder) {
         std::error_code ec;
         return fs::is_directory(folder / "Community", ec);
     };
-    // The packages folder is the parent of the last component when that is Community itself.
+    // The packages folder is the parent of the last component when that is Community itself. A bare
+    // "Community" has no parent to store: storing an empty path would restart with no simulator.
     const fs::path packages = path.filename() == "Community" ? path.parent_path() : path;
-    if (hasCommunity(packages)) {
+    if (!packages.empty() && hasCommunity(packages)) {
         setting.setAndSave(path.filename() == "Community" ? packages.string() : text);
         lf_restartForPath();
         return;

@@ -7,6 +7,7 @@
 #include "airports/park_airports.h"
 #include "app/gui_requests.h"
 #include "app/main_window.h"
+#include "settings/parameters_file.h"
 #include "settings/settings_catalogue.h"
 
 namespace vrn {
@@ -45,9 +46,7 @@ void gf_autoLateralRange() {
     }
     const int r = gf_autoRangeFor(user.onGround, user.altitudeFeet, distance);
     const int before = LATERAL_RANGE.get();
-    LATERAL_RANGE.set(LATERAL_RANGE.clamp(r));
-    g_lateralRangeNm.store(static_cast<double>(r));
-    g_lateralRangeMetres.store(r * 1852);
+    gf_setLateralRange(r);   // r is always inside the setting's limits
     if (LATERAL_RANGE.get() != before) LATERAL_RANGE.showValue();
 }
 

@@ -15,18 +15,13 @@
 #include "core/log.h"
 #include "core/text_conversion.h"
 #include "core/version.h"
+#include "liveries/aircraft_cfg_lines.h"
+#include "settings/parameters_file.h"
 #include "settings/settings_catalogue.h"
 
 namespace vrn {
 
 namespace {
-
-// Letters a to z become upper case; everything else stays as typed.
-std::string lf_upperAscii(std::string text) {
-    for (char& c : text)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    return text;
-}
 
 float lf_parseFloat(const std::string& text) {
     const float h = std::stof(text);
@@ -44,7 +39,7 @@ void lf_showIntValue(NumericEditParameter<int>& setting) {
 void lf_callsignLookup() {
     const std::string text = gf_getEditText(CALLSIGN_2_OBJECTID.controlId);
     if (!text.empty()) {
-        CALLSIGN_2_OBJECTID.set(lf_upperAscii(text));
+        CALLSIGN_2_OBJECTID.set(gf_upperAscii(text));
         CALLSIGN_2_OBJECTID.showValue();
         g_callsignLookupRequest.store(true);
     } else if (!CALLSIGN_2_OBJECTID.get().empty()) {
@@ -167,8 +162,7 @@ bool gf_editProcInt(NumericEditParameter<int>& setting, ui::Key key) {
         if (!changed) return;
         if (&setting == &LATERAL_RANGE) {
             g_parkSettingsChanged.store(true);
-            g_lateralRangeNm.store(static_cast<double>(setting.get()));
-            g_lateralRangeMetres.store(setting.get() * 1852);
+            gf_setLateralRange(setting.get());
         } else if (&setting == &MATCHING_DEPTH) {
             if (setting.get() > before) g_clearRefusedRequest.store(true);
         } else if (&setting == &MAX_LIVE) {

@@ -50,8 +50,12 @@ void gf_reportException(const char* functionName) {
             gf_showError("Unknown exception");
         }
     } catch (...) {
-        // Showing or requesting failed (out of memory, an exit hook that throws): the log keeps a trace.
-        gf_logLine(format("exception in gf_reportException({})", name));
+        // Showing or requesting failed (out of memory, an exit hook that throws): the log keeps a trace
+        // when it can; nothing leaves the top handler that called us.
+        try {
+            gf_logLine(format("exception in gf_reportException({})", name));
+        } catch (...) {
+        }
     }
 }
 

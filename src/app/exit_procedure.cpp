@@ -31,6 +31,7 @@ std::atomic<bool> g_userStopped{false};
 std::atomic<bool> g_readerError{false};
 std::atomic<int> g_exitReason{EXIT_NOT_YET_SET};
 std::atomic<int> g_runningThreads{0};
+std::atomic<bool> g_runThreadActive{false};
 
 namespace {
 
@@ -38,6 +39,7 @@ using namespace std::chrono_literals;
 
 constexpr const char* kProgramName = "Varnel";
 constexpr int kWorkerWaits = 61;   // 100 ms each
+constexpr int kRunThreadWaits = 300;   // 100 ms each: a restart's wait for the previous run to end
 
 std::atomic<bool> g_processEnding{false};
 
@@ -238,7 +240,19 @@ void FinalExit(int argument) {
     lf_step([] { gf_joinSimClient(); });
 
     bool restarting = restart;
+    bool closedDuringCountdown = false;
     if (restart) {
+        // The new run must not start beside the old one, nor the reset below pull the lists from
+        // under it: when the old run does not end, the program ends instead of restarting.
+        for (int waits = 0; g_runThreadActive.load() && waits < kRunThreadWaits; ++waits) gf_runSleepFor(100ms);
+        if (g_runThreadActive.load()) {
+            restarting = false;
+            lf_step([] { gf_logLine(format("The run did not end, {} closes instead of restarting", kProgramName)); });
+            g_userStopped.store(true);   // keeps the old run winding down until the process ends
+            lf_finishRun();
+        }
+    }
+    if (restarting) {
         lf_resetForRestart(reason);
         g_exitReason.store(EXIT_NOT_YET_SET);
         {
@@ -250,9 +264,10 @@ void FinalExit(int argument) {
         std::lock_guard lock(g_exitMutex);
         g_restartCountdownRunning = false;
         if (g_closeDuringRestart) restarting = false;
+        closedDuringCountdown = !restarting;
     }
     if (!restarting) {
-        if (restart) {
+        if (closedDuringCountdown) {
             // Closed during the countdown: end the program as a close would.
             lf_step([] { gf_logLine(format("User closed {}", kProgramName)); });
             g_userStopped.store(true);
@@ -269,8 +284,9 @@ void FinalExit(int argument) {
         g_exitInProgress = false;
         g_closeDuringRestart = false;
         g_programEnding = !restarting;
+        // Under the lock: once it is released the process may end and its objects go.
+        g_exitDone.notify_all();
     }
-    g_exitDone.notify_all();
 }
 
 void gf_reportReaderStop(bool traffic, const std::string& error) {

@@ -29,6 +29,7 @@ extern std::atomic<bool> g_userStopped;     // the user closed the program
 extern std::atomic<bool> g_readerError;     // a UDP reader stopped with an error
 extern std::atomic<int> g_exitReason;
 extern std::atomic<int> g_runningThreads;   // run, exit, SimConnect and reader threads
+extern std::atomic<bool> g_runThreadActive;  // gf_startUpVRNL is running (a restart waits for its end)
 
 // g_exitRequested || g_userStopped: what every long-running loop polls.
 bool gf_exitUnderWay();

@@ -48,10 +48,11 @@ struct WindowHooks {
     // The user aircraft. Empty: the simulator link's user block.
     std::function<UserState()> userState;
 
-    // Static parking. Empty: no parking file loaded, not busy, nothing waiting, no reserved stand.
+    // Static parking. Empty: no parking file loaded, not busy, no reserved stand.
     std::function<bool()> parkFileLoaded;
     std::function<bool()> parkingBusy;
-    std::function<int()> toBeLearnedCount;          // airports waiting in TO_BE_LEARNED_OFFLINE
+    // Airports waiting in TO_BE_LEARNED_OFFLINE. Empty: the count of the last airport scan.
+    std::function<int()> toBeLearnedCount;
     std::function<std::string()> reservedStandName;
     // gf_refreshStaticParkedHours(show): the count of static parked aircraft (updates the average).
     std::function<int(bool show)> refreshStaticParkedHours;

@@ -108,5 +108,12 @@ int main() {
         rc = 1;
     }
     gf_endRunThread();
+    // An exit thread still at work (the loop was cut short by a second signal) would run on while the
+    // program's objects are destroyed: give it a moment, else leave without destroying them.
+    if (!gf_waitForExitDone(std::chrono::seconds(2))) {
+        gf_flushLog();
+        std::cout.flush();
+        std::_Exit(rc);
+    }
     return rc;
 }

@@ -201,8 +201,21 @@ SecondJobs gf_secondJobs(int s) {
 
 int gf_renewalMinutes(int s) { return 20 - (s / 60) % 20; }
 
-void mainLoop() {
+bool gf_enterTrafficPhase() {
     g_mainLoopActive.store(true);
+    if (!gf_exitUnderWay()) return true;
+    g_mainLoopActive.store(false);
+    return false;
+}
+
+void gf_leaveTrafficPhase() { g_mainLoopActive.store(false); }
+
+void mainLoop() {
+    // An exit that came before the loop started: the exit thread may already be removing aircraft.
+    if (!gf_enterTrafficPhase()) {
+        gf_setMainLoopRunning(false);
+        return;
+    }
     try {
         gf_checkTrafficFlow();
         gf_flushLog();
@@ -234,7 +247,7 @@ void mainLoop() {
         }
     }
     gf_setMainLoopRunning(false);
-    g_mainLoopActive.store(false);
+    gf_leaveTrafficPhase();
 }
 
 void gf_resetMainLoopState() {

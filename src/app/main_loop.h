@@ -36,6 +36,11 @@ SecondJobs gf_secondJobs(int s);
 int gf_renewalMinutes(int s);
 
 void mainLoop();
+// The run thread takes the traffic lists (static refresh, passes): marks g_mainLoopActive and answers
+// true, or answers false (unmarked) when an exit is already under way. The exit thread sets its flag
+// before it looks at g_mainLoopActive, so one of the two always sees the other.
+bool gf_enterTrafficPhase();
+void gf_leaveTrafficPhase();
 // The loop's per-run state back to its start (restart).
 void gf_resetMainLoopState();
 

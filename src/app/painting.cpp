@@ -5,6 +5,7 @@
 #include <string>
 
 #include "airports/airport_list.h"
+#include "airports/airport_scan.h"
 #include "app/gui_requests.h"
 #include "app/main_window.h"
 #include "core/format.h"
@@ -26,6 +27,11 @@ int lf_row(const GuiControl& control) { return static_cast<int>(control.y); }
 
 void lf_line(ui::PaintSurface& s, int x0, int y0, int x1, int y1, ui::Colour pen) {
     s.polyline({{x0, y0}, {x1, y1}}, pen);
+}
+
+// Airports the last scan left in TO_BE_LEARNED_OFFLINE.
+int lf_toBeLearnedCount() {
+    return g_windowHooks.toBeLearnedCount ? g_windowHooks.toBeLearnedCount() : g_offlineLearningCount.load();
 }
 
 // A check box's label is grey while its box is disabled.
@@ -107,7 +113,7 @@ void lf_paintSettingLabels(ui::PaintSurface& s) {
     label("STUB", 450, SUPPRESS_STUB, SUPPRESS_STUB.get() ? kBlack : kGrey);
     label("Scan for addon airports:", 25, AFG_AUTOMATIC, SCAN_AIRPORTS.get() ? kRed : kBlack);
     label("Automatic", 237, AFG_AUTOMATIC, kBlack);
-    const int waiting = g_windowHooks.toBeLearnedCount ? g_windowHooks.toBeLearnedCount() : 0;
+    const int waiting = lf_toBeLearnedCount();
     if (waiting > 0)
         lf_text(s, 323, lf_row(AFG_AUTOMATIC), format("{} airport{} in TBLO folder", waiting, waiting == 1 ? "" : "s"),
                 kYellow);

@@ -166,7 +166,9 @@ void lf_runBody() {
 
 std::string gf_sinceLastRunText(std::int64_t now, std::int64_t lastEpochTime) {
     if (lastEpochTime == 0) return {};
-    const auto d = static_cast<std::int32_t>(static_cast<std::int32_t>(now) - static_cast<std::int32_t>(lastEpochTime));
+    // Both cut to 32 bits as stored; the difference is taken wide so that it cannot overflow.
+    const auto d = static_cast<std::int32_t>(static_cast<std::int64_t>(static_cast<std::int32_t>(now)) -
+                                             static_cast<std::int32_t>(lastEpochTime));
     const std::int32_t m = d / 60;
     const std::int32_t s = d - 60 * m;
     const std::string secondsPlural = (s == 1 || s < 0) ? "" : g_pluralS;
@@ -223,6 +225,7 @@ void gf_checkInstallation() {
 }
 
 void gf_startUpVRNL() {
+    g_runThreadActive.store(true);
     ++g_runningThreads;
     try {
         lf_runBody();
@@ -233,6 +236,7 @@ void gf_startUpVRNL() {
         }
     }
     --g_runningThreads;
+    g_runThreadActive.store(false);
 }
 
 void gf_installRunHooks() {

@@ -37,6 +37,19 @@ bool lf_isFolder(const fs::path& path) {
     return fs::is_directory(st);
 }
 
+// Calls `visit` for each entry directly in a folder; iterator errors are raised naming the step.
+template <typename F>
+void lf_forEachEntry(const fs::path& folder, F&& visit) {
+    std::error_code ec;
+    fs::directory_iterator it(folder, ec);
+    if (ec) throw fs::filesystem_error("directory_iterator::directory_iterator", folder, ec);
+    for (; it != fs::directory_iterator(); it.increment(ec)) {
+        if (ec) throw fs::filesystem_error("directory_iterator::operator++", folder, ec);
+        visit(*it);
+    }
+    if (ec) throw fs::filesystem_error("directory_iterator::operator++", folder, ec);
+}
+
 void lf_clearOrCreate(const fs::path& folder) {
     if (lf_isFolder(folder)) {
         gf_clearFolder(folder);
@@ -117,43 +130,33 @@ void gf_scanAirportsStep() {
 
 void gf_clearFolder(const fs::path& folder) {
     if (!lf_isFolder(folder)) return;
-    std::error_code ec;
-    fs::directory_iterator it(folder, ec);
-    if (ec) throw fs::filesystem_error("directory_iterator::directory_iterator", folder, ec);
-    for (; it != fs::directory_iterator(); it.increment(ec)) {
-        if (ec) throw fs::filesystem_error("directory_iterator::operator++", folder, ec);
-        const fs::path entry = it->path();
+    lf_forEachEntry(folder, [](const fs::directory_entry& item) {
+        const fs::path entry = item.path();
         std::error_code existsEc;
         if (!fs::exists(fs::symlink_status(entry, existsEc))) {
             gf_logLine(format("{} could not be removed", entry.string()));
-            continue;
+            return;
         }
         std::error_code removeEc;
         const bool removed = fs::remove(entry, removeEc);
         if (removeEc) throw fs::filesystem_error("remove", entry, removeEc);
         if (!removed) gf_logLine(format("{} could not be removed", entry.string()));
-    }
-    if (ec) throw fs::filesystem_error("directory_iterator::operator++", folder, ec);
+    });
 }
 
 void gf_listXmlFiles(std::vector<std::string>& codes) {
     codes.reserve(kFolderSettings);
     const fs::path folder = g_myThirdpartyFolder;
     if (!lf_isFolder(folder)) return;
-    std::error_code ec;
-    fs::directory_iterator it(folder, ec);
-    if (ec) throw fs::filesystem_error("directory_iterator::directory_iterator", folder, ec);
-    for (; it != fs::directory_iterator(); it.increment(ec)) {
-        if (ec) throw fs::filesystem_error("directory_iterator::operator++", folder, ec);
+    lf_forEachEntry(folder, [&codes](const fs::directory_entry& item) {
         std::error_code typeEc;
-        if (!it->is_regular_file(typeEc)) continue;
-        std::string extension = it->path().extension().string();
+        if (!item.is_regular_file(typeEc)) return;
+        std::string extension = item.path().extension().string();
         std::transform(extension.begin(), extension.end(), extension.begin(),
                        [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-        const std::string stem = it->path().stem().string();
+        const std::string stem = item.path().stem().string();
         if (extension == ".XML" && stem.size() == 4) codes.push_back(stem);
-    }
-    if (ec) throw fs::filesystem_error("directory_iterator::operator++", folder, ec);
+    });
 }
 
 }  // namespace vrn

@@ -101,6 +101,12 @@ void lf_startTrafficSteps() {
         arrived = lf_trafficArrived();
     }
     if (!arrived) gf_logLine("No traffic in this region?");
+    // From here the run works on the traffic lists; after an exit request (a reader error above,
+    // the close button meanwhile) they belong to the exit thread, so the run ends here.
+    if (!gf_enterTrafficPhase()) return;
+    struct LeaveOnReturn {
+        ~LeaveOnReturn() { gf_leaveTrafficPhase(); }
+    } leave;
     g_currentDaySlot.store(gf_nowDaySlot());
     gf_callHook(gf_runHooks().refreshStaticParking, true);
     gf_flushLog();

@@ -6,6 +6,7 @@
 
 #include "airports/airport_list.h"
 #include "airports/park_airports.h"
+#include "airports/stand_search.h"
 #include "core/format.h"
 #include "core/log.h"
 #include "feed/realtraffic_link.h"
@@ -27,8 +28,7 @@ SimLinkServices lf_defaults() {
         gf_logLine(vrn::format("Exit requested by the simulator link: reason {}, argument {}", reason, argument));
     };
     s.exitRequested = [] { return l_exitRequested.load(); };
-    // The stand search is not part of this build; no stand is known at any position.
-    s.standNameAt = [](const LatLon&) { return std::string(); };
+    s.standNameAt = [](const LatLon& position) { return gf_standNameAt(position); };
     s.storeUserStand = [](const std::string& stand) {
         const std::string parkCode = gf_parkAirportCopy().code;
         std::lock_guard lock(g_parkAirportListMutex);

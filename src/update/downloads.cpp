@@ -3,10 +3,12 @@
 #include <curl/curl.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <list>
+#include <optional>
 #include <mutex>
 #include <regex>
 
@@ -24,7 +26,13 @@ namespace {
 const fs::path g_versionFile{"version.json"};
 
 // ./version.json is one fixed name shared by the run thread's checks and the "Check version" button.
-std::mutex g_versionFileMutex;
+std::timed_mutex g_versionFileMutex;
+
+// A version file is a few bytes: a server that has not sent it in this time is not going to.
+std::atomic<long long> g_versionFileLimitMs{8000};
+
+// The deadline of a VersionFileDeadline alive on this thread.
+thread_local std::optional<std::chrono::steady_clock::time_point> t_versionDeadline;
 
 std::once_flag g_curlInitOnce;
 
@@ -88,6 +96,14 @@ bool gf_downloadToFile(CurlHandle& curl, const std::string& url, const fs::path&
         gf_logLine(format("\"{}\" => \"{}\" download error: {}", url, target.string(), curl_easy_strerror(code)));
         return false;
     }
+    // Redirections are not followed, so a 3xx answer's body is not the resource either (file://
+    // transfers have no status: 0).
+    long status = 0;
+    curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &status);
+    if (status != 0 && (status < 200 || status > 299)) {
+        gf_logLine(format("\"{}\" => \"{}\" download error: HTTP status {}", url, target.string(), status));
+        return false;
+    }
     if (!closed) {
         gf_logLine(format("\"{}\" => \"{}\" download error: {}", url, target.string(), "file could not be completed"));
         return false;
@@ -104,12 +120,43 @@ Version gf_versionOfFirstLine(const std::string& text) {
     return Version(firstLine);
 }
 
+std::chrono::milliseconds gf_versionFileTimeLimit() { return std::chrono::milliseconds(g_versionFileLimitMs.load()); }
+
+void gf_setVersionFileTimeLimit(std::chrono::milliseconds limit) { g_versionFileLimitMs.store(limit.count()); }
+
+VersionFileDeadline::VersionFileDeadline(std::chrono::steady_clock::time_point deadline)
+    : m_previous(t_versionDeadline) {
+    if (!t_versionDeadline || deadline < *t_versionDeadline) t_versionDeadline = deadline;
+}
+
+VersionFileDeadline::~VersionFileDeadline() { t_versionDeadline = m_previous; }
+
 Version gf_downloadVersionFile(CurlHandle& curl, const std::string& url) {
-    std::lock_guard lock(g_versionFileMutex);
-    if (!gf_downloadToFile(curl, url, g_versionFile, false)) {
+    using Clock = std::chrono::steady_clock;
+    auto failed = [&url](const char* reason) {
+        if (reason != nullptr)
+            gf_logLine(format("\"{}\" => \"{}\" download error: {}", url, g_versionFile.string(), reason));
         gf_logArrowLine(format("downloading \"{}\" failed", url));
-        return {};
+        return Version{};
+    };
+    // Under a deadline even the wait for another thread's version file counts; otherwise that wait
+    // is bounded by the other thread's own time limit.
+    std::unique_lock lock(g_versionFileMutex, std::defer_lock);
+    if (t_versionDeadline) {
+        if (!lock.try_lock_until(*t_versionDeadline)) return failed("no time left for version files");
+    } else {
+        lock.lock();
     }
+    Clock::time_point end = Clock::now() + gf_versionFileTimeLimit();
+    if (t_versionDeadline && *t_versionDeadline < end) end = *t_versionDeadline;
+    // 0 would mean no limit at all.
+    const long long timeLeftMs = std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now()).count();
+    if (timeLeftMs < 1) return failed("no time left for version files");
+    if (curl.get() != nullptr) curl_easy_setopt(curl.get(), CURLOPT_TIMEOUT_MS, static_cast<long>(timeLeftMs));
+    const bool downloaded = gf_downloadToFile(curl, url, g_versionFile, false);
+    // The caller may use the handle for a package next, which may take as long as it needs.
+    if (curl.get() != nullptr) curl_easy_setopt(curl.get(), CURLOPT_TIMEOUT_MS, 0L);
+    if (!downloaded) return failed(nullptr);
     std::list<std::string> lines;
     {
         std::ifstream in(g_versionFile);

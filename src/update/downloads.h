@@ -1,7 +1,9 @@
 #pragma once
 // Downloads from the program's download server: one URL into one local file, and the small version
 // files that every update decision starts from. Zip packages are read with update/zip_archive.h.
+#include <chrono>
 #include <filesystem>
+#include <optional>
 #include <string>
 
 #include "core/version.h"
@@ -31,14 +33,34 @@ private:
 };
 
 // The whole resource at `url` into `target` ("wb" when binary, else "w"). False, and logged, when
-// the target cannot be opened, the transfer fails, the server answers with an HTTP error status or
-// the file cannot be completed; a partly written target is left for the caller to remove.
+// the target cannot be opened, the transfer fails, the server answers with another HTTP status
+// than 2xx (an error or a redirection page is not the resource) or the file cannot be completed; a partly written target is left for the caller to remove.
 // A server that stops sending is given up after a bounded wait.
 bool gf_downloadToFile(CurlHandle& curl, const std::string& url, const std::filesystem::path& target, bool binary);
 
 // The version in the first line of the version file at `url`, fetched through ./version.json;
-// 0.0.0 on any failure. Only one version file is read at a time in the process.
+// 0.0.0 on any failure. Only one version file is read at a time in the process. The whole transfer
+// of a version file (a few bytes) is bounded by gf_versionFileTimeLimit().
 Version gf_downloadVersionFile(CurlHandle& curl, const std::string& url);
+
+// The longest the transfer of one version file may take, connecting included. The "Check version"
+// button waits for these files on the GUI thread.
+std::chrono::milliseconds gf_versionFileTimeLimit();
+void gf_setVersionFileTimeLimit(std::chrono::milliseconds limit);   // tests shorten it
+
+// While it lives, the version files read on the constructing thread share one deadline: a read
+// gets at most the time left, and once the deadline has passed it fails at once like any other
+// failed version file (0.0.0). Used where a stalled server must not hold a caller for long.
+class VersionFileDeadline {
+public:
+    explicit VersionFileDeadline(std::chrono::steady_clock::time_point deadline);
+    ~VersionFileDeadline();
+    VersionFileDeadline(const VersionFileDeadline&) = delete;
+    VersionFileDeadline& operator=(const VersionFileDeadline&) = delete;
+
+private:
+    std::optional<std::chrono::steady_clock::time_point> m_previous;
+};
 // The version written at the start of a version file's first line (a.b.c), 0.0.0 when none.
 Version gf_versionOfFirstLine(const std::string& text);
 

@@ -1,5 +1,6 @@
 #include "update/program_update.h"
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -91,6 +92,9 @@ void gf_checkProgramVersion() {
 }
 
 std::string gf_listAvailableUpdates() {
+    // The button waits on the GUI thread: all five version files together get twice the time of
+    // one, so a stalled server costs that at most and the files it never sent count as not newer.
+    const VersionFileDeadline deadline(std::chrono::steady_clock::now() + 2 * gf_versionFileTimeLimit());
     std::vector<std::string> items;
     auto consider = [&items](const Version& remote, const Version& installed, const std::string& name) {
         if (remote.isNewerThan(installed)) items.push_back(format("{} ({})", name, remote.toString()));

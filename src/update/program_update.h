@@ -12,7 +12,8 @@ namespace vrn {
 void gf_checkProgramVersion();
 
 // "New version{} for: {}" with the newer components (program, dbase, archive, AIG-regcodes,
-// MySimAddon2024) joined by ", "; empty when nothing is newer. Downloads only version files.
+// MySimAddon2024) joined by ", "; empty when nothing is newer. Downloads only version files, all of
+// them within twice gf_versionFileTimeLimit(); a file not read in that time counts as not newer.
 std::string gf_listAvailableUpdates();
 
 }  // namespace vrn

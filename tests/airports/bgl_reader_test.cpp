@@ -164,6 +164,21 @@ TEST_F(BglReading, MoreThanSevenSameIdsAndBrokenNumbers) {
     EXPECT_TRUE(logged("skipped position with heading INF degrees"));
 }
 
+TEST_F(BglReading, InterleavedDuplicateGroupsRankedByRadius) {
+    // g1 and g2 entries mixed in the file, and name codes 0 and 11 that both give an empty name.
+    const std::vector<std::pair<std::uint8_t, std::pair<std::uint16_t, float>>> entries{
+        {10, {1, 10}}, {10, {2, 30}}, {10, {1, 40}}, {0, {3, 25}}, {10, {2, 10}},
+        {10, {2, 20}}, {11, {3, 35}}, {10, {1, 20}}, {10, {4, 50}}};
+    std::vector<bgl::Parking> p;
+    for (std::size_t i = 0; i < entries.size(); ++i)
+        p.push_back({entries[i].first, 8, entries[i].second.first, entries[i].second.second, 90.0f, 51.47 + 0.001 * i, 4.7, 0});
+    const auto got = read(bgl::file({{3, false, bgl::airport("EHAM", 0, {bgl::parkings(p)})}}));
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_EQ(ids(got[0].airport),
+              (std::vector<std::string>{"g1b", "g2", "g1", "3a", "g2b", "g2a", "3", "g1a", "g4"}));
+    for (const auto& s : got[0].airport.stands) EXPECT_EQ(s.generatorMark, 0) << s.id;
+}
+
 TEST_F(BglReading, HeaderSectionAndWalkGates) {
     const std::string egll = bgl::airport("EGLL", 0, {bgl::parkings({bgl::Parking{}})});
     const std::string ekch = bgl::airport("EKCH", 0, {bgl::parkings({bgl::Parking{}})});
@@ -214,7 +229,6 @@ TEST_F(BglReading, LinkResultDecidesGeneration) {
 }
 
 TEST_F(BglReading, TruncatedFileKeepsEarlierAirportsAndReleasesTheSlot) {
-    std::string first = bgl::simpleAirportFile("EGLL", 2);
     std::string truncated = bgl::airport("EKCH", 0, {bgl::parkings({bgl::Parking{}}, 40)});
     const std::string bytes = bgl::file({{3, false, bgl::airport("EGLL", 0, {bgl::parkings({bgl::Parking{}})}) + truncated}});
     test::writeFile(dir / "t.bgl", bytes);

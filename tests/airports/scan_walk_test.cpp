@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <map>
 #include <mutex>
 #include <set>
 #include <thread>
@@ -69,6 +70,7 @@ protected:
             {
                 std::lock_guard lock(mutex);
                 files.insert(path.filename().string());
+                ++visits[path.filename().string()];
             }
             --running;
             if (!failOn.empty() && path.filename() == failOn) throw std::runtime_error("broken " + failOn);
@@ -82,6 +84,7 @@ protected:
     std::atomic<int> maxRunning{0};
     std::mutex mutex;
     std::set<std::string> files;
+    std::map<std::string, int> visits;
 };
 
 TEST_F(ScanWalk, FilesTakenAndPassedOver) {
@@ -118,6 +121,52 @@ TEST_F(ScanWalk, WorkerBoundAndFailingTask) {
     for (const auto& line : gf_scanLogCopy())
         failures += line.find("broken f7.bgl") != std::string::npos && line.rfind("===> ", 0) == 0;
     EXPECT_EQ(failures, 2);
+}
+
+TEST_F(ScanWalk, LinkedPackagesFollowedAndLinkCyclesEnteredOnce) {
+    airportFile("Community/pkg/scenery/a.bgl");
+    airportFile("elsewhere/linked-pkg/scenery/b.bgl");
+    fs::create_directory_symlink(dir / "elsewhere/linked-pkg", dir / "Community/linked-pkg");
+    // Links back to a folder above them: one straight back, and two that lead into each other.
+    fs::create_directory_symlink(dir / "Community", dir / "Community/pkg/scenery/back");
+    fs::create_directories(dir / "Community/x");
+    fs::create_directories(dir / "Community/y");
+    fs::create_directory_symlink(dir / "Community/y", dir / "Community/x/to-y");
+    fs::create_directory_symlink(dir / "Community/x", dir / "Community/y/to-x");
+    g_workerThreads.store(2);
+    instrument();
+    lf_searchAirportsInFolders(dir / "Community");
+    EXPECT_EQ(visits, (std::map<std::string, int>{{"a.bgl", 1}, {"b.bgl", 1}}));
+    EXPECT_EQ(g_scanWorkers.load(), 0);
+}
+
+TEST_F(ScanWalk, StoppedWalkStillCollectsAndReportsStartedTasks) {
+    for (int i = 0; i < 6; ++i) airportFile("pkg/f" + std::to_string(i) + ".bgl");
+    g_workerThreads.store(2);
+    std::atomic<int> started{0};
+    gf_setAirportScanTask([&](const fs::path& path) {
+        struct Release {
+            ~Release() { gf_releaseWorkerSlot(); }
+        } release;
+        ++started;
+        g_userStopped.store(true);   // the user stops while the first tasks run
+        throw std::runtime_error("broken " + path.filename().string());
+    });
+    lf_searchAirportsInFolders(dir.path());
+    // Whether the stop is seen at the second, third or fourth file depends on the scheduler; what
+    // does not: fewer tasks than files, every started one collected, each failure logged once.
+    EXPECT_GE(started.load(), 1);
+    EXPECT_LE(started.load(), 3);
+    int reported = 0;
+    int outer = 0;
+    for (const auto& line : gf_scanLogCopy()) {
+        if (line.find("broken f") == std::string::npos) continue;
+        ++reported;
+        outer += line.find("futs outer error") != std::string::npos;
+    }
+    EXPECT_EQ(reported, started.load());
+    EXPECT_GE(outer, 1);
+    EXPECT_EQ(g_scanWorkers.load(), 0);
 }
 
 TEST_F(ScanWalk, StopStartsNoTaskAndMissingFoldersAreReported) {

@@ -106,6 +106,7 @@ TEST_F(Commands, ATypedPackagesFolderRestartsOnlyWhenItHoldsCommunity) {
     const auto packages = dir() / "Community Games" / "Packages";
     std::filesystem::create_directories(packages / "Community");
     std::filesystem::create_directories(dir() / "empty");
+    std::filesystem::create_directories("Community");
     writeFile(dir() / "afile", "x");
     struct Case {
         std::string typed;
@@ -121,6 +122,7 @@ TEST_F(Commands, ATypedPackagesFolderRestartsOnlyWhenItHoldsCommunity) {
         {(dir() / "missing").string(), "", "This install path does not exist: " + (dir() / "missing").string()},
         {(dir() / "empty").string(), "", notCommunity},
         {(dir() / "afile").string(), "", notCommunity},
+        {"Community", "", notCommunity},   // relative, with a Community folder here: no parent to store
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.typed);
@@ -133,6 +135,7 @@ TEST_F(Commands, ATypedPackagesFolderRestartsOnlyWhenItHoldsCommunity) {
         EXPECT_EQ(g_mainWindow.g_errorText.get(), "");
         if (c.stored.empty()) {
             EXPECT_TRUE(exits.empty());
+            EXPECT_EQ(window.text(MSFS_INSTALL_PATH.controlId), "") << "a refused path: the stored one is shown";
         } else {
             EXPECT_EQ(storedValue("MSFS_INSTALL_PATH"), c.stored);
             EXPECT_EQ(exits, (std::vector<std::pair<int, int>>{{3, 3}}));

@@ -2,6 +2,7 @@
 #include <optional>
 
 #include "airports/airport_list.h"
+#include "airports/airport_scan.h"
 #include "airports/stand_records.h"
 #include "app/painting.h"
 #include "controls_test_fixture.h"
@@ -145,6 +146,15 @@ TEST_F(Painting, LabelsFollowSettingsAndControlStates) {
     paint();
     EXPECT_EQ(find("(in 12 min)"), nullptr);
     EXPECT_EQ(find("Airport static parking active:")->colour, kYellow);
+
+    // Without a hook of its own the painter shows what the last airport scan left to be learned.
+    g_windowHooks.toBeLearnedCount = nullptr;
+    g_offlineLearningCount = 3;
+    paint();
+    EXPECT_NE(find("3 airports in TBLO folder"), nullptr);
+    g_offlineLearningCount = 0;
+    paint();
+    for (const auto& t : surface.texts) EXPECT_EQ(t.text.find("TBLO"), std::string::npos) << t.text;
 }
 
 TEST_F(Painting, ParkBandShowsTheParkAirport) {

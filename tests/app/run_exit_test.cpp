@@ -141,6 +141,32 @@ TEST_F(Exit, AircraftAreRemovedOnlyAfterTheMainLoopHasLeft) {
     EXPECT_FALSE(loopActiveAtRemoval.load());
 }
 
+TEST_F(Exit, ARestartWaitsForThePreviousRunAndEndsTheProgramWhenItDoesNotEnd) {
+    struct Case {
+        long endsAfterSleeps;   // 0: the run never ends
+        std::uint32_t posted;
+    };
+    for (const Case& c : {Case{40, ui::WM_START_RUN}, Case{0, ui::WM_FINAL_EXIT}}) {
+        resetFlags();
+        sleeps = 0;
+        g_runThreadActive = true;   // the previous run is still busy when the exit begins
+        onSleep = [&] {
+            if (c.endsAfterSleeps && sleeps.load() == c.endsAfterSleeps) g_runThreadActive = false;
+        };
+        bool reset = false;
+        gf_runHooks().resetParkAirport = [&] { reset = true; };
+        gf_requestExit(EXIT_REASON_RESTART, 1);
+        ASSERT_EQ(awaitPrivate(), c.posted) << c.endsAfterSleeps;
+        ASSERT_TRUE(gf_waitForExitDone(std::chrono::seconds(20)));
+        const bool restarted = c.posted == ui::WM_START_RUN;
+        EXPECT_EQ(reset, restarted) << "the lists are reset only once the old run has ended";
+        EXPECT_EQ(logCount("The run did not end, Varnel closes instead of restarting"), restarted ? 0 : 1);
+        EXPECT_EQ(gf_exitUnderWay(), !restarted) << "a run that is still there keeps winding down";
+        EXPECT_TRUE(remainingPrivate().empty());
+    }
+    g_runThreadActive = false;
+}
+
 TEST_F(Exit, WorkersThatNeverEndAreWaitedForABoundedTime) {
     g_runningThreads = 3;   // two workers that never end, plus the exit thread once it runs
     gf_requestExit(EXIT_USER_CLOSED_SIM, 0);

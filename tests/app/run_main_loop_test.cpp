@@ -210,6 +210,20 @@ TEST_F(MainLoopRun, AnExitEndsTheLoopWithoutAPendingTick) {
     EXPECT_FALSE(g_mainLoopRunning);
 }
 
+TEST_F(MainLoopRun, AnExitBeforeTheLoopStartsLeavesTheTrafficListsToTheExitThread) {
+    g_exitRequested = true;   // e.g. the reader error found by the traffic start
+    EXPECT_FALSE(gf_enterTrafficPhase());
+    EXPECT_FALSE(g_mainLoopActive.load());
+    run();
+    EXPECT_EQ(passes, 0);
+    EXPECT_EQ(turns.load(), 0);
+    EXPECT_FALSE(g_mainLoopActive.load());
+    g_exitRequested = false;
+    EXPECT_TRUE(gf_enterTrafficPhase());
+    EXPECT_TRUE(g_mainLoopActive.load());
+    gf_leaveTrafficPhase();
+}
+
 TEST_F(MainLoopRun, AFailedPassStopsTheFeedAndEndsTheRunThroughAnExit) {
     gf_runHooks().trafficTick = [this] {
         if (++passes == 30) throw UserErrorException(81, "20 or more livery titles failed");

@@ -52,6 +52,7 @@ protected:
         g_readerError = false;
         g_runningThreads = 0;
         g_mainLoopActive = false;
+        g_runThreadActive = false;
         g_flightRunning = false;
         g_simTick = false;
         g_userOnGround = true;

@@ -6,6 +6,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
+
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -49,6 +51,32 @@ int lf_exitCode(int status) { return WIFEXITED(status) ? WEXITSTATUS(status) : -
 
 bool lf_contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
+// The process running `exe` in the folder `cwd`, 0 when there is none.
+pid_t lf_findProcess(const fs::path& exe, const fs::path& cwd) {
+    std::error_code ec;
+    for (fs::directory_iterator it("/proc", ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (name.empty() || name.find_first_not_of("0123456789") != std::string::npos) continue;
+        std::error_code linkEc;
+        if (fs::read_symlink(it->path() / "exe", linkEc) != exe || linkEc) continue;
+        if (fs::read_symlink(it->path() / "cwd", linkEc) != cwd || linkEc) continue;
+        return static_cast<pid_t>(std::stol(name));
+    }
+    return 0;
+}
+
+// Polls Log.txt until it holds `line`; the last text read either way.
+std::string lf_awaitLogLine(const fs::path& log, const std::string& line, std::chrono::seconds limit) {
+    std::string text;
+    const auto until = std::chrono::steady_clock::now() + limit;
+    while (std::chrono::steady_clock::now() < until) {
+        if (fs::exists(log)) text = readFile(log);
+        if (lf_contains(text, line)) break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return text;
+}
+
 TEST(AppEndToEnd, ARunConnectsEverythingAndClosesCleanly) {
     const fs::path build = VARNEL_BINARY_DIR;
     for (const char* tool : {"src/varnel", "tools/varnel-data", "tools/rtfeed"})
@@ -59,7 +87,9 @@ TEST(AppEndToEnd, ARunConnectsEverythingAndClosesCleanly) {
     ASSERT_NE(base, 0) << "no free loopback ports";
 
     TempDir stage;
-    const std::string env = "VARNEL_RUN_SECONDS=25 VARNEL_HEADLESS=1 VARNEL_STAGE_DIR=" + lf_quote(stage.path()) +
+    // The run is ended by the test (SIGINT, as the close button) once it has seen what it needs; the
+    // run time is only a cap for a program that is never found.
+    const std::string env = "VARNEL_RUN_SECONDS=200 VARNEL_HEADLESS=1 VARNEL_STAGE_DIR=" + lf_quote(stage.path()) +
                             " VARNEL_PORT_BASE=" + std::to_string(base) + " XDG_RUNTIME_DIR=" + lf_quote(stage.path());
     int runStatus = -1;
     std::thread run([&] {
@@ -70,14 +100,11 @@ TEST(AppEndToEnd, ARunConnectsEverythingAndClosesCleanly) {
 
     // While the first instance runs, a second one in the same folder quits at once and leaves the
     // first one's Log.txt alone.
-    const fs::path log = stage / "program" / "Log.txt";
-    std::string logText;
-    for (int i = 0; i < 400 && !lf_contains(logText, "RealTraffic connected"); ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        if (fs::exists(log)) logText = readFile(log);
-    }
+    const fs::path program = fs::weakly_canonical(stage / "program");
+    const fs::path log = program / "Log.txt";
+    std::string logText = lf_awaitLogLine(log, "RealTraffic connected", std::chrono::seconds(120));
     if (lf_contains(logText, "RealTraffic connected")) {
-        const std::string second = "cd " + lf_quote(stage / "program") + " && XDG_CONFIG_HOME=" +
+        const std::string second = "cd " + lf_quote(program) + " && XDG_CONFIG_HOME=" +
                                    lf_quote(stage / "config") + " XDG_RUNTIME_DIR=" + lf_quote(stage.path()) + " " +
                                    lf_quote(build / "src" / "varnel");
         EXPECT_EQ(lf_exitCode(std::system(second.c_str())), 255);
@@ -85,6 +112,9 @@ TEST(AppEndToEnd, ARunConnectsEverythingAndClosesCleanly) {
     } else {
         ADD_FAILURE() << "RealTraffic never connected";
     }
+    // The feed reaches the program; then the user closes it.
+    lf_awaitLogLine(log, "Traffic Reader connected", std::chrono::seconds(60));
+    if (const pid_t pid = lf_findProcess(fs::canonical(build / "src" / "varnel"), program)) ::kill(pid, SIGINT);
     run.join();
 
     EXPECT_EQ(lf_exitCode(runStatus), 0) << readFile(stage / "run.out");

@@ -1,5 +1,6 @@
-// The real window on a private X server: the painted status band has the right colour on screen, and
-// a click posted through the model reaches the window procedure on the GUI thread.
+// The real window on a private X server: the painted status band has the right colour on screen, a
+// click posted through the model reaches the window procedure on the GUI thread, and only the close
+// button (never the Escape key) asks the program to close.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -10,6 +11,7 @@
 #include <unistd.h>
 
 #include <array>
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
@@ -23,6 +25,9 @@
 #include "app/button_commands.h"
 #include "app/controls_test_fixture.h"
 #ifdef VARNEL_HAVE_FLTK
+#include <FL/Fl.H>
+#include <FL/Fl_Window.H>
+
 #include "platform/ui/fltk/fltk_backend.h"
 #endif
 
@@ -143,6 +148,10 @@ TEST_F(FltkWindow, PaintsTheStatusBandAndDeliversClicksOnTheGuiThread) {
 
     std::optional<std::uint32_t> redSeen, greenSeen;
     std::thread::id commandThread;
+    // Timer messages the driver posts to act on the GUI thread: an Escape key, then the close button.
+    constexpr std::uint32_t kEscapeProbe = 1, kCloseProbe = 2;
+    std::atomic<int> closes{0};
+    int closesAfterEscape = -1;
     std::thread driver([&] {
         auto waitFor = [&](std::uint32_t colour) -> std::optional<std::uint32_t> {
             std::optional<std::uint32_t> last;
@@ -157,14 +166,32 @@ TEST_F(FltkWindow, PaintsTheStatusBandAndDeliversClicksOnTheGuiThread) {
         gf_clearError();
         gf_showStatus("all well", false);
         greenSeen = waitFor(0x32CD32);
+        window.post(ui::Message{ui::MessageKind::Timer, kEscapeProbe, 0});
+        for (int i = 0; i < 1500 && closes.load() == 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
         window.post(ui::Message{ui::MessageKind::Quit, 0, 7});
     });
     const int rc = gf_runFltkMessageLoop(window, [&](const ui::Message& m) {
+        if (m.kind == ui::MessageKind::Close) ++closes;
+        if (m.kind == ui::MessageKind::Timer && m.code == kEscapeProbe) {
+            // An Escape key that no widget takes, as FLTK delivers it to the window.
+            Fl::e_keysym = FL_Escape;
+            Fl::e_text = const_cast<char*>("\x1b");
+            Fl::e_length = 1;
+            Fl::handle(FL_KEYBOARD, Fl::first_window());
+            window.post(ui::Message{ui::MessageKind::Timer, kCloseProbe, 0});   // after any Close it posted
+        } else if (m.kind == ui::MessageKind::Timer && m.code == kCloseProbe) {
+            closesAfterEscape = closes.load();
+            Fl::e_number = FL_CLOSE;   // the window manager's close button
+            Fl::first_window()->do_callback();
+        }
         if (m.kind != ui::MessageKind::Command) return;
         commandThread = std::this_thread::get_id();
         gf_onCommand(window, static_cast<std::uint16_t>(m.code));
     });
     driver.join();
+
+    EXPECT_EQ(closesAfterEscape, 0) << "Escape does not close the window";
+    EXPECT_EQ(closes.load(), 1) << "the close button does";
 
     EXPECT_EQ(rc, 7) << "the Quit message's code";
     EXPECT_EQ(redSeen, std::optional<std::uint32_t>(0xFF0000)) << "an error paints the status band red";

@@ -20,6 +20,7 @@ TEST_F(RunThread, OutsideTheProgramFolderNothingIsDoneAndTheWindowStaysOpen) {
         EXPECT_EQ(g_mainWindow.g_errorText.get(), "41: Varnel must be run from the Varnel folder!");
         EXPECT_FALSE(fs::exists(dir() / "output"));
         EXPECT_EQ(g_runningThreads.load(), 0);
+        EXPECT_FALSE(g_runThreadActive.load());
         EXPECT_FALSE(gf_exitInProgress());
         EXPECT_TRUE(exits.empty());
         gf_clearError();

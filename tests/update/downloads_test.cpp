@@ -27,6 +27,10 @@ TEST_F(DownloadTest, FailedTransfersAreNoSuccess) {
     EXPECT_FALSE(gf_downloadToFile(curl, gf_downloadBase() + "broken.zip", "broken.zip", true));
     EXPECT_TRUE(fs::exists("broken.zip"));
     EXPECT_EQ(countOf(logText(), "download error"), 2);
+    // Redirections are not followed: the redirection page is not the file.
+    m_server.setStatus("moved.xml", "301 Moved Permanently", "<html>moved</html>");
+    EXPECT_FALSE(gf_downloadToFile(curl, gf_downloadBase() + "moved.xml", "moved.xml", false));
+    EXPECT_TRUE(logged("moved.xml\" download error: HTTP status 301"));
     // A target that cannot be opened stops before any transfer.
     m_server.clearRequests();
     m_server.set("a.xml", "<a/>");
@@ -57,6 +61,52 @@ TEST_F(DownloadTest, VersionFilesAreReadAndRemoved) {
     const std::string log = logText();
     EXPECT_EQ(countOf(log, "\"" + base + "aig/version.json\" => \"version.json\" download error: "), 1);
     EXPECT_EQ(countOf(log, "===> downloading \"" + base + "aig/version.json\" failed"), 1);
+}
+
+// Shortens the time limit of version files for one test.
+struct ScopedVersionFileLimit {
+    explicit ScopedVersionFileLimit(std::chrono::milliseconds limit) : previous(gf_versionFileTimeLimit()) {
+        gf_setVersionFileTimeLimit(limit);
+    }
+    ~ScopedVersionFileLimit() { gf_setVersionFileTimeLimit(previous); }
+    std::chrono::milliseconds previous;
+};
+
+TEST_F(DownloadTest, StalledVersionFileIsGivenUpButPackagesMayBeSlow) {
+    const ScopedVersionFileLimit limit(std::chrono::milliseconds(300));
+    m_server.stall("release/version.json");
+    CurlHandle curl;
+    EXPECT_EQ(gf_downloadVersionFile(curl, gf_downloadBase() + "release/version.json"), (Version{0, 0, 0}));
+    const std::string url = gf_downloadBase() + "release/version.json";
+    EXPECT_EQ(countOf(logText(), "\"" + url + "\" => \"version.json\" download error: "), 1);
+    EXPECT_TRUE(logged("===> downloading \"" + url + "\" failed"));
+    // The time limit does not stay on the handle: a package that keeps coming may take longer.
+    const std::string body(3000, 'p');
+    m_server.trickle("slow.zip", body, 4, 150);
+    EXPECT_TRUE(gf_downloadToFile(curl, gf_downloadBase() + "slow.zip", "slow.zip", true));
+    EXPECT_EQ(readFile("slow.zip"), body);
+}
+
+// The "Check version" button reads under a deadline: it neither waits out another thread's
+// stalled version file nor starts a transfer once the deadline has passed.
+TEST_F(DownloadTest, DeadlineBoundsTheWaitForVersionFiles) {
+    const ScopedVersionFileLimit limit(std::chrono::milliseconds(800));
+    m_server.stall("dbase/version.json");
+    std::thread runThread([] { EXPECT_EQ(gf_fetchPackageVersion("dbase"), (Version{0, 0, 0})); });
+    while (m_server.requestCount("dbase/version.json") == 0) std::this_thread::yield();
+    {
+        const VersionFileDeadline deadline(std::chrono::steady_clock::now() + std::chrono::milliseconds(50));
+        EXPECT_EQ(gf_fetchPackageVersion("aig"), (Version{0, 0, 0}));
+    }
+    runThread.join();
+    m_server.set("aig/version.json", "2.0.0");
+    {
+        const VersionFileDeadline passed(std::chrono::steady_clock::now() - std::chrono::milliseconds(1));
+        EXPECT_EQ(gf_fetchPackageVersion("aig"), (Version{0, 0, 0}));
+    }
+    EXPECT_EQ(m_server.requestCount("aig/version.json"), 0);
+    EXPECT_EQ(countOf(logText(), "aig/version.json\" => \"version.json\" download error: no time left"), 2);
+    EXPECT_EQ(gf_fetchPackageVersion("aig"), (Version{2, 0, 0}));   // no deadline left behind
 }
 
 // The run thread's checks and the "Check version" button share ./version.json.

@@ -87,5 +87,22 @@ TEST_F(ProgramUpdateTest, UpdateListNamesNewerComponentsInOrder) {
     EXPECT_EQ(DBASE_VERSION.get(), "4.9.9");
 }
 
+// The list runs on the GUI thread: a server that accepts and never answers holds it for at most
+// twice the time of one version file, and nothing is listed.
+TEST_F(ProgramUpdateTest, UpdateListGivesUpOnAStalledServer) {
+    const std::chrono::milliseconds previous = gf_versionFileTimeLimit();
+    gf_setVersionFileTimeLimit(std::chrono::milliseconds(250));
+    const char* files[] = {"release/version.json", "dbase/version.json", "archive/msfs/version.json",
+                           "aig/version.json", "mysimaddon24/version.json"};
+    for (const char* f : files) m_server.stall(f);
+    EXPECT_EQ(gf_listAvailableUpdates(), "");
+    gf_setVersionFileTimeLimit(previous);
+    const std::string log = logText();
+    for (const char* f : files)
+        EXPECT_EQ(countOf(log, "===> downloading \"" + gf_downloadBase() + f + "\" failed"), 1) << f;
+    EXPECT_GE(countOf(log, "download error: no time left for version files"), 2);
+    EXPECT_LT(m_server.requests().size(), 5u);
+}
+
 }  // namespace
 }  // namespace vrn::test

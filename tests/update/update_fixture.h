@@ -5,11 +5,13 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 #include <zip.h>
 
 #include <atomic>
+#include <chrono>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -24,7 +26,8 @@
 namespace vrn::test {
 
 // 127.0.0.1 on a free port; one GET per connection, answered from a table of paths (404 otherwise).
-// A route marked `truncate` announces its full length but sends half and closes.
+// A route marked `truncate` announces its full length but sends half and closes; stall, setStatus and
+// trickle make a server that never answers, answers with another status, or sends slowly.
 class LoopbackHttpServer {
 public:
     LoopbackHttpServer() {
@@ -51,7 +54,22 @@ public:
     std::string base() const { return "http://127.0.0.1:" + std::to_string(m_port) + "/"; }
     void set(const std::string& path, std::string body, bool truncate = false) {
         std::lock_guard lock(m_mutex);
-        m_routes[path] = {std::move(body), truncate};
+        m_routes[path] = Route{std::move(body), truncate};
+    }
+    // Accepts the request and sends nothing until the client gives up.
+    void stall(const std::string& path) {
+        std::lock_guard lock(m_mutex);
+        m_routes[path] = Route{{}, false, true};
+    }
+    // Answers with another status than 200 and this body.
+    void setStatus(const std::string& path, std::string status, std::string body) {
+        std::lock_guard lock(m_mutex);
+        m_routes[path] = Route{std::move(body), false, false, std::move(status)};
+    }
+    // Sends the body in `pieces` parts, `pauseMs` apart: a slow transfer that keeps going.
+    void trickle(const std::string& path, std::string body, int pieces, int pauseMs) {
+        std::lock_guard lock(m_mutex);
+        m_routes[path] = Route{std::move(body), false, false, "200 OK", pieces, pauseMs};
     }
     void remove(const std::string& path) {
         std::lock_guard lock(m_mutex);
@@ -72,8 +90,35 @@ public:
     }
 
 private:
+    struct Route {
+        std::string body;
+        bool truncate = false;
+        bool stall = false;
+        std::string status = "200 OK";
+        int pieces = 1;
+        int pauseMs = 0;
+    };
+
+    // Returns once the client has closed its end (or the server stops).
+    void waitForClientToLeave(int client) {
+        char byte;
+        while (!m_stop) {
+            pollfd p{client, POLLIN, 0};
+            if (::poll(&p, 1, 20) > 0 && ::recv(client, &byte, 1, 0) <= 0) return;
+        }
+    }
+
+    bool sendAll(int client, const std::string& out) {
+        for (std::size_t sent = 0; sent < out.size();) {
+            const ssize_t n = ::send(client, out.data() + sent, out.size() - sent, MSG_NOSIGNAL);
+            if (n <= 0) return false;
+            sent += static_cast<std::size_t>(n);
+        }
+        return true;
+    }
+
     void answer(int client) {
-        std::string request, path, body = "<html>404 Not Found</html>", status = "404 Not Found";
+        std::string request, path;
         char buffer[4096];
         for (ssize_t n; request.find("\r\n\r\n") == std::string::npos;) {
             if ((n = ::recv(client, buffer, sizeof buffer, 0)) <= 0) return;
@@ -81,23 +126,22 @@ private:
         }
         const auto start = request.find(" /") + 2;
         path = request.substr(start, request.find(' ', start) - start);
-        std::size_t length = body.size();
+        Route route{"<html>404 Not Found</html>", false, false, "404 Not Found"};
         {
             std::lock_guard lock(m_mutex);
             m_requests.push_back(path);
-            if (auto it = m_routes.find(path); it != m_routes.end()) {
-                status = "200 OK";
-                body = it->second.first;
-                length = body.size();
-                if (it->second.second) body.resize(length / 2);
-            }
+            if (auto it = m_routes.find(path); it != m_routes.end()) route = it->second;
         }
-        const std::string out = "HTTP/1.1 " + status + "\r\nContent-Length: " + std::to_string(length) +
-                                "\r\nConnection: close\r\n\r\n" + body;
-        for (std::size_t sent = 0; sent < out.size();) {
-            const ssize_t n = ::send(client, out.data() + sent, out.size() - sent, MSG_NOSIGNAL);
-            if (n <= 0) return;
-            sent += static_cast<std::size_t>(n);
+        if (route.stall) return waitForClientToLeave(client);
+        const std::size_t length = route.body.size();
+        if (route.truncate) route.body.resize(length / 2);
+        if (!sendAll(client, "HTTP/1.1 " + route.status + "\r\nContent-Length: " + std::to_string(length) +
+                                 "\r\nConnection: close\r\n\r\n"))
+            return;
+        const std::size_t piece = route.body.size() / static_cast<std::size_t>(route.pieces) + 1;
+        for (std::size_t at = 0; at < route.body.size(); at += piece) {
+            if (at > 0) std::this_thread::sleep_for(std::chrono::milliseconds(route.pauseMs));
+            if (!sendAll(client, route.body.substr(at, piece))) return;
         }
     }
 
@@ -106,7 +150,7 @@ private:
     std::atomic<bool> m_stop{false};
     std::thread m_thread;
     mutable std::mutex m_mutex;
-    std::map<std::string, std::pair<std::string, bool>> m_routes;
+    std::map<std::string, Route> m_routes;
     std::vector<std::string> m_requests;
 };
 

@@ -112,9 +112,12 @@ public:
         m_window->size_range(width, height, width, height);   // fixed size, as the painter expects
         new PaintArea(width, height);   // first child: drawn below every control
         m_window->end();
-        // Closing asks the program; it quits (or not) through its own messages.
+        // Closing asks the program; it quits (or not) through its own messages. FLTK also calls this
+        // for an Escape key that no widget took; a plain window ignores Escape, and closing would
+        // start the exit of the whole program.
         m_window->callback(
             [](Fl_Widget*, void* data) {
+                if (Fl::event() == FL_SHORTCUT && Fl::event_key() == FL_Escape) return;
                 static_cast<Backend*>(data)->m_model.post(ui::Message{ui::MessageKind::Close, 0, 0});
             },
             this);

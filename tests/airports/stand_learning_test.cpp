@@ -1,0 +1,205 @@
+// Learning stand uses from live traffic: real and soft records, filling the half hours of a stay
+// (also over midnight), and the coupled callsign of a new aircraft.
+#include <gtest/gtest.h>
+
+#include <mutex>
+
+#include "airports/airport_files.h"
+#include "airports/stand_learning.h"
+#include "airports/stand_search.h"
+#include "settings/settings_catalogue.h"
+
+namespace vrn {
+namespace {
+
+std::uint64_t bits(std::initializer_list<int> halfHours) {
+    std::uint64_t hh = 0;
+    for (int h : halfHours) hh |= std::uint64_t{1} << h;
+    return hh;
+}
+
+class StandLearning : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::lock_guard lock(g_standsMutex);
+        g_stands.clear();
+        for (int i = 0; i < 3; ++i) {
+            Stand& s = g_stands.emplace_back(std::vector<StandUse>{}, "A" + std::to_string(i + 1),
+                                             StandPlacement{50.0 + i * 0.001, 8.0, 0.0}, 20.0, false, false, false);
+            s.number = static_cast<std::uint32_t>(i + 1);
+        }
+        gf_resetStandSearch();
+        g_apfUpdates = 0;
+        aircraft.aircraftId = 0x3C6444;
+        aircraft.callsign = "DLH4AB";
+        aircraft.registration = "DAIBC";
+        aircraft.airline = "DLH";
+        aircraft.model = "A320";
+    }
+    void TearDown() override {
+        std::lock_guard lock(g_standsMutex);
+        g_stands.clear();
+        gf_resetStandSearch();
+        g_apfUpdates = 0;
+    }
+    static std::vector<StandUse>& uses(int standNumber) { return g_stands[standNumber - 1].uses; }
+
+    Aircraft aircraft;
+};
+
+TEST_F(StandLearning, StayOfUpToFiveHalfHoursIsFilledOnDeparture) {
+    const int day = 2;
+    EXPECT_EQ(gf_recordStandUse(1, aircraft, false, gf_makeDaySlot(day, 10), false), 1);
+    EXPECT_EQ(gf_recordStandUse(1, aircraft, true, gf_makeDaySlot(day, 13), true), 1);
+    ASSERT_EQ(uses(1).size(), 1u);
+    EXPECT_EQ(uses(1)[0].hh, bits({10, 11, 12, 13}));
+    EXPECT_EQ(uses(1)[0].number, 1u);
+    EXPECT_EQ(uses(1)[0].day, 2u);
+    EXPECT_EQ(uses(1)[0].soft, 0);
+    EXPECT_TRUE(g_stands[0].realRecords.empty()) << "leaving forgets the aircraft";
+    EXPECT_EQ(g_apfUpdates.load(), 2);
+
+    // Seven half hours later is too long a stay to fill.
+    aircraft.aircraftId = 7;
+    aircraft.registration = "DAIBD";
+    gf_recordStandUse(2, aircraft, false, gf_makeDaySlot(day, 10), false);
+    gf_recordStandUse(2, aircraft, true, gf_makeDaySlot(day, 17), true);
+    EXPECT_EQ(uses(2)[0].hh, bits({10, 17}));
+}
+
+TEST_F(StandLearning, StayOverMidnightFillsBothDays) {
+    EXPECT_EQ(gf_recordStandUse(1, aircraft, false, gf_makeDaySlot(7, 46), false), 1);
+    EXPECT_EQ(gf_recordStandUse(1, aircraft, true, gf_makeDaySlot(1, 1), true), 1);
+    ASSERT_EQ(uses(1).size(), 2u);
+    EXPECT_EQ(uses(1)[0].day, 7u);
+    EXPECT_EQ(uses(1)[0].hh, bits({46, 47}));
+    EXPECT_EQ(uses(1)[1].day, 1u);
+    EXPECT_EQ(uses(1)[1].hh, bits({0, 1}));
+    EXPECT_EQ(uses(1)[1].number, 2u);
+}
+
+TEST_F(StandLearning, RepeatsFileUsesAndIncompleteAircraftChangeNothing) {
+    EXPECT_EQ(gf_recordStandUse(1, aircraft, false, gf_makeDaySlot(3, 20), false), 1);
+    EXPECT_EQ(gf_recordStandUse(1, aircraft, false, gf_makeDaySlot(3, 20), false), 0) << "same half hour";
+    EXPECT_EQ(g_apfUpdates.load(), 1);
+
+    StandUse fromFile;
+    fromFile.reg = "DAIBC";
+    fromFile.number = 1;
+    fromFile.day = 3;
+    fromFile.hh = bits({5});
+    uses(2).push_back(fromFile);   // learning flag clear: read from a file
+    EXPECT_EQ(gf_recordStandUse(2, aircraft, false, gf_makeDaySlot(3, 21), false), 0);
+    EXPECT_EQ(uses(2).size(), 1u) << "no second use for the same registration and day";
+    EXPECT_EQ(uses(2)[0].hh, bits({5}));
+
+    Aircraft noReg = aircraft;
+    noReg.registration.clear();
+    Aircraft noCallsign = aircraft;
+    noCallsign.callsign.clear();
+    EXPECT_EQ(gf_recordStandUse(3, noReg, false, gf_makeDaySlot(3, 20), false), 0);
+    EXPECT_EQ(gf_recordStandUse(3, noCallsign, false, gf_makeDaySlot(3, 20), false), 0);
+    EXPECT_EQ(gf_recordStandUse(9, aircraft, false, gf_makeDaySlot(3, 20), false), 0) << "no such stand";
+    EXPECT_EQ(gf_recordStandUse(0, aircraft, false, gf_makeDaySlot(3, 20), false), 0);
+    EXPECT_TRUE(uses(3).empty());
+    EXPECT_EQ(gf_recordStandUse(1, aircraft, false, gf_makeDaySlot(3, 48), false), 0) << "bad slot is caught";
+}
+
+TEST_F(StandLearning, ReturnAfterAnAbsenceDoesNotFillTheTimeAway) {
+    // Arrived at 10, its departure was never seen (removed elsewhere); back at 13 and leaving at 14.
+    gf_recordStandUse(1, aircraft, false, gf_makeDaySlot(4, 10), false);
+    gf_recordStandUse(1, aircraft, false, gf_makeDaySlot(4, 13), false);
+    gf_recordStandUse(1, aircraft, true, gf_makeDaySlot(4, 14), true);
+    EXPECT_EQ(uses(1)[0].hh, bits({10, 13, 14}));
+}
+
+TEST_F(StandLearning, DepartureCallsignBecomesTheCoupledOne) {
+    gf_recordStandUse(1, aircraft, false, gf_makeDaySlot(4, 10), false);
+    Aircraft departing = aircraft;
+    departing.callsign = "DLH5CD_";
+    gf_recordStandUse(1, departing, true, gf_makeDaySlot(4, 12), true);
+    EXPECT_EQ(uses(1)[0].callsign, "DLH4AB");
+    EXPECT_EQ(uses(1)[0].coupled, "DLH5CD");
+}
+
+TEST_F(StandLearning, SoftUsesAreKeptApartAndIndexedByAircraft) {
+    const DaySlot at8 = gf_makeDaySlot(5, 8);
+    gf_recordStandUse(2, aircraft, false, at8, false);
+    EXPECT_EQ(gf_recordSoftStandUse(2, aircraft, false, at8), 1) << "the real use does not count as soft";
+    ASSERT_EQ(uses(2).size(), 2u);
+    EXPECT_EQ(uses(2)[1].soft, 1);
+    DaySlot recordedAt = 0;
+    EXPECT_EQ(gf_softStandOf(aircraft.aircraftId, recordedAt), 2u);
+    EXPECT_EQ(recordedAt, at8);
+    EXPECT_EQ(gf_recordSoftStandUse(2, aircraft, true, gf_makeDaySlot(5, 10)), 1);
+    EXPECT_EQ(uses(2)[1].hh, bits({8, 9, 10}));
+    EXPECT_EQ(uses(2)[0].hh, bits({8}));
+
+    {
+        std::lock_guard lock(g_standsMutex);
+        g_stands.clear();   // the park airport was given up
+    }
+    EXPECT_EQ(gf_softStandOf(aircraft.aircraftId, recordedAt), 0u);
+}
+
+class CoupledCallsign : public StandLearning {
+protected:
+    void addUse(int stand, std::uint32_t day, int halfHour, const std::string& cs, const std::string& coupled,
+                bool soft = false) {
+        StandUse u;
+        u.airline = "DLH";
+        u.model = "A320";
+        u.reg = "DAIBC";
+        u.callsign = cs;
+        u.coupled = coupled;
+        u.hh = bits({halfHour});
+        u.number = static_cast<std::uint32_t>(uses(stand).size() + 1);
+        u.day = day;
+        u.soft = soft ? 1 : 0;
+        uses(stand).push_back(u);
+    }
+    bool found(DaySlot now) {
+        aircraft.knownCallsign.clear();
+        aircraft.coupledCallsign.clear();
+        gf_searchForCoupledCsAroundThisTime(now, aircraft);
+        return !aircraft.coupledCallsign.empty();
+    }
+};
+
+TEST_F(CoupledCallsign, WindowIsFiveHoursOrSevenForHeavies) {
+    addUse(3, 6, 30, "DLH4AB", "DLH5CD");
+    aircraft.callsign = "DLH5CD_";
+    aircraft.sizeClass = SIZE_LARGE;
+    EXPECT_TRUE(found(gf_makeDaySlot(6, 20)));
+    EXPECT_EQ(aircraft.knownCallsign, "DLH4AB");
+    EXPECT_EQ(aircraft.coupledCallsign, "DLH5CD");
+    EXPECT_TRUE(aircraft.coupledSearchDone);
+    EXPECT_TRUE(found(gf_makeDaySlot(6, 40)));
+    EXPECT_FALSE(found(gf_makeDaySlot(6, 19)));
+    EXPECT_FALSE(found(gf_makeDaySlot(6, 41)));
+    EXPECT_FALSE(found(gf_makeDaySlot(5, 30))) << "other day";
+    aircraft.sizeClass = SIZE_HEAVY;
+    EXPECT_TRUE(found(gf_makeDaySlot(6, 16)));
+    EXPECT_TRUE(found(gf_makeDaySlot(6, 44)));
+    EXPECT_FALSE(found(gf_makeDaySlot(6, 15)));
+}
+
+TEST_F(CoupledCallsign, NeverAcrossMidnightAndOnlyFromRealCompleteUses) {
+    addUse(1, 6, 47, "DLH4AB", "DLH5CD");
+    aircraft.sizeClass = SIZE_HEAVY;
+    EXPECT_FALSE(found(gf_makeDaySlot(7, 0)));
+    EXPECT_TRUE(found(gf_makeDaySlot(6, 47)));
+
+    uses(1).clear();
+    addUse(1, 6, 20, "DLH4AB", "");                 // no couple known
+    addUse(2, 6, 20, "DLH4AB", "DLH5CD", true);     // soft: only a guess
+    EXPECT_FALSE(found(gf_makeDaySlot(6, 20)));
+    aircraft.airline = "BAW";
+    addUse(3, 6, 20, "DLH4AB", "DLH5CD");
+    EXPECT_FALSE(found(gf_makeDaySlot(6, 20))) << "another airline";
+    aircraft.airline = "DLH";
+    EXPECT_TRUE(found(gf_makeDaySlot(6, 20)));
+}
+
+}  // namespace
+}  // namespace vrn

@@ -1,0 +1,381 @@
+// Stand search: the nearest stand for an aircraft that stopped, the stand name at a position (also
+// through the simulator link's seam), and the predicted stand of a live aircraft near the airport.
+#include <gtest/gtest.h>
+
+#include <ctime>
+#include <mutex>
+#include <thread>
+
+#include "airports/airport_files.h"
+#include "airports/airport_list.h"
+#include "airports/stand_learning.h"
+#include "airports/stand_search.h"
+#include "core/utilities.h"
+#include "settings/settings_catalogue.h"
+#include "simlink/sim_services.h"
+#include "simlink/user_aircraft.h"
+
+namespace vrn {
+namespace {
+
+constexpr double kM = 1.0 / 1852.0;
+constexpr double kBaseLat = 40.0;
+constexpr double kBaseLon = -74.0;
+
+// A point `metres` north of the base (one minute of latitude is one nautical mile here).
+LatLon north(double metres) { return {kBaseLat + metres / 1852.0 / 60.0, kBaseLon}; }
+
+struct StandSpec {
+    const char* name;
+    double metresNorth;
+    double radiusM;
+    bool cargo = false;
+    bool ramp = false;
+    bool heli = false;
+};
+
+class StandSearchBase : public ::testing::Test {
+protected:
+    void SetUp() override {
+        setStands({});
+        g_apfUpdates = 0;
+        g_userOnGround = true;
+        savedRandom = RANDOM.get();
+        savedLearnSoft = LEARN_SOFT.get();
+        RANDOM.set(false);
+        LEARN_SOFT.set(true);
+        g_softLearningAllowed = true;
+        {
+            std::lock_guard lock(g_standsMutex);
+            g_parkAirport = Airport{"KJFK", "JFK", kBaseLat, kBaseLon, 13.0};
+        }
+        gf_seedRandomForTests(7);
+    }
+    void TearDown() override {
+        setStands({});
+        {
+            std::lock_guard lock(g_standsMutex);
+            g_parkAirport = Airport{};
+        }
+        g_apfUpdates = 0;
+        g_userOnGround = false;
+        g_softLearningAllowed = false;
+        RANDOM.set(savedRandom);
+        LEARN_SOFT.set(savedLearnSoft);
+        gf_setWallClockForTests({});
+    }
+    static void setStands(const std::vector<StandSpec>& specs) {
+        std::lock_guard lock(g_standsMutex);
+        g_stands.clear();
+        for (const StandSpec& s : specs) {
+            const LatLon p = north(s.metresNorth);
+            Stand& stand = g_stands.emplace_back(std::vector<StandUse>{}, s.name, StandPlacement{p.lat, p.lon, 0.0},
+                                                 s.radiusM, s.cargo, s.ramp, s.heli);
+            stand.number = static_cast<std::uint32_t>(g_stands.size());
+        }
+        gf_resetStandSearch();
+    }
+    static Aircraft plane(double halfSpanM, unsigned sizeClass = SIZE_LARGE) {
+        Aircraft a;
+        a.aircraftId = 0xA00001;
+        a.callsign = "AAL100";
+        a.registration = "N100AA";
+        a.airline = "AAL";
+        a.model = "B738";
+        a.halfWingspanNm = halfSpanM * kM;
+        a.sizeClass = sizeClass;
+        return a;
+    }
+    static std::string nearestName(const LatLon& p, const Aircraft& a, double radiusNm, bool byCallsign) {
+        auto it = gf_nearestStand(p, a, radiusNm, byCallsign);
+        return it == g_stands.end() ? std::string("-") : it->id;
+    }
+
+    bool savedRandom = true;
+    bool savedLearnSoft = true;
+};
+
+using NearestStand = StandSearchBase;
+
+TEST_F(NearestStand, OversizeAircraftTakesOnlyAVeryCloseStandAndGrowsIt) {
+    setStands({{"S1", 30, 16}});
+    const Aircraft big = plane(20);   // 4 m too large for the stand
+    EXPECT_EQ(nearestName(north(0), big, kArrivalStandRadiusNm, false), "-");
+    EXPECT_EQ(g_stands[0].radiusChanged, 0);
+
+    setStands({{"S1", 15, 16}});
+    EXPECT_EQ(nearestName(north(0), big, kArrivalStandRadiusNm, false), "S1");
+    EXPECT_NEAR(g_stands[0].radius, 19 * kM, 1e-12) << "half span less 1 m";
+    EXPECT_EQ(g_stands[0].radiusChanged, 1);
+    EXPECT_EQ(g_apfUpdates.load(), 1);
+
+    // A nearer fitting stand after the oversize one wins, and the oversize one keeps its size.
+    setStands({{"S1", 15, 16}, {"S2", 10, 22}});
+    EXPECT_EQ(nearestName(north(0), big, kArrivalStandRadiusNm, false), "S2");
+    EXPECT_NEAR(g_stands[0].radius, 16 * kM, 1e-12);
+    EXPECT_EQ(g_stands[1].radiusChanged, 0);
+}
+
+TEST_F(NearestStand, NearestFreeFittingStandWithinTheRadius) {
+    setStands({{"FAR", 50, 20}, {"NEAR", 12, 20}, {"OCC", 5, 20}, {"OUT", 60, 20}});
+    g_stands[2].occupied = 1;
+    EXPECT_EQ(nearestName(north(0), plane(18), kArrivalStandRadiusNm, false), "NEAR");
+    EXPECT_EQ(nearestName(north(0), plane(18), kCloseStandRadiusNm, false), "NEAR");
+    EXPECT_EQ(nearestName(north(57), plane(18), kCloseStandRadiusNm, false), "OUT");
+    EXPECT_EQ(nearestName(north(-30), plane(18), kCloseStandRadiusNm, false), "-");
+}
+
+TEST_F(NearestStand, CallsignStandOnlyWhenNoStandWasTaken) {
+    setStands({{"CS", 70, 20}, {"NEAR", 30, 20}});
+    StandUse learned;
+    learned.callsign = "AAL100";
+    learned.number = 1;
+    learned.day = 1;
+    g_stands[0].uses.push_back(learned);
+    const Aircraft a = plane(18);
+    EXPECT_EQ(nearestName(north(0), a, kArrivalStandRadiusNm, true), "NEAR");
+
+    g_stands[1].occupied = 1;
+    EXPECT_EQ(nearestName(north(0), a, kArrivalStandRadiusNm, true), "CS");
+    EXPECT_EQ(nearestName(north(0), a, kArrivalStandRadiusNm, false), "-") << "only when asked";
+    Aircraft unnamed = a;
+    unnamed.callsign.clear();
+    EXPECT_EQ(nearestName(north(0), unnamed, kArrivalStandRadiusNm, true), "-");
+    g_stands[0].uses[0].soft = 1;
+    EXPECT_EQ(nearestName(north(0), a, kArrivalStandRadiusNm, true), "-") << "a soft use is only a guess";
+}
+
+TEST_F(NearestStand, HelipadsAndRotorcraftOnlyGoTogether) {
+    setStands({{"H1", 10, 10, false, false, true}, {"G1", 30, 20}});
+    EXPECT_EQ(nearestName(north(0), plane(8, SIZE_ROTORCRAFT), kArrivalStandRadiusNm, false), "H1");
+    EXPECT_EQ(nearestName(north(0), plane(8, SIZE_LARGE), kArrivalStandRadiusNm, false), "-");
+    EXPECT_EQ(nearestName(north(35), plane(8, SIZE_ROTORCRAFT), kArrivalStandRadiusNm, false), "-");
+}
+
+TEST_F(NearestStand, EmptyStandListGivesNothing) {
+    EXPECT_EQ(gf_nearestStand(north(0), plane(18), kArrivalStandRadiusNm, true), g_stands.end());
+    EXPECT_EQ(gf_findStandByName("A1"), g_stands.end());
+    EXPECT_EQ(gf_standNameAt(north(0)), "");
+    EXPECT_EQ(gf_standNameOfNumber(0), "sid==0?");
+    EXPECT_EQ(gf_standNameOfNumber(3), "unknown");
+}
+
+using StandNameAt = StandSearchBase;
+
+TEST_F(StandNameAt, NearestWithin55MetresOnTheGroundOnly) {
+    setStands({{"A", 20, 20}, {"B", -20, 20}, {"C", 40, 20}});
+    EXPECT_EQ(gf_standNameAt(north(0)), "A") << "equally near: the first";
+    EXPECT_EQ(gf_standNameAt(north(35)), "C");
+    EXPECT_EQ(gf_standNameAt(north(100)), "");
+    g_userOnGround = false;
+    EXPECT_EQ(gf_standNameAt(north(35)), "") << "not even the remembered answer in the air";
+    g_userOnGround = true;
+    EXPECT_EQ(gf_findStandByName("B")->number, 2u);
+    EXPECT_EQ(gf_standNameOfNumber(2), "B");
+}
+
+TEST_F(StandNameAt, NewStandListIsNotAnsweredFromTheCache) {
+    setStands({{"A", 0, 20}});
+    EXPECT_EQ(gf_standNameAt(north(1)), "A");
+    {
+        std::lock_guard lock(g_standsMutex);
+        std::vector<Stand> other;
+        const LatLon p = north(1);
+        other.emplace_back(std::vector<StandUse>{}, "Z", StandPlacement{p.lat, p.lon, 0.0}, 20.0, false, false, false);
+        other.emplace_back(std::vector<StandUse>{}, "Y", StandPlacement{p.lat, p.lon, 0.0}, 20.0, false, false, false);
+        g_stands = std::move(other);
+    }
+    EXPECT_EQ(gf_standNameAt(north(1)), "Z");
+    {
+        // Emptied and refilled in the same storage, to the same size, without telling the search.
+        std::lock_guard lock(g_standsMutex);
+        const LatLon p = north(1);
+        g_stands.clear();
+        g_stands.emplace_back(std::vector<StandUse>{}, "X", StandPlacement{p.lat, p.lon, 0.0}, 20.0, false, false, false);
+        g_stands.emplace_back(std::vector<StandUse>{}, "Y", StandPlacement{p.lat, p.lon, 0.0}, 20.0, false, false, false);
+    }
+    EXPECT_EQ(gf_standNameAt(north(1)), "X");
+}
+
+TEST_F(StandNameAt, SimulatorLinkAsksTheStandSearch) {
+    gf_resetSimLinkServices();
+    setStands({{"G7", 10, 20}});
+    EXPECT_EQ(gf_simLinkServices().standNameAt(north(0)), "G7");
+}
+
+TEST_F(StandNameAt, SimulatorThreadAsksWhileTheRunThreadReplacesTheStands) {
+    // The link asks from its own thread; the stand list is replaced under the stands mutex meanwhile.
+    std::atomic<bool> done{false};
+    std::atomic<int> answered{0};
+    std::thread link([&] {
+        for (int i = 0; !done.load() || i < 200; ++i) {
+            const std::string name = gf_standNameAt(north(i % 7));
+            if (!name.empty()) ++answered;
+        }
+    });
+    for (int round = 0; round < 200; ++round) setStands({{"A", 0, 20}, {"B", 3, 20}, {"C", 6, 20}});
+    done = true;
+    link.join();
+    EXPECT_GT(answered.load(), 0);
+}
+
+// ---- stand choice ---------------------------------------------------------------------------------------
+
+class ChooseStand : public StandSearchBase {
+protected:
+    void SetUp() override {
+        StandSearchBase::SetUp();
+        g_feedTimeIsProgramTime = false;
+        at(kStart);
+    }
+    // The wall clock at `t`; returns the day slot the program sees then.
+    DaySlot at(std::time_t t) {
+        gf_setWallClockForTests([t] { return t; });
+        return gf_nowDaySlot();
+    }
+    LiveAircraft live(const Aircraft& a) {
+        LiveAircraft l(a, PositionSample{kBaseLat + 0.01, kBaseLon}, 0.0);
+        l.cargo = a.cargo;   // known once its livery is chosen
+        l.position.latitude = kBaseLat + 0.01;
+        l.position.longitude = kBaseLon;
+        return l;
+    }
+    // Names of the stands holding a soft use of the test aircraft.
+    static std::string softStands() {
+        std::string names;
+        for (const Stand& s : g_stands)
+            for (const StandUse& u : s.uses)
+                if (u.soft && u.reg == "N100AA") names += (names.empty() ? "" : ",") + s.id;
+        return names;
+    }
+    static void busyAt(Stand& stand, DaySlot when) {
+        StandUse u;
+        u.reg = "OTHER";
+        u.number = static_cast<std::uint32_t>(stand.uses.size() + 1);
+        u.day = static_cast<std::uint32_t>(gf_slotDay(when));
+        u.hh = std::uint64_t{1} << gf_slotHalfHour(when);
+        u.soft = 1;
+        stand.uses.push_back(u);
+    }
+
+    static constexpr std::time_t kStart = 1767000000;   // a fixed moment; its day slot is read back
+};
+
+TEST_F(ChooseStand, BestFittingFreeGateIsRecordedAsSoftUse) {
+    setStands({{"LARGE", 100, 40}, {"RAMP", 200, 20, false, true}, {"BUSY", 300, 19}, {"SNUG", 400, 19},
+               {"CARGO", 500, 19, true}});
+    const DaySlot now = gf_nowDaySlot();
+    busyAt(g_stands[2], now);
+    LiveAircraft a = live(plane(18));
+    gf_chooseStand(a);
+    EXPECT_EQ(softStands(), "SNUG");
+    const StandUse& use = g_stands[3].uses.at(0);
+    EXPECT_EQ(use.reg, "N100AA");
+    EXPECT_EQ(use.day, static_cast<std::uint32_t>(gf_slotDay(now)));
+    EXPECT_EQ(use.hh, std::uint64_t{1} << gf_slotHalfHour(now));
+}
+
+TEST_F(ChooseStand, KindOfStandFollowsTheAircraft) {
+    struct Case {
+        const char* what;
+        Aircraft aircraft;
+        const char* stand;
+    };
+    Aircraft pvt = plane(15);
+    pvt.airline = "PVT";
+    Aircraft cargo = plane(18);
+    cargo.cargo = true;
+    const Case cases[] = {
+        {"private large", pvt, "RAMP"},
+        {"light", plane(6, SIZE_LIGHT), "RAMP"},
+        {"freighter", cargo, "CARGO"},
+        {"helicopter", plane(7, SIZE_ROTORCRAFT), "HELI"},
+        {"airliner at a K airport", plane(18), "GATE"},
+    };
+    for (const Case& c : cases) {
+        setStands({{"GATE", 100, 19}, {"RAMP", 200, 19, false, true}, {"CARGO", 300, 19, true},
+                   {"HELI", 400, 8, false, false, true}});
+        LiveAircraft a = live(c.aircraft);
+        gf_chooseStand(a);
+        EXPECT_EQ(softStands(), c.stand) << c.what;
+    }
+}
+
+TEST_F(ChooseStand, NoSecondSearchWithinThreeHalfHours) {
+    setStands({{"GATE", 100, 19, false, false, true}});   // a helipad: nothing for a jet yet
+    LiveAircraft a = live(plane(18));
+    gf_chooseStand(a);
+    EXPECT_EQ(softStands(), "");
+    g_stands[0].heli = 0;
+    gf_chooseStand(a);
+    EXPECT_EQ(softStands(), "") << "same half hour";
+    at(kStart + 2 * 1800);
+    gf_chooseStand(a);
+    EXPECT_EQ(softStands(), "") << "two half hours later";
+    at(kStart + 3 * 1800);
+    gf_chooseStand(a);
+    EXPECT_EQ(softStands(), "GATE") << "three half hours later";
+}
+
+TEST_F(ChooseStand, SoftUseIsExtendedWhileTheAircraftStaysNear) {
+    setStands({{"GATE", 100, 19}, {"OTHER", 200, 19}});
+    const DaySlot first = gf_nowDaySlot();
+    LiveAircraft a = live(plane(18));
+    gf_chooseStand(a);
+    ASSERT_EQ(softStands(), "GATE");
+    const DaySlot later = at(kStart + 2 * 1800);
+    if (gf_slotDay(later) != gf_slotDay(first)) GTEST_SKIP() << "the fixed moment lies too close to midnight";
+    gf_chooseStand(a);
+    EXPECT_EQ(softStands(), "GATE");
+    const int h = gf_slotHalfHour(first);
+    EXPECT_EQ(g_stands[0].uses.at(0).hh, std::uint64_t{7} << h);
+}
+
+TEST_F(ChooseStand, NextHalfHourIsTriedOnlyAtLargerAirports) {
+    const DaySlot now = gf_nowDaySlot();
+    for (std::size_t count : {10u, 11u}) {
+        std::vector<StandSpec> specs;
+        std::vector<std::string> names(count);
+        for (std::size_t i = 0; i < count; ++i) {
+            names[i] = "S" + std::to_string(i);
+            specs.push_back({names[i].c_str(), 100.0 + 10.0 * static_cast<double>(i), 19});
+        }
+        setStands(specs);
+        for (Stand& s : g_stands) busyAt(s, now);
+        LiveAircraft a = live(plane(18));
+        gf_chooseStand(a);
+        EXPECT_EQ(softStands().empty(), count == 10) << count << " stands";
+    }
+}
+
+TEST_F(ChooseStand, NothingWhenNotWantedOrAlreadyScheduled) {
+    setStands({{"GATE", 100, 19}, {"OTHER", 200, 19}});
+    LiveAircraft a = live(plane(18));
+    LEARN_SOFT.set(false);
+    gf_chooseStand(a);
+    LEARN_SOFT.set(true);
+    g_softLearningAllowed = false;
+    gf_chooseStand(a);
+    g_softLearningAllowed = true;
+    LiveAircraft far = a;
+    far.position.latitude = kBaseLat + 0.1;   // 6 nm north
+    gf_chooseStand(far);
+    LiveAircraft parked = a;
+    parked.standId = 2;
+    gf_chooseStand(parked);
+    EXPECT_EQ(softStands(), "");
+
+    // A real use of its registration around now at any stand: its stand is known.
+    const DaySlot now = gf_nowDaySlot();
+    StandUse real;
+    real.reg = "N100AA";
+    real.number = 1;
+    real.day = static_cast<std::uint32_t>(gf_slotDay(now));
+    real.hh = std::uint64_t{1} << ((gf_slotHalfHour(now) + 1) % 48);
+    g_stands[1].uses.push_back(real);
+    gf_chooseStand(a);
+    EXPECT_EQ(softStands(), "");
+}
+
+}  // namespace
+}  // namespace vrn

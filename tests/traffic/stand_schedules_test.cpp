@@ -1,0 +1,185 @@
+// Half-hour sets of stand uses: range tests, matching, schedule search, adding and marking uses,
+// and the wingspan fit of a stand.
+#include <gtest/gtest.h>
+
+#include "liveries/type_database.h"
+#include "traffic/stand_schedules.h"
+
+namespace vrn {
+namespace {
+
+constexpr double kM = 1.0 / 1852.0;   // one metre in nautical miles
+
+std::uint64_t bits(std::initializer_list<int> halfHours) {
+    std::uint64_t hh = 0;
+    for (int h : halfHours) hh |= std::uint64_t{1} << h;
+    return hh;
+}
+
+StandUse use(std::uint64_t hh, std::uint32_t number = 1, std::uint32_t day = 3, const std::string& reg = "DAIBC") {
+    StandUse u;
+    u.airline = "DLH";
+    u.model = "A320";
+    u.reg = reg;
+    u.callsign = "DLH1";
+    u.coupled = "DLH2";
+    u.hh = hh;
+    u.number = number;
+    u.day = day;
+    u.learning = 1;
+    return u;
+}
+
+Flight flight(const std::string& airline, const std::string& model) {
+    Flight f;
+    f.airline = airline;
+    f.model = model;
+    return f;
+}
+
+TEST(StandSchedules, TestRangeLooksBackAndReportsThePreviousDay) {
+    struct Case {
+        std::uint64_t hh;
+        int start, back;
+        bool found;
+        int previousDay;
+    };
+    const Case cases[] = {
+        {0, 3, 5, false, 2},              // 3..0 tested, 2 half hours of the day before remain
+        {0, 10, 4, false, -1},            // 10..6, all within the day
+        {bits({6}), 10, 4, true, -1},     // the lowest half hour of the range counts
+        {bits({5}), 10, 4, false, -1},    // one below the range does not
+        {bits({0}), 3, 5, true, -1},
+        {0, 0, 47, false, 46},            // never more than 46 of the previous day
+        {bits({47}), 48, 2, false, -1},   // start outside the day: logged, false
+    };
+    for (const Case& c : cases) {
+        int previous = 99;
+        EXPECT_EQ(testRange(use(c.hh), c.start, c.back, previous), c.found) << c.start << "/" << c.back;
+        EXPECT_EQ(previous, c.previousDay) << c.start << "/" << c.back;
+    }
+}
+
+TEST(StandSchedules, MatchingByCallsignThenAirlineAndModel) {
+    const Flight same = flight("DLH", "A320");
+    const Flight other = flight("BAW", "A320");
+    EXPECT_TRUE(gf_standUseMatches("DLH1", other, use(1)));
+    EXPECT_TRUE(gf_standUseMatches("DLH2", other, use(1)));
+    EXPECT_TRUE(gf_standUseMatches("XXX9", same, use(1)));
+    EXPECT_FALSE(gf_standUseMatches("XXX9", other, use(1)));
+    EXPECT_FALSE(gf_standUseMatches("XXX9", flight("DLH", "A321"), use(1)));
+
+    StandUse dropped = use(1, 0);
+    StandUse soft = use(1);
+    soft.soft = 1;
+    EXPECT_FALSE(gf_standUseMatches("DLH1", same, dropped));
+    EXPECT_FALSE(gf_standUseMatches("DLH1", same, soft));
+
+    const std::vector<StandUse> uses{dropped, use(1, 2)};
+    EXPECT_TRUE(gf_findStandUse(uses, "DLH1", other));
+    EXPECT_FALSE(gf_findStandUse(uses, "", same)) << "an empty callsign finds nothing";
+    EXPECT_FALSE(gf_findStandUse({dropped, soft}, "DLH1", same));
+}
+
+TEST(StandSchedules, ScheduleSearchTakesNeighboursOnTheSameDay) {
+    std::vector<StandUse> uses{use(bits({47}), 1, 3), use(bits({0}), 2, 3)};
+    // Half hour 0 finds the use whose only half hour is 47 of the same day, and 47 finds 0.
+    EXPECT_EQ(gf_scheduleSearch(uses, {gf_makeDaySlot(3, 0), "DAIBC"}), uses.begin());
+    EXPECT_EQ(gf_scheduleSearch(uses, {gf_makeDaySlot(3, 47), "DAIBC"}), uses.begin());
+    EXPECT_EQ(gf_scheduleSearch(uses, {gf_makeDaySlot(3, 1), "DAIBC"}), uses.begin() + 1);
+    EXPECT_EQ(gf_scheduleSearch(uses, {gf_makeDaySlot(3, 2), "DAIBC"}), uses.end());
+    EXPECT_EQ(gf_scheduleSearch(uses, {gf_makeDaySlot(4, 0), "DAIBC"}), uses.end()) << "other day";
+    EXPECT_EQ(gf_scheduleSearch(uses, {gf_makeDaySlot(3, 0), "DAIBD"}), uses.end()) << "other registration";
+
+    uses[0].soft = 1;
+    uses[1].number = 0;
+    EXPECT_EQ(gf_scheduleSearch(uses, {gf_makeDaySlot(3, 0), "DAIBC"}), uses.end()) << "soft and dropped uses";
+}
+
+TEST(StandSchedules, AddingUsesNumbersThemAndDropsTrailingUnnumbered) {
+    std::vector<StandUse> uses;
+    const DaySlot when = gf_makeDaySlot(5, 20);
+    EXPECT_EQ(gf_addStandUse(uses, flight("DLH", "A320"), false, when, "DLH1_", "DAIBC"), 1u);
+    ASSERT_EQ(uses.size(), 1u);
+    const StandUse& first = uses[0];
+    EXPECT_EQ(first.callsign, "DLH1") << "the ghost mark is not learned";
+    EXPECT_EQ(first.coupled, "");
+    EXPECT_EQ(first.hh, bits({20}));
+    EXPECT_EQ(first.day, 5u);
+    EXPECT_EQ(first.learning, 1);
+    EXPECT_EQ(first.soft, 0);
+    EXPECT_EQ(first.airline, "DLH");
+
+    uses.push_back(use(1, 7));
+    uses.push_back(use(1, 0));
+    uses.push_back(use(1, 0));
+    EXPECT_EQ(gf_addStandUse(uses, flight("DLH", "A320"), true, when, "DLH3", "DAIBC"), 8u);
+    ASSERT_EQ(uses.size(), 3u) << "the unnumbered entries at the end went first";
+    EXPECT_EQ(uses.back().soft, 1);
+}
+
+TEST(StandSchedules, AddingUsesTakesTheRegistrationDatabase) {
+    const auto saved = g_regDatabase;
+    g_regDatabase = {{"D-AIBC", DbRecord{"DLH", "A319", "CLH", false}}, {"G-EUPA", DbRecord{"BAW", "", "", false}}};
+    std::vector<StandUse> uses;
+    const DaySlot when = gf_makeDaySlot(1, 1);
+    gf_addStandUse(uses, flight("XXX", "A320"), false, when, "CLH9", "DAIBC");   // found as the variant "D-AIBC"
+    gf_addStandUse(uses, flight("XXX", "A320"), false, when, "BAW9", "GEUPA");
+    gf_addStandUse(uses, flight("XXX", "A320"), false, when, "ZZZ9", "");
+    g_regDatabase = saved;
+    ASSERT_EQ(uses.size(), 3u);
+    EXPECT_EQ(uses[0].airline, "CLH") << "the operator comes first";
+    EXPECT_EQ(uses[0].model, "A319");
+    EXPECT_EQ(uses[1].airline, "BAW");
+    EXPECT_EQ(uses[1].model, "A320") << "a record without type keeps the flight's";
+    EXPECT_EQ(uses[2].airline, "XXX");
+}
+
+TEST(StandSchedules, UpdatingAUseMarksTheHalfHourAndTheCallsigns) {
+    std::vector<StandUse> uses{use(bits({10}), 1), use(bits({10}), 2)};
+    uses[1].callsign.clear();
+    uses[1].coupled.clear();
+    const DaySlot at12 = gf_makeDaySlot(3, 12);
+
+    EXPECT_TRUE(gf_updateStandUse(uses, at12, 2, "BAW5_"));
+    EXPECT_EQ(uses[1].callsign, "BAW5") << "an empty first callsign takes it";
+    EXPECT_EQ(uses[1].hh, bits({10, 12}));
+    EXPECT_EQ(uses[0].hh, bits({10})) << "only the numbered use changes";
+
+    EXPECT_TRUE(gf_updateStandUse(uses, at12, 1, "DLH9"));
+    EXPECT_EQ(uses[0].coupled, "DLH9") << "a new callsign replaces the second";
+    EXPECT_TRUE(gf_updateStandUse(uses, gf_makeDaySlot(3, 13), 1, "DLH1"));
+    EXPECT_EQ(uses[0].callsign, "DLH1");
+    EXPECT_EQ(uses[0].coupled, "DLH9") << "a known callsign changes nothing but the half hour";
+    EXPECT_EQ(uses[0].hh, bits({10, 12, 13}));
+    EXPECT_TRUE(gf_updateStandUse(uses, gf_makeDaySlot(3, 14), 1, ""));
+    EXPECT_EQ(uses[0].coupled, "DLH9");
+
+    EXPECT_FALSE(gf_updateStandUse(uses, at12, 3, "X")) << "no such use";
+    uses[0].number = 0;
+    EXPECT_FALSE(gf_updateStandUse(uses, at12, 0, "X")) << "number 0 is never a use";
+    EXPECT_FALSE(gf_updateStandUse(uses, gf_makeDaySlot(3, 50), 2, "X")) << "half hour out of range is caught";
+}
+
+TEST(StandSchedules, WingspanFitsStandWithinHalfASizeStep) {
+    struct Case {
+        double halfSpanM, radiusM;
+        bool fits;
+    };
+    const Case cases[] = {
+        {15.0, 13.21, true},   // 1.79 m too large still fits
+        {15.0, 13.2, true},    // exactly 1.8 m too large is the limit and fits
+        {15.0, 13.1, false},   // 1.9 m does not
+        {15.0, 21.0, true},    // 6 m of room within half of the 14 m step
+        {15.0, 23.0, false},   // 8 m is too much room
+        {20.0, 30.4, true},    // above 17.8 m the step is 21 m: limit 10.5 m
+        {20.0, 30.6, false},
+    };
+    for (const Case& c : cases) {
+        Stand stand({}, "S", {}, c.radiusM, false, false, false);
+        EXPECT_EQ(gf_wingspanFitsStand(stand, c.halfSpanM * kM), c.fits) << c.halfSpanM << " in " << c.radiusM;
+    }
+}
+
+}  // namespace
+}  // namespace vrn
