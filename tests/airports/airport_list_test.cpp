@@ -14,6 +14,10 @@ namespace {
 namespace fs = std::filesystem;
 using test::writeFile;
 
+Stand standAt(const std::string& id, double lat, double lon) {
+    return Stand({}, std::string(id), StandPlacement{lat, lon, 0}, 20, false, false, false);
+}
+
 class AirportFolder : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -28,8 +32,8 @@ protected:
         ASSERT_TRUE(gf_writeAirportListFile(airports, gf_airportListPath()));
         gf_readAirports();
     }
-    void writeApf(const fs::path& file, const std::string& code, std::vector<Stand> stands,
-                  const std::string& publisher = "stock") {
+    void writeApf(const fs::path& file, const std::string& code, const std::string& publisher = "stock",
+                  std::vector<Stand> stands = {standAt("1", 51, 0)}) {
         ApfAirport a;
         a.code = code;
         a.publisher = publisher;
@@ -41,10 +45,6 @@ protected:
     test::ScopedCurrentDir cd{dir.path()};
 };
 
-Stand standAt(const std::string& id, double lat, double lon) {
-    return Stand({}, std::string(id), StandPlacement{lat, lon, 0}, 20, false, false, false);
-}
-
 TEST_F(AirportFolder, ListIsSortedAndFoundByExactCode) {
     useAirports({{"EGLL", "LHR", 51.47, -0.46, 83}, {"EGKK", "", 51.15, -0.19, 202}, {"EGLL", "XXX", 1, 1, 1}});
     ASSERT_EQ(g_airports.size(), 3u);
@@ -55,8 +55,7 @@ TEST_F(AirportFolder, ListIsSortedAndFoundByExactCode) {
     EXPECT_EQ(gf_airportText(*gf_findAirport("EGLL")), "EGLL (LHR)");
     EXPECT_EQ(gf_airportText(*gf_findAirport("EGKK")), "EGKK");
     EXPECT_EQ(gf_airportText(Airport{"", "LCY", 0, 0, 0}), "? (LCY)");
-    // Read once per process.
-    writeFile(gf_airportListPath(), "garbage");
+    writeFile(gf_airportListPath(), "garbage");   // read once per process
     EXPECT_NO_THROW(gf_readAirports());
     EXPECT_EQ(g_airports.size(), 3u);
 }
@@ -91,25 +90,16 @@ TEST_F(AirportFolder, ClosestAirportWithinFiveMilesEverywhereOnTheGlobe) {
     // 5 nm is 5 minutes of latitude on the program's sphere.
     useAirports({{"AAAA", "", 10.0, 179.99, 0}, {"BBBB", "", 89.99, 0, 0}, {"CCCC", "", 0, 0, 0},
                  {"DDDD", "", -5.0 / 60.0, 20, 0}, {"EEEE", "", -5.0001 / 60.0, 30, 0}});
-    struct Case {
-        LatLon at;
-        const char* expected;
+    const std::pair<LatLon, std::string> cases[] = {
+        {{10.0, -179.99}, "AAAA"},   // across the antimeridian, 1.2 nm
+        {{89.99, 180.0}, "BBBB"},    // across the pole, 1.2 nm
+        {{0, 0.5}, ""},              // 30 nm away
+        {{0, 20}, "DDDD"},           // exactly 5.0 nm
+        {{0, 30}, ""},               // 5.0001 nm
     };
-    const Case cases[] = {
-        {{10.0, -179.99}, "AAAA"},       // across the antimeridian, 1.2 nm
-        {{89.99, 180.0}, "BBBB"},        // across the pole, 1.2 nm
-        {{0, 0.5}, nullptr},             // 30 nm away
-        {{0, 20}, "DDDD"},               // exactly 5.0 nm
-        {{0, 30}, nullptr},             // 5.0001 nm
-    };
-    for (const Case& c : cases) {
-        const auto found = gf_closestAirport(c.at);
-        if (!c.expected) {
-            EXPECT_FALSE(found) << c.at.lat << "," << c.at.lon;
-        } else {
-            ASSERT_TRUE(found) << c.expected;
-            EXPECT_EQ(found->code, c.expected);
-        }
+    for (const auto& [at, expected] : cases) {
+        const auto found = gf_closestAirport(at);
+        EXPECT_EQ(found ? found->code : "", expected) << at.lat << "," << at.lon;
     }
 }
 
@@ -119,10 +109,10 @@ TEST_F(AirportFolder, NeighbourWinsOnlyWithANearerStand) {
     useAirports({{"KAAA", "", 40.0, -74.0, 0}, {"KBBB", "", 40.0, -73.98, 0}, {"KCCC", "", 40.0, -73.98, 0}});
     const LatLon user{40.0, -73.985};
     EXPECT_EQ(gf_closestAirport(user)->code, "KBBB");   // no files: both 100 nm, best kept
-    writeApf(g_archiveStockFolder / "KBBB.xml", "KBBB", {standAt("F1", 40.0, -73.98)});
-    writeApf(g_archiveStockFolder / "KAAA.xml", "KAAA", {standAt("N1", 40.0, -73.9851)});
+    writeApf(g_archiveStockFolder / "KBBB.xml", "KBBB", "stock", {standAt("F1", 40.0, -73.98)});
+    writeApf(g_archiveStockFolder / "KAAA.xml", "KAAA", "stock", {standAt("N1", 40.0, -73.9851)});
     EXPECT_EQ(gf_closestAirport(user)->code, "KAAA");
-    writeApf(g_archiveStockFolder / "KBBB.xml", "KBBB", {standAt("F1", 40.0, -73.98501)});
+    writeApf(g_archiveStockFolder / "KBBB.xml", "KBBB", "stock", {standAt("F1", 40.0, -73.98501)});
     EXPECT_EQ(gf_closestAirport(user)->code, "KBBB");
     std::string id = "untouched";
     EXPECT_NEAR(gf_readDestApfForClosestStand("KAAA", {40.0, -73.9851}, id), 0.0, 1e-9);
@@ -135,8 +125,7 @@ TEST_F(AirportFolder, NeighbourWinsOnlyWithANearerStand) {
 
 TEST_F(AirportFolder, NamesKeepTheFirstEntryOfACode) {
     g_airportNames.clear();
-    ASSERT_TRUE(gf_writeAirportNamesFile({{"LSZH", "Zürich"}, {"LSZH", "second"}, {"EGLL", "London"}},
-                                         gf_airportNamesPath()));
+    ASSERT_TRUE(gf_writeAirportNamesFile({{"LSZH", "Zürich"}, {"LSZH", "second"}}, gf_airportNamesPath()));
     EXPECT_TRUE(gf_readAirportNames());
     EXPECT_EQ(g_airportNames.at("LSZH"), "Zürich");
     g_airportNames.clear();
@@ -146,35 +135,34 @@ TEST_F(AirportFolder, NamesKeepTheFirstEntryOfACode) {
 
 TEST_F(AirportFolder, LookupOrderRedirectsAndHasApfAgree) {
     const fs::path stock = g_archiveStockFolder / "EGLL.xml";
-    const fs::path simaddonTarget = fs::path("airports/archive/simaddon/EGLL.xml");
-    writeApf(stock, "EGLL", {standAt("1", 51, 0)});
-    writeApf(simaddonTarget, "EGLL", {standAt("1", 51, 0)}, "simaddon");
+    const fs::path simaddon = fs::path("airports/archive/simaddon/EGLL.xml");
+    const fs::path thirdparty = g_myThirdpartyFolder / "EGLL.xml";
+    writeApf(stock, "EGLL");
+    writeApf(simaddon, "EGLL", "simaddon");
     MSFS_2020.set(false);
     EXPECT_EQ(gf_findApf("EGLL"), stock);
     EXPECT_TRUE(gf_hasApf("EGLL"));
     EXPECT_FALSE(gf_hasApf("EGKK"));
     EXPECT_EQ(gf_findApf("EGKK"), fs::path());
-
     // A Windows link: back slashes, trailing blanks, CR LF and a byte-order mark.
     writeFile(g_mySimaddon2024Folder / "EGLL.txt", "\xEF\xBB\xBF" "airports\\archive\\simaddon\\EGLL.xml   \r\n");
-    EXPECT_EQ(gf_findApf("EGLL"), simaddonTarget);
+    EXPECT_EQ(gf_findApf("EGLL"), simaddon);
     MSFS_2020.set(true);
     EXPECT_EQ(gf_findApf("EGLL"), stock);   // the 2024 folder is not the 2020 one
     MSFS_2020.set(false);
-
     // Only in the 2024 folder: gf_hasApf finds it as gf_findApf does.
     writeFile(g_mySimaddon2024Folder / "EGKK.txt", "airports/archive/simaddon/EGLL.xml\n");
     EXPECT_TRUE(gf_hasApf("EGKK"));
-
-    writeApf(g_myThirdpartyFolder / "EGLL.xml", "EGLL", {standAt("1", 51, 0)}, "P");
-    EXPECT_EQ(gf_findApf("EGLL"), g_myThirdpartyFolder / "EGLL.xml");
+    writeApf(thirdparty, "EGLL", "P");
+    EXPECT_EQ(gf_findApf("EGLL"), thirdparty);
     // A link to nothing, or to an upper-case ".XML", counts as no link.
-    writeFile(g_myThirdpartyFolder / "EGLL.txt", "airports/nowhere/EGLL.xml\n");
-    EXPECT_EQ(gf_findApf("EGLL"), g_myThirdpartyFolder / "EGLL.xml");
-    writeFile(g_myThirdpartyFolder / "EGLL.txt", "AIRPORTS/ARCHIVE/SIMADDON/EGLL.XML\n");
-    EXPECT_EQ(gf_findApf("EGLL"), g_myThirdpartyFolder / "EGLL.xml");
-    writeFile(g_myThirdpartyFolder / "EGLL.txt", "airports/archive/simaddon/EGLL.xml");
-    EXPECT_EQ(gf_findApf("EGLL"), simaddonTarget);
+    const std::pair<const char*, fs::path> links[] = {{"airports/nowhere/EGLL.xml\n", thirdparty},
+                                                      {"AIRPORTS/ARCHIVE/SIMADDON/EGLL.XML\n", thirdparty},
+                                                      {"airports/archive/simaddon/EGLL.xml", simaddon}};
+    for (const auto& [link, expected] : links) {
+        writeFile(g_myThirdpartyFolder / "EGLL.txt", link);
+        EXPECT_EQ(gf_findApf("EGLL"), expected) << link;
+    }
 }
 
 TEST_F(AirportFolder, LearnedPathsStayInsideTheLearnedFolder) {
@@ -187,10 +175,9 @@ TEST_F(AirportFolder, LearnedPathsStayInsideTheLearnedFolder) {
         {"a/b\\c:d", "airports/learned/thirdparty/a_b_c_d/X.xml"},
         {"", "airports/learned/thirdparty/unknown/X.xml"},
     };
-    for (const auto& [publisher, expected] : cases) {
+    for (const auto& [publisher, expected] : cases)
         EXPECT_EQ(gf_learnedPathFor(publisher, "X").generic_string(), expected) << publisher;
-    }
-    writeApf(g_myThirdpartyFolder / "X.xml", "X", {}, "Orbx");
+    writeApf(g_myThirdpartyFolder / "X.xml", "X", "Orbx", {});
     EXPECT_EQ(lf_learnedPathOf(g_myThirdpartyFolder / "X.xml", "X").generic_string(),
               "airports/learned/thirdparty/Orbx/X.xml");
 }
@@ -201,25 +188,22 @@ TEST(QualityFactors, ScoresByUsesDaysAndHalfHours) {
         s.uses = std::move(uses);
         return s;
     };
-    StandUse fourHalfHours{"A", "B", "", "", "", 0xF, 1, 1, 0, 0, UseOrigin::Archive};
-    StandUse soft = fourHalfHours;
+    StandUse four{"A", "B", "", "", "", 0xF, 1, 1, 0, 0, UseOrigin::Archive};
+    StandUse soft = four;
     soft.soft = 1;
-    StandUse dropped = fourHalfHours;
+    StandUse dropped = four;
     dropped.number = 0;
     EXPECT_EQ(gf_countHalfHours({}), std::make_pair(-1, -1));
     EXPECT_EQ(gf_countHalfHours({stand({}), stand({})}), std::make_pair(-1, -1));
-    EXPECT_EQ(gf_countHalfHours({stand({fourHalfHours}), stand({fourHalfHours})}), std::make_pair(63, 0));
-    EXPECT_EQ(gf_countHalfHours({stand({fourHalfHours}), stand({soft})}), std::make_pair(32, 32));
+    EXPECT_EQ(gf_countHalfHours({stand({four}), stand({four})}), std::make_pair(63, 0));
+    EXPECT_EQ(gf_countHalfHours({stand({four}), stand({soft})}), std::make_pair(32, 32));
     EXPECT_EQ(gf_countHalfHours({stand({dropped})}), std::make_pair(0, 0));
     EXPECT_EQ(lf_qualityFactorText(-1, -1), "  ");
     EXPECT_EQ(lf_qualityFactorText(30, 5), "30/ 5");
     EXPECT_EQ(lf_qualityFactorText(63, 5), "63");
-    const std::uint64_t pair = gf_packQuality(-1, 7);
-    EXPECT_EQ(gf_qualityReal(pair), -1);
-    EXPECT_EQ(gf_qualitySoft(pair), 7);
-}
-
-TEST(QualityFactors, MaxHalfHoursSetsBothFitSettings) {
+    EXPECT_EQ(gf_qualityReal(gf_packQuality(-1, 7)), -1);
+    EXPECT_EQ(gf_qualitySoft(gf_packQuality(-1, 7)), 7);
+    // The most half hours seen sets both fit settings, clamped.
     lf_logMaxHalfHours(60);
     EXPECT_EQ(MAX_FIT.get(), 47);
     EXPECT_FLOAT_EQ(MAX_FIT_FL.get(), 24.0f);

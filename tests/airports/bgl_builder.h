@@ -9,13 +9,10 @@
 
 namespace vrn::test::bgl {
 
-inline void put16(std::string& b, std::size_t at, std::uint16_t v) {
-    b[at] = static_cast<char>(v & 0xFF);
-    b[at + 1] = static_cast<char>(v >> 8);
+inline void put32(std::string& b, std::size_t at, std::uint32_t v, int bytes = 4) {
+    for (int i = 0; i < bytes; ++i) b[at + i] = static_cast<char>((v >> (8 * i)) & 0xFF);
 }
-inline void put32(std::string& b, std::size_t at, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) b[at + i] = static_cast<char>((v >> (8 * i)) & 0xFF);
-}
+inline void put16(std::string& b, std::size_t at, std::uint16_t v) { put32(b, at, v, 2); }
 inline void putFloat(std::string& b, std::size_t at, float f) {
     std::uint32_t v = 0;
     std::memcpy(&v, &f, 4);
@@ -26,14 +23,7 @@ inline void putFloat(std::string& b, std::size_t at, float f) {
 inline std::uint32_t packCode(const std::string& code) {
     std::uint32_t v = 0;
     for (char c : code) {
-        std::uint32_t d = 0;
-        if (c == ' ')
-            d = 0;
-        else if (c >= '0' && c <= '9')
-            d = static_cast<std::uint32_t>(c - 46);
-        else
-            d = static_cast<std::uint32_t>(c - 53);
-        v = v * 38 + d;
+        v = v * 38 + (c == ' ' ? 0u : static_cast<std::uint32_t>(c >= '0' && c <= '9' ? c - 46 : c - 53));
     }
     return v << 5;
 }

@@ -151,8 +151,7 @@ TEST_F(BglReading, MoreThanSevenSameIdsAndBrokenNumbers) {
     for (int i = 0; i < 8; ++i) p.push_back({10, 8, 7, 10.0f + static_cast<float>(i), 5.0f, 51.47 + 0.001 * i, 4.7, 0});
     bgl::Parking nan{10, 8, 9, std::nanf(""), 5.0f, 51.4, 4.7, 0};
     bgl::Parking badHeading{10, 8, 10, 20.0f, std::numeric_limits<float>::infinity(), 51.4, 4.7, 0};
-    p.push_back(nan);
-    p.push_back(badHeading);
+    p.insert(p.end(), {nan, badHeading});
     const auto got = read(bgl::file({{3, false, bgl::airport("EHAM", bgl::altitudeWord(-11),
                                                               {bgl::parkings(p), bgl::helipad({52.3, 4.7, -4})})}}));
     ASSERT_EQ(got.size(), 1u);
@@ -251,8 +250,9 @@ TEST_F(BglReading, TruncatedFileKeepsEarlierAirportsAndReleasesTheSlot) {
 
 TEST_F(BglReading, CheapHeaderTest) {
     const std::string good = bgl::simpleAirportFile("EGLL", 1);
-    std::string noSections = good;
+    std::string noSections = good, hugeCount(100, '\0');
     bgl::put32(noSections, 20, 0);
+    bgl::put32(hugeCount, 20, 0xFFFFFFFFu);
     struct Case {
         const char* name;
         std::string bytes;
@@ -267,11 +267,7 @@ TEST_F(BglReading, CheapHeaderTest) {
         {"good", good, true},
         {"no sections", noSections, false},
         {"no airport section", bgl::file({{2, false, bgl::record(0x33, 8)}}), false},
-        {"huge section count", [] {
-             std::string b(100, '\0');
-             bgl::put32(b, 20, 0xFFFFFFFFu);
-             return b;
-         }(), false},
+        {"huge section count", hugeCount, false},
     };
     for (const auto& c : cases) {
         test::writeFile(dir / "h.bgl", c.bytes);

@@ -65,17 +65,16 @@ TEST_F(StandLearning, StayOfUpToFiveHalfHoursIsFilledOnDeparture) {
     gf_recordStandUse(2, aircraft, false, gf_makeDaySlot(day, 10), false);
     gf_recordStandUse(2, aircraft, true, gf_makeDaySlot(day, 17), true);
     EXPECT_EQ(uses(2)[0].hh, bits({10, 17}));
-}
 
-TEST_F(StandLearning, StayOverMidnightFillsBothDays) {
-    EXPECT_EQ(gf_recordStandUse(1, aircraft, false, gf_makeDaySlot(7, 46), false), 1);
-    EXPECT_EQ(gf_recordStandUse(1, aircraft, true, gf_makeDaySlot(1, 1), true), 1);
-    ASSERT_EQ(uses(1).size(), 2u);
-    EXPECT_EQ(uses(1)[0].day, 7u);
-    EXPECT_EQ(uses(1)[0].hh, bits({46, 47}));
-    EXPECT_EQ(uses(1)[1].day, 1u);
-    EXPECT_EQ(uses(1)[1].hh, bits({0, 1}));
-    EXPECT_EQ(uses(1)[1].number, 2u);
+    // Over midnight from Sunday to Monday both days are filled.
+    EXPECT_EQ(gf_recordStandUse(3, aircraft, false, gf_makeDaySlot(7, 46), false), 1);
+    EXPECT_EQ(gf_recordStandUse(3, aircraft, true, gf_makeDaySlot(1, 1), true), 1);
+    ASSERT_EQ(uses(3).size(), 2u);
+    EXPECT_EQ(uses(3)[0].day, 7u);
+    EXPECT_EQ(uses(3)[0].hh, bits({46, 47}));
+    EXPECT_EQ(uses(3)[1].day, 1u);
+    EXPECT_EQ(uses(3)[1].hh, bits({0, 1}));
+    EXPECT_EQ(uses(3)[1].number, 2u);
 }
 
 TEST_F(StandLearning, RepeatsFileUsesAndIncompleteAircraftChangeNothing) {
@@ -83,19 +82,13 @@ TEST_F(StandLearning, RepeatsFileUsesAndIncompleteAircraftChangeNothing) {
     EXPECT_EQ(gf_recordStandUse(1, aircraft, false, gf_makeDaySlot(3, 20), false), 0) << "same half hour";
     EXPECT_EQ(g_apfUpdates.load(), 1);
 
-    StandUse fromFile;
-    fromFile.reg = "DAIBC";
-    fromFile.number = 1;
-    fromFile.day = 3;
-    fromFile.hh = bits({5});
-    uses(2).push_back(fromFile);   // learning flag clear: read from a file
+    uses(2).push_back(StandUse{"", "", "DAIBC", "", "", bits({5}), 1, 3});   // learning flag clear: read from a file
     EXPECT_EQ(gf_recordStandUse(2, aircraft, false, gf_makeDaySlot(3, 21), false), 0);
     EXPECT_EQ(uses(2).size(), 1u) << "no second use for the same registration and day";
     EXPECT_EQ(uses(2)[0].hh, bits({5}));
 
-    Aircraft noReg = aircraft;
+    Aircraft noReg = aircraft, noCallsign = aircraft;
     noReg.registration.clear();
-    Aircraft noCallsign = aircraft;
     noCallsign.callsign.clear();
     EXPECT_EQ(gf_recordStandUse(3, noReg, false, gf_makeDaySlot(3, 20), false), 0);
     EXPECT_EQ(gf_recordStandUse(3, noCallsign, false, gf_makeDaySlot(3, 20), false), 0);
@@ -105,21 +98,20 @@ TEST_F(StandLearning, RepeatsFileUsesAndIncompleteAircraftChangeNothing) {
     EXPECT_EQ(gf_recordStandUse(1, aircraft, false, gf_makeDaySlot(3, 48), false), 0) << "bad slot is caught";
 }
 
-TEST_F(StandLearning, ReturnAfterAnAbsenceDoesNotFillTheTimeAway) {
+TEST_F(StandLearning, ReturnAfterAnAbsenceAndCoupledCallsign) {
     // Arrived at 10, its departure was never seen (removed elsewhere); back at 13 and leaving at 14.
     gf_recordStandUse(1, aircraft, false, gf_makeDaySlot(4, 10), false);
     gf_recordStandUse(1, aircraft, false, gf_makeDaySlot(4, 13), false);
     gf_recordStandUse(1, aircraft, true, gf_makeDaySlot(4, 14), true);
     EXPECT_EQ(uses(1)[0].hh, bits({10, 13, 14}));
-}
 
-TEST_F(StandLearning, DepartureCallsignBecomesTheCoupledOne) {
-    gf_recordStandUse(1, aircraft, false, gf_makeDaySlot(4, 10), false);
+    // A callsign that changed by departure becomes the coupled one.
+    gf_recordStandUse(2, aircraft, false, gf_makeDaySlot(4, 10), false);
     Aircraft departing = aircraft;
     departing.callsign = "DLH5CD_";
-    gf_recordStandUse(1, departing, true, gf_makeDaySlot(4, 12), true);
-    EXPECT_EQ(uses(1)[0].callsign, "DLH4AB");
-    EXPECT_EQ(uses(1)[0].coupled, "DLH5CD");
+    gf_recordStandUse(2, departing, true, gf_makeDaySlot(4, 12), true);
+    EXPECT_EQ(uses(2)[0].callsign, "DLH4AB");
+    EXPECT_EQ(uses(2)[0].coupled, "DLH5CD");
 }
 
 TEST_F(StandLearning, SoftUsesAreKeptApartAndIndexedByAircraft) {
@@ -146,17 +138,9 @@ class CoupledCallsign : public StandLearning {
 protected:
     void addUse(int stand, std::uint32_t day, int halfHour, const std::string& cs, const std::string& coupled,
                 bool soft = false) {
-        StandUse u;
-        u.airline = "DLH";
-        u.model = "A320";
-        u.reg = "DAIBC";
-        u.callsign = cs;
-        u.coupled = coupled;
-        u.hh = bits({halfHour});
-        u.number = static_cast<std::uint32_t>(uses(stand).size() + 1);
-        u.day = day;
-        u.soft = soft ? 1 : 0;
-        uses(stand).push_back(u);
+        const auto number = static_cast<std::uint32_t>(uses(stand).size() + 1);
+        uses(stand).push_back(StandUse{"DLH", "A320", "DAIBC", cs, coupled, bits({halfHour}), number, day, 0,
+                                       static_cast<std::uint8_t>(soft ? 1 : 0)});
     }
     bool found(DaySlot now) {
         aircraft.knownCallsign.clear();

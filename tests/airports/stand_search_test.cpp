@@ -40,23 +40,15 @@ protected:
         setStands({});
         g_apfUpdates = 0;
         g_userOnGround = true;
-        savedRandom = RANDOM.get();
-        savedLearnSoft = LEARN_SOFT.get();
         RANDOM.set(false);
         LEARN_SOFT.set(true);
         g_softLearningAllowed = true;
-        {
-            std::lock_guard lock(g_standsMutex);
-            g_parkAirport = Airport{"KJFK", "JFK", kBaseLat, kBaseLon, 13.0};
-        }
+        setParkAirport(Airport{"KJFK", "JFK", kBaseLat, kBaseLon, 13.0});
         gf_seedRandomForTests(7);
     }
     void TearDown() override {
         setStands({});
-        {
-            std::lock_guard lock(g_standsMutex);
-            g_parkAirport = Airport{};
-        }
+        setParkAirport(Airport{});
         g_apfUpdates = 0;
         g_userOnGround = false;
         g_softLearningAllowed = false;
@@ -64,14 +56,21 @@ protected:
         LEARN_SOFT.set(savedLearnSoft);
         gf_setWallClockForTests({});
     }
+    static void setParkAirport(const Airport& a) {
+        std::lock_guard lock(g_standsMutex);
+        g_parkAirport = a;
+    }
+    static Stand standAt(const char* name, double metresNorth, double radiusM = 20, bool cargo = false,
+                         bool ramp = false, bool heli = false) {
+        const LatLon p = north(metresNorth);
+        return Stand({}, name, StandPlacement{p.lat, p.lon, 0.0}, radiusM, cargo, ramp, heli);
+    }
     static void setStands(const std::vector<StandSpec>& specs) {
         std::lock_guard lock(g_standsMutex);
         g_stands.clear();
         for (const StandSpec& s : specs) {
-            const LatLon p = north(s.metresNorth);
-            Stand& stand = g_stands.emplace_back(std::vector<StandUse>{}, s.name, StandPlacement{p.lat, p.lon, 0.0},
-                                                 s.radiusM, s.cargo, s.ramp, s.heli);
-            stand.number = static_cast<std::uint32_t>(g_stands.size());
+            g_stands.push_back(standAt(s.name, s.metresNorth, s.radiusM, s.cargo, s.ramp, s.heli));
+            g_stands.back().number = static_cast<std::uint32_t>(g_stands.size());
         }
         gf_resetStandSearch();
     }
@@ -91,8 +90,8 @@ protected:
         return it == g_stands.end() ? std::string("-") : it->id;
     }
 
-    bool savedRandom = true;
-    bool savedLearnSoft = true;
+    const bool savedRandom = RANDOM.get();
+    const bool savedLearnSoft = LEARN_SOFT.get();
 };
 
 using NearestStand = StandSearchBase;
@@ -127,11 +126,7 @@ TEST_F(NearestStand, NearestFreeFittingStandWithinTheRadius) {
 
 TEST_F(NearestStand, CallsignStandOnlyWhenNoStandWasTaken) {
     setStands({{"CS", 70, 20}, {"NEAR", 30, 20}});
-    StandUse learned;
-    learned.callsign = "AAL100";
-    learned.number = 1;
-    learned.day = 1;
-    g_stands[0].uses.push_back(learned);
+    g_stands[0].uses.push_back(StandUse{"", "", "", "AAL100", "", 0, 1, 1});
     const Aircraft a = plane(18);
     EXPECT_EQ(nearestName(north(0), a, kArrivalStandRadiusNm, true), "NEAR");
 
@@ -152,17 +147,14 @@ TEST_F(NearestStand, HelipadsAndRotorcraftOnlyGoTogether) {
     EXPECT_EQ(nearestName(north(35), plane(8, SIZE_ROTORCRAFT), kArrivalStandRadiusNm, false), "-");
 }
 
-TEST_F(NearestStand, EmptyStandListGivesNothing) {
+using StandNameAt = StandSearchBase;
+
+TEST_F(StandNameAt, NearestWithin55MetresOnTheGroundOnly) {
     EXPECT_EQ(gf_nearestStand(north(0), plane(18), kArrivalStandRadiusNm, true), g_stands.end());
     EXPECT_EQ(gf_findStandByName("A1"), g_stands.end());
     EXPECT_EQ(gf_standNameAt(north(0)), "");
     EXPECT_EQ(gf_standNameOfNumber(0), "sid==0?");
     EXPECT_EQ(gf_standNameOfNumber(3), "unknown");
-}
-
-using StandNameAt = StandSearchBase;
-
-TEST_F(StandNameAt, NearestWithin55MetresOnTheGroundOnly) {
     setStands({{"A", 20, 20}, {"B", -20, 20}, {"C", 40, 20}});
     EXPECT_EQ(gf_standNameAt(north(0)), "A") << "equally near: the first";
     EXPECT_EQ(gf_standNameAt(north(35)), "C");
@@ -172,6 +164,8 @@ TEST_F(StandNameAt, NearestWithin55MetresOnTheGroundOnly) {
     g_userOnGround = true;
     EXPECT_EQ(gf_findStandByName("B")->number, 2u);
     EXPECT_EQ(gf_standNameOfNumber(2), "B");
+    gf_resetSimLinkServices();   // the simulator link asks the stand search
+    EXPECT_EQ(gf_simLinkServices().standNameAt(north(35)), "C");
 }
 
 TEST_F(StandNameAt, NewStandListIsNotAnsweredFromTheCache) {
@@ -179,28 +173,18 @@ TEST_F(StandNameAt, NewStandListIsNotAnsweredFromTheCache) {
     EXPECT_EQ(gf_standNameAt(north(1)), "A");
     {
         std::lock_guard lock(g_standsMutex);
-        std::vector<Stand> other;
-        const LatLon p = north(1);
-        other.emplace_back(std::vector<StandUse>{}, "Z", StandPlacement{p.lat, p.lon, 0.0}, 20.0, false, false, false);
-        other.emplace_back(std::vector<StandUse>{}, "Y", StandPlacement{p.lat, p.lon, 0.0}, 20.0, false, false, false);
+        std::vector<Stand> other{standAt("Z", 1), standAt("Y", 1)};
         g_stands = std::move(other);
     }
     EXPECT_EQ(gf_standNameAt(north(1)), "Z");
     {
         // Emptied and refilled in the same storage, to the same size, without telling the search.
         std::lock_guard lock(g_standsMutex);
-        const LatLon p = north(1);
         g_stands.clear();
-        g_stands.emplace_back(std::vector<StandUse>{}, "X", StandPlacement{p.lat, p.lon, 0.0}, 20.0, false, false, false);
-        g_stands.emplace_back(std::vector<StandUse>{}, "Y", StandPlacement{p.lat, p.lon, 0.0}, 20.0, false, false, false);
+        g_stands.push_back(standAt("X", 1));
+        g_stands.push_back(standAt("Y", 1));
     }
     EXPECT_EQ(gf_standNameAt(north(1)), "X");
-}
-
-TEST_F(StandNameAt, SimulatorLinkAsksTheStandSearch) {
-    gf_resetSimLinkServices();
-    setStands({{"G7", 10, 20}});
-    EXPECT_EQ(gf_simLinkServices().standNameAt(north(0)), "G7");
 }
 
 TEST_F(StandNameAt, SimulatorThreadAsksWhileTheRunThreadReplacesTheStands) {
@@ -248,15 +232,11 @@ protected:
                 if (u.soft && u.reg == "N100AA") names += (names.empty() ? "" : ",") + s.id;
         return names;
     }
-    static void busyAt(Stand& stand, DaySlot when) {
-        StandUse u;
-        u.reg = "OTHER";
-        u.number = static_cast<std::uint32_t>(stand.uses.size() + 1);
-        u.day = static_cast<std::uint32_t>(gf_slotDay(when));
-        u.hh = std::uint64_t{1} << gf_slotHalfHour(when);
-        u.soft = 1;
-        stand.uses.push_back(u);
+    static StandUse useAt(const char* reg, DaySlot when, int shift = 0, std::uint8_t soft = 1) {
+        return StandUse{"", "", reg, "", "", std::uint64_t{1} << ((gf_slotHalfHour(when) + shift) % 48), 1,
+                        static_cast<std::uint32_t>(gf_slotDay(when)), 0, soft};
     }
+    static void busyAt(Stand& stand, DaySlot when) { stand.uses.push_back(useAt("OTHER", when)); }
 
     static constexpr std::time_t kStart = 1767000000;   // a fixed moment; its day slot is read back
 };
@@ -357,22 +337,15 @@ TEST_F(ChooseStand, NothingWhenNotWantedOrAlreadyScheduled) {
     g_softLearningAllowed = false;
     gf_chooseStand(a);
     g_softLearningAllowed = true;
-    LiveAircraft far = a;
+    LiveAircraft far = a, parked = a;
     far.position.latitude = kBaseLat + 0.1;   // 6 nm north
     gf_chooseStand(far);
-    LiveAircraft parked = a;
     parked.standId = 2;
     gf_chooseStand(parked);
     EXPECT_EQ(softStands(), "");
 
     // A real use of its registration around now at any stand: its stand is known.
-    const DaySlot now = gf_nowDaySlot();
-    StandUse real;
-    real.reg = "N100AA";
-    real.number = 1;
-    real.day = static_cast<std::uint32_t>(gf_slotDay(now));
-    real.hh = std::uint64_t{1} << ((gf_slotHalfHour(now) + 1) % 48);
-    g_stands[1].uses.push_back(real);
+    g_stands[1].uses.push_back(useAt("N100AA", gf_nowDaySlot(), 1, 0));
     gf_chooseStand(a);
     EXPECT_EQ(softStands(), "");
 }

@@ -1,4 +1,7 @@
 // The controls of the settings band and the Enter handling of edit fields.
+#include <array>
+#include <map>
+
 #include "app/controls.h"
 #include "controls_test_fixture.h"
 
@@ -10,26 +13,14 @@ using Controls = WindowTest;
 TEST_F(Controls, AllThirtyNineExistWithTheirSettingsIdsAndStartingStates) {
     const auto controls = window.controls();
     ASSERT_EQ(controls.size(), static_cast<std::size_t>(kControlCount));
-    int boxes = 0, edits = 0, buttons = 0;
+    std::map<ui::ControlKind, int> kinds;
     for (const ui::ControlState& c : controls) {
-        switch (c.kind) {
-            case ui::ControlKind::CheckBox:
-                ++boxes;
-                EXPECT_TRUE(c.enabled) << c.id;
-                break;
-            case ui::ControlKind::Edit:
-                ++edits;
-                EXPECT_FALSE(c.enabled) << "edits wait for the run's start: " << c.id;
-                break;
-            case ui::ControlKind::Button:
-                ++buttons;
-                EXPECT_FALSE(c.enabled) << c.id;
-                break;
-        }
+        ++kinds[c.kind];
+        // Check boxes work at once; edits and buttons wait for the run's start.
+        EXPECT_EQ(c.enabled, c.kind == ui::ControlKind::CheckBox) << c.id;
     }
-    EXPECT_EQ(boxes, 24);
-    EXPECT_EQ(edits, 11);
-    EXPECT_EQ(buttons, 4);
+    EXPECT_EQ(kinds, (std::map<ui::ControlKind, int>{
+                         {ui::ControlKind::CheckBox, 24}, {ui::ControlKind::Edit, 11}, {ui::ControlKind::Button, 4}}));
     EXPECT_FALSE(window.hasControl(MAX_FIT.controlId)) << "MAX_FIT follows MAX_FIT_FL and has no field";
     EXPECT_EQ(window.isChecked(GUID_CHANGES.controlId), GUID_CHANGES.get());
     EXPECT_EQ(window.isChecked(MSFS_2020.controlId), MSFS_2020.get());
@@ -46,9 +37,9 @@ TEST_F(Controls, AllThirtyNineExistWithTheirSettingsIdsAndStartingStates) {
                            Place{&MAX_FIT_FL, 460, 371, 24}, Place{&AIRPORT_HEIGHT, 586, 343, 50}}) {
         const auto c = window.control(p.control->controlId);
         ASSERT_TRUE(c.has_value()) << p.control->controlId;
-        EXPECT_EQ(c->rect.left, p.x) << p.control->controlId;
-        EXPECT_EQ(c->rect.top, p.y) << p.control->controlId;
-        EXPECT_EQ(c->rect.right - c->rect.left, p.width) << p.control->controlId;
+        EXPECT_EQ((std::array{c->rect.left, c->rect.top, c->rect.right - c->rect.left}),
+                  (std::array{p.x, p.y, p.width}))
+            << p.control->controlId;
     }
 }
 

@@ -17,8 +17,7 @@ TEST_F(Counters, AutoRangeByGroundHeightAndDistance) {
     AIRPORT_HEIGHT.set(18000);
     struct Case {
         bool ground;
-        double altitude;
-        double distance;
+        double altitude, distance;
         int range;
     };
     for (const Case& c : {Case{true, 30000, 100, 8}, Case{false, 18001, 1, 40}, Case{false, 18000, 20.5, 24},
@@ -71,8 +70,7 @@ TEST_F(Counters, RefreshRepaintsOnlyTheBandsWhoseNumbersChanged) {
     live = 2;   // one of them parks at its stand
     parkedLive = 1;
     gf_refreshCounters();
-    EXPECT_EQ(window.takeInvalidated(),
-              (std::vector<ui::Rect>{gf_bandRect(Band::Counters), gf_bandRect(Band::Park)}));
+    EXPECT_EQ(window.takeInvalidated(), (std::vector{gf_bandRect(Band::Counters), gf_bandRect(Band::Park)}));
     EXPECT_EQ(g_mainWindow.g_liveCount.load(), 2);
     EXPECT_EQ(g_mainWindow.g_parkedLiveCount.load(), 1);
     parkedStatic = 9;
@@ -107,9 +105,7 @@ TEST_F(Counters, ReporterTellsUserErrorsFromSystemFailures) {
         }
         EXPECT_EQ(g_mainWindow.g_errorText.get(), c.shown);
         EXPECT_EQ(logCount("Error " + c.shown), 1);
-        const std::vector<std::pair<int, int>> expected =
-            c.exit ? std::vector<std::pair<int, int>>{{5, 0}} : std::vector<std::pair<int, int>>{};
-        EXPECT_EQ(exits, expected) << c.shown;
+        EXPECT_EQ(exits, (c.exit ? decltype(exits){{5, 0}} : decltype(exits){})) << c.shown;
     }
     gf_clearError();
     gf_reportException("nothing");   // outside a handler: logged, the process lives on

@@ -15,9 +15,8 @@ TEST_F(EditFields, IntegerFieldsParseClampSaveAndShowTheValueInForce) {
         int before;
         std::string typed;
         int after;
-        std::string statusText;
-        std::string field;    // text in the field afterwards
-        std::string stored;   // parameters.xml value, "<missing>" when nothing was saved
+        // Status, text in the field afterwards, parameters.xml value ("<missing>" when nothing was saved).
+        std::string statusText, field, stored;
     };
     const Case cases[] = {
         {&MAX_LIVE, 250, "abc", 250, "invalid input: abc", "250", "<missing>"},
@@ -94,9 +93,9 @@ TEST_F(EditFields, FitHoursAreStoredAsHalfHourSlots) {
     EXPECT_EQ(status(), "Varnel will respond in 15 seconds ...");
 
     // Not numbers at all, NaN included: logged, value and slots unchanged.
-    MAX_FIT_FL.set(3.0f);
-    MAX_FIT.set(5);
     for (const char* typed : {"abc", "nan"}) {
+        MAX_FIT_FL.set(3.0f);
+        MAX_FIT.set(5);
         enter(MAX_FIT_FL.controlId, typed);
         EXPECT_EQ(MAX_FIT_FL.get(), 3.0f) << typed;
         EXPECT_EQ(MAX_FIT.get(), 5) << typed;
@@ -112,8 +111,7 @@ TEST_F(EditFields, FitHoursAreStoredAsHalfHourSlots) {
 
 TEST_F(EditFields, RenewalAnnouncementCountsToTheNextFifteenSecondStep) {
     struct Case {
-        bool fileLoaded;
-        bool initialLoadOnly;
+        bool fileLoaded, initialLoadOnly;
         int second;
         std::string text;
         bool renew;

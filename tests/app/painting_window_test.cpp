@@ -23,30 +23,24 @@ protected:
     }
     static void resetMembers() {
         MainWindow& w = g_mainWindow;
-        w.g_simConnected = false;
-        w.g_simFlightRunning = false;
-        w.g_userAircraftText.set("");
-        w.g_userStandText.set("");
-        w.g_simVersionText.set("");
-        w.g_linkBoxOff = true;
-        w.g_realTrafficLinkUp = false;
-        w.g_trafficStatus = 3;
-        w.g_weatherStatus = 3;
-        w.g_qnh = 0;
-        w.g_parkAirportOk = false;
-        w.g_liveAverageFit = -1.0f;
-        w.g_staticAverageFit = -1.0f;
-        w.g_maxParkCount = 0;
+        w.g_simConnected = w.g_simFlightRunning = w.g_realTrafficLinkUp = w.g_parkAirportOk = false;
+        w.g_linkBoxOff = w.g_userAircraftKnown = true;
+        for (auto* text : {&w.g_userAircraftText, &w.g_userStandText, &w.g_simVersionText}) text->set("");
+        w.g_trafficStatus = w.g_weatherStatus = 3;
+        w.g_qnh = w.g_maxParkCount = 0;
+        w.g_liveAverageFit = w.g_staticAverageFit = -1.0f;
     }
     static void setParkAirport(const Airport& a) {
         std::lock_guard lock(g_standsMutex);
         g_parkAirport = a;
     }
-    const ui::RecordingSurface::Text* find(const std::string& text) const {
+    // The colour of a drawn text, nothing when it was not drawn.
+    std::optional<ui::Colour> colourOf(const std::string& text) const {
         for (const auto& t : surface.texts)
-            if (t.text == text) return &t;
-        return nullptr;
+            if (t.text == text) return t.colour;
+        return std::nullopt;
     }
+    bool drawn(const std::string& text) const { return colourOf(text).has_value(); }
     std::optional<ui::Colour> fillOf(const ui::Rect& r) const {
         std::optional<ui::Colour> last;
         for (const auto& f : surface.fills)
@@ -81,16 +75,13 @@ TEST_F(Painting, SimulatorBoxFollowsConnectionFlightAndTitle) {
         paint();
         EXPECT_EQ(fillOf(simBox), c.box);
         EXPECT_EQ(textAt(5, 35).has_value(), c.connected) << "the simulator lines need a connection";
-        if (c.connected) {
-            EXPECT_EQ(find("MSFS 2020")->colour, c.box);
-        }
+        if (c.connected) EXPECT_EQ(colourOf("MSFS 2020"), c.box);
     }
     g_mainWindow.g_userStandText.set("A12");
     g_mainWindow.g_userAircraftKnown = false;
     paint();
-    EXPECT_NE(find("MSFS 2020, user stand A12"), nullptr);
-    EXPECT_EQ(find("A320")->colour, kYellow) << "an unrecognised title is yellow";
-    g_mainWindow.g_userAircraftKnown = true;
+    EXPECT_TRUE(drawn("MSFS 2020, user stand A12"));
+    EXPECT_EQ(colourOf("A320"), kYellow) << "an unrecognised title is yellow";
 }
 
 TEST_F(Painting, RealTrafficBoxWeatherAndTraffic) {
@@ -106,17 +97,17 @@ TEST_F(Painting, RealTrafficBoxWeatherAndTraffic) {
     paint();
     EXPECT_EQ(fillOf(rtBox), kGreen);
     EXPECT_EQ(textAt(642, 63), std::optional<std::string>("")) << "no QNH yet: an empty text";
-    EXPECT_EQ(find("live:   7")->colour, kGreen);
-    EXPECT_EQ(find("Weather")->colour, kGreen);
+    EXPECT_EQ(colourOf("live:   7"), kGreen);
+    EXPECT_EQ(colourOf("Weather"), kGreen);
 
     g_mainWindow.g_qnh = 1013;
     g_mainWindow.g_trafficStatus = 2;
     g_mainWindow.g_weatherStatus = 3;
     paint();
     EXPECT_EQ(fillOf(rtBox), kYellow);
-    EXPECT_EQ(find("qnh: 1013"), nullptr) << "a stopped weather reader shows no QNH";
-    EXPECT_EQ(find("Weather"), nullptr);
-    EXPECT_EQ(find("Traffic")->colour, kYellow);
+    EXPECT_FALSE(drawn("qnh: 1013")) << "a stopped weather reader shows no QNH";
+    EXPECT_FALSE(drawn("Weather"));
+    EXPECT_EQ(colourOf("Traffic"), kYellow);
 
     g_mainWindow.g_realTrafficLinkUp = false;
     paint();
@@ -129,29 +120,29 @@ TEST_F(Painting, LabelsFollowSettingsAndControlStates) {
     SCAN_LIVERIES.set(true);
     window.enable(HELICOPTERS.controlId, false);
     paint();
-    EXPECT_NE(find("1 airport in TBLO folder"), nullptr);
-    EXPECT_EQ(find("Scan for liveries:")->colour, kRed);
-    EXPECT_EQ(find("Helicopters")->colour, kGrey);
-    EXPECT_EQ(find("Light aircraft")->colour, kBlack);
+    EXPECT_TRUE(drawn("1 airport in TBLO folder"));
+    EXPECT_EQ(colourOf("Scan for liveries:"), kRed);
+    EXPECT_EQ(colourOf("Helicopters"), kGrey);
+    EXPECT_EQ(colourOf("Light aircraft"), kBlack);
 
     waiting = 2;
     g_mainWindow.g_renewalMinutes = 12;
     paint();
-    EXPECT_NE(find("2 airports in TBLO folder"), nullptr);
-    EXPECT_EQ(find("(in 12 min)"), nullptr) << "no renewal without a parking file";
+    EXPECT_TRUE(drawn("2 airports in TBLO folder"));
+    EXPECT_FALSE(drawn("(in 12 min)")) << "no renewal without a parking file";
     parkFileLoaded = true;
     paint();
-    EXPECT_NE(find("(in 12 min)"), nullptr);
+    EXPECT_TRUE(drawn("(in 12 min)"));
     g_windowHooks.parkingBusy = [] { return true; };
     paint();
-    EXPECT_EQ(find("(in 12 min)"), nullptr);
-    EXPECT_EQ(find("Airport static parking active:")->colour, kYellow);
+    EXPECT_FALSE(drawn("(in 12 min)"));
+    EXPECT_EQ(colourOf("Airport static parking active:"), kYellow);
 
     // Without a hook of its own the painter shows what the last airport scan left to be learned.
     g_windowHooks.toBeLearnedCount = nullptr;
     g_offlineLearningCount = 3;
     paint();
-    EXPECT_NE(find("3 airports in TBLO folder"), nullptr);
+    EXPECT_TRUE(drawn("3 airports in TBLO folder"));
     g_offlineLearningCount = 0;
     paint();
     for (const auto& t : surface.texts) EXPECT_EQ(t.text.find("TBLO"), std::string::npos) << t.text;
@@ -159,9 +150,8 @@ TEST_F(Painting, LabelsFollowSettingsAndControlStates) {
 
 TEST_F(Painting, ParkBandShowsTheParkAirport) {
     auto parkTexts = [this] {
-        int n = 0;
-        for (const auto& t : surface.texts) n += t.y >= 392 && t.y < 448;
-        return n;
+        return std::count_if(surface.texts.begin(), surface.texts.end(),
+                             [](const auto& t) { return t.y >= 392 && t.y < 448; });
     };
     paint();
     EXPECT_EQ(parkTexts(), 0) << "no park airport, nothing drawn";
@@ -169,21 +159,20 @@ TEST_F(Painting, ParkBandShowsTheParkAirport) {
     setParkAirport(Airport{"EGLL", "LHR", 51.47, -0.45, 83});
     paint();
     EXPECT_EQ(parkTexts(), 1);
-    EXPECT_EQ(find("EGLL (LHR)")->colour, kYellow) << "a file that failed: only the code";
+    EXPECT_EQ(colourOf("EGLL (LHR)"), kYellow) << "a file that failed: only the code";
 
     g_mainWindow.g_parkAirportOk = true;
     g_mainWindow.g_maxParkCount = 40;
     g_mainWindow.g_parkedStaticCount = 12;
     g_mainWindow.g_staticAverageFit = 3.5f;
     paint();
-    EXPECT_EQ(find("EGLL (LHR)")->colour, kGreen);
-    EXPECT_NE(find("parked static:  12"), nullptr);
-    EXPECT_NE(find("max park:  40 (=30% )"), nullptr);
-    EXPECT_NE(find("average fit: 3.5"), nullptr);
+    EXPECT_EQ(colourOf("EGLL (LHR)"), kGreen);
+    for (const char* text : {"parked static:  12", "max park:  40 (=30% )", "average fit: 3.5"})
+        EXPECT_TRUE(drawn(text)) << text;
     EXPECT_FALSE(textAt(249, 427).has_value()) << "live average -1: not drawn";
     WEEK.set(true);
     paint();
-    EXPECT_EQ(find("average fit: 3.5"), nullptr) << "the week view hides the static average";
+    EXPECT_FALSE(drawn("average fit: 3.5")) << "the week view hides the static average";
 }
 
 TEST_F(Painting, StatusBandIsGreenOrRedWithTheText) {

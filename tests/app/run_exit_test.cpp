@@ -38,17 +38,12 @@ TEST_F(Exit, ConcurrentRequestsStartOneExitWithTheWinnersReason) {
 TEST_F(Exit, CloseRemovesAircraftEmptiesTheBlockAndEndsTheProgram) {
     BLOCK_CALLSIGN.set("BAW123");
     BLOCK_CALLSIGN.save();
-    std::vector<std::string> steps;
-    std::mutex m;
-    auto record = [&](const std::string& s) {
-        std::lock_guard lock(m);
-        steps.push_back(s);
-    };
+    std::vector<std::string> steps;   // written by the exit thread only, read after it is done
     RunHooks& hooks = gf_runHooks();
-    hooks.removeAllAircraft = [&] { record("remove"); };
-    hooks.clearRememberedLiveries = [&] { record("remembered"); };
-    hooks.clearBlockedCallsigns = [&] { record("blocked"); };
-    hooks.resetParkAirport = [&] { record("reset"); };
+    hooks.removeAllAircraft = [&] { steps.push_back("remove"); };
+    hooks.clearRememberedLiveries = [&] { steps.push_back("remembered"); };
+    hooks.clearBlockedCallsigns = [&] { steps.push_back("blocked"); };
+    hooks.resetParkAirport = [&] { steps.push_back("reset"); };
 
     gf_requestExit(EXIT_USER_CLOSED_SIM, 0);
     ASSERT_EQ(awaitPrivate(), ui::WM_FINAL_EXIT);
@@ -80,8 +75,8 @@ TEST_F(Exit, RestartTurnsTheScansOffCountsDownAndStartsANewRun) {
     EXPECT_EQ(storedValue("SCAN_AIRPORTS"), "false");
     EXPECT_EQ(BLOCK_CALLSIGN.get(), "BAW123");
     EXPECT_TRUE(reset);
-    EXPECT_NE(std::find(shown.begin(), shown.end(), "Restarting after 2 seconds"), shown.end());
-    EXPECT_NE(std::find(shown.begin(), shown.end(), "Restarting after 1 second"), shown.end());
+    for (const char* countdown : {"Restarting after 2 seconds", "Restarting after 1 second"})
+        EXPECT_NE(std::find(shown.begin(), shown.end(), countdown), shown.end()) << countdown;
     EXPECT_FALSE(g_readerError.load());
     EXPECT_FALSE(g_staticRenew.load());
     EXPECT_FALSE(gf_exitUnderWay());
@@ -175,12 +170,8 @@ TEST_F(Exit, WorkersThatNeverEndAreWaitedForABoundedTime) {
 }
 
 TEST(ExitReasons, NamesOfTheSixReasonsAndNoOther) {
-    EXPECT_EQ(gf_exitReasonName(0), "NOT_YET_SET");
-    EXPECT_EQ(gf_exitReasonName(1), "SIM WAS CLOSED");
-    EXPECT_EQ(gf_exitReasonName(2), "RESTART");
-    EXPECT_EQ(gf_exitReasonName(3), "RESTART_IPP");
-    EXPECT_EQ(gf_exitReasonName(4), "USER CLOSED SIM");
-    EXPECT_EQ(gf_exitReasonName(5), "SYSTEM ERROR");
+    const char* names[] = {"NOT_YET_SET", "SIM WAS CLOSED", "RESTART", "RESTART_IPP", "USER CLOSED SIM", "SYSTEM ERROR"};
+    for (int r = 0; r < 6; ++r) EXPECT_EQ(gf_exitReasonName(r), names[r]);
     EXPECT_THROW(gf_exitReasonName(6), std::out_of_range);
 }
 

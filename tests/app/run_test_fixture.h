@@ -47,24 +47,18 @@ protected:
     }
     static void resetFlags() {
         gf_resetExitForTests();
-        g_exitRequested = false;
-        g_userStopped = false;
-        g_readerError = false;
+        for (auto* flag : {&g_exitRequested, &g_userStopped, &g_readerError, &g_mainLoopActive, &g_runThreadActive,
+                           &g_flightRunning, &g_simTick})
+            *flag = false;
         g_runningThreads = 0;
-        g_mainLoopActive = false;
-        g_runThreadActive = false;
-        g_flightRunning = false;
-        g_simTick = false;
         g_userOnGround = true;
         gf_resetMainLoopState();
     }
     // The next private message posted to the window (0x8001 or 0x8002), skipping other messages.
     std::optional<std::uint32_t> awaitPrivate(int timeoutMs = 20000) {
         const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-        while (std::chrono::steady_clock::now() < until) {
-            const auto m = window.waitGet(100);
-            if (m && m->kind == ui::MessageKind::Private) return m->code;
-        }
+        while (std::chrono::steady_clock::now() < until)
+            if (const auto m = window.waitGet(100); m && m->kind == ui::MessageKind::Private) return m->code;
         return std::nullopt;
     }
     std::vector<std::uint32_t> remainingPrivate() {

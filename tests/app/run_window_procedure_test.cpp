@@ -22,8 +22,7 @@ TEST_F(WindowProcedure, CloseShowsTheTextAndAsksForOneExit) {
 
 TEST_F(WindowProcedure, FinalExitSavesTheWindowPositionUnlessItIsAtALimit) {
     struct Case {
-        int left, top;
-        int storedX, storedY;
+        int left, top, storedX, storedY;
         std::string savedX, savedY;
     };
     const Case cases[] = {

@@ -23,9 +23,7 @@ protected:
         g_feedTimeIsProgramTime = false;
         g_feedTimeStamp = 0.0;
     }
-    void setClock(std::time_t t) {
-        gf_setWallClockForTests([t] { return t; });
-    }
+    void setClock(std::time_t t) { gf_setWallClockForTests([t] { return t; }); }
 };
 
 TEST_F(TimeOfWeekTest, UtcTextHasTheAsctimeLayout) {
@@ -38,9 +36,7 @@ TEST_F(TimeOfWeekTest, UtcTextHasTheAsctimeLayout) {
         ASSERT_NE(::gmtime_r(&t, &fields), nullptr);
         char buffer[32];
         ASSERT_NE(::asctime_r(&fields, buffer), nullptr);
-        const std::string text = gf_utcTimeText(t);
-        ASSERT_EQ(text, std::string(buffer, 24)) << t;
-        ASSERT_EQ(text.size(), 24u);
+        ASSERT_EQ(gf_utcTimeText(t), std::string(buffer, 24)) << t;
     }
     // Times no four-digit year can show stay in the layout.
     EXPECT_EQ(gf_utcTimeText(-5).size(), 24u);
@@ -67,9 +63,9 @@ TEST_F(TimeOfWeekTest, ClockCutsAndProgramTime) {
 }
 
 TEST_F(TimeOfWeekTest, SlotsOfNowAtTheEdgesAndAcrossMidnight) {
-    const std::pair<std::time_t, int> halfHours[] = {
-        {kMonDec2, 0}, {kMonDec2 + 29 * 60 + 59, 0}, {kMonDec2 + 30 * 60, 1}, {kMonDec2 + 86399, 47}};
-    for (const auto& [t, expected] : halfHours) EXPECT_EQ(gf_halfHourOf(t), expected) << gf_utcTimeText(t);
+    for (auto [t, expected] :
+         {std::pair{kMonDec2, 0}, {kMonDec2 + 1799, 0}, {kMonDec2 + 1800, 1}, {kMonDec2 + 86399, 47}})
+        EXPECT_EQ(gf_halfHourOf(t), expected) << gf_utcTimeText(t);
     for (int d = 0; d < 7; ++d) {
         setClock(kMonDec2 + d * 86400 + 13 * 3600 + 30 * 60);
         EXPECT_EQ(gf_nowDaySlot(), gf_makeDaySlot(d + 1, 27)) << d;
@@ -88,11 +84,7 @@ TEST_F(TimeOfWeekTest, HalfHoursBetweenSlots) {
         std::uint32_t expected;
     };
     const Case cases[] = {
-        {1, 0, 7, 47, 1},     // across the week's wrap
-        {2, 0, 1, 47, 1},
-        {3, 10, 3, 10, 0},
-        {1, 47, 7, 0, 95},
-        {5, 27, 1, 0, 4 * 48 + 27},
+        {1, 0, 7, 47, 1}, {2, 0, 1, 47, 1}, {3, 10, 3, 10, 0}, {1, 47, 7, 0, 95}, {5, 27, 1, 0, 4 * 48 + 27},
         {6, 24, 1, 24, 5 * 48},   // only Sunday to Monday wraps: Saturday counts as later than Monday
         {2, 0, 7, 0, 5 * 48},     // Sunday is the later day of Tuesday and Sunday
     };
@@ -104,15 +96,12 @@ TEST_F(TimeOfWeekTest, HalfHoursBetweenSlots) {
 }
 
 TEST_F(TimeOfWeekTest, DayNamesTextsAndDecoding) {
-    EXPECT_EQ(gf_makeDaySlot(5, 27), (std::uint64_t{27} << 32) | 5u);
     EXPECT_EQ(gf_daySlotText(gf_makeDaySlot(5, 27)), "day=5 hh=27");
-    const char* names[] = {"Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday", "Sunday"};
-    const char* abbreviations[] = {"Mon", "Tue", "Wed", "Thu", "Fri", "Sat", "Sun"};
-    for (int d = 1; d <= 7; ++d) {
-        EXPECT_EQ(gf_dayName(d), names[d - 1]);
-        EXPECT_EQ(gf_decodeDay(abbreviations[d - 1]), d);
-    }
-    for (int bad : {0, 8, -1}) EXPECT_THROW((void)gf_dayName(bad), std::out_of_range) << bad;
+    EXPECT_EQ(gf_dayName(1), "Monday");
+    EXPECT_EQ(gf_dayName(7), "Sunday");
+    for (int bad : {0, 8}) EXPECT_THROW((void)gf_dayName(bad), std::out_of_range) << bad;
+    EXPECT_EQ(gf_decodeDay("Mon"), 1);
+    EXPECT_EQ(gf_decodeDay("Sun"), 7);
     test::TempDir dir;
     gf_startLog(dir / "Log.txt");
     EXPECT_EQ(gf_decodeDay("mon"), 0);
@@ -124,16 +113,12 @@ TEST_F(TimeOfWeekTest, DayNamesTextsAndDecoding) {
 }
 
 TEST_F(TimeOfWeekTest, TodayDateCodeFollowsTheWallClockDay) {
-    setClock(kThuDec5 + 3600);
+    setClock(kThuDec5 + 86399);
     g_feedTimeIsProgramTime = true;
     g_feedTimeStamp = 1733704200.0;   // the feed's day does not count
     EXPECT_EQ(gf_todayDateCode(), gf_scrambleCode("DEC 52024"));
-    const std::string dec5 = gf_todayDateCode();
-    setClock(kThuDec5 + 86399);
-    EXPECT_EQ(gf_todayDateCode(), dec5);
     setClock(kThuDec5 + 20 * 86400);
     EXPECT_EQ(gf_todayDateCode(), gf_scrambleCode("DEC252024"));
-    EXPECT_NE(gf_todayDateCode(), dec5);
 }
 
 }  // namespace

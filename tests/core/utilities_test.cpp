@@ -16,29 +16,21 @@ namespace {
 namespace fs = std::filesystem;
 using Pieces = std::vector<std::string>;
 
-TEST(TextLists, SplitTrimAndJoin) {
+TEST(TextLists, SplitTrimUnquoteAndCompare) {
     EXPECT_EQ(gf_splitAtComma("a, b,,c,"), (Pieces{"a", "b", "", "c"}));
     EXPECT_EQ(gf_splitAtComma(""), Pieces{});
     EXPECT_EQ(gf_splitAtComma(","), Pieces{""});
-    EXPECT_EQ(gf_splitAtComma(",x"), (Pieces{"", "x"}));
     EXPECT_EQ(gf_splitAtComma(" EGLL \t,\r\nKJFK\r\n"), (Pieces{"EGLL", "KJFK"}));
     EXPECT_EQ(gf_splitAtSemicolon("a; b;c,d"), (Pieces{"a", "b", "c,d"}));
-
-    const std::pair<std::string, std::string> lists[] = {
-        {"EGLL,KJFK", "EGLL,KJFK"}, {" EGLL , KJFK,\tLFPG\r\n", "EGLL,KJFK,LFPG"}, {"", ""}, {"   ", ""}};
-    for (auto [list, expected] : lists) {
+    for (auto [list, expected] : {std::pair<std::string, std::string>{" EGLL , KJFK,\tLFPG\r\n", "EGLL,KJFK,LFPG"},
+                                  {"   ", ""}}) {
         gf_trimListItems(list);
         EXPECT_EQ(list, expected);
     }
-}
 
-TEST(TextLists, TrimUnquoteAndComparisons) {
     std::string_view view = " \t text here \r\n";
     EXPECT_EQ(gf_trim(view), "text here");
     EXPECT_EQ(view, "text here \r\n");   // narrowed past the leading blanks only
-    std::string_view blank = " \r\n\t";
-    EXPECT_EQ(gf_trim(blank), "");
-
     const std::pair<const char*, const char*> unquoted[] = {
         {"no quotes", "no quotes"}, {"title = \"Airbus A320 Neo\" ; x", "Airbus A320 Neo"}, {"ends with quote\"", ""},
         {"\"not closed", ""},      {"\"\"empty", ""},                                 {"\"a\"\"b\"", "a"},
@@ -48,7 +40,6 @@ TEST(TextLists, TrimUnquoteAndComparisons) {
     EXPECT_TRUE(gf_equalsUppercased("BAW123", "baW123"));
     EXPECT_FALSE(gf_equalsUppercased("baw123", "BAW123"));   // only the second text is upper-cased
     EXPECT_FALSE(gf_equalsUppercased("\xC3\x89", "\xC3\xA9"));   // ASCII letters only
-
     EXPECT_TRUE(gf_equalsStarred("A12", "A12*"));
     for (const char* other : {"*A12", "A12", "A12**", "A13*"}) EXPECT_FALSE(gf_equalsStarred("A12", other)) << other;
 }
@@ -90,14 +81,10 @@ TEST(WinsockTexts, KnownAndUnknownCodes) {
     EXPECT_EQ(gf_wsaErrorText(10061), "10061 Connection refused");
     EXPECT_EQ(gf_wsaErrorText(11004), "11004 No host data of that type was found");
     EXPECT_EQ(gf_wsaErrorText(11002), "11002 Unknown errror code");
-    int known = 0;
-    for (int code = 10000; code <= 11100; ++code) known += gf_wsaErrorText(code).find("Unknown") == std::string::npos;
-    EXPECT_EQ(known, 49);
 }
 
 TEST(WorkerSlots, AtLeastOneWorkerAndSlotsAreReturned) {
     EXPECT_EQ(gf_workerCountFor(0), 1u);   // unknown hardware: one worker, never none
-    EXPECT_EQ(gf_workerCountFor(6), 6u);
     g_workerThreads = 1;
     gf_waitForWorkerSlot();   // free: returns at once
     ++g_scanWorkers;          // a task runs now
@@ -131,8 +118,7 @@ TEST_F(RandomChoices, FollowTheRandomSettingAndTheSeed) {
     gf_shuffleIfRandom(items);
     EXPECT_EQ(items, (Pieces{"a", "b", "c", "d", "e", "f"}));
     // The jitter is not tied to RANDOM and draws even without a percentage.
-    const auto r0 = reference();
-    EXPECT_EQ(gf_jitterByPercent(200.0, 10.0), (r0 & 1) ? 180.0 : 220.0);
+    EXPECT_EQ(gf_jitterByPercent(200.0, 10.0), (reference() & 1) ? 180.0 : 220.0);
     reference();
     EXPECT_EQ(gf_jitterByPercent(200.0, 0.0), 200.0);
 
@@ -144,12 +130,6 @@ TEST_F(RandomChoices, FollowTheRandomSettingAndTheSeed) {
     Pieces shuffled = items;
     gf_shuffleIfRandom(shuffled);
     EXPECT_TRUE(std::is_permutation(shuffled.begin(), shuffled.end(), items.begin()));
-    gf_seedRandomForTests(1);
-    Pieces again = items;
-    gf_shuffleIfRandom(again);
-    gf_seedRandomForTests(1);
-    gf_shuffleIfRandom(items);
-    EXPECT_EQ(again, items);
 }
 
 TEST_F(RandomChoices, EachThreadHasItsOwnEngine) {

@@ -111,7 +111,6 @@ TEST_F(ParkAirportFile, WithoutLearnedFileTheArchiveAloneIsLoaded) {
     EXPECT_EQ(g_parkAirport.alt, 83.0);
     ASSERT_EQ(g_stands.size(), 3u);
     EXPECT_EQ(g_stands[0].uses.size(), 1u);   // the tow is not a use
-    EXPECT_TRUE(g_apfLoaded.load());
     // 501 and 502 are 52 m apart with radii 32.5 + 30 m; 503 is 99 m from 502 with 30 + 20 m.
     EXPECT_EQ(stand("501").adjacent, (std::vector<std::uint32_t>{2}));
     EXPECT_EQ(stand("502").adjacent, (std::vector<std::uint32_t>{1}));
@@ -130,16 +129,12 @@ TEST_F(ParkAirportFile, BrokenOrEmptyFilesGiveThePartsResult) {
     writeFile(g_archiveStockFolder / "LFPG.xml", "<parameters><parameter name=\"altitude\" value=\"1\"/></parameters>");
     EXPECT_EQ(load(quality), "no stands found");
     EXPECT_TRUE(g_apfLoaded.load());
-    EXPECT_EQ(lf_qualityFactorText(gf_qualityReal(quality), gf_qualitySoft(quality)), "  ");
-    writeFile(g_archiveStockFolder / "LFPG.xml", "<parameters");
-    EXPECT_NE(load(quality).find("could not be loaded"), std::string::npos);
 }
 
 TEST_F(ParkAirportFile, AReloadThatFailsIsNeverSavedOverTheLearnedFile) {
     writeFile(learnedPath(), kLearned);
     std::uint64_t quality = 0;
     ASSERT_EQ(load(quality), "");
-    ASSERT_TRUE(g_apfLoaded.load());
     // Loaded again without closing first, from an archive that stops at a repeated stand.
     std::string broken = kArchive;
     broken.replace(broken.find("id=\"502\""), 8, "id=\"501\"");
@@ -193,13 +188,10 @@ TEST_F(ParkAirportFile, SaveKeepsEarlierLearnedUsesAndDropsFakesAndArchiveUses) 
     ASSERT_EQ(load(quality), "");
     // Every ordinary stand of an L airport gets ZZZ B738 for Tuesday half hour 44, numbered on
     // from its last use.
-    const Stand& s503 = stand("503");
-    ASSERT_EQ(s503.uses.size(), 1u);
-    EXPECT_EQ(s503.uses[0].callsign.rfind("FAKE", 0), 0u);
-    EXPECT_EQ(s503.uses[0].day, 2u);
-    EXPECT_EQ(s503.uses[0].hh, 1ull << 44);
-    EXPECT_EQ(s503.uses[0].model, "B738");
-    EXPECT_EQ(s503.uses[0].origin, UseOrigin::Fake);
+    ASSERT_EQ(stand("503").uses.size(), 1u);
+    const StandUse& fake = stand("503").uses[0];
+    EXPECT_EQ(fake.callsign.rfind("FAKE", 0), 0u);
+    EXPECT_TRUE(fake.day == 2u && fake.hh == 1ull << 44 && fake.model == "B738" && fake.origin == UseOrigin::Fake);
     EXPECT_EQ(stand("501").uses.back().number, 4u);
 
     // One use learned in this run.
@@ -209,7 +201,6 @@ TEST_F(ParkAirportFile, SaveKeepsEarlierLearnedUsesAndDropsFakesAndArchiveUses) 
     }
     g_apfUpdates.store(1);
     gf_closeParkAirport();
-    ASSERT_TRUE(fs::exists(learnedPath()));
     const std::string saved = readFile(learnedPath());
     EXPECT_EQ(saved.find("FAKE1"), std::string::npos) << saved;
     EXPECT_EQ(saved.find("ARC1"), std::string::npos);   // the archive keeps its own uses
@@ -226,21 +217,17 @@ TEST_F(ParkAirportFile, SaveKeepsEarlierLearnedUsesAndDropsFakesAndArchiveUses) 
     EXPECT_TRUE(PARK_FAKE.get());
     EXPECT_EQ(stand("501").uses.size(), 4u);
     EXPECT_EQ(stand("503").uses.size(), 2u);
-    EXPECT_TRUE(stand("502").radiusChanged);
-    EXPECT_TRUE(stand("M1").manual);
     g_apfChanged.store(true);
     gf_closeParkAirport();
     EXPECT_EQ(readFile(learnedPath()), saved);
 }
 
 TEST_F(ParkAirportFile, HandmadeFileReplacesStandsOrIsNeverSavedOverWhenBroken) {
-    std::string handmade = R"(<parameters><parameter name="airport_name" value="Sample"/>
-        <parameter name="publisher" value="stock"/><parameter name="handmade" value="false"/>
-        <parameter name="altitude" value="83"/></parameters><parkpositions>
+    writeFile(learnedPath(), R"(<parameters><parameter name="publisher" value="stock"/>
+        <parameter name="handmade" value="false"/></parameters><parkpositions>
         <parkpos id="H1" latitude="51.1" longitude="-0.1" heading="10" radius="20" cargo="false" ramp="false"/>
         <parkpos id="H2" latitude="51.2" longitude="-0.2" heading="20" radius="25" cargo="true" ramp="false"/>
-        </parkpositions>)";
-    writeFile(learnedPath(), handmade);
+        </parkpositions>)");
     std::uint64_t quality = 0;
     ASSERT_EQ(load(quality), "");
     EXPECT_TRUE(g_handmadeOverruled);

@@ -66,14 +66,12 @@ TEST(AirportsScan, FakePackageTree) {
     EXPECT_TRUE(gf_scanAirports(false, folders));
     // EGLL linked; LOWI linked and generated (more stands than archived); EKCH generated.
     EXPECT_EQ(g_airportFilesDone.load(), before + 4);
-    EXPECT_TRUE(fs::exists(g_mySimaddonFolder / "EGLL.txt"));
-    EXPECT_FALSE(fs::exists(g_mySimaddonFolder / "EGLL.xml"));
-    EXPECT_FALSE(fs::exists(g_mySimaddonFolder / "EDDF.xml"));
-    EXPECT_FALSE(fs::exists(g_myThirdpartyFolder / "LOWS.xml"));
-    EXPECT_TRUE(fs::exists(g_myThirdpartyFolder / "LOWI.txt"));
     // Offline learning took LOWI's generated file: the stock archive has learned LOWI.
-    EXPECT_TRUE(fs::exists(g_toBeLearnedOfflineFolder / "LOWI.xml"));
-    EXPECT_FALSE(fs::exists(g_myThirdpartyFolder / "LOWI.xml"));
+    for (const auto& [file, made] : {std::pair{g_mySimaddonFolder / "EGLL.txt", true}, {g_mySimaddonFolder / "EGLL.xml", false},
+                                     {g_mySimaddonFolder / "EDDF.xml", false}, {g_myThirdpartyFolder / "LOWS.xml", false},
+                                     {g_myThirdpartyFolder / "LOWI.txt", true}, {g_toBeLearnedOfflineFolder / "LOWI.xml", true},
+                                     {g_myThirdpartyFolder / "LOWI.xml", false}})
+        EXPECT_EQ(fs::exists(file), made) << file;
     EXPECT_EQ(g_offlineLearningCount.load(), 1);
     pugi::xml_document doc;
     ASSERT_TRUE(gf_loadApfDocument(doc, g_myThirdpartyFolder / "EKCH.xml"));
@@ -83,15 +81,13 @@ TEST(AirportsScan, FakePackageTree) {
     EXPECT_EQ(lf_readIntParameter(doc, "num_parkpos").value_or(0), 2);
 
     const auto log = test::readLinesOf(g_airportsScanLogPath);
-    auto has = [&](const std::string& text) {
-        return std::any_of(log.begin(), log.end(), [&](const std::string& l) { return l.find(text) != std::string::npos; });
-    };
-    EXPECT_TRUE(has("simaddon airport EGLL linked to"));
-    EXPECT_TRUE(has("thirdparty LOWI linked to"));
-    EXPECT_TRUE(has("===> LOWI has 3 parkpos while archived one has 2"));
-    EXPECT_TRUE(has("Generated EKCH.xml: 2 positions"));
-    EXPECT_TRUE(has("!? Exception in lf_toParkingPositions: " + (sim / "Community/pkg-y/scenery/y.bgl").string()));
-    EXPECT_TRUE(has(" aborted, futs"));
+    for (const std::string& text : {std::string("simaddon airport EGLL linked to"), std::string("thirdparty LOWI linked to"),
+                                    std::string("===> LOWI has 3 parkpos while archived one has 2"),
+                                    std::string("Generated EKCH.xml: 2 positions"),
+                                    "!? Exception in lf_toParkingPositions: " + (sim / "Community/pkg-y/scenery/y.bgl").string(),
+                                    std::string(" aborted, futs")})
+        EXPECT_TRUE(std::any_of(log.begin(), log.end(), [&](const std::string& l) { return l.find(text) != std::string::npos; }))
+            << text;
 
     // A second scan that finds nothing reports so, whatever the first one counted.
     EXPECT_FALSE(gf_scanAirports(false, {(sim / "missing").string()}));

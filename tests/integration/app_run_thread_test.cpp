@@ -21,8 +21,7 @@ TEST_F(RunThread, OutsideTheProgramFolderNothingIsDoneAndTheWindowStaysOpen) {
         EXPECT_FALSE(fs::exists(dir() / "output"));
         EXPECT_EQ(g_runningThreads.load(), 0);
         EXPECT_FALSE(g_runThreadActive.load());
-        EXPECT_FALSE(gf_exitInProgress());
-        EXPECT_TRUE(exits.empty());
+        EXPECT_TRUE(!gf_exitInProgress() && exits.empty());
         gf_clearError();
     }
 }
@@ -56,18 +55,12 @@ TEST_F(RunThread, NoInstallPathFoundStopsBeforeRealTrafficAndTheAirports) {
 }
 
 TEST(SinceLastRun, TextsOfTheTimeSinceTheLastRun) {
-    struct Case {
-        std::int64_t ago;
-        std::string text;
-    };
     const std::int64_t now = 1'700'000'000;
-    for (const Case& c : {Case{90, "1 minute and 30 seconds since last run"},
-                          Case{61, "1 minute and 1 second since last run"}, Case{1, "1 second since last run"},
-                          Case{0, "0 seconds since last run"}, Case{-5, "-5 second since last run"},
-                          Case{125, "2 minutes and 5 seconds since last run"},
-                          Case{524160LL * 60, ""}})
-        EXPECT_EQ(gf_sinceLastRunText(now, now - c.ago), c.text) << c.ago;
-    EXPECT_EQ(gf_sinceLastRunText(now, 0), "");
+    const std::pair<std::int64_t, const char*> cases[] = {
+        {90, "1 minute and 30 seconds since last run"}, {61, "1 minute and 1 second since last run"},
+        {1, "1 second since last run"}, {0, "0 seconds since last run"}, {-5, "-5 second since last run"},
+        {125, "2 minutes and 5 seconds since last run"}, {524160LL * 60, ""}, {now, ""}};
+    for (const auto& [ago, text] : cases) EXPECT_EQ(gf_sinceLastRunText(now, now - ago), text) << ago;
 }
 
 }  // namespace

@@ -59,22 +59,13 @@ public:
     ~RtFeed() { stop(); }
     // Whether the program ended by itself within the bound.
     bool endsWithin(int seconds) {
-        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-        while (m_pid > 0 && std::chrono::steady_clock::now() < end) {
-            int status = 0;
-            if (waitpid(m_pid, &status, WNOHANG) == m_pid) {
-                m_pid = -1;
-                return true;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
+        if (m_pid > 0 && eventually([this] { return waitpid(m_pid, nullptr, WNOHANG) == m_pid; }, seconds)) m_pid = -1;
         return m_pid <= 0;
     }
     void stop() {
         if (m_pid <= 0) return;
         kill(m_pid, SIGTERM);
-        int status = 0;
-        waitpid(m_pid, &status, 0);
+        waitpid(m_pid, nullptr, 0);
         m_pid = -1;
     }
 
@@ -82,24 +73,43 @@ private:
     pid_t m_pid = -1;
 };
 
-TEST(FeedWithRtFeed, HandshakePositionsDatagramsAndReconnection) {
-    ASSERT_TRUE(std::filesystem::exists(std::string(VARNEL_BINARY_DIR) + "/tools/rtfeed")) << "build the rtfeed tool";
+// Both datagram readers running on free ports.
+class FeedWithRtFeed : public ::testing::Test {
+protected:
+    void SetUp() override {
+        g_lateralRangeNm = 60.0;
+        g_trafficReader.setReferencePosition(kCenter);
+        traffic = std::thread([] { gf_runReaderThread(g_trafficReader, true, 0); });
+        weather = std::thread([] { gf_runReaderThread(g_qnhReader, false, 0); });
+        ASSERT_TRUE(eventually([] { return g_trafficReader.boundPort() != 0 && g_qnhReader.boundPort() != 0; }));
+        gf_setMainLoopRunning(true);
+    }
+    void TearDown() override {
+        gf_setMainLoopRunning(false);
+        gf_stopReaders();
+        traffic.join();
+        weather.join();
+        g_trafficReader.stopRequested = 0;
+        g_qnhReader.stopRequested = 0;
+    }
+    std::vector<std::string> udpPorts() const {
+        return {"--traffic-port", std::to_string(g_trafficReader.boundPort()), "--weather-port",
+                std::to_string(g_qnhReader.boundPort())};
+    }
     test::TempDir dir;
-    g_lateralRangeNm = 60.0;
+    std::thread traffic, weather;
+};
+
+TEST_F(FeedWithRtFeed, HandshakePositionsDatagramsAndReconnection) {
+    ASSERT_TRUE(std::filesystem::exists(std::string(VARNEL_BINARY_DIR) + "/tools/rtfeed")) << "build the rtfeed tool";
     g_realTrafficLocal = true;
     gf_startServer("0");
-    const std::string tcpPort = std::to_string(gf_serverPort());
-
-    std::thread traffic([] { gf_runReaderThread(g_trafficReader, true, 0); });
-    std::thread weather([] { gf_runReaderThread(g_qnhReader, false, 0); });
-    ASSERT_TRUE(eventually([] { return g_trafficReader.boundPort() != 0 && g_qnhReader.boundPort() != 0; }));
-    g_trafficReader.setReferencePosition(kCenter);
     g_trafficReader.setParkAirport(kCenter);
     g_trafficReader.setFieldElevation(83.0);
 
-    const std::vector<std::string> args{"--tcp-port", tcpPort, "--traffic-port", std::to_string(g_trafficReader.boundPort()),
-                                        "--weather-port", std::to_string(g_qnhReader.boundPort()), "--generate", "12",
-                                        "--level", "1", "--version", "9.0.1", "--qnh", "1022", "--elevation", "83"};
+    std::vector<std::string> args{"--tcp-port", std::to_string(gf_serverPort()), "--generate", "12", "--level", "1",
+                                  "--version", "9.0.1", "--qnh", "1022", "--elevation", "83"};
+    for (const auto& a : udpPorts()) args.push_back(a);
     const auto out1 = dir.path() / "rtfeed1.txt";
     auto feed = std::make_unique<RtFeed>(args, out1);
 
@@ -108,7 +118,6 @@ TEST(FeedWithRtFeed, HandshakePositionsDatagramsAndReconnection) {
     EXPECT_FALSE(g_professionalEdition.load());
     EXPECT_EQ(g_mainWindow.g_realTrafficText.get().rfind("RT stnd edition: 9.0.1", 0), 0u);
 
-    gf_setMainLoopRunning(true);
     UserAircraftState user;
     user.latitude = kCenter.lat;
     user.longitude = kCenter.lon;
@@ -152,27 +161,12 @@ TEST(FeedWithRtFeed, HandshakePositionsDatagramsAndReconnection) {
     const std::string second = test::readFile(out2);
     EXPECT_EQ(second.find("Qs999"), std::string::npos) << "no second handshake";
     EXPECT_NE(second.find("<< Qs121="), std::string::npos) << second;
-
-    gf_setMainLoopRunning(false);
-    gf_stopReaders();
-    traffic.join();
-    weather.join();
-    g_trafficReader.stopRequested = 0;
-    g_qnhReader.stopRequested = 0;
 }
 
 // A recording replayed without the TCP side: one datagram per line at its offset, the time stamps
 // re-based to now and compressed by the speed factor (milliseconds recognised), weather beside it,
 // and the stand-in ends when the recording is done.
-TEST(FeedWithRtFeed, ReplayRebasesTimeStampsAndEnds) {
-    test::TempDir dir;
-    g_lateralRangeNm = 60.0;
-    g_trafficReader.setReferencePosition(kCenter);
-    std::thread traffic([] { gf_runReaderThread(g_trafficReader, true, 0); });
-    std::thread weather([] { gf_runReaderThread(g_qnhReader, false, 0); });
-    ASSERT_TRUE(eventually([] { return g_trafficReader.boundPort() != 0 && g_qnhReader.boundPort() != 0; }));
-    gf_setMainLoopRunning(true);
-
+TEST_F(FeedWithRtFeed, ReplayRebasesTimeStampsAndEnds) {
     const auto record = [](int hexid, const char* stamp) {
         return vrn::format("RTTFC,{},51.50,-0.40,5000,1500,0,270.5,250,BAW{},A320,G-EUU{},LHR,CDG,{},X2,BA12,adsb_icao,"
                            "5100,240,260,0.4,0.0,5.0,268,271.0,1400,none,A3,1013.2,35008,-1,70.0,lnav,0.0,-21.9,223,"
@@ -182,9 +176,8 @@ TEST(FeedWithRtFeed, ReplayRebasesTimeStampsAndEnds) {
     const auto recording = dir.path() / "recording.txt";
     test::writeFile(recording, "# offset datagram\n0.0 " + record(400001, "1600000000.0") + "\n0.4 " +
                                    record(400002, "1600000002.0") + "\n0.8 " + record(400003, "1600000004000") + "\n");
-    const std::vector<std::string> args{"--no-tcp", "--replay", recording.string(), "--speed", "2", "--traffic-port",
-                                        std::to_string(g_trafficReader.boundPort()), "--weather-port",
-                                        std::to_string(g_qnhReader.boundPort()), "--qnh", "1005"};
+    std::vector<std::string> args{"--no-tcp", "--replay", recording.string(), "--speed", "2", "--qnh", "1005"};
+    for (const auto& a : udpPorts()) args.push_back(a);
     RtFeed feed(args, dir.path() / "rtfeed.txt");
 
     std::map<std::uint32_t, double> stamps;
@@ -199,13 +192,6 @@ TEST(FeedWithRtFeed, ReplayRebasesTimeStampsAndEnds) {
     EXPECT_NEAR(stamps[400001], static_cast<double>(std::time(nullptr)), 86400.0) << "re-based to now";
     EXPECT_TRUE(eventually([] { return g_currentQnh.load() == 1005; }));
     EXPECT_TRUE(feed.endsWithin(20)) << "a finished replay without TCP ends the stand-in";
-
-    gf_setMainLoopRunning(false);
-    gf_stopReaders();
-    traffic.join();
-    weather.join();
-    g_trafficReader.stopRequested = 0;
-    g_qnhReader.stopRequested = 0;
 }
 
 }  // namespace

@@ -66,12 +66,11 @@ inline void resetAllSettings() {
 }
 
 inline void resetMainWindow() {
-    MainWindow& w = g_mainWindow;
-    w.g_hMainWindow = nullptr;
-    w.g_statusText.set("");
-    w.g_errorText.set("");
-    w.g_statusSeconds = 0;
-    w.g_statusShownAt = 0;
+    g_mainWindow.g_hMainWindow = nullptr;
+    g_mainWindow.g_statusText.set("");
+    g_mainWindow.g_errorText.set("");
+    g_mainWindow.g_statusSeconds = 0;
+    g_mainWindow.g_statusShownAt = 0;
 }
 
 class SettingsTest : public ::testing::Test {
@@ -109,11 +108,11 @@ protected:
         return readLinesOf(m_dir / "Log.txt");
     }
     int logCount(const std::string& line) const {
-        auto lines = logLines();
+        const auto lines = logLines();
         return static_cast<int>(std::count(lines.begin(), lines.end(), line));
     }
     bool logContains(const std::string& part) const {
-        auto lines = logLines();
+        const auto lines = logLines();
         return std::any_of(lines.begin(), lines.end(), [&](auto& l) { return l.find(part) != std::string::npos; });
     }
 
@@ -133,9 +132,9 @@ protected:
         return names;
     }
     std::string storedValue(const std::string& key) const {
-        for (auto& [n, v] : stored())
-            if (n == key) return v;
-        return "<missing>";
+        const auto all = stored();
+        auto it = std::find_if(all.begin(), all.end(), [&](auto& e) { return e.first == key; });
+        return it == all.end() ? "<missing>" : it->second;
     }
 
 private:

@@ -123,15 +123,12 @@ TEST_F(UserAircraftTest, SimulatorTimeFromZulu) {
     struct Case {
         std::int64_t year, day, seconds;
     };
-    for (const Case& c : std::vector<Case>{{2025, 1, 0}, {2024, 60, 3600}, {2100, 365, 86399}, {1970, 1, 5},
-                                           {2000, 366, 43200}, {2023, 200, 12345}}) {
+    for (const Case& c : std::vector<Case>{{1970, 1, 5}, {2024, 60, 3600}, {2000, 366, 43200}, {2100, 365, 86399}}) {
         std::tm t{};
         t.tm_year = static_cast<int>(c.year - 1900);
-        t.tm_mon = 0;
         t.tm_mday = static_cast<int>(c.day);   // timegm normalises day-of-January overflow
         t.tm_sec = static_cast<int>(c.seconds);
-        EXPECT_EQ(gf_zuluToUnixSeconds(c.year, c.day, c.seconds), static_cast<std::int64_t>(timegm(&t)))
-            << c.year << "/" << c.day;
+        EXPECT_EQ(gf_zuluToUnixSeconds(c.year, c.day, c.seconds), static_cast<std::int64_t>(timegm(&t))) << c.year;
     }
     EXPECT_EQ(gf_zuluToUnixSeconds(2025, 1, 0), 1735689600);
 

@@ -16,35 +16,19 @@ std::uint64_t bits(std::initializer_list<int> halfHours) {
     return hh;
 }
 
-StandUse use(std::uint64_t hh, std::uint32_t number = 1, std::uint32_t day = 3, const std::string& reg = "DAIBC") {
-    StandUse u;
-    u.airline = "DLH";
-    u.model = "A320";
-    u.reg = reg;
-    u.callsign = "DLH1";
-    u.coupled = "DLH2";
-    u.hh = hh;
-    u.number = number;
-    u.day = day;
-    u.learning = 1;
-    return u;
+StandUse use(std::uint64_t hh, std::uint32_t number = 1, std::uint32_t day = 3) {
+    return StandUse{"DLH", "A320", "DAIBC", "DLH1", "DLH2", hh, number, day, 1};
 }
 
-Flight flight(const std::string& airline, const std::string& model) {
-    Flight f;
-    f.airline = airline;
-    f.model = model;
-    return f;
-}
+Flight flight(const std::string& airline, const std::string& model) { return Flight{.airline = airline, .model = model}; }
 
 TEST(StandSchedules, TestRangeLooksBackAndReportsThePreviousDay) {
-    struct Case {
+    const struct {
         std::uint64_t hh;
         int start, back;
         bool found;
         int previousDay;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {0, 3, 5, false, 2},              // 3..0 tested, 2 half hours of the day before remain
         {0, 10, 4, false, -1},            // 10..6, all within the day
         {bits({6}), 10, 4, true, -1},     // the lowest half hour of the range counts
@@ -53,7 +37,7 @@ TEST(StandSchedules, TestRangeLooksBackAndReportsThePreviousDay) {
         {0, 0, 47, false, 46},            // never more than 46 of the previous day
         {bits({47}), 48, 2, false, -1},   // start outside the day: logged, false
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         int previous = 99;
         EXPECT_EQ(testRange(use(c.hh), c.start, c.back, previous), c.found) << c.start << "/" << c.back;
         EXPECT_EQ(previous, c.previousDay) << c.start << "/" << c.back;
@@ -68,13 +52,11 @@ TEST(StandSchedules, MatchingByCallsignThenAirlineAndModel) {
     EXPECT_TRUE(gf_standUseMatches("XXX9", same, use(1)));
     EXPECT_FALSE(gf_standUseMatches("XXX9", other, use(1)));
     EXPECT_FALSE(gf_standUseMatches("XXX9", flight("DLH", "A321"), use(1)));
-
     StandUse dropped = use(1, 0);
     StandUse soft = use(1);
     soft.soft = 1;
     EXPECT_FALSE(gf_standUseMatches("DLH1", same, dropped));
     EXPECT_FALSE(gf_standUseMatches("DLH1", same, soft));
-
     const std::vector<StandUse> uses{dropped, use(1, 2)};
     EXPECT_TRUE(gf_findStandUse(uses, "DLH1", other));
     EXPECT_FALSE(gf_findStandUse(uses, "", same)) << "an empty callsign finds nothing";
@@ -101,14 +83,10 @@ TEST(StandSchedules, AddingUsesNumbersThemAndDropsTrailingUnnumbered) {
     const DaySlot when = gf_makeDaySlot(5, 20);
     EXPECT_EQ(gf_addStandUse(uses, flight("DLH", "A320"), false, when, "DLH1_", "DAIBC"), 1u);
     ASSERT_EQ(uses.size(), 1u);
-    const StandUse& first = uses[0];
-    EXPECT_EQ(first.callsign, "DLH1") << "the ghost mark is not learned";
-    EXPECT_EQ(first.coupled, "");
-    EXPECT_EQ(first.hh, bits({20}));
-    EXPECT_EQ(first.day, 5u);
-    EXPECT_EQ(first.learning, 1);
-    EXPECT_EQ(first.soft, 0);
-    EXPECT_EQ(first.airline, "DLH");
+    EXPECT_EQ(uses[0].callsign, "DLH1") << "the ghost mark is not learned";
+    EXPECT_EQ(uses[0].hh, bits({20}));
+    EXPECT_EQ(uses[0].day, 5u);
+    EXPECT_EQ(uses[0].soft, 0);
 
     uses.push_back(use(1, 7));
     uses.push_back(use(1, 0));
@@ -162,20 +140,14 @@ TEST(StandSchedules, UpdatingAUseMarksTheHalfHourAndTheCallsigns) {
 }
 
 TEST(StandSchedules, WingspanFitsStandWithinHalfASizeStep) {
-    struct Case {
+    // 15 m: up to 1.8 m too large, and room within half of the 14 m step (7 m); above 17.8 m the step is
+    // 21 m, so up to 10.5 m of room.
+    const struct {
         double halfSpanM, radiusM;
         bool fits;
-    };
-    const Case cases[] = {
-        {15.0, 13.21, true},   // 1.79 m too large still fits
-        {15.0, 13.2, true},    // exactly 1.8 m too large is the limit and fits
-        {15.0, 13.1, false},   // 1.9 m does not
-        {15.0, 21.0, true},    // 6 m of room within half of the 14 m step
-        {15.0, 23.0, false},   // 8 m is too much room
-        {20.0, 30.4, true},    // above 17.8 m the step is 21 m: limit 10.5 m
-        {20.0, 30.6, false},
-    };
-    for (const Case& c : cases) {
+    } cases[] = {{15.0, 13.21, true}, {15.0, 13.2, true}, {15.0, 13.1, false}, {15.0, 21.0, true},
+                 {15.0, 23.0, false}, {20.0, 30.4, true}, {20.0, 30.6, false}};
+    for (const auto& c : cases) {
         Stand stand({}, "S", {}, c.radiusM, false, false, false);
         EXPECT_EQ(gf_wingspanFitsStand(stand, c.halfSpanM * kM), c.fits) << c.halfSpanM << " in " << c.radiusM;
     }

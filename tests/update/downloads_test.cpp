@@ -28,7 +28,7 @@ TEST_F(DownloadTest, FailedTransfersAreNoSuccess) {
     EXPECT_TRUE(fs::exists("broken.zip"));
     EXPECT_EQ(countOf(logText(), "download error"), 2);
     // Redirections are not followed: the redirection page is not the file.
-    m_server.setStatus("moved.xml", "301 Moved Permanently", "<html>moved</html>");
+    m_server.route("moved.xml", {"<html>moved</html>", false, false, "301 Moved Permanently"});
     EXPECT_FALSE(gf_downloadToFile(curl, gf_downloadBase() + "moved.xml", "moved.xml", false));
     EXPECT_TRUE(logged("moved.xml\" download error: HTTP status 301"));
     // A target that cannot be opened stops before any transfer.
@@ -63,18 +63,9 @@ TEST_F(DownloadTest, VersionFilesAreReadAndRemoved) {
     EXPECT_EQ(countOf(log, "===> downloading \"" + base + "aig/version.json\" failed"), 1);
 }
 
-// Shortens the time limit of version files for one test.
-struct ScopedVersionFileLimit {
-    explicit ScopedVersionFileLimit(std::chrono::milliseconds limit) : previous(gf_versionFileTimeLimit()) {
-        gf_setVersionFileTimeLimit(limit);
-    }
-    ~ScopedVersionFileLimit() { gf_setVersionFileTimeLimit(previous); }
-    std::chrono::milliseconds previous;
-};
-
 TEST_F(DownloadTest, StalledVersionFileIsGivenUpButPackagesMayBeSlow) {
     const ScopedVersionFileLimit limit(std::chrono::milliseconds(300));
-    m_server.stall("release/version.json");
+    m_server.route("release/version.json", {"", false, true});
     CurlHandle curl;
     EXPECT_EQ(gf_downloadVersionFile(curl, gf_downloadBase() + "release/version.json"), (Version{0, 0, 0}));
     const std::string url = gf_downloadBase() + "release/version.json";
@@ -82,7 +73,7 @@ TEST_F(DownloadTest, StalledVersionFileIsGivenUpButPackagesMayBeSlow) {
     EXPECT_TRUE(logged("===> downloading \"" + url + "\" failed"));
     // The time limit does not stay on the handle: a package that keeps coming may take longer.
     const std::string body(3000, 'p');
-    m_server.trickle("slow.zip", body, 4, 150);
+    m_server.route("slow.zip", {body, false, false, "200 OK", 4, 150});
     EXPECT_TRUE(gf_downloadToFile(curl, gf_downloadBase() + "slow.zip", "slow.zip", true));
     EXPECT_EQ(readFile("slow.zip"), body);
 }
@@ -91,7 +82,7 @@ TEST_F(DownloadTest, StalledVersionFileIsGivenUpButPackagesMayBeSlow) {
 // stalled version file nor starts a transfer once the deadline has passed.
 TEST_F(DownloadTest, DeadlineBoundsTheWaitForVersionFiles) {
     const ScopedVersionFileLimit limit(std::chrono::milliseconds(800));
-    m_server.stall("dbase/version.json");
+    m_server.route("dbase/version.json", {"", false, true});
     std::thread runThread([] { EXPECT_EQ(gf_fetchPackageVersion("dbase"), (Version{0, 0, 0})); });
     while (m_server.requestCount("dbase/version.json") == 0) std::this_thread::yield();
     {

@@ -90,13 +90,11 @@ TEST_F(ProgramUpdateTest, UpdateListNamesNewerComponentsInOrder) {
 // The list runs on the GUI thread: a server that accepts and never answers holds it for at most
 // twice the time of one version file, and nothing is listed.
 TEST_F(ProgramUpdateTest, UpdateListGivesUpOnAStalledServer) {
-    const std::chrono::milliseconds previous = gf_versionFileTimeLimit();
-    gf_setVersionFileTimeLimit(std::chrono::milliseconds(250));
+    const ScopedVersionFileLimit limit(std::chrono::milliseconds(250));
     const char* files[] = {"release/version.json", "dbase/version.json", "archive/msfs/version.json",
                            "aig/version.json", "mysimaddon24/version.json"};
-    for (const char* f : files) m_server.stall(f);
+    for (const char* f : files) m_server.route(f, {"", false, true});
     EXPECT_EQ(gf_listAvailableUpdates(), "");
-    gf_setVersionFileTimeLimit(previous);
     const std::string log = logText();
     for (const char* f : files)
         EXPECT_EQ(countOf(log, "===> downloading \"" + gf_downloadBase() + f + "\" failed"), 1) << f;

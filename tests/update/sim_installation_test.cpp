@@ -14,11 +14,6 @@ protected:
         m_config = std::make_unique<ScopedEnv>("XDG_CONFIG_HOME", roaming().string());
         m_data = std::make_unique<ScopedEnv>("XDG_DATA_HOME", local().string());
     }
-    void TearDown() override {
-        m_config.reset();
-        m_data.reset();
-        UpdateTest::TearDown();
-    }
     fs::path roaming() const { return root() / "roaming"; }
     fs::path local() const { return root() / "local"; }
     fs::path makePackages(const fs::path& p, const char* official) {
@@ -98,14 +93,6 @@ TEST_F(SimInstallationTest, InstalledPackagesPathLineForms) {
         EXPECT_EQ(gf_findPackagesFolder(), fs::path(expected)) << text;
         EXPECT_EQ(countOf(logText(), "InstalledPackagesPath=???") - before, expected.empty() ? 1 : 0) << text;
     }
-}
-
-TEST_F(SimInstallationTest, SimVersionPathFollowsTheChosenSimulator) {
-    MSFS_INSTALL_PATH.set("/sims/2020");
-    MSFS_2024_INSTALL_PATH.set("/sims/2024");
-    EXPECT_EQ(gf_simVersionPath("Community"), fs::path("/sims/2020/Community"));
-    MSFS_2020.set(false);
-    EXPECT_EQ(gf_simVersionPath("Official2024"), fs::path("/sims/2024/Official2024"));
 }
 
 }  // namespace

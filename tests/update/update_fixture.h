@@ -26,10 +26,15 @@
 namespace vrn::test {
 
 // 127.0.0.1 on a free port; one GET per connection, answered from a table of paths (404 otherwise).
-// A route marked `truncate` announces its full length but sends half and closes; stall, setStatus and
-// trickle make a server that never answers, answers with another status, or sends slowly.
 class LoopbackHttpServer {
 public:
+    struct Route {
+        std::string body;
+        bool truncate = false;   // announces the full length, sends half and closes
+        bool stall = false;      // accepts and sends nothing until the client gives up
+        std::string status = "200 OK";
+        int pieces = 1, pauseMs = 0;   // a slow transfer that keeps going
+    };
     LoopbackHttpServer() {
         m_listen = ::socket(AF_INET, SOCK_STREAM, 0);
         sockaddr_in addr{};
@@ -52,24 +57,12 @@ public:
         ::close(m_listen);
     }
     std::string base() const { return "http://127.0.0.1:" + std::to_string(m_port) + "/"; }
+    void route(const std::string& path, Route r) {
+        std::lock_guard lock(m_mutex);
+        m_routes[path] = std::move(r);
+    }
     void set(const std::string& path, std::string body, bool truncate = false) {
-        std::lock_guard lock(m_mutex);
-        m_routes[path] = Route{std::move(body), truncate};
-    }
-    // Accepts the request and sends nothing until the client gives up.
-    void stall(const std::string& path) {
-        std::lock_guard lock(m_mutex);
-        m_routes[path] = Route{{}, false, true};
-    }
-    // Answers with another status than 200 and this body.
-    void setStatus(const std::string& path, std::string status, std::string body) {
-        std::lock_guard lock(m_mutex);
-        m_routes[path] = Route{std::move(body), false, false, std::move(status)};
-    }
-    // Sends the body in `pieces` parts, `pauseMs` apart: a slow transfer that keeps going.
-    void trickle(const std::string& path, std::string body, int pieces, int pauseMs) {
-        std::lock_guard lock(m_mutex);
-        m_routes[path] = Route{std::move(body), false, false, "200 OK", pieces, pauseMs};
+        route(path, {std::move(body), truncate});
     }
     void remove(const std::string& path) {
         std::lock_guard lock(m_mutex);
@@ -90,24 +83,6 @@ public:
     }
 
 private:
-    struct Route {
-        std::string body;
-        bool truncate = false;
-        bool stall = false;
-        std::string status = "200 OK";
-        int pieces = 1;
-        int pauseMs = 0;
-    };
-
-    // Returns once the client has closed its end (or the server stops).
-    void waitForClientToLeave(int client) {
-        char byte;
-        while (!m_stop) {
-            pollfd p{client, POLLIN, 0};
-            if (::poll(&p, 1, 20) > 0 && ::recv(client, &byte, 1, 0) <= 0) return;
-        }
-    }
-
     bool sendAll(int client, const std::string& out) {
         for (std::size_t sent = 0; sent < out.size();) {
             const ssize_t n = ::send(client, out.data() + sent, out.size() - sent, MSG_NOSIGNAL);
@@ -118,25 +93,26 @@ private:
     }
 
     void answer(int client) {
-        std::string request, path;
+        std::string request;
         char buffer[4096];
         for (ssize_t n; request.find("\r\n\r\n") == std::string::npos;) {
             if ((n = ::recv(client, buffer, sizeof buffer, 0)) <= 0) return;
             request.append(buffer, static_cast<std::size_t>(n));
         }
         const auto start = request.find(" /") + 2;
-        path = request.substr(start, request.find(' ', start) - start);
+        const std::string path = request.substr(start, request.find(' ', start) - start);
         Route route{"<html>404 Not Found</html>", false, false, "404 Not Found"};
         {
             std::lock_guard lock(m_mutex);
             m_requests.push_back(path);
             if (auto it = m_routes.find(path); it != m_routes.end()) route = it->second;
         }
-        if (route.stall) return waitForClientToLeave(client);
+        for (pollfd p{client, POLLIN, 0}; route.stall && !m_stop;)   // until the client closes its end
+            if (::poll(&p, 1, 20) > 0 && ::recv(client, buffer, 1, 0) <= 0) return;
         const std::size_t length = route.body.size();
         if (route.truncate) route.body.resize(length / 2);
-        if (!sendAll(client, "HTTP/1.1 " + route.status + "\r\nContent-Length: " + std::to_string(length) +
-                                 "\r\nConnection: close\r\n\r\n"))
+        if (route.stall || !sendAll(client, "HTTP/1.1 " + route.status + "\r\nContent-Length: " +
+                                                std::to_string(length) + "\r\nConnection: close\r\n\r\n"))
             return;
         const std::size_t piece = route.body.size() / static_cast<std::size_t>(route.pieces) + 1;
         for (std::size_t at = 0; at < route.body.size(); at += piece) {
@@ -177,6 +153,15 @@ inline std::string makeZip(const std::vector<ZipItem>& items) {
     return readFile(dir / "made.zip");
 }
 
+// Shortens the time limit of version files for one test.
+struct ScopedVersionFileLimit {
+    explicit ScopedVersionFileLimit(std::chrono::milliseconds limit) : previous(gf_versionFileTimeLimit()) {
+        gf_setVersionFileTimeLimit(limit);
+    }
+    ~ScopedVersionFileLimit() { gf_setVersionFileTimeLimit(previous); }
+    std::chrono::milliseconds previous;
+};
+
 // Status texts of the updates, with their "also logged" flag.
 inline std::vector<std::pair<std::string, bool>> g_statusTexts;
 inline std::mutex g_statusTextsMutex;
@@ -195,9 +180,9 @@ protected:
             g_statusTexts.emplace_back(text, log);
         });
         g_statusTexts.clear();
-        for (StringParameter* p : std::initializer_list<StringParameter*>{
-                 &DBASE_VERSION, &AIG_VERSION, &ARCHIVE_VERSION, &MYSIMADDON24_VERSION, &PROGRAM_INSTALL_PATH,
-                 &MSFS_INSTALL_PATH, &MSFS_2024_INSTALL_PATH})
+        for (StringParameter* p : std::initializer_list<StringParameter*>{&DBASE_VERSION, &AIG_VERSION,
+                 &ARCHIVE_VERSION, &MYSIMADDON24_VERSION, &PROGRAM_INSTALL_PATH, &MSFS_INSTALL_PATH,
+                 &MSFS_2024_INSTALL_PATH})
             p->set("");
         MSFS_2020.set(true);
     }
