@@ -284,6 +284,9 @@ void FinalExit(int argument) {
         g_exitInProgress = false;
         g_closeDuringRestart = false;
         g_programEnding = !restarting;
+        // The program ends: a loop that has not seen the exit flag yet (it was cleared above) must
+        // still leave.
+        if (!restarting) g_processEnding.store(true);
         // Under the lock: once it is released the process may end and its objects go.
         g_exitDone.notify_all();
     }
