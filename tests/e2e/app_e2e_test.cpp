@@ -38,7 +38,8 @@ bool lf_portFree(int type, int port) {
 int lf_freePortBase() {
     std::mt19937 rng(static_cast<unsigned>(::getpid()));
     for (int attempt = 0; attempt < 200; ++attempt) {
-        const int base = 20000 + static_cast<int>(rng() % 30000);
+        // Below the kernel's ephemeral range, so ports that other tests bind to 0 never take these.
+        const int base = 20000 + static_cast<int>(rng() % 12000);
         if (lf_portFree(SOCK_STREAM, base) && lf_portFree(SOCK_DGRAM, base + 1) && lf_portFree(SOCK_DGRAM, base + 2))
             return base;
     }
