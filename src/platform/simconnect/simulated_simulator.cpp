@@ -977,20 +977,33 @@ HRESULT SimulatedSimulator::transmitClientEvent(HANDLE handle, DWORD objectId, D
     return S_OK;
 }
 
+SimulatedSimulator::Connection* SimulatedSimulator::lf_startDataRequest(HANDLE handle, const char* call,
+                                                                    DWORD requestId, DWORD defineId, DWORD c3,
+                                                                    DWORD c4, DWORD& packet, HRESULT& result) {
+    result = E_FAIL;
+    Connection* c = lf_connection(handle);
+    if (!c) return nullptr;
+    if (m_scenario.failures.failRequestCalls > 0) {
+        --m_scenario.failures.failRequestCalls;
+        return nullptr;
+    }
+    result = S_OK;
+    packet = lf_packet(*c, call, requestId, defineId, c3, c4);
+    if (!c->definitions.count(defineId)) {
+        lf_queueException(*c, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, packet, 2);
+        return nullptr;
+    }
+    return c;
+}
+
 HRESULT SimulatedSimulator::requestData(HANDLE handle, DWORD requestId, DWORD defineId, DWORD objectId,
                                         SIMCONNECT_PERIOD period) {
     std::lock_guard lock(m_mutex);
-    Connection* c = lf_connection(handle);
-    if (!c) return E_FAIL;
-    if (m_scenario.failures.failRequestCalls > 0) {
-        --m_scenario.failures.failRequestCalls;
-        return E_FAIL;
-    }
-    const DWORD p = lf_packet(*c, "RequestDataOnSimObject", requestId, defineId, objectId, period);
-    if (!c->definitions.count(defineId)) {
-        lf_queueException(*c, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, p, 2);
-        return S_OK;
-    }
+    DWORD p = 0;
+    HRESULT result = S_OK;
+    Connection* c = lf_startDataRequest(handle, "RequestDataOnSimObject", requestId, defineId, objectId, period, p,
+                                        result);
+    if (!c) return result;
     const DWORD target = objectId == SIMCONNECT_OBJECT_ID_USER ? m_scenario.user.objectId : objectId;
     const SimObjectState* o = lf_object(target);
     if (!o) {
@@ -1006,17 +1019,11 @@ HRESULT SimulatedSimulator::requestData(HANDLE handle, DWORD requestId, DWORD de
 HRESULT SimulatedSimulator::requestDataByType(HANDLE handle, DWORD requestId, DWORD defineId, DWORD radius,
                                               SIMCONNECT_SIMOBJECT_TYPE type) {
     std::lock_guard lock(m_mutex);
-    Connection* c = lf_connection(handle);
-    if (!c) return E_FAIL;
-    if (m_scenario.failures.failRequestCalls > 0) {
-        --m_scenario.failures.failRequestCalls;
-        return E_FAIL;
-    }
-    const DWORD p = lf_packet(*c, "RequestDataOnSimObjectType", requestId, defineId, radius, type);
-    if (!c->definitions.count(defineId)) {
-        lf_queueException(*c, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, p, 2);
-        return S_OK;
-    }
+    DWORD p = 0;
+    HRESULT result = S_OK;
+    Connection* c =
+        lf_startDataRequest(handle, "RequestDataOnSimObjectType", requestId, defineId, radius, type, p, result);
+    if (!c) return result;
     const SimObjectState* user = lf_userObject();
     if (!user) return S_OK;
     const double r = std::min(radius, kMaxRadiusMetres);

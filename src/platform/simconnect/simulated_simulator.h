@@ -256,6 +256,10 @@ private:
     DWORD lf_packet(Connection& c, const char* call, DWORD a = 0, DWORD b = 0, DWORD cc = 0, DWORD d = 0,
                     const std::string& text = {});
     void lf_queueException(Connection& c, DWORD exception, DWORD sendId, DWORD index);
+    // The shared start of the data requests: the connection, an injected failure, the recorded packet and
+    // a known definition. Null when the request ends here; `result` then holds what to return.
+    Connection* lf_startDataRequest(HANDLE handle, const char* call, DWORD requestId, DWORD defineId, DWORD c3,
+                                    DWORD c4, DWORD& packet, HRESULT& result);
     void lf_queueSystemEvent(const std::string& name, DWORD data);
     void lf_queueFileEvent(const std::string& name, const std::string& file);
     void lf_queueObjectData(Connection& c, DWORD recvId, DWORD requestId, DWORD defineId, const SimObjectState& o,
