@@ -29,7 +29,6 @@ std::atomic<int> g_secondCounter{0};
 std::atomic<bool> g_flightPaused{false};
 std::atomic<int> g_pausedCountdown{0};
 std::atomic<bool> g_mainLoopActive{false};
-std::atomic<DaySlot> g_currentDaySlot{0};
 std::atomic<bool> g_staticRenewStep{false};
 
 namespace {

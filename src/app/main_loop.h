@@ -14,7 +14,6 @@ extern std::atomic<int> g_secondCounter;      // seconds of the run, back to 0 a
 extern std::atomic<bool> g_flightPaused;
 extern std::atomic<int> g_pausedCountdown;
 extern std::atomic<bool> g_mainLoopActive;    // mainLoop is running (the exit thread waits for it)
-extern std::atomic<DaySlot> g_currentDaySlot;
 
 // The window's requests (app/gui_requests.h) are served here; the renewal's first step
 // (callsign collection) is remembered between its two 15-second steps.

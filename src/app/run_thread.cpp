@@ -30,6 +30,8 @@
 #include "settings/parameters_file.h"
 #include "settings/settings_catalogue.h"
 #include "simlink/sim_services.h"
+#include "traffic/traffic_engine.h"
+#include "traffic/traffic_lists.h"
 #include "update/data_updates.h"
 #include "update/program_update.h"
 #include "update/sim_installation.h"
@@ -239,6 +241,39 @@ void gf_startUpVRNL() {
     g_runThreadActive.store(false);
 }
 
+namespace {
+
+// The live-traffic engine behind the run's, the window's and the feed's hooks.
+void lf_installTrafficEngine(RunHooks& run) {
+    run.resetTraffic = gf_resetTraffic;
+    run.trafficTick = gf_trafficTick;
+    run.processSimEvents = gf_processSimEvents;
+    run.newAircraftAgainstStatic = gf_newAircraftAgainstStatic;
+    run.callsign2ObjectId = gf_callsign2ObjectId;
+    run.removeStaticParked = gf_removeStaticParked;
+    run.blockCallsign = gf_blockCallsign;
+    run.removeStaticSameCallsign = [] {
+        for (const LiveAircraft& a : g_liveAircraft) gf_removeStaticSameCallsign(a);
+    };
+    run.clearReservedStand = gf_clearReservedStand;
+    run.disableParkingControls = gf_disableParkingControls;
+    run.removeAllAircraft = gf_removeAllAircraft;
+    run.clearRememberedLiveries = gf_clearRememberedLiveries;
+    run.clearBlockedCallsigns = gf_clearBlockedCallsigns;
+    run.resetParkAirport = gf_resetParkAirport;
+    run.hasStaticParked = [] { return !g_staticParked.empty(); };
+    g_windowHooks.parkingBusy = [] { return g_parkingBusy.load(); };
+    g_windowHooks.reservedStandName = [] { return g_reservedStand.get(); };
+    g_windowHooks.liveNotParkedCount = gf_liveNotParkedCount;
+    g_windowHooks.refreshLiveParkedHours = gf_refreshLiveParkedHours;
+    g_windowHooks.liveParkedObjectIds = gf_liveParkedObjectIds;
+    g_windowHooks.staticParkedObjectIds = gf_staticParkedObjectIds;
+    g_windowHooks.enforceMaxCount = gf_enforceMaxCount;
+    g_feedHooks.dropLiveAircraft = gf_dropLiveAircraft;
+}
+
+}  // namespace
+
 void gf_installRunHooks() {
     g_feedHooks.threadStarted = [] { ++g_runningThreads; };
     g_feedHooks.threadEnded = [] { --g_runningThreads; };
@@ -255,6 +290,7 @@ void gf_installRunHooks() {
     g_windowHooks.parkFileLoaded = [] { return g_apfLoaded.load(); };
     RunHooks& run = gf_runHooks();
     if (!run.scanAirports) run.scanAirports = gf_scanAirports;
+    lf_installTrafficEngine(run);
 }
 
 }  // namespace vrn

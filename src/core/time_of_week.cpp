@@ -13,6 +13,7 @@ namespace vrn {
 
 std::atomic<double> g_feedTimeStamp{0.0};
 std::atomic<bool> g_feedTimeIsProgramTime{false};
+std::atomic<DaySlot> g_currentDaySlot{0};
 
 namespace {
 

@@ -22,6 +22,8 @@ constexpr int gf_slotHalfHour(DaySlot s) { return static_cast<std::int32_t>(s >>
 // whether RealTraffic's professional edition supplies the time.
 extern std::atomic<double> g_feedTimeStamp;
 extern std::atomic<bool> g_feedTimeIsProgramTime;
+// The moment of the week the traffic engine works with; the main loop refreshes it once a second.
+extern std::atomic<DaySlot> g_currentDaySlot;
 
 // The wall clock in seconds since 1970; replaceable by tests (an empty function restores the clock).
 std::time_t gf_wallClock();

@@ -12,6 +12,7 @@
 #include "simlink/sim_client.h"
 #include "simlink/sim_event.h"
 #include "simlink/sim_ids.h"
+#include "simlink/sim_services.h"
 #include "simlink/user_aircraft.h"
 
 namespace vrn {
@@ -80,6 +81,12 @@ void gf_onSimObjectDataByType(const SIMCONNECT_RECV_SIMOBJECT_DATA_BYTYPE* d) {
         if (!aircraftId) {
             gf_logArrowLine(vrn::format("just created, but not by {}, oid: {}, callsign \"{}\" unknown", g_programName,
                                         objectId, atcId));
+            return;
+        }
+        const SimLinkServices& services = gf_simLinkServices();
+        if (services.exitRequested && services.exitRequested()) {
+            // Nobody takes the object over any more: it leaves with the others.
+            gf_queueAiRemoval(objectId);
             return;
         }
         lf_releaseAndFreeze(objectId);

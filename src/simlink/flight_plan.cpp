@@ -96,6 +96,11 @@ void gf_addRefusedFlight(const std::string& text) {
     g_refusedFlights.insert(text);
 }
 
+bool gf_isRefusedFlight(const std::string& text) {
+    std::lock_guard lock(g_refusedFlightsMutex);
+    return g_refusedFlights.count(text) != 0;
+}
+
 void gf_clearRefusedFlights() {
     std::lock_guard lock(g_refusedFlightsMutex);
     g_refusedFlights.clear();

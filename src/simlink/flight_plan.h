@@ -29,6 +29,7 @@ extern std::mutex g_refusedFlightsMutex;
 extern std::set<std::string> g_refusedFlights;
 void gf_addRefusedFlight(const std::string& text);
 void gf_clearRefusedFlights();
+bool gf_isRefusedFlight(const std::string& text);
 // "\nNo match found for: ", each text, an empty line; nothing when the set is empty or no log is open.
 void gf_logNoMatchFound();
 

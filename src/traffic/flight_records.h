@@ -75,6 +75,11 @@ struct Aircraft : Flight {
     int throttleIndex = 5;                  // 0..4; 5: none sent yet
     int flapsIndex = 4;                     // 0..3; 4: none sent yet
     bool icaoValid = false;
+    // Static parked aircraft only: the real aircraft (ICAO address) whose learned use it stands for.
+    std::uint32_t representedHexid = 0;
+    bool hexidValid = false;
+    // The creation went out before a removal was asked: remove the object as soon as it arrives.
+    bool removeWhenCreated = false;
 };
 
 // "{:3} {:4}" of airline and model.

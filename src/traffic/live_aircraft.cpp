@@ -20,4 +20,9 @@ LiveAircraft::LiveAircraft(const Aircraft& aircraft, const PositionSample& first
     samples.push_back(first);
 }
 
+double gf_secondsAtStand(const LiveAircraft& aircraft) {
+    if (aircraft.timeAtStand == std::chrono::steady_clock::time_point{}) return 0.0;
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - aircraft.timeAtStand).count();
+}
+
 }  // namespace vrn

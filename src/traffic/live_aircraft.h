@@ -3,6 +3,7 @@
 // position block sent on every frame, the queue of feed positions still to be played, and the phase
 // and movement values of the movement step. PositionSample is one feed position with the traffic pass
 // at which it is to be reached.
+#include <chrono>
 #include <cstdint>
 #include <deque>
 #include <limits>
@@ -63,7 +64,7 @@ struct LiveAircraft : Aircraft {
     PositionBlock position;
     std::deque<PositionSample> samples;   // oldest first
     double lastSampleTime = 0.0;          // seconds since 1970 of the newest accepted feed record
-    std::int64_t timeAtStand = 0;         // steady-clock time of the last sample within the stand radius
+    std::chrono::steady_clock::time_point timeAtStand{};   // last sample within the stand radius
     std::int32_t extrapolationCount = 0;  // 0 real samples; n > 0 may make up n; -1 exhausted
     std::int32_t phase = PHASE_NEW;
     std::int32_t previousPhase = PHASE_NEW;
@@ -117,7 +118,18 @@ struct LiveAircraft : Aircraft {
     std::uint8_t landingRoll = 0;
     std::uint8_t leftStand = 0;
     std::uint8_t offBearing = 0;           // heading differs from the bearing to the next sample by > 3 deg
+    std::uint8_t creepStarted = 0;         // the first sample at the stand set the creep reference
+    std::uint8_t recreated = 0;            // created again after a livery change
+    std::uint8_t flightPlanWritten = 0;    // a .pln file exists for its object
+    std::uint8_t savedHeadingSet = 0;      // re-created: keep the heading it had
+    double savedHeading = 0.0;             // radians
+    double movementHeading = 0.0;          // radians; the reference heading of ground movement
+    LatLon lastStandCheck;                 // newest sample position of the last nearest-stand search
+    LatLon lastTestedPosition;             // position of the last collision test against static aircraft
 };
+
+// Seconds an aircraft has stood at its stand (0 when it never reached one).
+double gf_secondsAtStand(const LiveAircraft& aircraft);
 
 // The live aircraft; owned by the run thread.
 extern std::vector<LiveAircraft> g_liveAircraft;

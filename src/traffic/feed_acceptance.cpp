@@ -1,0 +1,392 @@
+// Feed records into the engine: a record of a known aircraft becomes one more position sample (when
+// it passes the jump and timing filters), a record of a new aircraft becomes a new LiveAircraft that
+// admission decides about. Run thread, inside the traffic pass, with g_trafficMutex held.
+#include <algorithm>
+#include <cmath>
+#include <mutex>
+#include <unordered_map>
+
+#include "airports/airport_list.h"
+#include "airports/stand_learning.h"
+#include "airports/stand_records.h"
+#include "core/geodesy.h"
+#include "liveries/type_queries.h"
+#include "settings/settings_catalogue.h"
+#include "simlink/sim_ids.h"
+#include "traffic/engine_steps.h"
+#include "traffic/traffic_engine.h"
+#include "traffic/traffic_lists.h"
+
+namespace vrn {
+
+namespace {
+
+constexpr double kFastSpacingNm = 0.2429805615550756;     // 450 m between samples of a fast aircraft
+constexpr double kTaxiSpacingNm = 0.010799136069114472;   // 20 m between samples of a taxiing one
+constexpr double kTaxiMaxWaitSeconds = 15.0;
+constexpr double kNearDegrees = 0.00015;
+constexpr double kStandRadiusNm = 0.0458963282937365;     // 85 m
+constexpr double kStandLeaveNm = 0.10799136069114472;     // 200 m
+constexpr double kCreepStepNm = 0.0016198704103671706;    // 3 m
+constexpr double kRunEndNm = 0.011879049676025918;        // 22 m
+constexpr int kMaxQueuedSamples = 200;
+constexpr int kWeekPasses = 60480000;
+
+// Ground turn rate (degrees per pass), largest climb per pass (ft), push-back and pull-out speed (kn).
+struct ClassManoeuvre {
+    double turnRateDeg;
+    double maxClimbFt;
+    double pushBackKn;
+};
+const ClassManoeuvre& lf_manoeuvre(unsigned sizeClass) {
+    static const std::unordered_map<unsigned, ClassManoeuvre> table{
+        {SIZE_LIGHT, {0.15, 0.5, 5.0}},       {SIZE_BUSINESS_JET, {0.1, 0.75, 4.5}},
+        {SIZE_LARGE, {0.07, 0.6, 4.0}},       {SIZE_HEAVY, {0.05, 0.5, 3.0}},
+        {SIZE_HIGH_PERF, {0.1, 1.0, 4.5}},    {SIZE_ROTORCRAFT, {0.2, 0.75, 5.0}}};
+    return table.at(sizeClass);
+}
+
+int lf_tick() { return g_tickCounter.load(std::memory_order_relaxed); }
+
+double lf_trackDifferenceDeg(double a, double b) { return std::fabs(std::remainder(a - b, 360.0)); }
+
+LatLon lf_at(const PositionSample& s) { return {s.latitude, s.longitude}; }
+LatLon lf_current(const LiveAircraft& a) { return {a.position.latitude, a.position.longitude}; }
+
+bool lf_samePosition(const PositionSample& a, const PositionSample& b) {
+    return a.latitude == b.latitude && a.longitude == b.longitude;
+}
+
+bool lf_altitudeAllowsCreation(const TrafficUpdate& update) {
+    const double altitude = update.sample.altitude;
+    if (altitude >= 10000.0 || altitude <= 0.0) return true;
+    const Airport park = gf_parkAirportCopy();
+    const double elevation = park.code.empty() ? -1000.0 : park.alt;
+    return std::fabs(altitude - elevation) > 120.0;
+}
+
+// Extrapolated samples end: real data plays again from the next pass.
+void lf_endExtrapolation(LiveAircraft& a) {
+    if (a.extrapolationCount == 0) return;
+    if (!a.samples.empty()) a.samples.front().duePass = lf_tick() + 1;
+    a.extrapolationCount = 0;
+    a.earliestShift = 3000;
+    a.latestShift = a.underPower ? 5000 : 3000;
+}
+
+// A record too close in time or space to the newest sample, or an implausible speed jump.
+bool lf_tooSoonOrJump(const LiveAircraft& a, const TrafficUpdate& update) {
+    const double t = update.timeStamp;
+    const double t0 = a.lastSampleTime;
+    const double dt = t - t0;
+    if (t == t0 || dt <= 1.0) return true;
+    const double g = update.sample.groundSpeed;
+    const PositionSample& newest = a.samples.back();
+    const double g0 = newest.groundSpeed;
+    if ((g0 > 5.0 && g >= 10.0 * g0) || (g > 5.0 && g0 >= 10.0 * g)) return true;
+    if ((g0 <= 5.0 && g >= 80.0) || (g <= 5.0 && g0 >= 80.0)) return true;
+    if (a.extrapolationCount >= 1) return false;
+    const double trackDiff = lf_trackDifferenceDeg(update.sample.track, newest.track);
+    if (update.sample.airborne && g > 120.0 && trackDiff <= 1.0 && kFastSpacingNm / (g / 3600.0) >= dt) return true;
+    if (!update.sample.airborne && g <= 30.0 && trackDiff <= 2.0) {
+        const double wait = g > 0.0 ? std::min(kTaxiSpacingNm / (g / 3600.0), kTaxiMaxWaitSeconds) : kTaxiMaxWaitSeconds;
+        if (wait >= dt) return true;
+    }
+    return false;
+}
+
+// Standing detection and acceptance of a sample for a moving or new aircraft.
+bool lf_acceptPosition(LiveAircraft& a, PositionSample& s) {
+    if (a.sizeClass == SIZE_ROTORCRAFT || a.samples.empty()) return true;
+    const PositionSample& newest = a.samples.back();
+    const bool refusedAirborne = s.airborne || (a.state == STATE_IN_SIM && !a.onGround);
+    if (lf_samePosition(s, newest)) {
+        if (refusedAirborne) return false;
+        if (a.underPower && s.groundSpeed > 0.0 && newest.groundSpeed >= 30.0) return false;
+        s.groundSpeed = 0.0;
+        s.standing = 1;
+        return true;
+    }
+    if (std::fabs(s.latitude - newest.latitude) <= kNearDegrees &&
+        std::fabs(s.longitude - newest.longitude) <= kNearDegrees) {
+        if (refusedAirborne) return false;
+        if (a.underPower && s.groundSpeed > 0.0 && newest.groundSpeed >= 50.0) return false;
+        s = newest;
+        s.groundSpeed = 0.0;
+        s.standing = 1;
+        return true;
+    }
+    if (s.groundSpeed != 0.0 || std::isnan(s.groundSpeed)) return true;
+    if (!a.underPower && !s.airborne) return true;
+    return newest.groundSpeed < 50.0;
+}
+
+// Samples of an aircraft parked at or rolling onto its stand; creeping away is confirmed before
+// the aircraft leaves.
+bool lf_sampleTiming(LiveAircraft& a, PositionSample& s) {
+    const double radius = a.previousPhase == PHASE_STAND_CLEANUP ? 2.0 * kStandRadiusNm : kStandRadiusNm;
+    const double d = gf_distanceNm(a.standPosition, lf_at(s));
+    a.standSeen = 1;
+    bool creepConfirmed = false;
+    if (d <= radius) {
+        a.timeAtStand = std::chrono::steady_clock::now();
+        if (!a.creepStarted) {
+            a.creepStarted = 1;
+            a.creepReference = d;
+            a.creepLargest = d;
+            a.creepCount = 0;
+            a.leftStand = 0;
+            return false;
+        }
+        if (d >= a.creepLargest + kCreepStepNm) {
+            ++a.creepCount;
+            a.creepLargest = d;
+        } else if (d <= a.creepLargest - kCreepStepNm) {
+            a.creepCount = 0;
+        }
+        const double moved = d - a.creepReference;
+        creepConfirmed = (a.creepCount >= 3 && moved >= a.halfWingspanNm / 2.0) || moved > a.halfWingspanNm;
+        if (!creepConfirmed) {
+            a.leftStand = 0;
+            return false;
+        }
+    } else if (a.phase == PHASE_STAND_CLEANUP) {
+        a.previousPhase = PHASE_STAND_CLEANUP;
+        a.phase = PHASE_MOVING;
+        s.standing = 0;
+        return true;
+    } else if (d > kStandLeaveNm) {
+        if (a.state != STATE_IN_SIM) return true;
+        gf_removeLiveAircraft(a);
+        return false;
+    }
+    s.standing = 0;
+    a.leftStand = 1;
+    if (a.previousPhase != PHASE_AT_STAND) {
+        lf_restartSamplePlay(a);
+        a.previousPhase = a.phase;
+        a.phase = PHASE_AT_STAND;
+    }
+    return true;
+}
+
+// Samples on the approach and in the landing roll: turns back against the heading are refused.
+bool lf_acceptApproachSample(LiveAircraft& a, PositionSample& s) {
+    if (a.samples.empty()) return true;
+    if (lf_samePosition(s, a.samples.back())) return false;
+    const auto differsBy = [&](const PositionSample& from, double limitDeg) {
+        const double bearing = gf_initialBearing(lf_at(from), lf_at(s));
+        return std::fabs(gf_headingDifference(a.position.heading, bearing)) >= limitDeg * kDeg2Rad;
+    };
+    if (a.samples.size() < 2) {
+        const PositionSample& oldest = a.samples.front();
+        if (a.onApproach && differsBy(oldest, 90.0)) return false;
+        if (a.landingRoll && differsBy(oldest, 150.0)) {
+            if (a.extrapolationCount != 0) return false;
+            PositionSample here = oldest;
+            here.latitude = a.position.latitude;
+            here.longitude = a.position.longitude;
+            here.duePass = lf_tick() + 1;
+            a.samples.assign(1, here);
+        }
+    } else if (differsBy(a.samples.back(), 90.0)) {
+        a.samples.pop_back();
+        if (a.samples.size() >= 2 && differsBy(a.samples.back(), 90.0)) a.samples.pop_back();
+    }
+    lf_endExtrapolation(a);
+    const PositionSample& newest = a.samples.back();
+    if (lf_samePosition(s, newest))
+        s.standing = 1;
+    else if (s.groundSpeed > newest.groundSpeed && s.groundSpeed > 40.0)
+        s.groundSpeed = newest.groundSpeed;
+    return true;
+}
+
+// A run of standing samples on the ground is cut short when the aircraft moves again.
+void lf_trimStandingRun(LiveAircraft& a, const PositionSample& s) {
+    auto& q = a.samples;
+    if (s.airborne || q.empty() || !q.back().standing) return;
+    if (s.standing) {
+        if (std::all_of(q.begin(), q.end(), [](const PositionSample& p) { return p.standing != 0; }))
+            q.erase(q.begin() + 1, q.end());
+        return;
+    }
+    const int size = static_cast<int>(q.size());
+    for (int k = 3; k <= 7 && k - 1 <= size; ++k) {
+        const PositionSample& lastMoving = q[static_cast<std::size_t>(size - (k - 1))];
+        if (lastMoving.standing) continue;
+        const bool longStop = q.back().duePass - lastMoving.duePass >= 1500 &&
+                              gf_distanceNm(lf_at(lastMoving), lf_at(s)) > kRunEndNm;
+        if (!longStop) q.erase(q.end() - (k - 2), q.end());
+        return;
+    }
+}
+
+// The go-around and the start under power, seen in the samples of a ground aircraft.
+void lf_takeoffChecks(LiveAircraft& a, const PositionSample& s) {
+    if (a.state != STATE_IN_SIM || !a.onGround || a.underPower || a.samples.empty()) return;
+    const PositionSample& newest = a.samples.back();
+    if (a.landingRoll) {
+        if (!(newest.airborne && s.airborne)) return;
+        a.phase = PHASE_MOVING;
+        lf_powerUp(a, 3, true);
+        return;
+    }
+    if (a.phase == PHASE_MOVING &&
+        (s.airborne || (s.groundSpeed >= 43.0 && newest.groundSpeed >= 43.0)))
+        lf_towedTakesOff(a);
+}
+
+// Files an accepted sample by the aircraft's phase.
+void lf_pushPosition(LiveAircraft& a, PositionSample s) {
+    if (static_cast<int>(a.samples.size()) > kMaxQueuedSamples) {
+        if (a.state == STATE_NEW)
+            a.removeMark = 1;
+        else
+            gf_removeLiveAircraft(a);
+        return;
+    }
+    switch (a.phase) {
+    case PHASE_NEW:
+        if (!lf_acceptPosition(a, s)) return;
+        if (!a.samples.empty() && s.duePass <= a.samples.back().duePass) s.duePass = a.samples.back().duePass + 1;
+        a.samples.push_back(s);
+        return;
+    case PHASE_STAND_CLEANUP:
+    case PHASE_AT_STAND:
+        if (a.state == STATE_NEW || a.state == STATE_CREATION_REQUESTED) return;
+        if (!lf_sampleTiming(a, s)) return;
+        break;
+    case PHASE_PUSHING_BACK: {
+        if (a.pushBackStage != 2) return;
+        double heading = s.heading;
+        if (!s.headingGiven) {
+            if (s.track == 0.0) return;
+            heading = s.track * kDeg2Rad;
+        }
+        a.turnRight = gf_headingDifference(a.position.heading, heading) > 0.0 ? 1 : 0;
+        a.turnSideKnown = 1;
+        return;
+    }
+    case PHASE_LEAVING_STAND: {
+        const double d = gf_distanceNm(lf_current(a), lf_at(s));
+        const double h = a.halfWingspanNm;
+        if (!((d > 2.75 * h && d > a.largestLeavingDistance) || d > 6.0 * h)) {
+            a.largestLeavingDistance = std::max(a.largestLeavingDistance, d);
+            return;
+        }
+        s.standing = 0;
+        lf_endExtrapolation(a);
+        a.turnSideKnown = 0;
+        a.turnRight = 0;
+        a.pushBackStage = 0;
+        a.previousPhase = a.phase;
+        a.phase = PHASE_MOVING;
+        break;
+    }
+    default:
+        if (a.onApproach || a.landingRoll) {
+            if (!lf_acceptApproachSample(a, s)) return;
+        } else {
+            if (!lf_acceptPosition(a, s)) return;
+            if (a.extrapolationCount != 0) {
+                if (!a.onGround && !a.samples.empty()) {
+                    const double bearing = gf_initialBearing(lf_at(a.samples.back()), lf_at(s));
+                    if (std::fabs(gf_headingDifference(a.position.heading, bearing)) >= 100.0 * kDeg2Rad) return;
+                }
+                lf_endExtrapolation(a);
+            }
+        }
+        break;
+    }
+    lf_trimStandingRun(a, s);
+    if (!a.samples.empty() && a.samples.back().duePass >= s.duePass) s.duePass = a.samples.back().duePass + 1;
+    lf_takeoffChecks(a, s);
+    a.samples.push_back(s);
+    if (a.samples.size() == 2 && a.samples.front().standing && !s.standing) {
+        a.samples.front().duePass = lf_tick() + 1;
+        a.samples.front().groundSpeed = s.groundSpeed;
+    }
+}
+
+bool lf_acceptUpdate(const TrafficUpdate& update, LiveAircraft& a) {
+    if (update.hexid != a.aircraftId) return false;
+    if (a.state == STATE_TO_RECREATE || a.state == STATE_REMOVING || a.removeMark) return true;
+    if (!a.samples.empty() && lf_tooSoonOrJump(a, update)) return true;
+    if (a.state == STATE_NEW && !lf_altitudeAllowsCreation(update)) return true;
+    if (!lf_flightDataChange(a, update.flight)) return true;
+    a.lastSampleTime = update.timeStamp;
+    lf_pushPosition(a, update.sample);
+    return true;
+}
+
+void lf_fillLiveAircraft(const TrafficUpdate& update, Flight flight) {
+    const unsigned sizeClass = gf_sizeClass(flight.model);
+    if ((sizeClass == SIZE_LIGHT && !LIGHT_AIRCRAFT.get()) || (sizeClass == SIZE_HIGH_PERF && !HIGH_PERF_AIRCRAFT.get()) ||
+        (sizeClass == SIZE_ROTORCRAFT && !HELICOPTERS.get()))
+        return;
+    if (!lf_altitudeAllowsCreation(update)) return;
+    flight.knownCallsign = flight.callsign;
+    flight.coupledCallsign.clear();
+    flight.coupledSearchDone = false;
+    Aircraft aircraft(flight);
+    aircraft.sizeClass = sizeClass;
+    aircraft.aircraftId = update.hexid;
+    const ClassManoeuvre& m = lf_manoeuvre(sizeClass);
+    aircraft.groundTurnRate = m.turnRateDeg * kDeg2Rad;
+    aircraft.maxClimbPerPass = m.maxClimbFt;
+    aircraft.pushBackSpeed = m.pushBackKn;
+    g_liveAircraft.emplace_back(aircraft, update.sample, update.timeStamp);
+}
+
+void createLiveAircraft(const TrafficUpdate& update) {
+    Flight flight = update.flight;
+    if (flight.model.empty()) flight.model = gf_typeOfReg(flight.registration);
+    if (!gf_isValidModel(flight.model)) {
+        std::string registered = gf_typeOfReg(flight.registration);
+        if (registered.empty()) return;
+        flight.model = std::move(registered);
+    }
+    lf_fillLiveAircraft(update, std::move(flight));
+}
+
+}  // namespace
+
+void lf_restartSamplePlay(LiveAircraft& a) {
+    const int tick = lf_tick();
+    if (a.extrapolationCount != 0 && !a.samples.empty()) {
+        if (a.phase == PHASE_AT_STAND && a.shortStayCheck) {
+            int elapsed = tick - a.samples.front().duePass;
+            if (elapsed < 0) elapsed += kWeekPasses;
+            const int limit = a.sizeClass == SIZE_HEAVY ? 360000
+                              : a.sizeClass == SIZE_LARGE ? 150000
+                              : a.sizeClass == SIZE_BUSINESS_JET ? 90000 : 0;
+            if (elapsed < limit) a.shortStay = 1;
+            a.shortStayCheck = 0;
+        }
+        a.samples.front().duePass = tick + 1;
+    }
+    a.extrapolationCount = 0;
+    a.earliestShift = 3000;
+    a.latestShift = a.underPower ? 5000 : 3000;
+    const DaySlot now = g_currentDaySlot.load();
+    if (!a.airline.empty() && a.standId != 0 &&
+        gf_recordStandUse(static_cast<std::uint32_t>(a.standId), a, false, now, false) != 0) 
+        gf_rememberStandUseSlot(a.aircraftId, now);
+    std::lock_guard lock(g_standsMutex);
+    if (Stand* stand = lf_standById(static_cast<std::uint32_t>(a.standId))) stand->occupied = 0;
+}
+
+void processLiveUpdate(const TrafficUpdate& update) {
+    for (LiveAircraft& a : g_liveAircraft)
+        if (lf_acceptUpdate(update, a)) return;
+    if (update.flight.callsign.empty() || g_liveAircraft.empty()) {
+        createLiveAircraft(update);
+        return;
+    }
+    for (const LiveAircraft& a : g_liveAircraft)
+        if (a.callsign == update.flight.callsign && a.model == update.flight.model) return;
+    createLiveAircraft(update);
+}
+
+}  // namespace vrn

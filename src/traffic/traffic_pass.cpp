@@ -1,0 +1,262 @@
+// The traffic pass: once per 10 ms turn of the main loop it drains the simulator's events, moves or
+// admits every live aircraft, meters removals and creations towards the simulator, takes up to two
+// feed records and hands the pass's positions to the SimConnect thread.
+#include <algorithm>
+#include <cmath>
+#include <exception>
+#include <filesystem>
+#include <mutex>
+
+#include "airports/airport_list.h"
+#include "airports/park_airports.h"
+#include "airports/stand_records.h"
+#include "app/main_window.h"
+#include "core/format.h"
+#include "core/log.h"
+#include "feed/realtraffic_link.h"
+#include "feed/udp_readers.h"
+#include "settings/settings_catalogue.h"
+#include "simlink/command_queues.h"
+#include "simlink/flight_plan.h"
+#include "simlink/sim_client.h"
+#include "simlink/sim_ids.h"
+#include "simlink/user_aircraft.h"
+#include "traffic/engine_steps.h"
+#include "traffic/traffic_engine.h"
+#include "traffic/traffic_lists.h"
+
+namespace vrn {
+namespace {
+
+constexpr double kRadToDeg = 57.29577951308232;
+constexpr int kFeedRecordsPerPass = 2;
+constexpr const char* kCallsignLookupFile = "Callsign2ObjectId.txt";
+
+void lf_deleteCallsignLookupFile() {
+    std::error_code ec;
+    if (std::filesystem::exists(kCallsignLookupFile, ec)) std::filesystem::remove(kCallsignLookupFile);
+}
+
+// The live aircraft pass: movement for aircraft in the simulator, admission for new ones.
+void liveAircraftPass() {
+    const int tick = g_tickCounter.load(std::memory_order_relaxed);
+    bool anyMarked = false;
+    // By index: admission appends nothing, but removal of the farthest aircraft touches other records.
+    for (std::size_t i = 0; i < g_liveAircraft.size(); ++i) {
+        LiveAircraft& a = g_liveAircraft[i];
+        if (a.state == STATE_IN_SIM && !a.samples.empty()) {
+            if (tick >= a.samples.front().duePass) {
+                lf_movementStep(a);
+                if (!a.samples.empty()) {
+                    a.position.verticalSpeed = a.verticalSpeedFpm / 60.0;
+                    a.position.trueAirspeed = a.samples.front().standing ? 0.0 : a.speed;
+                }
+            }
+            if (a.state == STATE_IN_SIM) {
+                if (a.samples.empty() || !a.samples.front().standing) lf_followCurve(a);
+                PositionUpdate update;
+                update.latitude = a.position.latitude;
+                update.longitude = a.position.longitude;
+                update.pitch = a.position.pitch;
+                update.bank = a.position.bank;
+                update.heading = a.position.heading;
+                update.altitude = a.position.altitude;
+                update.verticalSpeed = a.position.verticalSpeed;
+                update.airspeed = a.position.trueAirspeed;
+                update.objectId = a.objectId;
+                g_positionFillBuffer->push_back(update);
+            }
+        } else if (a.state == STATE_NEW) {
+            lf_admitNewAircraft(a);
+        }
+        if (g_liveAircraft[i].removeMark) anyMarked = true;
+    }
+    if (anyMarked) std::erase_if(g_liveAircraft, [](const LiveAircraft& a) { return a.removeMark != 0; });
+    // Static records whose creation was cancelled before the simulator made them.
+    std::erase_if(g_staticParked, [](const Aircraft& a) {
+        return a.state == STATE_REMOVING && a.objectId == 0 && !a.removeWhenCreated;
+    });
+}
+
+// The frame-rate rule: a busy command mutex drops this pass's positions below 50 frames a second
+// and waits for it above.
+void lf_handOverPositions() {
+    std::unique_lock lock(g_simCommandMutex, std::try_to_lock);
+    if (!lock.owns_lock()) {
+        if (g_frameRate.load() <= 50.0f) {
+            g_positionFillBuffer->clear();
+            return;
+        }
+        lock.lock();
+    }
+    std::swap(g_positionFillBuffer, g_positionSendBuffer);
+    g_positionFillBuffer->clear();
+}
+
+// One feed record; a record that cannot be handled is dropped with a log line, the run goes on.
+void lf_processFeedRecords() {
+    std::lock_guard lock(g_trafficMutex);
+    for (int n = 0; n < kFeedRecordsPerPass && !g_trafficQueue.empty(); ++n) {
+        const TrafficUpdate update = std::move(g_trafficQueue.front());
+        g_trafficQueue.pop_front();
+        try {
+            processLiveUpdate(update);
+        } catch (const std::exception& e) {
+            gf_logArrowLine(vrn::format("exception in processLiveUpdate: {} ({})", e.what(), gf_flightToText(update.flight)));
+        }
+    }
+}
+
+void lf_buildCreationRecord() {
+    if (g_recreateIds.empty()) return;
+    const std::uint32_t id = g_recreateIds.back();
+    g_recreateIds.pop_back();
+    LiveAircraft* a = gf_liveById(id);
+    if (!a || a->state != STATE_CREATION_REQUESTED) return;
+    AiCreateRequest request;
+    request.initPosition.Latitude = a->position.latitude;
+    request.initPosition.Longitude = a->position.longitude;
+    request.initPosition.Altitude = a->position.altitude;
+    request.initPosition.Pitch = a->position.pitch * kRadToDeg;
+    request.initPosition.Bank = a->position.bank * kRadToDeg;
+    request.initPosition.Heading = a->position.heading * kRadToDeg;
+    request.initPosition.OnGround = 0;
+    request.initPosition.Airspeed = 0;
+    request.tailNumber = a->callsign;
+    request.containerTitle = a->liveryTitle;
+    request.aircraftId = a->aircraftId;
+    g_liveCreationQueue.push_back(std::move(request));
+}
+
+void lf_requestAircraftInRange() {
+    if (g_requestsBroken.load()) return;
+    std::lock_guard lock(g_simCommandMutex);
+    const auto radius = static_cast<simconnect::DWORD>(std::max(0, LATERAL_RANGE.get()) * 1852);
+    if (simconnect::FAILED(simconnect::SimConnect_RequestDataOnSimObjectType(g_hSimConnect.load(), REQUEST_AI_IN_RANGE,
+                                                                 DEF_AI_IN_RANGE, radius,
+                                                                 simconnect::SIMCONNECT_SIMOBJECT_TYPE_AIRCRAFT))) {
+        gf_logArrowLine("SimConnect request ac within range fails");
+        gf_countSimConnectRequestError();
+    }
+}
+
+template <typename T>
+void lf_reserve(T& container, std::size_t n) {
+    if (container.capacity() < n) container.reserve(n);
+}
+
+}  // namespace
+
+LatLon gf_userPositionLatLon() { return {g_userPosition.latitude, g_userPosition.longitude}; }
+
+void gf_trafficTick() {
+    gf_processSimEvents();
+    liveAircraftPass();
+    const int tick = g_tickCounter.load(std::memory_order_relaxed);
+    if (tick % 10 == 0) {
+        if (!g_removalQueue.empty()) {
+            gf_queueAiRemoval(g_removalQueue.front());
+            g_removalQueue.pop_front();
+        }
+        if (tick % 50 == 0) {
+            if (!g_liveCreationQueue.empty()) {
+                gf_queueAiCreateRequest(g_liveCreationQueue.front());
+                g_liveCreationQueue.pop_front();
+            } else {
+                if (!g_staticCreationQueue.empty()) {
+                    gf_queueAiCreateRequest(g_staticCreationQueue.front());
+                    g_staticCreationQueue.pop_front();
+                }
+                if (!g_staticPlacements.empty()) lf_placeStaticParked();
+            }
+        }
+    }
+    lf_processFeedRecords();
+    lf_buildCreationRecord();
+    if (tick % 20 == 0) lf_requestAircraftInRange();
+    if (tick % 100 == 0) {
+        gf_sendUserPosition();
+        g_userPosition = gf_userAircraftData();
+    }
+    lf_handOverPositions();
+    g_tickCounter.store(tick + 1, std::memory_order_relaxed);
+}
+
+void gf_resetTraffic() {
+    lf_reserve(g_liveAircraft, 512);
+    lf_reserve(g_staticParked, 256);
+    {
+        std::lock_guard lock(g_standsMutex);
+        lf_reserve(g_stands, 512);
+    }
+    lf_reserve(g_lightRequests, 128);
+    lf_reserve(g_recreateIds, 64);
+    lf_reserve(g_staticPlacements, 256);
+    lf_reserve(g_liveStayers, 256);
+    lf_reserve(g_blockedCallsigns, 64);
+    g_userPosition = gf_userAircraftData();
+    lf_deleteCallsignLookupFile();
+}
+
+void gf_resetParkAirport() {
+    MainWindow& w = g_mainWindow;
+    {
+        std::lock_guard lock(g_standsMutex);
+        g_parkAirport = Airport{};
+    }
+    bool redraw = false;
+    for (std::atomic<int>* n : {&w.g_maxParkCount, &w.g_standCount, &w.g_updateCount})
+        if (n->exchange(0) != 0) redraw = true;
+    if (redraw) gf_invalidateBand(Band::Park);
+    (void)gf_takeSimEvents();
+    g_lightRequests.clear();
+    g_blockedCallsigns.clear();
+    g_staticPlacements.clear();
+    g_rememberedLiveries.clear();
+    g_recreateIds.clear();
+    {
+        std::lock_guard lock(g_parkAirportListMutex);
+        g_parkAirportList.clear();
+    }
+    g_removalQueue.clear();
+    g_liveCreationQueue.clear();
+    g_staticCreationQueue.clear();
+    g_liveStayers.clear();
+    g_staticParked.clear();
+    g_newAircraftIds.clear();
+    g_standUseSlots.clear();
+    {
+        std::lock_guard lock(g_trafficMutex);
+        g_trafficQueue.clear();
+    }
+    lf_deleteCallsignLookupFile();
+    g_parkingBusy.store(false);
+    gf_invalidateBand(Band::Counters);
+    g_liveAircraft.clear();
+    {
+        std::lock_guard lock(g_standsMutex);
+        g_stands.clear();
+    }
+    g_currentQnh.store(1013);
+    gf_clearRefusedFlights();
+    g_selectedObjectId.store(0);
+    g_reservedStand.set(std::string());
+}
+
+int gf_wantedParkedCount() {
+    std::size_t n = 0;
+    {
+        std::lock_guard lock(g_standsMutex);
+        n = g_stands.size();
+    }
+    const int p = parking_percentage.get();
+    int wanted = 0;
+    if (n == 1 || (n <= 3 && p < 50))
+        wanted = n == 0 ? 0 : 1;
+    else
+        wanted = static_cast<int>(std::lround(static_cast<double>(n) * p / 100.0));
+    if (g_mainWindow.g_maxParkCount.exchange(wanted) != wanted) gf_invalidateBand(Band::Park);
+    return wanted;
+}
+
+}  // namespace vrn
