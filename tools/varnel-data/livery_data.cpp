@@ -1,11 +1,10 @@
 // Builds the livery side of the data set from the plain sources in data/liveries: the scrambled type
-// database (the public reference tables merged with the project's own entries), the fixes, the AIG registration list, a sample user list and the sample aircraft packages.
+// database (the public reference tables merged with the project's own entries), the fixes, the AIG
+// registration list, a sample user list and the sample aircraft packages.
 #include <algorithm>
 #include <fstream>
 #include <iostream>
 #include <map>
-#include <set>
-#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <vector>
