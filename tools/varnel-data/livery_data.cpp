@@ -1,10 +1,10 @@
 // Builds the livery side of the data set from the plain sources in data/liveries: the scrambled type
-// database, the fixes, the AIG registration list, a sample user list and the sample aircraft packages.
+// database (the public reference tables merged with the project's own entries), the fixes, the AIG
+// registration list, a sample user list and the sample aircraft packages.
+#include <algorithm>
 #include <fstream>
 #include <iostream>
 #include <map>
-#include <set>
-#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -12,48 +12,14 @@
 #include <pugixml.hpp>
 
 #include "builders.h"
+#include "reference_tables.h"
+#include "source_text.h"
 #include "liveries/code_scrambling.h"
 
 namespace vrn::data {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::vector<std::string> readSourceLines(const fs::path& file) {
-    std::ifstream in(file);
-    if (!in) throw std::runtime_error("cannot read " + file.string());
-    std::vector<std::string> lines;
-    std::string line;
-    while (std::getline(in, line)) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (line.empty() || line[0] == '#') continue;
-        lines.push_back(line);
-    }
-    return lines;
-}
-
-std::vector<std::string> words(const std::string& line) {
-    std::istringstream in(line);
-    std::vector<std::string> out;
-    std::string w;
-    while (in >> w) out.push_back(w);
-    return out;
-}
-
-std::vector<std::string> splitAt(const std::string& text, char sep) {
-    std::vector<std::string> out;
-    std::string piece;
-    std::istringstream in(text);
-    while (std::getline(in, piece, sep)) out.push_back(piece);
-    if (!text.empty() && text.back() == sep) out.emplace_back();
-    return out;
-}
-
-std::string trimmed(const std::string& s) {
-    const auto b = s.find_first_not_of(" \t");
-    if (b == std::string::npos) return {};
-    return s.substr(b, s.find_last_not_of(" \t") - b + 1);
-}
 
 std::string joinScrambled(const std::vector<std::string>& codes, std::string (*scramble)(const std::string&)) {
     std::string out;
@@ -64,9 +30,17 @@ std::string joinScrambled(const std::vector<std::string>& codes, std::string (*s
     return out;
 }
 
+// Written beside the target and renamed over it, so that a failed run never leaves half a file.
 void save(const pugi::xml_document& doc, const fs::path& file) {
     fs::create_directories(file.parent_path());
-    if (!doc.save_file(file.c_str(), "  ")) throw std::runtime_error("cannot write " + file.string());
+    fs::path temp = file;
+    temp += ".tmp";
+    if (!doc.save_file(temp.c_str(), "  ")) {
+        std::error_code ignored;
+        fs::remove(temp, ignored);
+        throw std::runtime_error("cannot write " + file.string());
+    }
+    fs::rename(temp, file);
 }
 
 void listSection(pugi::xml_document& doc, const char* section, const char* element, const char* attribute,
@@ -74,21 +48,58 @@ void listSection(pugi::xml_document& doc, const char* section, const char* eleme
     doc.append_child(section).append_child(element).append_attribute(attribute).set_value(value.c_str());
 }
 
-struct TypeFacts {
-    std::vector<std::string> all;
-    std::map<std::string, std::vector<std::string>> byClass;
-    std::vector<std::pair<std::string, std::string>> spans;
+struct TypeEntry {
+    std::string sizeClass;
+    std::string span;   // metres; empty while unknown
 };
 
+struct TypeFacts {
+    std::map<std::string, TypeEntry> types;   // by designator
+    int referenceRows = 0, skipped = 0;
+};
+
+// Every reference type placed by the size-class rules, then the project's own entries over them.
 TypeFacts readTypes(const fs::path& src) {
-    static const std::set<std::string> classes = {"light", "bizjet", "large", "heavy", "highperf", "rotorcraft"};
+    const SizeRules rules = readSizeRules(src / "size_classes.txt");
+    const ReferenceTable<ReferenceType> reference = readReferenceTypes(src / "reference" / "types.csv", rules);
     TypeFacts facts;
+    facts.referenceRows = static_cast<int>(reference.rows.size());
+    facts.skipped = reference.skipped;
+    for (const ReferenceType& t : reference.rows) facts.types[t.code] = {t.sizeClass, t.span};
     for (const std::string& line : readSourceLines(src / "types.txt")) {
         const auto w = words(line);
-        if (w.size() != 3 || !classes.count(w[1])) throw std::runtime_error("bad type line: " + line);
-        facts.all.push_back(w[0]);
-        facts.byClass[w[1]].push_back(w[0]);
-        if (w[2] != "0") facts.spans.emplace_back(w[0], w[2]);
+        if (w.size() != 3 ||
+            std::find(kSizeClassNames.begin(), kSizeClassNames.end(), w[1]) == kSizeClassNames.end())
+            throw std::runtime_error("bad type line: " + line);
+        TypeEntry& entry = facts.types[w[0]];
+        entry.sizeClass = w[1];
+        if (w[2] != "0") entry.span = w[2];
+    }
+    for (auto& [code, entry] : facts.types)
+        if (entry.span.empty()) entry.span = rules.defaultSpans.at(entry.sizeClass);
+    return facts;
+}
+
+struct AirlineFacts {
+    std::map<std::string, std::string> callsigns;   // every airline code, its callsign or ""
+    int referenceRows = 0, skipped = 0;
+};
+
+// Every reference airline, the project's own codes, and the conventions ZZZ and PVT over both.
+AirlineFacts readAirlines(const fs::path& src) {
+    const ReferenceTable<ReferenceAirline> reference = readReferenceAirlines(src / "reference" / "airlines.csv");
+    AirlineFacts facts;
+    facts.referenceRows = static_cast<int>(reference.rows.size());
+    facts.skipped = reference.skipped;
+    for (const ReferenceAirline& a : reference.rows) facts.callsigns[a.code] = a.callsign;
+    for (const std::string& line : readSourceLines(src / "airlines.txt")) {
+        const auto w = words(line);
+        const bool convention = !w.empty() && w[0] == "convention";
+        for (std::size_t i = convention ? 1 : 0; i < w.size(); ++i) {
+            if (w[i].size() != 3) throw std::runtime_error("bad airline code " + w[i] + " in: " + line);
+            std::string& callsign = facts.callsigns[w[i]];
+            if (convention) callsign.clear();
+        }
     }
     return facts;
 }
@@ -102,13 +113,20 @@ std::vector<std::string> allWords(const fs::path& file) {
 
 void buildDbase(const fs::path& src, const fs::path& input) {
     const TypeFacts types = readTypes(src);
+    const AirlineFacts airlines = readAirlines(src);
+    std::vector<std::string> all;
+    std::map<std::string, std::vector<std::string>> byClass;
+    for (const auto& [code, entry] : types.types) {
+        all.push_back(code);
+        byClass[entry.sizeClass].push_back(code);
+    }
     pugi::xml_document doc;
-    listSection(doc, "aircrafts", "aircraft", "types", joinScrambled(types.all, gf_scrambleTypeCode));
-    listSection(doc, "high_performance", "hpf", "types", joinScrambled(types.byClass.at("highperf"), gf_scrambleTypeCode));
-    listSection(doc, "heavy", "hvy", "types", joinScrambled(types.byClass.at("heavy"), gf_scrambleTypeCode));
-    listSection(doc, "large", "lar", "types", joinScrambled(types.byClass.at("large"), gf_scrambleTypeCode));
-    listSection(doc, "buzjet", "bzj", "types", joinScrambled(types.byClass.at("bizjet"), gf_scrambleTypeCode));
-    listSection(doc, "rotorcraft", "rot", "types", joinScrambled(types.byClass.at("rotorcraft"), gf_scrambleTypeCode));
+    listSection(doc, "aircrafts", "aircraft", "types", joinScrambled(all, gf_scrambleTypeCode));
+    listSection(doc, "high_performance", "hpf", "types", joinScrambled(byClass["highperf"], gf_scrambleTypeCode));
+    listSection(doc, "heavy", "hvy", "types", joinScrambled(byClass["heavy"], gf_scrambleTypeCode));
+    listSection(doc, "large", "lar", "types", joinScrambled(byClass["large"], gf_scrambleTypeCode));
+    listSection(doc, "buzjet", "bzj", "types", joinScrambled(byClass["bizjet"], gf_scrambleTypeCode));
+    listSection(doc, "rotorcraft", "rot", "types", joinScrambled(byClass["rotorcraft"], gf_scrambleTypeCode));
     listSection(doc, "cargo_types", "cargo_type", "types",
                 joinScrambled(allWords(src / "cargo_types.txt"), gf_scrambleTypeCode));
 
@@ -117,10 +135,13 @@ void buildDbase(const fs::path& src, const fs::path& input) {
         similar.append_child("similar").append_attribute("types").set_value(
             joinScrambled(words(line), gf_scrambleTypeCode).c_str());
 
-    std::set<std::string> airlines;
-    for (const std::string& w : allWords(src / "airlines.txt")) airlines.insert(w);
-    listSection(doc, "ICAO_airlines", "ICAO", "codes",
-                joinScrambled({airlines.begin(), airlines.end()}, gf_scrambleAirline));
+    // One element per airline, so that its callsign can stand beside the code.
+    pugi::xml_node icao = doc.append_child("ICAO_airlines");
+    for (const auto& [code, callsign] : airlines.callsigns) {
+        pugi::xml_node a = icao.append_child("ICAO");
+        a.append_attribute("codes").set_value(gf_scrambleAirline(code).c_str());
+        if (!callsign.empty()) a.append_attribute("callsign").set_value(callsign.c_str());
+    }
     listSection(doc, "cargo_operators", "ICAO", "codes",
                 joinScrambled(allWords(src / "cargo_operators.txt"), gf_scrambleAirline));
 
@@ -129,10 +150,10 @@ void buildDbase(const fs::path& src, const fs::path& input) {
         publishers.append_child("pub").append_attribute("names").set_value(line.c_str());
 
     pugi::xml_node spans = doc.append_child("wingspans");
-    for (const auto& [type, metres] : types.spans) {
+    for (const auto& [code, entry] : types.types) {
         pugi::xml_node w = spans.append_child("wingspan");
-        w.append_attribute("type").set_value(gf_scrambleTypeCode(type).c_str());
-        w.append_attribute("meters").set_value(metres.c_str());
+        w.append_attribute("type").set_value(gf_scrambleTypeCode(code).c_str());
+        w.append_attribute("meters").set_value(entry.span.c_str());
     }
 
     pugi::xml_node dbase = doc.append_child("dbase");
@@ -147,6 +168,10 @@ void buildDbase(const fs::path& src, const fs::path& input) {
         db.append_attribute("cargo").set_value(w[4] == "yes" ? "true" : "false");
     }
     save(doc, input / "dbase.xml");
+    std::cout << "liveries: dbase.xml holds " << all.size() << " types and " << airlines.callsigns.size()
+              << " airlines; reference rows taken: " << types.referenceRows << " types, " << airlines.referenceRows
+              << " airlines; skipped (missing or malformed fields, repeated codes): " << types.skipped << " types, "
+              << airlines.skipped << " airlines\n";
 }
 
 void buildFixes(const fs::path& src, const fs::path& input) {
