@@ -247,7 +247,16 @@ void lf_onEvent(const SIMCONNECT_RECV_EVENT* e) {
 void lf_onObjectAddRemove(const SIMCONNECT_RECV_EVENT_OBJECT_ADDREMOVE* e) {
     if (e->eObjType != SIMCONNECT_SIMOBJECT_TYPE_AIRCRAFT) return;
     if (e->uEventID == EVENT_OBJECT_ADDED) {
-        if (e->dwData > g_userObjectId.load()) g_justAddedObjects.push_back(e->dwData);
+        if (e->dwData <= g_userObjectId.load()) return;
+        const SimLinkServices& services = gf_simLinkServices();
+        if (!g_pendingCreations.empty() && services.exitRequested && services.exitRequested()) {
+            // An exit is under way and nobody asks for the objects in range any more: a creation
+            // that arrives now leaves again at once.
+            g_pendingCreations.pop_back();
+            gf_queueAiRemoval(e->dwData);
+            return;
+        }
+        g_justAddedObjects.push_back(e->dwData);
     } else if (e->uEventID == EVENT_OBJECT_REMOVED) {
         gf_queueSimEvent({e->dwData, 0, 0, SIM_EVENT_OBJECT_REMOVED, 0.0, 0.0});
     }

@@ -1,0 +1,262 @@
+// The traffic engine driven through the traffic queue, its passes and the simulated simulator.
+#include <algorithm>
+
+#include "airports/stand_records.h"
+#include "engine_fixture.h"
+#include "traffic/engine_steps.h"
+
+namespace vrn::test {
+namespace {
+
+using Record = EngineTest::Record;
+
+// Passes until the aircraft is in the simulator (or the limit is reached).
+bool untilInSim(std::uint32_t id, int limit = 4000) {
+    for (int i = 0; i < limit; ++i) {
+        EngineTest::passes(1);
+        if (const LiveAircraft* a = gf_liveById(id); a && a->state == STATE_IN_SIM) return true;
+    }
+    return false;
+}
+
+TEST_F(EngineTest, AFedAircraftIsCreatedMovedAndRemovedWhenItsFeedStops) {
+    feedTrack(Record{}, 8, 5.0);
+    passes(2850);
+    ASSERT_NE(live(), nullptr);
+    EXPECT_EQ(live()->state, STATE_NEW);   // an airborne aircraft is taken up 1 s before its first sample
+    ASSERT_TRUE(untilInSim(0x400001));
+    const auto object = engineSim().objectByAtcId("BAW12");
+    ASSERT_TRUE(object);
+    EXPECT_EQ(object->title, "BAW A320");
+    EXPECT_FALSE(object->onGround);
+    EXPECT_TRUE(object->lights & simconnect::LIGHT_NAV);
+    EXPECT_TRUE(object->lights & simconnect::LIGHT_STROBE);
+    const double startLat = object->lat;
+    passes(1000);
+    const auto moved = engineSim().object(object->id);
+    ASSERT_TRUE(moved);
+    EXPECT_LT(moved->lat, startLat);   // flying south along its samples
+    EXPECT_GT(moved->positionUpdates, 100u);
+    // The feed has stopped: eight made-up samples of 8 s, then the aircraft goes.
+    passes(10000);
+    EXPECT_EQ(live(), nullptr);
+    EXPECT_EQ(aiObjects(), 0u);
+}
+
+struct AcceptanceCase {
+    const char* name;
+    double secondAfter;      // seconds after the first record
+    double firstSpeed, secondSpeed;
+    double altitude;         // of both
+    std::size_t samples;     // queued afterwards
+};
+
+TEST_F(EngineTest, FeedRecordsPassTheJumpAndSpacingFilters) {
+    const AcceptanceCase cases[] = {
+        {"one second later", 1.0, 250, 250, 5000, 1},
+        {"5 kn then 60 kn", 10.0, 5, 60, 0, 2},
+        {"5 kn then 80 kn", 10.0, 5, 80, 0, 1},
+        {"6 kn then 60 kn (tenfold)", 10.0, 6, 60, 0, 1},
+        {"straight at 240 kn, 3 s", 3.0, 240, 240, 5000, 1},   // 450 m take 3.6 s
+        {"straight at 240 kn, 4 s", 4.0, 240, 240, 5000, 2},
+        {"standing, 10 s", 10.0, 0, 0, 0, 1},                  // a standing aircraft: every 15 s
+        {"standing, 16 s", 16.0, 0, 0, 0, 2},
+    };
+    for (const AcceptanceCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        gf_resetParkAirport();
+        Record first;
+        first.altitude = c.altitude;
+        first.groundSpeed = c.firstSpeed;
+        Record second = first;
+        second.time += c.secondAfter;
+        second.groundSpeed = c.secondSpeed;
+        second.at = gf_destinationPoint(first.at, M_PI, c.secondSpeed > 0 ? c.secondSpeed * 6076.0 * c.secondAfter / 3600 : 0);
+        feed(first);
+        feed(second);
+        passes(1);
+        ASSERT_NE(live(), nullptr);
+        EXPECT_EQ(live()->samples.size(), c.samples);
+    }
+}
+
+TEST_F(EngineTest, NewAircraftAreRefusedForTheirIdentity) {
+    {
+        std::lock_guard lock(g_standsMutex);
+        g_parkAirport = Airport{"EGLL", "LHR", kUser.lat, kUser.lon, 83.0};
+    }
+    Record low;
+    low.altitude = 150.0;   // just above the park airport: would appear on its runway
+    feed(low);
+    Record other;
+    other.id = 0x400002;
+    Record twin = other;
+    twin.id = 0x400003;   // same callsign and model under another id
+    other.callsign = twin.callsign = "DLH4";
+    feed(other);
+    feed(twin);
+    passes(2);
+    EXPECT_EQ(live(0x400001), nullptr);
+    EXPECT_NE(live(0x400002), nullptr);
+    EXPECT_EQ(live(0x400003), nullptr);
+}
+
+struct AdmissionCase {
+    const char* name;
+    std::string callsign;
+    std::string registration;
+    std::string blocked;
+    bool created;
+    std::string finalCallsign;
+    std::string finalModel;
+};
+
+TEST_F(EngineTest, AdmissionCompletesOrGivesUp) {
+    const AdmissionCase cases[] = {
+        {"ordinary", "BAW12", "", "", true, "BAW12", "A320"},
+        {"nine characters", "BAW123456", "", "", false, "", ""},
+        {"no callsign, registration known", "@@@@@@@@", "G-EUPA", "", true, "G-EUPA", "A319"},
+        {"blocked by the user", "BAW12", "", "BAW12", false, "", ""},
+        {"no livery of the type", "BAW13", "", "", false, "", ""},
+    };
+    for (const AdmissionCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        gf_resetParkAirport();
+        BLOCK_CALLSIGN.set(c.blocked);
+        Record r;
+        r.callsign = c.callsign;
+        r.registration = c.registration;
+        if (c.callsign == "BAW13") r.model = "B738";
+        feedTrack(r, 3, 5.0);
+        passes(2950);
+        const LiveAircraft* a = live();
+        ASSERT_EQ(a != nullptr, c.created);
+        if (!a) continue;
+        EXPECT_EQ(a->state, STATE_CREATION_REQUESTED);
+        EXPECT_EQ(a->callsign, c.finalCallsign);
+        EXPECT_EQ(a->model, c.finalModel);
+    }
+    EXPECT_TRUE(gf_isRefusedFlight("BAW B738 "));
+}
+
+TEST_F(EngineTest, AnAircraftWithASingleSampleIsGivenUpWhenItFallsDue) {
+    feed(Record{});
+    passes(2899);
+    EXPECT_NE(live(), nullptr);
+    passes(2);
+    EXPECT_EQ(live(), nullptr);
+}
+
+TEST_F(EngineTest, AFailedCreationReportsTheLiveryAndDropsTheAircraft) {
+    simconnect::FailureSpec refuse;
+    refuse.refuseTitles = {"BAW A320"};
+    engineSim().setFailures(refuse);
+    feedTrack(Record{}, 6, 5.0);
+    passes(3300);
+    EXPECT_EQ(live(), nullptr);
+    EXPECT_EQ(aiObjects(), 0u);
+    const auto failed = gf_failedTitles();
+    EXPECT_NE(std::find(failed.begin(), failed.end(), "BAW A320"), failed.end());
+}
+
+TEST_F(EngineTest, NoObjectOutlivesItsAircraft) {
+    // Removed while its creation is with the simulator: the object goes as soon as it arrives.
+    feedTrack(Record{}, 6, 5.0);
+    for (int i = 0; i < 3500 && g_createRequests.empty(); ++i) gf_trafficTick();
+    ASSERT_NE(live(), nullptr);
+    ASSERT_EQ(live()->state, STATE_CREATION_REQUESTED);
+    gf_removeLiveAircraft(*live());
+    passes(600);
+    EXPECT_EQ(live(), nullptr);
+    EXPECT_EQ(aiObjects(), 0u);
+}
+
+TEST_F(EngineTest, LostRealTrafficAndTheExitTakeEveryAircraftOut) {
+    Record second;
+    second.id = 0x400002;
+    second.callsign = "DLH4";
+    second.at = {51.7, -0.3};
+    feedTrack(Record{}, 6, 5.0);
+    feedTrack(second, 6, 5.0);
+    ASSERT_TRUE(untilInSim(0x400002));
+    ASSERT_EQ(aiObjects(), 2u);
+    gf_dropLiveAircraft();
+    passes(300);
+    EXPECT_EQ(aiObjects(), 0u);
+    EXPECT_TRUE(g_liveAircraft.empty());
+
+    // The exit while a creation is on its way: what arrives afterwards is removed as well.
+    Record third = second;
+    third.id = 0x400003;
+    third.callsign = "KLM7";
+    third.model = "B744";
+    third.time = 5000.0;
+    feedTrack(third, 6, 5.0);
+    for (int i = 0; i < 4000 && g_createRequests.empty(); ++i) gf_trafficTick();
+    ASSERT_FALSE(g_createRequests.empty());
+    gf_simLinkServices().exitRequested = [] { return true; };
+    gf_removeAllAircraft();
+    frames(30);
+    EXPECT_EQ(aiObjects(), 0u);
+}
+
+TEST_F(EngineTest, AStandingArrivalTakesAFreeFittingStandButNeverTheUsers) {
+    const LatLon standAt{51.4710, -0.4600};
+    {
+        std::lock_guard lock(g_standsMutex);
+        g_parkAirport = Airport{"EGLL", "LHR", kUser.lat, kUser.lon, 83.0};
+        g_stands.emplace_back(std::vector<StandUse>{}, std::string("A10"), StandPlacement{standAt.lat, standAt.lon, 1.5},
+                              18.0, false, false, false);
+        g_stands.back().number = 1;
+    }
+    Record parked;
+    parked.at = standAt;
+    parked.altitude = 0.0;
+    parked.groundSpeed = 0.0;
+    feedTrack(parked, 3, 16.0);
+    passes(2950);
+    const LiveAircraft* a = live();
+    ASSERT_NE(a, nullptr);
+    EXPECT_EQ(a->phase, PHASE_AT_STAND);
+    EXPECT_EQ(a->standId, 1);
+    EXPECT_EQ(a->state, STATE_CREATION_REQUESTED);
+    EXPECT_TRUE(g_stands.front().occupied);
+    EXPECT_DOUBLE_EQ(a->position.heading, 1.5);
+
+    gf_resetParkAirport();
+    {
+        std::lock_guard lock(g_standsMutex);
+        g_parkAirport = Airport{"EGLL", "LHR", kUser.lat, kUser.lon, 83.0};
+        g_stands.emplace_back(std::vector<StandUse>{}, std::string("A10"), StandPlacement{standAt.lat, standAt.lon, 1.5},
+                              18.0, false, false, false);
+        g_stands.back().number = 1;
+    }
+    g_reservedStand.set("A10");
+    feedTrack(parked, 3, 16.0);
+    passes(2950);
+    EXPECT_EQ(live(), nullptr);
+}
+
+TEST_F(EngineTest, TheCountLimitRemovesTheFarthestAircraft) {
+    for (std::uint32_t i = 0; i < 8; ++i) {
+        Aircraft base;
+        base.aircraftId = 0x500000 + i;
+        LiveAircraft a(base, PositionSample{}, 0.0);
+        a.state = STATE_IN_SIM;
+        a.objectId = 100 + i;
+        a.position.latitude = kUser.lat + 0.1 * (i + 1);   // farther with every one
+        a.position.longitude = kUser.lon;
+        g_liveAircraft.push_back(a);
+    }
+    MAX_LIVE.set(6);
+    gf_enforceMaxCount();
+    EXPECT_EQ(std::vector<std::uint32_t>(g_removalQueue.begin(), g_removalQueue.end()),
+              (std::vector<std::uint32_t>{107, 106}));
+    // A newcomer nearer than the farthest one in the simulator takes its place; one farther does not.
+    EXPECT_FALSE(lf_isFarthest(1.0));
+    EXPECT_TRUE(lf_isFarthest(100.0));
+    MAX_LIVE.set(MAX_LIVE.defaultValue);
+}
+
+}  // namespace
+}  // namespace vrn::test
