@@ -86,6 +86,8 @@ Stand* lf_standById(std::uint32_t standId) {
 }
 
 void gf_removeLiveAircraft(Aircraft& aircraft) {
+    // Asked twice: the object is already on its way out, and a second removal would fail.
+    if (aircraft.state == STATE_REMOVING && aircraft.objectId != 0) return;
     if (aircraft.standId != 0) {
         std::lock_guard lock(g_standsMutex);
         if (Stand* stand = lf_standById(static_cast<std::uint32_t>(aircraft.standId))) stand->occupied = 0;

@@ -5,11 +5,14 @@
 //   rtfeed [--tcp-port N | --no-tcp] [--traffic-port N] [--weather-port N]
 //          [--version TEXT] [--level N | --no-level] [--empty-answer]
 //          [--replay FILE [--speed F] [--loop]] [--generate N [--center LAT,LON] [--elevation FT]]
-//          [--qnh VALUE] [--duration SECONDS] [--create-marker]
+//          [--scene FILE] [--qnh VALUE] [--duration SECONDS] [--create-marker]
+//          [--malformed N] [--drop-link-at SECONDS[,SECONDS...]]
 //
 // A recording has one datagram per line, preceded by its send-time offset in seconds and a blank
 // ("12.5 RTTFC,..."); the time stamps (field 14) are re-based to now. The generator's centre is
-// --center, else the first position RealTraffic would learn from "Qs121=".
+// --center, else the first position RealTraffic would learn from "Qs121=". A scene (data/demo/
+// traffic_scene.txt) plays arrivals, departures and overflights at one airport. --malformed adds N
+// broken datagrams a second; --drop-link-at closes the TCP link at those seconds after the start.
 #include <unistd.h>
 
 #include <atomic>
@@ -22,6 +25,8 @@
 #include <iostream>
 #include <mutex>
 #include <string>
+#include <optional>
+#include <sstream>
 #include <thread>
 #include <vector>
 
@@ -31,6 +36,7 @@
 #include "feed/realtraffic_link.h"
 #include "platform/net/sockets.h"
 #include "rtfeed.h"
+#include "scene.h"
 
 namespace {
 
@@ -53,6 +59,9 @@ struct Options {
     LatLon center;
     double elevation = 0.0;
     std::string qnh = "1013";
+    std::string sceneFile;
+    int malformed = 0;
+    std::vector<double> dropLinkAt;
     double duration = 0.0;   // 0: until stopped
     bool createMarker = false;
 };
@@ -96,6 +105,12 @@ bool lf_parseOptions(int argc, char** argv, Options& o) {
             o.haveCenter = true;
         } else if (a == "--elevation") o.elevation = std::stod(next());
         else if (a == "--qnh") o.qnh = next();
+        else if (a == "--scene") o.sceneFile = next();
+        else if (a == "--malformed") o.malformed = std::stoi(next());
+        else if (a == "--drop-link-at") {
+            std::istringstream list(next());
+            for (std::string t; std::getline(list, t, ',');) o.dropLinkAt.push_back(std::stod(t));
+        }
         else if (a == "--duration") o.duration = std::stod(next());
         else if (a == "--create-marker") o.createMarker = true;
         else {
@@ -108,7 +123,17 @@ bool lf_parseOptions(int argc, char** argv, Options& o) {
 }
 
 // The TCP side: connect, answer "Qs999=version", print every line; reconnect when the link drops.
+// Whether the link is to be dropped now (each time once).
+bool lf_dropLinkNow(const Options& o, std::size_t& next, Clock::time_point start) {
+    if (next >= o.dropLinkAt.size()) return false;
+    if (Clock::now() - start < std::chrono::duration<double>(o.dropLinkAt[next])) return false;
+    ++next;
+    return true;
+}
+
 void lf_tcpLoop(const Options& o) {
+    const auto start = Clock::now();
+    std::size_t nextDrop = 0;
     while (!g_stop) {
         int error = 0;
         const int fd = net::gf_connectLoopback(static_cast<std::uint16_t>(o.tcpPort), error);
@@ -121,6 +146,10 @@ void lf_tcpLoop(const Options& o) {
         char buffer[4096];
         bool open = true;
         while (open && !g_stop) {
+            if (lf_dropLinkNow(o, nextDrop, start)) {
+                std::cout << "dropping the link" << std::endl;
+                break;
+            }
             if (!net::gf_waitReadable(fd, 100)) continue;
             const long n = net::gf_receiveSome(fd, buffer, sizeof buffer, error);
             if (n <= 0) break;
@@ -151,7 +180,8 @@ void lf_tcpLoop(const Options& o) {
         ::close(fd);
         std::cout << "disconnected" << std::endl;
         if (o.emptyAnswer) return;
-        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        // After a dropped link RealTraffic comes back a little later.
+        std::this_thread::sleep_for(std::chrono::milliseconds(o.dropLinkAt.empty() ? 200 : 3000));
     }
 }
 
@@ -206,6 +236,39 @@ void lf_generate(const Options& o, int udp) {
     }
 }
 
+void lf_playScene(const Options& o, int udp) {
+    std::ifstream in(o.sceneFile);
+    if (!in) {
+        std::cerr << "cannot read " << o.sceneFile << "\n";
+        return;
+    }
+    std::optional<rtfeed::SceneGenerator> made;
+    try {
+        made.emplace(rtfeed::readScene(in), lf_nowSeconds());
+    } catch (const std::exception& e) {
+        std::cerr << e.what() << "\n";
+        return;
+    }
+    rtfeed::SceneGenerator& scene = *made;
+    auto next = Clock::now();
+    while (!g_stop) {
+        for (const auto& line : scene.step(lf_nowSeconds())) net::gf_sendDatagramToLoopback(udp, o.trafficPort, line);
+        next += std::chrono::seconds(1);
+        lf_sleepUntil(next);
+    }
+}
+
+// Broken datagrams beside the traffic: cut, garbled and oversized ones.
+void lf_sendMalformed(const Options& o, int udp) {
+    const std::string broken[] = {"RTTFC,1,2,3", "RTTFC,abc,nan,inf,1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,16,17,18,19,20,21,22,23,24,25,26,27,28,29,30",
+                                  std::string(3000, ','), "\x01\x02garbage", std::string(9000, 'X')};
+    std::size_t k = 0;
+    while (!g_stop && !g_senderDone) {
+        for (int i = 0; i < o.malformed; ++i) net::gf_sendDatagramToLoopback(udp, o.trafficPort, broken[k++ % std::size(broken)]);
+        std::this_thread::sleep_for(std::chrono::seconds(1));
+    }
+}
+
 // Weather every 10 s beside the traffic, whichever way the traffic is made.
 void lf_sendWeather(const Options& o, int udp) {
     auto next = Clock::now();
@@ -247,9 +310,12 @@ int main(int argc, char** argv) {
         g_senderDone = true;
     };
     if (!o.replayFile.empty()) sender = std::thread(sendThenFinish, lf_replay);
+    else if (!o.sceneFile.empty()) sender = std::thread(sendThenFinish, lf_playScene);
     else if (o.generate > 0) sender = std::thread(sendThenFinish, lf_generate);
     std::thread weather;
     if (sender.joinable()) weather = std::thread(lf_sendWeather, std::cref(o), udp);
+    std::thread malformed;
+    if (sender.joinable() && o.malformed > 0) malformed = std::thread(lf_sendMalformed, std::cref(o), udp);
     const auto start = Clock::now();
     while (!g_stop) {
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
@@ -259,6 +325,7 @@ int main(int argc, char** argv) {
     }
     if (sender.joinable()) sender.join();
     if (weather.joinable()) weather.join();
+    if (malformed.joinable()) malformed.join();
     if (tcp.joinable()) tcp.join();
     ::close(udp);
     return 0;

@@ -209,16 +209,32 @@ std::vector<std::string> Generator::step(double now) {
     out.reserve(m_planes.size());
     for (auto& p : m_planes) {
         move(p);
-        const bool ground = p.altitude <= 0;
-        const double roll = p.kind == CRUISING ? 5.0 : 0.0;
-        out.push_back(vrn::format(
-            "RTTFC,{},{:.6f},{:.6f},{:.0f},{:.0f},{},{:.1f},{:.1f},{},{},{},{},{},{:.1f},X2,{},adsb_icao,{:.0f},-1,-1,-1,"
-            "0.0,{:.1f},{:.1f},{:.1f},0,none,A3,-1,-1,-1,-1,-1,-1,-1,-1,-1,-1,-1,1,{}",
-            p.hexid, p.position.lat, p.position.lon, p.altitude, p.verticalSpeed, ground ? 1 : 0, p.track, p.speed,
-            p.callsign, p.type, p.registration, p.from, p.to, now, p.callsign, p.altitude, roll, p.track, p.track,
-            p.hexid % 100000));
+        Report r;
+        r.hexid = p.hexid;
+        r.at = p.position;
+        r.altitudeFt = p.altitude;
+        r.verticalSpeedFpm = p.verticalSpeed;
+        r.onGround = p.altitude <= 0;
+        r.trackDeg = r.headingDeg = p.track;
+        r.speedKn = p.speed;
+        r.rollDeg = p.kind == CRUISING ? 5.0 : 0.0;
+        r.callsign = p.callsign;
+        r.type = p.type;
+        r.registration = p.registration;
+        r.from = p.from;
+        r.to = p.to;
+        out.push_back(datagram(r, now));
     }
     return out;
+}
+
+std::string datagram(const Report& r, double now) {
+    return vrn::format(
+        "RTTFC,{},{:.6f},{:.6f},{:.0f},{:.0f},{},{:.1f},{:.1f},{},{},{},{},{},{:.1f},X2,{},adsb_icao,{:.0f},-1,-1,-1,"
+        "0.0,{:.1f},{:.1f},{:.1f},0,none,A3,-1,-1,-1,-1,-1,-1,-1,-1,-1,-1,-1,1,{}",
+        r.hexid, r.at.lat, r.at.lon, r.altitudeFt, r.verticalSpeedFpm, r.onGround ? 1 : 0, r.trackDeg, r.speedKn,
+        r.callsign, r.type, r.registration, r.from, r.to, now, r.callsign, r.altitudeFt, r.rollDeg, r.trackDeg,
+        r.headingDeg, r.hexid % 100000);
 }
 
 }  // namespace rtfeed

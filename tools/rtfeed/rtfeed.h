@@ -23,6 +23,22 @@ std::vector<RecordedDatagram> readRecording(std::istream& in);
 // The datagram with field 14 replaced by the time stamp.
 std::string withTimeStamp(const std::string& datagram, double seconds);
 
+// One aircraft's state as a traffic datagram reports it.
+struct Report {
+    unsigned hexid = 0;
+    vrn::LatLon at;
+    double altitudeFt = 0.0;   // 0 on the ground
+    double verticalSpeedFpm = 0.0;
+    bool onGround = false;
+    double trackDeg = 0.0;
+    double headingDeg = 0.0;
+    double speedKn = 0.0;
+    double rollDeg = 0.0;
+    std::string callsign, type, registration, from, to;
+};
+// The traffic datagram of a report, time-stamped `now` (seconds since 1970).
+std::string datagram(const Report& r, double now);
+
 // N aircraft around a point: climbing, cruising, approaching, landing, taxiing and parked, one
 // datagram each per step (a step is one second).
 class Generator {
