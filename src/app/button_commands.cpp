@@ -71,10 +71,17 @@ void lf_switchSimulator(bool on) {
 }
 
 void lf_checkVersion(ui::Window& window) {
-    const std::string answer = g_windowHooks.listAvailableUpdates ? g_windowHooks.listAvailableUpdates() : "";
-    if (!answer.empty()) {
+    const AvailableUpdates answer =
+        g_windowHooks.listAvailableUpdates ? g_windowHooks.listAvailableUpdates() : AvailableUpdates{};
+    if (!answer.checked) {
+        // Nothing could be compared: never "up to date", and the user may try again.
+        gf_showStatus(format("Check version failed: {}", answer.failure.empty() ? "no version file read" : answer.failure),
+                      true);
+        return;
+    }
+    if (!answer.newer.empty()) {
         DATA_CHECKED_AT_DATE.setAndSave(std::string());   // the data check runs at the next start
-        gf_showStatus(format("{} ==> exit {} and restart ...", answer, g_programName), false);
+        gf_showStatus(format("{} ==> exit {} and restart ...", answer.newer, g_programName), false);
     } else {
         gf_showStatus(format("{} is up to date", g_programName), false);
     }

@@ -44,7 +44,7 @@ struct WindowHooks {
     // The main loop's second counter. Empty: 0.
     std::function<int()> secondCounter;
     // The update check ("Check version"): what is newer, empty when up to date. Tests replace it.
-    std::function<std::string()> listAvailableUpdates = gf_listAvailableUpdates;
+    std::function<AvailableUpdates()> listAvailableUpdates = gf_listAvailableUpdates;
     // The user aircraft. Empty: the simulator link's user block.
     std::function<UserState()> userState;
 

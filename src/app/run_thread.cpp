@@ -118,11 +118,13 @@ void lf_installPathCheck() {
 
 void lf_dailyChecks(const std::string& today) {
     if (today != DATA_CHECKED_AT_DATE.get()) {
-        gf_checkProgramVersion();   // user error 99 leaves the date unstored
+        // User error 99 leaves the date unstored; so does a server that could not be reached, so
+        // that the checks are tried again at the next start rather than tomorrow.
+        const bool reached = gf_checkProgramVersion();
         gf_updateAigRegcodes();
         if (!MSFS_2020.get()) gf_updateMySimAddon2024();
         if (gf_updateArchive()) lf_scanAirportsOn();
-        DATA_CHECKED_AT_DATE.setAndSave(today);
+        if (reached) DATA_CHECKED_AT_DATE.setAndSave(today);
         lf_enable(CHECK_VERSION_BUTTON, false);
         return;
     }

@@ -76,27 +76,30 @@ bool lf_downloadProgramInstaller(const Version& version) {
 
 }  // namespace
 
-void gf_checkProgramVersion() {
+bool gf_checkProgramVersion() {
     const Version remote = gf_fetchProgramVersion();
     if (remote == Version{}) {
         gf_logArrowLine("Program Version file not found?");
-        return;
+        return false;
     }
-    if (!remote.isNewerThan(g_programVersion)) return;
+    if (!remote.isNewerThan(g_programVersion)) return true;
     if (lf_downloadProgramInstaller(remote)) {
         const fs::path installer = fs::path(PROGRAM_INSTALL_PATH.get()) / g_installerFile;
         throw UserErrorException(99, format("New version {} available. Exit here, and run as administrator:   \"{}\"",
                                             remote.toString(), installer.string()));
     }
     gf_updateStatus("download/extract of the new version failed? Try manually via my website", true);
+    return true;
 }
 
-std::string gf_listAvailableUpdates() {
+AvailableUpdates gf_listAvailableUpdates() {
     // The button waits on the GUI thread: all five version files together get twice the time of
     // one, so a stalled server costs that at most and the files it never sent count as not newer.
     const VersionFileDeadline deadline(std::chrono::steady_clock::now() + 2 * gf_versionFileTimeLimit());
     std::vector<std::string> items;
-    auto consider = [&items](const Version& remote, const Version& installed, const std::string& name) {
+    AvailableUpdates result;
+    auto consider = [&](const Version& remote, const Version& installed, const std::string& name) {
+        if (remote != Version{}) result.checked = true;
         if (remote.isNewerThan(installed)) items.push_back(format("{} ({})", name, remote.toString()));
     };
     consider(gf_fetchProgramVersion(), g_programVersion, g_programName);
@@ -104,10 +107,12 @@ std::string gf_listAvailableUpdates() {
     consider(gf_fetchArchiveVersion(), Version(ARCHIVE_VERSION.get()), "archive");
     consider(gf_fetchPackageVersion("aig"), Version(AIG_VERSION.get()), "AIG-regcodes");
     consider(gf_fetchPackageVersion("mysimaddon24"), Version(MYSIMADDON24_VERSION.get()), "MySimAddon2024");
-    if (items.empty()) return {};
+    if (!result.checked) result.failure = format("no version file could be read from {}", gf_downloadBase());
+    if (items.empty()) return result;
     std::string joined;
     for (const std::string& item : items) joined += (joined.empty() ? "" : ", ") + item;
-    return format("New version{} for: {}", items.size() > 1 ? g_pluralS : std::string(), joined);
+    result.newer = format("New version{} for: {}", items.size() > 1 ? g_pluralS : std::string(), joined);
+    return result;
 }
 
 }  // namespace vrn

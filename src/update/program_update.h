@@ -8,12 +8,19 @@ namespace vrn {
 
 // Returns when nothing is newer or the installer could not be fetched; throws UserErrorException 99
 // ("New version {} available. Exit here, and run as administrator:   \"{}\"") once
-// install_new_version.exe is ready in the program's folder.
-void gf_checkProgramVersion();
+// install_new_version.exe is ready in the program's folder. False when the server's version file
+// could not be read (nothing was checked).
+bool gf_checkProgramVersion();
 
-// "New version{} for: {}" with the newer components (program, dbase, archive, AIG-regcodes,
-// MySimAddon2024) joined by ", "; empty when nothing is newer. Downloads only version files, all of
-// them within twice gf_versionFileTimeLimit(); a file not read in that time counts as not newer.
-std::string gf_listAvailableUpdates();
+struct AvailableUpdates {
+    bool checked = false;   // at least one version file was read
+    // "New version{} for: {}" with the newer components (program, dbase, archive, AIG-regcodes,
+    // MySimAddon2024) joined by ", "; empty when nothing is newer.
+    std::string newer;
+    std::string failure;    // why nothing could be checked
+};
+// Downloads only version files, all of them within twice gf_versionFileTimeLimit(); a file not read
+// in that time counts as not newer.
+AvailableUpdates gf_listAvailableUpdates();
 
 }  // namespace vrn

@@ -59,7 +59,11 @@ TEST_F(Commands, PushButtonsRaiseTheirRequestsAndDisableThemselves) {
     click(CHECK_VERSION_BUTTON.controlId);
     EXPECT_EQ(status(), "Varnel is up to date");
     EXPECT_EQ(DATA_CHECKED_AT_DATE.get(), "Sun Dec 06 2026");
-    g_windowHooks.listAvailableUpdates = [] { return std::string("dbase 9.5.0"); };
+    g_windowHooks.listAvailableUpdates = [] { return AvailableUpdates{false, "", "no version file could be read"}; };
+    click(CHECK_VERSION_BUTTON.controlId);
+    EXPECT_EQ(status(), "Check version failed: no version file could be read");
+    EXPECT_TRUE(window.isEnabled(CHECK_VERSION_BUTTON.controlId));
+    g_windowHooks.listAvailableUpdates = [] { return AvailableUpdates{true, "dbase 9.5.0", ""}; };
     click(CHECK_VERSION_BUTTON.controlId);
     EXPECT_EQ(status(), "dbase 9.5.0 ==> exit Varnel and restart ...");
     EXPECT_EQ(storedValue("DATA_CHECKED_AT_DATE"), "") << "the data check runs at the next start";

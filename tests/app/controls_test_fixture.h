@@ -18,7 +18,7 @@ protected:
         g_windowHooks.requestExit = [this](int reason, int argument) { exits.emplace_back(reason, argument); };
         g_windowHooks.parkFileLoaded = [this] { return parkFileLoaded; };
         g_windowHooks.secondCounter = [this] { return secondCounter; };
-        g_windowHooks.listAvailableUpdates = [] { return std::string(); };   // no server in tests
+        g_windowHooks.listAvailableUpdates = [] { return AvailableUpdates{true, "", ""}; };   // no server in tests
         window.create("Varnel", 400, 20, 880, 516);
         g_mainWindow.g_hMainWindow = &window;
         gf_createControls(window);

@@ -46,6 +46,7 @@ TEST_F(RunThread, NoInstallPathFoundStopsBeforeRealTrafficAndTheAirports) {
                                "airports/learned/thirdparty"})
         EXPECT_TRUE(fs::is_directory(dir() / folder)) << folder;
     EXPECT_EQ(storedValue("PROGRAM_INSTALL_PATH"), fs::current_path().string());
+    EXPECT_EQ(storedValue("DATA_CHECKED_AT_DATE"), "") << "no server answered: the checks run again at the next start";
     EXPECT_TRUE(g_realTrafficLocal.load()) << "RealTraffic detection comes after the install path";
     EXPECT_FALSE(logContains("detected at this PC"));
     EXPECT_EQ(g_runningThreads.load(), 0);

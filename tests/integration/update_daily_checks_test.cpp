@@ -73,7 +73,8 @@ TEST_F(UpdateDailyChecks, FirstStartInstallsThenQuietUntilANewProgram) {
     const std::string parameters = readFile(gf_parametersPath());
     for (const char* version : {"12.0.3", "5.0.0", "1.0.1", "2.4.0"})
         EXPECT_NE(parameters.find(std::string("value=\"") + version + "\""), std::string::npos) << version;
-    EXPECT_EQ(gf_listAvailableUpdates(), "");
+    EXPECT_TRUE(gf_listAvailableUpdates().checked);
+    EXPECT_EQ(gf_listAvailableUpdates().newer, "");
 
     // Next day, nothing new: only version files are fetched.
     m_server.clearRequests();
@@ -85,7 +86,7 @@ TEST_F(UpdateDailyChecks, FirstStartInstallsThenQuietUntilANewProgram) {
     PROGRAM_INSTALL_PATH.set(program().string());
     m_server.set("release/version.json", "9.5.0");
     m_server.set("release/setup_Varnel_v9.5.0.zip", makeZip({{"setup.exe", "MZ installer"}}));
-    EXPECT_EQ(gf_listAvailableUpdates(), "New version for: Varnel (9.5.0)");
+    EXPECT_EQ(gf_listAvailableUpdates().newer, "New version for: Varnel (9.5.0)");
     EXPECT_THROW(dailyChecks(), UserErrorException);
     EXPECT_EQ(readFile("install_new_version.exe"), "MZ installer");
 }

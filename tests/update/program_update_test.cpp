@@ -81,7 +81,7 @@ TEST_F(ProgramUpdateTest, UpdateListNamesNewerComponentsInOrder) {
             m_server.remove(f);
         for (const auto& [file, content] : files) m_server.set(file, content);
         m_server.clearRequests();
-        EXPECT_EQ(gf_listAvailableUpdates(), expected);
+        EXPECT_EQ(gf_listAvailableUpdates().newer, expected);
         EXPECT_EQ(m_server.requests().size(), 5u);   // version files only
     }
     EXPECT_EQ(DBASE_VERSION.get(), "4.9.9");
@@ -94,7 +94,9 @@ TEST_F(ProgramUpdateTest, UpdateListGivesUpOnAStalledServer) {
     const char* files[] = {"release/version.json", "dbase/version.json", "archive/msfs/version.json",
                            "aig/version.json", "mysimaddon24/version.json"};
     for (const char* f : files) m_server.route(f, {"", false, true});
-    EXPECT_EQ(gf_listAvailableUpdates(), "");
+    const AvailableUpdates nothing = gf_listAvailableUpdates();
+    EXPECT_FALSE(nothing.checked) << "a server that never answers is no proof of being up to date";
+    EXPECT_EQ(nothing.newer, "");
     const std::string log = logText();
     for (const char* f : files)
         EXPECT_EQ(countOf(log, "===> downloading \"" + gf_downloadBase() + f + "\" failed"), 1) << f;
