@@ -7,6 +7,8 @@
 #include "airports/airport_files.h"
 #include "airports/airport_list.h"
 #include "airports/airport_scan.h"
+#include "airports/park_airport_choice.h"
+#include "airports/static_parking.h"
 #include "app/controls.h"
 #include "app/exception_reporter.h"
 #include "app/exit_procedure.h"
@@ -252,7 +254,11 @@ void lf_installTrafficEngine(RunHooks& run) {
     run.processSimEvents = gf_processSimEvents;
     run.newAircraftAgainstStatic = gf_newAircraftAgainstStatic;
     run.callsign2ObjectId = gf_callsign2ObjectId;
-    run.removeStaticParked = gf_removeStaticParked;
+    // "Flush static" also drops the aircraft still waiting to be placed.
+    run.removeStaticParked = [] {
+        g_staticPlacements.clear();
+        gf_removeStaticParked();
+    };
     run.blockCallsign = gf_blockCallsign;
     run.removeStaticSameCallsign = [] {
         for (const LiveAircraft& a : g_liveAircraft) gf_removeStaticSameCallsign(a);
@@ -262,7 +268,15 @@ void lf_installTrafficEngine(RunHooks& run) {
     run.removeAllAircraft = gf_removeAllAircraft;
     run.clearRememberedLiveries = gf_clearRememberedLiveries;
     run.clearBlockedCallsigns = gf_clearBlockedCallsigns;
-    run.resetParkAirport = gf_resetParkAirport;
+    run.resetParkAirport = [] {
+        gf_resetParkAirport();
+        gf_resetParkAirportChoice();
+    };
+    run.refreshStaticParking = gf_refreshStaticParking;
+    run.parkingAdjustments = gf_parkingAdjustments;
+    run.checkReservedStands = gf_checkReservedStands;
+    run.parkAirportHasStands = gf_parkAirportHasStands;
+    g_windowHooks.refreshStaticParkedHours = gf_refreshStaticParkedHours;
     run.hasStaticParked = [] { return !g_staticParked.empty(); };
     g_windowHooks.parkingBusy = [] { return g_parkingBusy.load(); };
     g_windowHooks.reservedStandName = [] { return g_reservedStand.get(); };

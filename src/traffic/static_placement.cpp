@@ -6,6 +6,7 @@
 #include "airports/stand_records.h"
 #include "core/format.h"
 #include "core/log.h"
+#include "feed/udp_readers.h"
 #include "liveries/livery_matching.h"
 #include "settings/settings_catalogue.h"
 #include "traffic/engine_steps.h"
@@ -13,6 +14,9 @@
 #include "traffic/traffic_lists.h"
 
 namespace vrn {
+
+std::set<std::string> g_staticExcludedCallsigns;
+
 namespace {
 
 constexpr double kRadToDeg = 57.29577951308232;
@@ -104,6 +108,12 @@ void lf_placeStaticParked() {
     request.aircraftId = id;
     g_staticParked.push_back(std::move(parked));
     g_staticCreationQueue.push_back(std::move(request));
+}
+
+void gf_resetStaticLists() {
+    g_staticExcludedCallsigns.clear();
+    // Only a renewal collects: outside it the reader's set holds nothing of this moment.
+    if (g_trafficReader.collectCallsigns.load()) g_staticExcludedCallsigns = g_trafficReader.takeSeenCallsigns();
 }
 
 }  // namespace vrn

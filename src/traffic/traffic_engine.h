@@ -52,6 +52,9 @@ bool gf_cancelQueuedStaticCreation(const std::string& callsign);
 bool gf_cancelQueuedCreation(const std::string& callsign);
 // Every static parked aircraft out (in the simulator: removed; queued: cancelled or flagged).
 void gf_removeStaticParked();
+// A static parking computation starts: the callsigns the Traffic Reader collected for the renewal
+// become the excluded ones (none outside a renewal).
+void gf_resetStaticLists();
 // The static-parking controls of the window off (busy) and on again.
 void gf_disableParkingControls();
 void gf_enableParkingControls();

@@ -10,6 +10,7 @@
 #include <atomic>
 #include <cstdint>
 #include <deque>
+#include <set>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -64,6 +65,8 @@ extern std::unordered_map<std::uint32_t, std::string_view> g_rememberedLiveries;
 extern std::vector<StandUseSlot> g_standUseSlots;
 extern std::vector<LiveStayer> g_liveStayers;
 extern std::uint32_t g_staticIdCounter;
+// Callsigns the feed flies live now: static parking shows no static copy of them.
+extern std::set<std::string> g_staticExcludedCallsigns;
 
 // The run thread's copy of the user aircraft block, refreshed every 100th pass.
 extern UserAircraftBlock g_userPosition;
