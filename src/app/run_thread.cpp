@@ -252,6 +252,9 @@ void lf_installTrafficEngine(RunHooks& run) {
     run.callsign2ObjectId = gf_callsign2ObjectId;
     run.removeStaticParked = gf_removeStaticParked;
     run.blockCallsign = gf_blockCallsign;
+    run.userGroundCollision = gf_userGroundCollision;
+    run.userAirCollision = gf_userAirCollisions;
+    run.liveParkedCollisions = gf_liveParkedCollisions;
     run.removeStaticSameCallsign = [] {
         for (const LiveAircraft& a : g_liveAircraft) gf_removeStaticSameCallsign(a);
     };
