@@ -31,7 +31,10 @@ LatLon g_lastUserCheck{};
 LatLon lf_at(const PositionBlock& p) { return {p.latitude, p.longitude}; }
 
 bool lf_wingtipsMeet(const LatLon& a, double halfSpanA, const LatLon& b, double halfSpanB) {
-    return gf_distanceNm(a, b) <= kWingtipMargin * (halfSpanA + halfSpanB);
+    const double limit = kWingtipMargin * (halfSpanA + halfSpanB);
+    // The latitude difference alone (a minute of arc per nm) rules most pairs out without the haversine.
+    if (std::fabs(a.lat - b.lat) * 60.0 > limit) return false;
+    return gf_distanceNm(a, b) <= limit;
 }
 
 bool lf_moved(const LatLon& now, const LatLon& before) { return now.lat != before.lat || now.lon != before.lon; }
