@@ -221,7 +221,11 @@ void FinalExit(int argument) {
     gf_runSleepFor(500ms);
     // The traffic lists belong to the main loop: let it leave before they are touched.
     for (int waits = 0; g_mainLoopActive.load() && waits < kWorkerWaits; ++waits) gf_runSleepFor(100ms);
-    lf_step([&] { gf_callHook(hooks.removeAllAircraft); });
+    // A loop that never left still owns the lists; its objects go with the connection instead.
+    if (!g_mainLoopActive.load())
+        lf_step([&] { gf_callHook(hooks.removeAllAircraft); });
+    else
+        lf_step([] { gf_logLine("The main loop did not end, AI aircraft go with the connection"); });
     gf_runSleepFor(1000ms);   // the SimConnect thread sends the removals on its frames meanwhile
     lf_step([] { gf_stopServer(); });
     if (reason == EXIT_SYSTEM_ERROR) gf_runSleepFor(5000ms);

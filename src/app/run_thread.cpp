@@ -260,6 +260,9 @@ void lf_installTrafficEngine(RunHooks& run) {
         gf_removeStaticParked();
     };
     run.blockCallsign = gf_blockCallsign;
+    run.userGroundCollision = gf_userGroundCollision;
+    run.userAirCollision = gf_userAirCollisions;
+    run.liveParkedCollisions = gf_liveParkedCollisions;
     run.removeStaticSameCallsign = [] {
         for (const LiveAircraft& a : g_liveAircraft) gf_removeStaticSameCallsign(a);
     };

@@ -86,7 +86,7 @@ void lf_liveryChange(LiveAircraft& a) {
 }  // namespace
 
 bool lf_flightDataChange(LiveAircraft& a, const Flight& f) {
-    if (a.underPower) return true;
+    if (a.underPower || a.towing) return true;
     if (a.state == STATE_NEW) {
         lf_copyRoute(a, f);
         if (a.registration.empty()) a.registration = f.registration;

@@ -126,6 +126,8 @@ struct LiveAircraft : Aircraft {
     double movementHeading = 0.0;          // radians; the reference heading of ground movement
     LatLon lastStandCheck;                 // newest sample position of the last nearest-stand search
     LatLon lastTestedPosition;             // position of the last collision test against static aircraft
+    std::uint8_t towing = 0;               // pulled by a tug: its position is the tug's to choose
+    std::uint8_t throttleSpoilerRun = 0;   // a throttle-and-spoiler run is under way on the ground
 };
 
 // Seconds an aircraft has stood at its stand (0 when it never reached one).

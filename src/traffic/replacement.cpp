@@ -60,6 +60,7 @@ void gf_newAircraftAgainstStatic(DaySlot now) {
         gf_searchForCoupledCsAroundThisTime(now, *n);
         n->coupledSearchDone = true;
     }
+    if (n->callsign.empty()) return;
     for (Aircraft& s : g_staticParked) {
         if (!gf_replaceSame(*n, s)) continue;
         gf_removeLiveAircraft(s);
@@ -88,9 +89,12 @@ void gf_removeStaticParked() {
         if (s.state == STATE_IN_SIM) {
             gf_removeLiveAircraft(s);
         } else if (s.state == STATE_CREATION_REQUESTED) {
-            // The cancel marks records and never erases, so this walk stays valid.
+            // The cancel marks records and never erases, so this walk stays valid. Its request may
+            // be gone while another one of the same tail number was cancelled: then its object is
+            // already on the way and goes as soon as it arrives.
             const std::string callsign = s.callsign;
-            if (!gf_cancelQueuedStaticCreation(callsign)) s.removeWhenCreated = true;
+            gf_cancelQueuedStaticCreation(callsign);
+            if (s.state == STATE_CREATION_REQUESTED) s.removeWhenCreated = true;
         }
     }
 }
@@ -146,8 +150,10 @@ void gf_dropLiveAircraft() {
         if (a.state == STATE_IN_SIM) {
             gf_removeLiveAircraft(a);
         } else if (a.state == STATE_CREATION_REQUESTED) {
-            // Queued: cancelled; sent: its object goes as soon as the simulator reports it.
-            if (!gf_cancelQueuedCreation(a.callsign)) gf_removeLiveAircraft(a);
+            // Queued: cancelled; sent (or queued under an older callsign, or the cancel took another
+            // aircraft's request of the same callsign): its object goes as soon as it arrives.
+            gf_cancelQueuedCreation(a.callsign);
+            if (a.state == STATE_CREATION_REQUESTED) gf_removeLiveAircraft(a);
         }
     }
 }

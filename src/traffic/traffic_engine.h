@@ -69,6 +69,23 @@ void gf_newAircraftAgainstStatic(DaySlot now);
 // registration removed.
 void gf_removeStaticSameCallsign(const LiveAircraft& live);
 
+// ---- Collision avoidance (once a second) ------------------------------------------------------------
+// The user in the air: the aircraft removed when it stands on the runway line ahead of or behind a low
+// user, or flies on a line through the user at the user's level; true when it was removed.
+bool gf_userAirCollision(LiveAircraft& aircraft);
+// COLLISION_USER_AIR with the user in the air: gf_userAirCollision over the live aircraft until one is removed.
+void gf_userAirCollisions();
+// COLLISION_USER_GND with the user on the ground: the first live ground aircraft the user's wingtips
+// would touch removed; else, when the user moved, the first such static parked aircraft.
+void gf_userGroundCollision();
+// The static parked aircraft removed when the live aircraft's wingtips would touch it; true when removed.
+bool gf_collisionWithLive(const LiveAircraft& live, Aircraft& parked);
+// COLLISION_LIVE_PARKED_GND: every live aircraft taxiing without power that moved since its last
+// test, against the static parked aircraft (at most one removed per live aircraft).
+void gf_liveParkedCollisions();
+// Traffic start: the user's next position counts as moved for the static check.
+void gf_forgetUserCollisionCheck();
+
 // ---- Bulk operations of other threads' requests -----------------------------------------------------
 // RealTraffic is gone (main loop, through the feed's hook): live aircraft out, queued creations cancelled.
 void gf_dropLiveAircraft();

@@ -195,6 +195,7 @@ void gf_resetTraffic() {
     lf_reserve(g_liveStayers, 256);
     lf_reserve(g_blockedCallsigns, 64);
     g_userPosition = gf_userAircraftData();
+    gf_forgetUserCollisionCheck();
     lf_deleteCallsignLookupFile();
 }
 

@@ -125,15 +125,28 @@ TEST_F(Exit, AFailingStepDoesNotKeepTheProgramFromEnding) {
 }
 
 TEST_F(Exit, AircraftAreRemovedOnlyAfterTheMainLoopHasLeft) {
-    g_mainLoopActive = true;
-    onSleep = [&] {
-        if (sleeps.load() == 4) g_mainLoopActive = false;   // the loop leaves a few waits later
-    };
-    std::atomic<bool> loopActiveAtRemoval{true};
-    gf_runHooks().removeAllAircraft = [&] { loopActiveAtRemoval = g_mainLoopActive.load(); };
-    gf_requestExit(EXIT_USER_CLOSED_SIM, 0);
-    ASSERT_EQ(awaitPrivate(), ui::WM_FINAL_EXIT);
-    EXPECT_FALSE(loopActiveAtRemoval.load());
+    for (const long leavesAfterSleeps : {4L, 0L}) {   // 0: the loop never leaves
+        SCOPED_TRACE(leavesAfterSleeps);
+        resetFlags();
+        sleeps = 0;
+        g_mainLoopActive = true;
+        onSleep = [&] {
+            if (sleeps.load() == leavesAfterSleeps) g_mainLoopActive = false;
+        };
+        std::atomic<int> removals{0};
+        std::atomic<bool> loopActiveAtRemoval{false};
+        gf_runHooks().removeAllAircraft = [&] {
+            ++removals;
+            loopActiveAtRemoval = g_mainLoopActive.load();
+        };
+        gf_requestExit(EXIT_USER_CLOSED_SIM, 0);
+        ASSERT_EQ(awaitPrivate(), ui::WM_FINAL_EXIT);
+        ASSERT_TRUE(gf_waitForExitDone(std::chrono::seconds(20)));
+        EXPECT_EQ(removals.load(), leavesAfterSleeps ? 1 : 0);
+        EXPECT_FALSE(loopActiveAtRemoval.load());
+        onSleep = nullptr;
+    }
+    g_mainLoopActive = false;
 }
 
 TEST_F(Exit, ARestartWaitsForThePreviousRunAndEndsTheProgramWhenItDoesNotEnd) {

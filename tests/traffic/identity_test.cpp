@@ -1,0 +1,194 @@
+// One AI aircraft per real aircraft: static parked aircraft replaced by live ones, ghosts removed and
+// blocked, identity changes from the feed, bulk removals; on the engine's lists and in the simulator.
+#include <mutex>
+
+#include "airports/airport_list.h"
+#include "airports/stand_records.h"
+#include "feed/udp_readers.h"
+#include "traffic_engine_fixture.h"
+
+namespace vrn::test {
+namespace {
+
+using Identities = TrafficEngineTest;
+
+TEST_F(Identities, StaticAircraftWithACallsignOrRegistrationInLiveUseGoEvery61Seconds) {
+    parked("SWR1*", from(user(), 0, 1.0), STATE_CREATION_REQUESTED);
+    g_staticParked.back().registration = "HB-JXA";
+    parked("SWR2*", from(user(), 0, 1.1));
+    g_staticParked.back().registration = "HB-JXA";
+    parked("SWR3*", from(user(), 0, 1.2));
+    parked("SWR4*", from(user(), 0, 1.3));
+    live("SWR1", from(user(), 90, 1.0)).registration = "HB-JXA";   // its starred one is not in the simulator
+    live("SWR3", from(user(), 90, 1.1));
+    live("SWR4", from(user(), 90, 1.2), false, 3000.0);             // airborne: not yet
+    gf_callHook(gf_runHooks().removeStaticSameCallsign);
+    EXPECT_EQ(removed(), (std::set<std::string>{"SWR2*", "SWR3*"}));
+}
+
+TEST_F(Identities, NewLiveAircraftReplacesTheStaticOneOfTheSameAircraft) {
+    struct Case {
+        const char* name;
+        std::string liveCallsign, liveRegistration, liveCoupled;
+        bool hexidValid;
+        std::string staticRegistration, staticKnown, staticCoupled;
+        int staticState;
+        const char* logged;   // nullptr: kept
+    };
+    const Case cases[] = {
+        {"same hexid", "SWR1", "", "", true, "", "", "", STATE_IN_SIM, "has same hexid"},
+        {"hexid not learned", "SWR1", "", "", false, "", "", "", STATE_IN_SIM, nullptr},
+        {"same hexid, not yet created", "SWR1", "", "", true, "", "", "", STATE_CREATION_REQUESTED, nullptr},
+        {"same registration", "SWR1", "HB-JXA", "", false, "HB-JXA", "", "", STATE_IN_SIM, "has same regcode HB-JXA"},
+        {"both registrations empty", "SWR1", "", "", false, "", "", "", STATE_IN_SIM, nullptr},
+        {"same callsign", "SWR1", "", "", false, "", "SWR1", "", STATE_IN_SIM, "has same callsign"},
+        {"coupled callsign", "SWR1", "", "", false, "", "SWR2", "SWR1", STATE_IN_SIM, "has coupled callsign"},
+        {"live coupled callsign", "SWR1", "", "SWR2", false, "", "SWR2", "", STATE_IN_SIM, "has coupled callsign"},
+        {"live callsign with underscore", "SWR1_", "", "", false, "", "SWR1", "", STATE_IN_SIM, "has coupled callsign"},
+        {"another aircraft", "SWR1", "HB-JXA", "", false, "HB-JXB", "SWR2", "SWR3", STATE_IN_SIM, nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        fresh();
+        const std::string before = logText();
+        Aircraft& s = parked("STA1*", from(user(), 0, 1.0), c.staticState);
+        s.hexidValid = c.hexidValid;
+        s.representedHexid = 20000;   // the id the first live aircraft gets
+        s.registration = c.staticRegistration;
+        s.knownCallsign = c.staticKnown;
+        s.coupledCallsign = c.staticCoupled;
+        LiveAircraft& n = live(c.liveCallsign, from(user(), 90, 1.0));
+        n.registration = c.liveRegistration;
+        n.coupledCallsign = c.liveCoupled;
+        n.coupledSearchDone = true;
+        g_newAircraftIds.push_back(n.aircraftId);
+        gf_callHook(gf_runHooks().newAircraftAgainstStatic, DaySlot{});
+        EXPECT_TRUE(g_newAircraftIds.empty());
+        EXPECT_EQ(removed().count("STA1*"), c.logged ? 1u : 0u);
+        const std::string log = logText().substr(before.size());
+        if (c.logged) {
+            EXPECT_NE(log.find(c.logged), std::string::npos) << log;
+        }
+        EXPECT_TRUE(c.staticState == STATE_IN_SIM || g_staticParked.front().state == c.staticState);
+    }
+}
+
+TEST_F(Identities, FeedIdentityChanges) {
+    struct Case {
+        const char* name;
+        std::string callsign, departure, destination;   // of the newer feed record
+        bool onGround;
+        int phase;
+        bool guidChanges;
+        bool accepted, recreated;
+        std::string callsignAfter, routeAfter;
+        std::set<std::string> gone;
+    };
+    const Case cases[] = {
+        {"nothing new", "SWR1", "LSZH", "EDDF", false, PHASE_AIRBORNE, true, true, false, "SWR1", "LSZHEDDF", {}},
+        {"registration as callsign", "HB-JXA", "", "", false, PHASE_AIRBORNE, true, true, false, "SWR1", "LSZHEDDF", {}},
+        {"route change", "SWR1", "LSGG", "LFPG", false, PHASE_AIRBORNE, true, false, true, "SWR1", "LSGGLFPG", {}},
+        {"flying back home", "SWR1", "EDDF", "LSZH", false, PHASE_AIRBORNE, true, true, false, "SWR1", "LSZHEDDF", {}},
+        {"route change on the ground", "SWR1", "LSGG", "LFPG", true, PHASE_STAND_CLEANUP, false, true, false, "SWR1",
+         "LSGGLFPG", {}},
+        {"callsign change, ghost", "EZY9", "", "", false, PHASE_AIRBORNE, true, false, true, "EZY9", "LSZHEDDF",
+         {"EZY9_"}},
+        {"callsign change kept", "EZY9", "", "", false, PHASE_AIRBORNE, false, true, false, "EZY9", "LSZHEDDF",
+         {"EZY9_"}},
+        {"change to an underscore name in use", "DLH5_", "", "", false, PHASE_AIRBORNE, true, false, false, "DLH5_",
+         "LSZHEDDF", {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        fresh();
+        {
+            std::lock_guard lock(g_standsMutex);
+            g_parkAirport.code = "LSZH";
+        }
+        GUID_CHANGES.set(c.guidChanges);
+        LiveAircraft& a = live("SWR1", from(user(), 0, 3.0), c.onGround);
+        a.registration = "HB-JXA";
+        a.departure = "LSZH";
+        a.destination = "EDDF";
+        a.phase = c.phase;
+        live("EZY9_", from(user(), 90, 3.0));
+        live("DLH5", from(user(), 180, 3.0));
+
+        TrafficUpdate update;
+        update.flight = flight(c.callsign);
+        update.flight.departure = c.departure;
+        update.flight.destination = c.destination;
+        update.hexid = a.aircraftId;
+        update.timeStamp = a.lastSampleTime + 1000.0;
+        update.sample = a.samples.back();
+        update.sample.duePass = kNeverDue;
+        {
+            std::lock_guard lock(g_trafficMutex);
+            g_trafficQueue.push_back(update);
+        }
+        gf_trafficTick();
+        const LiveAircraft& after = g_liveAircraft.front();
+        EXPECT_EQ(after.lastSampleTime == update.timeStamp, c.accepted);
+        EXPECT_EQ(after.state == STATE_TO_RECREATE, c.recreated);
+        EXPECT_EQ(after.callsign, c.callsignAfter);
+        EXPECT_EQ(after.departure + after.destination, c.routeAfter);
+        std::set<std::string> gone = c.gone;
+        if (c.recreated) gone.insert("SWR1");
+        EXPECT_EQ(removed(), gone);
+        EXPECT_EQ(std::count(g_blockedCallsigns.begin(), g_blockedCallsigns.end(), "EZY9_"), c.gone.empty() ? 0 : 1);
+    }
+}
+
+TEST_F(Identities, GhostsInEveryStateAndNoLateRevival) {
+    // Not yet created: only marked; creation requested and already sent: removed as soon as its object
+    // arrives, never put into the simulator's state; in the simulator: removed.
+    live("AAL1_", from(user(), 0, 3.0), false, 3000.0, 0.0, STATE_NEW);
+    LiveAircraft& sent = live("BAW2_", from(user(), 0, 3.1), false, 3000.0, 0.0, STATE_CREATION_REQUESTED);
+    const std::uint32_t sentId = sent.aircraftId;
+    live("KLM3_", from(user(), 0, 3.2), false, 3000.0);
+    for (const char* base : {"AAL1", "BAW2", "KLM3"}) lf_ghost(base);
+    EXPECT_EQ(g_blockedCallsigns, (std::vector<std::string>{"AAL1_", "BAW2_", "KLM3_"}));
+    EXPECT_EQ(g_liveAircraft[0].removeMark, 1);
+    EXPECT_TRUE(g_liveAircraft[1].removeWhenCreated);
+
+    const std::uint32_t late = object("BAW2_", from(user(), 0, 3.1), 3000.0, false);
+    gf_queueSimEvent({late, sentId, 0, SIM_EVENT_LIVE_CREATED, 0.0, 3000.0});
+    EXPECT_EQ(removed(), (std::set<std::string>{"BAW2_", "KLM3_"}));
+    for (const LiveAircraft& a : g_liveAircraft) EXPECT_NE(a.state, STATE_IN_SIM) << a.callsign;
+}
+
+TEST_F(Identities, BulkRemovalsVisitEveryAircraftOnceAndKeepOrder) {
+    // Two records share a callsign; the first's request already went to the simulator.
+    for (const char* callsign : {"SWR1", "SWR1", "SWR2", "SWR3"}) {
+        LiveAircraft& a = live(callsign, from(user(), 0, 3.0), false, 3000.0, 0.0, STATE_CREATION_REQUESTED);
+        if (g_liveAircraft.size() > 1) g_liveCreationQueue.push_back(creation(callsign, "Title A", a.aircraftId));
+    }
+    live("SWR4", from(user(), 0, 3.0), false, 3000.0);
+    const std::uint32_t firstId = g_liveAircraft.front().aircraftId;
+    EXPECT_TRUE(gf_cancelQueuedCreation("SWR2"));
+    ASSERT_EQ(g_liveCreationQueue.size(), 2u);
+    EXPECT_EQ(g_liveCreationQueue[0].aircraftId, firstId + 1);
+    EXPECT_EQ(g_liveCreationQueue[1].aircraftId, firstId + 3);
+    EXPECT_EQ(g_liveAircraft.size(), 5u);   // marked only: callers may be walking the list
+
+    gf_dropLiveAircraft();
+    EXPECT_TRUE(g_liveCreationQueue.empty());
+    EXPECT_TRUE(g_liveAircraft.front().removeWhenCreated);
+    EXPECT_EQ(removed(), std::set<std::string>{"SWR4"});
+    EXPECT_TRUE(std::all_of(g_liveAircraft.begin(), g_liveAircraft.end(),
+                            [](const LiveAircraft& a) { return a.state == STATE_REMOVING; }));
+
+    // Static ones: the second's request is queued under the same tail number.
+    parked("STA1*", from(user(), 0, 1.0), STATE_CREATION_REQUESTED);
+    parked("STA1*", from(user(), 0, 1.1), STATE_CREATION_REQUESTED);
+    g_staticCreationQueue.push_back(creation("STA1*", "Title A", g_staticParked.back().aircraftId));
+    parked("STA2*", from(user(), 0, 1.2));
+    gf_removeStaticParked();
+    EXPECT_TRUE(g_staticParked[0].removeWhenCreated);
+    EXPECT_EQ(g_staticParked[1].state, STATE_REMOVING);
+    EXPECT_EQ(removed(), (std::set<std::string>{"SWR4", "STA2*"}));
+    EXPECT_EQ(g_staticParked.size(), 1u);   // the cancelled one swept, the flagged one waits for its object
+}
+
+}  // namespace
+}  // namespace vrn::test
