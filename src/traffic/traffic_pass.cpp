@@ -252,8 +252,11 @@ int gf_wantedParkedCount() {
     }
     const int p = parking_percentage.get();
     int wanted = 0;
-    if (n == 1 || (n <= 3 && p < 50))
-        wanted = n == 0 ? 0 : 1;
+    // A percentage of 0 asks for no static aircraft, also at the smallest airports.
+    if (n == 0 || p == 0)
+        wanted = 0;
+    else if (n == 1 || (n <= 3 && p < 50))
+        wanted = 1;
     else
         wanted = static_cast<int>(std::lround(static_cast<double>(n) * p / 100.0));
     if (g_mainWindow.g_maxParkCount.exchange(wanted) != wanted) gf_invalidateBand(Band::Park);

@@ -260,3 +260,27 @@ TEST_F(EngineTest, TheCountLimitRemovesTheFarthestAircraft) {
 
 }  // namespace
 }  // namespace vrn::test
+
+namespace vrn::test {
+namespace {
+
+TEST_F(EngineTest, TheWantedNumberOfParkedAircraftFollowsTheStandsAndThePercentage) {
+    const struct {
+        int stands, percent, wanted;
+    } cases[] = {{1, 40, 1}, {3, 40, 1}, {4, 40, 2}, {3, 60, 2}, {10, 25, 3}, {1, 0, 0}, {0, 40, 0}};
+    const int saved = parking_percentage.get();
+    for (const auto& c : cases) {
+        {
+            std::lock_guard lock(g_standsMutex);
+            g_stands.clear();
+            for (int i = 0; i < c.stands; ++i)
+                g_stands.emplace_back(std::vector<StandUse>{}, std::to_string(i), StandPlacement{}, 18.0, false, false, false);
+        }
+        parking_percentage.set(c.percent);
+        EXPECT_EQ(gf_wantedParkedCount(), c.wanted) << c.stands << " stands at " << c.percent << " %";
+    }
+    parking_percentage.set(saved);
+}
+
+}  // namespace
+}  // namespace vrn::test
