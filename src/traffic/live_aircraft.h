@@ -126,6 +126,7 @@ struct LiveAircraft : Aircraft {
     double movementHeading = 0.0;          // radians; the reference heading of ground movement
     LatLon lastStandCheck;                 // newest sample position of the last nearest-stand search
     LatLon lastTestedPosition;             // position of the last collision test against static aircraft
+    double groundAltitude = std::numeric_limits<double>::quiet_NaN();   // ft, last reported; NaN unknown
 };
 
 // Seconds an aircraft has stood at its stand (0 when it never reached one).
