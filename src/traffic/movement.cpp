@@ -81,12 +81,16 @@ double lf_qnh() {
     return q > 0 ? q : 1013;
 }
 
-// Per-pass latitude and longitude steps to the next sample; never faster than an aircraft can move.
+// Per-pass latitude and longitude steps to the next sample, never much faster than the samples say:
+// a sample that jumps away is reached late rather than by a leap.
 void lf_linearSteps(LiveAircraft& a) {
+    const PositionSample& oldest = a.samples[0];
     const PositionSample& next = a.samples[1];
     const double d = gf_distanceNm(here(a), at(next));
-    const int fastest = passesFor(d, a.onGround ? kFastestGroundKn : kFastestAirKn);
-    const int p = std::max(passesToNext(a), fastest);
+    const double said = std::max({oldest.groundSpeed, next.groundSpeed, a.onGround ? 30.0 : 150.0});
+    const double fastest = std::min(2.0 * (std::isfinite(said) ? said : 0.0), a.onGround ? kFastestGroundKn : kFastestAirKn);
+    const int least = passesFor(d, std::max(fastest, 30.0));
+    const int p = std::max(passesToNext(a), least);
     a.latitudeStep = (next.latitude - a.position.latitude) / p;
     a.longitudeStep = longitudeDelta(a.position.longitude, next.longitude) / p;
     if (!std::isfinite(a.latitudeStep) || !std::isfinite(a.longitudeStep)) a.latitudeStep = a.longitudeStep = 0.0;
@@ -475,7 +479,9 @@ void lf_airStep(LiveAircraft& a, int passes, const PositionSample& next) {
         d = gf_headingDifference(a.position.heading, n.heading);
     else
         d = gf_bearingChangeAhead(a);
-    a.headingStep = d / passes;
+    // Even odd data turn an aircraft no faster than it can turn.
+    const double turnLimit = (a.sizeClass == SIZE_ROTORCRAFT ? 0.3 : 0.1) * kDeg2Rad;
+    a.headingStep = std::clamp(d / passes, -turnLimit, turnLimit);
     if (n.bankGiven)
         a.bankStep = (n.bank - a.position.bank) / passes;
     else
