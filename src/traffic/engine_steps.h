@@ -37,16 +37,55 @@ Stand* lf_standById(std::uint32_t standId);
 // ---- Movement (movement.cpp) ----
 // The oldest sample fell due: step towards the next one (or extrapolate, or remove when dry).
 void lf_movementStep(LiveAircraft& aircraft);
-// Advances a ground aircraft along its curve by one pass; nothing without a curve.
-void lf_followCurve(LiveAircraft& aircraft);
-// The simulator reports the aircraft on the ground.
+// The step proper and its ground and air branches.
+void lf_airGroundStep(LiveAircraft& aircraft);
+void lf_takeoffStep(LiveAircraft& aircraft);
+void lf_airStep(LiveAircraft& aircraft, int passes, const PositionSample& next);
+// Take-off; touchdown on the simulator's on-ground report; the landing roll's throttle and spoilers.
+void lf_tookOff(LiveAircraft& aircraft);
 void lf_landed(LiveAircraft& aircraft);
+void lf_rollThrottleSpoilers(LiveAircraft& aircraft);
 // A created aircraft gets its .pln flight plan (MSFS 2020 only).
 void lf_setAiFlightPlan(LiveAircraft& aircraft);
+// Made-up samples when the feed falls silent; false when none may be made (the aircraft goes).
+void lf_extendSamples(LiveAircraft& aircraft, int count);
+bool lf_keepPlaying(LiveAircraft& aircraft);
+// The next sample's due pass from distance and speed, or from a number of passes, in the shift window.
+void lf_retimeNextSample(LiveAircraft& aircraft);
+void lf_setNextDuePass(LiveAircraft& aircraft, int passes);
+// A sample half way between the two oldest.
+void lf_insertMidSample(LiveAircraft& aircraft);
+// Configuration of an airborne aircraft climbing away or approaching, and its approach descent (ft/min).
+void lf_climbConfiguration(LiveAircraft& aircraft);
+void lf_approachConfiguration(LiveAircraft& aircraft);
+double lf_approachVerticalSpeed(const LiveAircraft& aircraft);
+
+// ---- Ground movement and per-pass attitude (ground_movement.cpp) ----
+// Every pass: position along the curve or by the steps, heading, attitude and height.
+void lf_followCurve(LiveAircraft& aircraft);
+// Once per sample on the ground: push back, turns, arrival on a stand, leaving it, re-timing.
+void lf_groundPhaseStep(LiveAircraft& aircraft);
+void lf_pullOut(LiveAircraft& aircraft);
+void lf_pushBack(LiveAircraft& aircraft);
+// A quadratic curve from the oldest through the next to the third sample (the next one leaves the queue).
+void lf_makeCurve(LiveAircraft& aircraft, double turnAngleDeg);
+void lf_checkSpeedChange(LiveAircraft& aircraft);
+void lf_groundRetime(LiveAircraft& aircraft);
+// A sample at the manoeuvre speed to the position, and a standing copy of it.
+void lf_addManoeuvreSample(LiveAircraft& aircraft, const LatLon& position, double heading);
+
+// ---- Towing, livery change (towing.cpp) ----
+// Re-creates the aircraft in the simulator at its current position (a new livery).
+void lf_liveryChange(LiveAircraft& aircraft);
+// An aircraft rolling onto its stand has arrived there (within 2 m) and parks.
+void lf_towedParks(LiveAircraft& aircraft);
 // Under power (a start or a go-around): throttle, spoilers, flaps 1, all lights on, wide shift window.
 void lf_powerUp(LiveAircraft& aircraft, int throttle, bool spoilersOn);
 // A parked or towed aircraft starts moving under its own power.
 void lf_towedTakesOff(LiveAircraft& aircraft);
+// An aircraft in the air whose next samples are on the ground.
+void lf_descendToGround(LiveAircraft& aircraft);
+bool lf_dropToGround(LiveAircraft& aircraft, int k);
 
 // ---- Replacement, ghosts, count limit (replacement.cpp, count_limit.cpp) ----
 // Removes the ghost (callsign + "_") of this callsign and blocks it.

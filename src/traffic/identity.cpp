@@ -14,8 +14,6 @@
 namespace vrn {
 namespace {
 
-int lf_tick() { return g_tickCounter.load(std::memory_order_relaxed); }
-
 // A non-empty departure or destination of the newer flight replaces the aircraft's.
 void lf_copyRoute(Flight& flight, const Flight& newer) {
     if (!newer.departure.empty()) flight.departure = newer.departure;
@@ -47,40 +45,6 @@ bool lf_updateRoute(LiveAircraft& a, const Flight& f) {
         }
     }
     return !changed;
-}
-
-// A new simulator object in a newly chosen livery, at the aircraft's current position.
-void lf_liveryChange(LiveAircraft& a) {
-    if (a.phase != PHASE_AT_STAND) {
-        PositionSample here = a.samples.empty() ? PositionSample{} : a.samples.front();
-        here.latitude = a.position.latitude;
-        here.longitude = a.position.longitude;
-        here.bank = a.position.bank;
-        here.altitude = a.position.altitude;
-        here.standing = !a.samples.empty() && a.samples.front().latitude == here.latitude &&
-                        a.samples.front().longitude == here.longitude;
-        here.duePass = lf_tick() + 1;
-        a.samples.push_front(here);
-        a.state = STATE_TO_RECREATE;
-    }
-    if (a.samples.size() >= 2) {
-        gf_logLine(vrn::format("{:8}: {} {} livery change stream.size: {} !", gf_wallClockHhMmSs(), a.callsign,
-                               gf_standNameOf(a), a.samples.size()));
-        a.samples.erase(a.samples.begin() + 1, a.samples.end());
-    }
-    if (!a.samples.empty()) {
-        PositionSample& oldest = a.samples.front();
-        oldest.standing = 1;
-        oldest.track = a.position.heading * 57.29577951308232;
-        PositionSample standing = oldest;
-        standing.duePass = lf_tick() + 1;
-        a.samples.push_front(standing);
-    }
-    a.state = STATE_TO_RECREATE;
-    a.liveryTitle = {};
-    gf_matchLiveryLive(a);
-    if (a.liveryTitle.empty()) g_rememberedLiveries.erase(a.aircraftId);
-    else g_rememberedLiveries[a.aircraftId] = a.liveryTitle;
 }
 
 }  // namespace

@@ -128,6 +128,7 @@ struct LiveAircraft : Aircraft {
     LatLon lastTestedPosition;             // position of the last collision test against static aircraft
     std::uint8_t towing = 0;               // pulled by a tug: its position is the tug's to choose
     std::uint8_t throttleSpoilerRun = 0;   // a throttle-and-spoiler run is under way on the ground
+    double groundAltitude = std::numeric_limits<double>::quiet_NaN();   // ft, last reported; NaN unknown
 };
 
 // Seconds an aircraft has stood at its stand (0 when it never reached one).

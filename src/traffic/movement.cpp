@@ -1,127 +1,163 @@
 // The movement step: when the oldest sample of an aircraft in the simulator falls due, the aircraft
-// is stepped towards the next one (per-pass steps of position, height and attitude), samples are
-// made up for a while when the feed falls silent, and the aircraft is removed when they run out.
-// Between steps the position block moves by the per-pass steps (lf_followCurve).
+// is stepped towards the next one (per-pass steps of position, height and attitude), its
+// configuration follows its phase and height, take-off and landing are recognised, samples are made
+// up for a while when the feed falls silent, and the aircraft is removed when they run out.
+// Ground movement and the per-pass attitude are in ground_movement.cpp.
 #include <algorithm>
 #include <cmath>
 #include <mutex>
+#include <unordered_map>
 
 #include "airports/airport_list.h"
 #include "airports/stand_search.h"
 #include "app/main_window.h"
 #include "core/format.h"
 #include "core/log.h"
+#include "feed/udp_readers.h"
 #include "settings/settings_catalogue.h"
 #include "simlink/command_queues.h"
 #include "simlink/flight_plan.h"
 #include "simlink/sim_client.h"
 #include "simlink/sim_ids.h"
 #include "traffic/engine_steps.h"
+#include "traffic/movement_common.h"
 #include "traffic/sample_tests.h"
-#include "traffic/traffic_engine.h"
 #include "traffic/traffic_lists.h"
 
 namespace vrn {
+
+namespace movement {
+
+int tick() { return g_tickCounter.load(std::memory_order_relaxed); }
+
+void sendLights(const LiveAircraft& a, std::uint32_t nav, std::uint32_t beacon, std::uint32_t landing,
+                std::uint32_t taxi, std::uint32_t strobe, std::uint32_t logo, std::uint32_t cabin) {
+    if (a.objectId == 0) return;
+    const std::uint32_t values[7] = {nav, beacon, landing, taxi, strobe, logo, cabin};
+    gf_queueLightEvents(a.objectId, values);
+}
+
+void spoilers(const LiveAircraft& a, bool on) { gf_setSpoilers(a, on); }
+
+void setControls(const LiveAircraft& a, double spoilersPercent, double throttlePercent) {
+    if (a.objectId == 0) return;
+    AiControlsBlock block{spoilersPercent, throttlePercent, throttlePercent};
+    std::lock_guard lock(g_simCommandMutex);
+    simconnect::SimConnect_SetDataOnSimObject(g_hSimConnect.load(), DEF_AI_CONTROLS, a.objectId, 0, 0,
+                                              sizeof(AiControlsBlock), &block);
+}
+
+bool parkElevation(double& feet) {
+    const Airport park = gf_parkAirportCopy();
+    if (park.code.empty()) return false;
+    feet = park.alt;
+    return true;
+}
+
+}  // namespace movement
+
+using namespace movement;
+
 namespace {
 
-constexpr double kFeetPerNm = 6076.11549;
-constexpr double kPassesPerHour = 360000.0;
-constexpr int kMinPasses = 25;
-constexpr double kTwoPi = 2.0 * M_PI;
+constexpr int kStandWaitPasses = 60480000 - 100;   // a parked aircraft waits up to a week for news
+constexpr int kLeavingWaitPasses = 18000;          // after a push back: three minutes for the taxi to start
+// The fastest an aircraft may plausibly move (kn); a sample farther away is reached late, not by a jump.
+constexpr double kFastestAirKn = 800.0;
+constexpr double kFastestGroundKn = 250.0;
 
-int lf_tick() { return g_tickCounter.load(std::memory_order_relaxed); }
-
-LatLon lf_at(const PositionSample& s) { return {s.latitude, s.longitude}; }
-
-double lf_normalHeading(double h) {
-    h = std::fmod(h, kTwoPi);
-    return h < 0.0 ? h + kTwoPi : h;
+// Largest pitch change per pass in the air, by size class (degrees per pass, kept in radians).
+double lf_maxPitchStep(unsigned sizeClass) {
+    static const std::unordered_map<unsigned, double> table{
+        {0, 0.01 * kDeg2Rad},   {1, 0.0085 * kDeg2Rad}, {2, 0.0075 * kDeg2Rad},
+        {3, 0.005 * kDeg2Rad},  {4, 0.03 * kDeg2Rad},   {5, 0.03 * kDeg2Rad}};
+    return table.at(sizeClass);
 }
 
-// Longitude difference wrapped into (-180, 180], so an aircraft crossing the antimeridian flies the
-// short way.
-double lf_longitudeDelta(double from, double to) {
-    double d = std::remainder(to - from, 360.0);
-    if (d == -180.0) d = 180.0;
-    return d;
+bool lf_rotor(const Aircraft& a) { return a.sizeClass == SIZE_ROTORCRAFT; }
+
+double lf_qnh() {
+    const int q = g_currentQnh.load(std::memory_order_relaxed);
+    return q > 0 ? q : 1013;
 }
 
-double lf_normalLongitude(double lon) {
-    lon = std::remainder(lon, 360.0);
-    return lon == -180.0 ? 180.0 : lon;
+// Per-pass latitude and longitude steps to the next sample, never much faster than the samples say:
+// a sample that jumps away is reached late rather than by a leap.
+void lf_linearSteps(LiveAircraft& a) {
+    const PositionSample& oldest = a.samples[0];
+    const PositionSample& next = a.samples[1];
+    const double d = gf_distanceNm(here(a), at(next));
+    const double said = std::max({oldest.groundSpeed, next.groundSpeed, a.onGround ? 30.0 : 150.0});
+    const double fastest = std::min(2.0 * (std::isfinite(said) ? said : 0.0), a.onGround ? kFastestGroundKn : kFastestAirKn);
+    const int least = passesFor(d, std::max(fastest, 30.0));
+    const int p = std::max(passesToNext(a), least);
+    a.latitudeStep = (next.latitude - a.position.latitude) / p;
+    a.longitudeStep = longitudeDelta(a.position.longitude, next.longitude) / p;
+    if (!std::isfinite(a.latitudeStep) || !std::isfinite(a.longitudeStep)) a.latitudeStep = a.longitudeStep = 0.0;
 }
 
-int lf_passesToNext(const LiveAircraft& a) {
-    return std::max(a.samples[1].duePass - lf_tick(), kMinPasses);
+bool lf_finiteSample(const PositionSample& s) {
+    return std::isfinite(s.latitude) && std::isfinite(s.longitude) && std::isfinite(s.altitude);
 }
 
-// A pass count from a distance and a speed, clamped before it becomes an integer.
-int lf_passesFor(double distanceNm, double speedKn) {
-    const double passes = distanceNm * kPassesPerHour / std::max(speedKn, 1.0);
-    if (!std::isfinite(passes)) return kMinPasses;
-    return static_cast<int>(std::lround(std::clamp(passes, 0.0, 1.0e7)));
+// The speed a made-up sample moves at, and its vertical speed where the motion dictates one.
+double lf_extrapolatedSpeed(const LiveAircraft& a, const PositionSample& oldest, int count, PositionSample& s) {
+    const double v = std::isfinite(oldest.groundSpeed) ? oldest.groundSpeed : 0.0;
+    if (oldest.standing || a.phase == PHASE_AT_STAND) return 0.0;
+    if (!oldest.airborne) {
+        if (a.landingRoll) {
+            s.verticalSpeed = 0.0;
+            return v >= 140 ? 100 : v >= 100 ? 80 : v >= 80 ? 60 : v >= 60 ? 30 : 20;
+        }
+        if (!a.underPower) return 0.0;
+        if (v <= 30) return 40;
+        if (v <= 60) return 80;
+        if (v <= 100) return 110;
+        s.verticalSpeed = v <= 140 ? 600.0 : v <= 160 ? 1200.0 : 2400.0;
+        return v <= 140 ? 150 : v <= 160 ? 170 : 180;
+    }
+    const double factor = a.onApproach ? (count < 4 ? 1.0 : 0.9) : 0.95;
+    return std::max(v * factor, 1.0);
 }
 
-// The next sample's due pass from distance and speed, within the aircraft's shift window.
-void lf_retimeNextSample(LiveAircraft& a) {
-    PositionSample& next = a.samples[1];
-    if (next.standing) return;
-    const int passes = lf_passesFor(gf_distanceNm(lf_at(a.samples[0]), lf_at(next)), gf_sampleSpeed(a));
-    const int tick = lf_tick();
-    int target = tick + std::max(passes, kMinPasses);
-    if (a.extrapolationCount == 0)
-        target = std::clamp(target, next.duePass - a.earliestShift, std::max(next.duePass - a.earliestShift,
-                                                                             next.duePass + a.latestShift));
-    next.duePass = std::max(target, tick);
-}
+}  // namespace
 
-// One made-up sample that continues the motion along the current heading.
 void lf_extendSamples(LiveAircraft& a, int count) {
     a.extrapolationCount = count;
-    PositionSample s = a.samples.front();
     const PositionSample& oldest = a.samples.front();
-    double speed = 0.0;
+    PositionSample s = oldest;
+    const double speed = lf_extrapolatedSpeed(a, oldest, count, s);
     const bool ground = !oldest.airborne;
-    if (oldest.standing || a.phase == PHASE_AT_STAND || (ground && !a.underPower)) {
-        speed = 0.0;
-    } else if (ground && a.landingRoll) {
-        const double v = oldest.groundSpeed;
-        speed = v >= 140 ? 100 : v >= 100 ? 80 : v >= 80 ? 60 : v >= 60 ? 30 : 20;
-        s.verticalSpeed = 0.0;
-    } else if (ground) {
-        const double v = oldest.groundSpeed;
-        speed = v <= 30 ? 40 : v <= 60 ? 80 : v <= 100 ? 110 : v <= 140 ? 150 : v <= 160 ? 170 : 180;
-    } else {
-        speed = (a.onApproach && count < 4) ? oldest.groundSpeed
-                                            : oldest.groundSpeed * (a.onApproach ? 0.9 : 0.95);
-        speed = std::max(speed, 1.0);
-    }
     const double seconds = ground ? 3.0 : 8.0;
     s.groundSpeed = speed;
     s.trueAirspeed = speed;
+    s.standing = 1;
     if (speed > 0.0) {
         const double feet = speed * seconds * 100.0 * kFeetPerNm / kPassesPerHour;
-        const LatLon to = gf_destinationPoint(lf_at(oldest), a.position.heading, feet);
+        const LatLon to = gf_destinationPoint(at(oldest), a.position.heading, feet);
         s.latitude = to.lat;
-        s.longitude = lf_normalLongitude(to.lon);
-        s.standing = 0;
-    } else {
-        s.standing = 1;
+        s.longitude = normalLongitude(to.lon);
+        s.standing = (s.latitude == oldest.latitude && s.longitude == oldest.longitude) ? 1 : 0;
     }
-    if (!ground && a.onApproach && std::isnan(a.curve.controlNorth)) {
+    if (!ground && a.onApproach && !hasCurve(a)) {
         s.verticalSpeed = -667.0;
         s.altitude = std::max(0.0, s.altitude - 10.005 * seconds);
-        s.airborne = s.altitude > 0.0;
+        s.airborne = s.altitude > 0.0 ? 1 : 0;
     } else if (a.phase == PHASE_AFTER_TAKEOFF) {
         s.verticalSpeed = 1500.0;
         s.altitude += 25.0 * seconds;
     }
-    s.duePass = std::max(oldest.duePass, lf_tick()) + static_cast<int>(seconds * 100.0);
+    // A parked or just pushed-back aircraft waits on its spot until its feed moves it again.
+    int wait = static_cast<int>(seconds * 100.0);
+    if (s.standing && a.phase == PHASE_AT_STAND) wait = kStandWaitPasses;
+    if (s.standing && a.phase == PHASE_LEAVING_STAND) wait = kLeavingWaitPasses;
+    s.duePass = std::max(oldest.duePass, tick()) + wait;
     a.samples.push_back(s);
 }
 
-// The feed fell silent: a few made-up samples, then the aircraft goes.
 bool lf_keepPlaying(LiveAircraft& a) {
+    if (a.samples.empty()) return false;
+    if (a.phase == PHASE_STAND_CLEANUP) lf_towedParks(a);
     const int c = a.extrapolationCount;
     if (c < 0) return false;
     if (c == 1) {
@@ -141,152 +177,397 @@ bool lf_keepPlaying(LiveAircraft& a) {
         n = (a.phase == PHASE_AT_STAND || a.phase == PHASE_LEAVING_STAND) ? 1 : 10;
     } else {
         const LatLon user = gf_userPositionLatLon();
-        const LatLon here{a.position.latitude, a.position.longitude};
-        n = (!gf_isValidPosition(user) || gf_distanceNm(user, here) < LATERAL_RANGE.get() - 0.5) ? 8 : 0;
+        n = (!gf_isValidPosition(user) || gf_distanceNm(user, here(a)) < LATERAL_RANGE.get() - 0.5) ? 8 : 0;
     }
-    // No allowance means the aircraft goes now, not a made-up sample for ever.
+    // No allowance: the aircraft goes now rather than choosing again at every dry queue.
     if (n == 0) return false;
     lf_extendSamples(a, n);
     return true;
 }
 
-void lf_airStep(LiveAircraft& a) {
-    const PositionSample& o = a.samples[0];
-    const PositionSample& n = a.samples[1];
-    const int passes = lf_passesToNext(a);
-    if (a.phase != PHASE_AFTER_TAKEOFF && a.phase != PHASE_AIRBORNE) {
-        a.previousPhase = a.phase;
-        a.phase = PHASE_AIRBORNE;
-    }
-    a.speed = n.trueAirspeed > 0.0 ? n.trueAirspeed : n.groundSpeed;
-    a.verticalSpeedFpm = n.verticalSpeed;
-    const double climb = (n.altitude - a.position.altitude) / passes;
-    a.climbPerPass = o.airborne && n.airborne ? std::clamp(climb, -2.0 * a.maxClimbPerPass - 1.0, a.maxClimbPerPass)
-                                              : climb;
-    double v = n.verticalSpeed;
-    v = v > 0.0 ? std::min(v, 2400.0) : std::max(v, -3000.0) / 2.0;
-    const double targetPitch = (-3.0 - v / 600.0 * 2.2) * kDeg2Rad;
-    a.pitchStep = (targetPitch - a.position.pitch) / passes;
-    const double turn = gf_headingDifference(a.position.heading, a.bearingToNext);
-    a.headingStep = turn / passes;
-    if (n.bankGiven && n.headingKnown)
-        a.bankStep = (n.bank - a.position.bank) / passes;
-    else
-        gf_setAttitudeStep(a, -turn * 2.0, passes);
+void lf_setNextDuePass(LiveAircraft& a, int passes) {
+    if (a.samples.size() < 2) return;
+    setNextDue(a, tick() + passes);
 }
 
-void lf_groundStep(LiveAircraft& a) {
+void lf_retimeNextSample(LiveAircraft& a) {
+    const PositionSample& oldest = a.samples[0];
+    const PositionSample& next = a.samples[1];
+    if (next.standing) {
+        if (lf_rotor(a)) lf_groundRetime(a);
+        return;
+    }
+    double speed = gf_sampleSpeed(a);
+    if (a.onApproach && !next.airborne) speed = oldest.groundSpeed > 0.0 ? oldest.groundSpeed : 100.0;
+    const int passes = passesFor(gf_distanceNm(at(oldest), at(next)), speed);
+    setNextDue(a, tick() + std::max(passes, kMinPasses));
+}
+
+void lf_insertMidSample(LiveAircraft& a) {
+    if (a.samples.size() < 2) return;
+    const PositionSample& o = a.samples[0];
+    const PositionSample& n = a.samples[1];
+    PositionSample mid = o;
+    mid.latitude = (o.latitude + n.latitude) / 2.0;
+    mid.longitude = normalLongitude(o.longitude + longitudeDelta(o.longitude, n.longitude) / 2.0);
+    mid.groundSpeed = (o.groundSpeed + n.groundSpeed) / 2.0;
+    mid.altitude = (o.altitude + n.altitude) / 2.0;
+    mid.duePass = static_cast<int>((static_cast<std::int64_t>(o.duePass) + n.duePass) / 2);
+    mid.airborne = mid.altitude > 0.0 ? 1 : 0;
+    if (!mid.airborne) mid.altitude = 0.0;
+    mid.standing = 0;
+    a.samples.insert(a.samples.begin() + 1, mid);
+}
+
+double lf_approachVerticalSpeed(const LiveAircraft& a) {
+    if (a.altitudeAboveGround <= 100.0 || a.samples.size() < 2) return -600.0;
+    const double mean = (a.samples[0].verticalSpeed + a.samples[1].verticalSpeed) / 2.0;
+    const double v = mean - (lf_qnh() - 1013.0) * 6.0;
+    return std::isfinite(v) ? std::min(v, -601.0) : -601.0;
+}
+
+void lf_climbConfiguration(LiveAircraft& a) {
+    lowerShifts(a);
+    if (a.objectId != 0) gf_queueCabinLights(a.objectId, 1);
+    a.underPower = 0;
+    a.onApproach = 0;
+    const double vs = a.samples.front().verticalSpeed;
+    const bool rotor = lf_rotor(a);
+    if (vs <= -250.0 && a.throttleIndex == 3)
+        gf_setThrottle(a, rotor ? 4 : 2);
+    else if (vs > 400.0 && a.throttleIndex == 4)
+        gf_setThrottle(a, rotor ? 4 : 3);
+    if (a.altitudeAboveGround < 2400.0 && vs <= 100.0) {
+        gf_setFlaps(a, a.altitudeAboveGround < 2000.0 && a.flapsIndex == 1 ? 2 : 1);
+    } else if (a.altitudeAboveGround >= 2400.0) {
+        gf_setGear(a, false);
+        gf_setFlaps(a, 0);
+    }
+}
+
+void lf_approachConfiguration(LiveAircraft& a) {
+    if (a.objectId != 0) gf_queueCabinLights(a.objectId, 0);
+    const double vs = a.samples.front().verticalSpeed;
+    const Airport park = gf_parkAirportCopy();
+    const bool parkNear = !park.code.empty() && gf_distanceNm(here(a), park.position()) <= 10.0;
+    const bool rotor = lf_rotor(a);
+    if (vs <= -250.0 && !a.onApproach && parkNear) {
+        gf_setThrottle(a, rotor ? 4 : 1);
+        gf_setFlaps(a, 3);
+        gf_setGear(a, true);
+        g_newAircraftIds.push_back(a.aircraftId);
+        a.onApproach = 1;
+        a.climbConfigured = 0;
+        a.standId = 0;
+        a.standPosition = {};
+        a.standHeading = 0.0;
+        a.rotationCountdown = 1;
+        wideShifts(a);
+    } else if (vs > 600.0 || (a.onApproach && !parkNear)) {
+        if (a.climbConfigured) return;
+        a.climbConfigured = 1;
+        lowerShifts(a);
+        gf_setThrottle(a, 4);
+        gf_setGear(a, false);
+        a.onApproach = 0;
+        gf_setFlaps(a, 0);
+        a.curveKind = 0;
+    }
+}
+
+void lf_rollThrottleSpoilers(LiveAircraft& a) {
+    const bool rotor = lf_rotor(a);
+    if (std::fabs(gf_headingDifference(a.position.heading, a.rollHeading)) >= 15.0 * kDeg2Rad) {
+        // Turned off the runway: the roll is over.
+        gf_setFlaps(a, 0);
+        a.landingRoll = 0;
+        a.rollHeading = 0.0;
+        gf_setThrottle(a, rotor ? 4 : 0);
+        spoilers(a, false);
+        if (a.sizeClass != SIZE_LIGHT) setControls(a, 0.0, 0.0);
+        sendLights(a, 1, 1, 0, 1, 0, 1, 1);
+        return;
+    }
+    if (a.samples.front().groundSpeed > 90.0) return;
+    spoilers(a, false);
+    if (a.sizeClass != SIZE_LIGHT) setControls(a, 0.0, 0.0);
+    gf_setFlaps(a, 1);
+}
+
+void lf_tookOff(LiveAircraft& a) {
+    const int c = std::max<int>(1, static_cast<int>(a.rotationPasses));
+    a.rotationCountdown = c;
+    a.pitchStep = (a.rotationPitch - a.position.pitch) / c;
+    a.position.bank = 0.0;
+    a.bankStep = 0.0;
+    if (!a.underPower) lf_towedTakesOff(a);
+    a.previousPhase = a.phase;
+    a.phase = PHASE_AFTER_TAKEOFF;
+    const Airport park = gf_parkAirportCopy();
+    const bool fromPark = !park.iata.empty() && a.departure == park.iata;
+    gf_logLine(vrn::format("{:8} took-off{} {}", a.callsign, fromPark ? " to " + a.destination : std::string(),
+                           gf_nowHhMmSs()));
+    clearCurve(a);
+    if (!a.landingRoll) return;
+    // A touch and go.
+    a.landingRoll = 0;
+    a.rollHeading = 0.0;
+    a.onApproach = 0;
+    a.shortStayCheck = 0;
+    gf_setThrottle(a, 4);
+    spoilers(a, true);
+    gf_setFlaps(a, 1);
+}
+
+void lf_takeoffStep(LiveAircraft& a) {
     if (a.phase == PHASE_AIRBORNE || a.phase == PHASE_AT_STAND) {
         a.previousPhase = a.phase;
         a.phase = PHASE_MOVING;
     }
+    const PositionSample& o = a.samples[0];
     const PositionSample& n = a.samples[1];
+    const bool rotor = lf_rotor(a);
+    if (!a.underPower) {
+        if (a.landingRoll)
+            lf_rollThrottleSpoilers(a);
+        else
+            gf_setThrottle(a, rotor ? 4 : 0);
+        if (!a.landingRoll) lowerShifts(a);
+    } else if (rotor) {
+        gf_setThrottle(a, 4);
+    } else {
+        const double ov = o.groundSpeed;
+        const double nv = n.groundSpeed;
+        gf_setThrottle(a, (ov >= 25 || nv >= 30) ? 4 : (ov >= 20 || nv >= 25) ? 2 : (ov >= 15 || nv >= 20) ? 1 : 0);
+    }
+    const bool curve = hasCurve(a);
+    if (!curve && a.phase != PHASE_AFTER_TAKEOFF) {
+        a.position.pitch = a.staticPitch;
+        a.position.bank = 0.0;
+        a.pitchStep = 0.0;
+        a.bankStep = 0.0;
+    }
+    if (curve) a.curveStep = 1.0 / std::max(n.duePass - tick(), kMinPasses);
     a.speed = a.phase == PHASE_PUSHING_BACK ? -n.groundSpeed : n.groundSpeed;
-    a.verticalSpeedFpm = 0.0;
-    a.climbPerPass = 0.0;
-    a.position.pitch = a.staticPitch;
-    a.position.bank = 0.0;
-    a.pitchStep = 0.0;
-    a.bankStep = 0.0;
-    a.headingStep = gf_headingDifference(a.position.heading, a.bearingToNext) / lf_passesToNext(a);
+    if (a.phase != PHASE_AFTER_TAKEOFF) {
+        a.verticalSpeedFpm = 0.0;
+        a.climbPerPass = 0.0;
+    }
+    if (!a.underPower || a.phase == PHASE_AFTER_TAKEOFF || !(o.groundSpeed >= 43.0)) return;
+    const bool laterSlowClimb = std::any_of(a.samples.begin() + 1, a.samples.end(),
+                                            [](const PositionSample& s) { return s.verticalSpeed <= 256.0; });
+    const bool allAirborne = gf_allSamplesAirborne(a);
+    if (laterSlowClimb) {
+        if (!(gf_samplesAboveTakeoffSpeed(a) && allAirborne)) return;
+        a.climbPerPass = a.maxClimbPerPass;
+    } else if (allAirborne) {
+        a.climbPerPass = std::max(n.altitude - a.position.altitude, 0.1) / passesToNext(a);
+    } else {
+        a.climbPerPass = a.maxClimbPerPass;
+    }
+    a.climbPerPass = std::min(a.climbPerPass, std::max(a.maxClimbPerPass, 0.1));
+    lf_tookOff(a);
 }
 
-void lf_airGroundStep(LiveAircraft& a) {
-    a.curve.controlNorth = std::numeric_limits<double>::quiet_NaN();
-    a.curve.controlEast = std::numeric_limits<double>::quiet_NaN();
-    PositionSample& next = a.samples[1];
-    const PositionSample& oldest = a.samples[0];
-    if (!next.standing && next.latitude == oldest.latitude && next.longitude == oldest.longitude) next.standing = 1;
-    if (!next.standing) a.bearingToNext = gf_initialBearing(lf_at(oldest), lf_at(next));
-    lf_retimeNextSample(a);
-    if (next.standing) {
-        a.latitudeStep = 0.0;
-        a.longitudeStep = 0.0;
-        a.headingStep = 0.0;
-        if (!a.underPower && !a.landingRoll) {
-            a.earliestShift = std::max(1000, a.earliestShift - 100);
-            a.latestShift = std::max(1000, a.latestShift - 100);
-        }
-    } else {
-        const int p = lf_passesToNext(a);
-        a.latitudeStep = (next.latitude - a.position.latitude) / p;
-        a.longitudeStep = lf_longitudeDelta(a.position.longitude, next.longitude) / p;
-        if (a.onGround)
-            lf_groundStep(a);
-        else
-            lf_airStep(a);
+namespace {
+
+// Climb per pass of an airborne aircraft (two ground samples may drop queued samples).
+void lf_airClimb(LiveAircraft& a, int p) {
+    const PositionSample& o = a.samples[0];
+    PositionSample& n = a.samples[1];
+    const double agl = a.altitudeAboveGround;
+    if (!o.airborne && !n.airborne) {
+        lf_descendToGround(a);
+        return;
     }
-    a.samples.pop_front();
+    if (!o.airborne) {
+        a.climbPerPass = n.altitude <= a.position.altitude
+                             ? 0.0
+                             : std::min((n.altitude - a.position.altitude) / p, a.maxClimbPerPass);
+        return;
+    }
+    if (!n.airborne) {
+        double elevation = 0.0;
+        const bool park = parkElevation(elevation);
+        const double qnh = lf_qnh();
+        if (qnh > 1013.0 || !park) {
+            const double v = qnh <= 1013.0 ? -601.0 : lf_approachVerticalSpeed(a);
+            n.verticalSpeed = v;
+            a.climbPerPass = v / 6000.0;
+        } else {
+            a.climbPerPass = (elevation - a.position.altitude) / p;
+        }
+        gf_setGear(a, true);
+        return;
+    }
+    const double c = (n.altitude - a.position.altitude) / p;
+    if (!a.onApproach) {
+        if (agl > 1000.0)
+            a.climbPerPass = std::min(c, a.maxClimbPerPass);
+        else if (c > 0.2)
+            a.climbPerPass = std::min(std::max(c, 0.2), a.maxClimbPerPass);
+        else
+            // Low over the ground the aircraft keeps climbing, unless its data descend.
+            a.climbPerPass = c < 0.0 ? c : std::min(0.2, a.maxClimbPerPass);
+        return;
+    }
+    if (o.altitude == n.altitude && agl <= 1000.0 && o.verticalSpeed + n.verticalSpeed <= 100.0) {
+        const double v = lf_approachVerticalSpeed(a);
+        n.verticalSpeed = v;
+        a.climbPerPass = v / 6000.0;
+    } else {
+        a.climbPerPass = c;
+    }
+}
+
+// Lights and configuration by the oldest sample's altitude.
+void lf_airConfiguration(LiveAircraft& a) {
+    const bool rotor = lf_rotor(a);
+    if (a.samples.front().altitude < 10000.0) {
+        if (!a.lightsBelow10000) {
+            a.lightsBelow10000 = 1;
+            a.lightsAbove10000 = 0;
+            sendLights(a, 1, 1, 1, 1, 1, 1, 1);
+        }
+        const bool bigJet = a.sizeClass >= SIZE_BUSINESS_JET && a.sizeClass <= SIZE_HEAVY;
+        if (a.altitudeAboveGround > (bigJet ? 2050.0 : 625.0))
+            lf_climbConfiguration(a);
+        else
+            lf_approachConfiguration(a);
+        return;
+    }
+    if (a.lightsAbove10000) return;
+    a.lightsAbove10000 = 1;
+    a.lightsBelow10000 = 0;
+    sendLights(a, 1, 1, 0, 0, 0, 0, 1);
+    gf_setThrottle(a, rotor ? 4 : 3);
+    gf_setGear(a, false);
+    gf_setFlaps(a, 0);
 }
 
 }  // namespace
 
+void lf_airStep(LiveAircraft& a, int passes, const PositionSample& next) {
+    (void)next;
+    if (a.phase != PHASE_AFTER_TAKEOFF && a.phase != PHASE_AIRBORNE) {
+        a.previousPhase = a.phase;
+        a.phase = PHASE_AIRBORNE;
+    }
+    if (a.curveKind == 0) {
+        const std::size_t before = a.samples.size();
+        lf_airClimb(a, passes);
+        if (a.samples.size() != before) {
+            // Samples were dropped on the way down: steer for the new next one.
+            lf_linearSteps(a);
+            passes = passesToNext(a);
+        }
+    }
+    const PositionSample& n = a.samples[1];
+    a.speed = n.trueAirspeed > 0.0 ? n.trueAirspeed : n.groundSpeed;
+    a.verticalSpeedFpm = n.verticalSpeed;
+    a.climbPerPass = std::isfinite(a.climbPerPass) ? std::clamp(a.climbPerPass, -10.0, 10.0) : 0.0;
+    if (a.phase != PHASE_AFTER_TAKEOFF) {
+        double v = n.verticalSpeed;
+        v = v > 0.0 ? std::min(v, 2400.0) : std::max(v, -3000.0) / 2.0;
+        const double target = (-3.0 - v / 600.0 * 2.2) * kDeg2Rad;
+        const double limit = lf_maxPitchStep(a.sizeClass);
+        a.pitchStep = std::clamp((target - a.position.pitch) / passes, -limit, limit);
+    }
+    const double ceiling = a.onApproach ? 2000.0 : 1000.0;
+    double d = 0.0;
+    if (n.headingGiven && n.bankGiven && n.headingKnown && a.altitudeAboveGround < ceiling)
+        d = gf_headingDifference(a.position.heading, n.heading);
+    else
+        d = gf_bearingChangeAhead(a);
+    // Even odd data turn an aircraft no faster than it can turn.
+    const double turnLimit = (a.sizeClass == SIZE_ROTORCRAFT ? 0.3 : 0.1) * kDeg2Rad;
+    a.headingStep = std::clamp(d / passes, -turnLimit, turnLimit);
+    if (n.bankGiven)
+        a.bankStep = (n.bank - a.position.bank) / passes;
+    else
+        gf_setAttitudeStep(a, -d * 2.0, passes);
+    lf_airConfiguration(a);
+}
+
+void lf_airGroundStep(LiveAircraft& a) {
+    clearCurve(a);
+    {
+        PositionSample& next = a.samples[1];
+        const PositionSample& oldest = a.samples[0];
+        if (!next.standing && next.latitude == oldest.latitude && next.longitude == oldest.longitude) next.standing = 1;
+        if (!next.standing) a.bearingToNext = gf_initialBearing(at(oldest), at(next));
+    }
+    if (a.onGround)
+        lf_groundPhaseStep(a);
+    else
+        lf_retimeNextSample(a);
+    // Parking on a stand or a push back may have rebuilt the queue.
+    if (a.samples.size() < 2) return;
+    const PositionSample& next = a.samples[1];
+    if (next.standing) {
+        a.latitudeStep = 0.0;
+        a.longitudeStep = 0.0;
+        if (!a.onGround) a.climbPerPass = 0.0;
+        if (!a.underPower && !a.landingRoll) lowerShifts(a);
+    } else {
+        lf_linearSteps(a);
+        if (a.onGround)
+            lf_takeoffStep(a);
+        else
+            lf_airStep(a, passesToNext(a), next);
+    }
+    a.samples.pop_front();
+}
+
 void lf_movementStep(LiveAircraft& a) {
-    while (true) {
+    for (;;) {
+        // A sample without a usable position is never played.
+        while (a.samples.size() >= 2 && !lf_finiteSample(a.samples[1])) a.samples.erase(a.samples.begin() + 1);
         while (a.samples.size() >= 2) {
-            if (a.onGround || a.sizeClass == SIZE_ROTORCRAFT || !a.samples[1].standing) {
+            if (a.onGround || lf_rotor(a) || !a.samples[1].standing) {
                 lf_airGroundStep(a);
                 return;
             }
             a.samples.erase(a.samples.begin() + 1);
         }
-        if (a.samples.empty() || !lf_keepPlaying(a)) break;
+        if (!lf_keepPlaying(a)) break;
     }
     if (a.phase != PHASE_AT_STAND) gf_chooseStand(a);
     gf_removeLiveAircraft(a);
 }
 
-void lf_followCurve(LiveAircraft& a) {
-    a.position.latitude = std::clamp(a.position.latitude + a.latitudeStep, -90.0, 90.0);
-    a.position.longitude = lf_normalLongitude(a.position.longitude + a.longitudeStep);
-    a.position.heading = lf_normalHeading(a.position.heading + a.headingStep);
-    if (a.onGround) return;
-    a.position.pitch += a.pitchStep;
-    a.position.bank = std::clamp(a.position.bank + a.bankStep, -M_PI / 2.0, M_PI / 2.0);
-    a.position.altitude = std::max(0.0, a.position.altitude + a.climbPerPass);
-}
-
 void lf_landed(LiveAircraft& a) {
     if (a.state == STATE_REMOVING || a.phase == PHASE_AFTER_TAKEOFF) return;
-    a.onGround = 1;
-    a.climbPerPass = 0.0;
-    a.rotationCountdown = 1;
-    a.position.pitch = a.staticPitch;
-    a.position.bank = 0.0;
-    a.pitchStep = 0.0;
-    a.bankStep = 0.0;
-    g_newAircraftIds.push_back(a.aircraftId);
-    if (!a.onApproach) return;
-    a.onApproach = 0;
+    if (a.curveKind == 0 && !a.onApproach) {
+        a.onGround = 1;
+        a.climbPerPass = 0.0;
+        return;
+    }
     a.touchedDown = 1;
     a.landingRoll = 1;
     a.rollHeading = a.position.heading;
-    a.shortStayCheck = 1;
-    gf_setSpoilers(a, true);
-    const Airport park = gf_parkAirportCopy();
-    gf_logLine(vrn::format("{:8} landed{} {}", a.callsign,
-                           !park.code.empty() && a.destination == park.iata ? " from " + a.departure : std::string(),
-                           gf_nowHhMmSs()));
-}
-
-void lf_powerUp(LiveAircraft& a, int throttle, bool spoilersOn) {
-    a.underPower = 1;
-    gf_setThrottle(a, throttle);
-    gf_setSpoilers(a, spoilersOn);
-    gf_setFlaps(a, 1);
     a.onApproach = 0;
-    a.shortStayCheck = 0;
-    a.climbConfigured = 0;
-    const std::uint32_t lights[7] = {1, 1, 1, 1, 1, 1, 1};
-    if (a.objectId != 0) gf_queueLightEvents(a.objectId, lights);
-    a.earliestShift = 3000;
-    a.latestShift = 5000;
-}
-
-void lf_towedTakesOff(LiveAircraft& a) {
-    if (a.shortStay) gf_logArrowLine(vrn::format("towed aircraft takes-off? {}", gf_flightToText(a)));
-    lf_powerUp(a, 0, false);
-    if (!a.airline.empty()) gf_chooseStand(a);
+    a.shortStayCheck = 1;
+    const Airport park = gf_parkAirportCopy();
+    const bool toPark = !park.iata.empty() && a.destination == park.iata;
+    gf_logLine(vrn::format("{:8} landed{} {}", a.callsign, toPark ? " from " + a.departure : std::string(),
+                           gf_nowHhMmSs()));
+    spoilers(a, true);
+    if (a.sizeClass != SIZE_LIGHT) setControls(a, 100.0, a.fsltlTitle ? -100.0 : 100.0);
+    const int b = static_cast<int>(a.afterTouchdownPasses);
+    if (b <= 0) {
+        gf_logLine(vrn::format("{} ! onGround slots {:.1F}", a.callsign, static_cast<double>(b)));
+        a.position.pitch = a.staticPitch;
+        a.pitchStep = 0.0;
+        a.bankStep = 0.0;
+    } else {
+        a.pitchStep = (a.staticPitch - a.position.pitch) / b;
+        a.bankStep = -a.position.bank / b;
+    }
+    g_newAircraftIds.push_back(a.aircraftId);
+    a.onGround = 1;
+    a.climbPerPass = 0.0;
+    a.rotationCountdown = 1;
 }
 
 void lf_setAiFlightPlan(LiveAircraft& a) {
@@ -296,8 +577,8 @@ void lf_setAiFlightPlan(LiveAircraft& a) {
     if (ok) a.flightPlanWritten = 1;
     if (ok && MSFS_2020.get()) {
         std::lock_guard lock(g_simCommandMutex);
-        ok = !simconnect::FAILED(simconnect::SimConnect_AISetAircraftFlightPlan(g_hSimConnect.load(), a.objectId,
-                                                                     plan.string().c_str(), REQUEST_FLIGHT_PLAN));
+        ok = !simconnect::FAILED(simconnect::SimConnect_AISetAircraftFlightPlan(
+            g_hSimConnect.load(), a.objectId, plan.string().c_str(), REQUEST_FLIGHT_PLAN));
     }
     if (!ok) gf_showStatus(gf_flightPairText(a) + " creating a flight plan failed !", true);
 }

@@ -136,6 +136,7 @@ void lf_groundInfo(const SimEvent& e) {
     if (!a) return;
     if (e.aircraftId == 1 && !a->onGround && a->rotationCountdown <= 1) lf_landed(*a);
     a->altitudeAboveGround = e.value2;
+    a->groundAltitude = e.value1;
     if (a->onGround || a->rotationCountdown >= 2) a->position.altitude = a->staticCgHeight + e.value1;
 }
 

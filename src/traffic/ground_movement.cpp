@@ -1,0 +1,461 @@
+// Moving an aircraft smoothly on every pass: along quadratic ground curves or by straight steps,
+// its heading turned at the class's ground turn rate, and its attitude (flare before touchdown,
+// lowering the nose after it, rotation and climb after take-off). Once per sample on the ground:
+// the phases around the stand (push back, pull out, leaving), curves for turns, the arrival on a
+// stand and the ground re-timing of the next sample.
+#include <algorithm>
+#include <cmath>
+#include <mutex>
+
+#include "airports/airport_files.h"
+#include "airports/stand_records.h"
+#include "core/format.h"
+#include "core/log.h"
+#include "settings/settings_catalogue.h"
+#include "simlink/command_queues.h"
+#include "traffic/engine_steps.h"
+#include "traffic/movement_common.h"
+#include "traffic/sample_tests.h"
+#include "traffic/traffic_lists.h"
+
+namespace vrn {
+
+using namespace movement;
+
+namespace {
+
+constexpr double kHalfDegree = 0.5 * kDeg2Rad;
+constexpr double kFlareCeilingFt = 400.0;
+constexpr double kFlareFloorPitch = -4.0 * kDeg2Rad;   // nose up is negative
+constexpr double kMidSampleSegmentNm = 0.02699784017278618;   // 50 m
+constexpr double kArrivalNewestNm = 0.018898488120950324;    // 35 m
+constexpr int kClimbAfterRotationPasses = 300;
+
+// The ground turn per pass: the re-timed rate, or the class's rate when none is set.
+double lf_turnRate(const LiveAircraft& a) {
+    const double r = std::fabs(a.headingStep);
+    return std::isfinite(r) && r > 0.0 ? r : a.groundTurnRate;
+}
+
+void lf_turnTowards(LiveAircraft& a, double target) {
+    const double d = gf_headingDifference(a.position.heading, normalHeading(target));
+    if (std::fabs(d) <= kHalfDegree) return;
+    const double step = std::min(lf_turnRate(a), std::fabs(d));
+    a.position.heading = normalHeading(a.position.heading + std::copysign(step, d));
+}
+
+// Lowest altitude of the aircraft's centre of gravity: on the ground as the simulator last reported it.
+double lf_floorAltitude(const LiveAircraft& a) {
+    if (std::isfinite(a.groundAltitude)) return a.groundAltitude + a.staticCgHeight;
+    double elevation = 0.0;
+    if (a.onGround && parkElevation(elevation)) return elevation + a.staticCgHeight;
+    return -std::numeric_limits<double>::infinity();
+}
+
+double lf_heightAboveGround(const LiveAircraft& a) {
+    double height = std::isfinite(a.groundAltitude) ? a.position.altitude - a.groundAltitude : a.altitudeAboveGround;
+    double elevation = 0.0;
+    if (parkElevation(elevation)) height = std::min(height, a.position.altitude - elevation);
+    return height;
+}
+
+// The descent slows in four stages as the wheels near the runway.
+void lf_flare(LiveAircraft& a) {
+    if (!a.onApproach || a.onGround || a.altitudeAboveGround > kFlareCeilingFt) return;
+    const double height = lf_heightAboveGround(a);
+    const double cg = a.staticCgHeight;
+    struct Stage {
+        double above;
+        double climb;
+        double verticalSpeed;
+    };
+    static constexpr Stage stages[4] = {{30.0, -0.1, -601.0}, {20.0, -0.075, -450.0}, {10.0, -0.05, -300.0},
+                                        {3.0, -0.025, -150.0}};
+    if (a.curveKind < 0 || a.curveKind > 3) return;
+    const Stage& s = stages[a.curveKind];
+    if (height > cg + s.above) return;
+    if (a.curveKind == 0) {
+        const double passes = std::max<double>(1.0, a.touchdownPitchPasses);
+        a.pitchStep = (kFlareFloorPitch - a.position.pitch) / passes;
+    }
+    if (a.curveKind == 2) gf_setThrottle(a, 0);
+    a.climbPerPass = s.climb;
+    a.verticalSpeedFpm = s.verticalSpeed;
+    a.position.verticalSpeed = s.verticalSpeed / 60.0;
+    if (!a.samples.empty()) a.samples.back().verticalSpeed = s.verticalSpeed;
+    ++a.curveKind;
+}
+
+void lf_attitude(LiveAircraft& a) {
+    lf_flare(a);
+    if (a.touchedDown) {
+        a.position.pitch += a.pitchStep;
+        const bool passed = a.pitchStep >= 0.0 ? a.position.pitch >= a.staticPitch : a.position.pitch <= a.staticPitch;
+        if (passed) {
+            a.position.pitch = a.staticPitch;
+            a.position.bank = 0.0;
+            a.pitchStep = 0.0;
+            a.bankStep = 0.0;
+            a.touchedDown = 0;
+            a.curveKind = 0;
+        } else {
+            a.position.bank += a.bankStep;
+        }
+        return;
+    }
+    if (a.curveKind == 0 && a.onGround) {
+        a.position.pitch = a.staticPitch;
+        a.position.bank = 0.0;
+        return;
+    }
+    a.position.pitch += a.pitchStep;
+    if (a.curveKind != 0) a.position.pitch = std::max(a.position.pitch, kFlareFloorPitch);
+    a.position.bank += a.bankStep;
+    a.position.altitude += a.climbPerPass;
+}
+
+// Rotation to pitch E, then on to the climb pitch F; the climb starts a little after the rotation.
+void lf_afterTakeoff(LiveAircraft& a) {
+    if (a.rotationCountdown > -1000000) --a.rotationCountdown;
+    if (a.rotationCountdown > 0) {
+        a.position.pitch = std::max(a.position.pitch + a.pitchStep, std::min(a.rotationPitch, a.position.pitch));
+    } else {
+        a.position.bank += a.bankStep;
+        const double d = std::max<double>(1.0, a.climbPitchPasses);
+        const double step = (a.climbPitch - a.rotationPitch) / d;
+        const bool reached = step <= 0.0 ? a.position.pitch <= a.climbPitch : a.position.pitch >= a.climbPitch;
+        if (!reached) {
+            a.position.pitch += step;
+        } else {
+            a.position.pitch = a.climbPitch;
+            a.pitchStep = 0.0;
+            if (a.altitudeAboveGround >= 800.0) {
+                gf_setThrottle(a, a.sizeClass == SIZE_ROTORCRAFT ? 4 : 3);
+                // The climb goes on as an airborne aircraft's.
+                a.previousPhase = a.phase;
+                a.phase = PHASE_AIRBORNE;
+            }
+        }
+    }
+    if (static_cast<int>(a.rotationPasses) - a.rotationCountdown >= kClimbAfterRotationPasses) {
+        a.position.altitude += a.climbPerPass;
+        a.onGround = 0;
+    }
+}
+
+// Keeps the position block finite and the aircraft on or above the ground.
+void lf_keepSane(LiveAircraft& a, const PositionBlock& before) {
+    const PositionBlock& p = a.position;
+    const bool finite = std::isfinite(p.latitude) && std::isfinite(p.longitude) && std::isfinite(p.pitch) &&
+                        std::isfinite(p.bank) && std::isfinite(p.heading) && std::isfinite(p.altitude) &&
+                        std::isfinite(p.verticalSpeed) && std::isfinite(p.trueAirspeed);
+    if (!finite) {
+        a.position = before;
+        a.latitudeStep = a.longitudeStep = a.pitchStep = a.bankStep = a.climbPerPass = 0.0;
+    }
+    a.position.latitude = std::clamp(a.position.latitude, -90.0, 90.0);
+    a.position.longitude = normalLongitude(a.position.longitude);
+    a.position.heading = normalHeading(a.position.heading);
+    a.position.bank = std::clamp(a.position.bank, -kPi / 2.0, kPi / 2.0);
+    a.position.pitch = std::clamp(a.position.pitch, -kPi / 4.0, kPi / 4.0);
+    a.position.altitude = std::max(a.position.altitude, lf_floorAltitude(a));
+}
+
+}  // namespace
+
+void lf_followCurve(LiveAircraft& a) {
+    const PositionBlock before = a.position;
+    if (hasCurve(a)) {
+        a.curveProgress = std::min(a.curveProgress + a.curveStep, 0.999999);
+        LatLon p;
+        double h = 0.0;
+        if (!gf_positionOnPath(a.curve, p, h, a.curveProgress)) {
+            gf_logLine(vrn::format("{} error in curve at index: {:.2F}", a.callsign, a.curveProgress));
+            return;
+        }
+        a.position.latitude = p.lat;
+        a.position.longitude = normalLongitude(p.lon);
+        lf_turnTowards(a, a.phase == PHASE_PUSHING_BACK ? h + kPi : h);
+    } else {
+        const int phase = a.phase;
+        if (phase == PHASE_PUSHING_BACK)
+            // Backwards: the tail leads towards the next sample.
+            lf_turnTowards(a, a.bearingToNext + kPi);
+        else if (phase == PHASE_LEAVING_STAND || phase == PHASE_STAND_CLEANUP || (phase == PHASE_MOVING && a.offBearing))
+            lf_turnTowards(a, a.bearingToNext);
+        else if (phase == PHASE_AFTER_TAKEOFF || phase == PHASE_AIRBORNE || (!a.onGround && phase != PHASE_MOVING))
+            a.position.heading = normalHeading(a.position.heading + a.headingStep);
+        if (phase != PHASE_LEAVING_STAND) {
+            a.position.latitude += a.latitudeStep;
+            a.position.longitude = normalLongitude(a.position.longitude + a.longitudeStep);
+        }
+    }
+    if (a.phase == PHASE_AFTER_TAKEOFF)
+        lf_afterTakeoff(a);
+    else
+        lf_attitude(a);
+    lf_keepSane(a, before);
+}
+
+void lf_makeCurve(LiveAircraft& a, double turnAngleDeg) {
+    if (a.samples.size() < 3) return;
+    const PositionSample& o = a.samples[0];
+    const PositionSample& n = a.samples[1];
+    PositionSample& t = a.samples[2];
+    const double east = kMetresPerDegreeLat * std::cos(o.latitude * kDeg2Rad);
+    a.curve.originLat = o.latitude;
+    a.curve.originLon = o.longitude;
+    a.curve.t0 = 0.0;
+    a.curve.t1 = 1.0;
+    a.curve.controlNorth = (n.latitude - o.latitude) * kMetresPerDegreeLat;
+    a.curve.controlEast = longitudeDelta(o.longitude, n.longitude) * east;
+    a.curve.endNorth = (t.latitude - o.latitude) * kMetresPerDegreeLat;
+    a.curve.endEast = longitudeDelta(o.longitude, t.longitude) * east;
+    if (!std::isfinite(a.curve.controlEast) || !std::isfinite(a.curve.endEast)) {
+        clearCurve(a);
+        return;
+    }
+    if (t.groundSpeed == 0.0) t.groundSpeed = (o.groundSpeed + n.groundSpeed) / 2.0;
+    a.curveProgress = 0.0;
+    a.curveTurnAngle = turnAngleDeg * kDeg2Rad;
+    a.samples.erase(a.samples.begin() + 1);
+}
+
+void lf_checkSpeedChange(LiveAircraft& a) {
+    if (a.samples.size() < 2) return;
+    const PositionSample& o = a.samples[0];
+    const PositionSample& n = a.samples[1];
+    if (o.standing && n.standing) return;
+    if (std::fabs(o.groundSpeed - n.groundSpeed) > 5.0 && gf_distanceNm(at(o), at(n)) * 1852.0 >= 100.0)
+        lf_insertMidSample(a);
+}
+
+void lf_groundRetime(LiveAircraft& a) {
+    if (a.samples.size() < 2) return;
+    const PositionSample& o = a.samples[0];
+    const PositionSample& n = a.samples[1];
+    if (n.standing) {
+        const int span = std::max(n.duePass - o.duePass, kMinPasses);
+        setNextDue(a, tick() + std::max(o.duePass + span - tick(), kMinPasses));
+        return;
+    }
+    const double r0 = a.groundTurnRate;
+    double r = r0;
+    const double d = gf_distanceNm(at(o), at(n));
+    const int passes = std::max(passesFor(d, gf_sampleSpeed(a)), kMinPasses);
+    if (hasCurve(a) || a.offBearing) {
+        const double angle = a.offBearing ? std::fabs(gf_headingDifference(a.position.heading, a.bearingToNext)) * kRad2Deg
+                                          : std::fabs(a.curveTurnAngle) * kRad2Deg;
+        const double turns = r0 > 0.0 ? std::max(1.0, std::round(angle / r0 / 100.0)) : 1.0;
+        if (angle > 0.0 && d > 0.0 && r0 > 0.0) {
+            const double q = passes / turns;
+            if (angle > 45.0) {
+                r *= std::min(q, std::min(angle, 90.0) / 30.0);
+                if (angle >= 90.0) {
+                    a.earliestShift = std::max(a.earliestShift, 2000);
+                    a.latestShift = std::max(a.latestShift, 2000);
+                }
+            } else {
+                const double x = q >= 1.2 ? std::min({q, q * 10.0 / angle, q * 30.0 * 0.0005399568034557236 / d}) : q;
+                if (x != 0.0) r /= x;
+            }
+            // A rate from odd data stays within reach of the class's own.
+            r = std::isfinite(r) ? std::clamp(r, r0 / 20.0, r0 * 3.0) : r0;
+        }
+    }
+    a.headingStep = r;
+    setNextDue(a, tick() + passes);
+}
+
+void lf_addManoeuvreSample(LiveAircraft& a, const LatLon& position, double heading) {
+    const PositionSample& newest = a.samples.back();
+    const double speed = std::max(a.pushBackSpeed, 1.0);
+    PositionSample s = newest;
+    s.latitude = position.lat;
+    s.longitude = normalLongitude(position.lon);
+    s.bank = a.position.bank;
+    s.altitude = a.position.altitude;
+    s.heading = normalHeading(heading);
+    s.track = s.heading * kRad2Deg;
+    s.groundSpeed = speed;
+    s.trueAirspeed = speed;
+    s.verticalSpeed = 0.0;
+    s.airborne = 0;
+    s.standing = (s.latitude == newest.latitude && s.longitude == newest.longitude) ? 1 : 0;
+    const int passes = std::max(passesFor(gf_distanceNm(at(newest), position), speed), 100);
+    s.duePass = std::max(newest.duePass, tick()) + passes;
+    a.samples.push_back(s);
+    PositionSample still = s;
+    still.groundSpeed = 0.0;
+    still.trueAirspeed = 0.0;
+    still.standing = 1;
+    still.duePass = s.duePass + 1;
+    a.samples.push_back(still);
+}
+
+void lf_pullOut(LiveAircraft& a) {
+    a.leftStand = 0;
+    a.extrapolationCount = 0;
+    const double speed = std::max(a.pushBackSpeed, 1.0);
+    const double distanceNm = 2.0 * a.halfWingspanNm;
+    PositionSample& oldest = a.samples.front();
+    oldest.groundSpeed = speed;
+    PositionSample out = oldest;
+    const LatLon target = gf_destinationPoint(here(a), a.standHeading, distanceNm * kFeetPerNm);
+    out.latitude = target.lat;
+    out.longitude = normalLongitude(target.lon);
+    out.groundSpeed = speed;
+    out.trueAirspeed = speed;
+    out.track = a.standHeading * kRad2Deg;
+    out.airborne = 0;
+    out.standing = 0;
+    out.duePass = tick() + std::max(passesFor(distanceNm, speed), kMinPasses);
+    a.samples.erase(a.samples.begin() + 1, a.samples.end());
+    a.samples.push_back(out);
+    a.previousPhase = a.phase;
+    a.phase = PHASE_MOVING;
+    a.bearingToNext = a.position.heading;
+    sendLights(a, 1, 1, 0, 1, 0, 1, 1);
+    if (a.objectId != 0) gf_queueEngineAutoStart(a.objectId);
+    gf_setThrottle(a, 0);
+    gf_setFlaps(a, 1);
+    if (LOG.get()) gf_logLine(vrn::format("{:8}: {:8} pull out {}", gf_nowHhMmSs(), a.callsign, gf_standNameOf(a)));
+}
+
+void lf_pushBack(LiveAircraft& a) {
+    a.extrapolationCount = 0;
+    double standSizeNm = 2.0 * a.halfWingspanNm;
+    {
+        std::lock_guard lock(g_standsMutex);
+        if (const Stand* stand = lf_standById(static_cast<std::uint32_t>(a.standId)); stand && stand->radius > 0.0)
+            standSizeNm = stand->radius;
+    }
+    const double direction = normalHeading(a.standHeading + kPi);
+    const LatLon start = here(a);
+    const LatLon end = gf_destinationPoint(start, direction, 2.5 * standSizeNm * kFeetPerNm);
+    PositionSample& oldest = a.samples.front();
+    oldest.latitude = start.lat;
+    oldest.longitude = start.lon;
+    oldest.standing = 0;
+    oldest.groundSpeed = a.pushBackSpeed;
+    a.samples.erase(a.samples.begin() + 1, a.samples.end());
+    lf_addManoeuvreSample(a, end, a.standHeading);
+    lf_insertMidSample(a);
+    // The final turn swings the tail a half wingspan to the side.
+    const LatLon side = gf_destinationPoint(end, direction + kPi / 2.0, a.halfWingspanNm * kFeetPerNm);
+    a.finalTurnSample = a.samples.back();
+    a.finalTurnSample.latitude = side.lat;
+    a.finalTurnSample.longitude = normalLongitude(side.lon);
+    a.finalTurnSample.standing = 0;
+    a.finalTurnSample.groundSpeed = a.pushBackSpeed;
+    sendLights(a, 1, 1, 0, 0, 0, 1, 1);
+    a.previousPhase = a.phase;
+    a.phase = PHASE_PUSHING_BACK;
+    a.pushBackStage = 2;
+    if (LOG.get()) gf_logLine(vrn::format("{:8}: {:8} push back {}", gf_nowHhMmSs(), a.callsign, gf_standNameOf(a)));
+}
+
+namespace {
+
+void lf_pushBackStage(LiveAircraft& a) {
+    --a.pushBackStage;
+    if (a.pushBackStage <= 0) {
+        a.bearingToNext = a.position.heading;
+        if (a.objectId != 0) gf_queueEngineAutoStart(a.objectId);
+        gf_setThrottle(a, 0);
+        gf_setFlaps(a, 1);
+        a.previousPhase = a.phase;
+        a.phase = PHASE_LEAVING_STAND;
+        a.pushBackStage = 1;
+        a.largestLeavingDistance = 900.0;
+        a.extrapolationCount = 0;
+        a.leftStand = 0;
+        return;
+    }
+    if (a.pushBackStage != 1 || a.samples.size() < 3) return;
+    a.samples.pop_back();
+    if (a.turnSideKnown && a.turnRight) {
+        PositionSample turn = a.finalTurnSample;
+        turn.duePass = std::max(turn.duePass, a.samples.back().duePass + 1);
+        a.samples.push_back(turn);
+    }
+    lf_makeCurve(a, 90.0);
+    if (hasCurve(a) && a.groundTurnRate > 0.0)
+        a.curveStep = 1.0 / std::max(1.0, std::round(90.0 / a.groundTurnRate / 100.0));
+}
+
+// Turns between the two segments ahead: a curve, or a mid sample on long slow segments.
+void lf_groundTurns(LiveAircraft& a) {
+    const PositionSample& o = a.samples[0];
+    const PositionSample& n = a.samples[1];
+    if (a.samples.size() < 3) {
+        if (a.extrapolationCount == 0) lf_checkSpeedChange(a);
+        return;
+    }
+    const PositionSample& t = a.samples[2];
+    if (t.standing) {
+        lf_checkSpeedChange(a);
+        return;
+    }
+    const double first = gf_initialBearing(at(o), at(n));
+    const double second = gf_initialBearing(at(n), at(t));
+    const double angle = std::fabs(gf_headingDifference(first, second)) * kRad2Deg;
+    if (!(angle > 3.0)) return;
+    if (angle > 45.0 && gf_distanceNm(at(o), at(n)) > kMidSampleSegmentNm && o.groundSpeed <= 43.0 &&
+        n.duePass - o.duePass >= 600) {
+        lf_insertMidSample(a);
+    } else if (angle <= 160.0) {
+        if (o.latitude != t.latitude || o.longitude != t.longitude)
+            lf_makeCurve(a, angle);
+        else
+            lf_checkSpeedChange(a);
+    }
+}
+
+// A taxiing aircraft that stops near a stand takes it and rolls onto it.
+void lf_arrivalCheck(LiveAircraft& a) {
+    if (!a.samples.back().standing || !g_apfLoaded.load()) return;
+    const PositionSample reached = a.samples.front();
+    if (!lf_parkAtNearestStand(a, a.extrapolationCount == 0)) return;
+    // The queue now holds the newest sample only: start again from the one just reached, then roll
+    // from the newest sample onto the stand.
+    a.samples.push_front(reached);
+    lf_addManoeuvreSample(a, a.standPosition, a.standHeading);
+}
+
+}  // namespace
+
+void lf_groundPhaseStep(LiveAircraft& a) {
+    switch (a.phase) {
+    case PHASE_PUSHING_BACK:
+        lf_pushBackStage(a);
+        break;
+    case PHASE_MOVING:
+    case PHASE_AFTER_TAKEOFF:
+    case PHASE_AIRBORNE:
+    case PHASE_STAND_CLEANUP:
+        if (a.samples.size() >= 2 && !a.samples[1].standing) {
+            lf_groundTurns(a);
+            if (!hasCurve(a))
+                a.offBearing = std::fabs(gf_headingDifference(a.position.heading, a.bearingToNext)) > 3.0 * kDeg2Rad;
+        }
+        if (a.phase == PHASE_MOVING) lf_arrivalCheck(a);
+        break;
+    case PHASE_AT_STAND:
+        wideShifts(a);
+        if (a.leftStand && !a.samples.empty()) {
+            const double bearing = gf_initialBearing(a.standPosition, at(a.samples.back()));
+            const double off = std::round(std::fabs(gf_headingDifference(a.standHeading, bearing)) * kRad2Deg);
+            if (off < 90.0)
+                lf_pullOut(a);
+            else
+                lf_pushBack(a);
+        }
+        break;
+    default:
+        break;
+    }
+    lf_groundRetime(a);
+}
+
+}  // namespace vrn

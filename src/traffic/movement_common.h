@@ -1,0 +1,94 @@
+#pragma once
+// Small helpers shared by the movement files (movement.cpp, ground_movement.cpp, towing.cpp): the
+// pass clock, pass counts from distances and speeds that never divide by zero, the shift window,
+// longitudes and headings kept in range, the curve marker. Run thread.
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "core/geodesy.h"
+#include "traffic/live_aircraft.h"
+#include "traffic/traffic_engine.h"
+
+namespace vrn::movement {
+
+inline constexpr double kFeetPerNm = 6076.11549;
+inline constexpr double kPassesPerHour = 360000.0;
+inline constexpr int kMinPasses = 25;
+// No sample lies more than a few hours of passes ahead; a pass count beyond that is a bad speed.
+inline constexpr double kMaxPasses = 1.0e7;
+
+int tick();
+
+inline LatLon at(const PositionSample& s) { return {s.latitude, s.longitude}; }
+inline LatLon here(const LiveAircraft& a) { return {a.position.latitude, a.position.longitude}; }
+
+inline double normalHeading(double h) {
+    if (!std::isfinite(h)) return 0.0;
+    h = std::fmod(h, kTwoPi);
+    return h < 0.0 ? h + kTwoPi : h;
+}
+
+// A longitude difference in (-180, 180], so an aircraft crossing the antimeridian goes the short way.
+inline double longitudeDelta(double from, double to) {
+    const double d = std::remainder(to - from, 360.0);
+    return d == -180.0 ? 180.0 : d;
+}
+
+inline double normalLongitude(double lon) {
+    lon = std::remainder(lon, 360.0);
+    return lon == -180.0 ? 180.0 : lon;
+}
+
+// Passes to cover a distance at a speed; a speed that is not positive counts as 1 kn, and the count
+// is clamped before it becomes an integer.
+inline int passesFor(double distanceNm, double speedKn) {
+    if (!(speedKn >= 1.0)) speedKn = 1.0;
+    const double passes = distanceNm * kPassesPerHour / speedKn;
+    if (!std::isfinite(passes)) return kMinPasses;
+    return static_cast<int>(std::lround(std::clamp(passes, 0.0, kMaxPasses)));
+}
+
+// Passes until the next sample falls due, at least the minimum.
+inline int passesToNext(const LiveAircraft& a) {
+    return a.samples.size() < 2 ? kMinPasses : std::max(a.samples[1].duePass - tick(), kMinPasses);
+}
+
+inline bool hasCurve(const LiveAircraft& a) { return !std::isnan(a.curve.controlNorth) && !std::isnan(a.curve.controlEast); }
+
+inline void clearCurve(LiveAircraft& a) {
+    a.curve.controlNorth = std::numeric_limits<double>::quiet_NaN();
+    a.curve.controlEast = std::numeric_limits<double>::quiet_NaN();
+}
+
+inline void lowerShifts(LiveAircraft& a) {
+    a.earliestShift = std::max(1000, a.earliestShift - 100);
+    a.latestShift = std::max(1000, a.latestShift - 100);
+}
+
+inline void wideShifts(LiveAircraft& a) {
+    a.earliestShift = 3000;
+    a.latestShift = a.underPower ? 5000 : 3000;
+}
+
+// A target pass for the next sample: inside its shift window while real samples play, never past.
+inline void setNextDue(LiveAircraft& a, int target) {
+    PositionSample& next = a.samples[1];
+    if (a.extrapolationCount == 0) {
+        const int low = next.duePass - a.earliestShift;
+        target = std::clamp(target, low, std::max(low, next.duePass + a.latestShift));
+    }
+    next.duePass = std::max(target, tick());
+}
+
+// Seven light values in the order of the light request: nav, beacon, landing, taxi, strobe, logo, cabin.
+void sendLights(const LiveAircraft& a, std::uint32_t nav, std::uint32_t beacon, std::uint32_t landing,
+                std::uint32_t taxi, std::uint32_t strobe, std::uint32_t logo, std::uint32_t cabin);
+// Spoilers event queued directly (never for a rotorcraft).
+void spoilers(const LiveAircraft& a, bool on);
+// Definition 401 (spoilers, both throttles in percent) set on the object at once.
+void setControls(const LiveAircraft& a, double spoilersPercent, double throttlePercent);
+// The park airport's elevation when one is set.
+bool parkElevation(double& feet);
+
+}  // namespace vrn::movement
