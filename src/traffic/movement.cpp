@@ -572,6 +572,8 @@ void lf_landed(LiveAircraft& a) {
 
 void lf_setAiFlightPlan(LiveAircraft& a) {
     if (a.departure.empty() || a.destination.empty() || a.objectId == 0) return;
+    // Plans live only in their own folder, made at the traffic start; never in the current folder.
+    if (gf_flightPlanFolder().empty()) return;
     const std::filesystem::path plan = gf_flightPlanFolder() / gf_flightPlanFileName(a.objectId);
     bool ok = gf_writeFlightPlan(plan, a);
     if (ok) a.flightPlanWritten = 1;
