@@ -148,6 +148,7 @@ void lf_queueCreation(LiveAircraft& a) {
     a.position.heading = heading;
     a.movementHeading = front.airborne ? 0.0 : heading;
     a.state = STATE_CREATION_REQUESTED;
+    a.creationPass = g_tickCounter.load(std::memory_order_relaxed);
     a.nearUser = 0;
     g_recreateIds.push_back(a.aircraftId);
     if (!gf_endsWith(a.callsign, '_')) lf_ghost(a.callsign);

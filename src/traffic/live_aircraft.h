@@ -126,6 +126,7 @@ struct LiveAircraft : Aircraft {
     double movementHeading = 0.0;          // radians; the reference heading of ground movement
     LatLon lastStandCheck;                 // newest sample position of the last nearest-stand search
     LatLon lastTestedPosition;             // position of the last collision test against static aircraft
+    std::int32_t creationPass = 0;         // the pass its creation was asked
     std::uint8_t towing = 0;               // pulled by a tug: its position is the tug's to choose
     std::uint8_t throttleSpoilerRun = 0;   // a throttle-and-spoiler run is under way on the ground
     double groundAltitude = std::numeric_limits<double>::quiet_NaN();   // ft, last reported; NaN unknown

@@ -31,6 +31,21 @@ namespace {
 constexpr double kRadToDeg = 57.29577951308232;
 constexpr int kFeedRecordsPerPass = 2;
 constexpr const char* kCallsignLookupFile = "Callsign2ObjectId.txt";
+// A creation the simulator never answered (its object outside every request, a lost message): the
+// record is given up, and an object that turns up later is removed as no record's.
+constexpr int kCreationTimeoutPasses = 12000;
+
+bool lf_creationQueued(std::uint32_t aircraftId) {
+    return std::find(g_recreateIds.begin(), g_recreateIds.end(), aircraftId) != g_recreateIds.end() ||
+           std::any_of(g_liveCreationQueue.begin(), g_liveCreationQueue.end(),
+                       [&](const AiCreateRequest& r) { return r.aircraftId == aircraftId; });
+}
+
+void lf_giveUpUnansweredCreation(LiveAircraft& a, int tick) {
+    if (a.objectId != 0 || tick - a.creationPass < kCreationTimeoutPasses || lf_creationQueued(a.aircraftId)) return;
+    gf_logArrowLine(vrn::format("no object for {} after {} s, given up", gf_flightToText(a), kCreationTimeoutPasses / 100));
+    a.removeMark = 1;
+}
 
 void lf_deleteCallsignLookupFile() {
     std::error_code ec;
@@ -68,6 +83,8 @@ void liveAircraftPass() {
             }
         } else if (a.state == STATE_NEW) {
             lf_admitNewAircraft(a);
+        } else if (a.state == STATE_CREATION_REQUESTED || (a.state == STATE_REMOVING && a.removeWhenCreated)) {
+            lf_giveUpUnansweredCreation(a, tick);
         }
         if (g_liveAircraft[i].removeMark) anyMarked = true;
     }
@@ -130,8 +147,15 @@ void lf_buildCreationRecord() {
 
 void lf_requestAircraftInRange() {
     if (g_requestsBroken.load()) return;
+    // The created objects are found through this request: it reaches every aircraft still waiting for
+    // its object, also one the range has shrunk away from.
+    double rangeNm = std::max(0, LATERAL_RANGE.get());
+    const LatLon user = gf_userPositionLatLon();
+    for (const LiveAircraft& a : g_liveAircraft)
+        if (a.state == STATE_CREATION_REQUESTED && a.objectId == 0)
+            rangeNm = std::max(rangeNm, gf_distanceNm(user, {a.position.latitude, a.position.longitude}) + 1.0);
     std::lock_guard lock(g_simCommandMutex);
-    const auto radius = static_cast<simconnect::DWORD>(std::max(0, LATERAL_RANGE.get()) * 1852);
+    const auto radius = static_cast<simconnect::DWORD>(std::min(rangeNm, 500.0) * 1852.0);
     if (simconnect::FAILED(simconnect::SimConnect_RequestDataOnSimObjectType(g_hSimConnect.load(), REQUEST_AI_IN_RANGE,
                                                                  DEF_AI_IN_RANGE, radius,
                                                                  simconnect::SIMCONNECT_SIMOBJECT_TYPE_AIRCRAFT))) {

@@ -284,3 +284,35 @@ TEST_F(EngineTest, TheWantedNumberOfParkedAircraftFollowsTheStandsAndThePercenta
 
 }  // namespace
 }  // namespace vrn::test
+
+namespace vrn::test {
+namespace {
+
+TEST_F(EngineTest, CreationsAreAnsweredOrGivenUp) {
+    // The range shrinks after the aircraft was taken in: its object is found all the same.
+    Record far;
+    far.at = gf_destinationPoint(kUser, 0.0, 20.0 * 6076.11549);
+    feedTrack(far, 6, 5.0);
+    passes(2950);
+    LATERAL_RANGE.set(5);
+    EXPECT_TRUE(untilInSim(far.id, 1000));
+
+    // A creation call the simulator refused outright is given up, not waited for for ever.
+    simconnect::FailureSpec fail;
+    fail.failCreateCalls = 1;
+    engineSim().setFailures(fail);
+    Record lost;
+    lost.id = 0x400009;
+    lost.callsign = "DLH9";
+    lost.time = 4000.0;
+    lost.at = gf_destinationPoint(kUser, 0.0, 3.0 * 6076.11549);
+    feedTrack(lost, 40, 5.0);
+    passes(3200);
+    ASSERT_NE(live(lost.id), nullptr);
+    EXPECT_EQ(live(lost.id)->state, STATE_CREATION_REQUESTED);
+    passes(12100);
+    EXPECT_EQ(live(lost.id), nullptr);
+}
+
+}  // namespace
+}  // namespace vrn::test
