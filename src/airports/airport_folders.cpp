@@ -48,6 +48,8 @@ double lf_kindScore(const KindScore& k) {
 
 int lf_qualityOf(double sum, double weights) {
     const double q = std::round(sum / weights * 0.00625);
+    // Radii from a parking file can make the weights anything; a NaN has no place in 0..100.
+    if (std::isnan(q)) return 0;
     return static_cast<int>(std::clamp(q, 0.0, 100.0));
 }
 

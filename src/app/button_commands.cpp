@@ -13,6 +13,7 @@
 #include "app/main_window.h"
 #include "core/format.h"
 #include "core/log.h"
+#include "core/utilities.h"
 #include "core/version.h"
 #include "liveries/aircraft_cfg_lines.h"
 #include "settings/parameters_file.h"
@@ -195,6 +196,8 @@ fs::path lf_withoutTrailingSeparators(std::string text) {
     return fs::path(text);
 }
 
+fs::path lf_packagesFolder(const fs::path& path) { return path.filename() == "Community" ? path.parent_path() : path; }
+
 }  // namespace
 
 bool gf_runCommand(ui::Window& window, std::uint16_t id) { return lf_onCommand(window, id); }
@@ -246,6 +249,22 @@ void gf_blockCallsign() {
     g_blockRequest.store(true);
 }
 
+std::string gf_installPathProblem(const std::string& text) {
+    const fs::path path = lf_withoutTrailingSeparators(text);
+    std::error_code ec;
+    const fs::file_status st = fs::status(path, ec);
+    // A path the file system refuses (a name part too long, no permission) is the user's to mend too.
+    const bool missing = ec == std::errc::no_such_file_or_directory || ec == std::errc::not_a_directory;
+    if (ec && !missing) return format("The file system refuses this install path ({}): {}", ec.message(), gf_excerpt(text));
+    if (!fs::exists(st)) return format("This install path does not exist: {}", gf_excerpt(text));
+    // The packages folder is the parent of the last component when that is Community itself. A bare
+    // "Community" has no parent to store: storing an empty path would restart with no simulator.
+    const fs::path packages = lf_packagesFolder(path);
+    if (packages.empty() || !fs::is_directory(packages / "Community", ec))
+        return "This path exists but is not a path to Community ...";
+    return {};
+}
+
 void gf_newSimPath(StringEditParameter& setting, const std::string& text) {
     gf_clearError();
     gf_clearStatus();
@@ -253,26 +272,14 @@ void gf_newSimPath(StringEditParameter& setting, const std::string& text) {
         if (!setting.get().empty()) setting.setAndSave(std::string());
         return;
     }
-    const fs::path path = lf_withoutTrailingSeparators(text);
-    if (!fs::exists(fs::status(path))) {   // a failing status query throws
-        gf_showStatus(format("This install path does not exist: {}", text), true);
+    if (const std::string problem = gf_installPathProblem(text); !problem.empty()) {
+        gf_showStatus(problem, true);
         setting.showValue();
         return;
     }
-    auto hasCommunity = [](const fs::path& folder) {
-        std::error_code ec;
-        return fs::is_directory(folder / "Community", ec);
-    };
-    // The packages folder is the parent of the last component when that is Community itself. A bare
-    // "Community" has no parent to store: storing an empty path would restart with no simulator.
-    const fs::path packages = path.filename() == "Community" ? path.parent_path() : path;
-    if (!packages.empty() && hasCommunity(packages)) {
-        setting.setAndSave(path.filename() == "Community" ? packages.string() : text);
-        lf_restartForPath();
-        return;
-    }
-    gf_showStatus("This path exists but is not a path to Community ...", true);
-    setting.showValue();
+    const fs::path path = lf_withoutTrailingSeparators(text);
+    setting.setAndSave(path.filename() == "Community" ? lf_packagesFolder(path).string() : text);
+    lf_restartForPath();
 }
 
 }  // namespace vrn

@@ -20,5 +20,7 @@ void gf_blockCallsign();
 void gf_unblockCallsign();
 // Enter in an install-path field: `text` must be the packages folder or its Community folder.
 void gf_newSimPath(StringEditParameter& setting, const std::string& text);
+// Why an install path cannot serve, as the text the status line shows; empty when it can.
+std::string gf_installPathProblem(const std::string& text);
 
 }  // namespace vrn

@@ -83,8 +83,8 @@ void lf_step(F&& step) {
     }
 }
 
-void lf_postToWindow(std::uint32_t message) {
-    if (ui::Window* window = g_mainWindow.g_hMainWindow) window->post({ui::MessageKind::Private, message, 0});
+void lf_postToWindow(std::uint32_t message, std::int64_t param) {
+    if (ui::Window* window = g_mainWindow.g_hMainWindow) window->post({ui::MessageKind::Private, message, param});
 }
 
 void lf_restartCountdown(int seconds) {
@@ -284,7 +284,9 @@ void FinalExit(int argument) {
     --g_runningThreads;
     {
         std::lock_guard lock(g_exitMutex);
-        lf_postToWindow(restarting ? ui::WM_START_RUN : ui::WM_FINAL_EXIT);
+        // The final message carries the process's exit status.
+        const bool failed = reason == EXIT_SYSTEM_ERROR || !g_mainWindow.g_errorText.empty();
+        lf_postToWindow(restarting ? ui::WM_START_RUN : ui::WM_FINAL_EXIT, !restarting && failed ? kExitStatusError : 0);
         g_exitInProgress = false;
         g_closeDuringRestart = false;
         g_programEnding = !restarting;

@@ -21,6 +21,10 @@ enum ExitReason : int {
     EXIT_USER_CLOSED_SIM = 4,
     EXIT_SYSTEM_ERROR = 5,
 };
+// The process's exit status: 0 when the user closed the program (or the simulator ended it), 1 when
+// the run ended on an error (a system error, or an error still shown when the window was closed).
+inline constexpr int kExitStatusError = 1;
+
 // "NOT_YET_SET", "SIM WAS CLOSED", ...; std::out_of_range for a value that is no reason.
 std::string gf_exitReasonName(int reason);
 

@@ -1,12 +1,15 @@
 // The program's entry point: one instance per user, Log.txt, the main window and its message loop
 // (a real window when a display is there, else the headless loop that prints the status line).
-#include <algorithm>
+#include <charconv>
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
 #include <exception>
 #include <iostream>
+#include <optional>
 #include <string>
+#include <string_view>
+#include <system_error>
 #include <thread>
 
 #include "app/exit_procedure.h"
@@ -15,7 +18,9 @@
 #include "app/run_thread.h"
 #include "app/traffic_start.h"
 #include "app/window_procedure.h"
+#include "core/format.h"
 #include "core/log.h"
+#include "core/utilities.h"
 #include "platform/sys/single_instance.h"
 #include "platform/ui/headless_backend.h"
 #ifdef VARNEL_HAVE_FLTK
@@ -24,14 +29,21 @@
 
 namespace {
 
-int lf_runSeconds() {
+// Exit statuses of a start that is refused before any run (a run's own are in exit_procedure.h).
+constexpr int kExitStatusUsage = 2;            // an environment value that cannot be used
+constexpr int kExitStatusSecondInstance = 3;   // another instance runs for this user
+
+// VARNEL_RUN_SECONDS: unset or empty runs until closed; otherwise a positive whole number of seconds.
+// Anything else is refused rather than read as "forever" or as its first digits.
+std::optional<int> lf_runSeconds() {
     const char* text = std::getenv("VARNEL_RUN_SECONDS");
     if (!text || !*text) return 0;
-    try {
-        return std::max(0, std::stoi(text));
-    } catch (const std::exception&) {
-        return 0;
-    }
+    const std::string_view value(text);
+    int seconds = 0;
+    const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), seconds);
+    if (ec != std::errc() || end != value.data() + value.size() || seconds <= 0)
+        return std::nullopt;
+    return seconds;
 }
 
 std::uint16_t lf_port(const char* name, std::uint16_t fallback) {
@@ -52,12 +64,44 @@ bool lf_displayPresent() {
     return display && *display;
 }
 
+// Another instance holds the lock: say so before leaving, on the status line of a window of our own
+// or on standard error without a display. Nothing of the running instance is touched (not even its
+// Log.txt), and no run starts here.
+int lf_refuseSecondInstance(const std::filesystem::path& lockFile) {
+    using namespace vrn;
+    const std::string text = format("{} is already running (it holds {}): this second start ends", "Varnel",
+                                    lockFile.string());
+#ifdef VARNEL_HAVE_FLTK
+    if (lf_displayPresent()) {
+        static ui::Window window;
+        MainWindow& w = g_mainWindow;
+        window.create("Varnel", w.MAIN_WINDOW_X.defaultValue, w.MAIN_WINDOW_Y.defaultValue, kWindowWidth,
+                      kWindowHeight);
+        w.g_hMainWindow = &window;
+        gf_showError(text);
+        gf_runFltkMessageLoop(window, [](const ui::Message& m) {
+            if (m.kind == ui::MessageKind::Close) window.post({ui::MessageKind::Quit, 0, 0});
+        });
+        return kExitStatusSecondInstance;
+    }
+#endif
+    std::cerr << text << std::endl;
+    return kExitStatusSecondInstance;
+}
+
 }  // namespace
 
 int main() {
     using namespace vrn;
+    const std::optional<int> runSecondsSet = lf_runSeconds();
+    if (!runSecondsSet) {
+        std::cerr << "Varnel: VARNEL_RUN_SECONDS must be a positive whole number of seconds, not \""
+                  << gf_excerpt(std::getenv("VARNEL_RUN_SECONDS")) << "\"" << std::endl;
+        return kExitStatusUsage;
+    }
     platform::sys::SingleInstanceLock instance("Local\\$Varnel$");
-    if (instance.acquire() == platform::sys::SingleInstanceLock::Result::HeldElsewhere) return -1;
+    if (instance.acquire() == platform::sys::SingleInstanceLock::Result::HeldElsewhere)
+        return lf_refuseSecondInstance(instance.lockFile());
     try {
         gf_startLog();
     } catch (const std::exception& e) {
@@ -71,7 +115,7 @@ int main() {
     ports.traffic = lf_port("VARNEL_TRAFFIC_PORT", ports.traffic);
     gf_setReaderPortsForTests(ports);
 
-    const int runSeconds = lf_runSeconds();
+    const int runSeconds = *runSecondsSet;
     MessageLoop loop = [runSeconds](ui::Window& window, const ui::WindowProcedure& proc) {
         ui::HeadlessOptions options;
         options.statusText = [] {
@@ -79,6 +123,7 @@ int main() {
             return error.empty() ? g_mainWindow.g_statusText.get() : "Error " + error;
         };
         options.paint = [](ui::PaintSurface& surface, const ui::Rect& area) { gf_paint(surface, area); };
+        options.bandLines = [] { return gf_topBandLines(); };
         options.runSeconds = runSeconds;
         options.handleSignals = true;
         return ui::gf_runHeadlessMessageLoop(window, proc, options);

@@ -10,6 +10,7 @@
 #include "core/format.h"
 #include "core/log.h"
 #include "core/text_conversion.h"
+#include "core/utilities.h"
 #include "settings/parameters_file.h"
 
 namespace vrn {
@@ -49,6 +50,9 @@ void gf_invalidateBand(Band band) {
 
 namespace {
 
+// One line of the window; a text that echoes a value from outside may be of any length.
+constexpr std::size_t kStatusTextBytes = 400;
+
 // A window position on the edge of its range comes from a minimised or lost window: take `fallback`.
 void lf_replaceEdgePosition(NumericParameter<int>& position, int fallback) {
     const int v = position.get();
@@ -58,9 +62,10 @@ void lf_replaceEdgePosition(NumericParameter<int>& position, int fallback) {
 }
 
 // The status line's one writer; the caller holds g_statusMutex.
-void lf_showStatusLocked(const std::string& text, bool log) {
+void lf_showStatusLocked(const std::string& fullText, bool log) {
     MainWindow& w = g_mainWindow;
     if (!w.g_errorText.empty()) return;   // an error holds the status line
+    const std::string text = gf_excerpt(fullText, kStatusTextBytes);
     w.g_statusText.set(text);
     w.g_statusShownAt.store(text.empty() ? 0 : std::max(1, w.g_statusSeconds.load()));
     if (log && !text.empty()) gf_logLineOfString(text);
@@ -112,8 +117,9 @@ void gf_showError(std::string_view text) {
     std::lock_guard lock(w.g_statusMutex);
     w.g_statusText.set(std::string());
     w.g_statusShownAt.store(0);
-    w.g_errorText.set(std::string(text));
-    gf_logLine(format("Error {}", text));
+    const std::string shown = gf_excerpt(text, kStatusTextBytes);
+    w.g_errorText.set(shown);
+    gf_logLine(format("Error {}", shown));
     gf_invalidateBand(Band::Status);
 }
 

@@ -192,6 +192,33 @@ void lf_paintParkAirport(ui::PaintSurface& s) {
 
 }  // namespace
 
+std::vector<std::string> gf_topBandLines() {
+    const MainWindow& w = g_mainWindow;
+    const auto stateText = [](int status) { return status == 1 ? "receiving" : status == 2 ? "no data" : "stopped"; };
+    std::string sim = "[sim] not connected";
+    if (w.g_simConnected.load()) {
+        const std::string aircraft = w.g_userAircraftText.get();
+        const bool flying = w.g_simFlightRunning.load() && !aircraft.empty();
+        sim = format("[sim] {}: {}", flying ? "flight running" : "waiting for a flight", w.g_simVersionText.get());
+        if (!aircraft.empty()) sim += ", " + aircraft;
+        const std::string stand = w.g_userStandText.get();
+        if (!stand.empty()) sim += ", user stand " + stand;
+    }
+    const bool linkUp = w.g_realTrafficLinkUp.load();
+    std::string rt = "[RealTraffic] waiting for the link";
+    if (w.g_linkBoxOff.load()) {
+        rt = "[RealTraffic] not started";
+    } else if (linkUp) {
+        rt = format("[RealTraffic] {}; weather {}, traffic {}", w.g_realTrafficText.get(),
+                    stateText(w.g_weatherStatus.load()), stateText(w.g_trafficStatus.load()));
+    }
+    const int qnh = w.g_qnh.load();
+    const std::string qnhLine = linkUp && qnh >= 1 ? format("[qnh] {}", qnh) : std::string();
+    const std::string counts = format("[aircraft] live {}, parked live {}, parked static {}", w.g_liveCount.load(),
+                                      w.g_parkedLiveCount.load(), w.g_parkedStaticCount.load());
+    return {gf_excerpt(sim), gf_excerpt(rt), qnhLine, counts};
+}
+
 void gf_paint(ui::PaintSurface& s, const ui::Rect& /*area*/) {
     MainWindow& w = g_mainWindow;
     s.fillRect(gf_bandRect(Band::Title), kBlack);

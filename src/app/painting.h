@@ -1,6 +1,9 @@
 #pragma once
 // The hand-painted main window: every label, counter and state box at its fixed position, drawn from
 // the main window's members and the settings. GUI thread only.
+#include <string>
+#include <vector>
+
 #include "platform/ui/window.h"
 
 namespace vrn {
@@ -10,5 +13,9 @@ extern const char* const g_copyrightText;
 
 // Paints the whole window on `surface`; `area` is the part to be redrawn (the surface clips to it).
 void gf_paint(ui::PaintSurface& surface, const ui::Rect& area);
+
+// What the top band shows, as short lines for a run without a display: the simulator, RealTraffic,
+// the QNH and the live and parked counts. A line is empty while its part of the band shows nothing.
+std::vector<std::string> gf_topBandLines();
 
 }  // namespace vrn

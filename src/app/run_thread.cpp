@@ -9,6 +9,7 @@
 #include "airports/airport_scan.h"
 #include "airports/park_airport_choice.h"
 #include "airports/static_parking.h"
+#include "app/button_commands.h"
 #include "app/controls.h"
 #include "app/exception_reporter.h"
 #include "app/exit_procedure.h"
@@ -112,7 +113,12 @@ void lf_installPathCheck() {
     StringEditParameter& other = msfs2020 ? MSFS_2024_INSTALL_PATH : MSFS_INSTALL_PATH;
     lf_enable(chosen, true);
     chosen.showValue();
-    if (chosen.get().empty()) gf_askInstallPath();
+    if (chosen.get().empty()) {
+        gf_askInstallPath();
+    } else if (const std::string problem = gf_installPathProblem(chosen.get()); !problem.empty()) {
+        // A stored path that cannot serve would fail the scans as a system error at every start.
+        throw UserErrorException(150, problem + "; type full path to your Community folder above, and press Enter");
+    }
     gf_clearControlText(other.controlId);
     lf_enable(other, false);
     gf_invalidateBand(Band::Settings);

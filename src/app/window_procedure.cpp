@@ -34,7 +34,7 @@ void lf_startRun() {
     g_runThread = std::jthread([] { gf_startUpVRNL(); });
 }
 
-void lf_finalExit(ui::Window& window) {
+void lf_finalExit(ui::Window& window, std::int64_t exitStatus) {
     MainWindow& w = g_mainWindow;
     const ui::Rect rect = window.frame();
     const int oldX = w.MAIN_WINDOW_X.get();
@@ -46,7 +46,7 @@ void lf_finalExit(ui::Window& window) {
     lf_setWindowPos(oldX, oldY);   // a minimised window keeps the previous position
     gf_logLine(gf_utcTimeText(std::time(nullptr)));
     gf_closeLog();
-    window.post({ui::MessageKind::Quit, 0, 0});
+    window.post({ui::MessageKind::Quit, 0, exitStatus});
 }
 
 }  // namespace
@@ -66,7 +66,7 @@ void gf_wndProc(ui::Window& window, const ui::Message& message) {
             if (message.code == ui::WM_START_RUN)
                 lf_startRun();
             else if (message.code == ui::WM_FINAL_EXIT)
-                lf_finalExit(window);
+                lf_finalExit(window, message.param);
             break;
         case ui::MessageKind::Timer:
         case ui::MessageKind::Quit:

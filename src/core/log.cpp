@@ -136,4 +136,34 @@ void gf_logLines(const std::vector<std::string>& lines) {
     for (const auto& line : lines) state.stream << line << '\n';
 }
 
+LogLimiter::LogLimiter(std::string what, int linesPerMinute) : m_what(std::move(what)), m_linesPerMinute(linesPerMinute) {}
+
+void LogLimiter::log(std::string_view line) {
+    std::lock_guard lock(m_mutex);
+    const std::time_t now = gf_wallClock();
+    // A clock set back starts a new minute as well.
+    if (now - m_minuteStart >= 60 || now < m_minuteStart) {
+        m_minuteStart = now;
+        m_linesThisMinute = 0;
+    }
+    if (m_linesThisMinute >= m_linesPerMinute) {
+        ++m_dropped;
+        return;
+    }
+    ++m_linesThisMinute;
+    lf_sayDropped();
+    gf_logLine(line);
+}
+
+void LogLimiter::flushDropped() {
+    std::lock_guard lock(m_mutex);
+    lf_sayDropped();
+}
+
+void LogLimiter::lf_sayDropped() {
+    if (m_dropped == 0) return;
+    gf_logLine(vrn::format("{} more {} line{} not logged", m_dropped, m_what, m_dropped == 1 ? " was" : "s were"));
+    m_dropped = 0;
+}
+
 }  // namespace vrn

@@ -1,6 +1,8 @@
 #pragma once
 // Log.txt: the program's one text log. No levels; every line is written whole under the log mutex
 // while the log is open, and dropped silently while it is not.
+#include <cstdint>
+#include <ctime>
 #include <filesystem>
 #include <mutex>
 #include <string>
@@ -29,5 +31,26 @@ void gf_logArrowLine(std::string_view text);       // "===> " + text, flushed
 void gf_logIndentedLine(std::string_view text);    // ten blanks + text
 // A block of lines written under one hold of the log mutex, so no other thread's line interleaves.
 void gf_logLines(const std::vector<std::string>& lines);
+
+// For a line that outside input can repeat at any rate (a bad datagram, a full queue): at most
+// `linesPerMinute` lines a minute reach Log.txt, the rest are counted, and their number is said once,
+// before the next line written or at flushDropped(). The minute follows gf_wallClock (tests set it).
+class LogLimiter {
+public:
+    explicit LogLimiter(std::string what, int linesPerMinute = 10);
+    void log(std::string_view line);
+    // Says how many lines were dropped, when any were (a reader that stops).
+    void flushDropped();
+
+private:
+    void lf_sayDropped();   // the caller holds m_mutex
+
+    const std::string m_what;
+    const int m_linesPerMinute;
+    std::mutex m_mutex;
+    std::time_t m_minuteStart = 0;
+    int m_linesThisMinute = 0;
+    std::uint64_t m_dropped = 0;
+};
 
 }  // namespace vrn

@@ -101,6 +101,19 @@ std::string gf_floatText(float value) {
     return vrn::format("{:.1F}", value);
 }
 
+std::string gf_utf8Prefix(std::string_view text, std::size_t maxBytes) {
+    if (text.size() <= maxBytes) return std::string(text);
+    std::size_t cut = maxBytes;
+    // Step back over continuation bytes to the start of the character that would be split.
+    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
+    return std::string(text.substr(0, cut));
+}
+
+std::string gf_excerpt(std::string_view text, std::size_t limit) {
+    if (text.size() <= limit) return std::string(text);
+    return format("{}... ({} bytes)", gf_utf8Prefix(text, limit), text.size());
+}
+
 std::string gf_starBanner(std::int64_t a, std::int64_t b, bool leadingLineFeed, bool trailingLineFeed,
                           const std::string& text) {
     std::string line;

@@ -22,6 +22,13 @@ void gf_trimListItems(std::string& text);
 std::string gf_unquote(std::string_view text);
 bool gf_equalsStarred(const std::string& name, const std::string& other);   // other == name + "*"
 std::string gf_floatText(float value);
+// The first bytes of a UTF-8 text, at most maxBytes, never cutting a character.
+std::string gf_utf8Prefix(std::string_view text, std::size_t maxBytes);
+// A text from outside (a datagram, a typed value) as a log line or the status line may echo it: whole
+// when it has at most `limit` bytes, else its first bytes (never half a UTF-8 character) followed by
+// "... ({} bytes)" with its full size.
+inline constexpr std::size_t kExcerptBytes = 200;
+std::string gf_excerpt(std::string_view text, std::size_t limit = kExcerptBytes);
 std::string gf_starBanner(std::int64_t a, std::int64_t b, bool leadingLineFeed, bool trailingLineFeed,
                           const std::string& text);
 

@@ -10,6 +10,7 @@
 #include "core/format.h"
 #include "core/log.h"
 #include "core/time_of_week.h"
+#include "core/utilities.h"
 #include "feed/udp_readers.h"
 #include "settings/settings_catalogue.h"
 
@@ -325,15 +326,23 @@ void TrafficReader::processLine() {
 
         // 23-24.
         sample.standing = 0;
-        std::lock_guard lock(g_trafficMutex);
-        if (g_mainLoopRunning) {
-            sample.duePass = g_tickCounter.load(std::memory_order_relaxed) + kPlayDelayPasses;
-            g_trafficQueue.push_back(record);
+        std::size_t waiting = 0;
+        {
+            std::lock_guard lock(g_trafficMutex);
+            if (!g_mainLoopRunning) return;
+            waiting = g_trafficQueue.size();
+            if (waiting < kTrafficQueueLimit) {
+                sample.duePass = g_tickCounter.load(std::memory_order_relaxed) + kPlayDelayPasses;
+                g_trafficQueue.push_back(record);
+                return;
+            }
         }
+        ++g_trafficQueueDropped;
+        m_log.log(vrn::format("traffic queue full ({} records waiting), record of {} dropped", waiting, record.hexid));
     } catch (const SysErrorException&) {
         // A malformed field: the record is dropped without a trace.
     } catch (const std::exception& e) {
-        gf_logLine(vrn::format("exception in processLine: {}", e.what()));
+        m_log.log(vrn::format("exception in processLine: {}", gf_excerpt(e.what())));
     }
 }
 

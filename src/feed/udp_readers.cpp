@@ -26,13 +26,23 @@ std::atomic<int> g_currentQnh{1013};
 TrafficReader g_trafficReader;
 QnhReader g_qnhReader;
 
+std::atomic<std::uint64_t> g_trafficQueueDropped{0};
+
 void gf_setMainLoopRunning(bool running) {
+    std::deque<TrafficUpdate> stale;
     std::lock_guard lock(g_trafficMutex);
     g_mainLoopRunning = running;
-    if (!running) g_trafficQueue.clear();
+    if (!running) stale.swap(g_trafficQueue);
 }
 
-UdpReader::UdpReader(const char* name) : m_name(name) {}
+std::deque<TrafficUpdate> gf_takeTrafficUpdates() {
+    std::deque<TrafficUpdate> taken;
+    std::lock_guard lock(g_trafficMutex);
+    taken.swap(g_trafficQueue);
+    return taken;
+}
+
+UdpReader::UdpReader(const char* name) : m_log(name), m_name(name) {}
 
 void UdpReader::open() {
     m_boundPort = 0;
@@ -80,7 +90,7 @@ void UdpReader::receiveLoop() {
         const long n = net::gf_receiveDatagram(use.fd(), m_buffer.data(), kDatagramBufferSize, error);
         if (n <= 0) continue;
         if (static_cast<std::size_t>(n) >= kDatagramBufferSize) {
-            gf_logLineOfString(vrn::format("buffer overrun: {} bytes", n));
+            m_log.log(vrn::format("buffer overrun: {} bytes", n));
             continue;
         }
         m_buffer[static_cast<std::size_t>(n)] = '\0';
@@ -94,6 +104,7 @@ void UdpReader::receiveLoop() {
     }
     m_socket.close();
     m_boundPort = 0;
+    m_log.flushDropped();
     stopped();
 }
 
@@ -157,24 +168,26 @@ void QnhReader::process() {
         const auto json = nlohmann::json::parse(datagram);
         const auto it = json.is_object() ? json.find("QNH") : json.end();
         if (it == json.end() || it->is_null()) {
-            gf_logLine(vrn::format("no QNH {}", datagram));
+            m_log.log(vrn::format("no QNH {}", gf_excerpt(datagram)));
             return;
         }
-        long long value = 1013;
-        if (it->is_number_integer()) {
-            // Unsigned values above the signed range are strange values, not a wrap-around.
-            value = it->is_number_unsigned() && it->get<std::uint64_t>() > 100000 ? 100000 : it->get<long long>();
+        // Held as a double until it is known to lie in the QNH range: a number from outside may be
+        // far beyond what an int holds.
+        double value = 1013;
+        if (it->is_number_unsigned()) {
+            value = static_cast<double>(it->get<std::uint64_t>());
+        } else if (it->is_number_integer()) {
+            value = static_cast<double>(it->get<std::int64_t>());
         } else if (it->is_number_float()) {
-            const double d = std::round(it->get<double>());
-            value = std::isfinite(d) && std::fabs(d) < 1e9 ? static_cast<long long>(d) : 100000;
+            value = std::round(it->get<double>());
         } else if (it->is_string()) {
             value = std::stoi(it->get<std::string>());
         } else {
             // A QNH of another type is malformed: keep the QNH already published.
-            gf_logLine(vrn::format("no QNH {}", datagram));
+            m_log.log(vrn::format("no QNH {}", gf_excerpt(datagram)));
             return;
         }
-        if (value > 1080) value = std::llround(static_cast<double>(value) * 0.33865307);
+        if (value > 1080) value = std::round(value * 0.33865307);
         if (value >= 930 && value <= 1080) {
             const int qnh = static_cast<int>(value);
             if (qnh != lastQnh.load() || qnh == 1013) {
@@ -186,14 +199,14 @@ void QnhReader::process() {
                 gf_invalidateBand(Band::Counters);
             }
         } else {
-            gf_logLine(vrn::format("? Strange QNH {} found in {}", value, datagram));
+            m_log.log(vrn::format("? Strange QNH {} found in {}", value, gf_excerpt(datagram)));
         }
     } catch (const std::invalid_argument& e) {
-        gf_logArrowLine(vrn::format("QNH string invalid arg: {}", e.what()));
+        m_log.log(g_arrow + vrn::format("QNH string invalid arg: {}", e.what()));
     } catch (const std::out_of_range& e) {
-        gf_logArrowLine(vrn::format("QNH string out of range: {}", e.what()));
+        m_log.log(g_arrow + vrn::format("QNH string out of range: {}", e.what()));
     } catch (const std::exception& e) {
-        gf_logLine(vrn::format("Exception {}, in {}", e.what(), datagram));
+        m_log.log(vrn::format("Exception {}, in {}", gf_excerpt(e.what()), gf_excerpt(datagram)));
     }
 }
 

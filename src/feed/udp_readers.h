@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "core/geodesy.h"
+#include "core/log.h"
 #include "platform/net/sockets.h"
 #include "traffic/flight_records.h"
 #include "traffic/live_aircraft.h"
@@ -35,6 +36,13 @@ struct TrafficUpdate {
 extern std::deque<TrafficUpdate> g_trafficQueue;
 extern std::mutex g_trafficMutex;      // guards g_trafficQueue and g_mainLoopRunning
 extern bool g_mainLoopRunning;
+// Far above real traffic (a few hundred aircraft, each every few seconds, drained every 10 ms): only
+// a flood or a stalled traffic pass fills it. Records beyond it are dropped and counted.
+inline constexpr std::size_t kTrafficQueueLimit = 20000;
+extern std::atomic<std::uint64_t> g_trafficQueueDropped;
+// The traffic pass takes every waiting record at once; the queue starts afresh, so the memory of a
+// burst is given back with the taken records.
+std::deque<TrafficUpdate> gf_takeTrafficUpdates();
 // The traffic-pass count; written by the run thread, read by the Traffic Reader for due passes.
 extern std::atomic<int> g_tickCounter;
 // Sets g_mainLoopRunning under the mutex; clearing it also empties the queue (nothing stale is left
@@ -89,6 +97,9 @@ public:
 protected:
     virtual void process() = 0;
     virtual void stopped() = 0;
+
+    // Every line a datagram causes goes through here: a flood of bad datagrams cannot fill the disk.
+    LogLimiter m_log;
 
 private:
     const char* m_name;

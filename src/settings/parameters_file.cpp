@@ -6,6 +6,7 @@
 // file writes every setting held in memory, not just the one that changed.
 #include "settings/parameters_file.h"
 
+#include <cstdlib>
 #include <mutex>
 #include <set>
 #include <sstream>
@@ -296,9 +297,28 @@ int gf_intAttribute(pugi::xml_node node, const std::string& name) {
 
 bool gf_readIntParameter(const pugi::xml_document& doc, NumericParameter<int>& setting, bool log) {
     pugi::xml_node node = lf_findParameter(doc, setting.name);
-    setting.set(node ? setting.clamp(node.attribute("value").as_int(0)) : setting.defaultValue);
-    if (log) lf_logIntParameter(setting);
-    return static_cast<bool>(node);
+    if (!node) {
+        setting.set(setting.defaultValue);
+        if (log) lf_logIntParameter(setting);
+        return false;
+    }
+    const pugi::xml_attribute attribute = node.attribute("value");
+    const int stored = attribute.as_int(0);
+    setting.set(setting.clamp(stored));
+    if (log) {
+        // A hand-edited value that was not taken as written is said once, beside the value taken.
+        const char* text = attribute.as_string();
+        char* end = nullptr;
+        (void)std::strtoll(text, &end, 0);
+        if (end == text) {
+            gf_logArrowLine(format("{}: \"{}\" is not a number, read as 0", setting.name, gf_excerpt(text)));
+        } else if (stored != setting.get()) {
+            gf_logArrowLine(format("{}: {} lies outside {}..{}", setting.name, gf_excerpt(text), setting.minimum,
+                                   setting.maximum));
+        }
+        lf_logIntParameter(setting);
+    }
+    return true;
 }
 
 void gf_readParameters(const std::vector<BoolParameter*>& bools, const std::vector<CheckBoxParameter*>& checkBoxes,

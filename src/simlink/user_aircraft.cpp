@@ -8,6 +8,7 @@
 #include "core/exceptions.h"
 #include "core/format.h"
 #include "core/log.h"
+#include "core/utilities.h"
 #include "liveries/size_class.h"
 #include "simlink/command_queues.h"
 #include "simlink/sim_client.h"
@@ -281,14 +282,6 @@ std::int64_t gf_zuluToUnixSeconds(std::int64_t year, std::int64_t dayOfYear, std
     const std::int64_t leaps = leapYearsBefore(year - 1) - leapYearsBefore(1969);
     const std::int64_t days = 365 * (year - 1970) + leaps + (dayOfYear - 1);
     return days * 86400 + secondOfDay;
-}
-
-std::string gf_utf8Prefix(const std::string& text, std::size_t maxBytes) {
-    if (text.size() <= maxBytes) return text;
-    std::size_t cut = maxBytes;
-    // Step back over continuation bytes to the start of the character that would be split.
-    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
-    return text.substr(0, cut);
 }
 
 void gf_resetUserAircraft() {

@@ -41,8 +41,6 @@ void gf_saveUserStand();
 
 // Seconds since 1970-01-01 00:00 UTC of a zulu year, day of year (1 = 1 January) and second of day.
 std::int64_t gf_zuluToUnixSeconds(std::int64_t year, std::int64_t dayOfYear, std::int64_t secondOfDay);
-// The first bytes of a UTF-8 text, at most maxBytes, never cutting a character.
-std::string gf_utf8Prefix(const std::string& text, std::size_t maxBytes);
 
 // Back to the state before the first block of a run.
 void gf_resetUserAircraft();

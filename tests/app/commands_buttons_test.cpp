@@ -112,6 +112,10 @@ TEST_F(Commands, ATypedPackagesFolderRestartsOnlyWhenItHoldsCommunity) {
     writeFile(dir() / "afile", "x");
     const std::string found = "Community path found, Varnel will restart ...";
     const std::string notCommunity = "This path exists but is not a path to Community ...";
+    // A name part beyond the file system's 255 bytes: refused in words, the text shown in part only.
+    const std::string tooLong = (dir() / std::string(300, 'a')).string();
+    const std::string refused = "The file system refuses this install path (File name too long): " +
+                                tooLong.substr(0, 200) + "... (" + std::to_string(tooLong.size()) + " bytes)";
     struct Case {
         std::string typed, stored /* "" when refused */, statusText;
     };
@@ -123,6 +127,7 @@ TEST_F(Commands, ATypedPackagesFolderRestartsOnlyWhenItHoldsCommunity) {
         {(dir() / "empty").string(), "", notCommunity},
         {(dir() / "afile").string(), "", notCommunity},
         {"Community", "", notCommunity},   // relative, with a Community folder here: no parent to store
+        {tooLong, "", refused},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.typed);

@@ -15,6 +15,7 @@
 #include <string>
 #include <thread>
 
+#include "platform/net/sockets.h"
 #include "support/test_support.h"
 
 namespace vrn::test {
@@ -99,17 +100,21 @@ TEST(AppEndToEnd, ARunConnectsEverythingAndClosesCleanly) {
                                     .c_str());
     });
 
-    // While the first instance runs, a second one in the same folder quits at once and leaves the
-    // first one's Log.txt alone.
+    // While the first instance runs, a second ./run from the same stage says why it quits at once and
+    // leaves the first one's Log.txt, simulator trace and feed alone.
     const fs::path program = fs::weakly_canonical(stage / "program");
     const fs::path log = program / "Log.txt";
+    const fs::path tracePath = stage / "sim" / "trace.jsonl";
     std::string logText = lf_awaitLogLine(log, "RealTraffic connected", std::chrono::seconds(120));
     if (lf_contains(logText, "RealTraffic connected")) {
-        const std::string second = "cd " + lf_quote(program) + " && XDG_CONFIG_HOME=" +
-                                   lf_quote(stage / "config") + " XDG_RUNTIME_DIR=" + lf_quote(stage.path()) + " " +
-                                   lf_quote(build / "src" / "varnel");
-        EXPECT_EQ(lf_exitCode(std::system(second.c_str())), 255);
+        std::error_code ec;
+        const auto traced = fs::file_size(tracePath, ec);
+        const std::string second = env + " " + lf_quote(script) + " " + lf_quote(build) + " > " +
+                                   lf_quote(stage / "second.out") + " 2>&1";
+        EXPECT_EQ(lf_exitCode(std::system(second.c_str())), 3);
+        EXPECT_TRUE(lf_contains(readFile(stage / "second.out"), "Varnel is already running"));
         EXPECT_TRUE(lf_contains(readFile(log), "RealTraffic connected"));
+        EXPECT_GE(fs::file_size(tracePath, ec), traced);
     } else {
         ADD_FAILURE() << "RealTraffic never connected";
     }
@@ -139,7 +144,51 @@ TEST(AppEndToEnd, ARunConnectsEverythingAndClosesCleanly) {
     const std::string params = readFile(stage / "config" / "Varnel" / "parameters.xml");
     EXPECT_TRUE(lf_contains(params, "name=\"SCAN_LIVERIES\" value=\"false\""));
     EXPECT_TRUE(lf_contains(params, "name=\"MAIN_WINDOW_X\""));
-    EXPECT_TRUE(lf_contains(readFile(stage / "run.out"), "[status] Close window button clicked, closing Varnel ..."));
+    // Headless, the top band is printed too, one line per part whenever it changes.
+    const std::string out = readFile(stage / "run.out");
+    for (const char* line : {"[status] Close window button clicked, closing Varnel ...",
+                             "[sim] flight running: MSFS 2020", "[RealTraffic] RT ", "[aircraft] live "})
+        EXPECT_TRUE(lf_contains(out, line)) << line;
+}
+
+// Starts that cannot run end with a message saying why and a non-zero status (a user's close of a
+// run ends with 0, above).
+TEST(AppEndToEnd, BadStartsEndWithAMessageAndAnErrorStatus) {
+    const fs::path build = VARNEL_BINARY_DIR;
+    for (const char* tool : {"src/varnel", "tools/varnel-data", "tools/rtfeed"})
+        if (!fs::exists(build / tool)) GTEST_SKIP() << (build / tool) << " is not built";
+    const fs::path script = fs::path(VARNEL_TEST_DATA).parent_path().parent_path() / "scripts" / "run-program";
+    struct Case {
+        const char* runSeconds;
+        bool tcpPortTaken;
+        std::string installPath;
+        int status;
+        std::string output;
+    };
+    const Case cases[] = {
+        {"1e3", false, "", 2, "VARNEL_RUN_SECONDS must be a positive whole number of seconds, not \"1e3\""},
+        {"60", true, "", 1, "[status] sys error 5: Bind failed at port "},
+        // Closed by its run time once the start has stopped at the install path (well before it).
+        {"10", false, "/tmp/" + std::string(300, 'a'), 1,
+         "[status] Error 150: The file system refuses this install path (File name too long): /tmp/aaa"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.output);
+        const int base = lf_freePortBase();
+        ASSERT_NE(base, 0) << "no free loopback ports";
+        TempDir stage;
+        writeFile(stage / "config" / "Varnel" / "parameters.xml",
+                  "<parameters>\n<parameter name=\"PORT_NUMBER\" value=\"" + std::to_string(base) +
+                      "\" />\n<parameter name=\"MSFS_INSTALL_PATH\" value=\"" + c.installPath + "\" />\n</parameters>\n");
+        const net::ListenResult holder = c.tcpPortTaken ? net::gf_tcpListen(std::to_string(base)) : net::ListenResult{};
+        const std::string run = std::string("VARNEL_RUN_SECONDS=") + c.runSeconds +
+                                " VARNEL_HEADLESS=1 VARNEL_STAGE_DIR=" + lf_quote(stage.path()) + " VARNEL_PORT_BASE=" +
+                                std::to_string(base) + " XDG_RUNTIME_DIR=" + lf_quote(stage.path()) + " " +
+                                lf_quote(script) + " " + lf_quote(build) + " > " + lf_quote(stage / "run.out") + " 2>&1";
+        EXPECT_EQ(lf_exitCode(std::system(run.c_str())), c.status);
+        if (holder.fd >= 0) ::close(holder.fd);
+        EXPECT_TRUE(lf_contains(readFile(stage / "run.out"), c.output)) << readFile(stage / "run.out");
+    }
 }
 
 }  // namespace

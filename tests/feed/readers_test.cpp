@@ -5,19 +5,24 @@
 #include <dirent.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
+#include <deque>
 #include <limits>
 #include <string>
 #include <thread>
 
 #include "app/main_window.h"
 #include "core/exceptions.h"
+#include "core/log.h"
+#include "core/time_of_week.h"
 #include "core/utilities.h"
 #include "feed/realtraffic_link.h"
 #include "feed/tcp_server.h"
 #include "feed/udp_readers.h"
 #include "platform/net/sockets.h"
 #include "settings/settings_catalogue.h"
+#include "support/test_support.h"
 
 namespace vrn {
 namespace {
@@ -141,12 +146,116 @@ TEST(UdpReaderTest, AStopBetweenOpenAndBindIsNoError) {
     EXPECT_EQ(reader.processed.load(), 0);
 }
 
+// An airborne record near 51.47, -0.45.
+std::string trafficRecord(std::uint32_t hexid) {
+    return "RTTFC," + std::to_string(hexid) +
+           ",51.50,-0.40,5000,1500,0,270.5,250,BAW12AB,A320,G-EUUA,LHR,CDG,1717000000.5,X2,BA12,adsb_icao,"
+           "5100,240,260,0.4,0.0,5.0,268,271.0,1400,none,A3,1013.2,35008,-1,70.0,lnav,0.0,-21.9,223,24,-30,0,1,170124";
+}
+
+// A reader on loopback with Log.txt open and the wall clock standing still: what bad datagrams leave in
+// the log, and in the traffic queue.
+class FloodTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        gf_setWallClockForTests([this] { return now.load(); });
+        gf_startLog(dir.path() / "Log.txt");
+    }
+    void TearDown() override {
+        for (auto& [reader, thread] : running) {
+            reader->requestStop();
+            thread.join();
+        }
+        gf_closeLog();
+        gf_setWallClockForTests({});
+    }
+    void start(UdpReader& reader) {
+        reader.open();
+        reader.bind(0);
+        running.emplace_back(&reader, std::thread([&reader] { reader.receiveLoop(); }));
+    }
+    // Sends the datagrams in order; returns once the reader has counted the last one.
+    void send(UdpReader& reader, const std::vector<std::string>& datagrams) {
+        const std::uint32_t before = reader.datagramCount.load();
+        for (const std::string& d : datagrams) sender.send(reader.boundPort(), d);
+        ASSERT_TRUE(eventually([&] { return reader.datagramCount.load() > before; }));
+    }
+    std::vector<std::string> logLines() {
+        gf_flushLog();
+        return test::readLinesOf(dir.path() / "Log.txt");
+    }
+
+    test::TempDir dir;
+    std::atomic<std::time_t> now{1733356800};
+    Sender sender;
+    QnhReader qnhReader;
+    TrafficReader trafficReader;
+    std::vector<std::pair<UdpReader*, std::thread>> running;
+};
+
+TEST_F(FloodTest, BadWeatherDatagramsAndOverrunsLeaveABoundedLog) {
+    QnhReader& reader = qnhReader;
+    start(reader);
+    const std::string bad = R"({"QNH":)" + std::string(16000, 'x');
+    for (int i = 0; i < 40; ++i) send(reader, {std::string(16384, 'o'), bad});   // the overrun is never counted
+    auto lines = logLines();
+    const auto dropped = std::count_if(lines.begin(), lines.end(), [](const std::string& l) {
+        return l.rfind("buffer overrun: ", 0) == 0 || l.rfind("Exception ", 0) == 0;
+    });
+    EXPECT_EQ(dropped, 10);
+    for (const std::string& line : lines) EXPECT_LT(line.size(), 600u) << line.substr(0, 80);
+    now += 60;
+    send(reader, {bad});
+    lines = logLines();
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(lines[lines.size() - 2], "70 more QNH Reader lines were not logged");
+    EXPECT_EQ(lines.back().rfind("Exception ", 0), 0u);
+}
+
+TEST_F(FloodTest, TheTrafficQueueHoldsAtItsBoundAndIsGivenBackWhole) {
+    TrafficReader& reader = trafficReader;
+    g_lateralRangeNm = 100.0;
+    reader.setReferencePosition({51.47, -0.45});
+    gf_setMainLoopRunning(true);
+    {
+        std::lock_guard lock(g_trafficMutex);
+        g_trafficQueue.resize(kTrafficQueueLimit - 1);
+    }
+    const std::uint64_t droppedBefore = g_trafficQueueDropped.load();
+    start(reader);
+    send(reader, {trafficRecord(4001234), trafficRecord(4001235), trafficRecord(4001236)});
+    ASSERT_TRUE(eventually([&] { return reader.datagramCount.load() == 3; }));
+    EXPECT_EQ(g_trafficQueueDropped.load() - droppedBefore, 2u);
+    const auto lines = logLines();
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "traffic queue full (20000 records waiting), record of 4001236 dropped"), 1);
+    const std::deque<TrafficUpdate> taken = gf_takeTrafficUpdates();
+    ASSERT_EQ(taken.size(), kTrafficQueueLimit);
+    EXPECT_EQ(taken.back().hexid, 4001234u);
+    std::lock_guard lock(g_trafficMutex);
+    EXPECT_TRUE(g_trafficQueue.empty());
+    g_mainLoopRunning = false;
+}
+
+// A number beyond every int is logged as the number it is, never as a wrapped or clamped one.
+TEST_F(FloodTest, StrangeQnhValuesAreLoggedAsSent) {
+    QnhReader& reader = qnhReader;
+    start(reader);
+    const std::pair<const char*, const char*> cases[] = {
+        {R"({"QNH":-1e308})", R"(? Strange QNH -1e+308 found in {"QNH":-1e308})"},
+        {R"({"QNH":18446744073709551615})", R"(? Strange QNH 6.247046512066046e+18 found in {"QNH":18446744073709551615})"},
+        {R"({"QNH":1081})", R"(? Strange QNH 366 found in {"QNH":1081})"},
+    };
+    for (const auto& [json, line] : cases) {
+        send(reader, {json});
+        EXPECT_EQ(logLines().back(), line) << json;
+    }
+    EXPECT_EQ(reader.lastQnh.load(), 1013);
+}
+
 // The started Traffic Reader follows where RealTraffic runs: on another computer repeated datagrams
 // are counted but parsed once, on this computer every one is parsed.
 TEST(TrafficReaderTest, StartedReaderTakesTheRealTrafficLocation) {
-    const std::string record =
-        "RTTFC,4001234,51.50,-0.40,5000,1500,0,270.5,250,BAW12AB,A320,G-EUUA,LHR,CDG,1717000000.5,X2,BA12,adsb_icao,"
-        "5100,240,260,0.4,0.0,5.0,268,271.0,1400,none,A3,1013.2,35008,-1,70.0,lnav,0.0,-21.9,223,24,-30,0,1,170124";
+    const std::string record = trafficRecord(4001234);
     TrafficReader& reader = g_trafficReader;
     g_lateralRangeNm = 100.0;
     reader.setReferencePosition({51.47, -0.45});
@@ -323,11 +432,14 @@ TEST_F(ServerTest, StopWakesABlockedAccept) {
 }
 
 TEST(ServerStartTest, FailuresCarryTheirCodes) {
-    try {
-        gf_startServer("no-such-service-name");
-        FAIL();
-    } catch (const SysErrorException& e) {
-        EXPECT_EQ(std::string(e.what()).rfind("sys error 1: getaddrinfo failed with error", 0), 0u) << e.what();
+    // A port number beyond 16 bits is refused as Winsock refuses it, not taken modulo 65536.
+    for (const char* port : {"no-such-service-name", "99999", "4294967297"}) {
+        try {
+            gf_startServer(port);
+            FAIL() << port;
+        } catch (const SysErrorException& e) {
+            EXPECT_EQ(std::string(e.what()).rfind("sys error 1: getaddrinfo failed with error", 0), 0u) << e.what();
+        }
     }
     // A port held by another listener.
     const net::ListenResult holder = net::gf_tcpListen("0");

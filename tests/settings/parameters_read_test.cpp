@@ -108,16 +108,29 @@ TEST_F(ParametersRead, ExistingFileIsReadCompletedAndKeepsItsOrderAndStrangers) 
     EXPECT_EQ(storedValue("lfolder1"), "<missing>") << "missing folder keys are not added";
 }
 
+// A number not taken as written is said once in the log, beside the value taken.
 TEST_F(ParametersRead, NumbersAreClampedAndBooleansTrueByTheirFirstLetter) {
+    enum Note { Taken, Outside, NotANumber };
     struct Case {
         const char* stored;   // nullptr: the element has no value attribute
         int maxLive;
         bool flag;
+        Note note;
     };
-    for (Case c : {Case{"500", 300, false}, Case{nullptr, 6, false}, Case{"abc", 6, false}, Case{"12abc", 12, true},
-                   Case{"-5", 6, false}, Case{"99999999999", 300, false}, Case{"yes", 6, true},
-                   Case{"True", 6, true}, Case{"on", 6, false}, Case{"", 6, false}}) {
+    for (Case c : {Case{"500", 300, false, Outside}, Case{nullptr, 6, false, NotANumber},
+                   Case{"abc", 6, false, NotANumber}, Case{"12abc", 12, true, Taken}, Case{"-5", 6, false, Outside},
+                   Case{"99999999999", 300, false, Outside}, Case{"yes", 6, true, NotANumber},
+                   Case{"True", 6, true, NotANumber}, Case{"on", 6, false, NotANumber}, Case{"", 6, false, NotANumber}}) {
         const std::string text = c.stored ? c.stored : "(none)";
+        const std::string stored = c.stored ? c.stored : "";
+        const std::string note = c.note == Outside ? "===> MAX_LIVE: " + stored + " lies outside 6..300"
+                                                   : "===> MAX_LIVE: \"" + stored + "\" is not a number, read as 0";
+        const int noted = logCount(note);
+        auto notes = [this] {
+            const auto lines = logLines();
+            return std::count_if(lines.begin(), lines.end(), [](const std::string& l) { return l.rfind("===> MAX_LIVE:", 0) == 0; });
+        };
+        const auto notesBefore = notes();
         const int logged = logCount("MAX_LIVE=" + std::to_string(c.maxLive));
         if (c.stored)
             writeParams({{"MAX_LIVE", c.stored}, {"MSFS_2020", c.stored}});
@@ -126,6 +139,8 @@ TEST_F(ParametersRead, NumbersAreClampedAndBooleansTrueByTheirFirstLetter) {
         gf_updateParameters();
         EXPECT_EQ(MAX_LIVE.get(), c.maxLive) << text;
         EXPECT_EQ(logCount("MAX_LIVE=" + std::to_string(c.maxLive)), logged + 1) << text;
+        if (c.note != Taken) EXPECT_EQ(logCount(note), noted + 1) << text;
+        EXPECT_EQ(notes(), notesBefore + (c.note == Taken ? 0 : 1)) << text;
         EXPECT_EQ(MSFS_2020.get(), c.flag) << text;
         EXPECT_EQ(window.isChecked(MSFS_2020.controlId), c.flag) << text;
     }

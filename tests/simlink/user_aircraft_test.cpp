@@ -1,6 +1,7 @@
 // The user aircraft: title, type resolution, the user block and the per-second tick.
 #include <ctime>
 
+#include "core/utilities.h"
 #include "link_fixture.h"
 
 namespace vrn::test {

@@ -56,6 +56,8 @@ int gf_lastSocketError() { return gf_wsaCodeOfErrno(errno); }
 
 namespace {
 
+constexpr int kWsaTypeNotFound = 10109;
+
 // Repeats a socket call interrupted by a signal; the result, or -1 with the Winsock code in `error`.
 template <class Call>
 long lf_retryInterrupted(Call call, int& error) {
@@ -200,7 +202,19 @@ ListenResult gf_tcpListen(const std::string& portText) {
     hints.ai_protocol = IPPROTO_TCP;
     hints.ai_flags = AI_PASSIVE;
     addrinfo* info = nullptr;
-    const int rc = ::getaddrinfo(nullptr, portText.c_str(), &hints, &info);
+    // Winsock refuses a port number beyond 16 bits; glibc would take it modulo 65536 (99999 as 34463).
+    bool tooLarge = false;
+    if (!portText.empty() && portText.find_first_not_of("0123456789") == std::string::npos) {
+        unsigned long value = 0;
+        for (const char c : portText) {
+            value = value * 10 + static_cast<unsigned long>(c - '0');
+            if (value > 65535) {
+                tooLarge = true;
+                break;
+            }
+        }
+    }
+    const int rc = tooLarge ? kWsaTypeNotFound : ::getaddrinfo(nullptr, portText.c_str(), &hints, &info);
     if (rc != 0) {
         result.failedStep = ListenStep::AddressInfo;
         result.error = rc;

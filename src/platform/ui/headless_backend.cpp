@@ -26,6 +26,7 @@ int gf_runHeadlessMessageLoop(Window& window, const WindowProcedure& wndProc, co
     const auto started = std::chrono::steady_clock::now();
     bool closePosted = false;
     std::string shown;
+    std::vector<std::string> bandShown;
     RecordingSurface surface;
     while (true) {
         const int signals = options.handleSignals ? g_signals.load() : 0;
@@ -55,6 +56,15 @@ int gf_runHeadlessMessageLoop(Window& window, const WindowProcedure& wndProc, co
             if (text != shown) {
                 shown = std::move(text);
                 if (!shown.empty()) out << gf_statusLineOutput(shown) << std::endl;
+            }
+        }
+        if (options.bandLines) {
+            std::vector<std::string> lines = options.bandLines();
+            bandShown.resize(lines.size());
+            for (std::size_t i = 0; i < lines.size(); ++i) {
+                if (lines[i] == bandShown[i]) continue;
+                bandShown[i] = std::move(lines[i]);
+                if (!bandShown[i].empty()) out << bandShown[i] << std::endl;
             }
         }
     }

@@ -1,11 +1,12 @@
 #pragma once
 // The message loop without a display: it dispatches the window's messages to the window procedure,
 // repaints invalidated areas onto a recording surface, and prints the status line to stdout whenever
-// it changes. SIGINT/SIGTERM (and an optional run time) close the window as the close button would;
+// it changes, and each line of what the window's top band shows whenever that line changes. SIGINT/SIGTERM (and an optional run time) close the window as the close button would;
 // a second signal ends the loop at once.
 #include <functional>
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "platform/ui/window.h"
 
@@ -13,6 +14,7 @@ namespace vrn::ui {
 
 struct HeadlessOptions {
     std::function<std::string()> statusText;                       // the status line, polled
+    std::function<std::vector<std::string>()> bandLines;            // the top band as lines, polled
     std::function<void(PaintSurface&, const Rect& area)> paint;    // empty: nothing painted
     std::ostream* out = nullptr;                                   // null: stdout
     int runSeconds = 0;                                            // > 0: close after that many seconds
