@@ -265,7 +265,7 @@ void lf_installTrafficEngine(RunHooks& run) {
         g_staticPlacements.clear();
         gf_removeStaticParked();
     };
-    run.blockCallsign = gf_blockCallsign;
+    run.blockCallsign = gf_removeBlockedCallsign;
     run.userGroundCollision = gf_userGroundCollision;
     run.userAirCollision = gf_userAirCollisions;
     run.liveParkedCollisions = gf_liveParkedCollisions;

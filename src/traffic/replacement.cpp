@@ -177,7 +177,7 @@ void gf_removeAllAircraft() {
     }
 }
 
-void gf_blockCallsign(const std::string& callsign) {
+void gf_removeBlockedCallsign(const std::string& callsign) {
     for (LiveAircraft& a : g_liveAircraft) {
         if (a.state != STATE_IN_SIM || a.callsign != callsign) continue;
         gf_removeLiveAircraft(a);

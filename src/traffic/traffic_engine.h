@@ -93,7 +93,7 @@ void gf_dropLiveAircraft();
 // the removal queue handed to the simulator's.
 void gf_removeAllAircraft();
 // The block command: the first live aircraft in the simulator with this callsign removed.
-void gf_blockCallsign(const std::string& callsign);
+void gf_removeBlockedCallsign(const std::string& callsign);
 // Exit thread: the remembered liveries / the blocked ghost callsigns forgotten.
 void gf_clearRememberedLiveries();
 void gf_clearBlockedCallsigns();
