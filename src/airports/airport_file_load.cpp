@@ -120,8 +120,8 @@ std::string gf_readApf(const fs::path& path, std::uint64_t& quality) {
         quality = gf_packQuality(lf_readIntParameter(doc, "Qf_real").value_or(-1),
                                  lf_readIntParameter(doc, "Qf_soft").value_or(-1));
 
-        const fs::path learned = gf_learnedPathFor(g_apfAirport.publisher, g_parkAirport.code);
-        if (!fs::exists(learned)) {
+        const fs::path learned = lf_learnedPathOf(path);
+        if (learned.empty() || !fs::exists(learned)) {
             gf_enableAirportControl(parking_percentage, false);
             parking_percentage.set(30);
             if (CUSTOM_PARKING_PERCENTAGE.get() >= 0) {

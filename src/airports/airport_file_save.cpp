@@ -47,7 +47,11 @@ void gf_saveAirportFile() {
     }
     if (handmade) std::tie(record.Qf_real, record.Qf_soft) = gf_countHalfHours(record.stands);
 
-    const fs::path path = gf_learnedPathFor(record.publisher, record.code);
+    const fs::path path = lf_learnedPathOf(g_apfPath);
+    if (path.empty()) {
+        gf_logArrowLine(format("no learned file belongs to \"{}\"", g_apfPath.string()));
+        return;
+    }
     fs::create_directories(path.parent_path());
     const int updates = g_apfUpdates.load();
     if (gf_writeApf(record, path, true, handmade)) {

@@ -43,11 +43,10 @@ bool lf_followRedirect(const std::filesystem::path& redirect, std::filesystem::p
 // A publisher text as one safe folder name below airports/learned/thirdparty ("unknown" when
 // nothing usable is left).
 std::string gf_safePublisherFolder(const std::string& publisher);
-// Where the learned file of an airport lies: learned/stock, learned/simaddon or
-// learned/thirdparty/<publisher>, by the publisher of the loaded file. Reading and saving both use it.
-std::filesystem::path gf_learnedPathFor(const std::string& publisher, const std::string& code);
-// The learned file that belongs to an airport file (its publisher read from the file).
-std::filesystem::path lf_learnedPathOf(const std::filesystem::path& apfPath, const std::string& code);
+// The learned file that belongs to an airport file, by the folder it lies in: archive/<kind> gives
+// learned/<kind>, my_simaddon(2024) gives learned/simaddon(2024), my_thirdparty gives
+// learned/thirdparty/<the file's publisher>. Empty for a file anywhere else.
+std::filesystem::path lf_learnedPathOf(const std::filesystem::path& apfPath);
 
 // ---- Quality factors -------------------------------------------------------------------------------
 // (Qf_real, Qf_soft) of a stand list; (-1, -1) when no stand has any use.

@@ -105,15 +105,24 @@ std::string gf_safePublisherFolder(const std::string& publisher) {
     return safe;
 }
 
-fs::path gf_learnedPathFor(const std::string& publisher, const std::string& code) {
-    const fs::path learned = g_airportsFolder / "learned";
-    if (publisher == "stock") return learned / "stock" / gf_apfXmlName(code);
-    if (publisher == "simaddon") return learned / "simaddon" / gf_apfXmlName(code);
-    return learned / "thirdparty" / gf_safePublisherFolder(publisher) / gf_apfXmlName(code);
-}
-
-fs::path lf_learnedPathOf(const fs::path& apfPath, const std::string& code) {
-    return gf_learnedPathFor(lf_publisherOfApf(apfPath), code);
+fs::path lf_learnedPathOf(const fs::path& apfPath) {
+    // The folder the file was found in decides, below the airports folder only (the program's own
+    // folder may have any name).
+    const std::string airports = g_airportsFolder.generic_string() + "/";
+    std::string text = apfPath.generic_string();
+    const std::size_t base = text.rfind(airports, 0) == 0 ? airports.size() : 0;
+    const auto replaceFirst = [&](const std::string& word, const std::string& by) {
+        const std::size_t at = text.find(word, base);
+        if (at == std::string::npos) return false;
+        text.replace(at, word.size(), by);
+        return true;
+    };
+    if (replaceFirst("archive", "learned")) return text;
+    if (replaceFirst("my_simaddon", "learned/simaddon")) return text;
+    if (replaceFirst("my_thirdparty", "learned/thirdparty/" + gf_safePublisherFolder(lf_publisherOfApf(apfPath))))
+        return text;
+    // Anywhere else there is no learned file: never the airport file itself, which saving would overwrite.
+    return {};
 }
 
 std::pair<int, int> gf_countHalfHours(const std::vector<Stand>& stands) {

@@ -165,21 +165,24 @@ TEST_F(AirportFolder, LookupOrderRedirectsAndHasApfAgree) {
     }
 }
 
-TEST_F(AirportFolder, LearnedPathsStayInsideTheLearnedFolder) {
-    const std::pair<std::string, std::string> cases[] = {
-        {"stock", "airports/learned/stock/X.xml"},
-        {"simaddon", "airports/learned/simaddon/X.xml"},
-        {"P", "airports/learned/thirdparty/P/X.xml"},
-        {"../../..", "airports/learned/thirdparty/.._.._/X.xml"},
-        {"..", "airports/learned/thirdparty/unknown/X.xml"},
-        {"a/b\\c:d", "airports/learned/thirdparty/a_b_c_d/X.xml"},
-        {"", "airports/learned/thirdparty/unknown/X.xml"},
+TEST_F(AirportFolder, TheLearnedFileFollowsTheFolderOfTheAirportFile) {
+    // The folder decides, whatever publisher the file names; only my_thirdparty files use it.
+    const std::tuple<fs::path, std::string, std::string> cases[] = {
+        {g_archiveStockFolder / "X.xml", "simaddon", "airports/learned/stock/X.xml"},
+        {"airports/archive/simaddon/X.xml", "stock", "airports/learned/simaddon/X.xml"},
+        {"airports/archive/thirdparty/GroupA/X.xml", "P", "airports/learned/thirdparty/GroupA/X.xml"},
+        {g_mySimaddonFolder / "X.xml", "P", "airports/learned/simaddon/X.xml"},
+        {g_mySimaddon2024Folder / "X.xml", "simaddon", "airports/learned/simaddon2024/X.xml"},
+        {g_myThirdpartyFolder / "X.xml", "Orbx", "airports/learned/thirdparty/Orbx/X.xml"},
+        {g_myThirdpartyFolder / "X.xml", "../../..", "airports/learned/thirdparty/.._.._/X.xml"},
+        {g_myThirdpartyFolder / "X.xml", "a/b\\c:d", "airports/learned/thirdparty/a_b_c_d/X.xml"},
+        {g_myThirdpartyFolder / "X.xml", "", "airports/learned/thirdparty/unknown/X.xml"},
+        {"elsewhere/X.xml", "stock", ""},   // never the airport file itself
     };
-    for (const auto& [publisher, expected] : cases)
-        EXPECT_EQ(gf_learnedPathFor(publisher, "X").generic_string(), expected) << publisher;
-    writeApf(g_myThirdpartyFolder / "X.xml", "X", "Orbx", {});
-    EXPECT_EQ(lf_learnedPathOf(g_myThirdpartyFolder / "X.xml", "X").generic_string(),
-              "airports/learned/thirdparty/Orbx/X.xml");
+    for (const auto& [file, publisher, expected] : cases) {
+        writeApf(file, "X", publisher, {});
+        EXPECT_EQ(lf_learnedPathOf(file).generic_string(), expected) << file << " " << publisher;
+    }
 }
 
 TEST(QualityFactors, ScoresByUsesDaysAndHalfHours) {

@@ -209,7 +209,7 @@ TEST_F(ParkDemo, OnTheGroundStaticsFillStandsOfTheCurrentHalfHour) {
     EXPECT_EQ(parkCode(), "");
     EXPECT_TRUE(g_stands.empty());
     EXPECT_FALSE(g_apfLoaded.load());
-    const std::string learned = readFile(gf_learnedPathFor("stock", "EGLL"));
+    const std::string learned = readFile(fs::path("airports/learned/stock/EGLL.xml"));
     EXPECT_NE(learned.find("G-TEST"), std::string::npos);
 
     // Back on the ground: the use is there again after the reload.
@@ -269,7 +269,7 @@ TEST_F(ParkDemo, AReloadThatFailsLeavesTheLearnedFileAlone) {
     g_apfUpdates.store(3);
     user = {false, 3000.0, {52.2, -0.4877}};
     refresh();   // out of sight: saved
-    const fs::path learned = gf_learnedPathFor("stock", "EGLL");
+    const fs::path learned = fs::path("airports/learned/stock/EGLL.xml");
     const std::string saved = readFile(learned);
     ASSERT_FALSE(saved.empty());
     // The archived file breaks: the load fails, nothing is saved, and EGLL is not tried again.

@@ -191,7 +191,9 @@ void lf_buildParking(const fs::path& layoutFile, const fs::path& programFolder, 
     if (!layout.link.empty()) lf_writeLink(layout, programFolder);
     if (layout.learnedUses > 0) {
         const ApfAirport learned = lf_learnedRecord(layout);
-        const fs::path learnedFile = programFolder / gf_learnedPathFor(learned.publisher, learned.code);
+        // Where the program looks for it: by the folder the parking file lies in.
+        const fs::path learnedFile =
+            programFolder / lf_learnedPathOf(fs::path("airports") / layout.folder / gf_apfXmlName(layout.airport.code));
         fs::create_directories(learnedFile.parent_path());
         if (!gf_writeApf(learned, learnedFile, true)) throw std::runtime_error("cannot write " + learnedFile.string());
     }
