@@ -27,7 +27,9 @@ protected:
                                              {"KJFK", "JFK", 40.64, -73.78, 13}},
                                             gf_airportListPath()));
         gf_readAirports();
-        ApfAirport a{.code = "EGLL", .publisher = "stock"};
+        ApfAirport a;
+        a.code = "EGLL";
+        a.publisher = "stock";
         a.stands.emplace_back(std::vector<StandUse>{}, "501", StandPlacement{51.47, -0.46, 0}, 30, false, false, false);
         fs::create_directories(g_archiveStockFolder);
         ASSERT_TRUE(gf_writeApf(a, g_archiveStockFolder / "EGLL.xml", false));

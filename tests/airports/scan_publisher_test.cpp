@@ -114,11 +114,15 @@ TEST_F(ScanPublisher, RealManifestsParse) {
 TEST_F(ScanPublisher, LinkedAndGeneratedFiles) {
     const int done = g_airportFilesDone.load();
     fs::create_directories(g_archiveSimaddonFolder);
-    const ApfAirport archived{.code = "EGLL", .publisher = "simaddon", .stands = {stand("g1"), stand("g2")}};
+    ApfAirport archived;
+    archived.code = "EGLL";
+    archived.publisher = "simaddon";
+    archived.stands = {stand("g1"), stand("g2")};
     ASSERT_TRUE(gf_writeApf(archived, g_archiveSimaddonFolder / "EGLL.xml", false));
     fs::create_directories(g_mySimaddonFolder);
 
-    ApfAirport a{.code = "EGLL"};
+    ApfAirport a;
+    a.code = "EGLL";
     const auto [linked, count] = lf_linkArchived(a, "Official/OneStore/microsoft-airport-egll/scenery/x.bgl");
     EXPECT_TRUE(linked);
     EXPECT_EQ(count, 2);
@@ -127,7 +131,9 @@ TEST_F(ScanPublisher, LinkedAndGeneratedFiles) {
     EXPECT_EQ(g_airportFilesDone.load(), done + 1);
 
     // No archived file: the missing folder or file is logged and nothing is linked.
-    ApfAirport b{.code = "EHAM"}, c{.code = "LOWI"};
+    ApfAirport b, c;
+    b.code = "EHAM";
+    c.code = "LOWI";
     EXPECT_FALSE(lf_linkArchived(b, "Official/OneStore/microsoft-airport-eham/x.bgl").first);
     EXPECT_TRUE(logged((g_archiveSimaddonFolder / "EHAM.xml").string() + " does not exist"));
     EXPECT_FALSE(lf_linkArchived(c, "Community/flytampa-lowi/scenery/x.bgl").first);
@@ -156,7 +162,10 @@ TEST_F(ScanPublisher, GeneratedFileLinesOrderAndFolders) {
     };
     fs::create_directories(g_airportsFolder);
     for (const auto& c : cases) {
-        ApfAirport a{.code = "ZZZ1", .bglPath = "/sim/Community/pkg/scenery/a.bgl", .publisher = c.publisher};
+        ApfAirport a;
+        a.code = "ZZZ1";
+        a.bglPath = "/sim/Community/pkg/scenery/a.bgl";
+        a.publisher = c.publisher;
         for (const auto& id : c.ids) a.stands.push_back(stand(id));
         const int done = g_airportFilesDone.load();
         lf_generateApf(a, c.helipads);
@@ -173,11 +182,14 @@ TEST_F(ScanPublisher, GeneratedFileLinesOrderAndFolders) {
         std::vector<std::string> sorted = c.ids;
         std::sort(sorted.begin(), sorted.end());
         EXPECT_EQ(ids, sorted);
-        if (c.publisher == "unknown")
+        if (c.publisher == "unknown") {
             EXPECT_EQ(lf_readStringParameter(doc, "BGLpath").value_or(""), "/sim/Community/pkg/scenery/a.bgl");
+        }
     }
     // Without stands nothing is written or counted.
-    ApfAirport empty{.code = "ZZZ2", .publisher = "unknown"};
+    ApfAirport empty;
+    empty.code = "ZZZ2";
+    empty.publisher = "unknown";
     const int done = g_airportFilesDone.load();
     lf_generateApf(empty, 0);
     EXPECT_EQ(g_airportFilesDone.load(), done);

@@ -241,21 +241,7 @@ protected:
     static constexpr std::time_t kStart = 1767000000;   // a fixed moment; its day slot is read back
 };
 
-TEST_F(ChooseStand, BestFittingFreeGateIsRecordedAsSoftUse) {
-    setStands({{"LARGE", 100, 40}, {"RAMP", 200, 20, false, true}, {"BUSY", 300, 19}, {"SNUG", 400, 19},
-               {"CARGO", 500, 19, true}});
-    const DaySlot now = gf_nowDaySlot();
-    busyAt(g_stands[2], now);
-    LiveAircraft a = live(plane(18));
-    gf_chooseStand(a);
-    EXPECT_EQ(softStands(), "SNUG");
-    const StandUse& use = g_stands[3].uses.at(0);
-    EXPECT_EQ(use.reg, "N100AA");
-    EXPECT_EQ(use.day, static_cast<std::uint32_t>(gf_slotDay(now)));
-    EXPECT_EQ(use.hh, std::uint64_t{1} << gf_slotHalfHour(now));
-}
-
-TEST_F(ChooseStand, KindOfStandFollowsTheAircraft) {
+TEST_F(ChooseStand, BestFittingFreeStandOfTheAircraftsKindIsRecordedAsSoftUse) {
     struct Case {
         const char* what;
         Aircraft aircraft;
@@ -272,13 +258,21 @@ TEST_F(ChooseStand, KindOfStandFollowsTheAircraft) {
         {"helicopter", plane(7, SIZE_ROTORCRAFT), "HELI"},
         {"airliner at a K airport", plane(18), "GATE"},
     };
+    const DaySlot now = gf_nowDaySlot();
     for (const Case& c : cases) {
-        setStands({{"GATE", 100, 19}, {"RAMP", 200, 19, false, true}, {"CARGO", 300, 19, true},
-                   {"HELI", 400, 8, false, false, true}});
+        // A roomier gate and a busy snug one come first: the best fitting free stand wins.
+        setStands({{"LARGE", 50, 40}, {"BUSY", 60, 19}, {"GATE", 100, 19}, {"RAMP", 200, 19, false, true},
+                   {"CARGO", 300, 19, true}, {"HELI", 400, 8, false, false, true}});
+        busyAt(g_stands[1], now);
         LiveAircraft a = live(c.aircraft);
         gf_chooseStand(a);
         EXPECT_EQ(softStands(), c.stand) << c.what;
     }
+    // The soft use records the aircraft and the half hour of now.
+    const StandUse& use = g_stands[2].uses.at(0);
+    EXPECT_EQ(use.reg, "N100AA");
+    EXPECT_EQ(use.day, static_cast<std::uint32_t>(gf_slotDay(now)));
+    EXPECT_EQ(use.hh, std::uint64_t{1} << gf_slotHalfHour(now));
 }
 
 TEST_F(ChooseStand, NoSecondSearchWithinThreeHalfHours) {

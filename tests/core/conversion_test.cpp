@@ -1,4 +1,4 @@
-// Exceptions' messages and the strict UTF-8 <-> UTF-16 conversion.
+// The strict UTF-8 <-> UTF-16 conversion.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -8,16 +8,6 @@
 
 namespace vrn {
 namespace {
-
-TEST(Exceptions, MessagesCarryTheirCodes) {
-    EXPECT_STREQ(UserErrorException(99, "shown as it is").what(), "shown as it is");
-    EXPECT_STREQ(UserErrorException(0, "zero").what(), "0: zero");
-    EXPECT_STREQ(SysErrorException(-3, "neg").what(), "sys error -3: neg");
-    const win32::Utf8ConversionException copy(win32::Utf8ConversionException("bad text", 1113, 1));
-    EXPECT_STREQ(copy.what(), "bad text");
-    EXPECT_EQ(copy.errorCode(), 1113u);
-    EXPECT_EQ(copy.direction(), 1u);
-}
 
 TEST(Utf8ToUtf16, ValidSequencesAtTheBoundariesRoundTrip) {
     const std::pair<std::string, std::u16string> cases[] = {

@@ -108,7 +108,9 @@ TEST_F(LogTest, ConcurrentWritersNeverInterleaveAndSurviveTheClose) {
             const std::string body = lines[i].substr(lines[i].rfind("===> ", 0) == 0 ? 5 : 10);
             ASSERT_EQ(body, std::string(60, body[0])) << lines[i];
         }
-        if (!closeMeanwhile) EXPECT_EQ(lines.size(), 1u + kThreads * kLines);
+        if (!closeMeanwhile) {
+            EXPECT_EQ(lines.size(), 1u + kThreads * kLines);
+        }
     }
 }
 

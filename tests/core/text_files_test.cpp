@@ -2,12 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
-#include <functional>
 #include <pugixml.hpp>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include "app/main_window.h"
 #include "core/log.h"
@@ -163,34 +160,6 @@ TEST(WriteTextFiles, EveryFailedStepIsReportedAndChangesNothing) {
     EXPECT_FALSE(written);
     EXPECT_EQ(readFile(dir / "kept.txt"), "old");
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 2);
-}
-
-// Runs `body` in a child process without the rights of root (the tests may run as root, who can
-// write anywhere), returning the child's result.
-bool runUnprivileged(const std::function<bool()>& body) {
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(3);
-        ::_exit(body() ? 0 : 1);
-    }
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) > 1) throw std::runtime_error("child failed");
-    return WEXITSTATUS(status) == 0;
-}
-
-TEST(WriteTextFiles, ReadOnlyFolderOrFile) {
-    TempDir dir;
-    fs::create_directory(dir / "ro");
-    writeFile(dir / "rofile.txt", "old");
-    ::chmod((dir / "ro").c_str(), 0555);
-    ::chmod((dir / "rofile.txt").c_str(), 0444);
-    ::chmod(dir.path().c_str(), 0777);   // the folder itself is writable for the other user
-    EXPECT_FALSE(runUnprivileged([&] { return gf_writeTextFile("x", dir / "ro" / "new.txt", true); }));
-    EXPECT_FALSE(runUnprivileged([&] { return gf_writeLinesFile({"x"}, dir / "rofile.txt"); }));
-    EXPECT_EQ(readFile(dir / "rofile.txt"), "old");
-    EXPECT_FALSE(fs::exists(dir / "ro" / "new.txt"));
-    ::chmod((dir / "ro").c_str(), 0755);
 }
 
 TEST(SaveXmlFile, SavesWithDefaultsAndLogsTheOutcome) {

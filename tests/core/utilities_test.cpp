@@ -1,4 +1,4 @@
-// Text lists, number texts, the banner, file counts, Winsock texts, worker slots and random choices.
+// Text lists, number texts, the banner, file counts, worker slots and random choices.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -75,12 +75,6 @@ TEST(Files, CountFilesCountsRegularFilesDirectlyInTheFolder) {
     fs::create_symlink(dir / "gone", dir / "dangling");
     EXPECT_EQ(gf_countFiles(dir.path()), 3);
     EXPECT_THROW(gf_countFiles(dir / "a.xml"), fs::filesystem_error);   // not a folder
-}
-
-TEST(WinsockTexts, KnownAndUnknownCodes) {
-    EXPECT_EQ(gf_wsaErrorText(10061), "10061 Connection refused");
-    EXPECT_EQ(gf_wsaErrorText(11004), "11004 No host data of that type was found");
-    EXPECT_EQ(gf_wsaErrorText(11002), "11002 Unknown errror code");
 }
 
 TEST(WorkerSlots, AtLeastOneWorkerAndSlotsAreReturned) {

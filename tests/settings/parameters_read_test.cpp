@@ -139,7 +139,9 @@ TEST_F(ParametersRead, NumbersAreClampedAndBooleansTrueByTheirFirstLetter) {
         gf_updateParameters();
         EXPECT_EQ(MAX_LIVE.get(), c.maxLive) << text;
         EXPECT_EQ(logCount("MAX_LIVE=" + std::to_string(c.maxLive)), logged + 1) << text;
-        if (c.note != Taken) EXPECT_EQ(logCount(note), noted + 1) << text;
+        if (c.note != Taken) {
+            EXPECT_EQ(logCount(note), noted + 1) << text;
+        }
         EXPECT_EQ(notes(), notesBefore + (c.note == Taken ? 0 : 1)) << text;
         EXPECT_EQ(MSFS_2020.get(), c.flag) << text;
         EXPECT_EQ(window.isChecked(MSFS_2020.controlId), c.flag) << text;

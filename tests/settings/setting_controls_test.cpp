@@ -44,30 +44,6 @@ protected:
     ui::Window window;
 };
 
-TEST_F(SettingControls, AreCreatedWhereAndHowTheWindowNeedsThem) {
-    MSFS_2020.createControl(window, 5);
-    LIG_PRIORITIZE.createControl(window, 323);   // default off: created unchecked
-    MAX_LIVE.createEdit(window, 576, 34, 0, noKeys);
-    UNBLOCK_BUTTON.createControl(window, 323, 70);
-    struct Expect {
-        std::uint16_t id;
-        ui::ControlKind kind;
-        ui::Rect rect;
-        bool enabled, checked;
-    };
-    for (const Expect& e : {Expect{0x8016, ui::ControlKind::CheckBox, {5, 121, 17, 133}, true, true},
-                            Expect{0x801F, ui::ControlKind::CheckBox, {323, 177, 335, 189}, true, false},
-                            Expect{0x8034, ui::ControlKind::Edit, {576, 259, 610, 275}, false, false},
-                            Expect{0x803D, ui::ControlKind::Button, {323, 285, 393, 305}, false, false}}) {
-        auto c = window.control(e.id);
-        ASSERT_TRUE(c) << e.id;
-        EXPECT_TRUE(c->kind == e.kind && c->rect == e.rect && c->enabled == e.enabled && c->checked == e.checked)
-            << e.id;
-    }
-    EXPECT_EQ(window.text(UNBLOCK_BUTTON.controlId), "Unblock");
-    EXPECT_EQ(MAX_LIVE.hwnd.id, 0x8034);
-}
-
 TEST_F(SettingControls, ToggleActsOnlyOnItsOwnIdAndSavesAtOnce) {
     LOG.createControl(window, 652);
     EXPECT_FALSE(gf_toggleCheckbox(window, ALWAYS_ON_TOP.controlId, LOG));

@@ -1,10 +1,10 @@
 // Collision avoidance once a second, on the engine's lists, checked in the simulated simulator.
-#include "traffic_engine_fixture.h"
+#include "engine_fixture.h"
 
 namespace vrn::test {
 namespace {
 
-using Collisions = TrafficEngineTest;
+using Collisions = EngineTest;
 
 TEST_F(Collisions, UserInTheAirRemovesAircraftOnTheRunwayLineOrOnACollisionCourse) {
     struct Case {

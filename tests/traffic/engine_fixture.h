@@ -1,87 +1,184 @@
 #pragma once
-// The traffic engine on a scratch program folder: a small type database and livery index, the
-// simulated simulator connected with a manual clock, the engine's lists empty, and helpers that
-// feed records into the traffic queue and run passes with the SimConnect thread's frames between.
-#include <gtest/gtest.h>
-
+// The traffic engine on its real lists beside a connected simulated simulator with a manual clock.
+// Aircraft can be put straight onto the lists (live(), parked()) or fed through the traffic queue
+// (feed(), feedTrack()) once FeedTest has read a small type database and livery index.
+#include <map>
+#include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 #include <tuple>
 
 #include "../liveries/liveries_fixture.h"
-#include "liveries/regcodes.h"
 #include "airports/airport_list.h"
+#include "airports/stand_records.h"
+#include "liveries/regcodes.h"
+#include "app/run_hooks.h"
+#include "app/run_thread.h"
 #include "feed/udp_readers.h"
-#include "platform/simconnect/simulated_simulator.h"
-#include "simlink/command_queues.h"
 #include "simlink/flight_plan.h"
-#include "simlink/sim_client.h"
-#include "simlink/sim_event.h"
-#include "simlink/sim_services.h"
-#include "simlink/user_aircraft.h"
+#include "simlink/link_fixture.h"
+#include "traffic/engine_steps.h"
 #include "traffic/traffic_engine.h"
 #include "traffic/traffic_lists.h"
 
 namespace vrn::test {
 
-inline simconnect::SimulatedSimulator& engineSim() { return simconnect::gf_simulator(); }
-
 // The user aircraft of the scenario: on the ground at this point.
 inline constexpr LatLon kUser{51.4700, -0.4543};
+inline constexpr double kFeetPerNm = 6076.11549;
 
-inline const std::tuple<std::string, std::string, std::string> kLiveries[] = {
-    {"BAW", "A320", "BAW A320"}, {"BAW", "A319", "BAW A319"}, {"DLH", "A320", "DLH A320"},
-    {"ZZZ", "A320", "Generic A320"}, {"KLM", "B744", "KLM B744"}};
+class EngineTest : public LinkFixture {
+protected:
+    static constexpr double kHalfSpan = 0.0097;   // A320, nm
+    static constexpr int kNeverDue = 1 << 29;     // samples that never fall due: nothing moves by itself
 
-class EngineTest : public LiveriesTest {
-public:
+    // What a suite may change before SetUp: the scenario's flat ground and the user's place.
+    double ground = 83.0;
+    double frameRate = 30.0;
+    LatLon userAt = kUser;
+    std::vector<std::string> titles{"Title A"};
+
     void SetUp() override {
-        LiveriesTest::SetUp();
-        readDbase({{"G-EUPA", "BAW", "A319", "", false}});
-        for (const auto& [airline, model, title] : kLiveries)
-            g_liveries.push_back(LiveryData{airline, model, title, "", 0, false});
-        gf_sortUniqueLiveries();
-        gf_processScannedLiveries();
-        LOG.set(true);
-        MAX_LIVE.set(MAX_LIVE.defaultValue);
-        BLOCK_CALLSIGN.set("");
-        COLLISION_USER_GND.set(true);
-        COLLISION_USER_AIR.set(true);
-        GUID_CHANGES.set(false);
-        LATERAL_RANGE.set(40);
-        MSFS_2020.set(false);
-        simconnect::SimScenario s;
-        s.version = 2024;
-        for (const auto& livery : kLiveries) s.installedTitles.push_back(std::get<2>(livery));
-        s.user.start = {0.0, kUser.lat, kUser.lon, 83.0, 270.0, 0.0, true};
-        s.groundElevation = 83.0;
-        engineSim().reset(s, simconnect::ClockMode::Manual);
-        gf_resetSimLinkForNextRun();
-        gf_resetSimLinkServices();
-        gf_simLinkServices().exitRequested = [] { return false; };
-        gf_takeSimEvents();
-        ASSERT_TRUE(gf_simClientOpen());
-        frames(3);
-        ASSERT_NE(g_hSimConnect.load(), nullptr) << g_mainWindow.g_errorText.get();
-        gf_makeOrigDestFolder();
-        g_tickCounter = 0;
-        g_frameRate = 30.0f;
+        gf_installRunHooks();   // the hooks the main loop calls, as the program installs them
+        LinkFixture::SetUp();
+        auto s = baseScenario();
+        s.frameRate = frameRate;
+        s.groundElevation = ground;
+        s.installedTitles = titles;
+        s.user.start = {0.0, userAt.lat, userAt.lon, ground, 0.0, 0.0, true};
+        startWith(s);
+        connect();
         gf_resetParkAirport();
-        gf_resetTraffic();
+        g_liveAircraft.reserve(64);   // references handed out stay valid
+        g_tickCounter = 1;
+        for (CheckBoxParameter* on : {&LOG, &GUID_CHANGES, &COLLISION_USER_AIR, &COLLISION_USER_GND,
+                                      &COLLISION_LIVE_PARKED_GND})
+            on->set(true);
+        g_userPosition = {};
+        g_userPosition.latitude = userAt.lat;
+        g_userPosition.longitude = userAt.lon;
+        g_userPosition.altitude = ground;
         g_userOnGround = true;
-        g_userPosition = UserAircraftBlock{};
-        g_userPosition.latitude = kUser.lat;
-        g_userPosition.longitude = kUser.lon;
-        g_userPosition.altitude = 83.0;
-        gf_setMainLoopRunning(true);
+        g_userHalfWingspan = kHalfSpan;
+        gf_forgetUserCollisionCheck();
     }
     void TearDown() override {
         gf_setMainLoopRunning(false);
         gf_resetParkAirport();
-        if (g_hSimConnect.load()) gf_closeSimConnectQuietly();
-        gf_resetSimLinkForNextRun();
-        gf_resetSimLinkServices();
-        LiveriesTest::TearDown();
+        gf_runHooks() = RunHooks{};
+        LinkFixture::TearDown();
+        gf_clearLiveryIndex();
+        gf_clearTypeDatabase();
+        g_liveries.clear();
+        gf_setDataFolderForTests({});
+        m_cwd.reset();
+    }
+    // A new case: empty lists and the pass count back at its start.
+    void fresh() {
+        gf_resetParkAirport();
+        objectCallsigns.clear();
+        g_tickCounter = 1;
+    }
+
+    static LatLon user() { return gf_userPositionLatLon(); }
+    static LatLon from(const LatLon& at, double bearingDeg, double nm) {
+        return gf_destinationPoint(at, bearingDeg * kDeg2Rad, nm * kFeetPerNm);
+    }
+    static void setParkAirport(const std::string& code) {
+        std::lock_guard lock(g_standsMutex);
+        g_parkAirport = Airport{code, "LHR", kUser.lat, kUser.lon, 83.0};
+    }
+
+    // ---- Straight onto the lists ----
+    std::uint32_t object(const std::string& callsign, const LatLon& at, double altitude, bool onGround) {
+        const std::uint32_t id = sim().addOtherAircraft({"Title A", callsign, at.lat, at.lon, altitude, onGround});
+        objectCallsigns[id] = callsign;
+        return id;
+    }
+    LiveAircraft& live(const std::string& callsign, const LatLon& at, bool onGround = true, double altitude = 0.0,
+                       double headingDeg = 0.0, int state = STATE_IN_SIM) {
+        Aircraft aircraft(flight(callsign), SIZE_LARGE, kHalfSpan);
+        aircraft.aircraftId = 20000 + static_cast<std::uint32_t>(g_liveAircraft.size());
+        PositionSample first;
+        first.latitude = at.lat;
+        first.longitude = at.lon;
+        first.airborne = onGround ? 0 : 1;
+        first.duePass = kNeverDue;
+        LiveAircraft& a = g_liveAircraft.emplace_back(aircraft, first, 1000.0);
+        a.position = {at.lat, at.lon, 0.0, 0.0, headingDeg * kDeg2Rad, altitude, 0.0, 0.0};
+        a.onGround = onGround ? 1 : 0;
+        a.phase = onGround ? PHASE_MOVING : PHASE_AIRBORNE;
+        a.state = state;
+        if (state == STATE_IN_SIM) a.objectId = object(callsign, at, altitude, onGround);
+        return a;
+    }
+    Aircraft& parked(const std::string& callsign, const LatLon& stand, int state = STATE_IN_SIM) {
+        Aircraft s(flight(callsign), SIZE_LARGE, kHalfSpan);
+        s.aircraftId = 1 + static_cast<std::uint32_t>(g_staticParked.size());
+        s.standPosition = stand;
+        s.state = state;
+        if (state == STATE_IN_SIM) s.objectId = object(callsign, stand, 0.0, true);
+        return g_staticParked.emplace_back(s);
+    }
+    static Flight flight(const std::string& callsign) {
+        Flight f;
+        f.callsign = f.knownCallsign = callsign;
+        f.model = "A320";
+        return f;
+    }
+    // Callsigns of the objects this test made that the simulator no longer shows.
+    std::set<std::string> removed() {
+        passes(30, 1);
+        std::set<std::string> gone;
+        for (const auto& [id, callsign] : objectCallsigns) {
+            const auto o = sim().object(id);
+            if (!o || o->removing) gone.insert(callsign);
+        }
+        return gone;
+    }
+    std::map<std::uint32_t, std::string> objectCallsigns;
+
+    // n traffic passes with a simulator frame after every `frameEvery`th.
+    void passes(int n, int frameEvery = 3) {
+        for (int i = 0; i < n; ++i) {
+            gf_trafficTick();
+            if (g_tickCounter.load() % frameEvery == 0) frames(1);
+        }
+    }
+    static std::size_t aiObjects() { return sim().aiObjectCount(); }
+    static LiveAircraft* live(std::uint32_t id = 0x400001) { return gf_liveById(id); }
+
+private:
+    std::unique_ptr<ScopedCurrentDir> m_cwd;
+
+protected:
+    // ---- Through the traffic queue, with a type database and livery index in a scratch folder ----
+    inline static const std::tuple<std::string, std::string, std::string> kLiveries[] = {
+        {"BAW", "A320", "BAW A320"}, {"BAW", "A319", "BAW A319"}, {"DLH", "A320", "DLH A320"},
+        {"ZZZ", "A320", "Generic A320"}, {"KLM", "B744", "KLM B744"}};
+
+    void loadLiveries() {
+        std::filesystem::create_directories(dir / "output" / "info");
+        std::filesystem::create_directories(dir / "appdata");
+        m_cwd = std::make_unique<ScopedCurrentDir>(dir.path());
+        gf_setDataFolderForTests(dir / "appdata");
+        saveDoc(makeDbase({{"G-EUPA", "BAW", "A319", "", false}}), dir / "input" / "dbase.xml");
+        ASSERT_TRUE(gf_readDbase());
+        for (const auto& [airline, model, title] : kLiveries)
+            g_liveries.push_back(LiveryData{airline, model, title, "", 0, false});
+        gf_sortUniqueLiveries();
+        gf_processScannedLiveries();
+        gf_resetLiveryMatching();
+        RANDOM.set(false);
+        gf_resetSimLinkServices();   // the real type database answers the link
+        gf_simLinkServices().exitRequested = [] { return false; };
+        gf_makeOrigDestFolder();
+        MAX_LIVE.set(MAX_LIVE.defaultValue);
+        BLOCK_CALLSIGN.set("");
+        GUID_CHANGES.set(false);
+        LATERAL_RANGE.set(40);
+        gf_setMainLoopRunning(true);
     }
 
     // One feed record, queued as the Traffic Reader queues it (due 30 s after it arrived).
@@ -98,7 +195,7 @@ public:
         std::string departure = "EGLL";
         std::string destination = "LFPG";
     };
-    static TrafficUpdate update(const Record& r) {
+    static void feed(const Record& r) {
         TrafficUpdate u;
         u.flight.callsign = r.callsign;
         u.flight.model = r.model;
@@ -116,36 +213,30 @@ public:
         s.trueAirspeed = r.groundSpeed;
         s.track = r.track;
         s.duePass = g_tickCounter.load() + kPlayDelayPasses;
-        return u;
-    }
-    static void feed(const Record& r) {
         std::lock_guard lock(g_trafficMutex);
-        g_trafficQueue.push_back(update(r));
+        g_trafficQueue.push_back(u);
     }
-    // `count` records of one aircraft flying south, `seconds` apart, from `first`.
+    // `count` records of one aircraft along its track, `seconds` apart, from `first`.
     static void feedTrack(Record first, int count, double seconds) {
         for (int i = 0; i < count; ++i) {
             feed(first);
             first.time += seconds;
-            first.at = gf_destinationPoint(first.at, first.track * kDeg2Rad, first.groundSpeed * 6076.11549 * seconds / 3600.0);
+            first.at = gf_destinationPoint(first.at, first.track * kDeg2Rad, first.groundSpeed * kFeetPerNm * seconds / 3600.0);
         }
     }
-    // Simulator frames, each dispatched as the SimConnect thread would.
-    static void frames(int n) {
-        for (int i = 0; i < n; ++i) {
-            engineSim().step(1);
-            gf_simClientDispatchOnce();
-        }
+};
+
+// The engine fed through the traffic queue, with the installed liveries as titles.
+class FeedTest : public EngineTest {
+protected:
+    void SetUp() override {
+        titles.clear();
+        for (const auto& livery : kLiveries) titles.push_back(std::get<2>(livery));
+        EngineTest::SetUp();
+        loadLiveries();
+        g_tickCounter = 0;
+        g_frameRate = 30.0f;
     }
-    // n traffic passes with a simulator frame after every third (30 frames a second).
-    static void passes(int n) {
-        for (int i = 0; i < n; ++i) {
-            gf_trafficTick();
-            if (g_tickCounter.load() % 3 == 0) frames(1);
-        }
-    }
-    static std::size_t aiObjects() { return engineSim().aiObjectCount(); }
-    static LiveAircraft* live(std::uint32_t id = 0x400001) { return gf_liveById(id); }
 };
 
 }  // namespace vrn::test

@@ -12,8 +12,14 @@ namespace {
 
 Flight flight(std::string airline, std::string model, std::string callsign = "", std::string reg = "",
               std::string dep = "", std::string dest = "") {
-    return Flight{.airline = airline, .model = model, .departure = dep, .destination = dest, .callsign = callsign,
-                  .registration = reg};
+    Flight f;
+    f.airline = airline;
+    f.model = model;
+    f.departure = dep;
+    f.destination = dest;
+    f.callsign = callsign;
+    f.registration = reg;
+    return f;
 }
 
 TEST(FlightTextTest, KeysAndNames) {

@@ -5,12 +5,12 @@
 #include "airports/airport_list.h"
 #include "airports/stand_records.h"
 #include "feed/udp_readers.h"
-#include "traffic_engine_fixture.h"
+#include "engine_fixture.h"
 
 namespace vrn::test {
 namespace {
 
-using Identities = TrafficEngineTest;
+using Identities = EngineTest;
 
 TEST_F(Identities, StaticAircraftWithACallsignOrRegistrationInLiveUseGoEvery61Seconds) {
     parked("SWR1*", from(user(), 0, 1.0), STATE_CREATION_REQUESTED);

@@ -5,20 +5,12 @@
 #include <string>
 #include <vector>
 
-#include "airports/airport_list.h"
-#include "airports/stand_records.h"
-#include "feed/udp_readers.h"
-#include "simlink/link_fixture.h"
-#include "simlink/user_aircraft.h"
-#include "traffic/engine_steps.h"
-#include "traffic/traffic_engine.h"
-#include "traffic/traffic_lists.h"
+#include "engine_fixture.h"
 
 namespace vrn::test {
 namespace {
 
 constexpr double kGround = 200.0;                 // ft, flat terrain of the scenario
-constexpr double kFeetPerNm = 6076.11549;
 constexpr int kPlayDelay = 3000;                  // passes between a record and its due pass
 const LatLon kRunway{51.4775, -0.4850};
 
@@ -29,7 +21,7 @@ struct Leg {
     double verticalSpeed;   // ft/min
 };
 
-struct Record {
+struct Point {
     double t;
     LatLon p;
     double altitude;   // ft; 0 on the ground
@@ -39,8 +31,8 @@ struct Record {
 };
 
 // A flight along legs, one record every two seconds; altitudes at or below kGround are on the ground.
-std::vector<Record> fly(LatLon p, double altitude, const std::vector<Leg>& legs) {
-    std::vector<Record> out;
+std::vector<Point> fly(LatLon p, double altitude, const std::vector<Leg>& legs) {
+    std::vector<Point> out;
     double t = 0.0;
     for (const Leg& leg : legs) {
         for (double s = 0.0; s < leg.seconds; s += 2.0) {
@@ -55,7 +47,7 @@ std::vector<Record> fly(LatLon p, double altitude, const std::vector<Leg>& legs)
     return out;
 }
 
-PositionSample sampleOf(const Record& r, int due) {
+PositionSample sampleOf(const Point& r, int due) {
     PositionSample s;
     s.latitude = r.p.lat;
     s.longitude = r.p.lon;
@@ -69,6 +61,18 @@ PositionSample sampleOf(const Record& r, int due) {
     return s;
 }
 
+// An A320 as the acceptance of a new id makes it, with its class's turn, climb and push-back rates.
+Aircraft a320(const Flight& f, std::uint32_t id) {
+    Aircraft ac(f, SIZE_LARGE, 0.0097);
+    ac.sizeClass = SIZE_LARGE;
+    ac.aircraftId = id;
+    ac.groundTurnRate = 0.07 * kDeg2Rad;
+    ac.maxClimbPerPass = 0.6;
+    ac.pushBackSpeed = 4.0;
+    ac.liveryTitle = "Title A";
+    return ac;
+}
+
 struct Seen {
     LatLon p;
     double altitude, heading;
@@ -76,31 +80,20 @@ struct Seen {
     int phase;
 };
 
-class MovementTest : public LinkFixture {
+// One aircraft flown through the traffic pass from a runway away from the user, a frame every pass.
+class MovementTest : public EngineTest {
 protected:
     std::vector<Seen> trace;
     std::uint32_t objectId = 0;
     const std::uint32_t id = 4000001;
 
     void SetUp() override {
-        LinkFixture::SetUp();
-        auto s = baseScenario();
-        s.frameRate = 100.0;
-        s.groundElevation = kGround;
-        s.anyTitleInstalled = true;
-        s.user.start = {0.0, kRunway.lat + 0.1, kRunway.lon, kGround, 0.0, 0.0, true};
-        startWith(s);
-        connect();
-        gf_resetParkAirport();
+        ground = kGround;
+        frameRate = 100.0;
+        userAt = {kRunway.lat + 0.1, kRunway.lon};
+        EngineTest::SetUp();
         g_tickCounter = 0;
-        g_userOnGround = true;
-        g_userPosition.latitude = kRunway.lat + 0.1;
-        g_userPosition.longitude = kRunway.lon;
         g_parkAirport = Airport{"EGLL", "LHR", kRunway.lat, kRunway.lon + 0.02, kGround};
-    }
-    void TearDown() override {
-        gf_resetParkAirport();
-        LinkFixture::TearDown();
     }
     LiveAircraft& aircraft() {
         LiveAircraft* a = gf_liveById(id);
@@ -110,21 +103,12 @@ protected:
 
     // The first record makes the aircraft as the acceptance of a new id does; the rest come through
     // the traffic queue at their time, due kPlayDelay passes later.
-    void play(const std::vector<Record>& records, int extraPasses) {
-        Flight f;
+    void play(const std::vector<Point>& records, int extraPasses) {
+        Flight f = flight("BAW123");
         f.airline = "BAW";
-        f.model = "A320";
-        f.callsign = "BAW123";
         f.departure = "LHR";
         f.destination = "CDG";
-        Aircraft ac(f, SIZE_LARGE, 0.0097);
-        ac.sizeClass = SIZE_LARGE;
-        ac.aircraftId = id;
-        ac.groundTurnRate = 0.07 * kDeg2Rad;
-        ac.maxClimbPerPass = 0.6;
-        ac.pushBackSpeed = 4.0;
-        ac.liveryTitle = "Title A";
-        g_liveAircraft.emplace_back(ac, sampleOf(records[0], kPlayDelay), 1.0e9);
+        g_liveAircraft.emplace_back(a320(f, id), sampleOf(records[0], kPlayDelay), 1.0e9);
         std::size_t next = 1;
         const int end = static_cast<int>(records.back().t * 100.0) + kPlayDelay + extraPasses;
         for (int pass = 0; pass < end; ++pass) {
@@ -187,9 +171,9 @@ TEST_F(MovementTest, TakeOffRotatesAndClimbs) {
     // The last leg is airborne: give its records the climb they fly.
     auto flown = records;
     double altitude = kGround;
-    for (Record& r : flown)
+    for (Point& r : flown)
         if (r.verticalSpeed == 0.0 && r.speed >= 165.0) r.verticalSpeed = 1800.0;
-    for (Record& r : flown)
+    for (Point& r : flown)
         if (r.speed >= 165.0) r.altitude = altitude += 60.0;
     play(flown, 2000);
     checkTrace(260.0, 4.0);
@@ -254,25 +238,14 @@ TEST_F(MovementTest, PushBackGoesTailFirstFromTheStand) {
 
 // ---- Single steps on a record in the list, without the simulator ----------------------------------
 
-class MovementStepTest : public ::testing::Test {
+class MovementStepTest : public EngineTest {
 protected:
-    TempDir dir;
     void SetUp() override {
-        gf_startLog(dir / "Log.txt");
-        gf_resetParkAirport();
+        EngineTest::SetUp();
         g_tickCounter = 1000;
     }
-    void TearDown() override {
-        gf_resetParkAirport();
-        gf_closeLog();
-    }
     LiveAircraft& make(bool ground, const std::vector<PositionSample>& samples) {
-        Aircraft ac(Flight{}, SIZE_LARGE, 0.0097);
-        ac.sizeClass = SIZE_LARGE;
-        ac.aircraftId = 4000002;
-        ac.groundTurnRate = 0.07 * kDeg2Rad;
-        ac.maxClimbPerPass = 0.6;
-        ac.pushBackSpeed = 4.0;
+        const Aircraft ac = a320(Flight{}, 4000002);
         LiveAircraft& a = g_liveAircraft.emplace_back(ac, samples.front(), 1.0e9);
         a.objectId = 7;
         a.state = STATE_IN_SIM;
@@ -301,7 +274,7 @@ protected:
                std::isfinite(p.bank) && std::isfinite(p.heading) && std::isfinite(p.altitude);
     }
     // Steps the aircraft for n passes as the traffic pass does.
-    static void passes(LiveAircraft& a, int n) {
+    static void step(LiveAircraft& a, int n) {
         for (int i = 0; i < n && a.state == STATE_IN_SIM; ++i) {
             if (!a.samples.empty() && g_tickCounter >= a.samples.front().duePass) lf_movementStep(a);
             if (a.state == STATE_IN_SIM && (a.samples.empty() || !a.samples.front().standing)) lf_followCurve(a);
@@ -337,7 +310,7 @@ TEST_F(MovementStepTest, BadSamplesNeverBreakThePosition) {
         LatLon last{a.position.latitude, a.position.longitude};
         double heading = a.position.heading;
         for (int i = 0; i < 400 && a.state == STATE_IN_SIM; ++i) {
-            passes(a, 1);
+            step(a, 1);
             ASSERT_TRUE(finite(a));
             const LatLon now{a.position.latitude, a.position.longitude};
             EXPECT_LE(gf_distanceNm(last, now), c.fastestKn / 360000.0 + 1e-9);
@@ -375,7 +348,7 @@ TEST_F(MovementStepTest, ExtrapolationAllowanceByPhaseAndRange) {
         int made = 0;
         for (int i = 0; i < 20000 && a.state == STATE_IN_SIM; ++i) {
             const int before = a.extrapolationCount;
-            passes(a, 1);
+            step(a, 1);
             if (a.extrapolationCount != before && a.extrapolationCount > 0) ++made;
         }
         EXPECT_EQ(a.state, STATE_REMOVING);
@@ -391,11 +364,11 @@ TEST_F(MovementStepTest, TowedAircraftParksWithinTwoMetres) {
         a.samples.front().standing = 1;
         a.phase = PHASE_STAND_CLEANUP;
         a.standPosition = gf_destinationPoint({51.0, 0.0}, 0.0, metres * 3.28084);
-        passes(a, 1);
+        step(a, 1);
         EXPECT_EQ(a.phase, metres < 2.0 ? PHASE_AT_STAND : PHASE_MOVING) << metres;
         // A parked aircraft waits on its stand; it is not removed when the feed is quiet.
         if (metres < 2.0) {
-            passes(a, 100000);
+            step(a, 100000);
             EXPECT_EQ(a.state, STATE_IN_SIM);
         }
     }

@@ -20,7 +20,12 @@ StandUse use(std::uint64_t hh, std::uint32_t number = 1, std::uint32_t day = 3) 
     return StandUse{"DLH", "A320", "DAIBC", "DLH1", "DLH2", hh, number, day, 1};
 }
 
-Flight flight(const std::string& airline, const std::string& model) { return Flight{.airline = airline, .model = model}; }
+Flight flight(const std::string& airline, const std::string& model) {
+    Flight f;
+    f.airline = airline;
+    f.model = model;
+    return f;
+}
 
 TEST(StandSchedules, TestRangeLooksBackAndReportsThePreviousDay) {
     const struct {

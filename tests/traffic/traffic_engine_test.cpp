@@ -3,29 +3,40 @@
 
 #include "airports/stand_records.h"
 #include "engine_fixture.h"
-#include "traffic/engine_steps.h"
 
 namespace vrn::test {
 namespace {
 
-using Record = EngineTest::Record;
-
-// Passes until the aircraft is in the simulator (or the limit is reached).
-bool untilInSim(std::uint32_t id, int limit = 4000) {
-    for (int i = 0; i < limit; ++i) {
-        EngineTest::passes(1);
-        if (const LiveAircraft* a = gf_liveById(id); a && a->state == STATE_IN_SIM) return true;
+class Engine : public FeedTest {
+protected:
+    // Passes until the aircraft is in the simulator (or the limit is reached).
+    bool untilInSim(std::uint32_t id, int limit = 4000) {
+        for (int i = 0; i < limit; ++i) {
+            passes(1);
+            if (const LiveAircraft* a = gf_liveById(id); a && a->state == STATE_IN_SIM) return true;
+        }
+        return false;
     }
-    return false;
-}
+    // Passes until the first creation request is queued.
+    static void untilCreationRequested() {
+        for (int i = 0; i < 4000 && g_createRequests.empty(); ++i) gf_trafficTick();
+    }
+    static void addStand(const LatLon& at) {
+        setParkAirport("EGLL");
+        std::lock_guard lock(g_standsMutex);
+        g_stands.emplace_back(std::vector<StandUse>{}, std::string("A10"), StandPlacement{at.lat, at.lon, 1.5}, 18.0,
+                              false, false, false);
+        g_stands.back().number = 1;
+    }
+};
 
-TEST_F(EngineTest, AFedAircraftIsCreatedMovedAndRemovedWhenItsFeedStops) {
+TEST_F(Engine, AFedAircraftIsCreatedMovedAndRemovedWhenItsFeedStops) {
     feedTrack(Record{}, 8, 5.0);
     passes(2850);
     ASSERT_NE(live(), nullptr);
     EXPECT_EQ(live()->state, STATE_NEW);   // an airborne aircraft is taken up 1 s before its first sample
     ASSERT_TRUE(untilInSim(0x400001));
-    const auto object = engineSim().objectByAtcId("BAW12");
+    const auto object = sim().objectByAtcId("BAW12");
     ASSERT_TRUE(object);
     EXPECT_EQ(object->title, "BAW A320");
     EXPECT_FALSE(object->onGround);
@@ -33,7 +44,7 @@ TEST_F(EngineTest, AFedAircraftIsCreatedMovedAndRemovedWhenItsFeedStops) {
     EXPECT_TRUE(object->lights & simconnect::LIGHT_STROBE);
     const double startLat = object->lat;
     passes(1000);
-    const auto moved = engineSim().object(object->id);
+    const auto moved = sim().object(object->id);
     ASSERT_TRUE(moved);
     EXPECT_LT(moved->lat, startLat);   // flying south along its samples
     EXPECT_GT(moved->positionUpdates, 100u);
@@ -51,7 +62,7 @@ struct AcceptanceCase {
     std::size_t samples;     // queued afterwards
 };
 
-TEST_F(EngineTest, FeedRecordsPassTheJumpAndSpacingFilters) {
+TEST_F(Engine, FeedRecordsPassTheJumpAndSpacingFilters) {
     const AcceptanceCase cases[] = {
         {"one second later", 1.0, 250, 250, 5000, 1},
         {"5 kn then 60 kn", 10.0, 5, 60, 0, 2},
@@ -71,7 +82,7 @@ TEST_F(EngineTest, FeedRecordsPassTheJumpAndSpacingFilters) {
         Record second = first;
         second.time += c.secondAfter;
         second.groundSpeed = c.secondSpeed;
-        second.at = gf_destinationPoint(first.at, M_PI, c.secondSpeed > 0 ? c.secondSpeed * 6076.0 * c.secondAfter / 3600 : 0);
+        second.at = gf_destinationPoint(first.at, M_PI, c.secondSpeed > 0 ? c.secondSpeed * kFeetPerNm * c.secondAfter / 3600 : 0);
         feed(first);
         feed(second);
         passes(1);
@@ -80,11 +91,8 @@ TEST_F(EngineTest, FeedRecordsPassTheJumpAndSpacingFilters) {
     }
 }
 
-TEST_F(EngineTest, NewAircraftAreRefusedForTheirIdentity) {
-    {
-        std::lock_guard lock(g_standsMutex);
-        g_parkAirport = Airport{"EGLL", "LHR", kUser.lat, kUser.lon, 83.0};
-    }
+TEST_F(Engine, NewAircraftAreRefusedForTheirIdentity) {
+    setParkAirport("EGLL");
     Record low;
     low.altitude = 150.0;   // just above the park airport: would appear on its runway
     feed(low);
@@ -111,7 +119,7 @@ struct AdmissionCase {
     std::string finalModel;
 };
 
-TEST_F(EngineTest, AdmissionCompletesOrGivesUp) {
+TEST_F(Engine, AdmissionCompletesOrGivesUp) {
     const AdmissionCase cases[] = {
         {"ordinary", "BAW12", "", "", true, "BAW12", "A320"},
         {"nine characters", "BAW123456", "", "", false, "", ""},
@@ -139,7 +147,7 @@ TEST_F(EngineTest, AdmissionCompletesOrGivesUp) {
     EXPECT_TRUE(gf_isRefusedFlight("BAW B738 "));
 }
 
-TEST_F(EngineTest, AnAircraftWithASingleSampleIsGivenUpWhenItFallsDue) {
+TEST_F(Engine, AnAircraftWithASingleSampleIsGivenUpWhenItFallsDue) {
     feed(Record{});
     passes(2899);
     EXPECT_NE(live(), nullptr);
@@ -147,10 +155,10 @@ TEST_F(EngineTest, AnAircraftWithASingleSampleIsGivenUpWhenItFallsDue) {
     EXPECT_EQ(live(), nullptr);
 }
 
-TEST_F(EngineTest, AFailedCreationReportsTheLiveryAndDropsTheAircraft) {
+TEST_F(Engine, AFailedCreationReportsTheLiveryAndDropsTheAircraft) {
     simconnect::FailureSpec refuse;
     refuse.refuseTitles = {"BAW A320"};
-    engineSim().setFailures(refuse);
+    sim().setFailures(refuse);
     feedTrack(Record{}, 6, 5.0);
     passes(3300);
     EXPECT_EQ(live(), nullptr);
@@ -159,10 +167,10 @@ TEST_F(EngineTest, AFailedCreationReportsTheLiveryAndDropsTheAircraft) {
     EXPECT_NE(std::find(failed.begin(), failed.end(), "BAW A320"), failed.end());
 }
 
-TEST_F(EngineTest, NoObjectOutlivesItsAircraft) {
+TEST_F(Engine, NoObjectOutlivesItsAircraft) {
     // Removed while its creation is with the simulator: the object goes as soon as it arrives.
     feedTrack(Record{}, 6, 5.0);
-    for (int i = 0; i < 3500 && g_createRequests.empty(); ++i) gf_trafficTick();
+    untilCreationRequested();
     ASSERT_NE(live(), nullptr);
     ASSERT_EQ(live()->state, STATE_CREATION_REQUESTED);
     gf_removeLiveAircraft(*live());
@@ -171,7 +179,7 @@ TEST_F(EngineTest, NoObjectOutlivesItsAircraft) {
     EXPECT_EQ(aiObjects(), 0u);
 }
 
-TEST_F(EngineTest, LostRealTrafficAndTheExitTakeEveryAircraftOut) {
+TEST_F(Engine, LostRealTrafficAndTheExitTakeEveryAircraftOut) {
     Record second;
     second.id = 0x400002;
     second.callsign = "DLH4";
@@ -192,7 +200,7 @@ TEST_F(EngineTest, LostRealTrafficAndTheExitTakeEveryAircraftOut) {
     third.model = "B744";
     third.time = 5000.0;
     feedTrack(third, 6, 5.0);
-    for (int i = 0; i < 4000 && g_createRequests.empty(); ++i) gf_trafficTick();
+    untilCreationRequested();
     ASSERT_FALSE(g_createRequests.empty());
     gf_simLinkServices().exitRequested = [] { return true; };
     gf_removeAllAircraft();
@@ -200,15 +208,9 @@ TEST_F(EngineTest, LostRealTrafficAndTheExitTakeEveryAircraftOut) {
     EXPECT_EQ(aiObjects(), 0u);
 }
 
-TEST_F(EngineTest, AStandingArrivalTakesAFreeFittingStandButNeverTheUsers) {
+TEST_F(Engine, AStandingArrivalTakesAFreeFittingStandButNeverTheUsers) {
     const LatLon standAt{51.4710, -0.4600};
-    {
-        std::lock_guard lock(g_standsMutex);
-        g_parkAirport = Airport{"EGLL", "LHR", kUser.lat, kUser.lon, 83.0};
-        g_stands.emplace_back(std::vector<StandUse>{}, std::string("A10"), StandPlacement{standAt.lat, standAt.lon, 1.5},
-                              18.0, false, false, false);
-        g_stands.back().number = 1;
-    }
+    addStand(standAt);
     Record parked;
     parked.at = standAt;
     parked.altitude = 0.0;
@@ -224,20 +226,14 @@ TEST_F(EngineTest, AStandingArrivalTakesAFreeFittingStandButNeverTheUsers) {
     EXPECT_DOUBLE_EQ(a->position.heading, 1.5);
 
     gf_resetParkAirport();
-    {
-        std::lock_guard lock(g_standsMutex);
-        g_parkAirport = Airport{"EGLL", "LHR", kUser.lat, kUser.lon, 83.0};
-        g_stands.emplace_back(std::vector<StandUse>{}, std::string("A10"), StandPlacement{standAt.lat, standAt.lon, 1.5},
-                              18.0, false, false, false);
-        g_stands.back().number = 1;
-    }
+    addStand(standAt);
     g_reservedStand.set("A10");
     feedTrack(parked, 3, 16.0);
     passes(2950);
     EXPECT_EQ(live(), nullptr);
 }
 
-TEST_F(EngineTest, TheCountLimitRemovesTheFarthestAircraft) {
+TEST_F(Engine, TheCountLimitRemovesTheFarthestAircraft) {
     for (std::uint32_t i = 0; i < 8; ++i) {
         Aircraft base;
         base.aircraftId = 0x500000 + i;
@@ -258,13 +254,7 @@ TEST_F(EngineTest, TheCountLimitRemovesTheFarthestAircraft) {
     MAX_LIVE.set(MAX_LIVE.defaultValue);
 }
 
-}  // namespace
-}  // namespace vrn::test
-
-namespace vrn::test {
-namespace {
-
-TEST_F(EngineTest, TheWantedNumberOfParkedAircraftFollowsTheStandsAndThePercentage) {
+TEST_F(Engine, TheWantedNumberOfParkedAircraftFollowsTheStandsAndThePercentage) {
     const struct {
         int stands, percent, wanted;
     } cases[] = {{1, 40, 1}, {3, 40, 1}, {4, 40, 2}, {3, 60, 2}, {10, 25, 3}, {1, 0, 0}, {0, 40, 0}};
@@ -282,16 +272,10 @@ TEST_F(EngineTest, TheWantedNumberOfParkedAircraftFollowsTheStandsAndThePercenta
     parking_percentage.set(saved);
 }
 
-}  // namespace
-}  // namespace vrn::test
-
-namespace vrn::test {
-namespace {
-
-TEST_F(EngineTest, CreationsAreAnsweredOrGivenUp) {
+TEST_F(Engine, CreationsAreAnsweredOrGivenUp) {
     // The range shrinks after the aircraft was taken in: its object is found all the same.
     Record far;
-    far.at = gf_destinationPoint(kUser, 0.0, 20.0 * 6076.11549);
+    far.at = gf_destinationPoint(kUser, 0.0, 20.0 * kFeetPerNm);
     feedTrack(far, 6, 5.0);
     passes(2950);
     LATERAL_RANGE.set(5);
@@ -300,12 +284,12 @@ TEST_F(EngineTest, CreationsAreAnsweredOrGivenUp) {
     // A creation call the simulator refused outright is given up, not waited for for ever.
     simconnect::FailureSpec fail;
     fail.failCreateCalls = 1;
-    engineSim().setFailures(fail);
+    sim().setFailures(fail);
     Record lost;
     lost.id = 0x400009;
     lost.callsign = "DLH9";
     lost.time = 4000.0;
-    lost.at = gf_destinationPoint(kUser, 0.0, 3.0 * 6076.11549);
+    lost.at = gf_destinationPoint(kUser, 0.0, 3.0 * kFeetPerNm);
     feedTrack(lost, 40, 5.0);
     passes(3200);
     ASSERT_NE(live(lost.id), nullptr);
