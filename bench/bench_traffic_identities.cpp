@@ -1,5 +1,5 @@
-// The per-second collision and replacement jobs of the main loop with 300 live and 500 static parked
-// aircraft, none of them close enough to be removed: every job walks its lists to the end.
+// The per-second collision and replacement jobs of the main loop with 100, 300 or 1,000 live and 500
+// static parked aircraft, none of them close enough to be removed: every job walks its lists to the end.
 #include <benchmark/benchmark.h>
 
 #include "settings/settings_catalogue.h"
@@ -11,7 +11,6 @@ namespace {
 
 using namespace vrn;
 
-constexpr int kLive = 300;
 constexpr int kStatic = 500;
 
 Flight lf_flight(const std::string& callsign, const std::string& registration) {
@@ -24,7 +23,7 @@ Flight lf_flight(const std::string& callsign, const std::string& registration) {
 
 // One airport: 500 static aircraft on stands 0.001 degrees (latitude) by 0.0015 degrees apart, 150
 // live aircraft taxiing between them and 150 in the air nearby; the user stands apart from them all.
-void lf_world() {
+void lf_world(int kLive) {
     g_liveAircraft.clear();
     g_staticParked.clear();
     g_newAircraftIds.clear();
@@ -79,9 +78,9 @@ void lf_everythingMoved() {
     g_userPosition.latitude = g_userPosition.latitude == 46.0 ? 46.000001 : 46.0;
 }
 
-// Argument 1: the user on the ground (ground check), 0: in the air (air check); then live/static.
+// Arguments: 1 the user on the ground (ground check) or 0 in the air (air check); live aircraft.
 void BM_CollisionJobs(benchmark::State& state) {
-    lf_world();
+    lf_world(static_cast<int>(state.range(1)));
     g_userOnGround = state.range(0) != 0;
     for (auto _ : state) {
         lf_everythingMoved();
@@ -93,18 +92,19 @@ void BM_CollisionJobs(benchmark::State& state) {
     }
     state.counters["removed"] = lf_removed();
 }
-BENCHMARK(BM_CollisionJobs)->Arg(1)->Arg(0)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_CollisionJobs)->ArgsProduct({{1, 0}, {100, 300, 1000}})->Unit(benchmark::kMicrosecond);
 
 // One new aircraft against the static ones (each second) and the 61st-second clean-up.
 void BM_ReplacementJobs(benchmark::State& state) {
-    lf_world();
+    const int live = static_cast<int>(state.range(0));
+    lf_world(live);
     for (auto _ : state) {
-        g_newAircraftIds.push_back(20000 + kLive - 2);
+        g_newAircraftIds.push_back(20000 + static_cast<std::uint32_t>(live) - 2);
         gf_newAircraftAgainstStatic(DaySlot{});
         for (const LiveAircraft& a : g_liveAircraft) gf_removeStaticSameCallsign(a);
     }
     state.counters["removed"] = lf_removed();
 }
-BENCHMARK(BM_ReplacementJobs)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_ReplacementJobs)->Arg(100)->Arg(300)->Arg(1000)->Unit(benchmark::kMicrosecond);
 
 }  // namespace

@@ -132,6 +132,12 @@ void lf_queueCreation(LiveAircraft& a) {
     }
     a.position.bank = front.bankGiven ? front.bank : 0.0;
     a.position.altitude = front.altitude;
+    // The feed gives 0 ft for an aircraft on the ground: it is created at the ground it stands on
+    // (as last reported, else the park airport's elevation), never below it.
+    if (!front.airborne) {
+        const double ground = std::isfinite(a.groundAltitude) ? a.groundAltitude : gf_parkAirportCopy().alt;
+        a.position.altitude = std::max(front.altitude, ground + a.staticCgHeight);
+    }
     a.position.verticalSpeed = front.verticalSpeed / 60.0;
     a.position.trueAirspeed = front.trueAirspeed;
     double heading = 0.0;

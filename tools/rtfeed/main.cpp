@@ -6,13 +6,14 @@
 //          [--version TEXT] [--level N | --no-level] [--empty-answer]
 //          [--replay FILE [--speed F] [--loop]] [--generate N [--center LAT,LON] [--elevation FT]]
 //          [--scene FILE] [--qnh VALUE] [--duration SECONDS] [--create-marker]
-//          [--malformed N] [--drop-link-at SECONDS[,SECONDS...]]
+//          [--malformed N] [--drop-link-at SECONDS[,SECONDS...]] [--record FILE]
 //
 // A recording has one datagram per line, preceded by its send-time offset in seconds and a blank
 // ("12.5 RTTFC,..."); the time stamps (field 14) are re-based to now. The generator's centre is
 // --center, else the first position RealTraffic would learn from "Qs121=". A scene (data/demo/
 // traffic_scene.txt) plays arrivals, departures and overflights at one airport. --malformed adds N
-// broken datagrams a second; --drop-link-at closes the TCP link at those seconds after the start.
+// broken datagrams a second; --drop-link-at closes the TCP link at those seconds after the start;
+// --record writes every traffic datagram sent, in the recording format --replay reads.
 #include <unistd.h>
 
 #include <atomic>
@@ -62,6 +63,7 @@ struct Options {
     std::string sceneFile;
     int malformed = 0;
     std::vector<double> dropLinkAt;
+    std::string recordFile;
     double duration = 0.0;   // 0: until stopped
     bool createMarker = false;
 };
@@ -73,6 +75,19 @@ bool g_centerKnown = false;
 LatLon g_center;
 
 void lf_onSignal(int) { g_stop = true; }
+
+// What was sent, for a later replay or a comparison with what the program made of it.
+std::mutex g_recordMutex;
+std::ofstream g_record;
+const Clock::time_point g_started = Clock::now();
+
+void lf_sendTraffic(const Options& o, int udp, const std::string& datagram) {
+    net::gf_sendDatagramToLoopback(udp, o.trafficPort, datagram);
+    std::lock_guard lock(g_recordMutex);
+    if (!g_record.is_open()) return;
+    g_record << vrn::format("{:.3f} {}\n", std::chrono::duration<double>(Clock::now() - g_started).count(), datagram);
+    g_record.flush();
+}
 
 double lf_nowSeconds() {
     return std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
@@ -107,6 +122,7 @@ bool lf_parseOptions(int argc, char** argv, Options& o) {
         else if (a == "--qnh") o.qnh = next();
         else if (a == "--scene") o.sceneFile = next();
         else if (a == "--malformed") o.malformed = std::stoi(next());
+        else if (a == "--record") o.recordFile = next();
         else if (a == "--drop-link-at") {
             std::istringstream list(next());
             for (std::string t; std::getline(list, t, ',');) o.dropLinkAt.push_back(std::stod(t));
@@ -208,7 +224,7 @@ void lf_replay(const Options& o, int udp) {
             if (g_stop) return;
             lf_sleepUntil(start + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(d.offset / o.speed)));
             const double stamp = startWall + (d.timeStamp - firstStamp) / o.speed;
-            net::gf_sendDatagramToLoopback(udp, o.trafficPort, rtfeed::withTimeStamp(d.text, stamp));
+            lf_sendTraffic(o, udp, rtfeed::withTimeStamp(d.text, stamp));
         }
     } while (o.loop && !g_stop);
 }
@@ -230,7 +246,7 @@ void lf_generate(const Options& o, int udp) {
     auto next = Clock::now();
     while (!g_stop) {
         const double now = lf_nowSeconds();
-        for (const auto& line : generator.step(now)) net::gf_sendDatagramToLoopback(udp, o.trafficPort, line);
+        for (const auto& line : generator.step(now)) lf_sendTraffic(o, udp, line);
         next += std::chrono::seconds(1);
         lf_sleepUntil(next);
     }
@@ -252,7 +268,7 @@ void lf_playScene(const Options& o, int udp) {
     rtfeed::SceneGenerator& scene = *made;
     auto next = Clock::now();
     while (!g_stop) {
-        for (const auto& line : scene.step(lf_nowSeconds())) net::gf_sendDatagramToLoopback(udp, o.trafficPort, line);
+        for (const auto& line : scene.step(lf_nowSeconds())) lf_sendTraffic(o, udp, line);
         next += std::chrono::seconds(1);
         lf_sleepUntil(next);
     }
@@ -299,6 +315,13 @@ int main(int argc, char** argv) {
     }
     if (o.haveCenter) {
         g_center = o.center;
+    }
+    if (!o.recordFile.empty()) {
+        g_record.open(o.recordFile);
+        if (!g_record) {
+            std::cerr << "cannot write " << o.recordFile << "\n";
+            return 2;
+        }
     }
     int error = 0;
     const int udp = net::gf_udpSocket(error);

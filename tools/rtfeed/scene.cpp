@@ -84,6 +84,8 @@ SceneLayout readScene(std::istream& in) {
                 words >> s.overflightEverySeconds;
             } else if (key == "parked") {
                 words >> s.parkedSeconds;
+            } else if (key == "approach") {
+                words >> s.approachNm;
             } else {
                 throw std::runtime_error("unknown key " + key);
             }
@@ -103,8 +105,9 @@ std::vector<PathPoint> arrivalPath(const SceneLayout& scene, const SceneStand& s
     const Runway& r = lf_runway(scene, scene.arrivalRunway);
     const double b = lf_bearingDeg(r.threshold, r.end);
     std::vector<PathPoint> path;
-    path.push_back({lf_moved(r.threshold, b + 180.0, 12.0), 12.0 * kGlideFeetPerNm, 170.0});
-    path.push_back({lf_moved(r.threshold, b + 180.0, 4.0), 4.0 * kGlideFeetPerNm, 145.0});
+    const double start = std::max(scene.approachNm, 2.0);
+    path.push_back({lf_moved(r.threshold, b + 180.0, start), start * kGlideFeetPerNm, start > 4.0 ? 170.0 : 145.0});
+    if (start > 4.0) path.push_back({lf_moved(r.threshold, b + 180.0, 4.0), 4.0 * kGlideFeetPerNm, 145.0});
     path.push_back({r.threshold, 50.0, 138.0});
     path.push_back({lf_moved(r.threshold, b, 400.0 / kMetresPerNm), 0.0, 130.0});
     path.push_back({lf_moved(r.threshold, b, 1700.0 / kMetresPerNm), 0.0, 25.0});
@@ -121,7 +124,7 @@ std::vector<PathPoint> departurePath(const SceneLayout& scene, const SceneStand&
     const double b = lf_bearingDeg(r.threshold, r.end);
     std::vector<PathPoint> path;
     path.push_back({stand.at, 0.0, 0.0, 60.0});
-    path.push_back({lf_moved(stand.at, stand.headingDeg + 180.0, 45.0 / kMetresPerNm), 0.0, 0.0, 20.0, true});
+    path.push_back({lf_moved(stand.at, stand.headingDeg + 180.0, 70.0 / kMetresPerNm), 0.0, 0.0, 30.0, true});
     if (scene.departureApronLat != 0.0) path.push_back({{scene.departureApronLat, stand.at.lon}, 0.0, 10.0});
     for (const LatLon& p : scene.departureTaxi) path.push_back({p, 0.0, 15.0});
     path.push_back({r.threshold, 0.0, 0.0, 20.0});

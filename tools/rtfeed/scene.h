@@ -46,6 +46,7 @@ struct SceneLayout {
     double departureEverySeconds = 120.0;
     double overflightEverySeconds = 180.0;
     double parkedSeconds = 600.0;
+    double approachNm = 12.0;   // where arrivals start, on the extended centre line
 };
 
 // Reads a scene; throws std::runtime_error naming the line that cannot be read.

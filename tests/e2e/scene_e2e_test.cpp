@@ -1,0 +1,263 @@
+// The main job end to end: the real program, the RealTraffic stand-in playing an airport scene and
+// the simulated simulator. What the stand-in sent (its recording) is compared with what the
+// simulator's trace shows: every aircraft in range appears once, follows its fed track, never below
+// the ground, ground aircraft end at a stand, titles come from the installed packages, and nothing is
+// left behind after the exit. A second run adds broken datagrams and two dropped links.
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <random>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "core/geodesy.h"
+#include "core/utilities.h"
+#include "support/test_support.h"
+
+namespace vrn::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr double kGroundElevationFt = 83.0;
+constexpr LatLon kUser{51.4713, -0.4877};
+constexpr double kInRangeNm = 7.0;   // inside the automatic range on the ground (8 nm)
+
+struct FedPoint {
+    double offset;   // seconds after the feed started
+    LatLon at;
+    bool ground;
+};
+
+struct TracedPoint {
+    double t;
+    LatLon at;
+    double altitude;
+    bool ground;
+};
+
+struct SceneRun {
+    std::map<std::string, std::vector<FedPoint>> fed;         // by callsign
+    std::map<std::string, std::vector<TracedPoint>> traced;   // by tail number, live aircraft only
+    std::vector<std::string> createdTitles;
+    std::set<std::string> createdTails;
+    std::set<long> created, removed, removedWithClient;
+    std::size_t duplicateSightings = 0;
+    double lowestAltitude = 1e9;
+    std::size_t objectsInLastSnapshot = 0;
+    std::map<std::string, TracedPoint> lastSeen;
+    int exitStatus = -1;
+    std::string output;
+};
+
+bool lf_portFree(int type, int port) {
+    const int fd = ::socket(AF_INET, type, 0);
+    if (fd < 0) return false;
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(static_cast<std::uint16_t>(port));
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    const bool ok = ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+    ::close(fd);
+    return ok;
+}
+
+int lf_freePortBase(unsigned salt) {
+    std::mt19937 rng(static_cast<unsigned>(::getpid()) * 31u + salt);
+    for (int attempt = 0; attempt < 200; ++attempt) {
+        const int base = 20000 + static_cast<int>(rng() % 12000);
+        if (lf_portFree(SOCK_STREAM, base) && lf_portFree(SOCK_DGRAM, base + 1) && lf_portFree(SOCK_DGRAM, base + 2))
+            return base;
+    }
+    return 0;
+}
+
+std::string lf_quote(const fs::path& p) { return "'" + p.string() + "'"; }
+
+// One run of scripts/run-program with the scene and the given extra feed options; the recording
+// and the trace read back.
+SceneRun lf_run(const TempDir& stage, int seconds, const std::string& extraFeed, unsigned salt) {
+    SceneRun run;
+    const fs::path build = VARNEL_BINARY_DIR;
+    const fs::path root = fs::path(VARNEL_TEST_DATA).parent_path().parent_path();
+    const int base = lf_freePortBase(salt);
+    const std::string feed = "--scene " + (root / "tests" / "data" / "e2e" / "scene.txt").string() + extraFeed;
+    const std::string command = "VARNEL_FEED='" + feed + "' VARNEL_RUN_SECONDS=" + std::to_string(seconds) +
+                                " VARNEL_HEADLESS=1 VARNEL_STAGE_DIR=" + lf_quote(stage.path()) +
+                                " VARNEL_PORT_BASE=" + std::to_string(base) + " XDG_RUNTIME_DIR=" +
+                                lf_quote(stage.path()) + " " + lf_quote(root / "scripts" / "run-program") + " " +
+                                lf_quote(build) + " > " + lf_quote(stage / "run.out") + " 2>&1";
+    const int status = std::system(command.c_str());
+    run.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    run.output = readFile(stage / "run.out");
+
+    std::ifstream rec(stage / "feed.rec");
+    for (std::string line; std::getline(rec, line);) {
+        std::istringstream in(line);
+        double offset = 0.0;
+        std::string datagram;
+        in >> offset >> datagram;
+        const std::vector<std::string> f = gf_splitAtComma(datagram);
+        if (f.size() < 10) continue;
+        run.fed[f[9]].push_back({offset, {std::stod(f[2]), std::stod(f[3])}, f[6] == "1"});
+    }
+    std::ifstream trace(stage / "sim" / "trace.jsonl");
+    for (std::string line; std::getline(trace, line);) {
+        const nlohmann::json j = nlohmann::json::parse(line);
+        if (j.contains("event")) {
+            const std::string event = j["event"];
+            const long id = j.value("id", 0L);
+            if (event == "created") {
+                const std::string text = j["text"];
+                run.created.insert(id);
+                run.createdTails.insert(text.substr(0, text.find(' ')));
+                run.createdTitles.push_back(text.substr(text.find(' ') + 1));
+            } else if (event == "removed") {
+                run.removed.insert(id);
+            } else if (event == "removedWithClient") {
+                run.removedWithClient.insert(id);
+            }
+            continue;
+        }
+        std::set<std::string> tails;
+        run.objectsInLastSnapshot = 0;
+        for (const nlohmann::json& o : j["objects"]) {
+            if (o.value("user", false)) continue;
+            ++run.objectsInLastSnapshot;
+            const std::string tail = o["tail"];
+            if (!tails.insert(tail).second) ++run.duplicateSightings;
+            const TracedPoint p{j["t"], {o["lat"], o["lon"]}, o["alt"], o["onGround"]};
+            run.lowestAltitude = std::min(run.lowestAltitude, p.altitude);
+            if (tail.empty() || tail.back() == '*') continue;   // static parked aircraft
+            run.traced[tail].push_back(p);
+            run.lastSeen[tail] = p;
+        }
+    }
+    return run;
+}
+
+// Metres from a point to the nearest leg of a fed track.
+double lf_metresFromTrack(const LatLon& p, const std::vector<FedPoint>& track) {
+    double best = 1e12;
+    const double k = std::cos(p.lat * kDeg2Rad);
+    for (std::size_t i = 0; i + 1 < track.size(); ++i) {
+        // Local metres around p; legs are short enough for a flat earth.
+        const auto local = [&](const LatLon& q) {
+            return std::pair<double, double>{(q.lat - p.lat) * 111132.95, (q.lon - p.lon) * 111132.95 * k};
+        };
+        const auto [ay, ax] = local(track[i].at);
+        const auto [by, bx] = local(track[i + 1].at);
+        const double dx = bx - ax, dy = by - ay;
+        const double len = dx * dx + dy * dy;
+        const double u = len > 0 ? std::clamp(-(ax * dx + ay * dy) / len, 0.0, 1.0) : 0.0;
+        best = std::min(best, std::hypot(ax + u * dx, ay + u * dy));
+    }
+    if (track.size() == 1) best = gf_distanceNm(p, track.front().at) * 1852.0;
+    return best;
+}
+
+double lf_percentile(std::vector<double> v, double q) {
+    if (v.empty()) return 0.0;
+    std::sort(v.begin(), v.end());
+    return v[static_cast<std::size_t>(q * static_cast<double>(v.size() - 1))];
+}
+
+std::set<std::string> lf_installedTitles() {
+    std::set<std::string> titles;
+    std::ifstream in(fs::path(VARNEL_TEST_DATA).parent_path().parent_path() / "data" / "liveries" / "sample_packages.txt");
+    for (std::string line; std::getline(in, line);)
+        if (line.rfind("livery ", 0) == 0) titles.insert(line.substr(7, line.find('|') - 7));
+    return titles;
+}
+
+bool lf_toolsBuilt() {
+    const fs::path build = VARNEL_BINARY_DIR;
+    for (const char* tool : {"src/varnel", "tools/varnel-data", "tools/rtfeed"})
+        if (!fs::exists(build / tool)) return false;
+    return true;
+}
+
+TEST(SceneEndToEnd, AircraftFollowTheirFeedParkAndLeaveNothingBehind) {
+    if (!lf_toolsBuilt()) GTEST_SKIP() << "the program and its tools are not built";
+    TempDir stage;
+    const SceneRun run = lf_run(stage, 240, "", 1);
+    ASSERT_EQ(run.exitStatus, 0) << run.output;
+
+    // Titles from the installed packages, and one object per aircraft at a time.
+    const std::set<std::string> installed = lf_installedTitles();
+    ASSERT_FALSE(run.createdTitles.empty());
+    for (const std::string& title : run.createdTitles) EXPECT_TRUE(installed.count(title)) << title;
+    EXPECT_EQ(run.duplicateSightings, 0u);
+    EXPECT_GE(run.lowestAltitude, kGroundElevationFt - 1.0);
+
+    // Every fed aircraft that stayed in range for a minute, early enough to be played, appears.
+    for (const auto& [callsign, track] : run.fed) {
+        const auto inRange = std::count_if(track.begin(), track.end(), [](const FedPoint& p) {
+            return p.offset < 150.0 && gf_distanceNm(p.at, kUser) < kInRangeNm;
+        });
+        if (inRange >= 60) EXPECT_TRUE(run.createdTails.count(callsign)) << callsign;
+    }
+
+    // Each aircraft stays near the track it was fed.
+    std::vector<double> air, ground;
+    for (const auto& [tail, points] : run.traced) {
+        const auto fed = run.fed.find(tail);
+        ASSERT_NE(fed, run.fed.end()) << tail << " was never fed";
+        for (const TracedPoint& p : points) (p.ground ? ground : air).push_back(lf_metresFromTrack(p.at, fed->second));
+    }
+    const double air95 = lf_percentile(air, 0.95), ground95 = lf_percentile(ground, 0.95);
+    RecordProperty("air_p95_m", std::to_string(air95));
+    RecordProperty("ground_p95_m", std::to_string(ground95));
+    std::cout << "distance from the fed track, 95th percentile: air " << air95 << " m (" << air.size()
+              << " samples, max " << lf_percentile(air, 1.0) << " m), ground " << ground95 << " m (" << ground.size()
+              << " samples, max " << lf_percentile(ground, 1.0) << " m)\n";
+    EXPECT_LT(air95, 30.0);
+    EXPECT_LT(ground95, 60.0);
+
+    // An arrival that reached its stand in the feed stands on it in the simulator.
+    bool parked = false;
+    for (const auto& [tail, last] : run.lastSeen) {
+        const auto fed = run.fed.find(tail);
+        if (fed == run.fed.end() || !last.ground) continue;
+        const FedPoint& end = fed->second.back();
+        if (end.ground && gf_distanceNm(last.at, end.at) * 1852.0 < 10.0 &&
+            std::count_if(fed->second.begin(), fed->second.end(), [](const FedPoint& p) { return !p.ground; }) > 0)
+            parked = true;
+    }
+    EXPECT_TRUE(parked) << "no arrival ended at its stand";
+
+    // Nothing left behind: every object was removed by the program, none went only with its client.
+    EXPECT_EQ(run.removed, run.created);
+    EXPECT_TRUE(run.removedWithClient.empty());
+    EXPECT_EQ(run.objectsInLastSnapshot, 0u);
+}
+
+TEST(SceneEndToEnd, BrokenDatagramsAndDroppedLinksLeaveNothingBehind) {
+    if (!lf_toolsBuilt()) GTEST_SKIP() << "the program and its tools are not built";
+    TempDir stage;
+    const SceneRun run = lf_run(stage, 150, " --malformed 30 --drop-link-at 70,105", 2);
+    ASSERT_EQ(run.exitStatus, 0) << run.output;
+    const std::string log = readFile(stage / "program" / "Log.txt");
+    EXPECT_NE(log.find("RealTraffic gone?"), std::string::npos) << "the dropped links were not seen";
+    EXPECT_GE(std::count(run.output.begin(), run.output.end(), '\n'), 1);
+    EXPECT_FALSE(run.created.empty());
+    EXPECT_EQ(run.removed, run.created);
+    EXPECT_EQ(run.objectsInLastSnapshot, 0u);
+    EXPECT_GE(run.lowestAltitude, kGroundElevationFt - 1.0);
+}
+
+}  // namespace
+}  // namespace vrn::test
