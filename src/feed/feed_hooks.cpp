@@ -1,7 +1,7 @@
 #include "feed/feed_hooks.h"
 
-#include "app/main_window.h"
 #include "core/format.h"
+#include "display/window_state.h"
 
 namespace vrn {
 

@@ -3,12 +3,12 @@
 #include <limits>
 #include <nlohmann/json.hpp>
 
-#include "app/main_window.h"
 #include "core/format.h"
 #include "core/geodesy.h"
 #include "core/log.h"
 #include "core/text_files.h"
 #include "core/time_of_week.h"
+#include "display/window_state.h"
 #include "feed/tcp_server.h"
 #include "feed/udp_readers.h"
 #include "settings/settings_catalogue.h"

@@ -6,12 +6,12 @@
 #include <nlohmann/json.hpp>
 #include <thread>
 
-#include "app/main_window.h"
 #include "core/exceptions.h"
 #include "core/format.h"
 #include "core/log.h"
 #include "core/time_of_week.h"
 #include "core/utilities.h"
+#include "display/window_state.h"
 #include "feed/feed_hooks.h"
 #include "feed/realtraffic_link.h"
 

@@ -8,12 +8,12 @@
 #include <system_error>
 #include <thread>
 
-#include "app/main_window.h"
 #include "core/exceptions.h"
 #include "core/format.h"
 #include "core/log.h"
 #include "core/text_files.h"
 #include "core/utilities.h"
+#include "display/window_state.h"
 #include "liveries/aircraft_cfg_lines.h"
 #include "liveries/livery_search.h"
 #include "liveries/regcodes.h"

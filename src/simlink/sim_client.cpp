@@ -8,13 +8,13 @@
 #include <thread>
 
 #include "airports/park_airports.h"
-#include "app/main_window.h"
 #include "core/exceptions.h"
 #include "core/format.h"
 #include "core/geodesy.h"
 #include "core/log.h"
 #include "core/time_of_week.h"
 #include "core/version.h"
+#include "display/window_state.h"
 #include "platform/sys/thread_name.h"
 #include "platform/sys/timer.h"
 #include "settings/settings_catalogue.h"
