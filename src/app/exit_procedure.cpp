@@ -26,7 +26,6 @@
 
 namespace vrn {
 
-std::atomic<bool> g_readerError{false};
 std::atomic<int> g_exitReason{EXIT_NOT_YET_SET};
 std::atomic<bool> g_runThreadActive{false};
 
@@ -287,12 +286,6 @@ void FinalExit(int argument) {
         // Under the lock: once it is released the process may end and its objects go.
         g_exitDone.notify_all();
     }
-}
-
-void gf_reportReaderStop(bool traffic, const std::string& error) {
-    gf_showStatus(format("The {} has stopped with an error: {}", traffic ? "TrafficReader " : "WeatherReader", error),
-                  true);
-    g_readerError.exchange(true);
 }
 
 }  // namespace vrn

@@ -31,7 +31,6 @@ inline constexpr int kExitStatusError = 1;
 std::string gf_exitReasonName(int reason);
 
 // g_exitRequested, g_userStopped, g_runningThreads and gf_exitUnderWay are in core/run_state.h.
-extern std::atomic<bool> g_readerError;     // a UDP reader stopped with an error
 extern std::atomic<int> g_exitReason;
 extern std::atomic<bool> g_runThreadActive;  // gf_startUpVRNL is running (a restart waits for its end)
 
@@ -46,8 +45,5 @@ bool gf_waitForExitDone(std::chrono::milliseconds timeout);
 
 // After a final exit: requests are accepted again (tests run many exits in one process).
 void gf_resetExitForTests();
-
-// Called from the catch handlers of the two UDP readers.
-void gf_reportReaderStop(bool traffic, const std::string& error);
 
 }  // namespace vrn
