@@ -35,7 +35,6 @@ void lf_startRun() {
 }
 
 void lf_finalExit(ui::Window& window, std::int64_t exitStatus) {
-    MainWindow& w = g_mainWindow;
     const ui::Rect rect = window.frame();
     const int oldX = MAIN_WINDOW_X.get();
     const int oldY = MAIN_WINDOW_Y.get();

@@ -139,7 +139,6 @@ TEST_F(WindowPosition, EdgeValuesAreReplacedAtStartAndAtExit) {
     }
 
     // At exit: a minimised window's edge gives way to the position of the previous exit.
-    MainWindow& w = g_mainWindow;
     MAIN_WINDOW_X.set(MAIN_WINDOW_X.clamp(-32000));
     MAIN_WINDOW_X.save();
     MAIN_WINDOW_Y.set(300);
