@@ -13,6 +13,7 @@
 #include "app/gui_requests.h"
 #include "core/format.h"
 #include "settings/settings_catalogue.h"
+#include "simlink/user_aircraft.h"
 #include "traffic/traffic_lists.h"
 
 namespace {
@@ -80,7 +81,7 @@ void BM_ParkAirportChoiceOnTheGround(benchmark::State& state) {
                              false);
     fs::create_directories(g_archiveStockFolder);
     gf_writeApf(egll, g_archiveStockFolder / "EGLL.xml", false);
-    g_windowHooks.userState = [] { return UserState{true, 83.0, {51.4713, -0.4877}}; };
+    gf_setUserStateForTests([] { return UserState{true, 83.0, {51.4713, -0.4877}}; });
     for (auto _ : state) {
         state.PauseTiming();
         g_parkAirport = Airport{};

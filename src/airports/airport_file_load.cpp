@@ -6,10 +6,10 @@
 
 #include "airports/airport_files.h"
 #include "airports/airport_list.h"
-#include "app/main_window.h"
 #include "core/exceptions.h"
 #include "core/format.h"
 #include "core/log.h"
+#include "display/window_state.h"
 #include "feed/udp_readers.h"
 #include "settings/settings_catalogue.h"
 

@@ -1,10 +1,10 @@
 // Closing the park airport and saving what was learned there into its learned file.
 #include "airports/airport_files.h"
 #include "airports/airport_list.h"
-#include "app/main_window.h"
 #include "core/format.h"
 #include "core/log.h"
 #include "core/time_of_week.h"
+#include "display/window_state.h"
 #include "settings/settings_catalogue.h"
 
 namespace vrn {

@@ -7,10 +7,10 @@
 #include <fstream>
 
 #include "airports/airport_files.h"
-#include "app/main_window.h"
 #include "core/format.h"
 #include "core/log.h"
 #include "core/utilities.h"
+#include "display/window_state.h"
 #include "settings/settings_catalogue.h"
 
 namespace vrn {

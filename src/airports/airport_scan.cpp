@@ -1,6 +1,8 @@
 // The add-on airport scan: folder walk, worker tasks, scan log and offline learning.
 #include "airports/airport_scan.h"
 
+#include <algorithm>
+#include <cctype>
 #include <deque>
 #include <future>
 #include <mutex>
@@ -9,13 +11,13 @@
 #include "airports/airport_files.h"
 #include "airports/bgl_reader.h"
 #include "airports/manifest_publisher.h"
-#include "app/exit_procedure.h"
-#include "app/main_window.h"
-#include "app/scan_drivers.h"
+#include "core/folders.h"
 #include "core/format.h"
 #include "core/log.h"
+#include "core/run_state.h"
 #include "core/text_files.h"
 #include "core/utilities.h"
+#include "display/window_state.h"
 #include "settings/settings_catalogue.h"
 #include "update/sim_installation.h"
 
@@ -244,6 +246,20 @@ bool gf_scanAirports(bool automatic, const std::vector<std::string>& folders) {
     const bool found = g_airportFilesDone.load() > before;
     if (found) gf_logLine("Airports scan successful");
     return found;
+}
+
+void gf_listXmlFiles(std::vector<std::string>& codes) {
+    const fs::path folder = g_myThirdpartyFolder;
+    if (!gf_isFolder(folder)) return;
+    gf_forEachEntry(folder, [&codes](const fs::directory_entry& item) {
+        std::error_code typeEc;
+        if (!item.is_regular_file(typeEc)) return;
+        std::string extension = item.path().extension().string();
+        std::transform(extension.begin(), extension.end(), extension.begin(),
+                       [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+        const std::string stem = item.path().stem().string();
+        if (extension == ".XML" && stem.size() == 4) codes.push_back(stem);
+    });
 }
 
 }  // namespace vrn

@@ -28,6 +28,8 @@ void lf_checkScanFolder(const std::string& folder);
 void lf_searchAirportsInFolders(const std::filesystem::path& folder);
 bool lf_isSkippedFolder(const std::string& path);
 bool lf_isBglFile(const std::string& extension);
+// The four-character names of the *.xml files (any case) in airports/my_thirdparty.
+void gf_listXmlFiles(std::vector<std::string>& codes);
 // Copies generated third-party files of airports learned in the stock archive to TO_BE_LEARNED_OFFLINE.
 void lf_offlineLearning();
 

@@ -7,6 +7,7 @@
 #include "core/format.h"
 #include "core/utilities.h"
 #include "liveries/type_queries.h"
+#include "settings/settings_catalogue.h"
 
 namespace vrn {
 

@@ -4,9 +4,9 @@
 #include <unordered_map>
 
 #include "airports/airport_files.h"
-#include "app/main_window.h"
 #include "core/format.h"
 #include "core/log.h"
+#include "display/window_state.h"
 #include "settings/parameters_file.h"
 #include "settings/settings_catalogue.h"
 

@@ -9,17 +9,19 @@
 #include "airports/park_airports.h"
 #include "airports/stand_search.h"
 #include "airports/static_parking.h"
-#include "app/controls.h"
-#include "app/gui_requests.h"
-#include "app/main_window.h"
 #include "core/format.h"
 #include "core/log.h"
+#include "display/window_state.h"
 #include "feed/udp_readers.h"
 #include "settings/settings_catalogue.h"
+#include "simlink/user_aircraft.h"
 #include "traffic/traffic_engine.h"
 #include "traffic/traffic_lists.h"
 
 namespace vrn {
+
+std::atomic<bool> g_parkSettingsChanged{false};
+std::atomic<int> g_userMaxLive{300};
 namespace {
 
 constexpr int kSoftLearningWeeks = 45;

@@ -5,9 +5,16 @@
 //
 // Airborne, the nearest airport of my_park_airports.txt within AIRPORT_RANGE and below
 // AIRPORT_HEIGHT; on the ground, the closest airport that has a parking file. Run thread only.
+#include <atomic>
 #include <string>
 
 namespace vrn {
+
+// Raised by the window when a static-parking setting changed: the park airport's parking data is
+// read again at the next step.
+extern std::atomic<bool> g_parkSettingsChanged;
+// The user's own maximum of live aircraft, kept while static parking lowers MAX_LIVE.
+extern std::atomic<int> g_userMaxLive;
 
 // The 16-second step; showCalculating shows the computation on the status line (traffic start).
 void gf_refreshStaticParking(bool showCalculating);

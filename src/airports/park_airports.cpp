@@ -7,11 +7,11 @@
 
 #include "airports/airport_files.h"
 #include "airports/airport_list.h"
-#include "app/main_window.h"
 #include "core/format.h"
 #include "core/log.h"
 #include "core/text_files.h"
 #include "core/utilities.h"
+#include "display/window_state.h"
 #include "settings/settings_catalogue.h"
 
 namespace vrn {

@@ -7,9 +7,9 @@
 
 #include "airports/airport_files.h"
 #include "airports/stand_search.h"
-#include "app/main_window.h"
 #include "core/format.h"
 #include "core/log.h"
+#include "display/window_state.h"
 #include "settings/settings_catalogue.h"
 #include "traffic/stand_schedules.h"
 

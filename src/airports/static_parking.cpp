@@ -8,13 +8,13 @@
 #include <unordered_set>
 
 #include "airports/stand_search.h"
-#include "app/gui_requests.h"
-#include "app/main_window.h"
 #include "core/format.h"
 #include "core/log.h"
 #include "core/utilities.h"
+#include "display/window_state.h"
 #include "liveries/type_queries.h"
 #include "settings/settings_catalogue.h"
+#include "simlink/user_aircraft.h"
 #include "traffic/stand_schedules.h"
 #include "traffic/traffic_engine.h"
 #include "traffic/traffic_lists.h"

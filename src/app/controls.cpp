@@ -68,8 +68,4 @@ void gf_createControls(ui::Window& w) {
     w.invalidate(gf_bandRect(Band::Settings), true);
 }
 
-void gf_clearControlText(std::uint16_t controlId) {
-    if (ui::Window* window = g_mainWindow.g_hMainWindow) window->setText(controlId, std::string());
-}
-
 }  // namespace vrn

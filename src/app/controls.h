@@ -1,8 +1,6 @@
 #pragma once
 // The 39 child controls of the settings band: check boxes, edit fields whose Enter key applies the
 // typed value, and push buttons.
-#include <cstdint>
-
 #include "platform/ui/window.h"
 
 namespace vrn {
@@ -11,8 +9,5 @@ inline constexpr int kControlCount = 39;
 
 // The window's creation work: every control in window order, then the settings band is repainted.
 void gf_createControls(ui::Window& window);
-
-// Empties the text of one child control of the main window (any thread).
-void gf_clearControlText(std::uint16_t controlId);
 
 }  // namespace vrn

@@ -9,6 +9,7 @@
 #include "app/main_window.h"
 #include "settings/parameters_file.h"
 #include "settings/settings_catalogue.h"
+#include "simlink/user_aircraft.h"
 
 namespace vrn {
 

@@ -26,11 +26,7 @@
 
 namespace vrn {
 
-std::atomic<bool> g_exitRequested{false};
-std::atomic<bool> g_userStopped{false};
-std::atomic<bool> g_readerError{false};
 std::atomic<int> g_exitReason{EXIT_NOT_YET_SET};
-std::atomic<int> g_runningThreads{0};
 std::atomic<bool> g_runThreadActive{false};
 
 namespace {
@@ -40,8 +36,6 @@ using namespace std::chrono_literals;
 constexpr const char* kProgramName = "Varnel";
 constexpr int kWorkerWaits = 61;   // 100 ms each
 constexpr int kRunThreadWaits = 300;   // 100 ms each: a restart's wait for the previous run to end
-
-std::atomic<bool> g_processEnding{false};
 
 // One exit at a time: set by the accepted request, cleared when the exit thread posts its message.
 std::mutex g_exitMutex;
@@ -163,10 +157,6 @@ std::string gf_exitReasonName(int reason) {
     if (it == names.end()) throw std::out_of_range(format("invalid exit reason {}", reason));
     return it->second;
 }
-
-bool gf_exitUnderWay() { return g_exitRequested.load() || g_userStopped.load() || g_processEnding.load(); }
-
-void gf_setProcessEnding() { g_processEnding.store(true); }
 
 void gf_resetExitForTests() {
     std::lock_guard lock(g_exitMutex);
@@ -296,12 +286,6 @@ void FinalExit(int argument) {
         // Under the lock: once it is released the process may end and its objects go.
         g_exitDone.notify_all();
     }
-}
-
-void gf_reportReaderStop(bool traffic, const std::string& error) {
-    gf_showStatus(format("The {} has stopped with an error: {}", traffic ? "TrafficReader " : "WeatherReader", error),
-                  true);
-    g_readerError.exchange(true);
 }
 
 }  // namespace vrn

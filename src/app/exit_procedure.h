@@ -11,6 +11,8 @@
 #include <chrono>
 #include <string>
 
+#include "core/run_state.h"
+
 namespace vrn {
 
 enum ExitReason : int {
@@ -28,17 +30,9 @@ inline constexpr int kExitStatusError = 1;
 // "NOT_YET_SET", "SIM WAS CLOSED", ...; std::out_of_range for a value that is no reason.
 std::string gf_exitReasonName(int reason);
 
-extern std::atomic<bool> g_exitRequested;   // an exit thread is working
-extern std::atomic<bool> g_userStopped;     // the user closed the program
-extern std::atomic<bool> g_readerError;     // a UDP reader stopped with an error
+// g_exitRequested, g_userStopped, g_runningThreads and gf_exitUnderWay are in core/run_state.h.
 extern std::atomic<int> g_exitReason;
-extern std::atomic<int> g_runningThreads;   // run, exit, SimConnect and reader threads
 extern std::atomic<bool> g_runThreadActive;  // gf_startUpVRNL is running (a restart waits for its end)
-
-// g_exitRequested || g_userStopped: what every long-running loop polls.
-bool gf_exitUnderWay();
-// Set once the process is ending (after the message loop); long-running loops stop for good.
-void gf_setProcessEnding();
 
 // Ignored while an exit runs and after the final exit was posted.
 void gf_requestExit(int reason, int argument);
@@ -51,8 +45,5 @@ bool gf_waitForExitDone(std::chrono::milliseconds timeout);
 
 // After a final exit: requests are accepted again (tests run many exits in one process).
 void gf_resetExitForTests();
-
-// Called from the catch handlers of the two UDP readers.
-void gf_reportReaderStop(bool traffic, const std::string& error);
 
 }  // namespace vrn

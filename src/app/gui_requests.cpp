@@ -15,8 +15,6 @@ std::atomic<bool> g_clearRefusedRequest{false};
 std::atomic<bool> g_staticRenew{false};
 std::atomic<bool> g_navLightsRequest{false};
 std::atomic<bool> g_enforceMaxCountRequest{false};
-std::atomic<bool> g_parkSettingsChanged{false};
-std::atomic<int> g_userMaxLive{300};
 std::atomic<int> g_userLateralRange{40};
 
 WindowHooks g_windowHooks;
@@ -30,12 +28,6 @@ int gf_windowSecondCounter() { return g_windowHooks.secondCounter ? g_windowHook
 bool gf_parkFileLoaded() { return g_windowHooks.parkFileLoaded && g_windowHooks.parkFileLoaded(); }
 
 bool gf_parkingBusy() { return g_windowHooks.parkingBusy && g_windowHooks.parkingBusy(); }
-
-UserState gf_userState() {
-    if (g_windowHooks.userState) return g_windowHooks.userState();
-    const UserAircraftBlock block = gf_userAircraftData();
-    return UserState{g_userOnGround.load(), block.altitude, LatLon{block.latitude, block.longitude}};
-}
 
 void gf_serveWindowRequests() {
     if (g_navLightsRequest.exchange(false)) {
@@ -57,6 +49,7 @@ void gf_resetWindowRequests() {
     g_userMaxLive.store(300);
     g_userLateralRange.store(40);
     g_windowHooks = WindowHooks{};
+    gf_setUserStateForTests({});
 }
 
 }  // namespace vrn

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "core/geodesy.h"
+#include "airports/park_airport_choice.h"
 #include "update/program_update.h"
 
 namespace vrn {
@@ -25,18 +25,8 @@ extern std::atomic<bool> g_staticRenew;            // a static-parking setting c
 extern std::atomic<bool> g_navLightsRequest;       // NAV_LIGHTS_WHILE_PARKED toggled
 extern std::atomic<bool> g_enforceMaxCountRequest; // MAX_LIVE changed
 
-// Read by static parking, which reads the park airport's parking data again when it is set.
-extern std::atomic<bool> g_parkSettingsChanged;
-// The user's own maximum of live aircraft, kept while static parking lowers MAX_LIVE.
-extern std::atomic<int> g_userMaxLive;
 // The manual traffic radius, kept while AUTO_RANGE chooses it (the run thread sets it at start-up).
 extern std::atomic<int> g_userLateralRange;
-
-struct UserState {
-    bool onGround = false;
-    double altitudeFeet = 0.0;
-    LatLon position;
-};
 
 struct WindowHooks {
     // The exit procedure: gf_requestExit(reason, argument). Empty: nothing happens.
@@ -45,8 +35,6 @@ struct WindowHooks {
     std::function<int()> secondCounter;
     // The update check ("Check version"): what is newer, empty when up to date. Tests replace it.
     std::function<AvailableUpdates()> listAvailableUpdates = gf_listAvailableUpdates;
-    // The user aircraft. Empty: the simulator link's user block.
-    std::function<UserState()> userState;
 
     // Static parking. Empty: no parking file loaded, not busy, no reserved stand.
     std::function<bool()> parkFileLoaded;
@@ -78,7 +66,6 @@ void gf_requestExitFromWindow(int reason, int argument);
 int gf_windowSecondCounter();
 bool gf_parkFileLoaded();
 bool gf_parkingBusy();
-UserState gf_userState();
 
 // Run thread, once per main-loop turn: serves the window's requests that touch the traffic lists.
 void gf_serveWindowRequests();

@@ -23,6 +23,7 @@
 #include "core/utilities.h"
 #include "platform/sys/single_instance.h"
 #include "platform/ui/headless_backend.h"
+#include "settings/settings_catalogue.h"
 #ifdef VARNEL_HAVE_FLTK
 #include "platform/ui/fltk/fltk_backend.h"
 #endif
@@ -75,13 +76,16 @@ int lf_refuseSecondInstance(const std::filesystem::path& lockFile) {
     if (lf_displayPresent()) {
         static ui::Window window;
         MainWindow& w = g_mainWindow;
-        window.create("Varnel", w.MAIN_WINDOW_X.defaultValue, w.MAIN_WINDOW_Y.defaultValue, kWindowWidth,
+        window.create("Varnel", MAIN_WINDOW_X.defaultValue, MAIN_WINDOW_Y.defaultValue, kWindowWidth,
                       kWindowHeight);
         w.g_hMainWindow = &window;
         gf_showError(text);
-        gf_runFltkMessageLoop(window, [](const ui::Message& m) {
-            if (m.kind == ui::MessageKind::Close) window.post({ui::MessageKind::Quit, 0, 0});
-        });
+        gf_runFltkMessageLoop(
+            window,
+            [](const ui::Message& m) {
+                if (m.kind == ui::MessageKind::Close) window.post({ui::MessageKind::Quit, 0, 0});
+            },
+            gf_paint);
         return kExitStatusSecondInstance;
     }
 #endif
@@ -137,7 +141,7 @@ int main() {
                     window.post({ui::MessageKind::Close, 0, 0});
                 }).detach();
             }
-            return gf_runFltkMessageLoop(window, proc);
+            return gf_runFltkMessageLoop(window, proc, gf_paint);
         };
     }
 #else

@@ -1,7 +1,6 @@
-// The main window object, its creation at the saved position and the status line.
+// The main window's creation at the saved position.
 #include "app/main_window.h"
 
-#include <algorithm>
 #include <chrono>
 #include <stdexcept>
 #include <thread>
@@ -10,48 +9,12 @@
 #include "core/format.h"
 #include "core/log.h"
 #include "core/text_conversion.h"
-#include "core/utilities.h"
 #include "settings/parameters_file.h"
+#include "settings/settings_catalogue.h"
 
 namespace vrn {
 
-MainWindow g_mainWindow;
-
-MainWindow::MainWindow()
-    : MAIN_WINDOW_X("MAIN_WINDOW_X", 400, -30000, 30000),
-      MAIN_WINDOW_Y("MAIN_WINDOW_Y", 20, -30000, 30000),
-      separators{{{{0, 140}, {880, 140}},
-                  {{0, 168}, {880, 168}},
-                  {{0, 196}, {642, 196}},
-                  {{0, 224}, {642, 224}},
-                  {{0, 252}, {642, 252}},
-                  {{0, 280}, {642, 280}},
-                  {{0, 308}, {642, 308}},
-                  {{0, 336}, {642, 336}}}} {
-    g_mainWindowReady.store(true);   // last: initInstance waits for it
-}
-
-MainWindow::~MainWindow() = default;
-
-ui::Rect gf_bandRect(Band band) {
-    switch (band) {
-        case Band::Title: return {0, 0, 880, 28};
-        case Band::Counters: return {0, 28, 880, 112};
-        case Band::Settings: return {0, 112, 880, 392};
-        case Band::Park: return {0, 392, 880, 448};
-        case Band::Status: return {0, 448, 880, 476};
-    }
-    return {};
-}
-
-void gf_invalidateBand(Band band) {
-    if (ui::Window* window = g_mainWindow.g_hMainWindow) window->invalidate(gf_bandRect(band), true);
-}
-
 namespace {
-
-// One line of the window; a text that echoes a value from outside may be of any length.
-constexpr std::size_t kStatusTextBytes = 400;
 
 // A window position on the edge of its range comes from a minimised or lost window: take `fallback`.
 void lf_replaceEdgePosition(NumericParameter<int>& position, int fallback) {
@@ -59,17 +22,6 @@ void lf_replaceEdgePosition(NumericParameter<int>& position, int fallback) {
     if (v != position.minimum && v != position.maximum) return;
     position.set(position.clamp(fallback));
     position.save();
-}
-
-// The status line's one writer; the caller holds g_statusMutex.
-void lf_showStatusLocked(const std::string& fullText, bool log) {
-    MainWindow& w = g_mainWindow;
-    if (!w.g_errorText.empty()) return;   // an error holds the status line
-    const std::string text = gf_excerpt(fullText, kStatusTextBytes);
-    w.g_statusText.set(text);
-    w.g_statusShownAt.store(text.empty() ? 0 : std::max(1, w.g_statusSeconds.load()));
-    if (log && !text.empty()) gf_logLineOfString(text);
-    gf_invalidateBand(Band::Status);
 }
 
 }  // namespace
@@ -81,10 +33,10 @@ bool initInstance(ui::Window& window, const std::string& classAndTitle) {
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
     if (gf_readWindowPosition()) {
-        lf_replaceEdgePosition(w.MAIN_WINDOW_X, w.MAIN_WINDOW_X.defaultValue);
-        lf_replaceEdgePosition(w.MAIN_WINDOW_Y, w.MAIN_WINDOW_Y.defaultValue);
+        lf_replaceEdgePosition(MAIN_WINDOW_X, MAIN_WINDOW_X.defaultValue);
+        lf_replaceEdgePosition(MAIN_WINDOW_Y, MAIN_WINDOW_Y.defaultValue);
     }
-    window.create(classAndTitle, w.MAIN_WINDOW_X.get(), w.MAIN_WINDOW_Y.get(), kWindowWidth, kWindowHeight);
+    window.create(classAndTitle, MAIN_WINDOW_X.get(), MAIN_WINDOW_Y.get(), kWindowWidth, kWindowHeight);
     w.g_hMainWindow = &window;
     return window.isCreated();
 }
@@ -101,42 +53,8 @@ void lf_textOut(ui::PaintSurface& surface, int x, int y, const std::string& text
 }
 
 void lf_setWindowPos(int previousX, int previousY) {
-    lf_replaceEdgePosition(g_mainWindow.MAIN_WINDOW_X, previousX);
-    lf_replaceEdgePosition(g_mainWindow.MAIN_WINDOW_Y, previousY);
-}
-
-void gf_showStatus(const std::string& text, bool log) {
-    std::lock_guard lock(g_mainWindow.g_statusMutex);
-    lf_showStatusLocked(text, log);
-}
-
-void gf_clearStatus() { gf_showStatus(std::string(), true); }
-
-void gf_showError(std::string_view text) {
-    MainWindow& w = g_mainWindow;
-    std::lock_guard lock(w.g_statusMutex);
-    w.g_statusText.set(std::string());
-    w.g_statusShownAt.store(0);
-    const std::string shown = gf_excerpt(text, kStatusTextBytes);
-    w.g_errorText.set(shown);
-    gf_logLine(format("Error {}", shown));
-    gf_invalidateBand(Band::Status);
-}
-
-void gf_clearError() {
-    MainWindow& w = g_mainWindow;
-    std::lock_guard lock(w.g_statusMutex);
-    w.g_errorText.set(std::string());
-    gf_invalidateBand(Band::Status);
-}
-
-void gf_statusSecondTick() {
-    MainWindow& w = g_mainWindow;
-    // Counting and clearing under one hold, so a text shown meanwhile is never cleared early.
-    std::lock_guard lock(w.g_statusMutex);
-    const int seconds = w.g_statusSeconds.fetch_add(1) + 1;
-    const int shownAt = w.g_statusShownAt.load();
-    if (shownAt >= 1 && seconds - shownAt >= 25) lf_showStatusLocked(std::string(), true);
+    lf_replaceEdgePosition(MAIN_WINDOW_X, previousX);
+    lf_replaceEdgePosition(MAIN_WINDOW_Y, previousY);
 }
 
 }  // namespace vrn

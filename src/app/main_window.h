@@ -1,98 +1,13 @@
 #pragma once
-// The main window object: the window-position settings, the colours and separator lines, the texts
-// and counters that the painter shows, and the status line. Texts are SharedStrings and numbers
-// atomics, because every thread writes some of them while the GUI thread paints.
-#include <array>
-#include <atomic>
-#include <cstdint>
-#include <mutex>
+// The main window's creation at the saved position, its text drawing and its position at the exit.
+// What it shows (texts, counters, status line) lives in display/window_state.h, which every thread
+// writes; this header forwards it for the window side.
 #include <string>
-#include <string_view>
 
-#include "core/shared_value.h"
+#include "display/window_state.h"
 #include "platform/ui/window.h"
-#include "settings/setting_classes.h"
 
 namespace vrn {
-
-inline constexpr ui::Colour kRed = 0x0000FF;
-inline constexpr ui::Colour kLightBlue = 0xFFCC99;
-inline constexpr ui::Colour kBlack = 0x000000;
-inline constexpr ui::Colour kGreen = 0x32CD32;
-inline constexpr ui::Colour kYellow = 0x00FFFF;
-inline constexpr ui::Colour kGrey = 0xA0A0A0;
-inline constexpr ui::Colour kWhite = 0xFFFFFF;
-
-inline constexpr int kWindowWidth = 880;
-inline constexpr int kWindowHeight = 516;
-
-// The five bands of the window, used as invalidation rectangles.
-enum class Band { Title, Counters, Settings, Park, Status };
-ui::Rect gf_bandRect(Band band);
-
-struct SeparatorLine {
-    ui::Point from;
-    ui::Point to;
-};
-
-class MainWindow {
-public:
-    MainWindow();
-    virtual ~MainWindow();
-
-    NumericParameter<int> MAIN_WINDOW_X;
-    NumericParameter<int> MAIN_WINDOW_Y;
-
-    const std::array<ui::Colour, 5> brushes{kRed, kLightBlue, kBlack, kGreen, kYellow};
-    const std::array<ui::Colour, 2> pens{kBlack, kWhite};
-    const std::array<SeparatorLine, 8> separators;
-
-    std::mutex g_statusMutex;           // status and error texts, shown-at, painting of the status band
-    ui::Window* g_hMainWindow = nullptr;
-
-    SharedString g_statusText;
-    SharedString g_errorText;
-    SharedString g_userAircraftText;
-    SharedString g_parkAirportName;
-    SharedString g_parkFileSource;
-    SharedString g_parkQualityText;
-    SharedString g_simVersionText;
-    SharedString g_realTrafficText;
-    SharedString g_userStandText;
-    SharedString g_objectIdText;
-    std::atomic<float> g_staticAverageFit{-1.0f};
-    std::atomic<float> g_liveAverageFit{-1.0f};
-    std::atomic<std::int64_t> g_liveryCount{-1};
-    std::atomic<int> g_parkRowY{399};
-    std::atomic<int> g_statusSeconds{0};
-    std::atomic<int> g_statusShownAt{0};
-    std::atomic<int> g_updateCount{0};
-    std::atomic<int> g_liveCount{0};
-    std::atomic<int> g_simaddonCount{0};
-    std::atomic<int> g_thirdpartyCount{0};
-    std::atomic<int> g_maxParkCount{0};
-    std::atomic<int> g_parkedLiveCount{0};
-    std::atomic<int> g_parkedStaticCount{0};
-    std::atomic<int> g_qnh{0};
-    std::atomic<int> g_standCount{0};
-    std::atomic<int> g_renewalMinutes{0};
-    std::atomic<bool> g_parkFileHandmade{false};
-    std::atomic<bool> g_linkBoxOff{true};
-    std::atomic<bool> g_realTrafficLinkUp{false};
-    std::atomic<bool> g_parkAirportOk{false};
-    std::atomic<bool> g_simConnected{false};
-    std::atomic<bool> g_simFlightRunning{false};
-    std::atomic<bool> g_userAircraftKnown{true};
-    std::atomic<bool> g_simaddonOk{true};
-    std::atomic<bool> g_staticSwitchPending{false};
-    std::atomic<bool> g_reservedStandOk{false};
-    std::atomic<bool> g_staticParkingActive{true};
-    std::atomic<bool> g_mainWindowReady{false};
-    std::atomic<int> g_trafficStatus{3};   // 1 receiving, 2 no data, 3 stopped
-    std::atomic<int> g_weatherStatus{3};
-};
-
-extern MainWindow g_mainWindow;
 
 // Creates the main window on `window` at the saved position; false when it cannot.
 bool initInstance(ui::Window& window, const std::string& classAndTitle);
@@ -100,17 +15,5 @@ bool initInstance(ui::Window& window, const std::string& classAndTitle);
 void lf_textOut(ui::PaintSurface& surface, int x, int y, const std::string& text, ui::Colour colour);
 // At the final exit, after the window's current edges were stored and saved.
 void lf_setWindowPos(int previousX, int previousY);
-
-// Status line, from any thread.
-void gf_showStatus(const std::string& text, bool log);
-void gf_clearStatus();
-void gf_showError(std::string_view text);
-// Clears the error hold (new simulator path, static-parking switch); the caller then clears the status.
-void gf_clearError();
-// The per-second step of the status line: counts seconds and clears a status text after 25 s.
-void gf_statusSecondTick();
-
-// InvalidateRect of one band of the main window with erase; nothing before the window exists.
-void gf_invalidateBand(Band band);
 
 }  // namespace vrn

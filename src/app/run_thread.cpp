@@ -300,16 +300,9 @@ void lf_installTrafficEngine(RunHooks& run) {
 }  // namespace
 
 void gf_installRunHooks() {
-    g_feedHooks.threadStarted = [] { ++g_runningThreads; };
-    g_feedHooks.threadEnded = [] { --g_runningThreads; };
-    g_feedHooks.reportReaderStop = [](bool traffic, const std::string& error) { gf_reportReaderStop(traffic, error); };
-    g_feedHooks.exitUnderWay = [] { return gf_exitUnderWay(); };
     SimLinkServices& sim = gf_simLinkServices();
     sim.requestExit = [](int reason, int argument) { gf_requestExit(reason, argument); };
     sim.exitRequested = [] { return gf_exitUnderWay(); };
-    sim.threadStarted = [] { ++g_runningThreads; };
-    sim.threadEnded = [] { --g_runningThreads; };
-    gf_setScanStopTest([] { return gf_exitUnderWay(); });
     g_windowHooks.requestExit = [](int reason, int argument) { gf_requestExit(reason, argument); };
     g_windowHooks.secondCounter = [] { return g_secondCounter.load(); };
     g_windowHooks.parkFileLoaded = [] { return g_apfLoaded.load(); };

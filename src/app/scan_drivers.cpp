@@ -9,6 +9,7 @@
 #include "app/main_window.h"
 #include "app/run_hooks.h"
 #include "core/exceptions.h"
+#include "core/folders.h"
 #include "core/format.h"
 #include "core/log.h"
 #include "liveries/livery_scan.h"
@@ -29,29 +30,8 @@ void lf_scanDone(CheckBoxParameter& setting) {
     gf_invalidateBand(Band::Settings);
 }
 
-bool lf_isFolder(const fs::path& path) {
-    std::error_code ec;
-    const fs::file_status st = fs::status(path, ec);
-    if (ec && ec != std::errc::no_such_file_or_directory)
-        throw fs::filesystem_error("status", path, ec);
-    return fs::is_directory(st);
-}
-
-// Calls `visit` for each entry directly in a folder; iterator errors are raised naming the step.
-template <typename F>
-void lf_forEachEntry(const fs::path& folder, F&& visit) {
-    std::error_code ec;
-    fs::directory_iterator it(folder, ec);
-    if (ec) throw fs::filesystem_error("directory_iterator::directory_iterator", folder, ec);
-    for (; it != fs::directory_iterator(); it.increment(ec)) {
-        if (ec) throw fs::filesystem_error("directory_iterator::operator++", folder, ec);
-        visit(*it);
-    }
-    if (ec) throw fs::filesystem_error("directory_iterator::operator++", folder, ec);
-}
-
 void lf_clearOrCreate(const fs::path& folder) {
-    if (lf_isFolder(folder)) {
+    if (gf_isFolder(folder)) {
         gf_clearFolder(folder);
         return;
     }
@@ -129,8 +109,8 @@ void gf_scanAirportsStep() {
 }
 
 void gf_clearFolder(const fs::path& folder) {
-    if (!lf_isFolder(folder)) return;
-    lf_forEachEntry(folder, [](const fs::directory_entry& item) {
+    if (!gf_isFolder(folder)) return;
+    gf_forEachEntry(folder, [](const fs::directory_entry& item) {
         const fs::path entry = item.path();
         std::error_code existsEc;
         if (!fs::exists(fs::symlink_status(entry, existsEc))) {
@@ -141,21 +121,6 @@ void gf_clearFolder(const fs::path& folder) {
         const bool removed = fs::remove(entry, removeEc);
         if (removeEc) throw fs::filesystem_error("remove", entry, removeEc);
         if (!removed) gf_logLine(format("{} could not be removed", entry.string()));
-    });
-}
-
-void gf_listXmlFiles(std::vector<std::string>& codes) {
-    codes.reserve(kFolderSettings);
-    const fs::path folder = g_myThirdpartyFolder;
-    if (!lf_isFolder(folder)) return;
-    lf_forEachEntry(folder, [&codes](const fs::directory_entry& item) {
-        std::error_code typeEc;
-        if (!item.is_regular_file(typeEc)) return;
-        std::string extension = item.path().extension().string();
-        std::transform(extension.begin(), extension.end(), extension.begin(),
-                       [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-        const std::string stem = item.path().stem().string();
-        if (extension == ".XML" && stem.size() == 4) codes.push_back(stem);
     });
 }
 

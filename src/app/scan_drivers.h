@@ -17,7 +17,5 @@ void gf_scanAirportsStep();
 void gf_checkAfolders(std::vector<std::string>& folders);
 // Deletes the entries directly inside a folder; nothing when it is missing or not a folder.
 void gf_clearFolder(const std::filesystem::path& folder);
-// The four-character names of the *.xml files (any case) in airports/my_thirdparty.
-void gf_listXmlFiles(std::vector<std::string>& codes);
 
 }  // namespace vrn

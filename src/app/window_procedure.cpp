@@ -35,14 +35,13 @@ void lf_startRun() {
 }
 
 void lf_finalExit(ui::Window& window, std::int64_t exitStatus) {
-    MainWindow& w = g_mainWindow;
     const ui::Rect rect = window.frame();
-    const int oldX = w.MAIN_WINDOW_X.get();
-    const int oldY = w.MAIN_WINDOW_Y.get();
-    w.MAIN_WINDOW_X.set(w.MAIN_WINDOW_X.clamp(rect.left));
-    w.MAIN_WINDOW_X.save();
-    w.MAIN_WINDOW_Y.set(w.MAIN_WINDOW_Y.clamp(rect.top));
-    w.MAIN_WINDOW_Y.save();
+    const int oldX = MAIN_WINDOW_X.get();
+    const int oldY = MAIN_WINDOW_Y.get();
+    MAIN_WINDOW_X.set(MAIN_WINDOW_X.clamp(rect.left));
+    MAIN_WINDOW_X.save();
+    MAIN_WINDOW_Y.set(MAIN_WINDOW_Y.clamp(rect.top));
+    MAIN_WINDOW_Y.save();
     lf_setWindowPos(oldX, oldY);   // a minimised window keeps the previous position
     gf_logLine(gf_utcTimeText(std::time(nullptr)));
     gf_closeLog();

@@ -9,10 +9,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "app/main_window.h"
 #include "core/exceptions.h"
 #include "core/format.h"
 #include "core/log.h"
+#include "core/status_sink.h"
 #include "core/text_conversion.h"
 #include "platform/sys/known_folders.h"
 
@@ -96,10 +96,10 @@ bool lf_readUtf16Lines(const std::string& bytes, std::vector<std::string>& lines
         }
         if (!line.empty()) emit(line);
     } catch (const win32::Utf8ConversionException& e) {
-        gf_showStatus(vrn::format("conversion from error from utf16 to utf8, code: {}", e.errorCode()), true);
+        gf_reportStatus(vrn::format("conversion from error from utf16 to utf8, code: {}", e.errorCode()), true);
         return false;
     } catch (const std::runtime_error& e) {
-        gf_showStatus(std::string("conversion from error from utf16 to utf8: ") + e.what(), true);
+        gf_reportStatus(std::string("conversion from error from utf16 to utf8: ") + e.what(), true);
         return false;
     }
     return true;

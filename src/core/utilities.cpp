@@ -9,7 +9,6 @@
 #include <unordered_map>
 
 #include "core/format.h"
-#include "settings/settings_catalogue.h"
 
 namespace vrn {
 
@@ -229,17 +228,6 @@ std::mt19937& gf_randomEngine() { return lf_threadRandom().engine; }
 void gf_seedRandomForTests(std::uint32_t seed) {
     auto& random = lf_threadRandom();
     random.engine.seed(seed);
-}
-
-std::int64_t gf_randomIndex(std::int64_t n) {
-    if (!RANDOM.get() || n < 2) return 0;
-    const std::uint32_t r = gf_randomEngine()();
-    return static_cast<std::int64_t>(r % static_cast<std::uint64_t>(n));
-}
-
-void gf_shuffleIfRandom(std::vector<std::string>& items) {
-    if (!RANDOM.get() || items.size() < 2) return;
-    std::shuffle(items.begin(), items.end(), gf_randomEngine());
 }
 
 double gf_jitterByPercent(double x, double percent) {

@@ -44,9 +44,7 @@ unsigned gf_workerCountFor(unsigned hardwareThreads);   // zero (unknown) hardwa
 void gf_waitForWorkerSlot();
 void gf_releaseWorkerSlot();
 
-// Random choices on the calling thread's engine (RANDOM off: first candidate, no shuffle).
-std::int64_t gf_randomIndex(std::int64_t n);
-void gf_shuffleIfRandom(std::vector<std::string>& items);
+// Random draws on the calling thread's engine (the RANDOM-dependent choices are in settings/).
 double gf_jitterByPercent(double x, double percent);
 // The calling thread's engine (seeded from std::random_device on first use), for direct draws.
 std::mt19937& gf_randomEngine();

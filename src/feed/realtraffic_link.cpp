@@ -3,12 +3,13 @@
 #include <limits>
 #include <nlohmann/json.hpp>
 
-#include "app/main_window.h"
 #include "core/format.h"
 #include "core/geodesy.h"
 #include "core/log.h"
+#include "core/run_state.h"
 #include "core/text_files.h"
 #include "core/time_of_week.h"
+#include "display/window_state.h"
 #include "feed/tcp_server.h"
 #include "feed/udp_readers.h"
 #include "settings/settings_catalogue.h"
@@ -81,10 +82,6 @@ std::string gf_qs121Line(const UserAircraftState& user) {
 }
 
 void gf_sendUserPosition() {
-    if (g_feedHooks.userAircraft) {
-        if (const auto user = g_feedHooks.userAircraft()) gf_sendUserPosition(*user);
-        return;
-    }
     // The simulator link's latest user block (degrees, radians, feet, knots).
     const UserAircraftBlock block = gf_userAircraftData();
     UserAircraftState user;
@@ -112,7 +109,7 @@ void gf_sendUserPosition(const UserAircraftState& user) {
         return;
     }
     // RealTraffic is gone: take it back when it has reconnected, without waiting for it.
-    if (!gf_feedExitUnderWay() && gf_acceptWaitingClient()) {
+    if (!gf_exitUnderWay() && gf_acceptWaitingClient()) {
         g_mainWindow.g_realTrafficLinkUp = true;
         gf_invalidateBand(Band::Counters);
         gf_showStatus(vrn::format("{} RealTraffic re-connected", gf_wallClockHhMmSs()), true);

@@ -40,7 +40,7 @@ void gf_decodeRtVersion(const std::string& answer);
 
 // "Qs121=..." with the user aircraft (whole numbers for the scaled values).
 std::string gf_qs121Line(const UserAircraftState& user);
-// Sends the user position (from g_feedHooks.userAircraft), or looks for RealTraffic coming back.
+// Sends the user position (the simulator link's user block), or looks for RealTraffic coming back.
 void gf_sendUserPosition();
 void gf_sendUserPosition(const UserAircraftState& user);
 // "Qs123=<ms since 1970>" when a client is connected and seconds >= 1.

@@ -5,12 +5,12 @@
 #include <cmath>
 #include <utility>
 
-#include "app/main_window.h"
 #include "core/exceptions.h"
 #include "core/format.h"
 #include "core/log.h"
 #include "core/time_of_week.h"
 #include "core/utilities.h"
+#include "display/window_state.h"
 #include "feed/udp_readers.h"
 #include "settings/settings_catalogue.h"
 

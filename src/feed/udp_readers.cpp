@@ -6,12 +6,13 @@
 #include <nlohmann/json.hpp>
 #include <thread>
 
-#include "app/main_window.h"
 #include "core/exceptions.h"
 #include "core/format.h"
 #include "core/log.h"
+#include "core/run_state.h"
 #include "core/time_of_week.h"
 #include "core/utilities.h"
+#include "display/window_state.h"
 #include "feed/feed_hooks.h"
 #include "feed/realtraffic_link.h"
 
@@ -27,6 +28,7 @@ TrafficReader g_trafficReader;
 QnhReader g_qnhReader;
 
 std::atomic<std::uint64_t> g_trafficQueueDropped{0};
+std::atomic<bool> g_readerError{false};
 
 void gf_setMainLoopRunning(bool running) {
     std::deque<TrafficUpdate> stale;
@@ -115,7 +117,7 @@ void UdpReader::run(std::uint16_t port) {
 }
 
 void gf_runReaderThread(UdpReader& reader, bool traffic, std::uint16_t port) {
-    gf_feedThreadStarted();
+    ++g_runningThreads;
     try {
         reader.open();
         reader.bind(port);
@@ -129,9 +131,9 @@ void gf_runReaderThread(UdpReader& reader, bool traffic, std::uint16_t port) {
         reader.receiveLoop();
     } catch (const std::exception& e) {
         gf_logIndentedLine(vrn::format("{} disconnected", reader.name()));
-        gf_feedReportReaderStop(traffic, e.what());
+        gf_reportReaderStop(traffic, e.what());
     }
-    gf_feedThreadEnded();
+    --g_runningThreads;
 }
 
 // The global readers bind to loopback and skip the repeat filter exactly when RealTraffic runs on

@@ -40,6 +40,8 @@ extern bool g_mainLoopRunning;
 // a flood or a stalled traffic pass fills it. Records beyond it are dropped and counted.
 inline constexpr std::size_t kTrafficQueueLimit = 20000;
 extern std::atomic<std::uint64_t> g_trafficQueueDropped;
+// A UDP reader stopped with an error (set by gf_reportReaderStop; the main loop and traffic start act on it).
+extern std::atomic<bool> g_readerError;
 // The traffic pass takes every waiting record at once; the queue starts afresh, so the memory of a
 // burst is given back with the taken records.
 std::deque<TrafficUpdate> gf_takeTrafficUpdates();

@@ -2,10 +2,10 @@
 
 #include <algorithm>
 
-#include "app/main_window.h"
 #include "core/format.h"
 #include "core/log.h"
 #include "core/utilities.h"
+#include "display/window_state.h"
 #include "liveries/livery_data.h"
 #include "liveries/size_class.h"
 #include "liveries/type_database.h"

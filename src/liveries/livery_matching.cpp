@@ -5,11 +5,11 @@
 #include <mutex>
 
 #include "airports/stand_records.h"
-#include "app/main_window.h"
 #include "core/exceptions.h"
 #include "core/format.h"
 #include "core/log.h"
 #include "core/utilities.h"
+#include "display/window_state.h"
 #include "liveries/livery_index.h"
 #include "liveries/type_queries.h"
 #include "settings/settings_catalogue.h"

@@ -8,12 +8,13 @@
 #include <system_error>
 #include <thread>
 
-#include "app/main_window.h"
 #include "core/exceptions.h"
 #include "core/format.h"
 #include "core/log.h"
+#include "core/run_state.h"
 #include "core/text_files.h"
 #include "core/utilities.h"
+#include "display/window_state.h"
 #include "liveries/aircraft_cfg_lines.h"
 #include "liveries/livery_search.h"
 #include "liveries/regcodes.h"
@@ -24,7 +25,6 @@ namespace vrn {
 
 namespace {
 
-std::function<bool()> g_scanStopTest;
 
 namespace fs = std::filesystem;
 
@@ -44,7 +44,7 @@ struct FileTask {
     bool ivao = false;
 };
 
-bool lf_stopRequested() { return g_scanStopTest && g_scanStopTest(); }
+bool lf_stopRequested() { return gf_exitUnderWay(); }
 
 const fs::path& lf_reportPath(int which) {
     static const fs::path paths[] = {
@@ -165,7 +165,6 @@ bool lf_writeReport(std::vector<std::string> lines, const fs::path& file, bool s
 
 }  // namespace
 
-void gf_setScanStopTest(std::function<bool()> test) { g_scanStopTest = std::move(test); }
 
 fs::path gf_communityFolder() {
     const std::string install = MSFS_2020.get() ? MSFS_INSTALL_PATH.get() : MSFS_2024_INSTALL_PATH.get();

@@ -20,10 +20,6 @@ namespace vrn {
 // once, without reports, and removes the stored scan so that the next start scans again.
 bool gf_scanLiveries(bool rescan, bool automatic, bool prioritize, std::vector<std::string>& folders);
 
-// The test the walk polls to stop starting files: true once an exit is under way or the user
-// stopped (the run control's g_exitRequested || g_userStopped). Set once before the scans.
-void gf_setScanStopTest(std::function<bool()> test);
-
 // The known traffic packages directly in the Community folder, appended to `found`.
 void gf_autoScanPackages(const std::filesystem::path& community, std::vector<std::string>& found);
 // Every aircraft.cfg below `folder` searched (one task each, at most g_workerThreads at once);

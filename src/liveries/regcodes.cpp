@@ -6,11 +6,11 @@
 
 #include <pugixml.hpp>
 
-#include "app/main_window.h"
 #include "core/format.h"
 #include "core/log.h"
 #include "core/text_files.h"
 #include "core/utilities.h"
+#include "display/window_state.h"
 #include "liveries/aircraft_cfg_lines.h"
 #include "liveries/code_scrambling.h"
 #include "liveries/livery_data.h"

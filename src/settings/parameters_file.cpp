@@ -12,7 +12,6 @@
 #include <sstream>
 #include <system_error>
 
-#include "app/main_window.h"
 #include "core/format.h"
 #include "core/log.h"
 #include "core/text_files.h"
@@ -49,7 +48,7 @@ ParameterLists lf_catalogueLists() {
                     &HIGH_PERF_AIRCRAFT,                 &NAV_LIGHTS_WHILE_PARKED, &AUTO_RANGE,
                     &LEARN_SOFT,    &PARK_SOFT,          &PARK_FAKE,              &WEEK,
                     &INITIAL_LOAD_ONLY,                  &GUID_CHANGES};
-    l.ints = {&CUSTOM_PARKING_PERCENTAGE, &g_mainWindow.MAIN_WINDOW_X, &g_mainWindow.MAIN_WINDOW_Y,
+    l.ints = {&CUSTOM_PARKING_PERCENTAGE, &MAIN_WINDOW_X, &MAIN_WINDOW_Y,
               &LAST_EPOCH_TIME};
     l.intEdits = {&MATCHING_DEPTH, &LATERAL_RANGE, &MAX_FIT, &MAX_LIVE, &AIRPORT_RANGE, &AIRPORT_HEIGHT};
     l.strings = {&PROGRAM_VERSION, &PORT_NUMBER, &MYSIMADDON24_VERSION};
@@ -399,8 +398,8 @@ bool gf_readWindowPosition() {
     std::lock_guard lock(g_parametersMutex);
     pugi::xml_document doc;
     if (!doc.load_file(gf_parametersPath().c_str())) return false;
-    gf_readIntParameter(doc, g_mainWindow.MAIN_WINDOW_X, false);
-    gf_readIntParameter(doc, g_mainWindow.MAIN_WINDOW_Y, false);
+    gf_readIntParameter(doc, MAIN_WINDOW_X, false);
+    gf_readIntParameter(doc, MAIN_WINDOW_Y, false);
     return true;
 }
 

@@ -3,12 +3,12 @@
 
 #include <type_traits>
 
-#include "app/main_window.h"
 #include "core/exceptions.h"
 #include "core/format.h"
 #include "core/log.h"
 #include "core/text_conversion.h"
 #include "core/utilities.h"
+#include "display/window_state.h"
 #include "settings/parameters_file.h"
 
 namespace vrn {

@@ -3,11 +3,13 @@
 // does not depend on the order of static initialisation; the data folder is found on first use.
 #include "settings/settings_catalogue.h"
 
+#include <algorithm>
 #include <array>
 #include <mutex>
 #include <optional>
 
 #include "core/text_files.h"
+#include "core/utilities.h"
 
 namespace vrn {
 
@@ -75,6 +77,8 @@ StringParameter afolder0("afolder0", ""), afolder1("afolder1", ""), afolder2("af
     afolder7("afolder7", ""), afolder8("afolder8", ""), afolder9("afolder9", "");
 BoolParameter RANDOM("RANDOM", true);
 NumericParameter<int> CUSTOM_PARKING_PERCENTAGE("CUSTOM_PARKING_PERCENTAGE", -1, -1, 100);
+NumericParameter<int> MAIN_WINDOW_X("MAIN_WINDOW_X", 400, -30000, 30000);
+NumericParameter<int> MAIN_WINDOW_Y("MAIN_WINDOW_Y", 20, -30000, 30000);
 NumericParameter<int> LAST_EPOCH_TIME("LAST_EPOCH_TIME", 0, 0, 2147483647);
 
 StringParameter* gf_liveryFolderSetting(int i) {
@@ -143,5 +147,16 @@ const std::string g_airportsMsfsFileName = "airports_msfs.xml";
 const std::string g_fsBaseFolderName = "fs-base";
 const std::string g_fsBaseGenericFolderName = "fs-base-genericairports";
 const std::string g_realTrafficFolderName = "InsideSystems";
+
+std::int64_t gf_randomIndex(std::int64_t n) {
+    if (!RANDOM.get() || n < 2) return 0;
+    const std::uint32_t r = gf_randomEngine()();
+    return static_cast<std::int64_t>(r % static_cast<std::uint64_t>(n));
+}
+
+void gf_shuffleIfRandom(std::vector<std::string>& items) {
+    if (!RANDOM.get() || items.size() < 2) return;
+    std::shuffle(items.begin(), items.end(), gf_randomEngine());
+}
 
 }  // namespace vrn

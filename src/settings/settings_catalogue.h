@@ -2,8 +2,10 @@
 // Every setting of the program as a global object named by its key in parameters.xml, and the
 // file and folder names built with them. All exist with their defaults before main() runs.
 #include <atomic>
+#include <cstdint>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "settings/setting_classes.h"
 
@@ -67,7 +69,13 @@ extern StringParameter afolder0, afolder1, afolder2, afolder3, afolder4, afolder
 extern BoolParameter RANDOM;
 extern NumericParameter<int> CUSTOM_PARKING_PERCENTAGE;
 extern NumericParameter<int> LAST_EPOCH_TIME;
-// MAIN_WINDOW_X and MAIN_WINDOW_Y are members of the main window object (app/main_window.h).
+// The main window's saved position (screen pixels).
+extern NumericParameter<int> MAIN_WINDOW_X;
+extern NumericParameter<int> MAIN_WINDOW_Y;
+
+// Random choices on the calling thread's engine (RANDOM off: first candidate, no shuffle).
+std::int64_t gf_randomIndex(std::int64_t n);   // 0..n-1
+void gf_shuffleIfRandom(std::vector<std::string>& items);
 
 // The ten extra folders of each scan, in order.
 StringParameter* gf_liveryFolderSetting(int i);    // lfolder0..9

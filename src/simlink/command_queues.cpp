@@ -1,10 +1,10 @@
 // Command queues and the frame flush.
 #include "simlink/command_queues.h"
 
-#include "app/main_window.h"
 #include "core/format.h"
 #include "core/log.h"
 #include "core/time_of_week.h"
+#include "display/window_state.h"
 #include "simlink/sim_client.h"
 #include "simlink/sim_ids.h"
 #include "simlink/user_aircraft.h"

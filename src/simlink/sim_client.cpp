@@ -8,13 +8,14 @@
 #include <thread>
 
 #include "airports/park_airports.h"
-#include "app/main_window.h"
 #include "core/exceptions.h"
 #include "core/format.h"
 #include "core/geodesy.h"
 #include "core/log.h"
+#include "core/run_state.h"
 #include "core/time_of_week.h"
 #include "core/version.h"
+#include "display/window_state.h"
 #include "platform/sys/thread_name.h"
 #include "platform/sys/timer.h"
 #include "settings/settings_catalogue.h"
@@ -384,7 +385,7 @@ void gf_closeSimConnectQuietly() { lf_closeSimConnect(false); }
 void SimClient(std::stop_token stop) {
     platform::sys::gf_setThreadName("SimClient");
     auto& services = gf_simLinkServices();
-    services.threadStarted();
+    ++g_runningThreads;
     l_threadRunning = true;
     bool firstPass = true;
     try {
@@ -425,7 +426,7 @@ void SimClient(std::stop_token stop) {
         gf_logLine(vrn::format("SimClient: {}", e.what()));
     }
     l_threadRunning = false;
-    services.threadEnded();
+    --g_runningThreads;
 }
 
 void gf_startSimClient() {

@@ -43,8 +43,6 @@ SimLinkServices lf_defaults() {
     s.sizeClass = [](const std::string& model) { return gf_sizeClass(model); };
     s.maxHalfWingspan = [] { return g_maxHalfWingspan; };
     s.professionalEdition = [] { return g_professionalEdition.load(); };
-    s.threadStarted = [] {};
-    s.threadEnded = [] {};
     return s;
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 // What the simulator link asks of the rest of the program, gathered in one place. The defaults call
-// the program's own services; tests (and the run thread's owner, until every service exists) may
-// replace single entries. Every entry is called from the SimConnect thread unless said otherwise.
+// the program's own services; the run control fills the exit entries and tests replace single
+// entries. Every entry is called from the SimConnect thread unless said otherwise.
 #include <functional>
 #include <string>
 
@@ -14,25 +14,23 @@ inline constexpr int EXIT_SIM_WAS_CLOSED = 1;
 inline constexpr int EXIT_RESTART = 2;
 
 struct SimLinkServices {
-    // gf_requestExit(reason, argument) of the exit procedure.
+    // A seam because the exit procedure lives in app/: gf_requestExit(reason, argument).
     std::function<void(int reason, int argument)> requestExit;
-    // g_exitRequested or g_userStopped.
+    // A seam so tests can stop the link without the exit procedure: gf_exitUnderWay().
     std::function<bool()> exitRequested;
-    // Stand of the park airport at a position (empty when none or the user is airborne).
+    // A seam because airports/ includes simlink/: the stand of the park airport at a position (empty
+    // when none or the user is airborne).
     std::function<std::string(const LatLon& position)> standNameAt;
     // Stores the stand as the first park-airport entry's stand when that entry is the park airport
     // and the stand differs, then writes my_park_airports.txt.
     std::function<void(const std::string& stand)> storeUserStand;
-    // The type database.
+    // The type database; a seam so the link's tests bring a small table of their own.
     std::function<double(const std::string& model)> halfWingspanNm;
     std::function<bool(const std::string& model)> isValidModel;
     std::function<unsigned(const std::string& model)> sizeClass;
     std::function<double()> maxHalfWingspan;
-    // RealTraffic's professional edition supplies the simulator time.
+    // RealTraffic's professional edition supplies the simulator time (a seam: feed/ includes simlink/).
     std::function<bool()> professionalEdition;
-    // g_runningThreads bookkeeping of the SimConnect thread.
-    std::function<void()> threadStarted;
-    std::function<void()> threadEnded;
 };
 
 SimLinkServices& gf_simLinkServices();

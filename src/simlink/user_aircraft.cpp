@@ -4,11 +4,11 @@
 #include <cstring>
 #include <mutex>
 
-#include "app/main_window.h"
 #include "core/exceptions.h"
 #include "core/format.h"
 #include "core/log.h"
 #include "core/utilities.h"
+#include "display/window_state.h"
 #include "liveries/size_class.h"
 #include "simlink/command_queues.h"
 #include "simlink/sim_client.h"
@@ -298,5 +298,19 @@ void gf_resetUserAircraft() {
     g_userHalfWingspanKnown = false;
     g_simTick = false;
 }
+
+namespace {
+
+std::function<UserState()> l_userStateForTests;
+
+}  // namespace
+
+UserState gf_userState() {
+    if (l_userStateForTests) return l_userStateForTests();
+    const UserAircraftBlock block = gf_userAircraftData();
+    return UserState{g_userOnGround.load(), block.altitude, LatLon{block.latitude, block.longitude}};
+}
+
+void gf_setUserStateForTests(std::function<UserState()> state) { l_userStateForTests = std::move(state); }
 
 }  // namespace vrn

@@ -4,6 +4,7 @@
 // and the stand it stands at.
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "core/geodesy.h"
@@ -41,6 +42,16 @@ void gf_saveUserStand();
 
 // Seconds since 1970-01-01 00:00 UTC of a zulu year, day of year (1 = 1 January) and second of day.
 std::int64_t gf_zuluToUnixSeconds(std::int64_t year, std::int64_t dayOfYear, std::int64_t secondOfDay);
+
+// The user aircraft as the park-airport choice, static parking and the window's radius see it.
+struct UserState {
+    bool onGround = false;
+    double altitudeFeet = 0.0;
+    LatLon position;
+};
+UserState gf_userState();
+// A test seam: tests and benchmarks place the user without a simulator (empty: the user block).
+void gf_setUserStateForTests(std::function<UserState()> state);
 
 // Back to the state before the first block of a run.
 void gf_resetUserAircraft();

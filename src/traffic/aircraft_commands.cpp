@@ -5,10 +5,10 @@
 #include <stdexcept>
 
 #include "airports/stand_records.h"
-#include "app/main_window.h"
 #include "core/format.h"
 #include "core/log.h"
 #include "core/utilities.h"
+#include "display/window_state.h"
 #include "settings/settings_catalogue.h"
 #include "simlink/command_queues.h"
 #include "simlink/sim_ids.h"

@@ -1,9 +1,8 @@
 // The aircraft count limit (MAX_LIVE, farthest aircraft first) and the callsign lookup of the window.
 #include <algorithm>
 
-#include "app/controls.h"
-#include "app/main_window.h"
 #include "core/format.h"
+#include "display/window_state.h"
 #include "settings/settings_catalogue.h"
 #include "traffic/engine_steps.h"
 #include "traffic/traffic_engine.h"

@@ -2,9 +2,9 @@
 // turned into the ghost handling of a changed callsign, or (with GUID_CHANGES) into a new simulator
 // object in a new livery.
 #include "airports/airport_list.h"
-#include "app/main_window.h"
 #include "core/format.h"
 #include "core/log.h"
+#include "display/window_state.h"
 #include "liveries/livery_matching.h"
 #include "settings/settings_catalogue.h"
 #include "traffic/engine_steps.h"

@@ -10,9 +10,9 @@
 
 #include "airports/airport_list.h"
 #include "airports/stand_search.h"
-#include "app/main_window.h"
 #include "core/format.h"
 #include "core/log.h"
+#include "display/window_state.h"
 #include "feed/udp_readers.h"
 #include "settings/settings_catalogue.h"
 #include "simlink/command_queues.h"

@@ -15,7 +15,7 @@
 #include "core/format.h"
 #include "core/log.h"
 #include "core/text_files.h"
-#include "app/main_window.h"
+#include "display/window_state.h"
 
 namespace vrn {
 

@@ -2,6 +2,7 @@
 #include "app/button_commands.h"
 #include "controls_test_fixture.h"
 #include "simlink/command_queues.h"
+#include "simlink/user_aircraft.h"
 
 namespace vrn::test {
 namespace {
@@ -165,7 +166,7 @@ TEST_F(Commands, SwitchingTheSimulatorForcesBothScansAndRestarts) {
 }
 
 TEST_F(Commands, AutoRangeSwitchesBetweenTheChosenAndTheUsersRange) {
-    g_windowHooks.userState = [] { return UserState{true, 0.0, {}}; };
+    gf_setUserStateForTests([] { return UserState{true, 0.0, {}}; });
     AUTO_RANGE.set(false);
     window.setChecked(AUTO_RANGE.controlId, false);
     gf_setLateralRange(25);

@@ -7,6 +7,7 @@
 #include "controls_test_fixture.h"
 #include "core/exceptions.h"
 #include "core/format.h"
+#include "simlink/user_aircraft.h"
 
 namespace vrn::test {
 namespace {
@@ -27,7 +28,7 @@ TEST_F(Counters, AutoRangeByGroundHeightAndDistance) {
 }
 
 TEST_F(Counters, AutoRangeSetsTheThreeFormsAndShowsOnlyAChange) {
-    g_windowHooks.userState = [] { return UserState{false, 3000.0, LatLon{51.0, 0.0}}; };
+    gf_setUserStateForTests([] { return UserState{false, 3000.0, LatLon{51.0, 0.0}}; });
     {
         std::lock_guard lock(g_parkAirportListMutex);
         g_parkAirportList.clear();

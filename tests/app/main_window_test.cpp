@@ -139,15 +139,14 @@ TEST_F(WindowPosition, EdgeValuesAreReplacedAtStartAndAtExit) {
     }
 
     // At exit: a minimised window's edge gives way to the position of the previous exit.
-    MainWindow& w = g_mainWindow;
-    w.MAIN_WINDOW_X.set(w.MAIN_WINDOW_X.clamp(-32000));
-    w.MAIN_WINDOW_X.save();
-    w.MAIN_WINDOW_Y.set(300);
-    w.MAIN_WINDOW_Y.save();
+    MAIN_WINDOW_X.set(MAIN_WINDOW_X.clamp(-32000));
+    MAIN_WINDOW_X.save();
+    MAIN_WINDOW_Y.set(300);
+    MAIN_WINDOW_Y.save();
     lf_setWindowPos(250, 999);
-    EXPECT_EQ(w.MAIN_WINDOW_X.get(), 250);
+    EXPECT_EQ(MAIN_WINDOW_X.get(), 250);
     EXPECT_EQ(storedValue("MAIN_WINDOW_X"), "250");
-    EXPECT_EQ(w.MAIN_WINDOW_Y.get(), 300);
+    EXPECT_EQ(MAIN_WINDOW_Y.get(), 300);
 }
 
 }  // namespace

@@ -188,11 +188,5 @@ TEST(ExitReasons, NamesOfTheSixReasonsAndNoOther) {
     EXPECT_THROW(gf_exitReasonName(6), std::out_of_range);
 }
 
-TEST_F(Exit, ReaderStopIsShownAndRaisesTheReaderError) {
-    gf_reportReaderStop(true, "sys error 32: bind");
-    EXPECT_EQ(g_mainWindow.g_statusText.get(), "The TrafficReader  has stopped with an error: sys error 32: bind");
-    EXPECT_TRUE(g_readerError.load());
-}
-
 }  // namespace
 }  // namespace vrn::test

@@ -3,6 +3,7 @@
 #include <set>
 
 #include "airports/airport_files.h"
+#include "airports/airport_scan.h"
 #include "app/scan_drivers.h"
 #include "core/exceptions.h"
 #include "run_test_fixture.h"

@@ -15,6 +15,7 @@
 #include "app/run_clock.h"
 #include "app/run_hooks.h"
 #include "controls_test_fixture.h"
+#include "feed/udp_readers.h"
 #include "simlink/sim_client.h"
 #include "simlink/user_aircraft.h"
 

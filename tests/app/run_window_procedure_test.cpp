@@ -31,8 +31,8 @@ TEST_F(WindowProcedure, FinalExitSavesTheWindowPositionUnlessItIsAtALimit) {
         {-32000, -32000, 300, 50, "300", "50"},  // minimised
     };
     for (const Case& c : cases) {
-        g_mainWindow.MAIN_WINDOW_X.set(c.storedX);
-        g_mainWindow.MAIN_WINDOW_Y.set(c.storedY);
+        MAIN_WINDOW_X.set(c.storedX);
+        MAIN_WINDOW_Y.set(c.storedY);
         window.move(c.left, c.top);
         gf_startLog(dir() / "Log.txt");
         gf_wndProc(window, {ui::MessageKind::Private, ui::WM_FINAL_EXIT, 0});

@@ -12,11 +12,12 @@
 #include <string>
 #include <thread>
 
-#include "app/main_window.h"
 #include "core/exceptions.h"
 #include "core/log.h"
+#include "core/run_state.h"
 #include "core/time_of_week.h"
 #include "core/utilities.h"
+#include "display/window_state.h"
 #include "feed/realtraffic_link.h"
 #include "feed/tcp_server.h"
 #include "feed/udp_readers.h"
@@ -127,11 +128,12 @@ TEST(UdpReaderTest, ThreadBodyReportsABindFailure) {
     holder.open();
     holder.bind(0);
     RecordingReader second;
-    g_feedReaderError = false;
-    const int threads = g_feedThreads.load();
+    g_readerError = false;
+    const int threads = g_runningThreads.load();
     gf_runReaderThread(second, false, holder.boundPort());
-    EXPECT_TRUE(g_feedReaderError.load());
-    EXPECT_EQ(g_feedThreads.load(), threads);
+    EXPECT_TRUE(g_readerError.load());
+    EXPECT_EQ(g_mainWindow.g_statusText.get().rfind("The WeatherReader has stopped with an error: ", 0), 0u);
+    EXPECT_EQ(g_runningThreads.load(), threads);
     EXPECT_EQ(second.stops.load(), 0);
     holder.requestStop();
 }
@@ -265,7 +267,7 @@ TEST(TrafficReaderTest, StartedReaderTakesTheRealTrafficLocation) {
     for (const bool local : {false, true}) {
         g_realTrafficLocal = local;
         reader.datagramCount = 0;
-        const int threads = g_feedThreads.load();
+        const int threads = g_runningThreads.load();
         gf_startTrafficReader(0);
         ASSERT_TRUE(eventually([&] { return reader.boundPort() != 0; }));
         Sender s;
@@ -277,7 +279,7 @@ TEST(TrafficReaderTest, StartedReaderTakesTheRealTrafficLocation) {
             return reader.datagramCount.load() == 2 && g_trafficQueue.size() >= expected;
         }));
         reader.requestStop();
-        ASSERT_TRUE(eventually([&] { return g_feedThreads.load() == threads; }));   // the thread has ended
+        ASSERT_TRUE(eventually([&] { return g_runningThreads.load() == threads; }));   // the thread has ended
         reader.stopRequested = 0;
         std::lock_guard lock(g_trafficMutex);
         EXPECT_EQ(g_trafficQueue.size(), expected) << (local ? "local" : "remote");

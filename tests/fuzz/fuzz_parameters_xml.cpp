@@ -53,8 +53,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const auto* p : {&vrn::MATCHING_DEPTH, &vrn::LATERAL_RANGE, &vrn::MAX_LIVE, &vrn::AIRPORT_RANGE,
                           &vrn::AIRPORT_HEIGHT, &vrn::MAX_FIT})
         lf_checkRange(*p);
-    for (const auto* p : {&vrn::CUSTOM_PARKING_PERCENTAGE, &vrn::LAST_EPOCH_TIME, &vrn::g_mainWindow.MAIN_WINDOW_X,
-                          &vrn::g_mainWindow.MAIN_WINDOW_Y})
+    for (const auto* p : {&vrn::CUSTOM_PARKING_PERCENTAGE, &vrn::LAST_EPOCH_TIME, &vrn::MAIN_WINDOW_X,
+                          &vrn::MAIN_WINDOW_Y})
         lf_checkRange(*p);
     if (vrn::PROGRAM_VERSION.get() != "9.4.0") std::abort();
 

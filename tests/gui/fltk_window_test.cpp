@@ -24,6 +24,7 @@
 
 #include "app/button_commands.h"
 #include "app/controls_test_fixture.h"
+#include "app/painting.h"
 #ifdef VARNEL_HAVE_FLTK
 #include <FL/Fl.H>
 #include <FL/Fl_Window.H>
@@ -187,7 +188,7 @@ TEST_F(FltkWindow, PaintsTheStatusBandAndDeliversClicksOnTheGuiThread) {
         if (m.kind != ui::MessageKind::Command) return;
         commandThread = std::this_thread::get_id();
         gf_onCommand(window, static_cast<std::uint16_t>(m.code));
-    });
+    }, gf_paint);
     driver.join();
 
     EXPECT_EQ(closesAfterEscape, 0) << "Escape does not close the window";

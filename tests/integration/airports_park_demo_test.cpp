@@ -18,9 +18,10 @@
 #include "liveries/livery_data.h"
 #include "liveries/livery_index.h"
 #include "liveries/regcodes.h"
-#include "liveries/type_queries.h"
 #include "liveries/type_database.h"
+#include "liveries/type_queries.h"
 #include "simlink/link_fixture.h"
+#include "simlink/user_aircraft.h"
 #include "traffic/engine_steps.h"
 #include "traffic/stand_schedules.h"
 #include "traffic/traffic_engine.h"
@@ -70,7 +71,7 @@ protected:
         gf_resetParkAirportSort();
         ASSERT_TRUE(gf_readParkAirports(true));
         gf_installRunHooks();
-        g_windowHooks.userState = [this] { return user; };
+        gf_setUserStateForTests([this] { return user; });
         g_userOnGround = true;
         g_currentDaySlot.store(gf_makeDaySlot(3, 20));
         RANDOM.set(false);

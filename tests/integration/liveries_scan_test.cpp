@@ -2,8 +2,9 @@
 #include <algorithm>
 
 #include "core/exceptions.h"
-#include "liveries/livery_scan.h"
+#include "core/run_state.h"
 #include "liveries/liveries_fixture.h"
+#include "liveries/livery_scan.h"
 
 namespace vrn::test {
 namespace {
@@ -135,9 +136,9 @@ TEST_F(LiveryScan, AFailedRescanKeepsTheStoredScan) {
     // An exit request: nothing is written or processed, and the stored scan goes, so that the next
     // start scans again rather than taking the old scan for the one that was asked for.
     aircraft(dir() / "A" / "y", cfg("A320", {sec("would be found", "DLH")}));
-    gf_setScanStopTest([] { return true; });
+    g_userStopped = true;
     EXPECT_TRUE(gf_scanLiveries(true, false, false, folders));
-    gf_setScanStopTest({});
+    g_userStopped = false;
     EXPECT_FALSE(fs::exists(dir() / "output" / "LiveriesScanned.xml"));
     EXPECT_FALSE(fs::exists(dir() / "output" / "errors" / "InvalidAircraftCodes.txt"));
     EXPECT_TRUE(g_liveries.empty());

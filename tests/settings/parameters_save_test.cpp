@@ -29,8 +29,8 @@ TEST_F(ParametersSave, AfterTheFileVanishedOrBrokeEverySettingIsWrittenNotJustOn
         else
             writeParams(damaged);
 
-        g_mainWindow.MAIN_WINDOW_X.set(123);
-        g_mainWindow.MAIN_WINDOW_X.save();
+        MAIN_WINDOW_X.set(123);
+        MAIN_WINDOW_X.save();
 
         EXPECT_EQ(storedNames().size(), 47u);   // the 46 stored keys and the one folder that is set
         EXPECT_EQ(storedValue("MAIN_WINDOW_X"), "123");

@@ -23,7 +23,7 @@ namespace vrn::test {
 struct AllSettings {
     std::vector<BoolParameter*> bools{&RANDOM};
     std::vector<NumericParameter<int>*> ints{&CUSTOM_PARKING_PERCENTAGE, &LAST_EPOCH_TIME,
-                                             &g_mainWindow.MAIN_WINDOW_X, &g_mainWindow.MAIN_WINDOW_Y};
+                                             &MAIN_WINDOW_X, &MAIN_WINDOW_Y};
     std::vector<StringParameter*> strings{&PROGRAM_VERSION,      &PORT_NUMBER,   &PROGRAM_INSTALL_PATH,
                                           &ARCHIVE_VERSION,      &MYSIMADDON24_VERSION, &DBASE_VERSION,
                                           &AIG_VERSION,          &DATA_CHECKED_AT_DATE};

@@ -52,9 +52,10 @@ TEST_F(UserAircraftTest, ResolvesTheTypeFromTheAtcModel) {
         EXPECT_TRUE(g_userHalfWingspanKnown.load());
         EXPECT_EQ(g_mainWindow.g_userAircraftKnown.load(), c.known);
         EXPECT_EQ(g_userSizeClass.load(), c.sizeClass);
-        if (!c.known)
+        if (!c.known) {
             EXPECT_EQ(g_mainWindow.g_statusText.get(),
                       "User aircraft wing span unknown, max is taken instead, please report in my Forum!");
+        }
     }
 }
 

@@ -5,6 +5,9 @@
 // creation with object ids, refused creations for titles that are not installed, flight plans checked
 // for existence and form, pause/stop/quit, failure injection, a JSON scenario and a JSON-lines trace.
 // Thread-safe: one thread dispatches while others send.
+// Files: simulated_simulator.cpp (object world, frame clock, control), simulated_requests.cpp
+// (connections, events, data requests), simulated_ai_creation.cpp (AI objects), sim_scenario.cpp and
+// simulated_trace.cpp (scenario in, trace out).
 #include <atomic>
 #include <chrono>
 #include <condition_variable>

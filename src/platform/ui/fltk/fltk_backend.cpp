@@ -18,8 +18,6 @@
 #include <memory>
 #include <optional>
 
-#include "app/painting.h"
-
 namespace vrn {
 
 namespace {
@@ -56,14 +54,17 @@ public:
 // Below every control: the hand-painted window.
 class PaintArea : public Fl_Widget {
 public:
-    PaintArea(int w, int h) : Fl_Widget(0, 0, w, h) {}
+    PaintArea(int w, int h, PaintProcedure paint) : Fl_Widget(0, 0, w, h), m_paint(std::move(paint)) {}
     void draw() override {
         FltkSurface surface;
         fl_push_clip(x(), y(), w(), h());
         fl_rectf(x(), y(), w(), h(), FL_BLACK);   // the window's own background, below the bands
-        gf_paint(surface, ui::Rect{x(), y(), x() + w(), y() + h()});
+        if (m_paint) m_paint(surface, ui::Rect{x(), y(), x() + w(), y() + h()});
         fl_pop_clip();
     }
+
+private:
+    PaintProcedure m_paint;
 };
 
 // An edit field: typing goes to the model; Enter, Tab and Escape go first to the field's handler.
@@ -102,7 +103,7 @@ private:
 
 class Backend {
 public:
-    Backend(ui::Window& model, std::function<void(const ui::Message&)> wndProc)
+    Backend(ui::Window& model, std::function<void(const ui::Message&)> wndProc, PaintProcedure paint)
         : m_model(model), m_wndProc(std::move(wndProc)) {
         const ui::Rect frame = model.frame();
         const int width = frame.right - frame.left;
@@ -110,7 +111,7 @@ public:
         m_window = std::make_unique<Fl_Double_Window>(frame.left, frame.top, width, height);
         m_window->copy_label(model.title().c_str());
         m_window->size_range(width, height, width, height);   // fixed size, as the painter expects
-        new PaintArea(width, height);   // first child: drawn below every control
+        new PaintArea(width, height, std::move(paint));   // first child: drawn below every control
         m_window->end();
         // Closing asks the program; it quits (or not) through its own messages. FLTK also calls this
         // for an Escape key that no widget took; a plain window ignores Escape, and closing would
@@ -268,8 +269,9 @@ private:
 
 }  // namespace
 
-int gf_runFltkMessageLoop(ui::Window& window, const std::function<void(const ui::Message&)>& wndProc) {
-    Backend backend(window, wndProc);
+int gf_runFltkMessageLoop(ui::Window& window, const std::function<void(const ui::Message&)>& wndProc,
+                          PaintProcedure paint) {
+    Backend backend(window, wndProc, std::move(paint));
     return backend.run();
 }
 

@@ -8,9 +8,14 @@
 
 namespace vrn {
 
+// Paints the whole window on a surface; `area` is the part to be redrawn (the surface clips to it).
+using PaintProcedure = std::function<void(ui::PaintSurface& surface, const ui::Rect& area)>;
+
 // Runs until a Quit message arrives and returns its param as the exit code. The model must have been
 // created (Window::create); its controls may be created before or by a message handled in the loop.
-int gf_runFltkMessageLoop(ui::Window& window, const std::function<void(const ui::Message&)>& wndProc);
+// `paint` is the program's painter, handed in because it lives above the platform layer.
+int gf_runFltkMessageLoop(ui::Window& window, const std::function<void(const ui::Message&)>& wndProc,
+                          PaintProcedure paint);
 
 // True when an X display can be opened (the program then chooses this backend).
 bool gf_fltkDisplayAvailable();

@@ -1,0 +1,30 @@
+#pragma once
+// Folder tests and walks that raise filesystem errors naming the step, for the scans' folder work.
+#include <filesystem>
+#include <system_error>
+
+namespace vrn {
+
+// True for a folder; false when nothing is there. Other errors are raised.
+inline bool gf_isFolder(const std::filesystem::path& path) {
+    std::error_code ec;
+    const std::filesystem::file_status st = std::filesystem::status(path, ec);
+    if (ec && ec != std::errc::no_such_file_or_directory) throw std::filesystem::filesystem_error("status", path, ec);
+    return std::filesystem::is_directory(st);
+}
+
+// Calls `visit` for each entry directly in a folder; iterator errors are raised naming the step.
+template <typename F>
+void gf_forEachEntry(const std::filesystem::path& folder, F&& visit) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    fs::directory_iterator it(folder, ec);
+    if (ec) throw fs::filesystem_error("directory_iterator::directory_iterator", folder, ec);
+    for (; it != fs::directory_iterator(); it.increment(ec)) {
+        if (ec) throw fs::filesystem_error("directory_iterator::operator++", folder, ec);
+        visit(*it);
+    }
+    if (ec) throw fs::filesystem_error("directory_iterator::operator++", folder, ec);
+}
+
+}  // namespace vrn

@@ -1,0 +1,25 @@
+#include "core/status_sink.h"
+
+#include <atomic>
+
+#include "core/log.h"
+
+namespace vrn {
+
+namespace {
+
+std::atomic<StatusSink> l_statusSink{nullptr};
+
+}  // namespace
+
+void gf_setStatusSink(StatusSink sink) { l_statusSink.store(sink); }
+
+void gf_reportStatus(const std::string& text, bool log) {
+    if (const StatusSink sink = l_statusSink.load()) {
+        sink(text, log);
+    } else if (log) {
+        gf_logLineOfString(text);
+    }
+}
+
+}  // namespace vrn

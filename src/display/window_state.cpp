@@ -1,0 +1,101 @@
+// The main window's state and the status line.
+#include "display/window_state.h"
+
+#include <algorithm>
+
+#include "core/format.h"
+#include "core/log.h"
+#include "core/status_sink.h"
+#include "core/utilities.h"
+
+namespace vrn {
+
+MainWindow g_mainWindow;
+
+MainWindow::MainWindow()
+    : separators{{{{0, 140}, {880, 140}},
+                  {{0, 168}, {880, 168}},
+                  {{0, 196}, {642, 196}},
+                  {{0, 224}, {642, 224}},
+                  {{0, 252}, {642, 252}},
+                  {{0, 280}, {642, 280}},
+                  {{0, 308}, {642, 308}},
+                  {{0, 336}, {642, 336}}}} {
+    gf_setStatusSink(gf_showStatus);
+    g_mainWindowReady.store(true);   // last: initInstance waits for it
+}
+
+MainWindow::~MainWindow() = default;
+
+ui::Rect gf_bandRect(Band band) {
+    switch (band) {
+        case Band::Title: return {0, 0, 880, 28};
+        case Band::Counters: return {0, 28, 880, 112};
+        case Band::Settings: return {0, 112, 880, 392};
+        case Band::Park: return {0, 392, 880, 448};
+        case Band::Status: return {0, 448, 880, 476};
+    }
+    return {};
+}
+
+void gf_invalidateBand(Band band) {
+    if (ui::Window* window = g_mainWindow.g_hMainWindow) window->invalidate(gf_bandRect(band), true);
+}
+
+void gf_clearControlText(std::uint16_t controlId) {
+    if (ui::Window* window = g_mainWindow.g_hMainWindow) window->setText(controlId, std::string());
+}
+
+namespace {
+
+// One line of the window; a text that echoes a value from outside may be of any length.
+constexpr std::size_t kStatusTextBytes = 400;
+
+// The status line's one writer; the caller holds g_statusMutex.
+void lf_showStatusLocked(const std::string& fullText, bool log) {
+    MainWindow& w = g_mainWindow;
+    if (!w.g_errorText.empty()) return;   // an error holds the status line
+    const std::string text = gf_excerpt(fullText, kStatusTextBytes);
+    w.g_statusText.set(text);
+    w.g_statusShownAt.store(text.empty() ? 0 : std::max(1, w.g_statusSeconds.load()));
+    if (log && !text.empty()) gf_logLineOfString(text);
+    gf_invalidateBand(Band::Status);
+}
+
+}  // namespace
+
+void gf_showStatus(const std::string& text, bool log) {
+    std::lock_guard lock(g_mainWindow.g_statusMutex);
+    lf_showStatusLocked(text, log);
+}
+
+void gf_clearStatus() { gf_showStatus(std::string(), true); }
+
+void gf_showError(std::string_view text) {
+    MainWindow& w = g_mainWindow;
+    std::lock_guard lock(w.g_statusMutex);
+    w.g_statusText.set(std::string());
+    w.g_statusShownAt.store(0);
+    const std::string shown = gf_excerpt(text, kStatusTextBytes);
+    w.g_errorText.set(shown);
+    gf_logLine(format("Error {}", shown));
+    gf_invalidateBand(Band::Status);
+}
+
+void gf_clearError() {
+    MainWindow& w = g_mainWindow;
+    std::lock_guard lock(w.g_statusMutex);
+    w.g_errorText.set(std::string());
+    gf_invalidateBand(Band::Status);
+}
+
+void gf_statusSecondTick() {
+    MainWindow& w = g_mainWindow;
+    // Counting and clearing under one hold, so a text shown meanwhile is never cleared early.
+    std::lock_guard lock(w.g_statusMutex);
+    const int seconds = w.g_statusSeconds.fetch_add(1) + 1;
+    const int shownAt = w.g_statusShownAt.load();
+    if (shownAt >= 1 && seconds - shownAt >= 25) lf_showStatusLocked(std::string(), true);
+}
+
+}  // namespace vrn

@@ -1,0 +1,49 @@
+// The simulated simulator's trace: one JSON line per frame with every added object, and one per
+// event (created, refused, removed, ...), written to VARNEL_SIM_TRACE for the demo and the tests.
+#include <nlohmann/json.hpp>
+
+#include "platform/simconnect/simulated_simulator_internal.h"
+
+namespace vrn::simconnect {
+
+
+void SimulatedSimulator::lf_writeTrace() {
+    if (!m_trace.is_open()) return;
+    nlohmann::json line;
+    line["t"] = static_cast<double>(m_frame) / m_scenario.frameRate;
+    line["frame"] = m_frame;
+    line["flightRunning"] = m_flightRunning;
+    line["paused"] = m_paused;
+    auto& objects = line["objects"] = nlohmann::json::array();
+    for (const auto& [id, o] : m_objects) {
+        if (!o.added) continue;
+        objects.push_back({{"id", id},
+                           {"user", o.isUser},
+                           {"title", o.title},
+                           {"tail", o.atcId},
+                           {"lat", o.lat},
+                           {"lon", o.lon},
+                           {"alt", o.altitude},
+                           {"heading", o.heading / kDegToRad},
+                           {"onGround", o.onGround},
+                           {"lights", o.lights},
+                           {"engine", o.engineRunning},
+                           {"gear", o.gearDown},
+                           {"frozen", o.freezeLatLon && o.freezeAltitude && o.freezeAttitude},
+                           {"released", o.released},
+                           {"positionUpdates", o.positionUpdates}});
+    }
+    m_trace << line.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
+    m_trace.flush();
+}
+
+void SimulatedSimulator::lf_traceEvent(const std::string& what, DWORD id, const std::string& text) {
+    if (!m_trace.is_open()) return;
+    nlohmann::json line{{"t", static_cast<double>(m_frame) / m_scenario.frameRate}, {"event", what}};
+    if (id != 0) line["id"] = id;
+    if (!text.empty()) line["text"] = text;
+    m_trace << line.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
+    m_trace.flush();
+}
+
+}  // namespace vrn::simconnect
