@@ -86,6 +86,8 @@ SceneLayout readScene(std::istream& in) {
                 words >> s.parkedSeconds;
             } else if (key == "approach") {
                 words >> s.approachNm;
+            } else if (key == "taxi") {
+                words >> s.taxiKn;
             } else {
                 throw std::runtime_error("unknown key " + key);
             }
@@ -111,8 +113,8 @@ std::vector<PathPoint> arrivalPath(const SceneLayout& scene, const SceneStand& s
     path.push_back({r.threshold, 50.0, 138.0});
     path.push_back({lf_moved(r.threshold, b, 400.0 / kMetresPerNm), 0.0, 130.0});
     path.push_back({lf_moved(r.threshold, b, 1700.0 / kMetresPerNm), 0.0, 25.0});
-    for (const LatLon& p : scene.arrivalTaxi) path.push_back({p, 0.0, 15.0});
-    if (scene.arrivalApronLat != 0.0) path.push_back({{scene.arrivalApronLat, stand.at.lon}, 0.0, 12.0});
+    for (const LatLon& p : scene.arrivalTaxi) path.push_back({p, 0.0, scene.taxiKn});
+    if (scene.arrivalApronLat != 0.0) path.push_back({{scene.arrivalApronLat, stand.at.lon}, 0.0, scene.taxiKn * 0.8});
     // Into the stand nose first: the last leg runs along the stand heading.
     path.push_back({lf_moved(stand.at, stand.headingDeg + 180.0, 80.0 / kMetresPerNm), 0.0, 8.0});
     path.push_back({stand.at, 0.0, 0.0, scene.parkedSeconds});
@@ -125,8 +127,9 @@ std::vector<PathPoint> departurePath(const SceneLayout& scene, const SceneStand&
     std::vector<PathPoint> path;
     path.push_back({stand.at, 0.0, 0.0, 60.0});
     path.push_back({lf_moved(stand.at, stand.headingDeg + 180.0, 70.0 / kMetresPerNm), 0.0, 0.0, 30.0, true});
-    if (scene.departureApronLat != 0.0) path.push_back({{scene.departureApronLat, stand.at.lon}, 0.0, 10.0});
-    for (const LatLon& p : scene.departureTaxi) path.push_back({p, 0.0, 15.0});
+    if (scene.departureApronLat != 0.0)
+        path.push_back({{scene.departureApronLat, stand.at.lon}, 0.0, scene.taxiKn * 0.7});
+    for (const LatLon& p : scene.departureTaxi) path.push_back({p, 0.0, scene.taxiKn});
     path.push_back({r.threshold, 0.0, 0.0, 20.0});
     path.push_back({lf_moved(r.threshold, b, 1800.0 / kMetresPerNm), 0.0, 155.0});
     path.push_back({lf_moved(r.threshold, b, 2600.0 / kMetresPerNm), 150.0, 165.0});
@@ -203,7 +206,7 @@ struct Operator {
 const Operator kOperators[] = {{"BAW", "A320", "G-EU", "LFPG"}, {"DLH", "A320", "D-AI", "EDDF"},
                                {"AFR", "A320", "F-GK", "LFPG"}, {"SWR", "A320", "HB-J", "LSZH"},
                                {"EZY", "A20N", "G-UZ", "LIMC"}, {"KLM", "B738", "PH-B", "EHAM"},
-                               {"AUA", "A319", "OE-L", "LOWW"}, {"EWG", "A319", "D-AG", "EDDL"}};
+                               {"AUA", "A319", "OE-L", "LOWW"}, {"DLH", "A20N", "D-AIN", "EDDM"}};
 
 }  // namespace
 
@@ -222,10 +225,9 @@ SceneGenerator::SceneGenerator(SceneLayout scene, double startSeconds)
 }
 
 std::size_t SceneGenerator::freeStand() {
-    for (std::size_t k = 0; k < m_standTaken.size(); ++k) {
-        const std::size_t i = (m_serial * 5 + k) % m_standTaken.size();
+    // The stands in the order the scene lists them: the first ones lie nearest the runway exit.
+    for (std::size_t i = 0; i < m_standTaken.size(); ++i)
         if (!m_standTaken[i]) return i;
-    }
     return m_standTaken.size();
 }
 

@@ -47,6 +47,7 @@ struct SceneLayout {
     double overflightEverySeconds = 180.0;
     double parkedSeconds = 600.0;
     double approachNm = 12.0;   // where arrivals start, on the extended centre line
+    double taxiKn = 15.0;
 };
 
 // Reads a scene; throws std::runtime_error naming the line that cannot be read.
