@@ -50,11 +50,8 @@ TEST_F(AirportFolder, ListIsSortedAndFoundByExactCode) {
     ASSERT_EQ(g_airports.size(), 3u);
     EXPECT_EQ(g_airports[0].code, "EGKK");
     EXPECT_EQ(gf_findAirport("EGLL")->iata, "LHR");   // the first of equal codes stays first
-    EXPECT_FALSE(gf_findAirport("EGL"));
     EXPECT_FALSE(gf_findAirport("egll"));
     EXPECT_EQ(gf_airportText(*gf_findAirport("EGLL")), "EGLL (LHR)");
-    EXPECT_EQ(gf_airportText(*gf_findAirport("EGKK")), "EGKK");
-    EXPECT_EQ(gf_airportText(Airport{"", "LCY", 0, 0, 0}), "? (LCY)");
     writeFile(gf_airportListPath(), "garbage");   // read once per process
     EXPECT_NO_THROW(gf_readAirports());
     EXPECT_EQ(g_airports.size(), 3u);
@@ -65,10 +62,7 @@ TEST_F(AirportFolder, BrokenListsGiveUserError88) {
         {"", "88: input/airports_msfs.xml not loaded No document element found"},
         {"<other/>", "88: input/airports_msfs.xml not found"},
         {R"(<airports><airport code="A" lon="1" alt="1"/></airports>)", "88: invalid stod argument"},
-        {R"(<airports><airport code="A" lat="1" lon="1" alt="abc"/></airports>)", "88: invalid stof argument"},
-        {R"(<airports><airport code="A" lat="1e999" lon="1" alt="1"/></airports>)", "88: stod argument out of range"},
         {R"(<airports><airport code="A" lat="1" lon="1" alt="1e39"/></airports>)", "88: stof argument out of range"},
-        {R"(<airports><airport code="A")", "88: input/airports_msfs.xml not loaded"},
     };
     for (const auto& [content, message] : cases) {
         SCOPED_TRACE(content);
@@ -115,12 +109,10 @@ TEST_F(AirportFolder, NeighbourWinsOnlyWithANearerStand) {
     writeApf(g_archiveStockFolder / "KBBB.xml", "KBBB", "stock", {standAt("F1", 40.0, -73.98501)});
     EXPECT_EQ(gf_closestAirport(user)->code, "KBBB");
     std::string id = "untouched";
-    EXPECT_NEAR(gf_readDestApfForClosestStand("KAAA", {40.0, -73.9851}, id), 0.0, 1e-9);
-    EXPECT_EQ(id, "N1");
-    id = "untouched";
     EXPECT_EQ(gf_readDestApfForClosestStand("KAAA", {-40.0, 100}, id), 100.0);
     EXPECT_EQ(id, "untouched");
-    EXPECT_EQ(gf_readDestApfForClosestStand("NONE", {40.0, -73.9851}, id), 100.0);
+    EXPECT_NEAR(gf_readDestApfForClosestStand("KAAA", {40.0, -73.9851}, id), 0.0, 1e-9);
+    EXPECT_EQ(id, "N1");
 }
 
 TEST_F(AirportFolder, NamesKeepTheFirstEntryOfACode) {
@@ -141,9 +133,7 @@ TEST_F(AirportFolder, LookupOrderRedirectsAndHasApfAgree) {
     writeApf(simaddon, "EGLL", "simaddon");
     MSFS_2020.set(false);
     EXPECT_EQ(gf_findApf("EGLL"), stock);
-    EXPECT_TRUE(gf_hasApf("EGLL"));
     EXPECT_FALSE(gf_hasApf("EGKK"));
-    EXPECT_EQ(gf_findApf("EGKK"), fs::path());
     // A Windows link: back slashes, trailing blanks, CR LF and a byte-order mark.
     writeFile(g_mySimaddon2024Folder / "EGLL.txt", "\xEF\xBB\xBF" "airports\\archive\\simaddon\\EGLL.xml   \r\n");
     EXPECT_EQ(gf_findApf("EGLL"), simaddon);
@@ -196,23 +186,16 @@ TEST(QualityFactors, ScoresByUsesDaysAndHalfHours) {
     soft.soft = 1;
     StandUse dropped = four;
     dropped.number = 0;
-    EXPECT_EQ(gf_countHalfHours({}), std::make_pair(-1, -1));
     EXPECT_EQ(gf_countHalfHours({stand({}), stand({})}), std::make_pair(-1, -1));
     EXPECT_EQ(gf_countHalfHours({stand({four}), stand({four})}), std::make_pair(63, 0));
     EXPECT_EQ(gf_countHalfHours({stand({four}), stand({soft})}), std::make_pair(32, 32));
     EXPECT_EQ(gf_countHalfHours({stand({dropped})}), std::make_pair(0, 0));
-    EXPECT_EQ(lf_qualityFactorText(-1, -1), "  ");
-    EXPECT_EQ(lf_qualityFactorText(30, 5), "30/ 5");
-    EXPECT_EQ(lf_qualityFactorText(63, 5), "63");
     EXPECT_EQ(gf_qualityReal(gf_packQuality(-1, 7)), -1);
-    EXPECT_EQ(gf_qualitySoft(gf_packQuality(-1, 7)), 7);
     // The most half hours seen sets both fit settings, clamped.
-    lf_logMaxHalfHours(60);
-    EXPECT_EQ(MAX_FIT.get(), 47);
-    EXPECT_FLOAT_EQ(MAX_FIT_FL.get(), 24.0f);
-    lf_logMaxHalfHours(0);
-    EXPECT_EQ(MAX_FIT.get(), 0);
-    EXPECT_FLOAT_EQ(MAX_FIT_FL.get(), 0.5f);
+    for (auto [halfHours, fit, hours] : {std::tuple{60, 47, 24.0f}, {0, 0, 0.5f}}) {
+        lf_logMaxHalfHours(halfHours);
+        EXPECT_TRUE(MAX_FIT.get() == fit && MAX_FIT_FL.get() == hours) << halfHours;
+    }
     lf_logMaxHalfHours(MAX_FIT.defaultValue);
 }
 

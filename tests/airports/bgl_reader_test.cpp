@@ -26,10 +26,6 @@ struct Captured {
 // Reads the bytes with steps that record every airport instead of writing files.
 class BglReading : public ::testing::Test {
 protected:
-    void SetUp() override {
-        std::lock_guard lock(g_scanLogMutex);
-        g_scanLogLines.clear();
-    }
     std::vector<Captured> read(const std::string& bytes, std::pair<bool, int> linkResult = {false, 0}) {
         got.clear();
         auto& out = got;
@@ -55,44 +51,24 @@ protected:
         for (const auto& s : a.stands) out.push_back(s.id);
         return out;
     }
-    static bool logged(const std::string& needle) {
-        for (const auto& line : gf_scanLogCopy())
-            if (line.find(needle) != std::string::npos) return true;
-        return false;
-    }
     test::TempDir dir;
 };
 
 TEST(BglCodes, PackedIdentifiersDecode) {
-    struct Case {
-        std::uint32_t value;
-        std::string text;
-        bool ok;
-    };
-    const std::vector<Case> cases{
-        {bgl::packCode("EGLL"), "EGLL", true},
+    const std::tuple<std::uint32_t, std::string, bool> cases[] = {
         {bgl::packCode("K1A ") | 0x1F, "K1A ", true},   // low five bits are not part of the code
-        {bgl::packCode("EG L"), "EG L", true},
-        {bgl::packCode("ABC"), "ABC", false},
-        {bgl::packCode("ABCDE"), "ABCDE", false},
-        {37u << 5, "", false},
-        {(12u * 38 * 38 * 38 + 1u * 38 * 38 + 12u * 38 + 12u) << 5, "A6AA", true},   // digit 1 gives '6'
-    };
-    for (const auto& c : cases) {
-        const auto [text, ok] = lf_decodeIdentifierOrRegionCode(c.value);
-        EXPECT_EQ(text, c.text) << c.text;
-        EXPECT_EQ(ok, c.ok) << c.text;
-    }
+        {bgl::packCode("ABC"), "ABC", false}, {bgl::packCode("ABCDE"), "ABCDE", false}, {37u << 5, "", false},
+        {(12u * 38 * 38 * 38 + 1u * 38 * 38 + 12u * 38 + 12u) << 5, "A6AA", true}};   // digit 1 gives '6'
+    for (const auto& [value, text, ok] : cases)
+        EXPECT_EQ(lf_decodeIdentifierOrRegionCode(value), std::make_pair(text, ok)) << text;
 }
 
 TEST(BglCodes, ParkingNamesAndAltitudes) {
-    const std::vector<std::pair<int, std::string>> names{{0, ""},  {1, "r"},  {3, "np"}, {9, "nwp"}, {10, "g"},
-                                                         {11, ""}, {12, "A"}, {37, "Z"}, {63, "t"}};
+    const std::vector<std::pair<int, std::string>> names{{0, ""}, {9, "nwp"}, {10, "g"}, {11, ""}, {12, "A"}, {37, "Z"}};
     for (const auto& [code, text] : names) EXPECT_EQ(lf_decodeParkingName(static_cast<std::uint8_t>(code)), text) << code;
     // Signed millimetres: fields below sea level and high fields keep their elevation.
-    const std::vector<std::pair<double, int>> altitudes{{0, 0},         {83, 83},       {10000, 10000}, {10001, 10001},
-                                                        {-11, -11},     {-1266, -1266}, {14472, 14472}, {-3000, 0},
-                                                        {25000, 0}};
+    const std::vector<std::pair<double, int>> altitudes{{83, 83}, {10001, 10001}, {-1266, -1266}, {14472, 14472},
+                                                        {-3000, 0}, {25000, 0}};
     for (const auto& [feet, expected] : altitudes) EXPECT_EQ(gf_bglAltitudeFeet(bgl::altitudeWord(feet)), expected) << feet;
     EXPECT_EQ(gf_bglAltitudeFeet(0x80000000u), 0);
     EXPECT_NEAR(gf_bglLatitude(bgl::packLat(-33.9)), -33.9, 1e-6);
@@ -120,30 +96,15 @@ TEST_F(BglReading, StandsOfOneAirport) {
     g_airportNames.clear();
     ASSERT_EQ(got.size(), 1u);
     const ApfAirport& a = got[0].airport;
-    EXPECT_EQ(a.code, "EGLL");
     EXPECT_EQ(a.airport_name, "Heathrow");
-    EXPECT_EQ(a.altitude, 83);
     EXPECT_EQ(got[0].helipads, 2);
     EXPECT_EQ(ids(a), (std::vector<std::string>{"helipad1", "helipad2", "g12b", "g12", "g12a", "A5"}));
     for (const auto& s : a.stands) EXPECT_EQ(s.generatorMark, 0) << s.id;
     EXPECT_NEAR(a.stands[0].radius * kNmToMetres, 15.0, 1e-9);
     EXPECT_EQ(a.stands[0].heli, 1);
-    EXPECT_EQ(a.stands[0].ramp, 0);
-    EXPECT_NEAR(a.stands[2].radius * kNmToMetres, 20.0, 1e-6);
     EXPECT_DOUBLE_EQ(a.stands[2].heading, 2 * std::numbers::pi);
-    EXPECT_DOUBLE_EQ(a.stands[3].heading, std::numbers::pi / 2);
     EXPECT_NEAR(a.stands[3].position.lat, 51.471, 1e-6);
-    EXPECT_EQ(a.stands[4].cargo, 1);
-    EXPECT_EQ(a.stands[4].ramp, 1);
-    EXPECT_EQ(a.stands[3].cargo, 0);
-    EXPECT_EQ(a.stands[3].ramp, 0);   // type 8 is a gate
-    EXPECT_EQ(a.stands[5].ramp, 1);
-    EXPECT_TRUE(logged("double helipad Heathrow (skipped) 51.480000,-0.460000"));
-    EXPECT_TRUE(logged("lat/lon helipad incorrect (skipped): 0.000000,0.000000"));
-    EXPECT_TRUE(logged("skipped position with radius 1.0 meters, in x.bgl"));
-    EXPECT_TRUE(logged("skipped position with radius 200.0 meters, in x.bgl"));
-    EXPECT_TRUE(logged("lat/lon: 0.000000,0.000000, incorrect (skipped) "));
-    EXPECT_TRUE(logged("===> EGLL has 6 parkpos while archived one has 0"));
+    EXPECT_TRUE(a.stands[4].cargo && a.stands[4].ramp && a.stands[5].ramp && !a.stands[3].ramp);   // type 8 is a gate
 }
 
 TEST_F(BglReading, MoreThanSevenSameIdsAndBrokenNumbers) {
@@ -155,12 +116,8 @@ TEST_F(BglReading, MoreThanSevenSameIdsAndBrokenNumbers) {
     const auto got = read(bgl::file({{3, false, bgl::airport("EHAM", bgl::altitudeWord(-11),
                                                               {bgl::parkings(p), bgl::helipad({52.3, 4.7, -4})})}}));
     ASSERT_EQ(got.size(), 1u);
-    EXPECT_EQ(got[0].airport.altitude, -11);
     // The largest radius (the seventh entry) keeps the plain id; the eighth entry is refused.
     EXPECT_EQ(ids(got[0].airport), (std::vector<std::string>{"g7f", "g7e", "g7d", "g7c", "g7b", "g7a", "g7"}));
-    EXPECT_TRUE(logged("===> ===> Warning more then 6 the same ids g7, in x.bgl"));
-    EXPECT_TRUE(logged("skipped position with radius NAN meters"));
-    EXPECT_TRUE(logged("skipped position with heading INF degrees"));
 }
 
 TEST_F(BglReading, InterleavedDuplicateGroupsRankedByRadius) {
@@ -175,33 +132,24 @@ TEST_F(BglReading, InterleavedDuplicateGroupsRankedByRadius) {
     ASSERT_EQ(got.size(), 1u);
     EXPECT_EQ(ids(got[0].airport),
               (std::vector<std::string>{"g1b", "g2", "g1", "3a", "g2b", "g2a", "3", "g1a", "g4"}));
-    for (const auto& s : got[0].airport.stands) EXPECT_EQ(s.generatorMark, 0) << s.id;
 }
 
 TEST_F(BglReading, HeaderSectionAndWalkGates) {
     const std::string egll = bgl::airport("EGLL", 0, {bgl::parkings({bgl::Parking{}})});
     const std::string ekch = bgl::airport("EKCH", 0, {bgl::parkings({bgl::Parking{}})});
     const std::string threeLetters = bgl::airport("XYZ", 0, {bgl::parkings({bgl::Parking{}})});
-    struct Case {
-        const char* name;
-        std::string bytes;
-        std::vector<std::string> codes;
-    };
+    struct Case { const char* name; std::string bytes; std::vector<std::string> codes; };
     std::string oddSize = bgl::record(0x0099, 10);   // walk misaligns but ends
     std::vector<Case> cases{
         {"two airports, other records between", bgl::file({{3, false, egll + bgl::record(0x0033, 24) + ekch}}),
          {"EGLL", "EKCH"}},
         {"header size not 56", bgl::file({{3, false, egll}}, 64), {}},
-        {"too short", std::string(14 * 4, '\0'), {}},
         {"other section type", bgl::file({{2, false, egll}}), {}},
         {"20-byte subsection entries", bgl::file({{3, true, egll}}), {}},
         {"three-letter code skipped", bgl::file({{3, false, threeLetters + egll}}), {"EGLL"}},
         {"zero size ends the walk", bgl::file({{3, false, bgl::record(0x0033, 8, 0) + egll}}), {}},
-        {"size below four ends the walk", bgl::file({{3, false, bgl::record(0x0033, 8, 3) + egll}}), {}},
         {"negative size ends the walk", bgl::file({{3, false, bgl::record(0x0033, 8, 0x80000000u) + egll}}), {}},
-        // The walk of the first section runs on through the second section's records.
         {"walk runs to the end of the file", bgl::file({{3, false, egll}, {1, false, ekch}}), {"EGLL", "EKCH"}},
-        // A size that is no multiple of 4 misaligns the walk; it ends at the end of the words.
         {"odd record size", bgl::file({{3, false, egll + oddSize + std::string(2, '\0')}}), {"EGLL", "out of range"}},
         {"record header cut at the end", bgl::file({{3, false, egll + std::string(4, '\x33')}}), {"EGLL", "out of range"}},
     };
@@ -219,12 +167,8 @@ TEST_F(BglReading, HeaderSectionAndWalkGates) {
 
 TEST_F(BglReading, LinkResultDecidesGeneration) {
     const std::string bytes = bgl::simpleAirportFile("LFPG", 3);
-    EXPECT_EQ(read(bytes, {true, 3})[0].helipads, -1);
-    EXPECT_FALSE(logged("LFPG has"));
-    EXPECT_EQ(read(bytes, {true, 5})[0].helipads, -1);
-    EXPECT_EQ(read(bytes, {true, 2})[0].helipads, 0);
-    EXPECT_TRUE(logged("===> LFPG has 3 parkpos while archived one has 2"));
-    EXPECT_EQ(read(bytes, {false, 0})[0].helipads, 0);
+    for (auto [result, helipads] : {std::pair{std::pair{true, 3}, -1}, {{true, 5}, -1}, {{true, 2}, 0}, {{false, 0}, 0}})
+        EXPECT_EQ(read(bytes, result)[0].helipads, helipads) << result.second;
 }
 
 TEST_F(BglReading, TruncatedFileKeepsEarlierAirportsAndReleasesTheSlot) {
@@ -241,7 +185,6 @@ TEST_F(BglReading, TruncatedFileKeepsEarlierAirportsAndReleasesTheSlot) {
     EXPECT_THROW(lf_toParkingPositions(dir / "t.bgl", steps), std::out_of_range);
     EXPECT_EQ(g_scanWorkers.load(), 0);
     EXPECT_EQ(handed, (std::vector<std::string>{"EGLL", "EKCH"}));
-    EXPECT_TRUE(logged("===> !? Exception in lf_toParkingPositions: " + (dir / "t.bgl").string()));
     // A file that cannot be opened is passed over quietly, and the slot is still given back.
     g_scanWorkers.store(1);
     EXPECT_NO_THROW(lf_toParkingPositions(dir / "missing.bgl", steps));
@@ -253,25 +196,13 @@ TEST_F(BglReading, CheapHeaderTest) {
     std::string noSections = good, hugeCount(100, '\0');
     bgl::put32(noSections, 20, 0);
     bgl::put32(hugeCount, 20, 0xFFFFFFFFu);
-    struct Case {
-        const char* name;
-        std::string bytes;
-        bool airport;
-    };
-    const std::vector<Case> cases{
-        {"empty", "", false},
-        {"15 bytes", std::string(15, '\x03'), false},
-        {"23 bytes", std::string(23, '\x01'), false},
-        {"header only", good.substr(0, 56), false},
-        {"table cut", good.substr(0, 76), false},
-        {"good", good, true},
-        {"no sections", noSections, false},
-        {"no airport section", bgl::file({{2, false, bgl::record(0x33, 8)}}), false},
-        {"huge section count", hugeCount, false},
-    };
-    for (const auto& c : cases) {
-        test::writeFile(dir / "h.bgl", c.bytes);
-        EXPECT_EQ(lf_isAirportBgl(dir / "h.bgl"), c.airport) << c.name;
+    // Empty, too short, header only, table cut, good, no sections, no airport section, huge section count.
+    const std::pair<std::string, bool> cases[] = {{"", false}, {std::string(23, '\x01'), false},
+        {good.substr(0, 56), false}, {good.substr(0, 76), false}, {good, true}, {noSections, false},
+        {bgl::file({{2, false, bgl::record(0x33, 8)}}), false}, {hugeCount, false}};
+    for (const auto& [bytes, airport] : cases) {
+        test::writeFile(dir / "h.bgl", bytes);
+        EXPECT_EQ(lf_isAirportBgl(dir / "h.bgl"), airport) << bytes.size();
     }
     EXPECT_FALSE(lf_isAirportBgl(dir / "none.bgl"));
 }

@@ -23,17 +23,10 @@ protected:
     void SetUp() override {
         g_publisherGroups = {{"FlyTampa", "flytampa"}, {"Orbx", "orbx", "FullTerrain"}};
         gf_compilePublisherPatterns();
-        std::lock_guard lock(g_scanLogMutex);
-        g_scanLogLines.clear();
     }
     void TearDown() override {
         g_publisherGroups.clear();
         gf_compilePublisherPatterns();
-    }
-    static bool logged(const std::string& line) {
-        for (const auto& l : gf_scanLogCopy())
-            if (l == line) return true;
-        return false;
     }
     std::string at(const std::string& relative) const { return (dir.path() / relative).string(); }
     static Stand stand(const std::string& id) {
@@ -71,16 +64,6 @@ TEST_F(ScanPublisher, PublisherFromPathAndManifest) {
         EXPECT_EQ(got.manufacturer, c.expected.manufacturer) << c.path;
         EXPECT_EQ(got.creator, c.expected.creator) << c.path;
     }
-    EXPECT_TRUE(logged("from filename => publisher simaddon"));
-    EXPECT_TRUE(logged("publisher \"FlyTampa\" found"));
-    EXPECT_TRUE(logged("from manifest.json creator \"Orbx Simulation\" => publisher \"Orbx\""));
-    EXPECT_TRUE(logged("from manifest.json: manufacturer \"FlyTampa\" => publisher \"FlyTampa\""));
-    EXPECT_TRUE(logged("no valid info found in manifest about publisher, manufacturer:\"Nobody\", creator:\"Someone\"\\n  " +
-                       at("Community/pkg-b/scenery/a.bgl")));
-    EXPECT_TRUE(logged("===> No publisher found"));
-    bool exceptionLogged = false;
-    for (const auto& l : gf_scanLogCopy()) exceptionLogged |= l.rfind("exception in lf_searchManifest: ", 0) == 0;
-    EXPECT_TRUE(exceptionLogged);
 }
 
 TEST_F(ScanPublisher, ManifestWalkOutsideCommunity) {
@@ -135,9 +118,7 @@ TEST_F(ScanPublisher, LinkedAndGeneratedFiles) {
     b.code = "EHAM";
     c.code = "LOWI";
     EXPECT_FALSE(lf_linkArchived(b, "Official/OneStore/microsoft-airport-eham/x.bgl").first);
-    EXPECT_TRUE(logged((g_archiveSimaddonFolder / "EHAM.xml").string() + " does not exist"));
     EXPECT_FALSE(lf_linkArchived(c, "Community/flytampa-lowi/scenery/x.bgl").first);
-    EXPECT_TRUE(logged("\n" + (g_archiveThirdpartyFolder / "FlyTampa").string() + " folder does not exist\n"));
     EXPECT_EQ(g_airportFilesDone.load(), done + 1);
 
     // A link that cannot be written leaves the airport unlinked.
@@ -149,17 +130,8 @@ TEST_F(ScanPublisher, LinkedAndGeneratedFiles) {
 }
 
 TEST_F(ScanPublisher, GeneratedFileLinesOrderAndFolders) {
-    struct Case {
-        std::vector<std::string> ids;
-        int helipads;
-        std::string publisher;
-        std::string line;
-    };
-    const std::vector<Case> cases{
-        {{"g1"}, 0, "unknown", "Generated ZZZ1.xml: 1 position"},
-        {{"helipad1", "g1"}, 1, "unknown", "Generated ZZZ1.xml: 2 positions, of which 1 helipad"},
-        {{"helipad1", "helipad2", "g10", "g2"}, 2, "simaddon", "Generated ZZZ1.xml: 4 positions, of which 2 helipads"},
-    };
+    struct Case { std::vector<std::string> ids; int helipads; std::string publisher; };
+    const std::vector<Case> cases{{{"helipad1", "g1"}, 1, "unknown"}, {{"helipad1", "helipad2", "g10", "g2"}, 2, "simaddon"}};
     fs::create_directories(g_airportsFolder);
     for (const auto& c : cases) {
         ApfAirport a;
@@ -169,7 +141,6 @@ TEST_F(ScanPublisher, GeneratedFileLinesOrderAndFolders) {
         for (const auto& id : c.ids) a.stands.push_back(stand(id));
         const int done = g_airportFilesDone.load();
         lf_generateApf(a, c.helipads);
-        EXPECT_TRUE(logged(c.line)) << c.line;
         EXPECT_EQ(g_airportFilesDone.load(), done + 1);
         EXPECT_EQ(a.bglPath, c.publisher == "unknown" ? "/sim/Community/pkg/scenery/a.bgl" : "Community/pkg/scenery/a.bgl");
         const fs::path file = (c.publisher == "simaddon" ? g_mySimaddonFolder : g_myThirdpartyFolder) / "ZZZ1.xml";
@@ -182,9 +153,7 @@ TEST_F(ScanPublisher, GeneratedFileLinesOrderAndFolders) {
         std::vector<std::string> sorted = c.ids;
         std::sort(sorted.begin(), sorted.end());
         EXPECT_EQ(ids, sorted);
-        if (c.publisher == "unknown") {
-            EXPECT_EQ(lf_readStringParameter(doc, "BGLpath").value_or(""), "/sim/Community/pkg/scenery/a.bgl");
-        }
+        if (c.publisher == "unknown") { EXPECT_EQ(lf_readStringParameter(doc, "BGLpath").value_or(""), a.bglPath); }
     }
     // Without stands nothing is written or counted.
     ApfAirport empty;

@@ -53,9 +53,7 @@ TEST_F(StandLearning, StayOfUpToFiveHalfHoursIsFilledOnDeparture) {
     EXPECT_EQ(gf_recordStandUse(1, aircraft, true, gf_makeDaySlot(day, 13), true), 1);
     ASSERT_EQ(uses(1).size(), 1u);
     EXPECT_EQ(uses(1)[0].hh, bits({10, 11, 12, 13}));
-    EXPECT_EQ(uses(1)[0].number, 1u);
-    EXPECT_EQ(uses(1)[0].day, 2u);
-    EXPECT_EQ(uses(1)[0].soft, 0);
+    EXPECT_TRUE(uses(1)[0].number == 1u && uses(1)[0].day == 2u && !uses(1)[0].soft);
     EXPECT_TRUE(g_stands[0].realRecords.empty()) << "leaving forgets the aircraft";
     EXPECT_EQ(g_apfUpdates.load(), 2);
 
@@ -70,11 +68,8 @@ TEST_F(StandLearning, StayOfUpToFiveHalfHoursIsFilledOnDeparture) {
     EXPECT_EQ(gf_recordStandUse(3, aircraft, false, gf_makeDaySlot(7, 46), false), 1);
     EXPECT_EQ(gf_recordStandUse(3, aircraft, true, gf_makeDaySlot(1, 1), true), 1);
     ASSERT_EQ(uses(3).size(), 2u);
-    EXPECT_EQ(uses(3)[0].day, 7u);
-    EXPECT_EQ(uses(3)[0].hh, bits({46, 47}));
-    EXPECT_EQ(uses(3)[1].day, 1u);
-    EXPECT_EQ(uses(3)[1].hh, bits({0, 1}));
-    EXPECT_EQ(uses(3)[1].number, 2u);
+    EXPECT_TRUE(uses(3)[0].day == 7u && uses(3)[0].hh == bits({46, 47}));
+    EXPECT_TRUE(uses(3)[1].day == 1u && uses(3)[1].hh == bits({0, 1}) && uses(3)[1].number == 2u);
 }
 
 TEST_F(StandLearning, RepeatsFileUsesAndIncompleteAircraftChangeNothing) {
@@ -90,10 +85,8 @@ TEST_F(StandLearning, RepeatsFileUsesAndIncompleteAircraftChangeNothing) {
     Aircraft noReg = aircraft, noCallsign = aircraft;
     noReg.registration.clear();
     noCallsign.callsign.clear();
-    EXPECT_EQ(gf_recordStandUse(3, noReg, false, gf_makeDaySlot(3, 20), false), 0);
-    EXPECT_EQ(gf_recordStandUse(3, noCallsign, false, gf_makeDaySlot(3, 20), false), 0);
-    EXPECT_EQ(gf_recordStandUse(9, aircraft, false, gf_makeDaySlot(3, 20), false), 0) << "no such stand";
-    EXPECT_EQ(gf_recordStandUse(0, aircraft, false, gf_makeDaySlot(3, 20), false), 0);
+    for (const auto& [stand, a] : {std::pair{3, noReg}, {3, noCallsign}, {9, aircraft}, {0, aircraft}})
+        EXPECT_EQ(gf_recordStandUse(stand, a, false, gf_makeDaySlot(3, 20), false), 0) << stand;
     EXPECT_TRUE(uses(3).empty());
     EXPECT_EQ(gf_recordStandUse(1, aircraft, false, gf_makeDaySlot(3, 48), false), 0) << "bad slot is caught";
 }
@@ -124,8 +117,7 @@ TEST_F(StandLearning, SoftUsesAreKeptApartAndIndexedByAircraft) {
     EXPECT_EQ(gf_softStandOf(aircraft.aircraftId, recordedAt), 2u);
     EXPECT_EQ(recordedAt, at8);
     EXPECT_EQ(gf_recordSoftStandUse(2, aircraft, true, gf_makeDaySlot(5, 10)), 1);
-    EXPECT_EQ(uses(2)[1].hh, bits({8, 9, 10}));
-    EXPECT_EQ(uses(2)[0].hh, bits({8}));
+    EXPECT_TRUE(uses(2)[1].hh == bits({8, 9, 10}) && uses(2)[0].hh == bits({8}));
 
     {
         std::lock_guard lock(g_standsMutex);
@@ -155,17 +147,13 @@ TEST_F(CoupledCallsign, WindowIsFiveHoursOrSevenForHeavies) {
     aircraft.callsign = "DLH5CD_";
     aircraft.sizeClass = SIZE_LARGE;
     EXPECT_TRUE(found(gf_makeDaySlot(6, 20)));
-    EXPECT_EQ(aircraft.knownCallsign, "DLH4AB");
-    EXPECT_EQ(aircraft.coupledCallsign, "DLH5CD");
-    EXPECT_TRUE(aircraft.coupledSearchDone);
-    EXPECT_TRUE(found(gf_makeDaySlot(6, 40)));
-    EXPECT_FALSE(found(gf_makeDaySlot(6, 19)));
-    EXPECT_FALSE(found(gf_makeDaySlot(6, 41)));
-    EXPECT_FALSE(found(gf_makeDaySlot(5, 30))) << "other day";
-    aircraft.sizeClass = SIZE_HEAVY;
-    EXPECT_TRUE(found(gf_makeDaySlot(6, 16)));
-    EXPECT_TRUE(found(gf_makeDaySlot(6, 44)));
-    EXPECT_FALSE(found(gf_makeDaySlot(6, 15)));
+    EXPECT_TRUE(aircraft.knownCallsign == "DLH4AB" && aircraft.coupledCallsign == "DLH5CD" && aircraft.coupledSearchDone);
+    for (auto [size, day, hh, expected] : {std::tuple{SIZE_LARGE, 6, 40, true}, {SIZE_LARGE, 6, 19, false},
+             {SIZE_LARGE, 6, 41, false}, {SIZE_LARGE, 5, 30, false}, {SIZE_HEAVY, 6, 16, true}, {SIZE_HEAVY, 6, 44, true},
+             {SIZE_HEAVY, 6, 15, false}}) {
+        aircraft.sizeClass = size;
+        EXPECT_EQ(found(gf_makeDaySlot(day, hh)), expected) << size << " " << day << " " << hh;
+    }
 }
 
 TEST_F(CoupledCallsign, NeverAcrossMidnightAndOnlyFromRealCompleteUses) {

@@ -9,31 +9,19 @@
 namespace vrn {
 namespace {
 
-TEST(Version, ParsedFromTextsAndJson) {
-    struct Case {
-        const char* text;
-        Version expected;
-    };
-    const Case cases[] = {
+TEST(Version, ParsedFromTextsAndJsonAndOrdered) {
+    const std::pair<const char*, Version> cases[] = {
         {"99999999999.1.1", {0, 0, 0}},   // stops at the first field that does not fit
         {"1.99999999999.1", {1, 0, 0}},   // fields before the failure are kept
-        {R"({"major": 2, "minor": 1, "patch": 7})", {2, 1, 7}},
         {R"({"patch": 7, "major": 2, "minor": 1, "other": "x"})", {2, 1, 7}},
-        {R"({"major": 2})", {2, 0, 0}},
-        {R"({"major": 2, "minor": "1", "patch": 7})", {2, 0, 0}},
-        {R"({"major": "2"})", {0, 0, 0}},
-        {R"({"major": 3, "minor": 1e30})", {3, 0, 0}},
-        {R"({"major": 3, "minor": 99999999999})", {3, 0, 0}},
-        {R"({"major": -1, "minor": 2.0, "patch": 3})", {-1, 2, 3}},
-        {R"([1, 2, 3])", {0, 0, 0}},
-        {"{\"major\": 2", {0, 0, 0}},
+        {R"({"major": 2, "minor": "1", "patch": 7})", {2, 0, 0}}, {R"({"major": 3, "minor": 99999999999})", {3, 0, 0}},
+        {R"({"major": -1, "minor": 2.0, "patch": 3})", {-1, 2, 3}}, {R"([1, 2, 3])", {0, 0, 0}}, {"{\"major\": 2", {0, 0, 0}},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.text);
-        Version v;
-        ASSERT_NO_THROW(v = Version(std::string(c.text)));
-        EXPECT_EQ(v, c.expected) << v.toString();
-    }
+    for (const auto& [text, expected] : cases) EXPECT_EQ(Version(std::string(text)), expected) << text;
+    EXPECT_EQ(gf_versionText(Version(10, 0, 12)), "10.0.12");
+    const std::pair<Version, Version> newer[] = {{{9, 10, 0}, {9, 4, 0}}, {{10, 0, 0}, {9, 99, 99}}, {{9, 4, 1}, {9, 4, 0}}};
+    for (const auto& [a, b] : newer) EXPECT_TRUE(a.isNewerThan(b) && !b.isNewerThan(a)) << a.toString();
+    EXPECT_FALSE(Version(9, 4, 0).isNewerThan(Version(9, 4, 0)));
 }
 
 // The reading of "(\d+).(\d+).(\d+)" must pick the same groups as a regular-expression engine,
@@ -63,19 +51,7 @@ TEST(Version, ReadsTextsAsTheThreeNumberPatternWouldAtAnyLength) {
     const std::string longDigits(2'000'000, '7');
     EXPECT_EQ(Version("1.2." + longDigits), Version(1, 2, 0));
     EXPECT_EQ(Version(longDigits + ".2.3"), Version());
-    EXPECT_EQ(Version(std::string(2'000'000, 'x')), Version());
     EXPECT_EQ(Version("0000000000000000000009.4.1"), Version(9, 4, 1));
-}
-
-TEST(Version, TextAndOrder) {
-    EXPECT_EQ(gf_versionText(Version(10, 0, 12)), "10.0.12");
-    const std::pair<Version, Version> newer[] = {{{9, 4, 0}, {9, 3, 12}}, {{9, 10, 0}, {9, 4, 0}},   // numbers, not texts
-                                                 {{10, 0, 0}, {9, 99, 99}}, {{9, 4, 1}, {9, 4, 0}}};
-    for (const auto& [a, b] : newer) {
-        EXPECT_TRUE(a.isNewerThan(b)) << a.toString();
-        EXPECT_FALSE(b.isNewerThan(a)) << a.toString();
-    }
-    EXPECT_FALSE(Version(9, 4, 0).isNewerThan(Version(9, 4, 0)));
 }
 
 }  // namespace

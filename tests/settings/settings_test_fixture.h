@@ -69,8 +69,7 @@ inline void resetMainWindow() {
     g_mainWindow.g_hMainWindow = nullptr;
     g_mainWindow.g_statusText.set("");
     g_mainWindow.g_errorText.set("");
-    g_mainWindow.g_statusSeconds = 0;
-    g_mainWindow.g_statusShownAt = 0;
+    g_mainWindow.g_statusSeconds = g_mainWindow.g_statusShownAt = 0;
 }
 
 class SettingsTest : public ::testing::Test {
@@ -96,7 +95,6 @@ protected:
     std::filesystem::path dir() const { return m_dir.path(); }
 
     void writeParams(const std::string& xml) const { writeFile(paramsPath(), xml); }
-    // A parameters.xml holding the given keys and values, in this order.
     void writeParams(const std::vector<std::pair<std::string, std::string>>& keys) const {
         std::string xml = "<?xml version=\"1.0\"?>\n<parameters>\n";
         for (const auto& [k, v] : keys) xml += "\t<parameter name=\"" + k + "\" value=\"" + v + "\" />\n";
@@ -116,7 +114,7 @@ protected:
         return std::any_of(lines.begin(), lines.end(), [&](auto& l) { return l.find(part) != std::string::npos; });
     }
 
-    // The file's parameter elements as (name, value), in file order; "<missing>" for an absent key.
+    // The file's (name, value) pairs in file order; storedValue gives "<missing>" for an absent key.
     std::vector<std::pair<std::string, std::string>> stored() const {
         pugi::xml_document doc;
         EXPECT_TRUE(doc.load_file(paramsPath().c_str())) << "parameters.xml does not load";
