@@ -80,14 +80,10 @@ TEST(AirportsScan, FakePackageTree) {
     EXPECT_EQ(lf_readStringParameter(doc, "manufacturer").value_or(""), "Nobody");
     EXPECT_EQ(lf_readIntParameter(doc, "num_parkpos").value_or(0), 2);
 
-    const auto log = test::readLinesOf(g_airportsScanLogPath);
-    for (const std::string& text : {std::string("simaddon airport EGLL linked to"), std::string("thirdparty LOWI linked to"),
-                                    std::string("===> LOWI has 3 parkpos while archived one has 2"),
-                                    std::string("Generated EKCH.xml: 2 positions"),
-                                    "!? Exception in lf_toParkingPositions: " + (sim / "Community/pkg-y/scenery/y.bgl").string(),
-                                    std::string(" aborted, futs")})
-        EXPECT_TRUE(std::any_of(log.begin(), log.end(), [&](const std::string& l) { return l.find(text) != std::string::npos; }))
-            << text;
+    const std::string log = test::readFile(g_airportsScanLogPath);
+    for (const std::string& text : {std::string("===> LOWI has 3 parkpos while archived one has 2"),
+                                    "!? Exception in lf_toParkingPositions: " + (sim / "Community/pkg-y/scenery/y.bgl").string()})
+        EXPECT_NE(log.find(text), std::string::npos) << text;
 
     // A second scan that finds nothing reports so, whatever the first one counted.
     EXPECT_FALSE(gf_scanAirports(false, {(sim / "missing").string()}));

@@ -55,14 +55,5 @@ TEST_F(RunThread, NoInstallPathFoundStopsBeforeRealTrafficAndTheAirports) {
     g_realTrafficLocal = false;
 }
 
-TEST(SinceLastRun, TextsOfTheTimeSinceTheLastRun) {
-    const std::int64_t now = 1'700'000'000;
-    const std::pair<std::int64_t, const char*> cases[] = {
-        {90, "1 minute and 30 seconds since last run"}, {61, "1 minute and 1 second since last run"},
-        {1, "1 second since last run"}, {0, "0 seconds since last run"}, {-5, "-5 second since last run"},
-        {125, "2 minutes and 5 seconds since last run"}, {524160LL * 60, ""}, {now, ""}};
-    for (const auto& [ago, text] : cases) EXPECT_EQ(gf_sinceLastRunText(now, now - ago), text) << ago;
-}
-
 }  // namespace
 }  // namespace vrn::test

@@ -123,16 +123,10 @@ TEST_F(GeneratedDbase, RealPackageLosesNoSectionForAMissingAirlineOrType) {
     ASSERT_TRUE(gf_readDbase());
     gf_readFixes();
 
-    // 247 sections: 199 stubs, 4 airliner sections without an airline (the simulator's generic
-    // airliner), one title found twice (a nested copy of a package). Only the stubs differ between
-    // the runs; without suppression they check the codes of most of the package's airlines.
-    struct Run {
-        bool suppressStubs;
-        std::size_t liveries;
-    };
-    for (const Run& run : {Run{true, 43u}, Run{false, 242u}}) {
-        SCOPED_TRACE(run.suppressStubs);
-        SUPPRESS_STUB.set(run.suppressStubs);
+    // 247 sections: 199 stubs, 4 generic airliners without an airline, one title found twice.
+    for (const auto& [suppressStubs, liveries] : {std::pair{true, 43u}, {false, 242u}}) {
+        SCOPED_TRACE(suppressStubs);
+        SUPPRESS_STUB.set(suppressStubs);
         std::vector<std::string> folders = {realDataPath("aircraft-cfg/fsltl-traffic-base").string()};
         ASSERT_TRUE(gf_scanLiveries(true, false, false, folders));
         const fs::path errors = dir() / "output" / "errors";
@@ -144,8 +138,8 @@ TEST_F(GeneratedDbase, RealPackageLosesNoSectionForAMissingAirlineOrType) {
         EXPECT_EQ(countOf(incomplete, "] empty icao_airline=\n"), 4u) << incomplete;
 
         const std::string stored = readFile(dir() / "output" / "LiveriesScanned.xml");
-        EXPECT_EQ(countOf(stored, "<liv "), run.liveries);
-        // The package's unbranded livery serves private operators; the light VL3 without airline too.
+        EXPECT_EQ(countOf(stored, "<liv "), liveries);
+        // The unbranded livery and the light VL3 without airline serve private operators.
         for (const char* livery : {"airl=\"PVT\" type=\"A320\"", "airl=\"PVT\" type=\"VL3\""})
             EXPECT_NE(stored.find(livery), std::string::npos) << livery;
     }

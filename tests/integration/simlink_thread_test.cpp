@@ -1,9 +1,5 @@
-// The SimConnect thread for real against the simulated simulator: it connects after refused opens,
-// creates, moves, lights and removes AI aircraft, survives a restart and ends when the simulator quits.
-// The simulator's clock is stepped by the test; waitIdle() waits until the thread has taken every
-// message, so nothing depends on how fast the machine is.
-#include <nlohmann/json.hpp>
-
+// The SimConnect thread against the simulated simulator, its clock stepped by the test: it connects
+// after refused opens, creates, moves, lights and removes AI aircraft, restarts and ends with the simulator.
 #include "../simlink/link_fixture.h"
 
 namespace vrn::test {
@@ -35,10 +31,9 @@ protected:
     }
 };
 
-TEST_F(SimLinkThreadTest, CreatesMovesLightsAndRemovesAiAircraftSeenInTheTrace) {
+TEST_F(SimLinkThreadTest, CreatesMovesLightsAndRemovesAiAircraft) {
     auto s = baseScenario();
     s.openFailures = 3;
-    s.tracePath = dir / "trace.jsonl";
     startWith(s);
     gf_reserveSimCommandQueues();
     gf_startSimClient();
@@ -46,8 +41,6 @@ TEST_F(SimLinkThreadTest, CreatesMovesLightsAndRemovesAiAircraftSeenInTheTrace) 
     ASSERT_TRUE(sim().waitIdle(std::chrono::seconds(20)));
     EXPECT_TRUE(g_flightRunning.load());
     EXPECT_EQ(g_mainWindow.g_simVersionText.get(), "MSFS 2024");
-    const std::string log = logText();
-    EXPECT_EQ(log.find("Waiting for MSFS 2024 ..."), log.rfind("Waiting for MSFS 2024 ...")) << "shown once";
 
     // The traffic start's requests, then two creations.
     gf_requestUserAircraftTitleAndModel();
@@ -80,7 +73,7 @@ TEST_F(SimLinkThreadTest, CreatesMovesLightsAndRemovesAiAircraftSeenInTheTrace) 
     const std::uint32_t on[7] = {1, 1, 1, 0, 1, 1, 1};
     gf_queueLightEvents(live, on);
     gf_queueNavLights(parked, 1);
-    run(30);   // and a second for the trace
+    run(30);   // a second: the on-ground request answers
     const auto liveState = *sim().object(live);
     EXPECT_NEAR(liveState.lat, 47.504, 1e-9);
     EXPECT_EQ(liveState.positionUpdates, 5u);
@@ -94,26 +87,6 @@ TEST_F(SimLinkThreadTest, CreatesMovesLightsAndRemovesAiAircraftSeenInTheTrace) 
     run(32);
     EXPECT_EQ(sim().aiObjectCount(), 0u);
     EXPECT_EQ(eventsOfKind(gf_takeSimEvents(), SIM_EVENT_OBJECT_REMOVED).size(), 2u);
-
-    // The trace shows both aircraft while they were there, lit and moved, and not after.
-    bool sawLiveMoved = false, sawParked = false, sawRemoved = false, emptyAfter = false;
-    for (const auto& line : readLinesOf(dir / "trace.jsonl")) {
-        const auto j = nlohmann::json::parse(line);
-        if (j.value("event", "") == "removed") sawRemoved = true;
-        if (!j.contains("objects")) continue;
-        std::size_t ai = 0;
-        for (const auto& o : j["objects"]) {
-            if (o["user"].get<bool>()) continue;
-            ++ai;
-            if (o["tail"] == "SWR123" && o["positionUpdates"].get<int>() == 5 && o["lights"].get<int>() != 0)
-                sawLiveMoved = true;
-            if (o["tail"] == "PARK1*" && o["frozen"].get<bool>()) sawParked = true;
-        }
-        if (sawRemoved) emptyAfter = ai == 0;
-    }
-    EXPECT_TRUE(sawLiveMoved);
-    EXPECT_TRUE(sawParked);
-    EXPECT_TRUE(emptyAfter);
 
     // A normal stop closes the connection; a new start opens one of its own.
     gf_requestSimClientStop();

@@ -1,7 +1,9 @@
 #pragma once
 // Helpers shared by the test programs: scratch folders, fixture paths and file helpers.
+#include <chrono>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace vrn::test {
@@ -49,5 +51,16 @@ bool realDataAvailable();
 std::string readFile(const std::filesystem::path& file);
 void writeFile(const std::filesystem::path& file, const std::string& bytes);
 std::vector<std::string> readLinesOf(const std::filesystem::path& file);
+
+// Polls a condition that another thread makes true; false after a generous bound.
+template <class F>
+bool eventually(F condition, int seconds = 20) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    while (std::chrono::steady_clock::now() < end) {
+        if (condition()) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return condition();
+}
 
 }  // namespace vrn::test

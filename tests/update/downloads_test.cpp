@@ -30,12 +30,10 @@ TEST_F(DownloadTest, FailedTransfersAreNoSuccess) {
     // Redirections are not followed: the redirection page is not the file.
     m_server.route("moved.xml", {"<html>moved</html>", false, false, "301 Moved Permanently"});
     EXPECT_FALSE(gf_downloadToFile(curl, gf_downloadBase() + "moved.xml", "moved.xml", false));
-    EXPECT_TRUE(logged("moved.xml\" download error: HTTP status 301"));
     // A target that cannot be opened stops before any transfer.
     m_server.clearRequests();
     m_server.set("a.xml", "<a/>");
     EXPECT_FALSE(gf_downloadToFile(curl, gf_downloadBase() + "a.xml", "no_such_folder/a.xml", false));
-    EXPECT_TRUE(logged("could not open file: no_such_folder/a.xml"));
     EXPECT_TRUE(m_server.requests().empty());
 }
 
@@ -50,27 +48,18 @@ TEST_F(DownloadTest, VersionFilesAreReadAndRemoved) {
     EXPECT_EQ(m_server.requests(),
               (std::vector<std::string>{"release/version.json", "dbase/version.json", "archive/msfs/version.json"}));
 
-    // Nothing listens on the server's port.
-    std::string base;
-    {
-        LoopbackHttpServer gone;
-        base = gone.base();
-    }
-    ScopedEnv env("VARNEL_DOWNLOAD_URL", base.substr(0, base.size() - 1));   // the '/' is added
+    ScopedEnv env("VARNEL_DOWNLOAD_URL", "http://127.0.0.1:9");   // nothing listens; the '/' is added
     EXPECT_EQ(gf_fetchPackageVersion("aig"), (Version{0, 0, 0}));
-    const std::string log = logText();
-    EXPECT_EQ(countOf(log, "\"" + base + "aig/version.json\" => \"version.json\" download error: "), 1);
-    EXPECT_EQ(countOf(log, "===> downloading \"" + base + "aig/version.json\" failed"), 1);
+    EXPECT_EQ(countOf(logText(), "\"http://127.0.0.1:9/aig/version.json\" => \"version.json\" download error: "), 1);
 }
 
 TEST_F(DownloadTest, StalledVersionFileIsGivenUpButPackagesMayBeSlow) {
-    const ScopedVersionFileLimit limit(std::chrono::milliseconds(300));
+    gf_setVersionFileTimeLimit(std::chrono::milliseconds(300));
     m_server.route("release/version.json", {"", false, true});
     CurlHandle curl;
     EXPECT_EQ(gf_downloadVersionFile(curl, gf_downloadBase() + "release/version.json"), (Version{0, 0, 0}));
     const std::string url = gf_downloadBase() + "release/version.json";
     EXPECT_EQ(countOf(logText(), "\"" + url + "\" => \"version.json\" download error: "), 1);
-    EXPECT_TRUE(logged("===> downloading \"" + url + "\" failed"));
     // The time limit does not stay on the handle: a package that keeps coming may take longer.
     const std::string body(3000, 'p');
     m_server.route("slow.zip", {body, false, false, "200 OK", 4, 150});
@@ -81,7 +70,7 @@ TEST_F(DownloadTest, StalledVersionFileIsGivenUpButPackagesMayBeSlow) {
 // The "Check version" button reads under a deadline: it neither waits out another thread's
 // stalled version file nor starts a transfer once the deadline has passed.
 TEST_F(DownloadTest, DeadlineBoundsTheWaitForVersionFiles) {
-    const ScopedVersionFileLimit limit(std::chrono::milliseconds(800));
+    gf_setVersionFileTimeLimit(std::chrono::milliseconds(800));
     m_server.route("dbase/version.json", {"", false, true});
     std::thread runThread([] { EXPECT_EQ(gf_fetchPackageVersion("dbase"), (Version{0, 0, 0})); });
     while (m_server.requestCount("dbase/version.json") == 0) std::this_thread::yield();

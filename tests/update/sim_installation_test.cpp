@@ -24,10 +24,7 @@ protected:
     fs::path storeUserCfg(const char* family = "Microsoft.FlightSimulator_8wekyb3d8bbwe") const {
         return local() / "Packages" / family / "LocalCache" / "UserCfg.opt";
     }
-    static void writeUserCfg(const fs::path& file, const std::string& text) {
-        fs::create_directories(file.parent_path());
-        writeFile(file, text);
-    }
+    static void writeUserCfg(const fs::path& file, const std::string& text) { writeFile(file, text); }
 
 private:
     std::unique_ptr<ScopedEnv> m_config, m_data;
@@ -40,38 +37,20 @@ TEST_F(SimInstallationTest, SteamPackagesFolderFirstWhenItFitsTheSimulator) {
     writeUserCfg(storeUserCfg("Microsoft.Limitless_8wekyb3d8bbwe"),
                  "Version 1\r\nInstalledPackagesPath \"" + other.string() + "\"\r\n");
     EXPECT_EQ(gf_findPackagesFolder(), steam);
-    EXPECT_TRUE(logged("Steam packages:" + steam.string()));
-    EXPECT_FALSE(logged("UserCfg.opt"));
     // A 2020 layout in the 2024 Steam folder is rejected: UserCfg.opt decides.
     fs::rename(steam / "Official2024", steam / "Official");
     EXPECT_EQ(gf_findPackagesFolder(), other);
-    EXPECT_TRUE(logged("UserCfg.opt: InstalledPackagesPath=" + other.string()));
     fs::remove_all(other / "Official2024");
     EXPECT_EQ(gf_findPackagesFolder(), fs::path());
 }
 
+// The first UserCfg.opt that exists wins, even over a valid later one.
 TEST_F(SimInstallationTest, UserCfgCandidatesInOrder) {
-    const std::string missing[] = {
-        "MSFS detection, no Store:" + storeUserCfg().string(),
-        "MSFS detection, no Steam1:" + (roaming() / "Microsoft Flight Simulator" / "UserCfg.opt").string(),
-        "MSFS detection, no Steam2:" +
-            (local() / "Packages" / "Microsoft.FlightDashboard_8wekyb3d8bbwe" / "LocalCache" / "UserCfg.opt").string(),
-        "MSFS detection, no Boxed:" + (local() / "MSFSPackages" / "UserCfg.opt").string(),
-        "No UserCfg.opt found?"};
     EXPECT_EQ(gf_findPackagesFolder(), fs::path());
-    std::string log = logText();
-    for (std::size_t i = 0, at = 0; i < std::size(missing); ++i) {
-        const auto next = log.find(missing[i], at);
-        ASSERT_NE(next, std::string::npos) << missing[i];
-        at = next;
-    }
-    // Only the boxed one: it is read; the first that exists wins, even over a valid later one.
     const fs::path packages = makePackages(root() / "Jürgen Ødegård", "Official");
     writeUserCfg(local() / "MSFSPackages" / "UserCfg.opt", "InstalledPackagesPath \"" + packages.string() + "\"");
     EXPECT_EQ(gf_findPackagesFolder(), packages);
-    EXPECT_EQ(countOf(logText(), "MSFS detection, no Boxed:"), 1);
-    writeUserCfg(local() / "Packages" / "Microsoft.FlightDashboard_8wekyb3d8bbwe" / "LocalCache" / "UserCfg.opt",
-                 "InstalledPackagesPath \"/nowhere\"");
+    writeUserCfg(storeUserCfg("Microsoft.FlightDashboard_8wekyb3d8bbwe"), "InstalledPackagesPath \"/nowhere\"");
     EXPECT_EQ(gf_findPackagesFolder(), fs::path());
 }
 
@@ -89,9 +68,7 @@ TEST_F(SimInstallationTest, InstalledPackagesPathLineForms) {
     };
     for (const auto& [text, expected] : cases) {
         writeUserCfg(storeUserCfg(), text);
-        const int before = countOf(logText(), "InstalledPackagesPath=???");
         EXPECT_EQ(gf_findPackagesFolder(), fs::path(expected)) << text;
-        EXPECT_EQ(countOf(logText(), "InstalledPackagesPath=???") - before, expected.empty() ? 1 : 0) << text;
     }
 }
 

@@ -1,6 +1,5 @@
 #pragma once
-// Shared set-up of the update tests: a loopback HTTP stand-in for the download server, zip files
-// made with libzip, and a scratch program folder with its own log, settings and status texts.
+// The update tests' loopback download server, zip files, and a scratch program folder with its own log.
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
@@ -10,6 +9,7 @@
 #include <unistd.h>
 #include <zip.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <map>
@@ -61,21 +61,15 @@ public:
         std::lock_guard lock(m_mutex);
         m_routes[path] = std::move(r);
     }
-    void set(const std::string& path, std::string body, bool truncate = false) {
-        route(path, {std::move(body), truncate});
-    }
-    void remove(const std::string& path) {
-        std::lock_guard lock(m_mutex);
-        m_routes.erase(path);
-    }
+    void set(const std::string& path, std::string body, bool truncate = false) { route(path, {std::move(body), truncate}); }
+    void remove(const std::string& path) { route(path, {"<html>404 Not Found</html>", false, false, "404 Not Found"}); }
     std::vector<std::string> requests() const {
         std::lock_guard lock(m_mutex);
         return m_requests;
     }
-    int requestCount(const std::string& path) const {
-        int n = 0;
-        for (const auto& r : requests()) n += r == path;
-        return n;
+    long requestCount(const std::string& path) const {
+        const auto all = requests();
+        return std::count(all.begin(), all.end(), path);
     }
     void clearRequests() {
         std::lock_guard lock(m_mutex);
@@ -153,15 +147,6 @@ inline std::string makeZip(const std::vector<ZipItem>& items) {
     return readFile(dir / "made.zip");
 }
 
-// Shortens the time limit of version files for one test.
-struct ScopedVersionFileLimit {
-    explicit ScopedVersionFileLimit(std::chrono::milliseconds limit) : previous(gf_versionFileTimeLimit()) {
-        gf_setVersionFileTimeLimit(limit);
-    }
-    ~ScopedVersionFileLimit() { gf_setVersionFileTimeLimit(previous); }
-    std::chrono::milliseconds previous;
-};
-
 // Status texts of the updates, with their "also logged" flag.
 inline std::vector<std::pair<std::string, bool>> g_statusTexts;
 inline std::mutex g_statusTextsMutex;
@@ -169,6 +154,7 @@ inline std::mutex g_statusTextsMutex;
 class UpdateTest : public ::testing::Test {
 protected:
     void SetUp() override {
+        m_versionFileLimit = gf_versionFileTimeLimit();   // tests may shorten it
         for (const char* f : {"program/docs", "program/input", "program/airports", "appdata"})
             std::filesystem::create_directories(m_dir / f);
         m_cwd = std::make_unique<ScopedCurrentDir>(program());
@@ -187,6 +173,7 @@ protected:
         MSFS_2020.set(true);
     }
     void TearDown() override {
+        gf_setVersionFileTimeLimit(m_versionFileLimit);
         gf_setUpdateStatusSink(nullptr);
         gf_closeLog();
         m_env.reset();
@@ -199,7 +186,6 @@ protected:
         gf_flushLog();
         return readFile(m_dir / "Log.txt");
     }
-    bool logged(const std::string& part) { return logText().find(part) != std::string::npos; }
     static int countOf(const std::string& text, const std::string& part) {
         int n = 0;
         for (auto pos = text.find(part); pos != std::string::npos; pos = text.find(part, pos + 1)) ++n;
@@ -209,7 +195,7 @@ protected:
     std::vector<std::string> statusTexts() {
         std::lock_guard lock(g_statusTextsMutex);
         std::vector<std::string> texts;
-        for (auto& [text, log] : g_statusTexts) texts.push_back(text);
+        for (auto& shown : g_statusTexts) texts.push_back(shown.first);
         g_statusTexts.clear();
         return texts;
     }
@@ -220,6 +206,7 @@ private:
     TempDir m_dir;
     std::unique_ptr<ScopedCurrentDir> m_cwd;
     std::unique_ptr<ScopedEnv> m_env;
+    std::chrono::milliseconds m_versionFileLimit{};
 };
 
 }  // namespace vrn::test
