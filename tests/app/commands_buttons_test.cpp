@@ -40,10 +40,8 @@ TEST_F(Commands, CheckBoxesToggleSaveAndShowTheirHints) {
             g_mainWindow.g_statusText.set("before");
             EXPECT_FALSE(click(c.box->controlId));
             EXPECT_EQ(c.box->get(), !was);
-            EXPECT_EQ(window.isChecked(c.box->controlId), !was);
             EXPECT_EQ(storedValue(c.box->name), was ? "false" : "true");
             EXPECT_EQ(status(), c.box->get() ? c.hintWhenOn : c.hintWhenOff);
-            EXPECT_FALSE(window.takeInvalidated().empty());
         }
     }
     EXPECT_TRUE(gf_runCommand(window, 0x7FFF)) << "an id of no control is not handled";
@@ -158,9 +156,7 @@ TEST_F(Commands, SwitchingTheSimulatorForcesBothScansAndRestarts) {
     const bool was2020 = MSFS_2020.get();
     click(MSFS_2020.controlId);
     EXPECT_FALSE(std::filesystem::exists("output/LiveriesScanned.xml"));
-    EXPECT_TRUE(SCAN_LIVERIES.get() && SCAN_AIRPORTS.get());
-    EXPECT_TRUE(window.isChecked(SCAN_LIVERIES.controlId));
-    EXPECT_EQ(storedValue("SCAN_AIRPORTS"), "true");
+    EXPECT_EQ(storedValue("SCAN_AIRPORTS") + storedValue("SCAN_LIVERIES"), "truetrue");
     EXPECT_EQ(status(), was2020 ? "Switching Simulator to MSFS 2024" : "Switching Simulator to MSFS 2020");
     click(MSFS_2020.controlId);   // no file to delete: still restarts
     EXPECT_EQ(exits, (Exits{{3, 4}, {3, 4}}));

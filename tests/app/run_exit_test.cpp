@@ -172,11 +172,5 @@ TEST_F(Exit, WorkersThatNeverEndAreWaitedForABoundedTime) {
     EXPECT_EQ(g_runningThreads.load(), 3);
 }
 
-TEST(ExitReasons, NamesOfTheSixReasonsAndNoOther) {
-    const char* names[] = {"NOT_YET_SET", "SIM WAS CLOSED", "RESTART", "RESTART_IPP", "USER CLOSED SIM", "SYSTEM ERROR"};
-    for (int r = 0; r < 6; ++r) EXPECT_EQ(gf_exitReasonName(r), names[r]);
-    EXPECT_THROW(gf_exitReasonName(6), std::out_of_range);
-}
-
 }  // namespace
 }  // namespace vrn::test
