@@ -7,6 +7,8 @@
 #include <system_error>
 #include <vector>
 
+#include "airports/airport_files.h"
+#include "airports/park_airport_choice.h"
 #include "app/counters.h"
 #include "app/edit_fields.h"
 #include "app/gui_requests.h"
@@ -35,7 +37,7 @@ void lf_hint(bool show, const std::string& text) {
 }
 
 void lf_setIfParkFileLoaded() {
-    if (gf_parkFileLoaded()) g_parkSettingsChanged.store(true);
+    if (g_apfLoaded.load()) g_parkSettingsChanged.store(true);
 }
 
 void lf_restartForPath() {
@@ -72,8 +74,7 @@ void lf_switchSimulator(bool on) {
 }
 
 void lf_checkVersion(ui::Window& window) {
-    const AvailableUpdates answer =
-        g_windowHooks.listAvailableUpdates ? g_windowHooks.listAvailableUpdates() : AvailableUpdates{};
+    const AvailableUpdates answer = g_windowHooks.listAvailableUpdates();
     if (!answer.checked) {
         // Nothing could be compared: never "up to date", and the user may try again.
         gf_showStatus(format("Check version failed: {}", answer.failure.empty() ? "no version file read" : answer.failure),

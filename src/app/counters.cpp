@@ -5,24 +5,25 @@
 #include <mutex>
 
 #include "airports/park_airports.h"
+#include "airports/static_parking.h"
 #include "app/gui_requests.h"
 #include "app/main_window.h"
 #include "settings/parameters_file.h"
 #include "settings/settings_catalogue.h"
 #include "simlink/user_aircraft.h"
+#include "traffic/traffic_engine.h"
 
 namespace vrn {
 
 void gf_refreshCounters() {
     MainWindow& w = g_mainWindow;
-    const int live = g_windowHooks.liveNotParkedCount ? g_windowHooks.liveNotParkedCount() : 0;
+    const int live = gf_liveNotParkedCount();
     if (live != w.g_liveCount.load()) {
         w.g_liveCount.store(live);
         gf_invalidateBand(Band::Counters);
     }
-    const int parkedLive = g_windowHooks.refreshLiveParkedHours ? g_windowHooks.refreshLiveParkedHours(true) : 0;
-    const int parkedStatic =
-        g_windowHooks.refreshStaticParkedHours ? g_windowHooks.refreshStaticParkedHours(true) : 0;
+    const int parkedLive = gf_refreshLiveParkedHours(true);
+    const int parkedStatic = gf_refreshStaticParkedHours(true);
     if (parkedLive != w.g_parkedLiveCount.load() || parkedStatic != w.g_parkedStaticCount.load()) {
         w.g_parkedLiveCount.store(parkedLive);
         w.g_parkedStaticCount.store(parkedStatic);

@@ -6,9 +6,12 @@
 #include <exception>
 #include <stdexcept>
 
+#include "airports/airport_files.h"
+#include "airports/park_airport_choice.h"
 #include "app/button_commands.h"
 #include "app/controls.h"
 #include "app/gui_requests.h"
+#include "app/main_loop.h"
 #include "app/main_window.h"
 #include "core/exceptions.h"
 #include "core/format.h"
@@ -137,13 +140,13 @@ bool procesTbFloat(NumericEditParameter<float>& setting) {
 }
 
 void gf_respondIn() {
-    if (!gf_parkFileLoaded()) return;
+    if (!g_apfLoaded.load()) return;
     g_parkSettingsChanged.store(true);
     if (INITIAL_LOAD_ONLY.get()) {
         gf_clearStatus();
         return;
     }
-    const int n = 15 - (gf_windowSecondCounter() % 15);
+    const int n = 15 - (g_secondCounter.load() % 15);
     gf_showStatus(format("{} will respond in {} second{} ...", g_programName, n, n >= 2 ? "s" : ""), false);
     g_staticRenew.store(true);
 }
@@ -166,7 +169,7 @@ bool gf_editProcInt(NumericEditParameter<int>& setting, ui::Key key) {
         } else if (&setting == &MATCHING_DEPTH) {
             if (setting.get() > before) g_clearRefusedRequest.store(true);
         } else if (&setting == &MAX_LIVE) {
-            if (gf_parkFileLoaded())
+            if (g_apfLoaded.load())
                 g_parkSettingsChanged.store(true);
             else
                 g_userMaxLive.store(setting.get());
@@ -183,7 +186,7 @@ bool gf_editProcFloat(ui::Key key) {
     if (key != ui::Key::Enter) return false;
     gf_clearStatus();
     // Without a loaded parking file the fit hours mean nothing yet; the typed text stays.
-    if (!gf_parkFileLoaded()) return true;
+    if (!g_apfLoaded.load()) return true;
     lf_guarded("procesTbFloat", [] {
         if (procesTbFloat(MAX_FIT_FL)) gf_respondIn();
     });

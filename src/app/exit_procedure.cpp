@@ -8,11 +8,11 @@
 #include <unordered_map>
 
 #include "airports/airport_files.h"
+#include "airports/park_airport_choice.h"
 #include "app/exception_reporter.h"
 #include "app/main_loop.h"
 #include "app/main_window.h"
 #include "app/run_clock.h"
-#include "app/run_hooks.h"
 #include "core/format.h"
 #include "core/log.h"
 #include "feed/realtraffic_link.h"
@@ -23,6 +23,7 @@
 #include "settings/settings_catalogue.h"
 #include "simlink/flight_plan.h"
 #include "simlink/sim_client.h"
+#include "traffic/traffic_engine.h"
 
 namespace vrn {
 
@@ -118,7 +119,10 @@ void lf_resetForRestart(int reason) {
     lf_step([] { gf_setProfessionalEdition(false); });
     lf_step([] { gf_setLateralRange(LATERAL_RANGE.get()); });
     lf_step([] { gf_resetSimLinkForNextRun(); });   // user aircraft, queues, pending creations, tick
-    lf_step([] { gf_callHook(gf_runHooks().resetParkAirport); });
+    lf_step([] {
+        gf_resetParkAirport();
+        gf_resetParkAirportChoice();
+    });
 
     for (SharedString* text : {&w.g_statusText, &w.g_errorText, &w.g_userAircraftText, &w.g_parkAirportName,
                                &w.g_parkFileSource, &w.g_parkQualityText, &w.g_simVersionText,
@@ -200,7 +204,6 @@ void FinalExit(int argument) {
     ++g_runningThreads;
     g_exitRequested.store(true);
     const int reason = g_exitReason.load();
-    const RunHooks& hooks = gf_runHooks();
 
     lf_step([&] {
         gf_logLine(format("Exiting: {}", gf_exitReasonName(reason)));
@@ -213,7 +216,7 @@ void FinalExit(int argument) {
     for (int waits = 0; g_mainLoopActive.load() && waits < kWorkerWaits; ++waits) gf_runSleepFor(100ms);
     // A loop that never left still owns the lists; its objects go with the connection instead.
     if (!g_mainLoopActive.load())
-        lf_step([&] { gf_callHook(hooks.removeAllAircraft); });
+        lf_step([] { gf_removeAllAircraft(); });
     else
         lf_step([] { gf_logLine("The main loop did not end, AI aircraft go with the connection"); });
     gf_runSleepFor(1000ms);   // the SimConnect thread sends the removals on its frames meanwhile
@@ -224,7 +227,7 @@ void FinalExit(int argument) {
         g_userStopped.store(true);
     }
     lf_step([] { gf_requestSimClientStop(); });
-    lf_step([&] { gf_callHook(hooks.clearRememberedLiveries); });
+    lf_step([] { gf_clearRememberedLiveries(); });
     lf_step([] { gf_removeFlightPlanFolder(); });
     const bool restart = reason == EXIT_REASON_RESTART || reason == EXIT_RESTART_IPP;
     if (!restart) lf_finishRun();
@@ -267,7 +270,7 @@ void FinalExit(int argument) {
             g_userStopped.store(true);
             lf_finishRun();
         }
-        lf_step([&] { gf_callHook(hooks.clearBlockedCallsigns); });
+        lf_step([] { gf_clearBlockedCallsigns(); });
     }
     g_exitRequested.store(false);
     lf_step([] { gf_flushLog(); });

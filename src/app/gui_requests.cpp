@@ -1,9 +1,11 @@
-// The window's requests to the run thread and the seams to services outside the window side.
+// The window's requests to the run thread and its two kept seams.
 #include "app/gui_requests.h"
 
+#include "airports/park_airport_choice.h"
 #include "settings/settings_catalogue.h"
 #include "simlink/command_queues.h"
 #include "simlink/user_aircraft.h"
+#include "traffic/traffic_engine.h"
 
 namespace vrn {
 
@@ -19,26 +21,16 @@ std::atomic<int> g_userLateralRange{40};
 
 WindowHooks g_windowHooks;
 
-void gf_requestExitFromWindow(int reason, int argument) {
-    if (g_windowHooks.requestExit) g_windowHooks.requestExit(reason, argument);
-}
-
-int gf_windowSecondCounter() { return g_windowHooks.secondCounter ? g_windowHooks.secondCounter() : 0; }
-
-bool gf_parkFileLoaded() { return g_windowHooks.parkFileLoaded && g_windowHooks.parkFileLoaded(); }
-
-bool gf_parkingBusy() { return g_windowHooks.parkingBusy && g_windowHooks.parkingBusy(); }
+void gf_requestExitFromWindow(int reason, int argument) { g_windowHooks.requestExit(reason, argument); }
 
 void gf_serveWindowRequests() {
     if (g_navLightsRequest.exchange(false)) {
         // Parked aircraft show their navigation lights as the box now says: static ones first.
         const std::uint32_t value = NAV_LIGHTS_WHILE_PARKED.get() ? 1 : 0;
-        if (g_windowHooks.staticParkedObjectIds)
-            for (std::uint32_t id : g_windowHooks.staticParkedObjectIds()) gf_queueNavLights(id, value);
-        if (g_windowHooks.liveParkedObjectIds)
-            for (std::uint32_t id : g_windowHooks.liveParkedObjectIds()) gf_queueNavLights(id, value);
+        for (std::uint32_t id : gf_staticParkedObjectIds()) gf_queueNavLights(id, value);
+        for (std::uint32_t id : gf_liveParkedObjectIds()) gf_queueNavLights(id, value);
     }
-    if (g_enforceMaxCountRequest.exchange(false) && g_windowHooks.enforceMaxCount) g_windowHooks.enforceMaxCount();
+    if (g_enforceMaxCountRequest.exchange(false)) gf_enforceMaxCount();
 }
 
 void gf_resetWindowRequests() {

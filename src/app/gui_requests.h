@@ -1,15 +1,11 @@
 #pragma once
 // What the window side hands to the run thread, and what it needs from parts of the program that
 // live elsewhere. Requests are atomic flags: the window raises them on the GUI thread, the main loop
-// carries them out and clears them. The hooks are seams to services that are not in this folder;
-// an empty hook means "nothing there yet" and is answered with the neutral value named beside it.
+// carries them out and clears them.
 #include <atomic>
-#include <cstdint>
 #include <functional>
-#include <string>
-#include <vector>
 
-#include "airports/park_airport_choice.h"
+#include "app/exit_procedure.h"
 #include "update/program_update.h"
 
 namespace vrn {
@@ -28,49 +24,22 @@ extern std::atomic<bool> g_enforceMaxCountRequest; // MAX_LIVE changed
 // The manual traffic radius, kept while AUTO_RANGE chooses it (the run thread sets it at start-up).
 extern std::atomic<int> g_userLateralRange;
 
+// The two seams the window keeps; each entry starts as the real service.
 struct WindowHooks {
-    // The exit procedure: gf_requestExit(reason, argument). Empty: nothing happens.
-    std::function<void(int reason, int argument)> requestExit;
-    // The main loop's second counter. Empty: 0.
-    std::function<int()> secondCounter;
-    // The update check ("Check version"): what is newer, empty when up to date. Tests replace it.
+    // Kept: window tests press Restart and Exit without starting the real exit thread and its countdown.
+    std::function<void(int reason, int argument)> requestExit = gf_requestExit;
+    // Kept: the update check ("Check version") needs the project's server; tests give its answer.
     std::function<AvailableUpdates()> listAvailableUpdates = gf_listAvailableUpdates;
-
-    // Static parking. Empty: no parking file loaded, not busy, no reserved stand.
-    std::function<bool()> parkFileLoaded;
-    std::function<bool()> parkingBusy;
-    // Airports waiting in TO_BE_LEARNED_OFFLINE. Empty: the count of the last airport scan.
-    std::function<int()> toBeLearnedCount;
-    std::function<std::string()> reservedStandName;
-    // gf_refreshStaticParkedHours(show): the count of static parked aircraft (updates the average).
-    std::function<int(bool show)> refreshStaticParkedHours;
-    // Object ids of the static parked aircraft in the simulator.
-    std::function<std::vector<std::uint32_t>()> staticParkedObjectIds;
-
-    // Live traffic. Empty: no live aircraft.
-    // Live aircraft in the simulator that are not parked at a stand.
-    std::function<int()> liveNotParkedCount;
-    // gf_refreshLiveParkedHours(show): the count of live aircraft parked at stands.
-    std::function<int(bool show)> refreshLiveParkedHours;
-    // Object ids of the live aircraft in the simulator that are parked at a stand.
-    std::function<std::vector<std::uint32_t>()> liveParkedObjectIds;
-    // gf_enforceMaxCount.
-    std::function<void()> enforceMaxCount;
 };
-
-// Installed at start-up, before the threads that call them run; not changed while they run.
 extern WindowHooks g_windowHooks;
 
-// The hooks with their neutral answers.
+// gf_requestExit through the seam above.
 void gf_requestExitFromWindow(int reason, int argument);
-int gf_windowSecondCounter();
-bool gf_parkFileLoaded();
-bool gf_parkingBusy();
 
 // Run thread, once per main-loop turn: serves the window's requests that touch the traffic lists.
 void gf_serveWindowRequests();
 
-// Back to no requests and empty hooks (tests).
+// Back to no requests and the real services behind the seams (tests).
 void gf_resetWindowRequests();
 
 }  // namespace vrn

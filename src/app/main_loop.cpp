@@ -5,12 +5,13 @@
 #include <string>
 
 #include "airports/airport_files.h"
+#include "airports/park_airport_choice.h"
+#include "airports/static_parking.h"
 #include "app/counters.h"
 #include "app/exception_reporter.h"
 #include "app/exit_procedure.h"
 #include "app/main_window.h"
 #include "app/run_clock.h"
-#include "app/run_hooks.h"
 #include "core/format.h"
 #include "core/log.h"
 #include "feed/realtraffic_link.h"
@@ -22,6 +23,8 @@
 #include "simlink/flight_plan.h"
 #include "simlink/sim_client.h"
 #include "simlink/user_aircraft.h"
+#include "traffic/traffic_engine.h"
+#include "traffic/traffic_lists.h"
 
 namespace vrn {
 
@@ -38,16 +41,14 @@ using namespace std::chrono_literals;
 constexpr int kTurnsPerSecond = 100;
 constexpr int kSecondsPerDay = 86400;
 
-RunHooks& lf_hooks() { return gf_runHooks(); }
-
 void lf_enableControl(std::uint16_t id, bool enabled) {
     if (ui::Window* window = g_mainWindow.g_hMainWindow) window->enable(id, enabled);
 }
 
 void lf_rereadParkAirportsIfAsked() {
-    if (!g_rereadRequest.load() || gf_parkingBusy()) return;
+    if (!g_rereadRequest.load() || g_parkingBusy.load()) return;
     std::string text;
-    if (gf_askHook(lf_hooks().checkReservedStands, true, text)) gf_showStatus(text, true);
+    if (gf_checkReservedStands(true, text)) gf_showStatus(text, true);
     lf_enableControl(REREAD_BUTTON.controlId, true);
     g_rereadRequest.store(false);
 }
@@ -70,7 +71,7 @@ void lf_every30Seconds(int s) {
     if (jobs.day86400) {
         g_secondCounter.store(0);
         gf_logLiveryMatchingSummary();
-        gf_callHook(lf_hooks().clearRememberedLiveries);
+        gf_clearRememberedLiveries();
     }
 }
 
@@ -80,7 +81,7 @@ void lf_staticRenewal() {
     if (!g_staticRenew.load()) return;
     if (!g_staticRenewStep.load()) {
         g_staticRenewStep.store(true);
-        gf_callHook(lf_hooks().disableParkingControls);
+        gf_disableParkingControls();
         g_trafficReader.clearSeenCallsigns();
         g_trafficReader.collectCallsigns.store(true);
         return;
@@ -88,14 +89,13 @@ void lf_staticRenewal() {
     g_staticRenewStep.store(false);
     gf_clearError();
     gf_clearStatus();
-    if (gf_askHook(lf_hooks().parkAirportHasStands)) gf_callHook(lf_hooks().parkingAdjustments);
+    if (gf_parkAirportHasStands()) gf_parkingAdjustments();
     // The collection ends with the renewal; the reader would otherwise gather callsigns for ever.
     g_trafficReader.collectCallsigns.store(false);
     g_staticRenew.store(false);
 }
 
 void lf_perSecond() {
-    RunHooks& hooks = lf_hooks();
     if (g_flightPaused.exchange(false)) {
         gf_logLine(format("{} Flight resumed", gf_wallClockHhMmSs()));
         gf_setMainLoopRunning(true);
@@ -104,13 +104,14 @@ void lf_perSecond() {
     gf_refreshCounters();
     g_currentDaySlot.store(gf_nowDaySlot());
     ++g_secondCounter;
-    gf_callHook(hooks.newAircraftAgainstStatic, g_currentDaySlot.load());
+    gf_newAircraftAgainstStatic(g_currentDaySlot.load());
     if (g_callsignLookupRequest.load()) {
-        gf_callHook(hooks.callsign2ObjectId);
+        gf_callsign2ObjectId();
         g_callsignLookupRequest.store(false);
     }
     if (g_flushStaticRequest.load()) {
-        gf_callHook(hooks.removeStaticParked);
+        g_staticPlacements.clear();   // "Flush static" also drops the aircraft waiting to be placed
+        gf_removeStaticParked();
         g_flushStaticRequest.store(false);
         if (!INITIAL_LOAD_ONLY.get()) {
             INITIAL_LOAD_ONLY.set(true);   // for this run only, not saved
@@ -118,14 +119,14 @@ void lf_perSecond() {
         }
     }
     if (g_userOnGround.load()) {
-        if (COLLISION_USER_GND.get()) gf_callHook(hooks.userGroundCollision);
+        if (COLLISION_USER_GND.get()) gf_userGroundCollision();
     } else if (COLLISION_USER_AIR.get()) {
-        gf_callHook(hooks.userAirCollision);
+        gf_userAirCollisions();
     }
-    if (COLLISION_LIVE_PARKED_GND.get() && gf_askHook(hooks.hasStaticParked)) gf_callHook(hooks.liveParkedCollisions);
+    if (COLLISION_LIVE_PARKED_GND.get() && !g_staticParked.empty()) gf_liveParkedCollisions();
     if (g_blockRequest.load()) {
         const std::string callsign = BLOCK_CALLSIGN.get();
-        if (!callsign.empty()) gf_callHook(hooks.blockCallsign, callsign);
+        if (!callsign.empty()) gf_removeBlockedCallsign(callsign);
         g_blockRequest.store(false);
     }
 }
@@ -142,7 +143,7 @@ void lf_flightNotRunning() {
         gf_logLine(format("{} Flight not running", gf_wallClockHhMmSs()));
         gf_flushLog();
     }
-    gf_callHook(lf_hooks().processSimEvents);
+    gf_processSimEvents();
     const int left = --g_pausedCountdown;
     if (left % kTurnsPerSecond == 0) {
         lf_rereadParkAirportsIfAsked();
@@ -156,12 +157,11 @@ void lf_flightNotRunning() {
 }
 
 void lf_tick() {
-    RunHooks& hooks = lf_hooks();
     if (!g_flightRunning.load()) {
         lf_flightNotRunning();
         return;
     }
-    gf_callHook(hooks.trafficTick);
+    gf_trafficTick();
     gf_serveWindowRequests();
     bool tick = true;
     if (!g_simTick.compare_exchange_strong(tick, false)) return;
@@ -169,14 +169,15 @@ void lf_tick() {
     const int s = g_secondCounter.load();
     const SecondJobs jobs = gf_secondJobs(s);
     if (!jobs.every15) {
-        if (jobs.refresh16 && !g_staticRenewStep.load()) gf_callHook(hooks.refreshStaticParking, false);
+        if (jobs.refresh16 && !g_staticRenewStep.load()) gf_refreshStaticParking(false);
         if (jobs.flowCheck59) gf_checkTrafficFlow();
-        if (jobs.sameCallsign61 && gf_askHook(hooks.hasStaticParked)) gf_callHook(hooks.removeStaticSameCallsign);
+        if (jobs.sameCallsign61 && !g_staticParked.empty())
+            for (const LiveAircraft& a : g_liveAircraft) gf_removeStaticSameCallsign(a);
         return;
     }
     g_trafficReader.setReferencePosition(gf_userLatLon());
     if (g_professionalEdition.load()) gf_sendQs123(g_simTimeSeconds.load());
-    gf_callHook(hooks.clearReservedStand);
+    gf_clearReservedStand();
     lf_rereadParkAirportsIfAsked();
     lf_staticRenewal();
     if (g_mainWindow.g_trafficStatus.load() == 2 || g_mainWindow.g_weatherStatus.load() == 2) gf_checkTrafficFlow();

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "airports/airport_files.h"
 #include "airports/airport_list.h"
 #include "airports/airport_scan.h"
 #include "app/gui_requests.h"
@@ -12,6 +13,7 @@
 #include "core/utilities.h"
 #include "core/version.h"
 #include "settings/settings_catalogue.h"
+#include "traffic/traffic_lists.h"
 
 namespace vrn {
 
@@ -31,7 +33,7 @@ void lf_line(ui::PaintSurface& s, int x0, int y0, int x1, int y1, ui::Colour pen
 
 // Airports the last scan left in TO_BE_LEARNED_OFFLINE.
 int lf_toBeLearnedCount() {
-    return g_windowHooks.toBeLearnedCount ? g_windowHooks.toBeLearnedCount() : g_offlineLearningCount.load();
+    return g_offlineLearningCount.load();
 }
 
 // A check box's label is grey while its box is disabled.
@@ -138,14 +140,14 @@ void lf_paintSettingLabels(ui::PaintSurface& s) {
     label("User air", 343, COLLISION_USER_AIR, kBlack);
     label("Live X parked", 450, COLLISION_LIVE_PARKED_GND, kBlack);
 
-    const bool busy = gf_parkingBusy();
+    const bool busy = g_parkingBusy.load();
     const bool active = w.g_staticParkingActive.load();
     if (busy)
         label("Airport static parking active:", 5, AIRPORT_RANGE, active ? kYellow : kRed);
     else
         label("Airport parking:", 5, AIRPORT_RANGE, active ? kBlack : kRed);
     const int minutes = w.g_renewalMinutes.load();
-    if (gf_parkFileLoaded() && !busy && !INITIAL_LOAD_ONLY.get() && minutes > 0 && minutes < 20)
+    if (g_apfLoaded.load() && !busy && !INITIAL_LOAD_ONLY.get() && minutes > 0 && minutes < 20)
         lf_text(s, 111, lf_row(AIRPORT_RANGE), format("(in {} min)", minutes), kBlack);
     label("within range (nm):", 217, AIRPORT_RANGE, kBlack);
     label("< height above gnd (ft):", 430, AIRPORT_HEIGHT, kBlack);
@@ -173,7 +175,7 @@ void lf_paintParkAirport(ui::PaintSurface& s) {
             kGreen);
     lf_text(s, 370, y1, w.g_staticSwitchPending.load() ? "*S*" : "", kGreen);
     lf_text(s, 430, y1, format("qf: {}", w.g_parkQualityText.get()), kGreen);
-    const std::string reserved = g_windowHooks.reservedStandName ? g_windowHooks.reservedStandName() : std::string();
+    const std::string reserved = g_reservedStand.get();
     if (!reserved.empty())
         lf_text(s, 571, y1, format("reserved stand: {}", reserved), w.g_reservedStandOk.load() ? kGreen : kRed);
     lf_text(s, 748, y1, format("# updates: {:4}", w.g_updateCount.load()), kGreen);

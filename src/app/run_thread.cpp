@@ -16,7 +16,6 @@
 #include "app/gui_requests.h"
 #include "app/main_loop.h"
 #include "app/main_window.h"
-#include "app/run_hooks.h"
 #include "app/scan_drivers.h"
 #include "app/traffic_start.h"
 #include "core/exceptions.h"
@@ -251,64 +250,11 @@ void gf_startUpVRNL() {
     g_runThreadActive.store(false);
 }
 
-namespace {
-
-// The live-traffic engine behind the run's, the window's and the feed's hooks.
-void lf_installTrafficEngine(RunHooks& run) {
-    run.resetTraffic = gf_resetTraffic;
-    run.trafficTick = gf_trafficTick;
-    run.processSimEvents = gf_processSimEvents;
-    run.newAircraftAgainstStatic = gf_newAircraftAgainstStatic;
-    run.callsign2ObjectId = gf_callsign2ObjectId;
-    // "Flush static" also drops the aircraft still waiting to be placed.
-    run.removeStaticParked = [] {
-        g_staticPlacements.clear();
-        gf_removeStaticParked();
-    };
-    run.blockCallsign = gf_removeBlockedCallsign;
-    run.userGroundCollision = gf_userGroundCollision;
-    run.userAirCollision = gf_userAirCollisions;
-    run.liveParkedCollisions = gf_liveParkedCollisions;
-    run.removeStaticSameCallsign = [] {
-        for (const LiveAircraft& a : g_liveAircraft) gf_removeStaticSameCallsign(a);
-    };
-    run.clearReservedStand = gf_clearReservedStand;
-    run.disableParkingControls = gf_disableParkingControls;
-    run.removeAllAircraft = gf_removeAllAircraft;
-    run.clearRememberedLiveries = gf_clearRememberedLiveries;
-    run.clearBlockedCallsigns = gf_clearBlockedCallsigns;
-    run.resetParkAirport = [] {
-        gf_resetParkAirport();
-        gf_resetParkAirportChoice();
-    };
-    run.refreshStaticParking = gf_refreshStaticParking;
-    run.parkingAdjustments = gf_parkingAdjustments;
-    run.checkReservedStands = gf_checkReservedStands;
-    run.parkAirportHasStands = gf_parkAirportHasStands;
-    g_windowHooks.refreshStaticParkedHours = gf_refreshStaticParkedHours;
-    run.hasStaticParked = [] { return !g_staticParked.empty(); };
-    g_windowHooks.parkingBusy = [] { return g_parkingBusy.load(); };
-    g_windowHooks.reservedStandName = [] { return g_reservedStand.get(); };
-    g_windowHooks.liveNotParkedCount = gf_liveNotParkedCount;
-    g_windowHooks.refreshLiveParkedHours = gf_refreshLiveParkedHours;
-    g_windowHooks.liveParkedObjectIds = gf_liveParkedObjectIds;
-    g_windowHooks.staticParkedObjectIds = gf_staticParkedObjectIds;
-    g_windowHooks.enforceMaxCount = gf_enforceMaxCount;
-    g_feedHooks.dropLiveAircraft = gf_dropLiveAircraft;
-}
-
-}  // namespace
-
 void gf_installRunHooks() {
     SimLinkServices& sim = gf_simLinkServices();
     sim.requestExit = [](int reason, int argument) { gf_requestExit(reason, argument); };
     sim.exitRequested = [] { return gf_exitUnderWay(); };
-    g_windowHooks.requestExit = [](int reason, int argument) { gf_requestExit(reason, argument); };
-    g_windowHooks.secondCounter = [] { return g_secondCounter.load(); };
-    g_windowHooks.parkFileLoaded = [] { return g_apfLoaded.load(); };
-    RunHooks& run = gf_runHooks();
-    if (!run.scanAirports) run.scanAirports = gf_scanAirports;
-    lf_installTrafficEngine(run);
+    g_feedHooks.dropLiveAircraft = gf_dropLiveAircraft;
 }
 
 }  // namespace vrn

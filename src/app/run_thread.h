@@ -23,8 +23,8 @@ void gf_askInstallPath();
 // "{} minute{} and {} second{} since last run" / "{} second{} since last run"; empty for no line.
 std::string gf_sinceLastRunText(std::int64_t now, std::int64_t lastEpochTime);
 
-// Connects the feed, the simulator link, the scans and the window to the run control
-// (thread counting, exit requests, exit flags). Called once before the first run.
+// Connects the feed and the simulator link to the run control and the traffic engine (exit requests,
+// exit flags, live aircraft dropped). Called once before the first run.
 void gf_installRunHooks();
 
 }  // namespace vrn

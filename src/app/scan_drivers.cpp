@@ -6,8 +6,8 @@
 
 #include "airports/airport_files.h"
 #include "airports/airport_list.h"
+#include "airports/airport_scan.h"
 #include "app/main_window.h"
-#include "app/run_hooks.h"
 #include "core/exceptions.h"
 #include "core/folders.h"
 #include "core/format.h"
@@ -99,7 +99,7 @@ void gf_scanAirportsStep() {
     gf_readAirportNames();
     if (MSFS_2020.get()) lf_clearOrCreate(g_mySimaddonFolder);
     lf_clearOrCreate(g_myThirdpartyFolder);
-    const bool found = gf_askHook(gf_runHooks().scanAirports, automatic, folders);
+    const bool found = gf_scanAirports(automatic, folders);
     if (!found)
         gf_showStatus("Warning: Scan has not found any add-on airports", true);
     else

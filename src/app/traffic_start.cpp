@@ -6,13 +6,13 @@
 #include <mutex>
 #include <thread>
 
+#include "airports/park_airport_choice.h"
 #include "airports/park_airports.h"
 #include "app/counters.h"
 #include "app/exit_procedure.h"
 #include "app/main_loop.h"
 #include "app/main_window.h"
 #include "app/run_clock.h"
-#include "app/run_hooks.h"
 #include "core/geodesy.h"
 #include "core/log.h"
 #include "core/time_of_week.h"
@@ -24,6 +24,7 @@
 #include "simlink/flight_plan.h"
 #include "simlink/sim_client.h"
 #include "simlink/user_aircraft.h"
+#include "traffic/traffic_engine.h"
 
 namespace vrn {
 namespace {
@@ -53,7 +54,7 @@ void lf_startTrafficSteps() {
     if (ui::Window* window = w.g_hMainWindow) window->setTopMost(ALWAYS_ON_TOP.get());
     gf_reserveSimCommandQueues();
     g_requestsBroken.store(false);
-    gf_callHook(gf_runHooks().resetTraffic);
+    gf_resetTraffic();
     gf_makeOrigDestFolder();
     w.g_realTrafficLinkUp.store(false);
     lf_invalidate();
@@ -108,7 +109,7 @@ void lf_startTrafficSteps() {
         ~LeaveOnReturn() { gf_leaveTrafficPhase(); }
     } leave;
     g_currentDaySlot.store(gf_nowDaySlot());
-    gf_callHook(gf_runHooks().refreshStaticParking, true);
+    gf_refreshStaticParking(true);
     gf_flushLog();
     mainLoop();
 }

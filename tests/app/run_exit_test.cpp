@@ -3,6 +3,7 @@
 #include <thread>
 
 #include "run_test_fixture.h"
+#include "traffic/traffic_lists.h"
 
 namespace vrn::test {
 namespace {
@@ -38,17 +39,13 @@ TEST_F(Exit, ConcurrentRequestsStartOneExitWithTheWinnersReason) {
 TEST_F(Exit, CloseRemovesAircraftEmptiesTheBlockAndEndsTheProgram) {
     BLOCK_CALLSIGN.set("BAW123");
     BLOCK_CALLSIGN.save();
-    std::vector<std::string> steps;   // written by the exit thread only, read after it is done
-    RunHooks& hooks = gf_runHooks();
-    hooks.removeAllAircraft = [&] { steps.push_back("remove"); };
-    hooks.clearRememberedLiveries = [&] { steps.push_back("remembered"); };
-    hooks.clearBlockedCallsigns = [&] { steps.push_back("blocked"); };
-    hooks.resetParkAirport = [&] { steps.push_back("reset"); };
-
+    g_blockedCallsigns = {"BAW123_"};
+    g_rememberedLiveries[7] = "title";
     gf_requestExit(EXIT_USER_CLOSED_SIM, 0);
     ASSERT_EQ(awaitPrivate(), ui::WM_FINAL_EXIT);
     ASSERT_TRUE(gf_waitForExitDone(std::chrono::seconds(20)));
-    EXPECT_EQ(steps, (std::vector<std::string>{"remove", "remembered", "blocked"}));
+    EXPECT_TRUE(g_blockedCallsigns.empty());
+    EXPECT_TRUE(g_rememberedLiveries.empty());
     EXPECT_EQ(logCount("Exiting: USER CLOSED SIM"), 1);
     EXPECT_EQ(logCount("User closed Varnel"), 1);
     EXPECT_EQ(storedValue("BLOCK_CALLSIGN"), "");
@@ -65,8 +62,7 @@ TEST_F(Exit, RestartTurnsTheScansOffCountsDownAndStartsANewRun) {
         const std::string s = g_mainWindow.g_statusText.get();
         if (shown.empty() || shown.back() != s) shown.push_back(s);
     };
-    bool reset = false;
-    gf_runHooks().resetParkAirport = [&] { reset = true; };
+    g_staticParked.assign(1, Aircraft{});   // never created: only the reset of the lists drops it
     gf_requestExit(EXIT_REASON_RESTART, 2);
     ASSERT_EQ(awaitPrivate(), ui::WM_START_RUN);
     ASSERT_TRUE(gf_waitForExitDone(std::chrono::seconds(20)));
@@ -74,7 +70,7 @@ TEST_F(Exit, RestartTurnsTheScansOffCountsDownAndStartsANewRun) {
     EXPECT_EQ(storedValue("SCAN_LIVERIES"), "false");
     EXPECT_EQ(storedValue("SCAN_AIRPORTS"), "false");
     EXPECT_EQ(BLOCK_CALLSIGN.get(), "BAW123");
-    EXPECT_TRUE(reset);
+    EXPECT_TRUE(g_staticParked.empty());
     for (const char* countdown : {"Restarting after 2 seconds", "Restarting after 1 second"})
         EXPECT_NE(std::find(shown.begin(), shown.end(), countdown), shown.end()) << countdown;
     EXPECT_FALSE(g_readerError.load());
@@ -110,18 +106,14 @@ TEST_F(Exit, CloseDuringTheRestartCountdownEndsTheProgramInstead) {
 }
 
 TEST_F(Exit, AFailingStepDoesNotKeepTheProgramFromEnding) {
-    gf_runHooks().removeAllAircraft = [] { throw std::runtime_error("list broken"); };
-    bool closedPark = false;
-    gf_runHooks().clearBlockedCallsigns = [&] { closedPark = true; };
-    gf_requestExit(EXIT_REASON_SIM_WAS_CLOSED, 0);
-    ASSERT_EQ(awaitPrivate(), ui::WM_FINAL_EXIT);
+    onSleep = [] {
+        if (g_mainWindow.g_statusText.get() == "Restarting after 2 seconds") throw std::runtime_error("list broken");
+    };
+    gf_requestExit(EXIT_REASON_RESTART, 2);
+    ASSERT_EQ(awaitPrivate(), ui::WM_START_RUN);
     ASSERT_TRUE(gf_waitForExitDone(std::chrono::seconds(20)));
-    EXPECT_TRUE(closedPark);   // later steps still ran
     EXPECT_TRUE(logContains("FinalExit: list broken"));
     EXPECT_FALSE(g_exitRequested.load());
-    // The program is ending: a further close starts nothing.
-    gf_requestExit(EXIT_USER_CLOSED_SIM, 0);
-    EXPECT_FALSE(gf_exitInProgress());
 }
 
 TEST_F(Exit, AircraftAreRemovedOnlyAfterTheMainLoopHasLeft) {
@@ -133,20 +125,18 @@ TEST_F(Exit, AircraftAreRemovedOnlyAfterTheMainLoopHasLeft) {
         onSleep = [&] {
             if (sleeps.load() == leavesAfterSleeps) g_mainLoopActive = false;
         };
-        std::atomic<int> removals{0};
-        std::atomic<bool> loopActiveAtRemoval{false};
-        gf_runHooks().removeAllAircraft = [&] {
-            ++removals;
-            loopActiveAtRemoval = g_mainLoopActive.load();
-        };
+        g_staticParked.assign(1, Aircraft{});
+        g_staticParked[0].state = STATE_IN_SIM;
+        g_staticParked[0].objectId = 7;
         gf_requestExit(EXIT_USER_CLOSED_SIM, 0);
         ASSERT_EQ(awaitPrivate(), ui::WM_FINAL_EXIT);
         ASSERT_TRUE(gf_waitForExitDone(std::chrono::seconds(20)));
-        EXPECT_EQ(removals.load(), leavesAfterSleeps ? 1 : 0);
-        EXPECT_FALSE(loopActiveAtRemoval.load());
+        EXPECT_EQ(g_staticParked[0].state != STATE_IN_SIM, leavesAfterSleeps != 0);
+        EXPECT_EQ(logCount("The main loop did not end, AI aircraft go with the connection"), leavesAfterSleeps ? 0 : 1);
         onSleep = nullptr;
     }
     g_mainLoopActive = false;
+    g_staticParked.clear();
 }
 
 TEST_F(Exit, ARestartWaitsForThePreviousRunAndEndsTheProgramWhenItDoesNotEnd) {
@@ -161,18 +151,18 @@ TEST_F(Exit, ARestartWaitsForThePreviousRunAndEndsTheProgramWhenItDoesNotEnd) {
         onSleep = [&] {
             if (c.endsAfterSleeps && sleeps.load() == c.endsAfterSleeps) g_runThreadActive = false;
         };
-        bool reset = false;
-        gf_runHooks().resetParkAirport = [&] { reset = true; };
+        g_staticParked.assign(1, Aircraft{});   // never created: only the reset of the lists drops it
         gf_requestExit(EXIT_REASON_RESTART, 1);
         ASSERT_EQ(awaitPrivate(), c.posted) << c.endsAfterSleeps;
         ASSERT_TRUE(gf_waitForExitDone(std::chrono::seconds(20)));
         const bool restarted = c.posted == ui::WM_START_RUN;
-        EXPECT_EQ(reset, restarted) << "the lists are reset only once the old run has ended";
+        EXPECT_EQ(g_staticParked.empty(), restarted) << "the lists are reset only once the old run has ended";
         EXPECT_EQ(logCount("The run did not end, Varnel closes instead of restarting"), restarted ? 0 : 1);
         EXPECT_EQ(gf_exitUnderWay(), !restarted) << "a run that is still there keeps winding down";
         EXPECT_TRUE(remainingPrivate().empty());
     }
     g_runThreadActive = false;
+    g_staticParked.clear();
 }
 
 TEST_F(Exit, WorkersThatNeverEndAreWaitedForABoundedTime) {
@@ -180,12 +170,6 @@ TEST_F(Exit, WorkersThatNeverEndAreWaitedForABoundedTime) {
     gf_requestExit(EXIT_USER_CLOSED_SIM, 0);
     ASSERT_EQ(awaitPrivate(), ui::WM_FINAL_EXIT);
     EXPECT_EQ(g_runningThreads.load(), 3);
-}
-
-TEST(ExitReasons, NamesOfTheSixReasonsAndNoOther) {
-    const char* names[] = {"NOT_YET_SET", "SIM WAS CLOSED", "RESTART", "RESTART_IPP", "USER CLOSED SIM", "SYSTEM ERROR"};
-    for (int r = 0; r < 6; ++r) EXPECT_EQ(gf_exitReasonName(r), names[r]);
-    EXPECT_THROW(gf_exitReasonName(6), std::out_of_range);
 }
 
 }  // namespace

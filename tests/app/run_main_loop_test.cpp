@@ -1,5 +1,7 @@
 // The main loop on a virtual clock: the per-second schedule, the static-parking renewal, the day
 // wrap, pause and resume, and the ways the loop ends.
+#include <thread>
+
 #include "airports/airport_files.h"
 #include "core/exceptions.h"
 #include "feed/udp_readers.h"
@@ -33,80 +35,75 @@ TEST(SecondSchedule, JobsOfASecond) {
     EXPECT_EQ(gf_renewalMinutes(1140), 1);
 }
 
-// A flight runs and the simulator raises its tick every 100 turns; the test stops the loop when the
-// second counter reaches `stopAt`.
+// A flight runs and the simulator raises its tick every 100 turns; the loop's sleeps watch the second
+// counter, and the test stops the loop when it reaches `stopAt`.
 class MainLoopRun : public RunTest {
 protected:
     void SetUp() override {
         RunTest::SetUp();
         g_flightRunning = true;
-        RunHooks& h = gf_runHooks();
-        h.trafficTick = [this] { ++passes; };
-        h.newAircraftAgainstStatic = [this](DaySlot) { onSecond(); };
-        h.refreshStaticParking = [this](bool first) {
-            if (!first) refreshed.push_back(g_secondCounter.load());
-        };
-        h.disableParkingControls = [this] { collectionStarted.push_back(g_secondCounter.load()); };
-        h.parkingAdjustments = [this] { adjusted.push_back(g_secondCounter.load()); };
-        h.parkAirportHasStands = [] { return true; };
-        h.clearRememberedLiveries = [this] { ++rememberedCleared; };
-        onSleep = [this] {
-            if (++turns % 100 == 0 && g_flightRunning.load()) g_simTick = true;
-        };
+        onSleep = [this] { onTurn(); };
     }
-    void onSecond() {
+    void onTurn() {
+        if (std::this_thread::get_id() != m_loopThread) return;   // the exit thread sleeps too
+        if (++turns == throwAtTurn) throw UserErrorException(81, "20 or more livery titles failed");
+        if (!g_flightRunning.load()) {
+            EXPECT_FALSE(g_mainLoopRunning);
+            if (++pausedTurns == resumeAfter) g_flightRunning = true;
+            return;
+        }
+        if (turns % 100 == 0) g_simTick = true;
+        const bool collecting = g_trafficReader.collectCallsigns.load();
         const int s = g_secondCounter.load();
+        if (collecting != m_collecting) (collecting ? collectionStarted : collectionEnded).push_back(s);
+        m_collecting = collecting;
+        if (s == m_second) return;
+        m_second = s;
         seconds.push_back(s);
         if (jumpFrom && s == jumpFrom) {
             g_secondCounter = jumpTo;
             jumpFrom = 0;
         }
         if (s == stopAt) g_exitRequested = true;
-        if (onSecondExtra) onSecondExtra(s);
+        if (onSecond) onSecond(s);
     }
     void run() {
+        m_loopThread = std::this_thread::get_id();
+        m_second = 0;
         mainLoop();
         if (!gf_exitInProgress()) g_exitRequested = false;
     }
 
-    long passes = 0;
-    std::atomic<long> turns{0};
+    long turns = 0, pausedTurns = 0, resumeAfter = 0, throwAtTurn = 0;
     int stopAt = -1;
     int jumpFrom = 0, jumpTo = 0;
-    std::function<void(int)> onSecondExtra;
-    std::vector<int> seconds, refreshed, collectionStarted, adjusted;
-    int rememberedCleared = 0;
+    std::function<void(int)> onSecond;
+    std::vector<int> seconds, collectionStarted, collectionEnded;
+
+private:
+    std::thread::id m_loopThread;
+    int m_second = 0;
+    bool m_collecting = false;
 };
 
-TEST_F(MainLoopRun, RenewalCollectsCallsignsThenAdjustsAndHoldsTheRefresh) {
-    g_apfLoaded = true;
-    stopAt = 1233;
-    run();
-    g_apfLoaded = false;
-    EXPECT_EQ(collectionStarted, std::vector<int>{1215});
-    EXPECT_EQ(adjusted, std::vector<int>{1230});
-    EXPECT_FALSE(g_staticRenew.load());
-    EXPECT_FALSE(g_trafficReader.collectCallsigns.load());
-    // The 16 s refresh: every multiple of 16 that is no multiple of 15, except while the renewal waits.
-    std::vector<int> expected;
-    for (int s = 16; s <= 1233; s += 16)
-        if (s % 15 != 0 && s != 1216) expected.push_back(s);
-    EXPECT_EQ(refreshed, expected);
-    EXPECT_EQ(passes, turns.load()) << "one traffic pass per turn";
-    EXPECT_GT(passes, 1233L * 100);
-    EXPECT_EQ(g_mainWindow.g_renewalMinutes.load(), 20);
-}
-
-TEST_F(MainLoopRun, NoRenewalWithoutParkingFileOrWithInitialLoadOnly) {
-    for (int variant = 0; variant < 2; ++variant) {
-        g_apfLoaded = variant == 0;
-        INITIAL_LOAD_ONLY.set(variant == 0);
+TEST_F(MainLoopRun, RenewalCollectsCallsignsThenEndsTheCollectionAndNoneWithoutParkingFileOrWithInitialLoadOnly) {
+    struct Case {
+        bool fileLoaded, initialLoadOnly;
+        std::vector<int> started, ended;
+    };
+    for (const Case& c : {Case{true, false, {1215}, {1230}}, Case{true, true, {}, {}}, Case{false, false, {}, {}}}) {
+        g_apfLoaded = c.fileLoaded;
+        INITIAL_LOAD_ONLY.set(c.initialLoadOnly);
         collectionStarted.clear();
-        stopAt = 1231;
+        collectionEnded.clear();
+        stopAt = 1233;
         run();
-        EXPECT_TRUE(collectionStarted.empty()) << variant;
+        EXPECT_EQ(collectionStarted, c.started) << c.fileLoaded << c.initialLoadOnly;
+        EXPECT_EQ(collectionEnded, c.ended);
+        EXPECT_FALSE(g_staticRenew.load());
     }
     g_apfLoaded = false;
+    EXPECT_EQ(g_mainWindow.g_renewalMinutes.load(), 20);
 }
 
 TEST_F(MainLoopRun, TheDayCounterWrapsAt86400) {
@@ -114,18 +111,12 @@ TEST_F(MainLoopRun, TheDayCounterWrapsAt86400) {
     jumpTo = 86398;
     stopAt = 3;   // the second after the wrap
     run();
-    EXPECT_EQ(seconds, (std::vector<int>{1, 2, 86399, 86400, 1, 2, 3}));
-    EXPECT_EQ(rememberedCleared, 1);
+    EXPECT_EQ(seconds, (std::vector<int>{1, 2, 86398, 86399, 0, 1, 2, 3}));
 }
 
 TEST_F(MainLoopRun, WindowRequestsAreServedOnceAndCleared) {
-    int lookups = 0, flushes = 0;
-    std::vector<std::string> blocked;
-    RunHooks& h = gf_runHooks();
-    h.callsign2ObjectId = [&] { ++lookups; };
-    h.removeStaticParked = [&] { ++flushes; };
-    h.blockCallsign = [&](const std::string& c) { blocked.push_back(c); };
-    onSecondExtra = [&](int s) {
+    CALLSIGN_2_OBJECTID.set("BAW1");
+    onSecond = [&](int s) {
         if (s == 2) {
             g_callsignLookupRequest = true;
             g_flushStaticRequest = true;
@@ -139,16 +130,16 @@ TEST_F(MainLoopRun, WindowRequestsAreServedOnceAndCleared) {
     };
     stopAt = 6;
     run();
-    EXPECT_EQ(lookups, 1);
-    EXPECT_EQ(flushes, 1);
-    EXPECT_EQ(blocked, std::vector<std::string>{"EZY12"});
+    EXPECT_EQ(logCount("callsign \"BAW1\" is unknown"), 1);
+    EXPECT_FALSE(g_callsignLookupRequest.load());
+    EXPECT_FALSE(g_flushStaticRequest.load());
     EXPECT_TRUE(INITIAL_LOAD_ONLY.get());   // a flush keeps the static aircraft away for this run
     EXPECT_TRUE(window.isChecked(INITIAL_LOAD_ONLY.controlId));
     EXPECT_FALSE(g_blockRequest.load());
 }
 
 TEST_F(MainLoopRun, ReaderErrorEndsTheRunAtTheNext30Seconds) {
-    onSecondExtra = [&](int s) {
+    onSecond = [&](int s) {
         if (s == 10) g_readerError = true;
     };
     // The exit request starts the real exit thread; it ends the loop through the exit flag.
@@ -160,19 +151,10 @@ TEST_F(MainLoopRun, ReaderErrorEndsTheRunAtTheNext30Seconds) {
 }
 
 TEST_F(MainLoopRun, PauseAndResumeAreLoggedOnceAndTheFeedStopsMeanwhile) {
-    int simEventPasses = 0;
-    gf_runHooks().processSimEvents = [&] { ++simEventPasses; };
-    onSecondExtra = [&](int s) {
+    onSecond = [&](int s) {
         if (s == 3) g_flightRunning = false;   // the user went to the main menu
     };
-    onSleep = [&] {
-        ++turns;
-        if (g_flightRunning.load() && turns % 100 == 0) g_simTick = true;
-        if (!g_flightRunning.load() && simEventPasses > 0) {
-            EXPECT_FALSE(g_mainLoopRunning);
-            if (simEventPasses == 350) g_flightRunning = true;   // 3.5 s later the flight runs again
-        }
-    };
+    resumeAfter = 350;   // 3.5 s later the flight runs again
     stopAt = 5;
     run();
     for (const std::string tail : {" Flight not running", " Flight resumed"}) {
@@ -181,7 +163,7 @@ TEST_F(MainLoopRun, PauseAndResumeAreLoggedOnceAndTheFeedStopsMeanwhile) {
                   1)
             << tail;
     }
-    EXPECT_EQ(simEventPasses, 350);
+    EXPECT_EQ(pausedTurns, 350);
     EXPECT_FALSE(g_flightPaused.load());
 }
 
@@ -191,7 +173,7 @@ TEST_F(MainLoopRun, AnExitEndsTheLoopWithoutAPendingTick) {
         if (++turns == 50) g_exitRequested = true;
     };
     run();
-    EXPECT_EQ(turns.load(), 50);
+    EXPECT_EQ(turns, 50);
     EXPECT_FALSE(g_mainLoopActive.load());
     EXPECT_FALSE(g_mainLoopRunning);
 }
@@ -201,8 +183,7 @@ TEST_F(MainLoopRun, AnExitBeforeTheLoopStartsLeavesTheTrafficListsToTheExitThrea
     EXPECT_FALSE(gf_enterTrafficPhase());
     EXPECT_FALSE(g_mainLoopActive.load());
     run();
-    EXPECT_EQ(passes, 0);
-    EXPECT_EQ(turns.load(), 0);
+    EXPECT_EQ(turns, 0);
     EXPECT_FALSE(g_mainLoopActive.load());
     g_exitRequested = false;
     EXPECT_TRUE(gf_enterTrafficPhase());
@@ -211,9 +192,7 @@ TEST_F(MainLoopRun, AnExitBeforeTheLoopStartsLeavesTheTrafficListsToTheExitThrea
 }
 
 TEST_F(MainLoopRun, AFailedPassStopsTheFeedAndEndsTheRunThroughAnExit) {
-    gf_runHooks().trafficTick = [this] {
-        if (++passes == 30) throw UserErrorException(81, "20 or more livery titles failed");
-    };
+    throwAtTurn = 30;   // a pass fails: the loop's sleep throws in its place
     run();
     EXPECT_FALSE(g_mainLoopRunning);
     EXPECT_FALSE(g_mainLoopActive.load());

@@ -3,6 +3,7 @@
 #include <set>
 
 #include "airports/airport_files.h"
+#include "airports/bgl_builder.h"
 #include "airports/airport_scan.h"
 #include "app/scan_drivers.h"
 #include "core/exceptions.h"
@@ -68,26 +69,18 @@ TEST_F(ScanDrivers, ManualScansWithoutFoldersAreUserErrorsAndTouchNothing) {
 }
 
 TEST_F(ScanDrivers, AirportScanClearsItsOutputAndTurnsItselfOffOnlyWhenSomethingWasFound) {
-    std::vector<std::string> seen;
-    bool found = false;
-    gf_runHooks().scanAirports = [&](bool automatic, const std::vector<std::string>& folders) {
-        EXPECT_FALSE(automatic);
-        seen = folders;
-        return found;
-    };
     AFG_AUTOMATIC.set(false);
-    afolder1.set("/a");
-    afolder4.set("/b");
+    afolder1.set((dir() / "missing").string());
     MSFS_2020.set(false);   // 2024: my_simaddon belongs to the archive and is left alone
     SCAN_AIRPORTS.set(true);
     gf_scanAirportsStep();
-    EXPECT_EQ(seen, (std::vector<std::string>{"/a", "/b"}));
     EXPECT_FALSE(fs::exists(g_myThirdpartyFolder / "EHAM.xml"));
     EXPECT_TRUE(fs::exists(g_mySimaddonFolder / "EGLL.xml"));
     EXPECT_TRUE(SCAN_AIRPORTS.get());
     EXPECT_TRUE(logContains("Warning: Scan has not found any add-on airports"));
 
-    found = true;
+    writeFile(dir() / "Community/pkg/scenery/x.bgl", bgl::simpleAirportFile("EKCH", 2, 55.6, 12.6));
+    afolder4.set((dir() / "Community").string());
     MSFS_2020.set(true);
     gf_scanAirportsStep();
     EXPECT_FALSE(fs::exists(g_mySimaddonFolder / "EGLL.xml"));

@@ -1,6 +1,6 @@
 #pragma once
 // The run control on a scratch settings world with a main window: a virtual clock in place of the
-// steady clock (sleeps return at once and move the clock on), empty run hooks, and every exit flag,
+// steady clock (sleeps return at once and move the clock on), the real engine on empty lists, and every exit flag,
 // counter and simulator flag back at its start.
 #include <atomic>
 #include <chrono>
@@ -13,7 +13,6 @@
 #include "app/exit_procedure.h"
 #include "app/main_loop.h"
 #include "app/run_clock.h"
-#include "app/run_hooks.h"
 #include "controls_test_fixture.h"
 #include "feed/udp_readers.h"
 #include "simlink/sim_client.h"
@@ -25,7 +24,6 @@ class RunTest : public WindowTest {
 protected:
     void SetUp() override {
         WindowTest::SetUp();
-        gf_runHooks() = RunHooks{};
         resetFlags();
         AUTO_RANGE.set(false);
         gf_setRunClockForTests({[this] { return RunTime(std::chrono::nanoseconds(m_now.load())); },
@@ -42,7 +40,6 @@ protected:
         EXPECT_TRUE(gf_waitForExitDone(std::chrono::seconds(20)));
         onSleep = nullptr;
         gf_resetRunClock();
-        gf_runHooks() = RunHooks{};
         resetFlags();
         WindowTest::TearDown();
     }

@@ -7,10 +7,10 @@
 
 #include "airports/airport_files.h"
 #include "airports/airport_list.h"
+#include "airports/park_airport_choice.h"
 #include "airports/park_airports.h"
 #include "airports/static_parking.h"
 #include "app/gui_requests.h"
-#include "app/run_hooks.h"
 #include "app/run_thread.h"
 #include "core/text_files.h"
 #include "liveries/livery_data.h"
@@ -78,9 +78,9 @@ protected:
         connect();
     }
     void TearDown() override {
-        gf_runHooks().resetParkAirport ? gf_runHooks().resetParkAirport() : void();
+        gf_resetParkAirport();
+        gf_resetParkAirportChoice();
         gf_closeParkAirport();
-        gf_runHooks() = RunHooks{};
         gf_resetWindowRequests();
         RANDOM.set(RANDOM.defaultValue);
         MAX_LIVE.set(MAX_LIVE.defaultValue);
@@ -89,7 +89,7 @@ protected:
         LinkFixture::TearDown();
     }
 
-    static void refresh(bool first = false) { gf_runHooks().refreshStaticParking(first); }
+    static void refresh(bool first = false) { gf_refreshStaticParking(first); }
     static std::string parkCode() { return gf_parkAirportCopy().code; }
     void passes(int n) {   // each followed by one simulator frame
         for (int i = 0; i < n; ++i) gf_trafficTick(), frames(1);
@@ -151,7 +151,7 @@ TEST_F(ParkDemo, OnTheGroundStaticsFillStandsOfTheCurrentHalfHour) {
 
     // The renewal in the same half hour keeps every static aircraft where it is.
     std::erase_if(g_staticParked, [](const Aircraft& a) { return a.callsign.empty(); });
-    gf_runHooks().parkingAdjustments();
+    gf_parkingAdjustments();
     EXPECT_TRUE(g_staticRemovals.empty());
     EXPECT_FALSE(g_staticKept.empty());
 
@@ -209,7 +209,8 @@ TEST_F(ParkDemo, ChoiceInTheAirByRangeAndHeightAndOnTheGroundByFile) {
                           Case{21.0, 5000, false, {}, "", ""}, Case{19.0, 19000, false, {}, "", ""},
                           Case{19.0, 17000, false, {}, "EGLC", "EGLC in sight at 19.0 nm"}}) {
         SCOPED_TRACE(c.eastNm);
-        gf_runHooks().resetParkAirport();
+        gf_resetParkAirport();
+        gf_resetParkAirportChoice();
         gf_resetParkAirportSort();
         ASSERT_TRUE(gf_readParkAirports(true));
         g_mainWindow.g_statusText.set("");

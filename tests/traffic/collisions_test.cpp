@@ -34,7 +34,7 @@ TEST_F(Collisions, UserInTheAirRemovesAircraftOnTheRunwayLineOrOnACollisionCours
         g_userPosition.altitudeAboveGround = c.userAgl;
         live("AAL1", from(user(), c.bearingDeg, c.nm), c.onGround, g_userPosition.altitude + c.altitudeAboveUser,
              c.headingDeg);
-        gf_callHook(gf_runHooks().userAirCollision);
+        gf_userAirCollisions();
         EXPECT_EQ(removed().count("AAL1"), c.removed ? 1u : 0u);
     }
 }
@@ -103,7 +103,7 @@ TEST_F(Collisions, TaxiingLiveAircraftTouchingParkedWingtips) {
         a.phase = c.phase;
         a.underPower = c.underPower;
         a.throttleSpoilerRun = c.throttleSpoilerRun;
-        gf_callHook(gf_runHooks().liveParkedCollisions);
+        gf_liveParkedCollisions();
         const std::set<std::string> gone = removed();
         EXPECT_EQ(gone, c.removed ? std::set<std::string>{"STA1*"} : std::set<std::string>{});
         removals += c.removed ? 1 : 0;

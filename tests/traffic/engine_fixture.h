@@ -13,7 +13,6 @@
 #include "airports/airport_list.h"
 #include "airports/stand_records.h"
 #include "liveries/regcodes.h"
-#include "app/run_hooks.h"
 #include "app/run_thread.h"
 #include "feed/udp_readers.h"
 #include "simlink/flight_plan.h"
@@ -40,7 +39,7 @@ protected:
     std::vector<std::string> titles{"Title A"};
 
     void SetUp() override {
-        gf_installRunHooks();   // the hooks the main loop calls, as the program installs them
+        gf_installRunHooks();   // the feed's and the link's seams, as the program installs them
         LinkFixture::SetUp();
         auto s = baseScenario();
         s.frameRate = frameRate;
@@ -66,7 +65,6 @@ protected:
     void TearDown() override {
         gf_setMainLoopRunning(false);
         gf_resetParkAirport();
-        gf_runHooks() = RunHooks{};
         LinkFixture::TearDown();
         gf_clearLiveryIndex();
         gf_clearTypeDatabase();

@@ -22,7 +22,7 @@ TEST_F(Identities, StaticAircraftWithACallsignOrRegistrationInLiveUseGoEvery61Se
     live("SWR1", from(user(), 90, 1.0)).registration = "HB-JXA";   // its starred one is not in the simulator
     live("SWR3", from(user(), 90, 1.1));
     live("SWR4", from(user(), 90, 1.2), false, 3000.0);             // airborne: not yet
-    gf_callHook(gf_runHooks().removeStaticSameCallsign);
+    for (const LiveAircraft& a : g_liveAircraft) gf_removeStaticSameCallsign(a);
     EXPECT_EQ(removed(), (std::set<std::string>{"SWR2*", "SWR3*"}));
 }
 
@@ -62,7 +62,7 @@ TEST_F(Identities, NewLiveAircraftReplacesTheStaticOneOfTheSameAircraft) {
         n.coupledCallsign = c.liveCoupled;
         n.coupledSearchDone = true;
         g_newAircraftIds.push_back(n.aircraftId);
-        gf_callHook(gf_runHooks().newAircraftAgainstStatic, DaySlot{});
+        gf_newAircraftAgainstStatic(DaySlot{});
         EXPECT_TRUE(g_newAircraftIds.empty());
         EXPECT_EQ(removed().count("STA1*"), c.logged ? 1u : 0u);
         const std::string log = logText().substr(before.size());
