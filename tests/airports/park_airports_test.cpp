@@ -21,26 +21,17 @@ protected:
     void SetUp() override {
         gf_resetAirportsForTests();
         fs::create_directories("input");
-        ASSERT_TRUE(gf_writeAirportListFile({{"EGLL", "LHR", 51.47, -0.46, 83},
-                                             {"EGKK", "LGW", 51.15, -0.19, 202},
-                                             {"EHAM", "AMS", 52.31, 4.76, -11},
-                                             {"KJFK", "JFK", 40.64, -73.78, 13}},
-                                            gf_airportListPath()));
+        ASSERT_TRUE(gf_writeAirportListFile({{"EGLL", "LHR", 51.47, -0.46, 83}, {"EGKK", "LGW", 51.15, -0.19, 202},
+                                             {"EHAM", "AMS", 52.31, 4.76, -11}, {"KJFK", "JFK", 40.64, -73.78, 13}}, gf_airportListPath()));
         gf_readAirports();
         ApfAirport a;
-        a.code = "EGLL";
-        a.publisher = "stock";
+        a.code = "EGLL", a.publisher = "stock";
         a.stands.emplace_back(std::vector<StandUse>{}, "501", StandPlacement{51.47, -0.46, 0}, 30, false, false, false);
         fs::create_directories(g_archiveStockFolder);
         ASSERT_TRUE(gf_writeApf(a, g_archiveStockFolder / "EGLL.xml", false));
-        gf_resetParkAirportSort();
-        g_userPositionHook = {};
+        gf_resetParkAirportSort(), g_userPositionHook = {};
     }
-    void TearDown() override {
-        gf_resetAirportsForTests();
-        g_userPositionHook = {};
-        g_parkAirportList.clear();
-    }
+    void TearDown() override { gf_resetAirportsForTests(), g_parkAirportList.clear(), g_userPositionHook = {}; }
     std::vector<std::string> entries() const {
         std::vector<std::string> out;
         for (const auto& e : g_parkAirportList) out.push_back(e.stand.empty() ? e.code : e.code + "," + e.stand);
@@ -51,18 +42,12 @@ protected:
 };
 
 TEST_F(ParkAirports, LinesAreCheckedAndTheListSortedByDistance) {
-    writeFile(g_parkAirportsPath,
-              "\xEF\xBB\xBF" "EGLL , 501\r\n\r\nEGLL\nEHAM,A,B\nXXXX\n  KJFK  \nEGKK,,\nEGKK,\n");
-    fs::create_directories(g_myThirdpartyFolder);
-    writeFile(g_myThirdpartyFolder / "EHAM.xml", "x");
-    writeFile(g_myThirdpartyFolder / "EHAM.txt", "x");
-    writeFile(g_myThirdpartyFolder / "KJFK.xml", "x");
-    writeFile(g_myThirdpartyFolder / "ZZZZ.xml", "x");
+    writeFile(g_parkAirportsPath, "\xEF\xBB\xBF" "EGLL , 501\r\n\r\nEGLL\nEHAM,A,B\nXXXX\n  KJFK  \nEGKK,,\nEGKK,\n");
+    for (const char* file : {"EHAM.xml", "EHAM.txt", "KJFK.xml", "ZZZZ.xml"}) writeFile(g_myThirdpartyFolder / file, "x");
     EXPECT_FALSE(gf_readParkAirports(false));   // XXXX is unknown
     // "EGKK,," and "EGKK," name no stand; the second is a double.
     EXPECT_EQ(entries(), (std::vector<std::string>{"EGLL,501", "KJFK", "EGKK", "EHAM"}));
-    EXPECT_TRUE(gf_inParkAirportList("EHAM"));
-    EXPECT_FALSE(gf_inParkAirportList("ZZZZ"));
+    EXPECT_TRUE(gf_inParkAirportList("EHAM") && !gf_inParkAirportList("ZZZZ"));
 
     g_userPositionHook = [] { return std::optional<LatLon>(LatLon{52.3, 4.7}); };
     writeFile(g_parkAirportsPath, "EGLL,999\nKJFK\n");
@@ -70,10 +55,8 @@ TEST_F(ParkAirports, LinesAreCheckedAndTheListSortedByDistance) {
     EXPECT_EQ(entries(), (std::vector<std::string>{"EHAM", "EGLL,999", "KJFK"}));
     EXPECT_GT(g_parkAirportList.back().distanceNm, 3000.0);
 
-    fs::remove(g_parkAirportsPath);
-    fs::remove_all(g_myThirdpartyFolder);
-    EXPECT_TRUE(gf_readParkAirports(true));
-    EXPECT_TRUE(g_parkAirportList.empty());
+    fs::remove(g_parkAirportsPath), fs::remove_all(g_myThirdpartyFolder);
+    EXPECT_TRUE(gf_readParkAirports(true) && g_parkAirportList.empty());
 }
 
 TEST_F(ParkAirports, EveryReadKeepsTheListNearestFirst) {
@@ -81,41 +64,34 @@ TEST_F(ParkAirports, EveryReadKeepsTheListNearestFirst) {
     LatLon user{52.3, 4.7};
     g_userPositionHook = [&] { return std::optional<LatLon>(user); };
     writeFile(g_parkAirportsPath, "EGKK\nEGLL\nEHAM\nKJFK\n");
-    const std::vector<std::string> nearAmsterdam{"EHAM", "EGKK", "EGLL", "KJFK"};
     for (int read = 0; read < 3; ++read) {
         if (read == 2) g_userPositionHook = {};   // the position of the last sort still orders the list
         EXPECT_TRUE(gf_readParkAirports(false));
-        EXPECT_EQ(entries(), nearAmsterdam) << read;
+        EXPECT_EQ(entries(), (std::vector<std::string>{"EHAM", "EGKK", "EGLL", "KJFK"})) << read;
     }
     user = {40.6, -73.8};
     g_userPositionHook = [&] { return std::optional<LatLon>(user); };
-    EXPECT_TRUE(gf_readParkAirports(false));
-    EXPECT_EQ(entries().front(), "KJFK");
+    EXPECT_TRUE(gf_readParkAirports(false) && entries().front() == "KJFK");
 }
 
 TEST_F(ParkAirports, WritingCreatesUpdatesOrAddsTheFirstEntry) {
-    g_parkAirportList = {{"EGLL", "501", {}, 0}};
-    gf_writeParkAirports();
-    EXPECT_EQ(readFile(g_parkAirportsPath), "EGLL,501\n");
-
-    writeFile(g_parkAirportsPath, "KJFK\r\nEGLL,A12\n\nEHAM\n");
-    gf_writeParkAirports();
-    EXPECT_EQ(readFile(g_parkAirportsPath), "EGLL,501\nEHAM\nKJFK\n");
-
-    g_parkAirportList = {{"EGKK", "", {}, 0}, {"EGLL", "1", {}, 0}};
-    gf_writeParkAirports();
-    EXPECT_EQ(readFile(g_parkAirportsPath), "EGKK\nEGLL,501\nEHAM\nKJFK\n");
+    // The list's first entry, onto: no file, a file naming it with another stand, a file without it.
+    for (auto [first, before, after] : {std::tuple{ParkAirportEntry{"EGLL", "501", {}, 0}, "", "EGLL,501\n"},
+                                        {ParkAirportEntry{"EGLL", "501", {}, 0}, "KJFK\r\nEGLL,A12\n\nEHAM\n", "EGLL,501\nEHAM\nKJFK\n"},
+                                        {ParkAirportEntry{"EGKK", "", {}, 0}, "EGLL,501\nEHAM\nKJFK\n", "EGKK\nEGLL,501\nEHAM\nKJFK\n"}}) {
+        if (*before) writeFile(g_parkAirportsPath, before);
+        g_parkAirportList = {first, {"EGLL", "1", {}, 0}};
+        gf_writeParkAirports();
+        EXPECT_EQ(readFile(g_parkAirportsPath), after) << before;
+    }
     EXPECT_TRUE(gf_readParkAirports(false));
     EXPECT_EQ(entries(), (std::vector<std::string>{"EGKK", "EGLL,501", "EHAM", "KJFK"}));
 }
 
 TEST_F(ParkAirports, AnUnreadableFileIsNotReplaced) {
-    // A folder in the file's place cannot be read as text.
-    fs::create_directories(g_parkAirportsPath);
-    writeFile(g_parkAirportsPath / "keep", "x");
+    writeFile(g_parkAirportsPath / "keep", "x");   // a folder in the file's place cannot be read as text
     g_parkAirportList = {{"EGLL", "501", {}, 0}};
     gf_writeParkAirports();
-    EXPECT_TRUE(fs::is_directory(g_parkAirportsPath));
     EXPECT_TRUE(fs::exists(g_parkAirportsPath / "keep"));
 }
 
@@ -123,9 +99,8 @@ TEST_F(ParkAirports, ManyEntriesAreRead) {
     std::vector<Airport> many;
     std::string text;
     for (int i = 0; i < 3001; ++i) {
-        const std::string code = "A" + std::to_string(10000 + i);
-        many.push_back({code, "", 10.0 + i * 0.001, 20.0, 0});
-        text += code + "\n";
+        many.push_back({"A" + std::to_string(10000 + i), "", 10.0 + i * 0.001, 20.0, 0});
+        text += many.back().code + "\n";
     }
     gf_resetAirportsForTests();
     ASSERT_TRUE(gf_writeAirportListFile(many, gf_airportListPath()));
@@ -133,8 +108,7 @@ TEST_F(ParkAirports, ManyEntriesAreRead) {
     gf_startLog(dir / "Log.txt");   // 3000 entries are fine; one more gives a warning
     for (std::size_t n : {3000u, 3001u}) {
         writeFile(g_parkAirportsPath, text.substr(0, n * 7));
-        EXPECT_TRUE(gf_readParkAirports(true));
-        EXPECT_EQ(g_parkAirportList.size(), n);
+        EXPECT_TRUE(gf_readParkAirports(true) && g_parkAirportList.size() == n);
         gf_flushLog();
         EXPECT_EQ(readFile(dir / "Log.txt").find("a lot of airports") != std::string::npos, n > 3000) << n;
     }

@@ -1,5 +1,4 @@
-// The publisher of an add-on airport (path markers, publisher groups, manifest.json), and linking
-// or generating its airport parking file.
+// An add-on airport's publisher (path markers, publisher groups, manifest.json); linking or generating its parking file.
 #include <gtest/gtest.h>
 
 #include <pugixml.hpp>
@@ -20,65 +19,46 @@ using test::writeFile;
 
 class ScanPublisher : public ::testing::Test {
 protected:
-    void SetUp() override {
-        g_publisherGroups = {{"FlyTampa", "flytampa"}, {"Orbx", "orbx", "FullTerrain"}};
-        gf_compilePublisherPatterns();
-    }
-    void TearDown() override {
-        g_publisherGroups.clear();
-        gf_compilePublisherPatterns();
-    }
+    void SetUp() override { g_publisherGroups = {{"FlyTampa", "flytampa"}, {"Orbx", "orbx", "FullTerrain"}}, gf_compilePublisherPatterns(); }
+    void TearDown() override { g_publisherGroups.clear(), gf_compilePublisherPatterns(); }
     std::string at(const std::string& relative) const { return (dir.path() / relative).string(); }
-    static Stand stand(const std::string& id) {
-        return Stand({}, std::string(id), StandPlacement{51.47, -0.45, 1.0}, 20.0, false, true, false);
+    static Stand stand(const std::string& id) { return Stand({}, std::string(id), StandPlacement{51.47, -0.45, 1.0}, 20.0, false, true, false); }
+    static ApfAirport apf(const std::string& code, const std::string& publisher = "", const std::vector<std::string>& ids = {}) {
+        ApfAirport a;
+        a.code = code, a.publisher = publisher;
+        for (const auto& id : ids) a.stands.push_back(stand(id));
+        return a;
     }
     test::TempDir dir;
     test::ScopedCurrentDir cd{dir.path()};
 };
 
 TEST_F(ScanPublisher, PublisherFromPathAndManifest) {
-    writeFile(at("Community/pkg-a/manifest.json"), R"({"manufacturer": null, "creator": "Orbx Simulation"})");
-    writeFile(at("Community/pkg-b/manifest.json"), R"({"manufacturer": "Nobody", "creator": "Someone"})");
-    writeFile(at("Community/pkg-c/manifest.json"), R"({"manufacturer": 12, "creator": "FlyTampa"})");
-    writeFile(at("Community/pkg-d/manifest.json"), "\xEF\xBB\xBF{\"manufacturer\": \"FlyTampa\",\r\n \"creator\": \"x\"}\r\n");
-    writeFile(at("Community/pkg-e/Manifest.JSON"), R"({"manufacturer": "FlyTampa"})");
-    writeFile(at("Community/pkg-f/scenery/manifest.json"), R"({"manufacturer": "Orbx"})");
-    struct Case {
-        std::string path;
-        PublisherInfo expected;
-    };
-    const std::vector<Case> cases{
-        {at("Official/OneStore/MICROSOFT-AIRPORT-egll/scenery/a.bgl"), {"simaddon", "", ""}},
-        {at("Community/flytampa-lowi/scenery/a.bgl"), {"FlyTampa", "", ""}},
-        {at("Community/pkg-a/scenery/a.bgl"), {"Orbx", "", "Orbx Simulation"}},
-        {at("Community/pkg-b/scenery/a.bgl"), {"unknown", "Nobody", "Someone"}},
-        {at("Community/pkg-c/scenery/a.bgl"), {"unknown", "", ""}},
-        {at("Community/pkg-d/scenery/a.bgl"), {"FlyTampa", "FlyTampa", "x"}},
-        {at("Community/pkg-e/scenery/a.bgl"), {"unknown", "", ""}},
-        // The package folder has no manifest: the file's own folders are searched from the top.
-        {at("Community/pkg-f/scenery/a.bgl"), {"Orbx", "Orbx", ""}},
-    };
-    for (const auto& c : cases) {
-        const PublisherInfo got = gf_findPublisher(c.path);
-        EXPECT_EQ(got.publisher, c.expected.publisher) << c.path;
-        EXPECT_EQ(got.manufacturer, c.expected.manufacturer) << c.path;
-        EXPECT_EQ(got.creator, c.expected.creator) << c.path;
+    for (auto [file, text] : {std::pair<const char*, std::string>{"pkg-a/manifest.json", R"({"manufacturer": null, "creator": "Orbx Simulation"})"},
+                              {"pkg-b/manifest.json", R"({"manufacturer": "Nobody", "creator": "Someone"})"},
+                              {"pkg-c/manifest.json", R"({"manufacturer": 12, "creator": "FlyTampa"})"},
+                              {"pkg-d/manifest.json", "\xEF\xBB\xBF{\"manufacturer\": \"FlyTampa\",\r\n \"creator\": \"x\"}\r\n"},
+                              {"pkg-e/Manifest.JSON", R"({"manufacturer": "FlyTampa"})"}, {"pkg-f/scenery/manifest.json", R"({"manufacturer": "Orbx"})"}})
+        writeFile(at("Community/") + file, text);
+    // pkg-f has no manifest in the package folder: the file's own folders are searched from the top.
+    for (auto [path, expected] : {std::pair{"Official/OneStore/MICROSOFT-AIRPORT-egll/scenery/a.bgl", "simaddon||"},
+                                  {"Community/flytampa-lowi/scenery/a.bgl", "FlyTampa||"}, {"Community/pkg-a/scenery/a.bgl", "Orbx||Orbx Simulation"},
+                                  {"Community/pkg-b/scenery/a.bgl", "unknown|Nobody|Someone"}, {"Community/pkg-c/scenery/a.bgl", "unknown||"},
+                                  {"Community/pkg-d/scenery/a.bgl", "FlyTampa|FlyTampa|x"}, {"Community/pkg-e/scenery/a.bgl", "unknown||"},
+                                  {"Community/pkg-f/scenery/a.bgl", "Orbx|Orbx|"}}) {
+        const PublisherInfo got = gf_findPublisher(at(path));
+        EXPECT_EQ(got.publisher + "|" + got.manufacturer + "|" + got.creator, expected) << path;
     }
 }
 
 TEST_F(ScanPublisher, ManifestWalkOutsideCommunity) {
-    // The highest readable manifest wins; a broken one higher up is passed over; a folder name that
-    // repeats lower on the path is still reached.
-    writeFile(at("addons/manifest.json"), "{ not json");
-    writeFile(at("addons/scenery/x/manifest.json"), R"({"manufacturer": "M1", "creator": "C1"})");
-    writeFile(at("addons/scenery/x/scenery/manifest.json"), R"({"manufacturer": "M2", "creator": "C2"})");
-    const auto found = lf_searchManifest(at("addons/scenery/x/scenery/a.bgl"));
-    ASSERT_TRUE(found);
-    EXPECT_EQ(*found, (ManifestInfo{"M1", "C1"}));
-    writeFile(at("deep/a/b/a/manifest.json"), R"({"creator": "Deep"})");
-    const auto deep = lf_searchManifest(at("deep/a/b/a/file.bgl"));
-    ASSERT_TRUE(deep);
-    EXPECT_EQ(deep->second, "Deep");
+    // The highest readable manifest wins; a broken one higher up is passed over; a folder name repeated lower is reached.
+    for (auto [file, text] : {std::pair{"addons/manifest.json", "{ not json"}, {"addons/scenery/x/manifest.json", R"({"manufacturer": "M1", "creator": "C1"})"},
+                              {"addons/scenery/x/scenery/manifest.json", R"({"manufacturer": "M2", "creator": "C2"})"},
+                              {"deep/a/b/a/manifest.json", R"({"creator": "Deep"})"}})
+        writeFile(at(file), text);
+    EXPECT_EQ(lf_searchManifest(at("addons/scenery/x/scenery/a.bgl")), (ManifestInfo{"M1", "C1"}));
+    EXPECT_EQ(lf_searchManifest(at("deep/a/b/a/file.bgl")), (ManifestInfo{"", "Deep"}));
     EXPECT_FALSE(lf_searchManifest(at("nowhere/a.bgl")));
     EXPECT_THROW(gf_parseManifestText("[1, 2]"), std::exception);
     EXPECT_EQ(gf_parseManifestText(R"({"title": "t"})"), (ManifestInfo{"", ""}));
@@ -87,82 +67,45 @@ TEST_F(ScanPublisher, ManifestWalkOutsideCommunity) {
 TEST_F(ScanPublisher, RealManifestsParse) {
     if (!test::realDataAvailable()) GTEST_SKIP() << "no real data folder";
     const fs::path file = test::realDataPath("manifests/Flight-Sim-Community-NL-manifest.json");
-    const auto info = lf_readManifest(file);
-    ASSERT_TRUE(info);
-    EXPECT_EQ(*info, (ManifestInfo{"Airbus", "REDPANTHER"}));
+    EXPECT_EQ(lf_readManifest(file), (ManifestInfo{"Airbus", "REDPANTHER"}));
     for (const auto& entry : fs::directory_iterator(test::realDataPath("manifests")))
         EXPECT_NO_THROW(lf_readManifest(entry.path())) << entry.path();
 }
 
-TEST_F(ScanPublisher, LinkedAndGeneratedFiles) {
+TEST_F(ScanPublisher, LinkedAndGeneratedFilesAreEachCountedOnce) {
     const int done = g_airportFilesDone.load();
-    fs::create_directories(g_archiveSimaddonFolder);
-    ApfAirport archived;
-    archived.code = "EGLL";
-    archived.publisher = "simaddon";
-    archived.stands = {stand("g1"), stand("g2")};
-    ASSERT_TRUE(gf_writeApf(archived, g_archiveSimaddonFolder / "EGLL.xml", false));
-    fs::create_directories(g_mySimaddonFolder);
-
-    ApfAirport a;
-    a.code = "EGLL";
-    const auto [linked, count] = lf_linkArchived(a, "Official/OneStore/microsoft-airport-egll/scenery/x.bgl");
-    EXPECT_TRUE(linked);
-    EXPECT_EQ(count, 2);
+    for (const fs::path& folder : {g_archiveSimaddonFolder, g_mySimaddonFolder, g_airportsFolder}) fs::create_directories(folder);
+    ASSERT_TRUE(gf_writeApf(apf("EGLL", "simaddon", {"g1", "g2"}), g_archiveSimaddonFolder / "EGLL.xml", false));
+    ApfAirport a = apf("EGLL"), b = apf("EHAM"), c = apf("LOWI");
+    EXPECT_EQ(lf_linkArchived(a, "Official/OneStore/microsoft-airport-egll/scenery/x.bgl"), std::make_pair(true, 2));
     EXPECT_EQ(a.publisher, "simaddon");
     EXPECT_EQ(test::readFile(g_mySimaddonFolder / "EGLL.txt"), (g_archiveSimaddonFolder / "EGLL.xml").string() + "\n");
-    EXPECT_EQ(g_airportFilesDone.load(), done + 1);
-
-    // No archived file: the missing folder or file is logged and nothing is linked.
-    ApfAirport b, c;
-    b.code = "EHAM";
-    c.code = "LOWI";
+    // No archived file (folder or file missing), or a link that cannot be written: nothing is linked.
     EXPECT_FALSE(lf_linkArchived(b, "Official/OneStore/microsoft-airport-eham/x.bgl").first);
     EXPECT_FALSE(lf_linkArchived(c, "Community/flytampa-lowi/scenery/x.bgl").first);
-    EXPECT_EQ(g_airportFilesDone.load(), done + 1);
-
-    // A link that cannot be written leaves the airport unlinked.
-    fs::create_directories(g_archiveThirdpartyFolder / "FlyTampa");
     writeFile(g_archiveThirdpartyFolder / "FlyTampa" / "LOWI.xml", "<x/>");
     fs::create_directories(g_myThirdpartyFolder / "LOWI.txt");
     EXPECT_FALSE(lf_linkArchived(c, "Community/flytampa-lowi/scenery/x.bgl").first);
-    EXPECT_EQ(g_airportFilesDone.load(), done + 1);
-}
-
-TEST_F(ScanPublisher, GeneratedFileLinesOrderAndFolders) {
-    struct Case { std::vector<std::string> ids; int helipads; std::string publisher; };
-    const std::vector<Case> cases{{{"helipad1", "g1"}, 1, "unknown"}, {{"helipad1", "helipad2", "g10", "g2"}, 2, "simaddon"}};
-    fs::create_directories(g_airportsFolder);
-    for (const auto& c : cases) {
-        ApfAirport a;
-        a.code = "ZZZ1";
-        a.bglPath = "/sim/Community/pkg/scenery/a.bgl";
-        a.publisher = c.publisher;
-        for (const auto& id : c.ids) a.stands.push_back(stand(id));
-        const int done = g_airportFilesDone.load();
-        lf_generateApf(a, c.helipads);
-        EXPECT_EQ(g_airportFilesDone.load(), done + 1);
-        EXPECT_EQ(a.bglPath, c.publisher == "unknown" ? "/sim/Community/pkg/scenery/a.bgl" : "Community/pkg/scenery/a.bgl");
-        const fs::path file = (c.publisher == "simaddon" ? g_mySimaddonFolder : g_myThirdpartyFolder) / "ZZZ1.xml";
+    // Generated: stands sorted by id, the folder and a relative BGL path by publisher; nothing without stands.
+    for (const auto& [ids, helipads, publisher] : {std::tuple<std::vector<std::string>, int, std::string>{{"helipad1", "g1"}, 1, "unknown"},
+                                                   {{"helipad1", "helipad2", "g10", "g2"}, 2, "simaddon"}, {{}, 0, "unknown"}}) {
+        ApfAirport z = apf("ZZZ" + std::to_string(helipads), publisher, ids);
+        z.bglPath = "/sim/Community/pkg/scenery/a.bgl";
+        lf_generateApf(z, helipads);
+        const fs::path file = (publisher == "simaddon" ? g_mySimaddonFolder : g_myThirdpartyFolder) / (z.code + ".xml");
         pugi::xml_document doc;
-        ASSERT_TRUE(gf_loadApfDocument(doc, file)) << file;
+        ASSERT_EQ(bool(gf_loadApfDocument(doc, file)), !ids.empty()) << file;
+        if (ids.empty()) continue;
+        EXPECT_EQ(z.bglPath, publisher == "unknown" ? "/sim/Community/pkg/scenery/a.bgl" : "Community/pkg/scenery/a.bgl");
         std::vector<Stand> read;
         lf_readParkPositions(doc, read, UseOrigin::Archive);
-        std::vector<std::string> ids;
-        for (const auto& s : read) ids.push_back(s.id);
-        std::vector<std::string> sorted = c.ids;
+        std::vector<std::string> got, sorted = ids;
+        for (const auto& s : read) got.push_back(s.id);
         std::sort(sorted.begin(), sorted.end());
-        EXPECT_EQ(ids, sorted);
-        if (c.publisher == "unknown") { EXPECT_EQ(lf_readStringParameter(doc, "BGLpath").value_or(""), a.bglPath); }
+        EXPECT_EQ(got, sorted);
+        if (publisher == "unknown") { EXPECT_EQ(lf_readStringParameter(doc, "BGLpath").value_or(""), z.bglPath); }
     }
-    // Without stands nothing is written or counted.
-    ApfAirport empty;
-    empty.code = "ZZZ2";
-    empty.publisher = "unknown";
-    const int done = g_airportFilesDone.load();
-    lf_generateApf(empty, 0);
-    EXPECT_EQ(g_airportFilesDone.load(), done);
-    EXPECT_FALSE(fs::exists(g_myThirdpartyFolder / "ZZZ2.xml"));
+    EXPECT_EQ(g_airportFilesDone.load(), done + 3);
 }
 
 }  // namespace

@@ -19,46 +19,31 @@ namespace vrn {
 namespace {
 
 namespace fs = std::filesystem;
+struct ReleaseSlot { ~ReleaseSlot() { gf_releaseWorkerSlot(); } };   // every task gives its worker slot back
 
 TEST(ScanRules, SkippedPathsAndExtensions) {
-    const std::string base = "/sim/Community/";
-    const std::pair<std::string, bool> cases[] = {
-        {base + "pkg/scenery/a.bgl", false}, {base + "pkg-aircraft-a320/scenery", true},
-        {base + "pkg/Aircraft/x", false},   // the words are compared with their case
-        {base + "fsltl-traffic-base", true}, {base + "gsx-pro-profiles/x.bgl", true},
-        {base + std::string(249 - base.size(), 'x'), false}, {base + std::string(250 - base.size(), 'x'), true}};
-    for (const auto& [path, skipped] : cases) EXPECT_EQ(lf_isSkippedFolder(path), skipped) << path;
+    const std::string base = "/sim/Community/";   // "Aircraft": the words are compared with their case
+    for (const auto& [path, skipped] : {std::pair{base + "pkg/scenery/a.bgl", false}, {base + "pkg-aircraft-a320/scenery", true},
+                                        {base + "pkg/Aircraft/x", false}, {base + "fsltl-traffic-base", true}, {base + "gsx-pro-profiles/x.bgl", true},
+                                        {base + std::string(249 - base.size(), 'x'), false}, {base + std::string(250 - base.size(), 'x'), true}})
+        EXPECT_EQ(lf_isSkippedFolder(path), skipped) << path;
 }
 
 class ScanWalk : public ::testing::Test {
 protected:
-    void SetUp() override {
-        {
-            std::lock_guard lock(g_scanLogMutex);
-            g_scanLogLines.clear();
-        }
-        savedThreads = g_workerThreads.load();
-        g_scanWorkers.store(0);
-    }
-    void TearDown() override {
-        gf_setAirportScanTask({});
-        g_workerThreads.store(savedThreads);
-        g_userStopped.store(false);
-    }
+    void SetUp() override { std::lock_guard lock(g_scanLogMutex); g_scanLogLines.clear(), g_scanWorkers.store(0); }
+    void TearDown() override { gf_setAirportScanTask({}), g_workerThreads.store(savedThreads), g_userStopped.store(false); }
     // A task that notes the files it saw and the most tasks running at once.
     void instrument(const std::string& failOn = {}) {
         gf_setAirportScanTask([this, failOn](const fs::path& path) {
-            struct Release {
-                ~Release() { gf_releaseWorkerSlot(); }
-            } release;
+            ReleaseSlot release;
             const int now = ++running;
             int seen = maxRunning.load();
             while (now > seen && !maxRunning.compare_exchange_weak(seen, now)) {}
             std::this_thread::sleep_for(std::chrono::milliseconds(1));   // widens the overlap only
             {
                 std::lock_guard lock(mutex);
-                files.insert(path.filename().string());
-                ++visits[path.filename().string()];
+                files.insert(path.filename().string()), ++visits[path.filename().string()];
             }
             --running;
             if (!failOn.empty() && path.filename() == failOn) throw std::runtime_error("broken " + failOn);
@@ -67,9 +52,8 @@ protected:
     void airportFile(const std::string& relative) { test::writeFile(dir / relative, test::bgl::simpleAirportFile("EGLL", 1)); }
 
     test::TempDir dir;
-    unsigned savedThreads = 1;
-    std::atomic<int> running{0};
-    std::atomic<int> maxRunning{0};
+    const unsigned savedThreads = g_workerThreads.load();
+    std::atomic<int> running{0}, maxRunning{0};
     std::mutex mutex;
     std::set<std::string> files;
     std::map<std::string, int> visits;
@@ -83,22 +67,17 @@ TEST_F(ScanWalk, FilesTakenAndPassedOver) {
     g_workerThreads.store(2);
     instrument();
     lf_searchAirportsInFolders(dir.path());
-    EXPECT_EQ(files, (std::set<std::string>{"a.bgl", "b.BGL", "h.bgl"}));
-    EXPECT_EQ(g_scanWorkers.load(), 0);
+    EXPECT_TRUE(files == (std::set<std::string>{"a.bgl", "b.BGL", "h.bgl"}) && g_scanWorkers.load() == 0);
     EXPECT_EQ(gf_scanLogCopy().front(), "Scanning for addon airports in " + dir.path().string());
 }
 
 TEST_F(ScanWalk, WorkerBoundAndFailingTask) {
     for (int i = 0; i < 20; ++i) airportFile("pkg/f" + std::to_string(i) + ".bgl");
     for (unsigned bound : {1u, 2u}) {
-        files.clear();
-        maxRunning.store(0);
-        g_workerThreads.store(bound);
+        files.clear(), maxRunning.store(0), g_workerThreads.store(bound);
         instrument("f7.bgl");
         lf_searchAirportsInFolders(dir.path());
-        EXPECT_EQ(files.size(), 20u);
-        EXPECT_LE(maxRunning.load(), static_cast<int>(bound));
-        EXPECT_EQ(g_scanWorkers.load(), 0);
+        EXPECT_TRUE(files.size() == 20u && maxRunning.load() <= static_cast<int>(bound) && g_scanWorkers.load() == 0) << bound;
     }
     int failures = 0;
     for (const auto& line : gf_scanLogCopy())
@@ -112,15 +91,13 @@ TEST_F(ScanWalk, LinkedPackagesFollowedAndLinkCyclesEnteredOnce) {
     fs::create_directory_symlink(dir / "elsewhere/linked-pkg", dir / "Community/linked-pkg");
     // Links back to a folder above them: one straight back, and two that lead into each other.
     fs::create_directory_symlink(dir / "Community", dir / "Community/pkg/scenery/back");
-    fs::create_directories(dir / "Community/x");
-    fs::create_directories(dir / "Community/y");
+    fs::create_directories(dir / "Community/x"), fs::create_directories(dir / "Community/y");
     fs::create_directory_symlink(dir / "Community/y", dir / "Community/x/to-y");
     fs::create_directory_symlink(dir / "Community/x", dir / "Community/y/to-x");
     g_workerThreads.store(2);
     instrument();
     lf_searchAirportsInFolders(dir / "Community");
-    EXPECT_EQ(visits, (std::map<std::string, int>{{"a.bgl", 1}, {"b.bgl", 1}}));
-    EXPECT_EQ(g_scanWorkers.load(), 0);
+    EXPECT_TRUE(visits == (std::map<std::string, int>{{"a.bgl", 1}, {"b.bgl", 1}}) && g_scanWorkers.load() == 0);
 }
 
 TEST_F(ScanWalk, StoppedWalkStillCollectsAndReportsStartedTasks) {
@@ -128,9 +105,7 @@ TEST_F(ScanWalk, StoppedWalkStillCollectsAndReportsStartedTasks) {
     g_workerThreads.store(2);
     std::atomic<int> started{0};
     gf_setAirportScanTask([&](const fs::path& path) {
-        struct Release {
-            ~Release() { gf_releaseWorkerSlot(); }
-        } release;
+        ReleaseSlot release;
         ++started;
         g_userStopped.store(true);   // the user stops while the first tasks run
         throw std::runtime_error("broken " + path.filename().string());
@@ -140,8 +115,7 @@ TEST_F(ScanWalk, StoppedWalkStillCollectsAndReportsStartedTasks) {
     EXPECT_TRUE(started.load() >= 1 && started.load() <= 3) << started.load();
     int reported = 0;
     for (const auto& line : gf_scanLogCopy()) reported += line.find("broken f") != std::string::npos;
-    EXPECT_EQ(reported, started.load());
-    EXPECT_EQ(g_scanWorkers.load(), 0);
+    EXPECT_TRUE(reported == started.load() && g_scanWorkers.load() == 0) << reported;
 }
 
 TEST_F(ScanWalk, StopStartsNoTaskAndMissingFoldersAreReported) {
@@ -150,8 +124,6 @@ TEST_F(ScanWalk, StopStartsNoTaskAndMissingFoldersAreReported) {
     g_userStopped.store(true);
     lf_searchAirportsInFolders(dir.path());
     EXPECT_TRUE(files.empty());
-    g_userStopped.store(false);
-
     lf_checkScanFolder((dir / "missing").string());
     EXPECT_EQ(g_mainWindow.g_statusText.get(), (dir / "missing").string() + " does not exist, skipped!");
 }

@@ -6,267 +6,193 @@ namespace vrn::test {
 namespace {
 
 TEST(AircraftCfgLines, KeyReaders) {
-    std::string out = "previous";
-    EXPECT_TRUE(gf_readTitle("  TITLE  =  \"Airbus A320 DLH\" ; comment\r", out));
-    EXPECT_EQ(out, "Airbus A320 DLH");
-    EXPECT_TRUE(gf_readTitle("title=Airbus A320 DLH ; comment   ", out));
-    EXPECT_EQ(out, "Airbus A320 DLH ; comment");   // unquoted: the comment stays
-    for (const char* line : {"title = ", "ui_title = x", "title_x = y"}) EXPECT_FALSE(gf_readTitle(line, out)) << line;
-
-    EXPECT_EQ(gf_readTypeDesignator("icao_type_designator = a20neo"), "A20N");
-    EXPECT_EQ(gf_readTypeDesignator("icao_type_designator = \"DH8D\" ;"), "DH8D");
-
-    out.clear();
-    for (const char* line : {"atc_id = ABCD", "atc_id = \"\" ; tail number", "atc_id_enable = 1 ; enable tail number"})
-        EXPECT_FALSE(gf_readAtcId(line, out)) << line;
-    EXPECT_TRUE(gf_readAtcId("atc_id=\"D-AIAC\"", out));
-    EXPECT_EQ(out, "D-AIAC");
+    // Each reader, a line and what it reads ("-": refused).
+    using Reader = bool (*)(const std::string&, std::string&);
+    const std::tuple<Reader, const char*, const char*> cases[] = {
+        {gf_readTitle, "  TITLE  =  \"Airbus A320 DLH\" ; comment\r", "Airbus A320 DLH"},
+        {gf_readTitle, "title=Airbus A320 DLH ; comment   ", "Airbus A320 DLH ; comment"},   // unquoted: comment stays
+        {gf_readTitle, "title = ", "-"}, {gf_readTitle, "ui_title = x", "-"}, {gf_readTitle, "title_x = y", "-"},
+        {gf_readAtcId, "atc_id = ABCD", "-"}, {gf_readAtcId, "atc_id = \"\" ; tail number", "-"},
+        {gf_readAtcId, "atc_id_enable = 1 ; enable tail number", "-"}, {gf_readAtcId, "atc_id=\"D-AIAC\"", "D-AIAC"},
+        {gf_readIcaoAirline, "icao_airline = \"ZZZZecorder\"", "ZZZ"}, {gf_readIcaoAirline, "icao_airline = \"", "ZZZ"},
+        {gf_readIcaoAirline, "icao_airline = \"\"", "ZZZ"}, {gf_readIcaoAirline, "icao_airline = dlh", "DLH"},
+        {gf_readIcaoAirline, "ICAO_AIRLINE=\"EWG\"", "EWG"}, {gf_readParkingTypes, "atc_parking_types = \"\"", "-"},
+        {gf_readParkingTypes, "atc_parking_types = \"GATE,RAMP\" ; x", "GATE,RAMP"}};
+    for (const auto& [read, line, expected] : cases) {
+        std::string out;
+        EXPECT_EQ(read(line, out) ? out : "-", expected) << line;
+    }
+    EXPECT_EQ(gf_readTypeDesignator("icao_type_designator = a20neo") + gf_readTypeDesignator("icao_type_designator = \"DH8D\" ;"), "A20NDH8D");
     EXPECT_TRUE(gf_hasAtcIdKey("atc_id=\"x\""));
     EXPECT_FALSE(gf_hasAtcIdKey("atc_id = \"x\""));   // the duplicate test sees only the spelling without blanks
-
-    for (const auto& [line, code] : std::vector<std::pair<const char*, const char*>>{
-             {"icao_airline = \"ZZZZecorder\"", "ZZZ"}, {"icao_airline = \"", "ZZZ"}, {"icao_airline = \"\"", "ZZZ"},
-             {"icao_airline = dlh", "DLH"}, {"ICAO_AIRLINE=\"EWG\"", "EWG"}}) {
-        out.clear();
-        EXPECT_TRUE(gf_readIcaoAirline(line, out)) << line;
-        EXPECT_EQ(out, code) << line;
-    }
-    out.clear();
-    EXPECT_FALSE(gf_readParkingTypes("atc_parking_types = \"\"", out));
-    EXPECT_TRUE(gf_readParkingTypes("atc_parking_types = \"GATE,RAMP\" ; x", out));
-    EXPECT_EQ(out, "GATE,RAMP");
-
     EXPECT_EQ(gf_modelFromBaseContainer("base_container = \"..\\Asobo_A320_NEO\""), "A20N");
     EXPECT_EQ(gf_modelFromBaseContainer("base_container = \"..\\asobo_a320_neo\""), "");   // exact key
     EXPECT_EQ(gf_modelFromBaseContainer("base_container = ab"), "");   // too short: not found, no throw
 }
 
 TEST(AircraftCfgLines, SectionHeaders) {
-    const std::pair<const char*, const char*> cases[] = {
-        {"[fltsim.0]", "0"},      {"  [FLTSIM.2]  \r", "2"}, {"[Fltsim.12]", "12"}, {"[fltsim.]", "10000"},
-        {"[fltsim.x]", "10000"},  {"//[fltsim.1]", ""},      {";[fltsim.1]", ""},    {"  ; [FLTSIM.3]", ""},
-        {"[GENERAL]", ""},        {"[fltsim.1] x", "10000"}, {"texture=[fltsim.1]", "10000"}};
-    for (const auto& [line, number] : cases) EXPECT_EQ(gf_fltsimNumber(line), number) << line;
+    for (auto [line, number] : {std::pair{"[fltsim.0]", "0"}, {"  [FLTSIM.2]  \r", "2"}, {"[Fltsim.12]", "12"}, {"[fltsim.]", "10000"},
+                                {"[fltsim.x]", "10000"}, {"//[fltsim.1]", ""}, {";[fltsim.1]", ""}, {"  ; [FLTSIM.3]", ""},
+                                {"[GENERAL]", ""}, {"[fltsim.1] x", "10000"}, {"texture=[fltsim.1]", "10000"}})
+        EXPECT_EQ(gf_fltsimNumber(line), number) << line;
 }
 
-class Numbering : public LiveriesTest {};
+using Numbering = LiveriesTest;
 
 TEST_F(Numbering, SectionsMustRunFromZero) {
-    EXPECT_TRUE(gf_checkFltsimNumbers({"[fltsim.1]", "[FLTSIM.0]", "[fltsim.2]"}, "ok.cfg"));
-    EXPECT_TRUE(gf_checkFltsimNumbers({"[GENERAL]", "x=1"}, "none.cfg"));
+    EXPECT_TRUE(gf_checkFltsimNumbers({"[fltsim.1]", "[FLTSIM.0]", "[fltsim.2]"}, "ok.cfg") && gf_checkFltsimNumbers({"[GENERAL]", "x=1"}, "none.cfg"));
     EXPECT_EQ(g_scanReports.noFltsimSection.copy(), std::vector<std::string>{"none.cfg"});
-    EXPECT_FALSE(gf_checkFltsimNumbers({"[fltsim.0]", "[fltsim.1]", "[fltsim.3]"}, "gap.cfg"));
-    EXPECT_FALSE(gf_checkFltsimNumbers({"[fltsim.0]", "[fltsim.0]"}, "twice.cfg"));
-    EXPECT_FALSE(gf_checkFltsimNumbers({"[fltsim.1]", "[fltsim.2]"}, "late.cfg"));
-    EXPECT_FALSE(gf_checkFltsimNumbers({"[fltsim.0]", "[fltsim.]"}, "nonumber.cfg"));
+    for (auto [file, lines] : {std::pair<const char*, std::vector<std::string>>{"gap.cfg", {"[fltsim.0]", "[fltsim.1]", "[fltsim.3]"}},
+                               {"twice.cfg", {"[fltsim.0]", "[fltsim.0]"}}, {"late.cfg", {"[fltsim.1]", "[fltsim.2]"}},
+                               {"nonumber.cfg", {"[fltsim.0]", "[fltsim.]"}}, {"huge.cfg", {"[fltsim.99999999999]"}}})
+        EXPECT_FALSE(gf_checkFltsimNumbers(lines, file)) << file;
     EXPECT_EQ(g_scanReports.invalidCfgFiles.copy(),
               (std::vector<std::string>{"gap.cfg contains non-consecutive [fltsim.x] numbers at .x=3",
                                         "twice.cfg contains non-consecutive [fltsim.x] numbers at .x=0",
                                         "late.cfg contains non-consecutive [fltsim.x] numbers at .x=1",
                                         "nonumber.cfg contains a [fltsim.] section without a number"}));
-    EXPECT_FALSE(gf_checkFltsimNumbers({"[fltsim.99999999999]"}, "huge.cfg"));
 }
 
-class Sections : public LiveriesTest {
+class CfgFiles : public LiveriesTest {
 protected:
     void SetUp() override {
         LiveriesTest::SetUp();
         readDbase();
-        g_pvtFixes = {"NJE"};
-        g_govFixes = {"GAF"};
+        g_pvtFixes = {"NJE"}, g_govFixes = {"GAF"}, g_modelFixes = {{"B38", "B38M"}};
     }
-    std::list<LiveryData> section(std::vector<std::string> lines, const std::string& model = "A320") {
+    // The section's liveries as "airline atcId" ("+" for cargo), ";"-joined, the folder number checked.
+    std::string section(std::vector<std::string> lines, const std::string& model = "A320") {
         lines.insert(lines.begin(), "[FLTSIM.0]");
-        return gf_procesFltSimSection(3, lines, model, "pkg/A320/aircraft.cfg", "pkg/A320");
-    }
-};
-
-TEST_F(Sections, AirlinesOfASection) {
-    auto two = section({"title = \"Two Airlines\"", "icao_airline = \"EWG, DLH\"", "atc_id = \"D-ABCD\""});
-    ASSERT_EQ(two.size(), 2u);   // sorted codes, one title check
-    EXPECT_EQ(two.front().airline, "DLH");
-    EXPECT_EQ(two.back().airline, "EWG");
-    EXPECT_EQ(two.front().folderNumber, 3u);
-    EXPECT_EQ(two.front().atcId, "D-ABCD");
-
-    auto boe = section({"title = \"House colours\"", "icao_airline = BOE", "atc_id = D-ABCE"});
-    ASSERT_EQ(boe.size(), 1u);
-    EXPECT_EQ(boe.front().airline, "ZZZ");
-    EXPECT_EQ(boe.front().atcId, "");
-
-    EXPECT_EQ(section({"title = \"Four letters\"", "icao_airline = DLHC"}).front().airline, "DLH");
-    EXPECT_TRUE(section({"title = \"Bad code\"", "icao_airline = DLHZ"}).empty());
-    EXPECT_EQ(section({"title = \"Private fix\"", "icao_airline = NJE"}).front().airline, "PVT");
-    EXPECT_EQ(section({"title = \"Gov fix\"", "icao_airline = GAF"}).front().airline, "PVT");
-
-    // No airline: private for every class but airliners.
-    EXPECT_EQ(section({"title = \"GA\""}, "C172").front().airline, "PVT");
-    EXPECT_EQ(section({"title = \"Bizjet\""}, "C25C").front().airline, "PVT");
-    EXPECT_TRUE(section({"title = \"Airliner\""}, "A320").empty());
-    EXPECT_EQ(g_scanReports.incompleteSections.copy(),
-              std::vector<std::string>{"pkg/A320 [FLTSIM.0] empty icao_airline="});
-    EXPECT_EQ(g_scanReports.invalidAirlines.copy(),
-              std::vector<std::string>{"DLHZ         in pkg/A320/aircraft.cfg [FLTSIM.0]"});
-    EXPECT_EQ(g_scanReports.codeFixes.copy(),
-              (std::vector<std::string>{"Fix: NJE found in pkg/A320/aircraft.cfg changed into PVT",
-                                        "Fix: GAF found in pkg/A320/aircraft.cfg changed into PVT"}));
-}
-
-TEST_F(Sections, CargoAndRegistrations) {
-    const std::pair<const char*, bool> parking[] = {
-        {"GATE,CARGO", false}, {"CARGO,RAMP", true}, {"cargo", true}, {" RAMP , CARGO ", true}, {"GATE", false}};
-    int n = 0;
-    for (const auto& [types, cargo] : parking) {
-        auto l = section({format("title = \"Cargo {}\"", n++), "icao_airline = DLH", format("atc_parking_types = \"{}\"", types)});
-        ASSERT_EQ(l.size(), 1u) << types;
-        EXPECT_EQ(l.front().cargo, cargo) << types;
-    }
-    const std::pair<const char*, const char*> regs[] = {
-        {"atc_id = \"D-ABCD; old\"", "D-ABCD"}, {"atc_id = \"A-BCDE,F-GHIJ\"", ""}, {"atc_id = \"D-AB*D\"", ""},
-        {"atc_id = \"ABCDEFGHIJKLM\"", ""},     {"atc_id = \"ABCDEFGHIJKL\"", "ABCDEFGHIJKL"}};
-    for (const auto& [line, reg] : regs) {
-        auto l = section({format("title = \"Reg {}\"", n++), "icao_airline = DLH", line});
-        ASSERT_EQ(l.size(), 1u) << line;
-        EXPECT_EQ(l.front().atcId, reg) << line;
-    }
-    // A refused registration counts as none, so a later atc_id line is read.
-    auto again = section({"title = \"Reg again\"", "icao_airline = DLH", "atc_id = \"D-A*CD\"", "atc_id=\"D-AIAC\""});
-    EXPECT_EQ(again.front().atcId, "D-AIAC");
-}
-
-TEST_F(Sections, DroppedSections) {
-    EXPECT_TRUE(section({"title = \"Fleet-STUB\"", "icao_airline = DLH"}).empty());
-    SUPPRESS_STUB.set(false);
-    EXPECT_EQ(section({"title = \"Fleet-STUB\"", "icao_airline = DLH"}).size(), 1u);
-    EXPECT_TRUE(section({"title = \"My FenixA320 x\"", "icao_airline = DLH"}).empty());
-    EXPECT_TRUE(section({"title = \"One\"", "title = \"Two\"", "icao_airline = DLH"}).empty());
-    EXPECT_TRUE(section({"title = \"Three\"", "icao_airline = DLH", "icao_airline = EWG"}).empty());
-    EXPECT_TRUE(section({"title = \"Four\"", "icao_airline = DLH", "atc_id=\"D-ABCD\"", "atc_id=\"D-ABCE\""}).empty());
-    EXPECT_TRUE(section({"icao_airline = DLH"}).empty());
-    // Commented-out keys are no second key.
-    EXPECT_EQ(section({"title = \"Five\"", "icao_airline = DLH", ";icao_airline = EWG", "// title = x"}).size(), 1u);
-    // A title made before (here or in another file) is reported, not made again.
-    EXPECT_TRUE(section({"title = \"Five\"", "icao_airline = EWG"}).empty());
-    g_dontUseTitles.insert("Not This One");
-    EXPECT_TRUE(section({"title = \"Not This One\"", "icao_airline = DLH"}).empty());
-    const auto incomplete = g_scanReports.incompleteSections.copy();
-    for (const char* line : {"pkg/A320 [FLTSIM.0] has more than one title key",
-                             "pkg/A320 [FLTSIM.0] has more than one icao_airline key",
-                             "pkg/A320, [FLTSIM.0], has more than one atc_id key", "pkg/A320 [FLTSIM.0] misses title",
-                             "pkg/A320 [FLTSIM.0] title \"Five\" already exists"})
-        EXPECT_NE(std::find(incomplete.begin(), incomplete.end(), line), incomplete.end()) << line;
-}
-
-class FileSearch : public LiveriesTest {
-protected:
-    void SetUp() override {
-        LiveriesTest::SetUp();
-        readDbase();
-        g_modelFixes = {{"B38", "B38M"}};
+        std::string out;
+        for (const LiveryData& l : gf_procesFltSimSection(3, lines, model, "pkg/A320/aircraft.cfg", "pkg/A320")) {
+            EXPECT_EQ(l.folderNumber, 3u);
+            out += (out.empty() ? "" : ";") + l.airline + " " + l.atcId + (l.cargo ? "+" : "");
+        }
+        return out;
     }
     std::list<LiveryData> search(const std::string& name, const std::string& bytes) {
         const auto file = dir() / "pkg" / name / "aircraft.cfg";
         writeFile(file, bytes);
         return gf_searchLiveriesinFile(1, file.string());
     }
+    static std::string titles(const std::list<LiveryData>& liveries) {   // "title airline model", ";"-joined
+        std::string out;
+        for (const LiveryData& l : liveries) out += (out.empty() ? "" : ";") + l.title + " " + l.airline + " " + l.model;
+        return out;
+    }
 };
+using Sections = CfgFiles;
+using FileSearch = CfgFiles;
 
-TEST_F(FileSearch, SectionsAreCutAtOtherSections) {
-    const std::string cfg =
-        "[VERSION]\nmajor=1\n[FLTSIM.0]\ntitle = \"First\"\ntexture = \"a\" ; [see] x\nicao_airline = DLH\n"
-        "[GENERAL]\nicao_type_designator = \"B38\"\ntitle = \"Not a section line\"\n"
-        "[FLTSIM.1]\ntitle = \"Second\"\nicao_airline = KLM\n;[fltsim.7] old livery\n";
-    const auto liveries = search("plain", cfg);
-    ASSERT_EQ(liveries.size(), 2u);
-    EXPECT_EQ(liveries.front().title, "First");
-    EXPECT_EQ(liveries.front().model, "B38M");
-    EXPECT_EQ(liveries.back().title, "Second");
-    EXPECT_EQ(g_scanReports.codeFixes.size(), 1u);
+TEST_F(Sections, AirlinesCargoAndRegistrations) {
+    int n = 0;   // every section a title of its own
+    const std::vector<std::tuple<std::vector<std::string>, const char*, std::string>> cases{
+        {{"icao_airline = \"EWG, DLH\"", "atc_id = \"D-ABCD\""}, "A320", "DLH D-ABCD;EWG D-ABCD"},   // sorted codes
+        {{"icao_airline = BOE", "atc_id = D-ABCE"}, "A320", "ZZZ "}, {{"icao_airline = DLHC"}, "A320", "DLH "},
+        {{"icao_airline = DLHZ"}, "A320", ""}, {{"icao_airline = NJE"}, "A320", "PVT "}, {{"icao_airline = GAF"}, "A320", "PVT "},
+        {{}, "C172", "PVT "}, {{}, "C25C", "PVT "}, {{}, "A320", ""},   // no airline: private for all but airliners
+        {{"icao_airline = DLH", "atc_parking_types = \"GATE,CARGO\""}, "A320", "DLH "},
+        {{"icao_airline = DLH", "atc_parking_types = \"CARGO,RAMP\""}, "A320", "DLH +"},
+        {{"icao_airline = DLH", "atc_parking_types = \"cargo\""}, "A320", "DLH +"},
+        {{"icao_airline = DLH", "atc_parking_types = \" RAMP , CARGO \""}, "A320", "DLH +"},
+        {{"icao_airline = DLH", "atc_id = \"D-ABCD; old\""}, "A320", "DLH D-ABCD"},
+        {{"icao_airline = DLH", "atc_id = \"A-BCDE,F-GHIJ\""}, "A320", "DLH "},
+        {{"icao_airline = DLH", "atc_id = \"D-AB*D\""}, "A320", "DLH "},
+        {{"icao_airline = DLH", "atc_id = \"ABCDEFGHIJKLM\""}, "A320", "DLH "},
+        {{"icao_airline = DLH", "atc_id = \"ABCDEFGHIJKL\""}, "A320", "DLH ABCDEFGHIJKL"},
+        // A refused registration counts as none, so a later atc_id line is read.
+        {{"icao_airline = DLH", "atc_id = \"D-A*CD\"", "atc_id=\"D-AIAC\""}, "A320", "DLH D-AIAC"}};
+    for (auto [lines, model, expected] : cases) {
+        lines.insert(lines.begin(), format("title = \"T{}\"", n++));
+        EXPECT_EQ(section(lines, model), expected) << lines[1];
+    }
+    EXPECT_EQ(g_scanReports.incompleteSections.copy(), std::vector<std::string>{"pkg/A320 [FLTSIM.0] empty icao_airline="});
+    EXPECT_EQ(g_scanReports.invalidAirlines.copy(), std::vector<std::string>{"DLHZ         in pkg/A320/aircraft.cfg [FLTSIM.0]"});
+    EXPECT_EQ(g_scanReports.codeFixes.copy(), (std::vector<std::string>{"Fix: NJE found in pkg/A320/aircraft.cfg changed into PVT",
+                                                                        "Fix: GAF found in pkg/A320/aircraft.cfg changed into PVT"}));
 }
 
-TEST_F(FileSearch, CommentedOutHeadersEndTheSection) {
+TEST_F(Sections, DroppedSections) {
+    EXPECT_EQ(section({"title = \"Fleet-STUB\"", "icao_airline = DLH"}), "");
+    SUPPRESS_STUB.set(false);
+    EXPECT_EQ(section({"title = \"Fleet-STUB\"", "icao_airline = DLH"}), "DLH ");
+    g_dontUseTitles.insert("Not This One");
+    for (const std::vector<std::string>& lines : std::vector<std::vector<std::string>>{
+             {"title = \"My FenixA320 x\"", "icao_airline = DLH"}, {"title = \"One\"", "title = \"Two\"", "icao_airline = DLH"},
+             {"title = \"Three\"", "icao_airline = DLH", "icao_airline = EWG"}, {"icao_airline = DLH"},
+             {"title = \"Four\"", "icao_airline = DLH", "atc_id=\"D-ABCD\"", "atc_id=\"D-ABCE\""},
+             {"title = \"Not This One\"", "icao_airline = DLH"}})
+        EXPECT_EQ(section(lines), "") << lines[0];
+    // Commented-out keys are no second key; a title made before (here or in another file) is reported, not made again.
+    EXPECT_EQ(section({"title = \"Five\"", "icao_airline = DLH", ";icao_airline = EWG", "// title = x"}), "DLH ");
+    EXPECT_EQ(section({"title = \"Five\"", "icao_airline = EWG"}), "");
+    const auto incomplete = g_scanReports.incompleteSections.copy();
+    for (const char* line : {"pkg/A320 [FLTSIM.0] has more than one title key", "pkg/A320 [FLTSIM.0] has more than one icao_airline key",
+                             "pkg/A320, [FLTSIM.0], has more than one atc_id key", "pkg/A320 [FLTSIM.0] misses title",
+                             "pkg/A320 [FLTSIM.0] title \"Five\" already exists"})
+        EXPECT_NE(std::find(incomplete.begin(), incomplete.end(), line), incomplete.end()) << line;
+}
+
+
+TEST_F(FileSearch, SectionsEndAtOtherAndAtCommentedOutHeaders) {
+    EXPECT_EQ(titles(search("plain", "[VERSION]\nmajor=1\n[FLTSIM.0]\ntitle = \"First\"\ntexture = \"a\" ; [see] x\nicao_airline = DLH\n"
+                                     "[GENERAL]\nicao_type_designator = \"B38\"\ntitle = \"Not a section line\"\n"
+                                     "[FLTSIM.1]\ntitle = \"Second\"\nicao_airline = KLM\n;[fltsim.7] old livery\n")),
+              "First DLH B38M;Second KLM B38M");
+    EXPECT_EQ(g_scanReports.codeFixes.size(), 1u);
     // The commented-out section's keys are no second title and airline of the section above it.
-    const auto liveries = search("commented",
-                                 "[GENERAL]\nicao_type_designator = \"A320\"\n[FLTSIM.0]\ntitle = \"Before\"\n"
-                                 "icao_airline = DLH\n;[fltsim.1]\ntitle = \"Commented out\"\nicao_airline = KLM\n"
-                                 "[FLTSIM.1]\ntitle = \"Second\"\n//[fltsim.2]\ntitle = \"Old\"\nicao_airline = BAW\n");
-    std::vector<std::string> titles;
-    for (const LiveryData& l : liveries) titles.push_back(l.title + " " + l.airline);
-    EXPECT_EQ(titles, std::vector<std::string>{"Before DLH"});
+    EXPECT_EQ(titles(search("commented", "[GENERAL]\nicao_type_designator = \"A320\"\n[FLTSIM.0]\ntitle = \"Before\"\n"
+                                         "icao_airline = DLH\n;[fltsim.1]\ntitle = \"Commented out\"\nicao_airline = KLM\n"
+                                         "[FLTSIM.1]\ntitle = \"Second\"\n//[fltsim.2]\ntitle = \"Old\"\nicao_airline = BAW\n")),
+              "Before DLH A320");
     EXPECT_TRUE(g_scanReports.invalidCfgFiles.empty());
     const auto incomplete = g_scanReports.incompleteSections.copy();
-    ASSERT_EQ(incomplete.size(), 1u);
-    EXPECT_NE(incomplete[0].find("[FLTSIM.1] empty icao_airline="), std::string::npos);
-
+    EXPECT_TRUE(incomplete.size() == 1u && incomplete[0].find("[FLTSIM.1] empty icao_airline=") != std::string::npos);
 }
 
 TEST_F(FileSearch, EncodingsGiveTheSameLiveries) {
     const std::string text =
         "[GENERAL]\r\nicao_type_designator = \"A320\"\r\n[FLTSIM.0]\r\ntitle = \"Encoded \xC3\xA9\"\r\nicao_airline = DLH\r\n";
-    auto utf16 = [](const std::string& ascii, bool big, bool lf) {
+    auto utf16 = [](const std::string& ascii, bool big, bool lf) {   // the one non-ASCII character is \xC3\xA9
         std::string out = big ? std::string("\xFE\xFF", 2) : std::string("\xFF\xFE", 2);
-        std::u16string wide;
         for (std::size_t i = 0; i < ascii.size(); ++i) {
             if (ascii[i] == '\r' && lf) continue;
-            if (static_cast<unsigned char>(ascii[i]) == 0xC3) {
-                wide.push_back(u'\u00e9');
-                ++i;
-            } else {
-                wide.push_back(static_cast<char16_t>(ascii[i]));
-            }
-        }
-        for (char16_t c : wide) {
-            const char hi = static_cast<char>(c >> 8), lo = static_cast<char>(c & 0xFF);
-            out += big ? std::string{hi, lo} : std::string{lo, hi};
+            const char c = ascii[i] == '\xC3' ? (++i, '\xE9') : ascii[i];
+            out += big ? std::string{'\0', c} : std::string{c, '\0'};
         }
         return out;
     };
-    const std::pair<const char*, std::string> files[] = {
-        {"ansi", text},
-        {"bom", "\xEF\xBB\xBF" + text},
-        {"le", utf16(text, false, false)},
-        {"be", utf16(text, true, false)},
-        {"lelf", utf16(text, false, true)}};
+    const std::pair<const char*, std::string> files[] = {{"ansi", text}, {"bom", "\xEF\xBB\xBF" + text}, {"le", utf16(text, false, false)},
+                                                         {"be", utf16(text, true, false)}, {"lelf", utf16(text, false, true)}};
     for (const auto& [name, bytes] : files) {
         gf_clearScanReports();
-        const auto liveries = search(name, bytes);
-        ASSERT_EQ(liveries.size(), 1u) << name;
-        EXPECT_EQ(liveries.front().title, "Encoded \xC3\xA9") << name;
-        EXPECT_EQ(liveries.front().airline, "DLH") << name;
+        EXPECT_EQ(titles(search(name, bytes)), "Encoded \xC3\xA9 DLH A320") << name;
     }
 }
 
 TEST_F(FileSearch, FilesThatGiveNothing) {
-    EXPECT_TRUE(search("gap", "[GENERAL]\nicao_type_designator=A320\n[FLTSIM.0]\ntitle=a\n[FLTSIM.2]\ntitle=b\n").empty());
-    EXPECT_TRUE(search("nomodel", "[FLTSIM.0]\ntitle=a\nicao_airline=DLH\n").empty());
-    EXPECT_TRUE(search("badmodel", "[GENERAL]\nicao_type_designator=QQQQ\n[FLTSIM.0]\ntitle=q\n").empty());
-    EXPECT_TRUE(search("garbage", std::string("\x00\x01\xFF[fltsim.\n\xFE", 9)).empty());
+    for (auto [name, bytes] : {std::pair<const char*, std::string>{"gap", "[GENERAL]\nicao_type_designator=A320\n[FLTSIM.0]\ntitle=a\n[FLTSIM.2]\ntitle=b\n"},
+                               {"nomodel", "[FLTSIM.0]\ntitle=a\nicao_airline=DLH\n"}, {"badmodel", "[GENERAL]\nicao_type_designator=QQQQ\n[FLTSIM.0]\ntitle=q\n"},
+                               {"garbage", std::string("\x00\x01\xFF[fltsim.\n\xFE", 9)}})
+        EXPECT_TRUE(search(name, bytes).empty()) << name;
     EXPECT_TRUE(gf_searchLiveriesinFile(1, (dir() / "missing" / "aircraft.cfg").string()).empty());
     EXPECT_EQ(g_scanReports.invalidModels.copy().at(0).substr(0, 20), "QQQQ             in ");
     const auto invalid = g_scanReports.invalidCfgFiles.copy();
-    ASSERT_EQ(invalid.size(), 3u);
-    EXPECT_NE(invalid[1].find("Line icao_type_designator= is missing in [General] section of "), std::string::npos);
+    EXPECT_TRUE(invalid.size() == 3u && invalid[1].find("Line icao_type_designator= is missing in [General] section of ") != std::string::npos);
 }
 
 TEST_F(FileSearch, IvaoFiles) {
     const auto base = dir() / "x" / "IVAO_MTL" / "SimObjects" / "Airplanes";
     writeFile(base / "IVAO_A320" / "aircraft.cfg",
-              "[fltsim.0]\ntitle = A320 DLH Lufthansa \ntexture = DLH\natc_id = D-AIPA\n// [old]\ntitle = A320 DLH Old\n"
-              "[fltsim.1]\ntitle = A320 BOE House\ntexture = boe\n"
-              "[fltsim.2]\ntitle = A320\ntexture = DLH\n"
-              "[fltsim.3]\ntitle = A320 KLM\ntexture = KLM\n");
-    std::filesystem::create_directories(base / "IVAO_A320" / "texture.DLH");
-    std::filesystem::create_directories(base / "IVAO_A320" / "Texture.BOE");   // case differs
+              "[fltsim.0]\ntitle = A320 DLH Lufthansa \ntexture = DLH\natc_id = D-AIPA\n// [old]\ntitle = A320 DLH Old\n[fltsim.1]\n"
+              "title = A320 BOE House\ntexture = boe\n[fltsim.2]\ntitle = A320\ntexture = DLH\n[fltsim.3]\ntitle = A320 KLM\ntexture = KLM\n");
+    for (const char* texture : {"texture.DLH", "Texture.BOE" /* case differs */}) std::filesystem::create_directories(base / "IVAO_A320" / texture);
     const std::string path = (base / "IVAO_A320" / "aircraft.cfg").string();
     EXPECT_TRUE(gf_isIvaoPath(path));
     const auto liveries = gf_searchLiveriesinIvaoFile(2, path);
-    ASSERT_EQ(liveries.size(), 2u);
-    EXPECT_EQ(liveries.front().title, "A320 DLH Lufthansa");
-    EXPECT_EQ(liveries.front().airline, "DLH");
+    EXPECT_EQ(titles(liveries), "A320 DLH Lufthansa DLH A320;A320 BOE House ZZZ A320");
     EXPECT_EQ(liveries.front().atcId, "D-AIPA");
-    EXPECT_EQ(liveries.back().airline, "ZZZ");
-    const auto incomplete = g_scanReports.incompleteSections.copy();
-    EXPECT_EQ(incomplete.size(), 2u);   // no airline in the title; no texture.KLM folder
+    EXPECT_EQ(g_scanReports.incompleteSections.size(), 2u);   // no airline in the title; no texture.KLM folder
     // In an IVAO file any '[' ends the section, in a comment too: "// [old]" gives no second title.
     EXPECT_TRUE(gf_searchLiveriesinIvaoFile(2, (dir() / "other" / "IVAO_A320" / "aircraft.cfg").string()).empty());
 }

@@ -1,7 +1,5 @@
 #pragma once
-// Shared set-up of the liveries tests: a scratch program folder as the current folder, a log file
-// the tests can read, settings saved into the scratch folder, and a small type database written
-// with the project's scrambling.
+// Liveries tests' set-up: a scratch program folder, a readable log, and a small scrambled type database.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -25,22 +23,15 @@
 
 namespace vrn::test {
 
-inline std::string scrambledTypes(const std::vector<std::string>& types) {
+inline std::string scrambledList(const std::vector<std::string>& codes, std::string (*scramble)(const std::string&)) {
     std::string out;
-    for (const auto& t : types) out += (out.empty() ? "" : ",") + gf_scrambleTypeCode(t);
+    for (const auto& c : codes) out += (out.empty() ? "" : ",") + scramble(c);
     return out;
 }
+inline std::string scrambledTypes(const std::vector<std::string>& t) { return scrambledList(t, gf_scrambleTypeCode); }
+inline std::string scrambledAirlines(const std::vector<std::string>& c) { return scrambledList(c, gf_scrambleAirline); }
 
-inline std::string scrambledAirlines(const std::vector<std::string>& codes) {
-    std::string out;
-    for (const auto& c : codes) out += (out.empty() ? "" : ",") + gf_scrambleAirline(c);
-    return out;
-}
-
-struct DbRow {
-    std::string reg, airline, type, op;
-    bool cargo = false;
-};
+struct DbRow { std::string reg, airline, type, op; bool cargo = false; };
 
 // A type database with a few types of every class, wingspans and registrations.
 inline pugi::xml_document makeDbase(const std::vector<DbRow>& rows = {}) {
@@ -58,35 +49,27 @@ inline pugi::xml_document makeDbase(const std::vector<DbRow>& rows = {}) {
     list("rotorcraft", "rot", "types", scrambledTypes({"H145", "EC35"}));
     list("cargo_types", "cargo_type", "types", scrambledTypes({"B744"}));
     auto similar = doc.append_child("similar_types");
-    similar.append_child("similar").append_attribute("types").set_value(scrambledTypes({"A320", "A319", "A321"}).c_str());
-    similar.append_child("similar").append_attribute("types").set_value(scrambledTypes({"B738", "B38M"}).c_str());
-    similar.append_child("similar").append_attribute("types").set_value(scrambledTypes({"C172", "C152"}).c_str());
+    for (const auto& group : {scrambledTypes({"A320", "A319", "A321"}), scrambledTypes({"B738", "B38M"}), scrambledTypes({"C172", "C152"})})
+        similar.append_child("similar").append_attribute("types").set_value(group.c_str());
     list("ICAO_airlines", "ICAO", "codes",
          scrambledAirlines({"DLH", "EWG", "KLM", "BAW", "ZZZ", "PVT", "BOX", "RYR", "UAE"}) + ",AFR");
     list("cargo_operators", "ICAO", "codes", scrambledAirlines({"BOX"}));
     auto pubs = doc.append_child("publishers");
-    pubs.append_child("pub").append_attribute("names").set_value("GroupB, Spaced,pub.*two");
-    pubs.append_child("pub").append_attribute("names").set_value("GroupA,PublisherOne,ab[c");
-    pubs.append_child("pub").append_attribute("names").set_value("GroupA,PublisherOne,ab[c");
+    for (const char* names : {"GroupB, Spaced,pub.*two", "GroupA,PublisherOne,ab[c", "GroupA,PublisherOne,ab[c"})
+        pubs.append_child("pub").append_attribute("names").set_value(names);
     auto spans = doc.append_child("wingspans");
-    auto span = [&](const std::string& type, const char* metres) {
+    // A320's second entry is not stored but raises the maximum; QQQQ is no valid model.
+    for (auto [type, metres] : {std::pair{"A320", "36"}, {"A320", "99"}, {"C172", "40"}, {"C152", "60"}, {"QQQQ", "80"}, {"E300", "7.5"}}) {
         auto w = spans.append_child("wingspan");
         w.append_attribute("type").set_value(gf_scrambleTypeCode(type).c_str());
         w.append_attribute("meters").set_value(metres);
-    };
-    span("A320", "36");
-    span("A320", "99");   // second entry: not stored, but raises the maximum
-    span("C172", "40");
-    span("C152", "60");
-    span("QQQQ", "80");   // no valid model
-    span("E300", "7.5");
+    }
     auto dbase = doc.append_child("dbase");
     for (const DbRow& r : rows) {
         auto db = dbase.append_child("db");
-        db.append_attribute("reg").set_value(gf_scrambleCode(r.reg).c_str());
-        db.append_attribute("airl").set_value(r.airline.empty() ? "" : gf_scrambleAirline(r.airline).c_str());
-        db.append_attribute("type").set_value(r.type.empty() ? "" : gf_scrambleTypeCode(r.type).c_str());
-        db.append_attribute("opr").set_value(r.op.empty() ? "" : gf_scrambleAirline(r.op).c_str());
+        for (auto [attr, value] : {std::pair{"reg", gf_scrambleCode(r.reg)}, {"airl", r.airline.empty() ? "" : gf_scrambleAirline(r.airline)},
+                                   {"type", r.type.empty() ? "" : gf_scrambleTypeCode(r.type)}, {"opr", r.op.empty() ? "" : gf_scrambleAirline(r.op)}})
+            db.append_attribute(attr).set_value(value.c_str());
         if (r.cargo) db.append_attribute("cargo").set_value("true");
     }
     return doc;
@@ -101,34 +84,18 @@ inline void saveDoc(const pugi::xml_document& doc, const std::filesystem::path& 
 class LiveriesTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        std::filesystem::create_directories(m_dir.path() / "output" / "info");
-        std::filesystem::create_directories(m_dir.path() / "appdata");
+        for (const char* sub : {"output/info", "appdata"}) std::filesystem::create_directories(m_dir.path() / sub);
         m_cwd = std::make_unique<ScopedCurrentDir>(m_dir.path());
         gf_setDataFolderForTests(m_dir.path() / "appdata");
         gf_startLog(m_dir.path() / "Log.txt");
-        gf_clearTypeDatabase();
-        gf_clearFixes();
-        gf_clearLiveryIndex();
-        gf_clearScanReports();
-        gf_resetLiveryMatching();
-        g_liveries.clear();
-        gf_clearError();
-        gf_clearStatus();
-        RANDOM.set(false);
-        LOG.set(true);
-        MATCHING_DEPTH.set(4);
-        SUPPRESS_STUB.set(true);
-        LIGHT_AIRCRAFT.set(true);
-        HIGH_PERF_AIRCRAFT.set(true);
-        HELICOPTERS.set(true);
+        clearAll();
+        gf_resetLiveryMatching(), gf_clearError(), gf_clearStatus();
+        RANDOM.set(false), MATCHING_DEPTH.set(4);
+        for (auto* p : {&LOG, &SUPPRESS_STUB, &LIGHT_AIRCRAFT, &HIGH_PERF_AIRCRAFT, &HELICOPTERS}) p->set(true);
     }
+    static void clearAll() { g_liveries.clear(), gf_clearLiveryIndex(), gf_clearScanReports(), gf_clearTypeDatabase(), gf_clearFixes(); }
     void TearDown() override {
-        gf_closeLog();
-        g_liveries.clear();
-        gf_clearLiveryIndex();
-        gf_clearScanReports();
-        gf_clearTypeDatabase();
-        gf_clearFixes();
+        gf_closeLog(), clearAll();
         gf_setDataFolderForTests({});
         m_cwd.reset();
     }
@@ -136,10 +103,7 @@ protected:
         saveDoc(makeDbase(rows), m_dir.path() / "input" / "dbase.xml");
         ASSERT_TRUE(gf_readDbase());
     }
-    std::string logText() {
-        gf_flushLog();
-        return readFile(m_dir.path() / "Log.txt");
-    }
+    std::string logText() { return gf_flushLog(), readFile(m_dir.path() / "Log.txt"); }
     const std::filesystem::path& dir() const { return m_dir.path(); }
 
 private:

@@ -23,10 +23,7 @@ TEST_F(ParametersSave, AfterTheFileVanishedOrBrokeEverySettingIsWrittenNotJustOn
     for (bool vanished : {true, false}) {
         writeParams({{"MAX_LIVE", "77"}, {"lfolder2", "/liveries"}});
         gf_updateParameters();
-        if (vanished)
-            std::filesystem::remove(paramsPath());
-        else
-            writeParams(damaged);
+        vanished ? (void)std::filesystem::remove(paramsPath()) : writeParams(damaged);
 
         MAIN_WINDOW_X.set(123);
         MAIN_WINDOW_X.save();
@@ -44,9 +41,7 @@ TEST_F(ParametersSave, ConcurrentSavesLoseNothing) {
     constexpr int kThreads = 8, kRounds = 25;
     std::vector<std::thread> threads;
     for (int t = 0; t < kThreads; ++t)
-        threads.emplace_back([t] {
-            for (int r = 1; r <= kRounds; ++r) gf_liveryFolderSetting(t)->setAndSave(std::to_string(t * 100 + r));
-        });
+        threads.emplace_back([t] { for (int r = 1; r <= kRounds; ++r) gf_liveryFolderSetting(t)->setAndSave(std::to_string(t * 100 + r)); });
     for (auto& th : threads) th.join();
     for (int t = 0; t < kThreads; ++t)
         EXPECT_EQ(storedValue("lfolder" + std::to_string(t)), std::to_string(t * 100 + kRounds));
@@ -59,8 +54,7 @@ TEST_F(ParametersSave, RemovingAKeyReportsWhetherItWasThere) {
 
     writeParams({{"SECONDS_DELAY", "3"}, {"LOG", "true"}});
     EXPECT_TRUE(gf_removeParameter(NamedItem("SECONDS_DELAY")));
-    EXPECT_FALSE(gf_removeParameter(NamedItem("SECONDS_DELAY")));
-    EXPECT_FALSE(gf_removeParameter(NamedItem("it's")));   // no valid query: selects nothing
+    EXPECT_FALSE(gf_removeParameter(NamedItem("SECONDS_DELAY")) || gf_removeParameter(NamedItem("it's")));   // "it's": no valid query
     EXPECT_EQ(storedNames(), std::vector<std::string>{"LOG"});
 }
 

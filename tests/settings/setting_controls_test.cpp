@@ -9,8 +9,7 @@ namespace {
 TEST(SettingCatalogue, ControlIdsAreUnique) {
     std::set<std::uint16_t> ids;
     for (const GuiControl* c : AllSettings().controls) {
-        EXPECT_TRUE(ids.insert(c->controlId).second) << "duplicate id " << c->controlId;
-        EXPECT_TRUE(c->controlId >= 0x8003 && c->controlId <= 0x8058) << c->controlId;
+        EXPECT_TRUE(ids.insert(c->controlId).second && c->controlId >= 0x8003 && c->controlId <= 0x8058) << c->controlId;
     }
     EXPECT_EQ(ids.size(), 40u);   // 36 settings and 4 buttons
 }
@@ -29,17 +28,13 @@ TEST(SettingCatalogue, LateralRangeKeepsItsDerivedValuesInStepAndInRange) {
     for (auto [nm, range] : {std::pair{8, 8}, {1, 2}, {150, 100}, {40, 40}}) {
         gf_setLateralRange(nm);
         EXPECT_EQ(LATERAL_RANGE.get(), range) << nm;
-        EXPECT_DOUBLE_EQ(g_lateralRangeNm.load(), range) << nm;
-        EXPECT_EQ(g_lateralRangeMetres.load(), range * 1852) << nm;
+        EXPECT_TRUE(g_lateralRangeNm.load() == range && g_lateralRangeMetres.load() == range * 1852) << nm;
     }
 }
 
 class SettingControls : public SettingsTest {
 protected:
-    void SetUp() override {
-        SettingsTest::SetUp();
-        g_mainWindow.g_hMainWindow = &window;
-    }
+    void SetUp() override { SettingsTest::SetUp(), g_mainWindow.g_hMainWindow = &window; }
     static bool noKeys(ui::Window&, std::uint16_t, ui::Key) { return false; }
     ui::Window window;
 };
@@ -47,8 +42,7 @@ protected:
 TEST_F(SettingControls, ToggleActsOnlyOnItsOwnIdAndSavesAtOnce) {
     LOG.createControl(window, 652);
     EXPECT_FALSE(gf_toggleCheckbox(window, ALWAYS_ON_TOP.controlId, LOG));
-    EXPECT_TRUE(LOG.get());
-    EXPECT_FALSE(std::filesystem::exists(paramsPath())) << "a refused toggle must not save";
+    EXPECT_TRUE(LOG.get() && !std::filesystem::exists(paramsPath())) << "a refused toggle must not save";
 
     for (bool expected : {false, true}) {
         EXPECT_TRUE(gf_toggleCheckbox(window, LOG.controlId, LOG));

@@ -1,6 +1,5 @@
 #pragma once
-// A scratch world for tests of the settings and the main window: its own data folder, current
-// folder and Log.txt, every setting back at its default, and no main window unless a test makes one.
+// A scratch world for settings and main-window tests: own data folder, current folder and Log.txt, all defaults.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -24,9 +23,8 @@ struct AllSettings {
     std::vector<BoolParameter*> bools{&RANDOM};
     std::vector<NumericParameter<int>*> ints{&CUSTOM_PARKING_PERCENTAGE, &LAST_EPOCH_TIME,
                                              &MAIN_WINDOW_X, &MAIN_WINDOW_Y};
-    std::vector<StringParameter*> strings{&PROGRAM_VERSION,      &PORT_NUMBER,   &PROGRAM_INSTALL_PATH,
-                                          &ARCHIVE_VERSION,      &MYSIMADDON24_VERSION, &DBASE_VERSION,
-                                          &AIG_VERSION,          &DATA_CHECKED_AT_DATE};
+    std::vector<StringParameter*> strings{&PROGRAM_VERSION, &PORT_NUMBER, &PROGRAM_INSTALL_PATH, &ARCHIVE_VERSION,
+                                          &MYSIMADDON24_VERSION, &DBASE_VERSION, &AIG_VERSION, &DATA_CHECKED_AT_DATE};
     std::vector<GuiControl*> controls{&CHECK_VERSION_BUTTON, &UNBLOCK_BUTTON, &FLUSH_STATIC_BUTTON, &REREAD_BUTTON,
                                       &MAX_FIT_FL};
 
@@ -43,16 +41,10 @@ struct AllSettings {
         for (StringEditParameter* p :
              {&MSFS_INSTALL_PATH, &MSFS_2024_INSTALL_PATH, &BLOCK_CALLSIGN, &CALLSIGN_2_OBJECTID})
             add(p, strings);
-        for (int i = 0; i < 10; ++i) {
-            strings.push_back(gf_liveryFolderSetting(i));
-            strings.push_back(gf_airportFolderSetting(i));
-        }
+        for (int i = 0; i < 10; ++i) strings.insert(strings.end(), {gf_liveryFolderSetting(i), gf_airportFolderSetting(i)});
     }
     template <typename P, typename List>
-    void add(P* p, List& list) {
-        list.push_back(p);
-        controls.push_back(p);
-    }
+    void add(P* p, List& list) { list.push_back(p), controls.push_back(p); }
 };
 
 inline void resetAllSettings() {
@@ -79,13 +71,10 @@ protected:
         gf_setDataFolderForTests(dataFolder());
         m_cwd = std::make_unique<ScopedCurrentDir>(m_dir.path());
         gf_startLog(m_dir / "Log.txt");
-        resetAllSettings();
-        resetMainWindow();
+        resetAllSettings(), resetMainWindow();
     }
     void TearDown() override {
-        gf_closeLog();
-        resetMainWindow();
-        resetAllSettings();
+        gf_closeLog(), resetMainWindow(), resetAllSettings();
         gf_setDataFolderForTests({});
         m_cwd.reset();
     }
@@ -101,17 +90,11 @@ protected:
         writeParams(xml + "</parameters>\n");
     }
 
-    std::vector<std::string> logLines() const {
-        gf_flushLog();
-        return readLinesOf(m_dir / "Log.txt");
-    }
-    int logCount(const std::string& line) const {
-        const auto lines = logLines();
-        return static_cast<int>(std::count(lines.begin(), lines.end(), line));
-    }
+    std::vector<std::string> logLines() const { return gf_flushLog(), readLinesOf(m_dir / "Log.txt"); }
+    int logCount(const std::string& line) const { auto l = logLines(); return int(std::count(l.begin(), l.end(), line)); }
     bool logContains(const std::string& part) const {
-        const auto lines = logLines();
-        return std::any_of(lines.begin(), lines.end(), [&](auto& l) { return l.find(part) != std::string::npos; });
+        auto l = logLines();
+        return std::any_of(l.begin(), l.end(), [&](auto& x) { return x.find(part) != std::string::npos; });
     }
 
     // The file's (name, value) pairs in file order; storedValue gives "<missing>" for an absent key.
@@ -126,13 +109,12 @@ protected:
     }
     std::vector<std::string> storedNames() const {
         std::vector<std::string> names;
-        for (auto& [n, v] : stored()) names.push_back(n);
+        for (auto& e : stored()) names.push_back(e.first);
         return names;
     }
     std::string storedValue(const std::string& key) const {
-        const auto all = stored();
-        auto it = std::find_if(all.begin(), all.end(), [&](auto& e) { return e.first == key; });
-        return it == all.end() ? "<missing>" : it->second;
+        for (auto& [n, v] : stored()) if (n == key) return v;
+        return "<missing>";
     }
 
 private:
