@@ -1,11 +1,11 @@
 #pragma once
-// A main window with its 39 controls on a scratch settings world, no requests raised and every seam
-// recording what the window asked of the rest of the program.
+// A main window with its 39 controls on a scratch settings world; exit requests are recorded.
 #include <utility>
 #include <vector>
 
 #include "airports/airport_files.h"
 #include "airports/park_airport_choice.h"
+#include "app/button_commands.h"
 #include "app/controls.h"
 #include "app/gui_requests.h"
 #include "app/main_loop.h"
@@ -34,11 +34,18 @@ protected:
     }
 
     std::string status() const { return g_mainWindow.g_statusText.get(); }
-    // Types a text into an edit field (enabling it as the run's start does) and presses Enter.
     bool enter(std::uint16_t id, const std::string& text) {
         window.enable(id, true);
         window.userTypes(id, text);
         return window.userPressesKey(id, ui::Key::Enter);
+    }
+    // A click as the window procedure sees it: the command arrives from the queue.
+    bool click(std::uint16_t id) {
+        window.enable(id, true);
+        window.userClicks(id);
+        auto m = window.tryGet();
+        EXPECT_TRUE(m.has_value());
+        return m ? gf_runCommand(window, static_cast<std::uint16_t>(m->code)) : true;
     }
 
     ui::Window window;

@@ -1,13 +1,9 @@
 #pragma once
-// The run control on a scratch settings world with a main window: a virtual clock in place of the
-// steady clock (sleeps return at once and move the clock on), the real engine on empty lists, and every exit flag,
-// counter and simulator flag back at its start.
+// The run control on a virtual clock (sleeps return at once and move it on), every flag at its start.
 #include <atomic>
 #include <chrono>
 #include <functional>
-#include <mutex>
 #include <optional>
-#include <string>
 #include <vector>
 
 #include "app/exit_procedure.h"
@@ -52,12 +48,16 @@ protected:
         g_userOnGround = true;
         gf_resetMainLoopState();
     }
-    // The next private message posted to the window (0x8001 or 0x8002), skipping other messages.
+    // The next private message (0x8001 or 0x8002).
     std::optional<std::uint32_t> awaitPrivate(int timeoutMs = 20000) {
         const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
         while (std::chrono::steady_clock::now() < until)
             if (const auto m = window.waitGet(100); m && m->kind == ui::MessageKind::Private) return m->code;
         return std::nullopt;
+    }
+    void awaitExit(std::uint32_t posted) {
+        ASSERT_EQ(awaitPrivate(), posted);
+        ASSERT_TRUE(gf_waitForExitDone(std::chrono::seconds(20)));
     }
     std::vector<std::uint32_t> remainingPrivate() {
         std::vector<std::uint32_t> codes;
