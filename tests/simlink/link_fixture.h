@@ -1,6 +1,5 @@
 #pragma once
-// A simulated simulator with a manual clock, the link's state reset, and the neighbours' services
-// replaced by a small type table and recorders.
+// A simulated simulator with a manual clock, the link reset, the neighbours' services faked.
 #include <gtest/gtest.h>
 
 #include <map>
@@ -54,18 +53,19 @@ protected:
         sim().recordCalls(true);
     }
 
-    void SetUp() override {
-        gf_startLog(dir / "Log.txt");
-        MSFS_2020.set(false);
-        startWith(baseScenario());
+    void resetLink() {
         gf_resetSimLinkForNextRun();
         gf_resetSimLinkServices();
         gf_takeSimEvents();
-        g_frameCount = 0;
-        g_frameRate = 0.0f;
-        g_mainWindow.g_errorText.set("");
-        g_mainWindow.g_statusText.set("");
-        g_mainWindow.g_simVersionText.set("");
+        MSFS_2020.set(false);
+    }
+    void SetUp() override {
+        gf_startLog(dir / "Log.txt");
+        startWith(baseScenario());
+        resetLink();
+        g_frameCount = 0, g_frameRate = 0.0f;
+        for (auto* text : {&g_mainWindow.g_errorText, &g_mainWindow.g_statusText, &g_mainWindow.g_simVersionText})
+            text->set("");
         g_mainWindow.g_simConnected = false;
         g_mainWindow.g_userAircraftKnown = true;
         auto& s = gf_simLinkServices();
@@ -75,15 +75,9 @@ protected:
             exitFlag = true;
         };
         s.exitRequested = [this] { return exitFlag.load(); };
-        s.halfWingspanNm = [this](const std::string& m) {
-            auto it = types.find(m);
-            return it == types.end() ? 0.005 : it->second.first;
-        };
+        s.halfWingspanNm = [this](const std::string& m) { return types.count(m) ? types.at(m).first : 0.005; };
         s.isValidModel = [this](const std::string& m) { return types.count(m) > 0; };
-        s.sizeClass = [this](const std::string& m) {
-            auto it = types.find(m);
-            return it == types.end() ? 0u : it->second.second;
-        };
+        s.sizeClass = [this](const std::string& m) { return types.count(m) ? types.at(m).second : 0u; };
         s.maxHalfWingspan = [] { return 0.0215; };
         s.standNameAt = [this](const LatLon&) { return standAtUser; };
         s.storeUserStand = [this](const std::string& stand) { storedStands.push_back(stand); };
@@ -92,34 +86,18 @@ protected:
 
     void TearDown() override {
         if (g_hSimConnect.load()) gf_closeSimConnectQuietly();
-        gf_resetSimLinkForNextRun();
-        gf_resetSimLinkServices();
-        gf_takeSimEvents();
-        MSFS_2020.set(false);
+        resetLink();
         gf_closeLog();
     }
 
-    void connect() {
-        ASSERT_TRUE(gf_simClientOpen());
-        ASSERT_TRUE(gf_simClientDispatchOnce());
-    }
-    // n frames, each dispatched as the SimConnect thread would.
-    bool frames(int n = 1) {
+    void connect() { ASSERT_TRUE(gf_simClientOpen()); ASSERT_TRUE(gf_simClientDispatchOnce()); }
+    bool frames(int n = 1) {   // n frames, each dispatched as the SimConnect thread would
         bool ok = true;
-        for (int i = 0; i < n; ++i) {
-            sim().step(1);
-            ok = gf_simClientDispatchOnce() && ok;
-        }
+        for (int i = 0; i < n; ++i) ok = (sim().step(1), gf_simClientDispatchOnce()) && ok;
         return ok;
     }
-    std::string logText() {
-        gf_flushLog();
-        return readFile(dir / "Log.txt");
-    }
-    std::vector<std::pair<int, int>> exitRequests() {
-        std::lock_guard lock(exitMutex);
-        return exits;
-    }
+    std::string logText() { gf_flushLog(); return readFile(dir / "Log.txt"); }
+    std::vector<std::pair<int, int>> exitRequests() { std::lock_guard lock(exitMutex); return exits; }
     std::vector<simconnect::CallRecord> callsNamed(const std::string& name) {
         std::vector<simconnect::CallRecord> out;
         for (auto& c : sim().calls())
@@ -132,22 +110,19 @@ protected:
             if (e.kind == kind) out.push_back(e);
         return out;
     }
+    template <typename F>   // the simulated simulator's next failures
+    static void fail(F set) { simconnect::FailureSpec f; set(f); sim().setFailures(f); }
+    template <typename F>   // with the command queues held, as the run thread holds them
+    static void locked(F f) { std::lock_guard lock(g_simCommandMutex); f(); }
     // The in-range request the traffic pass makes every 20th pass.
     void requestInRange() {
-        std::lock_guard lock(g_simCommandMutex);
-        simconnect::SimConnect_RequestDataOnSimObjectType(g_hSimConnect.load(), REQUEST_AI_IN_RANGE, DEF_AI_IN_RANGE,
-                                                          40 * 1852, simconnect::SIMCONNECT_SIMOBJECT_TYPE_AIRCRAFT);
+        locked([] { simconnect::SimConnect_RequestDataOnSimObjectType(g_hSimConnect.load(), REQUEST_AI_IN_RANGE,
+            DEF_AI_IN_RANGE, 40 * 1852, simconnect::SIMCONNECT_SIMOBJECT_TYPE_AIRCRAFT); });
     }
-    // The user block, asked and answered.
-    void userBlock() {
-        gf_requestUserAircraftPosition();
-        gf_simClientDispatchOnce();
-    }
+    void userBlock() { gf_requestUserAircraftPosition(), gf_simClientDispatchOnce(); }   // asked and answered
     static AiCreateRequest creation(const std::string& tail, std::string_view title, std::uint32_t aircraftId) {
         AiCreateRequest r;
-        r.initPosition.Latitude = 47.46;
-        r.initPosition.Longitude = 8.55;
-        r.initPosition.OnGround = 1;
+        std::tie(r.initPosition.Latitude, r.initPosition.Longitude, r.initPosition.OnGround) = std::tuple(47.46, 8.55, 1);
         r.tailNumber = tail;
         r.containerTitle = title;
         r.aircraftId = aircraftId;

@@ -20,87 +20,60 @@ using DownloadTest = UpdateTest;
 
 TEST_F(DownloadTest, FailedTransfersAreNoSuccess) {
     CurlHandle curl;
-    // An error page is not the file asked for.
-    EXPECT_FALSE(gf_downloadToFile(curl, gf_downloadBase() + "missing.xml", "missing.xml", false));
-    // A transfer that breaks off fails; the partial file stays for the caller.
+    const auto download = [&](const char* name, const char* target, bool binary) { return gf_downloadToFile(curl, gf_downloadBase() + name, target, binary); };
+    EXPECT_FALSE(download("missing.xml", "missing.xml", false));   // an error page is not the file
     m_server.set("broken.zip", std::string(10000, 'b'), true);
-    EXPECT_FALSE(gf_downloadToFile(curl, gf_downloadBase() + "broken.zip", "broken.zip", true));
+    EXPECT_FALSE(download("broken.zip", "broken.zip", true));   // broken off; the partial file stays for the caller
     EXPECT_TRUE(fs::exists("broken.zip"));
-    EXPECT_EQ(countOf(logText(), "download error"), 2);
-    // Redirections are not followed: the redirection page is not the file.
+    EXPECT_EQ(logged("download error"), 2);
     m_server.route("moved.xml", {"<html>moved</html>", false, false, "301 Moved Permanently"});
-    EXPECT_FALSE(gf_downloadToFile(curl, gf_downloadBase() + "moved.xml", "moved.xml", false));
-    // A target that cannot be opened stops before any transfer.
+    EXPECT_FALSE(download("moved.xml", "moved.xml", false)) << "redirections are not followed";
     m_server.clearRequests();
     m_server.set("a.xml", "<a/>");
-    EXPECT_FALSE(gf_downloadToFile(curl, gf_downloadBase() + "a.xml", "no_such_folder/a.xml", false));
-    EXPECT_TRUE(m_server.requests().empty());
-}
-
-TEST_F(DownloadTest, VersionFilesAreReadAndRemoved) {
-    m_server.set("release/version.json", "9.4.1 build 77\n8.0.0\n");
-    m_server.set("dbase/version.json", "\n3.2.1\n");
-    m_server.set("archive/msfs/version.json", "2.4.0");
-    EXPECT_EQ(gf_fetchProgramVersion(), (Version{9, 4, 1}));
-    EXPECT_FALSE(fs::exists("version.json"));
-    EXPECT_EQ(gf_fetchPackageVersion("dbase"), (Version{0, 0, 0}));
-    EXPECT_EQ(gf_fetchArchiveVersion(), (Version{2, 4, 0}));
-    EXPECT_EQ(m_server.requests(),
-              (std::vector<std::string>{"release/version.json", "dbase/version.json", "archive/msfs/version.json"}));
-
+    EXPECT_FALSE(download("a.xml", "no_such_folder/a.xml", false));
+    EXPECT_TRUE(m_server.requests().empty()) << "a target that cannot be opened stops before any transfer";
     ScopedEnv env("VARNEL_DOWNLOAD_URL", "http://127.0.0.1:9");   // nothing listens; the '/' is added
     EXPECT_EQ(gf_fetchPackageVersion("aig"), (Version{0, 0, 0}));
-    EXPECT_EQ(countOf(logText(), "\"http://127.0.0.1:9/aig/version.json\" => \"version.json\" download error: "), 1);
+    EXPECT_EQ(logged("\"http://127.0.0.1:9/aig/version.json\" => \"version.json\" download error: "), 1);
 }
 
-TEST_F(DownloadTest, StalledVersionFileIsGivenUpButPackagesMayBeSlow) {
+// A stalled version file is given up; the time limit does not stay on the handle, so a package
+// that keeps coming may take longer.
+TEST_F(DownloadTest, StalledVersionFilesAreGivenUpButPackagesMayBeSlow) {
     gf_setVersionFileTimeLimit(std::chrono::milliseconds(300));
     m_server.route("release/version.json", {"", false, true});
     CurlHandle curl;
     EXPECT_EQ(gf_downloadVersionFile(curl, gf_downloadBase() + "release/version.json"), (Version{0, 0, 0}));
-    const std::string url = gf_downloadBase() + "release/version.json";
-    EXPECT_EQ(countOf(logText(), "\"" + url + "\" => \"version.json\" download error: "), 1);
-    // The time limit does not stay on the handle: a package that keeps coming may take longer.
-    const std::string body(3000, 'p');
-    m_server.route("slow.zip", {body, false, false, "200 OK", 4, 150});
+    EXPECT_EQ(logged("release/version.json\" => \"version.json\" download error: "), 1);
+    const std::string slow(3000, 'p');
+    m_server.route("slow.zip", {slow, false, false, "200 OK", 4, 150});
     EXPECT_TRUE(gf_downloadToFile(curl, gf_downloadBase() + "slow.zip", "slow.zip", true));
-    EXPECT_EQ(readFile("slow.zip"), body);
-}
-
-// The "Check version" button reads under a deadline: it neither waits out another thread's
-// stalled version file nor starts a transfer once the deadline has passed.
-TEST_F(DownloadTest, DeadlineBoundsTheWaitForVersionFiles) {
-    gf_setVersionFileTimeLimit(std::chrono::milliseconds(800));
+    EXPECT_EQ(readFile("slow.zip"), slow);
+    // The "Check version" button reads under a deadline: it neither waits out another thread's
+    // stalled version file nor starts a transfer once the deadline has passed.
     m_server.route("dbase/version.json", {"", false, true});
     std::thread runThread([] { EXPECT_EQ(gf_fetchPackageVersion("dbase"), (Version{0, 0, 0})); });
     while (m_server.requestCount("dbase/version.json") == 0) std::this_thread::yield();
-    {
-        const VersionFileDeadline deadline(std::chrono::steady_clock::now() + std::chrono::milliseconds(50));
-        EXPECT_EQ(gf_fetchPackageVersion("aig"), (Version{0, 0, 0}));
-    }
-    runThread.join();
-    m_server.set("aig/version.json", "2.0.0");
-    {
-        const VersionFileDeadline passed(std::chrono::steady_clock::now() - std::chrono::milliseconds(1));
-        EXPECT_EQ(gf_fetchPackageVersion("aig"), (Version{0, 0, 0}));
+    for (const int ms : {50, -1}) {
+        if (ms < 0) runThread.join(), m_server.set("aig/version.json", "2.0.0");
+        const VersionFileDeadline deadline(std::chrono::steady_clock::now() + std::chrono::milliseconds(ms));
+        EXPECT_EQ(gf_fetchPackageVersion("aig"), (Version{0, 0, 0})) << ms;
     }
     EXPECT_EQ(m_server.requestCount("aig/version.json"), 0);
-    EXPECT_EQ(countOf(logText(), "aig/version.json\" => \"version.json\" download error: no time left"), 2);
+    EXPECT_EQ(logged("aig/version.json\" => \"version.json\" download error: no time left"), 2);
     EXPECT_EQ(gf_fetchPackageVersion("aig"), (Version{2, 0, 0}));   // no deadline left behind
 }
 
+
 // The run thread's checks and the "Check version" button share ./version.json.
 TEST_F(DownloadTest, ConcurrentVersionReadsDoNotMix) {
-    m_server.set("dbase/version.json", "1.1.1");
-    m_server.set("aig/version.json", "2.2.2");
+    m_server.set({{"dbase/version.json", "1.1.1"}, {"aig/version.json", "2.2.2"}});
     std::atomic<int> wrong{0};
     auto reader = [&wrong](const char* package, Version expected) {
         for (int i = 0; i < 25; ++i) wrong += !(gf_fetchPackageVersion(package) == expected);
     };
-    std::thread a(reader, "dbase", Version{1, 1, 1});
-    std::thread b(reader, "aig", Version{2, 2, 2});
-    a.join();
-    b.join();
+    std::thread a(reader, "dbase", Version{1, 1, 1}), b(reader, "aig", Version{2, 2, 2});
+    a.join(), b.join();
     EXPECT_EQ(wrong.load(), 0);
 }
 

@@ -9,48 +9,36 @@ namespace fs = std::filesystem;
 // The Windows known folders are the XDG folders here: roaming = XDG_CONFIG_HOME, local = XDG_DATA_HOME.
 class SimInstallationTest : public UpdateTest {
 protected:
-    void SetUp() override {
-        UpdateTest::SetUp();
-        m_config = std::make_unique<ScopedEnv>("XDG_CONFIG_HOME", roaming().string());
-        m_data = std::make_unique<ScopedEnv>("XDG_DATA_HOME", local().string());
-    }
     fs::path roaming() const { return root() / "roaming"; }
     fs::path local() const { return root() / "local"; }
-    fs::path makePackages(const fs::path& p, const char* official) {
-        fs::create_directories(p / "Community");
-        fs::create_directories(p / official);
-        return p;
+    static fs::path makePackages(const fs::path& p, const char* official) {
+        return fs::create_directories(p / "Community"), fs::create_directories(p / official), p;
     }
     fs::path storeUserCfg(const char* family = "Microsoft.FlightSimulator_8wekyb3d8bbwe") const {
         return local() / "Packages" / family / "LocalCache" / "UserCfg.opt";
     }
-    static void writeUserCfg(const fs::path& file, const std::string& text) { writeFile(file, text); }
-
-private:
-    std::unique_ptr<ScopedEnv> m_config, m_data;
+    ScopedEnv m_config{"XDG_CONFIG_HOME", roaming().string()}, m_data{"XDG_DATA_HOME", local().string()};
 };
 
-TEST_F(SimInstallationTest, SteamPackagesFolderFirstWhenItFitsTheSimulator) {
+// The Steam folder first when it fits the simulator; else the first UserCfg.opt that exists wins,
+// even over a valid later one.
+TEST_F(SimInstallationTest, SteamPackagesFolderFirstThenTheFirstUserCfg) {
+    EXPECT_EQ(gf_findPackagesFolder(), fs::path());
+    const fs::path packages = makePackages(root() / "Jürgen Ødegård", "Official");
+    writeFile(local() / "MSFSPackages" / "UserCfg.opt", "InstalledPackagesPath \"" + packages.string() + "\"");
+    EXPECT_EQ(gf_findPackagesFolder(), packages);
+    writeFile(storeUserCfg("Microsoft.FlightDashboard_8wekyb3d8bbwe"), "InstalledPackagesPath \"/nowhere\"");
+    EXPECT_EQ(gf_findPackagesFolder(), fs::path());
+
     MSFS_2020.set(false);
     const fs::path steam = makePackages(roaming() / "Microsoft Flight Simulator 2024" / "Packages", "Official2024");
     const fs::path other = makePackages(root() / "other packages", "Official2024");
-    writeUserCfg(storeUserCfg("Microsoft.Limitless_8wekyb3d8bbwe"),
-                 "Version 1\r\nInstalledPackagesPath \"" + other.string() + "\"\r\n");
+    writeFile(storeUserCfg("Microsoft.Limitless_8wekyb3d8bbwe"),
+              "Version 1\r\nInstalledPackagesPath \"" + other.string() + "\"\r\n");
     EXPECT_EQ(gf_findPackagesFolder(), steam);
-    // A 2020 layout in the 2024 Steam folder is rejected: UserCfg.opt decides.
-    fs::rename(steam / "Official2024", steam / "Official");
+    fs::rename(steam / "Official2024", steam / "Official");   // a 2020 layout: UserCfg.opt decides
     EXPECT_EQ(gf_findPackagesFolder(), other);
     fs::remove_all(other / "Official2024");
-    EXPECT_EQ(gf_findPackagesFolder(), fs::path());
-}
-
-// The first UserCfg.opt that exists wins, even over a valid later one.
-TEST_F(SimInstallationTest, UserCfgCandidatesInOrder) {
-    EXPECT_EQ(gf_findPackagesFolder(), fs::path());
-    const fs::path packages = makePackages(root() / "Jürgen Ødegård", "Official");
-    writeUserCfg(local() / "MSFSPackages" / "UserCfg.opt", "InstalledPackagesPath \"" + packages.string() + "\"");
-    EXPECT_EQ(gf_findPackagesFolder(), packages);
-    writeUserCfg(storeUserCfg("Microsoft.FlightDashboard_8wekyb3d8bbwe"), "InstalledPackagesPath \"/nowhere\"");
     EXPECT_EQ(gf_findPackagesFolder(), fs::path());
 }
 
@@ -67,7 +55,7 @@ TEST_F(SimInstallationTest, InstalledPackagesPathLineForms) {
         {"", ""},
     };
     for (const auto& [text, expected] : cases) {
-        writeUserCfg(storeUserCfg(), text);
+        writeFile(storeUserCfg(), text);
         EXPECT_EQ(gf_findPackagesFolder(), fs::path(expected)) << text;
     }
 }

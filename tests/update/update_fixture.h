@@ -30,16 +30,14 @@ class LoopbackHttpServer {
 public:
     struct Route {
         std::string body;
-        bool truncate = false;   // announces the full length, sends half and closes
-        bool stall = false;      // accepts and sends nothing until the client gives up
+        bool truncate = false, stall = false;   // truncate: full length announced, half sent; stall: nothing sent
         std::string status = "200 OK";
         int pieces = 1, pauseMs = 0;   // a slow transfer that keeps going
     };
     LoopbackHttpServer() {
         m_listen = ::socket(AF_INET, SOCK_STREAM, 0);
         sockaddr_in addr{};
-        addr.sin_family = AF_INET;
-        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        std::tie(addr.sin_family, addr.sin_addr.s_addr) = std::tuple(AF_INET, htonl(INADDR_LOOPBACK));
         socklen_t len = sizeof addr;
         if (::bind(m_listen, reinterpret_cast<sockaddr*>(&addr), len) != 0 || ::listen(m_listen, 16) != 0)
             throw std::runtime_error("test server cannot listen");
@@ -50,31 +48,16 @@ public:
                 if (client >= 0) answer(client), ::close(client);
         });
     }
-    ~LoopbackHttpServer() {
-        m_stop = true;
-        ::shutdown(m_listen, SHUT_RDWR);
-        m_thread.join();
-        ::close(m_listen);
-    }
+    ~LoopbackHttpServer() { m_stop = true, ::shutdown(m_listen, SHUT_RDWR), m_thread.join(), ::close(m_listen); }
     std::string base() const { return "http://127.0.0.1:" + std::to_string(m_port) + "/"; }
-    void route(const std::string& path, Route r) {
-        std::lock_guard lock(m_mutex);
-        m_routes[path] = std::move(r);
-    }
+    void route(const std::string& path, Route r) { std::lock_guard lock(m_mutex); m_routes[path] = std::move(r); }
     void set(const std::string& path, std::string body, bool truncate = false) { route(path, {std::move(body), truncate}); }
-    void remove(const std::string& path) { route(path, {"<html>404 Not Found</html>", false, false, "404 Not Found"}); }
-    std::vector<std::string> requests() const {
-        std::lock_guard lock(m_mutex);
-        return m_requests;
-    }
-    long requestCount(const std::string& path) const {
-        const auto all = requests();
-        return std::count(all.begin(), all.end(), path);
-    }
-    void clearRequests() {
-        std::lock_guard lock(m_mutex);
-        m_requests.clear();
-    }
+    void set(std::initializer_list<std::pair<std::string, std::string>> files) { for (const auto& [p, b] : files) set(p, b); }
+    static Route notFound() { return {"<html>404 Not Found</html>", false, false, "404 Not Found"}; }
+    void remove(const std::string& path) { route(path, notFound()); }
+    std::vector<std::string> requests() const { std::lock_guard lock(m_mutex); return m_requests; }
+    long requestCount(const std::string& path) const { return std::ranges::count(requests(), path); }
+    void clearRequests() { std::lock_guard lock(m_mutex); m_requests.clear(); }
 
 private:
     bool sendAll(int client, const std::string& out) {
@@ -85,7 +68,6 @@ private:
         }
         return true;
     }
-
     void answer(int client) {
         std::string request;
         char buffer[4096];
@@ -95,7 +77,7 @@ private:
         }
         const auto start = request.find(" /") + 2;
         const std::string path = request.substr(start, request.find(' ', start) - start);
-        Route route{"<html>404 Not Found</html>", false, false, "404 Not Found"};
+        Route route = notFound();
         {
             std::lock_guard lock(m_mutex);
             m_requests.push_back(path);
@@ -115,8 +97,7 @@ private:
         }
     }
 
-    int m_listen = -1;
-    int m_port = 0;
+    int m_listen = -1, m_port = 0;
     std::atomic<bool> m_stop{false};
     std::thread m_thread;
     mutable std::mutex m_mutex;
@@ -124,9 +105,8 @@ private:
     std::vector<std::string> m_requests;
 };
 
-struct ZipItem {
-    std::string name;   // a name ending in '/' is a folder entry
-    std::string content;
+struct ZipItem {   // a name ending in '/' is a folder entry
+    std::string name, content;
     bool stored = false;   // uncompressed, so a test can find and damage its bytes
 };
 
@@ -135,69 +115,55 @@ inline std::string makeZip(const std::vector<ZipItem>& items) {
     int error = 0;
     zip_t* z = zip_open((dir / "made.zip").c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
     for (const ZipItem& item : items) {
-        if (item.name.back() == '/') {
-            zip_dir_add(z, item.name.substr(0, item.name.size() - 1).c_str(), ZIP_FL_ENC_UTF_8);
-            continue;
-        }
-        zip_source_t* src = zip_source_buffer(z, item.content.data(), item.content.size(), 0);
-        const zip_int64_t i = zip_file_add(z, item.name.c_str(), src, ZIP_FL_ENC_UTF_8);
+        const bool folder = item.name.back() == '/';
+        if (folder) zip_dir_add(z, item.name.substr(0, item.name.size() - 1).c_str(), ZIP_FL_ENC_UTF_8);
+        const zip_int64_t i = folder ? -1 : zip_file_add(z, item.name.c_str(),
+            zip_source_buffer(z, item.content.data(), item.content.size(), 0), ZIP_FL_ENC_UTF_8);
         if (item.stored) zip_set_file_compression(z, static_cast<zip_uint64_t>(i), ZIP_CM_STORE, 0);
     }
     zip_close(z);
     return readFile(dir / "made.zip");
 }
 
-// Status texts of the updates, with their "also logged" flag.
-inline std::vector<std::pair<std::string, bool>> g_statusTexts;
+inline std::vector<std::pair<std::string, bool>> g_statusTexts;   // the updates' status texts, "also logged"
 inline std::mutex g_statusTextsMutex;
 
 class UpdateTest : public ::testing::Test {
 protected:
     void SetUp() override {
         m_versionFileLimit = gf_versionFileTimeLimit();   // tests may shorten it
-        for (const char* f : {"program/docs", "program/input", "program/airports", "appdata"})
-            std::filesystem::create_directories(m_dir / f);
+        for (const char* f : {"program/docs", "program/input", "program/airports", "appdata"}) std::filesystem::create_directories(m_dir / f);
         m_cwd = std::make_unique<ScopedCurrentDir>(program());
         gf_setDataFolderForTests(m_dir / "appdata");
         gf_startLog(m_dir / "Log.txt");
         m_env = std::make_unique<ScopedEnv>("VARNEL_DOWNLOAD_URL", m_server.base());
-        gf_setUpdateStatusSink([](const std::string& text, bool log) {
-            std::lock_guard lock(g_statusTextsMutex);
-            g_statusTexts.emplace_back(text, log);
-        });
+        gf_setUpdateStatusSink([](const std::string& text, bool log) { std::lock_guard lock(g_statusTextsMutex); g_statusTexts.emplace_back(text, log); });
         g_statusTexts.clear();
-        for (StringParameter* p : std::initializer_list<StringParameter*>{&DBASE_VERSION, &AIG_VERSION,
-                 &ARCHIVE_VERSION, &MYSIMADDON24_VERSION, &PROGRAM_INSTALL_PATH, &MSFS_INSTALL_PATH,
-                 &MSFS_2024_INSTALL_PATH})
+        for (StringParameter* p : std::initializer_list<StringParameter*>{&DBASE_VERSION, &AIG_VERSION, &ARCHIVE_VERSION,
+                 &MYSIMADDON24_VERSION, &PROGRAM_INSTALL_PATH, &MSFS_INSTALL_PATH, &MSFS_2024_INSTALL_PATH})
             p->set("");
         MSFS_2020.set(true);
     }
     void TearDown() override {
-        gf_setVersionFileTimeLimit(m_versionFileLimit);
-        gf_setUpdateStatusSink(nullptr);
-        gf_closeLog();
+        gf_setVersionFileTimeLimit(m_versionFileLimit), gf_setUpdateStatusSink(nullptr), gf_closeLog();
         m_env.reset();
         gf_setDataFolderForTests({});
         m_cwd.reset();
     }
     std::filesystem::path program() const { return m_dir / "program"; }
     std::filesystem::path root() const { return m_dir.path(); }
-    std::string logText() {
+    int logged(const std::string& part) {   // how often the log holds part
         gf_flushLog();
-        return readFile(m_dir / "Log.txt");
-    }
-    static int countOf(const std::string& text, const std::string& part) {
+        const std::string text = readFile(m_dir / "Log.txt");
         int n = 0;
         for (auto pos = text.find(part); pos != std::string::npos; pos = text.find(part, pos + 1)) ++n;
         return n;
     }
-    // The texts shown since the last call.
-    std::vector<std::string> statusTexts() {
+    std::vector<std::string> statusTexts() {   // the texts shown since the last call
         std::lock_guard lock(g_statusTextsMutex);
         std::vector<std::string> texts;
         for (auto& shown : g_statusTexts) texts.push_back(shown.first);
-        g_statusTexts.clear();
-        return texts;
+        return g_statusTexts.clear(), texts;
     }
 
     LoopbackHttpServer m_server;
