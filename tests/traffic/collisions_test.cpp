@@ -8,11 +8,8 @@ using Collisions = EngineTest;
 
 TEST_F(Collisions, UserInTheAirRemovesAircraftOnTheRunwayLineOrOnACollisionCourse) {
     const struct {
-        const char* name;
-        double userAgl;
-        bool onGround;
-        double bearingDeg, nm, altitudeAboveUser, headingDeg;
-        bool removed;
+        const char* name; double userAgl; bool onGround;
+        double bearingDeg, nm, altitudeAboveUser, headingDeg; bool removed;
     } cases[] = {
         {"runway ahead, user low", 300, true, 0, 0.9, 0, 0, true},
         {"runway ahead, user at 500 ft", 500, true, 0, 0.9, 0, 0, false},
@@ -75,9 +72,7 @@ TEST_F(Collisions, UserOnTheGroundLooksAtStaticAircraftOnlyAfterMoving) {
 
 TEST_F(Collisions, TaxiingLiveAircraftTouchingParkedWingtips) {
     const struct {
-        const char* name;
-        int phase;
-        bool underPower, throttleSpoilerRun, testedHereBefore, removed;
+        const char* name; int phase; bool underPower, throttleSpoilerRun, testedHereBefore, removed;
     } cases[] = {
         {"taxiing", PHASE_MOVING, false, false, false, true},
         {"to its stand", PHASE_STAND_CLEANUP, false, false, false, true},

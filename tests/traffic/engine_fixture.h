@@ -1,11 +1,6 @@
 #pragma once
 // The traffic engine on its real lists beside a connected simulated simulator with a manual clock;
 // aircraft put straight onto the lists (live(), parked()) or fed through the traffic queue (FeedTest).
-#include <map>
-#include <memory>
-#include <mutex>
-#include <set>
-#include <string>
 #include <tuple>
 
 #include "../liveries/liveries_fixture.h"
@@ -30,9 +25,7 @@ protected:
     static constexpr double kHalfSpan = 0.0097;   // A320, nm
     static constexpr int kNeverDue = 1 << 29;     // samples that never fall due: nothing moves by itself
 
-    // What a suite may change before SetUp.
-    double ground = 83.0;
-    double frameRate = 30.0;
+    double ground = 83.0, frameRate = 30.0;
     LatLon userAt = kUser;
     std::vector<std::string> titles{"Title A"};
 
@@ -69,7 +62,6 @@ protected:
         gf_setDataFolderForTests({});
         m_cwd.reset();
     }
-    // A new case: empty lists and the pass count back at its start.
     void fresh() {
         gf_resetParkAirport();
         objectCallsigns.clear();
@@ -131,7 +123,6 @@ protected:
     }
     std::map<std::uint32_t, std::string> objectCallsigns;
 
-    // n traffic passes with a simulator frame after every `frameEvery`th.
     void passes(int n, int frameEvery = 3) {
         for (int i = 0; i < n; ++i) {
             gf_trafficTick();
@@ -169,12 +160,9 @@ protected:
         gf_setMainLoopRunning(true);
     }
 
-    // One feed record, queued as the Traffic Reader queues it.
     struct Record {
         std::uint32_t id = 0x400001;
-        std::string callsign = "BAW12";
-        std::string model = "A320";
-        std::string registration{};
+        std::string callsign = "BAW12", model = "A320", registration{};
         LatLon at{51.6, -0.45};
         double altitude = 5000.0, groundSpeed = 250.0, track = 180.0, time = 1000.0;   // altitude 0: on the ground
         std::string departure = "EGLL", destination = "LFPG";
@@ -185,7 +173,8 @@ protected:
         u.hexid = r.id;
         u.timeStamp = r.time;
         PositionSample& s = u.sample;
-        std::tie(s.latitude, s.longitude, s.altitude, s.airborne) = std::tuple{r.at.lat, r.at.lon, r.altitude, r.altitude > 0.0};
+        std::tie(s.latitude, s.longitude, s.altitude, s.airborne) =
+            std::tuple{r.at.lat, r.at.lon, r.altitude, r.altitude > 0.0};
         s.groundSpeed = s.trueAirspeed = r.groundSpeed;
         s.track = r.track;
         s.duePass = g_tickCounter.load() + kPlayDelayPasses;

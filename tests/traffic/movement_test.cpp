@@ -1,5 +1,5 @@
-// Movement of live aircraft through the traffic pass and the simulated simulator (landing, take-off,
-// taxi, push back), and single movement steps on bad input.
+// Movement of live aircraft through the traffic pass and the simulated simulator (landing),
+// and single movement steps on bad input.
 #include <cmath>
 #include <vector>
 
@@ -12,9 +12,7 @@ constexpr double kGround = 200.0;   // ft, flat terrain of the scenario
 constexpr int kPlayDelay = 3000;    // passes between a record and its due pass
 const LatLon kRunway{51.4775, -0.4850};
 
-struct Leg {
-    double seconds, trackDeg, fromKn, toKn, verticalSpeed;
-};
+struct Leg { double seconds, trackDeg, fromKn, toKn, verticalSpeed; };
 
 PositionSample at(double lat, double lon, double altitude, double speed, int due = 0) {
     PositionSample s;
@@ -54,11 +52,7 @@ Aircraft a320(const Flight& f, std::uint32_t id) {
     return ac;
 }
 
-struct Seen {
-    LatLon p;
-    double altitude, heading;
-    bool onGround;
-};
+struct Seen { LatLon p; double altitude, heading; bool onGround; };
 
 // One aircraft flown through the traffic pass, a frame every pass, its object's positions traced.
 class MovementTest : public EngineTest {
@@ -120,9 +114,6 @@ protected:
             EXPECT_LE(std::fabs(gf_headingDifference(trace[i - 1].heading, s.heading)) * kRad2Deg, turnDeg) << i;
         }
     }
-    static double degreesOff(double heading, double deg) {
-        return std::fabs(gf_headingDifference(heading, deg * kDeg2Rad)) * kRad2Deg;
-    }
 };
 
 TEST_F(MovementTest, ApproachLandsFlaresAndRollsOut) {
@@ -134,55 +125,7 @@ TEST_F(MovementTest, ApproachLandsFlaresAndRollsOut) {
     EXPECT_TRUE(sim().object(objectId)->onGround);
     const auto touchdown = std::find_if(trace.begin(), trace.end(), [](const Seen& s) { return s.onGround; });
     ASSERT_NE(touchdown, trace.end());
-    EXPECT_LE(degreesOff(touchdown->heading, 90.0), 5.0);
-}
-
-TEST_F(MovementTest, TakeOffRotatesAndClimbs) {
-    play(fly(kRunway, kGround, {{20, 90, 10, 40, 0}, {40, 90, 50, 160, 0}, {60, 90, 165, 180, 1800}}), 2000);
-    checkTrace(260.0, 4.0);
-    EXPECT_FALSE(aircraft().onGround);
-    EXPECT_TRUE(aircraft().phase == PHASE_AFTER_TAKEOFF || aircraft().phase == PHASE_AIRBORNE);
-    EXPECT_GT(trace.back().altitude, kGround + 300.0);
-    EXPECT_LT(sim().object(objectId)->pitch, 0.0);   // nose up
-}
-
-TEST_F(MovementTest, TaxiTurnsSmoothlyAtTheClassRate) {
-    const auto records =
-        fly(kRunway, kGround, {{40, 0, 15, 15, 0}, {40, 90, 15, 15, 0}, {40, 180, 15, 15, 0}, {20, 180, 10, 0, 0}});
-    play(records, 800);
-    checkTrace(40.0, 0.07 * 3.0 + 1e-6);   // at most three times the class rate
-    EXPECT_TRUE(aircraft().onGround);
-    EXPECT_LT(gf_distanceNm(trace.back().p, {records.back().latitude, records.back().longitude}) * 1852.0, 30.0);
-    EXPECT_LE(degreesOff(trace.back().heading, 180.0), 15.0);
-}
-
-TEST_F(MovementTest, PushBackGoesTailFirstFromTheStand) {
-    play(fly(kRunway, kGround, {{20, 0, 0, 0, 0}}), 600);
-    LiveAircraft& a = aircraft();
-    ASSERT_EQ(a.state, STATE_IN_SIM);
-    const LatLon stand{a.position.latitude, a.position.longitude};
-    const double heading = a.position.heading;
-    a.phase = PHASE_AT_STAND;
-    a.standPosition = stand;
-    a.standHeading = heading;
-    a.leftStand = 1;
-    // The real aircraft shows up behind its stand.
-    const LatLon back = gf_destinationPoint(stand, heading + kPi, 60.0 * 3.28084);
-    a.samples.push_back(at(back.lat, back.lon, 0.0, 3.0, g_tickCounter + 2000));
-    a.samples.front().duePass = g_tickCounter + 1;
-    trace.clear();
-    bool pushed = false;
-    for (int i = 0; i < 6000; ++i) {
-        runPass();
-        pushed = pushed || aircraft().phase == PHASE_PUSHING_BACK;
-    }
-    EXPECT_TRUE(pushed);
-    EXPECT_EQ(aircraft().phase, PHASE_LEAVING_STAND);
-    checkTrace(10.0, 0.25);
-    // Backwards 2.5 stand sizes (no stand record: a wingspan each), nose still on the stand heading.
-    EXPECT_NEAR(gf_distanceNm(stand, trace.back().p), 2.5 * 2.0 * 0.0097, 0.005);
-    EXPECT_GT(std::fabs(gf_headingDifference(heading, gf_initialBearing(stand, trace.back().p))), kPi / 2.0);
-    EXPECT_LE(degreesOff(trace.back().heading, heading * kRad2Deg), 1.0);
+    EXPECT_LE(std::fabs(gf_headingDifference(touchdown->heading, kPi / 2.0)) * kRad2Deg, 5.0);
 }
 
 // ---- Single steps on a record in the list, without the simulator ----
@@ -198,9 +141,8 @@ protected:
         a.samples.insert(a.samples.end(), samples.begin() + 1, samples.end());
         a.onGround = ground ? 1 : 0;
         a.phase = ground ? PHASE_MOVING : PHASE_AIRBORNE;
-        a.position.latitude = samples.front().latitude;
-        a.position.longitude = samples.front().longitude;
-        a.position.altitude = samples.front().altitude;
+        std::tie(a.position.latitude, a.position.longitude, a.position.altitude) =
+            std::tie(samples.front().latitude, samples.front().longitude, samples.front().altitude);
         return a;
     }
     // Steps the aircraft for n passes as the traffic pass does.
@@ -215,12 +157,7 @@ protected:
 
 TEST_F(MovementStepTest, BadSamplesNeverBreakThePosition) {
     const double nan = std::numeric_limits<double>::quiet_NaN();
-    const struct {
-        const char* name;
-        bool ground;
-        PositionSample oldest, next;
-        double fastestKn, turnDeg;   // the largest step and turn a pass
-    } cases[] = {
+    const struct { const char* name; bool ground; PositionSample oldest, next; double fastestKn, turnDeg; } cases[] = {
         {"zero speeds", true, at(51.0, 0.0, 0, 0, 1000), at(51.001, 0.0, 0, 0, 1400), 250, 0.21},
         {"no speed", true, at(51.0, 0.0, 0, nan, 1000), at(51.001, 0.0, 0, nan, 1400), 250, 0.21},
         {"impossible speed", false, at(51.0, 0.0, 3000, 300, 1000), at(52.0, 0.0, 3000, 300, 1100), 600, 0.1},
@@ -251,12 +188,8 @@ TEST_F(MovementStepTest, BadSamplesNeverBreakThePosition) {
 
 TEST_F(MovementStepTest, ExtrapolationAllowanceByPhaseAndRange) {
     LATERAL_RANGE.set(30);
-    const struct {
-        const char* name;
-        bool ground;
-        double userNorthNm;
-        int madeUp;   // samples made up before removal
-    } cases[] = {{"airborne near the user", false, 5.0, 8}, {"airborne at the range edge", false, 29.6, 0},
+    const struct { const char* name; bool ground; double userNorthNm; int madeUp; } cases[] = {
+        {"airborne near the user", false, 5.0, 8}, {"airborne at the range edge", false, 29.6, 0},
                  {"taxiing", true, 1.0, 10}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

@@ -1,7 +1,4 @@
 // The traffic engine driven through the traffic queue, its passes and the simulated simulator.
-#include <algorithm>
-
-#include "airports/stand_records.h"
 #include "engine_fixture.h"
 
 namespace vrn::test {
@@ -50,9 +47,7 @@ TEST_F(Engine, AFedAircraftIsCreatedMovedAndRemovedWhenItsFeedStops) {
 
 TEST_F(Engine, FeedRecordsPassTheJumpAndSpacingFilters) {
     const struct {
-        const char* name;
-        double secondAfter, firstSpeed, secondSpeed, altitude;
-        std::size_t samples;   // queued afterwards
+        const char* name; double secondAfter, firstSpeed, secondSpeed, altitude; std::size_t samples;
     } cases[] = {
         {"one second later", 1.0, 250, 250, 5000, 1},
         {"5 kn then 60 kn", 10.0, 5, 60, 0, 2},
@@ -92,8 +87,7 @@ TEST_F(Engine, NewAircraftAreRefusedForTheirIdentity) {
 
 TEST_F(Engine, AdmissionCompletesOrGivesUp) {
     const struct {
-        const char* name;
-        std::string callsign, model, registration, blocked, finalCallsign, finalModel;   // final "": refused
+        const char* name; std::string callsign, model, registration, blocked, finalCallsign, finalModel;
     } cases[] = {
         {"ordinary", "BAW12", "A320", "", "", "BAW12", "A320"},
         {"nine characters", "BAW123456", "A320", "", "", "", ""},
@@ -122,18 +116,6 @@ TEST_F(Engine, AdmissionCompletesOrGivesUp) {
     EXPECT_NE(live(), nullptr);
     passes(2);
     EXPECT_EQ(live(), nullptr);
-}
-
-TEST_F(Engine, AFailedCreationReportsTheLiveryAndDropsTheAircraft) {
-    simconnect::FailureSpec refuse;
-    refuse.refuseTitles = {"BAW A320"};
-    sim().setFailures(refuse);
-    feedTrack(Record{}, 6, 5.0);
-    passes(3300);
-    EXPECT_EQ(live(), nullptr);
-    EXPECT_EQ(aiObjects(), 0u);
-    const auto failed = gf_failedTitles();
-    EXPECT_NE(std::find(failed.begin(), failed.end(), "BAW A320"), failed.end());
 }
 
 TEST_F(Engine, NoObjectOutlivesItsAircraft) {
@@ -211,9 +193,8 @@ TEST_F(Engine, TheCountLimitRemovesTheFarthestAircraft) {
 }
 
 TEST_F(Engine, TheWantedNumberOfParkedAircraftFollowsTheStandsAndThePercentage) {
-    const struct {
-        int stands, percent, wanted;
-    } cases[] = {{1, 40, 1}, {3, 40, 1}, {4, 40, 2}, {3, 60, 2}, {10, 25, 3}, {1, 0, 0}, {0, 40, 0}};
+    const struct { int stands, percent, wanted; } cases[] = {
+        {1, 40, 1}, {3, 40, 1}, {4, 40, 2}, {3, 60, 2}, {10, 25, 3}, {1, 0, 0}, {0, 40, 0}};
     const int saved = parking_percentage.get();
     for (const auto& c : cases) {
         {
