@@ -7,14 +7,10 @@ namespace {
 using Collisions = EngineTest;
 
 TEST_F(Collisions, UserInTheAirRemovesAircraftOnTheRunwayLineOrOnACollisionCourse) {
-    struct Case {
-        const char* name;
-        double userAgl;
-        bool onGround;
-        double bearingDeg, nm, altitudeAboveUser, headingDeg;
-        bool removed;
-    };
-    const Case cases[] = {
+    const struct {
+        const char* name; double userAgl; bool onGround;
+        double bearingDeg, nm, altitudeAboveUser, headingDeg; bool removed;
+    } cases[] = {
         {"runway ahead, user low", 300, true, 0, 0.9, 0, 0, true},
         {"runway ahead, user at 500 ft", 500, true, 0, 0.9, 0, 0, false},
         {"runway behind", 300, true, 180, 0.9, 0, 0, true},
@@ -27,7 +23,7 @@ TEST_F(Collisions, UserInTheAirRemovesAircraftOnTheRunwayLineOrOnACollisionCours
         {"crossing 600 ft ahead", 3000, false, 45, 0.1, -500, 315, true},
         {"crossing 3 nm ahead", 3000, false, 0, 3.0, 0, 90, false},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         fresh();
         g_userOnGround = false;
@@ -75,13 +71,9 @@ TEST_F(Collisions, UserOnTheGroundLooksAtStaticAircraftOnlyAfterMoving) {
 }
 
 TEST_F(Collisions, TaxiingLiveAircraftTouchingParkedWingtips) {
-    struct Case {
-        const char* name;
-        int phase;
-        bool underPower, throttleSpoilerRun, testedHereBefore;
-        bool removed;
-    };
-    const Case cases[] = {
+    const struct {
+        const char* name; int phase; bool underPower, throttleSpoilerRun, testedHereBefore, removed;
+    } cases[] = {
         {"taxiing", PHASE_MOVING, false, false, false, true},
         {"to its stand", PHASE_STAND_CLEANUP, false, false, false, true},
         {"at its stand", PHASE_AT_STAND, false, false, false, false},
@@ -89,8 +81,7 @@ TEST_F(Collisions, TaxiingLiveAircraftTouchingParkedWingtips) {
         {"throttle run", PHASE_MOVING, false, true, false, false},
         {"standing still since its last test", PHASE_MOVING, false, false, true, false},
     };
-    int removals = 0;
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         fresh();
         const LatLon stand = from(user(), 0, 1.0);
@@ -104,15 +95,8 @@ TEST_F(Collisions, TaxiingLiveAircraftTouchingParkedWingtips) {
         a.underPower = c.underPower;
         a.throttleSpoilerRun = c.throttleSpoilerRun;
         gf_liveParkedCollisions();
-        const std::set<std::string> gone = removed();
-        EXPECT_EQ(gone, c.removed ? std::set<std::string>{"STA1*"} : std::set<std::string>{});
-        removals += c.removed ? 1 : 0;
+        EXPECT_EQ(removed(), c.removed ? std::set<std::string>{"STA1*"} : std::set<std::string>{});
     }
-    const std::string log = logText();
-    const std::string line = "sid==0? : STA1*    removed for collision avoidance with live TAX1";
-    int lines = 0;
-    for (auto at = log.find(line); at != std::string::npos; at = log.find(line, at + 1)) ++lines;
-    EXPECT_EQ(lines, removals);
 }
 
 }  // namespace

@@ -1,12 +1,6 @@
 #pragma once
-// The traffic engine on its real lists beside a connected simulated simulator with a manual clock.
-// Aircraft can be put straight onto the lists (live(), parked()) or fed through the traffic queue
-// (feed(), feedTrack()) once FeedTest has read a small type database and livery index.
-#include <map>
-#include <memory>
-#include <mutex>
-#include <set>
-#include <string>
+// The traffic engine on its real lists beside a connected simulated simulator with a manual clock;
+// aircraft put straight onto the lists (live(), parked()) or fed through the traffic queue (FeedTest).
 #include <tuple>
 
 #include "../liveries/liveries_fixture.h"
@@ -23,7 +17,6 @@
 
 namespace vrn::test {
 
-// The user aircraft of the scenario: on the ground at this point.
 inline constexpr LatLon kUser{51.4700, -0.4543};
 inline constexpr double kFeetPerNm = 6076.11549;
 
@@ -32,14 +25,12 @@ protected:
     static constexpr double kHalfSpan = 0.0097;   // A320, nm
     static constexpr int kNeverDue = 1 << 29;     // samples that never fall due: nothing moves by itself
 
-    // What a suite may change before SetUp: the scenario's flat ground and the user's place.
-    double ground = 83.0;
-    double frameRate = 30.0;
+    double ground = 83.0, frameRate = 30.0;
     LatLon userAt = kUser;
     std::vector<std::string> titles{"Title A"};
 
     void SetUp() override {
-        gf_installRunHooks();   // the feed's and the link's seams, as the program installs them
+        gf_installRunHooks();
         LinkFixture::SetUp();
         auto s = baseScenario();
         s.frameRate = frameRate;
@@ -55,9 +46,8 @@ protected:
                                       &COLLISION_LIVE_PARKED_GND})
             on->set(true);
         g_userPosition = {};
-        g_userPosition.latitude = userAt.lat;
-        g_userPosition.longitude = userAt.lon;
-        g_userPosition.altitude = ground;
+        std::tie(g_userPosition.latitude, g_userPosition.longitude, g_userPosition.altitude) =
+            std::tuple{userAt.lat, userAt.lon, ground};
         g_userOnGround = true;
         g_userHalfWingspan = kHalfSpan;
         gf_forgetUserCollisionCheck();
@@ -72,7 +62,6 @@ protected:
         gf_setDataFolderForTests({});
         m_cwd.reset();
     }
-    // A new case: empty lists and the pass count back at its start.
     void fresh() {
         gf_resetParkAirport();
         objectCallsigns.clear();
@@ -88,7 +77,6 @@ protected:
         g_parkAirport = Airport{code, "LHR", kUser.lat, kUser.lon, 83.0};
     }
 
-    // ---- Straight onto the lists ----
     std::uint32_t object(const std::string& callsign, const LatLon& at, double altitude, bool onGround) {
         const std::uint32_t id = sim().addOtherAircraft({"Title A", callsign, at.lat, at.lon, altitude, onGround});
         objectCallsigns[id] = callsign;
@@ -99,10 +87,8 @@ protected:
         Aircraft aircraft(flight(callsign), SIZE_LARGE, kHalfSpan);
         aircraft.aircraftId = 20000 + static_cast<std::uint32_t>(g_liveAircraft.size());
         PositionSample first;
-        first.latitude = at.lat;
-        first.longitude = at.lon;
-        first.airborne = onGround ? 0 : 1;
-        first.duePass = kNeverDue;
+        std::tie(first.latitude, first.longitude, first.airborne, first.duePass) =
+            std::tuple{at.lat, at.lon, onGround ? 0 : 1, kNeverDue};
         LiveAircraft& a = g_liveAircraft.emplace_back(aircraft, first, 1000.0);
         a.position = {at.lat, at.lon, 0.0, 0.0, headingDeg * kDeg2Rad, altitude, 0.0, 0.0};
         a.onGround = onGround ? 1 : 0;
@@ -137,7 +123,6 @@ protected:
     }
     std::map<std::uint32_t, std::string> objectCallsigns;
 
-    // n traffic passes with a simulator frame after every `frameEvery`th.
     void passes(int n, int frameEvery = 3) {
         for (int i = 0; i < n; ++i) {
             gf_trafficTick();
@@ -147,18 +132,14 @@ protected:
     static std::size_t aiObjects() { return sim().aiObjectCount(); }
     static LiveAircraft* live(std::uint32_t id = 0x400001) { return gf_liveById(id); }
 
-private:
-    std::unique_ptr<ScopedCurrentDir> m_cwd;
-
-protected:
     // ---- Through the traffic queue, with a type database and livery index in a scratch folder ----
+    std::unique_ptr<ScopedCurrentDir> m_cwd;
     inline static const std::tuple<std::string, std::string, std::string> kLiveries[] = {
         {"BAW", "A320", "BAW A320"}, {"BAW", "A319", "BAW A319"}, {"DLH", "A320", "DLH A320"},
         {"ZZZ", "A320", "Generic A320"}, {"KLM", "B744", "KLM B744"}};
 
     void loadLiveries() {
-        std::filesystem::create_directories(dir / "output" / "info");
-        std::filesystem::create_directories(dir / "appdata");
+        for (const char* sub : {"output/info", "appdata"}) std::filesystem::create_directories(dir / sub);
         m_cwd = std::make_unique<ScopedCurrentDir>(dir.path());
         gf_setDataFolderForTests(dir / "appdata");
         saveDoc(makeDbase({{"G-EUPA", "BAW", "A319", "", false}}), dir / "input" / "dbase.xml");
@@ -179,36 +160,22 @@ protected:
         gf_setMainLoopRunning(true);
     }
 
-    // One feed record, queued as the Traffic Reader queues it (due 30 s after it arrived).
     struct Record {
         std::uint32_t id = 0x400001;
-        std::string callsign = "BAW12";
-        std::string model = "A320";
-        std::string registration;
+        std::string callsign = "BAW12", model = "A320", registration{};
         LatLon at{51.6, -0.45};
-        double altitude = 5000.0;   // 0: on the ground
-        double groundSpeed = 250.0;
-        double track = 180.0;
-        double time = 1000.0;       // feed time stamp, seconds
-        std::string departure = "EGLL";
-        std::string destination = "LFPG";
+        double altitude = 5000.0, groundSpeed = 250.0, track = 180.0, time = 1000.0;   // altitude 0: on the ground
+        std::string departure = "EGLL", destination = "LFPG";
     };
     static void feed(const Record& r) {
         TrafficUpdate u;
-        u.flight.callsign = r.callsign;
-        u.flight.model = r.model;
-        u.flight.registration = r.registration;
-        u.flight.departure = r.departure;
-        u.flight.destination = r.destination;
+        u.flight = Flight{"", r.model, r.departure, r.destination, r.callsign, "", "", r.registration};
         u.hexid = r.id;
         u.timeStamp = r.time;
         PositionSample& s = u.sample;
-        s.latitude = r.at.lat;
-        s.longitude = r.at.lon;
-        s.altitude = r.altitude;
-        s.airborne = r.altitude > 0.0;
-        s.groundSpeed = r.groundSpeed;
-        s.trueAirspeed = r.groundSpeed;
+        std::tie(s.latitude, s.longitude, s.altitude, s.airborne) =
+            std::tuple{r.at.lat, r.at.lon, r.altitude, r.altitude > 0.0};
+        s.groundSpeed = s.trueAirspeed = r.groundSpeed;
         s.track = r.track;
         s.duePass = g_tickCounter.load() + kPlayDelayPasses;
         std::lock_guard lock(g_trafficMutex);

@@ -1,10 +1,5 @@
 // One AI aircraft per real aircraft: static parked aircraft replaced by live ones, ghosts removed and
 // blocked, identity changes from the feed, bulk removals; on the engine's lists and in the simulator.
-#include <mutex>
-
-#include "airports/airport_list.h"
-#include "airports/stand_records.h"
-#include "feed/udp_readers.h"
 #include "engine_fixture.h"
 
 namespace vrn::test {
@@ -12,45 +7,25 @@ namespace {
 
 using Identities = EngineTest;
 
-TEST_F(Identities, StaticAircraftWithACallsignOrRegistrationInLiveUseGoEvery61Seconds) {
-    parked("SWR1*", from(user(), 0, 1.0), STATE_CREATION_REQUESTED);
-    g_staticParked.back().registration = "HB-JXA";
-    parked("SWR2*", from(user(), 0, 1.1));
-    g_staticParked.back().registration = "HB-JXA";
-    parked("SWR3*", from(user(), 0, 1.2));
-    parked("SWR4*", from(user(), 0, 1.3));
-    live("SWR1", from(user(), 90, 1.0)).registration = "HB-JXA";   // its starred one is not in the simulator
-    live("SWR3", from(user(), 90, 1.1));
-    live("SWR4", from(user(), 90, 1.2), false, 3000.0);             // airborne: not yet
-    for (const LiveAircraft& a : g_liveAircraft) gf_removeStaticSameCallsign(a);
-    EXPECT_EQ(removed(), (std::set<std::string>{"SWR2*", "SWR3*"}));
-}
-
 TEST_F(Identities, NewLiveAircraftReplacesTheStaticOneOfTheSameAircraft) {
-    struct Case {
-        const char* name;
-        std::string liveCallsign, liveRegistration, liveCoupled;
-        bool hexidValid;
-        std::string staticRegistration, staticKnown, staticCoupled;
-        int staticState;
-        const char* logged;   // nullptr: kept
+    const struct {
+        const char* name; std::string liveCallsign, liveRegistration, liveCoupled; bool hexidValid;
+        std::string staticRegistration, staticKnown, staticCoupled; int staticState; bool replaced;
+    } cases[] = {
+        {"same hexid", "SWR1", "", "", true, "", "", "", STATE_IN_SIM, true},
+        {"hexid not learned", "SWR1", "", "", false, "", "", "", STATE_IN_SIM, false},
+        {"same hexid, not yet created", "SWR1", "", "", true, "", "", "", STATE_CREATION_REQUESTED, false},
+        {"same registration", "SWR1", "HB-JXA", "", false, "HB-JXA", "", "", STATE_IN_SIM, true},
+        {"both registrations empty", "SWR1", "", "", false, "", "", "", STATE_IN_SIM, false},
+        {"same callsign", "SWR1", "", "", false, "", "SWR1", "", STATE_IN_SIM, true},
+        {"coupled callsign", "SWR1", "", "", false, "", "SWR2", "SWR1", STATE_IN_SIM, true},
+        {"live coupled callsign", "SWR1", "", "SWR2", false, "", "SWR2", "", STATE_IN_SIM, true},
+        {"live callsign with underscore", "SWR1_", "", "", false, "", "SWR1", "", STATE_IN_SIM, true},
+        {"another aircraft", "SWR1", "HB-JXA", "", false, "HB-JXB", "SWR2", "SWR3", STATE_IN_SIM, false},
     };
-    const Case cases[] = {
-        {"same hexid", "SWR1", "", "", true, "", "", "", STATE_IN_SIM, "has same hexid"},
-        {"hexid not learned", "SWR1", "", "", false, "", "", "", STATE_IN_SIM, nullptr},
-        {"same hexid, not yet created", "SWR1", "", "", true, "", "", "", STATE_CREATION_REQUESTED, nullptr},
-        {"same registration", "SWR1", "HB-JXA", "", false, "HB-JXA", "", "", STATE_IN_SIM, "has same regcode HB-JXA"},
-        {"both registrations empty", "SWR1", "", "", false, "", "", "", STATE_IN_SIM, nullptr},
-        {"same callsign", "SWR1", "", "", false, "", "SWR1", "", STATE_IN_SIM, "has same callsign"},
-        {"coupled callsign", "SWR1", "", "", false, "", "SWR2", "SWR1", STATE_IN_SIM, "has coupled callsign"},
-        {"live coupled callsign", "SWR1", "", "SWR2", false, "", "SWR2", "", STATE_IN_SIM, "has coupled callsign"},
-        {"live callsign with underscore", "SWR1_", "", "", false, "", "SWR1", "", STATE_IN_SIM, "has coupled callsign"},
-        {"another aircraft", "SWR1", "HB-JXA", "", false, "HB-JXB", "SWR2", "SWR3", STATE_IN_SIM, nullptr},
-    };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         fresh();
-        const std::string before = logText();
         Aircraft& s = parked("STA1*", from(user(), 0, 1.0), c.staticState);
         s.hexidValid = c.hexidValid;
         s.representedHexid = 20000;   // the id the first live aircraft gets
@@ -64,68 +39,39 @@ TEST_F(Identities, NewLiveAircraftReplacesTheStaticOneOfTheSameAircraft) {
         g_newAircraftIds.push_back(n.aircraftId);
         gf_newAircraftAgainstStatic(DaySlot{});
         EXPECT_TRUE(g_newAircraftIds.empty());
-        EXPECT_EQ(removed().count("STA1*"), c.logged ? 1u : 0u);
-        const std::string log = logText().substr(before.size());
-        if (c.logged) {
-            EXPECT_NE(log.find(c.logged), std::string::npos) << log;
-        }
+        EXPECT_EQ(removed().count("STA1*"), c.replaced ? 1u : 0u);
         EXPECT_TRUE(c.staticState == STATE_IN_SIM || g_staticParked.front().state == c.staticState);
     }
 }
 
 TEST_F(Identities, FeedIdentityChanges) {
-    struct Case {
-        const char* name;
-        std::string callsign, departure, destination;   // of the newer feed record
-        bool onGround;
-        int phase;
-        bool guidChanges;
-        bool accepted, recreated;
-        std::string callsignAfter, routeAfter;
-        std::set<std::string> gone;
-    };
-    const Case cases[] = {
+    const struct {
+        const char* name; std::string callsign, departure, destination; bool onGround; int phase;
+        bool guidChanges, accepted, recreated; std::string callsignAfter, routeAfter; std::set<std::string> gone;
+    } cases[] = {
         {"nothing new", "SWR1", "LSZH", "EDDF", false, PHASE_AIRBORNE, true, true, false, "SWR1", "LSZHEDDF", {}},
         {"registration as callsign", "HB-JXA", "", "", false, PHASE_AIRBORNE, true, true, false, "SWR1", "LSZHEDDF", {}},
         {"route change", "SWR1", "LSGG", "LFPG", false, PHASE_AIRBORNE, true, false, true, "SWR1", "LSGGLFPG", {}},
         {"flying back home", "SWR1", "EDDF", "LSZH", false, PHASE_AIRBORNE, true, true, false, "SWR1", "LSZHEDDF", {}},
-        {"route change on the ground", "SWR1", "LSGG", "LFPG", true, PHASE_STAND_CLEANUP, false, true, false, "SWR1",
-         "LSGGLFPG", {}},
-        {"callsign change, ghost", "EZY9", "", "", false, PHASE_AIRBORNE, true, false, true, "EZY9", "LSZHEDDF",
-         {"EZY9_"}},
-        {"callsign change kept", "EZY9", "", "", false, PHASE_AIRBORNE, false, true, false, "EZY9", "LSZHEDDF",
-         {"EZY9_"}},
-        {"change to an underscore name in use", "DLH5_", "", "", false, PHASE_AIRBORNE, true, false, false, "DLH5_",
-         "LSZHEDDF", {}},
+        {"route on the ground", "SWR1", "LSGG", "LFPG", true, PHASE_STAND_CLEANUP, false, true, false, "SWR1", "LSGGLFPG", {}},
+        {"callsign, ghost", "EZY9", "", "", false, PHASE_AIRBORNE, true, false, true, "EZY9", "LSZHEDDF", {"EZY9_"}},
+        {"callsign kept", "EZY9", "", "", false, PHASE_AIRBORNE, false, true, false, "EZY9", "LSZHEDDF", {"EZY9_"}},
+        {"underscore name in use", "DLH5_", "", "", false, PHASE_AIRBORNE, true, false, false, "DLH5_", "LSZHEDDF", {}},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         fresh();
-        {
-            std::lock_guard lock(g_standsMutex);
-            g_parkAirport.code = "LSZH";
-        }
+        setParkAirport("LSZH");
         GUID_CHANGES.set(c.guidChanges);
         LiveAircraft& a = live("SWR1", from(user(), 0, 3.0), c.onGround);
-        a.registration = "HB-JXA";
-        a.departure = "LSZH";
-        a.destination = "EDDF";
-        a.phase = c.phase;
+        std::tie(a.registration, a.departure, a.destination, a.phase) = std::tuple{"HB-JXA", "LSZH", "EDDF", c.phase};
         live("EZY9_", from(user(), 90, 3.0));
         live("DLH5", from(user(), 180, 3.0));
-
-        TrafficUpdate update;
-        update.flight = flight(c.callsign);
-        update.flight.departure = c.departure;
-        update.flight.destination = c.destination;
+        TrafficUpdate update{Flight{"", "A320", c.departure, c.destination, c.callsign, c.callsign, "", ""}, a.samples.back()};
         update.hexid = a.aircraftId;
         update.timeStamp = a.lastSampleTime + 1000.0;
-        update.sample = a.samples.back();
         update.sample.duePass = kNeverDue;
-        {
-            std::lock_guard lock(g_trafficMutex);
-            g_trafficQueue.push_back(update);
-        }
+        { std::lock_guard lock(g_trafficMutex); g_trafficQueue.push_back(update); }
         gf_trafficTick();
         const LiveAircraft& after = g_liveAircraft.front();
         EXPECT_EQ(after.lastSampleTime == update.timeStamp, c.accepted);

@@ -1,5 +1,4 @@
-// Half-hour sets of stand uses: range tests, matching, schedule search, adding and marking uses,
-// and the wingspan fit of a stand.
+// Half-hour sets of stand uses, and the wingspan fit of a stand.
 #include <gtest/gtest.h>
 
 #include "liveries/type_database.h"
@@ -20,20 +19,10 @@ StandUse use(std::uint64_t hh, std::uint32_t number = 1, std::uint32_t day = 3) 
     return StandUse{"DLH", "A320", "DAIBC", "DLH1", "DLH2", hh, number, day, 1};
 }
 
-Flight flight(const std::string& airline, const std::string& model) {
-    Flight f;
-    f.airline = airline;
-    f.model = model;
-    return f;
-}
+Flight flight(const std::string& airline, const std::string& model) { return Flight{airline, model, "", "", "", "", "", ""}; }
 
 TEST(StandSchedules, TestRangeLooksBackAndReportsThePreviousDay) {
-    const struct {
-        std::uint64_t hh;
-        int start, back;
-        bool found;
-        int previousDay;
-    } cases[] = {
+    const struct { std::uint64_t hh; int start, back; bool found; int previousDay; } cases[] = {
         {0, 3, 5, false, 2},              // 3..0 tested, 2 half hours of the day before remain
         {0, 10, 4, false, -1},            // 10..6, all within the day
         {bits({6}), 10, 4, true, -1},     // the lowest half hour of the range counts
@@ -50,18 +39,14 @@ TEST(StandSchedules, TestRangeLooksBackAndReportsThePreviousDay) {
 }
 
 TEST(StandSchedules, MatchingByCallsignThenAirlineAndModel) {
-    const Flight same = flight("DLH", "A320");
-    const Flight other = flight("BAW", "A320");
-    EXPECT_TRUE(gf_standUseMatches("DLH1", other, use(1)));
-    EXPECT_TRUE(gf_standUseMatches("DLH2", other, use(1)));
-    EXPECT_TRUE(gf_standUseMatches("XXX9", same, use(1)));
-    EXPECT_FALSE(gf_standUseMatches("XXX9", other, use(1)));
-    EXPECT_FALSE(gf_standUseMatches("XXX9", flight("DLH", "A321"), use(1)));
-    StandUse dropped = use(1, 0);
-    StandUse soft = use(1);
+    const Flight same = flight("DLH", "A320"), other = flight("BAW", "A320");
+    StandUse dropped = use(1, 0), soft = use(1);
     soft.soft = 1;
-    EXPECT_FALSE(gf_standUseMatches("DLH1", same, dropped));
-    EXPECT_FALSE(gf_standUseMatches("DLH1", same, soft));
+    const std::tuple<const char*, Flight, StandUse, bool> cases[] = {
+        {"DLH1", other, use(1), true},  {"DLH2", other, use(1), true},  {"XXX9", same, use(1), true},
+        {"XXX9", other, use(1), false}, {"XXX9", flight("DLH", "A321"), use(1), false},
+        {"DLH1", same, dropped, false}, {"DLH1", same, soft, false}};
+    for (const auto& [callsign, f, u, matches] : cases) EXPECT_EQ(gf_standUseMatches(callsign, f, u), matches) << callsign;
     const std::vector<StandUse> uses{dropped, use(1, 2)};
     EXPECT_TRUE(gf_findStandUse(uses, "DLH1", other));
     EXPECT_FALSE(gf_findStandUse(uses, "", same)) << "an empty callsign finds nothing";
@@ -70,52 +55,41 @@ TEST(StandSchedules, MatchingByCallsignThenAirlineAndModel) {
 
 TEST(StandSchedules, ScheduleSearchTakesNeighboursOnTheSameDay) {
     std::vector<StandUse> uses{use(bits({47}), 1, 3), use(bits({0}), 2, 3)};
-    // Half hour 0 finds the use whose only half hour is 47 of the same day, and 47 finds 0.
-    EXPECT_EQ(gf_scheduleSearch(uses, {gf_makeDaySlot(3, 0), "DAIBC"}), uses.begin());
-    EXPECT_EQ(gf_scheduleSearch(uses, {gf_makeDaySlot(3, 47), "DAIBC"}), uses.begin());
-    EXPECT_EQ(gf_scheduleSearch(uses, {gf_makeDaySlot(3, 1), "DAIBC"}), uses.begin() + 1);
-    EXPECT_EQ(gf_scheduleSearch(uses, {gf_makeDaySlot(3, 2), "DAIBC"}), uses.end());
-    EXPECT_EQ(gf_scheduleSearch(uses, {gf_makeDaySlot(4, 0), "DAIBC"}), uses.end()) << "other day";
-    EXPECT_EQ(gf_scheduleSearch(uses, {gf_makeDaySlot(3, 0), "DAIBD"}), uses.end()) << "other registration";
+    // Half hour 0 finds the use whose only half hour is 47 of the same day, and 47 finds 0; not other days
+    // or registrations.
+    const std::tuple<int, int, const char*, int> cases[] = {{3, 0, "DAIBC", 0}, {3, 47, "DAIBC", 0}, {3, 1, "DAIBC", 1},
+                                                            {3, 2, "DAIBC", 2}, {4, 0, "DAIBC", 2}, {3, 0, "DAIBD", 2}};
+    for (const auto& [day, hh, reg, found] : cases)
+        EXPECT_EQ(gf_scheduleSearch(uses, {gf_makeDaySlot(day, hh), reg}) - uses.begin(), found) << day << "/" << hh;
 
     uses[0].soft = 1;
     uses[1].number = 0;
     EXPECT_EQ(gf_scheduleSearch(uses, {gf_makeDaySlot(3, 0), "DAIBC"}), uses.end()) << "soft and dropped uses";
 }
 
-TEST(StandSchedules, AddingUsesNumbersThemAndDropsTrailingUnnumbered) {
+TEST(StandSchedules, AddingUsesNumbersThemDropsTrailingUnnumberedAndTakesTheRegistrationDatabase) {
     std::vector<StandUse> uses;
     const DaySlot when = gf_makeDaySlot(5, 20);
     EXPECT_EQ(gf_addStandUse(uses, flight("DLH", "A320"), false, when, "DLH1_", "DAIBC"), 1u);
     ASSERT_EQ(uses.size(), 1u);
     EXPECT_EQ(uses[0].callsign, "DLH1") << "the ghost mark is not learned";
-    EXPECT_EQ(uses[0].hh, bits({20}));
-    EXPECT_EQ(uses[0].day, 5u);
-    EXPECT_EQ(uses[0].soft, 0);
+    EXPECT_EQ(std::tuple(uses[0].hh, uses[0].day, uses[0].soft), std::tuple(bits({20}), 5u, 0));
 
-    uses.push_back(use(1, 7));
-    uses.push_back(use(1, 0));
-    uses.push_back(use(1, 0));
+    uses.insert(uses.end(), {use(1, 7), use(1, 0), use(1, 0)});
     EXPECT_EQ(gf_addStandUse(uses, flight("DLH", "A320"), true, when, "DLH3", "DAIBC"), 8u);
     ASSERT_EQ(uses.size(), 3u) << "the unnumbered entries at the end went first";
     EXPECT_EQ(uses.back().soft, 1);
-}
 
-TEST(StandSchedules, AddingUsesTakesTheRegistrationDatabase) {
     const auto saved = g_regDatabase;
     g_regDatabase = {{"D-AIBC", DbRecord{"DLH", "A319", "CLH", false}}, {"G-EUPA", DbRecord{"BAW", "", "", false}}};
-    std::vector<StandUse> uses;
-    const DaySlot when = gf_makeDaySlot(1, 1);
+    uses.clear();
     gf_addStandUse(uses, flight("XXX", "A320"), false, when, "CLH9", "DAIBC");   // found as the variant "D-AIBC"
     gf_addStandUse(uses, flight("XXX", "A320"), false, when, "BAW9", "GEUPA");
     gf_addStandUse(uses, flight("XXX", "A320"), false, when, "ZZZ9", "");
     g_regDatabase = saved;
     ASSERT_EQ(uses.size(), 3u);
-    EXPECT_EQ(uses[0].airline, "CLH") << "the operator comes first";
-    EXPECT_EQ(uses[0].model, "A319");
-    EXPECT_EQ(uses[1].airline, "BAW");
-    EXPECT_EQ(uses[1].model, "A320") << "a record without type keeps the flight's";
-    EXPECT_EQ(uses[2].airline, "XXX");
+    // The operator comes first; a record without type keeps the flight's.
+    EXPECT_EQ(uses[0].airline + uses[0].model + uses[1].airline + uses[1].model + uses[2].airline, "CLHA319BAWA320XXX");
 }
 
 TEST(StandSchedules, UpdatingAUseMarksTheHalfHourAndTheCallsigns) {
@@ -129,14 +103,11 @@ TEST(StandSchedules, UpdatingAUseMarksTheHalfHourAndTheCallsigns) {
     EXPECT_EQ(uses[1].hh, bits({10, 12}));
     EXPECT_EQ(uses[0].hh, bits({10})) << "only the numbered use changes";
 
-    EXPECT_TRUE(gf_updateStandUse(uses, at12, 1, "DLH9"));
-    EXPECT_EQ(uses[0].coupled, "DLH9") << "a new callsign replaces the second";
-    EXPECT_TRUE(gf_updateStandUse(uses, gf_makeDaySlot(3, 13), 1, "DLH1"));
-    EXPECT_EQ(uses[0].callsign, "DLH1");
-    EXPECT_EQ(uses[0].coupled, "DLH9") << "a known callsign changes nothing but the half hour";
-    EXPECT_EQ(uses[0].hh, bits({10, 12, 13}));
-    EXPECT_TRUE(gf_updateStandUse(uses, gf_makeDaySlot(3, 14), 1, ""));
+    // A new callsign replaces the second; a known or empty one changes nothing but the half hour.
+    for (const auto& [hh, callsign] : {std::pair{12, "DLH9"}, {13, "DLH1"}, {14, ""}})
+        EXPECT_TRUE(gf_updateStandUse(uses, gf_makeDaySlot(3, hh), 1, callsign));
     EXPECT_EQ(uses[0].coupled, "DLH9");
+    EXPECT_EQ(uses[0].hh, bits({10, 12, 13, 14}));
 
     EXPECT_FALSE(gf_updateStandUse(uses, at12, 3, "X")) << "no such use";
     uses[0].number = 0;
@@ -145,12 +116,9 @@ TEST(StandSchedules, UpdatingAUseMarksTheHalfHourAndTheCallsigns) {
 }
 
 TEST(StandSchedules, WingspanFitsStandWithinHalfASizeStep) {
-    // 15 m: up to 1.8 m too large, and room within half of the 14 m step (7 m); above 17.8 m the step is
-    // 21 m, so up to 10.5 m of room.
-    const struct {
-        double halfSpanM, radiusM;
-        bool fits;
-    } cases[] = {{15.0, 13.21, true}, {15.0, 13.2, true}, {15.0, 13.1, false}, {15.0, 21.0, true},
+    // Up to 1.8 m too large, room within half the size step: 14 m up to 17.8 m, 21 m above.
+    const struct { double halfSpanM, radiusM; bool fits; } cases[] = {
+        {15.0, 13.21, true}, {15.0, 13.2, true}, {15.0, 13.1, false}, {15.0, 21.0, true},
                  {15.0, 23.0, false}, {20.0, 30.4, true}, {20.0, 30.6, false}};
     for (const auto& c : cases) {
         Stand stand({}, "S", {}, c.radiusM, false, false, false);
