@@ -155,6 +155,48 @@ protected:
     }
 };
 
+TEST_F(MovementTest, TakeOffRotatesAndClimbs) {
+    play(fly(kRunway, kGround, {{20, 90, 10, 40, 0}, {40, 90, 50, 160, 0}, {60, 90, 165, 180, 1800}}), 2000);
+    checkTrace(260.0, 4.0);
+    EXPECT_FALSE(aircraft().onGround);
+    EXPECT_TRUE(aircraft().phase == PHASE_AFTER_TAKEOFF || aircraft().phase == PHASE_AIRBORNE);
+    EXPECT_GT(trace.back().altitude, kGround + 300.0);
+    EXPECT_LT(sim().object(objectId)->pitch, 0.0);   // nose up
+}
+
+TEST_F(MovementTest, TaxiTurnsAtTheClassRateAndPushBackGoesTailFirst) {
+    const auto records = fly(kRunway, kGround, {{40, 0, 15, 15, 0}, {40, 90, 15, 15, 0}, {40, 180, 15, 15, 0},
+                                                 {20, 180, 10, 0, 0}});
+    play(records, 800);
+    // 0.07 degrees a pass, at most three times that when a turn must be flown faster.
+    checkTrace(40.0, 0.07 * 3.0 + 1e-6);
+    EXPECT_TRUE(aircraft().onGround);
+    EXPECT_LT(gf_distanceNm(trace.back().p, {records.back().latitude, records.back().longitude}) * 1852.0, 30.0);
+
+    // Parked where it stopped, then seen behind its stand: it is pushed back, tail first.
+    LiveAircraft& a = aircraft();
+    const LatLon stand{a.position.latitude, a.position.longitude};
+    const double heading = a.position.heading;
+    a.phase = PHASE_AT_STAND;
+    a.standPosition = stand;
+    a.standHeading = heading;
+    a.leftStand = 1;
+    a.samples.erase(a.samples.begin() + 1, a.samples.end());
+    const LatLon back = gf_destinationPoint(stand, heading + kPi, 60.0 * 3.28084);
+    a.samples.push_back(at(back.lat, back.lon, 0.0, 3.0, g_tickCounter + 2000));
+    a.samples.front().duePass = g_tickCounter + 1;
+    trace.clear();
+    bool pushed = false;
+    for (int i = 0; i < 6000; ++i) {
+        runPass();
+        pushed = pushed || aircraft().phase == PHASE_PUSHING_BACK;
+    }
+    EXPECT_TRUE(pushed);
+    checkTrace(10.0, 0.25);
+    EXPECT_GT(std::fabs(gf_headingDifference(heading, gf_initialBearing(stand, trace.back().p))), kPi / 2.0);
+    EXPECT_LE(std::fabs(gf_headingDifference(heading, trace.back().heading)) * kRad2Deg, 1.0);
+}
+
 TEST_F(MovementStepTest, BadSamplesNeverBreakThePosition) {
     const double nan = std::numeric_limits<double>::quiet_NaN();
     const struct { const char* name; bool ground; PositionSample oldest, next; double fastestKn, turnDeg; } cases[] = {
