@@ -453,13 +453,15 @@ TEST_F(Painting, TextsAndBoxesFollowTheWindowsState) {
         steps[i].set();
         surface.clear();
         gf_paint(surface, gf_bandRect(Band::Title));
-        for (const auto& [text, colour] : steps[i].texts) {
-            const auto drawn = std::find_if(surface.texts.begin(), surface.texts.end(), [&](auto& t) { return t.text == text; });
-            EXPECT_EQ(drawn == surface.texts.end() ? none : drawn->colour, colour) << text;
+        for (const auto& want : steps[i].texts) {
+            const auto drawn =
+                std::find_if(surface.texts.begin(), surface.texts.end(), [&](auto& t) { return t.text == want.first; });
+            EXPECT_EQ(drawn == surface.texts.end() ? none : drawn->colour, want.second) << want.first;
         }
-        for (const auto& [rect, colour] : steps[i].fills) {   // the last fill of the box
-            const auto fill = std::find_if(surface.fills.rbegin(), surface.fills.rend(), [&](auto& f) { return f.rect == rect; });
-            EXPECT_EQ(fill == surface.fills.rend() ? none : fill->colour, colour);
+        for (const auto& want : steps[i].fills) {   // the last fill of the box
+            const auto fill =
+                std::find_if(surface.fills.rbegin(), surface.fills.rend(), [&](auto& f) { return f.rect == want.first; });
+            EXPECT_EQ(fill == surface.fills.rend() ? none : fill->colour, want.second);
         }
     }
     for (const auto& t : surface.texts) EXPECT_EQ(t.text.find("TBLO"), std::string::npos) << t.text;
