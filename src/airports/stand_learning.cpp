@@ -78,14 +78,6 @@ int lf_gapTo(DaySlot earlier, DaySlot now, bool& acrossMidnight) {
     return 0;
 }
 
-Stand* lf_standByNumber(std::uint32_t number) {
-    if (number == 0) return nullptr;
-    if (number <= g_stands.size() && g_stands[number - 1].number == number) return &g_stands[number - 1];
-    for (Stand& s : g_stands)
-        if (s.number == number) return &s;
-    return nullptr;
-}
-
 void lf_putRecord(Stand& stand, bool soft, const StandRecordEntry& entry) {
     (soft ? stand.softRecords : stand.realRecords).insert_or_assign(entry.aircraftId, entry);
     if (soft) l_softStandOf.insert_or_assign(entry.aircraftId, stand.number);
@@ -153,7 +145,7 @@ int lf_record(std::uint32_t standNumber, const Aircraft& aircraft, bool soft, bo
     std::lock_guard lock(g_standsMutex);
     try {
         if (g_stands.empty() || aircraft.registration.empty() || aircraft.callsign.empty()) return 0;
-        Stand* stand = lf_standByNumber(standNumber);
+        Stand* stand = gf_standByNumber(standNumber);
         if (stand == nullptr) return 0;
         return lf_recordUse(*stand, aircraft, soft, fillGap, now, leaving);
     } catch (const std::exception& e) {
@@ -191,7 +183,7 @@ std::uint32_t gf_softStandOf(std::uint32_t aircraftId, DaySlot& recordedAt) {
     std::lock_guard lock(g_standsMutex);
     auto it = l_softStandOf.find(aircraftId);
     if (it == l_softStandOf.end()) return 0;
-    const Stand* stand = lf_standByNumber(it->second);
+    const Stand* stand = gf_standByNumber(it->second);
     if (stand != nullptr) {
         auto entry = stand->softRecords.find(aircraftId);
         if (entry != stand->softRecords.end()) {
@@ -234,6 +226,15 @@ void gf_searchForCoupledCsAroundThisTime(DaySlot now, Aircraft& aircraft) {
 void gf_resetStandLearning() {
     std::lock_guard lock(g_standsMutex);
     l_softStandOf.clear();
+}
+
+Stand* gf_standByNumber(std::uint32_t number) {
+    if (number == 0) return nullptr;
+    // Stands are numbered in file order, so the number is usually its place.
+    if (number <= g_stands.size() && g_stands[number - 1].number == number) return &g_stands[number - 1];
+    for (Stand& s : g_stands)
+        if (s.number == number) return &s;
+    return nullptr;
 }
 
 }  // namespace vrn

@@ -99,6 +99,10 @@ struct ApfAirport {
 extern std::vector<Stand> g_stands;
 extern std::recursive_mutex g_standsMutex;
 
+// The stand of g_stands with this number; nullptr for 0 or none. Callers hold g_standsMutex where
+// other threads may reshape the list.
+Stand* gf_standByNumber(std::uint32_t number);
+
 // Same learned use: day, soft flag, registration, airline and model equal, and a common half hour.
 bool lf_sameStandUse(const StandUse& a, const StandUse& b);
 

@@ -46,14 +46,6 @@ DaySlot lf_slotBack(DaySlot now, int n) {
 
 bool lf_validUse(const StandUse& use) { return use.number != 0; }
 
-// Stands are numbered 1..n in list order when the file is loaded.
-Stand* lf_standByNumber(std::uint32_t number) {
-    if (number >= 1 && number <= g_stands.size() && g_stands[number - 1].number == number) return &g_stands[number - 1];
-    for (Stand& s : g_stands)
-        if (s.number == number) return &s;
-    return nullptr;
-}
-
 bool lf_excluded(const std::string& callsign) {
     return !callsign.empty() &&
            (g_staticExcludedCallsigns.count(callsign) != 0 || g_staticExcludedCallsigns.count(callsign + "_") != 0);
@@ -73,7 +65,7 @@ bool lf_atStandNextHalfHour(const Stand& stand, const StandUse& use, DaySlot slo
 // A static parked aircraft on an adjacent stand would touch an aircraft of this model here.
 bool lf_adjacentStaticTouches(const Stand& stand, const std::string& model) {
     for (std::uint32_t adjacentNumber : stand.adjacent) {
-        const Stand* adjacent = lf_standByNumber(adjacentNumber);
+        const Stand* adjacent = gf_standByNumber(adjacentNumber);
         if (!adjacent) continue;
         for (const Aircraft& s : g_staticParked) {
             if (s.state != STATE_IN_SIM || static_cast<std::uint32_t>(s.standId) != adjacentNumber) continue;
@@ -300,11 +292,11 @@ bool lf_keepStatic(const Aircraft& s, DaySlot now, int back) {
         if (keep) g_staticPlacements.erase(own);
         return keep;
     }
-    const Stand* stand = lf_standByNumber(standNumber);
+    const Stand* stand = gf_standByNumber(standNumber);
     if (!stand) return false;
     for (auto p = g_staticPlacements.begin(); p != g_staticPlacements.end(); ++p) {
         if (std::find(stand->adjacent.begin(), stand->adjacent.end(), p->standId) == stand->adjacent.end()) continue;
-        const Stand* wanted = lf_standByNumber(p->standId);
+        const Stand* wanted = gf_standByNumber(p->standId);
         if (!wanted || gf_distanceNm(wanted->position, stand->position) >=
                            gf_halfWingspanNm(p->model) + gf_halfWingspanNm(s.model))
             continue;
@@ -318,7 +310,7 @@ bool lf_keepStatic(const Aircraft& s, DaySlot now, int back) {
 // A kept aircraft that shows its departure callsign and is gone in the next half hour.
 bool lf_leavesSoon(const StaticKept& k, DaySlot now) {
     if (k.coupledCallsign.empty() || k.callsign.find(k.coupledCallsign) == std::string::npos) return false;
-    const Stand* stand = lf_standByNumber(k.standNumber);
+    const Stand* stand = gf_standByNumber(k.standNumber);
     if (!stand) return false;
     std::string callsign = k.callsign;
     if (gf_endsWith(callsign, '*')) callsign.pop_back();
@@ -390,7 +382,7 @@ void lf_resetWindowAverages() {
 void gf_blockStandAndAdjacent(Stand& stand) {
     stand.taken = 1;
     for (std::uint32_t number : stand.adjacent)
-        if (Stand* adjacent = lf_standByNumber(number)) adjacent->blocked = 1;
+        if (Stand* adjacent = gf_standByNumber(number)) adjacent->blocked = 1;
 }
 
 void lf_parkingPercentage() {
@@ -455,7 +447,7 @@ void gf_parkingAdjustments() {
         gf_collectLiveStayers();
     }
     for (const LiveStayer& stayer : g_liveStayers)
-        if (Stand* stand = lf_standByNumber(stayer.standId)) gf_blockStandAndAdjacent(*stand);
+        if (Stand* stand = gf_standByNumber(stayer.standId)) gf_blockStandAndAdjacent(*stand);
     const int present = static_cast<int>(g_liveStayers.size() + g_staticKept.size() + g_staticPlacements.size());
     try {
         if (wanted > present) lf_fitBitsets(now, wanted, present);

@@ -78,19 +78,12 @@ void lf_enableParkingControls(bool enabled) {
 
 }  // namespace
 
-Stand* lf_standById(std::uint32_t standId) {
-    if (standId == 0) return nullptr;
-    for (Stand& s : g_stands)
-        if (s.number == standId) return &s;
-    return nullptr;
-}
-
 void gf_removeLiveAircraft(Aircraft& aircraft) {
     // Asked twice: the object is already on its way out, and a second removal would fail.
     if (aircraft.state == STATE_REMOVING && aircraft.objectId != 0) return;
     if (aircraft.standId != 0) {
         std::lock_guard lock(g_standsMutex);
-        if (Stand* stand = lf_standById(static_cast<std::uint32_t>(aircraft.standId))) stand->occupied = 0;
+        if (Stand* stand = gf_standByNumber(static_cast<std::uint32_t>(aircraft.standId))) stand->occupied = 0;
     }
     const int previousState = aircraft.state;
     aircraft.state = STATE_REMOVING;

@@ -79,7 +79,7 @@ bool lf_adjacentColliding(const LiveAircraft& parked, std::uint32_t adjacentId, 
                           const Stand& wanted, bool& allowed) {
     if (!lf_parkedInSim(parked) || static_cast<std::uint32_t>(parked.standId) != adjacentId) return false;
     if (parked.callsign == arriving.callsign) return false;
-    const Stand* adjacent = lf_standById(adjacentId);
+    const Stand* adjacent = gf_standByNumber(adjacentId);
     if (!adjacent) return false;
     const double d = lf_standDistanceNm(*adjacent, wanted);
     const double spans = gf_halfWingspanNm(parked.model) + gf_halfWingspanNm(arriving.model);
@@ -307,7 +307,7 @@ bool lf_parkAtNearestStand(LiveAircraft& a, bool standing) {
         }
         for (std::uint32_t adjacentId : stand.adjacent) {
             if (static_cast<std::uint32_t>(other.standId) != adjacentId) continue;
-            const Stand* adjacent = lf_standById(adjacentId);
+            const Stand* adjacent = gf_standByNumber(adjacentId);
             if (!adjacent) continue;
             const bool touches = gf_halfWingspanNm(other.model) + gf_halfWingspanNm(a.model) >
                                  lf_standDistanceNm(*adjacent, stand);
@@ -482,7 +482,7 @@ void lf_takeStand(const LiveAircraft& live, const Stand& stand) {
         break;
     }
     for (std::uint32_t adjacentId : stand.adjacent) {
-        const Stand* adjacent = lf_standById(adjacentId);
+        const Stand* adjacent = gf_standByNumber(adjacentId);
         if (!adjacent) continue;
         const double d = lf_standDistanceNm(*adjacent, stand);
         for (Aircraft& s : g_staticParked) {
@@ -500,7 +500,7 @@ void lf_takeStand(const LiveAircraft& live, const Stand& stand) {
 void lf_markCargoStand(const Aircraft& a) {
     if (a.standId == 0 || a.aircraftId <= 10000 || !a.cargo) return;
     std::lock_guard lock(g_standsMutex);
-    Stand* stand = lf_standById(static_cast<std::uint32_t>(a.standId));
+    Stand* stand = gf_standByNumber(static_cast<std::uint32_t>(a.standId));
     if (!stand) return;
     if (stand->cargo) return;
     stand->cargo = 1;

@@ -31,8 +31,6 @@ void lf_takeStand(const LiveAircraft& aircraft, const Stand& stand);
 void lf_markCargoStand(const Aircraft& aircraft);
 // The wanted number of parked aircraft kept (extra: the aircraft that is just parking).
 void lf_checkMaxPark(int extra);
-// The position in g_stands of the stand with this number; nullptr when none.
-Stand* lf_standById(std::uint32_t standId);
 
 // ---- Movement (movement.cpp) ----
 // The oldest sample fell due: step towards the next one (or extrapolate, or remove when dry).

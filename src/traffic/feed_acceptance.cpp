@@ -374,7 +374,7 @@ void lf_restartSamplePlay(LiveAircraft& a) {
         gf_recordStandUse(static_cast<std::uint32_t>(a.standId), a, false, now, false) != 0) 
         gf_rememberStandUseSlot(a.aircraftId, now);
     std::lock_guard lock(g_standsMutex);
-    if (Stand* stand = lf_standById(static_cast<std::uint32_t>(a.standId))) stand->occupied = 0;
+    if (Stand* stand = gf_standByNumber(static_cast<std::uint32_t>(a.standId))) stand->occupied = 0;
 }
 
 void processLiveUpdate(const TrafficUpdate& update) {

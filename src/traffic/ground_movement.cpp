@@ -326,7 +326,7 @@ void lf_pushBack(LiveAircraft& a) {
     double standSizeNm = 2.0 * a.halfWingspanNm;
     {
         std::lock_guard lock(g_standsMutex);
-        if (const Stand* stand = lf_standById(static_cast<std::uint32_t>(a.standId)); stand && stand->radius > 0.0)
+        if (const Stand* stand = gf_standByNumber(static_cast<std::uint32_t>(a.standId)); stand && stand->radius > 0.0)
             standSizeNm = stand->radius;
     }
     const double direction = normalHeading(a.standHeading + kPi);

@@ -56,7 +56,7 @@ void lf_placeStaticParked() {
     if (g_stands.empty() || g_staticPlacements.empty()) return;
     const StaticPlacement d = std::move(g_staticPlacements.back());
     g_staticPlacements.pop_back();
-    const Stand* stand = lf_standById(d.standId);
+    const Stand* stand = gf_standByNumber(d.standId);
     if (!stand) {
         gf_logArrowLine(vrn::format("stand with id {} not found", d.standId));
         return;

@@ -74,7 +74,7 @@ void lf_towedParks(LiveAircraft& a) {
     std::string standName;
     {
         std::lock_guard lock(g_standsMutex);
-        if (Stand* stand = lf_standById(static_cast<std::uint32_t>(a.standId))) stand->reserved = 1;
+        if (Stand* stand = gf_standByNumber(static_cast<std::uint32_t>(a.standId))) stand->reserved = 1;
         standName = gf_standNameOf(a);
     }
     if (a.shortStay && LOG.get()) gf_logLine(vrn::format("          towed aircraft {} parks", gf_flightToText(a)));
