@@ -23,31 +23,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-bool lf_portFree(int type, int port) {
-    const int fd = ::socket(AF_INET, type, 0);
-    if (fd < 0) return false;
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(static_cast<std::uint16_t>(port));
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    const bool ok = ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
-    ::close(fd);
-    return ok;
-}
-
-// A TCP port followed by two UDP ports, all free on loopback.
-int lf_freePortBase() {
-    std::mt19937 rng(static_cast<unsigned>(::getpid()));
-    for (int attempt = 0; attempt < 200; ++attempt) {
-        // Below the kernel's ephemeral range, so ports that other tests bind to 0 never take these.
-        const int base = 20000 + static_cast<int>(rng() % 12000);
-        if (lf_portFree(SOCK_STREAM, base) && lf_portFree(SOCK_DGRAM, base + 1) && lf_portFree(SOCK_DGRAM, base + 2))
-            return base;
-    }
-    return 0;
-}
-
-std::string lf_quote(const fs::path& p) { return "'" + p.string() + "'"; }
 
 int lf_exitCode(int status) { return WIFEXITED(status) ? WEXITSTATUS(status) : -1; }
 
@@ -85,18 +60,18 @@ TEST(AppEndToEnd, ARunConnectsEverythingAndClosesCleanly) {
         if (!fs::exists(build / tool)) GTEST_SKIP() << (build / tool) << " is not built";
     const fs::path script = fs::path(VARNEL_TEST_DATA).parent_path().parent_path() / "scripts" / "run-program";
     ASSERT_TRUE(fs::exists(script));
-    const int base = lf_freePortBase();
+    const int base = freeLoopbackPortBase();
     ASSERT_NE(base, 0) << "no free loopback ports";
 
     TempDir stage;
     // The run is ended by the test (SIGINT, as the close button) once it has seen what it needs; the
     // run time is only a cap for a program that is never found.
-    const std::string env = "VARNEL_RUN_SECONDS=200 VARNEL_HEADLESS=1 VARNEL_STAGE_DIR=" + lf_quote(stage.path()) +
-                            " VARNEL_PORT_BASE=" + std::to_string(base) + " XDG_RUNTIME_DIR=" + lf_quote(stage.path());
+    const std::string env = "VARNEL_RUN_SECONDS=200 VARNEL_HEADLESS=1 VARNEL_STAGE_DIR=" + shellQuote(stage.path()) +
+                            " VARNEL_PORT_BASE=" + std::to_string(base) + " XDG_RUNTIME_DIR=" + shellQuote(stage.path());
     int runStatus = -1;
     std::thread run([&] {
-        runStatus = std::system((env + " " + lf_quote(script) + " " + lf_quote(build) + " > " +
-                                 lf_quote(stage / "run.out") + " 2>&1")
+        runStatus = std::system((env + " " + shellQuote(script) + " " + shellQuote(build) + " > " +
+                                 shellQuote(stage / "run.out") + " 2>&1")
                                     .c_str());
     });
 
@@ -109,8 +84,8 @@ TEST(AppEndToEnd, ARunConnectsEverythingAndClosesCleanly) {
     if (lf_contains(logText, "RealTraffic connected")) {
         std::error_code ec;
         const auto traced = fs::file_size(tracePath, ec);
-        const std::string second = env + " " + lf_quote(script) + " " + lf_quote(build) + " > " +
-                                   lf_quote(stage / "second.out") + " 2>&1";
+        const std::string second = env + " " + shellQuote(script) + " " + shellQuote(build) + " > " +
+                                   shellQuote(stage / "second.out") + " 2>&1";
         EXPECT_EQ(lf_exitCode(std::system(second.c_str())), 3);
         EXPECT_TRUE(lf_contains(readFile(stage / "second.out"), "Varnel is already running"));
         EXPECT_TRUE(lf_contains(readFile(log), "RealTraffic connected"));
@@ -174,7 +149,7 @@ TEST(AppEndToEnd, BadStartsEndWithAMessageAndAnErrorStatus) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.output);
-        const int base = lf_freePortBase();
+        const int base = freeLoopbackPortBase();
         ASSERT_NE(base, 0) << "no free loopback ports";
         TempDir stage;
         writeFile(stage / "config" / "Varnel" / "parameters.xml",
@@ -182,9 +157,9 @@ TEST(AppEndToEnd, BadStartsEndWithAMessageAndAnErrorStatus) {
                       "\" />\n<parameter name=\"MSFS_INSTALL_PATH\" value=\"" + c.installPath + "\" />\n</parameters>\n");
         const net::ListenResult holder = c.tcpPortTaken ? net::gf_tcpListen(std::to_string(base)) : net::ListenResult{};
         const std::string run = std::string("VARNEL_RUN_SECONDS=") + c.runSeconds +
-                                " VARNEL_HEADLESS=1 VARNEL_STAGE_DIR=" + lf_quote(stage.path()) + " VARNEL_PORT_BASE=" +
-                                std::to_string(base) + " XDG_RUNTIME_DIR=" + lf_quote(stage.path()) + " " +
-                                lf_quote(script) + " " + lf_quote(build) + " > " + lf_quote(stage / "run.out") + " 2>&1";
+                                " VARNEL_HEADLESS=1 VARNEL_STAGE_DIR=" + shellQuote(stage.path()) + " VARNEL_PORT_BASE=" +
+                                std::to_string(base) + " XDG_RUNTIME_DIR=" + shellQuote(stage.path()) + " " +
+                                shellQuote(script) + " " + shellQuote(build) + " > " + shellQuote(stage / "run.out") + " 2>&1";
         EXPECT_EQ(lf_exitCode(std::system(run.c_str())), c.status);
         if (holder.fd >= 0) ::close(holder.fd);
         EXPECT_TRUE(lf_contains(readFile(stage / "run.out"), c.output)) << readFile(stage / "run.out");

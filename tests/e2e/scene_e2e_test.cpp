@@ -4,8 +4,6 @@
 // the ground, ground aircraft end at a stand, titles come from the installed packages, and nothing is
 // left behind after the exit. A second run adds broken datagrams and two dropped links.
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -15,7 +13,6 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <random>
 #include <set>
 #include <sstream>
 #include <string>
@@ -65,29 +62,6 @@ struct SceneRun {
     std::string output;
 };
 
-bool lf_portFree(int type, int port) {
-    const int fd = ::socket(AF_INET, type, 0);
-    if (fd < 0) return false;
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(static_cast<std::uint16_t>(port));
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    const bool ok = ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
-    ::close(fd);
-    return ok;
-}
-
-int lf_freePortBase(unsigned salt) {
-    std::mt19937 rng(static_cast<unsigned>(::getpid()) * 31u + salt);
-    for (int attempt = 0; attempt < 200; ++attempt) {
-        const int base = 20000 + static_cast<int>(rng() % 12000);
-        if (lf_portFree(SOCK_STREAM, base) && lf_portFree(SOCK_DGRAM, base + 1) && lf_portFree(SOCK_DGRAM, base + 2))
-            return base;
-    }
-    return 0;
-}
-
-std::string lf_quote(const fs::path& p) { return "'" + p.string() + "'"; }
 
 // One run of scripts/run-program with the scene and the given extra feed options; the recording
 // and the trace read back.
@@ -95,13 +69,13 @@ SceneRun lf_run(const TempDir& stage, int seconds, const std::string& extraFeed,
     SceneRun run;
     const fs::path build = VARNEL_BINARY_DIR;
     const fs::path root = fs::path(VARNEL_TEST_DATA).parent_path().parent_path();
-    const int base = lf_freePortBase(salt);
+    const int base = freeLoopbackPortBase(salt);
     const std::string feed = "--scene " + (root / "tests" / "data" / "e2e" / "scene.txt").string() + extraFeed;
     const std::string command = "VARNEL_FEED='" + feed + "' VARNEL_RUN_SECONDS=" + std::to_string(seconds) +
-                                " VARNEL_HEADLESS=1 VARNEL_STAGE_DIR=" + lf_quote(stage.path()) +
+                                " VARNEL_HEADLESS=1 VARNEL_STAGE_DIR=" + shellQuote(stage.path()) +
                                 " VARNEL_PORT_BASE=" + std::to_string(base) + " XDG_RUNTIME_DIR=" +
-                                lf_quote(stage.path()) + " " + lf_quote(root / "scripts" / "run-program") + " " +
-                                lf_quote(build) + " > " + lf_quote(stage / "run.out") + " 2>&1";
+                                shellQuote(stage.path()) + " " + shellQuote(root / "scripts" / "run-program") + " " +
+                                shellQuote(build) + " > " + shellQuote(stage / "run.out") + " 2>&1";
     const int status = std::system(command.c_str());
     run.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     run.output = readFile(stage / "run.out");
@@ -210,7 +184,9 @@ TEST(SceneEndToEnd, AircraftFollowTheirFeedParkAndLeaveNothingBehind) {
         const auto inRange = std::count_if(track.begin(), track.end(), [](const FedPoint& p) {
             return p.offset < kRunSeconds - 90.0 && gf_distanceNm(p.at, kUser) < kInRangeNm;
         });
-        if (inRange >= 60) EXPECT_TRUE(run.createdTails.count(callsign)) << callsign;
+        if (inRange >= 60) {
+            EXPECT_TRUE(run.createdTails.count(callsign)) << callsign;
+        }
     }
 
     // Each aircraft stays near the track it was fed.

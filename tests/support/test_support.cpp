@@ -6,6 +6,8 @@
 #include <random>
 #include <sstream>
 #include <stdexcept>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -81,5 +83,32 @@ std::vector<std::string> readLinesOf(const fs::path& file) {
     while (std::getline(in, line)) lines.push_back(line);
     return lines;
 }
+
+namespace {
+bool lf_portFree(int type, int port) {
+    const int fd = ::socket(AF_INET, type, 0);
+    if (fd < 0) return false;
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(static_cast<std::uint16_t>(port));
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    const bool ok = ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+    ::close(fd);
+    return ok;
+}
+}  // namespace
+
+int freeLoopbackPortBase(unsigned salt) {
+    std::mt19937 rng(static_cast<unsigned>(::getpid()) * 31u + salt);
+    for (int attempt = 0; attempt < 200; ++attempt) {
+        // Below the kernel's ephemeral range, so ports that other tests bind to 0 never take these.
+        const int base = 20000 + static_cast<int>(rng() % 12000);
+        if (lf_portFree(SOCK_STREAM, base) && lf_portFree(SOCK_DGRAM, base + 1) && lf_portFree(SOCK_DGRAM, base + 2))
+            return base;
+    }
+    return 0;
+}
+
+std::string shellQuote(const std::filesystem::path& p) { return "'" + p.string() + "'"; }
 
 }  // namespace vrn::test

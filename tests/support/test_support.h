@@ -63,4 +63,9 @@ bool eventually(F condition, int seconds = 20) {
     return condition();
 }
 
+// A TCP port followed by two UDP ports, all free on loopback, below the ephemeral range (0: none).
+int freeLoopbackPortBase(unsigned salt = 0);
+// The path in single quotes for a shell command line.
+std::string shellQuote(const std::filesystem::path& p);
+
 }  // namespace vrn::test
