@@ -60,6 +60,7 @@ void lf_removeNeverCreated(Aircraft& aircraft, int previousState) {
         return;
     }
     // Static records of a cancelled creation are erased by the pass's sweep (state 4, no object).
+    if (!live) g_staticSweepDue = true;
     if (live)
         if (LiveAircraft* a = gf_liveById(aircraft.aircraftId)) a->removeMark = 1;
 }
@@ -171,6 +172,7 @@ bool gf_cancelQueuedStaticCreation(const std::string& callsign) {
         // Erased after the walk of any caller: the record only leaves its list by the pass's sweep.
         if (Aircraft* parked = gf_staticById(id)) {
             parked->state = STATE_REMOVING;
+            g_staticSweepDue = true;
             parked->objectId = 0;
         }
     }

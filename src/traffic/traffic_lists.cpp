@@ -18,6 +18,7 @@ std::unordered_map<std::uint32_t, std::string_view> g_rememberedLiveries;
 std::vector<StandUseSlot> g_standUseSlots;
 std::vector<LiveStayer> g_liveStayers;
 std::uint32_t g_staticIdCounter = 0;
+bool g_staticSweepDue = false;
 UserAircraftBlock g_userPosition{};
 std::atomic<std::uint32_t> g_selectedObjectId{0};
 SharedString g_reservedStand;

@@ -65,6 +65,8 @@ extern std::unordered_map<std::uint32_t, std::string_view> g_rememberedLiveries;
 extern std::vector<StandUseSlot> g_standUseSlots;
 extern std::vector<LiveStayer> g_liveStayers;
 extern std::uint32_t g_staticIdCounter;
+// A static record's creation was cancelled: the pass erases such records once.
+extern bool g_staticSweepDue;
 // Callsigns the feed flies live now: static parking shows no static copy of them.
 extern std::set<std::string> g_staticExcludedCallsigns;
 

@@ -90,9 +90,12 @@ void liveAircraftPass() {
     }
     if (anyMarked) std::erase_if(g_liveAircraft, [](const LiveAircraft& a) { return a.removeMark != 0; });
     // Static records whose creation was cancelled before the simulator made them.
-    std::erase_if(g_staticParked, [](const Aircraft& a) {
-        return a.state == STATE_REMOVING && a.objectId == 0 && !a.removeWhenCreated;
-    });
+    if (g_staticSweepDue) {
+        g_staticSweepDue = false;
+        std::erase_if(g_staticParked, [](const Aircraft& a) {
+            return a.state == STATE_REMOVING && a.objectId == 0 && !a.removeWhenCreated;
+        });
+    }
 }
 
 // The frame-rate rule: a busy command mutex drops this pass's positions below 50 frames a second
