@@ -25,7 +25,6 @@ std::atomic<int> g_apfUpdates{0};
 bool g_handmadeOverruled = false;
 bool g_apfSaveBlocked = false;
 std::atomic<int> g_lateralRangeBeforeAuto{-1};
-std::function<void()> g_autoLateralRangeHook;
 
 namespace {
 

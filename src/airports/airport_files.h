@@ -5,7 +5,6 @@
 #include <atomic>
 #include <cstdint>
 #include <filesystem>
-#include <functional>
 #include <optional>
 #include <string>
 #include <utility>
@@ -103,10 +102,6 @@ extern bool g_handmadeOverruled;
 extern bool g_apfSaveBlocked;
 // LATERAL_RANGE as the user had it before automatic ranging took over (-1: none kept).
 extern std::atomic<int> g_lateralRangeBeforeAuto;
-
-// Seams to parts of the program that are built elsewhere; empty functions are skipped.
-// Automatic lateral range from the first park airport (application frame).
-extern std::function<void()> g_autoLateralRangeHook;
 
 // Enables or disables a control of the main window when the window has it.
 void gf_enableAirportControl(const GuiControl& control, bool enabled);

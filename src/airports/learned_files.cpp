@@ -4,6 +4,7 @@
 #include <unordered_map>
 
 #include "airports/airport_files.h"
+#include "airports/automatic_range.h"
 #include "core/format.h"
 #include "core/log.h"
 #include "display/window_state.h"
@@ -66,7 +67,7 @@ void lf_applySettings(const pugi::xml_document& doc) {
             gf_clearStatus();
         } else {
             g_lateralRangeBeforeAuto.store(LATERAL_RANGE.get());
-            if (g_autoLateralRangeHook) g_autoLateralRangeHook();
+            gf_autoLateralRange();
             gf_enableAirportControl(LATERAL_RANGE, false);
         }
         LATERAL_RANGE.showValue();

@@ -9,6 +9,7 @@
 
 #include "airports/airport_files.h"
 #include "airports/park_airport_choice.h"
+#include "airports/automatic_range.h"
 #include "app/counters.h"
 #include "app/edit_fields.h"
 #include "app/gui_requests.h"

@@ -7,6 +7,7 @@
 #include "airports/airport_files.h"
 #include "airports/park_airport_choice.h"
 #include "airports/static_parking.h"
+#include "airports/automatic_range.h"
 #include "app/counters.h"
 #include "app/exception_reporter.h"
 #include "app/exit_procedure.h"

@@ -8,6 +8,7 @@
 
 #include "airports/park_airport_choice.h"
 #include "airports/park_airports.h"
+#include "airports/automatic_range.h"
 #include "app/counters.h"
 #include "app/exit_procedure.h"
 #include "app/main_loop.h"

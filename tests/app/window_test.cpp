@@ -8,6 +8,7 @@
 #include "airports/airport_scan.h"
 #include "airports/park_airports.h"
 #include "airports/stand_records.h"
+#include "airports/automatic_range.h"
 #include "app/counters.h"
 #include "app/edit_fields.h"
 #include "app/exception_reporter.h"

@@ -7,6 +7,7 @@
 #include "core/time_of_week.h"
 #include "core/utilities.h"
 #include "settings/settings_catalogue.h"
+#include "simlink/user_aircraft.h"
 #include "support/test_support.h"
 
 namespace vrn {
@@ -42,6 +43,7 @@ const char* kLearned = R"(<?xml version="1.0"?>
 	<parameter name="publisher" value="stock" />
 	<parameter name="MAX_LIVE" value="2" />
 	<parameter name="parking_percentage" value="55" />
+	<parameter name="AUTO_RANGE" value="true" />
 	<parameter name="MAX_FIT_WEEK" value="9" />
 </parameters>
 <parkpositions>
@@ -80,6 +82,10 @@ protected:
         PARK_FAKE.set(false);
         parking_percentage.set(parking_percentage.defaultValue);
         MAX_FIT.set(MAX_FIT.defaultValue);
+        AUTO_RANGE.set(false);
+        LATERAL_RANGE.set(LATERAL_RANGE.defaultValue);
+        g_lateralRangeBeforeAuto.store(-1);
+        gf_setUserStateForTests({});
     }
     std::string load(std::uint64_t& quality) {
         std::lock_guard lock(g_standsMutex);
@@ -148,9 +154,11 @@ TEST_F(ParkAirportFile, AReloadThatFailsIsNeverSavedOverTheLearnedFile) {
 
 TEST_F(ParkAirportFile, LearnedFileMergesSettingsUsesChangesAndManualStands) {
     writeFile(learnedPath(), kLearned);
+    gf_setUserStateForTests([] { return UserState{true, 0.0, {}}; });
     std::uint64_t quality = 0;
     ASSERT_EQ(load(quality), "");
     EXPECT_EQ(MAX_LIVE.get(), 6);              // limited to its bounds
+    EXPECT_EQ(LATERAL_RANGE.get(), 8);         // the automatic range, switched on: the user is on the ground
     EXPECT_EQ(parking_percentage.get(), 55);
     EXPECT_EQ(MAX_FIT.get(), 9);               // from the older key
     ASSERT_EQ(g_stands.size(), 4u);            // M1 added; M2 (no position) and 501 (exists) skipped
