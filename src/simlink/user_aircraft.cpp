@@ -87,7 +87,8 @@ void lf_resolveUserModel(std::string model) {
     }
     const std::string title = g_userTitle.get();
     if (const auto p = model.find(".0.text"); p != std::string::npos) {
-        // The designator sits right before ".0.text"; lengths that do not fit are skipped.
+        // The designator sits right before ".0.text"; lengths that do not fit are skipped. Only a type
+        // the database knows is taken: every text has a class average, so any four characters would do.
         for (std::size_t n : {4u, 3u, 2u}) {
             if (p < n) continue;
             const std::string candidate = model.substr(p - n, n);
@@ -115,9 +116,12 @@ void lf_resolveUserModel(std::string model) {
         g_userSizeClass = 0;
         return;
     }
+    // A designator is short; its own span, or its class's average, is looked up. A longer model,
+    // no span at all, and the largest type alike may still be told by the title.
     const double maxSpan = s.maxHalfWingspan();
-    bool found = model.size() < 5 && lf_knownType(model);
-    double span = found ? s.halfWingspanNm(model) : maxSpan;
+    double span = model.size() < 5 ? s.halfWingspanNm(model) : maxSpan;
+    if (span == 0.0) span = maxSpan;
+    bool found = span != maxSpan;
     if (!found && title.size() >= 13) {
         static const std::pair<const char*, const char*> aerosoft[] = {
             {"Aerosoft A319", "A319"}, {"Aerosoft A320", "A320"}, {"Aerosoft A321", "A321"}};
@@ -125,8 +129,9 @@ void lf_resolveUserModel(std::string model) {
             if (title.compare(0, 13, prefix) != 0) continue;
             model = type;
             log = "SimConnect: User aircraft model deduced from title: " + model;
-            found = lf_knownType(model);
-            span = found ? s.halfWingspanNm(model) : maxSpan;
+            span = s.halfWingspanNm(model);
+            found = span != 0.0;
+            if (!found) span = maxSpan;
             break;
         }
     }

@@ -36,9 +36,10 @@ TEST_F(UserAircraftTest, ResolvesTheTypeFromTheAtcModel) {
         {"Short", "AB.0.text", "model: AB.0.text", 0.0215, false, 0},
         {"Shorter", ".0.text", "model: .0.text", 0.0215, false, 0},
         {"PMDG DG 737-700 WL", "737", "model: B737", 0.0093, true, 2},
-        {"Some 737", "737", "model: 737", 0.0215, false, 0},
+        {"Some 737", "737", "model: 737, half wing span: 9.3 meter", 0.005, true, 0},   // its class's average
         {"Aerosoft A320 Professional", "ATCCOM.AC_MODEL_XXXX.0.textX", "model deduced from title: A320", 0.0097, true, 2},
-        {"Big", "A388", "model: A388", 0.0215, true, 3},   // the largest type is a known type
+        {"Big", "A388", "model: A388, category: Heavy", 0.0215, false, 3},   // the largest span: told by the title
+        {"Aerosoft A321 Big", "A388", "model deduced from title: A321, half wing span: 9.3", 0.005, true, 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.atcModel + " / " + c.title);
