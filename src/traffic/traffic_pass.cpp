@@ -203,7 +203,8 @@ void gf_trafficTick() {
     if (tick % 20 == 0) lf_requestAircraftInRange();
     if (tick % 100 == 0) {
         gf_sendUserPosition();
-        g_userPosition = gf_userAircraftData();
+        // Asks for the next block once a second; the answer of the previous request is taken now.
+        g_userPosition = gf_requestUserAircraftPosition();
     }
     lf_handOverPositions();
     g_tickCounter.store(tick + 1, std::memory_order_relaxed);

@@ -1,5 +1,12 @@
 // The traffic engine driven through the traffic queue, its passes and the simulated simulator.
+#include <unistd.h>
+
+#include "airports/automatic_range.h"
+#include "airports/stand_search.h"
 #include "engine_fixture.h"
+#include "feed/realtraffic_link.h"
+#include "feed/tcp_server.h"
+#include "platform/net/sockets.h"
 
 namespace vrn::test {
 namespace {
@@ -228,6 +235,75 @@ TEST_F(Engine, CreationsAreAnsweredOrGivenUp) {
     EXPECT_EQ(live(lost.id)->state, STATE_CREATION_REQUESTED);
     passes(12100);
     EXPECT_EQ(live(lost.id), nullptr);
+}
+
+// The user taxies off a stand, takes off and is then moved far away: every second the link asks for the
+// user's block, and the pass, the stand shown, the radius, RealTraffic's position lines and the
+// simulator time follow; the jump is a teleport.
+TEST_F(Engine, TheUserIsFollowedFromTheStandIntoTheAirAndATeleportRestarts) {
+    auto s = baseScenario();
+    s.installedTitles = titles;
+    const auto at = [](double t, const LatLon& p, double altitude, double speed, bool onGround) {
+        return simconnect::PathPoint{t, p.lat, p.lon, altitude, 90.0, speed, onGround};
+    };
+    const LatLon taxiEnd = from(kUser, 90.0, 0.3);
+    s.user.start = at(0.0, kUser, ground, 0.0, true);
+    s.user.path = {at(10.0, kUser, ground, 0.0, true), at(40.0, taxiEnd, ground, 15.0, true),
+                   at(70.0, from(kUser, 90.0, 3.0), 2000.0, 160.0, false),
+                   at(100.0, from(kUser, 90.0, 8.0), 5000.0, 220.0, false),
+                   at(100.01, from(kUser, 90.0, 32.0), 5000.0, 220.0, false)};
+    startWith(s);
+    gf_resetSimLinkForNextRun();
+    connect();
+    gf_requestUserOnGroundEverySecond();
+    addStand(kUser);
+    gf_simLinkServices().standNameAt = [](const LatLon& p) { return gf_standNameAt(p); };
+    gf_simLinkServices().requestExit = [this](int reason, int argument) { exits.emplace_back(reason, argument); };
+    gf_setProfessionalEdition(true);
+    g_mainWindow.g_userStandText.set("");
+    gf_startServer("0");
+    g_realTrafficLocal = true;
+    int error = 0;
+    const int rt = net::gf_connectLoopback(gf_serverPort(), error);
+    ASSERT_GE(rt, 0) << error;
+
+    struct Seen { LatLon user; std::string stand; int range; std::int64_t simTime; };
+    const auto second = [&](int n) {
+        for (int i = 0; i < n; ++i) passes(100);
+        gf_autoLateralRange();
+        return Seen{user(), g_mainWindow.g_userStandText.get(), LATERAL_RANGE.get(), g_simTimeSeconds.load()};
+    };
+    // 100 passes bring 33 frames (1.1 s of the simulator's time).
+    const Seen atStand = second(8), taxied = second(30), airborne = second(42);
+    EXPECT_LT(gf_distanceNm(atStand.user, kUser) * 1852.0, 1.0);
+    EXPECT_EQ(atStand.stand, "A10");
+    EXPECT_EQ(atStand.range, 8);
+    EXPECT_LT(gf_distanceNm(taxied.user, taxiEnd) * 1852.0, 1.0);
+    EXPECT_EQ(taxied.stand, "");
+    EXPECT_GT(gf_distanceNm(airborne.user, kUser), 3.0);
+    EXPECT_GT(g_userPosition.altitude, 2000.0);
+    EXPECT_EQ(airborne.range, 40);
+    EXPECT_GT(airborne.simTime, atStand.simTime);
+    EXPECT_TRUE(exitRequests().empty());
+    second(15);
+    EXPECT_EQ(exitRequests(), (std::vector<std::pair<int, int>>{{EXIT_RESTART, 45}}));
+    EXPECT_NE(logText().find("Teleport"), std::string::npos);
+
+    std::string lines;
+    char buffer[4096];
+    while (net::gf_waitReadable(rt, 200)) {
+        const long n = net::gf_receiveSome(rt, buffer, sizeof buffer, error);
+        if (n <= 0) break;
+        lines.append(buffer, static_cast<std::size_t>(n));
+    }
+    ::close(rt);
+    gf_stopServer();
+    g_realTrafficLocal = false;
+    gf_setProfessionalEdition(false);
+    std::set<std::string> positions;
+    for (std::size_t p = lines.find("Qs121="); p != std::string::npos; p = lines.find("Qs121=", p + 1))
+        positions.insert(lines.substr(p, lines.find('\r', p) - p));
+    EXPECT_GT(positions.size(), 60u) << "one line a second, moving";
 }
 
 }  // namespace
