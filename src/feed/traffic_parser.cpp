@@ -182,8 +182,31 @@ void TrafficReader::lf_splitFields() {
     }
 }
 
+std::vector<TrafficReader::KnownAircraft> TrafficReader::knownAircraft() const {
+    std::lock_guard lock(m_knownMutex);
+    return m_knownList;
+}
+
+void TrafficReader::requestKnownAircraftReset() {
+    std::lock_guard lock(m_knownMutex);
+    m_known.clear();
+    m_knownList.clear();
+    m_knownCount.store(0);
+    m_knownAircraftReset.store(true);
+}
+
+void TrafficReader::lf_takeIn() {
+    std::lock_guard lock(m_knownMutex);
+    m_knownAircraftReset.store(false);
+    const auto [it, added] = m_known.try_emplace(record.hexid, m_knownList.size());
+    if (added)
+        m_knownList.push_back({record.hexid, record.flight.callsign});
+    else
+        m_knownList[it->second].callsign = record.flight.callsign;
+    m_knownCount.store(m_knownList.size());
+}
+
 void TrafficReader::process() {
-    if (m_knownAircraftReset.exchange(false)) clearSeenCallsigns();
     if (datagram.find(" VEH") != std::string_view::npos) return;
     lf_splitFields();
     processLine();
@@ -326,6 +349,7 @@ void TrafficReader::processLine() {
 
         // 23-24.
         sample.standing = 0;
+        lf_takeIn();
         std::size_t waiting = 0;
         {
             std::lock_guard lock(g_trafficMutex);

@@ -14,6 +14,7 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "core/geodesy.h"
@@ -136,8 +137,17 @@ public:
     void clearSeenCallsigns();
     std::set<std::string> takeSeenCallsigns();
     std::size_t seenCallsignCount() const;
-    // Forget the aircraft taken in so far; the reader takes them in afresh from the next datagram.
-    void requestKnownAircraftReset() { m_knownAircraftReset.store(true); }
+    // The aircraft taken in since the last reset, in the order they first came: a static parking
+    // calculation empties the table, and the reader takes the feed's aircraft in afresh (the reset
+    // flag stays raised until the first one is taken in).
+    struct KnownAircraft {
+        std::uint32_t hexid = 0;
+        std::string callsign;   // the latest one the feed gave
+    };
+    void requestKnownAircraftReset();
+    bool knownAircraftResetPending() const { return m_knownAircraftReset.load(); }
+    std::size_t knownAircraftCount() const { return m_knownCount.load(); }
+    std::vector<KnownAircraft> knownAircraft() const;
 
     void processLine();
 
@@ -162,6 +172,11 @@ private:
 
     mutable std::mutex m_callsignMutex;
     std::set<std::string> m_seenCallsigns;
+    void lf_takeIn();
+    mutable std::mutex m_knownMutex;           // the reader writes, other threads copy
+    std::unordered_map<std::uint32_t, std::size_t> m_known;   // ICAO address -> place in m_knownList
+    std::vector<KnownAircraft> m_knownList;
+    std::atomic<std::size_t> m_knownCount{0};
     std::atomic<bool> m_knownAircraftReset{false};
 };
 

@@ -225,7 +225,7 @@ TEST_F(ParserTest, SplittingKeepsEmptyFieldsButNoFinalEmptyField) {
     EXPECT_EQ(reader.fields, (std::vector<std::string_view>{"", "x"}));
 }
 
-TEST_F(ParserTest, CallsignCollection) {
+TEST_F(ParserTest, CallsignCollectionAndKnownAircraft) {
     parse({{9, "EZY1"}});
     EXPECT_EQ(reader.seenCallsignCount(), 0u) << "only while collecting";
     reader.collectCallsigns = true;
@@ -234,10 +234,23 @@ TEST_F(ParserTest, CallsignCollection) {
     parse({{9, "TOW 3"}});              // dropped later, but seen in range
     parse({{9, "GLD1"}, {28, "B1"}});
     EXPECT_EQ(reader.takeSeenCallsigns(), (std::set<std::string>{"EZY2", "GLD1", "TOW 3"}));
-    parse({{9, "EZY5"}});
+    // Aircraft taken in: by address, in the order they came, with their latest callsign.
     reader.requestKnownAircraftReset();
-    parse({{9, "EZY6"}});
-    EXPECT_EQ(reader.takeSeenCallsigns(), (std::set<std::string>{"EZY6"})) << "reset before the next datagram";
+    parse({{1, "4000001"}, {9, "EZY5"}});
+    parse({{1, "4000002"}, {9, "EZY6"}});
+    parse({{1, "4000001"}, {9, "EZY7"}});
+    parse({{1, "4000003"}, {9, "FAR2"}, {2, "60"}});   // out of range: not taken in
+    const auto known = reader.knownAircraft();
+    ASSERT_EQ(reader.knownAircraftCount(), 2u);
+    EXPECT_EQ(std::tie(known[0].hexid, known[0].callsign, known[1].hexid), std::tuple(4000001u, "EZY7", 4000002u));
+    // A static parking calculation starts the table afresh; the renewal's callsigns stay.
+    reader.requestKnownAircraftReset();
+    EXPECT_EQ(reader.knownAircraftCount(), 0u);
+    EXPECT_TRUE(reader.knownAircraftResetPending());
+    parse({{1, "4000002"}, {9, "EZY6"}});
+    EXPECT_EQ(reader.knownAircraftCount(), 1u);
+    EXPECT_FALSE(reader.knownAircraftResetPending());
+    EXPECT_EQ(reader.takeSeenCallsigns(), (std::set<std::string>{"EZY5", "EZY6", "EZY7"}));
 }
 
 }  // namespace
