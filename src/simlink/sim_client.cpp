@@ -356,7 +356,8 @@ bool gf_simClientDispatchOnce() {
             l_dispatchFailures = 0;
         }
         if (l_quitReceived.exchange(false)) {
-            // The simulator has quit: the run cannot go on without it.
+            // The simulator has quit. Kept open, the connection would be dispatched on for ever and the
+            // window would show a simulator that is gone; the run cannot go on without it.
             lf_closeSimConnect(true);
             return false;
         }
