@@ -24,10 +24,10 @@ namespace {
 
 constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 
-// Opens a file for reading; a folder counts as a file that cannot be opened.
+// Opens a file for reading; a folder, a device or a file of absurd size counts as a file that cannot
+// be opened (reading one would never end or exhaust the memory).
 bool lf_openInput(std::ifstream& in, const fs::path& file, std::ios::openmode mode = std::ios::in) {
-    std::error_code ec;
-    if (fs::is_directory(file, ec)) return false;
+    if (!gf_unreadableFileReason(file).empty()) return false;
     in.open(file, mode);
     return in.is_open();
 }
@@ -136,6 +136,28 @@ void gf_readLines(std::istream& in, std::list<std::string>& lines) {
     std::string line;
     while (std::getline(in, line)) lines.push_back(line);
     in.clear();
+}
+
+std::string gf_unreadableFileReason(const fs::path& file) {
+    std::error_code ec;
+    const fs::file_status status = fs::status(file, ec);
+    if (!fs::exists(status)) return {};
+    if (fs::is_directory(status)) return "a folder";
+    if (!fs::is_regular_file(status)) return "not a regular file";
+    const std::uintmax_t size = fs::file_size(file, ec);
+    if (ec) return ec.message();
+    if (size > kMaxReadFileBytes) return vrn::format("{} bytes, more than {}", size, kMaxReadFileBytes);
+    return {};
+}
+
+pugi::xml_parse_result gf_loadXmlFile(pugi::xml_document& doc, const fs::path& file) {
+    const std::string reason = gf_unreadableFileReason(file);
+    if (reason.empty()) return doc.load_file(file.c_str());
+    doc.reset();
+    gf_logLine(vrn::format("\"{}\" not loaded: {}", file.string(), reason));
+    pugi::xml_parse_result result;
+    result.status = pugi::status_io_error;
+    return result;
 }
 
 bool gf_writeFileAtomically(const fs::path& file, std::string_view bytes) {
