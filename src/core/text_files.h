@@ -56,6 +56,14 @@ bool gf_writeFileAtomically(const std::filesystem::path& file, std::string_view 
 // Saves with pugixml's default formatting (temporary file + rename) and logs
 // "\"{}\" saved" or "could not save to \"{}\"".
 bool gf_saveXmlFile(const pugi::xml_document& doc, const std::filesystem::path& file);
+// The name of gf_writeFileAtomically's temporary files: ".NAME.tmp-PID-N" beside the target.
+std::string gf_tempFileName(const std::string& targetName, std::uint64_t pid, unsigned number);
+// Whether a file name is one of those; the writing process's id in `pid`.
+bool gf_isTempFileName(std::string_view name, std::uint64_t& pid);
+// Removes the temporary files that another process left in `folder` (and its subfolders when
+// `recursive`): a save cut short by a kill. Each removal is logged; returns their number.
+std::size_t gf_removeStaleTempFiles(const std::filesystem::path& folder, bool recursive);
+
 // From the first two bytes: FF FE -> 1, FE FF -> 2, EF BB -> 3, anything else -> 0;
 // 5 (logged "cannot open file {} for character encoding, err: {}") when the file cannot be opened.
 int gf_detectTextEncoding(const std::filesystem::path& file);

@@ -122,6 +122,29 @@ TEST(ReadWholeFiles, OnlyRegularFilesOfSaneSizeAreOpened) {
     EXPECT_EQ(gf_unreadableFileReason(dir / "pipe.xml"), "not a regular file");
 }
 
+TEST(TemporaryFiles, OnlyOtherProcessesLeftoversOfOurOwnNamingAreRemoved) {
+    TempDir dir;
+    std::uint64_t pid = 0;
+    EXPECT_TRUE(gf_isTempFileName(gf_tempFileName("LFPG.xml", 77, 5), pid) && pid == 77);
+    for (const char* notOurs : {"LFPG.xml.tmp-1-2", ".tmp-1-2", ".x.tmp-1-", ".x.tmp--2", ".x.tmp-a-2", ".x.tmp-1-2b", ".x.tmp-12"})
+        EXPECT_FALSE(gf_isTempFileName(notOurs, pid)) << notOurs;
+    const std::string stale = gf_tempFileName("parameters.xml", 4000000000u, 0);
+    const std::string own = gf_tempFileName("parameters.xml", static_cast<std::uint64_t>(::getpid()), 0);
+    for (const fs::path& folder : {dir.path(), dir / "sub" / "deeper"}) {
+        writeFile(folder / stale, "half");
+        writeFile(folder / own, "being written");
+        writeFile(folder / "LFPG.xml.tmp-1-2", "not ours");
+    }
+    fs::create_directory(dir / gf_tempFileName("folder", 1, 1));
+    EXPECT_EQ(gf_removeStaleTempFiles(dir.path(), false), 1u);
+    EXPECT_TRUE(fs::exists(dir / "sub" / "deeper" / stale));
+    EXPECT_EQ(gf_removeStaleTempFiles(dir.path(), true), 1u);
+    for (const fs::path& folder : {dir.path(), dir / "sub" / "deeper"})
+        EXPECT_TRUE(!fs::exists(folder / stale) && fs::exists(folder / own) && fs::exists(folder / "LFPG.xml.tmp-1-2"));
+    EXPECT_TRUE(fs::is_directory(dir / gf_tempFileName("folder", 1, 1)));
+    EXPECT_EQ(gf_removeStaleTempFiles(dir / "missing", true), 0u);
+}
+
 TEST(SaveXmlFile, SavesWithDefaults) {
     TempDir dir;
     pugi::xml_document doc;
