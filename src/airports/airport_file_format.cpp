@@ -1,5 +1,6 @@
 // The XML layout of airport parking files: the writer, the reader of stands and uses, the text form
 // of half-hour sets and the typed readers of header values.
+#include <cmath>
 #include <stdexcept>
 #include <unordered_set>
 
@@ -9,6 +10,7 @@
 #include "core/format.h"
 #include "core/log.h"
 #include "core/text_files.h"
+#include "display/window_state.h"
 #include "settings/parameters_file.h"
 #include "settings/settings_catalogue.h"
 
@@ -123,7 +125,7 @@ pugi::xml_node lf_parameterNode(const pugi::xml_document& doc, const std::string
 }  // namespace
 
 pugi::xml_parse_result gf_loadApfDocument(pugi::xml_document& doc, const std::filesystem::path& path) {
-    return doc.load_file(path.c_str());
+    return gf_loadXmlFile(doc, path);
 }
 
 std::uint64_t lf_hours2bitset(const std::string& text) {
@@ -197,17 +199,50 @@ std::vector<StandUse> lf_readUses(const pugi::xml_node& parkpos, bool skipTow, U
     return uses;
 }
 
-void lf_readParkPositions(const pugi::xml_document& doc, std::vector<Stand>& stands, UseOrigin origin) {
+std::string gf_standFault(const Stand& stand, const std::optional<LatLon>& airport) {
+    const LatLon& p = stand.position;
+    if (!std::isfinite(p.lat) || !std::isfinite(p.lon) || !std::isfinite(stand.heading) || !std::isfinite(stand.radius))
+        return "not finite";
+    if (p.lat < -90.0 || p.lat > 90.0 || p.lon < -180.0 || p.lon > 180.0) return "no position on earth";
+    if (airport && gf_distanceNm(*airport, p) > kStandReachNm)
+        return format("{:.1f} nm from its airport", gf_distanceNm(*airport, p));
+    return {};
+}
+
+void StandReading::refuse(const std::string& id, const std::string& why) {
+    if (++refused <= kLoggedRefusals) gf_logArrowLine(format("stand {} in {} refused: {}", id, file.string(), why));
+}
+
+void StandReading::sayRefused() const {
+    if (refused == 0) return;
+    gf_showStatus(format("{} stand{} of {} refused, see Log.txt", refused, refused == 1 ? "" : "s", file.string()), true);
+}
+
+void lf_readParkPositions(const pugi::xml_document& doc, std::vector<Stand>& stands, UseOrigin origin,
+                          StandReading& reading) {
     pugi::xml_node parkpositions = doc.child("parkpositions");
     if (!parkpositions) return;
     std::unordered_set<std::string> ids;
     for (pugi::xml_node parkpos : parkpositions.children("parkpos")) {
         std::string id = parkpos.attribute("id").value();
-        if (!ids.insert(id).second) {
-            throw UserErrorException(94, "Parking position " + id + " appears more than once?");
+        // One bad record costs its stand, never the airport or the run.
+        if (ids.count(id) != 0) {
+            reading.refuse(id, "Parking position " + id + " appears more than once?");
+            continue;
         }
-        stands.push_back(gf_fullFormStand(parkpos, std::move(id), lf_readUses(parkpos, true, origin, 1)));
+        Stand stand = gf_fullFormStand(parkpos, std::string(id), lf_readUses(parkpos, true, origin, 1));
+        if (const std::string fault = gf_standFault(stand, reading.airport); !fault.empty()) {
+            reading.refuse(id, fault);
+            continue;
+        }
+        ids.insert(std::move(id));
+        stands.push_back(std::move(stand));
     }
+}
+
+void lf_readParkPositions(const pugi::xml_document& doc, std::vector<Stand>& stands, UseOrigin origin) {
+    StandReading reading;
+    lf_readParkPositions(doc, stands, origin, reading);
 }
 
 Stand gf_fullFormStand(const pugi::xml_node& parkpos, std::string&& id, std::vector<StandUse>&& uses) {
@@ -220,7 +255,6 @@ Stand gf_fullFormStand(const pugi::xml_node& parkpos, std::string&& id, std::vec
                  parkpos.attribute("heli").as_bool());
 }
 
-void lf_readParkPositions(const pugi::xml_document& doc) { lf_readParkPositions(doc, g_stands, UseOrigin::Archive); }
 
 std::optional<bool> lf_readBoolParameter(const pugi::xml_document& doc, const std::string& key) {
     pugi::xml_node node = lf_parameterNode(doc, key);
