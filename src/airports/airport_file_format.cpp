@@ -5,6 +5,7 @@
 #include <unordered_set>
 
 #include "airports/airport_files.h"
+#include "airports/park_airport_choice.h"
 #include "airports/registration_lookup.h"
 #include "core/exceptions.h"
 #include "core/format.h"
@@ -46,7 +47,8 @@ bool lf_writeApfParameters(pugi::xml_document& doc, const ApfAirport& airport, b
         gf_appendIntParameterNode(parameters, parking_percentage.name, parking_percentage.get());
         gf_appendBoolParameterNode(parameters, INITIAL_LOAD_ONLY.name, INITIAL_LOAD_ONLY.get());
         gf_appendIntParameterNode(parameters, MAX_FIT.name, MAX_FIT.get());
-        if (MAX_LIVE.get() != MAX_LIVE.defaultValue) gf_appendIntParameterNode(parameters, MAX_LIVE.name, MAX_LIVE.get());
+        // Only a limit of the airport's own: the user's general one is theirs to change later.
+        if (MAX_LIVE.get() != g_userMaxLive.load()) gf_appendIntParameterNode(parameters, MAX_LIVE.name, MAX_LIVE.get());
         gf_appendBoolParameterNode(parameters, LEARN_SOFT.name, LEARN_SOFT.get());
     }
     return true;

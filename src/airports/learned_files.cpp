@@ -4,6 +4,7 @@
 #include <unordered_map>
 
 #include "airports/airport_files.h"
+#include "airports/park_airport_choice.h"
 #include "core/format.h"
 #include "core/log.h"
 #include "display/window_state.h"
@@ -44,8 +45,13 @@ void lf_applySettings(const pugi::xml_document& doc) {
         if (MAX_LIVE.get() == MAX_LIVE.defaultValue) lf_clearEditText(MAX_LIVE);
         lf_logSetting(MAX_LIVE.name, std::to_string(MAX_LIVE.get()));
     } else {
-        MAX_LIVE.set(MAX_LIVE.defaultValue);
-        lf_clearEditText(MAX_LIVE);
+        // No value of its own for this airport: the user's own limit, which is not the default.
+        const int own = g_userMaxLive.load();
+        MAX_LIVE.set(MAX_LIVE.clamp(own));
+        if (MAX_LIVE.get() == MAX_LIVE.defaultValue)
+            lf_clearEditText(MAX_LIVE);
+        else
+            MAX_LIVE.showValue();
     }
 
     if (auto value = lf_readIntParameter(doc, LATERAL_RANGE.name)) {

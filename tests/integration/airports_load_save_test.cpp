@@ -3,6 +3,7 @@
 
 #include "airports/airport_files.h"
 #include "airports/airport_list.h"
+#include "airports/park_airport_choice.h"
 #include "core/exceptions.h"
 #include "core/time_of_week.h"
 #include "core/utilities.h"
@@ -78,6 +79,7 @@ protected:
         g_parkAirport = Airport{};
         gf_setWallClockForTests({});
         MAX_LIVE.set(MAX_LIVE.defaultValue);
+        g_userMaxLive.store(MAX_LIVE.defaultValue);
         PARK_FAKE.set(false);
         parking_percentage.set(parking_percentage.defaultValue);
         MAX_FIT.set(MAX_FIT.defaultValue);
@@ -265,6 +267,26 @@ TEST_F(ParkAirportFile, DamagedStandsAreRefusedOneByOneAndCounted) {
     }
     EXPECT_EQ(ids, (std::vector<std::string>{"501", "502", "503", "M1"}));
     EXPECT_EQ(g_mainWindow.g_statusText.get(), "1 stand of airports/learned/stock/LFPG.xml refused, see Log.txt");
+}
+
+TEST_F(ParkAirportFile, WithoutALimitOfItsOwnTheAirportKeepsTheUsersLiveLimit) {
+    writeFile(learnedPath(), R"(<parameters><parameter name="airport_name" value="Sample"/></parameters>)");
+    g_userMaxLive.store(20);
+    MAX_LIVE.set(20);
+    std::uint64_t quality = 0;
+    ASSERT_EQ(load(quality), "");
+    EXPECT_EQ(MAX_LIVE.get(), 20);
+    g_apfUpdates.store(1);
+    gf_closeParkAirport();
+    EXPECT_EQ(readFile(learnedPath()).find("MAX_LIVE"), std::string::npos) << "the user's own limit is no airport's";
+    ASSERT_EQ(load(quality), "");
+    MAX_LIVE.set(50);   // set while at this airport
+    g_apfChanged.store(true);
+    gf_closeParkAirport();
+    EXPECT_NE(readFile(learnedPath()).find(R"(<parameter name="MAX_LIVE" value="50" />)"), std::string::npos);
+    MAX_LIVE.set(20);
+    ASSERT_EQ(load(quality), "");
+    EXPECT_EQ(MAX_LIVE.get(), 50);
 }
 
 TEST_F(ParkAirportFile, UnreadableLearnedFileIsKeptAsideWithoutLosingAnOlderCopy) {
