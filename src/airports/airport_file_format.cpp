@@ -1,14 +1,17 @@
 // The XML layout of airport parking files: the writer, the reader of stands and uses, the text form
 // of half-hour sets and the typed readers of header values.
+#include <cmath>
 #include <stdexcept>
 #include <unordered_set>
 
 #include "airports/airport_files.h"
+#include "airports/park_airport_choice.h"
 #include "airports/registration_lookup.h"
 #include "core/exceptions.h"
 #include "core/format.h"
 #include "core/log.h"
 #include "core/text_files.h"
+#include "display/window_state.h"
 #include "settings/parameters_file.h"
 #include "settings/settings_catalogue.h"
 
@@ -44,7 +47,8 @@ bool lf_writeApfParameters(pugi::xml_document& doc, const ApfAirport& airport, b
         gf_appendIntParameterNode(parameters, parking_percentage.name, parking_percentage.get());
         gf_appendBoolParameterNode(parameters, INITIAL_LOAD_ONLY.name, INITIAL_LOAD_ONLY.get());
         gf_appendIntParameterNode(parameters, MAX_FIT.name, MAX_FIT.get());
-        if (MAX_LIVE.get() != MAX_LIVE.defaultValue) gf_appendIntParameterNode(parameters, MAX_LIVE.name, MAX_LIVE.get());
+        // Only a limit of the airport's own: the user's general one is theirs to change later.
+        if (MAX_LIVE.get() != g_userMaxLive.load()) gf_appendIntParameterNode(parameters, MAX_LIVE.name, MAX_LIVE.get());
         gf_appendBoolParameterNode(parameters, LEARN_SOFT.name, LEARN_SOFT.get());
     }
     return true;
@@ -123,7 +127,7 @@ pugi::xml_node lf_parameterNode(const pugi::xml_document& doc, const std::string
 }  // namespace
 
 pugi::xml_parse_result gf_loadApfDocument(pugi::xml_document& doc, const std::filesystem::path& path) {
-    return doc.load_file(path.c_str());
+    return gf_loadXmlFile(doc, path);
 }
 
 std::uint64_t lf_hours2bitset(const std::string& text) {
@@ -197,17 +201,50 @@ std::vector<StandUse> lf_readUses(const pugi::xml_node& parkpos, bool skipTow, U
     return uses;
 }
 
-void lf_readParkPositions(const pugi::xml_document& doc, std::vector<Stand>& stands, UseOrigin origin) {
+std::string gf_standFault(const Stand& stand, const std::optional<LatLon>& airport) {
+    const LatLon& p = stand.position;
+    if (!std::isfinite(p.lat) || !std::isfinite(p.lon) || !std::isfinite(stand.heading) || !std::isfinite(stand.radius))
+        return "not finite";
+    if (p.lat < -90.0 || p.lat > 90.0 || p.lon < -180.0 || p.lon > 180.0) return "no position on earth";
+    if (airport && gf_distanceNm(*airport, p) > kStandReachNm)
+        return format("{:.1f} nm from its airport", gf_distanceNm(*airport, p));
+    return {};
+}
+
+void StandReading::refuse(const std::string& id, const std::string& why) {
+    if (++refused <= kLoggedRefusals) gf_logArrowLine(format("stand {} in {} refused: {}", id, file.string(), why));
+}
+
+void StandReading::sayRefused() const {
+    if (refused == 0) return;
+    gf_showStatus(format("{} stand{} of {} refused, see Log.txt", refused, refused == 1 ? "" : "s", file.string()), true);
+}
+
+void lf_readParkPositions(const pugi::xml_document& doc, std::vector<Stand>& stands, UseOrigin origin,
+                          StandReading& reading) {
     pugi::xml_node parkpositions = doc.child("parkpositions");
     if (!parkpositions) return;
     std::unordered_set<std::string> ids;
     for (pugi::xml_node parkpos : parkpositions.children("parkpos")) {
         std::string id = parkpos.attribute("id").value();
-        if (!ids.insert(id).second) {
-            throw UserErrorException(94, "Parking position " + id + " appears more than once?");
+        // One bad record costs its stand, never the airport or the run.
+        if (ids.count(id) != 0) {
+            reading.refuse(id, "Parking position " + id + " appears more than once?");
+            continue;
         }
-        stands.push_back(gf_fullFormStand(parkpos, std::move(id), lf_readUses(parkpos, true, origin, 1)));
+        Stand stand = gf_fullFormStand(parkpos, std::string(id), lf_readUses(parkpos, true, origin, 1));
+        if (const std::string fault = gf_standFault(stand, reading.airport); !fault.empty()) {
+            reading.refuse(id, fault);
+            continue;
+        }
+        ids.insert(std::move(id));
+        stands.push_back(std::move(stand));
     }
+}
+
+void lf_readParkPositions(const pugi::xml_document& doc, std::vector<Stand>& stands, UseOrigin origin) {
+    StandReading reading;
+    lf_readParkPositions(doc, stands, origin, reading);
 }
 
 Stand gf_fullFormStand(const pugi::xml_node& parkpos, std::string&& id, std::vector<StandUse>&& uses) {
@@ -220,7 +257,6 @@ Stand gf_fullFormStand(const pugi::xml_node& parkpos, std::string&& id, std::vec
                  parkpos.attribute("heli").as_bool());
 }
 
-void lf_readParkPositions(const pugi::xml_document& doc) { lf_readParkPositions(doc, g_stands, UseOrigin::Archive); }
 
 std::optional<bool> lf_readBoolParameter(const pugi::xml_document& doc, const std::string& key) {
     pugi::xml_node node = lf_parameterNode(doc, key);

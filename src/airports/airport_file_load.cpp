@@ -53,6 +53,11 @@ pugi::xml_node lf_parkPositionsOf(const std::string& code, pugi::xml_document& d
 
 }  // namespace
 
+std::optional<LatLon> lf_parkAirportPosition() {
+    const LatLon position = g_parkAirport.position();
+    return gf_isValidPosition(position) ? std::optional<LatLon>(position) : std::nullopt;
+}
+
 void gf_enableAirportControl(const GuiControl& control, bool enabled) {
     if (ui::Window* window = g_mainWindow.g_hMainWindow; window && window->hasControl(control.controlId)) {
         window->enable(control.controlId, enabled);
@@ -115,7 +120,9 @@ std::string gf_readApf(const fs::path& path, std::uint64_t& quality) {
         g_parkAirport.alt = static_cast<double>(*altitude);
         g_apfAirport.airport_name = lf_readStringParameter(doc, "airport_name").value_or("");
 
-        lf_readParkPositions(doc);
+        StandReading reading{path, lf_parkAirportPosition()};
+        lf_readParkPositions(doc, g_stands, UseOrigin::Archive, reading);
+        reading.sayRefused();
         quality = gf_packQuality(lf_readIntParameter(doc, "Qf_real").value_or(-1),
                                  lf_readIntParameter(doc, "Qf_soft").value_or(-1));
 
@@ -153,6 +160,7 @@ std::string gf_readApf(const fs::path& path, std::uint64_t& quality) {
         gf_logIndentedLine(format("{:24}: {}", "publisher", g_apfAirport.publisher));
         gf_logIndentedLine(format("{:24}: {} ft", "altitude", g_apfAirport.altitude));
         gf_logIndentedLine(format("{:24}: {}", "num_parkpos", g_stands.size()));
+        if (reading.refused > 0) gf_logIndentedLine(format("{:24}: {}", "stands refused", reading.refused));
         gf_logIndentedLine(format("{:24}: {}", "quality factor", qualityText));
         gf_logIndentedLine(format("{:24}: {}", "RT traffic week", g_apfAirport.RT_traffic_week));
 

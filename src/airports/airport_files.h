@@ -66,10 +66,28 @@ int gf_qualitySoft(std::uint64_t pair);
 // per-airport settings and the uses; handmade (learned files only): the whole stand list in full
 // form with handmade, altitude and the quality factors. Fake uses are never written.
 bool gf_writeApf(const ApfAirport& airport, const std::filesystem::path& path, bool learned, bool handmade = false);
-// Appends a Stand for every parkpos of the document's parkpositions element. Throws
-// UserErrorException 94 on a repeated id (the stands before it stay appended).
+// Ground traffic is taken, and arrivals are parked, only this near the park airport: a stand
+// farther from its airport can never be used and is a damaged record.
+constexpr double kStandReachNm = 5.0;
+// Why a stand read from a file cannot be used: empty when its position, heading and radius are
+// finite, the position lies on the earth and, with an airport given, within kStandReachNm of it.
+std::string gf_standFault(const Stand& stand, const std::optional<LatLon>& airport);
+// What one reading of stands refuses: each refusal is logged (the first kLoggedRefusals of them)
+// with the file and counted.
+struct StandReading {
+    static constexpr int kLoggedRefusals = 10;
+    std::filesystem::path file;
+    std::optional<LatLon> airport;   // the stands' airport; none: no reach test
+    int refused = 0;
+    void refuse(const std::string& id, const std::string& why);
+    // "{} stand{} of {} refused, see Log.txt" on the status line when any was.
+    void sayRefused() const;
+};
+// Appends a Stand for every parkpos of the document's parkpositions element. A repeated id (the
+// first stays) and a stand that gf_standFault finds fault with are refused; the others are read.
+void lf_readParkPositions(const pugi::xml_document& doc, std::vector<Stand>& stands, UseOrigin origin,
+                          StandReading& reading);
 void lf_readParkPositions(const pugi::xml_document& doc, std::vector<Stand>& stands, UseOrigin origin);
-void lf_readParkPositions(const pugi::xml_document& doc);   // into g_stands, as the archived file's own
 // The uses of one parkpos; skipTow drops callsigns that begin with "TOW ".
 std::vector<StandUse> lf_readUses(const pugi::xml_node& parkpos, bool skipTow, UseOrigin origin,
                                   std::uint32_t firstNumber);
@@ -109,6 +127,8 @@ void gf_enableAirportControl(const GuiControl& control, bool enabled);
 // Clamping setter of an integer setting.
 void gf_setClamped(NumericParameter<int>& setting, int value);
 
+// The park airport's position, when it has a valid one (its stands must lie near it).
+std::optional<LatLon> lf_parkAirportPosition();
 // Loads the park airport's file into g_stands (the caller empties it first) with its learned file.
 // Empty on success, "no stands found" without stands, else what failed. UserErrorException passes.
 std::string gf_readApf(const std::filesystem::path& path, std::uint64_t& quality);

@@ -10,6 +10,7 @@
 #include "core/exceptions.h"
 #include "core/format.h"
 #include "core/log.h"
+#include "core/text_files.h"
 
 namespace vrn {
 
@@ -51,7 +52,7 @@ float lf_toFloat(const char* text) {
 
 void lf_readAirportList(const std::filesystem::path& path) {
     pugi::xml_document doc;
-    const pugi::xml_parse_result result = doc.load_file(path.c_str());
+    const pugi::xml_parse_result result = gf_loadXmlFile(doc, path);
     if (!result) throw std::runtime_error(path.string() + " not loaded " + result.description());
     pugi::xml_node airports;
     for (pugi::xml_node node = doc.first_child(); node; node = node.next_sibling()) {
@@ -114,7 +115,7 @@ void gf_resetAirportsForTests() {
 bool gf_readAirportNames() {
     const std::filesystem::path path = gf_airportNamesPath();
     pugi::xml_document doc;
-    if (doc.load_file(path.c_str())) {
+    if (gf_loadXmlFile(doc, path)) {
         if (pugi::xml_node names = doc.child("AirportNames")) {
             for (pugi::xml_node node : names.children("airport")) {
                 g_airportNames.try_emplace(node.attribute("ICAO").value(), node.attribute("name").value());

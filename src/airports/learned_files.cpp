@@ -5,6 +5,7 @@
 
 #include "airports/airport_files.h"
 #include "airports/automatic_range.h"
+#include "airports/park_airport_choice.h"
 #include "core/format.h"
 #include "core/log.h"
 #include "display/window_state.h"
@@ -45,8 +46,13 @@ void lf_applySettings(const pugi::xml_document& doc) {
         if (MAX_LIVE.get() == MAX_LIVE.defaultValue) lf_clearEditText(MAX_LIVE);
         lf_logSetting(MAX_LIVE.name, std::to_string(MAX_LIVE.get()));
     } else {
-        MAX_LIVE.set(MAX_LIVE.defaultValue);
-        lf_clearEditText(MAX_LIVE);
+        // No value of its own for this airport: the user's own limit, which is not the default.
+        const int own = g_userMaxLive.load();
+        MAX_LIVE.set(MAX_LIVE.clamp(own));
+        if (MAX_LIVE.get() == MAX_LIVE.defaultValue)
+            lf_clearEditText(MAX_LIVE);
+        else
+            MAX_LIVE.showValue();
     }
 
     if (auto value = lf_readIntParameter(doc, LATERAL_RANGE.name)) {
@@ -136,18 +142,24 @@ void lf_readParkPosOverlay(const pugi::xml_node& parkpos, Stand& stand, const fs
     }
 }
 
-void lf_readManualStand(const pugi::xml_node& parkpos, std::string id, const fs::path& path) {
+void lf_readManualStand(const pugi::xml_node& parkpos, std::string id, StandReading& reading) {
     const LatLon position{parkpos.attribute("latitude").as_double(), parkpos.attribute("longitude").as_double()};
     const double radius = parkpos.attribute("radius").as_double();
     if (!gf_isValidPosition(position) || radius == 0.0 || !std::isfinite(radius)) {
-        gf_logArrowLine(format("manually created standid {} misses correct attributes in {}", id, path.string()));
+        gf_logArrowLine(format("manually created standid {} misses correct attributes in {}", id, reading.file.string()));
         return;
     }
-    g_stands.push_back(gf_fullFormStand(parkpos, std::move(id), lf_readUses(parkpos, false, UseOrigin::Learned, 1)));
-    g_stands.back().manual = 1;
+    Stand stand = gf_fullFormStand(parkpos, std::string(id), lf_readUses(parkpos, false, UseOrigin::Learned, 1));
+    if (const std::string fault = gf_standFault(stand, reading.airport); !fault.empty()) {
+        reading.refuse(id, fault);
+        return;
+    }
+    stand.manual = 1;
+    g_stands.push_back(std::move(stand));
 }
 
-void lf_mergeLearned(const pugi::xml_document& doc, const fs::path& path) {
+void lf_mergeLearned(const pugi::xml_document& doc, StandReading& reading) {
+    const fs::path& path = reading.file;
     std::unordered_map<std::string, std::size_t> byId;
     byId.reserve(g_stands.size() * 2);
     for (std::size_t i = 0; i < g_stands.size(); ++i) byId.try_emplace(g_stands[i].id, i);
@@ -160,7 +172,7 @@ void lf_mergeLearned(const pugi::xml_document& doc, const fs::path& path) {
                 continue;
             }
             const std::size_t before = g_stands.size();
-            lf_readManualStand(parkpos, id, path);
+            lf_readManualStand(parkpos, id, reading);
             if (g_stands.size() > before) byId.try_emplace(id, before);
             continue;
         }
@@ -192,6 +204,7 @@ void lf_readLearned(const fs::path& path) {
     gf_logLine(format("Read from learned airport file: \"{}\"", path.string()));
     try {
         pugi::xml_document doc;
+        StandReading reading{path, lf_parkAirportPosition()};
         const pugi::xml_parse_result result = gf_loadApfDocument(doc, path);
         if (!result) {
             fs::rename(path, lf_backupPathOf(path));
@@ -212,7 +225,7 @@ void lf_readLearned(const fs::path& path) {
             // a partial stand list nor be saved over with one.
             std::vector<Stand> stands;
             try {
-                lf_readParkPositions(doc, stands, UseOrigin::Learned);
+                lf_readParkPositions(doc, stands, UseOrigin::Learned, reading);
             } catch (const std::exception& e) {
                 g_handmadeOverruled = false;
                 g_apfSaveBlocked = true;
@@ -222,10 +235,15 @@ void lf_readLearned(const fs::path& path) {
             g_stands.swap(stands);
             g_handmadeOverruled = true;
             gf_logIndentedLine(format("{:24}: {}", "handmade", *handmade));
+            // Saving writes the whole stand list: the refused records would be gone from the user's
+            // own file. It stays as the user wrote it until they mend it.
+            if (reading.refused > 0) g_apfSaveBlocked = true;
+            reading.sayRefused();
             return;
         }
         g_handmadeOverruled = false;
-        lf_mergeLearned(doc, path);
+        lf_mergeLearned(doc, reading);
+        reading.sayRefused();
     } catch (const std::exception& e) {
         // What was merged stays, but saving now would drop the part that was not read.
         g_apfSaveBlocked = true;

@@ -21,6 +21,7 @@
 #include "core/exceptions.h"
 #include "core/format.h"
 #include "core/log.h"
+#include "core/text_files.h"
 #include "core/time_of_week.h"
 #include "core/utilities.h"
 #include "core/version.h"
@@ -53,6 +54,14 @@ ui::Window* lf_window() { return g_mainWindow.g_hMainWindow; }
 
 void lf_enable(const GuiControl& control, bool enabled) {
     if (ui::Window* window = lf_window()) window->enable(control.controlId, enabled);
+}
+
+void lf_removeStaleTempFiles() {
+    // A save cut short by a kill leaves its temporary file beside the file it was to replace.
+    std::size_t removed = gf_removeStaleTempFiles(".", false) + gf_removeStaleTempFiles(gf_dataFolder(), false);
+    for (const fs::path& folder : {fs::path("input"), g_outputFolder, fs::path(g_airportsFolder)})
+        removed += gf_removeStaleTempFiles(folder, true);
+    if (removed > 0) gf_logLine(format("{} stale temporary file{} removed", removed, removed == 1 ? "" : g_pluralS));
 }
 
 void lf_setChecked(CheckBoxParameter& setting, bool checked) {
@@ -208,6 +217,7 @@ void gf_askInstallPath() {
 
 void gf_checkInstallation() {
     gf_makeFolders();
+    lf_removeStaleTempFiles();
     gf_updateParameters();
     g_userMaxLive.store(MAX_LIVE.get());
     if (MAX_LIVE.get() == MAX_LIVE.defaultValue) gf_clearControlText(MAX_LIVE.controlId);

@@ -39,30 +39,35 @@ struct LogCloser {
     ~LogCloser() { gf_closeLog(); }
 } g_logCloser;
 
-// Log0.txt/Log00.txt keep the two previous runs. Copies, not renames: Log.txt is truncated next.
-// Failures are collected, not thrown: a locked or unwritable copy must not stop the program.
-std::vector<std::string> lf_keepPreviousLogs(const std::filesystem::path& logFile) {
+// Log0.txt/Log00.txt keep the two previous runs. Renames, not copies: a rename needs no room on the
+// disk, so a full disk cannot leave Log0.txt empty while Log.txt is truncated.
+struct KeptLogs {
     std::vector<std::string> failures;
+    bool logStillThere = false;   // Log.txt could not be moved aside: it must be added to, not truncated
+};
+
+KeptLogs lf_keepPreviousLogs(const std::filesystem::path& logFile) {
+    KeptLogs kept;
     const std::string name = logFile.filename().string();
     const auto dot = name.rfind('.');
-    if (dot == std::string::npos) return failures;
+    if (dot == std::string::npos) return kept;
     const std::string zero = "0";
     auto withZeros = [&](int count) {
         std::string n = name;
         for (int i = 0; i < count; ++i) n.insert(dot, zero);
         return logFile.parent_path() / n;
     };
-    const auto log0 = withZeros(1);
-    const auto log00 = withZeros(2);
-    auto copy = [&](const std::filesystem::path& from, const std::filesystem::path& to) {
+    auto shift = [&](const std::filesystem::path& from, const std::filesystem::path& to) {
         std::error_code ec;
-        if (!std::filesystem::exists(from, ec)) return;
-        std::filesystem::copy_file(from, to, std::filesystem::copy_options::overwrite_existing, ec);
-        if (ec) failures.push_back(vrn::format("could not copy {} to {}: {}", from.string(), to.string(), ec.message()));
+        if (!std::filesystem::exists(from, ec)) return true;
+        if (!std::filesystem::is_regular_file(from, ec)) return false;   // not ours to move
+        std::filesystem::rename(from, to, ec);
+        if (ec) kept.failures.push_back(vrn::format("could not move {} to {}: {}", from.string(), to.string(), ec.message()));
+        return !ec;
     };
-    copy(log0, log00);
-    copy(logFile, log0);
-    return failures;
+    shift(withZeros(1), withZeros(2));
+    kept.logStillThere = !shift(logFile, withZeros(1));
+    return kept;
 }
 
 void lf_writeLine(std::string_view prefix, std::string_view text, bool flush) {
@@ -88,10 +93,10 @@ void gf_startLog(const std::filesystem::path& logFile) {
         if (state.stream.is_open()) state.stream.close();
         state.stream.clear();
     }
-    const auto failures = lf_keepPreviousLogs(logFile);
+    const KeptLogs kept = lf_keepPreviousLogs(logFile);
 
     std::lock_guard lock(state.mutex);
-    state.stream.open(logFile, std::ios::out | std::ios::trunc);
+    state.stream.open(logFile, std::ios::out | (kept.logStillThere ? std::ios::app : std::ios::trunc));
     if (!state.stream.is_open()) {
         state.stream.clear();
         throw SysErrorException(40, "Failed to write file " + logFile.string());
@@ -99,7 +104,8 @@ void gf_startLog(const std::filesystem::path& logFile) {
     state.stream << vrn::format("{} (utc) {} version {} for {}", gf_utcTimeText(gf_wallClock()), kProgramName,
                                 g_programVersion.toString(), "MSFS")
                  << '\n';
-    for (const auto& failure : failures) state.stream << failure << '\n';
+    for (const auto& failure : kept.failures) state.stream << failure << '\n';
+    if (kept.logStillThere) state.stream << "the previous run's log is kept above the header of this run\n";
     state.open.store(true, std::memory_order_release);
 }
 

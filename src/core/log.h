@@ -15,7 +15,8 @@ extern const std::string g_arrow;      // "===> "
 extern const std::string g_indent;     // ten blanks
 extern const std::string g_pluralS;    // "s", appended to make plurals ("{} liverie{}")
 
-// Keeps Log0.txt/Log00.txt, opens Log.txt (in the current folder) truncated and writes the header
+// Moves the two previous logs to Log0.txt and Log00.txt (a Log.txt that cannot be moved is added
+// to, never truncated), opens Log.txt (in the current folder) and writes the header
 // "{} (utc) {} version {} for {}". Throws SysErrorException 40 when Log.txt cannot be opened.
 void gf_startLog();
 // Same, with an explicit file (tests).

@@ -1,6 +1,7 @@
 #include "core/text_files.h"
 
 #include <atomic>
+#include <charconv>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -24,10 +25,10 @@ namespace {
 
 constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 
-// Opens a file for reading; a folder counts as a file that cannot be opened.
+// Opens a file for reading; a folder, a device or a file of absurd size counts as a file that cannot
+// be opened (reading one would never end or exhaust the memory).
 bool lf_openInput(std::ifstream& in, const fs::path& file, std::ios::openmode mode = std::ios::in) {
-    std::error_code ec;
-    if (fs::is_directory(file, ec)) return false;
+    if (!gf_unreadableFileReason(file).empty()) return false;
     in.open(file, mode);
     return in.is_open();
 }
@@ -138,6 +139,75 @@ void gf_readLines(std::istream& in, std::list<std::string>& lines) {
     in.clear();
 }
 
+std::string gf_unreadableFileReason(const fs::path& file) {
+    std::error_code ec;
+    const fs::file_status status = fs::status(file, ec);
+    if (!fs::exists(status)) return {};
+    if (fs::is_directory(status)) return "a folder";
+    if (!fs::is_regular_file(status)) return "not a regular file";
+    const std::uintmax_t size = fs::file_size(file, ec);
+    if (ec) return ec.message();
+    if (size > kMaxReadFileBytes) return vrn::format("{} bytes, more than {}", size, kMaxReadFileBytes);
+    return {};
+}
+
+pugi::xml_parse_result gf_loadXmlFile(pugi::xml_document& doc, const fs::path& file) {
+    const std::string reason = gf_unreadableFileReason(file);
+    if (reason.empty()) return doc.load_file(file.c_str());
+    doc.reset();
+    gf_logLine(vrn::format("\"{}\" not loaded: {}", file.string(), reason));
+    pugi::xml_parse_result result;
+    result.status = pugi::status_io_error;
+    return result;
+}
+
+std::string gf_tempFileName(const std::string& targetName, std::uint64_t pid, unsigned number) {
+    return vrn::format(".{}.tmp-{}-{}", targetName, pid, number);
+}
+
+bool gf_isTempFileName(std::string_view name, std::uint64_t& pid) {
+    // From the end: digits, '-', digits, ".tmp-", then a dot-led target name of at least one character.
+    auto digitsBefore = [&name](std::size_t end) {
+        std::size_t start = end;
+        while (start > 0 && name[start - 1] >= '0' && name[start - 1] <= '9') --start;
+        return start;
+    };
+    const std::size_t numberStart = digitsBefore(name.size());
+    if (numberStart == name.size() || numberStart == 0 || name[numberStart - 1] != '-') return false;
+    const std::size_t pidEnd = numberStart - 1;
+    const std::size_t pidStart = digitsBefore(pidEnd);
+    constexpr std::string_view kMarker = ".tmp-";
+    if (pidStart == pidEnd || pidStart < kMarker.size() + 2) return false;
+    if (name.substr(pidStart - kMarker.size(), kMarker.size()) != kMarker || name.front() != '.') return false;
+    const auto parsed = std::from_chars(name.data() + pidStart, name.data() + pidEnd, pid);
+    return parsed.ec == std::errc() && parsed.ptr == name.data() + pidEnd;
+}
+
+std::size_t gf_removeStaleTempFiles(const fs::path& folder, bool recursive) {
+    const auto own = static_cast<std::uint64_t>(::getpid());
+    std::size_t removed = 0;
+    auto consider = [&](const fs::directory_entry& entry) {
+        std::error_code ec;
+        std::uint64_t pid = 0;
+        // Our own process may be writing one right now; a link or folder of that name is not ours.
+        if (!gf_isTempFileName(entry.path().filename().string(), pid) || pid == own) return;
+        if (!entry.is_regular_file(ec) || entry.is_symlink(ec)) return;
+        if (fs::remove(entry.path(), ec)) {
+            ++removed;
+            gf_logLine(vrn::format("stale temporary file \"{}\" removed", entry.path().string()));
+        }
+    };
+    std::error_code ec;
+    if (recursive) {
+        for (fs::recursive_directory_iterator it(folder, fs::directory_options::skip_permission_denied, ec), end;
+             !ec && it != end; it.increment(ec))
+            consider(*it);
+    } else {
+        for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) consider(*it);
+    }
+    return removed;
+}
+
 bool gf_writeFileAtomically(const fs::path& file, std::string_view bytes) {
     std::error_code ec;
     fs::path target = file;
@@ -153,8 +223,8 @@ bool gf_writeFileAtomically(const fs::path& file, std::string_view bytes) {
 
     static std::atomic<unsigned> counter{0};
     const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
-    const fs::path temp =
-        folder / vrn::format(".{}.tmp-{}-{}", target.filename().string(), ::getpid(), counter.fetch_add(1));
+    const fs::path temp = folder / gf_tempFileName(target.filename().string(), static_cast<std::uint64_t>(::getpid()),
+                                                   counter.fetch_add(1));
     const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0) return false;
     bool ok = lf_writeAll(fd, bytes);

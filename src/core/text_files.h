@@ -1,5 +1,6 @@
 #pragma once
 // Whole-file text helpers shared by every subsystem.
+#include <cstdint>
 #include <filesystem>
 #include <istream>
 #include <list>
@@ -7,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-namespace pugi { class xml_document; }
+namespace pugi { class xml_document; struct xml_parse_result; }
 
 namespace vrn {
 
@@ -32,6 +33,16 @@ struct TextFile {
     std::vector<std::string>* readLines(int reserve);
 };
 
+// No file the program reads whole is larger than this; anything larger is damage, not data.
+constexpr std::uintmax_t kMaxReadFileBytes = 256u * 1024 * 1024;
+// Why `file` must not be read whole: empty when it is a regular file of at most kMaxReadFileBytes,
+// and when nothing is there (a missing file is each caller's own case); else "a folder", "not a
+// regular file", or its size.
+std::string gf_unreadableFileReason(const std::filesystem::path& file);
+// pugixml's load_file with its default parsing, for a regular file of sane size only. Anything else
+// is not opened: status_io_error and the line "\"{}\" not loaded: {}" with the reason.
+pugi::xml_parse_result gf_loadXmlFile(pugi::xml_document& doc, const std::filesystem::path& file);
+
 // Appends every line of the stream to the list, then clears the stream's error state.
 void gf_readLines(std::istream& in, std::list<std::string>& lines);
 
@@ -45,6 +56,13 @@ bool gf_writeFileAtomically(const std::filesystem::path& file, std::string_view 
 // Saves with pugixml's default formatting (temporary file + rename) and logs
 // "\"{}\" saved" or "could not save to \"{}\"".
 bool gf_saveXmlFile(const pugi::xml_document& doc, const std::filesystem::path& file);
+// The name of gf_writeFileAtomically's temporary files: ".NAME.tmp-PID-N" beside the target.
+std::string gf_tempFileName(const std::string& targetName, std::uint64_t pid, unsigned number);
+// Whether a file name is one of those; the writing process's id in `pid`.
+bool gf_isTempFileName(std::string_view name, std::uint64_t& pid);
+// Removes the temporary files that another process left in `folder` (and its subfolders when
+// `recursive`): a save cut short by a kill. Each removal is logged; returns their number.
+std::size_t gf_removeStaleTempFiles(const std::filesystem::path& folder, bool recursive);
 
 // From the first two bytes: FF FE -> 1, FE FF -> 2, EF BB -> 3, anything else -> 0;
 // 5 (logged "cannot open file {} for character encoding, err: {}") when the file cannot be opened.

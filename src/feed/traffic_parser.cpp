@@ -22,6 +22,10 @@ namespace {
 constexpr std::size_t kMinimumFieldCount = 30;
 constexpr double kMillisecondStampLimit = 171644617100.79;
 constexpr std::size_t kMaxRegistrationLength = 12;
+// Beyond these no aircraft flies: such a value is damage, and moving an aircraft by it would throw
+// it across the globe.
+constexpr double kMaxRollDeg = 180.0;
+constexpr double kMaxTrueAirspeedKn = 2000.0;
 
 enum Field : std::size_t {
     F_HEXID = 1,
@@ -336,6 +340,7 @@ void TrafficReader::processLine() {
         // 21. Bank from the roll (the simulator's sign is the opposite), in the air only.
         if (sample.airborne) {
             const double roll = lf_number(fields[F_ROLL], 750, "roll:");
+            if (std::abs(roll) > kMaxRollDeg) throw SysErrorException(750, vrn::format("roll:{}", fields[F_ROLL]));
             if (roll != -1 && roll != 0) {
                 sample.bank = -roll * kPi / 180.0;
                 sample.bankGiven = 1;
@@ -344,7 +349,8 @@ void TrafficReader::processLine() {
 
         // 22. True airspeed; -1 means not given.
         double tas = 0.0;
-        if (!lf_toDouble(fields[F_TAS], tas)) throw SysErrorException(691, vrn::format("TAS incorrect{}", fields[F_TAS]));
+        if (!lf_toDouble(fields[F_TAS], tas) || std::abs(tas) > kMaxTrueAirspeedKn)
+            throw SysErrorException(691, vrn::format("TAS incorrect{}", fields[F_TAS]));
         sample.trueAirspeed = tas == -1 ? lf_defaultTas(altitude) : tas;
 
         // 23-24.

@@ -51,7 +51,7 @@ void gf_readLiveriesScanned(const std::filesystem::path& file) {
     g_liveries.clear();
     const std::string pathText = file.string();
     pugi::xml_document doc;
-    if (!doc.load_file(file.c_str())) throw UserErrorException(51, format("File {} not found", pathText));
+    if (!gf_loadXmlFile(doc, file)) throw UserErrorException(51, format("File {} not found", pathText));
     const pugi::xml_node root = doc.child("liveries");
     if (!root) throw UserErrorException(52, format("{} does not contain a <liveries> section", pathText));
     for (pugi::xml_node liv : root.children("liv")) {

@@ -91,7 +91,7 @@ void lf_readAigRegcodes() {
     RegcodeFile file{kAigRegcodesPath};
     g_offlineReport.push_back(std::string("Processing ") + kAigRegcodesPath);
     pugi::xml_document doc;
-    if (!doc.load_file(kAigRegcodesPath)) {
+    if (!gf_loadXmlFile(doc, kAigRegcodesPath)) {
         g_offlineReport.push_back(format("{} Failed to load regcode file {}", g_arrow, kAigRegcodesPath));
         return;
     }
@@ -222,7 +222,7 @@ void gf_processScannedLiveries() {
 
 void gf_readDontUseTitlesAig() {
     pugi::xml_document doc;
-    if (!doc.load_file(kAigRegcodesPath)) {
+    if (!gf_loadXmlFile(doc, kAigRegcodesPath)) {
         gf_logArrowLine(format("Failed to load regcode file {}", kAigRegcodesPath));
         return;
     }

@@ -10,6 +10,7 @@
 #include "core/exceptions.h"
 #include "core/format.h"
 #include "core/log.h"
+#include "core/text_files.h"
 #include "core/utilities.h"
 #include "liveries/code_scrambling.h"
 #include "liveries/type_queries.h"
@@ -176,7 +177,7 @@ bool gf_readDbase() { return gf_readDbase(kDbasePath); }
 bool gf_readDbase(const std::filesystem::path& file) {
     const std::string pathText = file.string();
     pugi::xml_document doc;
-    const pugi::xml_parse_result loaded = doc.load_file(file.c_str());
+    const pugi::xml_parse_result loaded = gf_loadXmlFile(doc, file);
     if (!loaded) throw UserErrorException(60, format("\"{}\" not read because of {}", pathText, loaded.description()));
 
     lf_readTypesSection(doc, "aircrafts", g_validModels, "aircraft");

@@ -12,6 +12,7 @@
 #include <sstream>
 #include <system_error>
 
+#include "core/exceptions.h"
 #include "core/format.h"
 #include "core/log.h"
 #include "core/text_files.h"
@@ -157,6 +158,10 @@ bool lf_exists(const std::filesystem::path& path) {
 // "parameters.xml.bad", or "parameters.xml.bad1" and on when an earlier damaged file is kept there.
 // False when it cannot be moved: the caller must then leave the file alone.
 bool lf_keepAside(const std::filesystem::path& path, const std::string& reason) {
+    if (const std::string what = gf_unreadableFileReason(path); !what.empty()) {
+        gf_logLine(format("\"{}\" is not a settings file ({}) and is left as it is", path.string(), what));
+        return false;
+    }
     std::filesystem::path kept = path;
     kept += ".bad";
     bool nameFound = false;
@@ -329,8 +334,11 @@ void gf_readParameters(const std::vector<BoolParameter*>& bools, const std::vect
     std::lock_guard lock(g_parametersMutex);
     gf_logLine(gf_starBanner(70, 0, false, false, "parameters"));
     const std::filesystem::path path = gf_parametersPath();
+    // A folder or a huge file in its place is no damaged settings file to replace: the user must look.
+    if (const std::string reason = gf_unreadableFileReason(path); !reason.empty())
+        throw UserErrorException(44, format("{} is not a settings file: {}", path.string(), reason));
     pugi::xml_document doc;
-    const pugi::xml_parse_result result = doc.load_file(path.c_str());
+    const pugi::xml_parse_result result = gf_loadXmlFile(doc, path);
     if (result) {
         lf_readLoaded(doc, lists, path);
     } else {
@@ -344,7 +352,7 @@ void gf_saveParameterText(const NamedItem& setting, const std::string& valueText
     std::lock_guard lock(g_parametersMutex);
     const std::filesystem::path path = gf_parametersPath();
     pugi::xml_document doc;
-    const pugi::xml_parse_result result = doc.load_file(path.c_str());
+    const pugi::xml_parse_result result = gf_loadXmlFile(doc, path);
     if (result) {
         pugi::xml_node root = doc.child(kRootName);
         if (!root) {
@@ -381,7 +389,7 @@ bool gf_removeParameter(const NamedItem& item) {
     std::lock_guard lock(g_parametersMutex);
     const std::filesystem::path path = gf_parametersPath();
     pugi::xml_document doc;
-    if (!doc.load_file(path.c_str())) return false;
+    if (!gf_loadXmlFile(doc, path)) return false;
     bool found = false;
     if (doc.child(kRootName)) {
         if (pugi::xml_node node = lf_findParameter(doc, item.name)) {
@@ -397,7 +405,7 @@ bool gf_removeParameter(const NamedItem& item) {
 bool gf_readWindowPosition() {
     std::lock_guard lock(g_parametersMutex);
     pugi::xml_document doc;
-    if (!doc.load_file(gf_parametersPath().c_str())) return false;
+    if (!gf_loadXmlFile(doc, gf_parametersPath())) return false;
     gf_readIntParameter(doc, MAIN_WINDOW_X, false);
     gf_readIntParameter(doc, MAIN_WINDOW_Y, false);
     return true;

@@ -14,6 +14,8 @@ namespace vrn {
 // Run thread start-up: read (creating or completing the file), migrate, derive the lateral range.
 void gf_updateParameters();
 
+// Throws UserErrorException 44, naming the path, when a folder or anything but a file of sane size
+// stands where parameters.xml belongs.
 void gf_readParameters(const std::vector<BoolParameter*>& bools, const std::vector<CheckBoxParameter*>& checkBoxes,
                        const std::vector<NumericParameter<int>*>& ints,
                        const std::vector<NumericEditParameter<int>*>& intEdits,

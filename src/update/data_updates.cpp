@@ -72,7 +72,7 @@ void lf_updateXmlPackage(const std::string& package, const fs::path& fileName, S
     if (downloaded) {
         // A package that does not parse would break every later start; the installed one stays.
         pugi::xml_document doc;
-        const pugi::xml_parse_result parsed = doc.load_file(fileName.c_str());
+        const pugi::xml_parse_result parsed = gf_loadXmlFile(doc, fileName);
         if (!parsed) {
             gf_logArrowLine(format("downloaded {} is no valid XML: {}", fileName.string(), parsed.description()));
         } else {

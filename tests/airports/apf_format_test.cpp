@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include "airports/airport_files.h"
-#include "core/exceptions.h"
 #include "support/test_support.h"
 
 namespace vrn {
@@ -38,12 +37,28 @@ TEST(ApfFormat, OptAttributesAreReadAsTheFileMeansThem) {
     }
 }
 
-TEST(ApfFormat, RepeatedStandIdStopsWithUserError94KeepingEarlierStands) {
+TEST(ApfFormat, RepeatedAndDamagedStandsAreRefusedOneByOne) {
     pugi::xml_document doc;
-    ASSERT_TRUE(doc.load_string(R"(<parkpositions><parkpos id="A0"/><parkpos id="A1"/><parkpos id="A1"/><parkpos id="A2"/></parkpositions>)"));
+    ASSERT_TRUE(doc.load_string(R"(<parkpositions>
+        <parkpos id="A0" latitude="47.46" longitude="8.55" radius="20"/><parkpos id="A1" latitude="47.46" longitude="8.55"/>
+        <parkpos id="A1" latitude="47.47" longitude="8.56"/><parkpos id="N" latitude="nan" longitude="8.55"/>
+        <parkpos id="I" latitude="47.46" longitude="8.55" radius="inf"/><parkpos id="H" latitude="47.46" longitude="8.55" heading="-inf"/>
+        <parkpos id="F" latitude="49.46" longitude="8.55"/><parkpos id="Z"/><parkpos id="P" latitude="91" longitude="8.55"/>
+        <parkpos id="N"  latitude="47.45" longitude="8.54"/></parkpositions>)"));
     std::vector<Stand> stands;
-    EXPECT_THROW(lf_readParkPositions(doc, stands, UseOrigin::Archive), UserErrorException);
-    EXPECT_EQ(stands.size(), 2u);
+    StandReading reading{"LSZH.xml", LatLon{47.4647, 8.5492}};
+    lf_readParkPositions(doc, stands, UseOrigin::Archive, reading);
+    std::vector<std::string> ids;
+    for (const Stand& s : stands) ids.push_back(s.id);
+    // A refused N leaves its id free for a sound stand of that name.
+    EXPECT_EQ(ids, (std::vector<std::string>{"A0", "A1", "N"}));
+    EXPECT_EQ(reading.refused, 7);
+    EXPECT_EQ(stands[1].position.lat, 47.46);   // the first A1 stays
+    // Without an airport only what no airport can hold is refused.
+    StandReading anywhere;
+    stands.clear();
+    lf_readParkPositions(doc, stands, UseOrigin::Archive, anywhere);
+    EXPECT_EQ(stands.size(), 5u);
 }
 
 TEST(ApfFormat, PlainLearnedAndHandmadeFormsAndWhatReadsBack) {

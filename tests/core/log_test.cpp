@@ -44,23 +44,28 @@ TEST_F(LogTest, HeaderPrefixesAndNothingOutsideTheOpenLog) {
     EXPECT_FALSE(fs::exists(dir / "Log0.txt"));
 }
 
-TEST_F(LogTest, PreviousLogsAreShiftedByCopyAndOnlyAFailedOpenThrows) {
+TEST_F(LogTest, PreviousLogsAreKeptEvenOnAFullDiskAndOnlyAFailedOpenThrows) {
     writeFile(dir / "Log.txt", "run 3\n");
     writeFile(dir / "Log0.txt", "run 2\n");
     writeFile(dir / "Log00.txt", "run 1\n");
-    gf_startLog(dir / "Log.txt");
+    // A full disk (a file size limit of one byte): keeping the old logs must not need room.
+    test::withFileSizeLimit(1, [this] {
+        gf_startLog(dir / "Log.txt");
+        gf_closeLog();
+    });
     EXPECT_EQ(readFile(dir / "Log00.txt"), "run 2\n");
     EXPECT_EQ(readFile(dir / "Log0.txt"), "run 3\n");
-    gf_closeLog();
     fs::remove(dir / "Log00.txt");
     fs::remove(dir / "Log0.txt");
     gf_startLog(dir / "Log.txt");   // only Log.txt: no Log00.txt made from nothing
     EXPECT_FALSE(fs::exists(dir / "Log00.txt"));
     gf_closeLog();
     fs::remove(dir / "Log0.txt");
-    fs::create_directory(dir / "Log0.txt");   // can be neither copied nor replaced: the start goes on
+    writeFile(dir / "Log.txt", "run 4\n");
+    fs::create_directory(dir / "Log0.txt");   // cannot be replaced: Log.txt is added to, not lost
     ASSERT_NO_THROW(gf_startLog(dir / "Log.txt"));
     gf_closeLog();
+    EXPECT_EQ(readLinesOf(dir / "Log.txt").at(0), "run 4");
     fs::create_directories(dir / "sub" / "Log.txt");
     EXPECT_THROW(gf_startLog(dir / "sub" / "Log.txt"), SysErrorException);
     EXPECT_FALSE(gf_logIsOpen());

@@ -1,10 +1,10 @@
 // Reading, detecting and writing whole text files.
 #include <gtest/gtest.h>
 
-#include <csignal>
+#include <fstream>
 #include <pugixml.hpp>
-#include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "app/main_window.h"
 #include "core/text_files.h"
@@ -92,18 +92,57 @@ TEST(WriteTextFiles, EveryFailedStepIsReportedAndChangesNothing) {
 
     // A write that fails half way (file size limit): the old file stays whole.
     writeFile(dir / "kept.txt", "old");
-    struct rlimit old {};
-    ::getrlimit(RLIMIT_FSIZE, &old);
-    auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-    struct rlimit small = old;
-    small.rlim_cur = 4096;
-    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-    const bool written = gf_writeTextFile(std::string(10000, 'y'), dir / "kept.txt", true);
-    ::setrlimit(RLIMIT_FSIZE, &old);
-    std::signal(SIGXFSZ, previousHandler);
+    bool written = true;
+    test::withFileSizeLimit(4096, [&] { written = gf_writeTextFile(std::string(10000, 'y'), dir / "kept.txt", true); });
     EXPECT_FALSE(written);
     EXPECT_EQ(readFile(dir / "kept.txt"), "old");
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 2);
+}
+
+TEST(ReadWholeFiles, OnlyRegularFilesOfSaneSizeAreOpened) {
+    TempDir dir;
+    writeFile(dir / "good.xml", "<parameters/>");
+    fs::create_directory(dir / "folder.xml");
+    ASSERT_EQ(::mkfifo((dir / "pipe.xml").c_str(), 0600), 0);   // opening it would wait for a writer
+    { std::ofstream huge(dir / "huge.xml"); }
+    fs::resize_file(dir / "huge.xml", kMaxReadFileBytes + 1);   // sparse: no disk used
+    pugi::xml_document doc;
+    EXPECT_TRUE(gf_loadXmlFile(doc, dir / "good.xml") && doc.child("parameters"));
+    EXPECT_EQ(gf_loadXmlFile(doc, dir / "missing.xml").status, pugi::status_file_not_found);
+    for (const char* name : {"folder.xml", "pipe.xml", "huge.xml"}) {
+        SCOPED_TRACE(name);
+        EXPECT_EQ(gf_loadXmlFile(doc, dir / name).status, pugi::status_io_error);
+        EXPECT_FALSE(doc.first_child());
+        TextFile text{dir / name, {}};
+        EXPECT_EQ(text.readLines(0), nullptr);
+        std::vector<std::string> lines;
+        EXPECT_FALSE(gf_readWideTextFile(ENCODING_UNICODE, dir / name, lines));
+    }
+    EXPECT_EQ(gf_unreadableFileReason(dir / "folder.xml"), "a folder");
+    EXPECT_EQ(gf_unreadableFileReason(dir / "pipe.xml"), "not a regular file");
+}
+
+TEST(TemporaryFiles, OnlyOtherProcessesLeftoversOfOurOwnNamingAreRemoved) {
+    TempDir dir;
+    std::uint64_t pid = 0;
+    EXPECT_TRUE(gf_isTempFileName(gf_tempFileName("LFPG.xml", 77, 5), pid) && pid == 77);
+    for (const char* notOurs : {"LFPG.xml.tmp-1-2", ".tmp-1-2", ".x.tmp-1-", ".x.tmp--2", ".x.tmp-a-2", ".x.tmp-1-2b", ".x.tmp-12"})
+        EXPECT_FALSE(gf_isTempFileName(notOurs, pid)) << notOurs;
+    const std::string stale = gf_tempFileName("parameters.xml", 4000000000u, 0);
+    const std::string own = gf_tempFileName("parameters.xml", static_cast<std::uint64_t>(::getpid()), 0);
+    for (const fs::path& folder : {dir.path(), dir / "sub" / "deeper"}) {
+        writeFile(folder / stale, "half");
+        writeFile(folder / own, "being written");
+        writeFile(folder / "LFPG.xml.tmp-1-2", "not ours");
+    }
+    fs::create_directory(dir / gf_tempFileName("folder", 1, 1));
+    EXPECT_EQ(gf_removeStaleTempFiles(dir.path(), false), 1u);
+    EXPECT_TRUE(fs::exists(dir / "sub" / "deeper" / stale));
+    EXPECT_EQ(gf_removeStaleTempFiles(dir.path(), true), 1u);
+    for (const fs::path& folder : {dir.path(), dir / "sub" / "deeper"})
+        EXPECT_TRUE(!fs::exists(folder / stale) && fs::exists(folder / own) && fs::exists(folder / "LFPG.xml.tmp-1-2"));
+    EXPECT_TRUE(fs::is_directory(dir / gf_tempFileName("folder", 1, 1)));
+    EXPECT_EQ(gf_removeStaleTempFiles(dir / "missing", true), 0u);
 }
 
 TEST(SaveXmlFile, SavesWithDefaults) {

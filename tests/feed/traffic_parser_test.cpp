@@ -119,7 +119,10 @@ TEST_F(ParserTest, RecordsThatAreDroppedOrPass) {
         {"altitude with blank", {{4, " 5000"}}, false}, {"ground speed nan", {{8, "nan"}}, false},
         {"vertical speed text", {{5, "up"}}, false}, {"track text", {{7, "west"}}, false},
         {"true heading above 360", {{25, "360.5"}}, false}, {"true heading empty", {{25, ""}}, false},
-        {"roll text in the air", {{23, "left"}}, false}, {"tas text", {{20, "fast"}}, false}};
+        {"roll text in the air", {{23, "left"}}, false}, {"tas text", {{20, "fast"}}, false},
+        {"roll 1e308 in the air", {{23, "1e308"}}, false}, {"roll -180", {{23, "-180"}}, true},
+        {"roll -180.5", {{23, "-180.5"}}, false}, {"tas 1e308", {{20, "1e308"}}, false},
+        {"tas -1e308", {{20, "-1e308"}}, false}, {"tas 2000", {{20, "2000"}}, true}, {"tas 2001", {{20, "2001"}}, false}};
     for (const auto& [name, changes, passes] : cases) EXPECT_EQ(parse(changes).has_value(), passes) << name;
 
     const std::string& f = kRecord;

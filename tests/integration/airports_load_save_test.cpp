@@ -3,9 +3,11 @@
 
 #include "airports/airport_files.h"
 #include "airports/airport_list.h"
+#include "airports/park_airport_choice.h"
 #include "core/exceptions.h"
 #include "core/time_of_week.h"
 #include "core/utilities.h"
+#include "display/window_state.h"
 #include "settings/settings_catalogue.h"
 #include "simlink/user_aircraft.h"
 #include "support/test_support.h"
@@ -79,6 +81,7 @@ protected:
         g_parkAirport = Airport{};
         gf_setWallClockForTests({});
         MAX_LIVE.set(MAX_LIVE.defaultValue);
+        g_userMaxLive.store(MAX_LIVE.defaultValue);
         PARK_FAKE.set(false);
         parking_percentage.set(parking_percentage.defaultValue);
         MAX_FIT.set(MAX_FIT.defaultValue);
@@ -133,9 +136,9 @@ TEST_F(ParkAirportFile, AReloadThatFailsIsNeverSavedOverTheLearnedFile) {
     writeFile(learnedPath(), kLearned);
     std::uint64_t quality = 0;
     ASSERT_EQ(load(quality), "");
-    // Loaded again without closing first, from an archive that stops at a repeated stand.
+    // Loaded again without closing first, from an archive that lacks its altitude.
     std::string broken = kArchive;
-    broken.replace(broken.find("id=\"502\""), 8, "id=\"501\"");
+    broken.replace(broken.find("altitude"), 8, "elevation");
     writeFile(g_archiveStockFolder / "LFPG.xml", broken);
     EXPECT_THROW(load(quality), UserErrorException);
     EXPECT_FALSE(g_apfLoaded.load());
@@ -221,8 +224,8 @@ TEST_F(ParkAirportFile, SaveKeepsEarlierLearnedUsesAndDropsFakesAndArchiveUses) 
 TEST_F(ParkAirportFile, HandmadeFileReplacesStandsOrIsNeverSavedOverWhenBroken) {
     writeFile(learnedPath(), R"(<parameters><parameter name="publisher" value="stock"/>
         <parameter name="handmade" value="false"/></parameters><parkpositions>
-        <parkpos id="H1" latitude="51.1" longitude="-0.1" heading="10" radius="20" cargo="false" ramp="false"/>
-        <parkpos id="H2" latitude="51.2" longitude="-0.2" heading="20" radius="25" cargo="true" ramp="false"/>
+        <parkpos id="H1" latitude="51.471" longitude="-0.451" heading="10" radius="20" cargo="false" ramp="false"/>
+        <parkpos id="H2" latitude="51.472" longitude="-0.452" heading="20" radius="25" cargo="true" ramp="false"/>
         </parkpositions>)");
     std::uint64_t quality = 0;
     ASSERT_EQ(load(quality), "");
@@ -236,20 +239,62 @@ TEST_F(ParkAirportFile, HandmadeFileReplacesStandsOrIsNeverSavedOverWhenBroken) 
     g_apfUpdates.store(2);
     gf_closeParkAirport();
     std::string saved = readFile(learnedPath());
-    EXPECT_NE(saved.find(R"(<parkpos id="H2" latitude="51.200000" longitude="-0.200000" heading="20.0" radius="30.0")"),
+    EXPECT_NE(saved.find(R"(<parkpos id="H2" latitude="51.472000" longitude="-0.452000" heading="20.0" radius="30.0")"),
               std::string::npos)
         << saved;
 
-    // A handmade file that stops halfway: the archived stands stay and the file is left alone.
+    // A handmade file with a damaged record: its sound stands are used, and the user's file is
+    // never saved over without the record.
     const std::string broken = saved.substr(0, saved.find("</parkpositions>")) +
-                               R"(<parkpos id="H1"/></parkpositions>)";
+                               R"(<parkpos id="H1" latitude="51.3" longitude="-0.4"/></parkpositions>)";
     writeFile(learnedPath(), broken);
     ASSERT_EQ(load(quality), "");
-    EXPECT_FALSE(g_handmadeOverruled);
-    EXPECT_EQ(g_stands.size(), 3u);
+    EXPECT_TRUE(g_handmadeOverruled);
+    EXPECT_EQ(g_stands.size(), 2u);
     g_apfUpdates.store(1);
     gf_closeParkAirport();
     EXPECT_EQ(readFile(learnedPath()), broken);
+}
+
+TEST_F(ParkAirportFile, DamagedStandsAreRefusedOneByOneAndCounted) {
+    std::string archive = kArchive;
+    archive.insert(archive.find("</parkpositions>"), R"(<parkpos id="501" latitude="51.4702" longitude="-0.4553" radius="20"/>
+	<parkpos id="N" latitude="nan" longitude="-0.4552" radius="20"/>
+	<parkpos id="F" latitude="53.4701" longitude="-0.4552" radius="20"/>
+)");
+    writeFile(g_archiveStockFolder / "LFPG.xml", archive);
+    writeFile(learnedPath(), R"(<parameters><parameter name="airport_name" value="Sample"/></parameters><parkpositions>
+        <parkpos id="M1" latitude="51.4705" longitude="-0.456" radius="20" manual="true"/>
+        <parkpos id="M2" latitude="-51.4705" longitude="-0.456" radius="20" manual="true"/></parkpositions>)");
+    std::uint64_t quality = 0;
+    ASSERT_EQ(load(quality), "");
+    std::vector<std::string> ids;
+    for (const Stand& s : g_stands) {
+        ids.push_back(s.id);
+        EXPECT_LE(gf_distanceNm(s.position, g_parkAirport.position()), kStandReachNm) << s.id;
+    }
+    EXPECT_EQ(ids, (std::vector<std::string>{"501", "502", "503", "M1"}));
+    EXPECT_EQ(g_mainWindow.g_statusText.get(), "1 stand of airports/learned/stock/LFPG.xml refused, see Log.txt");
+}
+
+TEST_F(ParkAirportFile, WithoutALimitOfItsOwnTheAirportKeepsTheUsersLiveLimit) {
+    writeFile(learnedPath(), R"(<parameters><parameter name="airport_name" value="Sample"/></parameters>)");
+    g_userMaxLive.store(20);
+    MAX_LIVE.set(20);
+    std::uint64_t quality = 0;
+    ASSERT_EQ(load(quality), "");
+    EXPECT_EQ(MAX_LIVE.get(), 20);
+    g_apfUpdates.store(1);
+    gf_closeParkAirport();
+    EXPECT_EQ(readFile(learnedPath()).find("MAX_LIVE"), std::string::npos) << "the user's own limit is no airport's";
+    ASSERT_EQ(load(quality), "");
+    MAX_LIVE.set(50);   // set while at this airport
+    g_apfChanged.store(true);
+    gf_closeParkAirport();
+    EXPECT_NE(readFile(learnedPath()).find(R"(<parameter name="MAX_LIVE" value="50" />)"), std::string::npos);
+    MAX_LIVE.set(20);
+    ASSERT_EQ(load(quality), "");
+    EXPECT_EQ(MAX_LIVE.get(), 50);
 }
 
 TEST_F(ParkAirportFile, UnreadableLearnedFileIsKeptAsideWithoutLosingAnOlderCopy) {

@@ -1,9 +1,11 @@
 // The run thread's start-up on a scratch program folder: the checks that stop a run with a user
 // error leave the window open (no exit) and keep the thread count balanced.
 #include <cstdlib>
+#include <unistd.h>
 
 #include "app/run_thread.h"
 #include "app/run_test_fixture.h"
+#include "core/text_files.h"
 #include "feed/realtraffic_link.h"
 
 namespace vrn::test {
@@ -24,6 +26,23 @@ TEST_F(RunThread, OutsideTheProgramFolderNothingIsDoneAndTheWindowStaysOpen) {
         EXPECT_TRUE(!gf_exitInProgress() && exits.empty());
         gf_clearError();
     }
+}
+
+TEST_F(RunThread, StaleTemporaryFilesGoAndAFolderInPlaceOfTheSettingsIsAUserError) {
+    fs::create_directories(dir() / "docs");
+    const std::string stale = gf_tempFileName("LFPG.xml", 4000000000u, 3);
+    const std::string own = gf_tempFileName("parameters.xml", static_cast<std::uint64_t>(::getpid()), 0);
+    for (const fs::path& file : {dir() / "airports/learned/stock" / stale, dataFolder() / stale, dataFolder() / own,
+                                 dir() / "output" / "LFPG.xml.tmp-1-2"})
+        writeFile(file, "x");
+    fs::create_directories(paramsPath() / "inside");
+    gf_startUpVRNL();
+    EXPECT_EQ(g_mainWindow.g_errorText.get(), "44: " + paramsPath().string() + " is not a settings file: a folder");
+    EXPECT_FALSE(fs::exists(dir() / "airports/learned/stock" / stale) || fs::exists(dataFolder() / stale));
+    EXPECT_TRUE(fs::exists(dataFolder() / own) && fs::exists(dir() / "output" / "LFPG.xml.tmp-1-2"));
+    EXPECT_TRUE(fs::is_directory(paramsPath() / "inside"));
+    EXPECT_EQ(g_runningThreads.load(), 0);
+    EXPECT_TRUE(exits.empty());
 }
 
 TEST_F(RunThread, NoInstallPathFoundStopsBeforeRealTrafficAndTheAirports) {

@@ -1,6 +1,8 @@
 // Reading parameters.xml at start-up: a new file, a damaged file, an existing file and its odd values.
 #include <set>
 
+#include "core/exceptions.h"
+#include "core/text_files.h"
 #include "settings/settings_test_fixture.h"
 
 namespace vrn::test {
@@ -54,6 +56,26 @@ TEST_F(ParametersRead, DamagedFileThatCannotBeKeptAsideIsNeverReplaced) {
     LOG.save();
     EXPECT_TRUE(readFile(paramsPath()) == bytes && readFile(bad() + "42") == "earlier 42") << "every name for it is taken";
     EXPECT_EQ(MAX_LIVE.get(), 300);
+}
+
+TEST_F(ParametersRead, AFolderOrAHugeFileInItsPlaceIsAUserErrorAndNeverReplaced) {
+    for (bool folder : {true, false}) {
+        SCOPED_TRACE(folder);
+        std::filesystem::remove_all(paramsPath());
+        if (folder) {
+            std::filesystem::create_directories(paramsPath() / "inside");
+        } else {
+            writeParams("<parameters/>");
+            std::filesystem::resize_file(paramsPath(), kMaxReadFileBytes + 1);
+        }
+        EXPECT_THROW(gf_updateParameters(), UserErrorException);
+        EXPECT_FALSE(gf_readWindowPosition());
+        LOG.set(false);
+        LOG.save();
+        EXPECT_EQ(std::filesystem::is_directory(paramsPath() / "inside"), folder);
+        EXPECT_TRUE(folder || std::filesystem::file_size(paramsPath()) == kMaxReadFileBytes + 1);
+        EXPECT_FALSE(std::filesystem::exists(bad()));
+    }
 }
 
 TEST_F(ParametersRead, ExistingFileIsReadCompletedAndKeepsItsOrderAndStrangers) {

@@ -1,12 +1,14 @@
 #include "support/test_support.h"
 
 #include <atomic>
+#include <csignal>
 #include <cstdlib>
 #include <fstream>
 #include <random>
 #include <sstream>
 #include <stdexcept>
 #include <netinet/in.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -110,5 +112,17 @@ int freeLoopbackPortBase(unsigned salt) {
 }
 
 std::string shellQuote(const std::filesystem::path& p) { return "'" + p.string() + "'"; }
+
+void withFileSizeLimit(std::uintmax_t bytes, const std::function<void()>& f) {
+    struct rlimit old {};
+    ::getrlimit(RLIMIT_FSIZE, &old);
+    auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit limited = old;
+    limited.rlim_cur = static_cast<rlim_t>(bytes);
+    if (::setrlimit(RLIMIT_FSIZE, &limited) != 0) throw std::runtime_error("setrlimit failed");
+    f();
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, previousHandler);
+}
 
 }  // namespace vrn::test

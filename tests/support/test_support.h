@@ -1,7 +1,9 @@
 #pragma once
 // Helpers shared by the test programs: scratch folders, fixture paths and file helpers.
 #include <chrono>
+#include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -62,6 +64,10 @@ bool eventually(F condition, int seconds = 20) {
     }
     return condition();
 }
+
+// Runs `f` with the process's file size limit at `bytes`, as on a full disk: writes beyond it fail
+// (SIGXFSZ ignored meanwhile). The limit is restored afterwards.
+void withFileSizeLimit(std::uintmax_t bytes, const std::function<void()>& f);
 
 // A TCP port followed by two UDP ports, all free on loopback, below the ephemeral range (0: none).
 int freeLoopbackPortBase(unsigned salt = 0);
