@@ -8,6 +8,7 @@
 #include "core/log.h"
 #include "feed/udp_readers.h"
 #include "liveries/livery_matching.h"
+#include "liveries/type_queries.h"
 #include "settings/settings_catalogue.h"
 #include "traffic/engine_steps.h"
 #include "traffic/traffic_engine.h"
@@ -86,6 +87,8 @@ void lf_placeStaticParked() {
     Aircraft parked = gf_makeStaticParked(Aircraft(flight), stand->number, stand->position, stand->heading,
                                           stand->cargo != 0);
     parked.aircraftId = id;
+    // The ladder's later steps depend on the size class, so a static aircraft has its own before the choice.
+    parked.sizeClass = gf_sizeClass(parked.model);
     if (!gf_matchLiveryStatic(parked, *stand)) return;
     parked.hexidValid = d.hexidValid != 0;
     parked.representedHexid = d.representedHexid;

@@ -171,6 +171,18 @@ TEST_F(Engine, AStandingArrivalTakesAFreeFittingStandButNeverTheUsers) {
     EXPECT_EQ(live(), nullptr);
 }
 
+TEST_F(Engine, AStaticLightAircraftGetsALiveryOfItsClass) {
+    // SR22 has no livery of its own: only a light aircraft reaches the replacement models of its class.
+    addStand({51.4710, -0.4600});
+    StaticPlacement d;
+    std::tie(d.airline, d.model, d.standId) = std::tuple{"PVT", "SR22", 1u};
+    g_staticPlacements.push_back(d);
+    passes(60);
+    ASSERT_EQ(g_staticParked.size(), 1u);
+    EXPECT_EQ(g_staticParked.front().sizeClass, SIZE_LIGHT);
+    EXPECT_EQ(g_staticParked.front().liveryTitle, "PVT C152");
+}
+
 TEST_F(Engine, TheCountLimitRemovesTheFarthestAircraft) {
     for (std::uint32_t i = 0; i < 8; ++i) {
         Aircraft base;
