@@ -171,6 +171,27 @@ TEST_F(Engine, AStandingArrivalTakesAFreeFittingStandButNeverTheUsers) {
     EXPECT_EQ(live(), nullptr);
 }
 
+TEST_F(Engine, AStandsUseHoldsTheWholeStayFromArrivalToDeparture) {
+    const LatLon standAt{51.4710, -0.4600};
+    addStand(standAt);
+    g_currentDaySlot.store(gf_makeDaySlot(3, 10));
+    Record parked{.registration = "G-TEST", .at = standAt, .altitude = 0.0, .groundSpeed = 0.0};
+    feedTrack(parked, 3, 16.0);
+    passes(2950);
+    ASSERT_TRUE(untilInSim(parked.id));
+    ASSERT_EQ(live()->phase, PHASE_AT_STAND);
+    // Three half hours later it rolls 120 m away from the stand.
+    g_currentDaySlot.store(gf_makeDaySlot(3, 13));
+    parked.at = from(standAt, 90.0, 0.065);
+    parked.time += 5400.0;
+    feed(parked);
+    passes(2);
+    const Stand& stand = g_stands.front();
+    ASSERT_EQ(stand.uses.size(), 1u);
+    EXPECT_EQ(stand.uses.front().hh, 0xFull << 10) << "half hours 10 to 13";
+    EXPECT_TRUE(stand.realRecords.empty()) << "the stay is closed";
+}
+
 TEST_F(Engine, AStaticLightAircraftGetsALiveryOfItsClass) {
     // SR22 has no livery of its own: only a light aircraft reaches the replacement models of its class.
     addStand({51.4710, -0.4600});
