@@ -95,9 +95,10 @@ enum class StandKind { Gate, Cargo, Any, Heli, Ramp };
 struct Predicate {
     StandKind kind = StandKind::Any;
     bool gate = false;       // Gate kind: gates (true) or ramp stands only (false)
-    bool fitting = true;     // fit test and score by size steps; else any size
+    bool fitting = true;     // fit test; else any size
     bool freeTest = true;
     bool matchFilter = true; // a candidate without a matching use is not taken after one with
+    bool stepScore = true;   // score in size steps; else the size difference in whole nautical miles
 };
 
 bool lf_kindTakes(const Predicate& p, const Stand& s) {
@@ -122,10 +123,8 @@ void lf_applyPredicate(const Predicate& p, DaySlot when, const Aircraft& aircraf
         if (!lf_kindTakes(p, stand)) continue;
         if (p.fitting && !lf_fits(stand, aircraft)) continue;
         if (p.freeTest && !lf_freeAt(stand, when)) continue;
-        // Any-size candidates are scored in the same size steps as fitting ones, so the nearest in
-        // size still wins among them.
         const double diff = stand.radius - aircraft.halfWingspanNm;
-        const int score = static_cast<int>(std::lround((p.fitting ? diff : std::abs(diff)) / step));
+        const int score = static_cast<int>(p.stepScore ? std::lround(diff / step) : std::lround(std::abs(diff)));
         if (score > bestScore) continue;
         const int match = gf_findStandUse(stand.uses, aircraft.callsign, aircraft) ? 1 : 0;
         if (p.matchFilter && match < bestMatch) continue;
@@ -136,25 +135,26 @@ void lf_applyPredicate(const Predicate& p, DaySlot when, const Aircraft& aircraf
 }
 
 void lf_searchStand(DaySlot when, bool gate, const Aircraft& aircraft, std::vector<StandCandidate>& candidates) {
-    lf_applyPredicate({StandKind::Gate, gate, true, true, true}, when, aircraft, candidates);
-    if (candidates.empty()) lf_applyPredicate({StandKind::Gate, gate, false, true, true}, when, aircraft, candidates);
+    lf_applyPredicate({StandKind::Gate, gate, true, true, true, true}, when, aircraft, candidates);
+    if (candidates.empty())
+        lf_applyPredicate({StandKind::Gate, gate, false, true, true, false}, when, aircraft, candidates);
 }
 
 void lf_searchCargo(DaySlot when, const Aircraft& aircraft, std::vector<StandCandidate>& candidates) {
-    for (const Predicate& p : {Predicate{StandKind::Cargo, false, true, true, true},
-                               Predicate{StandKind::Cargo, false, false, true, true},
-                               Predicate{StandKind::Any, false, true, true, true},
-                               Predicate{StandKind::Any, false, false, true, true}}) {
+    for (const Predicate& p : {Predicate{StandKind::Cargo, false, true, true, true, true},
+                               Predicate{StandKind::Cargo, false, false, true, true, false},
+                               Predicate{StandKind::Any, false, true, true, true, true},
+                               Predicate{StandKind::Any, false, false, true, true, false}}) {
         lf_applyPredicate(p, when, aircraft, candidates);
         if (!candidates.empty()) return;
     }
 }
 
 void lf_searchHeli(DaySlot when, const Aircraft& aircraft, std::vector<StandCandidate>& candidates) {
-    for (const Predicate& p : {Predicate{StandKind::Heli, false, true, true, true},
-                               Predicate{StandKind::Ramp, false, true, true, true},
-                               Predicate{StandKind::Heli, false, true, false, false},
-                               Predicate{StandKind::Ramp, false, true, false, false}}) {
+    for (const Predicate& p : {Predicate{StandKind::Heli, false, true, true, true, true},
+                               Predicate{StandKind::Ramp, false, true, true, true, true},
+                               Predicate{StandKind::Heli, false, true, false, false, false},
+                               Predicate{StandKind::Ramp, false, true, false, false, false}}) {
         lf_applyPredicate(p, when, aircraft, candidates);
         if (!candidates.empty()) return;
     }

@@ -189,6 +189,11 @@ TEST_F(ChooseStand, BestFittingFreeStandOfTheAircraftsKindIsRecordedAsSoftUse) {
     // The soft use records the aircraft and the half hour of now.
     const StandUse& use = g_stands[2].uses.at(0);
     EXPECT_TRUE(use.day == static_cast<std::uint32_t>(gf_slotDay(now)) && use.hh == std::uint64_t{1} << gf_slotHalfHour(now));
+    // Too large for every stand: sizes count in whole nautical miles, all alike, so the first free one.
+    setStands({{"SMALL", 100, 5}, {"NEARER", 200, 25}});
+    LiveAircraft big = live(plane(40));
+    gf_chooseStand(big);
+    EXPECT_EQ(softStands(), "SMALL");
 }
 
 TEST_F(ChooseStand, NoSecondSearchWithinThreeHalfHours) {
