@@ -12,6 +12,7 @@
 #include "settings/settings_catalogue.h"
 #include "simlink/user_aircraft.h"
 #include "traffic/stand_schedules.h"
+#include "traffic/traffic_lists.h"
 
 namespace vrn {
 
@@ -33,9 +34,6 @@ constexpr double kLargeHalfSpanNm = 0.009611230689557531;   // 17.8 m
 // alone never exceeds the great-circle distance, so it rules out far stands without a haversine.
 constexpr double kNmPerRadian = 6875.493541569878 / 2.0;
 constexpr double kDegToRad = 3.14159265358979323846 / 180.0;
-
-// Aircraft id -> half hour of its last stand search.
-std::unordered_map<std::uint32_t, std::uint32_t> g_standChoiceTimes;
 
 // The stand list an answer was found in. The loader may empty and refill g_stands in the same
 // storage, so the ends of the list are compared as well.
@@ -195,15 +193,27 @@ std::vector<Stand>::iterator lf_searchStandRec(DaySlot when, const Aircraft& air
     return gf_findStandByName(candidates.front().name);
 }
 
-// At most one search per aircraft in three half hours.
+StandUseSlot* lf_standUseSlotOf(std::uint32_t aircraftId) {
+    for (StandUseSlot& u : g_standUseSlots)
+        if (u.aircraftId == aircraftId) return &u;
+    return nullptr;
+}
+
+// At most one search per aircraft in three half hours after a search or a recorded stand use.
 bool lf_standChoiceDue(DaySlot now, std::uint32_t aircraftId, bool force) {
     const auto slot = static_cast<std::uint32_t>(gf_slotHalfHour(now));
-    auto it = g_standChoiceTimes.find(aircraftId);
-    if (!force && it != g_standChoiceTimes.end() &&
-        (slot + kHalfHoursPerDay - it->second) % kHalfHoursPerDay < 3)
-        return false;
-    g_standChoiceTimes.insert_or_assign(aircraftId, slot);
+    const StandUseSlot* last = lf_standUseSlotOf(aircraftId);
+    if (!force && last && (slot + kHalfHoursPerDay - last->halfHour) % kHalfHoursPerDay < 3) return false;
+    gf_rememberStandUseSlot(aircraftId, now);
     return true;
+}
+
+// The aircraft's entry goes; the last entry takes its place.
+void lf_forgetStandUseSlot(std::uint32_t aircraftId) {
+    StandUseSlot* entry = lf_standUseSlotOf(aircraftId);
+    if (!entry) return;
+    *entry = g_standUseSlots.back();
+    g_standUseSlots.pop_back();
 }
 
 }  // namespace
@@ -298,9 +308,7 @@ void gf_chooseStand(LiveAircraft& aircraft) {
     DaySlot recordedAt = 0;
     const std::uint32_t softStand = gf_softStandOf(aircraft.aircraftId, recordedAt);
     if (softStand != 0 && recordedAt != now) {
-        if (gf_recordSoftStandUse(softStand, aircraft, true, now) != 0)
-            g_standChoiceTimes.insert_or_assign(aircraft.aircraftId,
-                                                static_cast<std::uint32_t>(gf_slotHalfHour(now)));
+        if (gf_recordSoftStandUse(softStand, aircraft, true, now) != 0) gf_rememberStandUseSlot(aircraft.aircraftId, now);
         return;
     }
     if (!lf_standChoiceDue(now, aircraft.aircraftId, false)) return;
@@ -311,12 +319,12 @@ void gf_chooseStand(LiveAircraft& aircraft) {
 
     auto stand = lf_searchStandRec(now, aircraft, true);
     if (stand == g_stands.end()) return;
-    if (gf_recordSoftStandUse(stand->number, aircraft, false, now) == 0) g_standChoiceTimes.erase(aircraft.aircraftId);
+    if (gf_recordSoftStandUse(stand->number, aircraft, false, now) == 0) lf_forgetStandUseSlot(aircraft.aircraftId);
 }
 
 void gf_resetStandSearch() {
     std::lock_guard lock(g_standsMutex);
-    g_standChoiceTimes.clear();
+    g_standUseSlots.clear();
     l_nameCache = {};
     gf_resetStandLearning();
 }

@@ -82,9 +82,11 @@ void lf_towedParks(LiveAircraft& a) {
     gf_parkedLights(a);
     if (LOG.get()) gf_logLine(vrn::format("{:8}: {:8} arrived at stand {}", gf_nowHhMmSs(), a.callsign, standName));
     g_newAircraftIds.push_back(a.aircraftId);
-    const DaySlot now = g_currentDaySlot.load();
-    if (a.standId != 0 && gf_recordStandUse(static_cast<std::uint32_t>(a.standId), a, false, now, false) != 0)
-        gf_rememberStandUseSlot(a.aircraftId, now);
+    // Recorded at its stand time; an aircraft that was never created at a stand has none, and the
+    // use then belongs to this half hour.
+    const DaySlot at = gf_slotDay(a.standTime) != 0 ? a.standTime : g_currentDaySlot.load();
+    if (a.standId != 0 && gf_recordStandUse(static_cast<std::uint32_t>(a.standId), a, false, at, false) != 0)
+        gf_rememberStandUseSlot(a.aircraftId, at);
     lf_checkMaxPark(0);
 }
 

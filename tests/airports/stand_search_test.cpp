@@ -13,6 +13,7 @@
 #include "settings/settings_catalogue.h"
 #include "simlink/sim_services.h"
 #include "simlink/user_aircraft.h"
+#include "traffic/traffic_lists.h"
 
 namespace vrn {
 namespace {
@@ -205,6 +206,11 @@ TEST_F(ChooseStand, NoSecondSearchWithinThreeHalfHours) {
         EXPECT_EQ(softStands(), expected) << halfHours;
         g_stands[0].heli = 0;
     }
+    // A stand use recorded for the aircraft (its arrival or departure) holds the search off as well.
+    setStands({{"GATE", 100, 19}});
+    gf_rememberStandUseSlot(a.aircraftId, gf_nowDaySlot());
+    gf_chooseStand(a);
+    EXPECT_EQ(softStands(), "");
 }
 
 TEST_F(ChooseStand, NextHalfHourIsTriedOnlyAtLargerAirports) {

@@ -192,6 +192,24 @@ TEST_F(Engine, AStandsUseHoldsTheWholeStayFromArrivalToDeparture) {
     EXPECT_TRUE(stand.realRecords.empty()) << "the stay is closed";
 }
 
+TEST_F(Engine, ATowedArrivalRecordsItsStandTime) {
+    const LatLon standAt{51.4710, -0.4600};
+    addStand(standAt);
+    g_currentDaySlot.store(gf_makeDaySlot(3, 20));
+    LiveAircraft& a = live("BAW7", standAt);
+    a.registration = "G-TOWD";
+    a.standId = 1;
+    a.standPosition = standAt;
+    a.phase = PHASE_STAND_CLEANUP;
+    a.standTime = gf_makeDaySlot(3, 17);
+    lf_towedParks(a);
+    EXPECT_EQ(a.phase, PHASE_AT_STAND);
+    ASSERT_EQ(g_stands.front().uses.size(), 1u);
+    EXPECT_EQ(g_stands.front().uses.front().hh, std::uint64_t{1} << 17);
+    ASSERT_EQ(g_standUseSlots.size(), 1u);
+    EXPECT_EQ(g_standUseSlots.front().halfHour, 17u);
+}
+
 TEST_F(Engine, AStaticLightAircraftGetsALiveryOfItsClass) {
     // SR22 has no livery of its own: only a light aircraft reaches the replacement models of its class.
     addStand({51.4710, -0.4600});
