@@ -17,6 +17,7 @@
 namespace vrn {
 
 std::set<std::string> g_staticExcludedCallsigns;
+std::set<std::string> g_staticTakenRegistrations;
 
 namespace {
 
@@ -115,8 +116,11 @@ void lf_placeStaticParked() {
 
 void gf_resetStaticLists() {
     g_staticExcludedCallsigns.clear();
-    // Only a renewal collects: outside it the reader's set holds nothing of this moment.
-    if (g_trafficReader.collectCallsigns.load()) g_staticExcludedCallsigns = g_trafficReader.takeSeenCallsigns();
+    g_staticTakenRegistrations.clear();
+    // The collection ends before its result is taken, so no callsign arrives after the take. Outside
+    // a renewal the reader's set is empty: it is emptied before each collection and by every take.
+    g_trafficReader.collectCallsigns.store(false);
+    g_staticExcludedCallsigns = g_trafficReader.takeSeenCallsigns();
 }
 
 }  // namespace vrn

@@ -13,6 +13,7 @@
 #include "app/gui_requests.h"
 #include "app/run_thread.h"
 #include "core/text_files.h"
+#include "feed/udp_readers.h"
 #include "liveries/livery_data.h"
 #include "liveries/livery_index.h"
 #include "liveries/regcodes.h"
@@ -149,9 +150,12 @@ TEST_F(ParkDemo, OnTheGroundStaticsFillStandsOfTheCurrentHalfHour) {
     refresh();   // the placement list is done: the parking controls come back
     EXPECT_FALSE(g_parkingBusy.load());
 
-    // The renewal in the same half hour keeps every static aircraft where it is.
+    // The renewal in the same half hour keeps every static aircraft where it is; the callsign
+    // collection ends before the adjustments take its result.
     std::erase_if(g_staticParked, [](const Aircraft& a) { return a.callsign.empty(); });
+    g_trafficReader.collectCallsigns.store(true);
     gf_parkingAdjustments();
+    EXPECT_FALSE(g_trafficReader.collectCallsigns.load());
     EXPECT_TRUE(g_staticRemovals.empty());
     EXPECT_FALSE(g_staticKept.empty());
 
