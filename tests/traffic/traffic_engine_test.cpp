@@ -1,5 +1,6 @@
 // The traffic engine driven through the traffic queue, its passes and the simulated simulator.
 #include "engine_fixture.h"
+#include "core/exceptions.h"
 
 namespace vrn::test {
 namespace {
@@ -208,6 +209,22 @@ TEST_F(Engine, ATowedArrivalRecordsItsStandTime) {
     EXPECT_EQ(g_stands.front().uses.front().hh, std::uint64_t{1} << 17);
     ASSERT_EQ(g_standUseSlots.size(), 1u);
     EXPECT_EQ(g_standUseSlots.front().halfHour, 17u);
+}
+
+TEST_F(Engine, AFailedStaticCreationIsReportedBeforeItsRecordGoes) {
+    Aircraft other(flight("DLH1"), SIZE_LARGE, kHalfSpan);
+    other.liveryTitle = "DLH A320";
+    for (int i = 0; i < 18; ++i) gf_reportCreationFailure(other);
+    for (const char* callsign : {"ST1*", "ST2*"}) {
+        Aircraft& s = parked(callsign, kUser, STATE_CREATION_REQUESTED);
+        s.liveryTitle = "BAW A319";
+        gf_queueSimEvent(SimEvent{0, s.aircraftId, 0, SIM_EVENT_CREATE_FAILED, 0.0, 0.0});
+    }
+    // The 19th failure is reported and its record goes; the 20th ends the run and its record stays.
+    EXPECT_THROW(gf_processSimEvents(), UserErrorException);
+    ASSERT_EQ(g_staticParked.size(), 1u);
+    EXPECT_EQ(g_staticParked.front().callsign, "ST2*");
+    EXPECT_EQ(g_mainWindow.g_statusText.get(), "ST2* \"BAW A319\" could not be created by your Sim!");
 }
 
 TEST_F(Engine, AStaticLightAircraftGetsALiveryOfItsClass) {
