@@ -361,7 +361,7 @@ void lf_restartSamplePlay(LiveAircraft& a) {
             const int limit = a.sizeClass == SIZE_HEAVY ? 360000
                               : a.sizeClass == SIZE_LARGE ? 150000
                               : a.sizeClass == SIZE_BUSINESS_JET ? 90000 : 0;
-            if (elapsed < limit) a.shortStay = 1;
+            if (elapsed < limit) a.shortStay = a.towing = 1;   // leaving again so soon: it is towed
             a.shortStayCheck = 0;
         }
         a.samples.front().duePass = tick + 1;

@@ -71,6 +71,7 @@ void lf_towedParks(LiveAircraft& a) {
     }
     a.previousPhase = a.phase;
     a.phase = PHASE_AT_STAND;
+    a.towing = 0;
     std::string standName;
     {
         std::lock_guard lock(g_standsMutex);
@@ -105,6 +106,7 @@ void lf_powerUp(LiveAircraft& a, int throttle, bool spoilersOn) {
 
 void lf_towedTakesOff(LiveAircraft& a) {
     if (a.shortStay) gf_logArrowLine(vrn::format("towed aircraft takes-off? {}", gf_flightToText(a)));
+    a.towing = 0;
     lf_powerUp(a, 0, false);
     if (!a.airline.empty()) gf_chooseStand(a);
 }
