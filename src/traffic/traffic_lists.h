@@ -38,7 +38,8 @@ struct StaticPlacement {
     std::uint8_t useLearnedCallsign = 0;   // 1: callsign from the learned one, 0: from the coupled one
 };
 
-// For each aircraft, the half hour in which a stand use was last recorded for it.
+// For each aircraft, the half hour in which a stand use was last recorded or a stand last searched
+// for it; the stand choice searches again only three half hours later.
 struct StandUseSlot {
     std::uint32_t aircraftId = 0;
     std::uint32_t halfHour = 0;
