@@ -89,4 +89,11 @@ void gf_closeParkAirport() {
     gf_enableAirportControl(parking_percentage, false);
 }
 
+void gf_resetApfHeader() {
+    std::lock_guard lock(g_standsMutex);
+    g_apfAirport.airport_name.clear();
+    g_apfAirport.publisher.clear();
+    g_apfAirport.altitude = -1;   // no file loaded
+}
+
 }  // namespace vrn

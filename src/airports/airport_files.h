@@ -111,6 +111,8 @@ struct ApfHeader {
 };
 // Run-thread state; the exit thread reaches it only through gf_closeParkAirport, under g_standsMutex.
 extern ApfHeader g_apfAirport;
+// A run ends for a restart: the header texts emptied, the altitude -1 (no file loaded).
+void gf_resetApfHeader();
 extern std::filesystem::path g_apfPath;
 extern std::atomic<bool> g_apfLoaded;
 extern std::atomic<bool> g_apfChanged;    // a per-airport setting changed since loading (GUI thread sets it)

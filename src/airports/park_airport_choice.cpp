@@ -70,12 +70,14 @@ void lf_userAirportInSight(const UserState& user, bool showCalculating) {
         double distance = 0.0;
         {
             std::lock_guard lock(g_parkAirportListMutex);
-            for (const ParkAirportEntry& entry : g_parkAirportList) {
-                if (!lf_withinSight(entry.distanceNm, user.altitudeFeet)) break;
-                if (!lf_choosable(entry.code)) continue;
-                code = entry.code;
-                distance = entry.distanceNm;
-                break;
+            // Only the nearest list airport is a candidate; one that cannot be loaded leaves the user
+            // without a park airport rather than taking a farther one.
+            if (!g_parkAirportList.empty()) {
+                const ParkAirportEntry& nearest = g_parkAirportList.front();
+                if (lf_withinSight(nearest.distanceNm, user.altitudeFeet) && lf_choosable(nearest.code)) {
+                    code = nearest.code;
+                    distance = nearest.distanceNm;
+                }
             }
         }
         if (code.empty() || !lf_parkAirportText(code)) return;
@@ -293,7 +295,10 @@ bool gf_checkReservedStands(bool check, std::string& result) {
         }
     }
     const std::string old = g_reservedStand.get();
-    if (check && gf_isValidPosition(gf_userState().position) && !g_parkingBusy.load() && parkFirst && listed != old) {
+    // While the user aircraft stands at a stand the window shows, the reservation is left as it is.
+    const bool userAtStand = !g_mainWindow.g_userStandText.get().empty();
+    if (check && gf_isValidPosition(gf_userState().position) && !g_parkingBusy.load() && parkFirst && !userAtStand &&
+        listed != old) {
         result = vrn::format("reserved stand changed from \"{}\" to \"{}\"", old, listed);
         {
             std::lock_guard lock(g_standsMutex);

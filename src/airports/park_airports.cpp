@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <fstream>
-#include <unordered_set>
 #include <vector>
 
 #include "airports/airport_files.h"
@@ -28,7 +27,6 @@ const std::string kParkFileName = "my_park_airports.txt";
 constexpr std::size_t kManyParkAirports = 3000;
 
 std::optional<LatLon> g_lastSortPosition;
-std::unordered_set<std::string> g_listedCodes;   // the codes of g_parkAirportList, for the double test
 
 const char* lf_plural(std::size_t n) { return n >= 2 ? "s" : ""; }
 
@@ -59,7 +57,7 @@ void lf_parkAirportsLine(bool& ok, const std::string& line) {
         ok = false;
         return;
     }
-    if (g_listedCodes.count(code)) {
+    if (gf_inParkAirportList(code)) {
         gf_logLine(format("{}:{} double, skipped", kParkFileName, code));
         return;
     }
@@ -69,7 +67,6 @@ void lf_parkAirportsLine(bool& ok, const std::string& line) {
         ok = false;
     }
     g_parkAirportList.push_back({code, std::move(stand), airport->position(), 0.0});
-    g_listedCodes.insert(code);
 }
 
 void lf_scanParkAirports() {
@@ -79,11 +76,10 @@ void lf_scanParkAirports() {
         for (const fs::directory_entry& entry : fs::directory_iterator(g_myThirdpartyFolder)) {
             if (!entry.is_regular_file()) continue;
             const std::string code = entry.path().stem().string();
-            if (g_listedCodes.count(code)) continue;
+            if (gf_inParkAirportList(code)) continue;
             const std::optional<Airport> airport = gf_findAirport(code);
             if (!airport) continue;
             g_parkAirportList.push_back({code, std::string(), airport->position(), 0.0});
-            g_listedCodes.insert(code);
             ++added;
         }
     } catch (const fs::filesystem_error& e) {
@@ -110,7 +106,6 @@ bool lf_updateParkStand(std::string& line, const ParkAirportEntry& entry) {
 bool gf_readParkAirports(bool forceSort) {
     std::lock_guard lock(g_parkAirportListMutex);
     g_parkAirportList.clear();
-    g_listedCodes.clear();
     bool ok = true;
 
     std::ifstream in(g_parkAirportsPath, std::ios::binary);

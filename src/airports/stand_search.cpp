@@ -12,6 +12,7 @@
 #include "settings/settings_catalogue.h"
 #include "simlink/user_aircraft.h"
 #include "traffic/stand_schedules.h"
+#include "traffic/traffic_lists.h"
 
 namespace vrn {
 
@@ -33,9 +34,6 @@ constexpr double kLargeHalfSpanNm = 0.009611230689557531;   // 17.8 m
 // alone never exceeds the great-circle distance, so it rules out far stands without a haversine.
 constexpr double kNmPerRadian = 6875.493541569878 / 2.0;
 constexpr double kDegToRad = 3.14159265358979323846 / 180.0;
-
-// Aircraft id -> half hour of its last stand search.
-std::unordered_map<std::uint32_t, std::uint32_t> g_standChoiceTimes;
 
 // The stand list an answer was found in. The loader may empty and refill g_stands in the same
 // storage, so the ends of the list are compared as well.
@@ -95,9 +93,10 @@ enum class StandKind { Gate, Cargo, Any, Heli, Ramp };
 struct Predicate {
     StandKind kind = StandKind::Any;
     bool gate = false;       // Gate kind: gates (true) or ramp stands only (false)
-    bool fitting = true;     // fit test and score by size steps; else any size
+    bool fitting = true;     // fit test; else any size
     bool freeTest = true;
     bool matchFilter = true; // a candidate without a matching use is not taken after one with
+    bool stepScore = true;   // score in size steps; else the size difference in whole nautical miles
 };
 
 bool lf_kindTakes(const Predicate& p, const Stand& s) {
@@ -122,10 +121,8 @@ void lf_applyPredicate(const Predicate& p, DaySlot when, const Aircraft& aircraf
         if (!lf_kindTakes(p, stand)) continue;
         if (p.fitting && !lf_fits(stand, aircraft)) continue;
         if (p.freeTest && !lf_freeAt(stand, when)) continue;
-        // Any-size candidates are scored in the same size steps as fitting ones, so the nearest in
-        // size still wins among them.
         const double diff = stand.radius - aircraft.halfWingspanNm;
-        const int score = static_cast<int>(std::lround((p.fitting ? diff : std::abs(diff)) / step));
+        const int score = static_cast<int>(p.stepScore ? std::lround(diff / step) : std::lround(std::abs(diff)));
         if (score > bestScore) continue;
         const int match = gf_findStandUse(stand.uses, aircraft.callsign, aircraft) ? 1 : 0;
         if (p.matchFilter && match < bestMatch) continue;
@@ -136,25 +133,26 @@ void lf_applyPredicate(const Predicate& p, DaySlot when, const Aircraft& aircraf
 }
 
 void lf_searchStand(DaySlot when, bool gate, const Aircraft& aircraft, std::vector<StandCandidate>& candidates) {
-    lf_applyPredicate({StandKind::Gate, gate, true, true, true}, when, aircraft, candidates);
-    if (candidates.empty()) lf_applyPredicate({StandKind::Gate, gate, false, true, true}, when, aircraft, candidates);
+    lf_applyPredicate({StandKind::Gate, gate, true, true, true, true}, when, aircraft, candidates);
+    if (candidates.empty())
+        lf_applyPredicate({StandKind::Gate, gate, false, true, true, false}, when, aircraft, candidates);
 }
 
 void lf_searchCargo(DaySlot when, const Aircraft& aircraft, std::vector<StandCandidate>& candidates) {
-    for (const Predicate& p : {Predicate{StandKind::Cargo, false, true, true, true},
-                               Predicate{StandKind::Cargo, false, false, true, true},
-                               Predicate{StandKind::Any, false, true, true, true},
-                               Predicate{StandKind::Any, false, false, true, true}}) {
+    for (const Predicate& p : {Predicate{StandKind::Cargo, false, true, true, true, true},
+                               Predicate{StandKind::Cargo, false, false, true, true, false},
+                               Predicate{StandKind::Any, false, true, true, true, true},
+                               Predicate{StandKind::Any, false, false, true, true, false}}) {
         lf_applyPredicate(p, when, aircraft, candidates);
         if (!candidates.empty()) return;
     }
 }
 
 void lf_searchHeli(DaySlot when, const Aircraft& aircraft, std::vector<StandCandidate>& candidates) {
-    for (const Predicate& p : {Predicate{StandKind::Heli, false, true, true, true},
-                               Predicate{StandKind::Ramp, false, true, true, true},
-                               Predicate{StandKind::Heli, false, true, false, false},
-                               Predicate{StandKind::Ramp, false, true, false, false}}) {
+    for (const Predicate& p : {Predicate{StandKind::Heli, false, true, true, true, true},
+                               Predicate{StandKind::Ramp, false, true, true, true, true},
+                               Predicate{StandKind::Heli, false, true, false, false, false},
+                               Predicate{StandKind::Ramp, false, true, false, false, false}}) {
         lf_applyPredicate(p, when, aircraft, candidates);
         if (!candidates.empty()) return;
     }
@@ -195,15 +193,27 @@ std::vector<Stand>::iterator lf_searchStandRec(DaySlot when, const Aircraft& air
     return gf_findStandByName(candidates.front().name);
 }
 
-// At most one search per aircraft in three half hours.
+StandUseSlot* lf_standUseSlotOf(std::uint32_t aircraftId) {
+    for (StandUseSlot& u : g_standUseSlots)
+        if (u.aircraftId == aircraftId) return &u;
+    return nullptr;
+}
+
+// At most one search per aircraft in three half hours after a search or a recorded stand use.
 bool lf_standChoiceDue(DaySlot now, std::uint32_t aircraftId, bool force) {
     const auto slot = static_cast<std::uint32_t>(gf_slotHalfHour(now));
-    auto it = g_standChoiceTimes.find(aircraftId);
-    if (!force && it != g_standChoiceTimes.end() &&
-        (slot + kHalfHoursPerDay - it->second) % kHalfHoursPerDay < 3)
-        return false;
-    g_standChoiceTimes.insert_or_assign(aircraftId, slot);
+    const StandUseSlot* last = lf_standUseSlotOf(aircraftId);
+    if (!force && last && (slot + kHalfHoursPerDay - last->halfHour) % kHalfHoursPerDay < 3) return false;
+    gf_rememberStandUseSlot(aircraftId, now);
     return true;
+}
+
+// The aircraft's entry goes; the last entry takes its place.
+void lf_forgetStandUseSlot(std::uint32_t aircraftId) {
+    StandUseSlot* entry = lf_standUseSlotOf(aircraftId);
+    if (!entry) return;
+    *entry = g_standUseSlots.back();
+    g_standUseSlots.pop_back();
 }
 
 }  // namespace
@@ -298,9 +308,7 @@ void gf_chooseStand(LiveAircraft& aircraft) {
     DaySlot recordedAt = 0;
     const std::uint32_t softStand = gf_softStandOf(aircraft.aircraftId, recordedAt);
     if (softStand != 0 && recordedAt != now) {
-        if (gf_recordSoftStandUse(softStand, aircraft, true, now) != 0)
-            g_standChoiceTimes.insert_or_assign(aircraft.aircraftId,
-                                                static_cast<std::uint32_t>(gf_slotHalfHour(now)));
+        if (gf_recordSoftStandUse(softStand, aircraft, true, now) != 0) gf_rememberStandUseSlot(aircraft.aircraftId, now);
         return;
     }
     if (!lf_standChoiceDue(now, aircraft.aircraftId, false)) return;
@@ -311,12 +319,12 @@ void gf_chooseStand(LiveAircraft& aircraft) {
 
     auto stand = lf_searchStandRec(now, aircraft, true);
     if (stand == g_stands.end()) return;
-    if (gf_recordSoftStandUse(stand->number, aircraft, false, now) == 0) g_standChoiceTimes.erase(aircraft.aircraftId);
+    if (gf_recordSoftStandUse(stand->number, aircraft, false, now) == 0) lf_forgetStandUseSlot(aircraft.aircraftId);
 }
 
 void gf_resetStandSearch() {
     std::lock_guard lock(g_standsMutex);
-    g_standChoiceTimes.clear();
+    g_standUseSlots.clear();
     l_nameCache = {};
     gf_resetStandLearning();
 }

@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cmath>
 #include <mutex>
-#include <unordered_set>
 
 #include "airports/stand_search.h"
 #include "core/format.h"
@@ -102,8 +101,8 @@ void lf_orderUses(const Stand& stand, std::vector<std::uint32_t>& numbers) {
 
 // The use must not show an aircraft that is elsewhere already: placed in this computation (also
 // at another stand in the same half hour), flying live, or parked live.
-bool lf_useDropped(const StandUse& use, const std::unordered_set<std::string>& registrations) {
-    if (!use.reg.empty() && registrations.count(use.reg)) return true;
+bool lf_useDropped(const StandUse& use) {
+    if (!use.reg.empty() && g_staticTakenRegistrations.count(use.reg)) return true;
     if (lf_excluded(use.callsign) || lf_excluded(use.coupled)) return true;
     for (const StaticPlacement& p : g_staticPlacements)
         if (p.registration == use.reg && p.callsign == use.callsign && p.airline == use.airline && p.model == use.model)
@@ -115,20 +114,12 @@ bool lf_useDropped(const StandUse& use, const std::unordered_set<std::string>& r
     return false;
 }
 
-void lf_searchStands(DaySlot now, bool soft, int offset, std::vector<StaticCandidate>& found,
-                     const std::vector<StaticCandidate>& result) {
+void lf_searchStands(DaySlot now, bool soft, int offset, std::vector<StaticCandidate>& found) {
     const DaySlot t = lf_slotBack(now, offset);
     const int day = gf_slotDay(t);
     const int slot = gf_slotHalfHour(t);
     const bool week = WEEK.get();
     const bool helicopters = HELICOPTERS.get();
-    std::unordered_set<std::string> registrations;
-    const auto collect = [&](const std::vector<StaticCandidate>& list) {
-        for (const StaticCandidate& c : list)
-            if (!c.registration.empty()) registrations.insert(c.registration);
-    };
-    collect(result);
-    collect(found);
     std::vector<std::uint32_t> numbers;   // indices into the stand's uses
     for (Stand& stand : g_stands) {
         if (stand.taken || stand.reserved || stand.blocked || (stand.heli && !helicopters)) continue;
@@ -144,11 +135,11 @@ void lf_searchStands(DaySlot now, bool soft, int offset, std::vector<StaticCandi
         if (numbers.empty()) continue;
         lf_orderUses(stand, numbers);
         const StandUse& use = stand.uses[numbers.front()];
-        if (lf_useDropped(use, registrations)) continue;
+        if (lf_useDropped(use)) continue;
         const bool stays = use.coupled.empty() || lf_atStandNextHalfHour(stand, use, t);
         found.push_back({use.airline, use.model, stand.number, static_cast<std::uint32_t>(offset), use.reg,
                          use.callsign, use.coupled, stays});
-        if (!use.reg.empty()) registrations.insert(use.reg);
+        if (!use.reg.empty()) g_staticTakenRegistrations.insert(use.reg);
         gf_blockStandAndAdjacent(stand);
     }
 }
@@ -165,7 +156,7 @@ bool lf_fitHours(DaySlot now, bool soft, int wanted, std::vector<StaticCandidate
     const int maxFit = std::clamp(MAX_FIT.get(), 0, kLastSlot);
     int offset = 0;
     for (;; ++offset) {
-        lf_searchStands(now, soft, offset, found, result);
+        lf_searchStands(now, soft, offset, found);
         if (lf_takenCount() >= wanted) break;
         std::move(found.begin(), found.end(), std::back_inserter(result));
         found.clear();

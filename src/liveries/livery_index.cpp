@@ -117,16 +117,22 @@ void gf_clearLiveryIndex() {
 }
 
 void gf_buildAirlineModels() {
-    // The list is sorted by airline and model, so each pair's titles arrive together.
-    for (const LiveryData& livery : g_liveries) {
-        const std::string_view title = lf_poolTitle(livery.title);
-        g_airlineModels[livery.airline][livery.model].push_back({title, livery.cargo});
-        g_indexedTitles.insert(title);
+    // A later processing (a restart of the run) only adds airlines not yet indexed: titles handed out
+    // stay where they are, and an airline keeps the content it was first indexed with.
+    std::unordered_map<std::string, std::unordered_map<std::string, std::vector<IndexedTitle>>> found;
+    for (const LiveryData& livery : g_liveries)
+        found[livery.airline][livery.model].push_back({lf_poolTitle(livery.title), livery.cargo});
+    for (auto& [airline, models] : found) {
+        auto [it, inserted] = g_airlineModels.try_emplace(airline, std::move(models));
+        if (!inserted) continue;
+        for (const auto& [model, titles] : it->second)
+            for (const IndexedTitle& t : titles) g_indexedTitles.insert(t.title);
     }
 }
 
 void gf_buildAirlineLiveries() {
     for (const auto& [airline, models] : g_airlineModels) {
+        if (g_airlineLiveries[0].count(airline) || g_airlineLiveries[1].count(airline)) continue;
         ModelTitles sides[2];
         for (const auto& [model, titles] : models) {
             TitleViews pax, cargo;
@@ -140,13 +146,17 @@ void gf_buildAirlineLiveries() {
 }
 
 void gf_buildModelLiveries() {
-    // Airlines in sorted order, so the titles of one model are in a fixed order.
+    // Airlines in sorted order, so the titles of one model are in a fixed order; a model indexed
+    // before keeps its titles.
+    std::array<ModelTitles, 2> found;
     for (const std::string& airline : lf_sortedKeys(g_airlineModels)) {
         const auto& models = g_airlineModels.at(airline);
         for (const std::string& model : lf_sortedKeys(models)) {
-            for (const IndexedTitle& t : models.at(model)) g_modelLiveries[t.cargo ? 1 : 0][model].push_back(t.title);
+            for (const IndexedTitle& t : models.at(model)) found[t.cargo ? 1 : 0][model].push_back(t.title);
         }
     }
+    for (int side = 0; side < 2; ++side)
+        for (auto& [model, titles] : found[side]) g_modelLiveries[side].try_emplace(model, std::move(titles));
 }
 
 void gf_buildSimilarTypes() {

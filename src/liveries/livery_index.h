@@ -1,10 +1,12 @@
 #pragma once
 // The livery index: the scanned liveries arranged for the matching ladder (titles by airline and
 // model, by model, similar types with liveries, replacement models) and the registration maps.
-// Built on the run thread by gf_processScannedLiveries and then only read there.
+// Built on the run thread by gf_processScannedLiveries and then only read there. A later processing
+// in the same process (a restart of the run) adds only airlines, models and types not yet indexed;
+// what is indexed keeps its first content. The replacement models are made anew each time.
 //
 // Titles are kept in a pool that only grows, so every title view handed out (aircraft records, the
-// registration map) stays valid for the life of the process, also after the index is rebuilt.
+// registration map) stays valid for the life of the process.
 #include <array>
 #include <optional>
 #include <string>

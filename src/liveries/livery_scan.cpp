@@ -74,12 +74,11 @@ void lf_removeScanReports() {
     }
 }
 
-// Skip words apply below the scanned folder, so a user's own folder name never hides a whole scan.
-bool lf_skipDescent(const std::string& fullText, std::size_t rootLength) {
+// Scenery and tool folders are not descended into; the words are looked for in the whole path.
+bool lf_skipDescent(const std::string& fullText) {
     if (fullText.size() >= kLongPath) return true;
-    const std::string_view below = std::string_view(fullText).substr(std::min(rootLength, fullText.size()));
     for (const char* word : kSkipWords)
-        if (below.find(word) != std::string_view::npos) return true;
+        if (fullText.find(word) != std::string::npos) return true;
     return false;
 }
 
@@ -89,7 +88,6 @@ bool lf_isAircraftCfg(const fs::path& path) {
 
 std::vector<FileTask> lf_walk(const fs::path& folder) {
     std::vector<FileTask> files;
-    const std::size_t rootLength = folder.string().size();
     std::error_code ec;
     fs::recursive_directory_iterator it(folder, fs::directory_options::none, ec), end;
     if (ec) {
@@ -101,7 +99,7 @@ std::vector<FileTask> lf_walk(const fs::path& folder) {
         const fs::path entryPath = it->path();
         try {
             const std::string text = entryPath.string();
-            if (lf_skipDescent(text, rootLength)) it.disable_recursion_pending();
+            if (lf_skipDescent(text)) it.disable_recursion_pending();
             std::error_code sec;
             if (it->is_regular_file(sec) && lf_isAircraftCfg(entryPath)) files.push_back({text, gf_isIvaoPath(text)});
         } catch (const std::exception& e) {
@@ -350,6 +348,8 @@ bool gf_scanLiveries(bool rescan, bool automatic, bool prioritize, std::vector<s
         gf_invalidateBand(Band::Counters);
         gf_clearScanReports();
         gf_clearStatus();
+        // The automatic scan's caller has the message that tells the user what to do instead.
+        if (automatic) return false;
         throw UserErrorException(53, "no liveries found");
     }
     if (folders.size() >= 2) gf_logLine(format("{} in total", counters.total));

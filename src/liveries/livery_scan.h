@@ -15,7 +15,8 @@ namespace vrn {
 // rescan false: reads output/LiveriesScanned.xml. rescan true: scans the traffic packages of the
 // simulator's Community folder (automatic) or `folders` (manual, in priority order), writes the
 // reports and the new LiveriesScanned.xml (replacing the old one only now). Either way the livery
-// index is built. Returns true; failures are thrown (UserErrorException 51..53 among them).
+// index is built. Returns false when an automatic rescan found no livery (a manual one throws
+// UserErrorException 53 then); other failures are thrown (UserErrorException 51..53 among them).
 // A failed rescan leaves the stored scan as it was. An exit request during the walk returns true at
 // once, without reports, and removes the stored scan so that the next start scans again.
 bool gf_scanLiveries(bool rescan, bool automatic, bool prioritize, std::vector<std::string>& folders);

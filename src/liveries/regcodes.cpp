@@ -204,8 +204,6 @@ void gf_processScannedLiveries() {
     gf_logLine("\nProcessing scanned liveries");
     g_mainWindow.g_liveryCount.store(static_cast<std::int64_t>(g_liveries.size()));
     gf_invalidateBand(Band::Counters);
-    // Every processing builds the index afresh from this run's liveries.
-    gf_clearLiveryIndex();
     gf_buildAirlineModels();
     gf_buildAirlineLiveries();
     lf_checkInlineRegcodes();

@@ -361,7 +361,7 @@ void lf_restartSamplePlay(LiveAircraft& a) {
             const int limit = a.sizeClass == SIZE_HEAVY ? 360000
                               : a.sizeClass == SIZE_LARGE ? 150000
                               : a.sizeClass == SIZE_BUSINESS_JET ? 90000 : 0;
-            if (elapsed < limit) a.shortStay = 1;
+            if (elapsed < limit) a.shortStay = a.towing = 1;   // leaving again so soon: it is towed
             a.shortStayCheck = 0;
         }
         a.samples.front().duePass = tick + 1;
@@ -370,8 +370,9 @@ void lf_restartSamplePlay(LiveAircraft& a) {
     a.earliestShift = 3000;
     a.latestShift = a.underPower ? 5000 : 3000;
     const DaySlot now = g_currentDaySlot.load();
+    // Leaving: the half hours since the arrival are filled in and the stay is closed.
     if (!a.airline.empty() && a.standId != 0 &&
-        gf_recordStandUse(static_cast<std::uint32_t>(a.standId), a, false, now, false) != 0) 
+        gf_recordStandUse(static_cast<std::uint32_t>(a.standId), a, true, now, true) != 0)
         gf_rememberStandUseSlot(a.aircraftId, now);
     std::lock_guard lock(g_standsMutex);
     if (Stand* stand = gf_standByNumber(static_cast<std::uint32_t>(a.standId))) stand->occupied = 0;

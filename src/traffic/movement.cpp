@@ -284,12 +284,14 @@ void lf_rollThrottleSpoilers(LiveAircraft& a) {
         a.rollHeading = 0.0;
         gf_setThrottle(a, rotor ? 4 : 0);
         spoilers(a, false);
+        a.throttleSpoilerRun = 0;
         if (a.sizeClass != SIZE_LIGHT) setControls(a, 0.0, 0.0);
         sendLights(a, 1, 1, 0, 1, 0, 1, 1);
         return;
     }
     if (a.samples.front().groundSpeed > 90.0) return;
     spoilers(a, false);
+    a.throttleSpoilerRun = 0;
     if (a.sizeClass != SIZE_LIGHT) setControls(a, 0.0, 0.0);
     gf_setFlaps(a, 1);
 }
@@ -311,6 +313,7 @@ void lf_tookOff(LiveAircraft& a) {
     if (!a.landingRoll) return;
     // A touch and go.
     a.landingRoll = 0;
+    a.throttleSpoilerRun = 0;
     a.rollHeading = 0.0;
     a.onApproach = 0;
     a.shortStayCheck = 0;
@@ -554,6 +557,7 @@ void lf_landed(LiveAircraft& a) {
                            gf_nowHhMmSs()));
     spoilers(a, true);
     if (a.sizeClass != SIZE_LIGHT) setControls(a, 100.0, a.fsltlTitle ? -100.0 : 100.0);
+    a.throttleSpoilerRun = 1;   // until the roll step takes spoilers and throttles back
     const int b = static_cast<int>(a.afterTouchdownPasses);
     if (b <= 0) {
         gf_logLine(vrn::format("{} ! onGround slots {:.1F}", a.callsign, static_cast<double>(b)));

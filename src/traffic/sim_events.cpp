@@ -154,18 +154,19 @@ void lf_creationFailed(const SimEvent& e) {
     if (e.aircraftId > 10000) {
         LiveAircraft* a = gf_liveById(e.aircraftId);
         if (!a) return;
+        gf_reportCreationFailure(*a);
         a->removeMark = 1;
         a->state = STATE_REMOVING;
         g_rememberedLiveries.erase(a->aircraftId);
-        gf_reportCreationFailure(*a);
         return;
     }
     const auto it = std::find_if(g_staticParked.begin(), g_staticParked.end(),
                                  [&](const Aircraft& s) { return s.aircraftId == e.aircraftId; });
     if (it == g_staticParked.end()) return;
-    const Aircraft failed = *it;
-    g_staticParked.erase(it);
-    gf_reportCreationFailure(failed);
+    // Reported first: a report that ends the run leaves the record as it was.
+    gf_reportCreationFailure(*it);
+    if (&*it != &g_staticParked.back()) *it = std::move(g_staticParked.back());
+    g_staticParked.pop_back();
 }
 
 // The state of a live aircraft 2 s after its object arrived.

@@ -8,6 +8,7 @@
 #include "core/log.h"
 #include "feed/udp_readers.h"
 #include "liveries/livery_matching.h"
+#include "liveries/type_queries.h"
 #include "settings/settings_catalogue.h"
 #include "traffic/engine_steps.h"
 #include "traffic/traffic_engine.h"
@@ -16,6 +17,7 @@
 namespace vrn {
 
 std::set<std::string> g_staticExcludedCallsigns;
+std::set<std::string> g_staticTakenRegistrations;
 
 namespace {
 
@@ -86,6 +88,8 @@ void lf_placeStaticParked() {
     Aircraft parked = gf_makeStaticParked(Aircraft(flight), stand->number, stand->position, stand->heading,
                                           stand->cargo != 0);
     parked.aircraftId = id;
+    // The ladder's later steps depend on the size class, so a static aircraft has its own before the choice.
+    parked.sizeClass = gf_sizeClass(parked.model);
     if (!gf_matchLiveryStatic(parked, *stand)) return;
     parked.hexidValid = d.hexidValid != 0;
     parked.representedHexid = d.representedHexid;
@@ -112,8 +116,11 @@ void lf_placeStaticParked() {
 
 void gf_resetStaticLists() {
     g_staticExcludedCallsigns.clear();
-    // Only a renewal collects: outside it the reader's set holds nothing of this moment.
-    if (g_trafficReader.collectCallsigns.load()) g_staticExcludedCallsigns = g_trafficReader.takeSeenCallsigns();
+    g_staticTakenRegistrations.clear();
+    // The collection ends before its result is taken, so no callsign arrives after the take. Outside
+    // a renewal the reader's set is empty: it is emptied before each collection and by every take.
+    g_trafficReader.collectCallsigns.store(false);
+    g_staticExcludedCallsigns = g_trafficReader.takeSeenCallsigns();
 }
 
 }  // namespace vrn

@@ -71,6 +71,7 @@ void lf_towedParks(LiveAircraft& a) {
     }
     a.previousPhase = a.phase;
     a.phase = PHASE_AT_STAND;
+    a.towing = 0;
     std::string standName;
     {
         std::lock_guard lock(g_standsMutex);
@@ -82,9 +83,11 @@ void lf_towedParks(LiveAircraft& a) {
     gf_parkedLights(a);
     if (LOG.get()) gf_logLine(vrn::format("{:8}: {:8} arrived at stand {}", gf_nowHhMmSs(), a.callsign, standName));
     g_newAircraftIds.push_back(a.aircraftId);
-    const DaySlot now = g_currentDaySlot.load();
-    if (a.standId != 0 && gf_recordStandUse(static_cast<std::uint32_t>(a.standId), a, false, now, false) != 0)
-        gf_rememberStandUseSlot(a.aircraftId, now);
+    // Recorded at its stand time; an aircraft that was never created at a stand has none, and the
+    // use then belongs to this half hour.
+    const DaySlot at = gf_slotDay(a.standTime) != 0 ? a.standTime : g_currentDaySlot.load();
+    if (a.standId != 0 && gf_recordStandUse(static_cast<std::uint32_t>(a.standId), a, false, at, false) != 0)
+        gf_rememberStandUseSlot(a.aircraftId, at);
     lf_checkMaxPark(0);
 }
 
@@ -103,6 +106,7 @@ void lf_powerUp(LiveAircraft& a, int throttle, bool spoilersOn) {
 
 void lf_towedTakesOff(LiveAircraft& a) {
     if (a.shortStay) gf_logArrowLine(vrn::format("towed aircraft takes-off? {}", gf_flightToText(a)));
+    a.towing = 0;
     lf_powerUp(a, 0, false);
     if (!a.airline.empty()) gf_chooseStand(a);
 }

@@ -38,7 +38,8 @@ struct StaticPlacement {
     std::uint8_t useLearnedCallsign = 0;   // 1: callsign from the learned one, 0: from the coupled one
 };
 
-// For each aircraft, the half hour in which a stand use was last recorded for it.
+// For each aircraft, the half hour in which a stand use was last recorded or a stand last searched
+// for it; the stand choice searches again only three half hours later.
 struct StandUseSlot {
     std::uint32_t aircraftId = 0;
     std::uint32_t halfHour = 0;
@@ -67,8 +68,11 @@ extern std::vector<LiveStayer> g_liveStayers;
 extern std::uint32_t g_staticIdCounter;
 // A static record's creation was cancelled: the pass erases such records once.
 extern bool g_staticSweepDue;
-// Callsigns the feed flies live now: static parking shows no static copy of them.
+// The two sets static parking's stand search keeps for one computation (emptied by
+// gf_resetStaticLists): callsigns the feed flies live now, of which it shows no static copy, and
+// the registrations it has taken, each placed at most once.
 extern std::set<std::string> g_staticExcludedCallsigns;
+extern std::set<std::string> g_staticTakenRegistrations;
 
 // The run thread's copy of the user aircraft block, refreshed every 100th pass.
 extern UserAircraftBlock g_userPosition;

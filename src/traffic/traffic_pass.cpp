@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <mutex>
 
+#include "airports/airport_files.h"
 #include "airports/airport_list.h"
 #include "airports/park_airports.h"
 #include "airports/stand_records.h"
@@ -267,6 +268,7 @@ void gf_resetParkAirport() {
         g_stands.clear();
     }
     g_currentQnh.store(1013);
+    gf_resetApfHeader();
     gf_clearRefusedFlights();
     g_selectedObjectId.store(0);
     g_reservedStand.set(std::string());

@@ -13,6 +13,7 @@
 #include "settings/settings_catalogue.h"
 #include "simlink/sim_services.h"
 #include "simlink/user_aircraft.h"
+#include "traffic/traffic_lists.h"
 
 namespace vrn {
 namespace {
@@ -189,6 +190,11 @@ TEST_F(ChooseStand, BestFittingFreeStandOfTheAircraftsKindIsRecordedAsSoftUse) {
     // The soft use records the aircraft and the half hour of now.
     const StandUse& use = g_stands[2].uses.at(0);
     EXPECT_TRUE(use.day == static_cast<std::uint32_t>(gf_slotDay(now)) && use.hh == std::uint64_t{1} << gf_slotHalfHour(now));
+    // Too large for every stand: sizes count in whole nautical miles, all alike, so the first free one.
+    setStands({{"SMALL", 100, 5}, {"NEARER", 200, 25}});
+    LiveAircraft big = live(plane(40));
+    gf_chooseStand(big);
+    EXPECT_EQ(softStands(), "SMALL");
 }
 
 TEST_F(ChooseStand, NoSecondSearchWithinThreeHalfHours) {
@@ -200,6 +206,11 @@ TEST_F(ChooseStand, NoSecondSearchWithinThreeHalfHours) {
         EXPECT_EQ(softStands(), expected) << halfHours;
         g_stands[0].heli = 0;
     }
+    // A stand use recorded for the aircraft (its arrival or departure) holds the search off as well.
+    setStands({{"GATE", 100, 19}});
+    gf_rememberStandUseSlot(a.aircraftId, gf_nowDaySlot());
+    gf_chooseStand(a);
+    EXPECT_EQ(softStands(), "");
 }
 
 TEST_F(ChooseStand, NextHalfHourIsTriedOnlyAtLargerAirports) {

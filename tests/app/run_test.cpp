@@ -3,6 +3,7 @@
 #include <set>
 #include <thread>
 
+#include "airports/airport_files.h"
 #include "airports/airport_scan.h"
 #include "airports/bgl_builder.h"
 #include "app/main_window.h"
@@ -235,8 +236,11 @@ TEST_F(Exit, RestartCountsDownResetsTheRunAndTurnsTheScansOffUnlessANewInstallPa
             if (shown.empty() || shown.back() != s) shown.push_back(s);
         };
         g_staticParked.assign(1, Aircraft{});   // never created: only the reset of the lists drops it
+        g_apfAirport = ApfHeader{"Heathrow", "Publisher", 83, 3};
         gf_requestExit(reason, 2);
         awaitExit(ui::WM_START_RUN);
+        EXPECT_TRUE(g_apfAirport.airport_name.empty() && g_apfAirport.publisher.empty());
+        EXPECT_EQ(g_apfAirport.altitude, -1);
         EXPECT_EQ(storedValue("SCAN_LIVERIES"), reason == EXIT_RESTART_IPP ? "true" : "false");
         EXPECT_EQ(BLOCK_CALLSIGN.get(), "BAW123");
         EXPECT_TRUE(g_staticParked.empty());

@@ -13,6 +13,7 @@
 #include "app/gui_requests.h"
 #include "app/run_thread.h"
 #include "core/text_files.h"
+#include "feed/udp_readers.h"
 #include "liveries/livery_data.h"
 #include "liveries/livery_index.h"
 #include "liveries/regcodes.h"
@@ -149,9 +150,12 @@ TEST_F(ParkDemo, OnTheGroundStaticsFillStandsOfTheCurrentHalfHour) {
     refresh();   // the placement list is done: the parking controls come back
     EXPECT_FALSE(g_parkingBusy.load());
 
-    // The renewal in the same half hour keeps every static aircraft where it is.
+    // The renewal in the same half hour keeps every static aircraft where it is; the callsign
+    // collection ends before the adjustments take its result.
     std::erase_if(g_staticParked, [](const Aircraft& a) { return a.callsign.empty(); });
+    g_trafficReader.collectCallsigns.store(true);
     gf_parkingAdjustments();
+    EXPECT_FALSE(g_trafficReader.collectCallsigns.load());
     EXPECT_TRUE(g_staticRemovals.empty());
     EXPECT_FALSE(g_staticKept.empty());
 
@@ -233,6 +237,36 @@ TEST_F(ParkDemo, ChoiceInTheAirByRangeAndHeightAndOnTheGroundByFile) {
     refresh();
     refresh();
     EXPECT_EQ(parkCode(), "EGLL");
+
+    // In the air only the nearest list airport counts: one without a parking file gives none, not
+    // White Waltham 13 nm farther.
+    gf_resetParkAirport();
+    gf_resetParkAirportChoice();
+    gf_writeTextFile("EGLF\nEGLM\n", program / "airports" / "my_park_airports.txt", false);
+    gf_resetParkAirportSort();
+    ASSERT_TRUE(gf_readParkAirports(true));
+    user = {false, 3000.0, kAtEglf};
+    refresh();
+    EXPECT_EQ(parkCode(), "");
+}
+
+TEST_F(ParkDemo, ReReadMovesTheReservationOnlyWhileTheUserStandsAtNoStand) {
+    loadEgll();
+    const std::string first = g_stands.at(0).id, second = g_stands.at(1).id;
+    gf_writeTextFile("EGLL," + first + "\n", program / "airports" / "my_park_airports.txt", false);
+    gf_enableParkingControls();
+    g_reservedStand.set(second);
+    std::string text;
+    g_mainWindow.g_userStandText.set(second);
+    ASSERT_TRUE(gf_checkReservedStands(true, text));
+    EXPECT_EQ(text, "park airports and stands are okay");
+    EXPECT_EQ(g_reservedStand.get(), second);
+    g_mainWindow.g_userStandText.set("");
+    text.clear();
+    ASSERT_TRUE(gf_checkReservedStands(true, text));
+    EXPECT_EQ(text, "reserved stand changed from \"" + second + "\" to \"" + first + "\"");
+    EXPECT_EQ(g_reservedStand.get(), first);
+    EXPECT_TRUE(g_stands.at(0).reserved);
 }
 
 }  // namespace

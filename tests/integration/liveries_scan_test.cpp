@@ -1,6 +1,7 @@
 // Whole rescans of generated package trees and of the real aircraft.cfg samples.
 #include <algorithm>
 
+#include "app/scan_drivers.h"
 #include "core/exceptions.h"
 #include "core/run_state.h"
 #include "liveries/liveries_fixture.h"
@@ -97,11 +98,12 @@ TEST_F(LiveryScan, AutomaticModeTakesTrafficPackagesOnly) {
         aircraft(community / pkg / "SimObjects" / "Airplanes" / "a", cfg("A320", {sec(std::string("Title of ") + pkg, "DLH")}));
     std::vector<std::string> folders;
     ASSERT_TRUE(gf_scanLiveries(true, true, false, folders));
-    EXPECT_EQ(folders.size(), 3u);   // fsltl-traffic-base_CVT_ is taken even with _CVT_
+    EXPECT_EQ(folders.size(), 3u);   // fsltl-traffic-base_CVT_ is taken even with _CVT_ ...
     const std::string stored = xml();
-    for (const char* title : {"aig-aitraffic-oci-beta\"", "aig-aitraffic-oci\"", "fsltl-traffic-base_CVT_\""})
+    for (const char* title : {"aig-aitraffic-oci-beta\"", "aig-aitraffic-oci\""})
         EXPECT_NE(stored.find(std::string("Title of ") + title), std::string::npos) << title;
     EXPECT_EQ(stored.find("other-aircraft"), std::string::npos);
+    EXPECT_EQ(stored.find("fsltl-traffic-base"), std::string::npos);   // ... but the walk stays out of it
 
     // Without a traffic package the whole Community folder is one folder.
     for (const auto& pkg : fs::directory_iterator(community))
@@ -109,6 +111,17 @@ TEST_F(LiveryScan, AutomaticModeTakesTrafficPackagesOnly) {
     folders.clear();
     ASSERT_TRUE(gf_scanLiveries(true, true, false, folders));
     EXPECT_NE(xml().find("Title of other-aircraft"), std::string::npos);
+
+    // Nothing found automatically: the liveries step tells the user to name the folders.
+    fs::remove_all(community / "other-aircraft");
+    LIG_AUTOMATIC.set(true);
+    try {
+        gf_scanLiveriesStep(true);
+        FAIL();
+    } catch (const UserErrorException& e) {
+        EXPECT_EQ(std::string(e.what()).substr(0, 4), "43: ");
+    }
+    EXPECT_EQ(g_mainWindow.g_liveryCount.load(), 0);
 }
 
 TEST_F(LiveryScan, AFailedRescanKeepsTheStoredScan) {
@@ -154,8 +167,8 @@ TEST_F(LiveryScan, AnyWorkerCountGivesTheFilesInWalkOrder) {
     EXPECT_EQ(reference.size(), 24u);
 }
 
-// Skip words count below the scanned folder only, as does the depth; folders after the tenth share
-// the last priority.
+// Skip words and the length count on the whole path, the scanned folder's own included: its direct
+// files are searched, nothing below it; folders after the tenth share the last priority.
 TEST_F(LiveryScan, SkipWordsDepthAndTheLastPriority) {
     const fs::path root = dir() / "airports" / "inibuilds-stuff";
     aircraft(root, cfg("A320", {sec("Direct file", "DLH")}));
@@ -171,9 +184,9 @@ TEST_F(LiveryScan, SkipWordsDepthAndTheLastPriority) {
     ASSERT_TRUE(gf_scanLiveries(true, false, true, folders));
     const std::string stored = xml();
     // ZZZ A320 of folder 11 loses to folder 2; BAW A320 of folders 12 and 13 share the last number.
-    for (const char* title : {"Direct file", "Deeper file", "Livery 0", "Livery 10", "Livery 11"})
+    for (const char* title : {"Direct file", "Livery 0", "Livery 10", "Livery 11"})
         EXPECT_NE(stored.find(title), std::string::npos) << title;
-    for (const char* title : {"Under a skip word", "Too deep", "Livery 9"})
+    for (const char* title : {"Deeper file", "Under a skip word", "Too deep", "Livery 9"})
         EXPECT_EQ(stored.find(title), std::string::npos) << title;
 }
 

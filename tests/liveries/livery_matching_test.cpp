@@ -106,14 +106,20 @@ TEST_F(Matching, TwentiethFailureStopsTheRunAndTheSummaryListsTheFailures) {
     EXPECT_NE(logText().find("Could not be created by MSFS:\n  A320 DLH\n"), std::string::npos);
 }
 
-TEST_F(Matching, ViewsSurviveAReprocessing) {
+TEST_F(Matching, AReprocessingAddsOnlyWhatIsNotIndexedYet) {
     Aircraft a = plane("DLH", "A319");
     gf_matchLiveryLive(a);
     const std::string_view held = a.liveryTitle;
-    g_liveries = {LiveryData{"DLH", "A319", "DLH A319 new", "", 0, false}};
+    g_liveries = {LiveryData{"DLH", "A319", "DLH A319 new", "", 0, false}, LiveryData{"DLH", "B738", "DLH B738", "", 0, false},
+                  LiveryData{"SAS", "A319", "SAS A319", "", 0, false}};
     gf_processScannedLiveries();
-    EXPECT_EQ(held, "DLH A319");   // still readable (under ASan) after the index was rebuilt
-    EXPECT_EQ(live(plane("DLH", "A319")), "DLH A319 new");
+    EXPECT_EQ(held, "DLH A319");
+    EXPECT_EQ(live(plane("DLH", "A319")), "DLH A319") << "an indexed airline keeps its first content";
+    EXPECT_EQ(live(plane("DLH", "B738")), "");
+    EXPECT_FALSE(gf_findIndexedTitle("DLH A319 new"));
+    EXPECT_EQ(live(plane("SAS", "A319")), "SAS A319");
+    EXPECT_EQ(g_modelLiveries[0].at("A319").size(), 2u) << "the model keeps its first titles too";
+    EXPECT_EQ(g_replacementModels[0], (std::vector<std::string>{"C152", "C172"}));
 }
 
 }  // namespace

@@ -72,14 +72,15 @@ TEST_F(Collisions, UserOnTheGroundLooksAtStaticAircraftOnlyAfterMoving) {
 
 TEST_F(Collisions, TaxiingLiveAircraftTouchingParkedWingtips) {
     const struct {
-        const char* name; int phase; bool underPower, throttleSpoilerRun, testedHereBefore, removed;
+        const char* name; int phase; bool underPower; int rollSteps; bool testedHereBefore, removed;
     } cases[] = {
-        {"taxiing", PHASE_MOVING, false, false, false, true},
-        {"to its stand", PHASE_STAND_CLEANUP, false, false, false, true},
-        {"at its stand", PHASE_AT_STAND, false, false, false, false},
-        {"under power", PHASE_MOVING, true, false, false, false},
-        {"throttle run", PHASE_MOVING, false, true, false, false},
-        {"standing still since its last test", PHASE_MOVING, false, false, true, false},
+        {"taxiing", PHASE_MOVING, false, -1, false, true},
+        {"to its stand", PHASE_STAND_CLEANUP, false, -1, false, true},
+        {"at its stand", PHASE_AT_STAND, false, -1, false, false},
+        {"under power", PHASE_MOVING, true, -1, false, false},
+        {"landed: spoilers and throttles run", PHASE_MOVING, false, 0, false, false},
+        {"slowed down: the run is over", PHASE_MOVING, false, 1, false, true},
+        {"standing still since its last test", PHASE_MOVING, false, -1, true, false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -93,7 +94,11 @@ TEST_F(Collisions, TaxiingLiveAircraftTouchingParkedWingtips) {
         LiveAircraft& a = g_liveAircraft.front();
         a.phase = c.phase;
         a.underPower = c.underPower;
-        a.throttleSpoilerRun = c.throttleSpoilerRun;
+        if (c.rollSteps >= 0) {
+            a.onApproach = 1;
+            lf_landed(a);
+            for (int i = 0; i < c.rollSteps; ++i) lf_rollThrottleSpoilers(a);   // its samples stand: below 90 kn
+        }
         gf_liveParkedCollisions();
         EXPECT_EQ(removed(), c.removed ? std::set<std::string>{"STA1*"} : std::set<std::string>{});
     }

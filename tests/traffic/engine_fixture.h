@@ -136,7 +136,7 @@ protected:
     std::unique_ptr<ScopedCurrentDir> m_cwd;
     inline static const std::tuple<std::string, std::string, std::string> kLiveries[] = {
         {"BAW", "A320", "BAW A320"}, {"BAW", "A319", "BAW A319"}, {"DLH", "A320", "DLH A320"},
-        {"ZZZ", "A320", "Generic A320"}, {"KLM", "B744", "KLM B744"}};
+        {"ZZZ", "A320", "Generic A320"}, {"KLM", "B744", "KLM B744"}, {"PVT", "C152", "PVT C152"}};
 
     void loadLiveries() {
         for (const char* sub : {"output/info", "appdata"}) std::filesystem::create_directories(dir / sub);

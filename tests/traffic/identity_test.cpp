@@ -85,6 +85,25 @@ TEST_F(Identities, FeedIdentityChanges) {
     }
 }
 
+TEST_F(Identities, AnAircraftTowedAfterAShortStayKeepsItsIdentityUntilItParks) {
+    GUID_CHANGES.set(false);
+    LiveAircraft& a = live("SWR1", from(user(), 0, 1.0));
+    a.standPosition = from(user(), 0, 1.0);
+    a.phase = PHASE_AT_STAND;
+    a.shortStayCheck = 1;
+    a.extrapolationCount = 1;
+    a.samples.front().duePass = g_tickCounter.load();
+    lf_restartSamplePlay(a);
+    EXPECT_TRUE(a.shortStay && a.towing);
+    Flight renamed = flight("SWR2");
+    EXPECT_TRUE(lf_flightDataChange(a, renamed));
+    EXPECT_EQ(a.callsign, "SWR1");
+    lf_towedParks(a);
+    EXPECT_FALSE(a.towing);
+    lf_flightDataChange(a, renamed);
+    EXPECT_EQ(a.callsign, "SWR2");
+}
+
 TEST_F(Identities, GhostsInEveryStateAndNoLateRevival) {
     // Not yet created: only marked; creation requested and already sent: removed as soon as its object
     // arrives, never put into the simulator's state; in the simulator: removed.

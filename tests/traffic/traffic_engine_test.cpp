@@ -4,6 +4,7 @@
 #include "airports/automatic_range.h"
 #include "airports/stand_search.h"
 #include "engine_fixture.h"
+#include "core/exceptions.h"
 #include "feed/realtraffic_link.h"
 #include "feed/tcp_server.h"
 #include "platform/net/sockets.h"
@@ -176,6 +177,73 @@ TEST_F(Engine, AStandingArrivalTakesAFreeFittingStandButNeverTheUsers) {
     feedTrack(parked, 3, 16.0);
     passes(2950);
     EXPECT_EQ(live(), nullptr);
+}
+
+TEST_F(Engine, AStandsUseHoldsTheWholeStayFromArrivalToDeparture) {
+    const LatLon standAt{51.4710, -0.4600};
+    addStand(standAt);
+    g_currentDaySlot.store(gf_makeDaySlot(3, 10));
+    Record parked{.registration = "G-TEST", .at = standAt, .altitude = 0.0, .groundSpeed = 0.0};
+    feedTrack(parked, 3, 16.0);
+    passes(2950);
+    ASSERT_TRUE(untilInSim(parked.id));
+    ASSERT_EQ(live()->phase, PHASE_AT_STAND);
+    // Three half hours later it rolls 120 m away from the stand.
+    g_currentDaySlot.store(gf_makeDaySlot(3, 13));
+    parked.at = from(standAt, 90.0, 0.065);
+    parked.time += 5400.0;
+    feed(parked);
+    passes(2);
+    const Stand& stand = g_stands.front();
+    ASSERT_EQ(stand.uses.size(), 1u);
+    EXPECT_EQ(stand.uses.front().hh, 0xFull << 10) << "half hours 10 to 13";
+    EXPECT_TRUE(stand.realRecords.empty()) << "the stay is closed";
+}
+
+TEST_F(Engine, ATowedArrivalRecordsItsStandTime) {
+    const LatLon standAt{51.4710, -0.4600};
+    addStand(standAt);
+    g_currentDaySlot.store(gf_makeDaySlot(3, 20));
+    LiveAircraft& a = live("BAW7", standAt);
+    a.registration = "G-TOWD";
+    a.standId = 1;
+    a.standPosition = standAt;
+    a.phase = PHASE_STAND_CLEANUP;
+    a.standTime = gf_makeDaySlot(3, 17);
+    lf_towedParks(a);
+    EXPECT_EQ(a.phase, PHASE_AT_STAND);
+    ASSERT_EQ(g_stands.front().uses.size(), 1u);
+    EXPECT_EQ(g_stands.front().uses.front().hh, std::uint64_t{1} << 17);
+    ASSERT_EQ(g_standUseSlots.size(), 1u);
+    EXPECT_EQ(g_standUseSlots.front().halfHour, 17u);
+}
+
+TEST_F(Engine, AFailedStaticCreationIsReportedBeforeItsRecordGoes) {
+    Aircraft other(flight("DLH1"), SIZE_LARGE, kHalfSpan);
+    other.liveryTitle = "DLH A320";
+    for (int i = 0; i < 18; ++i) gf_reportCreationFailure(other);
+    for (const char* callsign : {"ST1*", "ST2*"}) {
+        Aircraft& s = parked(callsign, kUser, STATE_CREATION_REQUESTED);
+        s.liveryTitle = "BAW A319";
+        gf_queueSimEvent(SimEvent{0, s.aircraftId, 0, SIM_EVENT_CREATE_FAILED, 0.0, 0.0});
+    }
+    // The 19th failure is reported and its record goes; the 20th ends the run and its record stays.
+    EXPECT_THROW(gf_processSimEvents(), UserErrorException);
+    ASSERT_EQ(g_staticParked.size(), 1u);
+    EXPECT_EQ(g_staticParked.front().callsign, "ST2*");
+    EXPECT_EQ(g_mainWindow.g_statusText.get(), "ST2* \"BAW A319\" could not be created by your Sim!");
+}
+
+TEST_F(Engine, AStaticLightAircraftGetsALiveryOfItsClass) {
+    // SR22 has no livery of its own: only a light aircraft reaches the replacement models of its class.
+    addStand({51.4710, -0.4600});
+    StaticPlacement d;
+    std::tie(d.airline, d.model, d.standId) = std::tuple{"PVT", "SR22", 1u};
+    g_staticPlacements.push_back(d);
+    passes(60);
+    ASSERT_EQ(g_staticParked.size(), 1u);
+    EXPECT_EQ(g_staticParked.front().sizeClass, SIZE_LIGHT);
+    EXPECT_EQ(g_staticParked.front().liveryTitle, "PVT C152");
 }
 
 TEST_F(Engine, TheCountLimitRemovesTheFarthestAircraft) {
