@@ -3,8 +3,8 @@
 // turned into TrafficUpdates by processLine) and the "QNH Reader" (weather JSON with the QNH).
 // Each runs on its own detached thread; the exit procedure stops them with requestStop().
 //
-// Hand-over: every accepted record is appended to g_trafficQueue under g_trafficMutex while
-// g_mainLoopRunning is set; the traffic pass drains the queue under the same mutex.
+// Hand-over: every accepted record is queued (gf_queueTrafficUpdate, one record per aircraft) under
+// g_trafficMutex while g_mainLoopRunning is set; the traffic pass takes the whole queue under the same mutex.
 #include <array>
 #include <atomic>
 #include <cstdint>
