@@ -93,9 +93,9 @@ std::string lf_readAnswer(Candidate& c, std::string& line) {
             if (c.pending.size() > kAnswerLineLimit) return vrn::format("answer longer than {} bytes", kAnswerLineLimit);
             continue;
         }
-        if (end > kAnswerLineLimit + 1) return vrn::format("answer longer than {} bytes", kAnswerLineLimit);
         line.assign(c.pending, 0, end);
         if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.size() > kAnswerLineLimit) return vrn::format("answer longer than {} bytes", kAnswerLineLimit);
         // Like every text from outside, the answer ends at a zero byte.
         if (const std::size_t zero = line.find('\0'); zero != std::string::npos) line.resize(zero);
         return "ok";
