@@ -109,11 +109,7 @@ void lf_feedWorld(int inRange) {
     gf_setMainLoopRunning(true);
 }
 
-void lf_endFeedWorld(benchmark::State& state) {
-    std::size_t inSim = 0, waiting = 0;
-    for (const LiveAircraft& a : g_liveAircraft) (a.state == STATE_IN_SIM ? inSim : waiting) += 1;
-    state.counters["in_sim"] = static_cast<double>(inSim);
-    state.counters["not_in_sim"] = static_cast<double>(waiting);
+void lf_endFeedWorld() {
     gf_setMainLoopRunning(false);
     gf_resetParkAirport();
     g_requestsBroken.store(false);
@@ -145,7 +141,11 @@ void BM_TrafficPassUnderFeed(benchmark::State& state) {
     state.counters["most_queued"] = static_cast<double>(mostQueued);
     state.counters["worst_lag_s"] = worstLagS;
     state.counters["feed_s"] = static_cast<double>(pass) / 100.0;
-    lf_endFeedWorld(state);
+    std::size_t inSim = 0, waiting = 0;
+    for (const LiveAircraft& a : g_liveAircraft) (a.state == STATE_IN_SIM ? inSim : waiting) += 1;
+    state.counters["in_sim"] = static_cast<double>(inSim);
+    state.counters["not_in_sim"] = static_cast<double>(waiting);
+    lf_endFeedWorld();
 }
 // Enough passes for the play delay, admission and the count limit to be part of the run (3 minutes).
 BENCHMARK(BM_TrafficPassUnderFeed)->Arg(300)->Arg(1000)->Arg(5000)->Iterations(18000)->Unit(benchmark::kMicrosecond);
@@ -161,7 +161,7 @@ void BM_TrafficPassAfterAStall(benchmark::State& state) {
         state.ResumeTiming();
         gf_trafficTick();
     }
-    lf_endFeedWorld(state);
+    lf_endFeedWorld();
 }
 BENCHMARK(BM_TrafficPassAfterAStall)->Arg(1000)->Arg(static_cast<int>(kTrafficQueueLimit))->Unit(benchmark::kMicrosecond);
 
