@@ -21,6 +21,7 @@
 #include "liveries/livery_matching.h"
 #include "settings/parameters_file.h"
 #include "settings/settings_catalogue.h"
+#include "simlink/creation_matching.h"
 #include "simlink/flight_plan.h"
 #include "simlink/sim_client.h"
 #include "traffic/traffic_engine.h"
@@ -37,6 +38,7 @@ using namespace std::chrono_literals;
 constexpr const char* kProgramName = "Varnel";
 constexpr int kWorkerWaits = 61;   // 100 ms each
 constexpr int kRunThreadWaits = 300;   // 100 ms each: a restart's wait for the previous run to end
+constexpr int kCreationAnswerWaits = 30;   // 100 ms each: the simulator answers a creation within frames
 
 // One exit at a time: set by the accepted request, cleared when the exit thread posts its message.
 std::mutex g_exitMutex;
@@ -219,6 +221,10 @@ void FinalExit(int argument) {
         lf_step([] { gf_removeAllAircraft(); });
     else
         lf_step([] { gf_logLine("The main loop did not end, AI aircraft go with the connection"); });
+    // Creations already sent: their objects are removed as the simulator reports them.
+    for (int waits = 0; gf_creationsAwaitingAnswer() > 0 && waits < kCreationAnswerWaits; ++waits) gf_runSleepFor(100ms);
+    if (const int left = gf_creationsAwaitingAnswer(); left > 0)
+        lf_step([left] { gf_logLine(format("{} creations not answered by the simulator at exit", left)); });
     gf_runSleepFor(1000ms);   // the SimConnect thread sends the removals on its frames meanwhile
     lf_step([] { gf_stopServer(); });
     if (reason == EXIT_SYSTEM_ERROR) gf_runSleepFor(5000ms);

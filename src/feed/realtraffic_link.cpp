@@ -9,6 +9,7 @@
 #include "core/run_state.h"
 #include "core/text_files.h"
 #include "core/time_of_week.h"
+#include "core/utilities.h"
 #include "display/window_state.h"
 #include "feed/tcp_server.h"
 #include "feed/udp_readers.h"
@@ -60,17 +61,37 @@ void gf_decodeRtVersion(const std::string& answer) {
     gf_invalidateBand(Band::Counters);
 }
 
+std::string gf_judgeRtVersion(const std::string& answer) {
+    // An empty answer is taken as RealTraffic's (no version); anything else must be a JSON object.
+    if (answer.empty()) return {};
+    const auto json = nlohmann::json::parse(answer, nullptr, false);
+    if (json.is_discarded() || !json.is_object()) return vrn::format("not a version: {}", gf_excerpt(answer));
+    return {};
+}
+
+namespace {
+
+constexpr const char* kVersionRequest = "Qs999=version\r\n";
+
+// Takes a client that answered the version request; `wait` blocks until one did (or the run ends).
+bool lf_takeRealTraffic(bool wait) {
+    std::string answer;
+    const bool taken = wait ? waitForClient(kVersionRequest, gf_judgeRtVersion, answer, [] { return !gf_exitUnderWay(); })
+                            : gf_serveNewClients(kVersionRequest, gf_judgeRtVersion, answer);
+    if (!taken) return false;
+    gf_decodeRtVersion(answer);
+    g_mainWindow.g_realTrafficLinkUp = true;
+    gf_invalidateBand(Band::Counters);
+    return true;
+}
+
+}  // namespace
+
 void gf_waitForRealTraffic() {
     if (!g_realTrafficLocal.load()) return;
     gf_showStatus("Waiting for RealTraffic to connect to Varnel ...", false);
     gf_resetRealTraffic();
-    if (waitForClient()) {
-        sendDataPacket("Qs999=version\r\n");
-        gf_decodeRtVersion(gf_receiveFromClient());
-        g_mainWindow.g_realTrafficLinkUp = true;
-        gf_invalidateBand(Band::Counters);
-        gf_logLine("RealTraffic connected");
-    }
+    if (lf_takeRealTraffic(true)) gf_logLine("RealTraffic connected");
     gf_clearStatus();
 }
 
@@ -108,10 +129,8 @@ void gf_sendUserPosition(const UserAircraftState& user) {
                       true);
         return;
     }
-    // RealTraffic is gone: take it back when it has reconnected, without waiting for it.
-    if (!gf_exitUnderWay() && gf_acceptWaitingClient()) {
-        g_mainWindow.g_realTrafficLinkUp = true;
-        gf_invalidateBand(Band::Counters);
+    // RealTraffic is gone: take it back when it has reconnected and answered, without waiting for it.
+    if (!gf_exitUnderWay() && lf_takeRealTraffic(false)) {
         gf_showStatus(vrn::format("{} RealTraffic re-connected", gf_wallClockHhMmSs()), true);
         gf_clearStatus();
     }

@@ -2,9 +2,12 @@
 // The line protocol with RealTraffic over the TCP server: the "Qs999=version" handshake at the
 // traffic start, the user position ("Qs121=") and the simulator time ("Qs123=").
 //
+// A connection counts as RealTraffic only once it has answered the version request, at the start
+// and after a lost link alike.
+//
 // Main-loop use (none of these ever blocks the 10 ms pass):
-//   every 100th traffic pass  gf_sendUserPosition()   (also waits for a lost RealTraffic to come back,
-//                                                       by looking for a waiting connection)
+//   every 100th traffic pass  gf_sendUserPosition()   (also takes a lost RealTraffic back once it has
+//                                                       reconnected and answered, without waiting)
 //   every 15th second         gf_sendQs123(simulator time) while g_professionalEdition is set,
 //                             g_trafficReader.setReferencePosition(user position)
 //   every 59th second         gf_checkTrafficFlow()
@@ -37,6 +40,8 @@ void gf_setProfessionalEdition(bool professional);
 void gf_waitForRealTraffic();
 // Reads RealTraffic's answer to "Qs999=version".
 void gf_decodeRtVersion(const std::string& answer);
+// Whether a connection's answer line is one gf_decodeRtVersion takes: empty when it is, else why not.
+std::string gf_judgeRtVersion(const std::string& answer);
 
 // "Qs121=..." with the user aircraft (whole numbers for the scaled values).
 std::string gf_qs121Line(const UserAircraftState& user);

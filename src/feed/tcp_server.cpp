@@ -1,8 +1,10 @@
 #include "feed/tcp_server.h"
 
+#include <algorithm>
 #include <array>
-#include <cstring>
+#include <chrono>
 #include <mutex>
+#include <vector>
 
 #include "core/exceptions.h"
 #include "core/format.h"
@@ -15,32 +17,102 @@ namespace vrn {
 net::SocketHandle g_tcpListenSocket;
 net::SocketHandle g_tcpClientSocket;
 std::atomic<bool> g_clientConnected{false};
+std::atomic<int> g_handshakeDeadlineMs{3000};
 
 namespace {
 
-constexpr std::size_t kReceiveBufferSize = 8192;
+using Clock = std::chrono::steady_clock;
 
-bool lf_takeClient(int fd) {
-    const int error = net::gf_setNoDelay(fd);
-    if (error != 0) {
-        // The accepted socket is not kept: close it rather than leak it.
-        net::SocketHandle doomed;
-        doomed.reset(fd);
-        const SysErrorException e(7, vrn::format("{} setsockopt failed with error {}", gf_wallClockHhMmSs(),
-                                                 gf_wsaErrorText(error)));
-        gf_logLineOfString(vrn::format("waitForClient interrupted: {}", e.what()));
-        return false;
+// A connection that was sent the greeting and has not yet answered it.
+struct Candidate {
+    int fd = -1;
+    Clock::time_point accepted;
+    Clock::time_point deadline;
+    std::string pending;   // what it sent so far
+};
+
+// The run thread serves the candidates; the exit thread's stop closes them.
+std::mutex g_candidateMutex;
+std::vector<Candidate> g_candidates;
+constexpr auto kFairChance = std::chrono::milliseconds(250);
+// Anyone on this computer can connect at any rate: the refusals are logged at a bounded rate.
+LogLimiter g_handshakeLog("RealTraffic handshake");
+
+void lf_closeDescriptor(int fd) {
+    net::SocketHandle doomed;
+    doomed.reset(fd);
+}
+
+// Accepts one waiting connection and greets it; false when none waits (or it could not be kept).
+bool lf_acceptCandidate(int listenFd, const std::string& greeting) {
+    if (!net::gf_waitReadable(listenFd, 0)) return false;
+    int error = 0;
+    const int fd = net::gf_accept(listenFd, error);
+    if (fd < 0) return false;
+    if (const int e = net::gf_setNoDelay(fd); e != 0) {
+        lf_closeDescriptor(fd);
+        const SysErrorException failure(7, vrn::format("{} setsockopt failed with error {}", gf_wallClockHhMmSs(),
+                                                       gf_wsaErrorText(e)));
+        g_handshakeLog.log(vrn::format("waitForClient interrupted: {}", failure.what()));
+        return true;
     }
+    if (net::gf_sendAll(fd, greeting) != 0) {
+        lf_closeDescriptor(fd);
+        return true;
+    }
+    const Clock::time_point now = Clock::now();
+    g_candidates.push_back({fd, now, now + std::chrono::milliseconds(g_handshakeDeadlineMs.load()), {}});
+    return true;
+}
+
+// With every place taken and more connections waiting, the oldest candidate that has had a fair
+// chance to answer (RealTraffic answers at once) makes room; false when none has had it yet.
+bool lf_makeRoom() {
+    const Clock::time_point fairChance = Clock::now() - kFairChance;
+    const auto oldest = std::min_element(g_candidates.begin(), g_candidates.end(),
+                                         [](const Candidate& a, const Candidate& b) { return a.accepted < b.accepted; });
+    if (oldest == g_candidates.end() || oldest->accepted > fairChance) return false;
+    lf_closeDescriptor(oldest->fd);
+    g_handshakeLog.log(vrn::format("RealTraffic handshake failed, connection dropped: no answer within {} ms",
+                                   std::chrono::duration_cast<std::chrono::milliseconds>(kFairChance).count()));
+    g_candidates.erase(oldest);
+    return true;
+}
+
+// Reads what the candidate sent. Empty while it may still answer; "ok" with its line in `line`, or why it failed.
+std::string lf_readAnswer(Candidate& c, std::string& line) {
+    std::array<char, 4096> buffer{};
+    while (net::gf_waitReadable(c.fd, 0)) {
+        int error = 0;
+        const long n = net::gf_receiveSome(c.fd, buffer.data(), buffer.size(), error);
+        if (n == 0) return "connection closed before an answer";
+        if (n < 0) return vrn::format("receive: {}", gf_wsaErrorText(error));
+        c.pending.append(buffer.data(), static_cast<std::size_t>(n));
+        const std::size_t end = c.pending.find('\n');
+        if (end == std::string::npos) {
+            if (c.pending.size() > kAnswerLineLimit) return vrn::format("answer longer than {} bytes", kAnswerLineLimit);
+            continue;
+        }
+        line.assign(c.pending, 0, end);
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.size() > kAnswerLineLimit) return vrn::format("answer longer than {} bytes", kAnswerLineLimit);
+        // Like every text from outside, the answer ends at a zero byte.
+        if (const std::size_t zero = line.find('\0'); zero != std::string::npos) line.resize(zero);
+        return "ok";
+    }
+    return {};
+}
+
+void lf_takeClient(int fd) {
     g_tcpClientSocket.reset(fd);
     g_clientConnected = true;
-    return true;
 }
 
 }  // namespace
 
 void gf_startServer(const std::string& portText) {
     g_tcpListenSocket.close();
-    const net::ListenResult r = net::gf_tcpListen(portText);
+    const net::ListenResult r = net::gf_tcpListen(portText, true);
     const std::string text = r.failedStep == net::ListenStep::AddressInfo ? std::string() : gf_wsaErrorText(r.error);
     switch (r.failedStep) {
         case net::ListenStep::None:
@@ -63,44 +135,64 @@ void gf_startServer(const std::string& portText) {
 
 std::uint16_t gf_serverPort() { return net::gf_boundPort(g_tcpListenSocket.peek()); }
 
-bool waitForClient() {
+bool gf_serverListening() { return g_tcpListenSocket.isOpen(); }
+
+bool gf_serveNewClients(const std::string& greeting, const AnswerJudge& judge, std::string& answer) {
     if (g_clientConnected.load()) return false;
-    int fd = -1;
+    std::lock_guard lock(g_candidateMutex);
     {
         net::SocketUse use(g_tcpListenSocket);
         if (!use) return false;
-        int error = 0;
-        fd = net::gf_accept(use.fd(), error);
+        while (net::gf_waitReadable(use.fd(), 0)) {
+            if (g_candidates.size() >= kCandidateLimit && !lf_makeRoom()) break;
+            if (!lf_acceptCandidate(use.fd(), greeting)) break;
+        }
     }
-    if (fd < 0) return false;
-    return lf_takeClient(fd);
+    const Clock::time_point now = Clock::now();
+    int winner = -1;
+    std::vector<Candidate> waiting;
+    for (Candidate& c : g_candidates) {
+        if (winner >= 0) {
+            lf_closeDescriptor(c.fd);   // one client at a time: the others may come back later
+            continue;
+        }
+        std::string line;
+        std::string why = lf_readAnswer(c, line);
+        if (why == "ok") {
+            why = judge(line);
+            if (why.empty()) {
+                winner = c.fd;
+                answer = line;
+                continue;
+            }
+        } else if (why.empty() && now >= c.deadline) {
+            why = vrn::format("no answer within {} ms", g_handshakeDeadlineMs.load());
+        }
+        if (why.empty()) {
+            waiting.push_back(std::move(c));
+            continue;
+        }
+        lf_closeDescriptor(c.fd);
+        g_handshakeLog.log(vrn::format("RealTraffic handshake failed, connection dropped: {}", why));
+    }
+    g_candidates = std::move(waiting);
+    if (winner < 0) return false;
+    for (const Candidate& c : g_candidates) lf_closeDescriptor(c.fd);
+    g_candidates.clear();
+    lf_takeClient(winner);
+    return true;
 }
 
-bool gf_acceptWaitingClient() {
-    if (g_clientConnected.load()) return false;
-    int fd = -1;
-    {
+bool waitForClient(const std::string& greeting, const AnswerJudge& judge, std::string& answer,
+                   const std::function<bool()>& keepWaiting) {
+    while (keepWaiting() && !g_clientConnected.load()) {
+        if (gf_serveNewClients(greeting, judge, answer)) return true;
         net::SocketUse use(g_tcpListenSocket);
-        if (!use || !net::gf_waitReadable(use.fd(), 0)) return false;
-        int error = 0;
-        fd = net::gf_accept(use.fd(), error);
+        if (!use) return false;
+        // Short, so that a candidate's answer is read soon after it arrives.
+        net::gf_waitReadable(use.fd(), 20);
     }
-    if (fd < 0) return false;
-    return lf_takeClient(fd);
-}
-
-std::string gf_receiveFromClient() {
-    std::array<char, kReceiveBufferSize + 1> buffer{};
-    net::SocketUse use(g_tcpClientSocket);
-    if (!use) return {};
-    int error = 0;
-    const long n = net::gf_receiveSome(use.fd(), buffer.data(), kReceiveBufferSize, error);
-    if (n < 0) {
-        gf_logLine(vrn::format("receive: {}", gf_wsaErrorText(error)));
-        return {};
-    }
-    buffer[static_cast<std::size_t>(n)] = '\0';
-    return std::string(buffer.data(), std::strlen(buffer.data()));
+    return false;
 }
 
 bool sendDataPacket(const std::string& text) {
@@ -125,6 +217,10 @@ void gf_stopServer() {
     g_clientConnected = false;
     g_tcpListenSocket.shutdownAndClose();
     g_tcpClientSocket.shutdownAndClose();
+    std::lock_guard lock(g_candidateMutex);
+    for (const Candidate& c : g_candidates) lf_closeDescriptor(c.fd);
+    g_candidates.clear();
+    g_handshakeLog.flushDropped();
 }
 
 }  // namespace vrn

@@ -1,9 +1,13 @@
 #pragma once
 // The TCP server that RealTraffic connects to when it runs on this computer: one client at a time,
-// short text lines. The run thread starts, accepts, receives and sends; the exit procedure stops it
-// from its own thread (a blocked accept or receive is woken, never left on a closed descriptor).
+// short text lines. It listens on the loopback address only. A connection becomes the client only
+// after it has answered the greeting line with a line the caller accepts, within a deadline; until
+// then it is a candidate, and several candidates are served side by side, so connections that
+// never answer cannot keep RealTraffic out. The run thread starts, serves, receives and sends; the
+// exit procedure stops it from its own thread.
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "platform/net/sockets.h"
@@ -14,21 +18,34 @@ extern net::SocketHandle g_tcpListenSocket;
 extern net::SocketHandle g_tcpClientSocket;
 extern std::atomic<bool> g_clientConnected;
 
-// Listens on the port text (PORT_NUMBER; "0" takes a free port). SysErrorException 1-6 on failure,
-// with everything opened so far closed again.
+// The longest answer line taken (bytes, without its line end).
+inline constexpr std::size_t kAnswerLineLimit = 8192;
+// At most this many connections wait for their answer at a time; more stay in the listen backlog
+// until one of them has had a fair chance to answer.
+inline constexpr std::size_t kCandidateLimit = 64;
+// Milliseconds a connection has to answer the greeting (tests shorten it).
+extern std::atomic<int> g_handshakeDeadlineMs;
+
+// Listens on 127.0.0.1 at the port text (PORT_NUMBER; "0" takes a free port). SysErrorException 1-6
+// on failure, with everything opened so far closed again.
 void gf_startServer(const std::string& portText);
 // The port the server listens on (0 when stopped).
 std::uint16_t gf_serverPort();
-// Blocks until a client connects (or the server is stopped); true when a new client was accepted.
-// False at once when a client is already connected.
-bool waitForClient();
-// The same without waiting: accepts a client only when one is already waiting.
-bool gf_acceptWaitingClient();
-// One receive from the client, cut at the first zero byte; empty on a closed connection or an error.
-std::string gf_receiveFromClient();
+bool gf_serverListening();
+
+// Judges a candidate's answer line: empty when it is good, else why not (for the log).
+using AnswerJudge = std::function<std::string(const std::string& line)>;
+// Without waiting: takes new connections as candidates (each is sent the greeting), reads what the
+// candidates sent, and makes the first whose answer line the judge accepts the client (its answer in
+// `answer`); the others are closed. Candidates that closed, sent a bad or too long line or missed the
+// deadline are closed and logged. True when a client was taken now; false at once while one is connected.
+bool gf_serveNewClients(const std::string& greeting, const AnswerJudge& judge, std::string& answer);
+// The same, waiting until a client is taken (true) or the server is stopped or `keepWaiting` says no.
+bool waitForClient(const std::string& greeting, const AnswerJudge& judge, std::string& answer,
+                   const std::function<bool()>& keepWaiting);
 // Sends the whole text; on failure the client is closed and false returned.
 bool sendDataPacket(const std::string& text);
-// Says "exit" to a connected client and closes everything.
+// Says "exit" to a connected client and closes everything (candidates too).
 void gf_stopServer();
 
 }  // namespace vrn

@@ -242,6 +242,11 @@ void TrafficReader::processLine() {
         // 2. Time stamp, in seconds or milliseconds.
         double stamp = lf_number(fields[F_TIMESTAMP], 741, "timestamp:");
         if (stamp > kMillisecondStampLimit) stamp /= 1000.0;
+        if (gf_stampTooFarAhead(stamp)) {
+            m_log.log(vrn::format("record of {} stamped {:.0f} s ahead of the clock, dropped", gf_excerpt(fields[F_HEXID]),
+                                  stamp - static_cast<double>(gf_wallClock())));
+            return;
+        }
         record.timeStamp = stamp;
         g_feedTimeStamp.store(stamp);
 
@@ -356,19 +361,10 @@ void TrafficReader::processLine() {
         // 23-24.
         sample.standing = 0;
         lf_takeIn();
-        std::size_t waiting = 0;
-        {
-            std::lock_guard lock(g_trafficMutex);
-            if (!g_mainLoopRunning) return;
-            waiting = g_trafficQueue.size();
-            if (waiting < kTrafficQueueLimit) {
-                sample.duePass = g_tickCounter.load(std::memory_order_relaxed) + kPlayDelayPasses;
-                g_trafficQueue.push_back(record);
-                return;
-            }
+        if (const auto dropped = gf_queueTrafficUpdate(record)) {
+            m_log.log(vrn::format("traffic queue full ({} records waiting), record of {} dropped", kTrafficQueueLimit,
+                                  *dropped));
         }
-        ++g_trafficQueueDropped;
-        m_log.log(vrn::format("traffic queue full ({} records waiting), record of {} dropped", waiting, record.hexid));
     } catch (const SysErrorException&) {
         // A malformed field: the record is dropped without a trace.
     } catch (const std::exception& e) {

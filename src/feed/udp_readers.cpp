@@ -28,6 +28,7 @@ TrafficReader g_trafficReader;
 QnhReader g_qnhReader;
 
 std::atomic<std::uint64_t> g_trafficQueueDropped{0};
+std::atomic<std::uint64_t> g_futureStampsDropped{0};
 std::atomic<bool> g_readerError{false};
 
 void gf_setMainLoopRunning(bool running) {
@@ -35,6 +36,36 @@ void gf_setMainLoopRunning(bool running) {
     std::lock_guard lock(g_trafficMutex);
     g_mainLoopRunning = running;
     if (!running) stale.swap(g_trafficQueue);
+}
+
+bool gf_stampTooFarAhead(double stampSeconds) {
+    if (!(stampSeconds > static_cast<double>(gf_wallClock()) + kFutureStampToleranceS)) return false;
+    ++g_futureStampsDropped;
+    return true;
+}
+
+std::optional<std::uint32_t> gf_queueTrafficUpdate(const TrafficUpdate& record) {
+    std::optional<std::uint32_t> dropped;
+    TrafficUpdate oldest;   // released outside the lock
+    std::lock_guard lock(g_trafficMutex);
+    if (!g_mainLoopRunning) return dropped;
+    for (auto it = g_trafficQueue.rbegin(); it != g_trafficQueue.rend(); ++it) {
+        if (it->hexid != record.hexid) continue;
+        if (it->timeStamp <= record.timeStamp) {
+            *it = record;
+            it->sample.duePass = g_tickCounter.load(std::memory_order_relaxed) + kPlayDelayPasses;
+        }
+        return dropped;
+    }
+    if (g_trafficQueue.size() >= kTrafficQueueLimit) {
+        oldest = std::move(g_trafficQueue.front());
+        g_trafficQueue.pop_front();
+        dropped = oldest.hexid;
+        ++g_trafficQueueDropped;
+    }
+    g_trafficQueue.push_back(record);
+    g_trafficQueue.back().sample.duePass = g_tickCounter.load(std::memory_order_relaxed) + kPlayDelayPasses;
+    return dropped;
 }
 
 std::deque<TrafficUpdate> gf_takeTrafficUpdates() {

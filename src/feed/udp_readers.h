@@ -3,8 +3,8 @@
 // turned into TrafficUpdates by processLine) and the "QNH Reader" (weather JSON with the QNH).
 // Each runs on its own detached thread; the exit procedure stops them with requestStop().
 //
-// Hand-over: every accepted record is appended to g_trafficQueue under g_trafficMutex while
-// g_mainLoopRunning is set; the traffic pass drains the queue under the same mutex.
+// Hand-over: every accepted record is queued (gf_queueTrafficUpdate, one record per aircraft) under
+// g_trafficMutex while g_mainLoopRunning is set; the traffic pass takes the whole queue under the same mutex.
 #include <array>
 #include <atomic>
 #include <cstdint>
@@ -34,15 +34,26 @@ struct TrafficUpdate {
     std::uint32_t checksum = 0;  // last field, passed on, never verified
 };
 
+// The records waiting for the traffic pass, at most one per aircraft: the engine always works on
+// the freshest data, whatever the load.
 extern std::deque<TrafficUpdate> g_trafficQueue;
 extern std::mutex g_trafficMutex;      // guards g_trafficQueue and g_mainLoopRunning
 extern bool g_mainLoopRunning;
-// Far above real traffic (a few hundred aircraft, each every few seconds, drained every 10 ms): only
-// a flood or a stalled traffic pass fills it. Records beyond it are dropped and counted.
-inline constexpr std::size_t kTrafficQueueLimit = 20000;
+// One record per aircraft keeps the queue below the number of aircraft in range, drained every 10 ms:
+// only a stalled traffic pass reaches the bound, and then the oldest record gives way.
+inline constexpr std::size_t kTrafficQueueLimit = 4096;
 extern std::atomic<std::uint64_t> g_trafficQueueDropped;
+// Records stamped further ahead of this computer's clock than kFutureStampToleranceS are dropped
+// (counted here): a record from the future would hold back every later one of its aircraft.
+inline constexpr double kFutureStampToleranceS = 30.0;
+extern std::atomic<std::uint64_t> g_futureStampsDropped;
+bool gf_stampTooFarAhead(double stampSeconds);
 // A UDP reader stopped with an error (set by gf_reportReaderStop; the main loop and traffic start act on it).
 extern std::atomic<bool> g_readerError;
+// Queues a record while the main loop runs (else nothing), due kPlayDelayPasses from now. A queued
+// record of the same aircraft is replaced in its place, unless it is the newer one; at the bound the
+// oldest record is dropped and counted, and its aircraft id returned.
+std::optional<std::uint32_t> gf_queueTrafficUpdate(const TrafficUpdate& record);
 // The traffic pass takes every waiting record at once; the queue starts afresh, so the memory of a
 // burst is given back with the taken records.
 std::deque<TrafficUpdate> gf_takeTrafficUpdates();

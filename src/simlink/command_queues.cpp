@@ -7,6 +7,7 @@
 #include "display/window_state.h"
 #include "simlink/sim_client.h"
 #include "simlink/sim_ids.h"
+#include "simlink/sim_services.h"
 #include "simlink/user_aircraft.h"
 
 namespace vrn {
@@ -133,7 +134,10 @@ void gf_flushSimConnectQueues() {
     }
     g_clientEvents.clear();
 
-    for (const AiCreateRequest& r : g_createRequests) lf_createAiAircraft(r);
+    // Once an exit is under way nothing new is made: the exit removes what exists.
+    const SimLinkServices& services = gf_simLinkServices();
+    if (!services.exitRequested || !services.exitRequested())
+        for (const AiCreateRequest& r : g_createRequests) lf_createAiAircraft(r);
     g_createRequests.clear();
 
     for (std::uint32_t id : g_removals) lf_removeAiAircraft(id);

@@ -24,6 +24,17 @@ std::vector<std::uint32_t> g_justAddedObjects;
 namespace {
 
 constexpr double kGroundReportCeilingFt = 2500.0;
+// During an exit: one in-range request every 10th frame, over the pass's largest radius.
+constexpr std::uint32_t kExitRequestFrames = 10;
+constexpr double kExitRequestRadiusM = 500.0 * 1852.0;
+
+std::atomic<int> l_awaitingAnswer{0};
+std::uint32_t l_frames = 0;   // SimConnect thread only
+
+bool lf_exitUnderWay() {
+    const SimLinkServices& services = gf_simLinkServices();
+    return services.exitRequested && services.exitRequested();
+}
 
 // Removes element i by moving the last element into its place.
 template <typename T>
@@ -64,6 +75,19 @@ std::optional<std::uint32_t> gf_takePendingCreationByPacket(std::uint32_t packet
     return lf_takeFirstPending([&](const PendingCreation& p) { return p.packetId == packetId; });
 }
 
+int gf_creationsAwaitingAnswer() { return l_awaitingAnswer.load(); }
+
+void gf_forgetCreationAnswers() { l_awaitingAnswer = 0; }
+
+void gf_serveCreationAnswers() {
+    const auto awaiting = static_cast<int>(g_pendingCreations.size() + g_justAddedObjects.size());
+    l_awaitingAnswer = awaiting;
+    if (awaiting == 0 || ++l_frames % kExitRequestFrames != 0 || !lf_exitUnderWay()) return;
+    std::lock_guard lock(g_simCommandMutex);
+    SimConnect_RequestDataOnSimObjectType(g_hSimConnect.load(), REQUEST_AI_IN_RANGE, DEF_AI_IN_RANGE,
+                                          static_cast<DWORD>(kExitRequestRadiusM), SIMCONNECT_SIMOBJECT_TYPE_AIRCRAFT);
+}
+
 void gf_onSimObjectDataByType(const SIMCONNECT_RECV_SIMOBJECT_DATA_BYTYPE* d) {
     if (!d || d->dwRequestID != REQUEST_AI_IN_RANGE) return;
     const std::uint32_t objectId = d->dwObjectID;
@@ -83,8 +107,7 @@ void gf_onSimObjectDataByType(const SIMCONNECT_RECV_SIMOBJECT_DATA_BYTYPE* d) {
                                         objectId, atcId));
             return;
         }
-        const SimLinkServices& services = gf_simLinkServices();
-        if (services.exitRequested && services.exitRequested()) {
+        if (lf_exitUnderWay()) {
             // Nobody takes the object over any more: it leaves with the others.
             gf_queueAiRemoval(objectId);
             return;

@@ -149,6 +149,7 @@ void lf_closeSimConnect(bool simulatorGone) {
         // handle while it is closed, and none finds it afterwards.
         std::lock_guard lock(g_simCommandMutex);
         const HANDLE h = g_hSimConnect.exchange(nullptr);
+        gf_forgetCreationAnswers();
         if (h) {
             for (std::uint32_t def : kClosedDefinitions) SimConnect_ClearDataDefinition(h, def);
             for (std::uint32_t ev : kSubscriptions) SimConnect_UnsubscribeFromSystemEvent(h, ev);
@@ -265,6 +266,7 @@ void lf_onObjectAddRemove(const SIMCONNECT_RECV_EVENT_OBJECT_ADDREMOVE* e) {
 
 void lf_onFrame(const SIMCONNECT_RECV_EVENT_FRAME* f) {
     gf_flushSimConnectQueues();
+    gf_serveCreationAnswers();
     if (g_frameCount.fetch_add(1) + 1 >= 30) {
         g_frameCount = 0;
         g_frameRate.exchange(f->fFrameRate);
@@ -483,6 +485,7 @@ void gf_resetSimLinkForNextRun() {
     }
     g_pendingCreations.clear();
     g_justAddedObjects.clear();
+    gf_forgetCreationAnswers();
     g_requestErrorCount = 0;
     g_requestsBroken = false;
     g_flightRunning = false;

@@ -65,14 +65,14 @@ Outcome lf_userClearance(LiveAircraft& a) {
     return Outcome::Go;
 }
 
-// MAX_LIVE: a new aircraft nearer than the farthest one takes its place.
+// MAX_LIVE: a new aircraft nearer than the farthest one takes its place. The default is the largest
+// value, not "no limit": a sky of a thousand aircraft would otherwise fill the simulator. Every
+// creation requested counts, also one on its way to the simulator.
 Outcome lf_countLimit(const LiveAircraft& a) {
-    const int maxLive = MAX_LIVE.get();
-    if (maxLive == MAX_LIVE.defaultValue) return Outcome::Go;
-    const auto inSim = std::count_if(g_liveAircraft.begin(), g_liveAircraft.end(),
-                                     [](const LiveAircraft& x) { return x.state == STATE_IN_SIM; });
-    const auto counted = static_cast<std::size_t>(inSim) + g_recreateIds.size() + g_liveCreationQueue.size();
-    if (counted < static_cast<std::size_t>(maxLive)) return Outcome::Go;
+    const auto counted = std::count_if(g_liveAircraft.begin(), g_liveAircraft.end(), [](const LiveAircraft& x) {
+        return x.state == STATE_IN_SIM || x.state == STATE_CREATION_REQUESTED;
+    });
+    if (counted < MAX_LIVE.get()) return Outcome::Go;
     const double d = gf_distanceNm(lf_at(a.samples.front()), gf_userPositionLatLon());
     return lf_isFarthest(d) ? Outcome::GiveUp : Outcome::Go;
 }

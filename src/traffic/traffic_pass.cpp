@@ -1,6 +1,6 @@
 // The traffic pass: once per 10 ms turn of the main loop it drains the simulator's events, moves or
-// admits every live aircraft, meters removals and creations towards the simulator, takes up to two
-// feed records and hands the pass's positions to the SimConnect thread.
+// admits every live aircraft, meters removals and creations towards the simulator, takes every
+// waiting feed record and hands the pass's positions to the SimConnect thread.
 #include <algorithm>
 #include <cmath>
 #include <exception>
@@ -30,7 +30,6 @@ namespace vrn {
 namespace {
 
 constexpr double kRadToDeg = 57.29577951308232;
-constexpr int kFeedRecordsPerPass = 2;
 constexpr const char* kCallsignLookupFile = "Callsign2ObjectId.txt";
 // A creation the simulator never answered (its object outside every request, a lost message): the
 // record is given up, and an object that turns up later is removed as no record's.
@@ -114,12 +113,11 @@ void lf_handOverPositions() {
     g_positionFillBuffer->clear();
 }
 
-// One feed record; a record that cannot be handled is dropped with a log line, the run goes on.
+// Every waiting feed record: the queue holds at most one per aircraft, so the pass always works on
+// the freshest data (the creations, not the records, are what the simulator needs metered). A
+// record that cannot be handled is dropped with a log line, the run goes on.
 void lf_processFeedRecords() {
-    std::lock_guard lock(g_trafficMutex);
-    for (int n = 0; n < kFeedRecordsPerPass && !g_trafficQueue.empty(); ++n) {
-        const TrafficUpdate update = std::move(g_trafficQueue.front());
-        g_trafficQueue.pop_front();
+    for (const TrafficUpdate& update : gf_takeTrafficUpdates()) {
         try {
             processLiveUpdate(update);
         } catch (const std::exception& e) {

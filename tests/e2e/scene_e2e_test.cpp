@@ -8,6 +8,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -16,6 +18,7 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <nlohmann/json.hpp>
@@ -39,6 +42,7 @@ struct FedPoint {
     LatLon at;
     bool ground;
     bool toHere;     // bound for the scene's airport
+    double stamp;    // the datagram's time stamp: the stand-in's clock when it was sent
 };
 
 struct TracedPoint {
@@ -58,25 +62,70 @@ struct SceneRun {
     double lowestAltitude = 1e9;
     std::size_t objectsInLastSnapshot = 0;
     std::map<std::string, TracedPoint> lastSeen;
+    std::vector<std::pair<double, std::size_t>> liveCounts;   // live objects per snapshot, by trace time
+    std::vector<std::pair<double, double>> traceClock;        // (trace time, wall clock) seen while it ran
     int exitStatus = -1;
     std::string output;
 };
 
 
-// One run of scripts/run-program with the scene and the given extra feed options; the recording
-// and the trace read back.
-SceneRun lf_run(const TempDir& stage, int seconds, const std::string& extraFeed, unsigned salt) {
+// The time of the newest snapshot in the trace (none yet: -1).
+double lf_lastTraceTime(const fs::path& trace) {
+    std::ifstream in(trace, std::ios::binary | std::ios::ate);
+    if (!in) return -1.0;
+    const std::streamoff size = in.tellg();
+    const std::streamoff from = std::max<std::streamoff>(0, size - 200000);
+    in.seekg(from);
+    std::string tail((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    // The newest whole snapshot line (the last one may still be written).
+    for (std::size_t end = tail.size(); end > 0;) {
+        const std::size_t start = tail.rfind('\n', end - 1);
+        const std::size_t first = start == std::string::npos ? 0 : start + 1;
+        const std::string line = tail.substr(first, end - first);
+        if (line.find("\"objects\":") != std::string::npos) {
+            const nlohmann::json j = nlohmann::json::parse(line, nullptr, false);
+            if (!j.is_discarded() && j.contains("t")) return j["t"].get<double>();
+        }
+        if (start == std::string::npos) break;
+        end = start;
+    }
+    return -1.0;
+}
+
+std::string lf_sceneFeed(const std::string& extra) {
+    const fs::path root = fs::path(VARNEL_TEST_DATA).parent_path().parent_path();
+    return "--scene " + (root / "tests" / "data" / "e2e" / "scene.txt").string() + extra;
+}
+
+// One run of scripts/run-program with the given feed options (and settings lines for parameters.xml);
+// the recording and the trace read back. While it runs, the trace's time is read against the wall
+// clock, the clock of the feed's time stamps.
+SceneRun lf_run(const TempDir& stage, int seconds, const std::string& feed, unsigned salt,
+                const std::string& settings = "") {
     SceneRun run;
     const fs::path build = VARNEL_BINARY_DIR;
     const fs::path root = fs::path(VARNEL_TEST_DATA).parent_path().parent_path();
     const int base = freeLoopbackPortBase(salt);
-    const std::string feed = "--scene " + (root / "tests" / "data" / "e2e" / "scene.txt").string() + extraFeed;
+    writeFile(stage / "config" / "Varnel" / "parameters.xml",
+              "<parameters>\n<parameter name=\"PORT_NUMBER\" value=\"" + std::to_string(base) + "\" />\n" + settings +
+                  "</parameters>\n");
     const std::string command = "VARNEL_FEED='" + feed + "' VARNEL_RUN_SECONDS=" + std::to_string(seconds) +
                                 " VARNEL_HEADLESS=1 VARNEL_STAGE_DIR=" + shellQuote(stage.path()) +
                                 " VARNEL_PORT_BASE=" + std::to_string(base) + " XDG_RUNTIME_DIR=" +
                                 shellQuote(stage.path()) + " " + shellQuote(root / "scripts" / "run-program") + " " +
                                 shellQuote(build) + " > " + shellQuote(stage / "run.out") + " 2>&1";
+    std::atomic<bool> ended{false};
+    std::thread clock([&] {
+        while (!ended) {
+            const double t = lf_lastTraceTime(stage / "sim" / "trace.jsonl");
+            const double wall = std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
+            if (t >= 0.0 && (run.traceClock.empty() || run.traceClock.back().first != t)) run.traceClock.emplace_back(t, wall);
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        }
+    });
     const int status = std::system(command.c_str());
+    ended = true;
+    clock.join();
     run.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     run.output = readFile(stage / "run.out");
 
@@ -88,7 +137,7 @@ SceneRun lf_run(const TempDir& stage, int seconds, const std::string& extraFeed,
         in >> offset >> datagram;
         const std::vector<std::string> f = gf_splitAtComma(datagram);
         if (f.size() < 14) continue;
-        run.fed[f[9]].push_back({offset, {std::stod(f[2]), std::stod(f[3])}, f[6] == "1", f[13] == "EGLL"});
+        run.fed[f[9]].push_back({offset, {std::stod(f[2]), std::stod(f[3])}, f[6] == "1", f[13] == "EGLL", std::stod(f[14])});
     }
     std::ifstream trace(stage / "sim" / "trace.jsonl");
     for (std::string line; std::getline(trace, line);) {
@@ -110,6 +159,7 @@ SceneRun lf_run(const TempDir& stage, int seconds, const std::string& extraFeed,
         }
         std::set<std::string> tails;
         run.objectsInLastSnapshot = 0;
+        std::size_t live = 0;
         for (const nlohmann::json& o : j["objects"]) {
             if (o.value("user", false)) continue;
             ++run.objectsInLastSnapshot;
@@ -118,9 +168,11 @@ SceneRun lf_run(const TempDir& stage, int seconds, const std::string& extraFeed,
             const TracedPoint p{j["t"], {o["lat"], o["lon"]}, o["alt"], o["onGround"]};
             run.lowestAltitude = std::min(run.lowestAltitude, p.altitude);
             if (tail.empty() || tail.back() == '*') continue;   // static parked aircraft
+            ++live;
             run.traced[tail].push_back(p);
             run.lastSeen[tail] = p;
         }
+        run.liveCounts.emplace_back(j["t"], live);
     }
     return run;
 }
@@ -169,7 +221,7 @@ bool lf_toolsBuilt() {
 TEST(SceneEndToEnd, AircraftFollowTheirFeedParkAndLeaveNothingBehind) {
     if (!lf_toolsBuilt()) GTEST_SKIP() << "the program and its tools are not built";
     TempDir stage;
-    const SceneRun run = lf_run(stage, static_cast<int>(kRunSeconds), "", 1);
+    const SceneRun run = lf_run(stage, static_cast<int>(kRunSeconds), lf_sceneFeed(""), 1);
     ASSERT_EQ(run.exitStatus, 0) << run.output;
 
     // Titles from the installed packages, and one object per aircraft at a time.
@@ -232,7 +284,7 @@ TEST(SceneEndToEnd, AircraftFollowTheirFeedParkAndLeaveNothingBehind) {
 TEST(SceneEndToEnd, BrokenDatagramsAndDroppedLinksLeaveNothingBehind) {
     if (!lf_toolsBuilt()) GTEST_SKIP() << "the program and its tools are not built";
     TempDir stage;
-    const SceneRun run = lf_run(stage, 150, " --malformed 30 --drop-link-at 70,105", 2);
+    const SceneRun run = lf_run(stage, 150, lf_sceneFeed(" --malformed 30 --drop-link-at 70,105"), 2);
     ASSERT_EQ(run.exitStatus, 0) << run.output;
     const std::string log = readFile(stage / "program" / "Log.txt");
     EXPECT_NE(log.find("RealTraffic gone?"), std::string::npos) << "the dropped links were not seen";
@@ -241,6 +293,76 @@ TEST(SceneEndToEnd, BrokenDatagramsAndDroppedLinksLeaveNothingBehind) {
     EXPECT_EQ(run.removed, run.created);
     EXPECT_EQ(run.objectsInLastSnapshot, 0u);
     EXPECT_GE(run.lowestAltitude, kGroundElevationFt - 1.0);
+}
+
+// A busy sky: the stand-in generates 1,000 aircraft around the user, each reporting once a second
+// (what lies within the range, about half of them, reaches the queue). The live aircraft do not
+// collapse as the run goes on, they stay as close behind their feed as at the start, the queue is
+// never full, and the exit removes every object, also one whose creation is still on its way. Two
+// and a half minutes: after 30 s of play delay and a minute of creations (two a second) the count
+// levels off, and the last minute shows it holding, also on two cores with the sanitizers.
+TEST(SceneEndToEnd, ABusySkyKeepsItsAircraftCloseBehindTheirFeed) {
+    if (!lf_toolsBuilt()) GTEST_SKIP() << "the program and its tools are not built";
+    constexpr double kPlayDelayS = 30.0, kRunS = 150.0, kSteadyFromS = 90.0;
+    TempDir stage;
+    const SceneRun run = lf_run(stage, static_cast<int>(kRunS), "--generate 1000 --elevation 83", 3,
+                                "<parameter name=\"LATERAL_RANGE\" value=\"40\" />\n");
+    ASSERT_EQ(run.exitStatus, 0) << run.output;
+    ASSERT_GE(run.traceClock.size(), 2u);
+    ASSERT_GE(run.fed.size(), 900u) << "the stand-in's aircraft";
+
+    // The count levels off and holds: the last 30 s are not far below the best seen.
+    const double endAt = run.liveCounts.back().first - 5.0;   // before the exit
+    std::size_t most = 0, leastLate = 1000000;
+    for (const auto& [t, n] : run.liveCounts) {
+        most = std::max(most, n);
+        if (t >= endAt - 30.0 && t <= endAt) leastLate = std::min(leastLate, n);
+    }
+    EXPECT_GE(leastLate, 20u);
+    EXPECT_GE(static_cast<double>(leastLate), 0.5 * static_cast<double>(most));
+
+    // How far each aircraft in the air is behind its feed: the wall-clock time of the snapshot minus
+    // the time stamp of the fed point nearest to where the aircraft is, less the play delay.
+    const auto wallOf = [&](double t) {   // linear between the readings taken during the run
+        const auto& c = run.traceClock;
+        const auto after = std::lower_bound(c.begin(), c.end(), std::pair{t, 0.0});
+        const auto& [t0, w0] = after == c.begin() ? c.front() : *(after - 1);
+        const auto& [t1, w1] = after == c.end() ? c.back() : *after;
+        return t1 == t0 ? w0 + (t - t0) : w0 + (w1 - w0) * (t - t0) / (t1 - t0);
+    };
+    // The stand-in's aircraft fly their paths again and again: only the last two minutes of the feed count.
+    std::vector<double> early, late;
+    for (const auto& [tail, points] : run.traced) {
+        const auto fed = run.fed.find(tail);
+        ASSERT_NE(fed, run.fed.end()) << tail;
+        for (const TracedPoint& p : points) {
+            if (p.ground || p.t < kSteadyFromS - 30.0 || p.t > endAt) continue;
+            const double wall = wallOf(p.t);
+            double best = 1e12, stamp = 0.0;
+            for (const FedPoint& f : fed->second) {
+                if (f.ground || f.stamp < wall - 120.0 || f.stamp > wall) continue;
+                if (const double d = gf_distanceNm(p.at, f.at); d < best) best = d, stamp = f.stamp;
+            }
+            if (best * 1852.0 < 200.0) (p.t < kSteadyFromS ? early : late).push_back(wall - stamp - kPlayDelayS);
+        }
+    }
+    ASSERT_GE(early.size(), 100u);
+    ASSERT_GE(late.size(), 100u);
+    const double earlyMedian = lf_percentile(early, 0.5), lateMedian = lf_percentile(late, 0.5);
+    std::cout << "live aircraft: at most " << most << ", at least " << leastLate << " in the last 30 s; behind the "
+              << "feed beyond the play delay: median " << earlyMedian << " s before " << kSteadyFromS << " s, "
+              << lateMedian << " s after (95th percentile " << lf_percentile(late, 0.95) << " s)\n";
+    RecordProperty("behind_median_s", std::to_string(lateMedian));
+    // The movement re-times airborne samples by their speed: some seconds beyond the play delay, never growing.
+    EXPECT_LT(lateMedian, 20.0);
+    EXPECT_LT(lateMedian, earlyMedian + 5.0);
+
+    const std::string log = readFile(stage / "program" / "Log.txt");
+    EXPECT_EQ(log.find("traffic queue full"), std::string::npos);
+    // Nothing left behind, also under load with creations in flight at the exit.
+    EXPECT_EQ(run.removed, run.created);
+    EXPECT_TRUE(run.removedWithClient.empty());
+    EXPECT_EQ(run.objectsInLastSnapshot, 0u);
 }
 
 }  // namespace

@@ -2,7 +2,10 @@
 // line protocol with a client socket of the test's own.
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
 #include <dirent.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -117,9 +120,9 @@ TEST(UdpReaderTest, BindFailureIsReportedAndAStopBeforeBindIsNoError) {
 }
 
 // An airborne record near 51.47, -0.45.
-std::string trafficRecord(std::uint32_t hexid) {
-    return "RTTFC," + std::to_string(hexid) +
-           ",51.50,-0.40,5000,1500,0,270.5,250,BAW12AB,A320,G-EUUA,LHR,CDG,1717000000.5,X2,BA12,adsb_icao,"
+std::string trafficRecord(std::uint32_t hexid, const std::string& stamp = "1717000000.5") {
+    return "RTTFC," + std::to_string(hexid) + ",51.50,-0.40,5000,1500,0,270.5,250,BAW12AB,A320,G-EUUA,LHR,CDG," + stamp +
+           ",X2,BA12,adsb_icao,"
            "5100,240,260,0.4,0.0,5.0,268,271.0,1400,none,A3,1013.2,35008,-1,70.0,lnav,0.0,-21.9,223,24,-30,0,1,170124";
 }
 
@@ -178,24 +181,41 @@ TEST_F(FloodTest, BadWeatherDatagramsAndOverrunsLeaveABoundedLog) {
     EXPECT_EQ(lines[lines.size() - 2], "70 more QNH Reader lines were not logged");
 }
 
-TEST_F(FloodTest, TheTrafficQueueHoldsAtItsBoundAndIsGivenBackWhole) {
+// Through the socket: one record per aircraft (the newer replaces the queued one in its place, an
+// older one is ignored), the oldest dropped and counted at the bound, records from the future refused.
+TEST_F(FloodTest, TheTrafficQueueKeepsTheNewestRecordPerAircraftAndDropsTheOldestAtItsBound) {
     g_lateralRangeNm = 100.0;
     trafficReader.setReferencePosition({51.47, -0.45});
     gf_setMainLoopRunning(true);
     {
         std::lock_guard lock(g_trafficMutex);
         g_trafficQueue.resize(kTrafficQueueLimit - 1);
+        for (std::size_t i = 0; i < g_trafficQueue.size(); ++i) g_trafficQueue[i].hexid = 100000 + static_cast<std::uint32_t>(i);
     }
-    const std::uint64_t droppedBefore = g_trafficQueueDropped.load();
+    const std::uint64_t droppedBefore = g_trafficQueueDropped.load(), futureBefore = g_futureStampsDropped.load();
+    g_feedTimeStamp = 0.0;
     start(trafficReader);
-    send(trafficReader, {trafficRecord(4001234), trafficRecord(4001235), trafficRecord(4001236)});
-    ASSERT_TRUE(eventually([&] { return trafficReader.datagramCount.load() == 3; }));
-    EXPECT_EQ(g_trafficQueueDropped.load() - droppedBefore, 2u);
+    const std::string ahead = std::to_string(now.load() + 3600), nearlyNow = std::to_string(now.load() + 20);
+    for (const std::string& d : {trafficRecord(4001234, "1733356700"), trafficRecord(4001234, "1733356790"),
+                                 trafficRecord(4001234, "1733356750"), trafficRecord(4001235, nearlyNow),
+                                 trafficRecord(4001236, ahead), trafficRecord(4001236, ahead + "000")}) {
+        const std::uint32_t before = trafficReader.datagramCount.load();
+        sendTo(trafficReader.boundPort(), d);
+        ASSERT_TRUE(eventually([&] { return trafficReader.datagramCount.load() > before; }));
+    }
+    ASSERT_TRUE(eventually([&] { return g_futureStampsDropped.load() - futureBefore == 2; }));
+    EXPECT_EQ(g_trafficQueueDropped.load() - droppedBefore, 1u);
+    EXPECT_EQ(g_futureStampsDropped.load() - futureBefore, 2u);
+    EXPECT_EQ(g_feedTimeStamp.load(), now.load() + 20.0) << "a stamp from the future is never taken as the feed's time";
     const auto lines = logLines();
-    EXPECT_EQ(std::count(lines.begin(), lines.end(), "traffic queue full (20000 records waiting), record of 4001236 dropped"), 1);
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "traffic queue full (4096 records waiting), record of 100000 dropped"), 1);
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "record of 4001236 stamped 3600 s ahead of the clock, dropped"), 2);
     const std::deque<TrafficUpdate> taken = gf_takeTrafficUpdates();
     ASSERT_EQ(taken.size(), kTrafficQueueLimit);
-    EXPECT_EQ(taken.back().hexid, 4001234u);
+    EXPECT_EQ(taken.front().hexid, 100001u);
+    EXPECT_EQ(taken[kTrafficQueueLimit - 2].hexid, 4001234u);
+    EXPECT_EQ(taken[kTrafficQueueLimit - 2].timeStamp, 1733356790.0);
+    EXPECT_EQ(taken.back().hexid, 4001235u);
     std::lock_guard lock(g_trafficMutex);
     EXPECT_TRUE(g_trafficQueue.empty());
     g_mainLoopRunning = false;
@@ -221,11 +241,19 @@ TEST(TrafficReaderTest, StartedReaderRealTrafficLocationFlowCheckAndStop) {
         gf_checkTrafficFlow();
         EXPECT_EQ(g_mainWindow.g_trafficStatus.load(), 2);
         EXPECT_EQ(g_mainWindow.g_weatherStatus.load(), 2);
-        for (int i = 0; i < 2; ++i) sendTo(reader.boundPort(), trafficRecord(4001234));
-        const std::size_t expected = local ? 2 : 1;
+        // The queue keeps one record per aircraft: a repeat that is parsed replaces it with a later due pass.
+        g_tickCounter = 0;
+        sendTo(reader.boundPort(), trafficRecord(4001234));
         ASSERT_TRUE(eventually([&] {
             std::lock_guard lock(g_trafficMutex);
-            return reader.datagramCount.load() == 2 && g_trafficQueue.size() >= expected;
+            return g_trafficQueue.size() == 1;
+        }));
+        g_tickCounter = 7;
+        sendTo(reader.boundPort(), trafficRecord(4001234));
+        const int due = local ? 3007 : 3000;
+        ASSERT_TRUE(eventually([&] {
+            std::lock_guard lock(g_trafficMutex);
+            return reader.datagramCount.load() == 2 && g_trafficQueue.front().sample.duePass == due;
         }));
         gf_checkTrafficFlow();
         EXPECT_EQ(g_mainWindow.g_trafficStatus.load(), 1);
@@ -235,7 +263,7 @@ TEST(TrafficReaderTest, StartedReaderRealTrafficLocationFlowCheckAndStop) {
         EXPECT_EQ(g_mainWindow.g_trafficStatus.load(), 3);
         reader.stopRequested = 0;
         std::lock_guard lock(g_trafficMutex);
-        EXPECT_EQ(g_trafficQueue.size(), expected) << local;
+        EXPECT_EQ(g_trafficQueue.size(), 1u) << local;
         g_trafficQueue.clear();
     }
 }
@@ -271,14 +299,18 @@ TEST_F(FloodTest, QnhValuesUnitsAndStrangeValues) {
 class ServerTest : public ::testing::Test {
 protected:
     void SetUp() override {
+        gf_startLog(dir.path() / "Log.txt");
         gf_startServer("0");
         ASSERT_NE(gf_serverPort(), 0);
         g_realTrafficLocal = true;
+        g_handshakeDeadlineMs = 200;
     }
     void TearDown() override {
         gf_stopServer();
         for (int fd : clients) ::close(fd);
         g_feedHooks = FeedHooks{};
+        g_handshakeDeadlineMs = 3000;
+        gf_closeLog();
     }
     int connect() {
         int error = 0;
@@ -293,22 +325,30 @@ protected:
         const long n = net::gf_receiveSome(fd, buffer, sizeof buffer, error);
         return n > 0 ? std::string(buffer, static_cast<std::size_t>(n)) : std::string();
     }
+    // A client that answers the version request as RealTraffic does.
+    std::thread realTraffic(int fd, const std::string& answer = R"({"version":"10.0.200","level":1})" "\r\n") {
+        return std::thread([fd, answer] {
+            EXPECT_EQ(readSome(fd), "Qs999=version\r\n");
+            net::gf_sendAll(fd, answer);
+        });
+    }
+    std::string log() {
+        gf_flushLog();
+        return test::readFile(dir.path() / "Log.txt");
+    }
+    test::TempDir dir;
     std::vector<int> clients;
 };
 
 // The handshake, Qs123 and Qs121 lines, a lost client noticed on a position report (live aircraft
-// dropped, link down), the next client taken without a new handshake, and "exit" when the server stops.
+// dropped, link down), the next client taken after its own handshake, and "exit" when the server stops.
 TEST_F(ServerTest, HandshakeLinesLostClientReconnectionAndExit) {
     const int c1 = connect();
-    std::thread rt([&] {
-        EXPECT_EQ(readSome(c1), "Qs999=version\r\n");
-        net::gf_sendAll(c1, R"({"version":"10.0.200","level":1})" "\r\n");
-    });
+    std::thread rt = realTraffic(c1);
     gf_waitForRealTraffic();
     rt.join();
     EXPECT_TRUE(g_mainWindow.g_realTrafficLinkUp.load());
     EXPECT_EQ(g_mainWindow.g_realTrafficText.get().rfind("RT stnd edition: 10.0.200, archive: week", 0), 0u);
-    EXPECT_FALSE(waitForClient()) << "a client is connected: no accept";
     gf_sendQs123(0);
     gf_sendQs123(std::numeric_limits<std::int64_t>::max() / 1000 + 1);   // no time: nothing sent
     gf_sendQs123(1700000000);
@@ -331,27 +371,112 @@ TEST_F(ServerTest, HandshakeLinesLostClientReconnectionAndExit) {
     EXPECT_FALSE(g_mainWindow.g_realTrafficLinkUp.load());
     EXPECT_EQ(dropped, 1);
     EXPECT_FALSE(sendDataPacket("Qs123=1\r\n"));
-    EXPECT_FALSE(gf_acceptWaitingClient()) << "nobody waiting";
 
     const int c2 = connect();
+    std::thread back = realTraffic(c2, R"({"version":"10.0.201"})" "\r\n");
     ASSERT_TRUE(eventually([&] {
         gf_sendUserPosition(user);
         return g_mainWindow.g_realTrafficLinkUp.load();
     }));
+    back.join();
+    EXPECT_EQ(g_mainWindow.g_realTrafficText.get().rfind("RT prof edition: 10.0.201", 0), 0u);
     gf_sendUserPosition(user);
-    EXPECT_EQ(readSome(c2).rfind("Qs121=", 0), 0u) << "no new handshake";
+    EXPECT_EQ(readSome(c2).rfind("Qs121=", 0), 0u);
     gf_stopServer();
     const std::string rest = readSome(c2);
     EXPECT_EQ(rest.substr(rest.size() < 6 ? 0 : rest.size() - 6), "exit\r\n");
 }
 
-TEST_F(ServerTest, StopWakesABlockedAccept) {
+// Whatever a connection does with the version request, the run goes on: a bad or missing answer is
+// logged and the connection dropped; RealTraffic connecting meanwhile (even after idle connections
+// that never answer) is taken. An answer may come in pieces.
+TEST_F(ServerTest, OnlyAConnectionThatAnswersTheVersionBecomesTheClient) {
+    struct Case {
+        std::vector<std::string> segments;   // what the first connection sends, piece by piece
+        const char* logged;                  // empty: the first connection is RealTraffic
+    };
+    const Case cases[] = {
+        {{R"({"versi)", R"(on":"9.9","level":2})" "\r\n"}, ""},
+        {{R"({"version":"9.9"})" "\n"}, ""},
+        {{std::string(9000, 'x')}, "answer longer than 8192 bytes"},
+        {{R"({"version")", std::string("\0:\"9.9\"}\r\n", 10)}, "not a version: {\"version\""},
+        {{"[1,2]\r\n"}, "not a version: [1,2]"},
+        {{"Qs999=version\r\n"}, "not a version: Qs999=version"},
+        {{}, "connection closed before an answer"},
+        {{"no line end"}, "no answer within 200 ms"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.logged);
+        std::thread waiter([] { gf_waitForRealTraffic(); });
+        const int first = connect();
+        std::thread peer([&] {
+            EXPECT_EQ(readSome(first), "Qs999=version\r\n");
+            for (const std::string& piece : c.segments) {
+                net::gf_sendAll(first, piece);
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            }
+            if (c.segments.empty()) ::shutdown(first, SHUT_WR);
+        });
+        peer.join();
+        int second = -1;
+        std::thread rt;
+        if (*c.logged) {
+            // RealTraffic comes once the first connection was refused, so it cannot have been taken instead.
+            EXPECT_TRUE(eventually([&] { return log().find(c.logged) != std::string::npos; }));
+            second = connect();
+            rt = realTraffic(second);
+        }
+        waiter.join();
+        if (rt.joinable()) rt.join();
+        ASSERT_TRUE(g_clientConnected.load());
+        EXPECT_TRUE(g_mainWindow.g_realTrafficLinkUp.load());
+        const int client = *c.logged ? second : first;
+        ASSERT_TRUE(sendDataPacket("Qs123=1000\r\n"));
+        EXPECT_EQ(readSome(client), "Qs123=1000\r\n");
+        if (*c.logged) {
+            EXPECT_EQ(readSome(first), "") << "the refused connection is closed";
+            EXPECT_NE(log().find(std::string("RealTraffic handshake failed, connection dropped: ") + c.logged),
+                      std::string::npos);
+        }
+        g_clientConnected = false;
+        g_tcpClientSocket.shutdownAndClose();
+    }
+
+    // Many connections that never answer, then RealTraffic: it is taken without waiting out their deadlines.
+    g_handshakeDeadlineMs = 60000;
+    for (int i = 0; i < 100; ++i) connect();
+    const int rtFd = connect();
+    std::thread rt = realTraffic(rtFd);
+    gf_waitForRealTraffic();
+    rt.join();
+    ASSERT_TRUE(sendDataPacket("Qs123=1000\r\n"));
+    EXPECT_EQ(readSome(rtFd), "Qs123=1000\r\n");
+}
+
+TEST_F(ServerTest, StopWakesAWaitForTheClient) {
     std::atomic<bool> result{true};
-    std::thread t([&] { result = waitForClient(); });
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));   // usually blocked by now; either way it ends
+    std::thread t([&] {
+        std::string answer;
+        result = waitForClient("Qs999=version\r\n", gf_judgeRtVersion, answer, [] { return true; });
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));   // usually waiting by now; either way it ends
     gf_stopServer();
     t.join();
     EXPECT_FALSE(result.load());
+}
+
+TEST(ServerStartTest, TheServerListensOnLoopbackOnly) {
+    gf_startServer("0");
+    int error = 0;
+    const int fd = net::gf_connectLoopback(gf_serverPort(), error);
+    EXPECT_GE(fd, 0);
+    ::close(fd);
+    // The server is for a RealTraffic on this computer: no other address reaches it.
+    sockaddr_in address{};
+    socklen_t length = sizeof address;
+    ASSERT_EQ(::getsockname(g_tcpListenSocket.peek(), reinterpret_cast<sockaddr*>(&address), &length), 0);
+    EXPECT_EQ(address.sin_addr.s_addr, htonl(INADDR_LOOPBACK));
+    gf_stopServer();
 }
 
 TEST(ServerStartTest, FailuresCarryTheirCodes) {

@@ -205,6 +205,8 @@ TEST_F(ParserTest, HeadingTrackBankAndAirspeed) {
 }
 
 TEST_F(ParserTest, TimeStampsAndFeedTime) {
+    // The clock stands beyond the largest stamp here: only stamps ahead of it are refused.
+    gf_setWallClockForTests([] { return std::time_t{171644617200}; });
     const std::tuple<std::map<std::size_t, std::string>, bool, double> cases[] = {
         {{{14, "1700000000000"}}, true, 1700000000.0},   // milliseconds
         {{{14, "171644617100.79"}}, true, 171644617100.79},
@@ -219,6 +221,7 @@ TEST_F(ParserTest, TimeStampsAndFeedTime) {
     gf_setMainLoopRunning(false);
     EXPECT_FALSE(parse({{14, "1717000009"}})) << "nothing queued while the main loop is stopped";
     EXPECT_DOUBLE_EQ(g_feedTimeStamp.load(), 1717000009.0);
+    gf_setWallClockForTests({});
 }
 
 TEST_F(ParserTest, SplittingKeepsEmptyFieldsButNoFinalEmptyField) {

@@ -156,6 +156,26 @@ TEST_F(FrameFlushTest, HundredCreationsAreMatchedOrReportedAsFailed) {
     EXPECT_TRUE(g_justAddedObjects.empty());
 }
 
+// An exit with creations in flight: one made and announced but not yet matched, one sent and not yet
+// made, one still queued. The queued one is never sent; the others leave as the simulator reports
+// them, with nobody else asking for the aircraft in range, and nothing is left behind.
+TEST_F(FrameFlushTest, AnExitRemovesTheObjectsOfCreationsStillInFlight) {
+    gf_queueAiCreateRequest(creation("MADE1", "Title A", 0x400001));
+    frames(2);   // sent, then made and announced
+    ASSERT_EQ(g_justAddedObjects.size(), 1u);
+    gf_queueAiCreateRequest(creation("SENT2", "Title B", 0x400002));
+    frames(1);
+    gf_queueAiCreateRequest(creation("QUEUED3", "Title A", 0x400003));
+    exitFlag = true;
+    EXPECT_GT(gf_creationsAwaitingAnswer(), 0);
+    frames(30);
+    EXPECT_EQ(gf_creationsAwaitingAnswer(), 0);
+    EXPECT_EQ(callsNamed("AICreateNonATCAircraft").size(), 2u);
+    EXPECT_EQ(callsNamed("AIRemoveObject").size(), 2u);
+    EXPECT_EQ(sim().aiObjectCount(), 2u) << "the two aircraft that were there before";
+    EXPECT_TRUE(eventsOfKind(gf_takeSimEvents(), SIM_EVENT_LIVE_CREATED).empty());
+}
+
 TEST_F(FrameFlushTest, GroundReportsOfObjectsInRangeAndOfStrangersAddedLater) {
     const double ground = baseScenario().groundElevation;
     startWith(baseScenario());

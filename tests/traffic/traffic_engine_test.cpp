@@ -264,7 +264,12 @@ TEST_F(Engine, TheCountLimitRemovesTheFarthestAircraft) {
     // A newcomer nearer than the farthest one in the simulator takes its place; one farther does not.
     EXPECT_FALSE(lf_isFarthest(1.0));
     EXPECT_TRUE(lf_isFarthest(100.0));
+    // The default is the largest number, not "no limit".
     MAX_LIVE.set(MAX_LIVE.defaultValue);
+    const LiveAircraft nearest = g_liveAircraft.front();
+    g_liveAircraft.insert(g_liveAircraft.end(), 300, nearest);   // 305 in the simulator
+    gf_enforceMaxCount();
+    EXPECT_EQ(g_removalQueue.size(), 3u + 5u);
 }
 
 TEST_F(Engine, TheWantedNumberOfParkedAircraftFollowsTheStandsAndThePercentage) {
@@ -372,6 +377,63 @@ TEST_F(Engine, TheUserIsFollowedFromTheStandIntoTheAirAndATeleportRestarts) {
     for (std::size_t p = lines.find("Qs121="); p != std::string::npos; p = lines.find("Qs121=", p + 1))
         positions.insert(lines.substr(p, lines.find('\r', p) - p));
     EXPECT_GT(positions.size(), 60u) << "one line a second, moving";
+}
+
+// A busy sky: 1,000 aircraft in range, each reporting once a second through the traffic queue. The
+// engine fills MAX_LIVE and holds it, every aircraft in the simulator on data at most a few seconds
+// old, the queue never above one record per aircraft. (Two simulated minutes: the steady state is
+// reached after the play delay and the MAX_LIVE creations, and holds from then on.)
+TEST_F(Engine, ABusyFeedHoldsMaxLiveAircraftOnFreshData) {
+    constexpr int kAircraft = 1000, kSeconds = 120, kMaxLive = 12;
+    MAX_LIVE.set(kMaxLive);
+    userBlock();   // the passes take the user's position from the simulator
+    const std::uint64_t droppedBefore = g_trafficQueueDropped.load();
+    std::size_t mostQueued = 0;
+    double feedTime = 0.0;
+    std::vector<int> inSimPerSecond;
+    for (int pass = 0; pass < kSeconds * 100; ++pass) {
+        // Each pass, the ten aircraft whose report falls in it, the nearest first (so the count limit
+        // has no farther aircraft to swap for nearer ones: that churn is not what is measured here).
+        for (int i = pass % 100 * 10; i < pass % 100 * 10 + 10; ++i) {
+            feedTime = 1000.0 + pass / 100.0;
+            // Circles around the user at 250 kn, 5 to 35 nm out: the nearest stay the nearest.
+            const double radius = 5.0 + i * 0.03;
+            const double bearing = i * 360.0 / kAircraft + (feedTime - 1000.0) * 250.0 / 3600.0 / radius * kRad2Deg;
+            Record r{.id = 0x400000 + static_cast<std::uint32_t>(i), .callsign = "BAW" + std::to_string(100 + i),
+                     .at = from(kUser, bearing, radius), .altitude = 6000.0 + i,
+                     .track = std::fmod(bearing + 90.0, 360.0), .time = feedTime};
+            feed(r);   // then handed over as the reader does
+            TrafficUpdate u;
+            {
+                std::lock_guard lock(g_trafficMutex);
+                u = std::move(g_trafficQueue.back());
+                g_trafficQueue.pop_back();
+            }
+            gf_queueTrafficUpdate(u);
+        }
+        {
+            std::lock_guard lock(g_trafficMutex);
+            mostQueued = std::max(mostQueued, g_trafficQueue.size());
+        }
+        passes(1);
+        if (pass % 100 == 99) {
+            int inSim = 0;
+            for (const LiveAircraft& a : g_liveAircraft) {
+                if (a.state != STATE_IN_SIM) continue;
+                ++inSim;
+                EXPECT_LT(feedTime - a.lastSampleTime, 8.0) << a.callsign << " at " << pass / 100 << " s";
+            }
+            inSimPerSecond.push_back(inSim);
+        }
+    }
+    // Full once the first samples were due (30 s) and the creations made (2 a second), and held.
+    const auto held = std::vector<int>(inSimPerSecond.begin() + 40, inSimPerSecond.end());
+    EXPECT_EQ(*std::min_element(held.begin(), held.end()), kMaxLive);
+    EXPECT_EQ(*std::max_element(held.begin(), held.end()), kMaxLive);
+    EXPECT_EQ(aiObjects(), static_cast<std::size_t>(kMaxLive));
+    EXPECT_LE(mostQueued, static_cast<std::size_t>(kAircraft));
+    EXPECT_EQ(g_trafficQueueDropped.load(), droppedBefore);
+    MAX_LIVE.set(MAX_LIVE.defaultValue);
 }
 
 }  // namespace

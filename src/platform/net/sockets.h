@@ -90,8 +90,9 @@ struct ListenResult {
     ListenStep failedStep = ListenStep::None;
     int error = 0;   // getaddrinfo's result for AddressInfo, else the Winsock code
 };
-// A passive IPv4 TCP socket on the port text (any address), blocking, SO_REUSEADDR, listening.
-ListenResult gf_tcpListen(const std::string& portText);
+// An IPv4 TCP socket on the port text, blocking, SO_REUSEADDR, listening: on 127.0.0.1 only
+// (loopbackOnly: no other computer can connect) or on every address.
+ListenResult gf_tcpListen(const std::string& portText, bool loopbackOnly = false);
 // accept; blocks unless the socket has a pending connection. -1 with the Winsock code on failure.
 int gf_accept(int listenFd, int& error);
 // TCP_NODELAY on; 0 or the Winsock code.
