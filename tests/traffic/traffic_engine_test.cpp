@@ -339,6 +339,9 @@ TEST_F(Engine, TheUserIsFollowedFromTheStandIntoTheAirAndATeleportRestarts) {
     int error = 0;
     const int rt = net::gf_connectLoopback(gf_serverPort(), error);
     ASSERT_GE(rt, 0) << error;
+    // RealTraffic answers the version request before it is taken as the client.
+    net::gf_sendAll(rt, "{\"version\":\"10.0.200\",\"level\":2}\r\n");
+    gf_waitForRealTraffic();
 
     struct Seen { LatLon user; std::string stand; int range; std::int64_t simTime; };
     const auto second = [&](int n) {
