@@ -295,6 +295,24 @@ TEST_F(ReplayTest, DepartureHoldsBesideAStandKeepsItsTimingAndPointsWhereItGoes)
     EXPECT_LE(latest, 1.0) << "seconds behind its feed beyond the play delay";
 }
 
+TEST_F(ReplayTest, TaxiTurnsPointWhereTheAircraftGoes) {
+    // ENT57BW taxis two minutes with turns of up to 90 degrees, its position quantised to about 15 m.
+    const auto records = excerpt("ent57bw-taxi");
+    parkAtZurich();
+    id = 0x4891b6;
+    replay(records, 0);
+    int sideways = 0, moving = 0;
+    for (std::size_t i = 100; i < trace.size(); i += 100) {
+        const Seen& s = trace[i];
+        const Seen& b = trace[i - 100];
+        if (gf_distanceNm(b.p, s.p) * 1852.0 < 1.5) continue;
+        ++moving;
+        if (std::fabs(gf_headingDifference(gf_initialBearing(b.p, s.p), s.heading)) > 30.0 * kDeg2Rad) ++sideways;
+    }
+    EXPECT_GT(moving, 60);
+    EXPECT_LE(sideways, moving / 100) << "of " << moving << " moving seconds";
+}
+
 TEST_F(ReplayTest, StandingAircraftsPositionNoiseNeverTurnsOrMovesIt) {
     // ENT57BW stands a minute at its stand while its reported position jumps 19 m back and forth.
     const auto records = excerpt("ent57bw-at-stand");
