@@ -177,8 +177,8 @@ std::vector<Recorded> excerpt(const std::string& name) {
         s.airborne = ground ? 0 : 1;
         out.push_back({std::stod(f[14]), s});
     }
-    for (Recorded& r : out) r.t -= out.size() > 0 ? std::stod(gf_splitAtComma(readLinesOf(
-        testDataPath("replay/excerpts/" + name + ".rttfc")).front())[14]) : 0.0;
+    const double first = out.empty() ? 0.0 : out.front().t;
+    for (Recorded& r : out) r.t -= first;
     return out;
 }
 
@@ -191,6 +191,7 @@ protected:
     struct Seen { int pass; LatLon p; double altitude, heading; bool onGround; int phase; };   // heading in radians
     std::vector<Seen> trace;
     std::uint32_t id = 0x4b1614;
+    std::string callsign = "SWR137H";
 
     void SetUp() override {
         ground = kZurichFt;
@@ -218,8 +219,8 @@ protected:
     }
     // Feeds the records at their times (a pass is 10 ms), then runs `extraPasses` more.
     void replay(const std::vector<Recorded>& records, int extraPasses, const std::function<void()>& first = {}) {
-        Flight f = flight("SWR137H");
-        f.airline = "SWR";
+        Flight f = flight(callsign);
+        f.airline = callsign.substr(0, 3);
         std::size_t next = 0;
         const int end = static_cast<int>(records.back().t * 100.0) + kPlayDelay + extraPasses;
         for (int pass = 0; pass < end; ++pass) {
@@ -299,7 +300,7 @@ TEST_F(ReplayTest, TaxiTurnsPointWhereTheAircraftGoes) {
     // ENT57BW taxis two minutes with turns of up to 90 degrees, its position quantised to about 15 m.
     const auto records = excerpt("ent57bw-taxi");
     parkAtZurich();
-    id = 0x4891b6;
+    std::tie(id, callsign) = std::tuple{0x4891b6u, "ENT57BW"};
     replay(records, 0);
     int sideways = 0, moving = 0;
     for (std::size_t i = 100; i < trace.size(); i += 100) {
@@ -319,7 +320,7 @@ TEST_F(ReplayTest, StandingAircraftsPositionNoiseNeverTurnsOrMovesIt) {
     parkAtZurich();
     const LatLon at{records[0].s.latitude, records[0].s.longitude};
     stand("E51", at, 0.0, 30.0);
-    id = 0x4891b6;
+    std::tie(id, callsign) = std::tuple{0x4891b6u, "ENT57BW"};
     replay(records, 500);
     ASSERT_GT(trace.size(), 1000u);
     for (const Seen& s : trace) {
@@ -337,7 +338,7 @@ TEST_F(ReplayTest, LowFinalIsCreatedAboveTheGroundAndRollsOutToAStopAfterItsReco
     // end at touchdown (no ground records without a park airport).
     const auto records = excerpt("cai3208-short-final");
     g_airports = {Airport{"LSZH", "ZRH", kZurich.lat, kZurich.lon, kZurichFt}};
-    id = 0x0083c3;
+    std::tie(id, callsign) = std::tuple{0x0083c3u, "CAI3208"};
     replay(records, 9000);
     g_airports.clear();
     ASSERT_GT(trace.size(), 100u);
