@@ -47,13 +47,13 @@ struct Excerpt {
 // The user stands at Zurich (the park airport) except where the traffic is elsewhere; there the user
 // flies well below the traffic so nothing waits for it.
 const Excerpt kExcerpts[] = {
-    {"stand and taxi", "lszh-dep-ent57bw", 0, 170, 47.4647, 8.5492, 1416, true, true},
-    {"stand, taxi, stop", "lszh-dep-aee5zh", 0, 170, 47.4647, 8.5492, 1416, true, true},
-    {"hold, line-up, take-off", "lszh-dep-swr137h", 330, 500, 47.4647, 8.5492, 1416, true, true},
-    {"final, landing, roll-out", "lszh-arr-cai3208", 0, 170, 47.4647, 8.5492, 1416, true, true},
-    {"approach and landing", "lszh-arr-swr5220", 900, 1070, 47.4647, 8.5492, 1416, true, true},
-    {"low approach, go-around", "yssy-goaround-ada4", 200, 370, -33.9461, 151.177, 21, true, false},
-    {"turn at altitude", "swr5220-racetracks", 150, 320, 48.55, 8.62, 5000, false, false},
+    {"stand and taxi", "lszh-dep-ent57bw", 0, 160, 47.4647, 8.5492, 1416, true, true},
+    {"stand, taxi, stop", "lszh-dep-aee5zh", 0, 160, 47.4647, 8.5492, 1416, true, true},
+    {"hold, line-up, take-off", "lszh-dep-swr137h", 340, 500, 47.4647, 8.5492, 1416, true, true},
+    {"final, landing, roll-out", "lszh-arr-cai3208", 0, 160, 47.4647, 8.5492, 1416, true, true},
+    {"approach and landing", "lszh-arr-swr5220", 910, 1070, 47.4647, 8.5492, 1416, true, true},
+    {"low approach, go-around", "yssy-goaround-ada4", 200, 360, -33.9461, 151.177, 21, true, false},
+    {"turn at altitude", "swr5220-racetracks", 150, 310, 48.55, 8.62, 5000, false, false},
 };
 
 struct Outcome {
