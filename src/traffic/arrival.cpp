@@ -29,8 +29,16 @@ constexpr double kRadToDeg = 57.29577951308232;
 constexpr double kParkAirportReachNm = 5.0;
 constexpr double kStoppingWithinNm = 0.018898488120950324;   // 35 m
 constexpr double kGroundPitch = 0.010471975511965976;        // 0.6 degree, nose up on the ground
+constexpr double kNearAirportNm = 10.0;   // the park airport's elevation stands for the ground this far around
+constexpr double kAirborneClearanceFt = 50.0;   // least height of an aircraft created in the air
 
 LatLon lf_at(const PositionSample& s) { return {s.latitude, s.longitude}; }
+
+// An aircraft that stops beside a stand, outside the stand's own size, holds on a taxiway or at a
+// runway: it is not parked there (and pushed back from it when its feed moves on).
+bool lf_holdsBeside(const LatLon& stop, const Stand& stand) {
+    return stand.radius > 0.0 && gf_distanceNm(stop, stand.position) > stand.radius;
+}
 
 bool lf_logOn() { return LOG.get(); }
 
@@ -116,6 +124,20 @@ bool lf_rememberedLivery(LiveAircraft& a) {
     return true;
 }
 
+// The elevation of the nearest airport within reach (feet), for lack of the simulator's ground.
+double lf_airportElevationNear(const LatLon& p) {
+    double best = kNearAirportNm, elevation = -1.0e9;
+    for (const Airport& airport : g_airports) {
+        if (std::fabs(airport.lat - p.lat) * 60.0 > kNearAirportNm) continue;
+        const double d = gf_distanceNm(p, airport.position());
+        if (d <= best) {
+            best = d;
+            elevation = airport.alt;
+        }
+    }
+    return elevation;
+}
+
 // The first position block, the heading, and the creation request.
 void lf_queueCreation(LiveAircraft& a) {
     if (a.removeMark) return;
@@ -137,6 +159,16 @@ void lf_queueCreation(LiveAircraft& a) {
     if (!front.airborne) {
         const double ground = std::isfinite(a.groundAltitude) ? a.groundAltitude : gf_parkAirportCopy().alt;
         a.position.altitude = std::max(front.altitude, ground + a.staticCgHeight);
+    } else {
+        // Airborne records carry pressure altitude: on a high-pressure day an aircraft low on its
+        // approach reports less than the field's elevation. It is created in the air above the ground.
+        double ground = std::isfinite(a.groundAltitude) ? a.groundAltitude : -1.0e9;
+        const Airport park = gf_parkAirportCopy();
+        if (!park.code.empty() && gf_distanceNm(lf_at(front), park.position()) <= kNearAirportNm)
+            ground = std::max(ground, park.alt);
+        else
+            ground = std::max(ground, lf_airportElevationNear(lf_at(front)));
+        a.position.altitude = std::max(front.altitude, ground + a.staticCgHeight + kAirborneClearanceFt);
     }
     a.position.verticalSpeed = front.verticalSpeed / 60.0;
     a.position.trueAirspeed = front.trueAirspeed;
@@ -215,6 +247,10 @@ bool lf_chooseArrivalStand(LiveAircraft& a) {
         from = lf_at(a.samples.back());
     }
     const auto found = gf_nearestStand(from, a, kArrivalStandRadiusNm, front.standing != 0);
+    if (found != g_stands.end() && lf_holdsBeside(from, *found)) {
+        a.phase = PHASE_MOVING;
+        return true;
+    }
     if (found == g_stands.end()) {
         if (a.samples[1].standing) {
             a.samples.pop_front();
@@ -298,6 +334,7 @@ bool lf_parkAtNearestStand(LiveAircraft& a, bool standing) {
     if (found == g_stands.end()) return false;
     Stand& stand = *found;
     if (lf_isUserStand(stand.id)) return false;
+    if (lf_holdsBeside(newest, stand)) return false;
     for (LiveAircraft& other : g_liveAircraft) {
         if (&other == &a || !lf_parkedInSim(other)) continue;
         if (static_cast<std::uint32_t>(other.standId) == stand.number) {

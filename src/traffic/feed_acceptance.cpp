@@ -28,6 +28,8 @@ constexpr double kNearDegrees = 0.00015;
 constexpr double kStandRadiusNm = 0.0458963282937365;     // 85 m
 constexpr double kStandLeaveNm = 0.10799136069114472;     // 200 m
 constexpr double kCreepStepNm = 0.0016198704103671706;    // 3 m
+// Reported positions of a standing aircraft scatter by up to this much: less is never leaving.
+constexpr double kStandNoiseNm = 0.0107991360691144708;   // 20 m
 constexpr double kRunEndNm = 0.011879049676025918;        // 22 m
 constexpr int kMaxQueuedSamples = 200;
 constexpr int kWeekPasses = 60480000;
@@ -144,8 +146,10 @@ bool lf_sampleTiming(LiveAircraft& a, PositionSample& s) {
         } else if (d <= a.creepLargest - kCreepStepNm) {
             a.creepCount = 0;
         }
+        // Only a sample that reports motion, beyond the scatter of a standing aircraft, leaves.
         const double moved = d - a.creepReference;
-        creepConfirmed = (a.creepCount >= 3 && moved >= a.halfWingspanNm / 2.0) || moved > a.halfWingspanNm;
+        const bool moving = s.groundSpeed >= 1.0 && moved > kStandNoiseNm;
+        creepConfirmed = moving && ((a.creepCount >= 3 && moved >= a.halfWingspanNm / 2.0) || moved > a.halfWingspanNm);
         if (!creepConfirmed) {
             a.leftStand = 0;
             return false;

@@ -29,6 +29,8 @@ constexpr double kFlareCeilingFt = 400.0;
 constexpr double kFlareFloorPitch = -4.0 * kDeg2Rad;   // nose up is negative
 constexpr double kMidSampleSegmentNm = 0.02699784017278618;   // 50 m
 constexpr int kClimbAfterRotationPasses = 300;
+constexpr double kRollingMetresPerPass = 0.015;     // 1.5 m/s
+constexpr double kPathTurnPerPass = 1.0 * kDeg2Rad;  // a sharp corner is turned within a second or two
 
 // The ground turn per pass: the re-timed rate, or the class's rate when none is set.
 double lf_turnRate(const LiveAircraft& a) {
@@ -160,6 +162,19 @@ void lf_keepSane(LiveAircraft& a, const PositionBlock& before) {
     a.position.altitude = std::max(a.position.altitude, lf_floorAltitude(a));
 }
 
+// A ground aircraft rolling forwards points where it goes: its heading follows the direction it moved
+// in this pass, turning as fast as the path turns (at least at the class's rate). Slower than a walk
+// the direction is left alone, so position noise never turns it.
+void lf_pointWhereItGoes(LiveAircraft& a, const PositionBlock& before) {
+    if (!a.onGround || (a.phase != PHASE_MOVING && a.phase != PHASE_STAND_CLEANUP)) return;
+    const LatLon from{before.latitude, before.longitude};
+    const LatLon to = here(a);
+    if (gf_distanceNm(from, to) * 1852.0 < kRollingMetresPerPass) return;
+    const double d = gf_headingDifference(before.heading, gf_initialBearing(from, to));
+    const double step = std::max(lf_turnRate(a), kPathTurnPerPass);
+    a.position.heading = normalHeading(before.heading + std::clamp(d, -step, step));
+}
+
 }  // namespace
 
 void lf_followCurve(LiveAircraft& a) {
@@ -189,6 +204,7 @@ void lf_followCurve(LiveAircraft& a) {
             a.position.longitude = normalLongitude(a.position.longitude + a.longitudeStep);
         }
     }
+    lf_pointWhereItGoes(a, before);
     if (a.phase == PHASE_AFTER_TAKEOFF)
         lf_afterTakeoff(a);
     else
@@ -366,7 +382,9 @@ void lf_pushBackStage(LiveAircraft& a) {
         a.previousPhase = a.phase;
         a.phase = PHASE_LEAVING_STAND;
         a.pushBackStage = 1;
-        a.largestLeavingDistance = 900.0;
+        // The first sample clearly away from here (beyond 2.75 half spans) is followed: with a
+        // larger start the aircraft stood on its push-back spot until its feed was six half spans away.
+        a.largestLeavingDistance = 0.0;
         a.extrapolationCount = 0;
         a.leftStand = 0;
         return;

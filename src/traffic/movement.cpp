@@ -96,6 +96,12 @@ void lf_linearSteps(LiveAircraft& a) {
     if (!std::isfinite(a.latitudeStep) || !std::isfinite(a.longitudeStep)) a.latitudeStep = a.longitudeStep = 0.0;
 }
 
+// Made-up samples of an aircraft the simulator has on the ground are ground samples, whatever its
+// last record said: a landed aircraft whose records stop rolls out along the runway.
+bool lf_extrapolatedOnGround(const LiveAircraft& a) {
+    return (a.onGround && a.phase != PHASE_AFTER_TAKEOFF) || !a.samples.front().airborne;
+}
+
 bool lf_finiteSample(const PositionSample& s) {
     return std::isfinite(s.latitude) && std::isfinite(s.longitude) && std::isfinite(s.altitude);
 }
@@ -104,10 +110,11 @@ bool lf_finiteSample(const PositionSample& s) {
 double lf_extrapolatedSpeed(const LiveAircraft& a, const PositionSample& oldest, int count, PositionSample& s) {
     const double v = std::isfinite(oldest.groundSpeed) ? oldest.groundSpeed : 0.0;
     if (oldest.standing || a.phase == PHASE_AT_STAND) return 0.0;
-    if (!oldest.airborne) {
+    if (lf_extrapolatedOnGround(a)) {
         if (a.landingRoll) {
+            // The roll-out slows down to a stop.
             s.verticalSpeed = 0.0;
-            return v >= 140 ? 100 : v >= 100 ? 80 : v >= 80 ? 60 : v >= 60 ? 30 : 20;
+            return v >= 140 ? 100 : v >= 100 ? 80 : v >= 80 ? 60 : v >= 60 ? 30 : v > 20 ? 20 : v > 10 ? 10 : 0;
         }
         if (!a.underPower) return 0.0;
         if (v <= 30) return 40;
@@ -127,7 +134,12 @@ void lf_extendSamples(LiveAircraft& a, int count) {
     const PositionSample& oldest = a.samples.front();
     PositionSample s = oldest;
     const double speed = lf_extrapolatedSpeed(a, oldest, count, s);
-    const bool ground = !oldest.airborne;
+    const bool ground = lf_extrapolatedOnGround(a);
+    if (ground) {
+        s.airborne = 0;
+        s.altitude = 0.0;
+        s.verticalSpeed = 0.0;
+    }
     const double seconds = ground ? 3.0 : 8.0;
     s.groundSpeed = speed;
     s.trueAirspeed = speed;
@@ -173,7 +185,7 @@ bool lf_keepPlaying(LiveAircraft& a) {
         (k == SIZE_ROTORCRAFT && !HELICOPTERS.get()))
         return false;
     int n = 0;
-    if (!a.samples.front().airborne) {
+    if (lf_extrapolatedOnGround(a)) {
         n = (a.phase == PHASE_AT_STAND || a.phase == PHASE_LEAVING_STAND) ? 1 : 10;
     } else {
         const LatLon user = gf_userPositionLatLon();
@@ -310,6 +322,9 @@ void lf_tookOff(LiveAircraft& a) {
     gf_logLine(vrn::format("{:8} took-off{} {}", a.callsign, fromPark ? " to " + a.destination : std::string(),
                            gf_nowHhMmSs()));
     clearCurve(a);
+    // On the ground the heading step holds the turn rate; in the air it is a signed step per pass,
+    // set by the next air step. Kept, it would turn the aircraft away from its runway.
+    a.headingStep = 0.0;
     if (!a.landingRoll) return;
     // A touch and go.
     a.landingRoll = 0;
@@ -522,10 +537,31 @@ void lf_airGroundStep(LiveAircraft& a) {
     a.samples.pop_front();
 }
 
+namespace {
+
+// A ground aircraft that stands and whose next sample moves sets off when the real one would have:
+// from rest at the next sample's speed it covers the distance in twice the time of that speed, and
+// reaches the next sample when that falls due. True while it still waits.
+bool lf_waitsToSetOff(LiveAircraft& a) {
+    if (!a.onGround || a.phase != PHASE_MOVING || a.extrapolationCount != 0) return false;
+    PositionSample& oldest = a.samples[0];
+    const PositionSample& next = a.samples[1];
+    if (!oldest.standing || next.standing) return false;
+    const double d = gf_distanceNm(here(a), at(next));
+    const int start = next.duePass - passesFor(d, next.groundSpeed / 2.0);
+    if (tick() >= start) return false;
+    oldest.duePass = start;
+    a.latitudeStep = a.longitudeStep = 0.0;
+    return true;
+}
+
+}  // namespace
+
 void lf_movementStep(LiveAircraft& a) {
     for (;;) {
         // A sample without a usable position is never played.
         while (a.samples.size() >= 2 && !lf_finiteSample(a.samples[1])) a.samples.erase(a.samples.begin() + 1);
+        if (a.samples.size() >= 2 && lf_waitsToSetOff(a)) return;
         while (a.samples.size() >= 2) {
             if (a.onGround || lf_rotor(a) || !a.samples[1].standing) {
                 lf_airGroundStep(a);

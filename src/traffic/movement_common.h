@@ -71,13 +71,13 @@ inline void wideShifts(LiveAircraft& a) {
     a.latestShift = a.underPower ? 5000 : 3000;
 }
 
-// A target pass for the next sample: inside its shift window while real samples play, never past.
+// A target pass for the next sample. While real samples play, the sample keeps its own due pass: the
+// feed's timing is the real aircraft's, and a speed-based target let an aircraft run up to half a
+// minute ahead of its feed or carry a delay (a slow start, its creation) through a whole flight.
+// Made-up samples are timed by their speed. Never past.
 inline void setNextDue(LiveAircraft& a, int target) {
     PositionSample& next = a.samples[1];
-    if (a.extrapolationCount == 0) {
-        const int low = next.duePass - a.earliestShift;
-        target = std::clamp(target, low, std::max(low, next.duePass + a.latestShift));
-    }
+    if (a.extrapolationCount == 0) target = next.duePass;
     next.duePass = std::max(target, tick());
 }
 

@@ -22,6 +22,7 @@
 #include <vector>
 
 #include <nlohmann/json.hpp>
+#include <pugixml.hpp>
 
 #include "core/geodesy.h"
 #include "core/utilities.h"
@@ -275,10 +276,73 @@ TEST(SceneEndToEnd, AircraftFollowTheirFeedParkAndLeaveNothingBehind) {
     }
     EXPECT_GE(arrivalsParkedInTime, 1) << "no arrival reached its stand in time";
 
+    // A departure that lifted off in the feed early enough to be played takes off in the simulator.
+    int departuresInTime = 0;
+    for (const auto& [callsign, track] : run.fed) {
+        if (track.empty() || !track.front().ground) continue;
+        const auto liftOff = std::find_if(track.begin(), track.end(), [](const FedPoint& p) { return !p.ground; });
+        if (liftOff == track.end() || liftOff->offset > kRunSeconds - 60.0) continue;
+        ++departuresInTime;
+        const auto traced = run.traced.find(callsign);
+        ASSERT_NE(traced, run.traced.end()) << callsign;
+        EXPECT_TRUE(std::any_of(traced->second.begin(), traced->second.end(), [](const TracedPoint& p) {
+            return !p.ground && p.altitude > kGroundElevationFt + 100.0;
+        })) << callsign << " did not take off";
+    }
+    EXPECT_GE(departuresInTime, 1) << "no departure lifted off in time";
+
     // Nothing left behind: every object was removed by the program, none went only with its client.
     EXPECT_EQ(run.removed, run.created);
     EXPECT_TRUE(run.removedWithClient.empty());
     EXPECT_EQ(run.objectsInLastSnapshot, 0u);
+}
+
+// Metres from a point to the segment a-b (flat earth around the point).
+double lf_metresFromSegment(const LatLon& p, const LatLon& a, const LatLon& b) {
+    return lf_metresFromTrack(p, {{0.0, a, true, false}, {0.0, b, true, false}});
+}
+
+// No stand of the demo's Heathrow lies on a runway or on a taxi route of the scenes played there.
+TEST(SceneEndToEnd, DemoStandsLieOffRunwaysAndTaxiRoutes) {
+    if (!lf_toolsBuilt()) GTEST_SKIP() << "the program and its tools are not built";
+    TempDir program;
+    const fs::path root = fs::path(VARNEL_TEST_DATA).parent_path().parent_path();
+    const std::string build = shellQuote(fs::path(VARNEL_BINARY_DIR) / "tools" / "varnel-data") + " airports --source " +
+                              shellQuote(root / "data") + " --program " + shellQuote(program.path()) + " > /dev/null";
+    ASSERT_EQ(std::system(build.c_str()), 0);
+    pugi::xml_document apf;
+    ASSERT_TRUE(apf.load_file((program / "airports/archive/stock/EGLL.xml").c_str()));
+    std::vector<std::pair<std::string, LatLon>> stands;
+    for (const pugi::xml_node stand : apf.child("parkpositions").children("parkpos"))
+        stands.emplace_back(stand.attribute("id").value(),
+                            LatLon{stand.attribute("latitude").as_double(), stand.attribute("longitude").as_double()});
+    ASSERT_GT(stands.size(), 100u);
+    for (const fs::path& scene : {root / "data" / "demo" / "traffic_scene.txt", root / "tests" / "data" / "e2e" / "scene.txt"}) {
+        for (const std::string& line : readLinesOf(scene)) {
+            std::istringstream in(line);
+            std::string kind;
+            in >> kind;
+            std::vector<LatLon> points;
+            double clearance = 0.0;   // metres from the centre line
+            if (kind == "runway") {
+                std::string name;
+                LatLon a, b;
+                in >> name >> a.lat >> a.lon >> b.lat >> b.lon;
+                points = {a, b};
+                clearance = 150.0;
+            } else if (kind == "arrival-taxi" || kind == "departure-taxi") {
+                for (std::string point; in >> point;) {
+                    const auto comma = point.find(',');
+                    points.push_back({std::stod(point.substr(0, comma)), std::stod(point.substr(comma + 1))});
+                }
+                clearance = 50.0;
+            }
+            for (std::size_t i = 0; i + 1 < points.size(); ++i)
+                for (const auto& [id, at] : stands)
+                    EXPECT_GT(lf_metresFromSegment(at, points[i], points[i + 1]), clearance)
+                        << "stand " << id << " on " << line << " (" << scene.filename().string() << ")";
+        }
+    }
 }
 
 TEST(SceneEndToEnd, BrokenDatagramsAndDroppedLinksLeaveNothingBehind) {

@@ -175,5 +175,31 @@ TEST_F(FeedWithRtFeed, ReplayRebasesTimeStampsAndEnds) {
     EXPECT_TRUE(feed.endsWithin(20)) << "a finished replay without TCP ends the stand-in";
 }
 
+// A real recording (bare datagrams, played by their own time stamps): a window of it, with a type
+// given to records that have none.
+TEST_F(FeedWithRtFeed, ReplayOfARealRecordingPlaysItsWindowWithAType) {
+    std::string text;
+    for (int i = 0; i < 5; ++i)
+        text += vrn::format("RTTFC,{},51.50,-0.40,1600,-384,0,137.7,121.8,CAI3208,null,null,null,null,{}.000,X,null,"
+                            "adsb_icao,-1,-1,-1,-1,-1,-1,-1,-1,-1,null,null,-1,-1,-1,-1,null,0,-1,-1,-1,-1,-1,1,0,1\n",
+                            33731 + i, 1570260821 + i);
+    const auto recording = dir.path() / "real.rttfc";
+    test::writeFile(recording, text);
+    std::vector<std::string> args{"--no-tcp", "--replay", recording.string(), "--window", "1,3", "--type", "B738"};
+    for (const auto& a : udpPorts()) args.push_back(a);
+    RtFeed feed(args, dir.path() / "rtfeed.txt");
+    std::map<std::uint32_t, TrafficUpdate> got;
+    EXPECT_TRUE(feed.endsWithin(20));
+    {
+        std::lock_guard lock(g_trafficMutex);
+        for (const auto& u : g_trafficQueue) got[u.hexid] = u;
+        g_trafficQueue.clear();
+    }
+    ASSERT_EQ(got.size(), 3u) << "seconds 1 to 3 of the recording";
+    EXPECT_TRUE(got.count(33732) && got.count(33734));
+    EXPECT_EQ(got[33732].flight.model, "B738");
+    EXPECT_NEAR(got[33734].timeStamp - got[33732].timeStamp, 2.0, 0.11);
+}
+
 }  // namespace
 }  // namespace vrn

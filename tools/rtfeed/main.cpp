@@ -4,12 +4,15 @@
 //
 //   rtfeed [--tcp-port N | --no-tcp] [--traffic-port N] [--weather-port N]
 //          [--version TEXT] [--level N | --no-level] [--empty-answer]
-//          [--replay FILE [--speed F] [--loop]] [--generate N [--center LAT,LON] [--elevation FT]]
+//          [--replay FILE [--speed F] [--loop] [--window FROM,TO] [--type CODE] [--after-position]] [--generate N [--center LAT,LON] [--elevation FT]]
 //          [--scene FILE] [--qnh VALUE] [--duration SECONDS] [--create-marker]
 //          [--malformed N] [--drop-link-at SECONDS[,SECONDS...]] [--record FILE]
 //
 // A recording has one datagram per line, preceded by its send-time offset in seconds and a blank
-// ("12.5 RTTFC,..."); the time stamps (field 14) are re-based to now. The generator's centre is
+// ("12.5 RTTFC,..."), or bare datagrams played by their own time stamps (a real recording); the
+// time stamps (field 14) are re-based to now. --window plays only that span (seconds of the
+// recording); --type gives records without an aircraft type that type; --after-position holds the
+// replay back until the program has sent its first user position (its main loop runs). The generator's centre is
 // --center, else the first position RealTraffic would learn from "Qs121=". A scene (data/demo/
 // traffic_scene.txt) plays arrivals, departures and overflights at one airport. --malformed adds N
 // broken datagrams a second; --drop-link-at closes the TCP link at those seconds after the start;
@@ -55,6 +58,9 @@ struct Options {
     std::string replayFile;
     double speed = 1.0;
     bool loop = false;
+    double windowFrom = 0.0, windowTo = 1e12;
+    std::string type;
+    bool afterPosition = false;
     int generate = 0;
     bool haveCenter = false;
     LatLon center;
@@ -111,6 +117,15 @@ bool lf_parseOptions(int argc, char** argv, Options& o) {
         else if (a == "--replay") o.replayFile = next();
         else if (a == "--speed") o.speed = std::stod(next());
         else if (a == "--loop") o.loop = true;
+        else if (a == "--type") o.type = next();
+        else if (a == "--after-position") o.afterPosition = true;
+        else if (a == "--window") {
+            const std::string v = next();
+            const auto comma = v.find(',');
+            if (comma == std::string::npos) throw std::invalid_argument("--window wants FROM,TO");
+            o.windowFrom = std::stod(v.substr(0, comma));
+            o.windowTo = std::stod(v.substr(comma + 1));
+        }
         else if (a == "--generate") o.generate = std::stoi(next());
         else if (a == "--center") {
             const std::string v = next();
@@ -213,7 +228,14 @@ void lf_replay(const Options& o, int udp) {
         std::cerr << "cannot read " << o.replayFile << "\n";
         return;
     }
-    const auto recording = rtfeed::readRecording(in);
+    while (o.afterPosition && !g_stop) {
+        {
+            std::lock_guard lock(g_centerMutex);
+            if (g_centerKnown) break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    const auto recording = rtfeed::window(rtfeed::readRecording(in), o.windowFrom, o.windowTo);
     if (recording.empty()) return;
     const double firstStamp = recording.front().timeStamp;
     do {
@@ -224,7 +246,8 @@ void lf_replay(const Options& o, int udp) {
             if (g_stop) return;
             lf_sleepUntil(start + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(d.offset / o.speed)));
             const double stamp = startWall + (d.timeStamp - firstStamp) / o.speed;
-            lf_sendTraffic(o, udp, rtfeed::withTimeStamp(d.text, stamp));
+            const std::string text = o.type.empty() ? d.text : rtfeed::withType(d.text, o.type);
+            lf_sendTraffic(o, udp, rtfeed::withTimeStamp(text, stamp));
         }
     } while (o.loop && !g_stop);
 }

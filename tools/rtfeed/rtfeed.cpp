@@ -61,17 +61,24 @@ std::string lf_join(const std::vector<std::string>& f) {
 std::vector<RecordedDatagram> readRecording(std::istream& in) {
     std::vector<RecordedDatagram> out;
     std::string line;
+    bool bare = false;   // datagrams without send offsets: they are sent by their own time stamps
     while (std::getline(in, line)) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
-        const auto blank = line.find(' ');
-        if (line.empty() || line[0] == '#' || blank == std::string::npos) continue;
+        if (line.empty() || line[0] == '#') continue;
         RecordedDatagram d;
-        try {
-            d.offset = std::stod(line.substr(0, blank));
-        } catch (...) {
-            continue;
+        if (line.rfind("RTTFC,", 0) == 0) {
+            bare = true;
+            d.text = line;
+        } else {
+            const auto blank = line.find(' ');
+            if (blank == std::string::npos) continue;
+            try {
+                d.offset = std::stod(line.substr(0, blank));
+            } catch (...) {
+                continue;
+            }
+            d.text = line.substr(blank + 1);
         }
-        d.text = line.substr(blank + 1);
         const auto f = lf_split(d.text);
         if (f.size() > 14) {
             try {
@@ -82,6 +89,20 @@ std::vector<RecordedDatagram> readRecording(std::istream& in) {
         }
         out.push_back(std::move(d));
     }
+    if (bare && !out.empty()) {
+        const double first = out.front().timeStamp;
+        for (auto& d : out) d.offset = d.timeStamp - first;
+    }
+    return out;
+}
+
+std::vector<RecordedDatagram> window(const std::vector<RecordedDatagram>& recording, double from, double to) {
+    std::vector<RecordedDatagram> out;
+    for (const auto& d : recording) {
+        if (d.offset < from || d.offset > to) continue;
+        out.push_back(d);
+        out.back().offset -= from;
+    }
     return out;
 }
 
@@ -89,6 +110,13 @@ std::string withTimeStamp(const std::string& datagram, double seconds) {
     auto f = lf_split(datagram);
     if (f.size() <= 14) return datagram;
     f[14] = vrn::format("{:.1f}", seconds);
+    return lf_join(f);
+}
+
+std::string withType(const std::string& datagram, const std::string& type) {
+    auto f = lf_split(datagram);
+    if (f.size() <= 10 || (f[10] != "null" && !f[10].empty())) return datagram;
+    f[10] = type;
     return lf_join(f);
 }
 

@@ -19,9 +19,15 @@ struct RecordedDatagram {
     double timeStamp = 0.0;   // field 14, seconds
     std::string text;
 };
+// Lines "OFFSET DATAGRAM", or bare datagrams (a real recording), which are then played by their
+// own time stamps from the first one on.
 std::vector<RecordedDatagram> readRecording(std::istream& in);
+// The datagrams between `from` and `to` seconds of the recording, their offsets counted from `from`.
+std::vector<RecordedDatagram> window(const std::vector<RecordedDatagram>& recording, double from, double to);
 // The datagram with field 14 replaced by the time stamp.
 std::string withTimeStamp(const std::string& datagram, double seconds);
+// The datagram with the aircraft type (field 10) set where the record has none ("null" or empty).
+std::string withType(const std::string& datagram, const std::string& type);
 
 // One aircraft's state as a traffic datagram reports it.
 struct Report {

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <sstream>
 #include <stdexcept>
+#include <utility>
 
 #include "core/format.h"
 #include "rtfeed.h"
@@ -216,8 +217,14 @@ SceneGenerator::SceneGenerator(SceneLayout scene, double startSeconds)
       m_nextArrival(startSeconds),
       m_nextDeparture(startSeconds),
       m_nextOverflight(startSeconds) {
-    // The picture starts busy: two arrivals already on their way in, two aircraft ready to leave.
+    // The picture starts busy: two arrivals already on their way in, one departure taxiing out to
+    // take off within the first minutes, and two aircraft ready to leave.
     m_nextArrival = startSeconds - 120.0;
+    m_nextDeparture = startSeconds - 210.0;
+    const double every = std::exchange(m_scene.departureEverySeconds, 1.0e9);   // that one alone
+    spawn(startSeconds);
+    m_scene.departureEverySeconds = every;
+    m_nextDeparture = startSeconds;
     spawn(startSeconds);
     m_nextArrival = startSeconds - 60.0;
     m_nextDeparture = startSeconds - 30.0;

@@ -81,6 +81,12 @@ void SimulatedSimulator::reset(const SimScenario& scenario, ClockMode mode) {
     }
     m_mode = mode;
     if (mode == ClockMode::RealTime) {
+        {
+            // Frame 0 on the wall clock, so a trace can be laid beside what a feed sent.
+            std::lock_guard lock(m_mutex);
+            const double wall = std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
+            lf_traceEvent("clockStart", 0, std::to_string(wall));
+        }
         m_clockThread = std::thread([this] {
             const auto period = std::chrono::duration<double>(1.0 / m_scenario.frameRate);
             auto next = std::chrono::steady_clock::now();
