@@ -299,7 +299,7 @@ TEST(SceneEndToEnd, AircraftFollowTheirFeedParkAndLeaveNothingBehind) {
 
 // Metres from a point to the segment a-b (flat earth around the point).
 double lf_metresFromSegment(const LatLon& p, const LatLon& a, const LatLon& b) {
-    return lf_metresFromTrack(p, {{0.0, a, true, false}, {0.0, b, true, false}});
+    return lf_metresFromTrack(p, {{0.0, a, true, false, 0.0}, {0.0, b, true, false, 0.0}});
 }
 
 // No stand of the demo's Heathrow lies on a runway or on a taxi route of the scenes played there.
