@@ -93,16 +93,6 @@ void lf_updateXmlPackage(const std::string& package, const fs::path& fileName, S
     }
 }
 
-// True when the entry name stays below the folder it is extracted to.
-bool lf_isSafeEntryName(const std::string& name) {
-    if (name.empty() || name.front() == '/' || name.front() == '\\') return false;
-    const fs::path p(name);
-    if (p.has_root_name() || p.has_root_directory()) return false;
-    for (const auto& part : p)
-        if (part == "..") return false;
-    return true;
-}
-
 // One file of the add-on airport package: flattened to airports/my_simaddon2024/<stem>.txt.
 // False when a file entry could not be read or written.
 bool lf_extractMySimAddonEntry(int& count, const zip::ZipArchive& archive, const zip::ZipEntry& entry) {
@@ -129,7 +119,7 @@ bool lf_extractArchiveEntry(int& count, const zip::ZipArchive& archive, const zi
     const std::string& name = entry.name;
     if (entry.isDirectory()) return true;
     if (name.size() < 4 || name.compare(name.size() - 4, 4, ".xml") != 0) return true;
-    if (!lf_isSafeEntryName(name)) {
+    if (!zip::isSafeEntryName(name)) {
         gf_logArrowLine(format("entry {} leaves the airports folder, skipped", name));
         return true;
     }
@@ -137,7 +127,7 @@ bool lf_extractArchiveEntry(int& count, const zip::ZipArchive& archive, const zi
         const std::string publisher = gf_matchPublisher(name);
         if (publisher == "unknown") {
             gf_logArrowLine(format("pub {} not found", name));
-        } else if (lf_isSafeEntryName(publisher) && fs::path(publisher).filename() == fs::path(publisher)) {
+        } else if (zip::isSafeEntryName(publisher) && fs::path(publisher).filename() == fs::path(publisher)) {
             const fs::path folder = g_airports / g_archive / g_thirdparty / publisher;
             if (!fs::exists(folder)) fs::create_directory(folder);
         }
@@ -221,6 +211,7 @@ void gf_updateMySimAddon2024() {
         zip::ZipArchive archive(g_mySimaddonZip);
         if (!archive.open()) {
             gf_logArrowLine(format("could not open {}", g_mySimaddonZip.string()));
+            gf_logLine(format("{}: {}", g_mySimaddonZip.string(), archive.error()));
             return;
         }
         for (const zip::ZipEntry& entry : archive.getEntries())
@@ -265,6 +256,7 @@ bool gf_updateArchive() {
         zip::ZipArchive archive(g_archiveZip);
         if (!archive.open()) {
             gf_logArrowLine(format("could not open {}", g_archiveZip.string()));
+            gf_logLine(format("{}: {}", g_archiveZip.string(), archive.error()));
             return false;
         }
         for (const zip::ZipEntry& entry : archive.getEntries())

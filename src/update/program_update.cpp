@@ -42,6 +42,7 @@ void lf_extractInstallerEntry(InstallerContext& context, const zip::ZipArchive& 
     }
     if (result != zip::READ_OK) {
         gf_logArrowLine(format("extracting error code : {}", result));
+        gf_logLine(archive.error());
         std::error_code ignored;
         fs::remove(g_installerFile, ignored);
         return;
@@ -65,6 +66,7 @@ bool lf_downloadProgramInstaller(const Version& version) {
         zip::ZipArchive archive(packageName);
         if (!archive.open()) {
             gf_logArrowLine(format("could not open {}", packageName));
+            gf_logLine(format("{}: {}", packageName, archive.error()));
         } else {
             for (const zip::ZipEntry& entry : archive.getEntries()) lf_extractInstallerEntry(context, archive, entry);
             archive.close();

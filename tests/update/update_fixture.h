@@ -7,7 +7,6 @@
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
-#include <zip.h>
 
 #include <algorithm>
 #include <atomic>
@@ -21,6 +20,7 @@
 #include "core/log.h"
 #include "settings/settings_catalogue.h"
 #include "support/test_support.h"
+#include "support/zip_writer.h"
 #include "update/downloads.h"
 
 namespace vrn::test {
@@ -104,26 +104,6 @@ private:
     std::map<std::string, Route> m_routes;
     std::vector<std::string> m_requests;
 };
-
-struct ZipItem {   // a name ending in '/' is a folder entry
-    std::string name, content;
-    bool stored = false;   // uncompressed, so a test can find and damage its bytes
-};
-
-inline std::string makeZip(const std::vector<ZipItem>& items) {
-    TempDir dir;
-    int error = 0;
-    zip_t* z = zip_open((dir / "made.zip").c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
-    for (const ZipItem& item : items) {
-        const bool folder = item.name.back() == '/';
-        if (folder) zip_dir_add(z, item.name.substr(0, item.name.size() - 1).c_str(), ZIP_FL_ENC_UTF_8);
-        const zip_int64_t i = folder ? -1 : zip_file_add(z, item.name.c_str(),
-            zip_source_buffer(z, item.content.data(), item.content.size(), 0), ZIP_FL_ENC_UTF_8);
-        if (item.stored) zip_set_file_compression(z, static_cast<zip_uint64_t>(i), ZIP_CM_STORE, 0);
-    }
-    zip_close(z);
-    return readFile(dir / "made.zip");
-}
 
 inline std::vector<std::pair<std::string, bool>> g_statusTexts;   // the updates' status texts, "also logged"
 inline std::mutex g_statusTextsMutex;
