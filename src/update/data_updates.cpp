@@ -66,8 +66,8 @@ void lf_updateXmlPackage(const std::string& package, const fs::path& fileName, S
     gf_updateStatus(format("Downloading {} version {} ...", fileName.string(), remote.toString()), true);
     bool downloaded = false;
     {
-        CurlHandle curl;
-        downloaded = gf_downloadToFile(curl, gf_downloadBase() + package + "/" + fileName.string(), fileName, false);
+        DownloadHandle http;
+        downloaded = gf_downloadToFile(http, gf_downloadBase() + package + "/" + fileName.string(), fileName, false);
     }
     if (downloaded) {
         // A package that does not parse would break every later start; the installed one stays.
@@ -146,8 +146,8 @@ bool lf_extractArchiveEntry(int& count, const zip::ZipArchive& archive, const zi
 }
 
 bool lf_downloadArchiveZip() {
-    CurlHandle curl;
-    return gf_downloadToFile(curl, gf_downloadBase() + "archive/" + "msfs" + "/archive.zip", g_archiveZip, true);
+    DownloadHandle http;
+    return gf_downloadToFile(http, gf_downloadBase() + "archive/" + "msfs" + "/archive.zip", g_archiveZip, true);
 }
 
 void lf_downloadArchiveDocs(const std::string& extension) {
@@ -155,8 +155,8 @@ void lf_downloadArchiveDocs(const std::string& extension) {
     const fs::path installed = g_docs / name;
     bool downloaded = false;
     {
-        CurlHandle curl;
-        downloaded = gf_downloadToFile(curl, gf_downloadBase() + "docs/" + name, name, false);
+        DownloadHandle http;
+        downloaded = gf_downloadToFile(http, gf_downloadBase() + "docs/" + name, name, false);
     }
     if (!downloaded) {
         gf_logArrowLine(format("downloading {} failed?", installed.string()));
@@ -199,8 +199,8 @@ void gf_updateMySimAddon2024() {
     if (!remote.isNewerThan(current) && !gf_mySimAddon2024FolderMissing()) return;
 
     {
-        CurlHandle curl;
-        if (!gf_downloadToFile(curl, gf_downloadBase() + "mysimaddon24/my_simaddon2024.zip", g_mySimaddonZip, true))
+        DownloadHandle http;
+        if (!gf_downloadToFile(http, gf_downloadBase() + "mysimaddon24/my_simaddon2024.zip", g_mySimaddonZip, true))
             return;
     }
     if (!fs::exists(g_airports)) fs::create_directory(g_airports);

@@ -54,8 +54,8 @@ void lf_extractInstallerEntry(InstallerContext& context, const zip::ZipArchive& 
 bool lf_downloadProgramInstaller(const Version& version) {
     const std::string packageName = format("setup_{}_v{}.zip", g_programName, version.toString());
     {
-        CurlHandle curl;
-        if (!gf_downloadToFile(curl, gf_downloadBase() + "release/" + packageName, packageName, true)) {
+        DownloadHandle http;
+        if (!gf_downloadToFile(http, gf_downloadBase() + "release/" + packageName, packageName, true)) {
             gf_updateStatus(format("Downloading program installer file version {} failed", version.toString()), true);
             return false;
         }
