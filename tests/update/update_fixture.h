@@ -2,11 +2,16 @@
 // The update tests' loopback download server, zip files, and a scratch program folder with its own log.
 #include <gtest/gtest.h>
 
+#ifdef _WIN32
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#else
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <atomic>
@@ -25,6 +30,20 @@
 
 namespace vrn::test {
 
+#ifdef _WIN32
+using SocketFd = SOCKET;
+inline const SocketFd kNoSocket = INVALID_SOCKET;
+inline void closeSocket(SocketFd s) { ::closesocket(s); }
+inline int pollSocket(pollfd* p, int ms) { return ::WSAPoll(p, 1, ms); }
+constexpr int kSendFlags = 0;
+#else
+using SocketFd = int;
+inline const SocketFd kNoSocket = -1;
+inline void closeSocket(SocketFd s) { ::close(s); }
+inline int pollSocket(pollfd* p, int ms) { return ::poll(p, 1, ms); }
+constexpr int kSendFlags = MSG_NOSIGNAL;
+#endif
+
 // 127.0.0.1 on a free port; one GET per connection, answered from a table of paths (404 otherwise).
 class LoopbackHttpServer {
 public:
@@ -35,6 +54,10 @@ public:
         int pieces = 1, pauseMs = 0;   // a slow transfer that keeps going
     };
     LoopbackHttpServer() {
+#ifdef _WIN32
+        WSADATA wsa;
+        ::WSAStartup(MAKEWORD(2, 2), &wsa);
+#endif
         m_listen = ::socket(AF_INET, SOCK_STREAM, 0);
         sockaddr_in addr{};
         std::tie(addr.sin_family, addr.sin_addr.s_addr) = std::tuple(AF_INET, htonl(INADDR_LOOPBACK));
@@ -44,11 +67,18 @@ public:
         ::getsockname(m_listen, reinterpret_cast<sockaddr*>(&addr), &len);
         m_port = ntohs(addr.sin_port);
         m_thread = std::thread([this] {
-            for (int client; (client = ::accept(m_listen, nullptr, nullptr)) >= 0 || !m_stop;)
-                if (client >= 0) answer(client), ::close(client);
+            for (SocketFd client; (client = ::accept(m_listen, nullptr, nullptr)) != kNoSocket || !m_stop;)
+                if (client != kNoSocket) answer(client), closeSocket(client);
         });
     }
-    ~LoopbackHttpServer() { m_stop = true, ::shutdown(m_listen, SHUT_RDWR), m_thread.join(), ::close(m_listen); }
+    ~LoopbackHttpServer() {
+        m_stop = true;
+#ifdef _WIN32
+        closeSocket(m_listen), m_thread.join();   // only closing wakes a blocked accept on Windows
+#else
+        ::shutdown(m_listen, SHUT_RDWR), m_thread.join(), closeSocket(m_listen);
+#endif
+    }
     std::string base() const { return "http://127.0.0.1:" + std::to_string(m_port) + "/"; }
     void route(const std::string& path, Route r) { std::lock_guard lock(m_mutex); m_routes[path] = std::move(r); }
     void set(const std::string& path, std::string body, bool truncate = false) { route(path, {std::move(body), truncate}); }
@@ -60,18 +90,18 @@ public:
     void clearRequests() { std::lock_guard lock(m_mutex); m_requests.clear(); }
 
 private:
-    bool sendAll(int client, const std::string& out) {
+    bool sendAll(SocketFd client, const std::string& out) {
         for (std::size_t sent = 0; sent < out.size();) {
-            const ssize_t n = ::send(client, out.data() + sent, out.size() - sent, MSG_NOSIGNAL);
+            const auto n = ::send(client, out.data() + sent, static_cast<int>(out.size() - sent), kSendFlags);
             if (n <= 0) return false;
             sent += static_cast<std::size_t>(n);
         }
         return true;
     }
-    void answer(int client) {
+    void answer(SocketFd client) {
         std::string request;
         char buffer[4096];
-        for (ssize_t n; request.find("\r\n\r\n") == std::string::npos;) {
+        for (long n; request.find("\r\n\r\n") == std::string::npos;) {
             if ((n = ::recv(client, buffer, sizeof buffer, 0)) <= 0) return;
             request.append(buffer, static_cast<std::size_t>(n));
         }
@@ -84,7 +114,7 @@ private:
             if (auto it = m_routes.find(path); it != m_routes.end()) route = it->second;
         }
         for (pollfd p{client, POLLIN, 0}; route.stall && !m_stop;)   // until the client closes its end
-            if (::poll(&p, 1, 20) > 0 && ::recv(client, buffer, 1, 0) <= 0) return;
+            if (pollSocket(&p, 20) > 0 && ::recv(client, buffer, 1, 0) <= 0) return;
         const std::size_t length = route.body.size();
         if (route.truncate) route.body.resize(length / 2);
         if (route.stall || !sendAll(client, "HTTP/1.1 " + route.status + "\r\nContent-Length: " +
@@ -97,7 +127,8 @@ private:
         }
     }
 
-    int m_listen = -1, m_port = 0;
+    SocketFd m_listen = kNoSocket;
+    int m_port = 0;
     std::atomic<bool> m_stop{false};
     std::thread m_thread;
     mutable std::mutex m_mutex;
