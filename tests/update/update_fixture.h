@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "core/log.h"
+#include "core/utf8_paths.h"
 #include "settings/settings_catalogue.h"
 #include "support/test_support.h"
 #include "support/zip_writer.h"
@@ -143,10 +144,10 @@ class UpdateTest : public ::testing::Test {
 protected:
     void SetUp() override {
         m_versionFileLimit = gf_versionFileTimeLimit();   // tests may shorten it
-        for (const char* f : {"program/docs", "program/input", "program/airports", "appdata"}) std::filesystem::create_directories(m_dir / f);
+        for (const char* f : {"program/docs", "program/input", "program/airports", "appdata"}) std::filesystem::create_directories(root() / f);
         m_cwd = std::make_unique<ScopedCurrentDir>(program());
-        gf_setDataFolderForTests(m_dir / "appdata");
-        gf_startLog(m_dir / "Log.txt");
+        gf_setDataFolderForTests(root() / "appdata");
+        gf_startLog(root() / "Log.txt");
         m_env = std::make_unique<ScopedEnv>("VARNEL_DOWNLOAD_URL", m_server.base());
         gf_setUpdateStatusSink([](const std::string& text, bool log) { std::lock_guard lock(g_statusTextsMutex); g_statusTexts.emplace_back(text, log); });
         g_statusTexts.clear();
@@ -161,11 +162,12 @@ protected:
         gf_setDataFolderForTests({});
         m_cwd.reset();
     }
-    std::filesystem::path program() const { return m_dir / "program"; }
-    std::filesystem::path root() const { return m_dir.path(); }
+    std::filesystem::path program() const { return root() / "program"; }
+    // A user folder with a blank and a letter outside ASCII, as on many Windows machines.
+    std::filesystem::path root() const { return m_dir / gf_pathFromUtf8("Jürgen Müller"); }
     int logged(const std::string& part) {   // how often the log holds part
         gf_flushLog();
-        const std::string text = readFile(m_dir / "Log.txt");
+        const std::string text = readFile(root() / "Log.txt");
         int n = 0;
         for (auto pos = text.find(part); pos != std::string::npos; pos = text.find(part, pos + 1)) ++n;
         return n;
