@@ -6,6 +6,7 @@
 #include "core/format.h"
 #include "core/log.h"
 #include "core/text_files.h"
+#include "core/utf8_paths.h"
 #include "liveries/type_queries.h"
 
 namespace vrn {
@@ -27,7 +28,7 @@ std::string lf_memberText(const nlohmann::json& doc, const char* name) {
 }
 
 std::optional<ManifestInfo> lf_readFoundManifest(const fs::path& manifest) {
-    lf_logLocked(manifest.string() + " found");
+    lf_logLocked(gf_utf8Of(manifest) + " found");
     return lf_readManifest(manifest);
 }
 

@@ -15,6 +15,7 @@
 #include "app/main_window.h"
 #include "core/format.h"
 #include "core/log.h"
+#include "core/utf8_paths.h"
 #include "core/utilities.h"
 #include "core/version.h"
 #include "liveries/aircraft_cfg_lines.h"
@@ -64,7 +65,7 @@ void lf_switchSimulator(bool on) {
     // that cannot be deleted is rewritten by that scan anyway, so its failure only goes to the log.
     std::error_code ec;
     if (fs::exists(g_liveriesScannedPath, ec) && !fs::remove(g_liveriesScannedPath, ec) && ec)
-        gf_logLine(format("cannot delete {}: {}", g_liveriesScannedPath.string(), ec.message()));
+        gf_logLine(format("cannot delete {}: {}", gf_utf8Of(g_liveriesScannedPath), ec.message()));
     SCAN_AIRPORTS.setChecked(true);
     SCAN_AIRPORTS.save();
     SCAN_LIVERIES.setChecked(true);
@@ -279,7 +280,7 @@ void gf_newSimPath(StringEditParameter& setting, const std::string& text) {
         return;
     }
     const fs::path path = lf_withoutTrailingSeparators(text);
-    setting.setAndSave(path.filename() == "Community" ? lf_packagesFolder(path).string() : text);
+    setting.setAndSave(path.filename() == "Community" ? gf_utf8Of(lf_packagesFolder(path)) : text);
     lf_restartForPath();
 }
 

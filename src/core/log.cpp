@@ -7,6 +7,7 @@
 #include "core/exceptions.h"
 #include "core/format.h"
 #include "core/time_of_week.h"
+#include "core/utf8_paths.h"
 #include "core/version.h"
 
 namespace vrn {
@@ -43,7 +44,7 @@ struct LogCloser {
 // Failures are collected, not thrown: a locked or unwritable copy must not stop the program.
 std::vector<std::string> lf_keepPreviousLogs(const std::filesystem::path& logFile) {
     std::vector<std::string> failures;
-    const std::string name = logFile.filename().string();
+    const std::string name = gf_utf8Of(logFile.filename());
     const auto dot = name.rfind('.');
     if (dot == std::string::npos) return failures;
     const std::string zero = "0";
@@ -58,7 +59,7 @@ std::vector<std::string> lf_keepPreviousLogs(const std::filesystem::path& logFil
         std::error_code ec;
         if (!std::filesystem::exists(from, ec)) return;
         std::filesystem::copy_file(from, to, std::filesystem::copy_options::overwrite_existing, ec);
-        if (ec) failures.push_back(vrn::format("could not copy {} to {}: {}", from.string(), to.string(), ec.message()));
+        if (ec) failures.push_back(vrn::format("could not copy {} to {}: {}", gf_utf8Of(from), gf_utf8Of(to), ec.message()));
     };
     copy(log0, log00);
     copy(logFile, log0);
@@ -94,7 +95,7 @@ void gf_startLog(const std::filesystem::path& logFile) {
     state.stream.open(logFile, std::ios::out | std::ios::trunc);
     if (!state.stream.is_open()) {
         state.stream.clear();
-        throw SysErrorException(40, "Failed to write file " + logFile.string());
+        throw SysErrorException(40, "Failed to write file " + gf_utf8Of(logFile));
     }
     state.stream << vrn::format("{} (utc) {} version {} for {}", gf_utcTimeText(gf_wallClock()), kProgramName,
                                 g_programVersion.toString(), "MSFS")

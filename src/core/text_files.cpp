@@ -14,6 +14,7 @@
 #include "core/log.h"
 #include "core/status_sink.h"
 #include "core/text_conversion.h"
+#include "core/utf8_paths.h"
 #include "platform/sys/known_folders.h"
 
 namespace vrn {
@@ -154,7 +155,7 @@ bool gf_writeFileAtomically(const fs::path& file, std::string_view bytes) {
     static std::atomic<unsigned> counter{0};
     const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
     const fs::path temp =
-        folder / vrn::format(".{}.tmp-{}-{}", target.filename().string(), ::getpid(), counter.fetch_add(1));
+        folder / vrn::format(".{}.tmp-{}-{}", gf_utf8Of(target.filename()), ::getpid(), counter.fetch_add(1));
     const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0) return false;
     bool ok = lf_writeAll(fd, bytes);
@@ -191,9 +192,9 @@ bool gf_saveXmlFile(const pugi::xml_document& doc, const fs::path& file) {
     doc.save(writer);   // pugixml's defaults, as save_file uses them
     const bool saved = gf_writeFileAtomically(file, writer.text);
     if (saved)
-        gf_logLine(vrn::format("\"{}\" saved", file.string()));
+        gf_logLine(vrn::format("\"{}\" saved", gf_utf8Of(file)));
     else
-        gf_logLine(vrn::format("could not save to \"{}\"", file.string()));
+        gf_logLine(vrn::format("could not save to \"{}\"", gf_utf8Of(file)));
     return saved;
 }
 
@@ -220,7 +221,7 @@ int gf_detectTextEncoding(const fs::path& file) {
         error = errno;
     }
     if (got < 0) {
-        gf_logLine(vrn::format("cannot open file {} for character encoding, err: {}", file.string(), error));
+        gf_logLine(vrn::format("cannot open file {} for character encoding, err: {}", gf_utf8Of(file), error));
         return ENCODING_NONE_FOUND;
     }
     if (got < 2) return ENCODING_ANSI;   // too short for any byte-order mark

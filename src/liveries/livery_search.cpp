@@ -9,6 +9,7 @@
 #include "core/format.h"
 #include "core/log.h"
 #include "core/text_files.h"
+#include "core/utf8_paths.h"
 #include "core/utilities.h"
 #include "liveries/aircraft_cfg_lines.h"
 #include "liveries/fixes_file.h"
@@ -192,9 +193,9 @@ bool lf_existsFolderCaseBlind(const std::filesystem::path& folder) {
     std::error_code ec;
     if (std::filesystem::is_directory(folder, ec)) return true;
     // Package folders come from a case-blind file system; look for the name in any case.
-    const std::string wanted = gf_upperAscii(folder.filename().string());
+    const std::string wanted = gf_upperAscii(gf_utf8Of(folder.filename()));
     for (std::filesystem::directory_iterator it(folder.parent_path(), ec), end; !ec && it != end; it.increment(ec)) {
-        if (gf_upperAscii(it->path().filename().string()) == wanted && it->is_directory(ec)) return true;
+        if (gf_upperAscii(gf_utf8Of(it->path().filename())) == wanted && it->is_directory(ec)) return true;
     }
     return false;
 }
@@ -273,7 +274,7 @@ LiveryData lf_procesIvaoFltSimSection(std::uint32_t folderNumber, std::vector<st
 
     const std::filesystem::path textureFolder = std::filesystem::path(folder) / ("texture." + texture);
     if (!lf_existsFolderCaseBlind(textureFolder)) {
-        gf_addIncompleteSectionReport(textureFolder.string() + " does not exist");
+        gf_addIncompleteSectionReport(gf_utf8Of(textureFolder) + " does not exist");
         return {};
     }
     if (title.empty()) {

@@ -10,6 +10,7 @@
 #include "core/exceptions.h"
 #include "core/format.h"
 #include "core/log.h"
+#include "core/utf8_paths.h"
 #include "core/utilities.h"
 #include "liveries/code_scrambling.h"
 #include "liveries/type_queries.h"
@@ -174,7 +175,7 @@ void gf_clearTypeDatabase() {
 bool gf_readDbase() { return gf_readDbase(kDbasePath); }
 
 bool gf_readDbase(const std::filesystem::path& file) {
-    const std::string pathText = file.string();
+    const std::string pathText = gf_utf8Of(file);
     pugi::xml_document doc;
     const pugi::xml_parse_result loaded = doc.load_file(file.c_str());
     if (!loaded) throw UserErrorException(60, format("\"{}\" not read because of {}", pathText, loaded.description()));

@@ -8,6 +8,7 @@
 #include "core/format.h"
 #include "core/log.h"
 #include "core/text_files.h"
+#include "core/utf8_paths.h"
 #include "core/version.h"
 #include "liveries/type_queries.h"
 #include "settings/settings_catalogue.h"
@@ -63,28 +64,28 @@ void lf_updateXmlPackage(const std::string& package, const fs::path& fileName, S
     const Version current(versionSetting.get());
     if (!remote.isNewerThan(current) && fs::exists(installed)) return;
 
-    gf_updateStatus(format("Downloading {} version {} ...", fileName.string(), remote.toString()), true);
+    gf_updateStatus(format("Downloading {} version {} ...", gf_utf8Of(fileName), remote.toString()), true);
     bool downloaded = false;
     {
         DownloadHandle http;
-        downloaded = gf_downloadToFile(http, gf_downloadBase() + package + "/" + fileName.string(), fileName, false);
+        downloaded = gf_downloadToFile(http, gf_downloadBase() + package + "/" + gf_utf8Of(fileName), fileName, false);
     }
     if (downloaded) {
         // A package that does not parse would break every later start; the installed one stays.
         pugi::xml_document doc;
         const pugi::xml_parse_result parsed = doc.load_file(fileName.c_str());
         if (!parsed) {
-            gf_logArrowLine(format("downloaded {} is no valid XML: {}", fileName.string(), parsed.description()));
+            gf_logArrowLine(format("downloaded {} is no valid XML: {}", gf_utf8Of(fileName), parsed.description()));
         } else {
             if (!fs::exists(g_input)) fs::create_directory(g_input);
             if (aigFolders && !fs::exists(g_input / g_regcodesAig)) fs::create_directory(g_input / g_regcodesAig);
             if (lf_installCopy(fileName, installed))
                 versionSetting.setAndSave(remote.toString());
             else
-                gf_logLine(format("writing {} failed?", installed.string()));
+                gf_logLine(format("writing {} failed?", gf_utf8Of(installed)));
         }
     } else {
-        gf_logLine(format("downloading {} failed?", installed.string()));
+        gf_logLine(format("downloading {} failed?", gf_utf8Of(installed)));
     }
     lf_removeIfExists(fileName);
     if (aigFolders) {
@@ -103,10 +104,10 @@ bool lf_extractMySimAddonEntry(int& count, const zip::ZipArchive& archive, const
         gf_logArrowLine(format("skipped entry {}", entry.name));
         return true;
     }
-    const fs::path target = g_airports / g_mySimaddon2024 / (stem.string() + ".txt");
+    const fs::path target = g_airports / g_mySimaddon2024 / (gf_utf8Of(stem) + ".txt");
     const auto text = archive.readAsText(entry);
     if (!text || !gf_writeTextFile(*text, target, false)) {
-        gf_logArrowLine(format("writing {} failed?", target.string()));
+        gf_logArrowLine(format("writing {} failed?", gf_utf8Of(target)));
         return false;
     }
     return true;
@@ -134,12 +135,12 @@ bool lf_extractArchiveEntry(int& count, const zip::ZipArchive& archive, const zi
     }
     ++count;
     if (count % kProgressEvery == 0)
-        gf_updateStatus(format("Extracting {} ...  {} files", g_archiveZip.string(), count), false);
+        gf_updateStatus(format("Extracting {} ...  {} files", gf_utf8Of(g_archiveZip), count), false);
     const fs::path target = g_airports / fs::path(name);
     if (!fs::is_directory(target.parent_path())) return true;
     const auto text = archive.readAsText(entry);
     if (!text || !gf_writeTextFile(*text, target, true)) {
-        gf_logArrowLine(format("writing {} failed?", target.string()));
+        gf_logArrowLine(format("writing {} failed?", gf_utf8Of(target)));
         return false;
     }
     return true;
@@ -159,12 +160,12 @@ void lf_downloadArchiveDocs(const std::string& extension) {
         downloaded = gf_downloadToFile(http, gf_downloadBase() + "docs/" + name, name, false);
     }
     if (!downloaded) {
-        gf_logArrowLine(format("downloading {} failed?", installed.string()));
+        gf_logArrowLine(format("downloading {} failed?", gf_utf8Of(installed)));
         return;
     }
     if (!fs::exists(g_docs)) fs::create_directory(g_docs);
     if (!lf_installCopy(name, installed))
-        gf_logArrowLine(format("writing {} failed?", installed.string()));
+        gf_logArrowLine(format("writing {} failed?", gf_utf8Of(installed)));
     else
         gf_logLine(format("{} downloaded", name));
     lf_removeIfExists(name);
@@ -210,15 +211,15 @@ void gf_updateMySimAddon2024() {
     {
         zip::ZipArchive archive(g_mySimaddonZip);
         if (!archive.open()) {
-            gf_logArrowLine(format("could not open {}", g_mySimaddonZip.string()));
-            gf_logLine(format("{}: {}", g_mySimaddonZip.string(), archive.error()));
+            gf_logArrowLine(format("could not open {}", gf_utf8Of(g_mySimaddonZip)));
+            gf_logLine(format("{}: {}", gf_utf8Of(g_mySimaddonZip), archive.error()));
             return;
         }
         for (const zip::ZipEntry& entry : archive.getEntries())
             if (!lf_extractMySimAddonEntry(count, archive, entry)) complete = false;
         archive.close();
     }
-    gf_updateStatus(format("{} extracted {} files", g_mySimaddonZip.string(), count), true);
+    gf_updateStatus(format("{} extracted {} files", gf_utf8Of(g_mySimaddonZip), count), true);
     lf_removeIfExists(g_mySimaddonZip);
     // A partly installed package is not recorded, so the next check installs it again.
     if (!complete) return;
@@ -255,15 +256,15 @@ bool gf_updateArchive() {
     {
         zip::ZipArchive archive(g_archiveZip);
         if (!archive.open()) {
-            gf_logArrowLine(format("could not open {}", g_archiveZip.string()));
-            gf_logLine(format("{}: {}", g_archiveZip.string(), archive.error()));
+            gf_logArrowLine(format("could not open {}", gf_utf8Of(g_archiveZip)));
+            gf_logLine(format("{}: {}", gf_utf8Of(g_archiveZip), archive.error()));
             return false;
         }
         for (const zip::ZipEntry& entry : archive.getEntries())
             if (!lf_extractArchiveEntry(count, archive, entry)) complete = false;
         archive.close();
     }
-    gf_updateStatus(format("{} extracted {} files", g_archiveZip.string(), count), true);
+    gf_updateStatus(format("{} extracted {} files", gf_utf8Of(g_archiveZip), count), true);
     lf_removeIfExists(g_archiveZip);
     if (!complete) return false;
 

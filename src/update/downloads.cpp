@@ -12,6 +12,7 @@
 #include "core/format.h"
 #include "core/log.h"
 #include "core/text_files.h"
+#include "core/utf8_paths.h"
 #include "display/window_state.h"
 
 namespace vrn {
@@ -76,7 +77,7 @@ Version gf_downloadVersionFile(DownloadHandle& http, const std::string& url) {
     using Clock = std::chrono::steady_clock;
     auto failed = [&url](const char* reason) {
         if (reason != nullptr)
-            gf_logLine(format("\"{}\" => \"{}\" download error: {}", url, g_versionFile.string(), reason));
+            gf_logLine(format("\"{}\" => \"{}\" download error: {}", url, gf_utf8Of(g_versionFile), reason));
         gf_logArrowLine(format("downloading \"{}\" failed", url));
         return Version{};
     };

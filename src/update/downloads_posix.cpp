@@ -6,6 +6,7 @@
 
 #include "core/format.h"
 #include "core/log.h"
+#include "core/utf8_paths.h"
 #include "update/downloads.h"
 
 namespace vrn {
@@ -37,7 +38,7 @@ bool gf_downloadToFile(DownloadHandle& http, const std::string& url, const fs::p
     if (handle == nullptr) return false;
     FILE* file = std::fopen(target.c_str(), binary ? "wb" : "w");
     if (file == nullptr) {
-        gf_logLine(format("could not open file: {}", target.string()));
+        gf_logLine(format("could not open file: {}", gf_utf8Of(target)));
         return false;
     }
     curl_easy_setopt(handle, CURLOPT_URL, url.c_str());
@@ -55,7 +56,7 @@ bool gf_downloadToFile(DownloadHandle& http, const std::string& url, const fs::p
     // A failed close means the last buffered bytes never reached the disk.
     const bool closed = std::fclose(file) == 0;
     if (code != CURLE_OK) {
-        gf_logLine(format("\"{}\" => \"{}\" download error: {}", url, target.string(), curl_easy_strerror(code)));
+        gf_logLine(format("\"{}\" => \"{}\" download error: {}", url, gf_utf8Of(target), curl_easy_strerror(code)));
         return false;
     }
     // Redirections are not followed, so a 3xx answer's body is not the resource either (file://
@@ -63,11 +64,11 @@ bool gf_downloadToFile(DownloadHandle& http, const std::string& url, const fs::p
     long status = 0;
     curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &status);
     if (status != 0 && (status < 200 || status > 299)) {
-        gf_logLine(format("\"{}\" => \"{}\" download error: HTTP status {}", url, target.string(), status));
+        gf_logLine(format("\"{}\" => \"{}\" download error: HTTP status {}", url, gf_utf8Of(target), status));
         return false;
     }
     if (!closed) {
-        gf_logLine(format("\"{}\" => \"{}\" download error: {}", url, target.string(), "file could not be completed"));
+        gf_logLine(format("\"{}\" => \"{}\" download error: {}", url, gf_utf8Of(target), "file could not be completed"));
         return false;
     }
     return true;

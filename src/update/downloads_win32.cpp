@@ -13,6 +13,7 @@
 #include "core/format.h"
 #include "core/log.h"
 #include "core/text_conversion.h"
+#include "core/utf8_paths.h"
 #include "update/downloads.h"
 
 namespace vrn {
@@ -162,7 +163,7 @@ bool gf_downloadToFile(DownloadHandle& http, const std::string& url, const fs::p
     if (!http.valid()) return false;
     FILE* file = _wfopen(target.c_str(), binary ? L"wb" : L"w");
     if (file == nullptr) {
-        gf_logLine(format("could not open file: {}", target.string()));
+        gf_logLine(format("could not open file: {}", gf_utf8Of(target)));
         return false;
     }
     std::string error;
@@ -170,7 +171,7 @@ bool gf_downloadToFile(DownloadHandle& http, const std::string& url, const fs::p
     // A failed close means the last buffered bytes never reached the disk.
     const bool closed = std::fclose(file) == 0;
     if (!transferred || !closed) {
-        gf_logLine(format("\"{}\" => \"{}\" download error: {}", url, target.string(),
+        gf_logLine(format("\"{}\" => \"{}\" download error: {}", url, gf_utf8Of(target),
                           transferred ? "file could not be completed" : error));
         return false;
     }

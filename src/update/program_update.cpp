@@ -9,6 +9,7 @@
 #include "core/exceptions.h"
 #include "core/format.h"
 #include "core/log.h"
+#include "core/utf8_paths.h"
 #include "core/version.h"
 #include "settings/settings_catalogue.h"
 #include "update/downloads.h"
@@ -47,7 +48,7 @@ void lf_extractInstallerEntry(InstallerContext& context, const zip::ZipArchive& 
         fs::remove(g_installerFile, ignored);
         return;
     }
-    gf_logLine(format("{} extracted to {}", context.package.string(), g_installerFile.string()));
+    gf_logLine(format("{} extracted to {}", gf_utf8Of(context.package), gf_utf8Of(g_installerFile)));
     context.extracted = true;
 }
 
@@ -88,7 +89,7 @@ bool gf_checkProgramVersion() {
     if (lf_downloadProgramInstaller(remote)) {
         const fs::path installer = fs::path(PROGRAM_INSTALL_PATH.get()) / g_installerFile;
         throw UserErrorException(99, format("New version {} available. Exit here, and run as administrator:   \"{}\"",
-                                            remote.toString(), installer.string()));
+                                            remote.toString(), gf_utf8Of(installer)));
     }
     gf_updateStatus("download/extract of the new version failed? Try manually via my website", true);
     return true;
