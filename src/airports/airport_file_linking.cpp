@@ -56,7 +56,7 @@ std::optional<fs::path> lf_findArchivedSimaddon(const std::string& code) {
 }
 
 std::optional<fs::path> lf_findArchivedThirdparty(const std::string& publisher, const std::string& code) {
-    return lf_findIn(g_archiveThirdpartyFolder / publisher, code);
+    return lf_findIn(g_archiveThirdpartyFolder / gf_pathFromUtf8(publisher), code);
 }
 
 std::optional<fs::path> lf_linkSimaddon(const std::string& code) {

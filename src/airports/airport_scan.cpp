@@ -160,7 +160,7 @@ void lf_searchAirportsInFolders(const fs::path& folder) {
 
 void lf_checkScanFolder(const std::string& folder) {
     if (folder.empty()) return;
-    const fs::path path(folder);
+    const fs::path path = gf_pathFromUtf8(folder);
     if (!fs::exists(path)) {
         gf_showStatus(folder + " does not exist, skipped!", true);
         return;

@@ -179,8 +179,9 @@ fs::path lf_backupPathOf(const fs::path& path) {
     const auto dot = text.find_last_of('.');
     const std::string stem = dot == std::string::npos ? text : text.substr(0, dot);
     const std::string ext = dot == std::string::npos ? std::string() : text.substr(dot);
-    fs::path candidate = stem + "0" + ext;
-    for (int n = 2; fs::exists(candidate) && n < 1000; ++n) candidate = stem + "0-" + std::to_string(n) + ext;
+    fs::path candidate = gf_pathFromUtf8(stem + "0" + ext);
+    for (int n = 2; fs::exists(candidate) && n < 1000; ++n)
+        candidate = gf_pathFromUtf8(stem + "0-" + std::to_string(n) + ext);
     return candidate;
 }
 

@@ -40,7 +40,7 @@ std::optional<fs::path> lf_communityPackage(const std::string& path) {
     if (s1 == std::string::npos) return std::nullopt;
     const auto s2 = path.find_first_of(kSeparators, s1 + 1);
     if (s2 == std::string::npos) return std::nullopt;
-    return fs::path(path.substr(0, s2));
+    return gf_pathFromUtf8(path.substr(0, s2));
 }
 
 }  // namespace
@@ -99,7 +99,7 @@ std::optional<ManifestInfo> lf_searchManifest(const std::string& bglPath) {
         }
         // Top down through the file's own folders: the highest readable manifest wins. The folders
         // are built component by component so that a repeated folder name is still reached.
-        const fs::path folderOfFile = fs::path(bglPath).parent_path();
+        const fs::path folderOfFile = gf_pathFromUtf8(bglPath).parent_path();
         fs::path folder;
         for (const auto& component : folderOfFile) {
             folder /= component;

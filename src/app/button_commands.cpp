@@ -195,7 +195,7 @@ bool lf_onCommand(ui::Window& window, std::uint16_t id) {
 // The part of a typed path that names a folder: without trailing separators (the root stays).
 fs::path lf_withoutTrailingSeparators(std::string text) {
     while (text.size() > 1 && (text.back() == '/' || text.back() == '\\')) text.pop_back();
-    return fs::path(text);
+    return gf_pathFromUtf8(text);
 }
 
 fs::path lf_packagesFolder(const fs::path& path) { return path.filename() == "Community" ? path.parent_path() : path; }

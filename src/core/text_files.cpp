@@ -154,8 +154,8 @@ bool gf_writeFileAtomically(const fs::path& file, std::string_view bytes) {
 
     static std::atomic<unsigned> counter{0};
     const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
-    const fs::path temp =
-        folder / vrn::format(".{}.tmp-{}-{}", gf_utf8Of(target.filename()), ::getpid(), counter.fetch_add(1));
+    const std::string tempName = vrn::format(".{}.tmp-{}-{}", gf_utf8Of(target.filename()), ::getpid(), counter.fetch_add(1));
+    const fs::path temp = folder / gf_pathFromUtf8(tempName);
     const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0) return false;
     bool ok = lf_writeAll(fd, bytes);

@@ -128,7 +128,7 @@ struct WorkerSlot {
 
 void lf_scanOneFolder(ScanCounters& counters, const std::string& folderText) {
     std::error_code ec;
-    const fs::path folder(folderText);
+    const fs::path folder = gf_pathFromUtf8(folderText);
     if (!fs::exists(folder, ec)) {
         gf_logLine(folderText + " does not exist, skipped!");
         return;
@@ -169,7 +169,7 @@ bool lf_writeReport(std::vector<std::string> lines, const fs::path& file, bool s
 
 fs::path gf_communityFolder() {
     const std::string install = MSFS_2020.get() ? MSFS_INSTALL_PATH.get() : MSFS_2024_INSTALL_PATH.get();
-    return fs::path(install) / "Community";
+    return gf_pathFromUtf8(install) / "Community";
 }
 
 void gf_autoScanPackages(const fs::path& community, std::vector<std::string>& found) {

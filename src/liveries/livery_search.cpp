@@ -178,15 +178,16 @@ void lf_collectLine(SectionCollector& c, const std::string& line, const std::str
 }
 
 bool lf_readLines(const std::string& path, std::vector<std::string>& lines, bool logUnknownEncoding) {
-    const int encoding = gf_detectTextEncoding(path);
+    const std::filesystem::path file = gf_pathFromUtf8(path);
+    const int encoding = gf_detectTextEncoding(file);
     if (encoding == ENCODING_NONE_FOUND) {
         if (logUnknownEncoding) gf_logArrowLine(format("no character set found for {}", path));
         return false;
     }
     std::error_code ec;
-    const auto size = std::filesystem::file_size(path, ec);
+    const auto size = std::filesystem::file_size(file, ec);
     if (!ec) lines.reserve(static_cast<std::size_t>(size / 32 + 16));
-    return gf_readWideTextFile(encoding, path, lines);
+    return gf_readWideTextFile(encoding, file, lines);
 }
 
 bool lf_existsFolderCaseBlind(const std::filesystem::path& folder) {
@@ -272,7 +273,7 @@ LiveryData lf_procesIvaoFltSimSection(std::uint32_t folderNumber, std::vector<st
     if (trimmed != title) gf_logLine(format("removed spaces around title \"{}\" --> \"{}\"", title, trimmed));
     title = trimmed;
 
-    const std::filesystem::path textureFolder = std::filesystem::path(folder) / ("texture." + texture);
+    const std::filesystem::path textureFolder = gf_pathFromUtf8(folder) / gf_pathFromUtf8("texture." + texture);
     if (!lf_existsFolderCaseBlind(textureFolder)) {
         gf_addIncompleteSectionReport(gf_utf8Of(textureFolder) + " does not exist");
         return {};

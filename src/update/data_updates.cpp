@@ -99,12 +99,12 @@ void lf_updateXmlPackage(const std::string& package, const fs::path& fileName, S
 bool lf_extractMySimAddonEntry(int& count, const zip::ZipArchive& archive, const zip::ZipEntry& entry) {
     if (entry.isDirectory()) return true;
     ++count;
-    const fs::path stem = fs::path(entry.name).filename().stem();
+    const fs::path stem = gf_pathFromUtf8(entry.name).filename().stem();
     if (stem.empty() || stem == "." || stem == "..") {
         gf_logArrowLine(format("skipped entry {}", entry.name));
         return true;
     }
-    const fs::path target = g_airports / g_mySimaddon2024 / (gf_utf8Of(stem) + ".txt");
+    const fs::path target = g_airports / g_mySimaddon2024 / gf_pathFromUtf8(gf_utf8Of(stem) + ".txt");
     const auto text = archive.readAsText(entry);
     if (!text || !gf_writeTextFile(*text, target, false)) {
         gf_logArrowLine(format("writing {} failed?", gf_utf8Of(target)));
@@ -128,15 +128,15 @@ bool lf_extractArchiveEntry(int& count, const zip::ZipArchive& archive, const zi
         const std::string publisher = gf_matchPublisher(name);
         if (publisher == "unknown") {
             gf_logArrowLine(format("pub {} not found", name));
-        } else if (zip::isSafeEntryName(publisher) && fs::path(publisher).filename() == fs::path(publisher)) {
-            const fs::path folder = g_airports / g_archive / g_thirdparty / publisher;
+        } else if (zip::isSafeEntryName(publisher) && gf_pathFromUtf8(publisher).filename() == gf_pathFromUtf8(publisher)) {
+            const fs::path folder = g_airports / g_archive / g_thirdparty / gf_pathFromUtf8(publisher);
             if (!fs::exists(folder)) fs::create_directory(folder);
         }
     }
     ++count;
     if (count % kProgressEvery == 0)
         gf_updateStatus(format("Extracting {} ...  {} files", gf_utf8Of(g_archiveZip), count), false);
-    const fs::path target = g_airports / fs::path(name);
+    const fs::path target = g_airports / gf_pathFromUtf8(name);
     if (!fs::is_directory(target.parent_path())) return true;
     const auto text = archive.readAsText(entry);
     if (!text || !gf_writeTextFile(*text, target, true)) {

@@ -87,7 +87,7 @@ bool gf_checkProgramVersion() {
     }
     if (!remote.isNewerThan(g_programVersion)) return true;
     if (lf_downloadProgramInstaller(remote)) {
-        const fs::path installer = fs::path(PROGRAM_INSTALL_PATH.get()) / g_installerFile;
+        const fs::path installer = gf_pathFromUtf8(PROGRAM_INSTALL_PATH.get()) / g_installerFile;
         throw UserErrorException(99, format("New version {} available. Exit here, and run as administrator:   \"{}\"",
                                             remote.toString(), gf_utf8Of(installer)));
     }

@@ -71,14 +71,14 @@ bool lf_parseInstalledPackagesPath(fs::path& result, const std::string& line) {
     if (line.find(g_installedPackagesKey) == std::string::npos) return false;
     const auto open = line.find('"');
     if (open == std::string::npos) {
-        result = line;
+        result = gf_pathFromUtf8(line);
         return true;
     }
     const auto close = line.find('"', open + 1);
     if (close == std::string::npos || close == open + 1)
         result.clear();
     else
-        result = line.substr(open + 1, close - open - 1);
+        result = gf_pathFromUtf8(line.substr(open + 1, close - open - 1));
     return true;
 }
 
@@ -109,7 +109,7 @@ fs::path gf_findPackagesFolder() {
 
 fs::path gf_simVersionPath(const fs::path& relative) {
     const std::string base = MSFS_2020.get() ? MSFS_INSTALL_PATH.get() : MSFS_2024_INSTALL_PATH.get();
-    return fs::path(base) / relative;
+    return gf_pathFromUtf8(base) / relative;
 }
 
 }  // namespace vrn
