@@ -11,6 +11,7 @@
 #include "core/utf8_paths.h"
 #include "core/version.h"
 #include "liveries/type_queries.h"
+#include "platform/sys/file_replace.h"
 #include "settings/settings_catalogue.h"
 #include "update/downloads.h"
 #include "update/zip_archive.h"
@@ -47,7 +48,12 @@ void lf_removeIfExists(const fs::path& file) {
 bool lf_installCopy(const fs::path& downloaded, const fs::path& installed) {
     fs::path next = installed;
     next += ".new";
-    if (!fs::copy_file(downloaded, next, fs::copy_options::overwrite_existing)) return false;
+    // A neighbour file left by an earlier failure is replaced, also on Windows, whose copy_file refuses to.
+    std::error_code ec;
+    if (!platform::sys::gf_copyFileReplacing(downloaded, next, ec)) {
+        if (ec) throw fs::filesystem_error("copy_file", downloaded, next, ec);
+        return false;
+    }
     fs::rename(next, installed);
     return true;
 }
