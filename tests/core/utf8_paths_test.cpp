@@ -15,7 +15,7 @@ namespace fs = std::filesystem;
 TEST(Utf8Paths, AFolderWithABlankAndAnUmlautRoundTrips) {
     test::TempDir dir;
     const std::string name = "Jürgen Müller";
-    const fs::path folder = dir / gf_pathFromUtf8(name);
+    const fs::path folder = dir.path() / gf_pathFromUtf8(name);
     fs::create_directories(folder);
     const fs::path file = gf_pathFromUtf8(gf_utf8Of(folder) + "/Flüge ab.txt");
     ASSERT_TRUE(gf_writeTextFile("Grüße", file, false));

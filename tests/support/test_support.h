@@ -6,6 +6,8 @@
 #include <thread>
 #include <vector>
 
+#include "core/utf8_paths.h"
+
 namespace vrn::test {
 
 // A fresh folder under the system temp folder, removed when the object goes out of scope.
@@ -16,7 +18,7 @@ public:
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
     const std::filesystem::path& path() const { return m_path; }
-    std::filesystem::path operator/(const std::string& name) const { return m_path / name; }
+    std::filesystem::path operator/(const std::string& name) const { return m_path / gf_pathFromUtf8(name); }
 
 private:
     std::filesystem::path m_path;

@@ -164,7 +164,7 @@ protected:
     }
     std::filesystem::path program() const { return root() / "program"; }
     // A user folder with a blank and a letter outside ASCII, as on many Windows machines.
-    std::filesystem::path root() const { return m_dir / gf_pathFromUtf8("Jürgen Müller"); }
+    std::filesystem::path root() const { return m_dir.path() / gf_pathFromUtf8("Jürgen Müller"); }
     int logged(const std::string& part) {   // how often the log holds part
         gf_flushLog();
         const std::string text = readFile(root() / "Log.txt");
