@@ -11,6 +11,7 @@
 #include "core/format.h"
 #include "core/log.h"
 #include "core/text_files.h"
+#include "core/utf8_paths.h"
 #include "display/window_state.h"
 #include "settings/parameters_file.h"
 #include "settings/settings_catalogue.h"
@@ -212,12 +213,12 @@ std::string gf_standFault(const Stand& stand, const std::optional<LatLon>& airpo
 }
 
 void StandReading::refuse(const std::string& id, const std::string& why) {
-    if (++refused <= kLoggedRefusals) gf_logArrowLine(format("stand {} in {} refused: {}", id, file.string(), why));
+    if (++refused <= kLoggedRefusals) gf_logArrowLine(format("stand {} in {} refused: {}", id, gf_utf8Of(file), why));
 }
 
 void StandReading::sayRefused() const {
     if (refused == 0) return;
-    gf_showStatus(format("{} stand{} of {} refused, see Log.txt", refused, refused == 1 ? "" : "s", file.string()), true);
+    gf_showStatus(format("{} stand{} of {} refused, see Log.txt", refused, refused == 1 ? "" : "s", gf_utf8Of(file)), true);
 }
 
 void lf_readParkPositions(const pugi::xml_document& doc, std::vector<Stand>& stands, UseOrigin origin,

@@ -8,6 +8,7 @@
 #include "core/format.h"
 #include "core/log.h"
 #include "core/text_files.h"
+#include "core/utf8_paths.h"
 #include "settings/settings_catalogue.h"
 
 namespace vrn {
@@ -23,12 +24,12 @@ bool lf_exists(const fs::path& p) { return fs::exists(p); }
 
 std::optional<fs::path> lf_findIn(const fs::path& folder, const std::string& code) {
     if (!lf_exists(folder)) {
-        lf_logLocked(format("\n{} folder does not exist\n", folder.string()));
+        lf_logLocked(format("\n{} folder does not exist\n", gf_utf8Of(folder)));
         return std::nullopt;
     }
     fs::path candidate = folder / gf_apfXmlName(code);
     if (lf_exists(candidate)) return candidate;
-    lf_logLocked(format("{} does not exist", candidate.string()));
+    lf_logLocked(format("{} does not exist", gf_utf8Of(candidate)));
     return std::nullopt;
 }
 
@@ -38,8 +39,8 @@ bool lf_writeLink(const fs::path& folder, const std::string& code, const fs::pat
     std::error_code ec;
     fs::create_directories(folder, ec);
     const fs::path link = folder / gf_apfTxtName(code);
-    if (!ec && gf_writeTextFile(format("{}", target.string()), link, true)) return true;
-    lf_logLocked(format("{}Linking {} did not succeed", g_arrow, link.string()));
+    if (!ec && gf_writeTextFile(format("{}", gf_utf8Of(target)), link, true)) return true;
+    lf_logLocked(format("{}Linking {} did not succeed", g_arrow, gf_utf8Of(link)));
     return false;
 }
 
@@ -55,7 +56,7 @@ std::optional<fs::path> lf_findArchivedSimaddon(const std::string& code) {
 }
 
 std::optional<fs::path> lf_findArchivedThirdparty(const std::string& publisher, const std::string& code) {
-    return lf_findIn(g_archiveThirdpartyFolder / publisher, code);
+    return lf_findIn(g_archiveThirdpartyFolder / gf_pathFromUtf8(publisher), code);
 }
 
 std::optional<fs::path> lf_linkSimaddon(const std::string& code) {
@@ -104,7 +105,7 @@ void lf_generateApf(ApfAirport& airport, int helipads) {
     // The file is written through a unique temporary file and a rename, so two tasks writing the
     // same airport leave one whole file (the later one).
     if (!gf_writeApf(airport, target, false)) {
-        lf_logLocked(format("{}Generating {} did not succeed", g_arrow, target.string()));
+        lf_logLocked(format("{}Generating {} did not succeed", g_arrow, gf_utf8Of(target)));
         return;
     }
     g_airportFilesDone.fetch_add(1);

@@ -9,6 +9,7 @@
 #include "core/exceptions.h"
 #include "core/format.h"
 #include "core/log.h"
+#include "core/utf8_paths.h"
 #include "display/window_state.h"
 #include "feed/udp_readers.h"
 #include "settings/settings_catalogue.h"
@@ -98,7 +99,7 @@ void gf_linkNeighbours(std::vector<Stand>& stands) {
 
 std::string gf_readApf(const fs::path& path, std::uint64_t& quality) {
     std::lock_guard lock(g_standsMutex);
-    gf_logLine("read_apf: " + path.string());
+    gf_logLine("read_apf: " + gf_utf8Of(path));
     // The caller has emptied the stands: until this load has ended whole, closing must not save
     // them over the learned file (a reload without closing first would otherwise leave the flag
     // of the earlier load standing).
@@ -110,7 +111,7 @@ std::string gf_readApf(const fs::path& path, std::uint64_t& quality) {
         pugi::xml_document doc;
         const pugi::xml_parse_result result = gf_loadApfDocument(doc, path);
         if (!result) {
-            return format("\"{}\" found, but could not be loaded: {}", path.string(), result.description());
+            return format("\"{}\" found, but could not be loaded: {}", gf_utf8Of(path), result.description());
         }
         g_apfAirport.RT_traffic_week = lf_readIntParameter(doc, "RT_traffic_week").value_or(0);
         g_apfAirport.publisher = lf_readStringParameter(doc, "publisher").value_or("");
@@ -141,7 +142,7 @@ std::string gf_readApf(const fs::path& path, std::uint64_t& quality) {
             const auto [real, soft] = gf_countHalfHours();
             quality = gf_packQuality(real, soft);
             if (g_handmadeOverruled) gf_logLine("A handmade airport file overruled the archived file!");
-            if (PARK_FAKE.get()) lf_fakeAircraftTypes(path.stem().string(), g_stands);
+            if (PARK_FAKE.get()) lf_fakeAircraftTypes(gf_utf8Of(path.stem()), g_stands);
         }
 
         g_mainWindow.g_standCount.store(static_cast<int>(g_stands.size()));
@@ -150,7 +151,7 @@ std::string gf_readApf(const fs::path& path, std::uint64_t& quality) {
         for (std::size_t i = 0; i < g_stands.size(); ++i) g_stands[i].number = static_cast<std::uint32_t>(i + 1);
         gf_linkNeighbours(g_stands);
 
-        gf_logLine(format("Airport file read from \"{}\" for {}", (g_handmadeOverruled ? learned : path).string(),
+        gf_logLine(format("Airport file read from \"{}\" for {}", gf_utf8Of((g_handmadeOverruled ? learned : path)),
                           g_apfAirport.airport_name));
         const std::string qualityText = lf_qualityFactorText(gf_qualityReal(quality), gf_qualitySoft(quality));
         g_mainWindow.g_parkFileSource.set(g_apfAirport.publisher);
@@ -237,7 +238,7 @@ bool lf_stockArchiveHasQuality(const std::string& code) {
 
 std::string lf_checkUnknownPublisher(const fs::path& path) {
     pugi::xml_document doc;
-    if (!gf_loadApfDocument(doc, path)) return format("\"{}\" not found", path.string());
+    if (!gf_loadApfDocument(doc, path)) return format("\"{}\" not found", gf_utf8Of(path));
     if (lf_readStringParameter(doc, "publisher").value_or("") != "unknown") return {};
     const auto manufacturer = lf_readStringParameter(doc, "manufacturer");
     const auto creator = lf_readStringParameter(doc, "creator");

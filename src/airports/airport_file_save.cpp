@@ -4,6 +4,7 @@
 #include "core/format.h"
 #include "core/log.h"
 #include "core/time_of_week.h"
+#include "core/utf8_paths.h"
 #include "display/window_state.h"
 #include "settings/settings_catalogue.h"
 
@@ -49,18 +50,18 @@ void gf_saveAirportFile() {
 
     const fs::path path = lf_learnedPathOf(g_apfPath);
     if (path.empty()) {
-        gf_logArrowLine(format("no learned file belongs to \"{}\"", g_apfPath.string()));
+        gf_logArrowLine(format("no learned file belongs to \"{}\"", gf_utf8Of(g_apfPath)));
         return;
     }
     fs::create_directories(path.parent_path());
     const int updates = g_apfUpdates.load();
     if (gf_writeApf(record, path, true, handmade)) {
         gf_showStatus(format("{}{} \"{}\" saved with {} update{} {}", lf_utcTimeOfDay(), handmade ? " handmade" : "",
-                             path.string(), updates, (updates == 1 || updates < 0) ? "" : "s",
+                             gf_utf8Of(path), updates, (updates == 1 || updates < 0) ? "" : "s",
                              g_apfChanged.load() ? "and one or more parameter changes" : ""),
                       true);
     } else {
-        gf_showStatus(format("{} saving \"{}\" did not succeed", lf_utcTimeOfDay(), path.string()), true);
+        gf_showStatus(format("{} saving \"{}\" did not succeed", lf_utcTimeOfDay(), gf_utf8Of(path)), true);
     }
 }
 

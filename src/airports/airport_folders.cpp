@@ -9,6 +9,7 @@
 #include "airports/airport_files.h"
 #include "core/format.h"
 #include "core/log.h"
+#include "core/utf8_paths.h"
 #include "core/utilities.h"
 #include "display/window_state.h"
 #include "settings/settings_catalogue.h"
@@ -69,7 +70,7 @@ bool lf_followRedirect(const fs::path& redirect, fs::path& target) {
     if (line.empty()) return false;
     // Links are written on Windows as well; folders are separated by back slashes there.
     std::replace(line.begin(), line.end(), '\\', '/');
-    const fs::path candidate(line);
+    const fs::path candidate = gf_pathFromUtf8(line);
     if (!lf_isFile(candidate)) return false;
     target = candidate;
     return true;
@@ -108,8 +109,8 @@ std::string gf_safePublisherFolder(const std::string& publisher) {
 fs::path lf_learnedPathOf(const fs::path& apfPath) {
     // The folder the file was found in decides, below the airports folder only (the program's own
     // folder may have any name).
-    const std::string airports = g_airportsFolder.generic_string() + "/";
-    std::string text = apfPath.generic_string();
+    const std::string airports = gf_genericUtf8Of(g_airportsFolder) + "/";
+    std::string text = gf_genericUtf8Of(apfPath);
     const std::size_t base = text.rfind(airports, 0) == 0 ? airports.size() : 0;
     const auto replaceFirst = [&](const std::string& word, const std::string& by) {
         const std::size_t at = text.find(word, base);
@@ -117,10 +118,10 @@ fs::path lf_learnedPathOf(const fs::path& apfPath) {
         text.replace(at, word.size(), by);
         return true;
     };
-    if (replaceFirst("archive", "learned")) return text;
-    if (replaceFirst("my_simaddon", "learned/simaddon")) return text;
+    if (replaceFirst("archive", "learned")) return gf_pathFromUtf8(text);
+    if (replaceFirst("my_simaddon", "learned/simaddon")) return gf_pathFromUtf8(text);
     if (replaceFirst("my_thirdparty", "learned/thirdparty/" + gf_safePublisherFolder(lf_publisherOfApf(apfPath))))
-        return text;
+        return gf_pathFromUtf8(text);
     // Anywhere else there is no learned file: never the airport file itself, which saving would overwrite.
     return {};
 }

@@ -11,6 +11,7 @@
 #include "core/format.h"
 #include "core/log.h"
 #include "core/text_files.h"
+#include "core/utf8_paths.h"
 
 namespace vrn {
 
@@ -53,7 +54,7 @@ float lf_toFloat(const char* text) {
 void lf_readAirportList(const std::filesystem::path& path) {
     pugi::xml_document doc;
     const pugi::xml_parse_result result = gf_loadXmlFile(doc, path);
-    if (!result) throw std::runtime_error(path.string() + " not loaded " + result.description());
+    if (!result) throw std::runtime_error(gf_utf8Of(path) + " not loaded " + result.description());
     pugi::xml_node airports;
     for (pugi::xml_node node = doc.first_child(); node; node = node.next_sibling()) {
         if (node.type() == pugi::node_element && std::string_view(node.name()) == "airports") {
@@ -61,7 +62,7 @@ void lf_readAirportList(const std::filesystem::path& path) {
             break;
         }
     }
-    if (!airports) throw std::runtime_error(path.string() + " not found");
+    if (!airports) throw std::runtime_error(gf_utf8Of(path) + " not found");
     for (pugi::xml_node node = airports.first_child(); node; node = node.next_sibling()) {
         if (node.type() != pugi::node_element || std::string_view(node.name()) != "airport") continue;
         Airport a;
@@ -101,7 +102,7 @@ void gf_readAirports() {
     }
     std::stable_sort(g_airports.begin(), g_airports.end(),
                      [](const Airport& a, const Airport& b) { return a.code < b.code; });
-    gf_logLine(format("{} airports read from \"{}\"", g_airports.size(), path.string()));
+    gf_logLine(format("{} airports read from \"{}\"", g_airports.size(), gf_utf8Of(path)));
     g_airports.shrink_to_fit();
     g_airportsRead = true;
 }
@@ -122,7 +123,7 @@ bool gf_readAirportNames() {
             }
         }
     }
-    gf_logLine(format("{} airport names read from \"{}\"", g_airportNames.size(), path.string()));
+    gf_logLine(format("{} airport names read from \"{}\"", g_airportNames.size(), gf_utf8Of(path)));
     return !g_airportNames.empty();
 }
 

@@ -16,8 +16,10 @@
 #include "core/log.h"
 #include "core/run_state.h"
 #include "core/text_files.h"
+#include "core/utf8_paths.h"
 #include "core/utilities.h"
 #include "display/window_state.h"
+#include "platform/sys/file_replace.h"
 #include "settings/settings_catalogue.h"
 #include "update/sim_installation.h"
 
@@ -98,7 +100,7 @@ bool lf_isSkippedFolder(const std::string& path) {
 bool lf_isBglFile(const std::string& extension) { return extension == ".BGL" || extension == ".bgl"; }
 
 void lf_searchAirportsInFolders(const fs::path& folder) {
-    lf_logLocked("Scanning for addon airports in " + folder.string());
+    lf_logLocked("Scanning for addon airports in " + gf_utf8Of(folder));
     const AirportScanTask task = lf_currentTask();
     const unsigned bound = std::max(1u, g_workerThreads.load());
     std::deque<std::future<void>> pending;
@@ -107,17 +109,17 @@ void lf_searchAirportsInFolders(const fs::path& folder) {
     fs::recursive_directory_iterator it(folder, fs::directory_options::follow_directory_symlink, ec);
     if (ec)
         lf_logLocked(format("{} airports search in folder {} aborted because of iterator problem: {}", g_arrow,
-                            folder.string(), ec.message()));
+                            gf_utf8Of(folder), ec.message()));
     bool stopped = false;
     for (; !ec && !stopped && it != fs::recursive_directory_iterator();) {
         std::string current;
         try {
             const fs::path entry = it->path();
-            current = entry.string();
+            current = gf_utf8Of(entry);
             std::error_code typeEc;
             if (lf_isSkippedFolder(current) || lf_isLinkCycle(*it, folder)) {
                 it.disable_recursion_pending();
-            } else if (it->is_regular_file(typeEc) && lf_isBglFile(entry.extension().string()) &&
+            } else if (it->is_regular_file(typeEc) && lf_isBglFile(gf_utf8Of(entry.extension())) &&
                        !lf_isUnreadBgl(current) && lf_isAirportBgl(entry)) {
                 if (gf_exitUnderWay()) {
                     stopped = true;
@@ -137,12 +139,12 @@ void lf_searchAirportsInFolders(const fs::path& folder) {
                 if (pending.size() > bound) lf_collectOldest(pending, current);
             }
         } catch (const std::exception& e) {
-            lf_logLocked(format("{} airports search in folder {} aborted, cause: {}", g_arrow, folder.string(), e.what()));
+            lf_logLocked(format("{} airports search in folder {} aborted, cause: {}", g_arrow, gf_utf8Of(folder), e.what()));
         }
         it.increment(ec);
         if (ec)
             lf_logLocked(format("{} airports search in folder {} aborted because of iterator problem: {}", g_arrow,
-                                folder.string(), ec.message()));
+                                gf_utf8Of(folder), ec.message()));
     }
     // Every started task is collected here, however the walk ended, so none outlives the scan.
     while (!pending.empty()) {
@@ -151,7 +153,7 @@ void lf_searchAirportsInFolders(const fs::path& folder) {
         try {
             next.get();
         } catch (const std::exception& e) {
-            lf_logLocked(format("{} airports search in {} aborted, futs outer error: {}", g_arrow, folder.string(),
+            lf_logLocked(format("{} airports search in {} aborted, futs outer error: {}", g_arrow, gf_utf8Of(folder),
                                 e.what()));
         }
     }
@@ -159,7 +161,7 @@ void lf_searchAirportsInFolders(const fs::path& folder) {
 
 void lf_checkScanFolder(const std::string& folder) {
     if (folder.empty()) return;
-    const fs::path path(folder);
+    const fs::path path = gf_pathFromUtf8(folder);
     if (!fs::exists(path)) {
         gf_showStatus(folder + " does not exist, skipped!", true);
         return;
@@ -183,12 +185,12 @@ void lf_offlineLearning() {
         if (!lf_stockArchiveHasQuality(code) || !lf_checkUnknownPublisher(source).empty()) continue;
         const fs::path target = g_toBeLearnedOfflineFolder / gf_apfXmlName(code);
         std::error_code ec;
-        const bool ok = fs::copy_file(source, target, fs::copy_options::overwrite_existing, ec);
+        const bool ok = platform::sys::gf_copyFileReplacing(source, target, ec);
         if (ec || !ok) {
-            gf_logArrowLine(format("\"{}\" failed to copy \"{}\"", source.string(), target.string()));
+            gf_logArrowLine(format("\"{}\" failed to copy \"{}\"", gf_utf8Of(source), gf_utf8Of(target)));
             continue;
         }
-        gf_logLine(format("{} copied to {}", code, target.string()));
+        gf_logLine(format("{} copied to {}", code, gf_utf8Of(target)));
         ++copied;
         // The airport keeps its link; the generated file only waits for offline learning.
         if (fs::exists(g_myThirdpartyFolder / gf_apfTxtName(code))) fs::remove(source);
@@ -197,7 +199,7 @@ void lf_offlineLearning() {
     if (copied > 0) {
         gf_logLine("");
         gf_logArrowLine(format("Please zip the folder {} and mail it to {}, so these airports can be learned offline",
-                               g_toBeLearnedOfflineFolder.string(), kOfflineContact));
+                               gf_utf8Of(g_toBeLearnedOfflineFolder), kOfflineContact));
     } else {
         gf_logLine("All your third party airports are done, no off line learning needed.");
         fs::remove_all(g_toBeLearnedOfflineFolder);
@@ -220,10 +222,10 @@ bool gf_scanAirports(bool automatic, const std::vector<std::string>& folders) {
     std::vector<std::string> list = folders;
     if (automatic) {
         if (MSFS_2020.get()) {
-            std::string official = gf_simVersionPath("Official").string();
+            std::string official = gf_utf8Of(gf_simVersionPath("Official"));
             if (!official.empty()) list.push_back(std::move(official));
         }
-        std::string community = gf_simVersionPath("Community").string();
+        std::string community = gf_utf8Of(gf_simVersionPath("Community"));
         if (!community.empty()) list.push_back(std::move(community));
     }
     for (const std::string& folder : list) lf_checkScanFolder(folder);
@@ -236,9 +238,9 @@ bool gf_scanAirports(bool automatic, const std::vector<std::string>& folders) {
     std::error_code dirEc;
     fs::create_directories(g_airportsScanLogPath.parent_path(), dirEc);
     if (gf_writeLinesFile(lines, g_airportsScanLogPath))
-        gf_logLine(g_airportsScanLogPath.string() + " written");
+        gf_logLine(gf_utf8Of(g_airportsScanLogPath) + " written");
     else
-        gf_logArrowLine(g_airportsScanLogPath.string() + " could not be written");
+        gf_logArrowLine(gf_utf8Of(g_airportsScanLogPath) + " could not be written");
     gf_clearStatus();
 
     lf_offlineLearning();
@@ -254,10 +256,10 @@ void gf_listXmlFiles(std::vector<std::string>& codes) {
     gf_forEachEntry(folder, [&codes](const fs::directory_entry& item) {
         std::error_code typeEc;
         if (!item.is_regular_file(typeEc)) return;
-        std::string extension = item.path().extension().string();
+        std::string extension = gf_utf8Of(item.path().extension());
         std::transform(extension.begin(), extension.end(), extension.begin(),
                        [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-        const std::string stem = item.path().stem().string();
+        const std::string stem = gf_utf8Of(item.path().stem());
         if (extension == ".XML" && stem.size() == 4) codes.push_back(stem);
     });
 }

@@ -14,6 +14,7 @@
 #include "core/format.h"
 #include "core/geodesy.h"
 #include "core/log.h"
+#include "core/utf8_paths.h"
 #include "core/utilities.h"
 
 namespace vrn {
@@ -325,9 +326,9 @@ void lf_toParkingPositions(const fs::path& path, const BglAirportSteps& steps) {
     try {
         BglWords words;
         if (!gf_readBglWords(path, words)) return;
-        gf_readBglAirports(words, path.string(), steps);
+        gf_readBglAirports(words, gf_utf8Of(path), steps);
     } catch (const std::exception&) {
-        lf_logLocked(format("{}!? Exception in lf_toParkingPositions: {}", g_arrow, path.string()));
+        lf_logLocked(format("{}!? Exception in lf_toParkingPositions: {}", g_arrow, gf_utf8Of(path)));
         throw;
     }
 }

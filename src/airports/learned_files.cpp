@@ -8,6 +8,7 @@
 #include "airports/park_airport_choice.h"
 #include "core/format.h"
 #include "core/log.h"
+#include "core/utf8_paths.h"
 #include "display/window_state.h"
 #include "settings/parameters_file.h"
 #include "settings/settings_catalogue.h"
@@ -115,7 +116,7 @@ void lf_readParkPosOverlay(const pugi::xml_node& parkpos, Stand& stand, const fs
             stand.radius = radius * kMetresToNm;
             stand.radiusChanged = 1;
         } else {
-            gf_logArrowLine(format("learned stand {} in {} has no usable radius, radius kept", stand.id, path.string()));
+            gf_logArrowLine(format("learned stand {} in {} has no usable radius, radius kept", stand.id, gf_utf8Of(path)));
         }
     }
     if (parkpos.attribute("cargo_change").as_bool()) {
@@ -146,7 +147,7 @@ void lf_readManualStand(const pugi::xml_node& parkpos, std::string id, StandRead
     const LatLon position{parkpos.attribute("latitude").as_double(), parkpos.attribute("longitude").as_double()};
     const double radius = parkpos.attribute("radius").as_double();
     if (!gf_isValidPosition(position) || radius == 0.0 || !std::isfinite(radius)) {
-        gf_logArrowLine(format("manually created standid {} misses correct attributes in {}", id, reading.file.string()));
+        gf_logArrowLine(format("manually created standid {} misses correct attributes in {}", id, gf_utf8Of(reading.file)));
         return;
     }
     Stand stand = gf_fullFormStand(parkpos, std::string(id), lf_readUses(parkpos, false, UseOrigin::Learned, 1));
@@ -168,7 +169,7 @@ void lf_mergeLearned(const pugi::xml_document& doc, StandReading& reading) {
         std::string id = parkpos.attribute("id").value();
         if (parkpos.attribute("manual").as_bool()) {
             if (byId.count(id)) {
-                gf_logArrowLine(format("manually created standid {} already exists in {}", id, path.string()));
+                gf_logArrowLine(format("manually created standid {} already exists in {}", id, gf_utf8Of(path)));
                 continue;
             }
             const std::size_t before = g_stands.size();
@@ -178,7 +179,7 @@ void lf_mergeLearned(const pugi::xml_document& doc, StandReading& reading) {
         }
         auto it = byId.find(id);
         if (it == byId.end()) {
-            gf_logLine(format("learned stand {} in {} not found?", id, path.string()));
+            gf_logLine(format("learned stand {} in {} not found?", id, gf_utf8Of(path)));
             continue;
         }
         lf_readParkPosOverlay(parkpos, g_stands[it->second], path);
@@ -187,12 +188,13 @@ void lf_mergeLearned(const pugi::xml_document& doc, StandReading& reading) {
 
 // A damaged learned file is kept aside: <name>0.xml, or <name>0-2.xml ... when that exists.
 fs::path lf_backupPathOf(const fs::path& path) {
-    const std::string text = path.string();
+    const std::string text = gf_utf8Of(path);
     const auto dot = text.find_last_of('.');
     const std::string stem = dot == std::string::npos ? text : text.substr(0, dot);
     const std::string ext = dot == std::string::npos ? std::string() : text.substr(dot);
-    fs::path candidate = stem + "0" + ext;
-    for (int n = 2; fs::exists(candidate) && n < 1000; ++n) candidate = stem + "0-" + std::to_string(n) + ext;
+    fs::path candidate = gf_pathFromUtf8(stem + "0" + ext);
+    for (int n = 2; fs::exists(candidate) && n < 1000; ++n)
+        candidate = gf_pathFromUtf8(stem + "0-" + std::to_string(n) + ext);
     return candidate;
 }
 
@@ -201,14 +203,14 @@ fs::path lf_backupPathOf(const fs::path& path) {
 void gf_setClamped(NumericParameter<int>& setting, int value) { setting.set(setting.clamp(value)); }
 
 void lf_readLearned(const fs::path& path) {
-    gf_logLine(format("Read from learned airport file: \"{}\"", path.string()));
+    gf_logLine(format("Read from learned airport file: \"{}\"", gf_utf8Of(path)));
     try {
         pugi::xml_document doc;
         StandReading reading{path, lf_parkAirportPosition()};
         const pugi::xml_parse_result result = gf_loadApfDocument(doc, path);
         if (!result) {
             fs::rename(path, lf_backupPathOf(path));
-            gf_logLine(format("{} found, but could not be loaded, saved as *.0.xml: {}", path.string(),
+            gf_logLine(format("{} found, but could not be loaded, saved as *.0.xml: {}", gf_utf8Of(path),
                               result.description()));
             return;
         }
@@ -229,7 +231,7 @@ void lf_readLearned(const fs::path& path) {
             } catch (const std::exception& e) {
                 g_handmadeOverruled = false;
                 g_apfSaveBlocked = true;
-                gf_showStatus(format("handmade airport file \"{}\" not used: {}", path.string(), e.what()), true);
+                gf_showStatus(format("handmade airport file \"{}\" not used: {}", gf_utf8Of(path), e.what()), true);
                 return;
             }
             g_stands.swap(stands);

@@ -6,6 +6,7 @@
 #include "core/format.h"
 #include "core/log.h"
 #include "core/text_files.h"
+#include "core/utf8_paths.h"
 #include "liveries/type_queries.h"
 
 namespace vrn {
@@ -27,7 +28,7 @@ std::string lf_memberText(const nlohmann::json& doc, const char* name) {
 }
 
 std::optional<ManifestInfo> lf_readFoundManifest(const fs::path& manifest) {
-    lf_logLocked(manifest.string() + " found");
+    lf_logLocked(gf_utf8Of(manifest) + " found");
     return lf_readManifest(manifest);
 }
 
@@ -39,7 +40,7 @@ std::optional<fs::path> lf_communityPackage(const std::string& path) {
     if (s1 == std::string::npos) return std::nullopt;
     const auto s2 = path.find_first_of(kSeparators, s1 + 1);
     if (s2 == std::string::npos) return std::nullopt;
-    return fs::path(path.substr(0, s2));
+    return gf_pathFromUtf8(path.substr(0, s2));
 }
 
 }  // namespace
@@ -98,7 +99,7 @@ std::optional<ManifestInfo> lf_searchManifest(const std::string& bglPath) {
         }
         // Top down through the file's own folders: the highest readable manifest wins. The folders
         // are built component by component so that a repeated folder name is still reached.
-        const fs::path folderOfFile = fs::path(bglPath).parent_path();
+        const fs::path folderOfFile = gf_pathFromUtf8(bglPath).parent_path();
         fs::path folder;
         for (const auto& component : folderOfFile) {
             folder /= component;

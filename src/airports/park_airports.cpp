@@ -9,6 +9,7 @@
 #include "core/format.h"
 #include "core/log.h"
 #include "core/text_files.h"
+#include "core/utf8_paths.h"
 #include "core/utilities.h"
 #include "display/window_state.h"
 #include "settings/settings_catalogue.h"
@@ -75,7 +76,7 @@ void lf_scanParkAirports() {
         if (!fs::is_directory(g_myThirdpartyFolder)) return;
         for (const fs::directory_entry& entry : fs::directory_iterator(g_myThirdpartyFolder)) {
             if (!entry.is_regular_file()) continue;
-            const std::string code = entry.path().stem().string();
+            const std::string code = gf_utf8Of(entry.path().stem());
             if (gf_inParkAirportList(code)) continue;
             const std::optional<Airport> airport = gf_findAirport(code);
             if (!airport) continue;
@@ -83,10 +84,10 @@ void lf_scanParkAirports() {
             ++added;
         }
     } catch (const fs::filesystem_error& e) {
-        gf_logArrowLine(format("{} not scanned: {}", g_myThirdpartyFolder.string(), e.what()));
+        gf_logArrowLine(format("{} not scanned: {}", gf_utf8Of(g_myThirdpartyFolder), e.what()));
     }
     if (added > 0) {
-        gf_logLine(format("{} park airport{} added from \"{}\"", added, lf_plural(added), g_myThirdpartyFolder.string()));
+        gf_logLine(format("{} park airport{} added from \"{}\"", added, lf_plural(added), gf_utf8Of(g_myThirdpartyFolder)));
     }
 }
 
@@ -110,7 +111,7 @@ bool gf_readParkAirports(bool forceSort) {
 
     std::ifstream in(g_parkAirportsPath, std::ios::binary);
     if (!in) {
-        gf_logLine(g_parkAirportsPath.string() + " not found");
+        gf_logLine(gf_utf8Of(g_parkAirportsPath) + " not found");
     } else {
         std::list<std::string> lines;
         gf_readLines(in, lines);

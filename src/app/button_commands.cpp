@@ -16,6 +16,7 @@
 #include "app/main_window.h"
 #include "core/format.h"
 #include "core/log.h"
+#include "core/utf8_paths.h"
 #include "core/utilities.h"
 #include "core/version.h"
 #include "liveries/aircraft_cfg_lines.h"
@@ -65,7 +66,7 @@ void lf_switchSimulator(bool on) {
     // that cannot be deleted is rewritten by that scan anyway, so its failure only goes to the log.
     std::error_code ec;
     if (fs::exists(g_liveriesScannedPath, ec) && !fs::remove(g_liveriesScannedPath, ec) && ec)
-        gf_logLine(format("cannot delete {}: {}", g_liveriesScannedPath.string(), ec.message()));
+        gf_logLine(format("cannot delete {}: {}", gf_utf8Of(g_liveriesScannedPath), ec.message()));
     SCAN_AIRPORTS.setChecked(true);
     SCAN_AIRPORTS.save();
     SCAN_LIVERIES.setChecked(true);
@@ -195,7 +196,7 @@ bool lf_onCommand(ui::Window& window, std::uint16_t id) {
 // The part of a typed path that names a folder: without trailing separators (the root stays).
 fs::path lf_withoutTrailingSeparators(std::string text) {
     while (text.size() > 1 && (text.back() == '/' || text.back() == '\\')) text.pop_back();
-    return fs::path(text);
+    return gf_pathFromUtf8(text);
 }
 
 fs::path lf_packagesFolder(const fs::path& path) { return path.filename() == "Community" ? path.parent_path() : path; }
@@ -280,7 +281,7 @@ void gf_newSimPath(StringEditParameter& setting, const std::string& text) {
         return;
     }
     const fs::path path = lf_withoutTrailingSeparators(text);
-    setting.setAndSave(path.filename() == "Community" ? lf_packagesFolder(path).string() : text);
+    setting.setAndSave(path.filename() == "Community" ? gf_utf8Of(lf_packagesFolder(path)) : text);
     lf_restartForPath();
 }
 

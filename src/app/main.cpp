@@ -20,6 +20,7 @@
 #include "app/window_procedure.h"
 #include "core/format.h"
 #include "core/log.h"
+#include "core/utf8_paths.h"
 #include "core/utilities.h"
 #include "platform/sys/single_instance.h"
 #include "platform/ui/headless_backend.h"
@@ -71,7 +72,7 @@ bool lf_displayPresent() {
 int lf_refuseSecondInstance(const std::filesystem::path& lockFile) {
     using namespace vrn;
     const std::string text = format("{} is already running (it holds {}): this second start ends", "Varnel",
-                                    lockFile.string());
+                                    gf_utf8Of(lockFile));
 #ifdef VARNEL_HAVE_FLTK
     if (lf_displayPresent()) {
         static ui::Window window;

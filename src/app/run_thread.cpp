@@ -23,6 +23,7 @@
 #include "core/log.h"
 #include "core/text_files.h"
 #include "core/time_of_week.h"
+#include "core/utf8_paths.h"
 #include "core/utilities.h"
 #include "core/version.h"
 #include "feed/feed_hooks.h"
@@ -163,7 +164,7 @@ void lf_runBody() {
     lf_makeFolder(g_myRegcodesFolder);
     gf_initWorkerThreads();
     if (!lf_exists(g_liveriesScannedPath) && !SCAN_LIVERIES.get()) {
-        gf_showStatus(format("File {} is gone, rescan liveries", g_liveriesScannedPath.string()), true);
+        gf_showStatus(format("File {} is gone, rescan liveries", gf_utf8Of(g_liveriesScannedPath)), true);
         SCAN_LIVERIES.set(true);
         SCAN_LIVERIES.save();
         lf_setChecked(SCAN_LIVERIES, true);
@@ -210,7 +211,7 @@ void gf_askInstallPath() {
         throw UserErrorException(
             150, "No install path detected, type full path to your Community folder above, and press Enter");
     StringEditParameter& chosen = MSFS_2020.get() ? MSFS_INSTALL_PATH : MSFS_2024_INSTALL_PATH;
-    chosen.setAndSave(path.string());
+    chosen.setAndSave(gf_utf8Of(path));
     chosen.showValue();
     gf_invalidateBand(Band::Settings);
 }
@@ -225,7 +226,7 @@ void gf_checkInstallation() {
     std::error_code ec;
     const fs::path current = fs::current_path(ec);
     if (ec) throw fs::filesystem_error("current_path", ec);
-    PROGRAM_INSTALL_PATH.setAndSave(current.string());
+    PROGRAM_INSTALL_PATH.setAndSave(gf_utf8Of(current));
     g_currentDaySlot.store(gf_nowDaySlot());
     gf_updateAigRegcodes();
     const std::string today = gf_todayDateCode();

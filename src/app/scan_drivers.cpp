@@ -12,6 +12,7 @@
 #include "core/folders.h"
 #include "core/format.h"
 #include "core/log.h"
+#include "core/utf8_paths.h"
 #include "liveries/livery_scan.h"
 #include "settings/settings_catalogue.h"
 
@@ -114,13 +115,13 @@ void gf_clearFolder(const fs::path& folder) {
         const fs::path entry = item.path();
         std::error_code existsEc;
         if (!fs::exists(fs::symlink_status(entry, existsEc))) {
-            gf_logLine(format("{} could not be removed", entry.string()));
+            gf_logLine(format("{} could not be removed", gf_utf8Of(entry)));
             return;
         }
         std::error_code removeEc;
         const bool removed = fs::remove(entry, removeEc);
         if (removeEc) throw fs::filesystem_error("remove", entry, removeEc);
-        if (!removed) gf_logLine(format("{} could not be removed", entry.string()));
+        if (!removed) gf_logLine(format("{} could not be removed", gf_utf8Of(entry)));
     });
 }
 

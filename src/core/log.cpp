@@ -7,6 +7,7 @@
 #include "core/exceptions.h"
 #include "core/format.h"
 #include "core/time_of_week.h"
+#include "core/utf8_paths.h"
 #include "core/version.h"
 
 namespace vrn {
@@ -48,7 +49,7 @@ struct KeptLogs {
 
 KeptLogs lf_keepPreviousLogs(const std::filesystem::path& logFile) {
     KeptLogs kept;
-    const std::string name = logFile.filename().string();
+    const std::string name = gf_utf8Of(logFile.filename());
     const auto dot = name.rfind('.');
     if (dot == std::string::npos) return kept;
     const std::string zero = "0";
@@ -62,7 +63,7 @@ KeptLogs lf_keepPreviousLogs(const std::filesystem::path& logFile) {
         if (!std::filesystem::exists(from, ec)) return true;
         if (!std::filesystem::is_regular_file(from, ec)) return false;   // not ours to move
         std::filesystem::rename(from, to, ec);
-        if (ec) kept.failures.push_back(vrn::format("could not move {} to {}: {}", from.string(), to.string(), ec.message()));
+        if (ec) kept.failures.push_back(vrn::format("could not move {} to {}: {}", gf_utf8Of(from), gf_utf8Of(to), ec.message()));
         return !ec;
     };
     shift(withZeros(1), withZeros(2));
@@ -96,10 +97,10 @@ void gf_startLog(const std::filesystem::path& logFile) {
     const KeptLogs kept = lf_keepPreviousLogs(logFile);
 
     std::lock_guard lock(state.mutex);
-    state.stream.open(logFile, std::ios::out | (kept.logStillThere ? std::ios::app : std::ios::trunc));
+    state.stream.open(logFile, std::ios::out | (kept.logStillThere ? std::ios::app : std::ios::trunc) | std::ios::binary);
     if (!state.stream.is_open()) {
         state.stream.clear();
-        throw SysErrorException(40, "Failed to write file " + logFile.string());
+        throw SysErrorException(40, "Failed to write file " + gf_utf8Of(logFile));
     }
     state.stream << vrn::format("{} (utc) {} version {} for {}", gf_utcTimeText(gf_wallClock()), kProgramName,
                                 g_programVersion.toString(), "MSFS")

@@ -2,19 +2,17 @@
 
 #include <atomic>
 #include <charconv>
-#include <cerrno>
 #include <cstring>
-#include <fcntl.h>
 #include <fstream>
 #include <pugixml.hpp>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "core/exceptions.h"
 #include "core/format.h"
 #include "core/log.h"
 #include "core/status_sink.h"
 #include "core/text_conversion.h"
+#include "core/utf8_paths.h"
+#include "platform/sys/file_replace.h"
 #include "platform/sys/known_folders.h"
 
 namespace vrn {
@@ -25,9 +23,10 @@ namespace {
 
 constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 
-// Opens a file for reading; a folder, a device or a file of absurd size counts as a file that cannot
-// be opened (reading one would never end or exhaust the memory).
-bool lf_openInput(std::ifstream& in, const fs::path& file, std::ios::openmode mode = std::ios::in) {
+// Opens a file for reading, in binary mode so that a carriage return reaches the caller on Windows
+// too; a folder, a device or a file of absurd size counts as a file that cannot be opened (reading
+// one would never end or exhaust the memory).
+bool lf_openInput(std::ifstream& in, const fs::path& file, std::ios::openmode mode = std::ios::in | std::ios::binary) {
     if (!gf_unreadableFileReason(file).empty()) return false;
     in.open(file, mode);
     return in.is_open();
@@ -43,18 +42,6 @@ bool lf_readWholeFile(const fs::path& file, std::string& bytes) {
     if (!lf_openInput(in, file, std::ios::in | std::ios::binary)) return false;
     bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     return !in.bad();
-}
-
-bool lf_writeAll(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return true;
 }
 
 // UTF-16 lines to UTF-8, byte order from the byte-order mark (big-endian without one). A line ends
@@ -155,7 +142,7 @@ pugi::xml_parse_result gf_loadXmlFile(pugi::xml_document& doc, const fs::path& f
     const std::string reason = gf_unreadableFileReason(file);
     if (reason.empty()) return doc.load_file(file.c_str());
     doc.reset();
-    gf_logLine(vrn::format("\"{}\" not loaded: {}", file.string(), reason));
+    gf_logLine(vrn::format("\"{}\" not loaded: {}", gf_utf8Of(file), reason));
     pugi::xml_parse_result result;
     result.status = pugi::status_io_error;
     return result;
@@ -184,17 +171,17 @@ bool gf_isTempFileName(std::string_view name, std::uint64_t& pid) {
 }
 
 std::size_t gf_removeStaleTempFiles(const fs::path& folder, bool recursive) {
-    const auto own = static_cast<std::uint64_t>(::getpid());
+    const auto own = platform::sys::gf_processId();
     std::size_t removed = 0;
     auto consider = [&](const fs::directory_entry& entry) {
         std::error_code ec;
         std::uint64_t pid = 0;
         // Our own process may be writing one right now; a link or folder of that name is not ours.
-        if (!gf_isTempFileName(entry.path().filename().string(), pid) || pid == own) return;
+        if (!gf_isTempFileName(gf_utf8Of(entry.path().filename()), pid) || pid == own) return;
         if (!entry.is_regular_file(ec) || entry.is_symlink(ec)) return;
         if (fs::remove(entry.path(), ec)) {
             ++removed;
-            gf_logLine(vrn::format("stale temporary file \"{}\" removed", entry.path().string()));
+            gf_logLine(vrn::format("stale temporary file \"{}\" removed", gf_utf8Of(entry.path())));
         }
     };
     std::error_code ec;
@@ -217,22 +204,11 @@ bool gf_writeFileAtomically(const fs::path& file, std::string_view bytes) {
         if (ec) return false;
         target = resolved;
     }
-    struct stat existing {};
-    const bool exists = ::stat(target.c_str(), &existing) == 0;
-    if (exists && (S_ISDIR(existing.st_mode) || ::access(target.c_str(), W_OK) != 0)) return false;
-
     static std::atomic<unsigned> counter{0};
     const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
-    const fs::path temp = folder / gf_tempFileName(target.filename().string(), static_cast<std::uint64_t>(::getpid()),
-                                                   counter.fetch_add(1));
-    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0) return false;
-    bool ok = lf_writeAll(fd, bytes);
-    if (ok && exists) ok = ::fchmod(fd, existing.st_mode & 07777) == 0;
-    if (::close(fd) != 0) ok = false;
-    if (ok) ok = ::rename(temp.c_str(), target.c_str()) == 0;
-    if (!ok) ::unlink(temp.c_str());
-    return ok;
+    const fs::path temp = folder / gf_pathFromUtf8(gf_tempFileName(gf_utf8Of(target.filename()), platform::sys::gf_processId(),
+                                                                   counter.fetch_add(1)));
+    return platform::sys::gf_replaceFile(target, temp, bytes);
 }
 
 bool gf_writeTextFile(const std::string& text, const fs::path& file, bool lineEnd) {
@@ -261,36 +237,18 @@ bool gf_saveXmlFile(const pugi::xml_document& doc, const fs::path& file) {
     doc.save(writer);   // pugixml's defaults, as save_file uses them
     const bool saved = gf_writeFileAtomically(file, writer.text);
     if (saved)
-        gf_logLine(vrn::format("\"{}\" saved", file.string()));
+        gf_logLine(vrn::format("\"{}\" saved", gf_utf8Of(file)));
     else
-        gf_logLine(vrn::format("could not save to \"{}\"", file.string()));
+        gf_logLine(vrn::format("could not save to \"{}\"", gf_utf8Of(file)));
     return saved;
 }
 
 int gf_detectTextEncoding(const fs::path& file) {
-    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
     unsigned char head[2] = {0, 0};
-    ssize_t got = -1;
     int error = 0;
-    if (fd >= 0) {
-        do {
-            got = ::read(fd, head, sizeof head);
-        } while (got < 0 && errno == EINTR);
-        if (got < 0) error = errno;   // a folder opens but cannot be read
-        if (got == 1) {
-            // Ask once more for the second byte (a short read is allowed).
-            ssize_t more;
-            do {
-                more = ::read(fd, head + 1, 1);
-            } while (more < 0 && errno == EINTR);
-            if (more == 1) got = 2;
-        }
-        ::close(fd);
-    } else {
-        error = errno;
-    }
+    const long got = platform::sys::gf_readFileHead(file, head, sizeof head, error);
     if (got < 0) {
-        gf_logLine(vrn::format("cannot open file {} for character encoding, err: {}", file.string(), error));
+        gf_logLine(vrn::format("cannot open file {} for character encoding, err: {}", gf_utf8Of(file), error));
         return ENCODING_NONE_FOUND;
     }
     if (got < 2) return ENCODING_ANSI;   // too short for any byte-order mark

@@ -6,6 +6,7 @@
 #include "core/format.h"
 #include "core/log.h"
 #include "core/text_files.h"
+#include "core/utf8_paths.h"
 #include "liveries/type_database.h"
 
 namespace vrn {
@@ -40,7 +41,7 @@ void gf_readFixes() { gf_readFixes(kFixesPath); }
 
 void gf_readFixes(const std::filesystem::path& file) {
     pugi::xml_document doc;
-    if (!gf_loadXmlFile(doc, file)) throw UserErrorException(3, file.string() + " (or sections of it) not found?");
+    if (!gf_loadXmlFile(doc, file)) throw UserErrorException(3, gf_utf8Of(file) + " (or sections of it) not found?");
 
     for (pugi::xml_node fix : doc.child("fixes").children("fix")) {
         const std::string wrong = fix.attribute("wrong").value();
@@ -54,7 +55,7 @@ void gf_readFixes(const std::filesystem::path& file) {
     }
     lf_readAirlineFixes(doc, "PVT_fixes", "PVT", g_pvtFixes);
     lf_readAirlineFixes(doc, "GOV_fixes", "GOV", g_govFixes);
-    gf_logLine(format("\"{}\" read", file.string()));
+    gf_logLine(format("\"{}\" read", gf_utf8Of(file)));
 }
 
 }  // namespace vrn

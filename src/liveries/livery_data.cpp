@@ -6,6 +6,7 @@
 #include "core/format.h"
 #include "core/log.h"
 #include "core/text_files.h"
+#include "core/utf8_paths.h"
 
 namespace vrn {
 
@@ -42,14 +43,14 @@ void gf_writeLiveriesScanned(const std::filesystem::path& file) {
     pugi::xml_node root = doc.append_child("liveries");
     for (const LiveryData& livery : g_liveries) lf_writeLiveryNode(root, livery);
     gf_saveXmlFile(doc, file);
-    gf_logLine(format("{} liveries in {}", g_liveries.size(), file.string()));
+    gf_logLine(format("{} liveries in {}", g_liveries.size(), gf_utf8Of(file)));
 }
 
 void gf_readLiveriesScanned() { gf_readLiveriesScanned(kLiveriesScannedPath); }
 
 void gf_readLiveriesScanned(const std::filesystem::path& file) {
     g_liveries.clear();
-    const std::string pathText = file.string();
+    const std::string pathText = gf_utf8Of(file);
     pugi::xml_document doc;
     if (!gf_loadXmlFile(doc, file)) throw UserErrorException(51, format("File {} not found", pathText));
     const pugi::xml_node root = doc.child("liveries");

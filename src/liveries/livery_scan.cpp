@@ -13,6 +13,7 @@
 #include "core/log.h"
 #include "core/run_state.h"
 #include "core/text_files.h"
+#include "core/utf8_paths.h"
 #include "core/utilities.h"
 #include "display/window_state.h"
 #include "liveries/aircraft_cfg_lines.h"
@@ -83,7 +84,7 @@ bool lf_skipDescent(const std::string& fullText) {
 }
 
 bool lf_isAircraftCfg(const fs::path& path) {
-    return gf_upperAscii(path.stem().string()) == "AIRCRAFT" && gf_upperAscii(path.extension().string()) == ".CFG";
+    return gf_upperAscii(gf_utf8Of(path.stem())) == "AIRCRAFT" && gf_upperAscii(gf_utf8Of(path.extension())) == ".CFG";
 }
 
 std::vector<FileTask> lf_walk(const fs::path& folder) {
@@ -92,23 +93,23 @@ std::vector<FileTask> lf_walk(const fs::path& folder) {
     fs::recursive_directory_iterator it(folder, fs::directory_options::none, ec), end;
     if (ec) {
         gf_logArrowLine(
-            format("liveries search in folder {} aborted because of iterator problem: {}", folder.string(), ec.message()));
+            format("liveries search in folder {} aborted because of iterator problem: {}", gf_utf8Of(folder), ec.message()));
         return files;
     }
     while (it != end) {
         const fs::path entryPath = it->path();
         try {
-            const std::string text = entryPath.string();
+            const std::string text = gf_utf8Of(entryPath);
             if (lf_skipDescent(text)) it.disable_recursion_pending();
             std::error_code sec;
             if (it->is_regular_file(sec) && lf_isAircraftCfg(entryPath)) files.push_back({text, gf_isIvaoPath(text)});
         } catch (const std::exception& e) {
-            gf_logArrowLine(format("liveries search in {} aborted, cause: {}", entryPath.string(), e.what()));
+            gf_logArrowLine(format("liveries search in {} aborted, cause: {}", gf_utf8Of(entryPath), e.what()));
         }
         it.increment(ec);
         if (ec) {
             gf_logArrowLine(format("liveries search in folder {} aborted because of iterator problem: {}",
-                                   folder.string(), ec.message()));
+                                   gf_utf8Of(folder), ec.message()));
             break;
         }
     }
@@ -125,7 +126,7 @@ struct WorkerSlot {
 
 void lf_scanOneFolder(ScanCounters& counters, const std::string& folderText) {
     std::error_code ec;
-    const fs::path folder(folderText);
+    const fs::path folder = gf_pathFromUtf8(folderText);
     if (!fs::exists(folder, ec)) {
         gf_logLine(folderText + " does not exist, skipped!");
         return;
@@ -154,9 +155,9 @@ bool lf_writeReport(std::vector<std::string> lines, const fs::path& file, bool s
         if (sorted) std::sort(lines.begin(), lines.end());
         fs::create_directories(file.parent_path());
         if (gf_writeLinesFile(lines, file)) return true;
-        gf_logArrowLine(format("{} could not be written", file.string()));
+        gf_logArrowLine(format("{} could not be written", gf_utf8Of(file)));
     } catch (const std::exception& e) {
-        gf_logArrowLine(format("{} could not be written: {}", file.string(), e.what()));
+        gf_logArrowLine(format("{} could not be written: {}", gf_utf8Of(file), e.what()));
     }
     return false;
 }
@@ -166,7 +167,7 @@ bool lf_writeReport(std::vector<std::string> lines, const fs::path& file, bool s
 
 fs::path gf_communityFolder() {
     const std::string install = MSFS_2020.get() ? MSFS_INSTALL_PATH.get() : MSFS_2024_INSTALL_PATH.get();
-    return fs::path(install) / "Community";
+    return gf_pathFromUtf8(install) / "Community";
 }
 
 void gf_autoScanPackages(const fs::path& community, std::vector<std::string>& found) {
@@ -174,14 +175,14 @@ void gf_autoScanPackages(const fs::path& community, std::vector<std::string>& fo
     for (const fs::directory_entry& entry : fs::directory_iterator(community)) entries.push_back(entry.path());
     // The simulator's file system lists by name, case-blind.
     std::sort(entries.begin(), entries.end(), [](const fs::path& a, const fs::path& b) {
-        return gf_upperAscii(a.filename().string()) < gf_upperAscii(b.filename().string());
+        return gf_upperAscii(gf_utf8Of(a.filename())) < gf_upperAscii(gf_utf8Of(b.filename()));
     });
     auto take = [&](const std::string& path) {
         gf_logLine(format("Automatic scan found: \"{}\"", path));
         found.push_back(path);
     };
     for (const fs::path& entry : entries) {
-        const std::string path = entry.string();
+        const std::string path = gf_utf8Of(entry);
         const bool converted = path.find("_CVT_") != std::string::npos;
         if (path.find("aig-aitraffic-oci-beta") != std::string::npos && !converted) take(path);
         else if (path.find("aig-aitraffic-oci") != std::string::npos && !converted) take(path);
@@ -288,7 +289,7 @@ void gf_writeScanReports() {
         if (lines.empty()) return;
         const std::size_t n = lines.size();
         const std::string s = n > 1 ? g_pluralS : std::string();
-        if (lf_writeReport(lines.copy(), lf_reportPath(which), sorted)) gf_logLine(summary(n, s, lf_reportPath(which).string()));
+        if (lf_writeReport(lines.copy(), lf_reportPath(which), sorted)) gf_logLine(summary(n, s, gf_utf8Of(lf_reportPath(which))));
     };
     using S = const std::string&;
     report(r.invalidAirlines, 3, true, [](std::size_t n, S s, S f) { return format("{} invalid airline code{}, see {}", n, s, f); });
@@ -325,8 +326,8 @@ bool gf_scanLiveries(bool rescan, bool automatic, bool prioritize, std::vector<s
         std::vector<std::string> found;
         gf_autoScanPackages(community, found);
         if (found.empty()) {
-            gf_logLine(format("Automatic scan found folder: \"{}\"", community.string()));
-            folders.push_back(community.string());
+            gf_logLine(format("Automatic scan found folder: \"{}\"", gf_utf8Of(community)));
+            folders.push_back(gf_utf8Of(community));
         } else {
             folders.insert(folders.end(), found.begin(), found.end());
         }

@@ -9,6 +9,7 @@
 #include "core/format.h"
 #include "core/log.h"
 #include "core/text_files.h"
+#include "core/utf8_paths.h"
 #include "core/utilities.h"
 #include "liveries/aircraft_cfg_lines.h"
 #include "liveries/fixes_file.h"
@@ -177,24 +178,25 @@ void lf_collectLine(SectionCollector& c, const std::string& line, const std::str
 }
 
 bool lf_readLines(const std::string& path, std::vector<std::string>& lines, bool logUnknownEncoding) {
-    const int encoding = gf_detectTextEncoding(path);
+    const std::filesystem::path file = gf_pathFromUtf8(path);
+    const int encoding = gf_detectTextEncoding(file);
     if (encoding == ENCODING_NONE_FOUND) {
         if (logUnknownEncoding) gf_logArrowLine(format("no character set found for {}", path));
         return false;
     }
     std::error_code ec;
-    const auto size = std::filesystem::file_size(path, ec);
+    const auto size = std::filesystem::file_size(file, ec);
     if (!ec) lines.reserve(static_cast<std::size_t>(size / 32 + 16));
-    return gf_readWideTextFile(encoding, path, lines);
+    return gf_readWideTextFile(encoding, file, lines);
 }
 
 bool lf_existsFolderCaseBlind(const std::filesystem::path& folder) {
     std::error_code ec;
     if (std::filesystem::is_directory(folder, ec)) return true;
     // Package folders come from a case-blind file system; look for the name in any case.
-    const std::string wanted = gf_upperAscii(folder.filename().string());
+    const std::string wanted = gf_upperAscii(gf_utf8Of(folder.filename()));
     for (std::filesystem::directory_iterator it(folder.parent_path(), ec), end; !ec && it != end; it.increment(ec)) {
-        if (gf_upperAscii(it->path().filename().string()) == wanted && it->is_directory(ec)) return true;
+        if (gf_upperAscii(gf_utf8Of(it->path().filename())) == wanted && it->is_directory(ec)) return true;
     }
     return false;
 }
@@ -271,9 +273,9 @@ LiveryData lf_procesIvaoFltSimSection(std::uint32_t folderNumber, std::vector<st
     if (trimmed != title) gf_logLine(format("removed spaces around title \"{}\" --> \"{}\"", title, trimmed));
     title = trimmed;
 
-    const std::filesystem::path textureFolder = std::filesystem::path(folder) / ("texture." + texture);
+    const std::filesystem::path textureFolder = gf_pathFromUtf8(folder) / gf_pathFromUtf8("texture." + texture);
     if (!lf_existsFolderCaseBlind(textureFolder)) {
-        gf_addIncompleteSectionReport(textureFolder.string() + " does not exist");
+        gf_addIncompleteSectionReport(gf_utf8Of(textureFolder) + " does not exist");
         return {};
     }
     if (title.empty()) {

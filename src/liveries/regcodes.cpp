@@ -9,6 +9,7 @@
 #include "core/format.h"
 #include "core/log.h"
 #include "core/text_files.h"
+#include "core/utf8_paths.h"
 #include "core/utilities.h"
 #include "display/window_state.h"
 #include "liveries/aircraft_cfg_lines.h"
@@ -137,7 +138,7 @@ void lf_parseRegcodeLine(RegcodeFile& file, const std::string& line) {
 void lf_readMyRegcodes() {
     g_offlineReport.push_back(std::string("Processing files in ") + kMyRegcodesFolder);
     for (const std::filesystem::path& path : gf_myRegcodeFiles()) {
-        RegcodeFile file{path.string()};
+        RegcodeFile file{gf_utf8Of(path)};
         try {
             TextFile text{path, {}};
             const std::vector<std::string>* lines = text.readLines(256);
@@ -192,11 +193,11 @@ std::vector<std::filesystem::path> gf_myRegcodeFiles() {
     std::error_code ec;
     for (std::filesystem::directory_iterator it(kMyRegcodesFolder, ec), end; !ec && it != end; it.increment(ec)) {
         std::error_code sec;
-        if (it->is_regular_file(sec) && gf_upperAscii(it->path().extension().string()) == ".TXT") files.push_back(it->path());
+        if (it->is_regular_file(sec) && gf_upperAscii(gf_utf8Of(it->path().extension())) == ".TXT") files.push_back(it->path());
     }
     // The folder's order on a case-blind system: by name.
     std::sort(files.begin(), files.end(),
-              [](const auto& a, const auto& b) { return gf_upperAscii(a.filename().string()) < gf_upperAscii(b.filename().string()); });
+              [](const auto& a, const auto& b) { return gf_upperAscii(gf_utf8Of(a.filename())) < gf_upperAscii(gf_utf8Of(b.filename())); });
     return files;
 }
 
@@ -247,9 +248,9 @@ void gf_readDontUseTitlesTxt() {
             TextFile text{path, {}};
             const std::vector<std::string>* lines = text.readLines(256);
             if (!lines) continue;
-            for (const std::string& line : *lines) lf_readDontUseLine(path.string(), seen, appended, line);
+            for (const std::string& line : *lines) lf_readDontUseLine(gf_utf8Of(path), seen, appended, line);
         } catch (const std::exception& e) {
-            gf_logArrowLine(format("Error in reading regcode file {}, what: {}", path.string(), e.what()));
+            gf_logArrowLine(format("Error in reading regcode file {}, what: {}", gf_utf8Of(path), e.what()));
         }
     }
     gf_logLine(format("{} don't use title{} read from files in {}", appended, lf_plural(appended), kMyRegcodesFolder));

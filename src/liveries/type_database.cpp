@@ -11,6 +11,7 @@
 #include "core/format.h"
 #include "core/log.h"
 #include "core/text_files.h"
+#include "core/utf8_paths.h"
 #include "core/utilities.h"
 #include "liveries/code_scrambling.h"
 #include "liveries/type_queries.h"
@@ -175,7 +176,7 @@ void gf_clearTypeDatabase() {
 bool gf_readDbase() { return gf_readDbase(kDbasePath); }
 
 bool gf_readDbase(const std::filesystem::path& file) {
-    const std::string pathText = file.string();
+    const std::string pathText = gf_utf8Of(file);
     pugi::xml_document doc;
     const pugi::xml_parse_result loaded = gf_loadXmlFile(doc, file);
     if (!loaded) throw UserErrorException(60, format("\"{}\" not read because of {}", pathText, loaded.description()));

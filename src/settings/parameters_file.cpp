@@ -16,6 +16,7 @@
 #include "core/format.h"
 #include "core/log.h"
 #include "core/text_files.h"
+#include "core/utf8_paths.h"
 #include "core/utilities.h"
 #include "settings/settings_catalogue.h"
 
@@ -159,7 +160,7 @@ bool lf_exists(const std::filesystem::path& path) {
 // False when it cannot be moved: the caller must then leave the file alone.
 bool lf_keepAside(const std::filesystem::path& path, const std::string& reason) {
     if (const std::string what = gf_unreadableFileReason(path); !what.empty()) {
-        gf_logLine(format("\"{}\" is not a settings file ({}) and is left as it is", path.string(), what));
+        gf_logLine(format("\"{}\" is not a settings file ({}) and is left as it is", gf_utf8Of(path), what));
         return false;
     }
     std::filesystem::path kept = path;
@@ -179,11 +180,11 @@ bool lf_keepAside(const std::filesystem::path& path, const std::string& reason) 
         std::filesystem::rename(path, kept, ec);
     }
     if (ec) {
-        gf_logLine(format("\"{}\" could not be read ({}) and could not be kept as \"{}\": {}", path.string(),
-                          reason, kept.string(), ec.message()));
+        gf_logLine(format("\"{}\" could not be read ({}) and could not be kept as \"{}\": {}", gf_utf8Of(path),
+                          reason, gf_utf8Of(kept), ec.message()));
         return false;
     }
-    gf_logLine(format("\"{}\" could not be read ({}), kept as \"{}\"", path.string(), reason, kept.string()));
+    gf_logLine(format("\"{}\" could not be read ({}), kept as \"{}\"", gf_utf8Of(path), reason, gf_utf8Of(kept)));
     return true;
 }
 
@@ -200,7 +201,7 @@ bool lf_saveAtomically(const pugi::xml_document& doc, const std::filesystem::pat
 
 // The start-up path for a file that did not load: every setting takes its default.
 void lf_readDefaults(const ParameterLists& l, const std::filesystem::path& path, bool mayWrite) {
-    gf_logLine(path.string() + " not found, default values taken:");
+    gf_logLine(gf_utf8Of(path) + " not found, default values taken:");
     std::set<std::string> seen;
     auto first = [&seen](const NamedItem& p) { return seen.insert(p.name).second; };
     for (BoolParameter* p : l.bools) {
@@ -230,7 +231,7 @@ void lf_readDefaults(const ParameterLists& l, const std::filesystem::path& path,
         if (first(*p)) lf_logStringParameter(*p);
     }
     if (!mayWrite) {
-        gf_logLine(format("\"{}\" left as it is; settings changed in this run are not stored", path.string()));
+        gf_logLine(format("\"{}\" left as it is; settings changed in this run are not stored", gf_utf8Of(path)));
         return;
     }
     pugi::xml_document doc;
@@ -241,7 +242,7 @@ void lf_readDefaults(const ParameterLists& l, const std::filesystem::path& path,
 
 // The start-up path for a file that loaded.
 void lf_readLoaded(pugi::xml_document& doc, const ParameterLists& l, const std::filesystem::path& path) {
-    gf_logLine(format("from \"{}\"", path.string()));
+    gf_logLine(format("from \"{}\"", gf_utf8Of(path)));
     // Missing keys go under the first top-level "parameters"; a file without one gets none.
     pugi::xml_node root = doc.child(kRootName);
     for (BoolParameter* p : l.bools)
@@ -336,7 +337,7 @@ void gf_readParameters(const std::vector<BoolParameter*>& bools, const std::vect
     const std::filesystem::path path = gf_parametersPath();
     // A folder or a huge file in its place is no damaged settings file to replace: the user must look.
     if (const std::string reason = gf_unreadableFileReason(path); !reason.empty())
-        throw UserErrorException(44, format("{} is not a settings file: {}", path.string(), reason));
+        throw UserErrorException(44, format("{} is not a settings file: {}", gf_utf8Of(path), reason));
     pugi::xml_document doc;
     const pugi::xml_parse_result result = gf_loadXmlFile(doc, path);
     if (result) {
@@ -379,7 +380,7 @@ void gf_saveParameterText(const NamedItem& setting, const std::string& valueText
         } else {
             gf_appendStringParameterNode(root, setting.name, valueText);
         }
-        gf_logLine(format("\"{}\" written anew with all settings", path.string()));
+        gf_logLine(format("\"{}\" written anew with all settings", gf_utf8Of(path)));
     }
     gf_logLine(format("{}={}", setting.name, valueText));
     if (!lf_saveAtomically(doc, path)) gf_logLine("saving xml did not work?");

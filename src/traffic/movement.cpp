@@ -12,6 +12,7 @@
 #include "airports/stand_search.h"
 #include "core/format.h"
 #include "core/log.h"
+#include "core/utf8_paths.h"
 #include "display/window_state.h"
 #include "feed/udp_readers.h"
 #include "settings/settings_catalogue.h"
@@ -620,7 +621,7 @@ void lf_setAiFlightPlan(LiveAircraft& a) {
     if (ok && MSFS_2020.get()) {
         std::lock_guard lock(g_simCommandMutex);
         ok = !simconnect::FAILED(simconnect::SimConnect_AISetAircraftFlightPlan(
-            g_hSimConnect.load(), a.objectId, plan.string().c_str(), REQUEST_FLIGHT_PLAN));
+            g_hSimConnect.load(), a.objectId, gf_utf8Of(plan).c_str(), REQUEST_FLIGHT_PLAN));
     }
     if (!ok) gf_showStatus(gf_flightPairText(a) + " creating a flight plan failed !", true);
 }

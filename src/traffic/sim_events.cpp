@@ -9,6 +9,7 @@
 #include "core/exceptions.h"
 #include "core/format.h"
 #include "core/log.h"
+#include "core/utf8_paths.h"
 #include "liveries/livery_matching.h"
 #include "settings/settings_catalogue.h"
 #include "simlink/command_queues.h"
@@ -121,7 +122,7 @@ void lf_objectRemoved(const SimEvent& e) {
             std::error_code ec;
             const std::filesystem::path plan = gf_flightPlanFolder() / gf_flightPlanFileName(a->objectId);
             if (std::filesystem::exists(plan, ec)) std::filesystem::remove(plan, ec);
-            if (ec) gf_logArrowLine(vrn::format("cannot delete {}: {}", plan.string(), ec.message()));
+            if (ec) gf_logArrowLine(vrn::format("cannot delete {}: {}", gf_utf8Of(plan), ec.message()));
         }
         a->objectId = 0;
         a->state = STATE_REMOVING;

@@ -8,8 +8,10 @@
 #include "core/format.h"
 #include "core/log.h"
 #include "core/text_files.h"
+#include "core/utf8_paths.h"
 #include "core/version.h"
 #include "liveries/type_queries.h"
+#include "platform/sys/file_replace.h"
 #include "settings/settings_catalogue.h"
 #include "update/downloads.h"
 #include "update/zip_archive.h"
@@ -46,7 +48,12 @@ void lf_removeIfExists(const fs::path& file) {
 bool lf_installCopy(const fs::path& downloaded, const fs::path& installed) {
     fs::path next = installed;
     next += ".new";
-    if (!fs::copy_file(downloaded, next, fs::copy_options::overwrite_existing)) return false;
+    // A neighbour file left by an earlier failure is replaced, also on Windows, whose copy_file refuses to.
+    std::error_code ec;
+    if (!platform::sys::gf_copyFileReplacing(downloaded, next, ec)) {
+        if (ec) throw fs::filesystem_error("copy_file", downloaded, next, ec);
+        return false;
+    }
     fs::rename(next, installed);
     return true;
 }
@@ -63,28 +70,28 @@ void lf_updateXmlPackage(const std::string& package, const fs::path& fileName, S
     const Version current(versionSetting.get());
     if (!remote.isNewerThan(current) && fs::exists(installed)) return;
 
-    gf_updateStatus(format("Downloading {} version {} ...", fileName.string(), remote.toString()), true);
+    gf_updateStatus(format("Downloading {} version {} ...", gf_utf8Of(fileName), remote.toString()), true);
     bool downloaded = false;
     {
-        CurlHandle curl;
-        downloaded = gf_downloadToFile(curl, gf_downloadBase() + package + "/" + fileName.string(), fileName, false);
+        DownloadHandle http;
+        downloaded = gf_downloadToFile(http, gf_downloadBase() + package + "/" + gf_utf8Of(fileName), fileName, false);
     }
     if (downloaded) {
         // A package that does not parse would break every later start; the installed one stays.
         pugi::xml_document doc;
         const pugi::xml_parse_result parsed = gf_loadXmlFile(doc, fileName);
         if (!parsed) {
-            gf_logArrowLine(format("downloaded {} is no valid XML: {}", fileName.string(), parsed.description()));
+            gf_logArrowLine(format("downloaded {} is no valid XML: {}", gf_utf8Of(fileName), parsed.description()));
         } else {
             if (!fs::exists(g_input)) fs::create_directory(g_input);
             if (aigFolders && !fs::exists(g_input / g_regcodesAig)) fs::create_directory(g_input / g_regcodesAig);
             if (lf_installCopy(fileName, installed))
                 versionSetting.setAndSave(remote.toString());
             else
-                gf_logLine(format("writing {} failed?", installed.string()));
+                gf_logLine(format("writing {} failed?", gf_utf8Of(installed)));
         }
     } else {
-        gf_logLine(format("downloading {} failed?", installed.string()));
+        gf_logLine(format("downloading {} failed?", gf_utf8Of(installed)));
     }
     lf_removeIfExists(fileName);
     if (aigFolders) {
@@ -93,30 +100,20 @@ void lf_updateXmlPackage(const std::string& package, const fs::path& fileName, S
     }
 }
 
-// True when the entry name stays below the folder it is extracted to.
-bool lf_isSafeEntryName(const std::string& name) {
-    if (name.empty() || name.front() == '/' || name.front() == '\\') return false;
-    const fs::path p(name);
-    if (p.has_root_name() || p.has_root_directory()) return false;
-    for (const auto& part : p)
-        if (part == "..") return false;
-    return true;
-}
-
 // One file of the add-on airport package: flattened to airports/my_simaddon2024/<stem>.txt.
 // False when a file entry could not be read or written.
 bool lf_extractMySimAddonEntry(int& count, const zip::ZipArchive& archive, const zip::ZipEntry& entry) {
     if (entry.isDirectory()) return true;
     ++count;
-    const fs::path stem = fs::path(entry.name).filename().stem();
+    const fs::path stem = gf_pathFromUtf8(entry.name).filename().stem();
     if (stem.empty() || stem == "." || stem == "..") {
         gf_logArrowLine(format("skipped entry {}", entry.name));
         return true;
     }
-    const fs::path target = g_airports / g_mySimaddon2024 / (stem.string() + ".txt");
+    const fs::path target = g_airports / g_mySimaddon2024 / gf_pathFromUtf8(gf_utf8Of(stem) + ".txt");
     const auto text = archive.readAsText(entry);
     if (!text || !gf_writeTextFile(*text, target, false)) {
-        gf_logArrowLine(format("writing {} failed?", target.string()));
+        gf_logArrowLine(format("writing {} failed?", gf_utf8Of(target)));
         return false;
     }
     return true;
@@ -129,7 +126,7 @@ bool lf_extractArchiveEntry(int& count, const zip::ZipArchive& archive, const zi
     const std::string& name = entry.name;
     if (entry.isDirectory()) return true;
     if (name.size() < 4 || name.compare(name.size() - 4, 4, ".xml") != 0) return true;
-    if (!lf_isSafeEntryName(name)) {
+    if (!zip::isSafeEntryName(name)) {
         gf_logArrowLine(format("entry {} leaves the airports folder, skipped", name));
         return true;
     }
@@ -137,27 +134,27 @@ bool lf_extractArchiveEntry(int& count, const zip::ZipArchive& archive, const zi
         const std::string publisher = gf_matchPublisher(name);
         if (publisher == "unknown") {
             gf_logArrowLine(format("pub {} not found", name));
-        } else if (lf_isSafeEntryName(publisher) && fs::path(publisher).filename() == fs::path(publisher)) {
-            const fs::path folder = g_airports / g_archive / g_thirdparty / publisher;
+        } else if (zip::isSafeEntryName(publisher) && gf_pathFromUtf8(publisher).filename() == gf_pathFromUtf8(publisher)) {
+            const fs::path folder = g_airports / g_archive / g_thirdparty / gf_pathFromUtf8(publisher);
             if (!fs::exists(folder)) fs::create_directory(folder);
         }
     }
     ++count;
     if (count % kProgressEvery == 0)
-        gf_updateStatus(format("Extracting {} ...  {} files", g_archiveZip.string(), count), false);
-    const fs::path target = g_airports / fs::path(name);
+        gf_updateStatus(format("Extracting {} ...  {} files", gf_utf8Of(g_archiveZip), count), false);
+    const fs::path target = g_airports / gf_pathFromUtf8(name);
     if (!fs::is_directory(target.parent_path())) return true;
     const auto text = archive.readAsText(entry);
     if (!text || !gf_writeTextFile(*text, target, true)) {
-        gf_logArrowLine(format("writing {} failed?", target.string()));
+        gf_logArrowLine(format("writing {} failed?", gf_utf8Of(target)));
         return false;
     }
     return true;
 }
 
 bool lf_downloadArchiveZip() {
-    CurlHandle curl;
-    return gf_downloadToFile(curl, gf_downloadBase() + "archive/" + "msfs" + "/archive.zip", g_archiveZip, true);
+    DownloadHandle http;
+    return gf_downloadToFile(http, gf_downloadBase() + "archive/" + "msfs" + "/archive.zip", g_archiveZip, true);
 }
 
 void lf_downloadArchiveDocs(const std::string& extension) {
@@ -165,16 +162,16 @@ void lf_downloadArchiveDocs(const std::string& extension) {
     const fs::path installed = g_docs / name;
     bool downloaded = false;
     {
-        CurlHandle curl;
-        downloaded = gf_downloadToFile(curl, gf_downloadBase() + "docs/" + name, name, false);
+        DownloadHandle http;
+        downloaded = gf_downloadToFile(http, gf_downloadBase() + "docs/" + name, name, false);
     }
     if (!downloaded) {
-        gf_logArrowLine(format("downloading {} failed?", installed.string()));
+        gf_logArrowLine(format("downloading {} failed?", gf_utf8Of(installed)));
         return;
     }
     if (!fs::exists(g_docs)) fs::create_directory(g_docs);
     if (!lf_installCopy(name, installed))
-        gf_logArrowLine(format("writing {} failed?", installed.string()));
+        gf_logArrowLine(format("writing {} failed?", gf_utf8Of(installed)));
     else
         gf_logLine(format("{} downloaded", name));
     lf_removeIfExists(name);
@@ -209,8 +206,8 @@ void gf_updateMySimAddon2024() {
     if (!remote.isNewerThan(current) && !gf_mySimAddon2024FolderMissing()) return;
 
     {
-        CurlHandle curl;
-        if (!gf_downloadToFile(curl, gf_downloadBase() + "mysimaddon24/my_simaddon2024.zip", g_mySimaddonZip, true))
+        DownloadHandle http;
+        if (!gf_downloadToFile(http, gf_downloadBase() + "mysimaddon24/my_simaddon2024.zip", g_mySimaddonZip, true))
             return;
     }
     if (!fs::exists(g_airports)) fs::create_directory(g_airports);
@@ -220,14 +217,15 @@ void gf_updateMySimAddon2024() {
     {
         zip::ZipArchive archive(g_mySimaddonZip);
         if (!archive.open()) {
-            gf_logArrowLine(format("could not open {}", g_mySimaddonZip.string()));
+            gf_logArrowLine(format("could not open {}", gf_utf8Of(g_mySimaddonZip)));
+            gf_logLine(format("{}: {}", gf_utf8Of(g_mySimaddonZip), archive.error()));
             return;
         }
         for (const zip::ZipEntry& entry : archive.getEntries())
             if (!lf_extractMySimAddonEntry(count, archive, entry)) complete = false;
         archive.close();
     }
-    gf_updateStatus(format("{} extracted {} files", g_mySimaddonZip.string(), count), true);
+    gf_updateStatus(format("{} extracted {} files", gf_utf8Of(g_mySimaddonZip), count), true);
     lf_removeIfExists(g_mySimaddonZip);
     // A partly installed package is not recorded, so the next check installs it again.
     if (!complete) return;
@@ -264,14 +262,15 @@ bool gf_updateArchive() {
     {
         zip::ZipArchive archive(g_archiveZip);
         if (!archive.open()) {
-            gf_logArrowLine(format("could not open {}", g_archiveZip.string()));
+            gf_logArrowLine(format("could not open {}", gf_utf8Of(g_archiveZip)));
+            gf_logLine(format("{}: {}", gf_utf8Of(g_archiveZip), archive.error()));
             return false;
         }
         for (const zip::ZipEntry& entry : archive.getEntries())
             if (!lf_extractArchiveEntry(count, archive, entry)) complete = false;
         archive.close();
     }
-    gf_updateStatus(format("{} extracted {} files", g_archiveZip.string(), count), true);
+    gf_updateStatus(format("{} extracted {} files", gf_utf8Of(g_archiveZip), count), true);
     lf_removeIfExists(g_archiveZip);
     if (!complete) return false;
 

@@ -9,8 +9,6 @@
 #include "core/version.h"
 #include "update/zip_archive.h"
 
-typedef void CURL;
-
 namespace vrn {
 
 // The built-in address of the download server's folder. The environment variable
@@ -19,29 +17,36 @@ inline constexpr const char* kDefaultDownloadBase = "https://download.varnel.inv
 // The base in use, always ending with '/'; every server path is appended to it unchanged.
 std::string gf_downloadBase();
 
-// One libcurl easy handle, cleaned up on every way out.
-class CurlHandle {
+// One handle of the platform's HTTP client (libcurl's easy handle; on Windows a WinHTTP session),
+// released on every way out. It may serve several transfers one after another.
+class DownloadHandle {
 public:
-    CurlHandle();
-    ~CurlHandle();
-    CurlHandle(const CurlHandle&) = delete;
-    CurlHandle& operator=(const CurlHandle&) = delete;
-    CURL* get() const { return m_curl; }
+    DownloadHandle();
+    ~DownloadHandle();
+    DownloadHandle(const DownloadHandle&) = delete;
+    DownloadHandle& operator=(const DownloadHandle&) = delete;
+    bool valid() const { return m_native != nullptr; }
+    // The longest one transfer may take, connecting included; zero: only the stall limits apply.
+    void setTransferLimit(std::chrono::milliseconds limit) { m_transferLimit = limit; }
+    std::chrono::milliseconds transferLimit() const { return m_transferLimit; }
+    void* native() const { return m_native; }
 
 private:
-    CURL* m_curl;
+    void* m_native;
+    std::chrono::milliseconds m_transferLimit{0};
 };
 
 // The whole resource at `url` into `target` ("wb" when binary, else "w"). False, and logged, when
 // the target cannot be opened, the transfer fails, the server answers with another HTTP status
 // than 2xx (an error or a redirection page is not the resource) or the file cannot be completed; a partly written target is left for the caller to remove.
-// A server that stops sending is given up after a bounded wait.
-bool gf_downloadToFile(CurlHandle& curl, const std::string& url, const std::filesystem::path& target, bool binary);
+// A server that does not connect within 20 s or stops sending for 30 s is given up. Each platform
+// has its own implementation (downloads_posix.cpp over libcurl, downloads_win32.cpp over WinHTTP).
+bool gf_downloadToFile(DownloadHandle& http, const std::string& url, const std::filesystem::path& target, bool binary);
 
 // The version in the first line of the version file at `url`, fetched through ./version.json;
 // 0.0.0 on any failure. Only one version file is read at a time in the process. The whole transfer
 // of a version file (a few bytes) is bounded by gf_versionFileTimeLimit().
-Version gf_downloadVersionFile(CurlHandle& curl, const std::string& url);
+Version gf_downloadVersionFile(DownloadHandle& http, const std::string& url);
 
 // The longest the transfer of one version file may take, connecting included. The "Check version"
 // button waits for these files on the GUI thread.

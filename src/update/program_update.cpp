@@ -9,6 +9,7 @@
 #include "core/exceptions.h"
 #include "core/format.h"
 #include "core/log.h"
+#include "core/utf8_paths.h"
 #include "core/version.h"
 #include "settings/settings_catalogue.h"
 #include "update/downloads.h"
@@ -42,19 +43,20 @@ void lf_extractInstallerEntry(InstallerContext& context, const zip::ZipArchive& 
     }
     if (result != zip::READ_OK) {
         gf_logArrowLine(format("extracting error code : {}", result));
+        gf_logLine(archive.error());
         std::error_code ignored;
         fs::remove(g_installerFile, ignored);
         return;
     }
-    gf_logLine(format("{} extracted to {}", context.package.string(), g_installerFile.string()));
+    gf_logLine(format("{} extracted to {}", gf_utf8Of(context.package), gf_utf8Of(g_installerFile)));
     context.extracted = true;
 }
 
 bool lf_downloadProgramInstaller(const Version& version) {
     const std::string packageName = format("setup_{}_v{}.zip", g_programName, version.toString());
     {
-        CurlHandle curl;
-        if (!gf_downloadToFile(curl, gf_downloadBase() + "release/" + packageName, packageName, true)) {
+        DownloadHandle http;
+        if (!gf_downloadToFile(http, gf_downloadBase() + "release/" + packageName, packageName, true)) {
             gf_updateStatus(format("Downloading program installer file version {} failed", version.toString()), true);
             return false;
         }
@@ -65,6 +67,7 @@ bool lf_downloadProgramInstaller(const Version& version) {
         zip::ZipArchive archive(packageName);
         if (!archive.open()) {
             gf_logArrowLine(format("could not open {}", packageName));
+            gf_logLine(format("{}: {}", packageName, archive.error()));
         } else {
             for (const zip::ZipEntry& entry : archive.getEntries()) lf_extractInstallerEntry(context, archive, entry);
             archive.close();
@@ -84,9 +87,9 @@ bool gf_checkProgramVersion() {
     }
     if (!remote.isNewerThan(g_programVersion)) return true;
     if (lf_downloadProgramInstaller(remote)) {
-        const fs::path installer = fs::path(PROGRAM_INSTALL_PATH.get()) / g_installerFile;
+        const fs::path installer = gf_pathFromUtf8(PROGRAM_INSTALL_PATH.get()) / g_installerFile;
         throw UserErrorException(99, format("New version {} available. Exit here, and run as administrator:   \"{}\"",
-                                            remote.toString(), installer.string()));
+                                            remote.toString(), gf_utf8Of(installer)));
     }
     gf_updateStatus("download/extract of the new version failed? Try manually via my website", true);
     return true;

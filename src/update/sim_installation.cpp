@@ -5,6 +5,7 @@
 #include "core/format.h"
 #include "core/log.h"
 #include "core/text_files.h"
+#include "core/utf8_paths.h"
 #include "settings/settings_catalogue.h"
 
 namespace vrn {
@@ -33,7 +34,7 @@ fs::path lf_steamFolderName() {
 fs::path lf_steamPackagesFolder() {
     const fs::path folder = gf_getFolderPath(CSIDL_APPDATA) / lf_steamFolderName() / g_packages;
     if (!fs::exists(folder)) return {};
-    gf_logLine(format("Steam packages:{}", folder.string()));
+    gf_logLine(format("Steam packages:{}", gf_utf8Of(folder)));
     return folder;
 }
 
@@ -59,7 +60,7 @@ fs::path lf_findUserCfgOpt() {
     };
     for (const Candidate& c : candidates) {
         if (fs::exists(c.path)) return c.path;
-        gf_logLine(format(runtime(c.missing), c.path.string()));
+        gf_logLine(format(runtime(c.missing), gf_utf8Of(c.path)));
     }
     return candidates.back().path;
 }
@@ -70,14 +71,14 @@ bool lf_parseInstalledPackagesPath(fs::path& result, const std::string& line) {
     if (line.find(g_installedPackagesKey) == std::string::npos) return false;
     const auto open = line.find('"');
     if (open == std::string::npos) {
-        result = line;
+        result = gf_pathFromUtf8(line);
         return true;
     }
     const auto close = line.find('"', open + 1);
     if (close == std::string::npos || close == open + 1)
         result.clear();
     else
-        result = line.substr(open + 1, close - open - 1);
+        result = gf_pathFromUtf8(line.substr(open + 1, close - open - 1));
     return true;
 }
 
@@ -94,7 +95,7 @@ fs::path lf_installedPackagesPath() {
             if (lf_parseInstalledPackagesPath(result, line)) break;
     }
     if (!result.empty() && !fs::exists(result)) result.clear();
-    gf_logLine(format("UserCfg.opt: InstalledPackagesPath={}", result.empty() ? std::string("???") : result.string()));
+    gf_logLine(format("UserCfg.opt: InstalledPackagesPath={}", result.empty() ? std::string("???") : gf_utf8Of(result)));
     return result;
 }
 
@@ -108,7 +109,7 @@ fs::path gf_findPackagesFolder() {
 
 fs::path gf_simVersionPath(const fs::path& relative) {
     const std::string base = MSFS_2020.get() ? MSFS_INSTALL_PATH.get() : MSFS_2024_INSTALL_PATH.get();
-    return fs::path(base) / relative;
+    return gf_pathFromUtf8(base) / relative;
 }
 
 }  // namespace vrn

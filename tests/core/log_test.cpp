@@ -48,11 +48,16 @@ TEST_F(LogTest, PreviousLogsAreKeptEvenOnAFullDiskAndOnlyAFailedOpenThrows) {
     writeFile(dir / "Log.txt", "run 3\n");
     writeFile(dir / "Log0.txt", "run 2\n");
     writeFile(dir / "Log00.txt", "run 1\n");
-    // A full disk (a file size limit of one byte): keeping the old logs must not need room.
-    test::withFileSizeLimit(1, [this] {
+    const auto startAndClose = [this] {
         gf_startLog(dir / "Log.txt");
         gf_closeLog();
-    });
+    };
+#ifdef _WIN32
+    startAndClose();   // Windows has no file size limit to stand for a full disk
+#else
+    // A full disk (a file size limit of one byte): keeping the old logs must not need room.
+    test::withFileSizeLimit(1, startAndClose);
+#endif
     EXPECT_EQ(readFile(dir / "Log00.txt"), "run 2\n");
     EXPECT_EQ(readFile(dir / "Log0.txt"), "run 3\n");
     fs::remove(dir / "Log00.txt");

@@ -2,11 +2,16 @@
 // line protocol with a client socket of the test's own.
 #include <gtest/gtest.h>
 
+#ifdef _WIN32
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#include <windows.h>
+#else
 #include <arpa/inet.h>
 #include <dirent.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
-#include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <deque>
@@ -30,13 +35,25 @@ namespace {
 
 using test::eventually;
 
+#ifdef _WIN32
+constexpr int kShutWrite = SD_SEND;
+#else
+constexpr int kShutWrite = SHUT_WR;
+#endif
+
 int openDescriptorCount() {
+#ifdef _WIN32
+    DWORD n = 0;
+    ::GetProcessHandleCount(::GetCurrentProcess(), &n);
+    return static_cast<int>(n);
+#else
     int n = 0;
     if (DIR* d = opendir("/proc/self/fd")) {
         while (readdir(d)) ++n;
         closedir(d);
     }
     return n;
+#endif
 }
 
 // A reader whose processed datagrams are recorded.
@@ -58,7 +75,7 @@ void sendTo(std::uint16_t port, std::string_view text) {
     int error = 0;
     const int fd = net::gf_udpSocket(error);
     EXPECT_TRUE(net::gf_sendDatagramToLoopback(fd, port, text));
-    ::close(fd);
+    net::gf_closeSocket(fd);
 }
 
 TEST(UdpReaderTest, OverrunZeroByteAndRepeatFilter) {
@@ -307,7 +324,7 @@ protected:
     }
     void TearDown() override {
         gf_stopServer();
-        for (int fd : clients) ::close(fd);
+        for (int fd : clients) net::gf_closeSocket(fd);
         g_feedHooks = FeedHooks{};
         g_handshakeDeadlineMs = 3000;
         gf_closeLog();
@@ -364,7 +381,7 @@ TEST_F(ServerTest, HandshakeLinesLostClientReconnectionAndExit) {
 
     int dropped = 0;
     g_feedHooks.dropLiveAircraft = [&] { ++dropped; };
-    ::close(c1);
+    net::gf_closeSocket(c1);
     clients.clear();
     for (int i = 0; i < 50 && g_clientConnected.load(); ++i) gf_sendUserPosition(user);
     EXPECT_FALSE(g_clientConnected.load());
@@ -415,7 +432,7 @@ TEST_F(ServerTest, OnlyAConnectionThatAnswersTheVersionBecomesTheClient) {
                 net::gf_sendAll(first, piece);
                 std::this_thread::sleep_for(std::chrono::milliseconds(5));
             }
-            if (c.segments.empty()) ::shutdown(first, SHUT_WR);
+            if (c.segments.empty()) ::shutdown(first, kShutWrite);
         });
         peer.join();
         int second = -1;
@@ -470,7 +487,7 @@ TEST(ServerStartTest, TheServerListensOnLoopbackOnly) {
     int error = 0;
     const int fd = net::gf_connectLoopback(gf_serverPort(), error);
     EXPECT_GE(fd, 0);
-    ::close(fd);
+    net::gf_closeSocket(fd);
     // The server is for a RealTraffic on this computer: no other address reaches it.
     sockaddr_in address{};
     socklen_t length = sizeof address;
@@ -496,7 +513,7 @@ TEST(ServerStartTest, FailuresCarryTheirCodes) {
                 << e.what();
         }
     }
-    ::close(holder.fd);
+    net::gf_closeSocket(holder.fd);
     gf_stopServer();
 }
 

@@ -47,8 +47,8 @@ TEST_F(RunThread, StaleTemporaryFilesGoAndAFolderInPlaceOfTheSettingsIsAUserErro
 
 TEST_F(RunThread, NoInstallPathFoundStopsBeforeRealTrafficAndTheAirports) {
     ScopedEnv server("VARNEL_DOWNLOAD_URL", "http://127.0.0.1:9/");   // nothing answers on loopback
-    ScopedEnv config("XDG_CONFIG_HOME", (dir() / "config").string());
-    ScopedEnv data("XDG_DATA_HOME", (dir() / "data").string());
+    ScopedEnv config(test::kRoamingFolderVariable, (dir() / "config").string());
+    ScopedEnv data(test::kLocalFolderVariable, (dir() / "data").string());
     fs::create_directories(dir() / "docs");
     // The type database and fixes, built from the project's data sources.
     const fs::path tool = fs::path(VARNEL_BINARY_DIR) / "tools" / "varnel-data";

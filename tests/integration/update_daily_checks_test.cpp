@@ -83,7 +83,7 @@ TEST_F(UpdateDailyChecks, FirstStartInstallsThenQuietUntilANewProgram) {
         EXPECT_NE(request.find("version.json"), std::string::npos) << request;
 
     // A new program on the server ends the checks with its installer ready.
-    PROGRAM_INSTALL_PATH.set(program().string());
+    PROGRAM_INSTALL_PATH.set(gf_utf8Of(program()));
     m_server.set("release/version.json", "9.5.0");
     m_server.set("release/setup_Varnel_v9.5.0.zip", makeZip({{"setup.exe", "MZ installer"}}));
     EXPECT_EQ(gf_listAvailableUpdates().newer, "New version for: Varnel (9.5.0)");

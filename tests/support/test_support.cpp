@@ -7,10 +7,14 @@
 #include <random>
 #include <sstream>
 #include <stdexcept>
-#include <netinet/in.h>
+#ifdef _WIN32
+#include <stdlib.h>
+#else
 #include <sys/resource.h>
-#include <sys/socket.h>
-#include <unistd.h>
+#endif
+
+#include "platform/net/sockets.h"
+#include "support/process.h"
 
 namespace fs = std::filesystem;
 
@@ -20,7 +24,7 @@ TempDir::TempDir() {
     static std::atomic<unsigned> counter{0};
     std::random_device rd;
     for (int attempt = 0; attempt < 100; ++attempt) {
-        auto name = "varnel-test-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + "-" +
+        auto name = "varnel-test-" + std::to_string(currentProcessId()) + "-" + std::to_string(counter++) + "-" +
                     std::to_string(rd() % 100000);
         auto candidate = fs::temp_directory_path() / name;
         std::error_code ec;
@@ -46,6 +50,23 @@ ScopedCurrentDir::~ScopedCurrentDir() {
     fs::current_path(m_previous, ec);
 }
 
+#ifdef _WIN32
+// Through the wide calls: the narrow ones would take the values in the ANSI code page.
+namespace {
+std::wstring lf_wide(const std::string& text) { return fs::path(std::u8string(text.begin(), text.end())).wstring(); }
+}  // namespace
+
+ScopedEnv::ScopedEnv(std::string name, const std::string& value) : m_name(std::move(name)) {
+    if (const wchar_t* old = ::_wgetenv(lf_wide(m_name).c_str())) {
+        m_had = true;
+        const auto u8 = fs::path(old).u8string();
+        m_old.assign(u8.begin(), u8.end());
+    }
+    ::_wputenv_s(lf_wide(m_name).c_str(), lf_wide(value).c_str());
+}
+
+ScopedEnv::~ScopedEnv() { ::_wputenv_s(lf_wide(m_name).c_str(), m_had ? lf_wide(m_old).c_str() : L""); }
+#else
 ScopedEnv::ScopedEnv(std::string name, const std::string& value) : m_name(std::move(name)) {
     if (const char* old = std::getenv(m_name.c_str())) {
         m_had = true;
@@ -60,6 +81,7 @@ ScopedEnv::~ScopedEnv() {
     else
         ::unsetenv(m_name.c_str());
 }
+#endif
 
 fs::path testDataPath(const std::string& relative) { return fs::path(VARNEL_TEST_DATA) / relative; }
 fs::path realDataPath(const std::string& relative) { return fs::path(VARNEL_REALDATA) / relative; }
@@ -87,25 +109,45 @@ std::vector<std::string> readLinesOf(const fs::path& file) {
 }
 
 namespace {
-bool lf_portFree(int type, int port) {
-    const int fd = ::socket(AF_INET, type, 0);
+bool lf_udpPortFree(int port) {
+    int error = 0;
+    const int fd = net::gf_udpSocket(error);
     if (fd < 0) return false;
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(static_cast<std::uint16_t>(port));
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    const bool ok = ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
-    ::close(fd);
+    const bool ok = net::gf_bindIpv4(fd, true, static_cast<std::uint16_t>(port)) == 0;
+    net::gf_closeSocket(fd);
     return ok;
+}
+bool lf_tcpPortFree(int port) {
+    const net::ListenResult r = net::gf_tcpListen(std::to_string(port));
+    net::gf_closeSocket(r.fd);
+    return r.fd >= 0;
 }
 }  // namespace
 
+std::string slashed(std::string text) {
+#ifdef _WIN32
+    for (char& c : text)
+        if (c == '\\') c = '/';
+#endif
+    return text;
+}
+
+bool symlinksAvailable() {
+    static const bool available = [] {
+        TempDir dir;
+        std::error_code ec;
+        fs::create_directory_symlink(dir.path(), dir / "link", ec);
+        return !ec;
+    }();
+    return available;
+}
+
 int freeLoopbackPortBase(unsigned salt) {
-    std::mt19937 rng(static_cast<unsigned>(::getpid()) * 31u + salt);
+    std::mt19937 rng(static_cast<unsigned>(currentProcessId()) * 31u + salt);
     for (int attempt = 0; attempt < 200; ++attempt) {
         // Below the kernel's ephemeral range, so ports that other tests bind to 0 never take these.
         const int base = 20000 + static_cast<int>(rng() % 12000);
-        if (lf_portFree(SOCK_STREAM, base) && lf_portFree(SOCK_DGRAM, base + 1) && lf_portFree(SOCK_DGRAM, base + 2))
+        if (lf_tcpPortFree(base) && lf_udpPortFree(base + 1) && lf_udpPortFree(base + 2))
             return base;
     }
     return 0;
@@ -113,6 +155,7 @@ int freeLoopbackPortBase(unsigned salt) {
 
 std::string shellQuote(const std::filesystem::path& p) { return "'" + p.string() + "'"; }
 
+#ifndef _WIN32
 void withFileSizeLimit(std::uintmax_t bytes, const std::function<void()>& f) {
     struct rlimit old {};
     ::getrlimit(RLIMIT_FSIZE, &old);
@@ -124,5 +167,6 @@ void withFileSizeLimit(std::uintmax_t bytes, const std::function<void()>& f) {
     ::setrlimit(RLIMIT_FSIZE, &old);
     std::signal(SIGXFSZ, previousHandler);
 }
+#endif
 
 }  // namespace vrn::test

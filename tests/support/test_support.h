@@ -8,6 +8,8 @@
 #include <thread>
 #include <vector>
 
+#include "core/utf8_paths.h"
+
 namespace vrn::test {
 
 // A fresh folder under the system temp folder, removed when the object goes out of scope.
@@ -18,7 +20,7 @@ public:
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
     const std::filesystem::path& path() const { return m_path; }
-    std::filesystem::path operator/(const std::string& name) const { return m_path / name; }
+    std::filesystem::path operator/(const std::string& name) const { return m_path / gf_pathFromUtf8(name); }
 
 private:
     std::filesystem::path m_path;
@@ -33,6 +35,15 @@ public:
 private:
     std::filesystem::path m_previous;
 };
+
+// The environment variables that name the user's roaming and local application data folders.
+#ifdef _WIN32
+inline constexpr const char* kRoamingFolderVariable = "APPDATA";
+inline constexpr const char* kLocalFolderVariable = "LOCALAPPDATA";
+#else
+inline constexpr const char* kRoamingFolderVariable = "XDG_CONFIG_HOME";
+inline constexpr const char* kLocalFolderVariable = "XDG_DATA_HOME";
+#endif
 
 // Sets an environment variable for the lifetime of the object, restoring the old value after.
 class ScopedEnv {
@@ -65,9 +76,19 @@ bool eventually(F condition, int seconds = 20) {
     return condition();
 }
 
+// The text with every '\\' made '/' on Windows (unchanged elsewhere), so that expected paths written
+// with '/' match what the program shows there, where both separators occur.
+std::string slashed(std::string text);
+
+// Whether this system lets the tests make symbolic links (Windows without developer mode, and Wine,
+// do not).
+bool symlinksAvailable();
+
+#ifndef _WIN32
 // Runs `f` with the process's file size limit at `bytes`, as on a full disk: writes beyond it fail
 // (SIGXFSZ ignored meanwhile). The limit is restored afterwards.
 void withFileSizeLimit(std::uintmax_t bytes, const std::function<void()>& f);
+#endif
 
 // A TCP port followed by two UDP ports, all free on loopback, below the ephemeral range (0: none).
 int freeLoopbackPortBase(unsigned salt = 0);

@@ -19,8 +19,8 @@ TEST(VersionFileLine, OnlyTheFirstLineCounts) {
 using DownloadTest = UpdateTest;
 
 TEST_F(DownloadTest, FailedTransfersAreNoSuccess) {
-    CurlHandle curl;
-    const auto download = [&](const char* name, const char* target, bool binary) { return gf_downloadToFile(curl, gf_downloadBase() + name, target, binary); };
+    DownloadHandle http;
+    const auto download = [&](const char* name, const char* target, bool binary) { return gf_downloadToFile(http, gf_downloadBase() + name, target, binary); };
     EXPECT_FALSE(download("missing.xml", "missing.xml", false));   // an error page is not the file
     m_server.set("broken.zip", std::string(10000, 'b'), true);
     EXPECT_FALSE(download("broken.zip", "broken.zip", true));   // broken off; the partial file stays for the caller
@@ -42,12 +42,12 @@ TEST_F(DownloadTest, FailedTransfersAreNoSuccess) {
 TEST_F(DownloadTest, StalledVersionFilesAreGivenUpButPackagesMayBeSlow) {
     gf_setVersionFileTimeLimit(std::chrono::milliseconds(300));
     m_server.route("release/version.json", {"", false, true});
-    CurlHandle curl;
-    EXPECT_EQ(gf_downloadVersionFile(curl, gf_downloadBase() + "release/version.json"), (Version{0, 0, 0}));
+    DownloadHandle http;
+    EXPECT_EQ(gf_downloadVersionFile(http, gf_downloadBase() + "release/version.json"), (Version{0, 0, 0}));
     EXPECT_EQ(logged("release/version.json\" => \"version.json\" download error: "), 1);
     const std::string slow(3000, 'p');
     m_server.route("slow.zip", {slow, false, false, "200 OK", 4, 150});
-    EXPECT_TRUE(gf_downloadToFile(curl, gf_downloadBase() + "slow.zip", "slow.zip", true));
+    EXPECT_TRUE(gf_downloadToFile(http, gf_downloadBase() + "slow.zip", "slow.zip", true));
     EXPECT_EQ(readFile("slow.zip"), slow);
     // The "Check version" button reads under a deadline: it neither waits out another thread's
     // stalled version file nor starts a transfer once the deadline has passed.

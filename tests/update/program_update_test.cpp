@@ -27,7 +27,7 @@ TEST_F(ProgramUpdateTest, FailedInstallerLetsTheStartGoOnAWholeOneEndsIt) {
         EXPECT_FALSE(fs::exists("install_new_version.exe"));
         EXPECT_FALSE(!zip.empty() && fs::exists("setup_Varnel_v9.4.1.zip"));
     }
-    PROGRAM_INSTALL_PATH.set(program().string());
+    PROGRAM_INSTALL_PATH.set(gf_utf8Of(program()));
     std::string exe(0x80000 * 2 + 4321, '\0');   // several chunks
     for (std::size_t i = 0; i < exe.size(); ++i) exe[i] = static_cast<char>((i * 131 + i / 4096) % 256);
     m_server.set({{"release/version.json", "10.0.0"},
@@ -35,7 +35,7 @@ TEST_F(ProgramUpdateTest, FailedInstallerLetsTheStartGoOnAWholeOneEndsIt) {
     std::string message = "no exception";
     try { gf_checkProgramVersion(); } catch (const UserErrorException& e) { message = e.what(); }
     EXPECT_EQ(message, "New version 10.0.0 available. Exit here, and run as administrator:   \"" +
-                           (program() / "install_new_version.exe").string() + "\"");
+                           gf_utf8Of(program() / "install_new_version.exe") + "\"");
     EXPECT_EQ(readFile("install_new_version.exe"), exe);
     EXPECT_FALSE(fs::exists("setup_Varnel_v10.0.0.zip"));
 }

@@ -6,7 +6,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The Windows known folders are the XDG folders here: roaming = XDG_CONFIG_HOME, local = XDG_DATA_HOME.
+// The known folders come from the environment: %APPDATA% and %LOCALAPPDATA%, or on Linux
+// XDG_CONFIG_HOME and XDG_DATA_HOME.
 class SimInstallationTest : public UpdateTest {
 protected:
     fs::path roaming() const { return root() / "roaming"; }
@@ -17,15 +18,15 @@ protected:
     fs::path storeUserCfg(const char* family = "Microsoft.FlightSimulator_8wekyb3d8bbwe") const {
         return local() / "Packages" / family / "LocalCache" / "UserCfg.opt";
     }
-    ScopedEnv m_config{"XDG_CONFIG_HOME", roaming().string()}, m_data{"XDG_DATA_HOME", local().string()};
+    ScopedEnv m_config{kRoamingFolderVariable, gf_utf8Of(roaming())}, m_data{kLocalFolderVariable, gf_utf8Of(local())};
 };
 
 // The Steam folder first when it fits the simulator; else the first UserCfg.opt that exists wins,
 // even over a valid later one.
 TEST_F(SimInstallationTest, SteamPackagesFolderFirstThenTheFirstUserCfg) {
     EXPECT_EQ(gf_findPackagesFolder(), fs::path());
-    const fs::path packages = makePackages(root() / "Jürgen Ødegård", "Official");
-    writeFile(local() / "MSFSPackages" / "UserCfg.opt", "InstalledPackagesPath \"" + packages.string() + "\"");
+    const fs::path packages = makePackages(root() / gf_pathFromUtf8("Jürgen Ødegård"), "Official");
+    writeFile(local() / "MSFSPackages" / "UserCfg.opt", "InstalledPackagesPath \"" + gf_utf8Of(packages) + "\"");
     EXPECT_EQ(gf_findPackagesFolder(), packages);
     writeFile(storeUserCfg("Microsoft.FlightDashboard_8wekyb3d8bbwe"), "InstalledPackagesPath \"/nowhere\"");
     EXPECT_EQ(gf_findPackagesFolder(), fs::path());
@@ -34,7 +35,7 @@ TEST_F(SimInstallationTest, SteamPackagesFolderFirstThenTheFirstUserCfg) {
     const fs::path steam = makePackages(roaming() / "Microsoft Flight Simulator 2024" / "Packages", "Official2024");
     const fs::path other = makePackages(root() / "other packages", "Official2024");
     writeFile(storeUserCfg("Microsoft.Limitless_8wekyb3d8bbwe"),
-              "Version 1\r\nInstalledPackagesPath \"" + other.string() + "\"\r\n");
+              "Version 1\r\nInstalledPackagesPath \"" + gf_utf8Of(other) + "\"\r\n");
     EXPECT_EQ(gf_findPackagesFolder(), steam);
     fs::rename(steam / "Official2024", steam / "Official");   // a 2020 layout: UserCfg.opt decides
     EXPECT_EQ(gf_findPackagesFolder(), other);
@@ -43,7 +44,7 @@ TEST_F(SimInstallationTest, SteamPackagesFolderFirstThenTheFirstUserCfg) {
 }
 
 TEST_F(SimInstallationTest, InstalledPackagesPathLineForms) {
-    const std::string p = makePackages(root() / "Packages With Spaces", "Official").string();
+    const std::string p = gf_utf8Of(makePackages(root() / "Packages With Spaces", "Official"));
     const std::pair<std::string, std::string> cases[] = {
         {"InstalledPackagesPath \"" + p + "\"\n", p},
         {"Graphics {\n}\n  InstalledPackagesPath \"" + p + "\" trailing\n", p},
@@ -56,7 +57,7 @@ TEST_F(SimInstallationTest, InstalledPackagesPathLineForms) {
     };
     for (const auto& [text, expected] : cases) {
         writeFile(storeUserCfg(), text);
-        EXPECT_EQ(gf_findPackagesFolder(), fs::path(expected)) << text;
+        EXPECT_EQ(gf_findPackagesFolder(), gf_pathFromUtf8(expected)) << text;
     }
 }
 

@@ -2,12 +2,16 @@
 // The update tests' loopback download server, zip files, and a scratch program folder with its own log.
 #include <gtest/gtest.h>
 
+#ifdef _WIN32
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#else
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
-#include <zip.h>
+#endif
 
 #include <algorithm>
 #include <atomic>
@@ -19,11 +23,27 @@
 #include <vector>
 
 #include "core/log.h"
+#include "core/utf8_paths.h"
 #include "settings/settings_catalogue.h"
 #include "support/test_support.h"
+#include "support/zip_writer.h"
 #include "update/downloads.h"
 
 namespace vrn::test {
+
+#ifdef _WIN32
+using SocketFd = SOCKET;
+inline const SocketFd kNoSocket = INVALID_SOCKET;
+inline void closeSocket(SocketFd s) { ::closesocket(s); }
+inline int pollSocket(pollfd* p, int ms) { return ::WSAPoll(p, 1, ms); }
+constexpr int kSendFlags = 0;
+#else
+using SocketFd = int;
+inline const SocketFd kNoSocket = -1;
+inline void closeSocket(SocketFd s) { ::close(s); }
+inline int pollSocket(pollfd* p, int ms) { return ::poll(p, 1, ms); }
+constexpr int kSendFlags = MSG_NOSIGNAL;
+#endif
 
 // 127.0.0.1 on a free port; one GET per connection, answered from a table of paths (404 otherwise).
 class LoopbackHttpServer {
@@ -35,6 +55,10 @@ public:
         int pieces = 1, pauseMs = 0;   // a slow transfer that keeps going
     };
     LoopbackHttpServer() {
+#ifdef _WIN32
+        WSADATA wsa;
+        ::WSAStartup(MAKEWORD(2, 2), &wsa);
+#endif
         m_listen = ::socket(AF_INET, SOCK_STREAM, 0);
         sockaddr_in addr{};
         std::tie(addr.sin_family, addr.sin_addr.s_addr) = std::tuple(AF_INET, htonl(INADDR_LOOPBACK));
@@ -44,11 +68,18 @@ public:
         ::getsockname(m_listen, reinterpret_cast<sockaddr*>(&addr), &len);
         m_port = ntohs(addr.sin_port);
         m_thread = std::thread([this] {
-            for (int client; (client = ::accept(m_listen, nullptr, nullptr)) >= 0 || !m_stop;)
-                if (client >= 0) answer(client), ::close(client);
+            for (SocketFd client; (client = ::accept(m_listen, nullptr, nullptr)) != kNoSocket || !m_stop;)
+                if (client != kNoSocket) answer(client), closeSocket(client);
         });
     }
-    ~LoopbackHttpServer() { m_stop = true, ::shutdown(m_listen, SHUT_RDWR), m_thread.join(), ::close(m_listen); }
+    ~LoopbackHttpServer() {
+        m_stop = true;
+#ifdef _WIN32
+        closeSocket(m_listen), m_thread.join();   // only closing wakes a blocked accept on Windows
+#else
+        ::shutdown(m_listen, SHUT_RDWR), m_thread.join(), closeSocket(m_listen);
+#endif
+    }
     std::string base() const { return "http://127.0.0.1:" + std::to_string(m_port) + "/"; }
     void route(const std::string& path, Route r) { std::lock_guard lock(m_mutex); m_routes[path] = std::move(r); }
     void set(const std::string& path, std::string body, bool truncate = false) { route(path, {std::move(body), truncate}); }
@@ -60,18 +91,18 @@ public:
     void clearRequests() { std::lock_guard lock(m_mutex); m_requests.clear(); }
 
 private:
-    bool sendAll(int client, const std::string& out) {
+    bool sendAll(SocketFd client, const std::string& out) {
         for (std::size_t sent = 0; sent < out.size();) {
-            const ssize_t n = ::send(client, out.data() + sent, out.size() - sent, MSG_NOSIGNAL);
+            const auto n = ::send(client, out.data() + sent, static_cast<int>(out.size() - sent), kSendFlags);
             if (n <= 0) return false;
             sent += static_cast<std::size_t>(n);
         }
         return true;
     }
-    void answer(int client) {
+    void answer(SocketFd client) {
         std::string request;
         char buffer[4096];
-        for (ssize_t n; request.find("\r\n\r\n") == std::string::npos;) {
+        for (long n; request.find("\r\n\r\n") == std::string::npos;) {
             if ((n = ::recv(client, buffer, sizeof buffer, 0)) <= 0) return;
             request.append(buffer, static_cast<std::size_t>(n));
         }
@@ -84,7 +115,7 @@ private:
             if (auto it = m_routes.find(path); it != m_routes.end()) route = it->second;
         }
         for (pollfd p{client, POLLIN, 0}; route.stall && !m_stop;)   // until the client closes its end
-            if (::poll(&p, 1, 20) > 0 && ::recv(client, buffer, 1, 0) <= 0) return;
+            if (pollSocket(&p, 20) > 0 && ::recv(client, buffer, 1, 0) <= 0) return;
         const std::size_t length = route.body.size();
         if (route.truncate) route.body.resize(length / 2);
         if (route.stall || !sendAll(client, "HTTP/1.1 " + route.status + "\r\nContent-Length: " +
@@ -97,33 +128,14 @@ private:
         }
     }
 
-    int m_listen = -1, m_port = 0;
+    SocketFd m_listen = kNoSocket;
+    int m_port = 0;
     std::atomic<bool> m_stop{false};
     std::thread m_thread;
     mutable std::mutex m_mutex;
     std::map<std::string, Route> m_routes;
     std::vector<std::string> m_requests;
 };
-
-struct ZipItem {   // a name ending in '/' is a folder entry
-    std::string name, content;
-    bool stored = false;   // uncompressed, so a test can find and damage its bytes
-};
-
-inline std::string makeZip(const std::vector<ZipItem>& items) {
-    TempDir dir;
-    int error = 0;
-    zip_t* z = zip_open((dir / "made.zip").c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
-    for (const ZipItem& item : items) {
-        const bool folder = item.name.back() == '/';
-        if (folder) zip_dir_add(z, item.name.substr(0, item.name.size() - 1).c_str(), ZIP_FL_ENC_UTF_8);
-        const zip_int64_t i = folder ? -1 : zip_file_add(z, item.name.c_str(),
-            zip_source_buffer(z, item.content.data(), item.content.size(), 0), ZIP_FL_ENC_UTF_8);
-        if (item.stored) zip_set_file_compression(z, static_cast<zip_uint64_t>(i), ZIP_CM_STORE, 0);
-    }
-    zip_close(z);
-    return readFile(dir / "made.zip");
-}
 
 inline std::vector<std::pair<std::string, bool>> g_statusTexts;   // the updates' status texts, "also logged"
 inline std::mutex g_statusTextsMutex;
@@ -132,10 +144,10 @@ class UpdateTest : public ::testing::Test {
 protected:
     void SetUp() override {
         m_versionFileLimit = gf_versionFileTimeLimit();   // tests may shorten it
-        for (const char* f : {"program/docs", "program/input", "program/airports", "appdata"}) std::filesystem::create_directories(m_dir / f);
+        for (const char* f : {"program/docs", "program/input", "program/airports", "appdata"}) std::filesystem::create_directories(root() / f);
         m_cwd = std::make_unique<ScopedCurrentDir>(program());
-        gf_setDataFolderForTests(m_dir / "appdata");
-        gf_startLog(m_dir / "Log.txt");
+        gf_setDataFolderForTests(root() / "appdata");
+        gf_startLog(root() / "Log.txt");
         m_env = std::make_unique<ScopedEnv>("VARNEL_DOWNLOAD_URL", m_server.base());
         gf_setUpdateStatusSink([](const std::string& text, bool log) { std::lock_guard lock(g_statusTextsMutex); g_statusTexts.emplace_back(text, log); });
         g_statusTexts.clear();
@@ -150,11 +162,12 @@ protected:
         gf_setDataFolderForTests({});
         m_cwd.reset();
     }
-    std::filesystem::path program() const { return m_dir / "program"; }
-    std::filesystem::path root() const { return m_dir.path(); }
+    std::filesystem::path program() const { return root() / "program"; }
+    // A user folder with a blank and a letter outside ASCII, as on many Windows machines.
+    std::filesystem::path root() const { return m_dir.path() / gf_pathFromUtf8("Jürgen Müller"); }
     int logged(const std::string& part) {   // how often the log holds part
         gf_flushLog();
-        const std::string text = readFile(m_dir / "Log.txt");
+        const std::string text = readFile(root() / "Log.txt");
         int n = 0;
         for (auto pos = text.find(part); pos != std::string::npos; pos = text.find(part, pos + 1)) ++n;
         return n;
