@@ -1,5 +1,6 @@
 #include "core/text_files.h"
 
+#include <atomic>
 #include <cstring>
 #include <fstream>
 #include <pugixml.hpp>
@@ -132,7 +133,13 @@ bool gf_writeFileAtomically(const fs::path& file, std::string_view bytes) {
         if (ec) return false;
         target = resolved;
     }
-    return platform::sys::gf_replaceFile(target, bytes);
+    static std::atomic<unsigned> counter{0};
+    const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
+    // Joined as paths, not as narrow text, which Windows would read in its ANSI code page.
+    fs::path name = ".";
+    name += target.filename();
+    name += vrn::format(".tmp-{}-{}", platform::sys::gf_processId(), counter.fetch_add(1));
+    return platform::sys::gf_replaceFile(target, folder / name, bytes);
 }
 
 bool gf_writeTextFile(const std::string& text, const fs::path& file, bool lineEnd) {

@@ -110,15 +110,15 @@ bool gf_waitReadable(int fd, int timeoutMs) {
     }
 }
 
-ListenResult gf_tcpListen(const std::string& portText) {
+ListenResult gf_tcpListen(const std::string& portText, bool loopbackOnly) {
     ListenResult result;
     addrinfo hints{};
     hints.ai_family = AF_INET;
     hints.ai_socktype = SOCK_STREAM;
     hints.ai_protocol = IPPROTO_TCP;
-    hints.ai_flags = AI_PASSIVE;
+    hints.ai_flags = loopbackOnly ? AI_NUMERICHOST : AI_PASSIVE;
     addrinfo* info = nullptr;
-    const int rc = gf_portTextTooLarge(portText) ? kWsaTypeNotFound : ::getaddrinfo(nullptr, portText.c_str(), &hints, &info);
+    const int rc = gf_portTextTooLarge(portText) ? kWsaTypeNotFound : ::getaddrinfo(loopbackOnly ? "127.0.0.1" : nullptr, portText.c_str(), &hints, &info);
     if (rc != 0) {
         result.failedStep = ListenStep::AddressInfo;
         result.error = rc;

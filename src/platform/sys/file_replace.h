@@ -8,12 +8,14 @@
 
 namespace vrn::platform::sys {
 
-// Writes `bytes` to a new temporary file ".<name>.tmp-<process id>-<n>" beside `target` and renames
-// it over `target` (MoveFileExW with MOVEFILE_REPLACE_EXISTING on Windows), keeping an existing
-// file's permissions. The bytes are written as they are (no line-end translation). False when
-// `target` is a folder or cannot be written, or any step failed: the old file is then untouched and
-// the temporary file removed.
-bool gf_replaceFile(const std::filesystem::path& target, std::string_view bytes);
+// Writes `bytes` to the new file `temp` (in target's folder) and renames it over `target` (MoveFileExW
+// with MOVEFILE_REPLACE_EXISTING on Windows), keeping an existing file's permissions. The bytes are
+// written as they are (no line-end translation). False when `target` is a folder or cannot be
+// written, `temp` exists, or any step failed: the old file is then untouched and `temp` removed.
+bool gf_replaceFile(const std::filesystem::path& target, const std::filesystem::path& temp, std::string_view bytes);
+
+// This process's id (for names of temporary files).
+unsigned long gf_processId();
 
 // Copies `from` onto `to`, replacing an existing file (which std::filesystem::copy_file with
 // overwrite_existing refuses on Windows). False with the reason in `ec` when it failed.

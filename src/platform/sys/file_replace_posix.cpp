@@ -1,9 +1,7 @@
 #include "platform/sys/file_replace.h"
 
-#include <atomic>
 #include <cerrno>
 #include <fcntl.h>
-#include <string>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -27,15 +25,13 @@ bool lf_writeAll(int fd, std::string_view bytes) {
 
 }  // namespace
 
-bool gf_replaceFile(const fs::path& target, std::string_view bytes) {
+unsigned long gf_processId() { return static_cast<unsigned long>(::getpid()); }
+
+bool gf_replaceFile(const fs::path& target, const fs::path& temp, std::string_view bytes) {
     struct stat existing {};
     const bool exists = ::stat(target.c_str(), &existing) == 0;
     if (exists && (S_ISDIR(existing.st_mode) || ::access(target.c_str(), W_OK) != 0)) return false;
 
-    static std::atomic<unsigned> counter{0};
-    const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
-    const fs::path temp = folder / ("." + target.filename().string() + ".tmp-" + std::to_string(::getpid()) + "-" +
-                                    std::to_string(counter.fetch_add(1)));
     const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0) return false;
     bool ok = lf_writeAll(fd, bytes);

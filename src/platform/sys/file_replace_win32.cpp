@@ -2,8 +2,6 @@
 
 #include <windows.h>
 
-#include <atomic>
-#include <string>
 
 namespace vrn::platform::sys {
 
@@ -42,17 +40,13 @@ bool lf_writeAll(HANDLE file, std::string_view bytes) {
 
 }  // namespace
 
-bool gf_replaceFile(const fs::path& target, std::string_view bytes) {
+unsigned long gf_processId() { return ::GetCurrentProcessId(); }
+
+bool gf_replaceFile(const fs::path& target, const fs::path& temp, std::string_view bytes) {
     const DWORD attributes = ::GetFileAttributesW(target.c_str());
     const bool exists = attributes != INVALID_FILE_ATTRIBUTES;
     if (exists && (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) != 0) return false;
 
-    static std::atomic<unsigned> counter{0};
-    const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
-    fs::path name = L".";
-    name += target.filename();
-    name += ".tmp-" + std::to_string(::GetCurrentProcessId()) + "-" + std::to_string(counter.fetch_add(1));
-    const fs::path temp = folder / name;
     FileHandle file(::CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.isOpen()) return false;
