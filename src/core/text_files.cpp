@@ -171,7 +171,7 @@ bool gf_isTempFileName(std::string_view name, std::uint64_t& pid) {
 }
 
 std::size_t gf_removeStaleTempFiles(const fs::path& folder, bool recursive) {
-    const auto own = platform::sys::gf_processId();
+    const auto own = static_cast<std::uint64_t>(platform::sys::gf_processId());
     std::size_t removed = 0;
     auto consider = [&](const fs::directory_entry& entry) {
         std::error_code ec;
@@ -206,7 +206,8 @@ bool gf_writeFileAtomically(const fs::path& file, std::string_view bytes) {
     }
     static std::atomic<unsigned> counter{0};
     const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
-    const fs::path temp = folder / gf_pathFromUtf8(gf_tempFileName(gf_utf8Of(target.filename()), platform::sys::gf_processId(),
+    const fs::path temp = folder / gf_pathFromUtf8(gf_tempFileName(gf_utf8Of(target.filename()),
+                                                                   static_cast<std::uint64_t>(platform::sys::gf_processId()),
                                                                    counter.fetch_add(1)));
     return platform::sys::gf_replaceFile(target, temp, bytes);
 }

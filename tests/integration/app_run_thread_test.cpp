@@ -7,6 +7,7 @@
 #include "app/run_test_fixture.h"
 #include "core/text_files.h"
 #include "feed/realtraffic_link.h"
+#include "support/process.h"
 
 namespace vrn::test {
 namespace {
@@ -51,12 +52,12 @@ TEST_F(RunThread, NoInstallPathFoundStopsBeforeRealTrafficAndTheAirports) {
     ScopedEnv data(test::kLocalFolderVariable, (dir() / "data").string());
     fs::create_directories(dir() / "docs");
     // The type database and fixes, built from the project's data sources.
-    const fs::path tool = fs::path(VARNEL_BINARY_DIR) / "tools" / "varnel-data";
-    if (!fs::exists(tool)) GTEST_SKIP() << tool << " is not built";
+    if (!dataBuilderBuilt()) GTEST_SKIP() << "varnel-data is not built";
     const fs::path sources = fs::path(VARNEL_TEST_DATA).parent_path().parent_path() / "data";
-    const std::string build = "'" + tool.string() + "' liveries --source '" + sources.string() + "' --program '" +
-                              dir().string() + "' --packages '" + (dir() / "packages").string() + "' > /dev/null";
-    ASSERT_EQ(std::system(build.c_str()), 0);
+    ASSERT_EQ(runDataBuilder({"liveries", "--source", sources.string(), "--program", dir().string(), "--packages",
+                              (dir() / "packages").string()},
+                             dir() / "varnel-data.out"),
+              0);
     g_realTrafficLocal = true;
     gf_startUpVRNL();
     EXPECT_EQ(g_mainWindow.g_errorText.get(),

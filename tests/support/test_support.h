@@ -20,7 +20,7 @@ public:
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
     const std::filesystem::path& path() const { return m_path; }
-    std::filesystem::path operator/(const std::string& name) const { return m_path / gf_pathFromUtf8(name); }
+    std::filesystem::path operator/(const std::filesystem::path& name) const { return m_path / name; }
 
 private:
     std::filesystem::path m_path;

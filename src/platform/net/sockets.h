@@ -96,10 +96,10 @@ struct ListenResult {
     ListenStep failedStep = ListenStep::None;
     int error = 0;   // getaddrinfo's result for AddressInfo, else the Winsock code
 };
-// A passive IPv4 TCP socket on the port text, blocking, listening: on 127.0.0.1 only (loopbackOnly:
-// no other computer can connect) or on every address. SO_REUSEADDR on Linux; on Windows, where that
-// option would let a second program take a port in use, the port is claimed with SO_EXCLUSIVEADDRUSE
-// instead (the same step).
+// An IPv4 TCP socket on the port text, blocking, listening: on 127.0.0.1 only (loopbackOnly: no other
+// computer can connect) or on every address. SO_REUSEADDR on Linux; on Windows, where that option
+// would let a second program take a port in use, the port is claimed with SO_EXCLUSIVEADDRUSE instead
+// (the same step).
 ListenResult gf_tcpListen(const std::string& portText, bool loopbackOnly = false);
 // accept; blocks unless the socket has a pending connection. -1 with the Winsock code on failure.
 int gf_accept(int listenFd, int& error);

@@ -170,8 +170,10 @@ ListenResult gf_tcpListen(const std::string& portText, bool loopbackOnly) {
     hints.ai_protocol = IPPROTO_TCP;
     hints.ai_flags = loopbackOnly ? AI_NUMERICHOST : AI_PASSIVE;
     addrinfo* info = nullptr;
-    const int rc = gf_portTextTooLarge(portText) ? kWsaTypeNotFound
-                                                 : ::getaddrinfo(loopbackOnly ? "127.0.0.1" : nullptr, portText.c_str(), &hints, &info);
+    const int rc =
+        gf_portTextTooLarge(portText)
+            ? kWsaTypeNotFound
+            : ::getaddrinfo(loopbackOnly ? "127.0.0.1" : nullptr, portText.c_str(), &hints, &info);
     if (rc != 0) {
         result.failedStep = ListenStep::AddressInfo;
         result.error = rc;

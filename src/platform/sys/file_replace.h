@@ -2,22 +2,20 @@
 // The system calls under the whole-file writes of core/text_files: a file's contents replaced through
 // a temporary file and a rename, and the first bytes of a file read.
 #include <cstddef>
-#include <cstdint>
 #include <filesystem>
 #include <string_view>
 #include <system_error>
 
 namespace vrn::platform::sys {
 
-// Writes `bytes` to the new file `temp` (which must not exist; the caller names it, beside `target`)
-// and renames it over `target` (MoveFileExW with MOVEFILE_REPLACE_EXISTING on Windows), keeping an
-// existing file's permissions. The bytes are written as they are (no line-end translation). False
-// when `target` is a folder or cannot be written, or any step failed: the old file is then untouched
-// and `temp` removed.
+// Writes `bytes` to the new file `temp` (in target's folder) and renames it over `target` (MoveFileExW
+// with MOVEFILE_REPLACE_EXISTING on Windows), keeping an existing file's permissions. The bytes are
+// written as they are (no line-end translation). False when `target` is a folder or cannot be
+// written, `temp` exists, or any step failed: the old file is then untouched and `temp` removed.
 bool gf_replaceFile(const std::filesystem::path& target, const std::filesystem::path& temp, std::string_view bytes);
 
-// This process's id, which names its temporary files.
-std::uint64_t gf_processId();
+// This process's id (for names of temporary files).
+unsigned long gf_processId();
 
 // Copies `from` onto `to`, replacing an existing file (which std::filesystem::copy_file with
 // overwrite_existing refuses on Windows). False with the reason in `ec` when it failed.

@@ -25,6 +25,8 @@ bool lf_writeAll(int fd, std::string_view bytes) {
 
 }  // namespace
 
+unsigned long gf_processId() { return static_cast<unsigned long>(::getpid()); }
+
 bool gf_replaceFile(const fs::path& target, const fs::path& temp, std::string_view bytes) {
     struct stat existing {};
     const bool exists = ::stat(target.c_str(), &existing) == 0;
@@ -39,8 +41,6 @@ bool gf_replaceFile(const fs::path& target, const fs::path& temp, std::string_vi
     if (!ok) ::unlink(temp.c_str());
     return ok;
 }
-
-std::uint64_t gf_processId() { return static_cast<std::uint64_t>(::getpid()); }
 
 bool gf_copyFileReplacing(const fs::path& from, const fs::path& to, std::error_code& ec) {
     return fs::copy_file(from, to, fs::copy_options::overwrite_existing, ec);

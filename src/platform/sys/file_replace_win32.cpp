@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+
 namespace vrn::platform::sys {
 
 namespace fs = std::filesystem;
@@ -39,6 +40,8 @@ bool lf_writeAll(HANDLE file, std::string_view bytes) {
 
 }  // namespace
 
+unsigned long gf_processId() { return ::GetCurrentProcessId(); }
+
 bool gf_replaceFile(const fs::path& target, const fs::path& temp, std::string_view bytes) {
     const DWORD attributes = ::GetFileAttributesW(target.c_str());
     const bool exists = attributes != INVALID_FILE_ATTRIBUTES;
@@ -55,8 +58,6 @@ bool gf_replaceFile(const fs::path& target, const fs::path& temp, std::string_vi
     if (!ok) ::DeleteFileW(temp.c_str());
     return ok;
 }
-
-std::uint64_t gf_processId() { return ::GetCurrentProcessId(); }
 
 bool gf_copyFileReplacing(const fs::path& from, const fs::path& to, std::error_code& ec) {
     ec.clear();
