@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -97,9 +98,12 @@ public:
 
     std::optional<int> run() {
         if (!create()) return std::nullopt;
+        // The listener may still run on another thread while this object ends: it holds only what it
+        // needs (a message to a gone window is dropped by Windows).
         HWND hwnd = m_hwnd;
-        m_model.setChangeListener([this, hwnd] {
-            if (!m_wakePending.exchange(true)) PostMessageW(hwnd, kWakeMessage, 0, 0);
+        std::shared_ptr<std::atomic<bool>> pending = m_wakePending;
+        m_model.setChangeListener([pending, hwnd] {
+            if (!pending->exchange(true)) PostMessageW(hwnd, kWakeMessage, 0, 0);
         });
         turn();
         ShowWindow(m_hwnd, SW_SHOW);
@@ -218,7 +222,7 @@ private:
     }
 
     void turn() {
-        m_wakePending.store(false);
+        m_wakePending->store(false);
         while (!m_quit) {
             const std::optional<Message> m = m_model.tryGet();
             if (!m) break;
@@ -304,7 +308,7 @@ private:
     std::map<HWND, WNDPROC> m_previousProcs;
     std::map<Colour, HBRUSH> m_brushes;
     std::map<Colour, HPEN> m_pens;
-    std::atomic<bool> m_wakePending{false};
+    std::shared_ptr<std::atomic<bool>> m_wakePending = std::make_shared<std::atomic<bool>>(false);
     bool m_syncing = false;
     bool m_topMost = false;
     bool m_quit = false;
