@@ -58,7 +58,7 @@ TEST_F(FlightPlanTest, TheSimulatorLoadsWrittenPlansAndRefusesOthers) {
     ASSERT_TRUE(gf_writeFlightPlan(good, aircraft(3, "KJFK", "LSZH")));
     writeFile(dir / "bad.pln", "<SimBase.Document><FlightPlan.FlightPlan></FlightPlan.FlightPlan>");
     for (const auto& path : {good, dir / "bad.pln", dir / "none.pln"})
-        locked([&] { simconnect::SimConnect_AISetAircraftFlightPlan(g_hSimConnect.load(), ai, path.c_str(), REQUEST_FLIGHT_PLAN); });
+        locked([&] { simconnect::SimConnect_AISetAircraftFlightPlan(g_hSimConnect.load(), ai, path.string().c_str(), REQUEST_FLIGHT_PLAN); });
     gf_simClientDispatchOnce();
     EXPECT_EQ(sim().object(ai)->planDestination, "LSZH");
     EXPECT_TRUE(gf_removeFlightPlanFolder());
