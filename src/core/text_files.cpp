@@ -1,19 +1,15 @@
 #include "core/text_files.h"
 
-#include <atomic>
-#include <cerrno>
 #include <cstring>
-#include <fcntl.h>
 #include <fstream>
 #include <pugixml.hpp>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "core/exceptions.h"
 #include "core/format.h"
 #include "core/log.h"
 #include "core/status_sink.h"
 #include "core/text_conversion.h"
+#include "platform/sys/file_replace.h"
 #include "platform/sys/known_folders.h"
 
 namespace vrn {
@@ -42,18 +38,6 @@ bool lf_readWholeFile(const fs::path& file, std::string& bytes) {
     if (!lf_openInput(in, file, std::ios::in | std::ios::binary)) return false;
     bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     return !in.bad();
-}
-
-bool lf_writeAll(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return true;
 }
 
 // UTF-16 lines to UTF-8, byte order from the byte-order mark (big-endian without one). A line ends
@@ -147,22 +131,7 @@ bool gf_writeFileAtomically(const fs::path& file, std::string_view bytes) {
         if (ec) return false;
         target = resolved;
     }
-    struct stat existing {};
-    const bool exists = ::stat(target.c_str(), &existing) == 0;
-    if (exists && (S_ISDIR(existing.st_mode) || ::access(target.c_str(), W_OK) != 0)) return false;
-
-    static std::atomic<unsigned> counter{0};
-    const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
-    const fs::path temp =
-        folder / vrn::format(".{}.tmp-{}-{}", target.filename().string(), ::getpid(), counter.fetch_add(1));
-    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0) return false;
-    bool ok = lf_writeAll(fd, bytes);
-    if (ok && exists) ok = ::fchmod(fd, existing.st_mode & 07777) == 0;
-    if (::close(fd) != 0) ok = false;
-    if (ok) ok = ::rename(temp.c_str(), target.c_str()) == 0;
-    if (!ok) ::unlink(temp.c_str());
-    return ok;
+    return platform::sys::gf_replaceFile(target, bytes);
 }
 
 bool gf_writeTextFile(const std::string& text, const fs::path& file, bool lineEnd) {
@@ -198,27 +167,9 @@ bool gf_saveXmlFile(const pugi::xml_document& doc, const fs::path& file) {
 }
 
 int gf_detectTextEncoding(const fs::path& file) {
-    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
     unsigned char head[2] = {0, 0};
-    ssize_t got = -1;
     int error = 0;
-    if (fd >= 0) {
-        do {
-            got = ::read(fd, head, sizeof head);
-        } while (got < 0 && errno == EINTR);
-        if (got < 0) error = errno;   // a folder opens but cannot be read
-        if (got == 1) {
-            // Ask once more for the second byte (a short read is allowed).
-            ssize_t more;
-            do {
-                more = ::read(fd, head + 1, 1);
-            } while (more < 0 && errno == EINTR);
-            if (more == 1) got = 2;
-        }
-        ::close(fd);
-    } else {
-        error = errno;
-    }
+    const long got = platform::sys::gf_readFileHead(file, head, sizeof head, error);
     if (got < 0) {
         gf_logLine(vrn::format("cannot open file {} for character encoding, err: {}", file.string(), error));
         return ENCODING_NONE_FOUND;

@@ -2,11 +2,6 @@
 // lines, traffic and weather datagrams, the loss of RealTraffic and its reconnection, and "exit".
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-
 #include <ctime>
 #include <filesystem>
 #include <map>
@@ -20,9 +15,8 @@
 #include "feed/tcp_server.h"
 #include "feed/udp_readers.h"
 #include "settings/settings_catalogue.h"
+#include "support/process.h"
 #include "support/test_support.h"
-
-extern char** environ;
 
 namespace vrn {
 namespace {
@@ -33,33 +27,20 @@ using test::eventually;
 
 class RtFeed {
 public:
-    RtFeed(const std::vector<std::string>& args, const std::filesystem::path& out) {
-        const std::string program = std::string(VARNEL_BINARY_DIR) + "/tools/rtfeed";
-        std::vector<std::string> all{program};
-        all.insert(all.end(), args.begin(), args.end());
-        std::vector<char*> argv;
-        for (auto& a : all) argv.push_back(a.data());
-        argv.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        EXPECT_EQ(posix_spawn(&m_pid, program.c_str(), &actions, nullptr, argv.data(), environ), 0) << program;
-        posix_spawn_file_actions_destroy(&actions);
+    RtFeed(const std::vector<std::string>& args, const std::filesystem::path& out)
+        : m_process(test::builtProgram("tools/rtfeed"), args, outputTo(out)) {
+        EXPECT_TRUE(m_process.started()) << test::builtProgram("tools/rtfeed");
     }
-    ~RtFeed() { stop(); }
-    bool endsWithin(int seconds) {
-        if (m_pid > 0 && eventually([this] { return waitpid(m_pid, nullptr, WNOHANG) == m_pid; }, seconds)) m_pid = -1;
-        return m_pid <= 0;
-    }
-    void stop() {
-        if (m_pid <= 0) return;
-        kill(m_pid, SIGTERM);
-        waitpid(m_pid, nullptr, 0);
-        m_pid = -1;
-    }
+    bool endsWithin(int seconds) { return m_process.waitFor(seconds).has_value(); }
+    void stop() { m_process.stop(); }
 
 private:
-    pid_t m_pid = -1;
+    static test::ChildProcess::Options outputTo(const std::filesystem::path& out) {
+        test::ChildProcess::Options options;
+        options.output = out;
+        return options;
+    }
+    test::ChildProcess m_process;
 };
 
 // Both datagram readers running on free ports.

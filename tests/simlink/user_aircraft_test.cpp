@@ -10,6 +10,14 @@ namespace {
 
 using namespace simconnect;
 
+std::time_t lf_timegm(std::tm* t) {
+#ifdef _WIN32
+    return ::_mkgmtime(t);
+#else
+    return ::timegm(t);
+#endif
+}
+
 class UserAircraftTest : public LinkFixture {
 protected:
     void askTitleAndModel(const std::string& title, const std::string& model) {
@@ -86,7 +94,7 @@ TEST_F(UserAircraftTest, TickUserBlockStandTimeAndTeleport) {
         t.tm_year = year - 1900;
         t.tm_mday = day;   // timegm normalises day-of-January overflow
         t.tm_sec = seconds;
-        EXPECT_EQ(gf_zuluToUnixSeconds(year, day, seconds), static_cast<std::int64_t>(timegm(&t))) << year;
+        EXPECT_EQ(gf_zuluToUnixSeconds(year, day, seconds), static_cast<std::int64_t>(lf_timegm(&t))) << year;
     }
     EXPECT_EQ(gf_zuluToUnixSeconds(2025, 1, 0), 1735689600);
     auto s = baseScenario();

@@ -6,9 +6,12 @@
 #include <random>
 #include <sstream>
 #include <stdexcept>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
+#ifdef _WIN32
+#include <stdlib.h>
+#endif
+
+#include "platform/net/sockets.h"
+#include "support/process.h"
 
 namespace fs = std::filesystem;
 
@@ -18,7 +21,7 @@ TempDir::TempDir() {
     static std::atomic<unsigned> counter{0};
     std::random_device rd;
     for (int attempt = 0; attempt < 100; ++attempt) {
-        auto name = "varnel-test-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + "-" +
+        auto name = "varnel-test-" + std::to_string(currentProcessId()) + "-" + std::to_string(counter++) + "-" +
                     std::to_string(rd() % 100000);
         auto candidate = fs::temp_directory_path() / name;
         std::error_code ec;
@@ -44,6 +47,23 @@ ScopedCurrentDir::~ScopedCurrentDir() {
     fs::current_path(m_previous, ec);
 }
 
+#ifdef _WIN32
+// Through the wide calls: the narrow ones would take the values in the ANSI code page.
+namespace {
+std::wstring lf_wide(const std::string& text) { return fs::path(std::u8string(text.begin(), text.end())).wstring(); }
+}  // namespace
+
+ScopedEnv::ScopedEnv(std::string name, const std::string& value) : m_name(std::move(name)) {
+    if (const wchar_t* old = ::_wgetenv(lf_wide(m_name).c_str())) {
+        m_had = true;
+        const auto u8 = fs::path(old).u8string();
+        m_old.assign(u8.begin(), u8.end());
+    }
+    ::_wputenv_s(lf_wide(m_name).c_str(), lf_wide(value).c_str());
+}
+
+ScopedEnv::~ScopedEnv() { ::_wputenv_s(lf_wide(m_name).c_str(), m_had ? lf_wide(m_old).c_str() : L""); }
+#else
 ScopedEnv::ScopedEnv(std::string name, const std::string& value) : m_name(std::move(name)) {
     if (const char* old = std::getenv(m_name.c_str())) {
         m_had = true;
@@ -58,6 +78,7 @@ ScopedEnv::~ScopedEnv() {
     else
         ::unsetenv(m_name.c_str());
 }
+#endif
 
 fs::path testDataPath(const std::string& relative) { return fs::path(VARNEL_TEST_DATA) / relative; }
 fs::path realDataPath(const std::string& relative) { return fs::path(VARNEL_REALDATA) / relative; }
@@ -85,25 +106,27 @@ std::vector<std::string> readLinesOf(const fs::path& file) {
 }
 
 namespace {
-bool lf_portFree(int type, int port) {
-    const int fd = ::socket(AF_INET, type, 0);
+bool lf_udpPortFree(int port) {
+    int error = 0;
+    const int fd = net::gf_udpSocket(error);
     if (fd < 0) return false;
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(static_cast<std::uint16_t>(port));
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    const bool ok = ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
-    ::close(fd);
+    const bool ok = net::gf_bindIpv4(fd, true, static_cast<std::uint16_t>(port)) == 0;
+    net::gf_closeSocket(fd);
     return ok;
+}
+bool lf_tcpPortFree(int port) {
+    const net::ListenResult r = net::gf_tcpListen(std::to_string(port));
+    net::gf_closeSocket(r.fd);
+    return r.fd >= 0;
 }
 }  // namespace
 
 int freeLoopbackPortBase(unsigned salt) {
-    std::mt19937 rng(static_cast<unsigned>(::getpid()) * 31u + salt);
+    std::mt19937 rng(static_cast<unsigned>(currentProcessId()) * 31u + salt);
     for (int attempt = 0; attempt < 200; ++attempt) {
         // Below the kernel's ephemeral range, so ports that other tests bind to 0 never take these.
         const int base = 20000 + static_cast<int>(rng() % 12000);
-        if (lf_portFree(SOCK_STREAM, base) && lf_portFree(SOCK_DGRAM, base + 1) && lf_portFree(SOCK_DGRAM, base + 2))
+        if (lf_tcpPortFree(base) && lf_udpPortFree(base + 1) && lf_udpPortFree(base + 2))
             return base;
     }
     return 0;

@@ -1,11 +1,14 @@
 #pragma once
-// POSIX sockets behind the few operations the feed uses (UDP readers, the TCP server and its client).
+// Sockets behind the few operations the feed uses (UDP readers, the TCP server and its client):
+// sockets_posix.cpp on Linux, sockets_win32.cpp (Winsock) on Windows.
 //
-// Stopping: a thread blocked in accept/recvfrom/recv is woken by another thread with shutdown(); the
-// descriptor is closed only when no call is using it any more, so a descriptor number is never closed
-// under a blocked call nor reused behind its back. Sends use MSG_NOSIGNAL and loop until every byte is
-// sent. Errors are reported with the Winsock codes (10048 address in use, 10061 refused, ...) that
-// gf_wsaErrorText turns into text.
+// Stopping: a thread blocked in accept/recvfrom/recv is woken by another thread through the handle
+// (shutdown() on Linux; on Windows, where only closesocket would wake it, the blocked call waits in
+// short select() rounds and ends when its descriptor is being stopped). The descriptor is closed only
+// when no call is using it any more, so a descriptor number is never closed under a blocked call nor
+// reused behind its back. Sends loop until every byte is sent (MSG_NOSIGNAL on Linux). Errors are
+// reported with the Winsock codes (10048 address in use, 10061 refused, ...) that gf_wsaErrorText
+// turns into text.
 #include <cstddef>
 #include <cstdint>
 #include <mutex>
@@ -65,6 +68,9 @@ private:
     int m_fd;
 };
 
+// Closes a descriptor no handle owns (a test's or a tool's own socket).
+void gf_closeSocket(int fd);
+
 // Creates an IPv4 UDP socket; -1 and the Winsock code in `error` on failure.
 int gf_udpSocket(int& error);
 // Binds to 127.0.0.1 (loopbackOnly) or any address at `port` (0: a free port); 0 or the Winsock code.
@@ -90,7 +96,9 @@ struct ListenResult {
     ListenStep failedStep = ListenStep::None;
     int error = 0;   // getaddrinfo's result for AddressInfo, else the Winsock code
 };
-// A passive IPv4 TCP socket on the port text (any address), blocking, SO_REUSEADDR, listening.
+// A passive IPv4 TCP socket on the port text (any address), blocking, listening. SO_REUSEADDR on
+// Linux; on Windows, where that option would let a second program take a port in use, the port is
+// claimed with SO_EXCLUSIVEADDRUSE instead (the same step).
 ListenResult gf_tcpListen(const std::string& portText);
 // accept; blocks unless the socket has a pending connection. -1 with the Winsock code on failure.
 int gf_accept(int listenFd, int& error);

@@ -1,7 +1,7 @@
 #pragma once
-// One running instance per user. The Windows program holds the named mutex "Local\\$Varnel$"; here
-// the same name becomes a lock file on which the instance holds an exclusive flock. The kernel drops
-// the lock when the process ends in any way, so a crash never leaves the program locked out.
+// One running instance per user. The Windows program holds the named mutex "Local\\$Varnel$"; on
+// Linux the same name becomes a lock file on which the instance holds an exclusive flock. The system
+// drops either when the process ends in any way, so a crash never leaves the program locked out.
 #include <filesystem>
 #include <string>
 
@@ -24,8 +24,8 @@ public:
 
     Result acquire();
     void release();
-    bool held() const { return m_fd >= 0; }
-    // The lock file used (known after the constructor).
+    bool held() const;
+    // The lock file used (known after the constructor); on Windows the mutex's name.
     const std::filesystem::path& lockFile() const { return m_lockFile; }
 
     // "Local\\$Varnel$" -> "Varnel.lock": the namespace prefix is dropped and only letters, digits,
@@ -34,7 +34,12 @@ public:
 
 private:
     std::filesystem::path m_lockFile;
+#ifdef _WIN32
+    std::filesystem::path m_folder;
+    void* m_mutex = nullptr;
+#else
     int m_fd = -1;
+#endif
 };
 
 }  // namespace vrn::platform::sys

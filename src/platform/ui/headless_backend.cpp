@@ -2,15 +2,16 @@
 
 #include <atomic>
 #include <chrono>
-#include <csignal>
 #include <iostream>
+
+#include "platform/sys/stop_request.h"
 
 namespace vrn::ui {
 namespace {
 
 std::atomic<int> g_signals{0};
 
-extern "C" void lf_onSignal(int) { g_signals.fetch_add(1); }
+void lf_onStop() { g_signals.fetch_add(1); }
 
 }  // namespace
 
@@ -20,8 +21,7 @@ int gf_runHeadlessMessageLoop(Window& window, const WindowProcedure& wndProc, co
     std::ostream& out = options.out ? *options.out : std::cout;
     if (options.handleSignals) {
         g_signals.store(0);
-        std::signal(SIGINT, lf_onSignal);
-        std::signal(SIGTERM, lf_onSignal);
+        platform::sys::gf_onStopRequest(lf_onStop);
     }
     const auto started = std::chrono::steady_clock::now();
     bool closePosted = false;

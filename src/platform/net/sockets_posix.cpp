@@ -1,5 +1,6 @@
 #include "platform/net/sockets.h"
 
+
 #include <arpa/inet.h>
 #include <cerrno>
 #include <fcntl.h>
@@ -10,53 +11,13 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-namespace vrn::net {
+#include "platform/net/sockets_internal.h"
 
-int gf_wsaCodeOfErrno(int err) {
-    switch (err) {
-        case 0: return 0;
-        case EINTR: return 10004;          // WSAEINTR
-        case EBADF: return 10009;          // WSAEBADF
-        case EACCES: return 10013;         // WSAEACCES
-        case EFAULT: return 10014;         // WSAEFAULT
-        case EINVAL: return 10022;         // WSAEINVAL
-        case EMFILE:
-        case ENFILE: return 10024;         // WSAEMFILE
-        case EAGAIN: return 10035;         // WSAEWOULDBLOCK (EWOULDBLOCK is the same value)
-        case EINPROGRESS: return 10036;    // WSAEINPROGRESS
-        case EALREADY: return 10037;       // WSAEALREADY
-        case ENOTSOCK: return 10038;       // WSAENOTSOCK
-        case EDESTADDRREQ: return 10039;   // WSAEDESTADDRREQ
-        case EMSGSIZE: return 10040;       // WSAEMSGSIZE
-        case EPROTOTYPE: return 10041;     // WSAEPROTOTYPE
-        case ENOPROTOOPT: return 10042;    // WSAENOPROTOOPT
-        case EPROTONOSUPPORT: return 10043;
-        case EOPNOTSUPP: return 10045;     // WSAEOPNOTSUPP
-        case EAFNOSUPPORT: return 10047;   // WSAEAFNOSUPPORT
-        case EADDRINUSE: return 10048;     // WSAEADDRINUSE
-        case EADDRNOTAVAIL: return 10049;  // WSAEADDRNOTAVAIL
-        case ENETDOWN: return 10050;
-        case ENETUNREACH: return 10051;
-        case ENETRESET: return 10052;
-        case ECONNABORTED: return 10053;   // WSAECONNABORTED
-        case ECONNRESET:
-        case EPIPE: return 10054;          // WSAECONNRESET
-        case ENOBUFS: return 10055;
-        case EISCONN: return 10056;
-        case ENOTCONN: return 10057;       // WSAENOTCONN
-        case ESHUTDOWN: return 10058;      // WSAESHUTDOWN
-        case ETIMEDOUT: return 10060;      // WSAETIMEDOUT
-        case ECONNREFUSED: return 10061;   // WSAECONNREFUSED
-        case EHOSTUNREACH: return 10065;
-        default: return err;
-    }
-}
+namespace vrn::net {
 
 int gf_lastSocketError() { return gf_wsaCodeOfErrno(errno); }
 
 namespace {
-
-constexpr int kWsaTypeNotFound = 10109;
 
 // Repeats a socket call interrupted by a signal; the result, or -1 with the Winsock code in `error`.
 template <class Call>
@@ -75,62 +36,17 @@ long lf_retryInterrupted(Call call, int& error) {
 
 }  // namespace
 
-SocketHandle::~SocketHandle() { close(); }
-
-void SocketHandle::reset(int fd) {
-    std::lock_guard lock(m_mutex);
-    if (m_fd >= 0) ::close(m_fd);
-    m_fd = fd;
-    m_users = 0;
-    m_stopping = false;
+void gf_closeSocket(int fd) {
+    if (fd >= 0) ::close(fd);
 }
 
-bool SocketHandle::isOpen() const {
-    std::lock_guard lock(m_mutex);
-    return m_fd >= 0 && !m_stopping;
-}
-
-int SocketHandle::acquire() {
-    std::lock_guard lock(m_mutex);
-    if (m_fd < 0 || m_stopping) return -1;
-    ++m_users;
-    return m_fd;
-}
-
-void SocketHandle::release() {
-    std::lock_guard lock(m_mutex);
-    if (m_users > 0) --m_users;
-    if (m_stopping && m_users == 0 && m_fd >= 0) {
-        ::close(m_fd);
-        m_fd = -1;
-    }
-}
-
-void SocketHandle::shutdownAndClose() {
-    std::lock_guard lock(m_mutex);
-    if (m_fd < 0) return;
-    m_stopping = true;
+void gf_wakeBlockedCalls(int fd) {
     // On an unconnected UDP socket Linux answers ENOTCONN but still wakes a blocked receiver; a
     // listening socket's accept fails with EINVAL.
-    ::shutdown(m_fd, SHUT_RDWR);
-    if (m_users == 0) {
-        ::close(m_fd);
-        m_fd = -1;
-    }
+    ::shutdown(fd, SHUT_RDWR);
 }
 
-void SocketHandle::close() {
-    std::lock_guard lock(m_mutex);
-    if (m_fd >= 0) ::close(m_fd);
-    m_fd = -1;
-    m_users = 0;
-    m_stopping = false;
-}
-
-int SocketHandle::peek() const {
-    std::lock_guard lock(m_mutex);
-    return m_stopping ? -1 : m_fd;
-}
+void gf_forgetWake(int /*fd*/) {}
 
 int gf_udpSocket(int& error) {
     const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, IPPROTO_UDP);
@@ -202,19 +118,7 @@ ListenResult gf_tcpListen(const std::string& portText) {
     hints.ai_protocol = IPPROTO_TCP;
     hints.ai_flags = AI_PASSIVE;
     addrinfo* info = nullptr;
-    // Winsock refuses a port number beyond 16 bits; glibc would take it modulo 65536 (99999 as 34463).
-    bool tooLarge = false;
-    if (!portText.empty() && portText.find_first_not_of("0123456789") == std::string::npos) {
-        unsigned long value = 0;
-        for (const char c : portText) {
-            value = value * 10 + static_cast<unsigned long>(c - '0');
-            if (value > 65535) {
-                tooLarge = true;
-                break;
-            }
-        }
-    }
-    const int rc = tooLarge ? kWsaTypeNotFound : ::getaddrinfo(nullptr, portText.c_str(), &hints, &info);
+    const int rc = gf_portTextTooLarge(portText) ? kWsaTypeNotFound : ::getaddrinfo(nullptr, portText.c_str(), &hints, &info);
     if (rc != 0) {
         result.failedStep = ListenStep::AddressInfo;
         result.error = rc;

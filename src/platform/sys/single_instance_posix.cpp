@@ -39,6 +39,8 @@ SingleInstanceLock::SingleInstanceLock(std::string name, std::filesystem::path f
 
 SingleInstanceLock::~SingleInstanceLock() { release(); }
 
+bool SingleInstanceLock::held() const { return m_fd >= 0; }
+
 SingleInstanceLock::Result SingleInstanceLock::acquire() {
     if (m_fd >= 0) return Result::Acquired;
     std::error_code ec;
