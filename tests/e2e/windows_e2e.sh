@@ -35,7 +35,7 @@ mkdir -p "$program" "$config/Varnel" "$config/InsideSystems" "$data_home" "$stag
 cp -r "$root/docs" "$program/docs"
 cp "$root/data/demo/scenario.json" "$stage/sim/scenario.json"
 touch "$config/InsideSystems/RealTraffic.jar"
-cp "$build/src/varnel.exe" "$program/Varnel.exe"
+cp "$build/src/Varnel.exe" "$program/Varnel.exe"
 cp "$build/standin/SimConnect.dll" "$program/SimConnect.dll"
 
 # Three free loopback ports in a row: TCP for the link, UDP for weather and traffic.
@@ -60,12 +60,14 @@ cat >"$config/Varnel/parameters.xml" <<XML
 </parameters>
 XML
 
+# Wine sets APPDATA and LOCALAPPDATA from its profile for a process started from Linux, so they are
+# set inside Wine, by cmd, for the program it starts.
 run_varnel() { # seconds output-file
-  (cd "$program" && VARNEL_HEADLESS=1 VARNEL_RUN_SECONDS=$1 APPDATA="$(win "$config")" \
-    LOCALAPPDATA="$(win "$data_home")" VARNEL_SIM_SCENARIO="$(win "$stage/sim/scenario.json")" \
+  (cd "$program" && VARNEL_HEADLESS=1 VARNEL_RUN_SECONDS=$1 VARNEL_SIM_SCENARIO="$(win "$stage/sim/scenario.json")" \
     VARNEL_SIM_TRACE="$(win "$stage/sim/trace.jsonl")" VARNEL_WEATHER_PORT=$((base + 1)) \
     VARNEL_TRAFFIC_PORT=$((base + 2)) VARNEL_DOWNLOAD_URL=http://127.0.0.1:9/ \
-    "${emulator[@]}" ./Varnel.exe >"$2" 2>&1)
+    "${emulator[@]}" cmd /c "set APPDATA=$(win "$config")&& set LOCALAPPDATA=$(win "$data_home")&& Varnel.exe" \
+    >"$2" 2>&1)
 }
 
 "${emulator[@]}" "$build/tools/rtfeed.exe" --tcp-port "$base" --traffic-port $((base + 2)) \
