@@ -85,8 +85,13 @@ TEST(Win32Window, ControlsPaintingAndCloseGoThroughTheModel) {
             return;
         }
         const HWND box = GetDlgItem(seen.main, kBox), edit = GetDlgItem(seen.main, kEdit);
-        SendMessageW(GetDlgItem(seen.main, kButton), BM_CLICK, 0, 0);
-        SendMessageW(box, BM_CLICK, 0, 0);
+        // What a button tells its parent when it is clicked (a simulated mouse click depends on focus).
+        const auto click = [&](std::uint16_t id) {
+            SendMessageW(seen.main, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                         reinterpret_cast<LPARAM>(GetDlgItem(seen.main, id)));
+        };
+        click(kButton);
+        click(kBox);
         lf_eventually([&] { return SendMessageW(box, BM_GETCHECK, 0, 0) == BST_CHECKED; });
         seen.checkAfterClick = SendMessageW(box, BM_GETCHECK, 0, 0);
         for (wchar_t c : std::wstring(L"egll")) SendMessageW(edit, WM_CHAR, c, 0);
