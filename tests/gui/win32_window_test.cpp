@@ -20,10 +20,10 @@ namespace {
 constexpr std::uint16_t kBox = 0x800B, kEdit = 0x8034, kButton = 0x8046;
 constexpr Colour kRed = 0x0000FF, kGreen = 0x32CD32;
 
-// Polls up to ten seconds: the GUI thread answers asynchronously.
+// Polls up to `seconds`: the GUI thread answers asynchronously.
 template <typename F>
-bool lf_eventually(F condition) {
-    for (int i = 0; i < 1000; ++i) {
+bool lf_eventually(F condition, int seconds = 10) {
+    for (int i = 0; i < seconds * 100; ++i) {
         if (condition()) return true;
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
@@ -37,8 +37,11 @@ std::wstring lf_text(HWND hwnd) {
 }
 
 TEST(Win32Window, ControlsPaintingAndCloseGoThroughTheModel) {
+    // Windows of all processes in one Wine prefix are visible to each other: the title is this one's.
+    const std::string title = "VarnelWindowTest" + std::to_string(GetCurrentProcessId());
+    const std::wstring wideTitle(title.begin(), title.end());
     Window window;
-    window.create("VarnelWindowTest", 40, 30, 880, 516);
+    window.create(title, 40, 30, 880, 516);
     window.createControl(ControlKind::CheckBox, kBox, {652, 177, 664, 189}, "", true);
     window.createControl(ControlKind::Edit, kEdit, {217, 287, 317, 303}, "", true);
     window.createControl(ControlKind::Button, kButton, {758, 369, 848, 389}, "Re-read", true);
@@ -78,12 +81,22 @@ TEST(Win32Window, ControlsPaintingAndCloseGoThroughTheModel) {
     std::atomic<bool> loopEnded{false};
     std::thread user([&] {
         lf_eventually([&] {
-            return loopEnded || (seen.main = FindWindowW(L"VarnelWindowTest", nullptr)) != nullptr;
+            return loopEnded || (seen.main = FindWindowW(nullptr, wideTitle.c_str())) != nullptr;
         });
         if (!seen.main) {
             window.post(Message{MessageKind::Quit, 0, -1});
             return;
         }
+        // The status band on screen. The first paint waits for Wine's fonts, which may take a while.
+        const auto pixel = [&] {
+            const HDC dc = GetDC(seen.main);
+            const COLORREF c = GetPixel(dc, 600, 470);
+            ReleaseDC(seen.main, dc);
+            return c;
+        };
+        lf_eventually([&] { return pixel() == kGreen; }, 120);
+        seen.before = pixel();
+
         const HWND box = GetDlgItem(seen.main, kBox), edit = GetDlgItem(seen.main, kEdit);
         // What a button tells its parent when it is clicked (a simulated mouse click depends on focus).
         const auto click = [&](std::uint16_t id) {
@@ -103,15 +116,7 @@ TEST(Win32Window, ControlsPaintingAndCloseGoThroughTheModel) {
         lf_eventually([&] { return (GetWindowLongW(seen.main, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0; });
         seen.topMost = (GetWindowLongW(seen.main, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
 
-        // The status band on screen, before and after the model invalidates it with a new colour.
-        const auto pixel = [&] {
-            const HDC dc = GetDC(seen.main);
-            const COLORREF c = GetPixel(dc, 600, 470);
-            ReleaseDC(seen.main, dc);
-            return c;
-        };
-        lf_eventually([&] { return pixel() == kGreen; });
-        seen.before = pixel();
+        // Repainted when the model invalidates it with a new colour.
         error = true;
         window.invalidate({0, 448, 880, 476}, true);
         lf_eventually([&] { return pixel() == kRed; });
