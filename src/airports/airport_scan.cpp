@@ -18,6 +18,7 @@
 #include "core/text_files.h"
 #include "core/utilities.h"
 #include "display/window_state.h"
+#include "platform/sys/file_replace.h"
 #include "settings/settings_catalogue.h"
 #include "update/sim_installation.h"
 
@@ -183,7 +184,7 @@ void lf_offlineLearning() {
         if (!lf_stockArchiveHasQuality(code) || !lf_checkUnknownPublisher(source).empty()) continue;
         const fs::path target = g_toBeLearnedOfflineFolder / gf_apfXmlName(code);
         std::error_code ec;
-        const bool ok = fs::copy_file(source, target, fs::copy_options::overwrite_existing, ec);
+        const bool ok = platform::sys::gf_copyFileReplacing(source, target, ec);
         if (ec || !ok) {
             gf_logArrowLine(format("\"{}\" failed to copy \"{}\"", source.string(), target.string()));
             continue;

@@ -8,6 +8,7 @@
 #include "core/format.h"
 #include "core/time_of_week.h"
 #include "core/version.h"
+#include "platform/sys/file_replace.h"
 
 namespace vrn {
 
@@ -57,7 +58,7 @@ std::vector<std::string> lf_keepPreviousLogs(const std::filesystem::path& logFil
     auto copy = [&](const std::filesystem::path& from, const std::filesystem::path& to) {
         std::error_code ec;
         if (!std::filesystem::exists(from, ec)) return;
-        std::filesystem::copy_file(from, to, std::filesystem::copy_options::overwrite_existing, ec);
+        platform::sys::gf_copyFileReplacing(from, to, ec);
         if (ec) failures.push_back(vrn::format("could not copy {} to {}: {}", from.string(), to.string(), ec.message()));
     };
     copy(log0, log00);
@@ -91,7 +92,7 @@ void gf_startLog(const std::filesystem::path& logFile) {
     const auto failures = lf_keepPreviousLogs(logFile);
 
     std::lock_guard lock(state.mutex);
-    state.stream.open(logFile, std::ios::out | std::ios::trunc);
+    state.stream.open(logFile, std::ios::out | std::ios::trunc | std::ios::binary);
     if (!state.stream.is_open()) {
         state.stream.clear();
         throw SysErrorException(40, "Failed to write file " + logFile.string());

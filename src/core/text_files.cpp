@@ -20,8 +20,9 @@ namespace {
 
 constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 
-// Opens a file for reading; a folder counts as a file that cannot be opened.
-bool lf_openInput(std::ifstream& in, const fs::path& file, std::ios::openmode mode = std::ios::in) {
+// Opens a file for reading, in binary mode so that a carriage return reaches the caller on Windows
+// too; a folder counts as a file that cannot be opened.
+bool lf_openInput(std::ifstream& in, const fs::path& file, std::ios::openmode mode = std::ios::in | std::ios::binary) {
     std::error_code ec;
     if (fs::is_directory(file, ec)) return false;
     in.open(file, mode);

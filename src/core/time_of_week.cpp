@@ -1,5 +1,6 @@
 #include "core/time_of_week.h"
 
+#include <chrono>
 #include <cmath>
 #include <map>
 #include <memory>
@@ -27,11 +28,24 @@ std::atomic<bool> g_testClockSet{false};
 constexpr std::time_t kFirstTime = 0;                 // Thu Jan  1 00:00:00 1970
 constexpr std::time_t kLastTime = 253402300799;       // Fri Dec 31 23:59:59 9999
 
+// From the calendar of <chrono>, not gmtime: the Windows C library's stops at the year 3000.
 std::tm lf_utcFields(std::time_t t) {
+    using namespace std::chrono;
     if (t < kFirstTime) t = kFirstTime;
     if (t > kLastTime) t = kLastTime;
+    const sys_seconds at{seconds{t}};
+    const sys_days day = floor<days>(at);
+    const year_month_day date{day};
+    const hh_mm_ss time{at - day};
     std::tm fields{};
-    ::gmtime_r(&t, &fields);
+    fields.tm_year = static_cast<int>(date.year()) - 1900;
+    fields.tm_mon = static_cast<int>(static_cast<unsigned>(date.month())) - 1;
+    fields.tm_mday = static_cast<int>(static_cast<unsigned>(date.day()));
+    fields.tm_hour = static_cast<int>(time.hours().count());
+    fields.tm_min = static_cast<int>(time.minutes().count());
+    fields.tm_sec = static_cast<int>(time.seconds().count());
+    fields.tm_wday = static_cast<int>(weekday{day}.c_encoding());
+    fields.tm_yday = static_cast<int>((day - sys_days{date.year() / January / 1}).count());
     return fields;
 }
 

@@ -86,6 +86,7 @@ TEST_F(ScanWalk, WorkerBoundAndFailingTask) {
 }
 
 TEST_F(ScanWalk, LinkedPackagesFollowedAndLinkCyclesEnteredOnce) {
+    if (!test::symlinksAvailable()) GTEST_SKIP() << "no symbolic links can be made here";
     airportFile("Community/pkg/scenery/a.bgl");
     airportFile("elsewhere/linked-pkg/scenery/b.bgl");
     fs::create_directory_symlink(dir / "elsewhere/linked-pkg", dir / "Community/linked-pkg");

@@ -445,7 +445,11 @@ TEST_F(ScanDrivers, AirportFilesAreXmlFilesWithFourCharacterNamesAndASubfolderSt
     fs::create_directories(g_myThirdpartyFolder / "ABCD.xml");
     std::vector<std::string> codes;
     gf_listXmlFiles(codes);
+#ifdef _WIN32   // file names ignore case: eham.XML is the EHAM.xml already there
+    EXPECT_EQ(std::set<std::string>(codes.begin(), codes.end()), (std::set<std::string>{"EHAM"}));
+#else
     EXPECT_EQ(std::set<std::string>(codes.begin(), codes.end()), (std::set<std::string>{"EHAM", "eham"}));
+#endif
     writeFile(g_myThirdpartyFolder / "sub" / "keep.xml", "x");   // a system error
     EXPECT_THROW(gf_clearFolder(g_myThirdpartyFolder), fs::filesystem_error);
     gf_clearFolder(dir() / "missing");   // nothing to clear

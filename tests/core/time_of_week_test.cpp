@@ -1,6 +1,8 @@
 // Time of week with an injected wall clock and feed time.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include <atomic>
 #include <random>
 
@@ -25,15 +27,21 @@ protected:
 };
 
 TEST_F(TimeOfWeekTest, UtcTextHasTheAsctimeLayout) {
-    // The C library's asctime is the reference, over a thousand years.
+    // The layout the C standard gives asctime is the reference, over a thousand years (the Windows
+    // C library's own asctime pads the day with a zero instead).
+    static const char* const days[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+    static const char* const months[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                         "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
     std::mt19937_64 random(7);
     for (int i = 0; i < 2000; ++i) {
         const std::time_t t = static_cast<std::time_t>(random() % 32503680000ULL);   // 1970 .. 2999
         std::tm fields{};
         ASSERT_NE(::gmtime_r(&t, &fields), nullptr);
-        char buffer[32];
-        ASSERT_NE(::asctime_r(&fields, buffer), nullptr);
-        ASSERT_EQ(gf_utcTimeText(t), std::string(buffer, 24)) << t;
+        char buffer[64];
+        std::snprintf(buffer, sizeof buffer, "%.3s %.3s%3d %.2d:%.2d:%.2d %d", days[fields.tm_wday],
+                      months[fields.tm_mon], fields.tm_mday, fields.tm_hour, fields.tm_min, fields.tm_sec,
+                      1900 + fields.tm_year);
+        ASSERT_EQ(gf_utcTimeText(t), std::string(buffer)) << t;
     }
     // Times no four-digit year can show stay in the layout.
     EXPECT_EQ(gf_utcTimeText(-5).size(), 24u);

@@ -45,10 +45,12 @@ TEST(Files, CountFilesCountsRegularFilesDirectlyInTheFolder) {
     test::writeFile(dir / "b.txt", "");
     fs::create_directory(dir / "sub");
     test::writeFile(dir / "sub" / "c.xml", "x");
-    fs::create_symlink(dir / "a.xml", dir / "link-to-file");
-    fs::create_symlink(dir / "sub", dir / "link-to-folder");
-    fs::create_symlink(dir / "gone", dir / "dangling");
-    EXPECT_EQ(gf_countFiles(dir.path()), 3);
+    if (test::symlinksAvailable()) {
+        fs::create_symlink(dir / "a.xml", dir / "link-to-file");
+        fs::create_symlink(dir / "sub", dir / "link-to-folder");
+        fs::create_symlink(dir / "gone", dir / "dangling");
+    }
+    EXPECT_EQ(gf_countFiles(dir.path()), test::symlinksAvailable() ? 3 : 2);   // the link to a file counts
     EXPECT_THROW(gf_countFiles(dir / "a.xml"), fs::filesystem_error);   // not a folder
 }
 

@@ -161,7 +161,7 @@ TEST(AppEndToEnd, BadStartsEndWithAMessageAndAnErrorStatus) {
                                 std::to_string(base) + " XDG_RUNTIME_DIR=" + shellQuote(stage.path()) + " " +
                                 shellQuote(script) + " " + shellQuote(build) + " > " + shellQuote(stage / "run.out") + " 2>&1";
         EXPECT_EQ(lf_exitCode(std::system(run.c_str())), c.status);
-        if (holder.fd >= 0) ::close(holder.fd);
+        net::gf_closeSocket(holder.fd);
         EXPECT_TRUE(lf_contains(readFile(stage / "run.out"), c.output)) << readFile(stage / "run.out");
     }
 }

@@ -2,8 +2,11 @@
 // line protocol with a client socket of the test's own.
 #include <gtest/gtest.h>
 
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <dirent.h>
-#include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <deque>
@@ -28,12 +31,18 @@ namespace {
 using test::eventually;
 
 int openDescriptorCount() {
+#ifdef _WIN32
+    DWORD n = 0;
+    ::GetProcessHandleCount(::GetCurrentProcess(), &n);
+    return static_cast<int>(n);
+#else
     int n = 0;
     if (DIR* d = opendir("/proc/self/fd")) {
         while (readdir(d)) ++n;
         closedir(d);
     }
     return n;
+#endif
 }
 
 // A reader whose processed datagrams are recorded.
@@ -55,7 +64,7 @@ void sendTo(std::uint16_t port, std::string_view text) {
     int error = 0;
     const int fd = net::gf_udpSocket(error);
     EXPECT_TRUE(net::gf_sendDatagramToLoopback(fd, port, text));
-    ::close(fd);
+    net::gf_closeSocket(fd);
 }
 
 TEST(UdpReaderTest, OverrunZeroByteAndRepeatFilter) {
@@ -277,7 +286,7 @@ protected:
     }
     void TearDown() override {
         gf_stopServer();
-        for (int fd : clients) ::close(fd);
+        for (int fd : clients) net::gf_closeSocket(fd);
         g_feedHooks = FeedHooks{};
     }
     int connect() {
@@ -324,7 +333,7 @@ TEST_F(ServerTest, HandshakeLinesLostClientReconnectionAndExit) {
 
     int dropped = 0;
     g_feedHooks.dropLiveAircraft = [&] { ++dropped; };
-    ::close(c1);
+    net::gf_closeSocket(c1);
     clients.clear();
     for (int i = 0; i < 50 && g_clientConnected.load(); ++i) gf_sendUserPosition(user);
     EXPECT_FALSE(g_clientConnected.load());
@@ -371,7 +380,7 @@ TEST(ServerStartTest, FailuresCarryTheirCodes) {
                 << e.what();
         }
     }
-    ::close(holder.fd);
+    net::gf_closeSocket(holder.fd);
     gf_stopServer();
 }
 

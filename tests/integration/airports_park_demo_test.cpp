@@ -24,6 +24,7 @@
 #include "traffic/stand_schedules.h"
 #include "traffic/traffic_engine.h"
 #include "traffic/traffic_lists.h"
+#include "support/process.h"
 
 namespace vrn::test {
 namespace {
@@ -41,13 +42,13 @@ protected:
 
     void SetUp() override {
         LinkFixture::SetUp();
-        const fs::path tool = fs::path(VARNEL_BINARY_DIR) / "tools" / "varnel-data";
-        if (!fs::exists(tool)) GTEST_SKIP() << "varnel-data not built";
+        if (!test::dataBuilderBuilt()) GTEST_SKIP() << "varnel-data not built";
         program = dir / "program";
         const fs::path source = fs::path(VARNEL_TEST_DATA).parent_path().parent_path() / "data";
-        const std::string command = tool.string() + " all --source '" + source.string() + "' --program '" +
-                                    program.string() + "' --packages '" + (dir / "packages").string() + "' > /dev/null";
-        ASSERT_EQ(std::system(command.c_str()), 0);
+        ASSERT_EQ(test::runDataBuilder({"all", "--source", source.string(), "--program", program.string(),
+                                        "--packages", (dir / "packages").string()},
+                                       dir / "varnel-data.out"),
+                  0);
         cd.emplace(program);
         ASSERT_TRUE(gf_readDbase());
         g_liveries.clear();

@@ -76,13 +76,14 @@ TEST(AirportsScan, FakePackageTree) {
     pugi::xml_document doc;
     ASSERT_TRUE(gf_loadApfDocument(doc, g_myThirdpartyFolder / "EKCH.xml"));
     EXPECT_EQ(lf_readStringParameter(doc, "publisher").value_or(""), "unknown");
-    EXPECT_EQ(lf_readStringParameter(doc, "BGLpath").value_or(""), (sim / "Community/pkg-x/scenery/world/x.bgl").string());
+    EXPECT_EQ(test::slashed(lf_readStringParameter(doc, "BGLpath").value_or("")),
+              test::slashed((sim / "Community/pkg-x/scenery/world/x.bgl").string()));
     EXPECT_EQ(lf_readStringParameter(doc, "manufacturer").value_or(""), "Nobody");
     EXPECT_EQ(lf_readIntParameter(doc, "num_parkpos").value_or(0), 2);
 
-    const std::string log = test::readFile(g_airportsScanLogPath);
+    const std::string log = test::slashed(test::readFile(g_airportsScanLogPath));
     for (const std::string& text : {std::string("===> LOWI has 3 parkpos while archived one has 2"),
-                                    "!? Exception in lf_toParkingPositions: " + (sim / "Community/pkg-y/scenery/y.bgl").string()})
+                                    "!? Exception in lf_toParkingPositions: " + test::slashed((sim / "Community/pkg-y/scenery/y.bgl").string())})
         EXPECT_NE(log.find(text), std::string::npos) << text;
 
     // A second scan that finds nothing reports so, whatever the first one counted.

@@ -5,6 +5,7 @@
 #include "app/run_thread.h"
 #include "app/run_test_fixture.h"
 #include "feed/realtraffic_link.h"
+#include "support/process.h"
 
 namespace vrn::test {
 namespace {
@@ -28,16 +29,16 @@ TEST_F(RunThread, OutsideTheProgramFolderNothingIsDoneAndTheWindowStaysOpen) {
 
 TEST_F(RunThread, NoInstallPathFoundStopsBeforeRealTrafficAndTheAirports) {
     ScopedEnv server("VARNEL_DOWNLOAD_URL", "http://127.0.0.1:9/");   // nothing answers on loopback
-    ScopedEnv config("XDG_CONFIG_HOME", (dir() / "config").string());
-    ScopedEnv data("XDG_DATA_HOME", (dir() / "data").string());
+    ScopedEnv config(test::kRoamingFolderVariable, (dir() / "config").string());
+    ScopedEnv data(test::kLocalFolderVariable, (dir() / "data").string());
     fs::create_directories(dir() / "docs");
     // The type database and fixes, built from the project's data sources.
-    const fs::path tool = fs::path(VARNEL_BINARY_DIR) / "tools" / "varnel-data";
-    if (!fs::exists(tool)) GTEST_SKIP() << tool << " is not built";
+    if (!dataBuilderBuilt()) GTEST_SKIP() << "varnel-data is not built";
     const fs::path sources = fs::path(VARNEL_TEST_DATA).parent_path().parent_path() / "data";
-    const std::string build = "'" + tool.string() + "' liveries --source '" + sources.string() + "' --program '" +
-                              dir().string() + "' --packages '" + (dir() / "packages").string() + "' > /dev/null";
-    ASSERT_EQ(std::system(build.c_str()), 0);
+    ASSERT_EQ(runDataBuilder({"liveries", "--source", sources.string(), "--program", dir().string(), "--packages",
+                              (dir() / "packages").string()},
+                             dir() / "varnel-data.out"),
+              0);
     g_realTrafficLocal = true;
     gf_startUpVRNL();
     EXPECT_EQ(g_mainWindow.g_errorText.get(),

@@ -5,13 +5,13 @@
 #include "liveries/livery_scan.h"
 #include "liveries/liveries_fixture.h"
 #include "liveries/type_queries.h"
+#include "support/process.h"
 
 namespace vrn::test {
 namespace {
 
 namespace fs = std::filesystem;
 
-const fs::path kTool = fs::path(VARNEL_BINARY_DIR) / "tools" / "varnel-data";
 const fs::path kSourceData = fs::path(VARNEL_TEST_DATA).parent_path().parent_path() / "data";
 
 std::size_t countOf(const std::string& text, const std::string& part) {
@@ -24,15 +24,14 @@ class GeneratedDbase : public LiveriesTest {
 protected:
     void SetUp() override {
         LiveriesTest::SetUp();
-        if (!fs::exists(kTool)) GTEST_SKIP() << "varnel-data not built";
+        if (!dataBuilderBuilt()) GTEST_SKIP() << "varnel-data not built";
     }
     // Runs `varnel-data liveries` from `source` into the scratch program folder; its output goes to `out`.
     int generate(const fs::path& source, std::string& out) {
         const fs::path log = dir() / "varnel-data.out";
-        const std::string command = kTool.string() + " liveries --source '" + source.string() + "' --program '" +
-                                    dir().string() + "' --packages '" + (dir() / "packages").string() + "' > '" +
-                                    log.string() + "' 2>&1";
-        const int rc = std::system(command.c_str());
+        const int rc = runDataBuilder({"liveries", "--source", source.string(), "--program", dir().string(),
+                                       "--packages", (dir() / "packages").string()},
+                                      log);
         out = readFile(log);
         return rc;
     }

@@ -48,7 +48,7 @@ TEST_F(LiveryScan, ManualFoldersWithOddFilesAndReports) {
     fs::create_directories(a / "x" / "Dir" / "aircraft.cfg");
     aircraft(a / "some-airport-pack", cfg("A320", {sec("Direct in skipped folder", "KLM")}));
     aircraft(a / "some-airport-pack" / "deeper", cfg("A320", {sec("Below skipped folder", "KLM")}));
-    fs::create_directory_symlink(a, a / "x" / "loop");
+    if (symlinksAvailable()) fs::create_directory_symlink(a, a / "x" / "loop");
     aircraft(c / "A320", cfg("A320", {sec("DLH one", "DLH"), sec("C only", "UAE")}));
     aircraft(c / "A319", cfg("A319", {sec("EWG in C", "EWG")}));
     writeFile(dir() / "output" / "errors" / "Fixes.txt", "old report\n");

@@ -47,7 +47,7 @@ TEST_F(Regcodes, AigThenUserListsOverride) {
     // Special: marked so, one registration only (Title B) or '#' (Title A).
     EXPECT_TRUE(gf_isSpecialLivery("Title Special") && gf_isSpecialLivery("Title B") && gf_isSpecialLivery("Title A"));
     EXPECT_FALSE(gf_isSpecialLivery("Title C"));
-    const std::string report = readFile(dir() / "output" / "info" / "OfflineRegcodes.txt");
+    const std::string report = slashed(readFile(dir() / "output" / "info" / "OfflineRegcodes.txt"));
     for (const char* line : {"===> wrong regcode length \"\" in Title B\n", "wrong regcode length \"" /* 13 characters, scrambled */,
                              "input/AIG-regcodes.xml: 5 new regcodes added, 1 regcode replaced, 1 regcode defined as special\n",
                              "   regcode REG1 for \"Title B\", instead of for \"Title A\"\n", "===> input/my_regcodes/a.TXT wrong format: a;b;c;d\n",

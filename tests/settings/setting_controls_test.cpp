@@ -16,7 +16,7 @@ TEST(SettingCatalogue, ControlIdsAreUnique) {
 
 TEST(SettingCatalogue, DataFolderFollowsTheConfigFolderUnlessOverridden) {
     TempDir home;
-    ScopedEnv config("XDG_CONFIG_HOME", home.path().string());
+    ScopedEnv config(test::kRoamingFolderVariable, home.path().string());
     gf_setDataFolderForTests({});
     EXPECT_EQ(gf_parametersPath(), home.path() / "Varnel" / "parameters.xml");
     gf_setDataFolderForTests(home / "elsewhere");

@@ -14,6 +14,11 @@ std::filesystem::path currentProgram();
 // A program built in this build folder: "tools/rtfeed" -> <build>/tools/rtfeed(.exe).
 std::filesystem::path builtProgram(const std::string& relative);
 
+// Runs tools/varnel-data with `args` to its end, its output into `output` (empty: the test's own);
+// its exit status, -1 when it could not start. False from dataBuilderBuilt() when it is not built.
+bool dataBuilderBuilt();
+int runDataBuilder(const std::vector<std::string>& args, const std::filesystem::path& output = {});
+
 class ChildProcess {
 public:
     struct Options {

@@ -121,6 +121,24 @@ bool lf_tcpPortFree(int port) {
 }
 }  // namespace
 
+std::string slashed(std::string text) {
+#ifdef _WIN32
+    for (char& c : text)
+        if (c == '\\') c = '/';
+#endif
+    return text;
+}
+
+bool symlinksAvailable() {
+    static const bool available = [] {
+        TempDir dir;
+        std::error_code ec;
+        fs::create_directory_symlink(dir.path(), dir / "link", ec);
+        return !ec;
+    }();
+    return available;
+}
+
 int freeLoopbackPortBase(unsigned salt) {
     std::mt19937 rng(static_cast<unsigned>(currentProcessId()) * 31u + salt);
     for (int attempt = 0; attempt < 200; ++attempt) {

@@ -16,7 +16,7 @@ public:
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
     const std::filesystem::path& path() const { return m_path; }
-    std::filesystem::path operator/(const std::string& name) const { return m_path / name; }
+    std::filesystem::path operator/(const std::filesystem::path& name) const { return m_path / name; }
 
 private:
     std::filesystem::path m_path;
@@ -31,6 +31,15 @@ public:
 private:
     std::filesystem::path m_previous;
 };
+
+// The environment variables that name the user's roaming and local application data folders.
+#ifdef _WIN32
+inline constexpr const char* kRoamingFolderVariable = "APPDATA";
+inline constexpr const char* kLocalFolderVariable = "LOCALAPPDATA";
+#else
+inline constexpr const char* kRoamingFolderVariable = "XDG_CONFIG_HOME";
+inline constexpr const char* kLocalFolderVariable = "XDG_DATA_HOME";
+#endif
 
 // Sets an environment variable for the lifetime of the object, restoring the old value after.
 class ScopedEnv {
@@ -62,6 +71,14 @@ bool eventually(F condition, int seconds = 20) {
     }
     return condition();
 }
+
+// The text with every '\\' made '/' on Windows (unchanged elsewhere), so that expected paths written
+// with '/' match what the program shows there, where both separators occur.
+std::string slashed(std::string text);
+
+// Whether this system lets the tests make symbolic links (Windows without developer mode, and Wine,
+// do not).
+bool symlinksAvailable();
 
 // A TCP port followed by two UDP ports, all free on loopback, below the ephemeral range (0: none).
 int freeLoopbackPortBase(unsigned salt = 0);

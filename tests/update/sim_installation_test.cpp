@@ -6,7 +6,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The Windows known folders are the XDG folders here: roaming = XDG_CONFIG_HOME, local = XDG_DATA_HOME.
+// The known folders come from the environment: %APPDATA% and %LOCALAPPDATA%, or on Linux
+// XDG_CONFIG_HOME and XDG_DATA_HOME.
 class SimInstallationTest : public UpdateTest {
 protected:
     fs::path roaming() const { return root() / "roaming"; }
@@ -17,7 +18,7 @@ protected:
     fs::path storeUserCfg(const char* family = "Microsoft.FlightSimulator_8wekyb3d8bbwe") const {
         return local() / "Packages" / family / "LocalCache" / "UserCfg.opt";
     }
-    ScopedEnv m_config{"XDG_CONFIG_HOME", roaming().string()}, m_data{"XDG_DATA_HOME", local().string()};
+    ScopedEnv m_config{kRoamingFolderVariable, roaming().string()}, m_data{kLocalFolderVariable, local().string()};
 };
 
 // The Steam folder first when it fits the simulator; else the first UserCfg.opt that exists wins,

@@ -310,14 +310,14 @@ int main(int argc, char** argv) {
     if (o.createMarker) {
         const auto marker = gf_realTrafficMarkerPath();
         std::filesystem::create_directories(marker.parent_path());
-        std::ofstream(marker) << "stand-in\n";
+        std::ofstream(marker, std::ios::binary) << "stand-in\n";
         std::cout << "marker " << marker.string() << std::endl;
     }
     if (o.haveCenter) {
         g_center = o.center;
     }
     if (!o.recordFile.empty()) {
-        g_record.open(o.recordFile);
+        g_record.open(o.recordFile, std::ios::binary);
         if (!g_record) {
             std::cerr << "cannot write " << o.recordFile << "\n";
             return 2;

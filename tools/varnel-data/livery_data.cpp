@@ -214,7 +214,7 @@ void buildRegcodes(const fs::path& src, const fs::path& input) {
     save(doc, input / "AIG-regcodes.xml");
 
     fs::create_directories(input / "my_regcodes");
-    std::ofstream user(input / "my_regcodes" / "my_regcodes.TXT", std::ios::trunc);
+    std::ofstream user(input / "my_regcodes" / "my_regcodes.TXT", std::ios::trunc | std::ios::binary);
     for (const std::string& line : readSourceLines(src / "my_regcodes.txt")) user << line << "\r\n";
     if (!user) throw std::runtime_error("cannot write the sample my_regcodes list");
 }
@@ -229,7 +229,7 @@ struct SampleAircraft {
 
 void writeAircraftCfg(const fs::path& file, const SampleAircraft& a) {
     fs::create_directories(file.parent_path());
-    std::ofstream out(file, std::ios::trunc);
+    std::ofstream out(file, std::ios::trunc | std::ios::binary);
     out << "[VERSION]\nmajor = 1\nminor = 0\n\n";
     if (!a.base.empty()) out << "[VARIATION]\nbase_container = \"..\\" << a.base << "\"\n\n";
     out << "[GENERAL]\n";

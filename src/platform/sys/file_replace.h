@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <filesystem>
 #include <string_view>
+#include <system_error>
 
 namespace vrn::platform::sys {
 
@@ -13,6 +14,10 @@ namespace vrn::platform::sys {
 // `target` is a folder or cannot be written, or any step failed: the old file is then untouched and
 // the temporary file removed.
 bool gf_replaceFile(const std::filesystem::path& target, std::string_view bytes);
+
+// Copies `from` onto `to`, replacing an existing file (which std::filesystem::copy_file with
+// overwrite_existing refuses on Windows). False with the reason in `ec` when it failed.
+bool gf_copyFileReplacing(const std::filesystem::path& from, const std::filesystem::path& to, std::error_code& ec);
 
 // Reads up to `size` first bytes of a file into `head`; the count, or -1 with the system's error
 // number in `error` when the file cannot be opened or read.

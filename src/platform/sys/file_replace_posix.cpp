@@ -46,6 +46,10 @@ bool gf_replaceFile(const fs::path& target, std::string_view bytes) {
     return ok;
 }
 
+bool gf_copyFileReplacing(const fs::path& from, const fs::path& to, std::error_code& ec) {
+    return fs::copy_file(from, to, fs::copy_options::overwrite_existing, ec);
+}
+
 long gf_readFileHead(const fs::path& file, unsigned char* head, std::size_t size, int& error) {
     error = 0;
     const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);

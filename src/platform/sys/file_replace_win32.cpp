@@ -65,6 +65,13 @@ bool gf_replaceFile(const fs::path& target, std::string_view bytes) {
     return ok;
 }
 
+bool gf_copyFileReplacing(const fs::path& from, const fs::path& to, std::error_code& ec) {
+    ec.clear();
+    if (::CopyFileW(from.c_str(), to.c_str(), FALSE)) return true;
+    ec.assign(static_cast<int>(::GetLastError()), std::system_category());
+    return false;
+}
+
 long gf_readFileHead(const fs::path& file, unsigned char* head, std::size_t size, int& error) {
     error = 0;
     FileHandle in(::CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,

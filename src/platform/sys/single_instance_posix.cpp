@@ -19,19 +19,6 @@ std::filesystem::path lf_defaultLockFolder() {
 
 }  // namespace
 
-std::string SingleInstanceLock::lockFileName(const std::string& name) {
-    std::string base = name;
-    if (auto slash = base.find_last_of("\\/"); slash != std::string::npos) base.erase(0, slash + 1);
-    std::string kept;
-    for (char c : base) {
-        const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' ||
-                           c == '_' || c == '-';
-        if (plain) kept.push_back(c);
-    }
-    if (kept.empty()) kept = "instance";
-    return kept + ".lock";
-}
-
 SingleInstanceLock::SingleInstanceLock(std::string name, std::filesystem::path folder) {
     if (folder.empty()) folder = lf_defaultLockFolder();
     m_lockFile = folder / lockFileName(name);

@@ -26,19 +26,6 @@ std::wstring lf_mutexName(const std::string& name, const std::filesystem::path& 
 
 }  // namespace
 
-std::string SingleInstanceLock::lockFileName(const std::string& name) {
-    std::string base = name;
-    if (auto slash = base.find_last_of("\\/"); slash != std::string::npos) base.erase(0, slash + 1);
-    std::string kept;
-    for (char c : base) {
-        const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' ||
-                           c == '_' || c == '-';
-        if (plain) kept.push_back(c);
-    }
-    if (kept.empty()) kept = "instance";
-    return kept + ".lock";
-}
-
 // A folder given must be one (as on Linux, where the lock file is made there); lockFile() names the
 // mutex, which is what another start meets.
 SingleInstanceLock::SingleInstanceLock(std::string name, std::filesystem::path folder) : m_folder(std::move(folder)) {

@@ -1,0 +1,147 @@
+// The program started as a user starts it, on Linux and on Windows: from a staged program folder,
+// with the user's folders in the environment. Starts that meet bad surroundings (a user folder with
+// an umlaut and a blank, a program folder that cannot be written, a port in use, a second instance)
+// end with the message they have on every system and an error status, never a crash.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "platform/net/sockets.h"
+#include "support/process.h"
+#include "support/test_support.h"
+
+namespace vrn::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int kExitUsage = 2, kExitSecondInstance = 3;
+// Runs end themselves after VARNEL_RUN_SECONDS; this bound only catches a program that never ends.
+constexpr double kLongestRunSeconds = 180;
+
+bool lf_contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+// A program folder as the package holds it (data files and docs), a user folder, and the simulator's
+// packages under the user's roaming folder.
+class StartEndToEnd : public ::testing::Test {
+protected:
+    void SetUp() override {
+        roaming = user / "AppData" / "Roaming";
+        for (const char* tool : {"src/varnel", "tools/varnel-data"})
+            if (!fs::exists(builtProgram(tool))) GTEST_SKIP() << builtProgram(tool) << " is not built";
+        const fs::path root = fs::path(VARNEL_TEST_DATA).parent_path().parent_path();
+        ChildProcess::Options quiet;
+        quiet.output = stage / "data.out";
+        ChildProcess data(builtProgram("tools/varnel-data"),
+                          {"all", "--source", (root / "data").string(), "--program", program.string(), "--packages",
+                           (roaming / "Microsoft Flight Simulator" / "Packages").string()},
+                          quiet);
+        ASSERT_EQ(data.waitFor(kLongestRunSeconds), 0) << readFile(stage / "data.out");
+        fs::copy(root / "docs", program / "docs", fs::copy_options::recursive);
+        writeFile(roaming / "InsideSystems" / "RealTraffic.jar", "");   // RealTraffic runs on this computer
+    }
+
+    ChildProcess::Options options(const fs::path& output, const std::string& runSeconds = "4") const {
+        ChildProcess::Options o;
+        o.output = output;
+        o.folder = program;
+        const auto utf8 = [](const fs::path& p) {
+            const auto u8 = p.u8string();
+            return std::string(u8.begin(), u8.end());
+        };
+        o.env = {std::string(kRoamingFolderVariable) + "=" + utf8(roaming),
+                 std::string(kLocalFolderVariable) + "=" + utf8(user / "AppData" / "Local"),
+                 "XDG_RUNTIME_DIR=" + stage.path().string(),   // the lock file's folder on Linux
+                 "VARNEL_RUN_SECONDS=" + runSeconds, "VARNEL_HEADLESS=1",
+                 "VARNEL_DOWNLOAD_URL=http://127.0.0.1:9/",
+                 "VARNEL_SIM_SCENARIO=" + (fs::path(VARNEL_TEST_DATA).parent_path().parent_path() / "data" / "demo" / "scenario.json").string(),
+                 "VARNEL_SIM_TRACE=" + (stage / "trace.jsonl").string()};
+        return o;
+    }
+
+    // One start of the program; its exit status and what it printed.
+    std::pair<int, std::string> run(const std::string& name, const std::string& runSeconds = "4") const {
+        ChildProcess varnel(builtProgram("src/varnel"), {}, options(stage / name, runSeconds));
+        const int status = varnel.waitFor(kLongestRunSeconds).value_or(-1);
+        return {status, readFile(stage / name)};
+    }
+
+    void usePort(int port) const {
+        writeFile(roaming / "Varnel" / "parameters.xml",
+                  "<parameters>\n<parameter name=\"PORT_NUMBER\" value=\"" + std::to_string(port) + "\" />\n</parameters>\n");
+    }
+
+    TempDir stage;
+    const fs::path program = stage / "program";
+    fs::path user = stage / "Pilot";
+    fs::path roaming;
+};
+
+class UmlautUserStart : public StartEndToEnd {
+protected:
+    UmlautUserStart() { user = stage.path() / fs::path(u8"J\u00fcrgen M\u00fcller"); }
+};
+
+TEST_F(UmlautUserStart, AUserFolderWithAnUmlautAndABlankHoldsTheSettings) {
+    const int base = freeLoopbackPortBase();
+    ASSERT_NE(base, 0);
+    usePort(base);
+    const auto [status, out] = run("run.out");
+    EXPECT_EQ(status, 0) << out;
+    EXPECT_FALSE(lf_contains(out, "Error")) << out;
+    const std::string params = readFile(roaming / "Varnel" / "parameters.xml");
+    EXPECT_TRUE(lf_contains(params, "name=\"MAIN_WINDOW_X\"")) << params;
+    const std::string log = readFile(program / "Log.txt");
+    EXPECT_TRUE(lf_contains(log, std::string(reinterpret_cast<const char*>(u8"J\u00fcrgen M\u00fcller")))) << log;
+}
+
+TEST_F(StartEndToEnd, BadSurroundingsEndWithTheirMessage) {
+    const int base = freeLoopbackPortBase();
+    ASSERT_NE(base, 0);
+    usePort(base);
+    {
+        // RealTraffic's port taken by another program.
+        const net::ListenResult holder = net::gf_tcpListen(std::to_string(base));
+        ASSERT_GE(holder.fd, 0);
+        const auto [status, out] = run("port.out", "20");
+        net::gf_closeSocket(holder.fd);
+        EXPECT_EQ(status, 1) << out;
+        EXPECT_TRUE(lf_contains(out, "[status] sys error 5: Bind failed at port " + std::to_string(base) + " with error"))
+            << out;
+    }
+    {
+        // A run time that is no number: refused before anything starts.
+        const auto [status, out] = run("usage.out", "1e3");
+        EXPECT_EQ(status, kExitUsage) << out;
+        EXPECT_TRUE(lf_contains(out, "VARNEL_RUN_SECONDS must be a positive whole number of seconds")) << out;
+    }
+    {
+        // A program folder where Log.txt cannot be written (as in a read-only folder; the tests may run
+        // as a user whom no permission stops, so Log.txt's name is taken by a folder).
+        fs::remove(program / "Log.txt");
+        fs::create_directories(program / "Log.txt");
+        const auto [status, out] = run("log.out");
+        fs::remove(program / "Log.txt");
+        EXPECT_EQ(status, 1) << out;
+        EXPECT_TRUE(lf_contains(out, "Varnel: ")) << out;
+        EXPECT_TRUE(lf_contains(out, "Log.txt")) << out;
+    }
+}
+
+TEST_F(StartEndToEnd, ASecondInstanceSaysSoAndLeavesTheFirstAlone) {
+    const int base = freeLoopbackPortBase();
+    ASSERT_NE(base, 0);
+    usePort(base);
+    ChildProcess first(builtProgram("src/varnel"), {}, options(stage / "first.out", "120"));
+    ASSERT_TRUE(eventually([&] { return lf_contains(readFile(program / "Log.txt"), "Varnel version"); }, 120));
+    const auto [status, out] = run("second.out");
+    EXPECT_EQ(status, kExitSecondInstance) << out;
+    EXPECT_TRUE(lf_contains(out, "Varnel is already running")) << out;
+    EXPECT_TRUE(lf_contains(readFile(program / "Log.txt"), "Varnel version")) << "the first one's log is kept";
+    EXPECT_FALSE(first.waitFor(0).has_value()) << "the first one still runs";
+}
+
+}  // namespace
+}  // namespace vrn::test
