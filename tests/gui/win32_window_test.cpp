@@ -37,9 +37,13 @@ std::wstring lf_text(HWND hwnd) {
 }
 
 TEST(Win32Window, ControlsPaintingAndCloseGoThroughTheModel) {
-    // Windows of all processes in one Wine prefix are visible to each other: the title is this one's.
+    // A desktop of this test's own: under Wine a new desktop is shown on this process's X display even
+    // when the prefix's default desktop was made without one, and windows of other processes stay apart.
     const std::string title = "VarnelWindowTest" + std::to_string(GetCurrentProcessId());
     const std::wstring wideTitle(title.begin(), title.end());
+    const HDESK desktop = CreateDesktopW(wideTitle.c_str(), nullptr, nullptr, 0, GENERIC_ALL, nullptr);
+    ASSERT_NE(desktop, nullptr);
+    ASSERT_TRUE(SetThreadDesktop(desktop));
     Window window;
     window.create(title, 40, 30, 880, 516);
     window.createControl(ControlKind::CheckBox, kBox, {652, 177, 664, 189}, "", true);
@@ -80,6 +84,7 @@ TEST(Win32Window, ControlsPaintingAndCloseGoThroughTheModel) {
     } seen;
     std::atomic<bool> loopEnded{false};
     std::thread user([&] {
+        SetThreadDesktop(desktop);
         lf_eventually([&] {
             return loopEnded || (seen.main = FindWindowW(nullptr, wideTitle.c_str())) != nullptr;
         });
@@ -127,6 +132,7 @@ TEST(Win32Window, ControlsPaintingAndCloseGoThroughTheModel) {
     const std::optional<int> rc = gf_runWin32MessageLoop(window, wndProc, paint);
     loopEnded = true;
     user.join();
+    CloseDesktop(desktop);
     if (!rc) GTEST_SKIP() << "no window could be created (no display)";
 
     ASSERT_NE(seen.main, nullptr);
