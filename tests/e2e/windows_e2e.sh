@@ -36,7 +36,7 @@ cp -r "$root/docs" "$program/docs"
 cp "$root/data/demo/scenario.json" "$stage/sim/scenario.json"
 touch "$config/InsideSystems/RealTraffic.jar"
 cp "$build/src/Varnel.exe" "$program/Varnel.exe"
-cp "$build/standin/SimConnect.dll" "$program/SimConnect.dll"
+cp "$build/src/SimConnect.dll" "$program/SimConnect.dll"
 
 # Three free loopback ports in a row: TCP for the link, UDP for weather and traffic.
 base=$(python3 - <<'PY'
