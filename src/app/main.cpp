@@ -28,6 +28,10 @@
 #ifdef VARNEL_HAVE_FLTK
 #include "platform/ui/fltk/fltk_backend.h"
 #endif
+#if defined(_WIN32)
+#include "platform/simconnect/simconnect_library.h"
+#include "platform/ui/win32_backend.h"
+#endif
 
 namespace {
 
@@ -62,9 +66,42 @@ std::uint16_t lf_port(const char* name, std::uint16_t fallback) {
 bool lf_displayPresent() {
     const char* headless = std::getenv("VARNEL_HEADLESS");
     if (headless && *headless && std::string(headless) != "0") return false;
+#if defined(_WIN32)
+    return true;   // Windows has its desktop; a window that cannot be made falls back to headless
+#else
     const char* display = std::getenv("DISPLAY");
     return display && *display;
+#endif
 }
+
+// The real window's message loop: FLTK on Linux, Win32 on Windows. Nothing when this build has no
+// window backend or the window could not be made; the caller then runs headless.
+std::optional<int> lf_runWindowLoop(vrn::ui::Window& window, const vrn::ui::WindowProcedure& proc) {
+#if defined(_WIN32)
+    return vrn::ui::gf_runWin32MessageLoop(window, proc, vrn::gf_paint);
+#elif defined(VARNEL_HAVE_FLTK)
+    return vrn::gf_runFltkMessageLoop(window, proc, vrn::gf_paint);
+#else
+    (void)window, (void)proc;
+    return std::nullopt;
+#endif
+}
+
+#if defined(_WIN32)
+// The simulator's client library, loaded once before any run. Without it every call fails, the link
+// keeps waiting, and the red status line says where SimConnect.dll was looked for.
+void lf_loadSimConnect() {
+    using namespace vrn;
+    static const simconnect::ClientLibrary library = simconnect::gf_loadClientLibrary(simconnect::gf_executableFolder());
+    if (library.loaded) {
+        simconnect::gf_useClientFunctions(library.functions);
+        gf_logLine(format("SimConnect.dll loaded from {}", library.path));
+    } else {
+        simconnect::gf_useClientFunctions(simconnect::gf_unavailableClientFunctions());
+        gf_showError(library.error);
+    }
+}
+#endif
 
 // Another instance holds the lock: say so before leaving, on the status line of a window of our own
 // or on standard error without a display. Nothing of the running instance is touched (not even its
@@ -73,7 +110,6 @@ int lf_refuseSecondInstance(const std::filesystem::path& lockFile) {
     using namespace vrn;
     const std::string text = format("{} is already running (it holds {}): this second start ends", "Varnel",
                                     gf_utf8Of(lockFile));
-#ifdef VARNEL_HAVE_FLTK
     if (lf_displayPresent()) {
         static ui::Window window;
         MainWindow& w = g_mainWindow;
@@ -81,17 +117,29 @@ int lf_refuseSecondInstance(const std::filesystem::path& lockFile) {
                       kWindowHeight);
         w.g_hMainWindow = &window;
         gf_showError(text);
-        gf_runFltkMessageLoop(
-            window,
-            [](const ui::Message& m) {
-                if (m.kind == ui::MessageKind::Close) window.post({ui::MessageKind::Quit, 0, 0});
-            },
-            gf_paint);
-        return kExitStatusSecondInstance;
+        const auto shown = lf_runWindowLoop(window, [](const ui::Message& m) {
+            if (m.kind == ui::MessageKind::Close) window.post({ui::MessageKind::Quit, 0, 0});
+        });
+        w.g_hMainWindow = nullptr;
+        if (shown) return kExitStatusSecondInstance;
     }
-#endif
     std::cerr << text << std::endl;
     return kExitStatusSecondInstance;
+}
+
+// The message loop without a window: the status line and the top band printed as they change.
+int lf_runHeadless(vrn::ui::Window& window, const vrn::ui::WindowProcedure& proc, int runSeconds) {
+    using namespace vrn;
+    ui::HeadlessOptions options;
+    options.statusText = [] {
+        const std::string error = g_mainWindow.g_errorText.get();
+        return error.empty() ? g_mainWindow.g_statusText.get() : "Error " + error;
+    };
+    options.paint = [](ui::PaintSurface& surface, const ui::Rect& area) { gf_paint(surface, area); };
+    options.bandLines = [] { return gf_topBandLines(); };
+    options.runSeconds = runSeconds;
+    options.handleSignals = true;
+    return ui::gf_runHeadlessMessageLoop(window, proc, options);
 }
 
 }  // namespace
@@ -113,6 +161,9 @@ int main() {
         std::cerr << "Varnel: " << e.what() << std::endl;
         return 1;
     }
+#if defined(_WIN32)
+    lf_loadSimConnect();
+#endif
     gf_installRunHooks();
     // Other reader ports for a run beside another instance's feed (the end-to-end test).
     ReaderPorts ports;
@@ -121,33 +172,20 @@ int main() {
     gf_setReaderPortsForTests(ports);
 
     const int runSeconds = *runSecondsSet;
-    MessageLoop loop = [runSeconds](ui::Window& window, const ui::WindowProcedure& proc) {
-        ui::HeadlessOptions options;
-        options.statusText = [] {
-            const std::string error = g_mainWindow.g_errorText.get();
-            return error.empty() ? g_mainWindow.g_statusText.get() : "Error " + error;
-        };
-        options.paint = [](ui::PaintSurface& surface, const ui::Rect& area) { gf_paint(surface, area); };
-        options.bandLines = [] { return gf_topBandLines(); };
-        options.runSeconds = runSeconds;
-        options.handleSignals = true;
-        return ui::gf_runHeadlessMessageLoop(window, proc, options);
-    };
-#ifdef VARNEL_HAVE_FLTK
-    if (lf_displayPresent()) {
-        loop = [runSeconds](ui::Window& window, const ui::WindowProcedure& proc) {
+    const bool windowWanted = lf_displayPresent();
+    MessageLoop loop = [runSeconds, windowWanted](ui::Window& window, const ui::WindowProcedure& proc) {
+        if (windowWanted) {
             if (runSeconds > 0) {
                 std::thread([&window, runSeconds] {
                     std::this_thread::sleep_for(std::chrono::seconds(runSeconds));
                     window.post({ui::MessageKind::Close, 0, 0});
                 }).detach();
             }
-            return gf_runFltkMessageLoop(window, proc, gf_paint);
-        };
-    }
-#else
-    (void)lf_displayPresent;
-#endif
+            if (const std::optional<int> rc = lf_runWindowLoop(window, proc)) return *rc;
+            return lf_runHeadless(window, proc, 0);   // no window after all; the timer above still closes
+        }
+        return lf_runHeadless(window, proc, runSeconds);
+    };
 
     static ui::Window window;   // outlives any thread that still posts to it
     int rc = 0;

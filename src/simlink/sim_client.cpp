@@ -274,7 +274,7 @@ void lf_onFrame(const SIMCONNECT_RECV_EVENT_FRAME* f) {
 }
 
 // Every message arrives here, on the SimConnect thread. Records shorter than their kind are dropped.
-void lf_dispatchProc(SIMCONNECT_RECV* message, DWORD size, void* /*context*/) {
+void SIMCONNECT_STDCALL lf_dispatchProc(SIMCONNECT_RECV* message, DWORD size, void* /*context*/) {
     if (!message || size < sizeof(SIMCONNECT_RECV)) return;
     auto fits = [&](std::size_t needed) { return size >= needed; };
     switch (message->dwID) {

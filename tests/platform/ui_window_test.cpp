@@ -73,5 +73,21 @@ TEST_F(UiWindowControls, KeysReachTheEditHandlerFirstAndOnlyWhenEnabled) {
     EXPECT_FALSE(window.userPressesKey(0x800B, Key::Enter)) << "a check box has no key handler";
 }
 
+TEST_F(UiWindowControls, EveryShownChangeWakesTheListenerOutsideTheLock) {
+    std::vector<std::string> seen;   // the listener reads the model: it must not be called under its lock
+    window.setChangeListener([&] { seen.push_back(window.text(0x8034)); });
+    window.setText(0x8034, "12");
+    window.setChecked(0x800B, true);
+    window.enable(0x8046, true);
+    window.setTopMost(true);
+    window.invalidate({0, 448, 880, 476}, true);
+    window.post(Message{MessageKind::Private, WM_START_RUN, 0});
+    window.createControl(ControlKind::Edit, 0x8035, {217, 259, 251, 275}, "40", false);
+    EXPECT_EQ(seen, std::vector<std::string>(7, "12"));
+    window.setChangeListener({});
+    window.setText(0x8034, "13");
+    EXPECT_EQ(seen.size(), 7u);
+}
+
 }  // namespace
 }  // namespace vrn::ui

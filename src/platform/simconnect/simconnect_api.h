@@ -1,24 +1,49 @@
 #pragma once
 // The simulator's client API, as far as Varnel uses it: our own declarations of the calls, message
-// records and numbers the link relies on. On this platform the calls are served by the in-process
-// simulated simulator (simulated_simulator.h); a build against the real client library would put
-// that library behind the same names.
+// records and numbers the link relies on, written from the public documentation. The calls have the
+// client library's C ABI (C names, the Windows standard calling convention, the documented record
+// layouts), so one table of them serves both ways: the in-process simulated simulator
+// (simulated_simulator.h) and, on Windows, SimConnect.dll loaded at run time (simconnect_library.h).
+// The program calls the functions below; they forward to whichever table is in use.
 #include <cstddef>
 #include <cstdint>
+
+#if defined(_WIN32)
+#define SIMCONNECT_STDCALL __stdcall
+#else
+#define SIMCONNECT_STDCALL
+#endif
 
 // A C library by nature; kept in its own namespace so its short names stay out of the program's.
 namespace vrn::simconnect {
 
+// The Windows types of these names (LONG and DWORD are long on Windows), so that a file that also
+// includes <windows.h> sees the same types and not a clash.
+#if defined(_WIN32)
+using DWORD = unsigned long;
+using HRESULT = long;
+#else
 using DWORD = std::uint32_t;
 using HRESULT = std::int32_t;
+#endif
 using HANDLE = void*;
 using BOOL = int;
+static_assert(sizeof(DWORD) == 4 && sizeof(HRESULT) == 4);
 
+// <windows.h> defines these as macros with the same values and meaning; where it came first its
+// macros serve, and these would not survive its expansion.
+#ifndef S_OK
 inline constexpr HRESULT S_OK = 0;
+#endif
+#ifndef E_FAIL
 inline constexpr HRESULT E_FAIL = static_cast<HRESULT>(0x80004005u);
-
+#endif
+#ifndef SUCCEEDED
 inline bool SUCCEEDED(HRESULT hr) { return hr >= 0; }
+#endif
+#ifndef FAILED
 inline bool FAILED(HRESULT hr) { return hr < 0; }
+#endif
 
 using SIMCONNECT_OBJECT_ID = DWORD;
 using SIMCONNECT_CLIENT_EVENT_ID = DWORD;
@@ -100,6 +125,9 @@ struct SIMCONNECT_DATA_INITPOSITION {
 };
 
 // Received records. Every record starts with the common header; dwID says which one it is.
+// Records hold only 4-byte fields (the init position its doubles first), so no packing pragma is
+// needed: there is no padding, and the layouts are the documented ones under any packing. The
+// layout test pins every size and offset the program reads.
 struct SIMCONNECT_RECV {
     DWORD dwSize;
     DWORD dwVersion;
@@ -122,6 +150,8 @@ struct SIMCONNECT_RECV_OPEN : SIMCONNECT_RECV {
     DWORD dwSimConnectVersionMinor;
     DWORD dwSimConnectBuildMajor;
     DWORD dwSimConnectBuildMinor;
+    DWORD dwReserved1;
+    DWORD dwReserved2;
 };
 
 struct SIMCONNECT_RECV_QUIT : SIMCONNECT_RECV {};
@@ -169,54 +199,88 @@ struct SIMCONNECT_RECV_ASSIGNED_OBJECT_ID : SIMCONNECT_RECV {
     DWORD dwObjectID;
 };
 
-using DispatchProc = void (*)(SIMCONNECT_RECV* pData, DWORD cbData, void* pContext);
+using DispatchProc = void(SIMCONNECT_STDCALL*)(SIMCONNECT_RECV* pData, DWORD cbData, void* pContext);
 
 // The calls. Every call that reaches the simulator is one packet; its id is what
 // SimConnect_GetLastSentPacketID returns and what an exception's dwSendID names.
-HRESULT SimConnect_Open(HANDLE* phSimConnect, const char* szName, void* hWnd, DWORD UserEventWin32,
+extern "C" {
+HRESULT SIMCONNECT_STDCALL SimConnect_Open(HANDLE* phSimConnect, const char* szName, void* hWnd, DWORD UserEventWin32,
                         HANDLE hEventHandle, DWORD ConfigIndex);
-HRESULT SimConnect_Close(HANDLE hSimConnect);
-HRESULT SimConnect_CallDispatch(HANDLE hSimConnect, DispatchProc pfcnDispatch, void* pContext);
-HRESULT SimConnect_GetLastSentPacketID(HANDLE hSimConnect, DWORD* pdwError);
+HRESULT SIMCONNECT_STDCALL SimConnect_Close(HANDLE hSimConnect);
+HRESULT SIMCONNECT_STDCALL SimConnect_CallDispatch(HANDLE hSimConnect, DispatchProc pfcnDispatch, void* pContext);
+HRESULT SIMCONNECT_STDCALL SimConnect_GetLastSentPacketID(HANDLE hSimConnect, DWORD* pdwError);
 
-HRESULT SimConnect_SubscribeToSystemEvent(HANDLE hSimConnect, SIMCONNECT_CLIENT_EVENT_ID EventID,
+HRESULT SIMCONNECT_STDCALL SimConnect_SubscribeToSystemEvent(HANDLE hSimConnect, SIMCONNECT_CLIENT_EVENT_ID EventID,
                                           const char* SystemEventName);
-HRESULT SimConnect_UnsubscribeFromSystemEvent(HANDLE hSimConnect, SIMCONNECT_CLIENT_EVENT_ID EventID);
+HRESULT SIMCONNECT_STDCALL SimConnect_UnsubscribeFromSystemEvent(HANDLE hSimConnect, SIMCONNECT_CLIENT_EVENT_ID EventID);
 
-HRESULT SimConnect_AddToDataDefinition(HANDLE hSimConnect, SIMCONNECT_DATA_DEFINITION_ID DefineID,
+HRESULT SIMCONNECT_STDCALL SimConnect_AddToDataDefinition(HANDLE hSimConnect, SIMCONNECT_DATA_DEFINITION_ID DefineID,
                                        const char* DatumName, const char* UnitsName,
                                        SIMCONNECT_DATATYPE DatumType, float fEpsilon, DWORD DatumID);
-HRESULT SimConnect_ClearDataDefinition(HANDLE hSimConnect, SIMCONNECT_DATA_DEFINITION_ID DefineID);
+HRESULT SIMCONNECT_STDCALL SimConnect_ClearDataDefinition(HANDLE hSimConnect, SIMCONNECT_DATA_DEFINITION_ID DefineID);
 
-HRESULT SimConnect_MapClientEventToSimEvent(HANDLE hSimConnect, SIMCONNECT_CLIENT_EVENT_ID EventID,
+HRESULT SIMCONNECT_STDCALL SimConnect_MapClientEventToSimEvent(HANDLE hSimConnect, SIMCONNECT_CLIENT_EVENT_ID EventID,
                                             const char* EventName);
-HRESULT SimConnect_AddClientEventToNotificationGroup(HANDLE hSimConnect, SIMCONNECT_NOTIFICATION_GROUP_ID GroupID,
+HRESULT SIMCONNECT_STDCALL SimConnect_AddClientEventToNotificationGroup(HANDLE hSimConnect, SIMCONNECT_NOTIFICATION_GROUP_ID GroupID,
                                                      SIMCONNECT_CLIENT_EVENT_ID EventID, BOOL bMaskable);
-HRESULT SimConnect_SetNotificationGroupPriority(HANDLE hSimConnect, SIMCONNECT_NOTIFICATION_GROUP_ID GroupID,
+HRESULT SIMCONNECT_STDCALL SimConnect_SetNotificationGroupPriority(HANDLE hSimConnect, SIMCONNECT_NOTIFICATION_GROUP_ID GroupID,
                                                 DWORD uPriority);
-HRESULT SimConnect_TransmitClientEvent(HANDLE hSimConnect, SIMCONNECT_OBJECT_ID ObjectID,
+HRESULT SIMCONNECT_STDCALL SimConnect_TransmitClientEvent(HANDLE hSimConnect, SIMCONNECT_OBJECT_ID ObjectID,
                                        SIMCONNECT_CLIENT_EVENT_ID EventID, DWORD dwData,
                                        SIMCONNECT_NOTIFICATION_GROUP_ID GroupID, DWORD Flags);
 
-HRESULT SimConnect_RequestDataOnSimObject(HANDLE hSimConnect, SIMCONNECT_DATA_REQUEST_ID RequestID,
+HRESULT SIMCONNECT_STDCALL SimConnect_RequestDataOnSimObject(HANDLE hSimConnect, SIMCONNECT_DATA_REQUEST_ID RequestID,
                                           SIMCONNECT_DATA_DEFINITION_ID DefineID, SIMCONNECT_OBJECT_ID ObjectID,
                                           SIMCONNECT_PERIOD Period, DWORD Flags, DWORD origin, DWORD interval,
                                           DWORD limit);
-HRESULT SimConnect_RequestDataOnSimObjectType(HANDLE hSimConnect, SIMCONNECT_DATA_REQUEST_ID RequestID,
+HRESULT SIMCONNECT_STDCALL SimConnect_RequestDataOnSimObjectType(HANDLE hSimConnect, SIMCONNECT_DATA_REQUEST_ID RequestID,
                                               SIMCONNECT_DATA_DEFINITION_ID DefineID, DWORD dwRadiusMeters,
                                               SIMCONNECT_SIMOBJECT_TYPE type);
-HRESULT SimConnect_SetDataOnSimObject(HANDLE hSimConnect, SIMCONNECT_DATA_DEFINITION_ID DefineID,
+HRESULT SIMCONNECT_STDCALL SimConnect_SetDataOnSimObject(HANDLE hSimConnect, SIMCONNECT_DATA_DEFINITION_ID DefineID,
                                       SIMCONNECT_OBJECT_ID ObjectID, DWORD Flags, DWORD ArrayCount, DWORD cbUnitSize,
                                       void* pDataSet);
 
-HRESULT SimConnect_AICreateNonATCAircraft(HANDLE hSimConnect, const char* szContainerTitle,
+HRESULT SIMCONNECT_STDCALL SimConnect_AICreateNonATCAircraft(HANDLE hSimConnect, const char* szContainerTitle,
                                           const char* szTailNumber, SIMCONNECT_DATA_INITPOSITION InitPos,
                                           SIMCONNECT_DATA_REQUEST_ID RequestID);
-HRESULT SimConnect_AIRemoveObject(HANDLE hSimConnect, SIMCONNECT_OBJECT_ID ObjectID,
+HRESULT SIMCONNECT_STDCALL SimConnect_AIRemoveObject(HANDLE hSimConnect, SIMCONNECT_OBJECT_ID ObjectID,
                                   SIMCONNECT_DATA_REQUEST_ID RequestID);
-HRESULT SimConnect_AIReleaseControl(HANDLE hSimConnect, SIMCONNECT_OBJECT_ID ObjectID,
+HRESULT SIMCONNECT_STDCALL SimConnect_AIReleaseControl(HANDLE hSimConnect, SIMCONNECT_OBJECT_ID ObjectID,
                                     SIMCONNECT_DATA_REQUEST_ID RequestID);
-HRESULT SimConnect_AISetAircraftFlightPlan(HANDLE hSimConnect, SIMCONNECT_OBJECT_ID ObjectID,
+HRESULT SIMCONNECT_STDCALL SimConnect_AISetAircraftFlightPlan(HANDLE hSimConnect, SIMCONNECT_OBJECT_ID ObjectID,
                                            const char* szFlightPlanPath, SIMCONNECT_DATA_REQUEST_ID RequestID);
+}  // extern "C"
+
+// Every call of the API as one table: what the simulated simulator offers, or what was found in
+// the loaded library. All entries are set.
+struct ClientFunctions {
+    decltype(&SimConnect_Open) open;
+    decltype(&SimConnect_Close) close;
+    decltype(&SimConnect_CallDispatch) callDispatch;
+    decltype(&SimConnect_GetLastSentPacketID) getLastSentPacketId;
+    decltype(&SimConnect_SubscribeToSystemEvent) subscribeToSystemEvent;
+    decltype(&SimConnect_UnsubscribeFromSystemEvent) unsubscribeFromSystemEvent;
+    decltype(&SimConnect_AddToDataDefinition) addToDataDefinition;
+    decltype(&SimConnect_ClearDataDefinition) clearDataDefinition;
+    decltype(&SimConnect_MapClientEventToSimEvent) mapClientEventToSimEvent;
+    decltype(&SimConnect_AddClientEventToNotificationGroup) addClientEventToNotificationGroup;
+    decltype(&SimConnect_SetNotificationGroupPriority) setNotificationGroupPriority;
+    decltype(&SimConnect_TransmitClientEvent) transmitClientEvent;
+    decltype(&SimConnect_RequestDataOnSimObject) requestDataOnSimObject;
+    decltype(&SimConnect_RequestDataOnSimObjectType) requestDataOnSimObjectType;
+    decltype(&SimConnect_SetDataOnSimObject) setDataOnSimObject;
+    decltype(&SimConnect_AICreateNonATCAircraft) aiCreateNonAtcAircraft;
+    decltype(&SimConnect_AIRemoveObject) aiRemoveObject;
+    decltype(&SimConnect_AIReleaseControl) aiReleaseControl;
+    decltype(&SimConnect_AISetAircraftFlightPlan) aiSetAircraftFlightPlan;
+};
+
+// The simulated simulator of this process behind every call (the default).
+const ClientFunctions& gf_simulatedClientFunctions();
+// Calls that all fail (E_FAIL): what the program uses when the client library could not be loaded.
+const ClientFunctions& gf_unavailableClientFunctions();
+// Chooses the table the calls go to. Called before any connection is opened; the table must outlive
+// every call.
+void gf_useClientFunctions(const ClientFunctions& functions);
 
 }  // namespace vrn::simconnect

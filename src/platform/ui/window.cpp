@@ -43,8 +43,11 @@ void Window::move(int x, int y) {
 }
 
 void Window::setTopMost(bool on) {
-    std::lock_guard lock(m_mutex);
-    m_topMost = on;
+    {
+        std::lock_guard lock(m_mutex);
+        m_topMost = on;
+    }
+    notifyChange();
 }
 
 bool Window::isTopMost() const {
@@ -55,15 +58,18 @@ bool Window::isTopMost() const {
 ControlHandle Window::createControl(ControlKind kind, std::uint16_t id, const Rect& rect, const std::string& text,
                                     bool enabled) {
     if (id == 0) return ControlHandle{};   // 0 is the "no control" handle
-    std::lock_guard lock(m_mutex);
-    ControlState state;
-    state.kind = kind;
-    state.id = id;
-    state.rect = rect;
-    state.text = text;
-    state.enabled = enabled;
-    m_controls[id] = std::move(state);   // a second creation with the same id replaces the first
-    m_editHandlers.erase(id);
+    {
+        std::lock_guard lock(m_mutex);
+        ControlState state;
+        state.kind = kind;
+        state.id = id;
+        state.rect = rect;
+        state.text = text;
+        state.enabled = enabled;
+        m_controls[id] = std::move(state);   // a second creation with the same id replaces the first
+        m_editHandlers.erase(id);
+    }
+    notifyChange();
     return ControlHandle{id};
 }
 
@@ -88,9 +94,12 @@ std::vector<ControlState> Window::controls() const {
 }
 
 void Window::setText(std::uint16_t id, const std::string& text) {
-    std::lock_guard lock(m_mutex);
-    auto it = m_controls.find(id);
-    if (it != m_controls.end()) it->second.text = text;
+    {
+        std::lock_guard lock(m_mutex);
+        auto it = m_controls.find(id);
+        if (it != m_controls.end()) it->second.text = text;
+    }
+    notifyChange();
 }
 
 std::string Window::text(std::uint16_t id) const {
@@ -100,9 +109,12 @@ std::string Window::text(std::uint16_t id) const {
 }
 
 void Window::setChecked(std::uint16_t id, bool checked) {
-    std::lock_guard lock(m_mutex);
-    auto it = m_controls.find(id);
-    if (it != m_controls.end() && it->second.kind == ControlKind::CheckBox) it->second.checked = checked;
+    {
+        std::lock_guard lock(m_mutex);
+        auto it = m_controls.find(id);
+        if (it != m_controls.end() && it->second.kind == ControlKind::CheckBox) it->second.checked = checked;
+    }
+    notifyChange();
 }
 
 bool Window::isChecked(std::uint16_t id) const {
@@ -112,11 +124,14 @@ bool Window::isChecked(std::uint16_t id) const {
 }
 
 void Window::enable(std::uint16_t id, bool enabled) {
-    std::lock_guard lock(m_mutex);
-    auto it = m_controls.find(id);
-    if (it == m_controls.end()) return;
-    it->second.enabled = enabled;
-    if (!enabled) it->second.focused = false;   // a disabled control cannot keep the focus
+    {
+        std::lock_guard lock(m_mutex);
+        auto it = m_controls.find(id);
+        if (it == m_controls.end()) return;
+        it->second.enabled = enabled;
+        if (!enabled) it->second.focused = false;   // a disabled control cannot keep the focus
+    }
+    notifyChange();
 }
 
 bool Window::isEnabled(std::uint16_t id) const {
@@ -126,11 +141,14 @@ bool Window::isEnabled(std::uint16_t id) const {
 }
 
 void Window::setFocus(std::uint16_t id) {
-    std::lock_guard lock(m_mutex);
-    auto target = m_controls.find(id);
-    if (target == m_controls.end() || !target->second.enabled) return;
-    for (auto& [otherId, state] : m_controls) state.focused = false;
-    target->second.focused = true;
+    {
+        std::lock_guard lock(m_mutex);
+        auto target = m_controls.find(id);
+        if (target == m_controls.end() || !target->second.enabled) return;
+        for (auto& [otherId, state] : m_controls) state.focused = false;
+        target->second.focused = true;
+    }
+    notifyChange();
 }
 
 void Window::setEditKeyHandler(std::uint16_t id, EditKeyHandler handler) {
@@ -186,6 +204,7 @@ void Window::post(const Message& m) {
         m_queue.push_back(m);
     }
     m_cv.notify_one();
+    notifyChange();
 }
 
 std::optional<Message> Window::tryGet() {
@@ -210,12 +229,15 @@ std::optional<Message> Window::waitGet(int timeoutMs) {
 }
 
 void Window::invalidate(const Rect& r, bool /*erase*/) {
-    std::lock_guard lock(m_mutex);
-    ++m_invalidations;
-    // The painter redraws each waiting rectangle once, however often it was invalidated.
-    for (const Rect& waiting : m_invalid)
-        if (waiting == r) return;
-    m_invalid.push_back(r);
+    {
+        std::lock_guard lock(m_mutex);
+        ++m_invalidations;
+        // The painter redraws each waiting rectangle once, however often it was invalidated.
+        for (const Rect& waiting : m_invalid)
+            if (waiting == r) return;
+        m_invalid.push_back(r);
+    }
+    notifyChange();
 }
 
 std::vector<Rect> Window::takeInvalidated() {
@@ -228,6 +250,20 @@ std::vector<Rect> Window::takeInvalidated() {
 std::uint64_t Window::invalidationCount() const {
     std::lock_guard lock(m_mutex);
     return m_invalidations;
+}
+
+void Window::setChangeListener(std::function<void()> listener) {
+    std::lock_guard lock(m_mutex);
+    m_changeListener = std::move(listener);
+}
+
+void Window::notifyChange() {
+    std::function<void()> listener;
+    {
+        std::lock_guard lock(m_mutex);
+        listener = m_changeListener;
+    }
+    if (listener) listener();
 }
 
 }  // namespace vrn::ui

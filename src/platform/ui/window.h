@@ -61,6 +61,11 @@ class Window;
 using EditKeyHandler = std::function<bool(Window& window, std::uint16_t controlId, Key key)>;
 
 // Everything the painter can draw.
+class PaintSurface;
+// Paints the whole window on a surface; `area` is the part to be redrawn (the surface clips to it).
+// The program's painter is handed to a backend, because it lives above the platform layer.
+using PaintProcedure = std::function<void(PaintSurface& surface, const Rect& area)>;
+
 class PaintSurface {
 public:
     virtual ~PaintSurface() = default;
@@ -134,7 +139,14 @@ public:
     std::vector<Rect> takeInvalidated();
     std::uint64_t invalidationCount() const;
 
+    // Called after every change a backend shows (a message posted, an invalidation, a control created
+    // or changed, the stay-on-top state), on the changing thread and without the model's lock, so a
+    // backend can wake its GUI thread instead of polling. Empty: none.
+    void setChangeListener(std::function<void()> listener);
+
 private:
+    void notifyChange();
+
     mutable std::mutex m_mutex;
     std::condition_variable m_cv;
     bool m_created = false;
@@ -146,6 +158,7 @@ private:
     std::deque<Message> m_queue;
     std::vector<Rect> m_invalid;
     std::uint64_t m_invalidations = 0;
+    std::function<void()> m_changeListener;
 };
 
 }  // namespace vrn::ui

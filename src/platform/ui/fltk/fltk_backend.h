@@ -8,8 +8,7 @@
 
 namespace vrn {
 
-// Paints the whole window on a surface; `area` is the part to be redrawn (the surface clips to it).
-using PaintProcedure = std::function<void(ui::PaintSurface& surface, const ui::Rect& area)>;
+using PaintProcedure = ui::PaintProcedure;
 
 // Runs until a Quit message arrives and returns its param as the exit code. The model must have been
 // created (Window::create); its controls may be created before or by a message handled in the loop.
