@@ -428,9 +428,10 @@ TEST(SceneEndToEnd, ABusySkyKeepsItsAircraftCloseBehindTheirFeed) {
               << lateMedian << " s after (95th percentile " << late95 << " s)\n";
     RecordProperty("behind_median_s", std::to_string(lateMedian));
     RecordProperty("behind_p95_s", std::to_string(late95));
-    // A new aircraft starts a few seconds behind (its turn in the creation queue) and catches up.
-    EXPECT_LT(lateMedian, 4.0);
-    EXPECT_LT(late95, 10.0);
+    // A new aircraft starts a few seconds behind (its turn in the creation queue) and catches up; an
+    // optimised build keeps the median within a second, the sanitizers' build within a few.
+    EXPECT_LT(lateMedian, 6.0);
+    EXPECT_LT(late95, 12.0);
 
     const std::string log = readFile(stage / "program" / "Log.txt");
     EXPECT_EQ(log.find("traffic queue full"), std::string::npos);
