@@ -105,7 +105,11 @@ Outcome lf_decide(LiveAircraft& a) {
     const bool anyGround = std::any_of(a.samples.begin(), a.samples.end(), [](const auto& s) { return !s.airborne; });
     if (anyAirborne && anyGround) return Outcome::Wait;
     if (const Outcome user = lf_userClearance(a); user != Outcome::Go) return user;
-    if (g_liveCreationQueue.size() >= kCreationBackPressure && a.phase == PHASE_NEW) return Outcome::Wait;
+    // Creations still to be queued count too: a sky that falls due in one pass would otherwise send
+    // hundreds to the creation queue at once, the last created minutes behind its feed, while a
+    // waiting aircraft keeps up with its feed.
+    if (g_liveCreationQueue.size() + g_recreateIds.size() >= kCreationBackPressure && a.phase == PHASE_NEW)
+        return Outcome::Wait;
     if (const Outcome limit = lf_countLimit(a); limit != Outcome::Go) return limit;
     const std::string blocked = BLOCK_CALLSIGN.get();
     if (!blocked.empty() && blocked == a.callsign) return Outcome::GiveUp;

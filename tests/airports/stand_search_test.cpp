@@ -1,6 +1,7 @@
 // Stand search: the nearest stand for a stopped aircraft, the stand name at a position, a live aircraft's predicted stand.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <ctime>
 #include <mutex>
 #include <thread>
@@ -136,13 +137,23 @@ TEST_F(StandNameAt, NewStandListIsNotAnsweredFromTheCache) {
 }
 
 TEST_F(StandNameAt, SimulatorThreadAsksWhileTheRunThreadReplacesTheStands) {
-    std::atomic<bool> done{false};
-    std::atomic<int> answered{0};
-    std::thread link([&] { for (int i = 0; !done.load() || i < 200; ++i) answered += !gf_standNameAt(north(i % 7)).empty(); });
-    for (int round = 0; round < 200; ++round) setStands({{"A", 0, 20}, {"B", 3, 20}, {"C", 6, 20}});
+    // A list is in place before the simulator thread asks, and each replacement holds the same stands, so every
+    // answer is a name, however the two threads interleave; a half-replaced list would show as an empty one.
+    const std::vector<StandSpec> stands{{"A", 0, 20}, {"B", 3, 20}, {"C", 6, 20}};
+    setStands(stands);
+    std::atomic<bool> asking{false}, done{false};
+    std::atomic<int> asked{0}, answered{0};
+    std::thread link([&] {
+        for (int i = 0; !done.load() || i < 200; ++i, ++asked) {
+            answered += !gf_standNameAt(north(i % 7)).empty();
+            asking = true;
+        }
+    });
+    while (!asking.load()) std::this_thread::yield();
+    for (int round = 0; round < 200; ++round) setStands(stands);
     done = true;
     link.join();
-    EXPECT_GT(answered.load(), 0);
+    EXPECT_EQ(answered.load(), asked.load());
 }
 
 class ChooseStand : public StandSearchBase {

@@ -359,31 +359,40 @@ TEST(SceneEndToEnd, BrokenDatagramsAndDroppedLinksLeaveNothingBehind) {
     EXPECT_GE(run.lowestAltitude, kGroundElevationFt - 1.0);
 }
 
-// A busy sky: the stand-in generates 1,000 aircraft around the user, each reporting once a second
-// (what lies within the range, about half of them, reaches the queue). The live aircraft do not
-// collapse as the run goes on, they stay as close behind their feed as at the start, the queue is
-// never full, and the exit removes every object, also one whose creation is still on its way. Two
-// and a half minutes: after 30 s of play delay and a minute of creations (two a second) the count
-// levels off, and the last minute shows it holding, also on two cores with the sanitizers.
+// A busy sky: the stand-in generates 1,000 aircraft within 7 nm of the user (all in range: on the
+// ground the automatic range is 8 nm), each reporting once a second. The program fills MAX_LIVE and
+// holds it, every aircraft a few seconds at most behind its feed, the queue never full, and the exit
+// removes every object, also one whose creation is still on its way. Two and a half minutes: after
+// 30 s of play delay and half a minute of creations (two a second) MAX_LIVE is reached, and the last
+// minute shows it held, also on two cores with the sanitizers.
 TEST(SceneEndToEnd, ABusySkyKeepsItsAircraftCloseBehindTheirFeed) {
     if (!lf_toolsBuilt()) GTEST_SKIP() << "the program and its tools are not built";
     constexpr double kPlayDelayS = 30.0, kRunS = 150.0, kSteadyFromS = 90.0;
+    constexpr std::size_t kMaxLive = 50;
     TempDir stage;
-    const SceneRun run = lf_run(stage, static_cast<int>(kRunS), "--generate 1000 --elevation 83", 3,
-                                "<parameter name=\"LATERAL_RANGE\" value=\"40\" />\n");
+    const SceneRun run = lf_run(stage, static_cast<int>(kRunS), "--generate 1000 --radius 7 --elevation 83", 3,
+                                "<parameter name=\"MAX_LIVE\" value=\"" + std::to_string(kMaxLive) + "\" />\n");
     ASSERT_EQ(run.exitStatus, 0) << run.output;
     ASSERT_GE(run.traceClock.size(), 2u);
-    ASSERT_GE(run.fed.size(), 900u) << "the stand-in's aircraft";
+    double feedEnd = 0.0;
+    for (const auto& [callsign, track] : run.fed) {
+        for (const FedPoint& p : track) ASSERT_LT(gf_distanceNm(p.at, kUser), kInRangeNm) << callsign;
+        feedEnd = std::max(feedEnd, track.back().offset);
+    }
+    const auto reporting = std::count_if(run.fed.begin(), run.fed.end(), [&](const auto& f) { return f.second.back().offset > feedEnd - 0.5; });
+    ASSERT_EQ(reporting, 1000) << "aircraft fed in the feed's last second";
 
-    // The count levels off and holds: the last 30 s are not far below the best seen.
+    // MAX_LIVE reached and held. New flights keep appearing nearer than the farthest aircraft, which
+    // then gives up its place: the simulator holds MAX_LIVE less those on their way in (two a second,
+    // each some seconds in the creation queue), above it only those on their way out.
     const double endAt = run.liveCounts.back().first - 5.0;   // before the exit
-    std::size_t most = 0, leastLate = 1000000;
+    std::size_t most = 0, least = 1000000;
     for (const auto& [t, n] : run.liveCounts) {
         most = std::max(most, n);
-        if (t >= endAt - 30.0 && t <= endAt) leastLate = std::min(leastLate, n);
+        if (t >= kSteadyFromS && t <= endAt) least = std::min(least, n);
     }
-    EXPECT_GE(leastLate, 20u);
-    EXPECT_GE(static_cast<double>(leastLate), 0.5 * static_cast<double>(most));
+    EXPECT_GE(static_cast<double>(least), 0.7 * kMaxLive);
+    EXPECT_LE(most, kMaxLive + 3);
 
     // How far each aircraft in the air is behind its feed: the wall-clock time of the snapshot minus
     // the time stamp of the fed point nearest to where the aircraft is, less the play delay.
@@ -413,13 +422,16 @@ TEST(SceneEndToEnd, ABusySkyKeepsItsAircraftCloseBehindTheirFeed) {
     ASSERT_GE(early.size(), 100u);
     ASSERT_GE(late.size(), 100u);
     const double earlyMedian = lf_percentile(early, 0.5), lateMedian = lf_percentile(late, 0.5);
-    std::cout << "live aircraft: at most " << most << ", at least " << leastLate << " in the last 30 s; behind the "
-              << "feed beyond the play delay: median " << earlyMedian << " s before " << kSteadyFromS << " s, "
-              << lateMedian << " s after (95th percentile " << lf_percentile(late, 0.95) << " s)\n";
+    const double late95 = lf_percentile(late, 0.95);
+    std::cout << "live aircraft: at most " << most << ", at least " << least << " from " << kSteadyFromS
+              << " s on; behind the feed beyond the play delay: median " << earlyMedian << " s before, "
+              << lateMedian << " s after (95th percentile " << late95 << " s)\n";
     RecordProperty("behind_median_s", std::to_string(lateMedian));
-    // The movement re-times airborne samples by their speed: some seconds beyond the play delay, never growing.
-    EXPECT_LT(lateMedian, 20.0);
-    EXPECT_LT(lateMedian, earlyMedian + 5.0);
+    RecordProperty("behind_p95_s", std::to_string(late95));
+    // A new aircraft starts a few seconds behind (its turn in the creation queue) and catches up; an
+    // optimised build keeps the median within a second, the sanitizers' build within a few.
+    EXPECT_LT(lateMedian, 6.0);
+    EXPECT_LT(late95, 12.0);
 
     const std::string log = readFile(stage / "program" / "Log.txt");
     EXPECT_EQ(log.find("traffic queue full"), std::string::npos);

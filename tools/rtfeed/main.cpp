@@ -4,7 +4,7 @@
 //
 //   rtfeed [--tcp-port N | --no-tcp] [--traffic-port N] [--weather-port N]
 //          [--version TEXT] [--level N | --no-level] [--empty-answer]
-//          [--replay FILE [--speed F] [--loop] [--window FROM,TO] [--type CODE] [--after-position]] [--generate N [--center LAT,LON] [--elevation FT]]
+//          [--replay FILE [--speed F] [--loop] [--window FROM,TO] [--type CODE] [--after-position]] [--generate N [--center LAT,LON] [--elevation FT] [--radius NM]]
 //          [--scene FILE] [--qnh VALUE] [--duration SECONDS] [--create-marker]
 //          [--malformed N] [--drop-link-at SECONDS[,SECONDS...]] [--record FILE]
 //
@@ -13,7 +13,8 @@
 // time stamps (field 14) are re-based to now. --window plays only that span (seconds of the
 // recording); --type gives records without an aircraft type that type; --after-position holds the
 // replay back until the program has sent its first user position (its main loop runs). The generator's centre is
-// --center, else the first position RealTraffic would learn from "Qs121=". A scene (data/demo/
+// --center, else the first position RealTraffic would learn from "Qs121="; --radius keeps every generated
+// aircraft within that many nautical miles of it. A scene (data/demo/
 // traffic_scene.txt) plays arrivals, departures and overflights at one airport. --malformed adds N
 // broken datagrams a second; --drop-link-at closes the TCP link at those seconds after the start;
 // --record writes every traffic datagram sent, in the recording format --replay reads.
@@ -65,6 +66,7 @@ struct Options {
     bool haveCenter = false;
     LatLon center;
     double elevation = 0.0;
+    double radius = 0.0;   // nm, 0: the generator's own layout
     std::string qnh = "1013";
     std::string sceneFile;
     int malformed = 0;
@@ -134,6 +136,7 @@ bool lf_parseOptions(int argc, char** argv, Options& o) {
             o.center = {std::stod(v.substr(0, comma)), std::stod(v.substr(comma + 1))};
             o.haveCenter = true;
         } else if (a == "--elevation") o.elevation = std::stod(next());
+        else if (a == "--radius") o.radius = std::stod(next());
         else if (a == "--qnh") o.qnh = next();
         else if (a == "--scene") o.sceneFile = next();
         else if (a == "--malformed") o.malformed = std::stoi(next());
@@ -265,7 +268,7 @@ void lf_generate(const Options& o, int udp) {
         std::lock_guard lock(g_centerMutex);
         center = g_center;
     }
-    rtfeed::Generator generator(center, o.elevation, o.generate);
+    rtfeed::Generator generator(center, o.elevation, o.generate, o.radius);
     auto next = Clock::now();
     while (!g_stop) {
         const double now = lf_nowSeconds();

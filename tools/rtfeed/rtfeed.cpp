@@ -1,5 +1,6 @@
 #include "rtfeed.h"
 
+#include <algorithm>
 #include <cmath>
 #include <sstream>
 
@@ -133,27 +134,43 @@ LatLon lf_moved(const LatLon& p, double trackDeg, double nm) {
 
 }  // namespace
 
-Generator::Generator(LatLon center, double elevationFeet, int count) : m_center(center), m_elevation(elevationFeet) {
+Generator::Generator(LatLon center, double elevationFeet, int count, double radiusNm)
+    : m_center(center), m_elevation(elevationFeet), m_radius(radiusNm) {
     for (int i = 0; i < count; ++i) {
         Plane p;
         p.kind = i % 6;
-        p.hexid = 0x400000u + static_cast<unsigned>(i) * 7u;
-        const int a = i % 8;
-        p.callsign = vrn::format("{}{}", kAirlines[a], 100 + i);
+        p.index = i;
         p.type = kTypes[(i / 8) % 8];
-        p.registration = vrn::format("G-{}{}{}", static_cast<char>('A' + i % 26), static_cast<char>('A' + (i / 26) % 26),
-                                     static_cast<char>('A' + (i / 676) % 26));
         p.from = "LHR";
         p.to = "CDG";
+        identify(p);
         reset(p, true);
         m_planes.push_back(std::move(p));
     }
 }
 
-void Generator::reset(Plane& p, bool spread) {
+void Generator::identify(Plane& p) {
+    const int i = p.index, k = i + 1000 * p.flight;
+    p.hexid = 0x400000u + static_cast<unsigned>(i) * 7u + static_cast<unsigned>(p.flight) * 0x10000u;
+    p.callsign = vrn::format("{}{}", kAirlines[i % 8], 100 + i);
+    if (p.flight > 0) p.callsign += static_cast<char>('A' + (p.flight - 1) % 26);
+    p.registration = vrn::format("G-{}{}{}", static_cast<char>('A' + k % 26), static_cast<char>('A' + (k / 26) % 26),
+                                 static_cast<char>('A' + (k / 676) % 26));
+}
+
+double Generator::random() {
     m_seed = m_seed * 1103515245u + 12345u;
-    const double r = static_cast<double>((m_seed >> 8) % 1000) / 1000.0;   // 0..1
-    const double bearing = r * 360.0;
+    return static_cast<double>((m_seed >> 8) % 1000) / 1000.0;
+}
+
+double Generator::within(double nm) const { return m_radius > 0.0 ? std::min(nm, 0.9 * m_radius) : nm; }
+
+void Generator::reset(Plane& p, bool spread) {
+    if (!spread) {   // a new flight, not the same aircraft jumping back
+        ++p.flight;
+        identify(p);
+    }
+    const double bearing = random() * 360.0;
     switch (p.kind) {
         case CLIMBING:
             p.position = m_center;
@@ -161,31 +178,32 @@ void Generator::reset(Plane& p, bool spread) {
             p.track = bearing;
             p.speed = 180;
             p.verticalSpeed = 2000;
-            if (spread) p.phase = r * 300;
             break;
         case CRUISING:
-            p.position = lf_moved(m_center, bearing, 20);
+            p.circleNm = within(20);
+            p.position = lf_moved(m_center, bearing, p.circleNm);
             p.altitude = 35000;
             p.track = std::fmod(bearing + 90, 360);
             p.speed = 450;
             p.verticalSpeed = 0;
             break;
         case APPROACHING:
-            p.position = lf_moved(m_center, bearing, 30);
-            p.altitude = 10000;
+            p.position = lf_moved(m_center, bearing, within(30));
+            p.altitude = std::min(10000.0, m_elevation + within(30) * 318.0);
             p.track = std::fmod(bearing + 180, 360);
             p.speed = 250;
             p.verticalSpeed = -1200;
             break;
         case LANDING:
-            p.position = lf_moved(m_center, 90, 8);
-            p.altitude = m_elevation + 2500;
+            p.position = lf_moved(m_center, 90, within(8));
+            p.altitude = m_elevation + within(8) * 318.0;
             p.track = 270;
             p.speed = 140;
             p.verticalSpeed = -700;
             break;
         case TAXIING:
-            p.position = lf_moved(m_center, bearing, 0.5);
+            p.circleNm = 0.4 + 0.8 * random();
+            p.position = lf_moved(m_center, bearing, p.circleNm);
             p.altitude = 0;
             p.track = std::fmod(bearing + 90, 360);
             p.speed = 15;
@@ -199,6 +217,9 @@ void Generator::reset(Plane& p, bool spread) {
             p.verticalSpeed = 0;
             break;
     }
+    // Up to five minutes along the path, so that aircraft of one kind do not fly in a bunch.
+    if (spread)
+        for (int k = static_cast<int>(random() * 300); k > 0; --k) move(p);
 }
 
 void Generator::move(Plane& p) {
@@ -208,10 +229,12 @@ void Generator::move(Plane& p) {
             p.position = lf_moved(p.position, p.track, nm);
             p.altitude += p.verticalSpeed / 60.0;
             p.speed = std::min(300.0, p.speed + 1);
-            if (p.altitude > 20000) reset(p, false);
+            if (p.altitude > 20000 || (m_radius > 0.0 && vrn::gf_distanceNm(p.position, m_center) > within(m_radius)))
+                reset(p, false);
             break;
         case CRUISING:
-            p.track = std::fmod(p.track + 360.0 * nm / (2 * vrn::kPi * 20), 360);   // circle of 20 nm
+        case TAXIING:
+            p.track = std::fmod(p.track + 360.0 * nm / (2 * vrn::kPi * p.circleNm), 360);
             p.position = lf_moved(p.position, p.track, nm);
             break;
         case APPROACHING:
@@ -223,10 +246,6 @@ void Generator::move(Plane& p) {
             if (left < 0.3) reset(p, false);
             break;
         }
-        case TAXIING:
-            p.track = std::fmod(p.track + 360.0 * nm / (2 * vrn::kPi * 0.5), 360);
-            p.position = lf_moved(p.position, p.track, nm);
-            break;
         default:
             break;
     }

@@ -46,24 +46,32 @@ struct Report {
 std::string datagram(const Report& r, double now);
 
 // N aircraft around a point: climbing, cruising, approaching, landing, taxiing and parked, one
-// datagram each per step (a step is one second).
+// datagram each per step (a step is one second). At the start each aircraft is somewhere along its
+// path, so no two fly in one spot; one that lands or leaves is followed by a new flight (its own
+// address, callsign and registration) from the start of that path. With a radius (nm, 0: none)
+// every aircraft stays within it.
 class Generator {
 public:
-    Generator(vrn::LatLon center, double elevationFeet, int count);
+    Generator(vrn::LatLon center, double elevationFeet, int count, double radiusNm = 0.0);
     std::vector<std::string> step(double nowSeconds);
 
 private:
     struct Plane {
-        int kind = 0;
+        int kind = 0, index = 0, flight = 0;
         unsigned hexid = 0;
         std::string callsign, type, registration, from, to;
         vrn::LatLon position;
-        double altitude = 0.0, track = 0.0, speed = 0.0, verticalSpeed = 0.0, phase = 0.0;
+        double altitude = 0.0, track = 0.0, speed = 0.0, verticalSpeed = 0.0;
+        double circleNm = 0.0;   // radius of the circle around the centre that cruising and taxiing aircraft follow
     };
+    double random();   // 0..1
+    double within(double nm) const;
+    void identify(Plane& p);
     void reset(Plane& p, bool spread);
     void move(Plane& p);
     vrn::LatLon m_center;
     double m_elevation;
+    double m_radius;
     std::vector<Plane> m_planes;
     unsigned m_seed = 12345;
 };
