@@ -186,7 +186,10 @@ bool lf_keepPlaying(LiveAircraft& a) {
         return false;
     int n = 0;
     if (lf_extrapolatedOnGround(a)) {
-        n = (a.phase == PHASE_AT_STAND || a.phase == PHASE_LEAVING_STAND) ? 1 : 10;
+        // Ground coverage at an airport has gaps of up to a minute while an aircraft taxis or holds:
+        // one that waits on its spot for a minute is still there when its feed comes back, rather
+        // than vanishing and being created again. Under power it is on its take-off roll.
+        n = (a.phase == PHASE_AT_STAND || a.phase == PHASE_LEAVING_STAND) ? 1 : a.underPower ? 10 : 20;
     } else {
         const LatLon user = gf_userPositionLatLon();
         n = (!gf_isValidPosition(user) || gf_distanceNm(user, here(a)) < LATERAL_RANGE.get() - 0.5) ? 8 : 0;

@@ -314,6 +314,19 @@ TEST_F(ReplayTest, TaxiTurnsPointWhereTheAircraftGoes) {
     EXPECT_LE(sideways, moving / 100) << "of " << moving << " moving seconds";
 }
 
+TEST_F(ReplayTest, TaxiingAircraftStaysThroughAMinuteWithoutRecords) {
+    // AEE5ZH taxis towards runway 28; its records pause for 63 s while it reaches the runway and
+    // lines up, then it rolls for take-off.
+    const auto records = excerpt("aee5zh-taxi-gap");
+    parkAtZurich();
+    std::tie(id, callsign) = std::tuple{0x4690e2u, "AEE5ZH"};
+    replay(records, 0);
+    ASSERT_GT(trace.size(), 1000u);
+    for (std::size_t i = 1; i < trace.size(); ++i)
+        ASSERT_EQ(trace[i].pass, trace[i - 1].pass + 1) << "gone from the simulator after pass " << trace[i - 1].pass;
+    EXPECT_LE(behind(trace.back(), records), 1.0) << "seconds behind its feed when its records end";
+}
+
 TEST_F(ReplayTest, StandingAircraftsPositionNoiseNeverTurnsOrMovesIt) {
     // ENT57BW stands a minute at its stand while its reported position jumps 19 m back and forth.
     const auto records = excerpt("ent57bw-at-stand");
@@ -434,7 +447,7 @@ TEST_F(MovementStepTest, ExtrapolationAllowanceByPhaseAndRange) {
     LATERAL_RANGE.set(30);
     const struct { const char* name; bool ground; double userNorthNm; int madeUp; } cases[] = {
         {"airborne near the user", false, 5.0, 8}, {"airborne at the range edge", false, 29.6, 0},
-                 {"taxiing", true, 1.0, 10}};
+                 {"taxiing", true, 1.0, 20}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         LiveAircraft& a = make(c.ground, {at(51.0, 0.0, c.ground ? 0 : 5000, c.ground ? 20 : 200, 1000)});
