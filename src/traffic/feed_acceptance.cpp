@@ -151,7 +151,9 @@ bool lf_sampleTiming(LiveAircraft& a, PositionSample& s) {
         const bool moving = s.groundSpeed >= 1.0 && moved > kStandNoiseNm;
         creepConfirmed = moving && ((a.creepCount >= 3 && moved >= a.halfWingspanNm / 2.0) || moved > a.halfWingspanNm);
         if (!creepConfirmed) {
-            a.leftStand = 0;
+            // Once it is seen leaving (its stand wait is over), a report back at the stand is the
+            // scatter of a slow start: it waits for its time to set off rather than staying parked.
+            if (a.previousPhase != PHASE_AT_STAND) a.leftStand = 0;
             return false;
         }
     } else if (a.phase == PHASE_STAND_CLEANUP) {

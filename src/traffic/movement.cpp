@@ -558,13 +558,27 @@ bool lf_waitsToSetOff(LiveAircraft& a) {
     return true;
 }
 
+// A parked aircraft seen leaving sets off when the real one did, not when the news came: its pull
+// out or push back starts as long before the first sample away from the stand falls due as that
+// sample lies from the stand at the manoeuvring speed. True while it still waits.
+bool lf_waitsToLeaveStand(LiveAircraft& a) {
+    if (!a.onGround || a.phase != PHASE_AT_STAND || !a.leftStand || a.samples.size() < 2 || a.samples[1].standing)
+        return false;
+    const PositionSample& away = a.samples[1];
+    const int start = away.duePass - passesFor(gf_distanceNm(a.standPosition, at(away)), a.pushBackSpeed);
+    if (tick() >= start) return false;
+    a.samples[0].duePass = start;
+    a.latitudeStep = a.longitudeStep = 0.0;
+    return true;
+}
+
 }  // namespace
 
 void lf_movementStep(LiveAircraft& a) {
     for (;;) {
         // A sample without a usable position is never played.
         while (a.samples.size() >= 2 && !lf_finiteSample(a.samples[1])) a.samples.erase(a.samples.begin() + 1);
-        if (a.samples.size() >= 2 && lf_waitsToSetOff(a)) return;
+        if (a.samples.size() >= 2 && (lf_waitsToSetOff(a) || lf_waitsToLeaveStand(a))) return;
         while (a.samples.size() >= 2) {
             if (a.onGround || lf_rotor(a) || !a.samples[1].standing) {
                 lf_airGroundStep(a);

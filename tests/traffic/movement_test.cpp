@@ -346,6 +346,27 @@ TEST_F(ReplayTest, StandingAircraftsPositionNoiseNeverTurnsOrMovesIt) {
     EXPECT_EQ(log.find("push back"), std::string::npos);
 }
 
+TEST_F(ReplayTest, ParkedAircraftSetsOffWhenTheRealOneDoes) {
+    // AEE5ZH stands at its stand, its position scattering by a metre, and sets off 41 s later.
+    const auto records = excerpt("aee5zh-leaves-stand");
+    parkAtZurich();
+    const LatLon at{47.453734, 8.556466};
+    stand("A21", at, 170.0, 30.0);
+    std::tie(id, callsign) = std::tuple{0x4690e2u, "AEE5ZH"};
+    replay(records, 0);
+    const auto away = [&](const LatLon& p) { return gf_distanceNm(p, at) * 1852.0 > 3.0; };
+    const auto real = std::find_if(records.begin(), records.end(),
+                                   [&](const Recorded& r) { return away({r.s.latitude, r.s.longitude}); });
+    const auto shown = std::find_if(trace.begin(), trace.end(), [&](const Seen& s) { return away(s.p); });
+    ASSERT_NE(real, records.end());
+    ASSERT_NE(shown, trace.end()) << "never left its stand";
+    ASSERT_EQ(trace.front().phase, PHASE_AT_STAND);
+    // Its first record away from the stand comes a second or two after the real one set off.
+    const double early = real->t - (shown->pass - kPlayDelay) / 100.0;
+    EXPECT_LT(early, 8.0) << "seconds before the real aircraft";
+    EXPECT_GT(early, -3.0) << "seconds after the real aircraft";
+}
+
 TEST_F(ReplayTest, LowFinalIsCreatedAboveTheGroundAndRollsOutToAStopAfterItsRecordsEnd) {
     // CAI3208 on short final reports 1400-1375 ft at a 1416 ft field (pressure altitude); its records
     // end at touchdown (no ground records without a park airport).
