@@ -327,6 +327,27 @@ TEST_F(ReplayTest, TaxiingAircraftStaysThroughAMinuteWithoutRecords) {
     EXPECT_LE(behind(trace.back(), records), 1.0) << "seconds behind its feed when its records end";
 }
 
+TEST_F(ReplayTest, HoldingAircraftStandsWhileItsPositionJumpsBackAndForth) {
+    // ENT57BW holds two minutes on a taxiway; its reported position jumps 19 m back and forth.
+    const auto records = excerpt("ent57bw-hold");
+    parkAtZurich();
+    std::tie(id, callsign) = std::tuple{0x4891b6u, "ENT57BW"};
+    replay(records, 0);
+    ASSERT_GT(trace.size(), 10000u);
+    double rolled = 0.0;
+    int backwards = 0;
+    for (std::size_t i = 100; i < trace.size(); i += 100) {
+        const Seen& s = trace[i];
+        const Seen& b = trace[i - 100];
+        const double metres = gf_distanceNm(b.p, s.p) * 1852.0;
+        if (b.pass >= 2500 + kPlayDelay) rolled += metres;   // from its stop at the hold on
+        if (metres > 0.5 && std::fabs(gf_headingDifference(gf_initialBearing(b.p, s.p), s.heading)) > kPi / 2.0)
+            ++backwards;
+    }
+    EXPECT_EQ(backwards, 0) << "seconds rolling backwards or sideways";
+    EXPECT_LT(rolled, 20.0) << "metres rolled while it holds";
+}
+
 TEST_F(ReplayTest, StandingAircraftsPositionNoiseNeverTurnsOrMovesIt) {
     // ENT57BW stands a minute at its stand while its reported position jumps 19 m back and forth.
     const auto records = excerpt("ent57bw-at-stand");
