@@ -525,6 +525,7 @@ void lf_airGroundStep(LiveAircraft& a) {
     // Parking on a stand or a push back may have rebuilt the queue.
     if (a.samples.size() < 2) return;
     const PositionSample& next = a.samples[1];
+    a.turnFirst = a.onGround && a.samples[0].standing && !next.standing ? 1 : 0;
     if (next.standing) {
         a.latitudeStep = 0.0;
         a.longitudeStep = 0.0;

@@ -264,6 +264,19 @@ protected:
         }
         return s.pass / 100.0 - kPlayDelay / 100.0 - t;
     }
+    // Seconds in which the aircraft rolls on the ground with its heading more than 30 degrees off its way.
+    static int sidewaysSeconds(const std::vector<Seen>& trace, int& moving) {
+        int sideways = 0;
+        moving = 0;
+        for (std::size_t i = 100; i < trace.size(); i += 100) {
+            const auto& s = trace[i];
+            const auto& b = trace[i - 100];
+            if (gf_distanceNm(b.p, s.p) * 1852.0 < 1.5) continue;
+            ++moving;
+            if (std::fabs(gf_headingDifference(gf_initialBearing(b.p, s.p), s.heading)) > 30.0 * kDeg2Rad) ++sideways;
+        }
+        return sideways;
+    }
 };
 
 TEST_F(ReplayTest, DepartureHoldsBesideAStandKeepsItsTimingAndPointsWhereItGoes) {
@@ -302,16 +315,21 @@ TEST_F(ReplayTest, TaxiTurnsPointWhereTheAircraftGoes) {
     parkAtZurich();
     std::tie(id, callsign) = std::tuple{0x4891b6u, "ENT57BW"};
     replay(records, 0);
-    int sideways = 0, moving = 0;
-    for (std::size_t i = 100; i < trace.size(); i += 100) {
-        const Seen& s = trace[i];
-        const Seen& b = trace[i - 100];
-        if (gf_distanceNm(b.p, s.p) * 1852.0 < 1.5) continue;
-        ++moving;
-        if (std::fabs(gf_headingDifference(gf_initialBearing(b.p, s.p), s.heading)) > 30.0 * kDeg2Rad) ++sideways;
-    }
+    int moving = 0;
+    const int sideways = sidewaysSeconds(trace, moving);
     EXPECT_GT(moving, 60);
     EXPECT_LE(sideways, moving / 100) << "of " << moving << " moving seconds";
+}
+
+TEST_F(ReplayTest, TurnOnTheApronAfterAStopStartsPointingItsWay) {
+    // ENT57BW stops on the apron, then sets off towards a position behind its right wing.
+    const auto records = excerpt("ent57bw-turn-after-stop");
+    parkAtZurich();
+    std::tie(id, callsign) = std::tuple{0x4891b6u, "ENT57BW"};
+    replay(records, 0);
+    int moving = 0;
+    EXPECT_EQ(sidewaysSeconds(trace, moving), 0) << "of " << moving << " moving seconds";
+    EXPECT_GT(moving, 20);
 }
 
 TEST_F(ReplayTest, TaxiingAircraftStaysThroughAMinuteWithoutRecords) {
@@ -325,6 +343,8 @@ TEST_F(ReplayTest, TaxiingAircraftStaysThroughAMinuteWithoutRecords) {
     for (std::size_t i = 1; i < trace.size(); ++i)
         ASSERT_EQ(trace[i].pass, trace[i - 1].pass + 1) << "gone from the simulator after pass " << trace[i - 1].pass;
     EXPECT_LE(behind(trace.back(), records), 1.0) << "seconds behind its feed when its records end";
+    int moving = 0;
+    EXPECT_EQ(sidewaysSeconds(trace, moving), 0) << "of " << moving << " moving seconds (it turns round to line up)";
 }
 
 TEST_F(ReplayTest, HoldingAircraftStandsWhileItsPositionJumpsBackAndForth) {
