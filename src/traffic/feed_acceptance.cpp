@@ -31,6 +31,7 @@ constexpr double kCreepStepNm = 0.0016198704103671706;    // 3 m
 // Reported positions of a standing aircraft scatter by up to this much: less is never leaving.
 constexpr double kStandNoiseNm = 0.0107991360691144708;   // 20 m
 constexpr double kRunEndNm = 0.011879049676025918;        // 22 m
+constexpr double kStepBackDeg = 120.0;
 constexpr int kMaxQueuedSamples = 200;
 constexpr int kWeekPasses = 60480000;
 
@@ -97,6 +98,26 @@ bool lf_tooSoonOrJump(const LiveAircraft& a, const TrafficUpdate& update) {
     return false;
 }
 
+// Ground positions come quantised to some 19 m: an aircraft holding on a taxiway is reported jumping
+// back and forth between two points. It never rolls backwards on its own, so a report that steps
+// back against its way by no more than that scatter means it stands. Its way: from the last queued
+// position clearly apart from the newest, else where it points.
+bool lf_stepsBack(const LiveAircraft& a, const PositionSample& s) {
+    const PositionSample& newest = a.samples.back();
+    if (s.airborne || newest.airborne || gf_distanceNm(lf_at(newest), lf_at(s)) > kStandNoiseNm) return false;
+    double way = 0.0;
+    const auto apart = std::find_if(a.samples.rbegin(), a.samples.rend(), [&](const PositionSample& p) {
+        return gf_distanceNm(lf_at(p), lf_at(newest)) > kCreepStepNm;
+    });
+    if (apart != a.samples.rend())
+        way = gf_initialBearing(lf_at(*apart), lf_at(newest));
+    else if (a.state == STATE_IN_SIM && a.onGround)
+        way = a.position.heading;
+    else
+        return false;
+    return std::fabs(gf_headingDifference(way, gf_initialBearing(lf_at(newest), lf_at(s)))) > kStepBackDeg * kDeg2Rad;
+}
+
 // Standing detection and acceptance of a sample for a moving or new aircraft.
 bool lf_acceptPosition(LiveAircraft& a, PositionSample& s) {
     if (a.sizeClass == SIZE_ROTORCRAFT || a.samples.empty()) return true;
@@ -113,6 +134,12 @@ bool lf_acceptPosition(LiveAircraft& a, PositionSample& s) {
         std::fabs(s.longitude - newest.longitude) <= kNearDegrees) {
         if (refusedAirborne) return false;
         if (a.underPower && s.groundSpeed > 0.0 && newest.groundSpeed >= 50.0) return false;
+        s = newest;
+        s.groundSpeed = 0.0;
+        s.standing = 1;
+        return true;
+    }
+    if (!refusedAirborne && lf_stepsBack(a, s)) {
         s = newest;
         s.groundSpeed = 0.0;
         s.standing = 1;
@@ -151,7 +178,9 @@ bool lf_sampleTiming(LiveAircraft& a, PositionSample& s) {
         const bool moving = s.groundSpeed >= 1.0 && moved > kStandNoiseNm;
         creepConfirmed = moving && ((a.creepCount >= 3 && moved >= a.halfWingspanNm / 2.0) || moved > a.halfWingspanNm);
         if (!creepConfirmed) {
-            a.leftStand = 0;
+            // Once it is seen leaving (its stand wait is over), a report back at the stand is the
+            // scatter of a slow start: it waits for its time to set off rather than staying parked.
+            if (a.previousPhase != PHASE_AT_STAND) a.leftStand = 0;
             return false;
         }
     } else if (a.phase == PHASE_STAND_CLEANUP) {

@@ -31,6 +31,7 @@ constexpr double kMidSampleSegmentNm = 0.02699784017278618;   // 50 m
 constexpr int kClimbAfterRotationPasses = 300;
 constexpr double kRollingMetresPerPass = 0.015;     // 1.5 m/s
 constexpr double kPathTurnPerPass = 1.0 * kDeg2Rad;  // a sharp corner is turned within a second or two
+constexpr double kSetOffWithinRad = 30.0 * kDeg2Rad;
 
 // The ground turn per pass: the re-timed rate, or the class's rate when none is set.
 double lf_turnRate(const LiveAircraft& a) {
@@ -175,31 +176,60 @@ void lf_pointWhereItGoes(LiveAircraft& a, const PositionBlock& before) {
     a.position.heading = normalHeading(before.heading + std::clamp(d, -step, step));
 }
 
+// A taxiing aircraft that sets off from a stop towards a sample well off its nose (a turn on the spot,
+// or a sample behind it) first turns towards its way, then rolls: it never sets off sideways.
+bool lf_turnsOnTheSpot(LiveAircraft& a, double way) {
+    if (!a.turnFirst || !a.onGround || a.phase != PHASE_MOVING) return false;
+    const double d = gf_headingDifference(a.position.heading, normalHeading(way));
+    if (std::fabs(d) <= kSetOffWithinRad) {
+        a.turnFirst = 0;
+        return false;
+    }
+    a.position.heading = normalHeading(a.position.heading + std::copysign(kPathTurnPerPass, d));
+    return true;
+}
+
+// The way of a straight step, or none (the aircraft stands, or creeps slower than a walk and its
+// direction is left alone, as in lf_pointWhereItGoes).
+double lf_stepWay(const LiveAircraft& a) {
+    const double east = a.longitudeStep * std::cos(a.position.latitude * kDeg2Rad);
+    if (std::hypot(a.latitudeStep, east) * kMetresPerDegreeLat < kRollingMetresPerPass)
+        return std::numeric_limits<double>::quiet_NaN();
+    return std::atan2(east, a.latitudeStep);
+}
+
 }  // namespace
 
 void lf_followCurve(LiveAircraft& a) {
     const PositionBlock before = a.position;
     if (hasCurve(a)) {
-        a.curveProgress = std::min(a.curveProgress + a.curveStep, 0.999999);
+        const double progress = std::min(a.curveProgress + a.curveStep, 0.999999);
         LatLon p;
         double h = 0.0;
-        if (!gf_positionOnPath(a.curve, p, h, a.curveProgress)) {
-            gf_logLine(vrn::format("{} error in curve at index: {:.2F}", a.callsign, a.curveProgress));
+        if (!gf_positionOnPath(a.curve, p, h, progress)) {
+            gf_logLine(vrn::format("{} error in curve at index: {:.2F}", a.callsign, progress));
             return;
         }
-        a.position.latitude = p.lat;
-        a.position.longitude = normalLongitude(p.lon);
-        lf_turnTowards(a, a.phase == PHASE_PUSHING_BACK ? h + kPi : h);
+        if (!lf_turnsOnTheSpot(a, h)) {
+            a.curveProgress = progress;
+            a.position.latitude = p.lat;
+            a.position.longitude = normalLongitude(p.lon);
+            lf_turnTowards(a, a.phase == PHASE_PUSHING_BACK ? h + kPi : h);
+        }
     } else {
         const int phase = a.phase;
-        if (phase == PHASE_PUSHING_BACK)
+        const double way = lf_stepWay(a);
+        const bool turning = !std::isnan(way) && lf_turnsOnTheSpot(a, way);   // it rolls once it points its way
+        if (turning) {
+        } else if (phase == PHASE_PUSHING_BACK) {
             // Backwards: the tail leads towards the next sample.
             lf_turnTowards(a, a.bearingToNext + kPi);
-        else if (phase == PHASE_LEAVING_STAND || phase == PHASE_STAND_CLEANUP || (phase == PHASE_MOVING && a.offBearing))
+        } else if (phase == PHASE_LEAVING_STAND || phase == PHASE_STAND_CLEANUP || (phase == PHASE_MOVING && a.offBearing)) {
             lf_turnTowards(a, a.bearingToNext);
-        else if (phase == PHASE_AFTER_TAKEOFF || phase == PHASE_AIRBORNE || (!a.onGround && phase != PHASE_MOVING))
+        } else if (phase == PHASE_AFTER_TAKEOFF || phase == PHASE_AIRBORNE || (!a.onGround && phase != PHASE_MOVING)) {
             a.position.heading = normalHeading(a.position.heading + a.headingStep);
-        if (phase != PHASE_LEAVING_STAND) {
+        }
+        if (phase != PHASE_LEAVING_STAND && !turning) {
             a.position.latitude += a.latitudeStep;
             a.position.longitude = normalLongitude(a.position.longitude + a.longitudeStep);
         }

@@ -118,6 +118,7 @@ struct LiveAircraft : Aircraft {
     std::uint8_t landingRoll = 0;
     std::uint8_t leftStand = 0;
     std::uint8_t offBearing = 0;           // heading differs from the bearing to the next sample by > 3 deg
+    std::uint8_t turnFirst = 0;            // on the ground, from a stop: turns to its way before it rolls
     std::uint8_t creepStarted = 0;         // the first sample at the stand set the creep reference
     std::uint8_t recreated = 0;            // created again after a livery change
     std::uint8_t flightPlanWritten = 0;    // a .pln file exists for its object

@@ -187,7 +187,10 @@ bool lf_keepPlaying(LiveAircraft& a) {
         return false;
     int n = 0;
     if (lf_extrapolatedOnGround(a)) {
-        n = (a.phase == PHASE_AT_STAND || a.phase == PHASE_LEAVING_STAND) ? 1 : 10;
+        // Ground coverage at an airport has gaps of up to a minute while an aircraft taxis or holds:
+        // one that waits on its spot for a minute is still there when its feed comes back, rather
+        // than vanishing and being created again. Under power it is on its take-off roll.
+        n = (a.phase == PHASE_AT_STAND || a.phase == PHASE_LEAVING_STAND) ? 1 : a.underPower ? 10 : 20;
     } else {
         const LatLon user = gf_userPositionLatLon();
         n = (!gf_isValidPosition(user) || gf_distanceNm(user, here(a)) < LATERAL_RANGE.get() - 0.5) ? 8 : 0;
@@ -523,6 +526,7 @@ void lf_airGroundStep(LiveAircraft& a) {
     // Parking on a stand or a push back may have rebuilt the queue.
     if (a.samples.size() < 2) return;
     const PositionSample& next = a.samples[1];
+    a.turnFirst = a.onGround && a.samples[0].standing && !next.standing ? 1 : 0;
     if (next.standing) {
         a.latitudeStep = 0.0;
         a.longitudeStep = 0.0;
@@ -556,13 +560,27 @@ bool lf_waitsToSetOff(LiveAircraft& a) {
     return true;
 }
 
+// A parked aircraft seen leaving sets off when the real one did, not when the news came: its pull
+// out or push back starts as long before the first sample away from the stand falls due as that
+// sample lies from the stand at the manoeuvring speed. True while it still waits.
+bool lf_waitsToLeaveStand(LiveAircraft& a) {
+    if (!a.onGround || a.phase != PHASE_AT_STAND || !a.leftStand || a.samples.size() < 2 || a.samples[1].standing)
+        return false;
+    const PositionSample& away = a.samples[1];
+    const int start = away.duePass - passesFor(gf_distanceNm(a.standPosition, at(away)), a.pushBackSpeed);
+    if (tick() >= start) return false;
+    a.samples[0].duePass = start;
+    a.latitudeStep = a.longitudeStep = 0.0;
+    return true;
+}
+
 }  // namespace
 
 void lf_movementStep(LiveAircraft& a) {
     for (;;) {
         // A sample without a usable position is never played.
         while (a.samples.size() >= 2 && !lf_finiteSample(a.samples[1])) a.samples.erase(a.samples.begin() + 1);
-        if (a.samples.size() >= 2 && lf_waitsToSetOff(a)) return;
+        if (a.samples.size() >= 2 && (lf_waitsToSetOff(a) || lf_waitsToLeaveStand(a))) return;
         while (a.samples.size() >= 2) {
             if (a.onGround || lf_rotor(a) || !a.samples[1].standing) {
                 lf_airGroundStep(a);

@@ -264,6 +264,19 @@ protected:
         }
         return s.pass / 100.0 - kPlayDelay / 100.0 - t;
     }
+    // Seconds in which the aircraft rolls on the ground with its heading more than 30 degrees off its way.
+    static int sidewaysSeconds(const std::vector<Seen>& trace, int& moving) {
+        int sideways = 0;
+        moving = 0;
+        for (std::size_t i = 100; i < trace.size(); i += 100) {
+            const auto& s = trace[i];
+            const auto& b = trace[i - 100];
+            if (gf_distanceNm(b.p, s.p) * 1852.0 < 1.5) continue;
+            ++moving;
+            if (std::fabs(gf_headingDifference(gf_initialBearing(b.p, s.p), s.heading)) > 30.0 * kDeg2Rad) ++sideways;
+        }
+        return sideways;
+    }
 };
 
 TEST_F(ReplayTest, DepartureHoldsBesideAStandKeepsItsTimingAndPointsWhereItGoes) {
@@ -302,16 +315,57 @@ TEST_F(ReplayTest, TaxiTurnsPointWhereTheAircraftGoes) {
     parkAtZurich();
     std::tie(id, callsign) = std::tuple{0x4891b6u, "ENT57BW"};
     replay(records, 0);
-    int sideways = 0, moving = 0;
+    int moving = 0;
+    const int sideways = sidewaysSeconds(trace, moving);
+    EXPECT_GT(moving, 60);
+    EXPECT_LE(sideways, moving / 100) << "of " << moving << " moving seconds";
+}
+
+TEST_F(ReplayTest, TurnOnTheApronAfterAStopStartsPointingItsWay) {
+    // ENT57BW stops on the apron, then sets off towards a position behind its right wing.
+    const auto records = excerpt("ent57bw-turn-after-stop");
+    parkAtZurich();
+    std::tie(id, callsign) = std::tuple{0x4891b6u, "ENT57BW"};
+    replay(records, 0);
+    int moving = 0;
+    EXPECT_EQ(sidewaysSeconds(trace, moving), 0) << "of " << moving << " moving seconds";
+    EXPECT_GT(moving, 20);
+}
+
+TEST_F(ReplayTest, TaxiingAircraftStaysThroughAMinuteWithoutRecords) {
+    // AEE5ZH taxis towards runway 28; its records pause for 63 s while it reaches the runway and
+    // lines up, then it rolls for take-off.
+    const auto records = excerpt("aee5zh-taxi-gap");
+    parkAtZurich();
+    std::tie(id, callsign) = std::tuple{0x4690e2u, "AEE5ZH"};
+    replay(records, 0);
+    ASSERT_GT(trace.size(), 1000u);
+    for (std::size_t i = 1; i < trace.size(); ++i)
+        ASSERT_EQ(trace[i].pass, trace[i - 1].pass + 1) << "gone from the simulator after pass " << trace[i - 1].pass;
+    EXPECT_LE(behind(trace.back(), records), 1.0) << "seconds behind its feed when its records end";
+    int moving = 0;
+    EXPECT_EQ(sidewaysSeconds(trace, moving), 0) << "of " << moving << " moving seconds (it turns round to line up)";
+}
+
+TEST_F(ReplayTest, HoldingAircraftStandsWhileItsPositionJumpsBackAndForth) {
+    // ENT57BW holds two minutes on a taxiway; its reported position jumps 19 m back and forth.
+    const auto records = excerpt("ent57bw-hold");
+    parkAtZurich();
+    std::tie(id, callsign) = std::tuple{0x4891b6u, "ENT57BW"};
+    replay(records, 0);
+    ASSERT_GT(trace.size(), 10000u);
+    double rolled = 0.0;
+    int backwards = 0;
     for (std::size_t i = 100; i < trace.size(); i += 100) {
         const Seen& s = trace[i];
         const Seen& b = trace[i - 100];
-        if (gf_distanceNm(b.p, s.p) * 1852.0 < 1.5) continue;
-        ++moving;
-        if (std::fabs(gf_headingDifference(gf_initialBearing(b.p, s.p), s.heading)) > 30.0 * kDeg2Rad) ++sideways;
+        const double metres = gf_distanceNm(b.p, s.p) * 1852.0;
+        if (b.pass >= 2500 + kPlayDelay) rolled += metres;   // from its stop at the hold on
+        if (metres > 0.5 && std::fabs(gf_headingDifference(gf_initialBearing(b.p, s.p), s.heading)) > kPi / 2.0)
+            ++backwards;
     }
-    EXPECT_GT(moving, 60);
-    EXPECT_LE(sideways, moving / 100) << "of " << moving << " moving seconds";
+    EXPECT_EQ(backwards, 0) << "seconds rolling backwards or sideways";
+    EXPECT_LT(rolled, 20.0) << "metres rolled while it holds";
 }
 
 TEST_F(ReplayTest, StandingAircraftsPositionNoiseNeverTurnsOrMovesIt) {
@@ -331,6 +385,27 @@ TEST_F(ReplayTest, StandingAircraftsPositionNoiseNeverTurnsOrMovesIt) {
     const std::string log = logText();
     EXPECT_EQ(log.find("pull out"), std::string::npos);
     EXPECT_EQ(log.find("push back"), std::string::npos);
+}
+
+TEST_F(ReplayTest, ParkedAircraftSetsOffWhenTheRealOneDoes) {
+    // AEE5ZH stands at its stand, its position scattering by a metre, and sets off 41 s later.
+    const auto records = excerpt("aee5zh-leaves-stand");
+    parkAtZurich();
+    const LatLon at{47.453734, 8.556466};
+    stand("A21", at, 170.0, 30.0);
+    std::tie(id, callsign) = std::tuple{0x4690e2u, "AEE5ZH"};
+    replay(records, 0);
+    const auto away = [&](const LatLon& p) { return gf_distanceNm(p, at) * 1852.0 > 3.0; };
+    const auto real = std::find_if(records.begin(), records.end(),
+                                   [&](const Recorded& r) { return away({r.s.latitude, r.s.longitude}); });
+    const auto shown = std::find_if(trace.begin(), trace.end(), [&](const Seen& s) { return away(s.p); });
+    ASSERT_NE(real, records.end());
+    ASSERT_NE(shown, trace.end()) << "never left its stand";
+    ASSERT_EQ(trace.front().phase, PHASE_AT_STAND);
+    // Its first record away from the stand comes a second or two after the real one set off.
+    const double early = real->t - (shown->pass - kPlayDelay) / 100.0;
+    EXPECT_LT(early, 8.0) << "seconds before the real aircraft";
+    EXPECT_GT(early, -3.0) << "seconds after the real aircraft";
 }
 
 TEST_F(ReplayTest, LowFinalIsCreatedAboveTheGroundAndRollsOutToAStopAfterItsRecordsEnd) {
@@ -434,7 +509,7 @@ TEST_F(MovementStepTest, ExtrapolationAllowanceByPhaseAndRange) {
     LATERAL_RANGE.set(30);
     const struct { const char* name; bool ground; double userNorthNm; int madeUp; } cases[] = {
         {"airborne near the user", false, 5.0, 8}, {"airborne at the range edge", false, 29.6, 0},
-                 {"taxiing", true, 1.0, 10}};
+                 {"taxiing", true, 1.0, 20}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         LiveAircraft& a = make(c.ground, {at(51.0, 0.0, c.ground ? 0 : 5000, c.ground ? 20 : 200, 1000)});
