@@ -222,7 +222,6 @@ TEST_F(FloodTest, TheTrafficQueueKeepsTheNewestRecordPerAircraftAndDropsTheOldes
     }
     ASSERT_TRUE(eventually([&] { return g_futureStampsDropped.load() - futureBefore == 2; }));
     EXPECT_EQ(g_trafficQueueDropped.load() - droppedBefore, 1u);
-    EXPECT_EQ(g_futureStampsDropped.load() - futureBefore, 2u);
     EXPECT_EQ(g_feedTimeStamp.load(), now.load() + 20.0) << "a stamp from the future is never taken as the feed's time";
     const auto lines = logLines();
     EXPECT_EQ(std::count(lines.begin(), lines.end(), "traffic queue full (4096 records waiting), record of 100000 dropped"), 1);
