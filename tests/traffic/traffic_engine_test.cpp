@@ -396,17 +396,19 @@ TEST_F(Engine, ABusyFeedHoldsMaxLiveAircraftOnFreshData) {
     std::size_t mostQueued = 0;
     double feedTime = 0.0;
     std::vector<int> inSimPerSecond;
+    // Circles around the user at 250 kn, 5 to 35 nm out: the nearest stay the nearest.
+    const auto radius = [](int i) { return 5.0 + i * 0.03; };
+    const auto bearing = [&](int i, double t) {
+        return i * 360.0 / kAircraft + (t - 1000.0) * kSpeedKn / 3600.0 / radius(i) * kRad2Deg;
+    };
     for (int pass = 0; pass < kSeconds * 100; ++pass) {
         // Each pass, the ten aircraft whose report falls in it, the nearest first (so the count limit
         // has no farther aircraft to swap for nearer ones: that churn is not what is measured here).
         for (int i = pass % 100 * 10; i < pass % 100 * 10 + 10; ++i) {
             feedTime = 1000.0 + pass / 100.0;
-            // Circles around the user at 250 kn, 5 to 35 nm out: the nearest stay the nearest.
-            const double radius = 5.0 + i * 0.03;
-            const double bearing = i * 360.0 / kAircraft + (feedTime - 1000.0) * kSpeedKn / 3600.0 / radius * kRad2Deg;
             Record r{.id = 0x400000 + static_cast<std::uint32_t>(i), .callsign = "BAW" + std::to_string(100 + i),
-                     .at = from(kUser, bearing, radius), .altitude = 6000.0 + i,
-                     .track = std::fmod(bearing + 90.0, 360.0), .time = feedTime};
+                     .at = from(kUser, bearing(i, feedTime), radius(i)), .altitude = 6000.0 + i,
+                     .track = std::fmod(bearing(i, feedTime) + 90.0, 360.0), .time = feedTime};
             feed(r);   // then handed over as the reader does
             TrafficUpdate u;
             {
@@ -429,10 +431,9 @@ TEST_F(Engine, ABusyFeedHoldsMaxLiveAircraftOnFreshData) {
                 EXPECT_LT(feedTime - a.lastSampleTime, 8.0) << a.callsign << " at " << pass / 100 << " s";
                 // Seconds behind the feed beyond the play delay: the angle still to go on its circle.
                 const int i = std::stoi(a.callsign.substr(3)) - 100;
-                const double radius = 5.0 + i * 0.03;
-                const double fed = i * 360.0 / kAircraft + (feedTime - kPlayDelayS - 1000.0) * kSpeedKn / 3600.0 / radius * kRad2Deg;
                 const double flown = gf_initialBearing(kUser, {a.position.latitude, a.position.longitude}) * kRad2Deg;
-                const double behind = std::remainder(fed - flown, 360.0) / (kSpeedKn / 3600.0 / radius * kRad2Deg);
+                const double behind = std::remainder(bearing(i, feedTime - kPlayDelayS) - flown, 360.0) /
+                                      (kSpeedKn / 3600.0 / radius(i) * kRad2Deg);
                 EXPECT_LT(behind, 8.0) << a.callsign << " at " << pass / 100 << " s";
             }
             inSimPerSecond.push_back(inSim);
