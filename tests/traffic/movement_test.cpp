@@ -190,8 +190,8 @@ class ReplayTest : public EngineTest {
 protected:
     struct Seen { int pass; LatLon p; double altitude, heading; bool onGround; int phase; };   // heading in radians
     std::vector<Seen> trace;
-    std::uint32_t id = 0x4b1614;
-    std::string callsign = "SWR137H";
+    std::uint32_t id = 0x4891b6;
+    std::string callsign = "ENT57BW";
 
     void SetUp() override {
         ground = kZurichFt;
@@ -278,6 +278,7 @@ protected:
 TEST_F(ReplayTest, DepartureHoldsBesideAStandKeepsItsTimingAndPointsWhereItGoes) {
     // SWR137H holds 44 s near runway 28, lines up and takes off; a stand lies 35 m from where it holds.
     const auto records = excerpt("swr137h-hold-takeoff");
+    std::tie(id, callsign) = std::tuple{0x4b1614u, "SWR137H"};
     const LatLon hold{47.456631, 8.570023};
     stand("R1", gf_destinationPoint(hold, 0.0, 35.0 * 3.28084), 180.0, 30.0);
     replay(records, 500);
@@ -304,7 +305,6 @@ TEST_F(ReplayTest, TaxiTurnsPointWhereTheAircraftGoes) {
     // later it stops on the apron, then sets off towards a position behind its right wing.
     const struct { const char* excerpt; int minMoving, perCentSideways; } cases[] = {
         {"ent57bw-taxi", 60, 1}, {"ent57bw-turn-after-stop", 20, 0}};
-    callsign = "ENT57BW";
     for (const auto& c : cases) {
         SCOPED_TRACE(c.excerpt);
         trace.clear();
@@ -333,7 +333,6 @@ TEST_F(ReplayTest, TaxiingAircraftStaysThroughAMinuteWithoutRecords) {
 TEST_F(ReplayTest, HoldingAircraftStandsWhileItsPositionJumpsBackAndForth) {
     // ENT57BW holds two minutes on a taxiway; its reported position jumps 19 m back and forth.
     const auto records = excerpt("ent57bw-hold");
-    std::tie(id, callsign) = std::tuple{0x4891b6u, "ENT57BW"};
     replay(records, 0);
     ASSERT_GT(trace.size(), 10000u);
     double rolled = 0.0;
@@ -355,7 +354,6 @@ TEST_F(ReplayTest, StandingAircraftsPositionNoiseNeverTurnsOrMovesIt) {
     const auto records = excerpt("ent57bw-at-stand");
     const LatLon at{records[0].s.latitude, records[0].s.longitude};
     stand("E51", at, 0.0, 30.0);
-    std::tie(id, callsign) = std::tuple{0x4891b6u, "ENT57BW"};
     replay(records, 500);
     ASSERT_GT(trace.size(), 1000u);
     for (const Seen& s : trace) {
