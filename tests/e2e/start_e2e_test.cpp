@@ -31,7 +31,6 @@ protected:
         roaming = user / "AppData" / "Roaming";
         for (const char* tool : {"src/varnel", "tools/varnel-data"})
             if (!fs::exists(builtProgram(tool))) GTEST_SKIP() << builtProgram(tool) << " is not built";
-        const fs::path root = fs::path(VARNEL_TEST_DATA).parent_path().parent_path();
         ChildProcess::Options quiet;
         quiet.output = stage / "data.out";
         ChildProcess data(builtProgram("tools/varnel-data"),
@@ -41,6 +40,10 @@ protected:
         ASSERT_EQ(data.waitFor(kLongestRunSeconds), 0) << readFile(stage / "data.out");
         fs::copy(root / "docs", program / "docs", fs::copy_options::recursive);
         writeFile(roaming / "InsideSystems" / "RealTraffic.jar", "");   // RealTraffic runs on this computer
+        base = freeLoopbackPortBase();
+        ASSERT_NE(base, 0);
+        writeFile(roaming / "Varnel" / "parameters.xml",
+                  "<parameters>\n<parameter name=\"PORT_NUMBER\" value=\"" + std::to_string(base) + "\" />\n</parameters>\n");
     }
 
     ChildProcess::Options options(const fs::path& output, const std::string& runSeconds = "4") const {
@@ -56,7 +59,7 @@ protected:
                  "XDG_RUNTIME_DIR=" + stage.path().string(),   // the lock file's folder on Linux
                  "VARNEL_RUN_SECONDS=" + runSeconds, "VARNEL_HEADLESS=1",
                  "VARNEL_DOWNLOAD_URL=http://127.0.0.1:9/",
-                 "VARNEL_SIM_SCENARIO=" + (fs::path(VARNEL_TEST_DATA).parent_path().parent_path() / "data" / "demo" / "scenario.json").string(),
+                 "VARNEL_SIM_SCENARIO=" + (root / "data" / "demo" / "scenario.json").string(),
                  "VARNEL_SIM_TRACE=" + (stage / "trace.jsonl").string()};
         return o;
     }
@@ -68,11 +71,8 @@ protected:
         return {status, readFile(stage / name)};
     }
 
-    void usePort(int port) const {
-        writeFile(roaming / "Varnel" / "parameters.xml",
-                  "<parameters>\n<parameter name=\"PORT_NUMBER\" value=\"" + std::to_string(port) + "\" />\n</parameters>\n");
-    }
-
+    const fs::path root = fs::path(VARNEL_TEST_DATA).parent_path().parent_path();
+    int base = 0;
     TempDir stage;
     const fs::path program = stage / "program";
     fs::path user = stage / "Pilot";
@@ -85,9 +85,6 @@ protected:
 };
 
 TEST_F(UmlautUserStart, AUserFolderWithAnUmlautAndABlankHoldsTheSettings) {
-    const int base = freeLoopbackPortBase();
-    ASSERT_NE(base, 0);
-    usePort(base);
     const auto [status, out] = run("run.out");
     EXPECT_EQ(status, 0) << out;
     EXPECT_FALSE(lf_contains(out, "Error")) << out;
@@ -98,9 +95,6 @@ TEST_F(UmlautUserStart, AUserFolderWithAnUmlautAndABlankHoldsTheSettings) {
 }
 
 TEST_F(StartEndToEnd, BadSurroundingsEndWithTheirMessage) {
-    const int base = freeLoopbackPortBase();
-    ASSERT_NE(base, 0);
-    usePort(base);
     {
         // RealTraffic's port taken by another program.
         const net::ListenResult holder = net::gf_tcpListen(std::to_string(base));
@@ -131,9 +125,6 @@ TEST_F(StartEndToEnd, BadSurroundingsEndWithTheirMessage) {
 }
 
 TEST_F(StartEndToEnd, ASecondInstanceSaysSoAndLeavesTheFirstAlone) {
-    const int base = freeLoopbackPortBase();
-    ASSERT_NE(base, 0);
-    usePort(base);
     ChildProcess first(builtProgram("src/varnel"), {}, options(stage / "first.out", "120"));
     ASSERT_TRUE(eventually([&] { return lf_contains(readFile(program / "Log.txt"), "Varnel version"); }, 120));
     const auto [status, out] = run("second.out");

@@ -90,7 +90,7 @@ protected:
         g_lateralRangeBeforeAuto.store(-1);
         gf_setUserStateForTests({});
     }
-    std::string load(std::uint64_t& quality) {
+    std::string load() {
         std::lock_guard lock(g_standsMutex);
         g_stands.clear();
         return gf_readApf(gf_findApf("LFPG"), quality);
@@ -102,14 +102,14 @@ protected:
         throw std::runtime_error("no stand " + id);
     }
     fs::path learnedPath() const { return fs::path("airports/learned/stock/LFPG.xml"); }
+    std::uint64_t quality = 0;   // of the last load
     test::TempDir dir;
     test::ScopedCurrentDir cd{dir.path()};
 };
 
 TEST_F(ParkAirportFile, WithoutLearnedFileTheArchiveAloneIsLoadedBrokenOnesFail) {
-    std::uint64_t quality = 0;
     CUSTOM_PARKING_PERCENTAGE.set(45);
-    EXPECT_EQ(load(quality), "");
+    EXPECT_EQ(load(), "");
     EXPECT_EQ(parking_percentage.get(), 45);
     EXPECT_EQ(gf_qualityReal(quality), 63);
     EXPECT_EQ(gf_qualitySoft(quality), -1);
@@ -125,31 +125,30 @@ TEST_F(ParkAirportFile, WithoutLearnedFileTheArchiveAloneIsLoadedBrokenOnesFail)
     EXPECT_FALSE(g_apfLoaded.load());
 
     writeFile(g_archiveStockFolder / "LFPG.xml", "<parameters><parameter name=\"publisher\" value=\"stock\"/></parameters>");
-    EXPECT_THROW(load(quality), UserErrorException);
+    EXPECT_THROW(load(), UserErrorException);
     EXPECT_FALSE(g_apfLoaded.load());
     writeFile(g_archiveStockFolder / "LFPG.xml", "<parameters><parameter name=\"altitude\" value=\"1\"/></parameters>");
-    EXPECT_EQ(load(quality), "no stands found");
+    EXPECT_EQ(load(), "no stands found");
     EXPECT_TRUE(g_apfLoaded.load());
 }
 
 TEST_F(ParkAirportFile, AReloadThatFailsIsNeverSavedOverTheLearnedFile) {
     writeFile(learnedPath(), kLearned);
-    std::uint64_t quality = 0;
-    ASSERT_EQ(load(quality), "");
+    ASSERT_EQ(load(), "");
     // Loaded again without closing first, from an archive that lacks its altitude.
     std::string broken = kArchive;
     broken.replace(broken.find("altitude"), 8, "elevation");
     writeFile(g_archiveStockFolder / "LFPG.xml", broken);
-    EXPECT_THROW(load(quality), UserErrorException);
+    EXPECT_THROW(load(), UserErrorException);
     EXPECT_FALSE(g_apfLoaded.load());
     g_apfUpdates.store(1);
     gf_closeParkAirport();
     EXPECT_EQ(readFile(learnedPath()), kLearned);
     // Nor one that does not load at all.
     writeFile(g_archiveStockFolder / "LFPG.xml", kArchive);
-    ASSERT_EQ(load(quality), "");
+    ASSERT_EQ(load(), "");
     writeFile(g_archiveStockFolder / "LFPG.xml", "<parameters");
-    EXPECT_NE(load(quality).find("could not be loaded"), std::string::npos);
+    EXPECT_NE(load().find("could not be loaded"), std::string::npos);
     g_apfChanged.store(true);
     gf_closeParkAirport();
     EXPECT_EQ(readFile(learnedPath()), kLearned);
@@ -158,8 +157,7 @@ TEST_F(ParkAirportFile, AReloadThatFailsIsNeverSavedOverTheLearnedFile) {
 TEST_F(ParkAirportFile, LearnedFileMergesSettingsUsesChangesAndManualStands) {
     writeFile(learnedPath(), kLearned);
     gf_setUserStateForTests([] { return UserState{true, 0.0, {}}; });
-    std::uint64_t quality = 0;
-    ASSERT_EQ(load(quality), "");
+    ASSERT_EQ(load(), "");
     EXPECT_EQ(MAX_LIVE.get(), 6);              // limited to its bounds
     EXPECT_EQ(LATERAL_RANGE.get(), 8);         // the automatic range, switched on: the user is on the ground
     EXPECT_EQ(parking_percentage.get(), 55);
@@ -185,8 +183,7 @@ TEST_F(ParkAirportFile, LearnedFileMergesSettingsUsesChangesAndManualStands) {
 TEST_F(ParkAirportFile, SaveKeepsEarlierLearnedUsesAndDropsFakesAndArchiveUses) {
     writeFile(learnedPath(), kLearned);
     PARK_FAKE.set(true);
-    std::uint64_t quality = 0;
-    ASSERT_EQ(load(quality), "");
+    ASSERT_EQ(load(), "");
     // Every ordinary stand of an L airport gets ZZZ B738 for Tuesday half hour 44.
     ASSERT_EQ(stand("503").uses.size(), 1u);
     const StandUse& fake = stand("503").uses[0];
@@ -212,7 +209,7 @@ TEST_F(ParkAirportFile, SaveKeepsEarlierLearnedUsesAndDropsFakesAndArchiveUses) 
 
     // Loading again gives the same uses (new fakes: the learned file keeps PARK_FAKE on); saving changes nothing.
     PARK_FAKE.set(false);
-    ASSERT_EQ(load(quality), "");
+    ASSERT_EQ(load(), "");
     EXPECT_TRUE(PARK_FAKE.get());
     EXPECT_EQ(stand("501").uses.size(), 4u);
     EXPECT_EQ(stand("503").uses.size(), 2u);
@@ -227,8 +224,7 @@ TEST_F(ParkAirportFile, HandmadeFileReplacesStandsOrIsNeverSavedOverWhenBroken) 
         <parkpos id="H1" latitude="51.471" longitude="-0.451" heading="10" radius="20" cargo="false" ramp="false"/>
         <parkpos id="H2" latitude="51.472" longitude="-0.452" heading="20" radius="25" cargo="true" ramp="false"/>
         </parkpositions>)");
-    std::uint64_t quality = 0;
-    ASSERT_EQ(load(quality), "");
+    ASSERT_EQ(load(), "");
     EXPECT_TRUE(g_handmadeOverruled);
     ASSERT_EQ(g_stands.size(), 2u);
     {
@@ -248,7 +244,7 @@ TEST_F(ParkAirportFile, HandmadeFileReplacesStandsOrIsNeverSavedOverWhenBroken) 
     const std::string broken = saved.substr(0, saved.find("</parkpositions>")) +
                                R"(<parkpos id="H1" latitude="51.3" longitude="-0.4"/></parkpositions>)";
     writeFile(learnedPath(), broken);
-    ASSERT_EQ(load(quality), "");
+    ASSERT_EQ(load(), "");
     EXPECT_TRUE(g_handmadeOverruled);
     EXPECT_EQ(g_stands.size(), 2u);
     g_apfUpdates.store(1);
@@ -266,8 +262,7 @@ TEST_F(ParkAirportFile, DamagedStandsAreRefusedOneByOneAndCounted) {
     writeFile(learnedPath(), R"(<parameters><parameter name="airport_name" value="Sample"/></parameters><parkpositions>
         <parkpos id="M1" latitude="51.4705" longitude="-0.456" radius="20" manual="true"/>
         <parkpos id="M2" latitude="-51.4705" longitude="-0.456" radius="20" manual="true"/></parkpositions>)");
-    std::uint64_t quality = 0;
-    ASSERT_EQ(load(quality), "");
+    ASSERT_EQ(load(), "");
     std::vector<std::string> ids;
     for (const Stand& s : g_stands) {
         ids.push_back(s.id);
@@ -281,27 +276,25 @@ TEST_F(ParkAirportFile, WithoutALimitOfItsOwnTheAirportKeepsTheUsersLiveLimit) {
     writeFile(learnedPath(), R"(<parameters><parameter name="airport_name" value="Sample"/></parameters>)");
     g_userMaxLive.store(20);
     MAX_LIVE.set(20);
-    std::uint64_t quality = 0;
-    ASSERT_EQ(load(quality), "");
+    ASSERT_EQ(load(), "");
     EXPECT_EQ(MAX_LIVE.get(), 20);
     g_apfUpdates.store(1);
     gf_closeParkAirport();
     EXPECT_EQ(readFile(learnedPath()).find("MAX_LIVE"), std::string::npos) << "the user's own limit is no airport's";
-    ASSERT_EQ(load(quality), "");
+    ASSERT_EQ(load(), "");
     MAX_LIVE.set(50);   // set while at this airport
     g_apfChanged.store(true);
     gf_closeParkAirport();
     EXPECT_NE(readFile(learnedPath()).find(R"(<parameter name="MAX_LIVE" value="50" />)"), std::string::npos);
     MAX_LIVE.set(20);
-    ASSERT_EQ(load(quality), "");
+    ASSERT_EQ(load(), "");
     EXPECT_EQ(MAX_LIVE.get(), 50);
 }
 
 TEST_F(ParkAirportFile, UnreadableLearnedFileIsKeptAsideWithoutLosingAnOlderCopy) {
     writeFile(learnedPath(), "<parameters");
     writeFile("airports/learned/stock/LFPG0.xml", "older copy");
-    std::uint64_t quality = 0;
-    ASSERT_EQ(load(quality), "");
+    ASSERT_EQ(load(), "");
     EXPECT_EQ(g_stands.size(), 3u);
     EXPECT_FALSE(fs::exists(learnedPath()));
     EXPECT_EQ(readFile("airports/learned/stock/LFPG0.xml"), "older copy");
@@ -312,8 +305,7 @@ TEST_F(ParkAirportFile, ThirdPartyPublisherFolderIsMadeAndBadNamesStayInside) {
     std::string archive = kArchive;
     archive.replace(archive.find("value=\"stock\""), 13, "value=\"../../x\"");
     writeFile(g_myThirdpartyFolder / "LFPG.xml", archive);
-    std::uint64_t quality = 0;
-    ASSERT_EQ(load(quality), "");
+    ASSERT_EQ(load(), "");
     g_apfChanged.store(true);
     gf_closeParkAirport();
     EXPECT_TRUE(fs::exists("airports/learned/thirdparty/.._.._x/LFPG.xml"));
@@ -323,7 +315,7 @@ TEST_F(ParkAirportFile, ThirdPartyPublisherFolderIsMadeAndBadNamesStayInside) {
     writeFile("airports/learned/thirdparty/blocked", "a file where the folder should be");
     archive.replace(archive.find("value=\"../../x\""), 15, "value=\"blocked\"");
     writeFile(g_myThirdpartyFolder / "LFPG.xml", archive);
-    ASSERT_EQ(load(quality), "");
+    ASSERT_EQ(load(), "");
     g_apfUpdates.store(3);
     EXPECT_NO_THROW(gf_closeParkAirport());
     EXPECT_FALSE(g_apfLoaded.load());
