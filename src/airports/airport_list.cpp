@@ -170,9 +170,4 @@ std::string gf_airportText(const Airport& airport) {
     return text;
 }
 
-std::string gf_attrString(const pugi::xml_node& node, const std::string& name) {
-    if (!node) return {};
-    return node.attribute(name.c_str()).value();
-}
-
 }  // namespace vrn

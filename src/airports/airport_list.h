@@ -52,7 +52,5 @@ std::optional<Airport> gf_closestAirport(const LatLon& position);
 std::optional<Airport> gf_findAirport(const std::string& code);
 // "EGLL (LHR)", "EGLL", "? (LHR)".
 std::string gf_airportText(const Airport& airport);
-// An attribute's value, empty when the node or the attribute is missing.
-std::string gf_attrString(const pugi::xml_node& node, const std::string& name);
 
 }  // namespace vrn

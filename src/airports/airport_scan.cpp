@@ -162,7 +162,9 @@ void lf_searchAirportsInFolders(const fs::path& folder) {
 void lf_checkScanFolder(const std::string& folder) {
     if (folder.empty()) return;
     const fs::path path = gf_pathFromUtf8(folder);
-    if (!fs::exists(path)) {
+    // A path the file system refuses (a name part too long) is as unusable as a missing one.
+    std::error_code ec;
+    if (!fs::exists(path, ec)) {
         gf_showStatus(folder + " does not exist, skipped!", true);
         return;
     }

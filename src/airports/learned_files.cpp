@@ -10,6 +10,7 @@
 #include "core/log.h"
 #include "core/utf8_paths.h"
 #include "display/window_state.h"
+#include "liveries/type_database.h"
 #include "settings/parameters_file.h"
 #include "settings/settings_catalogue.h"
 
@@ -166,7 +167,7 @@ void lf_mergeLearned(const pugi::xml_document& doc, StandReading& reading) {
     for (std::size_t i = 0; i < g_stands.size(); ++i) byId.try_emplace(g_stands[i].id, i);
 
     for (pugi::xml_node parkpos : doc.child("parkpositions").children("parkpos")) {
-        std::string id = parkpos.attribute("id").value();
+        std::string id = gf_attrString(parkpos, "id");
         if (parkpos.attribute("manual").as_bool()) {
             if (byId.count(id)) {
                 gf_logArrowLine(format("manually created standid {} already exists in {}", id, gf_utf8Of(path)));

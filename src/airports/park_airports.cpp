@@ -91,11 +91,11 @@ void lf_scanParkAirports() {
     }
 }
 
-// "CODE,STAND" for a line of that airport. An entry without a stand keeps the stand the user wrote.
+// "CODE,STAND" for a line of that airport; "CODE," when the entry has no stand, which reads back as
+// no reserved stand.
 bool lf_updateParkStand(std::string& line, const ParkAirportEntry& entry) {
     const std::vector<std::string> fields = lf_fields(lf_withoutBom(line));
     if (fields.empty() || fields[0] != entry.code) return false;
-    if (entry.stand.empty()) return true;
     line = format("{},{}", entry.code, entry.stand);
     gf_logLine(format("{}:{},{} updated stand", kParkFileName, entry.code, entry.stand));
     return true;
@@ -180,7 +180,6 @@ void gf_writeParkAirports() {
     in.close();
     std::vector<std::string> lines;
     for (std::string line : read) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
         line = lf_withoutBom(line);
         if (gf_trim(line).empty()) continue;
         lines.push_back(std::move(line));

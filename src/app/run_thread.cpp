@@ -9,7 +9,6 @@
 #include "airports/airport_scan.h"
 #include "airports/park_airport_choice.h"
 #include "airports/static_parking.h"
-#include "app/button_commands.h"
 #include "app/controls.h"
 #include "app/exception_reporter.h"
 #include "app/exit_procedure.h"
@@ -122,12 +121,9 @@ void lf_installPathCheck() {
     StringEditParameter& other = msfs2020 ? MSFS_2024_INSTALL_PATH : MSFS_INSTALL_PATH;
     lf_enable(chosen, true);
     chosen.showValue();
-    if (chosen.get().empty()) {
-        gf_askInstallPath();
-    } else if (const std::string problem = gf_installPathProblem(chosen.get()); !problem.empty()) {
-        // A stored path that cannot serve would fail the scans as a system error at every start.
-        throw UserErrorException(150, problem + "; type full path to your Community folder above, and press Enter");
-    }
+    // A stored path is not judged here: a run that scans nothing does not need it (the scans that
+    // do check it themselves).
+    if (chosen.get().empty()) gf_askInstallPath();
     gf_clearControlText(other.controlId);
     lf_enable(other, false);
     gf_invalidateBand(Band::Settings);
@@ -135,13 +131,13 @@ void lf_installPathCheck() {
 
 void lf_dailyChecks(const std::string& today) {
     if (today != DATA_CHECKED_AT_DATE.get()) {
-        // User error 99 leaves the date unstored; so does a server that could not be reached, so
-        // that the checks are tried again at the next start rather than tomorrow.
-        const bool reached = gf_checkProgramVersion();
+        // User error 99 (a new program to install) leaves the date unstored. A server that could not
+        // be reached does not: offline, every start would otherwise wait for it again.
+        gf_checkProgramVersion();
         gf_updateAigRegcodes();
         if (!MSFS_2020.get()) gf_updateMySimAddon2024();
         if (gf_updateArchive()) lf_scanAirportsOn();
-        if (reached) DATA_CHECKED_AT_DATE.setAndSave(today);
+        DATA_CHECKED_AT_DATE.setAndSave(today);
         lf_enable(CHECK_VERSION_BUTTON, false);
         return;
     }

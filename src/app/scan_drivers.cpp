@@ -7,6 +7,7 @@
 #include "airports/airport_files.h"
 #include "airports/airport_list.h"
 #include "airports/airport_scan.h"
+#include "app/button_commands.h"
 #include "app/main_window.h"
 #include "core/exceptions.h"
 #include "core/folders.h"
@@ -41,6 +42,14 @@ void lf_clearOrCreate(const fs::path& folder) {
     if (ec) throw fs::filesystem_error("create_directory", folder, ec);
 }
 
+// An automatic scan walks the chosen simulator's packages: a stored path that cannot serve stops it
+// as the user's error to mend, not as a system error from the walk.
+void lf_checkInstallPathForScan() {
+    const std::string path = MSFS_2020.get() ? MSFS_INSTALL_PATH.get() : MSFS_2024_INSTALL_PATH.get();
+    if (const std::string problem = gf_installPathProblem(path); !problem.empty())
+        throw UserErrorException(150, problem + "; type full path to your Community folder above, and press Enter");
+}
+
 }  // namespace
 
 void gf_scanLiveriesStep(bool scan) {
@@ -55,6 +64,7 @@ void gf_scanLiveriesStep(bool scan) {
     }
     std::vector<std::string> folders;
     folders.reserve(kFolderSettings);
+    if (scan && automatic) lf_checkInstallPathForScan();
     if (scan && !automatic) {
         for (int i = 0; i < kFolderSettings; ++i) {
             std::string value = gf_liveryFolderSetting(i)->get();

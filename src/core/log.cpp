@@ -6,6 +6,7 @@
 
 #include "core/exceptions.h"
 #include "core/format.h"
+#include "core/text_files.h"
 #include "core/time_of_week.h"
 #include "core/utf8_paths.h"
 #include "core/version.h"
@@ -71,13 +72,24 @@ KeptLogs lf_keepPreviousLogs(const std::filesystem::path& logFile) {
     return kept;
 }
 
+// One line in the system's line ends, also where the text itself holds line feeds ("\nInformation:").
+void lf_putLine(std::ostream& stream, std::string_view prefix, std::string_view text) {
+    const std::string_view end = gf_textLineEnd();
+    stream << prefix;
+    if (end == "\n" || text.find('\n') == std::string_view::npos)
+        stream << text;
+    else
+        stream << gf_withLineEnds(text, end);
+    stream << end;
+}
+
 void lf_writeLine(std::string_view prefix, std::string_view text, bool flush) {
     auto& state = lf_state();
     if (!state.open.load(std::memory_order_acquire)) return;
     std::lock_guard lock(state.mutex);
     // Tested again under the lock: gf_closeLog may have closed the file meanwhile.
     if (!state.stream.is_open()) return;
-    state.stream << prefix << text << '\n';
+    lf_putLine(state.stream, prefix, text);
     if (flush) state.stream.flush();
 }
 
@@ -102,11 +114,11 @@ void gf_startLog(const std::filesystem::path& logFile) {
         state.stream.clear();
         throw SysErrorException(40, "Failed to write file " + gf_utf8Of(logFile));
     }
-    state.stream << vrn::format("{} (utc) {} version {} for {}", gf_utcTimeText(gf_wallClock()), kProgramName,
-                                g_programVersion.toString(), "MSFS")
-                 << '\n';
-    for (const auto& failure : kept.failures) state.stream << failure << '\n';
-    if (kept.logStillThere) state.stream << "the previous run's log is kept above the header of this run\n";
+    lf_putLine(state.stream, {},
+               vrn::format("{} (utc) {} version {} for {}", gf_utcTimeText(gf_wallClock()), kProgramName,
+                           g_programVersion.toString(), "MSFS"));
+    for (const auto& failure : kept.failures) lf_putLine(state.stream, {}, failure);
+    if (kept.logStillThere) lf_putLine(state.stream, {}, "the previous run's log is kept above the header of this run");
     state.open.store(true, std::memory_order_release);
 }
 
@@ -140,7 +152,7 @@ void gf_logLines(const std::vector<std::string>& lines) {
     if (!state.open.load(std::memory_order_acquire)) return;
     std::lock_guard lock(state.mutex);
     if (!state.stream.is_open()) return;
-    for (const auto& line : lines) state.stream << line << '\n';
+    for (const auto& line : lines) lf_putLine(state.stream, {}, line);
 }
 
 LogLimiter::LogLimiter(std::string what, int linesPerMinute) : m_what(std::move(what)), m_linesPerMinute(linesPerMinute) {}

@@ -14,6 +14,7 @@
 #include "core/utf8_paths.h"
 #include "platform/sys/file_replace.h"
 #include "platform/sys/known_folders.h"
+#include "platform/sys/text_line_end.h"
 
 namespace vrn {
 
@@ -32,9 +33,17 @@ bool lf_openInput(std::ifstream& in, const fs::path& file, std::ios::openmode mo
     return in.is_open();
 }
 
+// Files are read in binary mode, so a line written on Windows still ends in its carriage return.
+void lf_dropCarriageReturn(std::string& line) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+}
+
 void lf_appendLines(std::istream& in, std::vector<std::string>& lines) {
     std::string line;
-    while (std::getline(in, line)) lines.push_back(line);
+    while (std::getline(in, line)) {
+        lf_dropCarriageReturn(line);
+        lines.push_back(line);
+    }
 }
 
 bool lf_readWholeFile(const fs::path& file, std::string& bytes) {
@@ -93,6 +102,20 @@ bool lf_readUtf16Lines(const std::string& bytes, std::vector<std::string>& lines
     return true;
 }
 
+void lf_appendWithLineEnds(std::string& out, std::string_view text, std::string_view lineEnd) {
+    if (lineEnd == "\n") {
+        out += text;
+        return;
+    }
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        // A line end the text already carries in full stays as it is (never CR CR LF).
+        if (text[i] == '\n' && (i == 0 || text[i - 1] != '\r'))
+            out += lineEnd;
+        else
+            out += text[i];
+    }
+}
+
 class StringWriter : public pugi::xml_writer {
 public:
     void write(const void* data, size_t size) override { text.append(static_cast<const char*>(data), size); }
@@ -122,8 +145,20 @@ std::vector<std::string>* TextFile::readLines(int reserve) {
 
 void gf_readLines(std::istream& in, std::list<std::string>& lines) {
     std::string line;
-    while (std::getline(in, line)) lines.push_back(line);
+    while (std::getline(in, line)) {
+        lf_dropCarriageReturn(line);
+        lines.push_back(line);
+    }
     in.clear();
+}
+
+std::string_view gf_textLineEnd() { return platform::sys::gf_textLineEnd(); }
+
+std::string gf_withLineEnds(std::string_view text, std::string_view lineEnd) {
+    std::string out;
+    out.reserve(text.size());
+    lf_appendWithLineEnds(out, text, lineEnd);
+    return out;
 }
 
 std::string gf_unreadableFileReason(const fs::path& file) {
@@ -213,22 +248,23 @@ bool gf_writeFileAtomically(const fs::path& file, std::string_view bytes) {
 }
 
 bool gf_writeTextFile(const std::string& text, const fs::path& file, bool lineEnd) {
-    if (!lineEnd) return gf_writeFileAtomically(file, text);
+    const std::string_view end = gf_textLineEnd();
     std::string bytes;
-    bytes.reserve(text.size() + 1);
-    bytes += text;
-    bytes.push_back('\n');
+    bytes.reserve(text.size() + end.size());
+    lf_appendWithLineEnds(bytes, text, end);
+    if (lineEnd) bytes += end;
     return gf_writeFileAtomically(file, bytes);
 }
 
 bool gf_writeLinesFile(const std::vector<std::string>& lines, const fs::path& file) {
+    const std::string_view end = gf_textLineEnd();
     std::size_t size = 0;
-    for (const auto& line : lines) size += line.size() + 1;
+    for (const auto& line : lines) size += line.size() + end.size();
     std::string bytes;
     bytes.reserve(size);
     for (const auto& line : lines) {
-        bytes += line;
-        bytes.push_back('\n');
+        lf_appendWithLineEnds(bytes, line, end);
+        bytes += end;
     }
     return gf_writeFileAtomically(file, bytes);
 }

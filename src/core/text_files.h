@@ -28,10 +28,17 @@ struct TextFile {
     std::filesystem::path path;
     std::vector<std::string> lines;
 
-    // Appends every line of `path` (line feed removed, a carriage return before it kept).
-    // Null when the file cannot be opened or `lines` is still empty afterwards.
+    // Appends every line of `path` (line feed removed, and one carriage return before it, so that
+    // files written on Windows read the same). Null when the file cannot be opened or `lines` is
+    // still empty afterwards.
     std::vector<std::string>* readLines(int reserve);
 };
+
+// The line end of this system's text files ("\r\n" on Windows, "\n" elsewhere): what the log,
+// the reports and the lists are written with.
+std::string_view gf_textLineEnd();
+// `text` with every line feed that has no carriage return before it written as `lineEnd`.
+std::string gf_withLineEnds(std::string_view text, std::string_view lineEnd);
 
 // No file the program reads whole is larger than this; anything larger is damage, not data.
 constexpr std::uintmax_t kMaxReadFileBytes = 256u * 1024 * 1024;
@@ -43,10 +50,12 @@ std::string gf_unreadableFileReason(const std::filesystem::path& file);
 // is not opened: status_io_error and the line "\"{}\" not loaded: {}" with the reason.
 pugi::xml_parse_result gf_loadXmlFile(pugi::xml_document& doc, const std::filesystem::path& file);
 
-// Appends every line of the stream to the list, then clears the stream's error state.
+// Appends every line of the stream to the list (one carriage return before a line feed removed),
+// then clears the stream's error state.
 void gf_readLines(std::istream& in, std::list<std::string>& lines);
 
-// Written to a temporary file and renamed into place; false when anything failed (nothing replaced).
+// Written to a temporary file and renamed into place, every line end as gf_textLineEnd; false when
+// anything failed (nothing replaced).
 bool gf_writeTextFile(const std::string& text, const std::filesystem::path& file, bool lineEnd);
 bool gf_writeLinesFile(const std::vector<std::string>& lines, const std::filesystem::path& file);
 // The whole file replaced by `bytes` through a temporary file in the same folder and a rename, so

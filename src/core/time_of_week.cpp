@@ -53,10 +53,12 @@ constexpr const char* kDayAbbreviations[7] = {"Sun", "Mon", "Tue", "Wed", "Thu",
 constexpr const char* kMonthAbbreviations[12] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                                  "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
 
-// Day number of the week from tm_wday (0 Sunday): 1 Monday .. 7 Sunday.
-int lf_dayOfWeek(const std::tm& fields) { return fields.tm_wday == 0 ? 7 : fields.tm_wday; }
-
-int lf_halfHourOfFields(const std::tm& fields) { return (2 * fields.tm_hour + (fields.tm_min >= 30 ? 1 : 0)) % 48; }
+// The half-hour of a clock text: hours at 11 and 12, minutes at 14 and 15.
+int lf_halfHourOfText(const std::string& clockText) {
+    const int hour = (clockText[11] - '0') * 10 + (clockText[12] - '0');
+    const int minute = (clockText[14] - '0') * 10 + (clockText[15] - '0');
+    return (2 * hour + (minute >= 30 ? 1 : 0)) % 48;
+}
 
 // "hh:mm:ss", which starts 13 characters before the end of the clock text.
 std::string lf_hhMmSs(const std::string& clockText) { return clockText.substr(clockText.size() - 13, 8); }
@@ -137,11 +139,12 @@ std::string gf_dayName(int day) {
     return it->second;
 }
 
-int gf_halfHourOf(std::time_t t) { return lf_halfHourOfFields(lf_utcFields(t)); }
+int gf_halfHourOf(std::time_t t) { return lf_halfHourOfText(gf_utcTimeText(t)); }
 
 DaySlot gf_daySlotOf(std::time_t t) {
-    const std::tm fields = lf_utcFields(t);
-    return gf_makeDaySlot(lf_dayOfWeek(fields), lf_halfHourOfFields(fields));
+    // Both halves from the one clock text: its day name and its time of day.
+    const std::string text = gf_utcTimeText(t);
+    return gf_makeDaySlot(gf_decodeDay(text.substr(0, 3)), lf_halfHourOfText(text));
 }
 
 DaySlot gf_nowDaySlot() {

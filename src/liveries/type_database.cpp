@@ -137,10 +137,10 @@ void lf_readRegistrations(const pugi::xml_document& doc) {
     for (pugi::xml_node node = section.child("db"); node; node = node.next_sibling("db")) ++count;
     g_regDatabase.reserve(count);
     for (pugi::xml_node node : section.children("db")) {
-        std::string key = gf_unscrambleText(node.attribute("reg").value());
+        std::string key = gf_unscrambleText(gf_attrString(node, "reg"));
         if (key.empty()) continue;   // a row without registration can never be looked up
-        DbRecord record{gf_unscrambleAirline(node.attribute("airl").value()), lf_attrCode(node, "type"),
-                        gf_unscrambleAirline(node.attribute("opr").value()), gf_attrBool(node, "cargo")};
+        DbRecord record{gf_unscrambleAirline(gf_attrString(node, "airl")), lf_attrCode(node, "type"),
+                        gf_unscrambleAirline(gf_attrString(node, "opr")), gf_attrBool(node, "cargo")};
         auto [it, inserted] = g_regDatabase.try_emplace(std::move(key), std::move(record));
         if (!inserted) gf_logArrowLine(format("regcode {} already exists", it->first));
     }

@@ -75,17 +75,21 @@ TEST_F(ParkAirports, EveryReadKeepsTheListNearestFirst) {
 }
 
 TEST_F(ParkAirports, WritingCreatesUpdatesOrAddsTheFirstEntry) {
-    // The list's first entry, onto: no file, a file naming it with another stand, a file without it.
-    for (auto [first, before, after] : {std::tuple{ParkAirportEntry{"EGLL", "501", {}, 0}, "", "EGLL,501\n"},
-                                        {ParkAirportEntry{"EGLL", "501", {}, 0}, "KJFK\r\nEGLL,A12\n\nEHAM\n", "EGLL,501\nEHAM\nKJFK\n"},
-                                        {ParkAirportEntry{"EGKK", "", {}, 0}, "EGLL,501\nEHAM\nKJFK\n", "EGKK\nEGLL,501\nEHAM\nKJFK\n"}}) {
-        if (*before) writeFile(g_parkAirportsPath, before);
-        g_parkAirportList = {first, {"EGLL", "1", {}, 0}};
+    // The list's first entry, onto: no file, a file naming it with another stand, a file without it,
+    // and a file naming it with a stand when the entry has none (the reservation goes).
+    struct Case { ParkAirportEntry first; const char* before; const char* after; };
+    const Case cases[] = {{{"EGLL", "501", {}, 0}, "", "EGLL,501\n"},
+                          {{"EGLL", "501", {}, 0}, "KJFK\r\nEGLL,A12\n\nEHAM\n", "EGLL,501\nEHAM\nKJFK\n"},
+                          {{"EGKK", "", {}, 0}, "EGLL,501\nEHAM\nKJFK\n", "EGKK\nEGLL,501\nEHAM\nKJFK\n"},
+                          {{"EGLL", "", {}, 0}, "EGKK\r\nEGLL,501\r\nEHAM\r\nKJFK\r\n", "EGKK\nEGLL,\nEHAM\nKJFK\n"}};
+    for (const Case& c : cases) {
+        if (*c.before) writeFile(g_parkAirportsPath, c.before);
+        g_parkAirportList = {c.first, {"EGLL", "1", {}, 0}};
         gf_writeParkAirports();
-        EXPECT_EQ(readFile(g_parkAirportsPath), after) << before;
+        EXPECT_EQ(readFile(g_parkAirportsPath), test::systemLines(c.after)) << c.before;
     }
     EXPECT_TRUE(gf_readParkAirports(false));
-    EXPECT_EQ(entries(), (std::vector<std::string>{"EGKK", "EGLL,501", "EHAM", "KJFK"}));
+    EXPECT_EQ(entries(), (std::vector<std::string>{"EGKK", "EGLL", "EHAM", "KJFK"}));
 }
 
 TEST_F(ParkAirports, AnUnreadableFileIsNotReplaced) {

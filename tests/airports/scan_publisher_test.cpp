@@ -79,7 +79,7 @@ TEST_F(ScanPublisher, LinkedAndGeneratedFilesAreEachCountedOnce) {
     ApfAirport a = apf("EGLL"), b = apf("EHAM"), c = apf("LOWI");
     EXPECT_EQ(lf_linkArchived(a, "Official/OneStore/microsoft-airport-egll/scenery/x.bgl"), std::make_pair(true, 2));
     EXPECT_EQ(a.publisher, "simaddon");
-    EXPECT_EQ(test::readFile(g_mySimaddonFolder / "EGLL.txt"), (g_archiveSimaddonFolder / "EGLL.xml").string() + "\n");
+    EXPECT_EQ(test::readFile(g_mySimaddonFolder / "EGLL.txt"), test::systemLines((g_archiveSimaddonFolder / "EGLL.xml").string() + "\n"));
     // No archived file (folder or file missing), or a link that cannot be written: nothing is linked.
     EXPECT_FALSE(lf_linkArchived(b, "Official/OneStore/microsoft-airport-eham/x.bgl").first);
     EXPECT_FALSE(lf_linkArchived(c, "Community/flytampa-lowi/scenery/x.bgl").first);

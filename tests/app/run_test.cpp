@@ -424,6 +424,20 @@ TEST_F(ScanDrivers, ManualScansWithoutFoldersAreUserErrorsAndTouchNothing) {
     EXPECT_TRUE(fs::exists(g_myThirdpartyFolder / "EHAM.xml"));
 }
 
+TEST_F(ScanDrivers, AnAutomaticLiveryScanNeedsAnInstallPathWithCommunity) {
+    SCAN_LIVERIES.set(true), LIG_AUTOMATIC.set(true);
+    fs::create_directories(dir() / "Packages" / "Community");
+    fs::create_directories(dir() / "Elsewhere");
+    const std::string notCommunity = "150: This path exists but is not a path to Community ...; type full path to "
+                                     "your Community folder above, and press Enter";
+    for (auto [path, error] : {std::pair{dir() / "Elsewhere", notCommunity}, {dir() / "Packages", std::string("43: ")}}) {
+        (MSFS_2020.get() ? MSFS_INSTALL_PATH : MSFS_2024_INSTALL_PATH).set(path.string());
+        EXPECT_TRUE(userError([] { gf_scanLiveriesStep(true); }).starts_with(error)) << path;
+        EXPECT_TRUE(SCAN_LIVERIES.get());
+    }
+    EXPECT_FALSE(userError([] { gf_scanLiveriesStep(false); }).starts_with("150")) << "reading the stored scan needs no path";
+}
+
 TEST_F(ScanDrivers, AirportScanClearsItsOutputAndTurnsItselfOffOnlyWhenSomethingWasFound) {
     AFG_AUTOMATIC.set(false);
     afolder1.set((dir() / "missing").string());

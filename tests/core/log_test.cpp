@@ -36,11 +36,12 @@ TEST_F(LogTest, HeaderPrefixesAndNothingOutsideTheOpenLog) {
     gf_logArrowLine("arrow");
     gf_logIndentedLine("indented");
     gf_logLines({"block 1", "block 2"});
+    gf_logLine("\nInformation:");   // a line feed inside the text is a line end of the system's kind too
     gf_closeLog();
     gf_logArrowLine("dropped after the close");
     EXPECT_EQ(readFile(dir / "Log.txt"),
-              "Thu Dec  5 00:00:00 2024 (utc) Varnel version 9.4.0 for MSFS\n"
-              "plain\nof string\n===> arrow\n          indented\nblock 1\nblock 2\n");
+              test::systemLines("Thu Dec  5 00:00:00 2024 (utc) Varnel version 9.4.0 for MSFS\n"
+                                "plain\nof string\n===> arrow\n          indented\nblock 1\nblock 2\n\nInformation:\n"));
     EXPECT_FALSE(fs::exists(dir / "Log0.txt"));
 }
 

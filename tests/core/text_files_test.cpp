@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <list>
 #include <pugixml.hpp>
 #ifndef _WIN32
 #include <sys/stat.h>
@@ -55,7 +56,8 @@ TEST(ReadWideTextFile, EncodingsKeepEarlierLinesAndBadUtf16IsReported) {
         {1, kLeBom + utf16Bytes(lfText, false), true, good},   // LF keeps the last character
         {1, utf16Bytes(lfText, true), true, good},             // no mark is big-endian
         {1, kLeBom + utf16Bytes(u"one\ntwo", false) + "x", false, {"one"}},   // a dangling odd byte
-        {3, "\xEF\xBB\xBFtitle=A\r\nsecond\n", true, {"title=A\r", "second"}},
+        {3, "\xEF\xBB\xBFtitle=A\r\nsecond\n", true, {"title=A", "second"}},
+        {0, "[fltsim.0]\r\ntitle=A\r\r\nlast\r", true, {"[fltsim.0]", "title=A\r", "last"}},   // one CR per line end
         {3, "\xEF\xBB" "Atitle\n", true, {"\xEF\xBB" "Atitle"}},   // detected as 3, but no real mark
         {1, kLeBom + utf16Bytes(u"one\r\ntw\xD800o\r\nthree\r\n", false), false, {"one"}},
     };
@@ -68,6 +70,58 @@ TEST(ReadWideTextFile, EncodingsKeepEarlierLinesAndBadUtf16IsReported) {
     EXPECT_EQ(g_mainWindow.g_statusText.get(), "conversion from error from utf16 to utf8, code: 1113");
     std::vector<std::string> lines;
     EXPECT_FALSE(gf_readWideTextFile(1, dir / "missing", lines));
+}
+
+// Files written on Windows (CR LF) and elsewhere (LF) read the same through every line reader; only
+// one carriage return before the line feed belongs to the line end.
+TEST(ReadLines, BothLineEndsGiveTheSameLines) {
+    TempDir dir;
+    struct Case { std::string bytes; std::vector<std::string> lines; };
+    const Case cases[] = {
+        {"EGLL,501\r\n\r\nKJFK\r\n", {"EGLL,501", "", "KJFK"}},
+        {"EGLL,501\n\nKJFK", {"EGLL,501", "", "KJFK"}},
+        {"a\r\r\nb\rc\r\n\r", {"a\r", "b\rc", ""}},   // a CR elsewhere is text
+        {"Some Long Title;\r\ntitle;REG1,REG2;\n", {"Some Long Title;", "title;REG1,REG2;"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.bytes);
+        writeFile(dir / "list.txt", c.bytes);
+        TextFile text{dir / "list.txt", {"earlier"}};
+        ASSERT_NE(text.readLines(4), nullptr);
+        EXPECT_EQ(std::vector<std::string>(text.lines.begin() + 1, text.lines.end()), c.lines);
+        std::ifstream in(dir / "list.txt", std::ios::binary);
+        std::list<std::string> listed;
+        gf_readLines(in, listed);
+        EXPECT_EQ(std::vector<std::string>(listed.begin(), listed.end()), c.lines);
+        std::vector<std::string> wide;
+        EXPECT_TRUE(gf_readWideTextFile(gf_detectTextEncoding(dir / "list.txt"), dir / "list.txt", wide));
+        EXPECT_EQ(wide, c.lines);
+    }
+}
+
+// The logs, reports and lists are written with the system's line ends, also where a text holds line
+// feeds of its own; a text's own CR LF is never doubled. Everything written reads back unchanged.
+TEST(WriteTextFiles, SystemLineEndsAndEveryLineReadsBack) {
+    TempDir dir;
+    struct Case { std::string_view text, lineEnd, written; };
+    const Case cases[] = {
+        {"a\nb", "\r\n", "a\r\nb"}, {"a\r\nb\n", "\r\n", "a\r\nb\r\n"}, {"\n\nx", "\r\n", "\r\n\r\nx"},
+        {"a\rb", "\r\n", "a\rb"}, {"a\nb\r\n", "\n", "a\nb\r\n"}, {"", "\r\n", ""},
+    };
+    for (const Case& c : cases) EXPECT_EQ(gf_withLineEnds(c.text, c.lineEnd), c.written) << c.text;
+    EXPECT_EQ(gf_textLineEnd(), test::kSystemLineEnd);
+
+    const std::vector<std::string> lines{"EGLL,501", "", "\nInformation:", "KJFK"};
+    ASSERT_TRUE(gf_writeLinesFile(lines, dir / "lines.txt"));
+    EXPECT_EQ(readFile(dir / "lines.txt"), test::systemLines("EGLL,501\n\n\nInformation:\nKJFK\n"));
+    ASSERT_TRUE(gf_writeTextFile("C:\\files\\EGLL.xml", dir / "EGLL.txt", true));
+    EXPECT_EQ(readFile(dir / "EGLL.txt"), test::systemLines("C:\\files\\EGLL.xml\n"));
+    ASSERT_TRUE(gf_writeTextFile("one\ntwo", dir / "text.txt", false));
+    EXPECT_EQ(readFile(dir / "text.txt"), test::systemLines("one\ntwo"));
+
+    TextFile text{dir / "lines.txt", {}};
+    ASSERT_NE(text.readLines(0), nullptr);
+    EXPECT_EQ(text.lines, (std::vector<std::string>{"EGLL,501", "", "", "Information:", "KJFK"}));
 }
 
 #ifndef _WIN32   // Windows has neither these modes nor symbolic links an ordinary user may make
@@ -88,23 +142,23 @@ TEST(WriteTextFiles, ReplaceKeepModeFollowLinksAndLeaveNoTemporaryFile) {
 }
 #endif
 
-// A user folder with an umlaut and a blank; bytes as given (no carriage return added on Windows); an
-// existing file replaced (which a plain rename refuses on Windows).
-TEST(WriteTextFiles, ReplaceUnderANonAsciiFolderByteForByte) {
+// A user folder with an umlaut and a blank; an existing file replaced (which a plain rename refuses on
+// Windows).
+TEST(WriteTextFiles, ReplaceUnderANonAsciiFolder) {
     TempDir dir;
     const fs::path folder = dir.path() / fs::path(u8"J\u00fcrgen M\u00fcller");
     fs::create_directories(folder);
     const fs::path file = folder / fs::path(u8"Parkpl\u00e4tze.txt");
     EXPECT_TRUE(gf_writeLinesFile({"one", "zw\xC3\xB6lf"}, file));
     EXPECT_TRUE(gf_writeTextFile("line\r\nnext", file, true));
-    EXPECT_EQ(readFile(file), "line\r\nnext\n");
+    EXPECT_EQ(readFile(file), "line\r\nnext" + std::string(test::kSystemLineEnd));
     EXPECT_EQ(gf_detectTextEncoding(file), 0);
     EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
 #ifdef _WIN32
     // A read-only file is refused and kept (on Linux the tests may run as root, who may write it).
     fs::permissions(file, fs::perms::owner_write, fs::perm_options::remove);
     EXPECT_FALSE(gf_writeTextFile("new", file, false));
-    EXPECT_EQ(readFile(file), "line\r\nnext\n");
+    EXPECT_EQ(readFile(file), "line\r\nnext\r\n");
     fs::permissions(file, fs::perms::owner_write, fs::perm_options::add);
 #endif
 }

@@ -143,7 +143,8 @@ TEST(AppEndToEnd, BadStartsEndWithAMessageAndAnErrorStatus) {
     const Case cases[] = {
         {"1e3", false, "", 2, "VARNEL_RUN_SECONDS must be a positive whole number of seconds, not \"1e3\""},
         {"60", true, "", 1, "[status] sys error 5: Bind failed at port "},
-        // Closed by its run time once the start has stopped at the install path (well before it).
+        // Closed by its run time once the start has stopped at the automatic livery scan, which needs
+        // the install path (well before it).
         {"10", false, "/tmp/" + std::string(300, 'a'), 1,
          "[status] Error 150: The file system refuses this install path (File name too long): /tmp/aaa"},
     };

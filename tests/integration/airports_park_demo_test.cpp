@@ -268,6 +268,20 @@ TEST_F(ParkDemo, ReReadMovesTheReservationOnlyWhileTheUserStandsAtNoStand) {
     EXPECT_EQ(text, "reserved stand changed from \"" + second + "\" to \"" + first + "\"");
     EXPECT_EQ(g_reservedStand.get(), first);
     EXPECT_TRUE(g_stands.at(0).reserved);
+
+    // The park airport stored without a stand clears the file's stand field, and with it the reservation.
+    {
+        std::lock_guard lock(g_parkAirportListMutex);
+        ASSERT_EQ(g_parkAirportList.front().code, "EGLL");
+        g_parkAirportList.front().stand.clear();
+        gf_writeParkAirports();
+    }
+    EXPECT_EQ(readText(program / "airports" / "my_park_airports.txt"), "EGLL,\n");
+    text.clear();
+    ASSERT_TRUE(gf_checkReservedStands(true, text));
+    EXPECT_EQ(text, "reserved stand changed from \"" + first + "\" to \"\"");
+    EXPECT_EQ(g_reservedStand.get(), "");
+    EXPECT_FALSE(g_stands.at(0).reserved);
 }
 
 }  // namespace

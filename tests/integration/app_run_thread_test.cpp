@@ -3,9 +3,12 @@
 #include <cstdlib>
 #include <unistd.h>
 
+#include "airports/airport_data_files.h"
+#include "airports/airport_list.h"
 #include "app/run_thread.h"
 #include "app/run_test_fixture.h"
 #include "core/text_files.h"
+#include "core/time_of_week.h"
 #include "feed/realtraffic_link.h"
 #include "support/process.h"
 
@@ -66,13 +69,30 @@ TEST_F(RunThread, NoInstallPathFoundStopsBeforeRealTrafficAndTheAirports) {
                                "airports/learned/thirdparty"})
         EXPECT_TRUE(fs::is_directory(dir() / folder)) << folder;
     EXPECT_EQ(storedValue("PROGRAM_INSTALL_PATH"), fs::current_path().string());
-    EXPECT_EQ(storedValue("DATA_CHECKED_AT_DATE"), "") << "no server answered: the checks run again at the next start";
+    // Offline too the day's checks count as done: the next start does not wait for the server again.
+    EXPECT_EQ(storedValue("DATA_CHECKED_AT_DATE"), gf_todayDateCode());
     EXPECT_TRUE(g_realTrafficLocal.load()) << "RealTraffic detection comes after the install path";
     EXPECT_FALSE(logContains("detected at this PC"));
     EXPECT_EQ(g_runningThreads.load(), 0);
     EXPECT_TRUE(exits.empty());
     EXPECT_FALSE(window.isEnabled(MSFS_2024_INSTALL_PATH.controlId) && !MSFS_2020.get());
     g_realTrafficLocal = false;
+
+    // A stored path without a Community folder passes the start-up checks; only the automatic livery
+    // scan, which walks it, stops there with the same user error.
+    gf_clearError();
+    ASSERT_TRUE(gf_writeAirportListFile({{"EGLL", "LHR", 51.47, -0.46, 83}}, gf_airportListPath()));
+    fs::create_directories(dir() / "no packages");
+    (MSFS_2020.get() ? MSFS_INSTALL_PATH : MSFS_2024_INSTALL_PATH).setAndSave((dir() / "no packages").string());
+    LIG_AUTOMATIC.set(true), LIG_AUTOMATIC.save();
+    gf_startUpVRNL();
+    EXPECT_EQ(g_mainWindow.g_errorText.get(), "150: This path exists but is not a path to Community ...; type full path "
+                                              "to your Community folder above, and press Enter");
+    EXPECT_TRUE(logContains("not detected at this PC") && logContains("airports read from"));
+    EXPECT_TRUE(logContains("liveries scan automatic starts"));
+    EXPECT_EQ(storedValue("DATA_CHECKED_AT_DATE"), gf_todayDateCode());
+    EXPECT_EQ(g_runningThreads.load(), 0);
+    EXPECT_TRUE(exits.empty());
 }
 
 }  // namespace

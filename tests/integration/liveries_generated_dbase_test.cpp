@@ -131,7 +131,7 @@ TEST_F(GeneratedDbase, RealPackageLosesNoSectionForAMissingAirlineOrType) {
         const fs::path errors = dir() / "output" / "errors";
         EXPECT_FALSE(fs::exists(errors / "InvalidAirlineCodes.txt")) << readFile(errors / "InvalidAirlineCodes.txt");
         EXPECT_FALSE(fs::exists(errors / "InvalidAircraftCodes.txt")) << readFile(errors / "InvalidAircraftCodes.txt");
-        const std::string incomplete = readFile(errors / "IncompleFltsimSections.txt");
+        const std::string incomplete = readText(errors / "IncompleFltsimSections.txt");
         EXPECT_EQ(countOf(incomplete, "\n"), 5u) << incomplete;
         EXPECT_EQ(countOf(incomplete, "Asobo_Generic_Airliner_TwinEngines [FLTSIM."), 4u) << incomplete;
         EXPECT_EQ(countOf(incomplete, "] empty icao_airline=\n"), 4u) << incomplete;

@@ -70,7 +70,7 @@ TEST_F(LiveryScan, ManualFoldersWithOddFilesAndReports) {
     EXPECT_NE(stored.find("airl=\"UAE\""), std::string::npos) << "C's own airline/model stays";
 
     const fs::path errors = dir() / "output" / "errors", info = dir() / "output" / "info";
-    EXPECT_EQ(readFile(errors / "Fixes.txt"), "Fix: B38 found in " + (a / "x" / "B38" / "aircraft.cfg").string() + " changed into B38M\n");
+    EXPECT_EQ(readText(errors / "Fixes.txt"), "Fix: B38 found in " + (a / "x" / "B38" / "aircraft.cfg").string() + " changed into B38M\n");
     EXPECT_NE(readFile(errors / "InvalidAircraftCodes.txt").find("QQQQ"), std::string::npos);
     EXPECT_NE(readFile(errors / "InvalidAirlineCodes.txt").find("XYZ          in "), std::string::npos);
     EXPECT_NE(readFile(errors / "InvalidAircraftCfgFiles.txt").find("non-consecutive [fltsim.x] numbers at .x=2"),

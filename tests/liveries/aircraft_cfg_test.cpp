@@ -168,6 +168,15 @@ TEST_F(FileSearch, EncodingsGiveTheSameLiveries) {
         gf_clearScanReports();
         EXPECT_EQ(titles(search(name, bytes)), "Encoded \xC3\xA9 DLH A320") << name;
     }
+    // A report names the section by its header as written, without the line end's carriage return.
+    for (const auto& [name, bytes] : {files[0], files[1], files[2]}) {
+        gf_clearScanReports();
+        search(std::string("twice-") + name, bytes + (name[0] == 'l' ? utf16("icao_airline = KLM\r\n", false, false).substr(2)
+                                                                     : std::string("icao_airline = KLM\r\n")));
+        const auto incomplete = g_scanReports.incompleteSections.copy();
+        ASSERT_EQ(incomplete.size(), 1u) << name;
+        EXPECT_TRUE(incomplete[0].ends_with(" [FLTSIM.0] has more than one icao_airline key")) << incomplete[0];
+    }
 }
 
 TEST_F(FileSearch, FilesThatGiveNothing) {

@@ -103,7 +103,7 @@ protected:
         saveDoc(makeDbase(rows), m_dir.path() / "input" / "dbase.xml");
         ASSERT_TRUE(gf_readDbase());
     }
-    std::string logText() { return gf_flushLog(), readFile(m_dir.path() / "Log.txt"); }
+    std::string logText() { return gf_flushLog(), readText(m_dir.path() / "Log.txt"); }
     const std::filesystem::path& dir() const { return m_dir.path(); }
 
 private:

@@ -20,7 +20,8 @@ protected:
 TEST_F(Regcodes, InlineClashKeepsTheFirst) {
     gf_processScannedLiveries();
     EXPECT_EQ(g_regcodeLiveries.at("D-AAAA"), "Inline One");
-    EXPECT_EQ(readFile(dir() / "output" / "errors" / "InlineRegcodes.txt"), "[DLH A320] D-AAAA \"Inline Two\" => in use by \"Inline One\"\n");
+    EXPECT_EQ(readFile(dir() / "output" / "errors" / "InlineRegcodes.txt"),
+              systemLines("[DLH A320] D-AAAA \"Inline Two\" => in use by \"Inline One\"\n"));
     EXPECT_FALSE(std::filesystem::exists(dir() / "output" / "info" / "OfflineRegcodes.txt"));
 }
 
@@ -47,7 +48,7 @@ TEST_F(Regcodes, AigThenUserListsOverride) {
     // Special: marked so, one registration only (Title B) or '#' (Title A).
     EXPECT_TRUE(gf_isSpecialLivery("Title Special") && gf_isSpecialLivery("Title B") && gf_isSpecialLivery("Title A"));
     EXPECT_FALSE(gf_isSpecialLivery("Title C"));
-    const std::string report = slashed(readFile(dir() / "output" / "info" / "OfflineRegcodes.txt"));
+    const std::string report = slashed(readText(dir() / "output" / "info" / "OfflineRegcodes.txt"));
     for (const char* line : {"===> wrong regcode length \"\" in Title B\n", "wrong regcode length \"" /* 13 characters, scrambled */,
                              "input/AIG-regcodes.xml: 5 new regcodes added, 1 regcode replaced, 1 regcode defined as special\n",
                              "   regcode REG1 for \"Title B\", instead of for \"Title A\"\n", "===> input/my_regcodes/a.TXT wrong format: a;b;c;d\n",
@@ -65,6 +66,26 @@ TEST_F(Regcodes, DontUseTitlesBeforeARescan) {
     EXPECT_EQ(g_dontUseTitles, (std::unordered_set<std::string>{"Do not use me", "123456789", "Long title"}));
     writeFile(dir() / "input" / "AIG-regcodes.xml", "<AIG-regcodes><livery");
     EXPECT_NO_THROW(gf_readDontUseTitlesAig());
+}
+
+// The user's lists as Windows editors save them (CR LF): every line means what it means with LF.
+TEST_F(Regcodes, UserListsWithWindowsLineEnds) {
+    writeFile(dir() / "input" / "my_regcodes" / "a.TXT",
+              "Do not use this one;\r\nTitle B;REG1,REG2;\r\nTitle C;REG3;#\r\na;b;c;d\r\n\r\nTitle A;REG4\r\n");
+    gf_readDontUseTitlesTxt();
+    EXPECT_EQ(g_dontUseTitles, (std::unordered_set<std::string>{"Do not use this one"}));
+    gf_processScannedLiveries();
+    for (auto [reg, title] : {std::pair{"REG1", "Title B"}, {"REG2", "Title B"}, {"REG3", "Title C"}, {"REG4", "Title A"}})
+        EXPECT_EQ(g_regcodeLiveries.count(reg) ? g_regcodeLiveries.at(reg) : "", title) << reg;
+    EXPECT_FALSE(gf_isSpecialLivery("Title B"));
+    EXPECT_TRUE(gf_isSpecialLivery("Title C") && gf_isSpecialLivery("Title A"));
+    // The report holds no carriage return but its line ends, and reads back line by line.
+    const std::string report = slashed(readText(dir() / "output" / "info" / "OfflineRegcodes.txt"));
+    EXPECT_EQ(report.find('\r'), std::string::npos) << report;
+    for (const char* line : {"===> input/my_regcodes/a.TXT wrong format: a;b;c;d\n",
+                             "input/my_regcodes/a.TXT: 4 new regcodes added, 2 regcodes defined as special\n"})
+        EXPECT_NE(report.find(line), std::string::npos) << line << "\n---\n" << report;
+    EXPECT_EQ(readFile(dir() / "output" / "info" / "OfflineRegcodes.txt"), systemLines(readText(dir() / "output" / "info" / "OfflineRegcodes.txt")));
 }
 
 }  // namespace

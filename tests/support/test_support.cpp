@@ -108,6 +108,26 @@ std::vector<std::string> readLinesOf(const fs::path& file) {
     return lines;
 }
 
+std::string systemLines(std::string_view text) {
+    std::string out;
+    for (char c : text) {
+        if (c == '\n')
+            out += kSystemLineEnd;
+        else
+            out += c;
+    }
+    return out;
+}
+
+std::string readText(const fs::path& file) {
+    std::string text = readFile(file);
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i)
+        if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')) out += text[i];
+    return out;
+}
+
 namespace {
 bool lf_udpPortFree(int port) {
     int error = 0;

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -64,6 +65,17 @@ bool realDataAvailable();
 std::string readFile(const std::filesystem::path& file);
 void writeFile(const std::filesystem::path& file, const std::string& bytes);
 std::vector<std::string> readLinesOf(const std::filesystem::path& file);
+
+// The line end the program writes its logs, reports and lists with: CR LF on Windows, LF elsewhere.
+#ifdef _WIN32
+inline constexpr std::string_view kSystemLineEnd = "\r\n";
+#else
+inline constexpr std::string_view kSystemLineEnd = "\n";
+#endif
+// `text`, written with bare line feeds, in the system's line ends.
+std::string systemLines(std::string_view text);
+// A text file the program wrote, its line ends read back as bare line feeds.
+std::string readText(const std::filesystem::path& file);
 
 // Polls a condition that another thread makes true; false after a generous bound.
 template <class F>

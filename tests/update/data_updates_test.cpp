@@ -57,7 +57,7 @@ TEST_F(DataUpdateTest, FailedArchiveKeepsItsVersionAndEntriesLandBelowAirportsOn
     m_server.set("archive/msfs/archive.zip",
                  makeZip({{"archive/stock/EDDF.xml", "<a/>"}, {"archive/stock/EDDM.xml", "<b/>"}}));
     EXPECT_FALSE(gf_updateArchive());
-    EXPECT_EQ(readFile("airports/archive/stock/EDDM.xml"), "<b/>\n");
+    EXPECT_EQ(readFile("airports/archive/stock/EDDM.xml"), systemLines("<b/>\n"));
     EXPECT_EQ(ARCHIVE_VERSION.get(), "1.5.0");
     fs::remove("airports/archive/stock/EDDF.xml");
     fs::create_directories("airports/archive/thirdparty/x");
@@ -71,8 +71,9 @@ TEST_F(DataUpdateTest, FailedArchiveKeepsItsVersionAndEntriesLandBelowAirportsOn
     for (int i = 0; i < 600; ++i) items.push_back({"archive/stock/A" + std::to_string(i) + ".xml", "<a/>"});
     serveArchive("2.0.0", items);
     EXPECT_TRUE(gf_updateArchive());
-    for (const auto& [file, text] : std::map<std::string, std::string>{{"stock/EDDF.xml", "<a>stock</a>\n"},
-             {"thirdparty/Orbx/EGLC.xml", "<a>orbx</a>\n"}, {"thirdparty/x/ABCD.xml", "<a>x</a>\n"}, {"stock/KEEP.xml", "old file stays"}})
+    for (const auto& [file, text] : std::map<std::string, std::string>{{"stock/EDDF.xml", systemLines("<a>stock</a>\n")},
+             {"thirdparty/Orbx/EGLC.xml", systemLines("<a>orbx</a>\n")}, {"thirdparty/x/ABCD.xml", systemLines("<a>x</a>\n")},
+             {"stock/KEEP.xml", "old file stays"}})
         EXPECT_EQ(readFile("airports/archive/" + file), text);
     for (const char* absent : {"airports/archive/thirdparty/y", "airports/archive/stock/README.txt", "airports/archive/stock/UPPER.XML",
                                "escape.xml", "escape2.xml", "/tmp/varnel-absolute-escape.xml", "archive.zip", "MSFS_archive.txt"})
