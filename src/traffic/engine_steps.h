@@ -19,6 +19,9 @@ void processLiveUpdate(const TrafficUpdate& update);
 bool lf_flightDataChange(LiveAircraft& aircraft, const Flight& newer);
 // Ends a standing wait at a stand: the samples play again from the next pass.
 void lf_restartSamplePlay(LiveAircraft& aircraft);
+// The start under power judged on samples queued before the aircraft was on the ground in the
+// simulator, which no take-off check saw when they arrived.
+void lf_takeoffChecksOfQueue(LiveAircraft& aircraft);
 
 // ---- Admission and arrival (admission.cpp, arrival.cpp) ----
 void lf_admitNewAircraft(LiveAircraft& aircraft);

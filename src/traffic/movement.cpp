@@ -98,9 +98,11 @@ void lf_linearSteps(LiveAircraft& a) {
 }
 
 // Made-up samples of an aircraft the simulator has on the ground are ground samples, whatever its
-// last record said: a landed aircraft whose records stop rolls out along the runway.
+// last record said: a landed aircraft whose records stop rolls out along the runway. One that has
+// taken off climbs away, even when its last record was still on the runway.
 bool lf_extrapolatedOnGround(const LiveAircraft& a) {
-    return (a.onGround && a.phase != PHASE_AFTER_TAKEOFF) || !a.samples.front().airborne;
+    if (a.phase == PHASE_AFTER_TAKEOFF) return false;
+    return a.onGround || !a.samples.front().airborne;
 }
 
 bool lf_finiteSample(const PositionSample& s) {
@@ -118,6 +120,7 @@ double lf_extrapolatedSpeed(const LiveAircraft& a, const PositionSample& oldest,
             return v >= 140 ? 100 : v >= 100 ? 80 : v >= 80 ? 60 : v >= 60 ? 30 : v > 20 ? 20 : v > 10 ? 10 : 0;
         }
         if (!a.underPower) return 0.0;
+        // The take-off roll goes on, and the fast samples climb, so that the take-off step lifts it off.
         if (v <= 30) return 40;
         if (v <= 60) return 80;
         if (v <= 100) return 110;
@@ -134,13 +137,13 @@ void lf_extendSamples(LiveAircraft& a, int count) {
     a.extrapolationCount = count;
     const PositionSample& oldest = a.samples.front();
     PositionSample s = oldest;
-    const double speed = lf_extrapolatedSpeed(a, oldest, count, s);
     const bool ground = lf_extrapolatedOnGround(a);
     if (ground) {
         s.airborne = 0;
         s.altitude = 0.0;
-        s.verticalSpeed = 0.0;
+        s.verticalSpeed = 0.0;   // unless the take-off roll sets one below
     }
+    const double speed = lf_extrapolatedSpeed(a, oldest, count, s);
     const double seconds = ground ? 3.0 : 8.0;
     s.groundSpeed = speed;
     s.trueAirspeed = speed;
@@ -157,8 +160,11 @@ void lf_extendSamples(LiveAircraft& a, int count) {
         s.altitude = std::max(0.0, s.altitude - 10.005 * seconds);
         s.airborne = s.altitude > 0.0 ? 1 : 0;
     } else if (a.phase == PHASE_AFTER_TAKEOFF) {
+        // From where it flies when its last record was still on the runway (altitude 0 there).
+        if (!oldest.airborne) s.altitude = a.position.altitude;
         s.verticalSpeed = 1500.0;
         s.altitude += 25.0 * seconds;
+        s.airborne = 1;
     }
     // A parked or just pushed-back aircraft waits on its spot until its feed moves it again.
     int wait = static_cast<int>(seconds * 100.0);
