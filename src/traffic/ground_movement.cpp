@@ -55,16 +55,20 @@ double lf_floorAltitude(const LiveAircraft& a) {
 }
 
 double lf_heightAboveGround(const LiveAircraft& a) {
-    double height = std::isfinite(a.groundAltitude) ? a.position.altitude - a.groundAltitude : a.altitudeAboveGround;
-    double elevation = 0.0;
-    if (parkElevation(elevation)) height = std::min(height, a.position.altitude - elevation);
-    return height;
+    return std::isfinite(a.groundAltitude) ? a.position.altitude - a.groundAltitude : a.altitudeAboveGround;
 }
 
-// The descent slows in four stages as the wheels near the runway.
+// The descent slows in four stages as the wheels near the runway. The height above the park
+// airport's elevation is taken once, as the flare begins: a runway lying below that elevation then
+// does not make the flare start early.
 void lf_flare(LiveAircraft& a) {
     if (!a.onApproach || a.onGround || a.altitudeAboveGround > kFlareCeilingFt) return;
-    const double height = lf_heightAboveGround(a);
+    const double agl = lf_heightAboveGround(a);
+    if (a.curveKind == 0 && std::isnan(a.flareReferenceHeight)) {
+        double elevation = 0.0;
+        a.flareReferenceHeight = parkElevation(elevation) ? a.position.altitude - elevation : agl;
+    }
+    const double height = std::min(agl, a.flareReferenceHeight);
     const double cg = a.staticCgHeight;
     struct Stage {
         double above;
@@ -100,6 +104,7 @@ void lf_attitude(LiveAircraft& a) {
             a.bankStep = 0.0;
             a.touchedDown = 0;
             a.curveKind = 0;
+            a.flareReferenceHeight = std::numeric_limits<double>::quiet_NaN();
         } else {
             a.position.bank += a.bankStep;
         }

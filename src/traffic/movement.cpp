@@ -279,6 +279,7 @@ void lf_approachConfiguration(LiveAircraft& a) {
         gf_setGear(a, true);
         g_newAircraftIds.push_back(a.aircraftId);
         a.onApproach = 1;
+        a.flareReferenceHeight = std::numeric_limits<double>::quiet_NaN();   // taken anew for this approach
         a.climbConfigured = 0;
         a.standId = 0;
         a.standPosition = {};
@@ -294,6 +295,7 @@ void lf_approachConfiguration(LiveAircraft& a) {
         a.onApproach = 0;
         gf_setFlaps(a, 0);
         a.curveKind = 0;
+        a.flareReferenceHeight = std::numeric_limits<double>::quiet_NaN();
     }
 }
 

@@ -55,7 +55,7 @@ Aircraft a320(const Flight& f, std::uint32_t id) {
     return ac;
 }
 
-struct Seen { LatLon p; double altitude, heading; bool onGround; };
+struct Seen { LatLon p; double altitude, heading; bool onGround; int flareStage; };
 
 // One aircraft flown through the traffic pass, a frame every pass, its object's positions traced.
 class MovementTest : public EngineTest {
@@ -103,7 +103,7 @@ protected:
         if (!a || a->state != STATE_IN_SIM) return;
         objectId = a->objectId;
         if (const auto o = sim().object(objectId))
-            trace.push_back({{o->lat, o->lon}, o->altitude, o->heading, a->onGround != 0});
+            trace.push_back({{o->lat, o->lon}, o->altitude, o->heading, a->onGround != 0, a->curveKind});
     }
     // Finite, never below the ground, no jump beyond the speed, heading turned at most `turnDeg` a pass.
     void checkTrace(double fastestKn, double turnDeg) {
@@ -130,6 +130,24 @@ TEST_F(MovementTest, ApproachLandsFlaresAndRollsOut) {
     ASSERT_NE(touchdown, trace.end());
     EXPECT_LE(std::fabs(gf_headingDifference(touchdown->heading, kPi / 2.0)) * kRad2Deg, 5.0);
 }
+
+// An approach to a park airport whose elevation lies `elevationAboveRunway` above the runway
+// (kGround); the flare must begin 30 ft above the wheels' static height over the runway itself.
+class FlareTest : public MovementTest, public ::testing::WithParamInterface<double> {};
+
+TEST_P(FlareTest, StartsAtItsHeightAboveTheRunwayWhereverTheAirportsElevationLies) {
+    g_parkAirport.alt = kGround + GetParam();
+    play(fly({kRunway.lat, kRunway.lon - 0.12}, kGround + 1000.0, {{120, 90, 140, 135, -700}, {40, 90, 130, 20, 0}}), 500);
+    const auto flare = std::find_if(trace.begin(), trace.end(), [](const Seen& s) { return s.flareStage >= 1; });
+    ASSERT_NE(flare, trace.end()) << "no flare";
+    ASSERT_NE(flare, trace.begin());
+    // The height above the runway that the flare's first stage saw: the position of the pass before.
+    EXPECT_NEAR((flare - 1)->altitude - kGround, aircraft().staticCgHeight + 30.0, 2.0);
+    EXPECT_TRUE(trace.back().onGround);
+}
+
+// Level; the runway 30 ft below the airport's elevation (the flare must not start 30 ft early); above it.
+INSTANTIATE_TEST_SUITE_P(RunwayAgainstAirport, FlareTest, ::testing::Values(0.0, 30.0, -30.0));
 
 // ---- Single steps on a record in the list, without the simulator ----
 
