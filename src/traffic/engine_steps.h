@@ -51,7 +51,8 @@ void lf_setAiFlightPlan(LiveAircraft& aircraft);
 // Made-up samples when the feed falls silent; false when none may be made (the aircraft goes).
 void lf_extendSamples(LiveAircraft& aircraft, int count);
 bool lf_keepPlaying(LiveAircraft& aircraft);
-// The next sample's due pass from distance and speed, or from a number of passes, in the shift window.
+// The next sample's due pass from distance and speed, or from a number of passes: only made-up
+// samples move; a real sample keeps the pass its record set.
 void lf_retimeNextSample(LiveAircraft& aircraft);
 void lf_setNextDuePass(LiveAircraft& aircraft, int passes);
 // A sample half way between the two oldest.
@@ -80,7 +81,7 @@ void lf_addManoeuvreSample(LiveAircraft& aircraft, const LatLon& position, doubl
 void lf_liveryChange(LiveAircraft& aircraft);
 // An aircraft rolling onto its stand has arrived there (within 2 m) and parks.
 void lf_towedParks(LiveAircraft& aircraft);
-// Under power (a start or a go-around): throttle, spoilers, flaps 1, all lights on, wide shift window.
+// Under power (a start or a go-around): throttle, spoilers, flaps 1, all lights on.
 void lf_powerUp(LiveAircraft& aircraft, int throttle, bool spoilersOn);
 // A parked or towed aircraft starts moving under its own power.
 void lf_towedTakesOff(LiveAircraft& aircraft);

@@ -73,8 +73,6 @@ void lf_endExtrapolation(LiveAircraft& a) {
     if (a.extrapolationCount == 0) return;
     if (!a.samples.empty()) a.samples.front().duePass = lf_tick() + 1;
     a.extrapolationCount = 0;
-    a.earliestShift = 3000;
-    a.latestShift = a.underPower ? 5000 : 3000;
 }
 
 // A record too close in time or space to the newest sample, or an implausible speed jump.
@@ -412,8 +410,6 @@ void lf_restartSamplePlay(LiveAircraft& a) {
         a.samples.front().duePass = tick + 1;
     }
     a.extrapolationCount = 0;
-    a.earliestShift = 3000;
-    a.latestShift = a.underPower ? 5000 : 3000;
     const DaySlot now = g_currentDaySlot.load();
     // Leaving: the half hours since the arrival are filled in and the stay is closed.
     if (!a.airline.empty() && a.standId != 0 &&

@@ -286,7 +286,7 @@ void lf_groundRetime(LiveAircraft& a) {
     const PositionSample& n = a.samples[1];
     if (n.standing) {
         const int span = std::max(n.duePass - o.duePass, kMinPasses);
-        setNextDue(a, tick() + std::max(o.duePass + span - tick(), kMinPasses));
+        lf_setNextDuePass(a, std::max(o.duePass + span - tick(), kMinPasses));
         return;
     }
     const double r0 = a.groundTurnRate;
@@ -301,10 +301,6 @@ void lf_groundRetime(LiveAircraft& a) {
             const double q = passes / turns;
             if (angle > 45.0) {
                 r *= std::min(q, std::min(angle, 90.0) / 30.0);
-                if (angle >= 90.0) {
-                    a.earliestShift = std::max(a.earliestShift, 2000);
-                    a.latestShift = std::max(a.latestShift, 2000);
-                }
             } else {
                 const double x = q >= 1.2 ? std::min({q, q * 10.0 / angle, q * 30.0 * 0.0005399568034557236 / d}) : q;
                 if (x != 0.0) r /= x;
@@ -314,7 +310,7 @@ void lf_groundRetime(LiveAircraft& a) {
         }
     }
     a.headingStep = r;
-    setNextDue(a, tick() + passes);
+    lf_setNextDuePass(a, passes);
 }
 
 void lf_addManoeuvreSample(LiveAircraft& a, const LatLon& position, double heading) {
@@ -494,7 +490,6 @@ void lf_groundPhaseStep(LiveAircraft& a) {
         if (a.phase == PHASE_MOVING) lf_arrivalCheck(a);
         break;
     case PHASE_AT_STAND:
-        wideShifts(a);
         if (a.leftStand && !a.samples.empty()) {
             const double bearing = gf_initialBearing(a.standPosition, at(a.samples.back()));
             const double off = std::round(std::fabs(gf_headingDifference(a.standHeading, bearing)) * kRad2Deg);

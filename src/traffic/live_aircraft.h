@@ -90,8 +90,6 @@ struct LiveAircraft : Aircraft {
     double curveStep = 0.0;           // t per pass
     double curveTurnAngle = 0.0;      // radians
 
-    std::int32_t earliestShift = 1000;
-    std::int32_t latestShift = 1000;
     std::int32_t pushBackStage = 0;
     std::int32_t rotationCountdown = 1;
     std::int32_t creepCount = 0;

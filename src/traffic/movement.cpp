@@ -207,9 +207,15 @@ bool lf_keepPlaying(LiveAircraft& a) {
     return true;
 }
 
+// While real samples play, the next one keeps its own due pass: the feed's timing is the real
+// aircraft's, and a speed-based target let an aircraft run up to half a minute ahead of its feed or
+// carry a delay (a slow start, its creation) through a whole flight. Made-up samples are timed by
+// their speed. Never past.
 void lf_setNextDuePass(LiveAircraft& a, int passes) {
     if (a.samples.size() < 2) return;
-    setNextDue(a, tick() + passes);
+    PositionSample& next = a.samples[1];
+    if (a.extrapolationCount != 0) next.duePass = tick() + passes;
+    next.duePass = std::max(next.duePass, tick());
 }
 
 void lf_retimeNextSample(LiveAircraft& a) {
@@ -222,7 +228,7 @@ void lf_retimeNextSample(LiveAircraft& a) {
     double speed = gf_sampleSpeed(a);
     if (a.onApproach && !next.airborne) speed = oldest.groundSpeed > 0.0 ? oldest.groundSpeed : 100.0;
     const int passes = passesFor(gf_distanceNm(at(oldest), at(next)), speed);
-    setNextDue(a, tick() + std::max(passes, kMinPasses));
+    lf_setNextDuePass(a, std::max(passes, kMinPasses));
 }
 
 void lf_insertMidSample(LiveAircraft& a) {
@@ -249,7 +255,6 @@ double lf_approachVerticalSpeed(const LiveAircraft& a) {
 }
 
 void lf_climbConfiguration(LiveAircraft& a) {
-    lowerShifts(a);
     if (a.objectId != 0) gf_queueCabinLights(a.objectId, 1);
     a.underPower = 0;
     a.onApproach = 0;
@@ -285,11 +290,9 @@ void lf_approachConfiguration(LiveAircraft& a) {
         a.standPosition = {};
         a.standHeading = 0.0;
         a.rotationCountdown = 1;
-        wideShifts(a);
     } else if (vs > 600.0 || (a.onApproach && !parkNear)) {
         if (a.climbConfigured) return;
         a.climbConfigured = 1;
-        lowerShifts(a);
         gf_setThrottle(a, 4);
         gf_setGear(a, false);
         a.onApproach = 0;
@@ -362,7 +365,6 @@ void lf_takeoffStep(LiveAircraft& a) {
             lf_rollThrottleSpoilers(a);
         else
             gf_setThrottle(a, rotor ? 4 : 0);
-        if (!a.landingRoll) lowerShifts(a);
     } else if (rotor) {
         gf_setThrottle(a, 4);
     } else {
@@ -539,7 +541,6 @@ void lf_airGroundStep(LiveAircraft& a) {
         a.latitudeStep = 0.0;
         a.longitudeStep = 0.0;
         if (!a.onGround) a.climbPerPass = 0.0;
-        if (!a.underPower && !a.landingRoll) lowerShifts(a);
     } else {
         lf_linearSteps(a);
         if (a.onGround)
