@@ -86,11 +86,16 @@ void gf_queueAiRemoval(std::uint32_t objectId) {
     g_removals.push_back(objectId);
 }
 
-void gf_swapPositionBuffers() {
-    {
-        std::lock_guard lock(g_simCommandMutex);
-        std::swap(g_positionFillBuffer, g_positionSendBuffer);
+void gf_handOverPositions() {
+    std::unique_lock lock(g_simCommandMutex, std::try_to_lock);
+    if (!lock.owns_lock()) {
+        if (g_frameRate.load() <= 50.0f) {
+            g_positionFillBuffer->clear();
+            return;
+        }
+        lock.lock();
     }
+    std::swap(g_positionFillBuffer, g_positionSendBuffer);
     g_positionFillBuffer->clear();
 }
 

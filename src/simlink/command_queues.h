@@ -66,9 +66,11 @@ void gf_queueNavLights(std::uint32_t objectId, std::uint32_t value);
 void gf_queueCabinLights(std::uint32_t objectId, std::uint32_t value);
 void gf_queueAiRemoval(std::uint32_t objectId);
 
-// The traffic pass's hand-over: swaps the two position buffers under the mutex and empties the new
-// fill buffer, so only the newest positions of a pass are ever sent.
-void gf_swapPositionBuffers();
+// The traffic pass's hand-over of its positions: swaps the two position buffers under the mutex and
+// empties the new fill buffer, so only the newest positions of a pass are ever sent. When the SimConnect
+// thread holds the mutex, this pass's positions are dropped at 50 frames a second or fewer, and
+// waited with above.
+void gf_handOverPositions();
 // The traffic start: room for 256 entries in each queue but the client events.
 void gf_reserveSimCommandQueues();
 

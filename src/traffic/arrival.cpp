@@ -498,8 +498,8 @@ std::vector<std::uint32_t> gf_staticParkedObjectIds() {
 
 void lf_takeStand(const LiveAircraft& live, const Stand& stand) {
     const auto identity = [&](const Aircraft& s) {
-        return vrn::format("{}{} {} {} {}", s.knownCallsign == live.callsign ? " the same live version" : "",
-                           gf_nowHhMmSs(), live.callsign, live.registration, gf_airlineModelKey(live));
+        return vrn::format("{} {} {} {}", s.knownCallsign == live.callsign ? " the same live version" : "",
+                           live.callsign, live.registration, gf_airlineModelKey(live));
     };
     // By index, one change at most: a cancelled creation marks its record, which stays in the list.
     for (std::size_t i = 0; i < g_staticParked.size(); ++i) {

@@ -19,6 +19,9 @@ void processLiveUpdate(const TrafficUpdate& update);
 bool lf_flightDataChange(LiveAircraft& aircraft, const Flight& newer);
 // Ends a standing wait at a stand: the samples play again from the next pass.
 void lf_restartSamplePlay(LiveAircraft& aircraft);
+// The start under power judged on samples queued before the aircraft was on the ground in the
+// simulator, which no take-off check saw when they arrived.
+void lf_takeoffChecksOfQueue(LiveAircraft& aircraft);
 
 // ---- Admission and arrival (admission.cpp, arrival.cpp) ----
 void lf_admitNewAircraft(LiveAircraft& aircraft);
@@ -48,7 +51,8 @@ void lf_setAiFlightPlan(LiveAircraft& aircraft);
 // Made-up samples when the feed falls silent; false when none may be made (the aircraft goes).
 void lf_extendSamples(LiveAircraft& aircraft, int count);
 bool lf_keepPlaying(LiveAircraft& aircraft);
-// The next sample's due pass from distance and speed, or from a number of passes, in the shift window.
+// The next sample's due pass from distance and speed, or from a number of passes: only made-up
+// samples move; a real sample keeps the pass its record set.
 void lf_retimeNextSample(LiveAircraft& aircraft);
 void lf_setNextDuePass(LiveAircraft& aircraft, int passes);
 // A sample half way between the two oldest.
@@ -77,7 +81,7 @@ void lf_addManoeuvreSample(LiveAircraft& aircraft, const LatLon& position, doubl
 void lf_liveryChange(LiveAircraft& aircraft);
 // An aircraft rolling onto its stand has arrived there (within 2 m) and parks.
 void lf_towedParks(LiveAircraft& aircraft);
-// Under power (a start or a go-around): throttle, spoilers, flaps 1, all lights on, wide shift window.
+// Under power (a start or a go-around): throttle, spoilers, flaps 1, all lights on.
 void lf_powerUp(LiveAircraft& aircraft, int throttle, bool spoilersOn);
 // A parked or towed aircraft starts moving under its own power.
 void lf_towedTakesOff(LiveAircraft& aircraft);

@@ -73,8 +73,6 @@ void lf_endExtrapolation(LiveAircraft& a) {
     if (a.extrapolationCount == 0) return;
     if (!a.samples.empty()) a.samples.front().duePass = lf_tick() + 1;
     a.extrapolationCount = 0;
-    a.earliestShift = 3000;
-    a.latestShift = a.underPower ? 5000 : 3000;
 }
 
 // A record too close in time or space to the newest sample, or an implausible speed jump.
@@ -255,6 +253,11 @@ void lf_trimStandingRun(LiveAircraft& a, const PositionSample& s) {
     }
 }
 
+// A ground aircraft whose new sample follows `newest` has started under its own power (its take-off roll).
+bool lf_startsUnderPower(const PositionSample& newest, const PositionSample& s) {
+    return s.airborne || (s.groundSpeed >= 43.0 && newest.groundSpeed >= 43.0);
+}
+
 // The go-around and the start under power, seen in the samples of a ground aircraft.
 void lf_takeoffChecks(LiveAircraft& a, const PositionSample& s) {
     if (a.state != STATE_IN_SIM || !a.onGround || a.underPower || a.samples.empty()) return;
@@ -265,9 +268,7 @@ void lf_takeoffChecks(LiveAircraft& a, const PositionSample& s) {
         lf_powerUp(a, 3, true);
         return;
     }
-    if (a.phase == PHASE_MOVING &&
-        (s.airborne || (s.groundSpeed >= 43.0 && newest.groundSpeed >= 43.0)))
-        lf_towedTakesOff(a);
+    if (a.phase == PHASE_MOVING && lf_startsUnderPower(newest, s)) lf_towedTakesOff(a);
 }
 
 // Files an accepted sample by the aircraft's phase.
@@ -385,6 +386,15 @@ void createLiveAircraft(const TrafficUpdate& update) {
 
 }  // namespace
 
+void lf_takeoffChecksOfQueue(LiveAircraft& a) {
+    if (a.state != STATE_IN_SIM || !a.onGround || a.underPower || a.landingRoll || a.phase != PHASE_MOVING) return;
+    for (std::size_t i = 1; i < a.samples.size(); ++i) {
+        if (!lf_startsUnderPower(a.samples[i - 1], a.samples[i])) continue;
+        lf_towedTakesOff(a);
+        return;
+    }
+}
+
 void lf_restartSamplePlay(LiveAircraft& a) {
     const int tick = lf_tick();
     if (a.extrapolationCount != 0 && !a.samples.empty()) {
@@ -400,8 +410,6 @@ void lf_restartSamplePlay(LiveAircraft& a) {
         a.samples.front().duePass = tick + 1;
     }
     a.extrapolationCount = 0;
-    a.earliestShift = 3000;
-    a.latestShift = a.underPower ? 5000 : 3000;
     const DaySlot now = g_currentDaySlot.load();
     // Leaving: the half hours since the arrival are filled in and the stay is closed.
     if (!a.airline.empty() && a.standId != 0 &&

@@ -55,16 +55,20 @@ double lf_floorAltitude(const LiveAircraft& a) {
 }
 
 double lf_heightAboveGround(const LiveAircraft& a) {
-    double height = std::isfinite(a.groundAltitude) ? a.position.altitude - a.groundAltitude : a.altitudeAboveGround;
-    double elevation = 0.0;
-    if (parkElevation(elevation)) height = std::min(height, a.position.altitude - elevation);
-    return height;
+    return std::isfinite(a.groundAltitude) ? a.position.altitude - a.groundAltitude : a.altitudeAboveGround;
 }
 
-// The descent slows in four stages as the wheels near the runway.
+// The descent slows in four stages as the wheels near the runway. The height above the park
+// airport's elevation is taken once, as the flare begins: a runway lying below that elevation then
+// does not make the flare start early.
 void lf_flare(LiveAircraft& a) {
     if (!a.onApproach || a.onGround || a.altitudeAboveGround > kFlareCeilingFt) return;
-    const double height = lf_heightAboveGround(a);
+    const double agl = lf_heightAboveGround(a);
+    if (a.curveKind == 0 && std::isnan(a.flareReferenceHeight)) {
+        double elevation = 0.0;
+        a.flareReferenceHeight = parkElevation(elevation) ? a.position.altitude - elevation : agl;
+    }
+    const double height = std::min(agl, a.flareReferenceHeight);
     const double cg = a.staticCgHeight;
     struct Stage {
         double above;
@@ -100,6 +104,7 @@ void lf_attitude(LiveAircraft& a) {
             a.bankStep = 0.0;
             a.touchedDown = 0;
             a.curveKind = 0;
+            a.flareReferenceHeight = std::numeric_limits<double>::quiet_NaN();
         } else {
             a.position.bank += a.bankStep;
         }
@@ -281,7 +286,7 @@ void lf_groundRetime(LiveAircraft& a) {
     const PositionSample& n = a.samples[1];
     if (n.standing) {
         const int span = std::max(n.duePass - o.duePass, kMinPasses);
-        setNextDue(a, tick() + std::max(o.duePass + span - tick(), kMinPasses));
+        lf_setNextDuePass(a, std::max(o.duePass + span - tick(), kMinPasses));
         return;
     }
     const double r0 = a.groundTurnRate;
@@ -296,10 +301,6 @@ void lf_groundRetime(LiveAircraft& a) {
             const double q = passes / turns;
             if (angle > 45.0) {
                 r *= std::min(q, std::min(angle, 90.0) / 30.0);
-                if (angle >= 90.0) {
-                    a.earliestShift = std::max(a.earliestShift, 2000);
-                    a.latestShift = std::max(a.latestShift, 2000);
-                }
             } else {
                 const double x = q >= 1.2 ? std::min({q, q * 10.0 / angle, q * 30.0 * 0.0005399568034557236 / d}) : q;
                 if (x != 0.0) r /= x;
@@ -309,7 +310,7 @@ void lf_groundRetime(LiveAircraft& a) {
         }
     }
     a.headingStep = r;
-    setNextDue(a, tick() + passes);
+    lf_setNextDuePass(a, passes);
 }
 
 void lf_addManoeuvreSample(LiveAircraft& a, const LatLon& position, double heading) {
@@ -489,7 +490,6 @@ void lf_groundPhaseStep(LiveAircraft& a) {
         if (a.phase == PHASE_MOVING) lf_arrivalCheck(a);
         break;
     case PHASE_AT_STAND:
-        wideShifts(a);
         if (a.leftStand && !a.samples.empty()) {
             const double bearing = gf_initialBearing(a.standPosition, at(a.samples.back()));
             const double off = std::round(std::fabs(gf_headingDifference(a.standHeading, bearing)) * kRad2Deg);

@@ -90,8 +90,6 @@ struct LiveAircraft : Aircraft {
     double curveStep = 0.0;           // t per pass
     double curveTurnAngle = 0.0;      // radians
 
-    std::int32_t earliestShift = 1000;
-    std::int32_t latestShift = 1000;
     std::int32_t pushBackStage = 0;
     std::int32_t rotationCountdown = 1;
     std::int32_t creepCount = 0;
@@ -103,7 +101,7 @@ struct LiveAircraft : Aircraft {
     std::uint8_t turnRight = 0;
     std::uint8_t turnSideKnown = 0;
     std::int32_t curveKind = 0;            // 0..4; the flare stage while landing
-    double flareReferenceHeight = 0.0;     // feet
+    double flareReferenceHeight = std::numeric_limits<double>::quiet_NaN();   // ft above the park airport; NaN: not yet taken
     double rollHeading = 0.0;              // heading at touchdown during the landing roll; 0 none
     PositionSample finalTurnSample;        // stored final-turn sample of a push back
 

@@ -98,9 +98,11 @@ void lf_linearSteps(LiveAircraft& a) {
 }
 
 // Made-up samples of an aircraft the simulator has on the ground are ground samples, whatever its
-// last record said: a landed aircraft whose records stop rolls out along the runway.
+// last record said: a landed aircraft whose records stop rolls out along the runway. One that has
+// taken off climbs away, even when its last record was still on the runway.
 bool lf_extrapolatedOnGround(const LiveAircraft& a) {
-    return (a.onGround && a.phase != PHASE_AFTER_TAKEOFF) || !a.samples.front().airborne;
+    if (a.phase == PHASE_AFTER_TAKEOFF) return false;
+    return a.onGround || !a.samples.front().airborne;
 }
 
 bool lf_finiteSample(const PositionSample& s) {
@@ -118,6 +120,7 @@ double lf_extrapolatedSpeed(const LiveAircraft& a, const PositionSample& oldest,
             return v >= 140 ? 100 : v >= 100 ? 80 : v >= 80 ? 60 : v >= 60 ? 30 : v > 20 ? 20 : v > 10 ? 10 : 0;
         }
         if (!a.underPower) return 0.0;
+        // The take-off roll goes on, and the fast samples climb, so that the take-off step lifts it off.
         if (v <= 30) return 40;
         if (v <= 60) return 80;
         if (v <= 100) return 110;
@@ -134,13 +137,13 @@ void lf_extendSamples(LiveAircraft& a, int count) {
     a.extrapolationCount = count;
     const PositionSample& oldest = a.samples.front();
     PositionSample s = oldest;
-    const double speed = lf_extrapolatedSpeed(a, oldest, count, s);
     const bool ground = lf_extrapolatedOnGround(a);
     if (ground) {
         s.airborne = 0;
         s.altitude = 0.0;
-        s.verticalSpeed = 0.0;
+        s.verticalSpeed = 0.0;   // unless the take-off roll sets one below
     }
+    const double speed = lf_extrapolatedSpeed(a, oldest, count, s);
     const double seconds = ground ? 3.0 : 8.0;
     s.groundSpeed = speed;
     s.trueAirspeed = speed;
@@ -157,8 +160,11 @@ void lf_extendSamples(LiveAircraft& a, int count) {
         s.altitude = std::max(0.0, s.altitude - 10.005 * seconds);
         s.airborne = s.altitude > 0.0 ? 1 : 0;
     } else if (a.phase == PHASE_AFTER_TAKEOFF) {
+        // From where it flies when its last record was still on the runway (altitude 0 there).
+        if (!oldest.airborne) s.altitude = a.position.altitude;
         s.verticalSpeed = 1500.0;
         s.altitude += 25.0 * seconds;
+        s.airborne = 1;
     }
     // A parked or just pushed-back aircraft waits on its spot until its feed moves it again.
     int wait = static_cast<int>(seconds * 100.0);
@@ -201,9 +207,15 @@ bool lf_keepPlaying(LiveAircraft& a) {
     return true;
 }
 
+// While real samples play, the next one keeps its own due pass: the feed's timing is the real
+// aircraft's, and a speed-based target let an aircraft run up to half a minute ahead of its feed or
+// carry a delay (a slow start, its creation) through a whole flight. Made-up samples are timed by
+// their speed. Never past.
 void lf_setNextDuePass(LiveAircraft& a, int passes) {
     if (a.samples.size() < 2) return;
-    setNextDue(a, tick() + passes);
+    PositionSample& next = a.samples[1];
+    if (a.extrapolationCount != 0) next.duePass = tick() + passes;
+    next.duePass = std::max(next.duePass, tick());
 }
 
 void lf_retimeNextSample(LiveAircraft& a) {
@@ -216,7 +228,7 @@ void lf_retimeNextSample(LiveAircraft& a) {
     double speed = gf_sampleSpeed(a);
     if (a.onApproach && !next.airborne) speed = oldest.groundSpeed > 0.0 ? oldest.groundSpeed : 100.0;
     const int passes = passesFor(gf_distanceNm(at(oldest), at(next)), speed);
-    setNextDue(a, tick() + std::max(passes, kMinPasses));
+    lf_setNextDuePass(a, std::max(passes, kMinPasses));
 }
 
 void lf_insertMidSample(LiveAircraft& a) {
@@ -243,7 +255,6 @@ double lf_approachVerticalSpeed(const LiveAircraft& a) {
 }
 
 void lf_climbConfiguration(LiveAircraft& a) {
-    lowerShifts(a);
     if (a.objectId != 0) gf_queueCabinLights(a.objectId, 1);
     a.underPower = 0;
     a.onApproach = 0;
@@ -273,21 +284,21 @@ void lf_approachConfiguration(LiveAircraft& a) {
         gf_setGear(a, true);
         g_newAircraftIds.push_back(a.aircraftId);
         a.onApproach = 1;
+        a.flareReferenceHeight = std::numeric_limits<double>::quiet_NaN();   // taken anew for this approach
         a.climbConfigured = 0;
         a.standId = 0;
         a.standPosition = {};
         a.standHeading = 0.0;
         a.rotationCountdown = 1;
-        wideShifts(a);
     } else if (vs > 600.0 || (a.onApproach && !parkNear)) {
         if (a.climbConfigured) return;
         a.climbConfigured = 1;
-        lowerShifts(a);
         gf_setThrottle(a, 4);
         gf_setGear(a, false);
         a.onApproach = 0;
         gf_setFlaps(a, 0);
         a.curveKind = 0;
+        a.flareReferenceHeight = std::numeric_limits<double>::quiet_NaN();
     }
 }
 
@@ -354,7 +365,6 @@ void lf_takeoffStep(LiveAircraft& a) {
             lf_rollThrottleSpoilers(a);
         else
             gf_setThrottle(a, rotor ? 4 : 0);
-        if (!a.landingRoll) lowerShifts(a);
     } else if (rotor) {
         gf_setThrottle(a, 4);
     } else {
@@ -531,7 +541,6 @@ void lf_airGroundStep(LiveAircraft& a) {
         a.latitudeStep = 0.0;
         a.longitudeStep = 0.0;
         if (!a.onGround) a.climbPerPass = 0.0;
-        if (!a.underPower && !a.landingRoll) lowerShifts(a);
     } else {
         lf_linearSteps(a);
         if (a.onGround)

@@ -1,6 +1,6 @@
 #pragma once
 // Small helpers shared by the movement files (movement.cpp, ground_movement.cpp, towing.cpp): the
-// pass clock, pass counts from distances and speeds that never divide by zero, the shift window,
+// pass clock, pass counts from distances and speeds that never divide by zero,
 // longitudes and headings kept in range, the curve marker. Run thread.
 #include <algorithm>
 #include <cmath>
@@ -59,26 +59,6 @@ inline bool hasCurve(const LiveAircraft& a) { return !std::isnan(a.curve.control
 inline void clearCurve(LiveAircraft& a) {
     a.curve.controlNorth = std::numeric_limits<double>::quiet_NaN();
     a.curve.controlEast = std::numeric_limits<double>::quiet_NaN();
-}
-
-inline void lowerShifts(LiveAircraft& a) {
-    a.earliestShift = std::max(1000, a.earliestShift - 100);
-    a.latestShift = std::max(1000, a.latestShift - 100);
-}
-
-inline void wideShifts(LiveAircraft& a) {
-    a.earliestShift = 3000;
-    a.latestShift = a.underPower ? 5000 : 3000;
-}
-
-// A target pass for the next sample. While real samples play, the sample keeps its own due pass: the
-// feed's timing is the real aircraft's, and a speed-based target let an aircraft run up to half a
-// minute ahead of its feed or carry a delay (a slow start, its creation) through a whole flight.
-// Made-up samples are timed by their speed. Never past.
-inline void setNextDue(LiveAircraft& a, int target) {
-    PositionSample& next = a.samples[1];
-    if (a.extrapolationCount == 0) target = next.duePass;
-    next.duePass = std::max(target, tick());
 }
 
 // Seven light values in the order of the light request: nav, beacon, landing, taxi, strobe, logo, cabin.

@@ -100,8 +100,6 @@ void lf_powerUp(LiveAircraft& a, int throttle, bool spoilersOn) {
     a.shortStayCheck = 0;
     a.climbConfigured = 0;
     sendLights(a, 1, 1, 1, 1, 1, 1, 1);
-    a.earliestShift = 3000;
-    a.latestShift = 5000;
 }
 
 void lf_towedTakesOff(LiveAircraft& a) {
@@ -117,7 +115,7 @@ bool lf_dropToGround(LiveAircraft& a, int k) {
     a.samples.erase(a.samples.begin() + 1, a.samples.begin() + (k - 1));
     const PositionSample& next = a.samples[1];
     const int passes = passesFor(gf_distanceNm(at(a.samples[0]), at(next)), gf_sampleSpeed(a));
-    setNextDue(a, tick() + std::max(passes, kMinPasses));
+    lf_setNextDuePass(a, std::max(passes, kMinPasses));
     const double rise = next.altitude - a.position.altitude;
     a.climbPerPass = rise > 0.0 ? std::min(rise / passesToNext(a), a.maxClimbPerPass) : 0.0;
     return true;

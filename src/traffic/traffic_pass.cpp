@@ -98,21 +98,6 @@ void liveAircraftPass() {
     }
 }
 
-// The frame-rate rule: a busy command mutex drops this pass's positions below 50 frames a second
-// and waits for it above.
-void lf_handOverPositions() {
-    std::unique_lock lock(g_simCommandMutex, std::try_to_lock);
-    if (!lock.owns_lock()) {
-        if (g_frameRate.load() <= 50.0f) {
-            g_positionFillBuffer->clear();
-            return;
-        }
-        lock.lock();
-    }
-    std::swap(g_positionFillBuffer, g_positionSendBuffer);
-    g_positionFillBuffer->clear();
-}
-
 // Every waiting feed record: the queue holds at most one per aircraft, so the pass always works on
 // the freshest data (the creations, not the records, are what the simulator needs metered). A
 // record that cannot be handled is dropped with a log line, the run goes on.
@@ -205,7 +190,7 @@ void gf_trafficTick() {
         // Asks for the next block once a second; the answer of the previous request is taken now.
         g_userPosition = gf_requestUserAircraftPosition();
     }
-    lf_handOverPositions();
+    gf_handOverPositions();
     g_tickCounter.store(tick + 1, std::memory_order_relaxed);
 }
 

@@ -67,7 +67,7 @@ TEST_F(SimLinkThreadTest, CreatesMovesLightsAndRemovesAiAircraft) {
         p.altitude = 3000.0 + i;
         p.objectId = live;
         g_positionFillBuffer->push_back(p);
-        gf_swapPositionBuffers();
+        gf_handOverPositions();
         run(1);
     }
     const std::uint32_t on[7] = {1, 1, 1, 0, 1, 1, 1};

@@ -24,7 +24,7 @@ protected:
     void queuePosition(DWORD id, double lat) { g_positionFillBuffer->push_back({lat, 8.5, 0, 0, 0, 3000.0, 0, 0, id}); }
     void queueEverything(double lat, DWORD removed) {
         queuePosition(a, lat);
-        gf_swapPositionBuffers();
+        gf_handOverPositions();
         gf_queueNavLights(a, 1);
         gf_queueAiCreateRequest(creation("NEW" + std::to_string(lat), "Title A", 10001));
         gf_queueAiRemoval(removed);
@@ -34,7 +34,7 @@ protected:
 
 TEST_F(FrameFlushTest, BusyMutexSkipsTheFrameTheNextSendsTheNewestAndBrokenRequestsOnlyRemovals) {
     queuePosition(a, 46.0);
-    gf_swapPositionBuffers();   // not flushed before the next swap: superseded
+    gf_handOverPositions();   // not flushed before the next swap: superseded
     queuePosition(2, 47.0);   // at or below the user's object id: never sent
     queueEverything(47.0, b);
     std::promise<void> held, release;
@@ -61,6 +61,31 @@ TEST_F(FrameFlushTest, BusyMutexSkipsTheFrameTheNextSendsTheNewestAndBrokenReque
     ASSERT_EQ(sim().calls().size(), 1u);
     EXPECT_EQ(sim().calls()[0].call, "AIRemoveObject") << "the removal must still reach the simulator";
     EXPECT_EQ(g_pendingCreations.size(), 1u);
+}
+
+TEST_F(FrameFlushTest, APassHandedOverWhileTheFlushRunsIsDroppedAtFiftyFramesOrFewer) {
+    for (const float rate : {50.0f, 60.0f}) {
+        SCOPED_TRACE(rate);
+        g_frameRate = rate;
+        sim().clearCalls();
+        queuePosition(a, 45.0 + rate / 100.0);
+        std::promise<void> held, release;
+        std::thread holder([&] { locked([&] { held.set_value(), release.get_future().wait(); }); });
+        held.get_future().wait();
+        if (rate <= 50.0f) {
+            gf_handOverPositions();   // must not wait: the mutex is released only after it returns
+            release.set_value();
+        } else {
+            auto handOver = std::async(std::launch::async, gf_handOverPositions);
+            release.set_value();
+            handOver.get();
+        }
+        holder.join();
+        EXPECT_TRUE(g_positionFillBuffer->empty());
+        frames(1);
+        EXPECT_EQ(callsNamed("SetDataOnSimObject").size(), rate <= 50.0f ? 0u : 1u);
+    }
+    EXPECT_DOUBLE_EQ(sim().object(a)->lat, 45.6);
 }
 
 TEST_F(FrameFlushTest, LightEventsFlapsAndFailedTransmissions) {

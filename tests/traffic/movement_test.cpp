@@ -55,7 +55,7 @@ Aircraft a320(const Flight& f, std::uint32_t id) {
     return ac;
 }
 
-struct Seen { LatLon p; double altitude, heading; bool onGround; };
+struct Seen { LatLon p; double altitude, heading; bool onGround; int flareStage; };
 
 // One aircraft flown through the traffic pass, a frame every pass, its object's positions traced.
 class MovementTest : public EngineTest {
@@ -103,7 +103,7 @@ protected:
         if (!a || a->state != STATE_IN_SIM) return;
         objectId = a->objectId;
         if (const auto o = sim().object(objectId))
-            trace.push_back({{o->lat, o->lon}, o->altitude, o->heading, a->onGround != 0});
+            trace.push_back({{o->lat, o->lon}, o->altitude, o->heading, a->onGround != 0, a->curveKind});
     }
     // Finite, never below the ground, no jump beyond the speed, heading turned at most `turnDeg` a pass.
     void checkTrace(double fastestKn, double turnDeg) {
@@ -130,6 +130,24 @@ TEST_F(MovementTest, ApproachLandsFlaresAndRollsOut) {
     ASSERT_NE(touchdown, trace.end());
     EXPECT_LE(std::fabs(gf_headingDifference(touchdown->heading, kPi / 2.0)) * kRad2Deg, 5.0);
 }
+
+// An approach to a park airport whose elevation lies `elevationAboveRunway` above the runway
+// (kGround); the flare must begin 30 ft above the wheels' static height over the runway itself.
+class FlareTest : public MovementTest, public ::testing::WithParamInterface<double> {};
+
+TEST_P(FlareTest, StartsAtItsHeightAboveTheRunwayWhereverTheAirportsElevationLies) {
+    g_parkAirport.alt = kGround + GetParam();
+    play(fly({kRunway.lat, kRunway.lon - 0.12}, kGround + 1000.0, {{120, 90, 140, 135, -700}, {40, 90, 130, 20, 0}}), 500);
+    const auto flare = std::find_if(trace.begin(), trace.end(), [](const Seen& s) { return s.flareStage >= 1; });
+    ASSERT_NE(flare, trace.end()) << "no flare";
+    ASSERT_NE(flare, trace.begin());
+    // The height above the runway that the flare's first stage saw: the position of the pass before.
+    EXPECT_NEAR((flare - 1)->altitude - kGround, aircraft().staticCgHeight + 30.0, 2.0);
+    EXPECT_TRUE(trace.back().onGround);
+}
+
+// Level; the runway 30 ft below the airport's elevation (the flare must not start 30 ft early); above it.
+INSTANTIATE_TEST_SUITE_P(RunwayAgainstAirport, FlareTest, ::testing::Values(0.0, 30.0, -30.0));
 
 // ---- Single steps on a record in the list, without the simulator ----
 
@@ -329,6 +347,46 @@ TEST_F(ReplayTest, TaxiingAircraftStaysThroughAMinuteWithoutRecords) {
     EXPECT_LE(behind(trace.back(), records), 1.0) << "seconds behind its feed when its records end";
     int moving = 0;
     EXPECT_EQ(sidewaysSeconds(trace, moving), 0) << "of " << moving << " moving seconds (it turns round to line up)";
+}
+
+TEST_F(ReplayTest, TakeOffRollWhoseFeedEndsOnTheRunwayLiftsOff) {
+    // Real ground reports often end between 60 and 100 kn on the take-off roll: each departure's feed
+    // is cut at its first record of 60 kn or more. The aircraft must not stop dead on the runway.
+    // SWR137H's feed also starts as it waits to line up, so that its roll arrives before it is in the simulator.
+    const struct { const char* excerpt; std::uint32_t id; const char* callsign; std::size_t from; } cases[] = {
+        {"swr137h-hold-takeoff", 0x4b1614u, "SWR137H", 0}, {"aee5zh-taxi-gap", 0x4690e2u, "AEE5ZH", 0},
+        {"swr137h-hold-takeoff", 0x4b1614u, "SWR137H", 54}};
+    for (const auto& c : cases) {
+        // One at a time.
+        for (LiveAircraft& a : g_liveAircraft) gf_removeLiveAircraft(a);
+        for (int i = 0; i < 300 && !g_liveAircraft.empty(); ++i) gf_trafficTick(), frames(1);
+        ASSERT_TRUE(g_liveAircraft.empty());
+        SCOPED_TRACE(c.excerpt);
+        trace.clear();
+        std::tie(id, callsign) = std::tuple{c.id, c.callsign};
+        auto records = excerpt(c.excerpt);
+        const auto cut = std::find_if(records.begin(), records.end(), [](const Recorded& r) { return r.s.groundSpeed >= 60.0; });
+        ASSERT_NE(cut, records.end());
+        ASSERT_FALSE(cut->s.airborne);
+        records.erase(cut + 1, records.end());
+        records.erase(records.begin(), records.begin() + static_cast<std::ptrdiff_t>(c.from));
+        const double t0 = records.front().t;
+        for (Recorded& r : records) r.t -= t0;
+        const LatLon last{records.back().s.latitude, records.back().s.longitude};
+        const int lastDue = static_cast<int>(records.back().t * 100.0) + kPlayDelay;
+        replay(records, 6000);
+        ASSERT_FALSE(trace.empty());
+        ASSERT_GT(trace.back().pass, lastDue) << "gone before its last record was played";
+        const auto liftOff = std::find_if(trace.begin(), trace.end(), [](const Seen& s) { return !s.onGround; });
+        ASSERT_NE(liftOff, trace.end()) << "never took off";
+        EXPECT_GT(liftOff->pass, lastDue) << "lifted off before its records on the runway ended";
+        const auto highest = std::max_element(trace.begin(), trace.end(),
+                                              [](const Seen& a, const Seen& b) { return a.altitude < b.altitude; });
+        EXPECT_GT(highest->altitude, kZurichFt + 300.0) << "feet: it never climbed away";
+        EXPECT_GT(gf_distanceNm(last, highest->p) * 1852.0, 1000.0) << "metres from its last record";
+        // Along the runway (276 degrees), not turned away from it.
+        EXPECT_NEAR(gf_headingDifference(276.0 * kDeg2Rad, liftOff->heading), 0.0, 10.0 * kDeg2Rad);
+    }
 }
 
 TEST_F(ReplayTest, HoldingAircraftStandsWhileItsPositionJumpsBackAndForth) {

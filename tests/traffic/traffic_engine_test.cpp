@@ -1,6 +1,8 @@
 // The traffic engine driven through the traffic queue, its passes and the simulated simulator.
 #include <unistd.h>
 
+#include <regex>
+
 #include "airports/automatic_range.h"
 #include "airports/stand_search.h"
 #include "engine_fixture.h"
@@ -177,6 +179,35 @@ TEST_F(Engine, AStandingArrivalTakesAFreeFittingStandButNeverTheUsers) {
     feedTrack(parked, 3, 16.0);
     passes(2950);
     EXPECT_EQ(live(), nullptr);
+}
+
+TEST_F(Engine, AnArrivalDrivesTheStaticAircraftOffItsStandAndSaysForWhom) {
+    const LatLon standAt{51.4710, -0.4600};
+    const struct { int staticState; const char* knownCallsign; const char* line; } cases[] = {
+        {STATE_IN_SIM, "STA1*", "STA1*    A10 makes place for BAW12 "},
+        {STATE_IN_SIM, "BAW12", "STA1*    A10 makes place for the same live version BAW12 "},
+        {STATE_CREATION_REQUESTED, "STA1*", "STA1*    A10 makes place for BAW12 "},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.line);
+        gf_resetParkAirport();
+        g_staticParked.clear();
+        addStand(standAt);
+        Aircraft& s = parked("STA1*", standAt, c.staticState);
+        s.standId = 1;
+        s.knownCallsign = c.knownCallsign;
+        const std::size_t logFrom = logText().size();
+        feedTrack(Record{.at = standAt, .altitude = 0.0, .groundSpeed = 0.0}, 3, 16.0);
+        passes(2950);
+        ASSERT_NE(live(), nullptr);
+        ASSERT_EQ(live()->standId, 1);
+        const std::string log = logText().substr(logFrom);
+        EXPECT_NE(log.find(c.line), std::string::npos) << log;
+        const bool inSim = c.staticState == STATE_IN_SIM;
+        EXPECT_EQ(log.find("queued ") != std::string::npos, !inSim);
+        EXPECT_TRUE(inSim ? s.state == STATE_REMOVING : s.removeWhenCreated);
+        EXPECT_FALSE(std::regex_search(log, std::regex("makes place for ?[0-9]"))) << "a time glued to the text";
+    }
 }
 
 TEST_F(Engine, AStandsUseHoldsTheWholeStayFromArrivalToDeparture) {
