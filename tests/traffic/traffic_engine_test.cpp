@@ -264,12 +264,25 @@ TEST_F(Engine, TheCountLimitRemovesTheFarthestAircraft) {
     // A newcomer nearer than the farthest one in the simulator takes its place; one farther does not.
     EXPECT_FALSE(lf_isFarthest(1.0));
     EXPECT_TRUE(lf_isFarthest(100.0));
-    // The default is the largest number, not "no limit".
+    // The default sets no limit: nothing is removed, and a newcomer farther away than every aircraft
+    // in the simulator is still created; one below the default gives it up.
     MAX_LIVE.set(MAX_LIVE.defaultValue);
-    const LiveAircraft nearest = g_liveAircraft.front();
+    LiveAircraft nearest = g_liveAircraft.front();
+    nearest.samples.clear();   // they stand still through the passes below
     g_liveAircraft.insert(g_liveAircraft.end(), 300, nearest);   // 305 in the simulator
     gf_enforceMaxCount();
-    EXPECT_EQ(g_removalQueue.size(), 3u + 5u);
+    EXPECT_EQ(g_removalQueue.size(), 3u);
+    g_liveAircraft.erase(g_liveAircraft.begin(), g_liveAircraft.begin() + 8);   // 300 left, all 6 nm away
+    for (const int limit : {MAX_LIVE.defaultValue, 299}) {
+        SCOPED_TRACE(limit);
+        MAX_LIVE.set(limit);
+        const Record newcomer{.id = 0x400100u + static_cast<std::uint32_t>(limit), .at = from(kUser, 90.0, 20.0)};
+        feedTrack(newcomer, 3, 5.0);
+        passes(2950);
+        const LiveAircraft* a = live(newcomer.id);
+        EXPECT_EQ(a != nullptr && a->state == STATE_CREATION_REQUESTED, limit == MAX_LIVE.defaultValue);
+    }
+    MAX_LIVE.set(MAX_LIVE.defaultValue);
 }
 
 TEST_F(Engine, TheWantedNumberOfParkedAircraftFollowsTheStandsAndThePercentage) {
