@@ -227,6 +227,9 @@ TEST_F(Engine, AFailedStaticCreationIsReportedBeforeItsRecordGoes) {
         s.liveryTitle = "BAW A319";
         gf_queueSimEvent(SimEvent{0, s.aircraftId, 0, SIM_EVENT_CREATE_FAILED, 0.0, 0.0});
     }
+    // An event behind the one that ends the run is still handled, not lost with the batch.
+    const std::uint32_t goneObject = parked("ST3*", kUser).objectId;
+    gf_queueSimEvent(SimEvent{goneObject, 0, 0, SIM_EVENT_OBJECT_REMOVED, 0.0, 0.0});
     // The 19th failure is reported and its record goes; the 20th ends the run and its record stays.
     EXPECT_THROW(gf_processSimEvents(), UserErrorException);
     ASSERT_EQ(g_staticParked.size(), 1u);
