@@ -147,6 +147,11 @@ TEST_F(Engine, NoObjectOutlivesItsAircraft) {
     EXPECT_EQ(aiObjects(), 0u);
     EXPECT_TRUE(g_liveAircraft.empty());
 
+    // An object made for an aircraft that is no longer in the list leaves again.
+    const std::uint32_t stray = object("STRAY1", kUser, 0.0, true);
+    gf_queueSimEvent(SimEvent{stray, 0x4FFFFF, 0, SIM_EVENT_LIVE_CREATED, 0.0, 0.0});
+    EXPECT_TRUE(removed().contains("STRAY1"));
+
     // The exit while a creation is on its way: what arrives afterwards is removed as well.
     feedTrack({.id = 0x400003, .callsign = "KLM7", .model = "B744", .at = second.at, .time = 5000.0}, 6, 5.0);
     untilCreationRequested();
@@ -170,6 +175,8 @@ TEST_F(Engine, AStandingArrivalTakesAFreeFittingStandButNeverTheUsers) {
     EXPECT_EQ(a->state, STATE_CREATION_REQUESTED);
     EXPECT_TRUE(g_stands.front().occupied);
     EXPECT_DOUBLE_EQ(a->position.heading, 1.5);
+    // The feed gives 0 ft on the ground: it is created on the airport's ground, not below it.
+    EXPECT_GE(a->position.altitude, 83.0);
 
     gf_resetParkAirport();
     addStand(standAt);
