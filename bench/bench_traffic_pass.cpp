@@ -1,7 +1,8 @@
 // One traffic pass with N live aircraft in the simulator (each with a full queue of samples, in the
 // air and on the ground) and M static parked aircraft: BM_TrafficPass/<live>/<static>.
 // Under a busy feed: BM_TrafficPassUnderFeed/<aircraft in range> (each reporting once a second, a
-// hundredth of them per pass, MAX_LIVE of them in the simulator) and BM_TrafficPassAfterAStall/<records>
+// hundredth of them per pass, up to 300 of them in the simulator at the start; MAX_LIVE at its default
+// sets no limit, so admission keeps taking more in) and BM_TrafficPassAfterAStall/<records>
 // (the pass that takes a queue filled while the passes stood still).
 #include <benchmark/benchmark.h>
 

@@ -424,8 +424,9 @@ void gf_parkingAdjustments() {
     g_staticKept.clear();
     g_liveStayers.clear();
     g_staticPlacements.clear();
-    // The use numbers stay as they are: the stands' records of live aircraft point at them, and
-    // number 0 marks a dropped use.
+    // Use numbers are given in list order wherever uses are made and no use leaves a list while the
+    // airport is loaded, so they need no renumbering; the stands' records of live aircraft keep
+    // pointing at them.
     lf_clearMarks();
     lf_markReservedStands();
     const int wanted = gf_wantedParkedCount();

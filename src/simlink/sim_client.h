@@ -5,7 +5,7 @@
 // What the run thread, the traffic start and the exit procedure call:
 //   traffic start   gf_reserveSimCommandQueues(); g_requestsBroken = false; gf_startSimClient();
 //                   then wait for g_flightRunning and a valid user position (gf_requestUserAircraftPosition).
-//   main loop       reads g_flightRunning, consumes g_simTick, takes gf_takeSimEvents() every pass.
+//   main loop       reads g_flightRunning, consumes g_simTick, drains g_simEvents every pass.
 //   exit            queue the removals, let a second of frames send them, gf_requestSimClientStop(),
 //                   gf_joinSimClient() (the thread closes its connection itself), and only then
 //                   gf_resetSimLinkForNextRun() before a new run starts the thread again.

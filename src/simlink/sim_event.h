@@ -33,8 +33,7 @@ extern std::vector<SimEvent> g_simEvents;   // guarded by g_simEventMutex
 
 // Appends one event under g_simEventMutex.
 void gf_queueSimEvent(SimEvent event);
-// Moves every waiting event out under g_simEventMutex (the run thread then handles them without
-// holding the lock, so the SimConnect thread never waits for a whole pass).
+// Moves every waiting event out under g_simEventMutex (the exit drops or removes what they made).
 std::vector<SimEvent> gf_takeSimEvents();
 
 }  // namespace vrn

@@ -65,10 +65,11 @@ Outcome lf_userClearance(LiveAircraft& a) {
     return Outcome::Go;
 }
 
-// MAX_LIVE: a new aircraft nearer than the farthest one takes its place. The default is the largest
-// value, not "no limit": a sky of a thousand aircraft would otherwise fill the simulator. Every
-// creation requested counts, also one on its way to the simulator.
+// MAX_LIVE: a new aircraft nearer than the farthest one takes its place. The default (its largest
+// value, shown as an empty field) sets no limit. Every creation requested counts, also one on its
+// way to the simulator.
 Outcome lf_countLimit(const LiveAircraft& a) {
+    if (MAX_LIVE.get() == MAX_LIVE.defaultValue) return Outcome::Go;
     const auto counted = std::count_if(g_liveAircraft.begin(), g_liveAircraft.end(), [](const LiveAircraft& x) {
         return x.state == STATE_IN_SIM || x.state == STATE_CREATION_REQUESTED;
     });

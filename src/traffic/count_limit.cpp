@@ -28,8 +28,11 @@ bool lf_isFarthest(double distanceNm) {
 }
 
 void gf_enforceMaxCount() {
-    // The default is shown as an empty field; it is a limit all the same.
-    if (MAX_LIVE.get() == MAX_LIVE.defaultValue) gf_clearControlText(MAX_LIVE.controlId);
+    // The default stands for no limit and is shown as an empty field.
+    if (MAX_LIVE.get() == MAX_LIVE.defaultValue) {
+        gf_clearControlText(MAX_LIVE.controlId);
+        return;
+    }
     const auto inSim = std::count_if(g_liveAircraft.begin(), g_liveAircraft.end(),
                                      [](const LiveAircraft& a) { return a.state == STATE_IN_SIM; });
     for (auto surplus = inSim - MAX_LIVE.get(); surplus > 0; --surplus) lf_isFarthest(-1.0);

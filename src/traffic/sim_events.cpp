@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <mutex>
 #include <optional>
+#include <utility>
 
 #include "core/exceptions.h"
 #include "core/format.h"
@@ -248,7 +249,10 @@ void gf_allLightsToggle(bool& erase, SimEvent& request) {
 }
 
 void gf_processSimEvents() {
-    const std::vector<SimEvent> events = gf_takeSimEvents();
+    // Held for the whole batch and the light requests: the SimConnect thread's new events wait for
+    // the next pass.
+    std::lock_guard lock(g_simEventMutex);
+    const std::vector<SimEvent> events = std::exchange(g_simEvents, {});
     std::optional<UserErrorException> tooManyFailures;
     for (const SimEvent& e : events) {
         switch (e.kind) {

@@ -129,6 +129,8 @@ TEST_F(MainLoopRun, WindowRequestsAreServedOnceAndCleared) {
         if (s == 2) {
             g_callsignLookupRequest = true;
             g_flushStaticRequest = true;
+            // Far more than the passes place before the flush is served: none may be placed after it.
+            g_staticPlacements.assign(300, StaticPlacement{});
             BLOCK_CALLSIGN.set("");
             g_blockRequest = true;   // nothing to block: only cleared
         }
@@ -155,6 +157,7 @@ TEST_F(MainLoopRun, WindowRequestsAreServedOnceAndCleared) {
     EXPECT_FALSE(g_callsignLookupRequest.load());
     EXPECT_FALSE(g_flushStaticRequest.load());
     EXPECT_TRUE(INITIAL_LOAD_ONLY.get());   // a flush keeps the static aircraft away for this run
+    EXPECT_TRUE(g_staticPlacements.empty()) << "the aircraft still waiting to be placed go too";
     EXPECT_TRUE(window.isChecked(INITIAL_LOAD_ONLY.controlId));
     EXPECT_FALSE(g_blockRequest.load());
 }

@@ -39,6 +39,16 @@ TEST_F(StatusLine, ShowsAndLogsWhatIsAskedAnErrorHoldsTheLineUntilClearedATextSt
     EXPECT_EQ(logLines().size(), lines) << "an empty text is never logged";
     EXPECT_EQ(logCount("first") + logCount("quiet"), 1);
     EXPECT_EQ(window.takeInvalidated(), std::vector<ui::Rect>{gf_bandRect(Band::Status)});
+    // A text that echoes something from outside may be of any length: the line and the log take its
+    // first 400 bytes (never half a character) and its size.
+    const std::string longText = std::string(399, 'x') + "\xC3\xA9" + std::string(5000, 'y');
+    const std::string cut = std::string(399, 'x') + "... (5401 bytes)";
+    gf_showStatus(longText, true);
+    EXPECT_EQ(status(), cut);
+    EXPECT_EQ(logCount(cut), 1);
+    gf_showError(longText);
+    EXPECT_EQ(g_mainWindow.g_errorText.get(), cut);
+    gf_clearError();
 
     gf_showError("disk full");
     gf_showStatus("ignored", true);

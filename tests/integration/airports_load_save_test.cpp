@@ -178,6 +178,14 @@ TEST_F(ParkAirportFile, LearnedFileMergesSettingsUsesChangesAndManualStands) {
     EXPECT_NEAR(stand("503").radius * kNmToMetres, 20.0, 1e-9);   // a change without radius is ignored
     EXPECT_FALSE(stand("503").radiusChanged);
     EXPECT_EQ(gf_qualityReal(quality), gf_countHalfHours().first);
+
+    // A hand-edited percentage is held within its bounds.
+    for (const auto& [text, expected] : {std::pair{"500", 100}, {"-5", 0}}) {
+        writeFile(learnedPath(), std::string(R"(<parameters><parameter name="airport_name" value="Sample"/>)") +
+                                     R"(<parameter name="parking_percentage" value=")" + text + R"("/></parameters>)");
+        ASSERT_EQ(load(), "");
+        EXPECT_EQ(parking_percentage.get(), expected) << text;
+    }
 }
 
 TEST_F(ParkAirportFile, SaveKeepsEarlierLearnedUsesAndDropsFakesAndArchiveUses) {

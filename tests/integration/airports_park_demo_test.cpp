@@ -4,6 +4,7 @@
 
 #include <bit>
 #include <cstdlib>
+#include <set>
 
 #include "airports/airport_files.h"
 #include "airports/airport_list.h"
@@ -13,6 +14,7 @@
 #include "app/gui_requests.h"
 #include "app/run_thread.h"
 #include "core/text_files.h"
+#include "core/utilities.h"
 #include "feed/udp_readers.h"
 #include "liveries/livery_data.h"
 #include "liveries/livery_index.h"
@@ -249,6 +251,41 @@ TEST_F(ParkDemo, ChoiceInTheAirByRangeAndHeightAndOnTheGroundByFile) {
     user = {false, 3000.0, kAtEglf};
     refresh();
     EXPECT_EQ(parkCode(), "");
+}
+
+// With RANDOM on, which of the candidates of the last half hour searched are dropped is drawn: the
+// same airport and half hour give other stands with another draw.
+TEST_F(ParkDemo, TheSurplusOfTheLastHalfHourSearchedIsDrawn) {
+    loadEgll();
+    RANDOM.set(true);
+    const int savedPercentage = parking_percentage.get();
+    parking_percentage.set(10);   // 14 of the 141 stands; the last half hour searched brings it to 16
+    std::set<std::uint32_t> stands;
+    for (std::uint32_t seed = 1; seed <= 8; ++seed) {
+        gf_seedRandomForTests(seed);
+        lf_parkingPercentage();
+        ASSERT_EQ(g_staticPlacements.size(), 14u);
+        for (const StaticPlacement& p : g_staticPlacements) stands.insert(p.standId);
+    }
+    parking_percentage.set(savedPercentage);
+    EXPECT_GT(stands.size(), 14u);
+}
+
+// On the ground at an airport whose parking file cannot be read: no park airport, and the user's
+// park airports list stays as it was.
+TEST_F(ParkDemo, AnUnreadableParkingFileLeavesTheParkAirportsListAlone) {
+    const fs::path list = program / "airports" / "my_park_airports.txt";
+    gf_writeTextFile("EGLC\n", list, false);
+    gf_resetParkAirportSort();
+    ASSERT_TRUE(gf_readParkAirports(true));
+    gf_writeTextFile("<parameters", gf_findApf("EGLL"), false);
+    refresh(true);
+    ASSERT_EQ(parkCode(), "EGLL");
+    refresh();
+    EXPECT_EQ(parkCode(), "");
+    EXPECT_FALSE(g_apfLoaded.load());
+    EXPECT_NE(logText().find("EGLL.xml\" found, but could not be loaded"), std::string::npos);
+    EXPECT_EQ(test::readFile(list), "EGLC\n");
 }
 
 TEST_F(ParkDemo, ReReadMovesTheReservationOnlyWhileTheUserStandsAtNoStand) {

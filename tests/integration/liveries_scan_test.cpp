@@ -26,7 +26,7 @@ class LiveryScan : public LiveriesTest {
 protected:
     void SetUp() override {
         LiveriesTest::SetUp();
-        readDbase({{"D-ABCD", "DLH", "A319", "EWG", false}});
+        readDbase({{"D-ABCD", "DLH", "A319", "EWG", false}, {"G-EMPT", "", "", "", true}});
         writeFile(dir() / "input" / "fixes.xml", "<fixes><fix wrong='B38' correct='B38M'/></fixes><PVT_fixes/><GOV_fixes/>");
         gf_readFixes();
         g_workerThreads.store(2);
@@ -44,6 +44,7 @@ TEST_F(LiveryScan, ManualFoldersWithOddFilesAndReports) {
     aircraft(a / "x" / "Gap", "[GENERAL]\nicao_type_designator=A320\n[FLTSIM.0]\ntitle=a\n[FLTSIM.2]\ntitle=b\n");
     aircraft(a / "x" / "Empty", "[GENERAL]\nicao_type_designator=A320\n");
     aircraft(a / "x" / "Airline", cfg("A320", {sec("Wrong airline", "XYZ"), "title = \"No airline\"\n"}));
+    aircraft(a / "x" / "Blank", cfg("A320", {sec("Blank in dbase", "BAW", "atc_id = G-EMPT\n")}));
     writeFile(a / "x" / "Upper" / "Aircraft.CFG", cfg("A320", {sec("Upper case file", "BAW")}));
     writeFile(a / "x" / "Old" / "aircraft.cfg.bak", cfg("A320", {sec("Backup", "BAW")}));
     fs::create_directories(a / "x" / "Dir" / "aircraft.cfg");
@@ -53,6 +54,7 @@ TEST_F(LiveryScan, ManualFoldersWithOddFilesAndReports) {
     aircraft(c / "A320", cfg("A320", {sec("DLH one", "DLH"), sec("C only", "UAE")}));
     aircraft(c / "A319", cfg("A319", {sec("EWG in C", "EWG")}));
     writeFile(dir() / "output" / "errors" / "Fixes.txt", "old report\n");
+    fs::create_directories(dir() / "output" / "info" / "AirlineModelConversions.txt");   // cannot be written
 
     std::vector<std::string> folders = {a.string(), (dir() / "B").string(), c.string()};
     ASSERT_TRUE(gf_scanLiveries(true, false, true, folders));
@@ -68,6 +70,13 @@ TEST_F(LiveryScan, ManualFoldersWithOddFilesAndReports) {
         EXPECT_EQ(stored.find(title), std::string::npos) << title;
     EXPECT_NE(stored.find("<liv airl=\"EWG\" type=\"A319\" title=\"DLH one\" atcid=\"D-ABCD\" />"), std::string::npos);
     EXPECT_NE(stored.find("airl=\"UAE\""), std::string::npos) << "C's own airline/model stays";
+    // Empty database fields tell nothing: only the cargo flag of G-EMPT is taken.
+    EXPECT_NE(stored.find("<liv airl=\"BAW\" type=\"A320\" cargo=\"true\" title=\"Blank in dbase\" atcid=\"G-EMPT\" />"),
+              std::string::npos);
+    // A report that cannot be written is logged as such, not announced.
+    const std::string log = logText();
+    EXPECT_NE(log.find("AirlineModelConversions.txt could not be written"), std::string::npos);
+    EXPECT_EQ(log.find("liveries updated with real live data from dbase"), std::string::npos);
 
     const fs::path errors = dir() / "output" / "errors", info = dir() / "output" / "info";
     EXPECT_EQ(readText(errors / "Fixes.txt"), "Fix: B38 found in " + (a / "x" / "B38" / "aircraft.cfg").string() + " changed into B38M\n");

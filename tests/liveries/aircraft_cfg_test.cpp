@@ -125,6 +125,7 @@ TEST_F(Sections, DroppedSections) {
         EXPECT_EQ(section(lines), "") << lines[0];
     // Commented-out keys are no second key; a title made before (here or in another file) is reported, not made again.
     EXPECT_EQ(section({"title = \"Five\"", "icao_airline = DLH", ";icao_airline = EWG", "// title = x"}), "DLH ");
+    EXPECT_EQ(section({"title = \"Six\"", "icao_airline = DLH", "  ;icao_airline = EWG", "atc_id = \"D-ABCF\""}), "DLH D-ABCF");
     EXPECT_EQ(section({"title = \"Five\"", "icao_airline = EWG"}), "");
     const auto incomplete = g_scanReports.incompleteSections.copy();
     for (const char* line : {"pkg/A320 [FLTSIM.0] has more than one title key", "pkg/A320 [FLTSIM.0] has more than one icao_airline key",

@@ -545,24 +545,56 @@ TEST_F(MovementStepTest, BadSamplesNeverBreakThePosition) {
 
 TEST_F(MovementStepTest, ExtrapolationAllowanceByPhaseAndRange) {
     LATERAL_RANGE.set(30);
-    const struct { const char* name; bool ground; double userNorthNm; int madeUp; } cases[] = {
-        {"airborne near the user", false, 5.0, 8}, {"airborne at the range edge", false, 29.6, 0},
-                 {"taxiing", true, 1.0, 20}};
+    // A pushed-back aircraft whose feed is quiet waits three minutes for its taxi to start.
+    const struct { const char* name; bool ground; int phase; double userNorthNm; int madeUp, lastsAtLeast; } cases[] = {
+        {"airborne near the user", false, PHASE_AIRBORNE, 5.0, 8, 0},
+        {"airborne at the range edge", false, PHASE_AIRBORNE, 29.6, 0, 0},
+        {"taxiing", true, PHASE_MOVING, 1.0, 20, 0},
+        {"pushed back", true, PHASE_LEAVING_STAND, 1.0, 1, 18000}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         LiveAircraft& a = make(c.ground, {at(51.0, 0.0, c.ground ? 0 : 5000, c.ground ? 20 : 200, 1000)});
+        a.phase = c.phase;
         g_userPosition.latitude = 51.0 + c.userNorthNm / 60.0;
         g_userPosition.longitude = 0.0;
-        int made = 0;
-        for (int i = 0; i < 20000 && a.state == STATE_IN_SIM; ++i) {
+        int made = 0, passes = 0;
+        for (; passes < 20000 && a.state == STATE_IN_SIM; ++passes) {
             const int before = a.extrapolationCount;
             step(a, 1);
             if (a.extrapolationCount != before && a.extrapolationCount > 0) ++made;
         }
         EXPECT_EQ(a.state, STATE_REMOVING);
         EXPECT_EQ(made, c.madeUp);
+        EXPECT_GE(passes, c.lastsAtLeast);
     }
     LATERAL_RANGE.set(LATERAL_RANGE.defaultValue);
+}
+
+// Climbs keep to the samples and to what the class can climb: low over the ground an aircraft whose
+// samples descend descends, and a take-off towards a sample far above climbs at most the class's most.
+TEST_F(MovementStepTest, ClimbsFollowTheSamplesWithinTheClassLimit) {
+    LiveAircraft& low = make(false, {at(51.0, 0.0, 900, 150, 1000), at(51.01, 0.0, 700, 150, 1400), at(51.02, 0.0, 500, 150, 1800)});
+    low.groundAltitude = 100.0;
+    low.altitudeAboveGround = 800.0;
+    step(low, 300);
+    EXPECT_LT(low.position.altitude, 900.0 - 100.0);
+
+    LiveAircraft& roll = make(true, {at(51.0, 0.0, 0, 150, 1000), at(51.005, 0.0, 2000, 160, 1100), at(51.01, 0.0, 3000, 170, 1200)});
+    for (std::size_t i = 1; i < roll.samples.size(); ++i) roll.samples[i].verticalSpeed = 3000.0;
+    roll.underPower = 1;
+    step(roll, 1);
+    ASSERT_EQ(roll.phase, PHASE_AFTER_TAKEOFF);
+    EXPECT_GT(roll.climbPerPass, 0.0);
+    EXPECT_LE(roll.climbPerPass, roll.maxClimbPerPass);
+}
+
+// A towed aircraft, slower than a walk, turns to where the tug takes it rather than moving sideways.
+TEST_F(MovementStepTest, TowedAircraftPointsWhereItIsTowed) {
+    LiveAircraft& a = make(true, {at(51.0, 0.0, 0, 2, 1000), at(51.0, 0.0005, 0, 2, 4400), at(51.0, 0.001, 0, 2, 7800)});
+    a.phase = PHASE_STAND_CLEANUP;
+    a.position.heading = 0.0;   // north; the tug goes east
+    step(a, 1500);
+    EXPECT_NEAR(a.position.heading * kRad2Deg, 90.0, 5.0);
 }
 
 TEST_F(MovementStepTest, TowedAircraftParksWithinTwoMetres) {

@@ -149,6 +149,11 @@ TEST_F(Engine, NoObjectOutlivesItsAircraft) {
     EXPECT_EQ(aiObjects(), 0u);
     EXPECT_TRUE(g_liveAircraft.empty());
 
+    // An object made for an aircraft that is no longer in the list leaves again.
+    const std::uint32_t stray = object("STRAY1", kUser, 0.0, true);
+    gf_queueSimEvent(SimEvent{stray, 0x4FFFFF, 0, SIM_EVENT_LIVE_CREATED, 0.0, 0.0});
+    EXPECT_TRUE(removed().contains("STRAY1"));
+
     // The exit while a creation is on its way: what arrives afterwards is removed as well.
     feedTrack({.id = 0x400003, .callsign = "KLM7", .model = "B744", .at = second.at, .time = 5000.0}, 6, 5.0);
     untilCreationRequested();
@@ -172,6 +177,8 @@ TEST_F(Engine, AStandingArrivalTakesAFreeFittingStandButNeverTheUsers) {
     EXPECT_EQ(a->state, STATE_CREATION_REQUESTED);
     EXPECT_TRUE(g_stands.front().occupied);
     EXPECT_DOUBLE_EQ(a->position.heading, 1.5);
+    // The feed gives 0 ft on the ground: it is created on the airport's ground, not below it.
+    EXPECT_GE(a->position.altitude, 83.0);
 
     gf_resetParkAirport();
     addStand(standAt);
@@ -258,6 +265,9 @@ TEST_F(Engine, AFailedStaticCreationIsReportedBeforeItsRecordGoes) {
         s.liveryTitle = "BAW A319";
         gf_queueSimEvent(SimEvent{0, s.aircraftId, 0, SIM_EVENT_CREATE_FAILED, 0.0, 0.0});
     }
+    // An event behind the one that ends the run is still handled, not lost with the batch.
+    const std::uint32_t goneObject = parked("ST3*", kUser).objectId;
+    gf_queueSimEvent(SimEvent{goneObject, 0, 0, SIM_EVENT_OBJECT_REMOVED, 0.0, 0.0});
     // The 19th failure is reported and its record goes; the 20th ends the run and its record stays.
     EXPECT_THROW(gf_processSimEvents(), UserErrorException);
     ASSERT_EQ(g_staticParked.size(), 1u);
@@ -295,12 +305,25 @@ TEST_F(Engine, TheCountLimitRemovesTheFarthestAircraft) {
     // A newcomer nearer than the farthest one in the simulator takes its place; one farther does not.
     EXPECT_FALSE(lf_isFarthest(1.0));
     EXPECT_TRUE(lf_isFarthest(100.0));
-    // The default is the largest number, not "no limit".
+    // The default sets no limit: nothing is removed, and a newcomer farther away than every aircraft
+    // in the simulator is still created; one below the default gives it up.
     MAX_LIVE.set(MAX_LIVE.defaultValue);
-    const LiveAircraft nearest = g_liveAircraft.front();
+    LiveAircraft nearest = g_liveAircraft.front();
+    nearest.samples.clear();   // they stand still through the passes below
     g_liveAircraft.insert(g_liveAircraft.end(), 300, nearest);   // 305 in the simulator
     gf_enforceMaxCount();
-    EXPECT_EQ(g_removalQueue.size(), 3u + 5u);
+    EXPECT_EQ(g_removalQueue.size(), 3u);
+    g_liveAircraft.erase(g_liveAircraft.begin(), g_liveAircraft.begin() + 8);   // 300 left, all 6 nm away
+    for (const int limit : {MAX_LIVE.defaultValue, 299}) {
+        SCOPED_TRACE(limit);
+        MAX_LIVE.set(limit);
+        const Record newcomer{.id = 0x400100u + static_cast<std::uint32_t>(limit), .at = from(kUser, 90.0, 20.0)};
+        feedTrack(newcomer, 3, 5.0);
+        passes(2950);
+        const LiveAircraft* a = live(newcomer.id);
+        EXPECT_EQ(a != nullptr && a->state == STATE_CREATION_REQUESTED, limit == MAX_LIVE.defaultValue);
+    }
+    MAX_LIVE.set(MAX_LIVE.defaultValue);
 }
 
 TEST_F(Engine, TheWantedNumberOfParkedAircraftFollowsTheStandsAndThePercentage) {
