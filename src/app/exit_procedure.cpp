@@ -130,6 +130,7 @@ void lf_resetForRestart(int reason) {
                                &w.g_parkFileSource, &w.g_parkQualityText, &w.g_simVersionText,
                                &w.g_realTrafficText, &w.g_userStandText})
         text->set(std::string());
+    lf_step([] { gf_clearError(); });   // a lasting error stays shown
     for (std::atomic<int>* n : {&w.g_statusSeconds, &w.g_statusShownAt, &w.g_updateCount, &w.g_liveCount,
                                 &w.g_maxParkCount, &w.g_parkedLiveCount, &w.g_parkedStaticCount, &w.g_qnh,
                                 &w.g_standCount})

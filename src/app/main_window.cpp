@@ -9,6 +9,7 @@
 #include "core/format.h"
 #include "core/log.h"
 #include "core/text_conversion.h"
+#include "platform/sys/sleep.h"
 #include "settings/parameters_file.h"
 #include "settings/settings_catalogue.h"
 
@@ -30,7 +31,7 @@ bool initInstance(ui::Window& window, const std::string& classAndTitle) {
     MainWindow& w = g_mainWindow;
     for (int waits = 0; !w.g_mainWindowReady.load(); ++waits) {
         if (waits == 18) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        platform::sys::gf_sleepFor(std::chrono::milliseconds(50));
     }
     if (gf_readWindowPosition()) {
         lf_replaceEdgePosition(MAIN_WINDOW_X, MAIN_WINDOW_X.defaultValue);

@@ -2,7 +2,8 @@
 
 #include <memory>
 #include <mutex>
-#include <thread>
+
+#include "platform/sys/sleep.h"
 
 namespace vrn {
 namespace {
@@ -28,7 +29,7 @@ void gf_runSleepUntil(RunTime deadline) {
         clock->sleepUntil(deadline);
         return;
     }
-    std::this_thread::sleep_until(deadline);
+    platform::sys::gf_sleepUntil(deadline);
 }
 
 void gf_runSleepFor(std::chrono::milliseconds duration) { gf_runSleepUntil(gf_runNow() + duration); }

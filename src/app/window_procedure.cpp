@@ -76,8 +76,8 @@ void gf_wndProc(ui::Window& window, const ui::Message& message) {
     }
 }
 
-int gf_initInstanceAndRun(ui::Window& window, const MessageLoop& messageLoop) {
-    if (!initInstance(window, kProgramName)) {
+int gf_initInstanceAndRun(ui::Window& window, const MessageLoop& messageLoop, const std::string& classAndTitle) {
+    if (!initInstance(window, classAndTitle)) {
         gf_logLine("initInstance failed");
         return 0;
     }

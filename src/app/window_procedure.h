@@ -2,6 +2,7 @@
 // The window procedure of the main window and the process's start: it routes commands, the close
 // button and the two private messages (0x8001 starts a run thread, 0x8002 is the final exit).
 #include <functional>
+#include <string>
 
 #include "platform/ui/window.h"
 
@@ -11,8 +12,10 @@ void gf_wndProc(ui::Window& window, const ui::Message& message);
 
 using MessageLoop = std::function<int(ui::Window&, const std::function<void(const ui::Message&)>&)>;
 // Creates the main window and its controls, makes the data folder, posts 0x8001 and runs the loop.
+// `classAndTitle` names the window class and is the window's title (on Windows: string resource 101).
 // Returns the Quit message's parameter, or 0 when the window could not be created.
-int gf_initInstanceAndRun(ui::Window& window, const MessageLoop& messageLoop);
+int gf_initInstanceAndRun(ui::Window& window, const MessageLoop& messageLoop,
+                          const std::string& classAndTitle = "Varnel");
 
 // Process end: stops a run thread that is still running and waits for it.
 void gf_endRunThread();

@@ -9,6 +9,7 @@
 #include <unordered_map>
 
 #include "core/format.h"
+#include "platform/sys/sleep.h"
 
 namespace vrn {
 
@@ -212,13 +213,8 @@ void gf_initWorkerThreads() {
 }
 
 void gf_waitForWorkerSlot() {
-    using Clock = std::chrono::steady_clock;
-    while (g_scanWorkers.load() >= static_cast<int>(std::max(1u, g_workerThreads.load()))) {
-        const auto now = Clock::now();
-        const auto step = std::chrono::duration_cast<Clock::duration>(std::chrono::nanoseconds(10000));
-        const auto deadline = now > Clock::time_point::max() - step ? Clock::time_point::max() : now + step;
-        std::this_thread::sleep_until(deadline);
-    }
+    while (g_scanWorkers.load() >= static_cast<int>(std::max(1u, g_workerThreads.load())))
+        platform::sys::gf_sleepFor(std::chrono::microseconds(10));
 }
 
 void gf_releaseWorkerSlot() { g_scanWorkers.fetch_sub(1); }

@@ -51,6 +51,10 @@ namespace {
 // One line of the window; a text that echoes a value from outside may be of any length.
 constexpr std::size_t kStatusTextBytes = 400;
 
+// An error no run can mend (the simulator's client library is missing): it stays on the status line
+// for the life of the process, and later errors go to Log.txt only. Guarded by g_statusMutex.
+std::string l_lastingError;
+
 // The status line's one writer; the caller holds g_statusMutex.
 void lf_showStatusLocked(const std::string& fullText, bool log) {
     MainWindow& w = g_mainWindow;
@@ -74,6 +78,10 @@ void gf_clearStatus() { gf_showStatus(std::string(), true); }
 void gf_showError(std::string_view text) {
     MainWindow& w = g_mainWindow;
     std::lock_guard lock(w.g_statusMutex);
+    if (!l_lastingError.empty()) {
+        gf_logLine(format("Error {}", gf_excerpt(text, kStatusTextBytes)));
+        return;
+    }
     w.g_statusText.set(std::string());
     w.g_statusShownAt.store(0);
     const std::string shown = gf_excerpt(text, kStatusTextBytes);
@@ -85,8 +93,23 @@ void gf_showError(std::string_view text) {
 void gf_clearError() {
     MainWindow& w = g_mainWindow;
     std::lock_guard lock(w.g_statusMutex);
-    w.g_errorText.set(std::string());
+    w.g_errorText.set(l_lastingError);
     gf_invalidateBand(Band::Status);
+}
+
+void gf_showLastingError(std::string_view text) {
+    {
+        std::lock_guard lock(g_mainWindow.g_statusMutex);
+        l_lastingError.clear();
+    }
+    gf_showError(text);
+    std::lock_guard lock(g_mainWindow.g_statusMutex);
+    l_lastingError = g_mainWindow.g_errorText.get();
+}
+
+void gf_forgetLastingErrorForTests() {
+    std::lock_guard lock(g_mainWindow.g_statusMutex);
+    l_lastingError.clear();
 }
 
 void gf_statusSecondTick() {

@@ -96,7 +96,12 @@ void gf_showStatus(const std::string& text, bool log);
 void gf_clearStatus();
 void gf_showError(std::string_view text);
 // Clears the error hold (new simulator path, static-parking switch); the caller then clears the status.
+// A lasting error comes back.
 void gf_clearError();
+// An error that stays on the status line for the rest of the process, over every later error (which
+// then goes to Log.txt only) and every restart: what must be mended before any run can work.
+void gf_showLastingError(std::string_view text);
+void gf_forgetLastingErrorForTests();
 // The per-second step of the status line: counts seconds and clears a status text after 25 s.
 void gf_statusSecondTick();
 

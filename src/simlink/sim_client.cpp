@@ -16,6 +16,7 @@
 #include "core/time_of_week.h"
 #include "core/version.h"
 #include "display/window_state.h"
+#include "platform/sys/sleep.h"
 #include "platform/sys/thread_name.h"
 #include "platform/sys/timer.h"
 #include "settings/settings_catalogue.h"
@@ -410,7 +411,7 @@ void SimClient(std::stop_token stop) {
                     ended = true;
                     break;
                 }
-                std::this_thread::sleep_until(std::chrono::steady_clock::now() + std::chrono::milliseconds(1));
+                platform::sys::gf_sleepFor(std::chrono::milliseconds(1));
             }
             if (ended) break;
             // A normal stop: the exit's removals have gone out with the last frames; the thread

@@ -1,4 +1,5 @@
 // The main window: status line, controls, edit fields, counters and painting.
+#include <functional>
 #include <map>
 #include <new>
 #include <optional>
@@ -68,6 +69,34 @@ TEST_F(StatusLine, ShowsAndLogsWhatIsAskedAnErrorHoldsTheLineUntilClearedATextSt
         EXPECT_EQ(g_mainWindow.g_statusSeconds.load(), shownAt + 25);
         EXPECT_EQ(status(), "") << "shown at " << second;
     }
+}
+
+TEST_F(StatusLine, ALastingErrorStaysOverLaterErrorsWhichGoToTheLog) {
+    const std::string missing = "SimConnect.dll was not found beside Varnel.exe: copy it there from the simulator's SDK";
+    gf_showError("an earlier error");
+    gf_showLastingError(missing);
+    struct Step {
+        const char* what;
+        std::function<void()> act;
+    };
+    const Step steps[] = {
+        {"a later user error", [] { gf_showError("150: No install path detected"); }},
+        {"the error hold cleared", [] { gf_clearError(); }},
+        {"a status text", [] { gf_showStatus("Waiting for MSFS 2020 ...", true); }},
+        {"time", [] { tick(100); }},
+    };
+    for (const Step& step : steps) {
+        step.act();
+        EXPECT_EQ(g_mainWindow.g_errorText.get(), missing) << step.what;
+    }
+    EXPECT_EQ(logCount("Error 150: No install path detected"), 1) << "the later error is in Log.txt";
+    EXPECT_EQ(logCount("Error " + missing), 1);
+    gf_forgetLastingErrorForTests();
+    gf_clearError();
+    EXPECT_EQ(g_mainWindow.g_errorText.get(), "");
+    gf_showError("next");
+    EXPECT_EQ(g_mainWindow.g_errorText.get(), "next");
+    gf_clearError();
 }
 
 TEST_F(StatusLine, ConcurrentWritersNeverBreakThePaintersView) {

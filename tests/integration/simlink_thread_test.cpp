@@ -118,5 +118,22 @@ TEST_F(SimLinkThreadTest, AnExitRequestedWhileWaitingEndsTheThreadWithoutOpening
     EXPECT_EQ(g_hSimConnect.load(), nullptr);
 }
 
+// The dispatch loop waits a millisecond after each call: a second of it is at most about a thousand
+// calls, however fast or busy the machine. A wait that returns at once (as sleep_until did with the
+// MinGW runtime) makes it hundreds of thousands, and one core busy for as long as the link is up.
+TEST_F(SimLinkThreadTest, TheDispatchLoopTurnsAtMostOncePerMillisecond) {
+    startWith(baseScenario());
+    gf_reserveSimCommandQueues();
+    gf_startSimClient();
+    ASSERT_TRUE(waitFor([] { return g_mainWindow.g_simConnected.load(); }));
+    const std::uint64_t before = sim().dispatchCalls();
+    const auto start = std::chrono::steady_clock::now();
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const std::uint64_t calls = sim().dispatchCalls() - before;
+    EXPECT_GE(calls, 1u);
+    EXPECT_LE(static_cast<double>(calls), 1100.0 * seconds + 1.0) << calls << " calls in " << seconds << " s";
+}
+
 }  // namespace
 }  // namespace vrn::test

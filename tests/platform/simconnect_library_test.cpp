@@ -28,9 +28,10 @@ TEST(SimConnectLibrary, MissingOrForeignLibraryIsRefusedWithWhereAndWhat) {
     test::TempDir dir;
     const ClientLibrary missing = gf_loadClientLibrary(dir.path());
     EXPECT_FALSE(missing.loaded);
-    EXPECT_NE(missing.error.find("not found beside Varnel.exe (" + lf_utf8(dir.path()) + ")"), std::string::npos)
-        << missing.error;
-    EXPECT_NE(missing.error.find("DLL search path"), std::string::npos);
+    EXPECT_EQ(missing.error, "SimConnect.dll was not found beside Varnel.exe: copy it there from the simulator's SDK");
+    EXPECT_NE(missing.details.find("not found beside Varnel.exe (" + lf_utf8(dir.path()) + ")"), std::string::npos)
+        << missing.details;
+    EXPECT_NE(missing.details.find("DLL search path"), std::string::npos);
 
     // A real library of another kind under the client library's name.
     wchar_t system[MAX_PATH] = {};
@@ -38,8 +39,21 @@ TEST(SimConnectLibrary, MissingOrForeignLibraryIsRefusedWithWhereAndWhat) {
     fs::copy_file(fs::path(system) / L"version.dll", dir / "SimConnect.dll");
     const ClientLibrary foreign = gf_loadClientLibrary(dir.path());
     EXPECT_FALSE(foreign.loaded);
-    EXPECT_NE(foreign.error.find("has no entry point SimConnect_Open"), std::string::npos) << foreign.error;
-    EXPECT_NE(foreign.error.find(lf_utf8(dir / "SimConnect.dll")), std::string::npos) << foreign.error;
+    EXPECT_NE(foreign.details.find("has no entry point SimConnect_Open"), std::string::npos) << foreign.details;
+    EXPECT_NE(foreign.details.find(lf_utf8(dir / "SimConnect.dll")), std::string::npos) << foreign.details;
+
+    // What the status line shows fits it, however long the folder's path: the path is in the details.
+    test::TempDir deep;
+    const fs::path longFolder = deep / std::string(100, 'g'), longEmpty = longFolder / "none";
+    fs::create_directories(longEmpty);
+    fs::copy_file(dir / "SimConnect.dll", longFolder / "SimConnect.dll");
+    for (const fs::path& folder : {longFolder, longEmpty}) {
+        const ClientLibrary refused = gf_loadClientLibrary(folder);
+        EXPECT_FALSE(refused.loaded);
+        EXPECT_LE(refused.error.size(), kClientLibraryErrorChars) << refused.error;
+        EXPECT_EQ(refused.error.find(std::string(100, 'g')), std::string::npos) << refused.error;
+        EXPECT_NE(refused.details.find(std::string(100, 'g')), std::string::npos) << refused.details;
+    }
 }
 
 struct Received {

@@ -71,12 +71,16 @@ std::string lf_resolveAll(HMODULE module, ClientFunctions& f) {
     return missing;
 }
 
-std::string lf_loadFailure(const std::string& path, DWORD code) {
-    std::string text = "SimConnect.dll at " + path + " could not be loaded (Windows error " + std::to_string(code) +
-                       ": " + lf_systemMessage(code) + ")";
-    if (code == ERROR_BAD_EXE_FORMAT) text += ": it is not a 64-bit library; use the x64 SimConnect.dll of the SDK";
-    if (code == ERROR_MOD_NOT_FOUND) text += ": a library it depends on is missing";
-    return text;
+void lf_loadFailure(ClientLibrary& library, const std::string& path, DWORD code) {
+    library.details = "SimConnect.dll at " + path + " could not be loaded (Windows error " + std::to_string(code) +
+                      ": " + lf_systemMessage(code) + ")";
+    library.error = "SimConnect.dll could not be loaded (Windows error " + std::to_string(code) + ")";
+    if (code == ERROR_BAD_EXE_FORMAT)
+        library.error += ": use the x64 SimConnect.dll of the simulator's SDK";
+    else if (code == ERROR_MOD_NOT_FOUND)
+        library.error += ": a library it needs is missing, see Log.txt";
+    else
+        library.error += ", see Log.txt";
 }
 
 }  // namespace
@@ -94,7 +98,7 @@ ClientLibrary gf_loadClientLibrary(const std::filesystem::path& programFolder) {
         library.path = lf_utf8(beside.wstring());
         module = LoadLibraryExW(beside.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
         if (!module) {
-            library.error = lf_loadFailure(library.path, GetLastError());
+            lf_loadFailure(library, library.path, GetLastError());
             return library;
         }
     } else {
@@ -102,12 +106,11 @@ ClientLibrary gf_loadClientLibrary(const std::filesystem::path& programFolder) {
         if (!module) {
             const DWORD code = GetLastError();
             if (code != ERROR_MOD_NOT_FOUND) {
-                library.error = lf_loadFailure("the DLL search path", code);
+                lf_loadFailure(library, "the DLL search path", code);
             } else {
-                const std::string folder = lf_utf8(programFolder.wstring());
-                library.error = "SimConnect.dll was not found beside Varnel.exe (" + folder +
-                                ") nor on the Windows DLL search path: copy SimConnect.dll from the simulator's "
-                                "SDK into " + folder;
+                library.details = "SimConnect.dll was not found beside Varnel.exe (" + lf_utf8(programFolder.wstring()) +
+                                  ") nor on the Windows DLL search path";
+                library.error = "SimConnect.dll was not found beside Varnel.exe: copy it there from the simulator's SDK";
             }
             return library;
         }
@@ -115,8 +118,9 @@ ClientLibrary gf_loadClientLibrary(const std::filesystem::path& programFolder) {
     }
     const std::string missing = lf_resolveAll(module, library.functions);
     if (!missing.empty()) {
-        library.error = "SimConnect.dll at " + library.path + " has no entry point " + missing +
-                        ": it is not the simulator's client library, or too old a version of it";
+        library.details = "SimConnect.dll at " + library.path + " has no entry point " + missing +
+                          ": it is not the simulator's client library, or too old a version of it";
+        library.error = "SimConnect.dll is not the simulator's client library: use the one of its SDK";
         library.functions = {};
         FreeLibrary(module);
         return library;

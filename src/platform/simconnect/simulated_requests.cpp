@@ -321,6 +321,7 @@ HRESULT SimulatedSimulator::close(HANDLE handle) {
 }
 
 HRESULT SimulatedSimulator::callDispatch(HANDLE handle, DispatchProc proc, void* context) {
+    m_dispatchCalls.fetch_add(1);
     std::unique_lock lock(m_mutex);
     Connection* c = lf_connection(handle);
     if (!c || !proc) return E_FAIL;

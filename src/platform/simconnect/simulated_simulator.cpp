@@ -10,6 +10,7 @@
 #include <iostream>
 
 #include "platform/simconnect/simulated_simulator_internal.h"
+#include "platform/sys/sleep.h"
 
 namespace vrn::simconnect {
 
@@ -92,7 +93,7 @@ void SimulatedSimulator::reset(const SimScenario& scenario, ClockMode mode) {
             auto next = std::chrono::steady_clock::now();
             while (!m_clockStop) {
                 next += std::chrono::duration_cast<std::chrono::steady_clock::duration>(period);
-                std::this_thread::sleep_until(next);
+                platform::sys::gf_sleepUntil(next);
                 std::lock_guard lock(m_mutex);
                 lf_stepOne();
             }

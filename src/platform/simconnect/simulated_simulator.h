@@ -194,6 +194,8 @@ public:
     double clockSeconds() const;
     void recordCalls(bool on);
     std::vector<CallRecord> calls() const;
+    // CallDispatch calls so far, of every connection: how often the client's loop turns.
+    std::uint64_t dispatchCalls() const { return m_dispatchCalls.load(); }
     void clearCalls();
     void setFailures(const FailureSpec& failures);
     // Made from VARNEL_SIM_SCENARIO and VARNEL_SIM_TRACE with a real-time clock, unless reset()
@@ -295,6 +297,7 @@ private:
     double m_simSeconds = 0.0;     // advances while not paused
     std::size_t m_timelineNext = 0;
     int m_dispatching = 0;
+    std::atomic<std::uint64_t> m_dispatchCalls{0};
     bool m_recordCalls = false;
     bool m_configured = false;
     std::vector<CallRecord> m_calls;

@@ -4,6 +4,8 @@
 # Varnel.exe: the user's SimConnect.dll comes from the simulator's SDK.
 file(GLOB standin_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/*.cpp)
 list(FILTER standin_sources EXCLUDE REGEX "_(win32|posix)\\.cpp$")
+# The simulated simulator's clock waits as the program does.
+list(APPEND standin_sources ${CMAKE_CURRENT_LIST_DIR}/../sys/sleep_win32.cpp ${CMAKE_CURRENT_LIST_DIR}/../sys/timer_win32.cpp)
 add_library(simconnect_standin SHARED ${standin_sources} ${CMAKE_CURRENT_LIST_DIR}/simconnect_standin.def)
 set_target_properties(simconnect_standin PROPERTIES OUTPUT_NAME SimConnect PREFIX "")
 target_include_directories(simconnect_standin PRIVATE ${CMAKE_SOURCE_DIR}/src)

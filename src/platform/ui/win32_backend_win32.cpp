@@ -19,6 +19,7 @@ namespace {
 constexpr UINT kWakeMessage = WM_APP + 16;   // the model changed; not one of the program's own 0x8001/0x8002
 constexpr COLORREF kControlBackground = 0xFFCC99;
 constexpr DWORD kWindowStyle = WS_CAPTION | WS_SYSMENU;   // fixed size: no sizing border, no min/max box
+constexpr WORD kProgramIconResource = 100;   // ICON 100 in the program's resource script
 
 std::wstring lf_wide(const std::string& utf8) {
     if (utf8.empty()) return {};
@@ -131,7 +132,9 @@ private:
         wc.style = CS_HREDRAW | CS_VREDRAW;
         wc.lpfnWndProc = &Backend::windowProc;
         wc.hInstance = instance;
-        wc.hIcon = LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_APPLICATION));
+        // The program's icon, resource 100 of Varnel.exe; a program without one (a test) shows the system's.
+        wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(kProgramIconResource));
+        if (wc.hIcon == nullptr) wc.hIcon = LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_APPLICATION));
         wc.hIconSm = wc.hIcon;
         wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
         wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));

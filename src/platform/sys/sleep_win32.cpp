@@ -1,0 +1,41 @@
+#include "platform/sys/sleep.h"
+
+#include <windows.h>
+
+#include <algorithm>
+
+#include "platform/sys/timer.h"
+
+namespace vrn::platform::sys {
+
+namespace {
+
+// Without it Sleep(1) lasts a whole tick of the default timer (15.6 ms), and 100 passes a second
+// become 64. Asked once and kept for the life of the process, as the system drops it at the end.
+void lf_fineTimerOnce() {
+    static const bool asked = (gf_timeBeginPeriod(1), true);
+    (void)asked;
+}
+
+// Whole milliseconds, rounded up: Sleep(0) only gives up the rest of the time slice.
+DWORD lf_wholeMilliseconds(SleepClock::duration left) {
+    const auto ms = std::chrono::ceil<std::chrono::milliseconds>(left).count();
+    return static_cast<DWORD>(std::clamp<long long>(ms, 1, INFINITE - 1));
+}
+
+}  // namespace
+
+void gf_sleepUntil(SleepClock::time_point deadline) {
+    lf_fineTimerOnce();
+    // Sleep may end a little before the time asked; the loop then waits another millisecond.
+    for (auto now = SleepClock::now(); now < deadline; now = SleepClock::now()) ::Sleep(lf_wholeMilliseconds(deadline - now));
+}
+
+void gf_sleepFor(SleepClock::duration duration) {
+    if (duration <= SleepClock::duration::zero()) return;
+    const auto start = SleepClock::now();
+    const auto step = std::chrono::duration_cast<SleepClock::duration>(std::chrono::ceil<std::chrono::milliseconds>(duration));
+    gf_sleepUntil(start > SleepClock::time_point::max() - step ? SleepClock::time_point::max() : start + step);
+}
+
+}  // namespace vrn::platform::sys
