@@ -469,6 +469,21 @@ TEST_F(Engine, ABusyFeedHoldsMaxLiveAircraftOnFreshData) {
     MAX_LIVE.set(MAX_LIVE.defaultValue);
 }
 
+// More aircraft due at once than the creation queue takes: the nearest to the user get the places,
+// whatever order they came in (here the farthest first).
+TEST_F(Engine, TheNearestDueAircraftAreQueuedFirst) {
+    for (int i = 19; i >= 0; --i)
+        feedTrack({.id = 0x400100 + static_cast<std::uint32_t>(i), .callsign = "BAW" + std::to_string(200 + i),
+                   .at = from(kUser, 90.0, 1.0 + i)},
+                  3, 5.0);
+    passes(2950);
+    std::vector<int> queued;
+    for (int i = 0; i < 20; ++i)
+        if (const LiveAircraft* a = live(0x400100 + static_cast<std::uint32_t>(i)); a && a->state == STATE_CREATION_REQUESTED)
+            queued.push_back(i);
+    EXPECT_EQ(queued, (std::vector<int>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10}));
+}
+
 // A dispersing flood: aircraft fly straight out from the user at 150 to 350 kn, all starting at
 // once, each followed by a new flight from the user once it is 12 nm out, and reported only while
 // within the 8 nm range (as the reader keeps them). New flights fall due all the time while those
