@@ -206,6 +206,11 @@ std::string gf_standFault(const Stand& stand, const std::optional<LatLon>& airpo
     const LatLon& p = stand.position;
     if (!std::isfinite(p.lat) || !std::isfinite(p.lon) || !std::isfinite(stand.heading) || !std::isfinite(stand.radius))
         return "not finite";
+    // One turn either way: written as 0.0 to 360.0 degrees, any other heading is damage that
+    // would otherwise reach the simulator as the parked aircraft's heading.
+    if (std::fabs(stand.heading) > 2.0 * kPi + 1e-9) return format("heading {:g} degrees", stand.heading * kRad2Deg);
+    if (stand.radius < 0.0 || stand.radius * kNmToMetres > kStandRadiusLimitMetres + 1e-6)
+        return format("radius {:g} m", stand.radius * kNmToMetres);
     if (p.lat < -90.0 || p.lat > 90.0 || p.lon < -180.0 || p.lon > 180.0) return "no position on earth";
     if (airport && gf_distanceNm(*airport, p) > kStandReachNm)
         return format("{:.1f} nm from its airport", gf_distanceNm(*airport, p));

@@ -69,8 +69,12 @@ bool gf_writeApf(const ApfAirport& airport, const std::filesystem::path& path, b
 // Ground traffic is taken, and arrivals are parked, only this near the park airport: a stand
 // farther from its airport can never be used and is a damaged record.
 constexpr double kStandReachNm = 5.0;
+// No stand is this wide: a larger radius read from a file is a damaged record.
+constexpr double kStandRadiusLimitMetres = 1000.0;
 // Why a stand read from a file cannot be used: empty when its position, heading and radius are
-// finite, the position lies on the earth and, with an airport given, within kStandReachNm of it.
+// finite, the heading is within one turn either way, the radius between 0 and
+// kStandRadiusLimitMetres, the position lies on the earth and, with an airport given, within
+// kStandReachNm of it.
 std::string gf_standFault(const Stand& stand, const std::optional<LatLon>& airport);
 // What one reading of stands refuses: each refusal is logged (the first kLoggedRefusals of them)
 // with the file and counted.

@@ -113,7 +113,7 @@ void lf_readParkPosOverlay(const pugi::xml_node& parkpos, Stand& stand, const fs
     if (parkpos.attribute("radius_change").as_bool()) {
         const double radius = parkpos.attribute("radius").as_double();
         // A change without a usable size would make the stand take no aircraft at all.
-        if (std::isfinite(radius) && radius > 0.0) {
+        if (std::isfinite(radius) && radius > 0.0 && radius <= kStandRadiusLimitMetres) {
             stand.radius = radius * kMetresToNm;
             stand.radiusChanged = 1;
         } else {
@@ -149,6 +149,7 @@ void lf_readManualStand(const pugi::xml_node& parkpos, std::string id, StandRead
     const double radius = parkpos.attribute("radius").as_double();
     if (!gf_isValidPosition(position) || radius == 0.0 || !std::isfinite(radius)) {
         gf_logArrowLine(format("manually created standid {} misses correct attributes in {}", id, gf_utf8Of(reading.file)));
+        ++reading.refused;
         return;
     }
     Stand stand = gf_fullFormStand(parkpos, std::string(id), lf_readUses(parkpos, false, UseOrigin::Learned, 1));

@@ -6,6 +6,7 @@
 
 #include "core/exceptions.h"
 #include "core/format.h"
+#include "core/status_sink.h"
 #include "core/text_files.h"
 #include "core/time_of_week.h"
 #include "core/utf8_paths.h"
@@ -30,6 +31,8 @@ struct LogState {
     std::mutex mutex;
     std::ofstream stream;
     std::atomic<bool> open{false};   // read without the lock only as a quick "not open" exit
+    std::filesystem::path file;
+    bool failureSaid = false;        // a failed write (a full disk) is told the user once per start
 };
 
 LogState& lf_state() {
@@ -83,14 +86,38 @@ void lf_putLine(std::ostream& stream, std::string_view prefix, std::string_view 
     stream << end;
 }
 
+// A write that failed (a full disk) leaves Log.txt empty or cut short without a word: the user is
+// told once, on the status line, where and what to do. The caller holds the log mutex; the text
+// is shown after it is released, as showing it logs a line too.
+std::string lf_writeFailure(LogState& state) {
+    if (!state.stream.bad() || state.failureSaid) return {};
+    state.failureSaid = true;
+    std::error_code ec;
+    const std::filesystem::path absolute = std::filesystem::absolute(state.file, ec);
+    const std::filesystem::path folder = (ec ? state.file : absolute).parent_path();
+    return UserErrorException(46, vrn::format("{} cannot be written in \"{}\" (is the disk full?): free space "
+                                              "on that disk and start Varnel again",
+                                              gf_utf8Of(state.file.filename()), gf_utf8Of(folder)))
+        .what();
+}
+
+void lf_sayWriteFailure(const std::string& text) {
+    if (!text.empty()) gf_reportError(text);
+}
+
 void lf_writeLine(std::string_view prefix, std::string_view text, bool flush) {
     auto& state = lf_state();
     if (!state.open.load(std::memory_order_acquire)) return;
-    std::lock_guard lock(state.mutex);
-    // Tested again under the lock: gf_closeLog may have closed the file meanwhile.
-    if (!state.stream.is_open()) return;
-    lf_putLine(state.stream, prefix, text);
-    if (flush) state.stream.flush();
+    std::string failure;
+    {
+        std::lock_guard lock(state.mutex);
+        // Tested again under the lock: gf_closeLog may have closed the file meanwhile.
+        if (!state.stream.is_open()) return;
+        lf_putLine(state.stream, prefix, text);
+        if (flush) state.stream.flush();
+        failure = lf_writeFailure(state);
+    }
+    lf_sayWriteFailure(failure);
 }
 
 }  // namespace
@@ -108,7 +135,9 @@ void gf_startLog(const std::filesystem::path& logFile) {
     }
     const KeptLogs kept = lf_keepPreviousLogs(logFile);
 
-    std::lock_guard lock(state.mutex);
+    std::unique_lock lock(state.mutex);
+    state.file = logFile;
+    state.failureSaid = false;
     state.stream.open(logFile, std::ios::out | (kept.logStillThere ? std::ios::app : std::ios::trunc) | std::ios::binary);
     if (!state.stream.is_open()) {
         state.stream.clear();
@@ -119,7 +148,12 @@ void gf_startLog(const std::filesystem::path& logFile) {
                            g_programVersion.toString(), "MSFS"));
     for (const auto& failure : kept.failures) lf_putLine(state.stream, {}, failure);
     if (kept.logStillThere) lf_putLine(state.stream, {}, "the previous run's log is kept above the header of this run");
+    // At once, so that a disk without room is known before the first line of the run is lost.
+    state.stream.flush();
     state.open.store(true, std::memory_order_release);
+    const std::string failure = lf_writeFailure(state);
+    lock.unlock();
+    lf_sayWriteFailure(failure);
 }
 
 void gf_closeLog() {
@@ -135,8 +169,13 @@ bool gf_logIsOpen() { return lf_state().open.load(std::memory_order_acquire); }
 void gf_flushLog() {
     auto& state = lf_state();
     if (!state.open.load(std::memory_order_acquire)) return;
-    std::lock_guard lock(state.mutex);
-    if (state.stream.is_open()) state.stream.flush();
+    std::string failure;
+    {
+        std::lock_guard lock(state.mutex);
+        if (state.stream.is_open()) state.stream.flush();
+        failure = lf_writeFailure(state);
+    }
+    lf_sayWriteFailure(failure);
 }
 
 void gf_logLine(std::string_view text) { lf_writeLine({}, text, false); }
@@ -150,9 +189,14 @@ void gf_logIndentedLine(std::string_view text) { lf_writeLine(kIndent, text, fal
 void gf_logLines(const std::vector<std::string>& lines) {
     auto& state = lf_state();
     if (!state.open.load(std::memory_order_acquire)) return;
-    std::lock_guard lock(state.mutex);
-    if (!state.stream.is_open()) return;
-    for (const auto& line : lines) lf_putLine(state.stream, {}, line);
+    std::string failure;
+    {
+        std::lock_guard lock(state.mutex);
+        if (!state.stream.is_open()) return;
+        for (const auto& line : lines) lf_putLine(state.stream, {}, line);
+        failure = lf_writeFailure(state);
+    }
+    lf_sayWriteFailure(failure);
 }
 
 LogLimiter::LogLimiter(std::string what, int linesPerMinute) : m_what(std::move(what)), m_linesPerMinute(linesPerMinute) {}

@@ -9,6 +9,7 @@ namespace vrn {
 namespace {
 
 std::atomic<StatusSink> l_statusSink{nullptr};
+std::atomic<ErrorSink> l_errorSink{nullptr};
 
 }  // namespace
 
@@ -19,6 +20,16 @@ void gf_reportStatus(const std::string& text, bool log) {
         sink(text, log);
     } else if (log) {
         gf_logLineOfString(text);
+    }
+}
+
+ErrorSink gf_setErrorSink(ErrorSink sink) { return l_errorSink.exchange(sink); }
+
+void gf_reportError(const std::string& text) {
+    if (const ErrorSink sink = l_errorSink.load()) {
+        sink(text);
+    } else {
+        gf_logLineOfString("Error " + text);
     }
 }
 

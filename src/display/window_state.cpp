@@ -22,6 +22,7 @@ MainWindow::MainWindow()
                   {{0, 308}, {642, 308}},
                   {{0, 336}, {642, 336}}}} {
     gf_setStatusSink(gf_showStatus);
+    gf_setErrorSink(gf_showError);
     g_mainWindowReady.store(true);   // last: initInstance waits for it
 }
 

@@ -62,8 +62,9 @@ void gf_decodeRtVersion(const std::string& answer) {
 }
 
 std::string gf_judgeRtVersion(const std::string& answer) {
-    // An empty answer is taken as RealTraffic's (no version); anything else must be a JSON object.
-    if (answer.empty()) return {};
+    // RealTraffic answers with a JSON object. An empty line (also one that starts with a zero byte,
+    // where the text ends) answers nothing: taking it would let any local client pass as RealTraffic.
+    if (answer.empty()) return "empty answer";
     const auto json = nlohmann::json::parse(answer, nullptr, false);
     if (json.is_discarded() || !json.is_object()) return vrn::format("not a version: {}", gf_excerpt(answer));
     return {};

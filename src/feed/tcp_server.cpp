@@ -103,6 +103,41 @@ std::string lf_readAnswer(Candidate& c, std::string& line) {
     return {};
 }
 
+// Reads what every candidate sent: the first whose answer the judge accepts is taken out of the
+// candidates and returned (its answer in `answer`), -1 when none; the ones that closed, answered
+// badly or missed their deadline are closed and forgotten.
+int lf_readCandidates(const AnswerJudge& judge, std::string& answer) {
+    const Clock::time_point now = Clock::now();
+    int winner = -1;
+    std::vector<Candidate> waiting;
+    for (Candidate& c : g_candidates) {
+        if (winner >= 0) {
+            waiting.push_back(std::move(c));
+            continue;
+        }
+        std::string line;
+        std::string why = lf_readAnswer(c, line);
+        if (why == "ok") {
+            why = judge(line);
+            if (why.empty()) {
+                winner = c.fd;
+                answer = line;
+                continue;
+            }
+        } else if (why.empty() && now >= c.deadline) {
+            why = vrn::format("no answer within {} ms", g_handshakeDeadlineMs.load());
+        }
+        if (why.empty()) {
+            waiting.push_back(std::move(c));
+            continue;
+        }
+        lf_closeDescriptor(c.fd);
+        g_handshakeLog.log(vrn::format("RealTraffic handshake failed, connection dropped: {}", why));
+    }
+    g_candidates = std::move(waiting);
+    return winner;
+}
+
 void lf_takeClient(int fd) {
     g_tcpClientSocket.reset(fd);
     g_clientConnected = true;
@@ -140,42 +175,24 @@ bool gf_serverListening() { return g_tcpListenSocket.isOpen(); }
 bool gf_serveNewClients(const std::string& greeting, const AnswerJudge& judge, std::string& answer) {
     if (g_clientConnected.load()) return false;
     std::lock_guard lock(g_candidateMutex);
-    {
+    // Reading the answers before taking more connections drops the ones that closed at once, so a
+    // client that connects and closes in a loop cannot fill the places (or the listen backlog)
+    // faster than they are freed: every call gets through what waits, up to a bound.
+    int winner = -1;
+    std::size_t accepted = 0;
+    for (;;) {
+        winner = lf_readCandidates(judge, answer);
+        if (winner >= 0 || accepted >= kAcceptsPerServe) break;
+        const std::size_t before = accepted;
         net::SocketUse use(g_tcpListenSocket);
-        if (!use) return false;
-        while (net::gf_waitReadable(use.fd(), 0)) {
+        if (!use) break;
+        while (accepted < kAcceptsPerServe && net::gf_waitReadable(use.fd(), 0)) {
             if (g_candidates.size() >= kCandidateLimit && !lf_makeRoom()) break;
             if (!lf_acceptCandidate(use.fd(), greeting)) break;
+            ++accepted;
         }
+        if (accepted == before) break;
     }
-    const Clock::time_point now = Clock::now();
-    int winner = -1;
-    std::vector<Candidate> waiting;
-    for (Candidate& c : g_candidates) {
-        if (winner >= 0) {
-            lf_closeDescriptor(c.fd);   // one client at a time: the others may come back later
-            continue;
-        }
-        std::string line;
-        std::string why = lf_readAnswer(c, line);
-        if (why == "ok") {
-            why = judge(line);
-            if (why.empty()) {
-                winner = c.fd;
-                answer = line;
-                continue;
-            }
-        } else if (why.empty() && now >= c.deadline) {
-            why = vrn::format("no answer within {} ms", g_handshakeDeadlineMs.load());
-        }
-        if (why.empty()) {
-            waiting.push_back(std::move(c));
-            continue;
-        }
-        lf_closeDescriptor(c.fd);
-        g_handshakeLog.log(vrn::format("RealTraffic handshake failed, connection dropped: {}", why));
-    }
-    g_candidates = std::move(waiting);
     if (winner < 0) return false;
     for (const Candidate& c : g_candidates) lf_closeDescriptor(c.fd);
     g_candidates.clear();

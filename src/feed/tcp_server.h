@@ -23,6 +23,9 @@ inline constexpr std::size_t kAnswerLineLimit = 8192;
 // At most this many connections wait for their answer at a time; more stay in the listen backlog
 // until one of them has had a fair chance to answer.
 inline constexpr std::size_t kCandidateLimit = 64;
+// At most this many connections are taken per serving call, so that one call stays short whatever
+// rate a local client connects at.
+inline constexpr std::size_t kAcceptsPerServe = 1024;
 // Milliseconds a connection has to answer the greeting (tests shorten it).
 extern std::atomic<int> g_handshakeDeadlineMs;
 

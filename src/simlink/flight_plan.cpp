@@ -4,8 +4,10 @@
 #include <fstream>
 #include <vector>
 
+#include "core/exceptions.h"
 #include "core/format.h"
 #include "core/log.h"
+#include "core/utf8_paths.h"
 #include "settings/settings_catalogue.h"
 
 namespace vrn {
@@ -33,9 +35,16 @@ bool gf_makeOrigDestFolder() {
         std::lock_guard lock(l_folderMutex);
         l_flightPlanFolder = folder;
     }
-    if (!fs::exists(dataFolder)) fs::create_directory(dataFolder);
-    if (!fs::exists(folder)) fs::create_directory(folder);
-    return fs::exists(folder);
+    // A settings folder that cannot be written (read-only, a full disk) is the user's to mend: said
+    // as such, with the folder, rather than as the file system library's text.
+    std::error_code ec;
+    if (!fs::exists(dataFolder, ec) && !ec) fs::create_directory(dataFolder, ec);
+    if (!ec && !fs::exists(folder, ec) && !ec) fs::create_directory(folder, ec);
+    if (ec)
+        throw UserErrorException(45, vrn::format("Varnel cannot write in its settings folder \"{}\" ({}): make that "
+                                                 "folder writable, or free space on its disk, and start Varnel again",
+                                                 gf_utf8Of(dataFolder), ec.message()));
+    return fs::exists(folder, ec);
 }
 
 std::filesystem::path gf_flightPlanFileName(std::uint32_t objectId) { return vrn::format("{}.pln", objectId); }

@@ -15,7 +15,7 @@ namespace vrn {
 std::filesystem::path gf_flightPlanFolder();
 
 // Sets the folder and makes it (and the data folder) when missing; true when it exists afterwards.
-// File-system failures propagate as std::filesystem::filesystem_error.
+// A folder that cannot be made is UserErrorException 45, naming the data folder.
 bool gf_makeOrigDestFolder();
 std::filesystem::path gf_flightPlanFileName(std::uint32_t objectId);   // "{}.pln"
 // Writes the plan (created or replaced); false when the file cannot be opened.

@@ -5,11 +5,14 @@
 #include <cmath>
 #include <mutex>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "airports/airport_list.h"
 #include "airports/stand_learning.h"
 #include "airports/stand_records.h"
+#include "core/format.h"
 #include "core/geodesy.h"
+#include "core/log.h"
 #include "liveries/type_queries.h"
 #include "settings/settings_catalogue.h"
 #include "simlink/sim_ids.h"
@@ -271,6 +274,19 @@ void lf_takeoffChecks(LiveAircraft& a, const PositionSample& s) {
     if (a.phase == PHASE_MOVING && lf_startsUnderPower(newest, s)) lf_towedTakesOff(a);
 }
 
+// An aircraft reported again and again at one position while airborne and moving is refused every
+// time (it would hang in the air): never created, it would never be heard of. Said once per aircraft.
+std::unordered_set<std::uint32_t> l_heldInTheAir;
+constexpr std::size_t kHeldInTheAirRemembered = 4096;
+
+void lf_sayHeldInTheAir(const LiveAircraft& a, const PositionSample& s) {
+    if (a.samples.size() != 1 || !s.airborne || !lf_samePosition(s, a.samples.back())) return;
+    if (l_heldInTheAir.size() >= kHeldInTheAirRemembered) l_heldInTheAir.clear();
+    if (!l_heldInTheAir.insert(a.aircraftId).second) return;
+    gf_logArrowLine(vrn::format("{} reported at one position while airborne at {:.0f} kn: not shown until it moves",
+                                gf_flightToText(a), s.groundSpeed));
+}
+
 // Files an accepted sample by the aircraft's phase.
 void lf_pushPosition(LiveAircraft& a, PositionSample s) {
     if (static_cast<int>(a.samples.size()) > kMaxQueuedSamples) {
@@ -282,7 +298,10 @@ void lf_pushPosition(LiveAircraft& a, PositionSample s) {
     }
     switch (a.phase) {
     case PHASE_NEW:
-        if (!lf_acceptPosition(a, s)) return;
+        if (!lf_acceptPosition(a, s)) {
+            lf_sayHeldInTheAir(a, s);
+            return;
+        }
         if (!a.samples.empty() && s.duePass <= a.samples.back().duePass) s.duePass = a.samples.back().duePass + 1;
         a.samples.push_back(s);
         return;

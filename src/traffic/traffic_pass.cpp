@@ -52,11 +52,28 @@ void lf_deleteCallsignLookupFile() {
     if (std::filesystem::exists(kCallsignLookupFile, ec)) std::filesystem::remove(kCallsignLookupFile);
 }
 
+// New aircraft go through admission nearest to the user first. The creation queue takes two a
+// second: when more are due, the places go to those that stay longest in range and matter most
+// to the user, not to those that have waited longest, which in a sky that spreads out are the
+// farthest and leave the range soon after they are made.
+void lf_admitNearestFirst(std::vector<std::pair<double, std::size_t>>& waiting) {
+    const LatLon user = gf_userPositionLatLon();
+    for (auto& [distance, index] : waiting) {
+        const LiveAircraft& a = g_liveAircraft[index];
+        distance = a.samples.empty() ? 0.0 : gf_distanceNm(user, {a.samples.front().latitude, a.samples.front().longitude});
+    }
+    std::sort(waiting.begin(), waiting.end());
+    for (const auto& [distance, index] : waiting) lf_admitNewAircraft(g_liveAircraft[index]);
+}
+
 // The live aircraft pass: movement for aircraft in the simulator, admission for new ones.
 void liveAircraftPass() {
     const int tick = g_tickCounter.load(std::memory_order_relaxed);
     bool anyMarked = false;
-    // By index: admission appends nothing, but removal of the farthest aircraft touches other records.
+    static std::vector<std::pair<double, std::size_t>> waiting;
+    waiting.clear();
+    // By index: admission (after the loop) appends nothing, but removal of the farthest aircraft
+    // touches other records.
     for (std::size_t i = 0; i < g_liveAircraft.size(); ++i) {
         LiveAircraft& a = g_liveAircraft[i];
         if (a.state == STATE_IN_SIM && !a.samples.empty()) {
@@ -82,11 +99,17 @@ void liveAircraftPass() {
                 g_positionFillBuffer->push_back(update);
             }
         } else if (a.state == STATE_NEW) {
-            lf_admitNewAircraft(a);
+            waiting.emplace_back(0.0, i);
         } else if (a.state == STATE_CREATION_REQUESTED || (a.state == STATE_REMOVING && a.removeWhenCreated)) {
             lf_giveUpUnansweredCreation(a, tick);
         }
         if (g_liveAircraft[i].removeMark) anyMarked = true;
+    }
+    if (!waiting.empty()) {
+        lf_admitNearestFirst(waiting);
+        // Given up, or a farther aircraft removed for a nearer one.
+        anyMarked = anyMarked || std::any_of(g_liveAircraft.begin(), g_liveAircraft.end(),
+                                             [](const LiveAircraft& a) { return a.removeMark != 0; });
     }
     if (anyMarked) std::erase_if(g_liveAircraft, [](const LiveAircraft& a) { return a.removeMark != 0; });
     // Static records whose creation was cancelled before the simulator made them.

@@ -44,21 +44,24 @@ TEST(ApfFormat, RepeatedAndDamagedStandsAreRefusedOneByOne) {
         <parkpos id="A1" latitude="47.47" longitude="8.56"/><parkpos id="N" latitude="nan" longitude="8.55"/>
         <parkpos id="I" latitude="47.46" longitude="8.55" radius="inf"/><parkpos id="H" latitude="47.46" longitude="8.55" heading="-inf"/>
         <parkpos id="F" latitude="49.46" longitude="8.55"/><parkpos id="Z"/><parkpos id="P" latitude="91" longitude="8.55"/>
-        <parkpos id="N"  latitude="47.45" longitude="8.54"/></parkpositions>)"));
+        <parkpos id="N"  latitude="47.45" longitude="8.54"/><parkpos id="B" latitude="47.46" longitude="8.55" heading="1e308"/>
+        <parkpos id="T" latitude="47.46" longitude="8.55" heading="-361"/><parkpos id="R" latitude="47.46" longitude="8.55" radius="-1"/>
+        <parkpos id="W" latitude="47.46" longitude="8.55" radius="1e308"/>
+        <parkpos id="S" latitude="47.46" longitude="8.55" heading="360.0" radius="1000"/></parkpositions>)"));
     std::vector<Stand> stands;
     StandReading reading{"LSZH.xml", LatLon{47.4647, 8.5492}};
     lf_readParkPositions(doc, stands, UseOrigin::Archive, reading);
     std::vector<std::string> ids;
     for (const Stand& s : stands) ids.push_back(s.id);
     // A refused N leaves its id free for a sound stand of that name.
-    EXPECT_EQ(ids, (std::vector<std::string>{"A0", "A1", "N"}));
-    EXPECT_EQ(reading.refused, 7);
+    EXPECT_EQ(ids, (std::vector<std::string>{"A0", "A1", "N", "S"}));
+    EXPECT_EQ(reading.refused, 11);
     EXPECT_EQ(stands[1].position.lat, 47.46);   // the first A1 stays
     // Without an airport only what no airport can hold is refused.
     StandReading anywhere;
     stands.clear();
     lf_readParkPositions(doc, stands, UseOrigin::Archive, anywhere);
-    EXPECT_EQ(stands.size(), 5u);
+    EXPECT_EQ(stands.size(), 6u);
 }
 
 TEST(ApfFormat, PlainLearnedAndHandmadeFormsAndWhatReadsBack) {

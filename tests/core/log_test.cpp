@@ -6,6 +6,7 @@
 
 #include "core/exceptions.h"
 #include "core/log.h"
+#include "core/status_sink.h"
 #include "core/time_of_week.h"
 #include "support/test_support.h"
 
@@ -76,6 +77,33 @@ TEST_F(LogTest, PreviousLogsAreKeptEvenOnAFullDiskAndOnlyAFailedOpenThrows) {
     EXPECT_THROW(gf_startLog(dir / "sub" / "Log.txt"), SysErrorException);
     EXPECT_FALSE(gf_logIsOpen());
 }
+
+#ifndef _WIN32
+// A disk without room (a file size limit of 0 bytes): the user is told once, with the folder, on
+// the status line's error, however many lines then fail.
+TEST_F(LogTest, AFullDiskIsToldOnceWithTheFolder) {
+    static std::vector<std::string> errors;
+    errors.clear();
+    const ErrorSink previous = gf_setErrorSink([](std::string_view text) { errors.emplace_back(text); });
+    test::withFileSizeLimit(0, [this] {
+        gf_startLog(dir / "Log.txt");
+        for (int i = 0; i < 3000; ++i) gf_logLine("a line that does not fit");
+        gf_logArrowLine("flushed");
+        gf_flushLog();
+        gf_closeLog();
+    });
+    gf_setErrorSink(previous);
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors[0], "46: Log.txt cannot be written in \"" + dir.path().string() +
+                             "\" (is the disk full?): free space on that disk and start Varnel again");
+    EXPECT_EQ(fs::file_size(dir / "Log.txt"), 0u);
+    // Room again: the next start says nothing.
+    gf_startLog(dir / "Log.txt");
+    gf_logArrowLine("fits");
+    gf_closeLog();
+    EXPECT_EQ(errors.size(), 1u);
+}
+#endif
 
 TEST_F(LogTest, ConcurrentWritersNeverInterleaveAndSurviveTheClose) {
     constexpr int kThreads = 8, kLines = 400;

@@ -5,8 +5,16 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <optional>
 #include <string>
+#include <thread>
 #include <vector>
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
 #include "platform/net/sockets.h"
 #include "support/process.h"
@@ -122,6 +130,74 @@ TEST_F(StartEndToEnd, BadSurroundingsEndWithTheirMessage) {
         EXPECT_TRUE(lf_contains(out, "Varnel: ")) << out;
         EXPECT_TRUE(lf_contains(out, "Log.txt")) << out;
     }
+}
+
+#ifndef _WIN32
+// Makes the folder read-only for the program: by its mode, or, for a user whom no mode stops, by a
+// read-only mount of the folder over itself. False when neither can be had here.
+bool lf_makeReadOnly(const fs::path& folder) {
+    fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+                                fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
+    const auto refused = [&] {
+        std::error_code ec;
+        fs::create_directory(folder / "probe", ec);
+        if (!ec) fs::remove(folder / "probe");
+        return ec.value() != 0;
+    };
+    if (refused()) return true;
+    const std::string quoted = shellQuote(folder);
+    return std::system(("mount --bind " + quoted + " " + quoted + " 2>/dev/null && mount -o remount,ro,bind " + quoted +
+                        " " + quoted + " 2>/dev/null").c_str()) == 0 &&
+           refused();
+}
+
+void lf_makeWritable(const fs::path& folder) {
+    std::system(("umount " + shellQuote(folder) + " 2>/dev/null").c_str());
+    fs::permissions(folder, fs::perms::owner_all, fs::perm_options::add);
+}
+#endif
+
+// Where the settings folder or the disk under Log.txt takes no writing, the user is told which
+// folder and what to do, as an error of its own number, and nothing is left half-written.
+TEST_F(StartEndToEnd, FoldersThatTakeNoWritingAreNamedWithWhatToDo) {
+#ifdef _WIN32
+    GTEST_SKIP() << "needs a read-only folder and a file size limit";
+#else
+    {
+        const fs::path settings = roaming / "Varnel";
+        const std::string before = readFile(settings / "parameters.xml");
+        if (!lf_makeReadOnly(settings)) {
+            lf_makeWritable(settings);
+            GTEST_SKIP() << "no read-only folder can be had here";
+        }
+        const auto [status, out] = run("readonly.out", "20");
+        lf_makeWritable(settings);
+        EXPECT_TRUE(lf_contains(out, "45: Varnel cannot write in its settings folder \"" + settings.string() + "\"")) << out;
+        EXPECT_TRUE(lf_contains(out, "make that folder writable")) << out;
+        EXPECT_FALSE(lf_contains(out, "filesystem error")) << out;
+        EXPECT_EQ(readFile(settings / "parameters.xml"), before);
+        EXPECT_FALSE(fs::exists(settings / "orig_dest"));
+    }
+    {
+        // A full disk (a file size limit of 0 bytes, which the child inherits): not a byte of
+        // Log.txt can be written. What the program prints goes through a pipe, which takes no room.
+        const fs::path pipe = stage / "full.pipe";
+        ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+        std::string out;
+        std::thread reader([&] {
+            std::ifstream in(pipe, std::ios::binary);
+            out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        });
+        std::optional<ChildProcess> varnel;
+        withFileSizeLimit(0, [&] { varnel.emplace(builtProgram("src/varnel"), std::vector<std::string>{}, options(pipe)); });
+        if (!varnel->started()) std::ofstream{pipe};   // lets the reader end
+        varnel->waitFor(kLongestRunSeconds);
+        reader.join();
+        EXPECT_TRUE(lf_contains(out, "46: Log.txt cannot be written in \"" + program.string() + "\"")) << out;
+        EXPECT_TRUE(lf_contains(out, "free space on that disk")) << out;
+        EXPECT_EQ(fs::file_size(program / "Log.txt"), 0u);
+    }
+#endif
 }
 
 // Linux says so, for ./run's exit status; Windows ends the second start at once with -1 and says

@@ -419,6 +419,8 @@ TEST_F(ServerTest, OnlyAConnectionThatAnswersTheVersionBecomesTheClient) {
         {{std::string(9000, 'x')}, "answer longer than 8192 bytes"},
         {{R"({"version")", std::string("\0:\"9.9\"}\r\n", 10)}, "not a version: {\"version\""},
         {{"[1,2]\r\n"}, "not a version: [1,2]"},
+        {{"\r\n"}, "empty answer"},
+        {{std::string("\0{\"version\":\"9.9\"}\r\n", 20)}, "empty answer"},   // the text ends at its first byte
         {{"Qs999=version\r\n"}, "not a version: Qs999=version"},
         {{}, "connection closed before an answer"},
         {{"no line end"}, "no answer within 200 ms"},
@@ -469,6 +471,41 @@ TEST_F(ServerTest, OnlyAConnectionThatAnswersTheVersionBecomesTheClient) {
     rt.join();
     ASSERT_TRUE(sendDataPacket("Qs123=1000\r\n"));
     EXPECT_EQ(readSome(rtFd), "Qs123=1000\r\n");
+}
+
+// A local client that connects and closes in a loop while RealTraffic is away, served by the
+// position report once a second as the main loop does: every report gets through what waits, so
+// RealTraffic is greeted about one report after the churn stops, whatever came before it.
+TEST_F(ServerTest, AChurningLocalClientDoesNotKeepRealTrafficOut) {
+    g_mainWindow.g_realTrafficLinkUp = false;
+    UserAircraftState user;
+    user.latitude = 51.0;
+    user.longitude = -1.0;
+    std::atomic<bool> stop{false};
+    std::thread mainLoop([&] {
+        while (!stop.load()) {
+            gf_sendUserPosition(user);
+            for (int i = 0; i < 100 && !stop.load(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+    });
+    // More connections than the reports could take 64 at a time within the bound below.
+    for (int i = 0; i < 1000; ++i) {
+        int error = 0;
+        const int fd = net::gf_connectLoopback(gf_serverPort(), error);
+        if (fd >= 0) net::gf_closeSocket(fd);
+    }
+    const auto churnEnd = std::chrono::steady_clock::now();
+    const int rtFd = connect();
+    const bool greeted = net::gf_waitReadable(rtFd, 60000);
+    const auto seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - churnEnd).count();
+    ASSERT_TRUE(greeted);
+    EXPECT_LT(seconds, 4.0) << "two reports and a margin";
+    EXPECT_EQ(readSome(rtFd), "Qs999=version\r\n");
+    net::gf_sendAll(rtFd, R"({"version":"10.0.200","level":1})" "\r\n");
+    EXPECT_TRUE(eventually([] { return g_mainWindow.g_realTrafficLinkUp.load(); }));
+    stop = true;
+    mainLoop.join();
+    EXPECT_NE(log().find("connection dropped: connection closed before an answer"), std::string::npos);
 }
 
 TEST_F(ServerTest, StopWakesAWaitForTheClient) {

@@ -1,6 +1,8 @@
 // The park airport's file loaded with its learned file, learned at, closed and saved, and loaded again.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "airports/airport_files.h"
 #include "airports/airport_list.h"
 #include "airports/park_airport_choice.h"
@@ -269,7 +271,11 @@ TEST_F(ParkAirportFile, DamagedStandsAreRefusedOneByOneAndCounted) {
     writeFile(g_archiveStockFolder / "LFPG.xml", archive);
     writeFile(learnedPath(), R"(<parameters><parameter name="airport_name" value="Sample"/></parameters><parkpositions>
         <parkpos id="M1" latitude="51.4705" longitude="-0.456" radius="20" manual="true"/>
-        <parkpos id="M2" latitude="-51.4705" longitude="-0.456" radius="20" manual="true"/></parkpositions>)");
+        <parkpos id="M2" latitude="-51.4705" longitude="-0.456" radius="20" manual="true"/>
+        <parkpos id="M3" latitude="51.4706" longitude="-0.456" radius="20" heading="1e308" manual="true"/>
+        <parkpos id="M4" latitude="51.4707" longitude="-0.456" radius="1e308" manual="true"/>
+        <parkpos id="M5" latitude="0" longitude="0" radius="20" manual="true"/>
+        <parkpos id="502" radius_change="true" radius="1e308"/></parkpositions>)");
     ASSERT_EQ(load(), "");
     std::vector<std::string> ids;
     for (const Stand& s : g_stands) {
@@ -277,7 +283,12 @@ TEST_F(ParkAirportFile, DamagedStandsAreRefusedOneByOneAndCounted) {
         EXPECT_LE(gf_distanceNm(s.position, g_parkAirport.position()), kStandReachNm) << s.id;
     }
     EXPECT_EQ(ids, (std::vector<std::string>{"501", "502", "503", "M1"}));
-    EXPECT_EQ(g_mainWindow.g_statusText.get(), "1 stand of airports/learned/stock/LFPG.xml refused, see Log.txt");
+    EXPECT_EQ(g_mainWindow.g_statusText.get(), "4 stands of airports/learned/stock/LFPG.xml refused, see Log.txt");
+    // An overlay whose radius no stand has keeps the archived radius.
+    const auto overlaid = std::find_if(g_stands.begin(), g_stands.end(), [](const Stand& s) { return s.id == "502"; });
+    ASSERT_NE(overlaid, g_stands.end());
+    EXPECT_FALSE(overlaid->radiusChanged);
+    EXPECT_LT(overlaid->radius * kNmToMetres, kStandRadiusLimitMetres);
 }
 
 TEST_F(ParkAirportFile, WithoutALimitOfItsOwnTheAirportKeepsTheUsersLiveLimit) {

@@ -7,6 +7,7 @@
 #include "airports/stand_search.h"
 #include "engine_fixture.h"
 #include "core/exceptions.h"
+#include "core/format.h"
 #include "feed/realtraffic_link.h"
 #include "feed/tcp_server.h"
 #include "platform/net/sockets.h"
@@ -93,6 +94,24 @@ TEST_F(Engine, NewAircraftAreRefusedForTheirIdentity) {
     EXPECT_EQ(live(0x400001), nullptr);
     EXPECT_NE(live(0x400002), nullptr);
     EXPECT_EQ(live(0x400003), nullptr);
+
+    // Reported at one position in the air at 250 kn (a stuck transponder), a minute long: it would
+    // hang in the air, so it is never created, and the log says so once.
+    gf_resetParkAirport();
+    for (int second = 0; second < 60; ++second) {
+        feed({.id = 0x400004, .callsign = "EZY9", .time = 2000.0 + second});
+        passes(100);
+    }
+    passes(3100);
+    EXPECT_EQ(aiObjects(), 0u);
+    const std::string log = logText();
+    const std::string said = "EZY9";
+    std::size_t lines = 0;
+    for (std::size_t at = log.find("reported at one position while airborne at 250 kn"); at != std::string::npos;
+         at = log.find("reported at one position while airborne", at + 1))
+        ++lines;
+    EXPECT_EQ(lines, 1u) << log;
+    EXPECT_NE(log.find(said), std::string::npos) << log;
 }
 
 TEST_F(Engine, AdmissionCompletesOrGivesUp) {
@@ -502,6 +521,76 @@ TEST_F(Engine, ABusyFeedHoldsMaxLiveAircraftOnFreshData) {
     EXPECT_LE(mostQueued, static_cast<std::size_t>(kAircraft));
     EXPECT_EQ(g_trafficQueueDropped.load(), droppedBefore);
     MAX_LIVE.set(MAX_LIVE.defaultValue);
+}
+
+// More aircraft due at once than the creation queue takes: the nearest to the user get the places,
+// whatever order they came in (here the farthest first).
+TEST_F(Engine, TheNearestDueAircraftAreQueuedFirst) {
+    for (int i = 19; i >= 0; --i)
+        feedTrack({.id = 0x400100 + static_cast<std::uint32_t>(i), .callsign = "BAW" + std::to_string(200 + i),
+                   .at = from(kUser, 90.0, 1.0 + i)},
+                  3, 5.0);
+    passes(2950);
+    std::vector<int> queued;
+    for (int i = 0; i < 20; ++i)
+        if (const LiveAircraft* a = live(0x400100 + static_cast<std::uint32_t>(i)); a && a->state == STATE_CREATION_REQUESTED)
+            queued.push_back(i);
+    EXPECT_EQ(queued, (std::vector<int>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10}));
+}
+
+// A dispersing flood: aircraft fly straight out from the user at 150 to 350 kn, all starting at
+// once, each followed by a new flight from the user once it is 12 nm out, and reported only while
+// within the 8 nm range (as the reader keeps them). New flights fall due all the time while those
+// in the simulator fly out of range: the sky holds near the number of aircraft it could show (in
+// range as shown, 30 s behind the feed, and reported long enough to have had their turn in the
+// creation queue), for as long as the flood lasts. (Five simulated minutes.)
+TEST_F(Engine, ADispersingFloodKeepsTheSkyFilled) {
+    constexpr int kSlots = 250, kSeconds = 300;
+    constexpr double kRangeNm = 8.0, kRenewNm = 12.0;
+    LATERAL_RANGE.set(static_cast<int>(kRangeNm));
+    userBlock();
+    const auto speed = [](int i) { return 150.0 + (i * 37 % 201); };
+    const auto flown = [&](int i, double t) { return speed(i) * t / 3600.0; };   // nm since the start, all from the user
+    const auto flight = [&](int i, double t) { return static_cast<std::uint32_t>(flown(i, t) / kRenewNm); };
+    const auto out = [&](int i, double t) { return std::fmod(flown(i, t), kRenewNm); };
+    std::vector<std::pair<int, int>> liveAndEligible;   // per second: in the simulator, and in range long enough
+    for (int pass = 0; pass < kSeconds * 100; ++pass) {
+        const double t = pass / 100.0;
+        for (int i = pass % 100 * kSlots / 100; i < (pass % 100 + 1) * kSlots / 100; ++i) {
+            if (out(i, t) > kRangeNm) continue;
+            const std::uint32_t k = flight(i, t);
+            const double bearing = i * 360.0 / kSlots + k * 47.0;
+            TrafficUpdate u;
+            u.flight = Flight{"", "A320", "EGLL", "LFPG", vrn::format("BAW{}", 1000 + i + 1000 * static_cast<int>(k % 8)), "", "", ""};
+            u.hexid = 0x400000 + static_cast<std::uint32_t>(i) + 0x1000 * k;
+            u.timeStamp = 1000.0 + t;
+            PositionSample& sample = u.sample;
+            const LatLon at = from(kUser, bearing, out(i, t));
+            std::tie(sample.latitude, sample.longitude, sample.altitude, sample.airborne) = std::tuple{at.lat, at.lon, 4000.0, true};
+            sample.groundSpeed = sample.trueAirspeed = speed(i);
+            sample.track = bearing;
+            gf_queueTrafficUpdate(u);
+        }
+        passes(1);
+        if (pass % 100 != 99) continue;
+        int inSim = 0, eligible = 0;
+        for (const LiveAircraft& a : g_liveAircraft) inSim += a.state == STATE_IN_SIM;
+        // In range and reported for more than the play delay and a few seconds of creation queue.
+        // Shown 30 s behind its feed: in range then, and reported for 10 s before that (a few
+        // seconds to wait for its turn in the creation queue).
+        for (int i = 0; i < kSlots; ++i)
+            eligible += t >= 40.0 && out(i, t - 30.0) <= kRangeNm && flight(i, t - 30.0) == flight(i, t - 40.0);
+        liveAndEligible.emplace_back(inSim, eligible);
+    }
+    std::string figure;
+    for (std::size_t s = 29; s < liveAndEligible.size(); s += 30)
+        figure += vrn::format(" {}/{}", liveAndEligible[s].first, liveAndEligible[s].second);
+    std::cout << "in the simulator / eligible, every 30 s:" << figure << "\n";
+    // Once the start's backlog is worked off (all of them at once, at two creations a second), the
+    // sky holds, second by second, near the aircraft it could hold.
+    for (std::size_t s = 180; s < liveAndEligible.size(); ++s)
+        EXPECT_GE(liveAndEligible[s].first, 0.8 * liveAndEligible[s].second) << "at " << s << " s:" << figure;
+    LATERAL_RANGE.set(40);
 }
 
 }  // namespace

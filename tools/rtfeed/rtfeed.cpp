@@ -123,7 +123,7 @@ std::string withType(const std::string& datagram, const std::string& type) {
 
 namespace {
 
-enum Kind { CLIMBING, CRUISING, APPROACHING, LANDING, TAXIING, PARKED };
+enum Kind { CLIMBING, CRUISING, APPROACHING, LANDING, TAXIING, PARKED, DISPERSING, FIXED };
 
 const char* const kAirlines[] = {"BAW", "DLH", "EZY", "AFR", "KLM", "RYR", "UAE", "SWR"};
 const char* const kTypes[] = {"A320", "B738", "A319", "A321", "B77W", "A388", "E190", "A20N"};
@@ -134,11 +134,11 @@ LatLon lf_moved(const LatLon& p, double trackDeg, double nm) {
 
 }  // namespace
 
-Generator::Generator(LatLon center, double elevationFeet, int count, double radiusNm)
-    : m_center(center), m_elevation(elevationFeet), m_radius(radiusNm) {
+Generator::Generator(LatLon center, double elevationFeet, int count, double radiusNm, bool dispersing)
+    : m_center(center), m_elevation(elevationFeet), m_radius(radiusNm), m_dispersing(dispersing) {
     for (int i = 0; i < count; ++i) {
         Plane p;
-        p.kind = i % 6;
+        p.kind = !dispersing ? i % 6 : i % 100 == 99 ? FIXED : DISPERSING;
         p.index = i;
         p.type = kTypes[(i / 8) % 8];
         p.from = "LHR";
@@ -201,6 +201,20 @@ void Generator::reset(Plane& p, bool spread) {
             p.speed = 140;
             p.verticalSpeed = -700;
             break;
+        case DISPERSING:
+            p.position = m_center;
+            p.altitude = m_elevation + 1500 + 8000 * random();
+            p.track = bearing;
+            p.speed = 120 + 280 * random();
+            p.verticalSpeed = 0;
+            break;
+        case FIXED:
+            p.position = lf_moved(m_center, bearing, within(4) * random());
+            p.altitude = m_elevation + 3000;
+            p.track = bearing;
+            p.speed = 250;
+            p.verticalSpeed = 0;
+            break;
         case TAXIING:
             p.circleNm = 0.4 + 0.8 * random();
             p.position = lf_moved(m_center, bearing, p.circleNm);
@@ -236,6 +250,10 @@ void Generator::move(Plane& p) {
         case TAXIING:
             p.track = std::fmod(p.track + 360.0 * nm / (2 * vrn::kPi * p.circleNm), 360);
             p.position = lf_moved(p.position, p.track, nm);
+            break;
+        case DISPERSING:
+            p.position = lf_moved(p.position, p.track, nm);
+            if (m_radius > 0.0 && vrn::gf_distanceNm(p.position, m_center) > m_radius) reset(p, false);
             break;
         case APPROACHING:
         case LANDING: {

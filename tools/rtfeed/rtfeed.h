@@ -50,9 +50,14 @@ std::string datagram(const Report& r, double now);
 // path, so no two fly in one spot; one that lands or leaves is followed by a new flight (its own
 // address, callsign and registration) from the start of that path. With a radius (nm, 0: none)
 // every aircraft stays within it.
+//
+// Dispersing, the aircraft instead fly straight out from the centre at speeds between 120 and
+// 400 kn, each starting up to five minutes along its way; with a radius, one that passes it is
+// followed by a new flight from the centre (a flood that goes on), without one it flies on. Every
+// 100th stays at a fixed position, airborne at 250 kn (a broken transponder).
 class Generator {
 public:
-    Generator(vrn::LatLon center, double elevationFeet, int count, double radiusNm = 0.0);
+    Generator(vrn::LatLon center, double elevationFeet, int count, double radiusNm = 0.0, bool dispersing = false);
     std::vector<std::string> step(double nowSeconds);
 
 private:
@@ -72,6 +77,7 @@ private:
     vrn::LatLon m_center;
     double m_elevation;
     double m_radius;
+    bool m_dispersing;
     std::vector<Plane> m_planes;
     unsigned m_seed = 12345;
 };
