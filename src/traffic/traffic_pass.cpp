@@ -232,6 +232,10 @@ void gf_resetParkAirport() {
         std::lock_guard lock(g_standsMutex);
         g_parkAirport = Airport{};
     }
+    // The reader's copies go with it: the next run may start far from this airport, where its
+    // elevation would turn every record below it into a ground record.
+    g_trafficReader.setFieldElevation(std::nullopt);
+    g_trafficReader.setParkAirport(std::nullopt);
     bool redraw = false;
     for (std::atomic<int>* n : {&w.g_maxParkCount, &w.g_standCount, &w.g_updateCount})
         if (n->exchange(0) != 0) redraw = true;

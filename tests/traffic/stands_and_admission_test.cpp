@@ -79,5 +79,43 @@ TEST_F(Stands, ANewAircraftIsKeptOffTheUsersPathWhereItsFeedHasIt) {
     }
 }
 
+// records below that airport's elevation for ground records.
+TEST_F(Stands, ARestartFromAParkAirportTakesRecordsBelowItsElevation) {
+    {
+        std::ofstream apf(dir / "LSZH.xml");
+        apf << "<?xml version=\"1.0\"?>\n<parameters>\n<parameter name=\"airport_name\" value=\"Zurich\" />\n"
+               "<parameter name=\"publisher\" value=\"stock\" />\n<parameter name=\"altitude\" value=\"1416\" />\n"
+               "</parameters>\n<parkpositions>\n<parkpos id=\"A1\" latitude=\"47.4600\" longitude=\"8.5500\" "
+               "heading=\"0.0\" radius=\"20.0\" />\n</parkpositions>\n";
+    }
+    {
+        std::lock_guard lock(g_standsMutex);
+        g_parkAirport = Airport{"LSZH", "ZRH", 47.4581, 8.5481, 0.0};
+        g_stands.clear();
+    }
+    std::uint64_t quality = 0;
+    ASSERT_EQ(gf_readApf(dir / "LSZH.xml", quality), "");
+    ASSERT_EQ(g_trafficReader.fieldElevation(), 1416.0);
+    g_trafficReader.resetFeedClock();
+    g_trafficReader.setReferencePosition(kUser);
+    g_lateralRangeNm = 40.0;
+    // An aircraft climbing out of London at 1,000 ft.
+    const auto taken = [] {
+        g_trafficReader.processDatagram(
+            "RTTFC,4001234,51.50,-0.40,1000,1500,0,270.5,150,BAW12AB,A320,G-EUUA,LHR,CDG,1717000000.5,X2,BA12,"
+            "adsb_icao,5100,240,260,0.4,0.0,5.0,268,271.0,1400,none,A3,1013.2,35008,-1,70.0,lnav,0.0,-21.9,223,24,"
+            "-30,0,1,170124");
+        const std::deque<TrafficUpdate> queued = gf_takeTrafficUpdates();
+        return queued.size() == 1 && queued.front().sample.airborne && queued.front().sample.altitude == 1000.0;
+    };
+    EXPECT_FALSE(taken()) << "below Zurich's field: a ground record far from it";
+    gf_closeParkAirport();
+    gf_resetParkAirport();   // the exit thread's reset before the restart
+    gf_resetParkAirportChoice();
+    EXPECT_EQ(g_trafficReader.fieldElevation(), std::nullopt);
+    EXPECT_TRUE(taken());
+}
+
+
 }  // namespace
 }  // namespace vrn::test
