@@ -88,7 +88,12 @@ void liveAircraftPass() {
         }
         if (g_liveAircraft[i].removeMark) anyMarked = true;
     }
-    if (anyMarked) std::erase_if(g_liveAircraft, [](const LiveAircraft& a) { return a.removeMark != 0; });
+    if (anyMarked) {
+        // A record given up before it reached the simulator may still hold a stand (one created again).
+        for (const LiveAircraft& a : g_liveAircraft)
+            if (a.removeMark && a.state != STATE_REMOVING) gf_releaseStand(a);
+        std::erase_if(g_liveAircraft, [](const LiveAircraft& a) { return a.removeMark != 0; });
+    }
     // Static records whose creation was cancelled before the simulator made them.
     if (g_staticSweepDue) {
         g_staticSweepDue = false;

@@ -79,6 +79,56 @@ TEST_F(Stands, ANewAircraftIsKeptOffTheUsersPathWhereItsFeedHasIt) {
     }
 }
 
+// the next one, and its later removal leaves that one's stand taken.
+TEST_F(Stands, AStandIsFreedWhenTheAircraftRollingOntoItDrivesOn) {
+    addStands(1);
+    LiveAircraft& first = live("BAW7", from(kStandA, 0.0, 0.005));
+    first.samples.front().groundSpeed = 3.0;
+    ASSERT_TRUE(lf_parkAtNearestStand(first, true));
+    EXPECT_EQ(first.phase, PHASE_STAND_CLEANUP);
+    EXPECT_TRUE(stand(1).occupied);
+    feed({.id = first.aircraftId, .callsign = "BAW7", .at = from(kStandA, 0.0, 0.2), .altitude = 0.0,
+          .groundSpeed = 15.0, .track = 0.0, .time = 1030.0});
+    passes(1);
+    EXPECT_EQ(first.phase, PHASE_MOVING);
+    EXPECT_FALSE(stand(1).occupied);
+
+    LiveAircraft& second = live("DLH4", from(kStandA, 180.0, 0.005));
+    ASSERT_TRUE(lf_parkAtNearestStand(second, true));
+    EXPECT_EQ(second.standId, 1);
+    gf_removeLiveAircraft(*gf_liveById(20000));
+    EXPECT_TRUE(stand(1).occupied) << "the stand is the second one's now";
+}
+
+// on its own stand, which stays taken by it.
+TEST_F(Stands, AParkedAircraftWithANewCallsignIsCreatedAgainOnItsStand) {
+    addStands(1);
+    GUID_CHANGES.set(true);
+    Record parked{.registration = "G-TEST", .at = kStandA, .altitude = 0.0, .groundSpeed = 0.0};
+    feedTrack(parked, 3, 16.0);
+    passes(2950);
+    ASSERT_TRUE(untilInSim(parked.id));
+    ASSERT_EQ(live()->phase, PHASE_AT_STAND);
+    const std::uint32_t oldObject = live()->objectId;
+    parked.callsign = "BAW99";
+    parked.time += 100.0;
+    feed(parked);
+    passes(2);
+    ASSERT_NE(live(), nullptr);
+    ASSERT_NE(live()->state, STATE_IN_SIM) << "its old object goes";
+    ASSERT_TRUE(untilInSim(parked.id));
+    const LiveAircraft* a = live();
+    EXPECT_NE(a->objectId, oldObject);
+    EXPECT_EQ(a->callsign, "BAW99");
+    EXPECT_EQ(a->phase, PHASE_AT_STAND);
+    EXPECT_EQ(a->standId, 1);
+    EXPECT_TRUE(stand(1).occupied);
+    const auto object = sim().objectByAtcId("BAW99");
+    ASSERT_TRUE(object);
+    EXPECT_LT(gf_distanceNm({object->lat, object->lon}, kStandA) * 1852.0, 1.0);
+    EXPECT_FALSE(sim().object(oldObject) && !sim().object(oldObject)->removing);
+}
+
 // records below that airport's elevation for ground records.
 TEST_F(Stands, ARestartFromAParkAirportTakesRecordsBelowItsElevation) {
     {
