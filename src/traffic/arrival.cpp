@@ -94,8 +94,8 @@ bool lf_adjacentColliding(const LiveAircraft& parked, std::uint32_t adjacentId, 
     if (spans > d) {
         allowed = false;
         if (lf_logOn())
-            gf_logLine(vrn::format("{:8}: {:8} at adjacent and colliding, {} blocks live {} parking {}", wanted.id,
-                                   parked.callsign, adjacent->id, arriving.callsign, gf_nowHhMmSs()));
+            gf_logLine(vrn::format("{:8}: {:8} at adjacent and colliding, {} blocks live {} parking", wanted.id,
+                                   parked.callsign, adjacent->id, arriving.callsign));
         return true;
     }
     if (lf_logOn())

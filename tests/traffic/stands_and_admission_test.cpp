@@ -129,6 +129,18 @@ TEST_F(Stands, AParkedAircraftWithANewCallsignIsCreatedAgainOnItsStand) {
     EXPECT_FALSE(sim().object(oldObject) && !sim().object(oldObject)->removing);
 }
 
+// A parked live aircraft whose wings would touch the arriving one refuses it the stand beside.
+TEST_F(Stands, AnArrivalBesideAParkedAircraftWhoseWingsTouchIsRefused) {
+    addStands(2);
+    LiveAircraft& neighbour = live("DLH4", standB());
+    std::tie(neighbour.phase, neighbour.standId) = std::tuple{PHASE_AT_STAND, 2};
+    feedTrack({.at = kStandA, .altitude = 0.0, .groundSpeed = 0.0}, 3, 16.0);
+    passes(2950);
+    EXPECT_EQ(live(), nullptr);
+    EXPECT_NE(logText().find("A10     : DLH4     at adjacent and colliding, A11 blocks live BAW12 parking\n"),
+              std::string::npos);
+}
+
 // records below that airport's elevation for ground records.
 TEST_F(Stands, ARestartFromAParkAirportTakesRecordsBelowItsElevation) {
     {
