@@ -49,6 +49,7 @@ protected:
     }
 };
 
+// An aircraft not yet in the simulator has no position block: it is judged where its feed has it,
 // on the course its feed gives, in the air and on the ground.
 TEST_F(Stands, ANewAircraftIsKeptOffTheUsersPathWhereItsFeedHasIt) {
     userFlyingEast(500.0);
@@ -79,6 +80,7 @@ TEST_F(Stands, ANewAircraftIsKeptOffTheUsersPathWhereItsFeedHasIt) {
     }
 }
 
+// A taxiing aircraft takes the stand it rolls onto; when it drives on instead, the stand is free for
 // the next one, and its later removal leaves that one's stand taken.
 TEST_F(Stands, AStandIsFreedWhenTheAircraftRollingOntoItDrivesOn) {
     addStands(1);
@@ -100,6 +102,7 @@ TEST_F(Stands, AStandIsFreedWhenTheAircraftRollingOntoItDrivesOn) {
     EXPECT_TRUE(stand(1).occupied) << "the stand is the second one's now";
 }
 
+// With new objects on identity changes, a parked aircraft that gets a new callsign is created again
 // on its own stand, which stays taken by it.
 TEST_F(Stands, AParkedAircraftWithANewCallsignIsCreatedAgainOnItsStand) {
     addStands(1);
@@ -141,6 +144,27 @@ TEST_F(Stands, AnArrivalBesideAParkedAircraftWhoseWingsTouchIsRefused) {
               std::string::npos);
 }
 
+// A static placement is first checked against live aircraft at its stand, then its stand is looked up.
+TEST_F(Stands, AStaticPlacementIsDroppedForALiveAircraftBeforeItsStandIsLookedUp) {
+    addStands(1);
+    LiveAircraft& a = live("BAW7", kStandA);
+    std::tie(a.phase, a.standId) = std::tuple{PHASE_AT_STAND, 7};   // a stand no longer in the list
+    const struct { std::uint32_t standId; const char* line; } cases[] = {
+        {7, "unknown : no static parking for KLM1, live aircraft BAW7 standing here"},
+        {8, "stand with id 8 not found"},
+    };
+    for (const auto& c : cases) {
+        StaticPlacement d;
+        std::tie(d.airline, d.model, d.standId, d.callsign) = std::tuple{"KLM", "A320", c.standId, "KLM1"};
+        g_staticPlacements.push_back(d);
+        lf_placeStaticParked();
+        EXPECT_TRUE(g_staticPlacements.empty());
+        EXPECT_TRUE(g_staticParked.empty());
+        EXPECT_NE(logText().find(c.line), std::string::npos) << c.line;
+    }
+}
+
+// A restart from a park airport high above the sea to a place without one: the reader no longer takes
 // records below that airport's elevation for ground records.
 TEST_F(Stands, ARestartFromAParkAirportTakesRecordsBelowItsElevation) {
     {
@@ -177,7 +201,6 @@ TEST_F(Stands, ARestartFromAParkAirportTakesRecordsBelowItsElevation) {
     EXPECT_EQ(g_trafficReader.fieldElevation(), std::nullopt);
     EXPECT_TRUE(taken());
 }
-
 
 }  // namespace
 }  // namespace vrn::test
