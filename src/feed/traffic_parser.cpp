@@ -166,6 +166,58 @@ std::size_t TrafficReader::seenCallsignCount() const {
     return m_seenCallsigns.size();
 }
 
+void TrafficReader::resetFeedClock() {
+    std::lock_guard lock(m_feedClock.mutex);
+    m_feedClock.known = false;
+    m_feedClock.aheadOf.clear();
+    m_feedClock.accepted = 0;
+    m_feedClock.differenceShown = false;
+}
+
+bool TrafficReader::lf_admitStamp(double stamp, std::string_view aircraft) {
+    using namespace std::chrono;
+    FeedClock& c = m_feedClock;
+    std::lock_guard lock(c.mutex);
+    const steady_clock::time_point now = steady_clock::now();
+    const auto since = [&](steady_clock::time_point t) { return duration<double>(now - t).count(); };
+    if (c.known) {
+        const double feedNow = c.newest + since(c.at);
+        const double ahead = stamp - feedNow;
+        if (ahead > kFutureStampToleranceS) {
+            const bool confirmed = !c.aheadOf.empty() && c.aheadOf != aircraft && since(c.aheadAt) <= 60.0 &&
+                                   std::fabs(stamp - (c.aheadStamp + since(c.aheadAt))) <= kFutureStampToleranceS;
+            if (!confirmed) {
+                c.aheadOf.assign(aircraft);
+                c.aheadStamp = stamp;
+                c.aheadAt = now;
+                ++g_futureStampsDropped;
+                m_log.log(vrn::format("record of {} stamped {:.0f} s ahead of the feed, dropped", gf_excerpt(aircraft),
+                                      ahead));
+                return false;
+            }
+            c.aheadOf.clear();
+        }
+    }
+    if (!c.known || stamp > c.newest + since(c.at)) {
+        c.known = true;
+        c.newest = stamp;
+        c.at = now;
+    }
+    ++c.accepted;
+    // A computer whose clock is wrong misplaces the day's half hours of the stands: say it once,
+    // when enough records have shown the feed's time.
+    constexpr int kRecordsBeforeJudging = 20;
+    constexpr double kShownDifferenceS = 60.0;
+    const double difference = c.newest + since(c.at) - static_cast<double>(gf_wallClock());
+    if (!c.differenceShown && c.accepted >= kRecordsBeforeJudging && std::fabs(difference) > kShownDifferenceS) {
+        c.differenceShown = true;
+        gf_showStatus(vrn::format("RealTraffic's clock is {:.0f} s {} this computer's clock", std::fabs(difference),
+                                  difference > 0 ? "ahead of" : "behind"),
+                      true);
+    }
+    return true;
+}
+
 void TrafficReader::stopped() {
     g_mainWindow.g_trafficStatus = 3;
     gf_invalidateBand(Band::Counters);
@@ -242,11 +294,7 @@ void TrafficReader::processLine() {
         // 2. Time stamp, in seconds or milliseconds.
         double stamp = lf_number(fields[F_TIMESTAMP], 741, "timestamp:");
         if (stamp > kMillisecondStampLimit) stamp /= 1000.0;
-        if (gf_stampTooFarAhead(stamp)) {
-            m_log.log(vrn::format("record of {} stamped {:.0f} s ahead of the clock, dropped", gf_excerpt(fields[F_HEXID]),
-                                  stamp - static_cast<double>(gf_wallClock())));
-            return;
-        }
+        if (!lf_admitStamp(stamp, fields[F_HEXID])) return;
         record.timeStamp = stamp;
         g_feedTimeStamp.store(stamp);
 

@@ -38,12 +38,6 @@ void gf_setMainLoopRunning(bool running) {
     if (!running) stale.swap(g_trafficQueue);
 }
 
-bool gf_stampTooFarAhead(double stampSeconds) {
-    if (!(stampSeconds > static_cast<double>(gf_wallClock()) + kFutureStampToleranceS)) return false;
-    ++g_futureStampsDropped;
-    return true;
-}
-
 std::optional<std::uint32_t> gf_queueTrafficUpdate(const TrafficUpdate& record) {
     std::optional<std::uint32_t> dropped;
     TrafficUpdate oldest;   // released outside the lock
@@ -153,6 +147,8 @@ void gf_runReaderThread(UdpReader& reader, bool traffic, std::uint16_t port) {
         reader.open();
         reader.bind(port);
         if (traffic) {
+            // Each start learns the feed's clock anew.
+            if (auto* trafficReader = dynamic_cast<TrafficReader*>(&reader)) trafficReader->resetFeedClock();
             g_mainWindow.g_trafficStatus = 1;
             gf_invalidateBand(Band::Counters);
         }
@@ -275,6 +271,7 @@ void gf_checkTrafficFlow() {
 void gf_resetRealTraffic() {
     // The record itself belongs to the reader thread; other threads see the feed time here.
     g_feedTimeStamp = 0.0;
+    g_trafficReader.resetFeedClock();
     g_trafficReader.clearSeenCallsigns();
     g_trafficReader.stopRequested = 0;
     g_qnhReader.stopRequested = 0;

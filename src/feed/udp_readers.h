@@ -7,6 +7,7 @@
 // g_trafficMutex while g_mainLoopRunning is set; the traffic pass takes the whole queue under the same mutex.
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <deque>
 #include <mutex>
@@ -43,11 +44,11 @@ extern bool g_mainLoopRunning;
 // only a stalled traffic pass reaches the bound, and then the oldest record gives way.
 inline constexpr std::size_t kTrafficQueueLimit = 4096;
 extern std::atomic<std::uint64_t> g_trafficQueueDropped;
-// Records stamped further ahead of this computer's clock than kFutureStampToleranceS are dropped
-// (counted here): a record from the future would hold back every later one of its aircraft.
+// Records stamped further ahead of the feed's own clock than kFutureStampToleranceS are dropped
+// (counted here): a record from the future would hold back every later one of its aircraft. The
+// computer's clock is no judge: it may be wrong by minutes.
 inline constexpr double kFutureStampToleranceS = 30.0;
 extern std::atomic<std::uint64_t> g_futureStampsDropped;
-bool gf_stampTooFarAhead(double stampSeconds);
 // A UDP reader stopped with an error (set by gf_reportReaderStop; the main loop and traffic start act on it).
 extern std::atomic<bool> g_readerError;
 // Queues a record while the main loop runs (else nothing), due kPlayDelayPasses from now. A queued
@@ -162,11 +163,33 @@ public:
 
     void processLine();
 
+    // Forgets the feed's clock (a new run or a new link may bring another one).
+    void resetFeedClock();
+
 protected:
     void process() override;
     void stopped() override;
 
 private:
+    // The feed's clock: its newest stamp, carried on by the time passed since on the steady clock.
+    // A stamp further ahead is held back until a record of another aircraft confirms it (the first
+    // records of a run may be old ones, and a feed may jump, say from replay to live). Reader
+    // thread only, apart from the reset.
+    struct FeedClock {
+        std::mutex mutex;
+        bool known = false;
+        double newest = 0.0;
+        std::chrono::steady_clock::time_point at{};
+        std::string aheadOf;   // the aircraft of the last stamp held back, empty: none
+        double aheadStamp = 0.0;
+        std::chrono::steady_clock::time_point aheadAt{};
+        int accepted = 0;      // stamps taken since the clock was set
+        bool differenceShown = false;
+    };
+    // False when the stamp lies too far ahead of the feed's clock.
+    bool lf_admitStamp(double stamp, std::string_view aircraft);
+    FeedClock m_feedClock;
+
     struct Situation {
         LatLon reference;
         std::optional<double> fieldElevation;

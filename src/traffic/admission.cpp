@@ -45,8 +45,8 @@ Outcome lf_userClearance(LiveAircraft& a) {
     if (!COLLISION_USER_AIR.get()) return Outcome::Go;
     if (!oldest.airborne) {
         if (a.nearUser) return Outcome::Wait;
-        // Measured from the position block: real only for an aircraft that was in the simulator before.
-        const LatLon current{a.position.latitude, a.position.longitude};
+        // Where it stands now: its position block once it was in the simulator, else its oldest sample.
+        const LatLon current = gf_hasPositionBlock(a) ? LatLon{a.position.latitude, a.position.longitude} : lf_at(oldest);
         const double d = gf_distanceNm(current, user);
         if (d <= 1.5 && g_userPosition.altitudeAboveGround < 1000.0) {
             const double offset =

@@ -82,10 +82,7 @@ void lf_enableParkingControls(bool enabled) {
 void gf_removeLiveAircraft(Aircraft& aircraft) {
     // Asked twice: the object is already on its way out, and a second removal would fail.
     if (aircraft.state == STATE_REMOVING && aircraft.objectId != 0) return;
-    if (aircraft.standId != 0) {
-        std::lock_guard lock(g_standsMutex);
-        if (Stand* stand = gf_standByNumber(static_cast<std::uint32_t>(aircraft.standId))) stand->occupied = 0;
-    }
+    gf_releaseStand(aircraft);
     const int previousState = aircraft.state;
     aircraft.state = STATE_REMOVING;
     if (aircraft.objectId != 0 && aircraft.objectId == g_selectedObjectId.load()) {

@@ -94,8 +94,8 @@ bool lf_adjacentColliding(const LiveAircraft& parked, std::uint32_t adjacentId, 
     if (spans > d) {
         allowed = false;
         if (lf_logOn())
-            gf_logLine(vrn::format("{:8}: {:8} at adjacent and colliding, {} blocks live {} parking {}", wanted.id,
-                                   parked.callsign, adjacent->id, arriving.callsign, gf_nowHhMmSs()));
+            gf_logLine(vrn::format("{:8}: {:8} at adjacent and colliding, {} blocks live {} parking", wanted.id,
+                                   parked.callsign, adjacent->id, arriving.callsign));
         return true;
     }
     if (lf_logOn())
@@ -298,7 +298,34 @@ std::vector<ParkedTime> lf_parkedLongestFirst() {
     return parked;
 }
 
+// A parked aircraft created again (a new callsign or route with a new object) stays on its stand.
+// Any other that held a stand gives it up before the search, so it is free for itself too.
+bool lf_keepsOwnStand(LiveAircraft& a) {
+    if (a.standId == 0) return false;
+    std::lock_guard lock(g_standsMutex);
+    Stand* stand = gf_standByNumber(static_cast<std::uint32_t>(a.standId));
+    if (a.phase != PHASE_AT_STAND || !stand) {
+        gf_releaseStand(a);
+        return false;
+    }
+    stand->occupied = 1;
+    return true;
+}
+
 }  // namespace
+
+void gf_releaseStand(const Aircraft& a) {
+    if (a.standId == 0) return;
+    const auto id = static_cast<std::uint32_t>(a.standId);
+    for (const LiveAircraft& other : g_liveAircraft) {
+        if (other.aircraftId == a.aircraftId || other.state == STATE_REMOVING || other.removeMark) continue;
+        if ((other.phase == PHASE_AT_STAND || other.phase == PHASE_STAND_CLEANUP) &&
+            static_cast<std::uint32_t>(other.standId) == id)
+            return;
+    }
+    std::lock_guard lock(g_standsMutex);
+    if (Stand* stand = gf_standByNumber(id)) stand->occupied = 0;
+}
 
 void lf_processArrival(LiveAircraft& a) {
     auto& q = a.samples;
@@ -317,6 +344,8 @@ void lf_processArrival(LiveAircraft& a) {
     }
     if (q.front().airborne) {
         a.phase = PHASE_AIRBORNE;
+    } else if (a.phase != PHASE_NEW && lf_keepsOwnStand(a)) {
+        // created again where it stands
     } else if (!lf_chooseArrivalStand(a)) {
         return;
     }
@@ -365,7 +394,8 @@ bool lf_parkAtNearestStand(LiveAircraft& a, bool standing) {
     a.standPosition = stand.position;
     a.standId = static_cast<int>(stand.number);
     a.cargo = a.cargo || stand.cargo;
-    // Taken while rolling onto it: no second aircraft is sent to the same stand.
+    // Taken while rolling onto it: no second aircraft is sent to the same stand (freed again when
+    // it drives on).
     stand.occupied = 1;
     a.samples.erase(a.samples.begin(), a.samples.end() - 1);
     if (a.phase != PHASE_STAND_CLEANUP) a.previousPhase = a.phase;

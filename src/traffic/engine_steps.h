@@ -34,6 +34,9 @@ void lf_takeStand(const LiveAircraft& aircraft, const Stand& stand);
 void lf_markCargoStand(const Aircraft& aircraft);
 // The wanted number of parked aircraft kept (extra: the aircraft that is just parking).
 void lf_checkMaxPark(int extra);
+// The aircraft no longer holds its stand (it left, drove on or goes): the stand is free again,
+// unless another live aircraft stands at it or rolls onto it meanwhile.
+void gf_releaseStand(const Aircraft& aircraft);
 
 // ---- Movement (movement.cpp) ----
 // The oldest sample fell due: step towards the next one (or extrapolate, or remove when dry).

@@ -187,6 +187,7 @@ bool lf_sampleTiming(LiveAircraft& a, PositionSample& s) {
     } else if (a.phase == PHASE_STAND_CLEANUP) {
         a.previousPhase = PHASE_STAND_CLEANUP;
         a.phase = PHASE_MOVING;
+        gf_releaseStand(a);   // it drives on: the stand it was rolling onto is free again
         s.standing = 0;
         return true;
     } else if (d > kStandLeaveNm) {
@@ -434,8 +435,7 @@ void lf_restartSamplePlay(LiveAircraft& a) {
     if (!a.airline.empty() && a.standId != 0 &&
         gf_recordStandUse(static_cast<std::uint32_t>(a.standId), a, true, now, true) != 0)
         gf_rememberStandUseSlot(a.aircraftId, now);
-    std::lock_guard lock(g_standsMutex);
-    if (Stand* stand = gf_standByNumber(static_cast<std::uint32_t>(a.standId))) stand->occupied = 0;
+    gf_releaseStand(a);
 }
 
 void processLiveUpdate(const TrafficUpdate& update) {

@@ -77,13 +77,19 @@ void gf_setAttitudeStep(LiveAircraft& a, double targetBank, int passes) {
     a.bankStep = std::clamp(step, -stepLimit, stepLimit);
 }
 
+bool gf_hasPositionBlock(const LiveAircraft& a) {
+    return gf_isValidPosition({a.position.latitude, a.position.longitude});
+}
+
 bool gf_closeToUserPath(const LiveAircraft& a) {
     if (a.samples.empty()) return false;
     const PositionSample& oldest = a.samples.front();
     const LatLon user = gf_userPositionLatLon();
     const double d = gf_distanceNm(lf_at(oldest), user);
     if (d > 6.0 || std::fabs(oldest.altitude - g_userPosition.altitude) >= 3000.0) return false;
-    const double angle = gf_headingDifference(a.position.heading, gf_initialBearing(user, lf_at(oldest)));
+    // A new aircraft's block is all zeros (heading north): its course is the one the feed reports.
+    const double course = gf_hasPositionBlock(a) ? a.position.heading : oldest.track * kDeg2Rad;
+    const double angle = gf_headingDifference(course, gf_initialBearing(user, lf_at(oldest)));
     return std::fabs(std::sin(angle) * d * kFeetPerNm) <= 4000.0;
 }
 

@@ -20,8 +20,11 @@ double gf_sampleSpeed(const LiveAircraft& aircraft);
 // Sets the per-pass bank step towards the target bank (radians, clamped to the class's limit) over
 // the given passes, limited to the class's step per pass.
 void gf_setAttitudeStep(LiveAircraft& aircraft, double targetBank, int passes);
+// The aircraft has a position block of its own: it has been in the simulator before.
+bool gf_hasPositionBlock(const LiveAircraft& aircraft);
 // The oldest sample lies within 6 nm of the user aircraft, less than 3000 ft from its altitude and
-// at most 4000 ft from the line along the aircraft's current course through the user.
+// the user at most 4000 ft from the line through it along the aircraft's course: its current course,
+// or the oldest sample's track while it has no position block.
 bool gf_closeToUserPath(const LiveAircraft& aircraft);
 
 }  // namespace vrn

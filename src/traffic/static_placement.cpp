@@ -4,6 +4,7 @@
 #include <mutex>
 
 #include "airports/stand_records.h"
+#include "airports/stand_search.h"
 #include "core/format.h"
 #include "core/log.h"
 #include "feed/udp_readers.h"
@@ -40,13 +41,15 @@ std::string lf_staticCallsign(const StaticPlacement& d) {
     return callsign;
 }
 
-// A live aircraft at or rolling onto the stand, or at an adjacent one.
-const LiveAircraft* lf_liveBlocking(const Stand& stand, bool& atStand) {
+// A live aircraft at or rolling onto the decision's stand, or at one adjacent to it (known only
+// while the stand is).
+const LiveAircraft* lf_liveBlocking(std::uint32_t standId, const Stand* stand, bool& atStand) {
     for (const LiveAircraft& a : g_liveAircraft) {
         if (a.phase != PHASE_STAND_CLEANUP && a.phase != PHASE_AT_STAND) continue;
         const auto id = static_cast<std::uint32_t>(a.standId);
-        atStand = id == stand.number;
-        if (atStand || std::find(stand.adjacent.begin(), stand.adjacent.end(), id) != stand.adjacent.end()) return &a;
+        atStand = id == standId;
+        if (atStand || (stand && std::find(stand->adjacent.begin(), stand->adjacent.end(), id) != stand->adjacent.end()))
+            return &a;
     }
     return nullptr;
 }
@@ -59,21 +62,22 @@ void lf_placeStaticParked() {
     const StaticPlacement d = std::move(g_staticPlacements.back());
     g_staticPlacements.pop_back();
     const Stand* stand = gf_standByNumber(d.standId);
-    if (!stand) {
-        gf_logArrowLine(vrn::format("stand with id {} not found", d.standId));
-        return;
-    }
     bool atStand = false;
-    if (const LiveAircraft* live = lf_liveBlocking(*stand, atStand)) {
+    if (const LiveAircraft* live = lf_liveBlocking(d.standId, stand, atStand)) {
         if (LOG.get()) {
+            const std::string name = gf_standNameOfNumber(d.standId);
             if (atStand)
-                gf_logLine(vrn::format("{:8}: no static parking for {}, live aircraft {} standing here", stand->id,
+                gf_logLine(vrn::format("{:8}: no static parking for {}, live aircraft {} standing here", name,
                                        d.callsign, live->callsign));
             else
                 gf_logLine(vrn::format("{:8}: no static parking for {}, live aircraft {} is adjacent at {}, possibly "
                                        "colliding",
-                                       stand->id, d.callsign, live->callsign, gf_standNameOf(*live)));
+                                       name, d.callsign, live->callsign, gf_standNameOf(*live)));
         }
+        return;
+    }
+    if (!stand) {
+        gf_logArrowLine(vrn::format("stand with id {} not found", d.standId));
         return;
     }
     const std::uint32_t id = lf_nextStaticId();

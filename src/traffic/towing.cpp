@@ -67,6 +67,7 @@ void lf_liveryChange(LiveAircraft& a) {
 void lf_towedParks(LiveAircraft& a) {
     if (gf_distanceNm(here(a), a.standPosition) > kParkedWithinNm) {
         a.phase = PHASE_MOVING;
+        gf_releaseStand(a);
         return;
     }
     a.previousPhase = a.phase;

@@ -111,7 +111,12 @@ void liveAircraftPass() {
         anyMarked = anyMarked || std::any_of(g_liveAircraft.begin(), g_liveAircraft.end(),
                                              [](const LiveAircraft& a) { return a.removeMark != 0; });
     }
-    if (anyMarked) std::erase_if(g_liveAircraft, [](const LiveAircraft& a) { return a.removeMark != 0; });
+    if (anyMarked) {
+        // A record given up before it reached the simulator may still hold a stand (one created again).
+        for (const LiveAircraft& a : g_liveAircraft)
+            if (a.removeMark && a.state != STATE_REMOVING) gf_releaseStand(a);
+        std::erase_if(g_liveAircraft, [](const LiveAircraft& a) { return a.removeMark != 0; });
+    }
     // Static records whose creation was cancelled before the simulator made them.
     if (g_staticSweepDue) {
         g_staticSweepDue = false;
@@ -240,6 +245,10 @@ void gf_resetParkAirport() {
         std::lock_guard lock(g_standsMutex);
         g_parkAirport = Airport{};
     }
+    // The reader's copies go with it: the next run may start far from this airport, where its
+    // elevation would turn every record below it into a ground record.
+    g_trafficReader.setFieldElevation(std::nullopt);
+    g_trafficReader.setParkAirport(std::nullopt);
     bool redraw = false;
     for (std::atomic<int>* n : {&w.g_maxParkCount, &w.g_standCount, &w.g_updateCount})
         if (n->exchange(0) != 0) redraw = true;

@@ -12,7 +12,9 @@
 #include <vector>
 
 #include "core/geodesy.h"
+#include "core/format.h"
 #include "core/time_of_week.h"
+#include "display/window_state.h"
 #include "feed/udp_readers.h"
 #include "settings/settings_catalogue.h"
 #include "support/test_support.h"
@@ -213,6 +215,7 @@ TEST_F(ParserTest, TimeStampsAndFeedTime) {
         {{{14, "yesterday"}}, false, 171644617100.79},   // dropped; other threads keep the last good feed time
         {{{14, "1717000001"}, {1, "5"}}, false, 1717000001.0}};   // dropped for another reason: time moves on
     for (const auto& [changes, queued, feedTime] : cases) {
+        reader.resetFeedClock();   // each a feed of its own: these stamps lie centuries apart
         const auto u = parse(changes);
         ASSERT_EQ(u.has_value(), queued) << changes.at(14);
         EXPECT_DOUBLE_EQ(u ? u->timeStamp : feedTime, feedTime);
@@ -221,6 +224,41 @@ TEST_F(ParserTest, TimeStampsAndFeedTime) {
     gf_setMainLoopRunning(false);
     EXPECT_FALSE(parse({{14, "1717000009"}})) << "nothing queued while the main loop is stopped";
     EXPECT_DOUBLE_EQ(g_feedTimeStamp.load(), 1717000009.0);
+    gf_setWallClockForTests({});
+}
+
+// The feed's stamps are judged by the feed's own clock, never by this computer's, which may be
+// minutes wrong; the difference is told once in the status line.
+TEST_F(ParserTest, StampsAreJudgedByTheFeedsOwnClock) {
+    constexpr double kFeedNow = 1717000000.0;
+    gf_setWallClockForTests([] { return static_cast<std::time_t>(kFeedNow) - 120; });   // the PC 2 min slow
+    gf_showStatus("", false);
+    const auto record = [&](std::uint32_t hexid, double stamp) {
+        return parse({{1, std::to_string(hexid)}, {14, vrn::format("{:.1f}", stamp)}});
+    };
+    const std::uint64_t droppedBefore = g_futureStampsDropped.load();
+    for (std::uint32_t i = 0; i < 25; ++i) {
+        ASSERT_TRUE(record(4000000 + i, kFeedNow - i % 5)) << i;
+        EXPECT_EQ(g_mainWindow.g_statusText.get().empty(), i < 19) << i;
+    }
+    EXPECT_EQ(g_mainWindow.g_statusText.get(), "RealTraffic's clock is 120 s ahead of this computer's clock");
+    gf_showStatus("", false);
+    const struct {
+        const char* name; std::uint32_t hexid; double stamp; bool taken;
+    } cases[] = {
+        {"an hour ahead of its own aircraft", 4000003, kFeedNow + 3600.0, false},
+        {"the same again, in milliseconds", 4000003, (kFeedNow + 3600.0) * 1000.0, false},
+        {"ten minutes behind", 4000004, kFeedNow - 600.0, true},
+        {"20 s ahead", 4000005, kFeedNow + 20.0, true},
+        // The feed jumps two hours ahead (replay to live): one aircraft alone is not believed, a second confirms it.
+        {"a jump, first aircraft", 4000006, kFeedNow + 7200.0, false},
+        {"a jump, its own again", 4000006, kFeedNow + 7201.0, false},
+        {"a jump, second aircraft", 4000007, kFeedNow + 7202.0, true},
+        {"after the jump, first aircraft", 4000006, kFeedNow + 7203.0, true},
+    };
+    for (const auto& c : cases) EXPECT_EQ(record(c.hexid, c.stamp).has_value(), c.taken) << c.name;
+    EXPECT_EQ(g_futureStampsDropped.load() - droppedBefore, 4u);
+    EXPECT_EQ(g_mainWindow.g_statusText.get(), "") << "told once";
     gf_setWallClockForTests({});
 }
 
