@@ -135,7 +135,7 @@ LatLon lf_moved(const LatLon& p, double trackDeg, double nm) {
 }  // namespace
 
 Generator::Generator(LatLon center, double elevationFeet, int count, double radiusNm, bool dispersing)
-    : m_center(center), m_elevation(elevationFeet), m_radius(radiusNm), m_dispersing(dispersing) {
+    : m_center(center), m_elevation(elevationFeet), m_radius(radiusNm) {
     for (int i = 0; i < count; ++i) {
         Plane p;
         p.kind = !dispersing ? i % 6 : i % 100 == 99 ? FIXED : DISPERSING;

@@ -77,7 +77,6 @@ private:
     vrn::LatLon m_center;
     double m_elevation;
     double m_radius;
-    bool m_dispersing;
     std::vector<Plane> m_planes;
     unsigned m_seed = 12345;
 };
