@@ -140,7 +140,7 @@ TEST_F(Stands, AnArrivalBesideAParkedAircraftWhoseWingsTouchIsRefused) {
     feedTrack({.at = kStandA, .altitude = 0.0, .groundSpeed = 0.0}, 3, 16.0);
     passes(2950);
     EXPECT_EQ(live(), nullptr);
-    EXPECT_NE(logText().find("A10     : DLH4     at adjacent and colliding, A11 blocks live BAW12 parking\n"),
+    EXPECT_NE(logText().find(systemLines("A10     : DLH4     at adjacent and colliding, A11 blocks live BAW12 parking\n")),
               std::string::npos);
 }
 
