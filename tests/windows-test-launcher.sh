@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Starts one Windows test program under Wine for ctest. Usage: windows-test-launcher.sh WINE... PROGRAM ARGS...
-# Under many programs starting and ending at once in one prefix (and a busy machine), Wine now and
-# then fails a program that never ran or that had ended: it ends a program before its main() runs (a
-# failure status and nothing on stdout), or its server kills a program (SIGKILL) that is slow to leave
-# after its last thread ended. Every test program writes to stdout once its main() runs (GoogleTest's
+# Wine now and then fails a program that never ran or that had ended: it ends a program before its
+# main() runs (a failure status and nothing on stdout; the test build runs Wine without address
+# randomisation, which removes the known cause, but a system may refuse that), or, on a busy machine,
+# its server kills a program (SIGKILL) that is slow to leave after its last thread ended. Every test program writes to stdout once its main() runs (GoogleTest's
 # first lines) and ends its output with GoogleTest's verdict, so either case is told from a test that
 # ran and failed: the program is started once more, and the launcher says so on stderr. A program
 # that ran and failed keeps its status at once; so does the second start.
