@@ -53,6 +53,14 @@ std::string gf_downloadBase() {
     return base;
 }
 
+bool gf_failedDownload(const std::string& url, const fs::path& target, const std::string& error) {
+    gf_logLine(format("\"{}\" => \"{}\" download error: {}", url, gf_utf8Of(target), error));
+    std::error_code ec;
+    fs::remove(target, ec);
+    if (ec) gf_logLine(format("could not remove {}: {}", gf_utf8Of(target), ec.message()));
+    return false;
+}
+
 Version gf_versionOfFirstLine(const std::string& text) {
     const std::string firstLine = text.substr(0, text.find('\n'));
     static const std::regex numbers(R"((\d+)\.(\d+)\.(\d+))");

@@ -38,10 +38,14 @@ private:
 
 // The whole resource at `url` into `target` ("wb" when binary, else "w"). False, and logged, when
 // the target cannot be opened, the transfer fails, the server answers with another HTTP status
-// than 2xx (an error or a redirection page is not the resource) or the file cannot be completed; a partly written target is left for the caller to remove.
+// than 2xx (an error or a redirection page is not the resource) or the file cannot be completed;
+// a target this call created or overwrote is then removed, so no empty or half file stays behind.
 // A server that does not connect within 20 s or stops sending for 30 s is given up. Each platform
 // has its own implementation (downloads_posix.cpp over libcurl, downloads_win32.cpp over WinHTTP).
 bool gf_downloadToFile(DownloadHandle& http, const std::string& url, const std::filesystem::path& target, bool binary);
+
+// The end of a failed download whose target was opened: logs the error and removes the target. False.
+bool gf_failedDownload(const std::string& url, const std::filesystem::path& target, const std::string& error);
 
 // The version in the first line of the version file at `url`, fetched through ./version.json;
 // 0.0.0 on any failure. Only one version file is read at a time in the process. The whole transfer

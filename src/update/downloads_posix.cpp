@@ -55,22 +55,13 @@ bool gf_downloadToFile(DownloadHandle& http, const std::string& url, const fs::p
     const CURLcode code = curl_easy_perform(handle);
     // A failed close means the last buffered bytes never reached the disk.
     const bool closed = std::fclose(file) == 0;
-    if (code != CURLE_OK) {
-        gf_logLine(format("\"{}\" => \"{}\" download error: {}", url, gf_utf8Of(target), curl_easy_strerror(code)));
-        return false;
-    }
+    if (code != CURLE_OK) return gf_failedDownload(url, target, curl_easy_strerror(code));
     // Redirections are not followed, so a 3xx answer's body is not the resource either (file://
     // transfers have no status: 0).
     long status = 0;
     curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &status);
-    if (status != 0 && (status < 200 || status > 299)) {
-        gf_logLine(format("\"{}\" => \"{}\" download error: HTTP status {}", url, gf_utf8Of(target), status));
-        return false;
-    }
-    if (!closed) {
-        gf_logLine(format("\"{}\" => \"{}\" download error: {}", url, gf_utf8Of(target), "file could not be completed"));
-        return false;
-    }
+    if (status != 0 && (status < 200 || status > 299)) return gf_failedDownload(url, target, format("HTTP status {}", status));
+    if (!closed) return gf_failedDownload(url, target, "file could not be completed");
     return true;
 }
 

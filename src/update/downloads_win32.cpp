@@ -170,11 +170,7 @@ bool gf_downloadToFile(DownloadHandle& http, const std::string& url, const fs::p
     const bool transferred = Transfer(http.native(), http.transferLimit()).run(url, file, error);
     // A failed close means the last buffered bytes never reached the disk.
     const bool closed = std::fclose(file) == 0;
-    if (!transferred || !closed) {
-        gf_logLine(format("\"{}\" => \"{}\" download error: {}", url, gf_utf8Of(target),
-                          transferred ? "file could not be completed" : error));
-        return false;
-    }
+    if (!transferred || !closed) return gf_failedDownload(url, target, transferred ? "file could not be completed" : error);
     return true;
 }
 

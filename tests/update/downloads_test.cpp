@@ -1,5 +1,7 @@
 #include <thread>
 
+#include "core/format.h"
+
 #include "update/update_fixture.h"
 
 namespace vrn::test {
@@ -18,23 +20,41 @@ TEST(VersionFileLine, OnlyTheFirstLineCounts) {
 
 using DownloadTest = UpdateTest;
 
-TEST_F(DownloadTest, FailedTransfersAreNoSuccess) {
+// A failed transfer is no success and leaves neither an empty nor a half file behind, also where an
+// older file of that name was.
+TEST_F(DownloadTest, FailedTransfersAreNoSuccessAndLeaveNoFile) {
     DownloadHandle http;
     const auto download = [&](const char* name, const char* target, bool binary) { return gf_downloadToFile(http, gf_downloadBase() + name, target, binary); };
-    EXPECT_FALSE(download("missing.xml", "missing.xml", false));   // an error page is not the file
-    m_server.set("broken.zip", std::string(10000, 'b'), true);
-    EXPECT_FALSE(download("broken.zip", "broken.zip", true));   // broken off; the partial file stays for the caller
-    EXPECT_TRUE(fs::exists("broken.zip"));
-    EXPECT_EQ(logged("download error"), 2);
     m_server.route("moved.xml", {"<html>moved</html>", false, false, "301 Moved Permanently"});
-    EXPECT_FALSE(download("moved.xml", "moved.xml", false)) << "redirections are not followed";
+    m_server.set("broken.zip", std::string(10000, 'b'), true);
+    writeFile(program() / "broken.zip", "an older download");
+    const struct {
+        const char *name, *why;
+        bool binary;
+    } failures[] = {
+        {"missing.xml", nullptr, false},              // an error page is not the file
+        {"moved.xml", "HTTP status 301", false},     // redirections are not followed
+        {"broken.zip", nullptr, true},               // broken off after half of it
+    };
+    for (const auto& f : failures) {
+        EXPECT_FALSE(download(f.name, f.name, f.binary)) << f.name;
+        EXPECT_FALSE(fs::exists(program() / f.name)) << f.name;
+        EXPECT_EQ(logged(format("{}\" download error: ", f.name)), 1) << f.name;
+        if (f.why != nullptr) EXPECT_EQ(logged(f.why), 1) << f.name;
+    }
+    // A target that cannot be opened stops before any transfer, and what stands in its way stays.
     m_server.clearRequests();
     m_server.set("a.xml", "<a/>");
+    fs::create_directories(program() / "taken.xml" / "inside");
     EXPECT_FALSE(download("a.xml", "no_such_folder/a.xml", false));
-    EXPECT_TRUE(m_server.requests().empty()) << "a target that cannot be opened stops before any transfer";
+    EXPECT_FALSE(download("a.xml", "taken.xml", false));
+    EXPECT_TRUE(m_server.requests().empty());
+    EXPECT_TRUE(fs::is_directory(program() / "taken.xml" / "inside"));
+    EXPECT_EQ(logged("could not open file: "), 2);
     ScopedEnv env("VARNEL_DOWNLOAD_URL", "http://127.0.0.1:9");   // nothing listens; the '/' is added
     EXPECT_EQ(gf_fetchPackageVersion("aig"), (Version{0, 0, 0}));
     EXPECT_EQ(logged("\"http://127.0.0.1:9/aig/version.json\" => \"version.json\" download error: "), 1);
+    EXPECT_FALSE(fs::exists(program() / "version.json"));
 }
 
 // A stalled version file is given up; the time limit does not stay on the handle, so a package
@@ -45,6 +65,7 @@ TEST_F(DownloadTest, StalledVersionFilesAreGivenUpButPackagesMayBeSlow) {
     DownloadHandle http;
     EXPECT_EQ(gf_downloadVersionFile(http, gf_downloadBase() + "release/version.json"), (Version{0, 0, 0}));
     EXPECT_EQ(logged("release/version.json\" => \"version.json\" download error: "), 1);
+    EXPECT_FALSE(fs::exists(program() / "version.json"));
     const std::string slow(3000, 'p');
     m_server.route("slow.zip", {slow, false, false, "200 OK", 4, 150});
     EXPECT_TRUE(gf_downloadToFile(http, gf_downloadBase() + "slow.zip", "slow.zip", true));
