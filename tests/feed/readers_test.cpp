@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <deque>
 #include <limits>
+#include <random>
 #include <string>
 #include <thread>
 
@@ -99,9 +100,18 @@ TEST(UdpReaderTest, OverrunZeroByteAndRepeatFilter) {
 TEST(UdpReaderTest, StopAndRestartHundredTimesOnTheSamePort) {
     const int before = openDescriptorCount();
     RecordingReader reader;
-    reader.open();
-    reader.bind(0);
-    const std::uint16_t port = reader.boundPort();
+    // Below the systems' ephemeral ranges (Wine's are Linux's): a port freed between two rounds is
+    // never handed to another test's bind to port 0 meanwhile.
+    std::uint16_t port = 0;
+    for (unsigned p = 20000 + std::random_device{}() % 8000; port == 0 && p < 32000; ++p) {
+        reader.open();
+        try {
+            reader.bind(static_cast<std::uint16_t>(p));
+            port = reader.boundPort();
+        } catch (const SysErrorException&) {
+        }
+    }
+    ASSERT_NE(port, 0);
     reader.requestStop();
     reader.stopRequested = 0;
     for (int i = 0; i < 100; ++i) {
