@@ -529,7 +529,8 @@ TEST_F(ServerTest, AChurningLocalClientDoesNotKeepRealTrafficOut) {
     EXPECT_TRUE(eventually([] { return g_mainWindow.g_realTrafficLinkUp.load(); }));
     stop = true;
     mainLoop.join();
-    EXPECT_NE(log().find("connection dropped: connection closed before an answer"), std::string::npos);
+    // Closed, or on Windows often reset, before an answer.
+    EXPECT_NE(log().find("RealTraffic handshake failed, connection dropped: "), std::string::npos);
 }
 
 TEST_F(ServerTest, StopWakesAWaitForTheClient) {
