@@ -88,6 +88,8 @@ public:
     void remove(const std::string& path) { route(path, notFound()); }
     std::vector<std::string> requests() const { std::lock_guard lock(m_mutex); return m_requests; }
     long requestCount(const std::string& path) const { return std::ranges::count(requests(), path); }
+    // Ends every stalled request at once, without an answer.
+    void releaseStalls() { m_releaseStalls = true; }
     void clearRequests() { std::lock_guard lock(m_mutex); m_requests.clear(); }
 
 private:
@@ -114,7 +116,7 @@ private:
             m_requests.push_back(path);
             if (auto it = m_routes.find(path); it != m_routes.end()) route = it->second;
         }
-        for (pollfd p{client, POLLIN, 0}; route.stall && !m_stop;)   // until the client closes its end
+        for (pollfd p{client, POLLIN, 0}; route.stall && !m_stop && !m_releaseStalls;)   // until the client closes its end
             if (pollSocket(&p, 20) > 0 && ::recv(client, buffer, 1, 0) <= 0) return;
         const std::size_t length = route.body.size();
         if (route.truncate) route.body.resize(length / 2);
@@ -131,6 +133,7 @@ private:
     SocketFd m_listen = kNoSocket;
     int m_port = 0;
     std::atomic<bool> m_stop{false};
+    std::atomic<bool> m_releaseStalls{false};
     std::thread m_thread;
     mutable std::mutex m_mutex;
     std::map<std::string, Route> m_routes;
