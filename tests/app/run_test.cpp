@@ -45,7 +45,14 @@ protected:
         onSleep = [this] { onTurn(); };
     }
     void onTurn() {
-        if (std::this_thread::get_id() != m_loopThread) return;   // the exit thread sleeps too
+        if (std::this_thread::get_id() != m_loopThread) {
+            // The exit thread's waits move the shared virtual clock too: held in real time until the
+            // loop has left, so that its bounded wait for the loop cannot run out ahead of a slow loop.
+            const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+            while (g_mainLoopActive.load() && std::chrono::steady_clock::now() < until)
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            return;
+        }
         if (++turns == throwAtTurn) throw UserErrorException(81, "20 or more livery titles failed");
         if (!g_flightRunning.load()) {
             EXPECT_FALSE(g_mainLoopRunning);
