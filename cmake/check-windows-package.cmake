@@ -1,8 +1,8 @@
 # Checks the Windows package as a clean Windows 10 or 11 machine meets it. Varnel.exe must be a GUI
 # program (no console window) and import only libraries that every such Windows has: a DLL that is
 # neither there nor in the zip stops the program before its first line. The zip must hold the
-# program, its data, the README for Windows users and the third-party notices, and not the
-# developer README.
+# program, its data, the README for Windows users, the third-party notices (plain text, every licence
+# they name with its text) and the data sources' list they point to, and not the developer README.
 # Usage: cmake -DOBJDUMP=... -DEXE=<stage>/Varnel.exe -DZIP=<package zip> -P check-windows-package.cmake
 cmake_minimum_required(VERSION 3.25)
 
@@ -40,7 +40,8 @@ if(NOT rc EQUAL 0)
   string(APPEND failures "\n  ${ZIP} cannot be listed")
 endif()
 string(REPLACE "\n" ";" entries "${listing}")
-foreach(wanted Varnel/Varnel.exe Varnel/README.txt Varnel/THIRD-PARTY-NOTICES.txt Varnel/input/dbase.xml)
+foreach(wanted Varnel/Varnel.exe Varnel/README.txt Varnel/THIRD-PARTY-NOTICES.txt Varnel/SOURCES.md
+               Varnel/input/dbase.xml)
   if(NOT wanted IN_LIST entries)
     string(APPEND failures "\n  the zip lacks ${wanted}")
   endif()
@@ -58,12 +59,31 @@ get_filename_component(stage ${EXE} DIRECTORY)
 file(READ ${stage}/THIRD-PARTY-NOTICES.txt notices)
 foreach(credit "Arseny Kapoulkine" "Victor Zverovich" "Niels Lohmann" "Jean-loup Gailly and Mark Adler"
                "GCC RUNTIME LIBRARY EXCEPTION" "mingw-w64-libraries/winpthreads" "Open Database License (ODbL) 1.0"
-               "OpenFlights")
+               "OpenFlights" "Copyright (c) TU Delft and the BlueSky contributors" "Apache License")
   string(FIND "${notices}" "${credit}" at)
   if(at EQUAL -1)
     string(APPEND failures "\n  THIRD-PARTY-NOTICES.txt does not name ${credit}")
   endif()
 endforeach()
+# The MIT text twice: nlohmann-json's and BlueSky's.
+string(REGEX MATCHALL "Permission is hereby granted, free of charge" mit "${notices}")
+list(LENGTH mit mit)
+if(mit LESS 2)
+  string(APPEND failures "\n  THIRD-PARTY-NOTICES.txt lacks the MIT text of the BlueSky data")
+endif()
+# Read in Notepad: the section written by the project itself carries no Markdown marks.
+string(REPLACE "\r" "" plain "${notices}")
+string(FIND "${plain}" "\nAirline and aircraft type data" from)
+if(from EQUAL -1)
+  string(APPEND failures "\n  THIRD-PARTY-NOTICES.txt has no section on the data")
+else()
+  string(SUBSTRING "${plain}" ${from} -1 data_section)
+  string(FIND "${data_section}" "\n\n\n----" to)   # the next section
+  string(SUBSTRING "${data_section}" 0 ${to} data_section)
+  if(data_section MATCHES "[`]|[*][*]")
+    string(APPEND failures "\n  the data section of THIRD-PARTY-NOTICES.txt is not plain text")
+  endif()
+endif()
 
 if(failures)
   message(FATAL_ERROR "The Windows package would not serve a clean Windows:${failures}")

@@ -1,9 +1,9 @@
 # Writes THIRD-PARTY-NOTICES.txt for the Windows package from the licence texts the sources carry
 # themselves: Varnel.exe links pugixml, {fmt}, nlohmann-json, zlib, the GCC runtime (libstdc++,
 # libgcc) and the MinGW-w64 runtime with winpthreads statically, and input/dbase.xml is derived from
-# OpenFlights data. A text that cannot be found stops the build: a package never ships without it.
+# OpenFlights data and holds a few values of BlueSky (MIT) and pycontrails (Apache 2.0) data. A text that cannot be found stops the build: a package never ships without it.
 # Usage: cmake -DOUTPUT=... -DPUGIXML_LICENSE=... -DFMT_HEADER=... -DJSON_HEADER=... -DJSON_COPYRIGHT=...
-#   -DZLIB_HEADER=... -DGCC_COPYRIGHT=... -DMINGW_COPYRIGHT=... -DDATA_README=... [-DAPACHE_LICENSE=...]
+#   -DZLIB_HEADER=... -DGCC_COPYRIGHT=... -DMINGW_COPYRIGHT=... -DDATA_README=... -DAPACHE_LICENSE=...
 #   -P third-party-notices.cmake
 cmake_minimum_required(VERSION 3.25)
 
@@ -107,14 +107,24 @@ lf_section("MinGW-w64 runtime and winpthreads (threads)" "the MinGW-w64 copyrigh
 lf_read(readme "${DATA_README}")
 lf_between(credits "${readme}" "## Credits and licences" "are listed in `SOURCES.md`." "${DATA_README}")
 string(REPLACE "## Credits and licences\n\n" "" credits "${credits}")
+# Plain text for Notepad: no Markdown emphasis or code marks; the sources' list ships beside this file.
+lf_rewrite(credits "${credits}" "\\*\\*" "" "`" "" "listed in SOURCES\\.md\\.$" "listed in SOURCES.md, beside this file.")
 lf_section("Airline and aircraft type data in input/dbase.xml"
            "data/liveries/reference/README.md of the Varnel sources"
            "input/dbase.xml holds an airline table derived from OpenFlights airline data. That table is\nmade available under the Open Database License (ODbL) 1.0,\nhttps://opendatacommons.org/licenses/odbl/1-0/ ; any rights in its individual contents under the\nDatabase Contents License (DbCL) 1.0, https://opendatacommons.org/licenses/dbcl/1-0/ .\nThe tables it was made from (airlines.csv and types.csv, in data/liveries/reference/ of the Varnel\nsources) are the form of the data to make changes to.\n\n${credits}")
 
-if(APACHE_LICENSE AND EXISTS "${APACHE_LICENSE}")
-  lf_read(apache "${APACHE_LICENSE}")
-  lf_section("Apache License 2.0 (pycontrails data, see above)" "the licence's text" "${apache}")
+# BlueSky's data is under the MIT licence, the same text as nlohmann-json's above; its copyright
+# line is the one the data's credit gives.
+if(NOT readme MATCHES "BlueSky[^\n]*\n?[^\n]*MIT licence; copyright ([^)]+)\\)")
+  message(FATAL_ERROR "third-party notices: BlueSky's copyright not found in ${DATA_README}")
 endif()
+string(REGEX REPLACE "[ \n]+" " " bluesky_holders "${CMAKE_MATCH_1}")
+string(REGEX REPLACE "^MIT License\n\n" "" mit_text "${json_licence}")
+lf_section("MIT License (TU Delft BlueSky data, see above)" "the licence's standard text"
+           "Copyright (c) ${bluesky_holders}\n\n${mit_text}")
+
+lf_read(apache "${APACHE_LICENSE}")
+lf_section("Apache License 2.0 (pycontrails data, see above)" "the licence's text" "${apache}")
 
 # Windows line ends, for Notepad of every Windows version.
 string(REPLACE "\r\n" "\n" out "${out}")

@@ -1,6 +1,7 @@
-# The zip a simmer downloads: Varnel.exe with the data files it reads, a README for Windows users and
-# the notices of what the exe and the data contain, as the program folder of the Linux stage holds
-# them. SimConnect.dll comes from the simulator's SDK and is not shipped.
+# The zip a simmer downloads: Varnel.exe with the data files it reads, a README for Windows users, the
+# notices of what the exe and the data contain and the list of the data's sources they point to, as
+# the program folder of the Linux stage holds them. SimConnect.dll comes from the simulator's SDK and
+# is not shipped.
 set(VARNEL_PACKAGE_ROOT ${CMAKE_BINARY_DIR}/package)
 set(VARNEL_PACKAGE_STAGE ${VARNEL_PACKAGE_ROOT}/Varnel)
 set(VARNEL_PACKAGE_ZIP ${CMAKE_BINARY_DIR}/Varnel-${PROJECT_VERSION}-win64.zip)
@@ -25,7 +26,8 @@ endif()
 set(VARNEL_NOTICES ${CMAKE_BINARY_DIR}/package-texts/THIRD-PARTY-NOTICES.txt)
 set(notice_inputs ${VARNEL_PUGIXML_LICENSE} ${VARNEL_FMT_INCLUDE}/fmt/format.h
     ${VARNEL_JSON_INCLUDE}/nlohmann/json.hpp ${VARNEL_JSON_COPYRIGHT} ${VARNEL_ZLIB_HEADER} ${VARNEL_GCC_COPYRIGHT}
-    ${VARNEL_MINGW_COPYRIGHT} ${CMAKE_SOURCE_DIR}/data/liveries/reference/README.md)
+    ${VARNEL_MINGW_COPYRIGHT} ${CMAKE_SOURCE_DIR}/data/liveries/reference/README.md ${VARNEL_APACHE_LICENSE})
+set(VARNEL_DATA_SOURCES ${CMAKE_SOURCE_DIR}/data/liveries/reference/SOURCES.md)
 add_custom_command(OUTPUT ${VARNEL_NOTICES}
   COMMAND ${CMAKE_COMMAND} -DOUTPUT=${VARNEL_NOTICES} -DPUGIXML_LICENSE=${VARNEL_PUGIXML_LICENSE}
           -DFMT_HEADER=${VARNEL_FMT_INCLUDE}/fmt/format.h -DJSON_HEADER=${VARNEL_JSON_INCLUDE}/nlohmann/json.hpp
@@ -47,7 +49,7 @@ add_custom_command(OUTPUT ${VARNEL_PACKAGE_ZIP}
   COMMAND ${CMAKE_COMMAND} -E rm -rf ${VARNEL_PACKAGE_ROOT}/demo-packages
   # docs: the folder Varnel checks it runs from, and where its updates put the manual.
   COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_BINARY_DIR}/package-texts/README.txt ${VARNEL_NOTICES}
-          $<TARGET_FILE:varnel> ${VARNEL_PACKAGE_STAGE}
+          ${VARNEL_DATA_SOURCES} $<TARGET_FILE:varnel> ${VARNEL_PACKAGE_STAGE}
   COMMAND ${CMAKE_COMMAND} -E rm -f ${VARNEL_PACKAGE_ZIP}
   COMMAND ${CMAKE_COMMAND} -E chdir ${VARNEL_PACKAGE_ROOT}
           ${CMAKE_COMMAND} -E tar cf ${VARNEL_PACKAGE_ZIP} --format=zip Varnel

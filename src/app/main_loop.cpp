@@ -18,7 +18,6 @@
 #include "feed/realtraffic_link.h"
 #include "feed/udp_readers.h"
 #include "liveries/livery_matching.h"
-#include "platform/sys/timer.h"
 #include "settings/settings_catalogue.h"
 #include "simlink/command_queues.h"
 #include "simlink/flight_plan.h"
@@ -41,6 +40,9 @@ using namespace std::chrono_literals;
 
 constexpr int kTurnsPerSecond = 100;
 constexpr int kSecondsPerDay = 86400;
+// Longest a sleep ends after its deadline through the system timer alone: one step of the coarse
+// 15.6 ms timer Windows falls back to, and a little more.
+constexpr auto kSleepLateness = 20ms;
 
 void lf_enableControl(std::uint16_t id, bool enabled) {
     if (ui::Window* window = g_mainWindow.g_hMainWindow) window->enable(id, enabled);
@@ -225,15 +227,18 @@ void mainLoop() {
         g_currentDaySlot.store(gf_nowDaySlot());
         gf_setMainLoopRunning(true);
         lf_enableControl(CALLSIGN_2_OBJECTID.controlId, true);
-        platform::sys::ScopedTimerResolution resolution(1);
         while (true) {
             lf_tick();
             const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - gf_runNow());
             if (left.count() > 0) gf_runSleepUntil(deadline);
-            if (!g_simTick.load())
+            // A tick starts the cadence again from now, which drops the passes a slow turn left owing.
+            // A sleep that ended late by a coarse step of the system timer owes none of its own: the
+            // cadence goes on then, or every tick would cost a pass a second.
+            const RunTime now = gf_runNow();
+            if (!g_simTick.load() || (now >= deadline && now - deadline <= kSleepLateness))
                 deadline += 10ms;
             else
-                deadline = gf_runNow() + 10ms;   // the cadence starts again from the tick
+                deadline = now + 10ms;
             // Tested on every turn: ticks stop when the simulator or its thread has gone.
             if (gf_exitUnderWay()) break;
         }

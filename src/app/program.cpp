@@ -82,8 +82,17 @@ int gf_runProgram(const ProgramEntry& entry) {
                   << gf_excerpt(std::getenv("VARNEL_RUN_SECONDS")) << "\"" << std::endl;
         return kExitStatusUsage;
     }
+    // Started from another folder, the run stops with user error 41 and the window says so; a
+    // Log.txt there would be a stray file in the user's folder, and moving its Log.txt to Log0.txt
+    // would clobber files of theirs. The log's lines are dropped in that case.
+    bool inProgramFolder = false;
     try {
-        gf_startLog();
+        inProgramFolder = gf_runsFromProgramFolder();
+    } catch (const std::exception&) {
+        // The run thread's own check raises the same failure where the user sees it.
+    }
+    try {
+        if (inProgramFolder) gf_startLog();
     } catch (const std::exception& e) {
         lf_attachOutput(entry);
         std::cerr << "Varnel: " << e.what() << std::endl;

@@ -147,11 +147,7 @@ void lf_dailyChecks(const std::string& today) {
 }
 
 void lf_runBody() {
-    const fs::path docs = g_docsFolder;
-    std::error_code ec;
-    const fs::file_status st = fs::status(docs, ec);
-    if (ec && ec != std::errc::no_such_file_or_directory) throw fs::filesystem_error("status", docs, ec);
-    if (!fs::is_directory(st))
+    if (!gf_runsFromProgramFolder())
         throw UserErrorException(41, format("{} must be run from the {} folder!", kProgramName, kProgramName));
 
     gf_checkInstallation();
@@ -240,6 +236,14 @@ void gf_checkInstallation() {
     lf_secondControlStates();
     gf_readAirports();
     gf_flushLog();
+}
+
+bool gf_runsFromProgramFolder() {
+    const fs::path docs = g_docsFolder;
+    std::error_code ec;
+    const fs::file_status st = fs::status(docs, ec);
+    if (ec && ec != std::errc::no_such_file_or_directory) throw fs::filesystem_error("status", docs, ec);
+    return fs::is_directory(st);
 }
 
 void gf_startUpVRNL() {

@@ -14,6 +14,9 @@ extern std::atomic<int> g_archiveMajor;
 
 // The run thread's body.
 void gf_startUpVRNL();
+// Whether the current folder is the program's own (it holds the docs folder); a failing query is a
+// filesystem error naming "status". Nothing may be written to the current folder before this holds.
+bool gf_runsFromProgramFolder();
 // The start-up checks; every failure leaves as an exception.
 void gf_checkInstallation();
 // output, output/info, output/errors, airports and the learned folders.

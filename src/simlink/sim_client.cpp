@@ -18,7 +18,6 @@
 #include "display/window_state.h"
 #include "platform/sys/sleep.h"
 #include "platform/sys/thread_name.h"
-#include "platform/sys/timer.h"
 #include "settings/settings_catalogue.h"
 #include "simlink/command_queues.h"
 #include "simlink/creation_matching.h"
@@ -404,7 +403,6 @@ void SimClient(std::stop_token stop) {
                 lf_pause(stop, std::chrono::milliseconds(l_retryDelayMs.load()));
                 continue;
             }
-            platform::sys::ScopedTimerResolution resolution(1);
             bool ended = false;
             while (!stop.stop_requested()) {
                 if (!gf_simClientDispatchOnce()) {

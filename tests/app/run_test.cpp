@@ -1,5 +1,6 @@
 // The run: main loop on a virtual clock, the exit procedure, the window's position and the scan drivers.
 #include <array>
+#include <map>
 #include <set>
 #include <thread>
 
@@ -183,6 +184,52 @@ TEST_F(MainLoopRun, AnExitEndsTheLoopBeforeItStartsOrWithoutAPendingTick) {
     run();
     EXPECT_EQ(turns, 50);
     EXPECT_FALSE(g_mainLoopActive.load() || g_mainLoopRunning);
+}
+
+// A system timer that ends every sleep on a coarse 15.6 ms step (Windows, when it ignores the request
+// for 1 ms steps behind a full-screen simulator): the passes come in bursts, but the traffic engine's
+// clock still counts 100 of them a second, and a simulator tick once a second costs none.
+TEST_F(MainLoopRun, PassesKeepTheirRateWhenEverySleepEndsOnACoarseTimerStep) {
+    constexpr std::int64_t kStepNs = 15'600'000, kSecondNs = 1'000'000'000;
+    struct Case {
+        const char* timer;
+        std::function<std::int64_t(std::int64_t now, std::int64_t deadline)> wake;
+    };
+    const Case cases[] = {
+        {"on the first step of the clock at or after the deadline",
+         [](std::int64_t, std::int64_t deadline) { return (deadline + kStepNs - 1) / kStepNs * kStepNs; }},
+        {"in whole steps from the call",
+         [](std::int64_t now, std::int64_t deadline) { return now + (deadline - now + kStepNs - 1) / kStepNs * kStepNs; }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.timer);
+        std::map<std::int64_t, int> passesInSecond;
+        std::int64_t passesSeen = g_tickCounter.load(), lastWake = m_now.load();
+        const std::int64_t lastSecond = lastWake / kSecondNs + 61;
+        gf_setRunClockForTests({[this] { return RunTime(std::chrono::nanoseconds(m_now.load())); },
+                                [&](RunTime deadline) {
+                                    const std::int64_t wake = c.wake(m_now.load(), deadline.time_since_epoch().count());
+                                    // The passes since the last sleep ran at the moment it ended.
+                                    passesInSecond[lastWake / kSecondNs] += static_cast<int>(g_tickCounter.load() - passesSeen);
+                                    passesSeen = g_tickCounter.load();
+                                    if (wake / kSecondNs != lastWake / kSecondNs) g_simTick = true;   // the simulator's second
+                                    if (wake / kSecondNs >= lastSecond) g_exitRequested = true;
+                                    m_now = lastWake = wake;
+                                }});
+        run();
+        g_exitRequested = false;
+        ASSERT_GE(passesInSecond.size(), 61u);
+        passesInSecond.erase(passesInSecond.begin());   // the first and the last second are cut
+        passesInSecond.erase(std::prev(passesInSecond.end()));
+        int total = 0, fewest = 1000;
+        for (const auto& [second, passes] : passesInSecond) {
+            total += passes;
+            fewest = std::min(fewest, passes);
+        }
+        // Whole seconds cut a burst here and there: a pass more in one second is one fewer in the next.
+        EXPECT_NEAR(static_cast<double>(total) / static_cast<double>(passesInSecond.size()), 100.0, 0.05);
+        EXPECT_GE(fewest, 95);
+    }
 }
 
 TEST_F(MainLoopRun, AReaderErrorAtTheNext30SecondsOrAFailedPassEndsTheRunThroughAnExit) {

@@ -54,10 +54,11 @@ protected:
                   "<parameters>\n<parameter name=\"PORT_NUMBER\" value=\"" + std::to_string(base) + "\" />\n</parameters>\n");
     }
 
-    ChildProcess::Options options(const fs::path& output, const std::string& runSeconds = "4") const {
+    ChildProcess::Options options(const fs::path& output, const std::string& runSeconds = "4",
+                                  const fs::path& startIn = {}) const {
         ChildProcess::Options o;
         o.output = output;
-        o.folder = program;
+        o.folder = startIn.empty() ? program : startIn;
         const auto utf8 = [](const fs::path& p) {
             const auto u8 = p.u8string();
             return std::string(u8.begin(), u8.end());
@@ -73,8 +74,9 @@ protected:
     }
 
     // One start of the program; its exit status and what it printed.
-    std::pair<int, std::string> run(const std::string& name, const std::string& runSeconds = "4") const {
-        ChildProcess varnel(builtProgram("src/varnel"), {}, options(stage / name, runSeconds));
+    std::pair<int, std::string> run(const std::string& name, const std::string& runSeconds = "4",
+                                    const fs::path& startIn = {}) const {
+        ChildProcess varnel(builtProgram("src/varnel"), {}, options(stage / name, runSeconds, startIn));
         const int status = varnel.waitFor(kLongestRunSeconds).value_or(-1);
         return {status, readFile(stage / name)};
     }
@@ -129,6 +131,19 @@ TEST_F(StartEndToEnd, BadSurroundingsEndWithTheirMessage) {
         EXPECT_EQ(status, 1) << out;
         EXPECT_TRUE(lf_contains(out, "Varnel: ")) << out;
         EXPECT_TRUE(lf_contains(out, "Log.txt")) << out;
+    }
+    {
+        // Started from another folder (a shortcut without the program's folder as "Start in"): the
+        // run stops with user error 41 and leaves that folder as it was, its own Log.txt included.
+        const fs::path elsewhere = stage / "Desktop";
+        writeFile(elsewhere / "Log.txt", "the user's own file");
+        const auto [status, out] = run("elsewhere.out", "4", elsewhere);
+        EXPECT_EQ(status, 1) << out;   // ended with an error on the status line
+        EXPECT_TRUE(lf_contains(out, "Error 41: Varnel must be run from the Varnel folder!")) << out;
+        EXPECT_EQ(readFile(elsewhere / "Log.txt"), "the user's own file");
+        std::vector<std::string> left;
+        for (const auto& entry : fs::directory_iterator(elsewhere)) left.push_back(entry.path().filename().string());
+        EXPECT_EQ(left, std::vector<std::string>{"Log.txt"});
     }
 }
 

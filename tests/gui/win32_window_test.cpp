@@ -30,6 +30,17 @@ bool lf_eventually(F condition, int seconds = 10) {
     return condition();
 }
 
+// Width in pixels of the icon the window class keeps in `slot` (GCLP_HICON or GCLP_HICONSM).
+int lf_classIconWidth(HWND hwnd, int slot) {
+    ICONINFO info{};
+    if (!GetIconInfo(reinterpret_cast<HICON>(GetClassLongPtrW(hwnd, slot)), &info)) return 0;
+    BITMAP bitmap{};
+    GetObjectW(info.hbmColor ? info.hbmColor : info.hbmMask, sizeof(bitmap), &bitmap);
+    if (info.hbmColor) DeleteObject(info.hbmColor);
+    DeleteObject(info.hbmMask);
+    return bitmap.bmWidth;
+}
+
 std::wstring lf_text(HWND hwnd) {
     wchar_t buffer[64] = {};
     GetWindowTextW(hwnd, buffer, 64);
@@ -81,6 +92,7 @@ TEST(Win32Window, ControlsPaintingAndCloseGoThroughTheModel) {
         std::wstring editShown;
         bool topMost = false;
         COLORREF before = CLR_INVALID, after = CLR_INVALID;
+        int largeIcon = 0, smallIcon = 0;
     } seen;
     std::atomic<bool> loopEnded{false};
     std::thread user([&] {
@@ -102,6 +114,8 @@ TEST(Win32Window, ControlsPaintingAndCloseGoThroughTheModel) {
         lf_eventually([&] { return pixel() == kGreen; }, 120);
         seen.before = pixel();
 
+        seen.largeIcon = lf_classIconWidth(seen.main, GCLP_HICON);
+        seen.smallIcon = lf_classIconWidth(seen.main, GCLP_HICONSM);
         const HWND box = GetDlgItem(seen.main, kBox), edit = GetDlgItem(seen.main, kEdit);
         // What a button tells its parent when it is clicked (a simulated mouse click depends on focus).
         const auto click = [&](std::uint16_t id) {
@@ -149,6 +163,9 @@ TEST(Win32Window, ControlsPaintingAndCloseGoThroughTheModel) {
     EXPECT_EQ(seen.before, kGreen);
     EXPECT_EQ(seen.after, kRed);
     EXPECT_EQ(window.frame().left, 40);   // the window where the model put it
+    // The title bar's icon is the program icon's own small image, not the large one shrunk.
+    EXPECT_EQ(seen.largeIcon, GetSystemMetrics(SM_CXICON));
+    EXPECT_EQ(seen.smallIcon, GetSystemMetrics(SM_CXSMICON));
 }
 
 }  // namespace

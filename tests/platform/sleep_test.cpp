@@ -8,6 +8,12 @@
 
 #include "platform/sys/sleep.h"
 
+#ifdef _WIN32
+#include <cstring>
+
+#include "platform/sys/timer_win32.h"
+#endif
+
 namespace vrn::platform::sys {
 namespace {
 
@@ -84,6 +90,50 @@ TEST(Sleep, EveryWaitLastsAtLeastWhatItAsks) {
     }
     gf_sleepUntil(Clock::now() - 1s);   // a deadline already past returns at once
 }
+
+#ifdef _WIN32
+// What the process tells the system so that a covered or minimised window keeps its 1 ms timer:
+// the timer policy named in the control mask with its state bit clear. The state bit set instead
+// would ask for the very throttling it is meant to stop.
+struct SetInformationCall {
+    int calls = 0;
+    HANDLE process = nullptr;
+    int informationClass = -1;
+    DWORD size = 0;
+    PowerThrottlingState state{};
+    BOOL answer = TRUE;
+};
+SetInformationCall g_setInformationCall;
+
+BOOL WINAPI lf_fakeSetProcessInformation(HANDLE process, int informationClass, LPVOID information, DWORD size) {
+    SetInformationCall& c = g_setInformationCall;
+    ++c.calls;
+    c.process = process;
+    c.informationClass = informationClass;
+    c.size = size;
+    if (size == sizeof(c.state)) std::memcpy(&c.state, information, size);
+    return c.answer;
+}
+
+TEST(Sleep, TheProcessAsksNeverToHaveItsTimerResolutionIgnored) {
+    for (const BOOL answer : {TRUE, FALSE}) {
+        g_setInformationCall = {};
+        g_setInformationCall.answer = answer;
+        EXPECT_EQ(gf_honourTimerResolution(lf_fakeSetProcessInformation), answer == TRUE);
+        const SetInformationCall& c = g_setInformationCall;
+        ASSERT_EQ(c.calls, 1);
+        EXPECT_EQ(c.process, ::GetCurrentProcess());
+        EXPECT_EQ(c.informationClass, 4);   // ProcessPowerThrottling
+        ASSERT_EQ(c.size, 12u);
+        EXPECT_EQ(c.state.version, 1u);
+        EXPECT_EQ(c.state.controlMask, 0x4u);   // the timer-resolution policy, and no other
+        EXPECT_EQ(c.state.stateMask, 0u);
+    }
+    // A system without the call: nothing is asked, and the sleeps work all the same.
+    EXPECT_FALSE(gf_honourTimerResolution(nullptr));
+    EXPECT_NE(gf_setProcessInformationOfSystem(), nullptr) << "every Windows from 8 on has it";
+}
+#endif
 
 }  // namespace
 }  // namespace vrn::platform::sys

@@ -1,9 +1,12 @@
 #!/usr/bin/env python3
-"""Draws varnel.ico (16, 32 and 48 pixels, 32-bit with alpha): a green radar ring on black with a
-white aircraft seen from above, the window's colours. Run once; the .ico is kept in the repository."""
+"""Draws varnel.ico (16, 32, 48 and 256 pixels, 32-bit with alpha): a green radar ring on black with
+a white aircraft seen from above, the window's colours. The window's title bar and the taskbar take
+the 16-pixel image, the Alt+Tab list the 32-pixel one, Explorer's large views the 256-pixel one,
+which is stored as PNG as Windows expects at that size. Run once; the .ico is kept in the repository."""
 import math
 import struct
 import sys
+import zlib
 
 
 def pixel(size, x, y):
@@ -23,7 +26,19 @@ def pixel(size, x, y):
     return (0, 0, 0, 255)
 
 
+def png(size):
+    raw = b"".join(b"\0" + b"".join(struct.pack("BBBB", *pixel(size, x, y)) for x in range(size)) for y in range(size))
+
+    def chunk(kind, data):
+        return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+
+    header = struct.pack(">IIBBBBB", size, size, 8, 6, 0, 0, 0)   # 8-bit RGBA
+    return b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) + chunk(b"IDAT", zlib.compress(raw, 9)) + chunk(b"IEND", b"")
+
+
 def image(size):
+    if size >= 256:
+        return png(size)
     rows = []
     for y in reversed(range(size)):   # bottom-up DIB
         rows.append(b"".join(struct.pack("BBBB", b, g, r, a) for (r, g, b, a) in (pixel(size, x, y) for x in range(size))))
@@ -35,12 +50,12 @@ def image(size):
 
 
 def main(path):
-    sizes = [16, 32, 48]
+    sizes = [16, 32, 48, 256]
     images = [image(s) for s in sizes]
     out = struct.pack("<HHH", 0, 1, len(sizes))
     offset = 6 + 16 * len(sizes)
     for s, data in zip(sizes, images):
-        out += struct.pack("<BBBBHHII", s, s, 0, 0, 1, 32, len(data), offset)
+        out += struct.pack("<BBBBHHII", s % 256, s % 256, 0, 0, 1, 32, len(data), offset)   # 0 stands for 256
         offset += len(data)
     with open(path, "wb") as f:
         f.write(out + b"".join(images))

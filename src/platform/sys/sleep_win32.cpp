@@ -4,18 +4,11 @@
 
 #include <algorithm>
 
-#include "platform/sys/timer.h"
+#include "platform/sys/timer_win32.h"
 
 namespace vrn::platform::sys {
 
 namespace {
-
-// Without it Sleep(1) lasts a whole tick of the default timer (15.6 ms), and 100 passes a second
-// become 64. Asked once and kept for the life of the process, as the system drops it at the end.
-void lf_fineTimerOnce() {
-    static const bool asked = (gf_timeBeginPeriod(1), true);
-    (void)asked;
-}
 
 // Whole milliseconds, rounded up: Sleep(0) only gives up the rest of the time slice.
 DWORD lf_wholeMilliseconds(SleepClock::duration left) {
@@ -26,7 +19,8 @@ DWORD lf_wholeMilliseconds(SleepClock::duration left) {
 }  // namespace
 
 void gf_sleepUntil(SleepClock::time_point deadline) {
-    lf_fineTimerOnce();
+    // Without it Sleep(1) lasts a whole tick of the default timer (15.6 ms).
+    gf_keepFineTimer();
     // Sleep may end a little before the time asked; the loop then waits another millisecond.
     for (auto now = SleepClock::now(); now < deadline; now = SleepClock::now()) ::Sleep(lf_wholeMilliseconds(deadline - now));
 }

@@ -21,6 +21,16 @@ constexpr COLORREF kControlBackground = 0xFFCC99;
 constexpr DWORD kWindowStyle = WS_CAPTION | WS_SYSMENU;   // fixed size: no sizing border, no min/max box
 constexpr WORD kProgramIconResource = 100;   // ICON 100 in the program's resource script
 
+// The image of the program's icon closest to the size the system uses for `widthMetric` and
+// `heightMetric`; the system's program icon where the program has none. Not shared: a shared load
+// hands back the first size loaded whatever size is asked. The class keeps both for the program's life.
+HICON lf_programIcon(HINSTANCE instance, int widthMetric, int heightMetric) {
+    if (HANDLE icon = LoadImageW(instance, MAKEINTRESOURCEW(kProgramIconResource), IMAGE_ICON,
+                                 GetSystemMetrics(widthMetric), GetSystemMetrics(heightMetric), LR_DEFAULTCOLOR))
+        return static_cast<HICON>(icon);
+    return LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_APPLICATION));
+}
+
 std::wstring lf_wide(const std::string& utf8) {
     if (utf8.empty()) return {};
     const int n = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), static_cast<int>(utf8.size()),
@@ -132,10 +142,11 @@ private:
         wc.style = CS_HREDRAW | CS_VREDRAW;
         wc.lpfnWndProc = &Backend::windowProc;
         wc.hInstance = instance;
-        // The program's icon, resource 100 of Varnel.exe; a program without one (a test) shows the system's.
-        wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(kProgramIconResource));
-        if (wc.hIcon == nullptr) wc.hIcon = LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_APPLICATION));
-        wc.hIconSm = wc.hIcon;
+        // The program's icon, resource 100 of Varnel.exe, in its own image of each size: the small one
+        // for the title bar and the taskbar, not the large one shrunk. A program without one (a test)
+        // shows the system's.
+        wc.hIcon = lf_programIcon(instance, SM_CXICON, SM_CYICON);
+        wc.hIconSm = lf_programIcon(instance, SM_CXSMICON, SM_CYSMICON);
         wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
         wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
         wc.lpszClassName = m_className.c_str();
