@@ -112,6 +112,21 @@ TEST_F(Engine, NewAircraftAreRefusedForTheirIdentity) {
         ++lines;
     EXPECT_EQ(lines, 1u) << log;
     EXPECT_NE(log.find(said), std::string::npos) << log;
+
+    // Thirty of them in one minute (a flood of broken transponders): the lines are bounded.
+    gf_setWallClockForTests([] { return std::time_t{1733356800}; });
+    for (int second = 0; second < 2; ++second) {
+        for (std::uint32_t i = 0; i < 30; ++i)
+            feed({.id = 0x400100 + i, .callsign = "EZY" + std::to_string(100 + i), .time = 2100.0 + second});
+        passes(100);
+    }
+    gf_setWallClockForTests({});
+    const std::string flood = logText().substr(log.size());
+    lines = 0;
+    for (std::size_t at = flood.find("reported at one position while airborne"); at != std::string::npos;
+         at = flood.find("reported at one position while airborne", at + 1))
+        ++lines;
+    EXPECT_LE(lines, 10u) << flood;
 }
 
 TEST_F(Engine, AdmissionCompletesOrGivesUp) {
