@@ -403,6 +403,20 @@ TEST_F(FeedClockTest, AWholeFeedGoingBackIsANewTimeBaseForTheSameAircraft) {
     for (std::uint32_t id = 4200000; id < 4200030; ++id) EXPECT_LE(lost[id], 6) << id;
 }
 
+TEST_F(FeedClockTest, AircraftNotReportedForAnHourAreForgotten) {
+    reader.requestKnownAircraftReset();
+    for (std::uint32_t id = 4300000; id < 4300100; ++id) ASSERT_TRUE(record(id, 0.0));
+    steady += 1800.0;
+    ASSERT_TRUE(record(4300000, 0.0));   // still reported
+    EXPECT_EQ(reader.feedClockVoterCount(), 1u) << "a vote lasts a minute";
+    steady += 1801.0;
+    ASSERT_TRUE(record(4300100, 0.0));
+    EXPECT_EQ(reader.rememberedIdCount(), 2u);
+    const auto known = reader.knownAircraft();
+    ASSERT_EQ(known.size(), 2u);
+    EXPECT_EQ(std::tie(known[0].hexid, known[1].hexid), std::tuple(4300000u, 4300100u));
+}
+
 TEST_F(ParserTest, SplittingKeepsEmptyFieldsButNoFinalEmptyField) {
     reader.processDatagram("a,,b,");
     EXPECT_EQ(reader.fields, (std::vector<std::string_view>{"a", "", "b"}));
