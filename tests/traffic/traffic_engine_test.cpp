@@ -115,10 +115,10 @@ TEST_F(Engine, NewAircraftAreRefusedForTheirIdentity) {
 
     // Thirty of them in one minute (a flood of broken transponders): the lines are bounded.
     gf_setWallClockForTests([] { return std::time_t{1733356800}; });
-    for (int second = 0; second < 2; ++second) {
+    for (int second = 0; second < 3; ++second) {
         for (std::uint32_t i = 0; i < 30; ++i)
-            feed({.id = 0x400100 + i, .callsign = "EZY" + std::to_string(100 + i), .time = 2100.0 + second});
-        passes(100);
+            feed({.id = 0x400100 + i, .callsign = "EZY" + std::to_string(100 + i), .time = 2100.0 + 5 * second});
+        passes(500);
     }
     gf_setWallClockForTests({});
     const std::string flood = logText().substr(log.size());
@@ -127,6 +127,7 @@ TEST_F(Engine, NewAircraftAreRefusedForTheirIdentity) {
          at = flood.find("reported at one position while airborne", at + 1))
         ++lines;
     EXPECT_LE(lines, 10u) << flood;
+    EXPECT_GE(lines, 1u) << flood;
 }
 
 TEST_F(Engine, AdmissionCompletesOrGivesUp) {
