@@ -1,6 +1,8 @@
 // The XML layout of airport parking files: the writer, the reader of stands and uses, the text form
 // of half-hour sets and the typed readers of header values.
 #include <cmath>
+#include <cstdlib>
+#include <limits>
 #include <stdexcept>
 #include <unordered_set>
 
@@ -29,7 +31,8 @@ bool lf_writeApfParameters(pugi::xml_document& doc, const ApfAirport& airport, b
     gf_appendStringParameterNode(parameters, "publisher", airport.publisher);
     if (handmade) gf_appendStringParameterNode(parameters, "handmade", "true");
     if (handmade || !learned) gf_appendIntParameterNode(parameters, "altitude", airport.altitude);
-    gf_appendIntParameterNode(parameters, "num_parkpos", static_cast<int>(airport.stands.size()));
+    gf_appendIntParameterNode(parameters, "num_parkpos",
+                              static_cast<int>(airport.stands.size() + airport.keptParkPositions.size()));
     if (handmade) {
         gf_appendIntParameterNode(parameters, "Qf_real", airport.Qf_real);
         gf_appendIntParameterNode(parameters, "Qf_soft", airport.Qf_soft);
@@ -253,11 +256,24 @@ void lf_readParkPositions(const pugi::xml_document& doc, std::vector<Stand>& sta
     lf_readParkPositions(doc, stands, origin, reading);
 }
 
+namespace {
+// A heading that is there but is no number is damage, not north: NaN, which the stand checks refuse.
+double lf_headingAttribute(const pugi::xml_attribute& attribute) {
+    if (!attribute) return 0.0;
+    const char* text = attribute.value();
+    char* end = nullptr;
+    const double value = std::strtod(text, &end);
+    if (end == text) return std::numeric_limits<double>::quiet_NaN();
+    while (*end == ' ' || *end == '\t') ++end;
+    return *end == '\0' ? value : std::numeric_limits<double>::quiet_NaN();
+}
+}  // namespace
+
 Stand gf_fullFormStand(const pugi::xml_node& parkpos, std::string&& id, std::vector<StandUse>&& uses) {
     StandPlacement placement;
     placement.lat = parkpos.attribute("latitude").as_double();
     placement.lon = parkpos.attribute("longitude").as_double();
-    placement.heading = parkpos.attribute("heading").as_double() * kDeg2Rad;
+    placement.heading = lf_headingAttribute(parkpos.attribute("heading")) * kDeg2Rad;
     return Stand(std::move(uses), std::move(id), placement, parkpos.attribute("radius").as_double(),
                  parkpos.attribute("cargo").as_bool(), parkpos.attribute("ramp").as_bool(),
                  parkpos.attribute("heli").as_bool());
@@ -290,6 +306,10 @@ bool gf_writeApf(const ApfAirport& airport, const std::filesystem::path& path, b
         pugi::xml_node parkpositions = doc.append_child("parkpositions");
         if (!parkpositions) return false;
         for (const Stand& stand : airport.stands) lf_writeParkPos(parkpositions, learned, handmade, stand);
+        for (const std::string& kept : airport.keptParkPositions) {
+            pugi::xml_document piece;
+            if (piece.load_string(kept.c_str()) && piece.first_child()) parkpositions.append_copy(piece.first_child());
+        }
         return gf_saveXmlFile(doc, path);
     } catch (const std::exception& e) {
         gf_logArrowLine(format("exception in gf_writeApf: {}", e.what()));

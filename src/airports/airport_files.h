@@ -124,6 +124,9 @@ extern std::atomic<int> g_apfUpdates;     // learned updates since loading or sa
 extern bool g_handmadeOverruled;
 // Set when the learned file could not be merged whole: saving would lose what was not read.
 extern bool g_apfSaveBlocked;
+// The manual stands of the loaded learned file that were refused, as the file had them (guarded
+// by g_standsMutex); the next save writes them back.
+extern std::vector<std::string> g_refusedManualStands;
 // LATERAL_RANGE as the user had it before automatic ranging took over (-1: none kept).
 extern std::atomic<int> g_lateralRangeBeforeAuto;
 

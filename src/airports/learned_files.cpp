@@ -1,6 +1,7 @@
 // Reading a learned airport file: its per-airport settings go to the program, its uses, changed
 // stands and hand-made stands into g_stands (or, for a handmade file, its stands replace them).
 #include <cmath>
+#include <sstream>
 #include <unordered_map>
 
 #include "airports/airport_files.h"
@@ -144,17 +145,26 @@ void lf_readParkPosOverlay(const pugi::xml_node& parkpos, Stand& stand, const fs
     }
 }
 
+// A refused manual stand is still the user's: kept as the file had it for the next save.
+void lf_keepRefusedManualStand(const pugi::xml_node& parkpos) {
+    std::ostringstream text;
+    parkpos.print(text, "", pugi::format_raw);
+    g_refusedManualStands.push_back(text.str());
+}
+
 void lf_readManualStand(const pugi::xml_node& parkpos, std::string id, StandReading& reading) {
     const LatLon position{parkpos.attribute("latitude").as_double(), parkpos.attribute("longitude").as_double()};
     const double radius = parkpos.attribute("radius").as_double();
     if (!gf_isValidPosition(position) || radius == 0.0 || !std::isfinite(radius)) {
         gf_logArrowLine(format("manually created standid {} misses correct attributes in {}", id, gf_utf8Of(reading.file)));
         ++reading.refused;
+        lf_keepRefusedManualStand(parkpos);
         return;
     }
     Stand stand = gf_fullFormStand(parkpos, std::string(id), lf_readUses(parkpos, false, UseOrigin::Learned, 1));
     if (const std::string fault = gf_standFault(stand, reading.airport); !fault.empty()) {
         reading.refuse(id, fault);
+        lf_keepRefusedManualStand(parkpos);
         return;
     }
     stand.manual = 1;
@@ -172,6 +182,7 @@ void lf_mergeLearned(const pugi::xml_document& doc, StandReading& reading) {
         if (parkpos.attribute("manual").as_bool()) {
             if (byId.count(id)) {
                 gf_logArrowLine(format("manually created standid {} already exists in {}", id, gf_utf8Of(path)));
+                lf_keepRefusedManualStand(parkpos);
                 continue;
             }
             const std::size_t before = g_stands.size();
@@ -206,6 +217,7 @@ void gf_setClamped(NumericParameter<int>& setting, int value) { setting.set(sett
 
 void lf_readLearned(const fs::path& path) {
     gf_logLine(format("Read from learned airport file: \"{}\"", gf_utf8Of(path)));
+    g_refusedManualStands.clear();
     try {
         pugi::xml_document doc;
         StandReading reading{path, lf_parkAirportPosition()};

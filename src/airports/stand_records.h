@@ -91,6 +91,9 @@ struct ApfAirport {
     std::int32_t Qf_soft = -1;
     std::int32_t altitude = 0;
     std::vector<Stand> stands;
+    // Stands of the user's own (manual) that could not be used, as the file had them (XML text):
+    // written back unchanged, so that a save loses none of the user's data.
+    std::vector<std::string> keptParkPositions;
 };
 
 // The stands of the park airport, in file order. Owned by the run thread; the SimConnect thread

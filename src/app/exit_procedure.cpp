@@ -212,6 +212,7 @@ void FinalExit(int argument) {
         gf_logLine(format("Exiting: {}", gf_exitReasonName(reason)));
         gf_flushLog();
     });
+    lf_step([] { gf_releaseStatus(); });   // the status seconds stop with the main loop
     if (reason == EXIT_REASON_RESTART) lf_step([] { gf_showStatus("Prepare for a restart ...", true); });
     lf_step([] { gf_stopReaders(); });
     gf_runSleepFor(500ms);

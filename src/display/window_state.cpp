@@ -2,6 +2,8 @@
 #include "display/window_state.h"
 
 #include <algorithm>
+#include <optional>
+#include <utility>
 
 #include "core/format.h"
 #include "core/log.h"
@@ -56,11 +58,21 @@ constexpr std::size_t kStatusTextBytes = 400;
 // for the life of the process, and later errors go to Log.txt only. Guarded by g_statusMutex.
 std::string l_lastingError;
 
+// A text kept for a while (status seconds still to come; 0: none), and what is to follow it.
+// Guarded by g_statusMutex.
+int l_keptFor = 0;
+std::optional<std::string> l_following;
+
 // The status line's one writer; the caller holds g_statusMutex.
 void lf_showStatusLocked(const std::string& fullText, bool log) {
     MainWindow& w = g_mainWindow;
     if (!w.g_errorText.empty()) return;   // an error holds the status line
     const std::string text = gf_excerpt(fullText, kStatusTextBytes);
+    if (l_keptFor != 0) {
+        if (log && !text.empty()) gf_logLineOfString(text);
+        l_following = text;
+        return;
+    }
     w.g_statusText.set(text);
     w.g_statusShownAt.store(text.empty() ? 0 : std::max(1, w.g_statusSeconds.load()));
     if (log && !text.empty()) gf_logLineOfString(text);
@@ -72,6 +84,22 @@ void lf_showStatusLocked(const std::string& fullText, bool log) {
 void gf_showStatus(const std::string& text, bool log) {
     std::lock_guard lock(g_mainWindow.g_statusMutex);
     lf_showStatusLocked(text, log);
+}
+
+void gf_showStatusFor(const std::string& text, int seconds) {
+    MainWindow& w = g_mainWindow;
+    std::lock_guard lock(w.g_statusMutex);
+    l_keptFor = 0;
+    lf_showStatusLocked(text, true);
+    if (w.g_statusText.get().empty()) return;   // an error holds the line, or nothing to show
+    l_keptFor = std::max(1, seconds);
+    l_following.reset();
+}
+
+void gf_releaseStatus() {
+    std::lock_guard lock(g_mainWindow.g_statusMutex);
+    l_keptFor = 0;
+    if (l_following) lf_showStatusLocked(*std::exchange(l_following, std::nullopt), false);
 }
 
 void gf_clearStatus() { gf_showStatus(std::string(), true); }
@@ -118,6 +146,9 @@ void gf_statusSecondTick() {
     // Counting and clearing under one hold, so a text shown meanwhile is never cleared early.
     std::lock_guard lock(w.g_statusMutex);
     const int seconds = w.g_statusSeconds.fetch_add(1) + 1;
+    if (l_keptFor != 0 && --l_keptFor == 0) {
+        if (l_following) lf_showStatusLocked(*std::exchange(l_following, std::nullopt), false);
+    }
     const int shownAt = w.g_statusShownAt.load();
     if (shownAt >= 1 && seconds - shownAt >= 25) lf_showStatusLocked(std::string(), true);
 }

@@ -93,6 +93,11 @@ extern MainWindow g_mainWindow;
 
 // Status line, from any thread. Lock order: the status mutex, then the log mutex.
 void gf_showStatus(const std::string& text, bool log);
+// Shows `text` (logged) and keeps it for `seconds` status seconds: what is shown meanwhile is
+// logged at once and comes on the status line when the time is up (the newest of it).
+void gf_showStatusFor(const std::string& text, int seconds);
+// Ends such a wait at once (the run stops: its status seconds stop too).
+void gf_releaseStatus();
 void gf_clearStatus();
 void gf_showError(std::string_view text);
 // Clears the error hold (new simulator path, static-parking switch); the caller then clears the status.

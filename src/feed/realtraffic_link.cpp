@@ -67,6 +67,14 @@ std::string gf_judgeRtVersion(const std::string& answer) {
     if (answer.empty()) return "empty answer";
     const auto json = nlohmann::json::parse(answer, nullptr, false);
     if (json.is_discarded() || !json.is_object()) return vrn::format("not a version: {}", gf_excerpt(answer));
+    // The keys must be of their types: a wrongly typed key would be read as absent, and an answer
+    // without its version would pass as RealTraffic's.
+    const auto version = json.find("version");
+    if (version == json.end() || !version->is_string() || version->get_ref<const std::string&>().empty())
+        return vrn::format("no version text: {}", gf_excerpt(answer));
+    const auto level = json.find("level");
+    if (level != json.end() && !level->is_null() && !level->is_number_integer())
+        return vrn::format("no usable level: {}", gf_excerpt(answer));
     return {};
 }
 

@@ -168,52 +168,55 @@ std::size_t TrafficReader::seenCallsignCount() const {
 
 void TrafficReader::resetFeedClock() {
     std::lock_guard lock(m_feedClock.mutex);
-    m_feedClock.known = false;
-    m_feedClock.aheadOf.clear();
+    m_feedClock.clock.reset();
     m_feedClock.accepted = 0;
     m_feedClock.differenceShown = false;
 }
 
-bool TrafficReader::lf_admitStamp(double stamp, std::string_view aircraft) {
-    using namespace std::chrono;
-    FeedClock& c = m_feedClock;
+void TrafficReader::setSteadyClockForTests(std::function<double()> seconds) { m_steadySeconds = std::move(seconds); }
+
+double TrafficReader::lf_now() const {
+    if (m_steadySeconds) return m_steadySeconds();
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+std::size_t TrafficReader::feedClockVoterCount() {
+    std::lock_guard lock(m_feedClock.mutex);
+    return m_feedClock.clock.voterCount();
+}
+
+bool TrafficReader::lf_admitStamp(double stamp, std::optional<std::uint32_t> aircraft, double& timeStamp) {
+    FeedClockState& c = m_feedClock;
     std::lock_guard lock(c.mutex);
-    const steady_clock::time_point now = steady_clock::now();
-    const auto since = [&](steady_clock::time_point t) { return duration<double>(now - t).count(); };
-    if (c.known) {
-        const double feedNow = c.newest + since(c.at);
-        const double ahead = stamp - feedNow;
-        if (ahead > kFutureStampToleranceS) {
-            const bool confirmed = !c.aheadOf.empty() && c.aheadOf != aircraft && since(c.aheadAt) <= 60.0 &&
-                                   std::fabs(stamp - (c.aheadStamp + since(c.aheadAt))) <= kFutureStampToleranceS;
-            if (!confirmed) {
-                c.aheadOf.assign(aircraft);
-                c.aheadStamp = stamp;
-                c.aheadAt = now;
-                ++g_futureStampsDropped;
-                m_log.log(vrn::format("record of {} stamped {:.0f} s ahead of the feed, dropped", gf_excerpt(aircraft),
-                                      ahead));
-                return false;
-            }
-            c.aheadOf.clear();
-        }
+    const double now = lf_now();
+    std::optional<FeedClock::Jump> jump;
+    const FeedClock::Verdict verdict = c.clock.judge(stamp, aircraft, now, jump);
+    if (jump) {
+        // RealTraffic's playback started again, or went from a replay to live: its aircraft go on.
+        m_log.log(vrn::format("the feed's time moved {:.0f} s {}: taken as a new time base, the aircraft stay",
+                              std::fabs(jump->seconds), jump->seconds > 0 ? "ahead" : "back"));
     }
-    if (!c.known || stamp > c.newest + since(c.at)) {
-        c.known = true;
-        c.newest = stamp;
-        c.at = now;
+    if (!verdict.taken) {
+        ++g_futureStampsDropped;
+        m_log.log(vrn::format("record of {} stamped {:.0f} s ahead of the feed, dropped",
+                              aircraft ? std::to_string(*aircraft) : std::string("?"), verdict.ahead));
+        return false;
     }
+    timeStamp = verdict.timeStamp;
     ++c.accepted;
     // A computer whose clock is wrong misplaces the day's half hours of the stands: say it once,
-    // when enough records have shown the feed's time.
+    // when enough records of enough aircraft have shown the feed's time.
     constexpr int kRecordsBeforeJudging = 20;
     constexpr double kShownDifferenceS = 60.0;
-    const double difference = c.newest + since(c.at) - static_cast<double>(gf_wallClock());
-    if (!c.differenceShown && c.accepted >= kRecordsBeforeJudging && std::fabs(difference) > kShownDifferenceS) {
+    constexpr int kDifferenceHeldSeconds = 8;
+    const std::optional<double> offset = c.clock.offset();
+    if (c.differenceShown || c.accepted < kRecordsBeforeJudging || !offset || !c.clock.backed()) return true;
+    const double difference = now + *offset - static_cast<double>(gf_wallClock());
+    if (std::fabs(difference) > kShownDifferenceS) {
         c.differenceShown = true;
-        gf_showStatus(vrn::format("RealTraffic's clock is {:.0f} s {} this computer's clock", std::fabs(difference),
-                                  difference > 0 ? "ahead of" : "behind"),
-                      true);
+        gf_showStatusFor(vrn::format("RealTraffic's clock is {:.0f} s {} this computer's clock", std::fabs(difference),
+                                     difference > 0 ? "ahead of" : "behind"),
+                         kDifferenceHeldSeconds);
     }
     return true;
 }
@@ -245,20 +248,50 @@ std::vector<TrafficReader::KnownAircraft> TrafficReader::knownAircraft() const {
 
 void TrafficReader::requestKnownAircraftReset() {
     std::lock_guard lock(m_knownMutex);
-    m_known.clear();
-    m_knownList.clear();
+    std::unordered_map<std::uint32_t, KnownPlace>().swap(m_known);
+    std::vector<KnownAircraft>().swap(m_knownList);
     m_knownCount.store(0);
     m_knownAircraftReset.store(true);
 }
 
+std::size_t TrafficReader::rememberedIdCount() const {
+    std::lock_guard lock(m_knownMutex);
+    return m_known.size();
+}
+
+// An aircraft not reported for an hour has left: no rule looks back that far, and a feed of ever
+// new ids would otherwise hold on to each of them for the run. The caller holds m_knownMutex.
+void TrafficReader::lf_forgetOldIds(double now) {
+    constexpr double kForgottenAfterS = 3600.0;
+    constexpr double kForgettingIntervalS = 60.0;
+    if (now - m_lastForgetting < kForgettingIntervalS) return;
+    m_lastForgetting = now;
+    std::vector<KnownAircraft> kept;
+    std::unordered_map<std::uint32_t, KnownPlace> places;
+    for (const KnownAircraft& k : m_knownList) {
+        const KnownPlace& place = m_known.at(k.hexid);
+        if (now - place.lastSeen > kForgottenAfterS) continue;
+        places.emplace(k.hexid, KnownPlace{kept.size(), place.lastSeen});
+        kept.push_back(k);
+    }
+    if (kept.size() == m_knownList.size()) return;
+    m_knownList.swap(kept);
+    m_known.swap(places);
+    m_knownCount.store(m_knownList.size());
+}
+
 void TrafficReader::lf_takeIn() {
+    const double now = lf_now();
     std::lock_guard lock(m_knownMutex);
     m_knownAircraftReset.store(false);
-    const auto [it, added] = m_known.try_emplace(record.hexid, m_knownList.size());
-    if (added)
+    const auto [it, added] = m_known.try_emplace(record.hexid, KnownPlace{m_knownList.size(), now});
+    if (added) {
         m_knownList.push_back({record.hexid, record.flight.callsign});
-    else
-        m_knownList[it->second].callsign = record.flight.callsign;
+    } else {
+        m_knownList[it->second.index].callsign = record.flight.callsign;
+        it->second.lastSeen = now;
+    }
+    lf_forgetOldIds(now);
     m_knownCount.store(m_knownList.size());
 }
 
@@ -294,8 +327,10 @@ void TrafficReader::processLine() {
         // 2. Time stamp, in seconds or milliseconds.
         double stamp = lf_number(fields[F_TIMESTAMP], 741, "timestamp:");
         if (stamp > kMillisecondStampLimit) stamp /= 1000.0;
-        if (!lf_admitStamp(stamp, fields[F_HEXID])) return;
-        record.timeStamp = stamp;
+        // The feed's clock counts each aircraft once, by its address as a number.
+        std::uint32_t aircraft = 0;
+        const bool identified = lf_toU32(fields[F_HEXID], aircraft);
+        if (!lf_admitStamp(stamp, identified ? std::optional(aircraft) : std::nullopt, record.timeStamp)) return;
         g_feedTimeStamp.store(stamp);
 
         // 3. Registration.

@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <set>
@@ -20,6 +21,7 @@
 
 #include "core/geodesy.h"
 #include "core/log.h"
+#include "feed/feed_clock.h"
 #include "platform/net/sockets.h"
 #include "traffic/flight_records.h"
 #include "traffic/live_aircraft.h"
@@ -47,7 +49,7 @@ extern std::atomic<std::uint64_t> g_trafficQueueDropped;
 // Records stamped further ahead of the feed's own clock than kFutureStampToleranceS are dropped
 // (counted here): a record from the future would hold back every later one of its aircraft. The
 // computer's clock is no judge: it may be wrong by minutes.
-inline constexpr double kFutureStampToleranceS = 30.0;
+inline constexpr double kFutureStampToleranceS = FeedClock::kAheadToleranceS;
 extern std::atomic<std::uint64_t> g_futureStampsDropped;
 // A UDP reader stopped with an error (set by gf_reportReaderStop; the main loop and traffic start act on it).
 extern std::atomic<bool> g_readerError;
@@ -165,30 +167,32 @@ public:
 
     // Forgets the feed's clock (a new run or a new link may bring another one).
     void resetFeedClock();
+    // The steady clock in seconds that the feed clock and the aircraft table go by (tests); an
+    // empty function gives back the real one.
+    void setSteadyClockForTests(std::function<double()> seconds);
+    // Aircraft ids the table of taken-in aircraft holds (the ones not reported for an hour are forgotten).
+    std::size_t rememberedIdCount() const;
+    std::size_t feedClockVoterCount();
 
 protected:
     void process() override;
     void stopped() override;
 
 private:
-    // The feed's clock: its newest stamp, carried on by the time passed since on the steady clock.
-    // A stamp further ahead is held back until a record of another aircraft confirms it (the first
-    // records of a run may be old ones, and a feed may jump, say from replay to live). Reader
-    // thread only, apart from the reset.
-    struct FeedClock {
+    // The feed's clock (guarded by its mutex: the reset comes from other threads), with what the
+    // reader says about it.
+    struct FeedClockState {
         std::mutex mutex;
-        bool known = false;
-        double newest = 0.0;
-        std::chrono::steady_clock::time_point at{};
-        std::string aheadOf;   // the aircraft of the last stamp held back, empty: none
-        double aheadStamp = 0.0;
-        std::chrono::steady_clock::time_point aheadAt{};
-        int accepted = 0;      // stamps taken since the clock was set
+        FeedClock clock;
+        int accepted = 0;      // stamps taken since the clock was reset
         bool differenceShown = false;
     };
-    // False when the stamp lies too far ahead of the feed's clock.
-    bool lf_admitStamp(double stamp, std::string_view aircraft);
-    FeedClock m_feedClock;
+    // False when the stamp lies too far ahead of the feed's clock; else the stamp on the feed's
+    // continuous time base in `timeStamp`.
+    bool lf_admitStamp(double stamp, std::optional<std::uint32_t> aircraft, double& timeStamp);
+    FeedClockState m_feedClock;
+    std::function<double()> m_steadySeconds;   // the steady clock in seconds (tests set their own)
+    double lf_now() const;
 
     struct Situation {
         LatLon reference;
@@ -208,8 +212,14 @@ private:
     std::set<std::string> m_seenCallsigns;
     void lf_takeIn();
     mutable std::mutex m_knownMutex;           // the reader writes, other threads copy
-    std::unordered_map<std::uint32_t, std::size_t> m_known;   // ICAO address -> place in m_knownList
+    struct KnownPlace {
+        std::size_t index = 0;   // place in m_knownList
+        double lastSeen = 0.0;   // steady seconds
+    };
+    std::unordered_map<std::uint32_t, KnownPlace> m_known;   // ICAO address -> place
     std::vector<KnownAircraft> m_knownList;
+    double m_lastForgetting = 0.0;
+    void lf_forgetOldIds(double now);
     std::atomic<std::size_t> m_knownCount{0};
     std::atomic<bool> m_knownAircraftReset{false};
 };

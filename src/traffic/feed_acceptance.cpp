@@ -284,8 +284,10 @@ void lf_sayHeldInTheAir(const LiveAircraft& a, const PositionSample& s) {
     if (a.samples.size() != 1 || !s.airborne || !lf_samePosition(s, a.samples.back())) return;
     if (l_heldInTheAir.size() >= kHeldInTheAirRemembered) l_heldInTheAir.clear();
     if (!l_heldInTheAir.insert(a.aircraftId).second) return;
-    gf_logArrowLine(vrn::format("{} reported at one position while airborne at {:.0f} kn: not shown until it moves",
-                                gf_flightToText(a), s.groundSpeed));
+    // A flood of such aircraft must not fill the log: bounded as the readers' lines are.
+    static LogLimiter heldLog("\"not shown until it moves\"");
+    heldLog.log(vrn::format("===> {} reported at one position while airborne at {:.0f} kn: not shown until it moves",
+                            gf_flightToText(a), s.groundSpeed));
 }
 
 // Files an accepted sample by the aircraft's phase.

@@ -591,6 +591,13 @@ TEST(RealTrafficVersionTest, Answers) {
     gf_decodeRtVersion("");
     EXPECT_FALSE(g_professionalEdition.load());
     EXPECT_THROW(gf_decodeRtVersion("garbage"), std::exception);
+    // Only an answer with a version text, and a level that is absent, null or a number, is RealTraffic's.
+    const std::pair<const char*, bool> judged[] = {
+        {R"({"version":"10.0.200","level":2})", true}, {R"({"version":"9.1"})", true},
+        {R"({"version":"9.1","level":null})", true}, {R"({"version":10,"level":"x"})", false},
+        {R"({"version":"10.0.200","level":"2"})", false}, {R"({"level":2})", false}, {R"({"version":""})", false},
+        {R"({"version":null,"level":2})", false}};
+    for (const auto& [answer, taken] : judged) EXPECT_EQ(gf_judgeRtVersion(answer).empty(), taken) << answer;
 }
 
 TEST(Qs121Test, ScaledValuesAreWholeNumbers) {

@@ -1,6 +1,7 @@
 // The traffic record parser, rule by rule, on datagrams built from one valid airborne record.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <map>
@@ -13,6 +14,7 @@
 
 #include "core/geodesy.h"
 #include "core/format.h"
+#include "core/log.h"
 #include "core/time_of_week.h"
 #include "display/window_state.h"
 #include "feed/udp_readers.h"
@@ -232,6 +234,7 @@ TEST_F(ParserTest, TimeStampsAndFeedTime) {
 TEST_F(ParserTest, StampsAreJudgedByTheFeedsOwnClock) {
     constexpr double kFeedNow = 1717000000.0;
     gf_setWallClockForTests([] { return static_cast<std::time_t>(kFeedNow) - 120; });   // the PC 2 min slow
+    gf_releaseStatus();
     gf_showStatus("", false);
     const auto record = [&](std::uint32_t hexid, double stamp) {
         return parse({{1, std::to_string(hexid)}, {14, vrn::format("{:.1f}", stamp)}});
@@ -241,7 +244,17 @@ TEST_F(ParserTest, StampsAreJudgedByTheFeedsOwnClock) {
         ASSERT_TRUE(record(4000000 + i, kFeedNow - i % 5)) << i;
         EXPECT_EQ(g_mainWindow.g_statusText.get().empty(), i < 19) << i;
     }
-    EXPECT_EQ(g_mainWindow.g_statusText.get(), "RealTraffic's clock is 120 s ahead of this computer's clock");
+    // The feed's clock is the middle of its aircraft's stamps, two seconds behind the newest here.
+    const std::string told = "RealTraffic's clock is 118 s ahead of this computer's clock";
+    EXPECT_EQ(g_mainWindow.g_statusText.get(), told);
+    // It comes with the first records, as the static parking calculation starts: it stays a while.
+    gf_showStatus("Calculating static parked aircraft ...", false);
+    for (int second = 1; second < 8; ++second) {
+        gf_statusSecondTick();
+        EXPECT_EQ(g_mainWindow.g_statusText.get(), told) << second;
+    }
+    gf_statusSecondTick();
+    EXPECT_EQ(g_mainWindow.g_statusText.get(), "Calculating static parked aircraft ...");
     gf_showStatus("", false);
     const struct {
         const char* name; std::uint32_t hexid; double stamp; bool taken;
@@ -250,16 +263,158 @@ TEST_F(ParserTest, StampsAreJudgedByTheFeedsOwnClock) {
         {"the same again, in milliseconds", 4000003, (kFeedNow + 3600.0) * 1000.0, false},
         {"ten minutes behind", 4000004, kFeedNow - 600.0, true},
         {"20 s ahead", 4000005, kFeedNow + 20.0, true},
-        // The feed jumps two hours ahead (replay to live): one aircraft alone is not believed, a second confirms it.
+        // Two aircraft two hours ahead among 25: the second does not confirm the first.
         {"a jump, first aircraft", 4000006, kFeedNow + 7200.0, false},
         {"a jump, its own again", 4000006, kFeedNow + 7201.0, false},
-        {"a jump, second aircraft", 4000007, kFeedNow + 7202.0, true},
-        {"after the jump, first aircraft", 4000006, kFeedNow + 7203.0, true},
+        {"a jump, second aircraft", 4000007, kFeedNow + 7202.0, false},
+        {"after the jump, first aircraft", 4000006, kFeedNow + 7203.0, false},
+        {"one of the others", 4000008, kFeedNow + 1.0, true},
     };
     for (const auto& c : cases) EXPECT_EQ(record(c.hexid, c.stamp).has_value(), c.taken) << c.name;
-    EXPECT_EQ(g_futureStampsDropped.load() - droppedBefore, 4u);
+    EXPECT_EQ(g_futureStampsDropped.load() - droppedBefore, 6u);
     EXPECT_EQ(g_mainWindow.g_statusText.get(), "") << "told once";
     gf_setWallClockForTests({});
+}
+
+// The feed as a whole sets its clock: records of many aircraft, one a second each, on a steady
+// clock the test moves. The computer's clock is right here, so a false difference would show.
+class FeedClockTest : public ParserTest {
+protected:
+    static constexpr double kFeedStart = 1717000000.0;
+    void SetUp() override {
+        ParserTest::SetUp();
+        reader.setSteadyClockForTests([this] { return steady; });
+        gf_setWallClockForTests([this] { return static_cast<std::time_t>(kFeedStart + steady); });
+        gf_releaseStatus();
+        gf_showStatus("", false);
+        gf_startLog(dir.path() / "Log.txt");
+    }
+    void TearDown() override {
+        gf_closeLog();
+        gf_setWallClockForTests({});
+        ParserTest::TearDown();
+    }
+    std::vector<std::string> logLines() {
+        gf_flushLog();
+        return test::readLinesOf(dir.path() / "Log.txt");
+    }
+    // One record of `id` written as `idText` (its number when empty), stamped `shift` seconds off the
+    // true time; its time stamp when taken.
+    std::optional<double> record(std::uint32_t id, double shift, std::string idText = {}) {
+        if (idText.empty()) idText = std::to_string(id);
+        const auto u = parse({{1, idText}, {14, vrn::format("{:.1f}", kFeedStart + steady + shift)}});
+        return u ? std::optional(u->timeStamp) : std::nullopt;
+    }
+    // One second of a feed of `count` honest aircraft from 4200000 on, each `shift` off; how many were taken.
+    int honestSecond(int count, double shift = 0.0) {
+        int taken = 0;
+        for (int i = 0; i < count; ++i) taken += record(4200000 + static_cast<std::uint32_t>(i), shift).has_value();
+        return taken;
+    }
+    double steady = 5000.0;
+    test::TempDir dir;
+};
+
+TEST_F(FeedClockTest, AFirstRecordFarOffDoesNotSetTheClock) {
+    // 10^9 s in the past as the first record, then one honest aircraft: shown from its second record.
+    EXPECT_TRUE(record(4100001, -1.0e9));
+    int taken = 0;
+    for (int second = 0; second < 20; ++second, steady += 1.0) taken += record(4100002, 0.0).has_value();
+    EXPECT_GE(taken, 19);
+    EXPECT_EQ(g_mainWindow.g_statusText.get(), "") << "the computer's clock is right";
+    // Two hours ahead as the first record, then 30 honest aircraft: all shown, and nothing false said.
+    reader.resetFeedClock();
+    EXPECT_TRUE(record(4100003, 7200.0));
+    for (int second = 0; second < 5; ++second, steady += 1.0) EXPECT_EQ(honestSecond(30), 30) << second;
+    EXPECT_EQ(g_mainWindow.g_statusText.get(), "");
+}
+
+TEST_F(FeedClockTest, OneOrTwoAircraftNeitherMoveNorHoldTheClock) {
+    const std::uint64_t droppedBefore = g_futureStampsDropped.load();
+    // A minute of 30 honest aircraft and two stamped two hours ahead.
+    for (int second = 0; second < 60; ++second, steady += 1.0) {
+        ASSERT_EQ(honestSecond(30), 30) << second;
+        EXPECT_FALSE(record(4100011, 7200.0)) << second;
+        EXPECT_FALSE(record(4100012, 7200.0)) << second;
+    }
+    EXPECT_EQ(g_futureStampsDropped.load() - droppedBefore, 120u);
+    // The guard is still on: a lone record an hour ahead is refused.
+    EXPECT_FALSE(record(4100013, 3600.0));
+    // One aircraft written two ways is still one aircraft.
+    for (int second = 0; second < 5; ++second, steady += 1.0) {
+        ASSERT_EQ(honestSecond(2), 2);
+        EXPECT_FALSE(record(4100014, 7200.0, "4100014"));
+        EXPECT_FALSE(record(4100014, 7200.0, "04100014"));
+    }
+}
+
+TEST_F(FeedClockTest, OneAircraftCannotWalkTheClock) {
+    // Stamps 29 s further ahead with each record, among 30 honest aircraft and then alone.
+    for (const int others : {30, 0}) {
+        reader.resetFeedClock();
+        for (int second = 0; second < 3; ++second, steady += 1.0) {
+            honestSecond(others);
+            ASSERT_TRUE(record(4100021, 0.0));
+        }
+        int walkTaken = 0;
+        for (int step = 1; step <= 120; ++step, steady += 1.0) {
+            ASSERT_EQ(honestSecond(others), others);
+            walkTaken += record(4100021, 29.0 * step).has_value();
+        }
+        EXPECT_LE(walkTaken, 1) << others;
+        EXPECT_FALSE(record(4100022, 60.0)) << "the clock stayed where it was, " << others;
+        EXPECT_TRUE(record(4100023, 0.0));
+    }
+}
+
+TEST_F(FeedClockTest, ALoneAircraftIsJudgedOnItsOwnStamps) {
+    for (int second = 0; second < 3; ++second, steady += 1.0) ASSERT_TRUE(record(4100031, 0.0));
+    // Its source jumps two hours ahead: taken as soon as its stamps keep pace again.
+    int taken = 0;
+    for (int second = 0; second < 10; ++second, steady += 1.0) taken += record(4100031, 7200.0).has_value();
+    EXPECT_GE(taken, 8);
+}
+
+TEST_F(FeedClockTest, AWholeFeedGoingBackIsANewTimeBaseForTheSameAircraft) {
+    std::map<std::uint32_t, double> last;
+    std::map<std::uint32_t, int> lost;
+    const auto second = [&](double shift) {
+        for (std::uint32_t id = 4200000; id < 4200030; ++id) {
+            const auto t = record(id, shift);
+            if (!t || (last.count(id) && *t <= last[id] + 1.0)) {
+                ++lost[id];   // the aircraft's own record would not follow its last one
+                continue;
+            }
+            last[id] = *t;
+        }
+        steady += 2.0;
+    };
+    for (int s = 0; s < 20; ++s) second(0.0);
+    EXPECT_TRUE(lost.empty());
+    // RealTraffic's playback starts ten minutes back: every aircraft goes on with its next records.
+    for (int s = 0; s < 60; ++s) second(-600.0);
+    for (std::uint32_t id = 4200000; id < 4200030; ++id) EXPECT_LE(lost[id], 3) << id;
+    EXPECT_NEAR(g_feedTimeStamp.load(), kFeedStart + steady - 602.0, 1.0) << "the feed's time is its new one";
+    const auto lines = logLines();
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "the feed's time moved 600 s back: taken as a new time base, the aircraft stay"),
+              1);
+    // And forward again, two hours (from a replay to live).
+    for (int s = 0; s < 60; ++s) second(7200.0);
+    for (std::uint32_t id = 4200000; id < 4200030; ++id) EXPECT_LE(lost[id], 6) << id;
+}
+
+TEST_F(FeedClockTest, AircraftNotReportedForAnHourAreForgotten) {
+    reader.requestKnownAircraftReset();
+    for (std::uint32_t id = 4300000; id < 4300100; ++id) ASSERT_TRUE(record(id, 0.0));
+    steady += 1800.0;
+    ASSERT_TRUE(record(4300000, 0.0));   // still reported
+    EXPECT_EQ(reader.feedClockVoterCount(), 1u) << "a vote lasts a minute";
+    steady += 1801.0;
+    ASSERT_TRUE(record(4300100, 0.0));
+    EXPECT_EQ(reader.rememberedIdCount(), 2u);
+    const auto known = reader.knownAircraft();
+    ASSERT_EQ(known.size(), 2u);
+    EXPECT_EQ(std::tie(known[0].hexid, known[1].hexid), std::tuple(4300000u, 4300100u));
 }
 
 TEST_F(ParserTest, SplittingKeepsEmptyFieldsButNoFinalEmptyField) {

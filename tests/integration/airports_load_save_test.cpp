@@ -275,6 +275,7 @@ TEST_F(ParkAirportFile, DamagedStandsAreRefusedOneByOneAndCounted) {
         <parkpos id="M3" latitude="51.4706" longitude="-0.456" radius="20" heading="1e308" manual="true"/>
         <parkpos id="M4" latitude="51.4707" longitude="-0.456" radius="1e308" manual="true"/>
         <parkpos id="M5" latitude="0" longitude="0" radius="20" manual="true"/>
+        <parkpos id="M6" latitude="51.4708" longitude="-0.456" radius="20" heading="abc" manual="true"><opt reg="G-EUPA" day="1" hh="0,1"/></parkpos>
         <parkpos id="502" radius_change="true" radius="1e308"/></parkpositions>)");
     ASSERT_EQ(load(), "");
     std::vector<std::string> ids;
@@ -283,7 +284,22 @@ TEST_F(ParkAirportFile, DamagedStandsAreRefusedOneByOneAndCounted) {
         EXPECT_LE(gf_distanceNm(s.position, g_parkAirport.position()), kStandReachNm) << s.id;
     }
     EXPECT_EQ(ids, (std::vector<std::string>{"501", "502", "503", "M1"}));
-    EXPECT_EQ(g_mainWindow.g_statusText.get(), "4 stands of airports/learned/stock/LFPG.xml refused, see Log.txt");
+    EXPECT_EQ(g_mainWindow.g_statusText.get(), "5 stands of airports/learned/stock/LFPG.xml refused, see Log.txt");
+    // The refused manual stands are the user's: a save keeps them as they were, and they round-trip.
+    g_apfUpdates.store(1);
+    gf_closeParkAirport();
+    const std::string saved = readFile(learnedPath());
+    for (const char* kept : {R"(<parkpos id="M2" latitude="-51.4705" longitude="-0.456" radius="20" manual="true" />)",
+                             R"(<parkpos id="M3" latitude="51.4706" longitude="-0.456" radius="20" heading="1e308" manual="true" />)",
+                             R"(<parkpos id="M5" latitude="0" longitude="0" radius="20" manual="true" />)",
+                             R"(heading="abc" manual="true">)", R"(<opt reg="G-EUPA" day="1" hh="0,1" />)"})
+        EXPECT_NE(saved.find(kept), std::string::npos) << kept << "\n" << saved;
+    ASSERT_EQ(load(), "");
+    EXPECT_EQ(g_mainWindow.g_statusText.get(), "5 stands of airports/learned/stock/LFPG.xml refused, see Log.txt");
+    g_apfUpdates.store(1);
+    gf_closeParkAirport();
+    EXPECT_EQ(readFile(learnedPath()), saved);
+    ASSERT_EQ(load(), "");
     // An overlay whose radius no stand has keeps the archived radius.
     const auto overlaid = std::find_if(g_stands.begin(), g_stands.end(), [](const Stand& s) { return s.id == "502"; });
     ASSERT_NE(overlaid, g_stands.end());

@@ -112,6 +112,22 @@ TEST_F(Engine, NewAircraftAreRefusedForTheirIdentity) {
         ++lines;
     EXPECT_EQ(lines, 1u) << log;
     EXPECT_NE(log.find(said), std::string::npos) << log;
+
+    // Thirty of them in one minute (a flood of broken transponders): the lines are bounded.
+    gf_setWallClockForTests([] { return std::time_t{1733356800}; });
+    for (int second = 0; second < 3; ++second) {
+        for (std::uint32_t i = 0; i < 30; ++i)
+            feed({.id = 0x400100 + i, .callsign = "EZY" + std::to_string(100 + i), .time = 2100.0 + 5 * second});
+        passes(500);
+    }
+    gf_setWallClockForTests({});
+    const std::string flood = logText().substr(log.size());
+    lines = 0;
+    for (std::size_t at = flood.find("reported at one position while airborne"); at != std::string::npos;
+         at = flood.find("reported at one position while airborne", at + 1))
+        ++lines;
+    EXPECT_LE(lines, 10u) << flood;
+    EXPECT_GE(lines, 1u) << flood;
 }
 
 TEST_F(Engine, AdmissionCompletesOrGivesUp) {

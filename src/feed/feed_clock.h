@@ -1,0 +1,67 @@
+#pragma once
+// The feed's own clock, estimated from the feed as a whole: each aircraft votes with the offset
+// between its latest stamp and this computer's steady clock, and the clock is the median vote of
+// the last minute. One or two aircraft cannot move or hold it; a whole feed that jumps (replay
+// started again, replay to live) carries it within seconds, and such a jump starts a new time base
+// so that every aircraft's stamps still follow on from its earlier ones.
+//
+// An aircraft whose stamp jumps away from its own earlier ones loses its vote until its stamps
+// keep pace with time again (two records at least a second apart that agree); while some aircraft
+// keep pace, only theirs count. A lone aircraft is thus judged on its own stamps.
+#include <cstdint>
+#include <optional>
+#include <unordered_map>
+#include <vector>
+
+namespace vrn {
+
+class FeedClock {
+public:
+    // Stamps further ahead of the clock than this are refused; an aircraft's stamps that move by
+    // more than kOwnJumpS against the steady clock start a new run of its own.
+    static constexpr double kAheadToleranceS = 30.0;
+    static constexpr double kOwnJumpS = 10.0;
+    static constexpr double kVoteLifeS = 60.0;
+    static constexpr double kKeepingPaceS = 1.0;
+
+    struct Verdict {
+        bool taken = false;
+        double ahead = 0.0;       // seconds the stamp lies ahead of the clock (when refused)
+        double timeStamp = 0.0;   // the stamp on the continuous time base (when taken)
+    };
+    struct Jump {
+        double seconds = 0.0;   // how far the clock moved, forward positive
+    };
+
+    // Judges one record: `aircraft` none when its id cannot be read (it then has no vote),
+    // `now` the steady clock in seconds. A clock jump it causes is reported through `jump`.
+    Verdict judge(double stamp, std::optional<std::uint32_t> aircraft, double now, std::optional<Jump>& jump);
+    void reset();
+
+    // Feed time minus steady time, once known.
+    std::optional<double> offset() const { return m_known ? std::optional<double>(m_offset) : std::nullopt; }
+    // Whether the clock rests on more than a first record: an aircraft keeping pace, or three voting.
+    bool backed() const { return m_backed; }
+    std::size_t voterCount() const { return m_votes.size(); }
+
+private:
+    struct Vote {
+        double offset = 0.0;    // latest stamp minus steady time
+        double runStart = 0.0;  // steady time of the first record of its current run
+        double at = 0.0;        // steady time of its latest record
+        bool keepsPace = false; // a later record of the run agreed with its first, a second or more on
+    };
+    void lf_expireVotes(double now);
+    void lf_estimate(double now, std::optional<Jump>& jump);
+
+    std::unordered_map<std::uint32_t, Vote> m_votes;
+    std::vector<double> m_scratch;
+    bool m_known = false;
+    bool m_backed = false;
+    double m_offset = 0.0;
+    double m_baseShift = 0.0;   // added to stamps: the time base stays continuous over jumps
+    double m_lastEstimate = -1.0e300;
+    double m_lastExpiry = -1.0e300;
+};
+
+}  // namespace vrn
