@@ -80,7 +80,7 @@ int gf_bindIpv4(int fd, bool loopbackOnly, std::uint16_t port);
 std::uint16_t gf_boundPort(int fd);
 // Asks for a receive buffer of `bytes` (a burst of datagrams waits there while the reader is busy);
 // the system grants what it allows (Linux up to its limit, net.core.rmem_max). Returns the size
-// granted as the system reports it, 0 when unknown.
+// granted as the system reports it, 0 when unknown. `bytes` 0 asks for nothing (the size in force).
 int gf_setReceiveBuffer(int fd, int bytes);
 // Asks the system to count the datagrams it drops on this socket for want of room; false where the
 // platform keeps no such count (Windows).

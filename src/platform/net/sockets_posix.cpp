@@ -72,7 +72,7 @@ std::uint16_t gf_boundPort(int fd) {
 }
 
 int gf_setReceiveBuffer(int fd, int bytes) {
-    ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &bytes, sizeof bytes);   // capped by the system, never refused
+    if (bytes > 0) ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &bytes, sizeof bytes);   // capped by the system, never refused
     int granted = 0;
     socklen_t length = sizeof granted;
     if (::getsockopt(fd, SOL_SOCKET, SO_RCVBUF, &granted, &length) != 0) return 0;

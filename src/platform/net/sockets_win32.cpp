@@ -110,7 +110,8 @@ std::uint16_t gf_boundPort(int fd) {
 }
 
 int gf_setReceiveBuffer(int fd, int bytes) {
-    ::setsockopt(lf_socket(fd), SOL_SOCKET, SO_RCVBUF, reinterpret_cast<const char*>(&bytes), sizeof bytes);
+    if (bytes > 0)
+        ::setsockopt(lf_socket(fd), SOL_SOCKET, SO_RCVBUF, reinterpret_cast<const char*>(&bytes), sizeof bytes);
     int granted = 0;
     int length = sizeof granted;
     if (::getsockopt(lf_socket(fd), SOL_SOCKET, SO_RCVBUF, reinterpret_cast<char*>(&granted), &length) != 0) return 0;
