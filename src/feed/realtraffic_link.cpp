@@ -138,6 +138,15 @@ void gf_sendUserPosition(const UserAircraftState& user) {
                       true);
         return;
     }
+    gf_serveRealTraffic();
+}
+
+void gf_serveRealTraffic() {
+    if (!g_realTrafficLocal.load()) return;
+    if (g_clientConnected.load()) {
+        gf_drainWaitingConnections();
+        return;
+    }
     // RealTraffic is gone: take it back when it has reconnected and answered, without waiting for it.
     if (!gf_exitUnderWay() && lf_takeRealTraffic(false)) {
         gf_showStatus(vrn::format("{} RealTraffic re-connected", gf_wallClockHhMmSs()), true);

@@ -6,6 +6,7 @@
 // and after a lost link alike.
 //
 // Main-loop use (none of these ever blocks the 10 ms pass):
+//   every traffic pass        gf_serveRealTraffic()
 //   every 100th traffic pass  gf_sendUserPosition()   (also takes a lost RealTraffic back once it has
 //                                                       reconnected and answered, without waiting)
 //   every 15th second         gf_sendQs123(simulator time) while g_professionalEdition is set,
@@ -48,6 +49,9 @@ std::string gf_qs121Line(const UserAircraftState& user);
 // Sends the user position (the simulator link's user block), or looks for RealTraffic coming back.
 void gf_sendUserPosition();
 void gf_sendUserPosition(const UserAircraftState& user);
+// Every traffic pass, within a bounded time: while RealTraffic is linked, closes the connections that
+// wait; while it is gone, greets new connections and takes it back once it has answered.
+void gf_serveRealTraffic();
 // "Qs123=<ms since 1970>" when a client is connected and seconds >= 1.
 void gf_sendQs123(std::int64_t seconds);
 

@@ -23,6 +23,11 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+// Tests move the server's time by hand: deadlines, fair chances and the serving budget follow it.
+std::function<Clock::time_point()> g_serverClock;
+
+Clock::time_point lf_now() { return g_serverClock ? g_serverClock() : Clock::now(); }
+
 // A connection that was sent the greeting and has not yet answered it.
 struct Candidate {
     int fd = -1;
@@ -60,7 +65,7 @@ bool lf_acceptCandidate(int listenFd, const std::string& greeting) {
         lf_closeDescriptor(fd);
         return true;
     }
-    const Clock::time_point now = Clock::now();
+    const Clock::time_point now = lf_now();
     g_candidates.push_back({fd, now, now + std::chrono::milliseconds(g_handshakeDeadlineMs.load()), {}});
     return true;
 }
@@ -68,7 +73,7 @@ bool lf_acceptCandidate(int listenFd, const std::string& greeting) {
 // With every place taken and more connections waiting, the oldest candidate that has had a fair
 // chance to answer (RealTraffic answers at once) makes room; false when none has had it yet.
 bool lf_makeRoom() {
-    const Clock::time_point fairChance = Clock::now() - kFairChance;
+    const Clock::time_point fairChance = lf_now() - kFairChance;
     const auto oldest = std::min_element(g_candidates.begin(), g_candidates.end(),
                                          [](const Candidate& a, const Candidate& b) { return a.accepted < b.accepted; });
     if (oldest == g_candidates.end() || oldest->accepted > fairChance) return false;
@@ -79,44 +84,49 @@ bool lf_makeRoom() {
     return true;
 }
 
-// Reads what the candidate sent. Empty while it may still answer; "ok" with its line in `line`, or why it failed.
+// Reads what the candidate sent (it is readable: one receive). Empty while it may still answer; "ok"
+// with its line in `line`, or why it failed.
 std::string lf_readAnswer(Candidate& c, std::string& line) {
     std::array<char, 4096> buffer{};
-    while (net::gf_waitReadable(c.fd, 0)) {
-        int error = 0;
-        const long n = net::gf_receiveSome(c.fd, buffer.data(), buffer.size(), error);
-        if (n == 0) return "connection closed before an answer";
-        if (n < 0) return vrn::format("receive: {}", gf_wsaErrorText(error));
-        c.pending.append(buffer.data(), static_cast<std::size_t>(n));
-        const std::size_t end = c.pending.find('\n');
-        if (end == std::string::npos) {
-            if (c.pending.size() > kAnswerLineLimit) return vrn::format("answer longer than {} bytes", kAnswerLineLimit);
-            continue;
-        }
-        line.assign(c.pending, 0, end);
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (line.size() > kAnswerLineLimit) return vrn::format("answer longer than {} bytes", kAnswerLineLimit);
-        // Like every text from outside, the answer ends at a zero byte.
-        if (const std::size_t zero = line.find('\0'); zero != std::string::npos) line.resize(zero);
-        return "ok";
+    int error = 0;
+    const long n = net::gf_receiveSome(c.fd, buffer.data(), buffer.size(), error);
+    if (n == 0) return "connection closed before an answer";
+    if (n < 0) return vrn::format("receive: {}", gf_wsaErrorText(error));
+    c.pending.append(buffer.data(), static_cast<std::size_t>(n));
+    const std::size_t end = c.pending.find('\n');
+    if (end == std::string::npos) {
+        if (c.pending.size() > kAnswerLineLimit) return vrn::format("answer longer than {} bytes", kAnswerLineLimit);
+        return {};
     }
-    return {};
+    line.assign(c.pending, 0, end);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.size() > kAnswerLineLimit) return vrn::format("answer longer than {} bytes", kAnswerLineLimit);
+    // Like every text from outside, the answer ends at a zero byte.
+    if (const std::size_t zero = line.find('\0'); zero != std::string::npos) line.resize(zero);
+    return "ok";
 }
 
 // Reads what every candidate sent: the first whose answer the judge accepts is taken out of the
 // candidates and returned (its answer in `answer`), -1 when none; the ones that closed, answered
-// badly or missed their deadline are closed and forgotten.
+// badly or missed their deadline are closed and forgotten. One look tells which have sent anything.
 int lf_readCandidates(const AnswerJudge& judge, std::string& answer) {
-    const Clock::time_point now = Clock::now();
+    if (g_candidates.empty()) return -1;
+    const Clock::time_point now = lf_now();
+    static std::vector<int> fds;
+    static std::vector<char> ready;
+    fds.clear();
+    for (const Candidate& c : g_candidates) fds.push_back(c.fd);
+    net::gf_readableNow(fds, ready);
     int winner = -1;
     std::vector<Candidate> waiting;
-    for (Candidate& c : g_candidates) {
+    for (std::size_t i = 0; i < g_candidates.size(); ++i) {
+        Candidate& c = g_candidates[i];
         if (winner >= 0) {
             waiting.push_back(std::move(c));
             continue;
         }
         std::string line;
-        std::string why = lf_readAnswer(c, line);
+        std::string why = ready[i] ? lf_readAnswer(c, line) : std::string();
         if (why == "ok") {
             why = judge(line);
             if (why.empty()) {
@@ -177,7 +187,9 @@ bool gf_serveNewClients(const std::string& greeting, const AnswerJudge& judge, s
     std::lock_guard lock(g_candidateMutex);
     // Reading the answers before taking more connections drops the ones that closed at once, so a
     // client that connects and closes in a loop cannot fill the places (or the listen backlog)
-    // faster than they are freed: every call gets through what waits, up to a bound.
+    // faster than they are freed. Bounded by time as well as by count: this runs inside the
+    // traffic pass, and what is left waits for the next pass.
+    const Clock::time_point budgetEnd = lf_now() + kServeBudget;
     int winner = -1;
     std::size_t accepted = 0;
     for (;;) {
@@ -186,18 +198,45 @@ bool gf_serveNewClients(const std::string& greeting, const AnswerJudge& judge, s
         const std::size_t before = accepted;
         net::SocketUse use(g_tcpListenSocket);
         if (!use) break;
-        while (accepted < kAcceptsPerServe && net::gf_waitReadable(use.fd(), 0)) {
+        while (accepted < kAcceptsPerServe && lf_now() < budgetEnd && net::gf_waitReadable(use.fd(), 0)) {
             if (g_candidates.size() >= kCandidateLimit && !lf_makeRoom()) break;
             if (!lf_acceptCandidate(use.fd(), greeting)) break;
             ++accepted;
         }
-        if (accepted == before) break;
+        if (accepted == before || lf_now() >= budgetEnd) break;
     }
     if (winner < 0) return false;
     for (const Candidate& c : g_candidates) lf_closeDescriptor(c.fd);
     g_candidates.clear();
     lf_takeClient(winner);
     return true;
+}
+
+std::size_t gf_drainWaitingConnections() {
+    if (!g_clientConnected.load()) return 0;
+    std::lock_guard lock(g_candidateMutex);
+    net::SocketUse use(g_tcpListenSocket);
+    if (!use) return 0;
+    // There is one client: whatever connects meanwhile is closed at once, so that nothing fills the
+    // system's queue while RealTraffic is linked, and a RealTraffic coming back is greeted at once.
+    const Clock::time_point budgetEnd = lf_now() + kServeBudget;
+    std::size_t closed = 0;
+    while (closed < kAcceptsPerServe && lf_now() < budgetEnd && net::gf_waitReadable(use.fd(), 0)) {
+        int error = 0;
+        const int fd = net::gf_accept(use.fd(), error);
+        if (fd < 0) break;
+        lf_closeDescriptor(fd);
+        ++closed;
+    }
+    if (closed > 0)
+        g_handshakeLog.log(vrn::format("{} connection{} closed at once: RealTraffic is connected", closed,
+                                       closed == 1 ? "" : "s"));
+    return closed;
+}
+
+void gf_setServerClockForTests(std::function<std::chrono::steady_clock::time_point()> clock) {
+    std::lock_guard lock(g_candidateMutex);
+    g_serverClock = std::move(clock);
 }
 
 bool waitForClient(const std::string& greeting, const AnswerJudge& judge, std::string& answer,

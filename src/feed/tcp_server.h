@@ -6,6 +6,7 @@
 // never answer cannot keep RealTraffic out. The run thread starts, serves, receives and sends; the
 // exit procedure stops it from its own thread.
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -21,11 +22,13 @@ extern std::atomic<bool> g_clientConnected;
 // The longest answer line taken (bytes, without its line end).
 inline constexpr std::size_t kAnswerLineLimit = 8192;
 // At most this many connections wait for their answer at a time; more stay in the listen backlog
-// until one of them has had a fair chance to answer.
-inline constexpr std::size_t kCandidateLimit = 64;
-// At most this many connections are taken per serving call, so that one call stays short whatever
-// rate a local client connects at.
-inline constexpr std::size_t kAcceptsPerServe = 1024;
+// until one of them has had a fair chance to answer. (Well below the 1024 descriptors a Linux
+// process may have by default.)
+inline constexpr std::size_t kCandidateLimit = 256;
+// One serving call takes at most this many connections and this long (it runs inside the 10 ms
+// traffic pass), whatever rate a local client connects at; the rest waits for the next call.
+inline constexpr std::size_t kAcceptsPerServe = 256;
+inline constexpr std::chrono::microseconds kServeBudget{1000};
 // Milliseconds a connection has to answer the greeting (tests shorten it).
 extern std::atomic<int> g_handshakeDeadlineMs;
 
@@ -43,11 +46,16 @@ using AnswerJudge = std::function<std::string(const std::string& line)>;
 // `answer`); the others are closed. Candidates that closed, sent a bad or too long line or missed the
 // deadline are closed and logged. True when a client was taken now; false at once while one is connected.
 bool gf_serveNewClients(const std::string& greeting, const AnswerJudge& judge, std::string& answer);
+// While a client is connected: closes at once, without a greeting, the connections that wait (within
+// the same bounds); returns how many.
+std::size_t gf_drainWaitingConnections();
 // The same, waiting until a client is taken (true) or the server is stopped or `keepWaiting` says no.
 bool waitForClient(const std::string& greeting, const AnswerJudge& judge, std::string& answer,
                    const std::function<bool()>& keepWaiting);
 // Sends the whole text; on failure the client is closed and false returned.
 bool sendDataPacket(const std::string& text);
+// Tests: the server's clock (deadlines, fair chances, the serving budget); empty: the steady clock.
+void gf_setServerClockForTests(std::function<std::chrono::steady_clock::time_point()> clock);
 // Says "exit" to a connected client and closes everything (candidates too).
 void gf_stopServer();
 

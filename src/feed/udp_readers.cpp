@@ -79,6 +79,23 @@ void UdpReader::open() {
         throw SysErrorException(31, vrn::format("failed to create the socket with error: {}", gf_wsaErrorText(error)));
     }
     m_socket.reset(fd);
+    // Asking for nothing keeps the system's default (benchmarks compare the two).
+    receiveBufferGranted = net::gf_setReceiveBuffer(fd, receiveBufferAsked.load());
+    m_dropsCounted = net::gf_countDrops(fd);
+    m_drops = m_dropsReported = 0;
+    m_dropReportAt = 0;
+}
+
+void UdpReader::lf_reportDrops(bool stopping) {
+    if (m_drops == m_dropsReported) return;
+    const std::time_t now = gf_wallClock();
+    if (!stopping && m_dropReportAt != 0 && now - m_dropReportAt < kDropReportSeconds) return;
+    const std::uint32_t lost = m_drops - m_dropsReported;   // the system's count wraps at 2^32
+    droppedDatagrams += lost;
+    m_dropsReported = m_drops;
+    m_dropReportAt = now;
+    gf_logLine(vrn::format("{}: {} datagram{} lost, more came at once than its receive buffer of {} KB holds", m_name,
+                           lost, lost == 1 ? "" : "s", receiveBufferGranted.load() / 1024));
 }
 
 void UdpReader::bind(std::uint16_t port) {
@@ -114,8 +131,10 @@ void UdpReader::receiveLoop() {
         net::SocketUse use(m_socket);
         if (!use) break;   // stopped (the socket is gone)
         int error = 0;
-        const long n = net::gf_receiveDatagram(use.fd(), m_buffer.data(), kDatagramBufferSize, error);
+        const long n = net::gf_receiveDatagram(use.fd(), m_buffer.data(), kDatagramBufferSize, error,
+                                               m_dropsCounted ? &m_drops : nullptr);
         if (n <= 0) continue;
+        if (m_drops != m_dropsReported) lf_reportDrops(false);
         if (static_cast<std::size_t>(n) >= kDatagramBufferSize) {
             m_log.log(vrn::format("buffer overrun: {} bytes", n));
             continue;
@@ -131,6 +150,7 @@ void UdpReader::receiveLoop() {
     }
     m_socket.close();
     m_boundPort = 0;
+    lf_reportDrops(true);
     m_log.flushDropped();
     stopped();
 }
@@ -155,6 +175,8 @@ void gf_runReaderThread(UdpReader& reader, bool traffic, std::uint16_t port) {
         g_mainWindow.g_weatherStatus = 1;
         gf_invalidateBand(Band::Counters);
         gf_logIndentedLine(vrn::format("{} connected", reader.name()));
+        gf_logIndentedLine(vrn::format("{} receive buffer: {} KB granted, {} KB asked", reader.name(),
+                                       reader.receiveBufferGranted.load() / 1024, reader.receiveBufferAsked.load() / 1024));
         reader.receiveLoop();
     } catch (const std::exception& e) {
         gf_logIndentedLine(vrn::format("{} disconnected", reader.name()));

@@ -9,6 +9,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <ctime>
 #include <deque>
 #include <functional>
 #include <mutex>
@@ -72,6 +73,12 @@ extern std::atomic<int> g_currentQnh;
 inline constexpr std::uint16_t kTrafficPort = 49005;
 inline constexpr std::uint16_t kWeatherPort = 49004;
 inline constexpr std::size_t kDatagramBufferSize = 16384;
+// The receive buffer asked for on each socket: a relay sends a second's traffic in one burst, and a
+// few thousand datagrams must wait there while the reader works through them. Linux grants up to
+// its limit (net.core.rmem_max), Windows what is asked.
+inline constexpr int kReceiveBufferAsked = 8 << 20;
+// Datagrams the system dropped for a full receive buffer are logged at most this often.
+inline constexpr int kDropReportSeconds = 60;
 inline constexpr double kGroundRecordRadiusNm = 5.0;
 inline constexpr int kPlayDelayPasses = 3000;   // a record is played 30 s after it arrived
 
@@ -107,6 +114,12 @@ public:
     std::atomic<std::uint32_t> datagramCount{0};
     std::atomic<std::uint32_t> countAtLastCheck{0};
     std::atomic<bool> raised{true};   // the flow check already raised the indicator to 1
+    // The receive buffer to ask for at the next open (tests ask for a small one), and the size the
+    // system granted (as it reports it; 0 when unknown).
+    std::atomic<int> receiveBufferAsked{kReceiveBufferAsked};
+    std::atomic<int> receiveBufferGranted{0};
+    // Datagrams the system dropped on this reader's sockets, where it counts them.
+    std::atomic<std::uint64_t> droppedDatagrams{0};
 
     // The current datagram (a view into the receive buffer, or into a test's text).
     std::string_view datagram;
@@ -123,6 +136,11 @@ private:
     std::array<char, kDatagramBufferSize + 1> m_buffer{};
     std::string m_previousDatagram;
     net::SocketHandle m_socket;
+    bool m_dropsCounted = false;   // the system counts this socket's drops
+    // Reader thread only: the system's drop count, and what of it was logged, when.
+    std::uint32_t m_drops = 0, m_dropsReported = 0;
+    std::time_t m_dropReportAt = 0;
+    void lf_reportDrops(bool stopping);
     std::atomic<std::uint16_t> m_boundPort{0};
 };
 

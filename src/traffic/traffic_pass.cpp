@@ -213,6 +213,7 @@ void gf_trafficTick() {
     lf_processFeedRecords();
     lf_buildCreationRecord();
     if (tick % 20 == 0) lf_requestAircraftInRange();
+    gf_serveRealTraffic();
     if (tick % 100 == 0) {
         gf_sendUserPosition();
         // Asks for the next block once a second; the answer of the previous request is taken now.

@@ -1,6 +1,7 @@
 // The traffic engine driven through the traffic queue, its passes and the simulated simulator.
 #include <unistd.h>
 
+#include <random>
 #include <regex>
 
 #include "airports/automatic_range.h"
@@ -28,6 +29,28 @@ protected:
     // Passes until the first creation request is queued.
     static void untilCreationRequested() {
         for (int i = 0; i < 4000 && g_createRequests.empty(); ++i) gf_trafficTick();
+    }
+    // Per second, the aircraft in the simulator and those it could show: printed every 30 s, and
+    // from second `from` on the first at least 80 % of the second.
+    static void expectSkyHolds(const std::vector<std::pair<int, int>>& perSecond, std::size_t from, const char* could) {
+        std::string figure;
+        for (std::size_t s = 29; s < perSecond.size(); s += 30)
+            figure += vrn::format(" {}/{}", perSecond[s].first, perSecond[s].second);
+        std::cout << "in the simulator / " << could << ", every 30 s:" << figure << "\n";
+        for (std::size_t s = from; s < perSecond.size(); ++s)
+            EXPECT_GE(perSecond[s].first, 0.8 * perSecond[s].second) << "at " << s << " s:" << figure;
+    }
+    // Aircraft i's report at t seconds, airborne at its own altitude, queued as the reader does.
+    static void queueAirborne(int i, double t, const LatLon& at, double speedKn, double trackDeg) {
+        TrafficUpdate u;
+        u.flight = Flight{"", "A320", "EGLL", "LFPG", vrn::format("BAW{}", 1000 + i), "", "", ""};
+        u.hexid = 0x400000 + static_cast<std::uint32_t>(i);
+        u.timeStamp = 1000.0 + t;
+        PositionSample& sample = u.sample;
+        std::tie(sample.latitude, sample.longitude, sample.altitude, sample.airborne) = std::tuple{at.lat, at.lon, 4000.0 + i % 20 * 500.0, true};
+        sample.groundSpeed = sample.trueAirspeed = speedKn;
+        sample.track = trackDeg;
+        gf_queueTrafficUpdate(u);
     }
     static void addStand(const LatLon& at) {
         setParkAirport("EGLL");
@@ -598,15 +621,80 @@ TEST_F(Engine, ADispersingFloodKeepsTheSkyFilled) {
             eligible += t >= 40.0 && out(i, t - 30.0) <= kRangeNm && flight(i, t - 30.0) == flight(i, t - 40.0);
         liveAndEligible.emplace_back(inSim, eligible);
     }
-    std::string figure;
-    for (std::size_t s = 29; s < liveAndEligible.size(); s += 30)
-        figure += vrn::format(" {}/{}", liveAndEligible[s].first, liveAndEligible[s].second);
-    std::cout << "in the simulator / eligible, every 30 s:" << figure << "\n";
     // Once the start's backlog is worked off (all of them at once, at two creations a second), the
     // sky holds, second by second, near the aircraft it could hold.
-    for (std::size_t s = 180; s < liveAndEligible.size(); ++s)
-        EXPECT_GE(liveAndEligible[s].first, 0.8 * liveAndEligible[s].second) << "at " << s << " s:" << figure;
+    expectSkyHolds(liveAndEligible, 180, "eligible");
     LATERAL_RANGE.set(40);
+}
+
+
+// A flood that appears at once: thousands of airborne aircraft anywhere from 3 to 35 nm of the user,
+// each flying straight on at its own track and speed, reported only while within range (as the
+// reader keeps them). Far more fall due together than the creation queue takes in minutes: once
+// that first crowd is created, the sky holds near what it can show (in range 30 s behind the feed
+// and reported long enough to have had its turn), also from the aircraft that waited through the
+// crowd. (Ten simulated minutes.)
+TEST_F(Engine, AFloodAppearingAtOnceIsShownOnceTheFirstCrowdIsCreated) {
+    constexpr int kAircraft = 5000, kSeconds = 600;
+    constexpr double kRangeNm = 10.0;
+    LATERAL_RANGE.set(static_cast<int>(kRangeNm));
+    userBlock();
+    struct Plane { LatLon start; double track, speed; };
+    std::vector<Plane> planes;
+    std::mt19937 random(33);
+    std::uniform_real_distribution<double> unit(0.0, 1.0);
+    for (int i = 0; i < kAircraft; ++i) {
+        const double distance = std::sqrt(9.0 + unit(random) * (35.0 * 35.0 - 9.0));   // even over the ring
+        planes.push_back({from(kUser, unit(random) * 360.0, distance), unit(random) * 360.0, 150.0 + unit(random) * 300.0});
+    }
+    const auto at = [&](int i, double t) { return from(planes[i].start, planes[i].track, planes[i].speed * t / 3600.0); };
+    const auto inRange = [&](int i, double t) { return t >= 0.0 && gf_distanceNm(kUser, at(i, t)) <= kRangeNm; };
+    std::vector<std::pair<int, int>> liveAndShowable;
+    for (int pass = 0; pass < kSeconds * 100; ++pass) {
+        const double t = pass / 100.0;
+        for (int i = pass % 100 * kAircraft / 100; i < (pass % 100 + 1) * kAircraft / 100; ++i) {
+            if (!inRange(i, t)) continue;
+            queueAirborne(i, t, at(i, t), planes[i].speed, planes[i].track);
+        }
+        passes(1);
+        if (pass % 100 != 99) continue;
+        int inSim = 0, showable = 0;
+        for (const LiveAircraft& a : g_liveAircraft) inSim += a.state == STATE_IN_SIM;
+        for (int i = 0; i < kAircraft; ++i) showable += inRange(i, t - 30.0) && inRange(i, t - 40.0);
+        liveAndShowable.emplace_back(inSim, showable);
+    }
+    // The first crowd (some 370 in range at once, at two creations a second) is created by about
+    // 330 s; from then on nothing waiting in range is lost for good.
+    expectSkyHolds(liveAndShowable, 330, "showable");
+    LATERAL_RANGE.set(40);
+}
+
+// A near crowd and a few far aircraft, all due at once, each circling the user (so its distance
+// stays): nearest first never starves the far ones; kept waiting behind the crowd, the last of them
+// comes right after the last near one.
+TEST_F(Engine, FarAircraftWaitingBehindANearCrowdComeRightAfterIt) {
+    constexpr int kNear = 400, kFar = 20, kSeconds = 300;
+    constexpr double kSpeedKn = 200.0;
+    userBlock();
+    const auto radius = [](int i) { return i < kNear ? 2.0 + i * 0.005 : 30.0 + (i - kNear) * 0.1; };
+    const auto bearing = [&](int i, double t) { return i * 137.5 + t * kSpeedKn / 3600.0 / radius(i) * kRad2Deg; };
+    std::vector<int> createdAt(kNear + kFar, -1);
+    for (int pass = 0; pass < kSeconds * 100; ++pass) {
+        const double t = pass / 100.0;
+        for (int i = pass % 100 * (kNear + kFar) / 100; i < (pass % 100 + 1) * (kNear + kFar) / 100; ++i) {
+            queueAirborne(i, t, from(kUser, bearing(i, t), radius(i)), kSpeedKn, std::fmod(bearing(i, t) + 90.0, 360.0));
+        }
+        passes(1);
+        if (pass % 100 != 99) continue;
+        for (const LiveAircraft& a : g_liveAircraft) {
+            const auto i = static_cast<int>(a.aircraftId - 0x400000);
+            if (a.state == STATE_IN_SIM && i >= 0 && i < kNear + kFar && createdAt[i] < 0) createdAt[i] = pass / 100;
+        }
+    }
+    const auto lastNear = *std::max_element(createdAt.begin(), createdAt.begin() + kNear);
+    const auto lastFar = *std::max_element(createdAt.begin() + kNear, createdAt.end());
+    ASSERT_GE(*std::min_element(createdAt.begin(), createdAt.end()), 0) << "every one is created";
+    EXPECT_LE(lastFar, lastNear + 15) << "the far ones right after it, at two a second";
 }
 
 }  // namespace

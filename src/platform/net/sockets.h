@@ -14,6 +14,7 @@
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace vrn::net {
 
@@ -77,9 +78,18 @@ int gf_udpSocket(int& error);
 int gf_bindIpv4(int fd, bool loopbackOnly, std::uint16_t port);
 // The port a socket is bound to (0 when unknown).
 std::uint16_t gf_boundPort(int fd);
+// Asks for a receive buffer of `bytes` (a burst of datagrams waits there while the reader is busy);
+// the system grants what it allows (Linux up to its limit, net.core.rmem_max). Returns the size
+// granted as the system reports it, 0 when unknown. `bytes` 0 asks for nothing (the size in force).
+int gf_setReceiveBuffer(int fd, int bytes);
+// Asks the system to count the datagrams it drops on this socket for want of room; false where the
+// platform keeps no such count (Windows).
+bool gf_countDrops(int fd);
 // One datagram; returns the byte count, 0 after a shutdown, -1 on an error (code in `error`).
-// A datagram longer than `capacity` is reported with its full length (MSG_TRUNC).
-long gf_receiveDatagram(int fd, char* buffer, std::size_t capacity, int& error);
+// A datagram longer than `capacity` is reported with its full length (MSG_TRUNC). With `drops` given
+// and drops counted (gf_countDrops), it is set to the socket's drops so far as the system counts them
+// (a count that wraps at 2^32).
+long gf_receiveDatagram(int fd, char* buffer, std::size_t capacity, int& error, std::uint32_t* drops = nullptr);
 // Sends one datagram to 127.0.0.1:port; false on failure.
 bool gf_sendDatagramToLoopback(int fd, std::uint16_t port, std::string_view data);
 
@@ -89,6 +99,9 @@ int gf_sendAll(int fd, std::string_view data);
 long gf_receiveSome(int fd, char* buffer, std::size_t capacity, int& error);
 // Waits up to timeoutMs (0: just looks, -1: for ever) until fd is readable; true when it is.
 bool gf_waitReadable(int fd, int timeoutMs);
+// Without waiting: which of the descriptors are readable (or have an error or end to report), in
+// one system call (a few on Windows) for all of them; `ready[i]` answers for fds[i].
+void gf_readableNow(const std::vector<int>& fds, std::vector<char>& ready);
 // The steps of opening a listening TCP socket, in order; a failure names its step.
 enum class ListenStep { None, AddressInfo, Socket, Blocking, ReuseAddress, Bind, Listen };
 struct ListenResult {

@@ -3,6 +3,7 @@
 
 #include <arpa/inet.h>
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
@@ -70,8 +71,40 @@ std::uint16_t gf_boundPort(int fd) {
     return ntohs(address.sin_port);
 }
 
-long gf_receiveDatagram(int fd, char* buffer, std::size_t capacity, int& error) {
-    return lf_retryInterrupted([&] { return ::recvfrom(fd, buffer, capacity, MSG_TRUNC, nullptr, nullptr); }, error);
+int gf_setReceiveBuffer(int fd, int bytes) {
+    if (bytes > 0) ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &bytes, sizeof bytes);   // capped by the system, never refused
+    int granted = 0;
+    socklen_t length = sizeof granted;
+    if (::getsockopt(fd, SOL_SOCKET, SO_RCVBUF, &granted, &length) != 0) return 0;
+    return granted;
+}
+
+bool gf_countDrops(int fd) {
+    const int one = 1;
+    return ::setsockopt(fd, SOL_SOCKET, SO_RXQ_OVFL, &one, sizeof one) == 0;
+}
+
+long gf_receiveDatagram(int fd, char* buffer, std::size_t capacity, int& error, std::uint32_t* drops) {
+    if (!drops)
+        return lf_retryInterrupted([&] { return ::recvfrom(fd, buffer, capacity, MSG_TRUNC, nullptr, nullptr); }, error);
+    // The drop count comes with the datagram when the socket counts drops.
+    iovec data{buffer, capacity};
+    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(std::uint32_t))];
+    msghdr message{};
+    message.msg_iov = &data;
+    message.msg_iovlen = 1;
+    const long n = lf_retryInterrupted(
+        [&] {
+            message.msg_control = control;
+            message.msg_controllen = sizeof control;
+            return ::recvmsg(fd, &message, MSG_TRUNC);
+        },
+        error);
+    if (n < 0) return n;
+    for (cmsghdr* c = CMSG_FIRSTHDR(&message); c; c = CMSG_NXTHDR(&message, c))
+        if (c->cmsg_level == SOL_SOCKET && c->cmsg_type == SO_RXQ_OVFL)
+            std::memcpy(drops, CMSG_DATA(c), sizeof *drops);
+    return n;
 }
 
 bool gf_sendDatagramToLoopback(int fd, std::uint16_t port, std::string_view data) {
@@ -108,6 +141,18 @@ bool gf_waitReadable(int fd, int timeoutMs) {
         if (r < 0 && errno == EINTR) continue;
         return r > 0;
     }
+}
+
+void gf_readableNow(const std::vector<int>& fds, std::vector<char>& ready) {
+    ready.assign(fds.size(), 0);
+    std::vector<pollfd> polled;
+    polled.reserve(fds.size());
+    for (const int fd : fds) polled.push_back({fd, POLLIN, 0});
+    int r = 0;
+    do r = ::poll(polled.data(), polled.size(), 0);
+    while (r < 0 && errno == EINTR);
+    if (r <= 0) return;
+    for (std::size_t i = 0; i < fds.size(); ++i) ready[i] = polled[i].revents != 0 ? 1 : 0;
 }
 
 ListenResult gf_tcpListen(const std::string& portText, bool loopbackOnly) {

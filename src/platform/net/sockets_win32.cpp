@@ -3,6 +3,7 @@
 #include <winsock2.h>
 #include <ws2tcpip.h>
 
+#include <algorithm>
 #include <mutex>
 #include <set>
 
@@ -108,13 +109,28 @@ std::uint16_t gf_boundPort(int fd) {
     return ntohs(address.sin_port);
 }
 
-long gf_receiveDatagram(int fd, char* buffer, std::size_t capacity, int& error) {
+int gf_setReceiveBuffer(int fd, int bytes) {
+    if (bytes > 0)
+        ::setsockopt(lf_socket(fd), SOL_SOCKET, SO_RCVBUF, reinterpret_cast<const char*>(&bytes), sizeof bytes);
+    int granted = 0;
+    int length = sizeof granted;
+    if (::getsockopt(lf_socket(fd), SOL_SOCKET, SO_RCVBUF, reinterpret_cast<char*>(&granted), &length) != 0) return 0;
+    return granted;
+}
+
+// Winsock keeps no count of the datagrams a socket dropped.
+bool gf_countDrops(int /*fd*/) { return false; }
+
+long gf_receiveDatagram(int fd, char* buffer, std::size_t capacity, int& error, std::uint32_t* /*drops*/) {
     error = 0;
-    if (!lf_awaitReadable(fd)) return 0;
     // The size of the next datagram, so that one longer than the buffer is reported at its full
-    // length, as MSG_TRUNC does on Linux.
+    // length, as MSG_TRUNC does on Linux. While a burst waits it is read at once: the wait for the
+    // socket to become readable (a select) is made only when nothing is there.
     u_long next = 0;
-    ::ioctlsocket(lf_socket(fd), FIONREAD, &next);
+    if (::ioctlsocket(lf_socket(fd), FIONREAD, &next) != 0 || next == 0) {
+        if (!lf_awaitReadable(fd)) return 0;
+        ::ioctlsocket(lf_socket(fd), FIONREAD, &next);
+    }
     const int n = ::recvfrom(lf_socket(fd), buffer, static_cast<int>(capacity), 0, nullptr, nullptr);
     if (n >= 0) return n;
     error = gf_lastSocketError();
@@ -159,6 +175,20 @@ bool gf_waitReadable(int fd, int timeoutMs) {
     FD_SET(lf_socket(fd), &readable);
     timeval wait{timeoutMs / 1000, (timeoutMs % 1000) * 1000};
     return ::select(0, &readable, nullptr, nullptr, timeoutMs < 0 ? nullptr : &wait) > 0;
+}
+
+void gf_readableNow(const std::vector<int>& fds, std::vector<char>& ready) {
+    ready.assign(fds.size(), 0);
+    // An fd_set holds FD_SETSIZE sockets: one select per that many.
+    for (std::size_t from = 0; from < fds.size(); from += FD_SETSIZE) {
+        const std::size_t to = std::min<std::size_t>(fds.size(), from + FD_SETSIZE);
+        fd_set readable;
+        FD_ZERO(&readable);
+        for (std::size_t i = from; i < to; ++i) FD_SET(lf_socket(fds[i]), &readable);
+        timeval none{0, 0};
+        if (::select(0, &readable, nullptr, nullptr, &none) <= 0) continue;
+        for (std::size_t i = from; i < to; ++i) ready[i] = FD_ISSET(lf_socket(fds[i]), &readable) ? 1 : 0;
+    }
 }
 
 ListenResult gf_tcpListen(const std::string& portText, bool loopbackOnly) {
