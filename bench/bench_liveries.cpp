@@ -16,6 +16,7 @@
 #include "liveries/type_database.h"
 #include "liveries/type_queries.h"
 #include "settings/settings_catalogue.h"
+#include "quick_check.h"
 
 namespace {
 
@@ -80,7 +81,7 @@ void BM_ScanTree(benchmark::State& state) {
     state.counters["liveries"] = static_cast<double>(liveries);
     state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()) * 20000);
 }
-BENCHMARK(BM_ScanTree)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+BENCHMARK(BM_ScanTree)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(gf_benchIterations(3));
 
 void fillLiveries(std::size_t n) {
     g_liveries.clear();
