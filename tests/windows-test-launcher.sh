@@ -50,7 +50,7 @@ verdict() {   # 0 passed, 1 failed, 2 none yet
 # listing, after any output). Sets status and lingered.
 runOnce() {
   : >"$out"
-  "$@" >"$out" &
+  "$@" >"$out" 2>&3 &
   local pid=$! size=-1 quietTenths=0 now
   lingered=0
   while kill -0 "$pid" 2>/dev/null; do
@@ -69,7 +69,8 @@ runOnce() {
 }
 finish() { cat "$out"; exit "$1"; }
 for attempt in 1 2; do
-  runOnce "$@"
+  # The program's stderr goes on to ctest; the shell's word on a job it killed does not.
+  runOnce "$@" 3>&2 2>/dev/null
   if [ "$lingered" = 0 ] && [ "$status" -eq 0 ]; then finish 0; fi
   if [ "$lingered" = 1 ]; then
     if [ "$listing" = 0 ]; then
