@@ -38,7 +38,7 @@ launcher=${1:-$here/windows-test-launcher.sh}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 # A lingering start is ended after this long; a start that ends by itself never comes near it.
-export VARNEL_LAUNCHER_QUIET_SECONDS=3
+export VARNEL_LAUNCHER_QUIET_SECONDS=5
 
 # One case: CASE EOL-NAME EXPECTED-STATUS EXPECTED-STARTS EXPECTED-LOG-EVENTS (space-separated) and
 # the line of start N that must be in the output once, with no other start's output. Writes its
