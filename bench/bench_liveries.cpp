@@ -17,6 +17,7 @@
 #include "liveries/type_queries.h"
 #include "settings/settings_catalogue.h"
 #include "quick_check.h"
+#include "scratch_folder.h"
 
 namespace {
 
@@ -27,8 +28,8 @@ const char* const kTypes[] = {"A320", "A319", "B738", "B77W", "E190", "DH8D", "C
 const char* const kAirlines[] = {"DLH", "KLM", "BAW", "AFR", "UAE", "RYR", "EZY", "SWR", "AUA", "ZZZ"};
 
 fs::path benchRoot() {
-    static const fs::path root = fs::temp_directory_path() / ("bench_liveries_" + std::to_string(getpid()));
-    return root;
+    static const ScratchFolder root("bench_liveries");
+    return root.path();
 }
 
 void typeDatabase() {
