@@ -9,6 +9,7 @@
 #include "airports/airport_files.h"
 #include "airports/airport_list.h"
 #include "core/format.h"
+#include "scratch_folder.h"
 
 namespace {
 
@@ -18,8 +19,8 @@ using namespace vrn;
 // A scratch program folder shared by the benchmarks of this program.
 const fs::path& benchFolder() {
     static const fs::path folder = [] {
-        fs::path f = fs::temp_directory_path() / "varnel-bench-airports";
-        fs::remove_all(f);
+        static const ScratchFolder scratch("varnel-bench-airports");
+        const fs::path& f = scratch.path();
         fs::create_directories(f / "input");
         fs::current_path(f);
         gf_writeAirportListFile(gf_syntheticAirports(44000, 7), gf_airportListPath());

@@ -16,6 +16,8 @@
 #include "liveries/type_database.h"
 #include "liveries/type_queries.h"
 #include "settings/settings_catalogue.h"
+#include "quick_check.h"
+#include "scratch_folder.h"
 
 namespace {
 
@@ -26,8 +28,8 @@ const char* const kTypes[] = {"A320", "A319", "B738", "B77W", "E190", "DH8D", "C
 const char* const kAirlines[] = {"DLH", "KLM", "BAW", "AFR", "UAE", "RYR", "EZY", "SWR", "AUA", "ZZZ"};
 
 fs::path benchRoot() {
-    static const fs::path root = fs::temp_directory_path() / ("bench_liveries_" + std::to_string(getpid()));
-    return root;
+    static const ScratchFolder root("bench_liveries");
+    return root.path();
 }
 
 void typeDatabase() {
@@ -80,7 +82,7 @@ void BM_ScanTree(benchmark::State& state) {
     state.counters["liveries"] = static_cast<double>(liveries);
     state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()) * 20000);
 }
-BENCHMARK(BM_ScanTree)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+BENCHMARK(BM_ScanTree)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(gf_benchIterations(3));
 
 void fillLiveries(std::size_t n) {
     g_liveries.clear();

@@ -40,7 +40,7 @@ void lf_fill(const std::vector<DWORD>& ids, double t) {
         p.objectId = id;
         g_positionFillBuffer->push_back(p);
     }
-    gf_swapPositionBuffers();
+    gf_handOverPositions();
 }
 
 void BM_FrameFlush300Positions(benchmark::State& state) {

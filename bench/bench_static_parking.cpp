@@ -15,6 +15,7 @@
 #include "settings/settings_catalogue.h"
 #include "simlink/user_aircraft.h"
 #include "traffic/traffic_lists.h"
+#include "scratch_folder.h"
 
 namespace {
 
@@ -64,7 +65,8 @@ void BM_StaticParking600Stands(benchmark::State& state) {
 BENCHMARK(BM_StaticParking600Stands)->Unit(benchmark::kMillisecond);
 
 void BM_ParkAirportChoiceOnTheGround(benchmark::State& state) {
-    const fs::path folder = fs::temp_directory_path() / "varnel-bench-park-choice";
+    static const ScratchFolder scratch("varnel-bench-park-choice");
+    const fs::path& folder = scratch.path();
     fs::remove_all(folder);
     fs::create_directories(folder / "input");
     fs::current_path(folder);

@@ -17,6 +17,7 @@
 #include "simlink/sim_client.h"
 #include "traffic/traffic_engine.h"
 #include "traffic/traffic_lists.h"
+#include "quick_check.h"
 
 namespace {
 
@@ -149,7 +150,7 @@ void BM_TrafficPassUnderFeed(benchmark::State& state) {
     lf_endFeedWorld();
 }
 // Enough passes for the play delay, admission and the count limit to be part of the run (3 minutes).
-BENCHMARK(BM_TrafficPassUnderFeed)->Arg(300)->Arg(1000)->Arg(5000)->Iterations(18000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_TrafficPassUnderFeed)->Arg(300)->Arg(1000)->Arg(5000)->Iterations(gf_benchIterations(18000))->Unit(benchmark::kMicrosecond);
 
 void BM_TrafficPassAfterAStall(benchmark::State& state) {
     const int records = static_cast<int>(state.range(0));

@@ -170,6 +170,21 @@ void lf_makeWritable(const fs::path& folder) {
     std::system(("umount " + shellQuote(folder) + " 2>/dev/null").c_str());
     fs::permissions(folder, fs::perms::owner_all, fs::perm_options::add);
 }
+
+// A folder that takes no writing while this lives. It takes writing again (its bind mount, made when
+// run as root, gone from the host) on every way out: the end of the scope, a failed assertion, a throw.
+class ReadOnlyFolder {
+public:
+    explicit ReadOnlyFolder(fs::path folder) : m_folder(std::move(folder)), m_readOnly(lf_makeReadOnly(m_folder)) {}
+    ~ReadOnlyFolder() { lf_makeWritable(m_folder); }
+    ReadOnlyFolder(const ReadOnlyFolder&) = delete;
+    ReadOnlyFolder& operator=(const ReadOnlyFolder&) = delete;
+    bool readOnly() const { return m_readOnly; }
+
+private:
+    fs::path m_folder;
+    bool m_readOnly;
+};
 #endif
 
 // Where the settings folder or the disk under Log.txt takes no writing, the user is told which
@@ -181,12 +196,10 @@ TEST_F(StartEndToEnd, FoldersThatTakeNoWritingAreNamedWithWhatToDo) {
     {
         const fs::path settings = roaming / "Varnel";
         const std::string before = readFile(settings / "parameters.xml");
-        if (!lf_makeReadOnly(settings)) {
-            lf_makeWritable(settings);
-            GTEST_SKIP() << "no read-only folder can be had here";
-        }
+        std::optional<ReadOnlyFolder> readOnly(std::in_place, settings);
+        if (!readOnly->readOnly()) GTEST_SKIP() << "no read-only folder can be had here";
         const auto [status, out] = run("readonly.out", "20");
-        lf_makeWritable(settings);
+        readOnly.reset();
         EXPECT_TRUE(lf_contains(out, "45: Varnel cannot write in its settings folder \"" + settings.string() + "\"")) << out;
         EXPECT_TRUE(lf_contains(out, "make that folder writable")) << out;
         EXPECT_FALSE(lf_contains(out, "filesystem error")) << out;

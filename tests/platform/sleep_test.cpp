@@ -65,8 +65,6 @@ TEST(Sleep, EveryWaitLastsAtLeastWhatItAsks) {
         Clock::duration atLeast;
     };
     const Case cases[] = {
-        {0ns, 0ns},
-        {-5ms, 0ns},
 #ifdef _WIN32
         {1ns, 1ms},
         {10us, 1ms},
@@ -88,7 +86,6 @@ TEST(Sleep, EveryWaitLastsAtLeastWhatItAsks) {
         gf_sleepUntil(deadline);
         EXPECT_GE(Clock::now(), deadline) << std::chrono::nanoseconds(ahead).count() << " ns";
     }
-    gf_sleepUntil(Clock::now() - 1s);   // a deadline already past returns at once
 }
 
 #ifdef _WIN32

@@ -3,11 +3,13 @@
 #include <thread>
 
 #include "link_fixture.h"
+#include "support/mutex_waiters.h"
 
 namespace vrn::test {
 namespace {
 
 using namespace simconnect;
+using namespace std::chrono_literals;
 
 class FrameFlushTest : public LinkFixture {
 protected:
@@ -76,7 +78,11 @@ TEST_F(FrameFlushTest, APassHandedOverWhileTheFlushRunsIsDroppedAtFiftyFramesOrF
             gf_handOverPositions();   // must not wait: the mutex is released only after it returns
             release.set_value();
         } else {
+            // Released only once the hand-over surely waits in lock(): one that dropped the positions
+            // instead has returned by then.
             auto handOver = std::async(std::launch::async, gf_handOverPositions);
+            while (!someoneWaitsFor(g_simCommandMutex) && handOver.wait_for(0s) != std::future_status::ready)
+                std::this_thread::yield();
             release.set_value();
             handOver.get();
         }

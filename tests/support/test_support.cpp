@@ -165,7 +165,8 @@ bool symlinksAvailable() {
 int freeLoopbackPortBase(unsigned salt) {
     std::mt19937 rng(static_cast<unsigned>(currentProcessId()) * 31u + salt);
     for (int attempt = 0; attempt < 200; ++attempt) {
-        // Below the kernel's ephemeral range, so ports that other tests bind to 0 never take these.
+        // Below the kernel's ephemeral range, so ports that other tests bind to 0 never take these;
+        // 32100 and up are the port restart test's own.
         const int base = 20000 + static_cast<int>(rng() % 12000);
         if (lf_tcpPortFree(base) && lf_udpPortFree(base + 1) && lf_udpPortFree(base + 2))
             return base;

@@ -73,9 +73,13 @@ TEST_F(Stands, ANewAircraftIsKeptOffTheUsersPathWhereItsFeedHasIt) {
         passes(2960);
         const LiveAircraft* a = live(id);
         EXPECT_EQ(a && a->state != STATE_NEW, c.created);
-        if (!c.created && a) EXPECT_TRUE(a->nearUser);
+        if (!c.created && a) {
+            EXPECT_TRUE(a->nearUser);
+        }
         // Taken up as soon as it is due (3 s ahead on the ground, 1 s in the air), not after waiting.
-        if (c.created && a) EXPECT_EQ(a->creationPass, firstDue - (c.altitude > 0.0 ? 100 : 300));
+        if (c.created && a) {
+            EXPECT_EQ(a->creationPass, firstDue - (c.altitude > 0.0 ? 100 : 300));
+        }
         gf_resetParkAirport();
     }
 }

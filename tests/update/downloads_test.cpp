@@ -40,7 +40,9 @@ TEST_F(DownloadTest, FailedTransfersAreNoSuccessAndLeaveNoFile) {
         EXPECT_FALSE(download(f.name, f.name, f.binary)) << f.name;
         EXPECT_FALSE(fs::exists(program() / f.name)) << f.name;
         EXPECT_EQ(logged(format("{}\" download error: ", f.name)), 1) << f.name;
-        if (f.why != nullptr) EXPECT_EQ(logged(f.why), 1) << f.name;
+        if (f.why != nullptr) {
+            EXPECT_EQ(logged(f.why), 1) << f.name;
+        }
     }
     // A target that cannot be opened stops before any transfer, and what stands in its way stays.
     m_server.clearRequests();
