@@ -151,21 +151,25 @@ void lf_play(const Excerpt& e, const fs::path& stage, unsigned salt, Outcome& ou
     const fs::path root = fs::path(VARNEL_TEST_DATA).parent_path().parent_path();
     lf_stageSources(root, stage / "src");
     writeFile(stage / "scenario.json", lf_scenario(e));
-    const int base = freeLoopbackPortBase(salt);
     const fs::path recording = realDataPath(vrn::format("tracks/{}.rttfc", e.recording));
     const std::string feed = vrn::format("--replay {} --window {},{} --type A320 --after-position", recording.string(),
                                          e.from, e.to);
     const int seconds = static_cast<int>(e.to - e.from + kPlayDelaySeconds + 25.0);
-    const std::string command =
-        "VARNEL_FEED='" + feed + "' VARNEL_RUN_SECONDS=" + std::to_string(seconds) +
-        " VARNEL_HEADLESS=1 VARNEL_STAGE_DIR=" + shellQuote(stage / "stage") + " VARNEL_PORT_BASE=" +
-        std::to_string(base) + " XDG_RUNTIME_DIR=" + shellQuote(stage) + " VARNEL_DATA_SOURCE=" +
-        shellQuote(stage / "src") + " VARNEL_SCENARIO=" + shellQuote(stage / "scenario.json") + " " +
-        shellQuote(root / "scripts" / "run-program") + " " + shellQuote(VARNEL_BINARY_DIR) + " > " +
-        shellQuote(stage / "run.out") + " 2>&1";
-    const int status = std::system(command.c_str());
-    out.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    out.output = readFile(stage / "run.out");
+    for (unsigned attempt = 0;; ++attempt) {
+        const int base = freeLoopbackPortBase(salt + 1000u * attempt);
+        const std::string command =
+            "VARNEL_FEED='" + feed + "' VARNEL_RUN_SECONDS=" + std::to_string(seconds) +
+            " VARNEL_HEADLESS=1 VARNEL_STAGE_DIR=" + shellQuote(stage / "stage") + " VARNEL_PORT_BASE=" +
+            std::to_string(base) + " XDG_RUNTIME_DIR=" + shellQuote(stage) + " VARNEL_DATA_SOURCE=" +
+            shellQuote(stage / "src") + " VARNEL_SCENARIO=" + shellQuote(stage / "scenario.json") + " " +
+            shellQuote(root / "scripts" / "run-program") + " " + shellQuote(VARNEL_BINARY_DIR) + " > " +
+            shellQuote(stage / "run.out") + " 2>&1";
+        const int status = std::system(command.c_str());
+        out.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        out.output = readFile(stage / "run.out");
+        if (attempt < 2 && portTakenMeanwhile(out.exitStatus, out.output)) continue;
+        break;
+    }
 
     // The trace's frame 0 on the wall clock, and the wall clock stamps of what the feed sent.
     const fs::path trace = stage / "stage" / "sim" / "trace.jsonl";

@@ -101,8 +101,8 @@ std::string lf_sceneFeed(const std::string& extra) {
 // One run of scripts/run-program with the given feed options (and settings lines for parameters.xml);
 // the recording and the trace read back. While it runs, the trace's time is read against the wall
 // clock, the clock of the feed's time stamps.
-SceneRun lf_run(const TempDir& stage, int seconds, const std::string& feed, unsigned salt,
-                const std::string& settings = "") {
+SceneRun lf_runOnce(const TempDir& stage, int seconds, const std::string& feed, unsigned salt,
+                    const std::string& settings) {
     SceneRun run;
     const fs::path build = VARNEL_BINARY_DIR;
     const fs::path root = fs::path(VARNEL_TEST_DATA).parent_path().parent_path();
@@ -210,6 +210,15 @@ std::set<std::string> lf_installedTitles() {
     for (std::string line; std::getline(in, line);)
         if (line.rfind("livery ", 0) == 0) titles.insert(line.substr(7, line.find('|') - 7));
     return titles;
+}
+
+SceneRun lf_run(const TempDir& stage, int seconds, const std::string& feed, unsigned salt,
+                const std::string& settings = "") {
+    for (unsigned attempt = 0;; ++attempt) {
+        SceneRun run = lf_runOnce(stage, seconds, feed, salt + 1000u * attempt, settings);
+        if (attempt < 2 && portTakenMeanwhile(run.exitStatus, run.output)) continue;
+        return run;
+    }
 }
 
 bool lf_toolsBuilt() {

@@ -174,6 +174,10 @@ int freeLoopbackPortBase(unsigned salt) {
     return 0;
 }
 
+bool portTakenMeanwhile(int exitStatus, const std::string& output) {
+    return exitStatus != 0 && output.find("Address already in use") != std::string::npos;
+}
+
 std::string shellQuote(const std::filesystem::path& p) { return "'" + p.string() + "'"; }
 
 #ifndef _WIN32

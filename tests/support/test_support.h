@@ -104,6 +104,9 @@ void withFileSizeLimit(std::uintmax_t bytes, const std::function<void()>& f);
 
 // A TCP port followed by two UDP ports, all free on loopback, below the ephemeral range (0: none).
 int freeLoopbackPortBase(unsigned salt = 0);
+// A port found free can be taken by another program before the program under test binds it: true
+// for a run that ended on that, which is then started again on other ports.
+bool portTakenMeanwhile(int exitStatus, const std::string& output);
 // The path in single quotes for a shell command line.
 std::string shellQuote(const std::filesystem::path& p);
 
