@@ -349,6 +349,24 @@ TEST_F(ReplayTest, TaxiingAircraftStaysThroughAMinuteWithoutRecords) {
     EXPECT_EQ(sidewaysSeconds(trace, moving), 0) << "of " << moving << " moving seconds (it turns round to line up)";
 }
 
+TEST_F(ReplayTest, ArrivalFirstSeenOnItsLandingRollStaysOnTheGroundThroughATaxiGap) {
+    // SWR5220's feed starts as it touches down on runway 14 at 119 kn; it rolls out, turns off and
+    // taxis, and its records pause for 60 s while it taxis. Its roll is queued before it is created.
+    const auto records = excerpt("swr5220-roll-taxi-gap");
+    std::tie(id, callsign) = std::tuple{0x4b160eu, "SWR5220"};
+    replay(records, 0);
+    ASSERT_GT(trace.size(), 10000u);
+    EXPECT_EQ(logText().find("took-off"), std::string::npos);
+    for (std::size_t i = 0; i < trace.size(); ++i) {
+        ASSERT_TRUE(trace[i].onGround) << "pass " << trace[i].pass;
+        ASSERT_LT(trace[i].altitude, kZurichFt + 20.0) << "pass " << trace[i].pass;
+        // Created once: in the simulator from its creation to the end.
+        if (i > 0) ASSERT_EQ(trace[i].pass, trace[i - 1].pass + 1) << "gone from the simulator after pass " << trace[i - 1].pass;
+    }
+    const LatLon last{records.back().s.latitude, records.back().s.longitude};
+    EXPECT_LT(gf_distanceNm(last, trace.back().p) * 1852.0, 50.0) << "metres from its last record";
+}
+
 TEST_F(ReplayTest, TakeOffRollWhoseFeedEndsOnTheRunwayLiftsOff) {
     // Real ground reports often end between 60 and 100 kn on the take-off roll: each departure's feed
     // is cut at its first record of 60 kn or more. The aircraft must not stop dead on the runway.
@@ -476,6 +494,18 @@ TEST_F(MovementTest, TakeOffRotatesAndClimbs) {
     EXPECT_TRUE(aircraft().phase == PHASE_AFTER_TAKEOFF || aircraft().phase == PHASE_AIRBORNE);
     EXPECT_GT(trace.back().altitude, kGround + 300.0);
     EXPECT_LT(sim().object(objectId)->pitch, 0.0);   // nose up
+}
+
+// A landing roll queued before the object came (the feed starts on the runway) is no take-off roll:
+// when its records end while it taxis, it waits where it is.
+TEST_F(MovementTest, LandingRollQueuedBeforeItsObjectStaysOnTheGround) {
+    play(fly(kRunway, kGround, {{30, 90, 130, 30, 0}, {40, 90, 15, 15, 0}}), 6000);
+    ASSERT_GT(trace.size(), 100u);
+    for (const Seen& s : trace) {
+        ASSERT_TRUE(s.onGround);
+        ASSERT_LT(s.altitude, kGround + 20.0);
+    }
+    EXPECT_EQ(logText().find("took-off"), std::string::npos);
 }
 
 TEST_F(MovementTest, TaxiTurnsAtTheClassRateAndPushBackGoesTailFirst) {
