@@ -5,6 +5,7 @@
 
 #include "airports/airport_files.h"
 #include "airports/airport_list.h"
+#include "core/format.h"
 #include "core/utilities.h"
 #include "engine_fixture.h"
 
@@ -352,41 +353,75 @@ TEST_F(ReplayTest, TaxiingAircraftStaysThroughAMinuteWithoutRecords) {
 TEST_F(ReplayTest, ArrivalFirstSeenOnItsLandingRollStaysOnTheGroundThroughATaxiGap) {
     // SWR5220's feed starts as it touches down on runway 14 at 119 kn; it rolls out, turns off and
     // taxis, and its records pause for 60 s while it taxis. Its roll is queued before it is created.
-    const auto records = excerpt("swr5220-roll-taxi-gap");
-    std::tie(id, callsign) = std::tuple{0x4b160eu, "SWR5220"};
-    replay(records, 0);
-    ASSERT_GT(trace.size(), 10000u);
-    EXPECT_EQ(logText().find("took-off"), std::string::npos);
-    for (std::size_t i = 0; i < trace.size(); ++i) {
-        ASSERT_TRUE(trace[i].onGround) << "pass " << trace[i].pass;
-        ASSERT_LT(trace[i].altitude, kZurichFt + 20.0) << "pass " << trace[i].pass;
-        // Created once: in the simulator from its creation to the end.
-        if (i > 0) ASSERT_EQ(trace[i].pass, trace[i - 1].pass + 1) << "gone from the simulator after pass " << trace[i - 1].pass;
+    // Cut at its first record of 60 kn or less, its feed ends on the roll: it rolls out, never stopping dead.
+    for (const double cutKn : {0.0, 60.0}) {
+        SCOPED_TRACE(cutKn);
+        trace.clear();
+        std::tie(id, callsign) = std::tuple{cutKn > 0.0 ? 0x4b160fu : 0x4b160eu, "SWR5220"};
+        auto records = excerpt("swr5220-roll-taxi-gap");
+        if (cutKn > 0.0)
+            records.erase(std::find_if(records.begin(), records.end(), [&](const Recorded& r) { return r.s.groundSpeed <= cutKn; }) + 1,
+                          records.end());
+        const std::size_t logFrom = logText().size();
+        replay(records, cutKn > 0.0 ? 1000 : 0);
+        ASSERT_GT(trace.size(), 1000u);
+        EXPECT_EQ(logText().find("took-off", logFrom), std::string::npos);
+        for (std::size_t i = 0; i < trace.size(); ++i) {
+            ASSERT_TRUE(trace[i].onGround) << "pass " << trace[i].pass;
+            ASSERT_LT(trace[i].altitude, kZurichFt + 20.0) << "pass " << trace[i].pass;
+            // Created once: in the simulator from its creation to the end.
+            if (i > 0) ASSERT_EQ(trace[i].pass, trace[i - 1].pass + 1) << "gone from the simulator after pass " << trace[i - 1].pass;
+        }
+        const LatLon last{records.back().s.latitude, records.back().s.longitude};
+        if (cutKn == 0.0) {
+            EXPECT_LT(gf_distanceNm(last, trace.back().p) * 1852.0, 50.0) << "metres from its last record";
+            continue;
+        }
+        // From 60 kn it rolls on for a few seconds, slowing down, and stops along the runway.
+        const int lastDue = static_cast<int>(records.back().t * 100.0) + kPlayDelay;
+        const auto reached = std::find_if(trace.begin(), trace.end(), [&](const Seen& s) { return s.pass >= lastDue + 100; });
+        ASSERT_NE(reached, trace.end());
+        EXPECT_GT(gf_distanceNm(last, reached->p) * 1852.0, 10.0) << "metres rolled in the second after its last record";
+        EXPECT_GT(gf_distanceNm(last, trace.back().p) * 1852.0, 40.0) << "metres rolled out";
+        EXPECT_LT(gf_distanceNm(last, trace.back().p) * 1852.0, 400.0) << "metres rolled out";
+        EXPECT_NEAR(gf_headingDifference(137.0 * kDeg2Rad, trace.back().heading), 0.0, 5.0 * kDeg2Rad);
     }
-    const LatLon last{records.back().s.latitude, records.back().s.longitude};
-    EXPECT_LT(gf_distanceNm(last, trace.back().p) * 1852.0, 50.0) << "metres from its last record";
 }
 
 TEST_F(ReplayTest, TakeOffRollWhoseFeedEndsOnTheRunwayLiftsOff) {
     // Real ground reports often end between 60 and 100 kn on the take-off roll: each departure's feed
     // is cut at its first record of 60 kn or more. The aircraft must not stop dead on the runway.
     // SWR137H's feed also starts as it waits to line up, so that its roll arrives before it is in the simulator.
-    const struct { const char* excerpt; std::uint32_t id; const char* callsign; std::size_t from; } cases[] = {
-        {"swr137h-hold-takeoff", 0x4b1614u, "SWR137H", 0}, {"aee5zh-taxi-gap", 0x4690e2u, "AEE5ZH", 0},
-        {"swr137h-hold-takeoff", 0x4b1614u, "SWR137H", 54}};
+    // Others end on records of 39, 56 and 62 kn one to three seconds apart (at 1 s one of them is
+    // dropped), AEE5ZH's own records up to 30 kn before them.
+    struct Tail { double seconds, knots; };
+    const std::vector<Tail> threeThenOne{{2, 39}, {3, 56}, {1, 62}}, oneThenThree{{2, 39}, {1, 56}, {3, 62}};
+    const struct { const char* excerpt; std::uint32_t id; const char* callsign; std::size_t from; std::vector<Tail> tail; } cases[] = {
+        {"swr137h-hold-takeoff", 0x4b1614u, "SWR137H", 0, {}}, {"aee5zh-taxi-gap", 0x4690e2u, "AEE5ZH", 0, {}},
+        {"swr137h-hold-takeoff", 0x4b1614u, "SWR137H", 54, {}}, {"aee5zh-taxi-gap", 0x4690e2u, "AEE5ZH", 0, threeThenOne},
+        {"aee5zh-taxi-gap", 0x4690e2u, "AEE5ZH", 0, oneThenThree}};
     for (const auto& c : cases) {
         // One at a time.
         for (LiveAircraft& a : g_liveAircraft) gf_removeLiveAircraft(a);
         for (int i = 0; i < 300 && !g_liveAircraft.empty(); ++i) gf_trafficTick(), frames(1);
         ASSERT_TRUE(g_liveAircraft.empty());
-        SCOPED_TRACE(c.excerpt);
+        SCOPED_TRACE(vrn::format("{} from {}, {} records added", c.excerpt, c.from, c.tail.size()));
         trace.clear();
         std::tie(id, callsign) = std::tuple{c.id, c.callsign};
         auto records = excerpt(c.excerpt);
-        const auto cut = std::find_if(records.begin(), records.end(), [](const Recorded& r) { return r.s.groundSpeed >= 60.0; });
+        const double cutKn = c.tail.empty() ? 60.0 : 30.0;
+        const auto cut = std::find_if(records.begin(), records.end(), [&](const Recorded& r) { return r.s.groundSpeed >= cutKn; });
         ASSERT_NE(cut, records.end());
         ASSERT_FALSE(cut->s.airborne);
         records.erase(cut + 1, records.end());
+        for (const Tail& t : c.tail) {
+            Recorded r = records.back();
+            const double knots = (r.s.groundSpeed + t.knots) / 2.0;
+            const LatLon p = gf_destinationPoint({r.s.latitude, r.s.longitude}, r.s.track * kDeg2Rad, knots * t.seconds / 3600.0 * kFeetPerNm);
+            std::tie(r.t, r.s.latitude, r.s.longitude, r.s.groundSpeed, r.s.trueAirspeed) =
+                std::tuple{r.t + t.seconds, p.lat, p.lon, t.knots, t.knots};
+            records.push_back(r);
+        }
         records.erase(records.begin(), records.begin() + static_cast<std::ptrdiff_t>(c.from));
         const double t0 = records.front().t;
         for (Recorded& r : records) r.t -= t0;
