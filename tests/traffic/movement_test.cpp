@@ -1,6 +1,7 @@
 // Movement of live aircraft through the traffic pass and the simulated simulator (landing),
 // and single movement steps on bad input.
 #include <cmath>
+#include <optional>
 #include <vector>
 
 #include "airports/airport_files.h"
@@ -97,10 +98,13 @@ protected:
             runPass();
         }
     }
+    std::optional<Seen> created;   // the object as the simulator first showed it
     void runPass() {
         gf_trafficTick();
         frames(1);
         const LiveAircraft* a = gf_liveById(id);
+        if (a && a->objectId != 0 && !created)
+            if (const auto o = sim().object(a->objectId)) created = Seen{{o->lat, o->lon}, o->altitude, o->heading, o->onGround, 0};
         if (!a || a->state != STATE_IN_SIM) return;
         objectId = a->objectId;
         if (const auto o = sim().object(objectId))
@@ -532,10 +536,13 @@ TEST_F(MovementTest, TakeOffRotatesAndClimbs) {
 }
 
 // A landing roll queued before the object came (the feed starts on the runway) is no take-off roll:
-// when its records end while it taxis, it waits where it is.
+// when its records end while it taxis, it waits where it is. It is created standing on the runway.
 TEST_F(MovementTest, LandingRollQueuedBeforeItsObjectStaysOnTheGround) {
     play(fly(kRunway, kGround, {{30, 90, 130, 30, 0}, {40, 90, 15, 15, 0}}), 6000);
     ASSERT_GT(trace.size(), 100u);
+    ASSERT_TRUE(created.has_value());
+    EXPECT_TRUE(created->onGround);
+    EXPECT_NEAR(created->altitude, kGround + aircraft().staticCgHeight, 0.5);
     for (const Seen& s : trace) {
         ASSERT_TRUE(s.onGround);
         ASSERT_LT(s.altitude, kGround + 20.0);
