@@ -257,7 +257,7 @@ TEST_F(Engine, AStandsUseHoldsTheWholeStayFromArrivalToDeparture) {
     EXPECT_TRUE(stand.realRecords.empty()) << "the stay is closed";
 }
 
-TEST_F(Engine, ATowedArrivalRecordsItsStandTime) {
+TEST_F(Engine, ATowedArrivalRecordsItsStandTimeAndHoldsItsStandUntilItLeaves) {
     const LatLon standAt{51.4710, -0.4600};
     addStand(standAt);
     g_currentDaySlot.store(gf_makeDaySlot(3, 20));
@@ -273,6 +273,10 @@ TEST_F(Engine, ATowedArrivalRecordsItsStandTime) {
     EXPECT_EQ(g_stands.front().uses.front().hh, std::uint64_t{1} << 17);
     ASSERT_EQ(g_standUseSlots.size(), 1u);
     EXPECT_EQ(g_standUseSlots.front().halfHour, 17u);
+    // Parked, it holds its stand; leaving it ends that hold.
+    EXPECT_TRUE(g_stands.front().reserved);
+    lf_restartSamplePlay(a);
+    EXPECT_FALSE(g_stands.front().reserved);
 }
 
 TEST_F(Engine, AFailedStaticCreationIsReportedBeforeItsRecordGoes) {
