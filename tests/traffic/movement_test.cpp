@@ -585,19 +585,22 @@ TEST_F(MovementTest, TaxiTurnsAtTheClassRateAndPushBackGoesTailFirst) {
 
 TEST_F(MovementStepTest, BadSamplesNeverBreakThePosition) {
     const double nan = std::numeric_limits<double>::quiet_NaN();
-    const struct { const char* name; bool ground; PositionSample oldest, next; double fastestKn, turnDeg; } cases[] = {
-        {"zero speeds", true, at(51.0, 0.0, 0, 0, 1000), at(51.001, 0.0, 0, 0, 1400), 250, 0.21},
-        {"no speed", true, at(51.0, 0.0, 0, nan, 1000), at(51.001, 0.0, 0, nan, 1400), 250, 0.21},
-        {"impossible speed", false, at(51.0, 0.0, 3000, 300, 1000), at(52.0, 0.0, 3000, 300, 1100), 600, 0.1},
-        {"antimeridian", false, at(51.0, 179.999, 3000, 300, 1000), at(51.0, -179.999, 3000, 300, 1100), 600, 0.1},
-        {"below the ground", false, at(51.0, 0.0, 400, 150, 1000), at(51.01, 0.0, -5000, 150, 1100), 600, 0.1},
+    const struct { const char* name; bool ground; std::vector<PositionSample> samples; double fastestKn, turnDeg; } cases[] = {
+        {"zero speeds", true, {at(51.0, 0.0, 0, 0, 1000), at(51.001, 0.0, 0, 0, 1400)}, 250, 0.21},
+        {"no speed", true, {at(51.0, 0.0, 0, nan, 1000), at(51.001, 0.0, 0, nan, 1400)}, 250, 0.21},
+        {"impossible speed", false, {at(51.0, 0.0, 3000, 300, 1000), at(52.0, 0.0, 3000, 300, 1100)}, 600, 0.1},
+        {"antimeridian", false, {at(51.0, 179.999, 3000, 300, 1000), at(51.0, -179.999, 3000, 300, 1100)}, 600, 0.1},
+        {"below the ground", false, {at(51.0, 0.0, 400, 150, 1000), at(51.01, 0.0, -5000, 150, 1100)}, 600, 0.1},
         // On the ground the heading follows the way it goes, at most a degree a pass.
-        {"U-turn in one second", true, at(51.0, 0.0, 0, 20, 1000), at(50.9999, 0.0, 0, 20, 1100), 250, 1.0},
-        {"U-turn in the air", false, at(51.0, 0.0, 3000, 150, 1000), at(50.999, 0.0, 3000, 150, 1100), 600, 0.1},
+        {"U-turn in one second", true, {at(51.0, 0.0, 0, 20, 1000), at(50.9999, 0.0, 0, 20, 1100)}, 250, 1.0},
+        {"U-turn in the air", false, {at(51.0, 0.0, 3000, 150, 1000), at(50.999, 0.0, 3000, 150, 1100)}, 600, 0.1},
+        // Samples that turn it round within a second: the air turns at most 0.1 degrees a pass.
+        {"U-turn ahead in the air", false,
+         {at(51.0, 0.0, 3000, 150, 1000), at(51.001, 0.0, 3000, 150, 1100), at(51.0, 0.0001, 3000, 150, 1200)}, 600, 0.1},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        LiveAircraft& a = make(c.ground, {c.oldest, c.next});
+        LiveAircraft& a = make(c.ground, c.samples);
         a.groundAltitude = 100.0;
         PositionBlock last = a.position;
         for (int i = 0; i < 400 && a.state == STATE_IN_SIM; ++i) {
