@@ -154,6 +154,21 @@ TEST_P(FlareTest, StartsAtItsHeightAboveTheRunwayWhereverTheAirportsElevationLie
 // Level; the runway 30 ft below the airport's elevation (the flare must not start 30 ft early); above it.
 INSTANTIATE_TEST_SUITE_P(RunwayAgainstAirport, FlareTest, ::testing::Values(0.0, 30.0, -30.0));
 
+// The height above the park airport's elevation, taken as the flare may begin, holds where the
+// ground under the approach lies far below the field (a field on a plateau: the simulator's height
+// above ground is taken to the low ground). Coming within 400 ft of that ground the aircraft is
+// already within the flare's height of the field, and flares there rather than sinking on to the low ground.
+TEST_F(MovementTest, FlaresAtTheFieldsElevationOverGroundFarBelowIt) {
+    g_parkAirport.alt = kGround + 380.0;
+    play(fly({kRunway.lat, kRunway.lon - 0.12}, kGround + 1000.0, {{120, 90, 140, 135, -700}, {40, 90, 130, 20, 0}}), 500);
+    const auto flare = std::find_if(trace.begin(), trace.end(), [](const Seen& s) { return s.flareStage >= 1; });
+    ASSERT_NE(flare, trace.end()) << "no flare";
+    ASSERT_NE(flare, trace.begin());
+    const double aboveField = (flare - 1)->altitude - g_parkAirport.alt;
+    EXPECT_LE(aboveField, aircraft().staticCgHeight + 30.0);
+    EXPECT_GT(aboveField, 0.0);
+}
+
 // ---- Single steps on a record in the list, without the simulator ----
 
 class MovementStepTest : public EngineTest {
