@@ -310,6 +310,19 @@ TEST_F(Engine, AStaticLightAircraftGetsALiveryOfItsClass) {
     EXPECT_EQ(g_staticParked.front().liveryTitle, "PVT C152");
 }
 
+TEST_F(Engine, AStaticAircraftParkedDaysAgoIsGivenADayAndHalfHourOfTheWeek) {
+    // Parked 100 half hours before Monday 05:00: Saturday 03:00, two days back over the week's start.
+    addStand({51.4710, -0.4600});
+    g_currentDaySlot.store(gf_makeDaySlot(1, 10));
+    StaticPlacement d;
+    std::tie(d.airline, d.model, d.standId, d.age) = std::tuple{"BAW", "A320", 1u, 100u};
+    g_staticPlacements.push_back(d);
+    passes(60);
+    ASSERT_EQ(g_staticParked.size(), 1u);
+    EXPECT_EQ(gf_slotDay(g_staticParked.front().standTime), 6);
+    EXPECT_EQ(gf_slotHalfHour(g_staticParked.front().standTime), 6);
+}
+
 TEST_F(Engine, TheCountLimitRemovesTheFarthestAircraft) {
     for (std::uint32_t i = 0; i < 8; ++i) {
         Aircraft base;
