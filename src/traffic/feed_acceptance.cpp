@@ -36,8 +36,6 @@ constexpr double kStandNoiseNm = 0.0107991360691144708;   // 20 m
 constexpr double kRunEndNm = 0.011879049676025918;        // 22 m
 constexpr double kStepBackDeg = 120.0;
 constexpr int kMaxQueuedSamples = 200;
-constexpr double kTakeoffRollKn = 43.0;
-constexpr double kRollSpeedScatterKn = 5.0;
 constexpr int kWeekPasses = 60480000;
 
 // Ground turn rate (degrees per pass), largest climb per pass (ft), push-back and pull-out speed (kn).

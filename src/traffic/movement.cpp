@@ -67,8 +67,6 @@ constexpr int kLeavingWaitPasses = 18000;          // after a push back: three m
 constexpr double kFastestAirKn = 800.0;
 constexpr double kFastestGroundKn = 250.0;
 constexpr double kFastestTaxiKn = 30.0;
-constexpr double kTakeoffRollKn = 43.0;
-constexpr double kRollSpeedScatterKn = 5.0;
 
 // Largest pitch change per pass in the air, by size class (degrees per pass, kept in radians).
 double lf_maxPitchStep(unsigned sizeClass) {
