@@ -12,6 +12,11 @@ namespace vrn {
 
 struct Stand;
 
+// A ground roll at this speed or more is a take-off roll once it speeds up by more than the scatter
+// of reported speeds; a landing roll slows down.
+inline constexpr double kTakeoffRollKn = 43.0;
+inline constexpr double kRollSpeedScatterKn = 5.0;
+
 // ---- Feed records (feed_acceptance.cpp) ----
 // Routes one feed record to its live aircraft or makes a new one.
 void processLiveUpdate(const TrafficUpdate& update);

@@ -257,9 +257,17 @@ void lf_trimStandingRun(LiveAircraft& a, const PositionSample& s) {
     }
 }
 
-// A ground aircraft whose new sample follows `newest` has started under its own power (its take-off roll).
-bool lf_startsUnderPower(const PositionSample& newest, const PositionSample& s) {
-    return s.airborne || (s.groundSpeed >= 43.0 && newest.groundSpeed >= 43.0);
+// A ground aircraft whose new sample `s` follows the first `count` queued samples has started under
+// its own power (its take-off roll): the sample is airborne, or it and the newest before it move at
+// take-off roll speed while the roll speeds up. A landing roll slows down, and its fast samples are
+// no start: taken for one, a later gap in its records would make up a take-off from the taxiway.
+bool lf_startsUnderPower(const std::deque<PositionSample>& queued, std::size_t count, const PositionSample& s) {
+    if (s.airborne) return true;
+    if (count == 0 || !(s.groundSpeed >= kTakeoffRollKn && queued[count - 1].groundSpeed >= kTakeoffRollKn)) return false;
+    // Faster than the slowest of the roll's queued samples, beyond the scatter of reported speeds.
+    double slowest = s.groundSpeed;
+    for (std::size_t i = count; i-- > 0 && !queued[i].airborne;) slowest = std::min(slowest, queued[i].groundSpeed);
+    return s.groundSpeed >= slowest + kRollSpeedScatterKn;
 }
 
 // The go-around and the start under power, seen in the samples of a ground aircraft.
@@ -272,7 +280,7 @@ void lf_takeoffChecks(LiveAircraft& a, const PositionSample& s) {
         lf_powerUp(a, 3, true);
         return;
     }
-    if (a.phase == PHASE_MOVING && lf_startsUnderPower(newest, s)) lf_towedTakesOff(a);
+    if (a.phase == PHASE_MOVING && lf_startsUnderPower(a.samples, a.samples.size(), s)) lf_towedTakesOff(a);
 }
 
 // An aircraft reported again and again at one position while airborne and moving is refused every
@@ -410,8 +418,9 @@ void createLiveAircraft(const TrafficUpdate& update) {
 
 void lf_takeoffChecksOfQueue(LiveAircraft& a) {
     if (a.state != STATE_IN_SIM || !a.onGround || a.underPower || a.landingRoll || a.phase != PHASE_MOVING) return;
+    // Each sample judged as it would have been on its arrival, had the aircraft been in the simulator.
     for (std::size_t i = 1; i < a.samples.size(); ++i) {
-        if (!lf_startsUnderPower(a.samples[i - 1], a.samples[i])) continue;
+        if (!lf_startsUnderPower(a.samples, i, a.samples[i])) continue;
         lf_towedTakesOff(a);
         return;
     }
@@ -437,6 +446,11 @@ void lf_restartSamplePlay(LiveAircraft& a) {
     if (!a.airline.empty() && a.standId != 0 &&
         gf_recordStandUse(static_cast<std::uint32_t>(a.standId), a, true, now, true) != 0)
         gf_rememberStandUseSlot(a.aircraftId, now);
+    if (a.standId != 0) {
+        // The reservation a towed arrival made on parking ends as it leaves.
+        std::lock_guard lock(g_standsMutex);
+        if (Stand* stand = gf_standByNumber(static_cast<std::uint32_t>(a.standId))) stand->reserved = 0;
+    }
     gf_releaseStand(a);
 }
 

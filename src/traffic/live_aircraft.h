@@ -128,6 +128,7 @@ struct LiveAircraft : Aircraft {
     std::int32_t creationPass = 0;         // the pass its creation was asked
     std::uint8_t towing = 0;               // pulled by a tug: its position is the tug's to choose
     std::uint8_t throttleSpoilerRun = 0;   // a throttle-and-spoiler run is under way on the ground
+    std::uint8_t rollSpeedsUp = 0;         // on the ground: its last step sped up through take-off roll speed
     double groundAltitude = std::numeric_limits<double>::quiet_NaN();   // ft, last reported; NaN unknown
 };
 

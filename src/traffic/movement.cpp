@@ -66,6 +66,7 @@ constexpr int kLeavingWaitPasses = 18000;          // after a push back: three m
 // The fastest an aircraft may plausibly move (kn); a sample farther away is reached late, not by a jump.
 constexpr double kFastestAirKn = 800.0;
 constexpr double kFastestGroundKn = 250.0;
+constexpr double kFastestTaxiKn = 30.0;
 
 // Largest pitch change per pass in the air, by size class (degrees per pass, kept in radians).
 double lf_maxPitchStep(unsigned sizeClass) {
@@ -109,17 +110,22 @@ bool lf_finiteSample(const PositionSample& s) {
     return std::isfinite(s.latitude) && std::isfinite(s.longitude) && std::isfinite(s.altitude);
 }
 
+// A roll-out slows down to a stop, never faster than it rolled.
+double lf_rollOutSpeed(double v) {
+    return v >= 140 ? 100 : v >= 100 ? 80 : v >= 80 ? 60 : v >= 60 ? 30 : v > 20 ? 20 : v > 10 ? 10 : 0;
+}
+
 // The speed a made-up sample moves at, and its vertical speed where the motion dictates one.
-double lf_extrapolatedSpeed(const LiveAircraft& a, const PositionSample& oldest, int count, PositionSample& s) {
+double lf_extrapolatedSpeed(const LiveAircraft& a, const PositionSample& oldest, int count, bool madeUp, PositionSample& s) {
     const double v = std::isfinite(oldest.groundSpeed) ? oldest.groundSpeed : 0.0;
     if (oldest.standing || a.phase == PHASE_AT_STAND) return 0.0;
     if (lf_extrapolatedOnGround(a)) {
         if (a.landingRoll) {
-            // The roll-out slows down to a stop.
             s.verticalSpeed = 0.0;
-            return v >= 140 ? 100 : v >= 100 ? 80 : v >= 80 ? 60 : v >= 60 ? 30 : v > 20 ? 20 : v > 10 ? 10 : 0;
+            return lf_rollOutSpeed(v);
         }
-        if (!a.underPower) return 0.0;
+        // Faster than any taxi it is on a runway, where it never stops dead: it rolls out.
+        if (!a.underPower) return v > kFastestTaxiKn || madeUp ? lf_rollOutSpeed(v) : 0.0;
         // The take-off roll goes on, and the fast samples climb, so that the take-off step lifts it off.
         if (v <= 30) return 40;
         if (v <= 60) return 80;
@@ -134,6 +140,7 @@ double lf_extrapolatedSpeed(const LiveAircraft& a, const PositionSample& oldest,
 }  // namespace
 
 void lf_extendSamples(LiveAircraft& a, int count) {
+    const bool madeUp = a.extrapolationCount > 0;   // the oldest sample is itself made up
     a.extrapolationCount = count;
     const PositionSample& oldest = a.samples.front();
     PositionSample s = oldest;
@@ -143,7 +150,7 @@ void lf_extendSamples(LiveAircraft& a, int count) {
         s.altitude = 0.0;
         s.verticalSpeed = 0.0;   // unless the take-off roll sets one below
     }
-    const double speed = lf_extrapolatedSpeed(a, oldest, count, s);
+    const double speed = lf_extrapolatedSpeed(a, oldest, count, madeUp, s);
     const double seconds = ground ? 3.0 : 8.0;
     s.groundSpeed = speed;
     s.trueAirspeed = speed;
@@ -192,6 +199,13 @@ bool lf_keepPlaying(LiveAircraft& a) {
         (k == SIZE_ROTORCRAFT && !HELICOPTERS.get()))
         return false;
     int n = 0;
+    if (lf_extrapolatedOnGround(a) && a.onGround && a.phase == PHASE_MOVING && !a.underPower && !a.landingRoll &&
+        a.rollSpeedsUp) {
+        // Its records end as its roll speeds up through take-off speed, before two of them at that
+        // speed could show the start under power (one a second after another is dropped): it is
+        // on its take-off roll, and goes on to lift off rather than stopping dead on the runway.
+        lf_towedTakesOff(a);
+    }
     if (lf_extrapolatedOnGround(a)) {
         // Ground coverage at an airport has gaps of up to a minute while an aircraft taxis or holds:
         // one that waits on its spot for a minute is still there when its feed comes back, rather
@@ -381,6 +395,7 @@ void lf_takeoffStep(LiveAircraft& a) {
     }
     if (curve) a.curveStep = 1.0 / std::max(n.duePass - tick(), kMinPasses);
     a.speed = a.phase == PHASE_PUSHING_BACK ? -n.groundSpeed : n.groundSpeed;
+    a.rollSpeedsUp = n.groundSpeed >= kTakeoffRollKn && n.groundSpeed >= o.groundSpeed + kRollSpeedScatterKn ? 1 : 0;
     if (a.phase != PHASE_AFTER_TAKEOFF) {
         a.verticalSpeedFpm = 0.0;
         a.climbPerPass = 0.0;

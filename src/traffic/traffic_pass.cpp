@@ -152,7 +152,10 @@ void lf_buildCreationRecord() {
     request.initPosition.Pitch = a->position.pitch * kRadToDeg;
     request.initPosition.Bank = a->position.bank * kRadToDeg;
     request.initPosition.Heading = a->position.heading * kRadToDeg;
-    request.initPosition.OnGround = 0;
+    // One whose first sample is on the ground is placed on it, at its centre of gravity's height,
+    // as a static parked aircraft is: not held in the air at the altitude given until its first
+    // position is sent.
+    request.initPosition.OnGround = !a->samples.empty() && !a->samples.front().airborne ? 1 : 0;
     request.initPosition.Airspeed = 0;
     request.tailNumber = a->callsign;
     request.containerTitle = a->liveryTitle;

@@ -1,10 +1,12 @@
 // Movement of live aircraft through the traffic pass and the simulated simulator (landing),
 // and single movement steps on bad input.
 #include <cmath>
+#include <optional>
 #include <vector>
 
 #include "airports/airport_files.h"
 #include "airports/airport_list.h"
+#include "core/format.h"
 #include "core/utilities.h"
 #include "engine_fixture.h"
 
@@ -96,10 +98,13 @@ protected:
             runPass();
         }
     }
+    std::optional<Seen> created;   // the object as the simulator first showed it
     void runPass() {
         gf_trafficTick();
         frames(1);
         const LiveAircraft* a = gf_liveById(id);
+        if (a && a->objectId != 0 && !created)
+            if (const auto o = sim().object(a->objectId)) created = Seen{{o->lat, o->lon}, o->altitude, o->heading, o->onGround, 0};
         if (!a || a->state != STATE_IN_SIM) return;
         objectId = a->objectId;
         if (const auto o = sim().object(objectId))
@@ -148,6 +153,21 @@ TEST_P(FlareTest, StartsAtItsHeightAboveTheRunwayWhereverTheAirportsElevationLie
 
 // Level; the runway 30 ft below the airport's elevation (the flare must not start 30 ft early); above it.
 INSTANTIATE_TEST_SUITE_P(RunwayAgainstAirport, FlareTest, ::testing::Values(0.0, 30.0, -30.0));
+
+// The height above the park airport's elevation, taken as the flare may begin, holds where the
+// ground under the approach lies far below the field (a field on a plateau: the simulator's height
+// above ground is taken to the low ground). Coming within 400 ft of that ground the aircraft is
+// already within the flare's height of the field, and flares there rather than sinking on to the low ground.
+TEST_F(MovementTest, FlaresAtTheFieldsElevationOverGroundFarBelowIt) {
+    g_parkAirport.alt = kGround + 380.0;
+    play(fly({kRunway.lat, kRunway.lon - 0.12}, kGround + 1000.0, {{120, 90, 140, 135, -700}, {40, 90, 130, 20, 0}}), 500);
+    const auto flare = std::find_if(trace.begin(), trace.end(), [](const Seen& s) { return s.flareStage >= 1; });
+    ASSERT_NE(flare, trace.end()) << "no flare";
+    ASSERT_NE(flare, trace.begin());
+    const double aboveField = (flare - 1)->altitude - g_parkAirport.alt;
+    EXPECT_LE(aboveField, aircraft().staticCgHeight + 30.0);
+    EXPECT_GT(aboveField, 0.0);
+}
 
 // ---- Single steps on a record in the list, without the simulator ----
 
@@ -349,26 +369,78 @@ TEST_F(ReplayTest, TaxiingAircraftStaysThroughAMinuteWithoutRecords) {
     EXPECT_EQ(sidewaysSeconds(trace, moving), 0) << "of " << moving << " moving seconds (it turns round to line up)";
 }
 
+TEST_F(ReplayTest, ArrivalFirstSeenOnItsLandingRollStaysOnTheGroundThroughATaxiGap) {
+    // SWR5220's feed starts as it touches down on runway 14 at 119 kn; it rolls out, turns off and
+    // taxis, and its records pause for 60 s while it taxis. Its roll is queued before it is created.
+    // Cut at its first record of 60 kn or less, its feed ends on the roll: it rolls out, never stopping dead.
+    for (const double cutKn : {0.0, 60.0}) {
+        SCOPED_TRACE(cutKn);
+        trace.clear();
+        std::tie(id, callsign) = std::tuple{cutKn > 0.0 ? 0x4b160fu : 0x4b160eu, "SWR5220"};
+        auto records = excerpt("swr5220-roll-taxi-gap");
+        if (cutKn > 0.0)
+            records.erase(std::find_if(records.begin(), records.end(), [&](const Recorded& r) { return r.s.groundSpeed <= cutKn; }) + 1,
+                          records.end());
+        const std::size_t logFrom = logText().size();
+        replay(records, cutKn > 0.0 ? 1000 : 0);
+        ASSERT_GT(trace.size(), 1000u);
+        EXPECT_EQ(logText().find("took-off", logFrom), std::string::npos);
+        for (std::size_t i = 0; i < trace.size(); ++i) {
+            ASSERT_TRUE(trace[i].onGround) << "pass " << trace[i].pass;
+            ASSERT_LT(trace[i].altitude, kZurichFt + 20.0) << "pass " << trace[i].pass;
+            // Created once: in the simulator from its creation to the end.
+            if (i > 0) ASSERT_EQ(trace[i].pass, trace[i - 1].pass + 1) << "gone from the simulator after pass " << trace[i - 1].pass;
+        }
+        const LatLon last{records.back().s.latitude, records.back().s.longitude};
+        if (cutKn == 0.0) {
+            EXPECT_LT(gf_distanceNm(last, trace.back().p) * 1852.0, 50.0) << "metres from its last record";
+            continue;
+        }
+        // From 60 kn it rolls on for a few seconds, slowing down, and stops along the runway.
+        const int lastDue = static_cast<int>(records.back().t * 100.0) + kPlayDelay;
+        const auto reached = std::find_if(trace.begin(), trace.end(), [&](const Seen& s) { return s.pass >= lastDue + 100; });
+        ASSERT_NE(reached, trace.end());
+        EXPECT_GT(gf_distanceNm(last, reached->p) * 1852.0, 10.0) << "metres rolled in the second after its last record";
+        EXPECT_GT(gf_distanceNm(last, trace.back().p) * 1852.0, 40.0) << "metres rolled out";
+        EXPECT_LT(gf_distanceNm(last, trace.back().p) * 1852.0, 400.0) << "metres rolled out";
+        EXPECT_NEAR(gf_headingDifference(137.0 * kDeg2Rad, trace.back().heading), 0.0, 5.0 * kDeg2Rad);
+    }
+}
+
 TEST_F(ReplayTest, TakeOffRollWhoseFeedEndsOnTheRunwayLiftsOff) {
     // Real ground reports often end between 60 and 100 kn on the take-off roll: each departure's feed
     // is cut at its first record of 60 kn or more. The aircraft must not stop dead on the runway.
     // SWR137H's feed also starts as it waits to line up, so that its roll arrives before it is in the simulator.
-    const struct { const char* excerpt; std::uint32_t id; const char* callsign; std::size_t from; } cases[] = {
-        {"swr137h-hold-takeoff", 0x4b1614u, "SWR137H", 0}, {"aee5zh-taxi-gap", 0x4690e2u, "AEE5ZH", 0},
-        {"swr137h-hold-takeoff", 0x4b1614u, "SWR137H", 54}};
+    // Others end on records of 39, 56 and 62 kn one to three seconds apart (at 1 s one of them is
+    // dropped), AEE5ZH's own records up to 30 kn before them.
+    struct Tail { double seconds, knots; };
+    const std::vector<Tail> threeThenOne{{2, 39}, {3, 56}, {1, 62}}, oneThenThree{{2, 39}, {1, 56}, {3, 62}};
+    const struct { const char* excerpt; std::uint32_t id; const char* callsign; std::size_t from; std::vector<Tail> tail; } cases[] = {
+        {"swr137h-hold-takeoff", 0x4b1614u, "SWR137H", 0, {}}, {"aee5zh-taxi-gap", 0x4690e2u, "AEE5ZH", 0, {}},
+        {"swr137h-hold-takeoff", 0x4b1614u, "SWR137H", 54, {}}, {"aee5zh-taxi-gap", 0x4690e2u, "AEE5ZH", 0, threeThenOne},
+        {"aee5zh-taxi-gap", 0x4690e2u, "AEE5ZH", 0, oneThenThree}};
     for (const auto& c : cases) {
         // One at a time.
         for (LiveAircraft& a : g_liveAircraft) gf_removeLiveAircraft(a);
         for (int i = 0; i < 300 && !g_liveAircraft.empty(); ++i) gf_trafficTick(), frames(1);
         ASSERT_TRUE(g_liveAircraft.empty());
-        SCOPED_TRACE(c.excerpt);
+        SCOPED_TRACE(vrn::format("{} from {}, {} records added", c.excerpt, c.from, c.tail.size()));
         trace.clear();
         std::tie(id, callsign) = std::tuple{c.id, c.callsign};
         auto records = excerpt(c.excerpt);
-        const auto cut = std::find_if(records.begin(), records.end(), [](const Recorded& r) { return r.s.groundSpeed >= 60.0; });
+        const double cutKn = c.tail.empty() ? 60.0 : 30.0;
+        const auto cut = std::find_if(records.begin(), records.end(), [&](const Recorded& r) { return r.s.groundSpeed >= cutKn; });
         ASSERT_NE(cut, records.end());
         ASSERT_FALSE(cut->s.airborne);
         records.erase(cut + 1, records.end());
+        for (const Tail& t : c.tail) {
+            Recorded r = records.back();
+            const double knots = (r.s.groundSpeed + t.knots) / 2.0;
+            const LatLon p = gf_destinationPoint({r.s.latitude, r.s.longitude}, r.s.track * kDeg2Rad, knots * t.seconds / 3600.0 * kFeetPerNm);
+            std::tie(r.t, r.s.latitude, r.s.longitude, r.s.groundSpeed, r.s.trueAirspeed) =
+                std::tuple{r.t + t.seconds, p.lat, p.lon, t.knots, t.knots};
+            records.push_back(r);
+        }
         records.erase(records.begin(), records.begin() + static_cast<std::ptrdiff_t>(c.from));
         const double t0 = records.front().t;
         for (Recorded& r : records) r.t -= t0;
@@ -478,6 +550,21 @@ TEST_F(MovementTest, TakeOffRotatesAndClimbs) {
     EXPECT_LT(sim().object(objectId)->pitch, 0.0);   // nose up
 }
 
+// A landing roll queued before the object came (the feed starts on the runway) is no take-off roll:
+// when its records end while it taxis, it waits where it is. It is created standing on the runway.
+TEST_F(MovementTest, LandingRollQueuedBeforeItsObjectStaysOnTheGround) {
+    play(fly(kRunway, kGround, {{30, 90, 130, 30, 0}, {40, 90, 15, 15, 0}}), 6000);
+    ASSERT_GT(trace.size(), 100u);
+    ASSERT_TRUE(created.has_value());
+    EXPECT_TRUE(created->onGround);
+    EXPECT_NEAR(created->altitude, kGround + aircraft().staticCgHeight, 0.5);
+    for (const Seen& s : trace) {
+        ASSERT_TRUE(s.onGround);
+        ASSERT_LT(s.altitude, kGround + 20.0);
+    }
+    EXPECT_EQ(logText().find("took-off"), std::string::npos);
+}
+
 TEST_F(MovementTest, TaxiTurnsAtTheClassRateAndPushBackGoesTailFirst) {
     const auto records = fly(kRunway, kGround, {{40, 0, 15, 15, 0}, {40, 90, 15, 15, 0}, {40, 180, 15, 15, 0},
                                                  {20, 180, 10, 0, 0}});
@@ -513,19 +600,22 @@ TEST_F(MovementTest, TaxiTurnsAtTheClassRateAndPushBackGoesTailFirst) {
 
 TEST_F(MovementStepTest, BadSamplesNeverBreakThePosition) {
     const double nan = std::numeric_limits<double>::quiet_NaN();
-    const struct { const char* name; bool ground; PositionSample oldest, next; double fastestKn, turnDeg; } cases[] = {
-        {"zero speeds", true, at(51.0, 0.0, 0, 0, 1000), at(51.001, 0.0, 0, 0, 1400), 250, 0.21},
-        {"no speed", true, at(51.0, 0.0, 0, nan, 1000), at(51.001, 0.0, 0, nan, 1400), 250, 0.21},
-        {"impossible speed", false, at(51.0, 0.0, 3000, 300, 1000), at(52.0, 0.0, 3000, 300, 1100), 600, 0.1},
-        {"antimeridian", false, at(51.0, 179.999, 3000, 300, 1000), at(51.0, -179.999, 3000, 300, 1100), 600, 0.1},
-        {"below the ground", false, at(51.0, 0.0, 400, 150, 1000), at(51.01, 0.0, -5000, 150, 1100), 600, 0.1},
+    const struct { const char* name; bool ground; std::vector<PositionSample> samples; double fastestKn, turnDeg; } cases[] = {
+        {"zero speeds", true, {at(51.0, 0.0, 0, 0, 1000), at(51.001, 0.0, 0, 0, 1400)}, 250, 0.21},
+        {"no speed", true, {at(51.0, 0.0, 0, nan, 1000), at(51.001, 0.0, 0, nan, 1400)}, 250, 0.21},
+        {"impossible speed", false, {at(51.0, 0.0, 3000, 300, 1000), at(52.0, 0.0, 3000, 300, 1100)}, 600, 0.1},
+        {"antimeridian", false, {at(51.0, 179.999, 3000, 300, 1000), at(51.0, -179.999, 3000, 300, 1100)}, 600, 0.1},
+        {"below the ground", false, {at(51.0, 0.0, 400, 150, 1000), at(51.01, 0.0, -5000, 150, 1100)}, 600, 0.1},
         // On the ground the heading follows the way it goes, at most a degree a pass.
-        {"U-turn in one second", true, at(51.0, 0.0, 0, 20, 1000), at(50.9999, 0.0, 0, 20, 1100), 250, 1.0},
-        {"U-turn in the air", false, at(51.0, 0.0, 3000, 150, 1000), at(50.999, 0.0, 3000, 150, 1100), 600, 0.1},
+        {"U-turn in one second", true, {at(51.0, 0.0, 0, 20, 1000), at(50.9999, 0.0, 0, 20, 1100)}, 250, 1.0},
+        {"U-turn in the air", false, {at(51.0, 0.0, 3000, 150, 1000), at(50.999, 0.0, 3000, 150, 1100)}, 600, 0.1},
+        // Samples that turn it round within a second: the air turns at most 0.1 degrees a pass.
+        {"U-turn ahead in the air", false,
+         {at(51.0, 0.0, 3000, 150, 1000), at(51.001, 0.0, 3000, 150, 1100), at(51.0, 0.0001, 3000, 150, 1200)}, 600, 0.1},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        LiveAircraft& a = make(c.ground, {c.oldest, c.next});
+        LiveAircraft& a = make(c.ground, c.samples);
         a.groundAltitude = 100.0;
         PositionBlock last = a.position;
         for (int i = 0; i < 400 && a.state == STATE_IN_SIM; ++i) {

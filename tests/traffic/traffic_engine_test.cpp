@@ -296,7 +296,7 @@ TEST_F(Engine, AStandsUseHoldsTheWholeStayFromArrivalToDeparture) {
     EXPECT_TRUE(stand.realRecords.empty()) << "the stay is closed";
 }
 
-TEST_F(Engine, ATowedArrivalRecordsItsStandTime) {
+TEST_F(Engine, ATowedArrivalRecordsItsStandTimeAndHoldsItsStandUntilItLeaves) {
     const LatLon standAt{51.4710, -0.4600};
     addStand(standAt);
     g_currentDaySlot.store(gf_makeDaySlot(3, 20));
@@ -312,6 +312,10 @@ TEST_F(Engine, ATowedArrivalRecordsItsStandTime) {
     EXPECT_EQ(g_stands.front().uses.front().hh, std::uint64_t{1} << 17);
     ASSERT_EQ(g_standUseSlots.size(), 1u);
     EXPECT_EQ(g_standUseSlots.front().halfHour, 17u);
+    // Parked, it holds its stand; leaving it ends that hold.
+    EXPECT_TRUE(g_stands.front().reserved);
+    lf_restartSamplePlay(a);
+    EXPECT_FALSE(g_stands.front().reserved);
 }
 
 TEST_F(Engine, AFailedStaticCreationIsReportedBeforeItsRecordGoes) {
@@ -343,6 +347,19 @@ TEST_F(Engine, AStaticLightAircraftGetsALiveryOfItsClass) {
     ASSERT_EQ(g_staticParked.size(), 1u);
     EXPECT_EQ(g_staticParked.front().sizeClass, SIZE_LIGHT);
     EXPECT_EQ(g_staticParked.front().liveryTitle, "PVT C152");
+}
+
+TEST_F(Engine, AStaticAircraftParkedDaysAgoIsGivenADayAndHalfHourOfTheWeek) {
+    // Parked 100 half hours before Monday 05:00: Saturday 03:00, two days back over the week's start.
+    addStand({51.4710, -0.4600});
+    g_currentDaySlot.store(gf_makeDaySlot(1, 10));
+    StaticPlacement d;
+    std::tie(d.airline, d.model, d.standId, d.age) = std::tuple{"BAW", "A320", 1u, 100u};
+    g_staticPlacements.push_back(d);
+    passes(60);
+    ASSERT_EQ(g_staticParked.size(), 1u);
+    EXPECT_EQ(gf_slotDay(g_staticParked.front().standTime), 6);
+    EXPECT_EQ(gf_slotHalfHour(g_staticParked.front().standTime), 6);
 }
 
 TEST_F(Engine, TheCountLimitRemovesTheFarthestAircraft) {
