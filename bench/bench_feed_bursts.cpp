@@ -21,6 +21,7 @@
 #include "feed/tcp_server.h"
 #include "feed/udp_readers.h"
 #include "platform/net/sockets.h"
+#include "quick_check.h"
 #include "settings/settings_catalogue.h"
 
 namespace {
@@ -37,7 +38,7 @@ std::string lf_datagram(int i, double stamp) {
 
 int lf_seconds() {
     const char* text = std::getenv("VARNEL_BURST_SECONDS");
-    return text ? std::max(1, std::atoi(text)) : 60;
+    return text ? std::max(1, std::atoi(text)) : static_cast<int>(gf_benchIterations(60));
 }
 
 void BM_UdpBursts(benchmark::State& state) {
@@ -147,6 +148,6 @@ void BM_ServeUnderChurn(benchmark::State& state) {
     state.counters["period_max_ms"] = longestPeriod;
     state.counters["connections"] = static_cast<double>(connections.load());
 }
-BENCHMARK(BM_ServeUnderChurn)->Arg(0)->Arg(1)->Iterations(1000)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_ServeUnderChurn)->Arg(0)->Arg(1)->Iterations(gf_benchIterations(1000))->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
