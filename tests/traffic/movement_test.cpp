@@ -389,7 +389,9 @@ TEST_F(ReplayTest, ArrivalFirstSeenOnItsLandingRollStaysOnTheGroundThroughATaxiG
             ASSERT_TRUE(trace[i].onGround) << "pass " << trace[i].pass;
             ASSERT_LT(trace[i].altitude, kZurichFt + 20.0) << "pass " << trace[i].pass;
             // Created once: in the simulator from its creation to the end.
-            if (i > 0) ASSERT_EQ(trace[i].pass, trace[i - 1].pass + 1) << "gone from the simulator after pass " << trace[i - 1].pass;
+            if (i > 0) {
+                ASSERT_EQ(trace[i].pass, trace[i - 1].pass + 1) << "gone from the simulator after pass " << trace[i - 1].pass;
+            }
         }
         const LatLon last{records.back().s.latitude, records.back().s.longitude};
         if (cutKn == 0.0) {
