@@ -81,6 +81,9 @@ rc=$?
 set -e
 [ "$rc" -eq 0 ] || fail "Varnel.exe ended with $rc"
 grep -q "SimConnect.dll loaded from" "$program/Log.txt" || fail "the stand-in SimConnect.dll was not loaded"
+# Windows grants the receive buffer asked for: a relay's burst of thousands of datagrams fits.
+granted=$(sed -n 's/.*Traffic Reader receive buffer: \([0-9]*\) KB granted.*/\1/p' "$program/Log.txt" | head -n 1)
+[ -n "$granted" ] && [ "$granted" -ge 8192 ] || fail "no receive buffer of 8192 KB granted to the Traffic Reader (${granted:-not logged})"
 python3 - "$stage/sim/trace.jsonl" <<'PY' || fail "the trace does not show the aircraft created, moved and removed"
 import json, math, sys
 created, removed, first, moved, last = set(), set(), {}, set(), []

@@ -714,5 +714,26 @@ TEST_F(Engine, FarAircraftWaitingBehindANearCrowdComeRightAfterIt) {
     EXPECT_LE(lastFar, lastNear + 15) << "the far ones right after it, at two a second";
 }
 
+// Reports lost in bulk (a receive buffer too small for the feed's bursts): an aircraft whose queue ran
+// down to its last sample while it waited is given up, but only until it is reported again; then it
+// is shown like any new one.
+TEST_F(Engine, AnAircraftGivenUpForLostReportsIsShownOnceTheyComeAgain) {
+    userBlock();
+    const auto report = [&](double t) { queueAirborne(0, t, from(kUser, 90.0, 5.0 - t * 200.0 / 3600.0), 200.0, 270.0); };
+    const auto inSim = [] {
+        return std::any_of(g_liveAircraft.begin(), g_liveAircraft.end(), [](const LiveAircraft& a) {
+            return a.aircraftId == 0x400000 && (a.state == STATE_IN_SIM || a.state == STATE_CREATION_REQUESTED);
+        });
+    };
+    report(0.0);   // then 50 s of its reports lost: its one sample falls due and it is given up
+    passes(5000);
+    ASSERT_TRUE(std::none_of(g_liveAircraft.begin(), g_liveAircraft.end(), [](const LiveAircraft& a) { return a.aircraftId == 0x400000; }));
+    for (int second = 50; second < 100 && !inSim(); ++second) {
+        report(second);
+        passes(100);
+    }
+    EXPECT_TRUE(inSim()) << "shown within 50 s of its reports coming again";
+}
+
 }  // namespace
 }  // namespace vrn::test
