@@ -9,7 +9,7 @@
 #include "core/log.h"
 #include "core/utilities.h"
 #include "display/window_state.h"
-#include "liveries/size_class.h"
+#include "records/size_class.h"
 #include "simlink/command_queues.h"
 #include "simlink/sim_client.h"
 #include "simlink/sim_event.h"

@@ -9,7 +9,7 @@
 
 #include "core/geodesy.h"
 #include "core/time_of_week.h"
-#include "liveries/size_class.h"
+#include "records/size_class.h"
 
 namespace vrn {
 
