@@ -11,7 +11,7 @@
 
 #include "airports/stand_records.h"
 #include "core/time_of_week.h"
-#include "traffic/flight_records.h"
+#include "records/flight_records.h"
 
 namespace vrn {
 

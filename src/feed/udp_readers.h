@@ -24,7 +24,7 @@
 #include "core/log.h"
 #include "feed/feed_clock.h"
 #include "platform/net/sockets.h"
-#include "traffic/flight_records.h"
+#include "records/flight_records.h"
 #include "traffic/live_aircraft.h"
 
 namespace vrn {

@@ -9,7 +9,7 @@
 #include <limits>
 #include <vector>
 
-#include "traffic/flight_records.h"
+#include "records/flight_records.h"
 
 namespace vrn {
 

@@ -4,7 +4,7 @@
 #include <cmath>
 
 #include "core/utilities.h"
-#include "traffic/flight_records.h"
+#include "records/flight_records.h"
 #include "traffic/live_aircraft.h"
 
 namespace vrn {
