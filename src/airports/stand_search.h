@@ -14,7 +14,7 @@
 #include "airports/stand_records.h"
 #include "core/geodesy.h"
 #include "core/time_of_week.h"
-#include "traffic/live_aircraft.h"
+#include "records/live_aircraft.h"
 
 namespace vrn {
 

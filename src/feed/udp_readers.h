@@ -25,7 +25,7 @@
 #include "feed/feed_clock.h"
 #include "platform/net/sockets.h"
 #include "records/flight_records.h"
-#include "traffic/live_aircraft.h"
+#include "records/live_aircraft.h"
 
 namespace vrn {
 

@@ -5,6 +5,7 @@
 
 namespace vrn {
 
+std::vector<LiveAircraft> g_liveAircraft;
 std::vector<Aircraft> g_staticParked;
 std::deque<std::uint32_t> g_removalQueue;
 std::deque<AiCreateRequest> g_liveCreationQueue;

@@ -17,10 +17,10 @@
 #include <vector>
 
 #include "core/shared_value.h"
+#include "records/live_aircraft.h"
 #include "simlink/command_queues.h"
 #include "simlink/sim_event.h"
 #include "simlink/sim_ids.h"
-#include "traffic/live_aircraft.h"
 
 namespace vrn {
 
@@ -53,6 +53,8 @@ struct LiveStayer {
     std::uint32_t minutesParked = 0;
 };
 
+// The live aircraft; owned by the run thread.
+extern std::vector<LiveAircraft> g_liveAircraft;
 extern std::vector<Aircraft> g_staticParked;
 extern std::deque<std::uint32_t> g_removalQueue;            // object ids, one handed on per 10th pass
 extern std::deque<AiCreateRequest> g_liveCreationQueue;     // one handed on per 50th pass

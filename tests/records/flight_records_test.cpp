@@ -5,7 +5,7 @@
 
 #include "core/utilities.h"
 #include "records/flight_records.h"
-#include "traffic/live_aircraft.h"
+#include "records/live_aircraft.h"
 
 namespace vrn {
 namespace {

@@ -135,7 +135,4 @@ struct LiveAircraft : Aircraft {
 // Seconds an aircraft has stood at its stand (0 when it never reached one).
 double gf_secondsAtStand(const LiveAircraft& aircraft);
 
-// The live aircraft; owned by the run thread.
-extern std::vector<LiveAircraft> g_liveAircraft;
-
 }  // namespace vrn
