@@ -12,8 +12,8 @@
 
 #include <pugixml.hpp>
 
-#include "airports/stand_records.h"
 #include "core/geodesy.h"
+#include "records/stand_records.h"
 #include "settings/setting_classes.h"
 
 namespace vrn {

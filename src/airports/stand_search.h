@@ -11,10 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "airports/stand_records.h"
 #include "core/geodesy.h"
 #include "core/time_of_week.h"
 #include "records/live_aircraft.h"
+#include "records/stand_records.h"
 
 namespace vrn {
 
