@@ -8,10 +8,10 @@
 
 #include "airports/airport_list.h"
 #include "airports/stand_learning.h"
+#include "airports/stand_schedules.h"
 #include "core/utilities.h"
 #include "settings/settings_catalogue.h"
 #include "simlink/user_aircraft.h"
-#include "traffic/stand_schedules.h"
 #include "traffic/traffic_lists.h"
 
 namespace vrn {

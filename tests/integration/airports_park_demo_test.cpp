@@ -10,6 +10,7 @@
 #include "airports/airport_list.h"
 #include "airports/park_airport_choice.h"
 #include "airports/park_airports.h"
+#include "airports/stand_schedules.h"
 #include "airports/static_parking.h"
 #include "app/gui_requests.h"
 #include "app/run_thread.h"
@@ -23,11 +24,10 @@
 #include "liveries/type_queries.h"
 #include "simlink/link_fixture.h"
 #include "simlink/user_aircraft.h"
+#include "support/process.h"
 #include "traffic/engine_steps.h"
-#include "traffic/stand_schedules.h"
 #include "traffic/traffic_engine.h"
 #include "traffic/traffic_lists.h"
-#include "support/process.h"
 
 namespace vrn::test {
 namespace {
