@@ -18,6 +18,10 @@
 
 namespace vrn {
 
+// The user's own maximum of live aircraft, kept while static parking lowers MAX_LIVE: the learned
+// file restores it and the airport file writes the lowered one only when it differs.
+extern std::atomic<int> g_userMaxLive;
+
 // ---- Folders (relative to the program's folder) ------------------------------------------------
 extern const std::filesystem::path g_airportsFolder;           // airports
 extern const std::filesystem::path g_archiveStockFolder;       // airports/archive/stock

@@ -8,7 +8,6 @@
 #include <unordered_map>
 
 #include "airports/airport_files.h"
-#include "airports/park_airport_choice.h"
 #include "app/exception_reporter.h"
 #include "app/main_loop.h"
 #include "app/main_window.h"
@@ -24,6 +23,7 @@
 #include "simlink/creation_matching.h"
 #include "simlink/flight_plan.h"
 #include "simlink/sim_client.h"
+#include "traffic/park_airport_choice.h"
 #include "traffic/traffic_engine.h"
 
 namespace vrn {

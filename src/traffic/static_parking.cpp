@@ -1,6 +1,6 @@
 // Static parking: the placement list from the learned uses of the park airport's stands, and its
 // 20-minute renewal against the live and static aircraft already parked there.
-#include "airports/static_parking.h"
+#include "traffic/static_parking.h"
 
 #include <algorithm>
 #include <cmath>
