@@ -9,6 +9,7 @@
 
 #include "airports/airport_list.h"
 #include "airports/stand_learning.h"
+#include "airports/stand_search.h"
 #include "core/format.h"
 #include "core/geodesy.h"
 #include "core/log.h"

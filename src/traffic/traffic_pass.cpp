@@ -10,6 +10,7 @@
 #include "airports/airport_files.h"
 #include "airports/airport_list.h"
 #include "airports/park_airports.h"
+#include "airports/stand_search.h"
 #include "core/format.h"
 #include "core/log.h"
 #include "display/window_state.h"
