@@ -10,8 +10,8 @@
 #include "airports/stand_learning.h"
 #include "airports/stand_schedules.h"
 #include "core/utilities.h"
+#include "records/user_aircraft_block.h"
 #include "settings/settings_catalogue.h"
-#include "simlink/user_aircraft.h"
 
 namespace vrn {
 
