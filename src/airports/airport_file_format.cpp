@@ -7,7 +7,6 @@
 #include <unordered_set>
 
 #include "airports/airport_files.h"
-#include "airports/park_airport_choice.h"
 #include "airports/registration_lookup.h"
 #include "core/exceptions.h"
 #include "core/format.h"

@@ -7,7 +7,7 @@
 #include <string>
 #include <utility>
 
-#include "airports/stand_records.h"
+#include "records/stand_records.h"
 
 namespace vrn {
 

@@ -12,11 +12,15 @@
 
 #include <pugixml.hpp>
 
-#include "airports/stand_records.h"
 #include "core/geodesy.h"
+#include "records/stand_records.h"
 #include "settings/setting_classes.h"
 
 namespace vrn {
+
+// The user's own maximum of live aircraft, kept while static parking lowers MAX_LIVE: the learned
+// file restores it and the airport file writes the lowered one only when it differs.
+extern std::atomic<int> g_userMaxLive;
 
 // ---- Folders (relative to the program's folder) ------------------------------------------------
 extern const std::filesystem::path g_airportsFolder;           // airports

@@ -6,12 +6,12 @@
 #include <stdexcept>
 
 #include "airports/airport_files.h"
-#include "airports/stand_records.h"
 #include "core/exceptions.h"
 #include "core/format.h"
 #include "core/log.h"
 #include "core/text_files.h"
 #include "core/utf8_paths.h"
+#include "records/stand_records.h"
 
 namespace vrn {
 

@@ -4,9 +4,9 @@
 #include <mutex>
 
 #include "airports/park_airports.h"
+#include "records/user_aircraft_block.h"
 #include "settings/parameters_file.h"
 #include "settings/settings_catalogue.h"
-#include "simlink/user_aircraft.h"
 
 namespace vrn {
 

@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "airports/stand_records.h"
+#include "records/stand_records.h"
 
 namespace vrn {
 

@@ -6,7 +6,6 @@
 
 #include "airports/airport_files.h"
 #include "airports/automatic_range.h"
-#include "airports/park_airport_choice.h"
 #include "core/format.h"
 #include "core/log.h"
 #include "core/utf8_paths.h"
@@ -18,6 +17,8 @@
 namespace vrn {
 
 namespace fs = std::filesystem;
+
+std::atomic<int> g_userMaxLive{300};
 
 namespace {
 

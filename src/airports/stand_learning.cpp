@@ -6,12 +6,12 @@
 #include <vector>
 
 #include "airports/airport_files.h"
+#include "airports/stand_schedules.h"
 #include "airports/stand_search.h"
 #include "core/format.h"
 #include "core/log.h"
 #include "display/window_state.h"
 #include "settings/settings_catalogue.h"
-#include "traffic/stand_schedules.h"
 
 namespace vrn {
 

@@ -9,9 +9,9 @@
 // g_standsMutex, never the other way round).
 #include <cstdint>
 
-#include "airports/stand_records.h"
 #include "core/time_of_week.h"
-#include "traffic/flight_records.h"
+#include "records/flight_records.h"
+#include "records/stand_records.h"
 
 namespace vrn {
 

@@ -8,15 +8,25 @@
 
 #include "airports/airport_list.h"
 #include "airports/stand_learning.h"
+#include "airports/stand_schedules.h"
 #include "core/utilities.h"
+#include "records/user_aircraft_block.h"
 #include "settings/settings_catalogue.h"
-#include "simlink/user_aircraft.h"
-#include "traffic/stand_schedules.h"
-#include "traffic/traffic_lists.h"
 
 namespace vrn {
 
 std::atomic<bool> g_softLearningAllowed{false};
+std::vector<StandUseSlot> g_standUseSlots;
+
+void gf_rememberStandUseSlot(std::uint32_t aircraftId, DaySlot now) {
+    const auto halfHour = static_cast<std::uint32_t>(gf_slotHalfHour(now));
+    for (StandUseSlot& u : g_standUseSlots) {
+        if (u.aircraftId != aircraftId) continue;
+        u.halfHour = halfHour;
+        return;
+    }
+    g_standUseSlots.push_back({aircraftId, halfHour});
+}
 
 namespace {
 

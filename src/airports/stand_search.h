@@ -11,10 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "airports/stand_records.h"
 #include "core/geodesy.h"
 #include "core/time_of_week.h"
-#include "traffic/live_aircraft.h"
+#include "records/live_aircraft.h"
+#include "records/stand_records.h"
 
 namespace vrn {
 
@@ -24,6 +24,17 @@ inline constexpr double kCloseStandRadiusNm = 0.010799136069114472;    // 20 m
 
 // Set by the park airport choice when the loaded airport file allows soft learning.
 extern std::atomic<bool> g_softLearningAllowed;
+
+// For each aircraft, the half hour in which a stand use was last recorded or a stand last searched
+// for it; the stand choice searches again only three half hours later.
+struct StandUseSlot {
+    std::uint32_t aircraftId = 0;
+    std::uint32_t halfHour = 0;
+};
+
+extern std::vector<StandUseSlot> g_standUseSlots;   // run thread
+// The half hour of `now` as the slot in which a stand use was last recorded for the aircraft.
+void gf_rememberStandUseSlot(std::uint32_t aircraftId, DaySlot now);
 
 // One result of a stand predicate.
 struct StandCandidate {

@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "airports/airport_files.h"
-#include "airports/park_airport_choice.h"
 #include "airports/automatic_range.h"
 #include "app/counters.h"
 #include "app/edit_fields.h"
@@ -22,6 +21,7 @@
 #include "liveries/aircraft_cfg_lines.h"
 #include "settings/parameters_file.h"
 #include "settings/settings_catalogue.h"
+#include "traffic/park_airport_choice.h"
 
 namespace vrn {
 

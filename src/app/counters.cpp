@@ -1,9 +1,9 @@
 // Counters refresh.
 #include "app/counters.h"
 
-#include "airports/static_parking.h"
 #include "app/gui_requests.h"
 #include "app/main_window.h"
+#include "traffic/static_parking.h"
 #include "traffic/traffic_engine.h"
 
 namespace vrn {

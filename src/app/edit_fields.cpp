@@ -7,7 +7,6 @@
 #include <stdexcept>
 
 #include "airports/airport_files.h"
-#include "airports/park_airport_choice.h"
 #include "app/button_commands.h"
 #include "app/controls.h"
 #include "app/gui_requests.h"
@@ -21,6 +20,7 @@
 #include "liveries/aircraft_cfg_lines.h"
 #include "settings/parameters_file.h"
 #include "settings/settings_catalogue.h"
+#include "traffic/park_airport_choice.h"
 
 namespace vrn {
 

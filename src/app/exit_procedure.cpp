@@ -8,13 +8,13 @@
 #include <unordered_map>
 
 #include "airports/airport_files.h"
-#include "airports/park_airport_choice.h"
 #include "app/exception_reporter.h"
 #include "app/main_loop.h"
 #include "app/main_window.h"
 #include "app/run_clock.h"
 #include "core/format.h"
 #include "core/log.h"
+#include "core/version.h"
 #include "feed/realtraffic_link.h"
 #include "feed/tcp_server.h"
 #include "feed/udp_readers.h"
@@ -24,6 +24,7 @@
 #include "simlink/creation_matching.h"
 #include "simlink/flight_plan.h"
 #include "simlink/sim_client.h"
+#include "traffic/park_airport_choice.h"
 #include "traffic/traffic_engine.h"
 
 namespace vrn {
@@ -35,7 +36,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr const char* kProgramName = "Varnel";
 constexpr int kWorkerWaits = 61;   // 100 ms each
 constexpr int kRunThreadWaits = 300;   // 100 ms each: a restart's wait for the previous run to end
 constexpr int kCreationAnswerWaits = 30;   // 100 ms each: the simulator answers a creation within frames
@@ -231,7 +231,7 @@ void FinalExit(int argument) {
     lf_step([] { gf_stopServer(); });
     if (reason == EXIT_SYSTEM_ERROR) gf_runSleepFor(5000ms);
     if (reason == EXIT_USER_CLOSED_SIM) {
-        lf_step([] { gf_logLine(format("User closed {}", kProgramName)); });
+        lf_step([] { gf_logLine(format("User closed {}", g_programName)); });
         g_userStopped.store(true);
     }
     lf_step([] { gf_requestSimClientStop(); });
@@ -252,7 +252,7 @@ void FinalExit(int argument) {
         for (int waits = 0; g_runThreadActive.load() && waits < kRunThreadWaits; ++waits) gf_runSleepFor(100ms);
         if (g_runThreadActive.load()) {
             restarting = false;
-            lf_step([] { gf_logLine(format("The run did not end, {} closes instead of restarting", kProgramName)); });
+            lf_step([] { gf_logLine(format("The run did not end, {} closes instead of restarting", g_programName)); });
             g_userStopped.store(true);   // keeps the old run winding down until the process ends
             lf_finishRun();
         }
@@ -274,7 +274,7 @@ void FinalExit(int argument) {
     if (!restarting) {
         if (closedDuringCountdown) {
             // Closed during the countdown: end the program as a close would.
-            lf_step([] { gf_logLine(format("User closed {}", kProgramName)); });
+            lf_step([] { gf_logLine(format("User closed {}", g_programName)); });
             g_userStopped.store(true);
             lf_finishRun();
         }

@@ -1,10 +1,11 @@
 // The window's requests to the run thread and its two kept seams.
 #include "app/gui_requests.h"
 
-#include "airports/park_airport_choice.h"
+#include "airports/airport_files.h"
 #include "settings/settings_catalogue.h"
 #include "simlink/command_queues.h"
 #include "simlink/user_aircraft.h"
+#include "traffic/park_airport_choice.h"
 #include "traffic/traffic_engine.h"
 
 namespace vrn {

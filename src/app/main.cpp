@@ -11,6 +11,7 @@
 #include "app/program.h"
 #include "core/format.h"
 #include "core/utf8_paths.h"
+#include "core/version.h"
 #include "platform/sys/single_instance.h"
 #include "settings/settings_catalogue.h"
 #ifdef VARNEL_HAVE_FLTK
@@ -39,12 +40,12 @@ std::optional<int> lf_runWindowLoop(vrn::ui::Window& window, const vrn::ui::Wind
 // Nothing of the running instance is touched (not even its Log.txt), and no run starts here.
 int lf_refuseSecondInstance(const std::filesystem::path& lockFile) {
     using namespace vrn;
-    const std::string text = format("{} is already running (it holds {}): this second start ends", "Varnel",
+    const std::string text = format("{} is already running (it holds {}): this second start ends", g_programName,
                                     gf_utf8Of(lockFile));
     if (lf_displayPresent()) {
         static ui::Window window;
         MainWindow& w = g_mainWindow;
-        window.create("Varnel", MAIN_WINDOW_X.defaultValue, MAIN_WINDOW_Y.defaultValue, kWindowWidth,
+        window.create(g_programName, MAIN_WINDOW_X.defaultValue, MAIN_WINDOW_Y.defaultValue, kWindowWidth,
                       kWindowHeight);
         w.g_hMainWindow = &window;
         gf_showError(text);

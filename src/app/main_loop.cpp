@@ -5,8 +5,6 @@
 #include <string>
 
 #include "airports/airport_files.h"
-#include "airports/park_airport_choice.h"
-#include "airports/static_parking.h"
 #include "airports/automatic_range.h"
 #include "app/counters.h"
 #include "app/exception_reporter.h"
@@ -23,6 +21,8 @@
 #include "simlink/flight_plan.h"
 #include "simlink/sim_client.h"
 #include "simlink/user_aircraft.h"
+#include "traffic/park_airport_choice.h"
+#include "traffic/static_parking.h"
 #include "traffic/traffic_engine.h"
 #include "traffic/traffic_lists.h"
 

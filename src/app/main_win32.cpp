@@ -14,6 +14,7 @@
 #include "app/program.h"
 #include "core/format.h"
 #include "core/log.h"
+#include "core/version.h"
 #include "display/window_state.h"
 #include "platform/simconnect/simconnect_library.h"
 #include "platform/sys/single_instance.h"
@@ -28,7 +29,8 @@ constexpr int kProgramNameChars = 100;
 std::string lf_programName(HINSTANCE instance) {
     wchar_t name[kProgramNameChars] = {};
     const int n = ::LoadStringW(instance, kProgramNameResource, name, kProgramNameChars);
-    return n > 0 ? vrn::platform::sys::gf_narrow(std::wstring_view(name, static_cast<std::size_t>(n))) : "Varnel";
+    if (n <= 0) return vrn::g_programName;
+    return vrn::platform::sys::gf_narrow(std::wstring_view(name, static_cast<std::size_t>(n)));
 }
 
 bool lf_usable(DWORD which) {
@@ -39,7 +41,7 @@ bool lf_usable(DWORD which) {
 // What the program prints (the headless status line, a start that is refused) goes where its starter
 // can read it: to the file or pipe it was started with, else to the console of the program that
 // started it. Started from the Explorer there is neither, and nothing is written.
-void lf_attachOutput() {
+void lf_attachParentConsole() {
     static std::once_flag once;
     std::call_once(once, [] {
         if (lf_usable(STD_OUTPUT_HANDLE) && lf_usable(STD_ERROR_HANDLE)) return;
@@ -78,7 +80,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, PWSTR /*commandL
         return ui::gf_runWin32MessageLoop(window, proc, gf_paint);
     };
     entry.windowWanted = !gf_headlessAsked();
-    entry.attachOutput = lf_attachOutput;
+    entry.attachOutput = lf_attachParentConsole;
     entry.afterLogStart = lf_loadSimConnect;
     return gf_runProgram(entry);
 }

@@ -19,6 +19,7 @@
 #include "core/format.h"
 #include "core/log.h"
 #include "core/utilities.h"
+#include "core/version.h"
 #include "platform/sys/sleep.h"
 
 namespace vrn {
@@ -48,13 +49,9 @@ std::uint16_t lf_port(const char* name, std::uint16_t fallback) {
     }
 }
 
-void lf_attachOutput(const ProgramEntry& entry) {
-    if (entry.attachOutput) entry.attachOutput();
-}
-
 // The message loop without a window: the status line and the top band printed as they change.
 int lf_runHeadless(const ProgramEntry& entry, ui::Window& window, const ui::WindowProcedure& proc, int runSeconds) {
-    lf_attachOutput(entry);
+    entry.attachOutput();
     ui::HeadlessOptions options;
     options.statusText = [] {
         const std::string error = g_mainWindow.g_errorText.get();
@@ -77,8 +74,8 @@ bool gf_headlessAsked() {
 int gf_runProgram(const ProgramEntry& entry) {
     const std::optional<int> runSecondsSet = lf_runSeconds();
     if (!runSecondsSet) {
-        lf_attachOutput(entry);
-        std::cerr << "Varnel: VARNEL_RUN_SECONDS must be a positive whole number of seconds, not \""
+        entry.attachOutput();
+        std::cerr << g_programName << ": VARNEL_RUN_SECONDS must be a positive whole number of seconds, not \""
                   << gf_excerpt(std::getenv("VARNEL_RUN_SECONDS")) << "\"" << std::endl;
         return kExitStatusUsage;
     }
@@ -94,8 +91,8 @@ int gf_runProgram(const ProgramEntry& entry) {
     try {
         if (inProgramFolder) gf_startLog();
     } catch (const std::exception& e) {
-        lf_attachOutput(entry);
-        std::cerr << "Varnel: " << e.what() << std::endl;
+        entry.attachOutput();
+        std::cerr << g_programName << ": " << e.what() << std::endl;
         return 1;
     }
     if (entry.afterLogStart) entry.afterLogStart();
@@ -127,9 +124,9 @@ int gf_runProgram(const ProgramEntry& entry) {
     try {
         rc = gf_initInstanceAndRun(window, loop, entry.classAndTitle);
     } catch (const std::exception& e) {
-        lf_attachOutput(entry);
-        gf_logLine(format("Varnel: {}", e.what()));
-        std::cerr << "Varnel: " << e.what() << std::endl;
+        entry.attachOutput();
+        gf_logLine(format("{}: {}", g_programName, e.what()));
+        std::cerr << g_programName << ": " << e.what() << std::endl;
         rc = 1;
     }
     gf_endRunThread();

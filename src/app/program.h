@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "core/version.h"
 #include "platform/ui/headless_backend.h"
 #include "platform/ui/window.h"
 
@@ -16,15 +17,15 @@ inline constexpr int kExitStatusUsage = 2;            // an environment value th
 inline constexpr int kExitStatusSecondInstance = 3;   // another instance runs for this user (Linux)
 
 struct ProgramEntry {
-    std::string classAndTitle = "Varnel";
+    std::string classAndTitle = g_programName;
     // The real window's message loop; nothing when this build has none or the window could not be
     // made, and the program then runs headless.
     std::function<std::optional<int>(ui::Window&, const ui::WindowProcedure&)> windowLoop;
     // Whether a window is wanted at all (VARNEL_HEADLESS unset and a display there).
     bool windowWanted = false;
     // Before anything is written to standard output or error (a GUI program on Windows has no
-    // console of its own); may be empty.
-    std::function<void()> attachOutput;
+    // console of its own); does nothing unless set.
+    std::function<void()> attachOutput = [] {};
     // Right after Log.txt is open, before the window (Windows: loads SimConnect.dll); may be empty.
     std::function<void()> afterLogStart;
 };

@@ -7,8 +7,6 @@
 #include "airports/airport_files.h"
 #include "airports/airport_list.h"
 #include "airports/airport_scan.h"
-#include "airports/park_airport_choice.h"
-#include "airports/static_parking.h"
 #include "app/controls.h"
 #include "app/exception_reporter.h"
 #include "app/exit_procedure.h"
@@ -33,6 +31,8 @@
 #include "settings/parameters_file.h"
 #include "settings/settings_catalogue.h"
 #include "simlink/sim_services.h"
+#include "traffic/park_airport_choice.h"
+#include "traffic/static_parking.h"
 #include "traffic/traffic_engine.h"
 #include "traffic/traffic_lists.h"
 #include "update/data_updates.h"
@@ -47,7 +47,6 @@ std::atomic<int> g_archiveMajor{0};
 
 namespace {
 
-constexpr const char* kProgramName = "Varnel";
 constexpr std::int64_t kNoLineMinutes = 524160;   // 364 days
 
 ui::Window* lf_window() { return g_mainWindow.g_hMainWindow; }
@@ -148,7 +147,7 @@ void lf_dailyChecks(const std::string& today) {
 
 void lf_runBody() {
     if (!gf_runsFromProgramFolder())
-        throw UserErrorException(41, format("{} must be run from the {} folder!", kProgramName, kProgramName));
+        throw UserErrorException(41, format("{} must be run from the {} folder!", g_programName, g_programName));
 
     gf_checkInstallation();
     const std::string since = gf_sinceLastRunText(static_cast<std::int64_t>(std::time(nullptr)), LAST_EPOCH_TIME.get());

@@ -6,9 +6,8 @@
 #include <mutex>
 #include <thread>
 
-#include "airports/park_airport_choice.h"
-#include "airports/park_airports.h"
 #include "airports/automatic_range.h"
+#include "airports/park_airports.h"
 #include "app/counters.h"
 #include "app/exit_procedure.h"
 #include "app/main_loop.h"
@@ -25,6 +24,7 @@
 #include "simlink/flight_plan.h"
 #include "simlink/sim_client.h"
 #include "simlink/user_aircraft.h"
+#include "traffic/park_airport_choice.h"
 #include "traffic/traffic_engine.h"
 
 namespace vrn {

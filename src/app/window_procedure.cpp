@@ -14,6 +14,7 @@
 #include "core/format.h"
 #include "core/log.h"
 #include "core/time_of_week.h"
+#include "core/version.h"
 #include "feed/tcp_server.h"
 #include "settings/settings_catalogue.h"
 
@@ -22,7 +23,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr const char* kProgramName = "Varnel";
 
 // Only the GUI thread starts run threads; the mutex keeps the process end apart from it.
 std::mutex g_runThreadMutex;
@@ -58,7 +58,7 @@ void gf_wndProc(ui::Window& window, const ui::Message& message) {
             gf_onCommand(window, static_cast<std::uint16_t>(message.code));
             break;
         case ui::MessageKind::Close:
-            gf_showStatus(format("Close window button clicked, closing {} ...", kProgramName), false);
+            gf_showStatus(format("Close window button clicked, closing {} ...", g_programName), false);
             gf_requestExit(EXIT_USER_CLOSED_SIM, 0);
             break;
         case ui::MessageKind::Private:

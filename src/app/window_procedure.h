@@ -4,6 +4,7 @@
 #include <functional>
 #include <string>
 
+#include "core/version.h"
 #include "platform/ui/window.h"
 
 namespace vrn {
@@ -15,7 +16,7 @@ using MessageLoop = std::function<int(ui::Window&, const std::function<void(cons
 // `classAndTitle` names the window class and is the window's title (on Windows: string resource 101).
 // Returns the Quit message's parameter, or 0 when the window could not be created.
 int gf_initInstanceAndRun(ui::Window& window, const MessageLoop& messageLoop,
-                          const std::string& classAndTitle = "Varnel");
+                          const std::string& classAndTitle = g_programName);
 
 // Process end: stops a run thread that is still running and waits for it.
 void gf_endRunThread();

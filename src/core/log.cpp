@@ -22,7 +22,6 @@ namespace {
 
 constexpr std::string_view kArrow = "===> ";
 constexpr std::string_view kIndent = "          ";
-constexpr std::string_view kProgramName = "Varnel";
 
 // The log outlives every static object: detached threads (readers, the exit thread) may still write
 // while the process ends, so the stream and its mutex are never destroyed; a guard closes the file at
@@ -144,7 +143,7 @@ void gf_startLog(const std::filesystem::path& logFile) {
         throw SysErrorException(40, "Failed to write file " + gf_utf8Of(logFile));
     }
     lf_putLine(state.stream, {},
-               vrn::format("{} (utc) {} version {} for {}", gf_utcTimeText(gf_wallClock()), kProgramName,
+               vrn::format("{} (utc) {} version {} for {}", gf_utcTimeText(gf_wallClock()), g_programName,
                            g_programVersion.toString(), "MSFS"));
     for (const auto& failure : kept.failures) lf_putLine(state.stream, {}, failure);
     if (kept.logStillThere) lf_putLine(state.stream, {}, "the previous run's log is kept above the header of this run");

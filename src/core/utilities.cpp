@@ -3,13 +3,14 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <condition_variable>
+#include <mutex>
 #include <random>
 #include <sstream>
 #include <thread>
 #include <unordered_map>
 
 #include "core/format.h"
-#include "platform/sys/sleep.h"
 
 namespace vrn {
 
@@ -212,12 +213,28 @@ void gf_initWorkerThreads() {
     g_scanWorkers.store(0);
 }
 
+namespace {
+
+// A released slot wakes the drivers waiting for one. The count drops under this mutex, so a driver
+// cannot miss the release between its test and its wait.
+std::mutex l_workerSlotMutex;
+std::condition_variable l_workerSlotReleased;
+
+}  // namespace
+
 void gf_waitForWorkerSlot() {
-    while (g_scanWorkers.load() >= static_cast<int>(std::max(1u, g_workerThreads.load())))
-        platform::sys::gf_sleepFor(std::chrono::microseconds(10));
+    std::unique_lock lock(l_workerSlotMutex);
+    l_workerSlotReleased.wait(
+        lock, [] { return g_scanWorkers.load() < static_cast<int>(std::max(1u, g_workerThreads.load())); });
 }
 
-void gf_releaseWorkerSlot() { g_scanWorkers.fetch_sub(1); }
+void gf_releaseWorkerSlot() {
+    {
+        std::lock_guard lock(l_workerSlotMutex);
+        g_scanWorkers.fetch_sub(1);
+    }
+    l_workerSlotReleased.notify_all();
+}
 
 std::mt19937& gf_randomEngine() { return lf_threadRandom().engine; }
 

@@ -13,8 +13,8 @@
 #include "display/window_state.h"
 #include "feed/tcp_server.h"
 #include "feed/udp_readers.h"
+#include "records/user_aircraft_block.h"
 #include "settings/settings_catalogue.h"
-#include "simlink/user_aircraft.h"
 
 namespace vrn {
 

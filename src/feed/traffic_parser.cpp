@@ -185,7 +185,7 @@ std::size_t TrafficReader::feedClockVoterCount() {
     return m_feedClock.clock.voterCount();
 }
 
-bool TrafficReader::lf_admitStamp(double stamp, std::optional<std::uint32_t> aircraft, double& timeStamp) {
+bool TrafficReader::admitStamp(double stamp, std::optional<std::uint32_t> aircraft, double& timeStamp) {
     FeedClockState& c = m_feedClock;
     std::lock_guard lock(c.mutex);
     const double now = lf_now();
@@ -204,13 +204,19 @@ bool TrafficReader::lf_admitStamp(double stamp, std::optional<std::uint32_t> air
     }
     timeStamp = verdict.timeStamp;
     ++c.accepted;
+    showClockDifferenceOnce(now);
+    return true;
+}
+
+void TrafficReader::showClockDifferenceOnce(double now) {
     // A computer whose clock is wrong misplaces the day's half hours of the stands: say it once,
     // when enough records of enough aircraft have shown the feed's time.
+    FeedClockState& c = m_feedClock;
     constexpr int kRecordsBeforeJudging = 20;
     constexpr double kShownDifferenceS = 60.0;
     constexpr int kDifferenceHeldSeconds = 8;
     const std::optional<double> offset = c.clock.offset();
-    if (c.differenceShown || c.accepted < kRecordsBeforeJudging || !offset || !c.clock.backed()) return true;
+    if (c.differenceShown || c.accepted < kRecordsBeforeJudging || !offset || !c.clock.backed()) return;
     const double difference = now + *offset - static_cast<double>(gf_wallClock());
     if (std::fabs(difference) > kShownDifferenceS) {
         c.differenceShown = true;
@@ -218,7 +224,13 @@ bool TrafficReader::lf_admitStamp(double stamp, std::optional<std::uint32_t> air
                                      difference > 0 ? "ahead of" : "behind"),
                          kDifferenceHeldSeconds);
     }
-    return true;
+}
+
+void TrafficReader::started() {
+    // Each start learns the feed's clock anew.
+    resetFeedClock();
+    g_mainWindow.g_trafficStatus = 1;
+    gf_invalidateBand(Band::Counters);
 }
 
 void TrafficReader::stopped() {
@@ -330,7 +342,7 @@ void TrafficReader::processLine() {
         // The feed's clock counts each aircraft once, by its address as a number.
         std::uint32_t aircraft = 0;
         const bool identified = lf_toU32(fields[F_HEXID], aircraft);
-        if (!lf_admitStamp(stamp, identified ? std::optional(aircraft) : std::nullopt, record.timeStamp)) return;
+        if (!admitStamp(stamp, identified ? std::optional(aircraft) : std::nullopt, record.timeStamp)) return;
         g_feedTimeStamp.store(stamp);
 
         // 3. Registration.

@@ -166,12 +166,7 @@ void gf_runReaderThread(UdpReader& reader, bool traffic, std::uint16_t port) {
     try {
         reader.open();
         reader.bind(port);
-        if (traffic) {
-            // Each start learns the feed's clock anew.
-            if (auto* trafficReader = dynamic_cast<TrafficReader*>(&reader)) trafficReader->resetFeedClock();
-            g_mainWindow.g_trafficStatus = 1;
-            gf_invalidateBand(Band::Counters);
-        }
+        reader.started();
         g_mainWindow.g_weatherStatus = 1;
         gf_invalidateBand(Band::Counters);
         gf_logIndentedLine(vrn::format("{} connected", reader.name()));

@@ -24,8 +24,8 @@
 #include "core/log.h"
 #include "feed/feed_clock.h"
 #include "platform/net/sockets.h"
-#include "traffic/flight_records.h"
-#include "traffic/live_aircraft.h"
+#include "records/flight_records.h"
+#include "records/live_aircraft.h"
 
 namespace vrn {
 
@@ -103,6 +103,9 @@ public:
     bool stopIsRequested() const { return stopRequested.load() != 0; }
     // Binds and runs: the thread body without the thread's bookkeeping (tests call it on a thread).
     void run(std::uint16_t port);
+    // On the reader thread once the socket is bound, before the receive loop: what a start means to
+    // this reader (nothing unless it says).
+    virtual void started() {}
 
     // Whether RealTraffic runs on this computer: bind to loopback only, and no repeat filter.
     // Taken once when the loop starts; the global readers' thread bodies copy g_realTrafficLocal here.
@@ -193,6 +196,7 @@ public:
     std::size_t feedClockVoterCount();
 
 protected:
+    void started() override;
     void process() override;
     void stopped() override;
 
@@ -207,7 +211,10 @@ private:
     };
     // False when the stamp lies too far ahead of the feed's clock; else the stamp on the feed's
     // continuous time base in `timeStamp`.
-    bool lf_admitStamp(double stamp, std::optional<std::uint32_t> aircraft, double& timeStamp);
+    bool admitStamp(double stamp, std::optional<std::uint32_t> aircraft, double& timeStamp);
+    // Once per clock, when enough stamps came in: the status line says how far the feed's clock
+    // is from this computer's. The caller holds m_feedClock.mutex.
+    void showClockDifferenceOnce(double now);
     FeedClockState m_feedClock;
     std::function<double()> m_steadySeconds;   // the steady clock in seconds (tests set their own)
     double lf_now() const;

@@ -7,9 +7,9 @@
 #include "core/utilities.h"
 #include "display/window_state.h"
 #include "liveries/livery_data.h"
-#include "liveries/size_class.h"
 #include "liveries/type_database.h"
 #include "liveries/type_queries.h"
+#include "records/size_class.h"
 #include "settings/settings_catalogue.h"
 
 namespace vrn {

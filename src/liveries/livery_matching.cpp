@@ -4,7 +4,6 @@
 #include <atomic>
 #include <mutex>
 
-#include "airports/stand_records.h"
 #include "core/exceptions.h"
 #include "core/format.h"
 #include "core/log.h"
@@ -12,6 +11,7 @@
 #include "display/window_state.h"
 #include "liveries/livery_index.h"
 #include "liveries/type_queries.h"
+#include "records/stand_records.h"
 #include "settings/settings_catalogue.h"
 
 namespace vrn {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "traffic/flight_records.h"
+#include "records/flight_records.h"
 
 namespace vrn {
 

@@ -16,7 +16,7 @@
 #include "liveries/code_scrambling.h"
 #include "liveries/livery_data.h"
 #include "liveries/livery_index.h"
-#include "liveries/size_class.h"
+#include "records/size_class.h"
 
 namespace vrn {
 namespace {

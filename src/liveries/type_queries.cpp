@@ -2,6 +2,8 @@
 
 #include <regex>
 
+#include "records/flight_records.h"
+
 namespace vrn {
 namespace {
 
@@ -111,5 +113,9 @@ std::string gf_matchPublisher(const std::string& text) {
     }
     return "unknown";
 }
+
+// The records floor cannot ask the type database, so this constructor of Aircraft lives here.
+Aircraft::Aircraft(const Flight& flight)
+    : Aircraft(flight, static_cast<SizeClass>(gf_sizeClass(flight.model)), gf_halfWingspanNm(flight.model)) {}
 
 }  // namespace vrn

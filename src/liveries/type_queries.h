@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "liveries/size_class.h"
 #include "liveries/type_database.h"
+#include "records/size_class.h"
 
 namespace vrn {
 

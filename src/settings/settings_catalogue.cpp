@@ -10,6 +10,7 @@
 
 #include "core/text_files.h"
 #include "core/utilities.h"
+#include "core/version.h"
 
 namespace vrn {
 
@@ -116,7 +117,7 @@ std::filesystem::path gf_dataFolder() {
     DataFolderState& state = lf_dataFolderState();
     std::lock_guard lock(state.mutex);
     if (!state.overridden.empty()) return state.overridden;
-    if (!state.folder) state.folder = gf_getFolderPath(CSIDL_APPDATA) / "Varnel";
+    if (!state.folder) state.folder = gf_getFolderPath(CSIDL_APPDATA) / g_programName;
     return *state.folder;
 }
 

@@ -8,6 +8,7 @@
 #include "core/format.h"
 #include "core/log.h"
 #include "core/utf8_paths.h"
+#include "core/version.h"
 #include "settings/settings_catalogue.h"
 
 namespace vrn {
@@ -41,9 +42,9 @@ bool gf_makeOrigDestFolder() {
     if (!fs::exists(dataFolder, ec) && !ec) fs::create_directory(dataFolder, ec);
     if (!ec && !fs::exists(folder, ec) && !ec) fs::create_directory(folder, ec);
     if (ec)
-        throw UserErrorException(45, vrn::format("Varnel cannot write in its settings folder \"{}\" ({}): make that "
-                                                 "folder writable, or free space on its disk, and start Varnel again",
-                                                 gf_utf8Of(dataFolder), ec.message()));
+        throw UserErrorException(45, vrn::format("{} cannot write in its settings folder \"{}\" ({}): make that "
+                                                 "folder writable, or free space on its disk, and start {} again",
+                                                 g_programName, gf_utf8Of(dataFolder), ec.message(), g_programName));
     return fs::exists(folder, ec);
 }
 

@@ -7,7 +7,7 @@
 #include <set>
 #include <string>
 
-#include "traffic/flight_records.h"
+#include "records/flight_records.h"
 
 namespace vrn {
 

@@ -4,6 +4,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "records/user_aircraft_block.h"
+
 namespace vrn {
 
 // System events.
@@ -78,25 +80,7 @@ struct AiPositionBlock {
 };
 static_assert(sizeof(AiPositionBlock) == 64);
 
-// Definition 403: the user block.
-struct UserAircraftBlock {
-    double latitude = 0.0;
-    double longitude = 0.0;
-    double pitch = 0.0;
-    double bank = 0.0;
-    double heading = 0.0;
-    double altitude = 0.0;
-    double altitudeAboveGround = 0.0;
-    double groundSpeed = 0.0;   // knots
-    std::int64_t zuluTime = 0;  // seconds of the day
-    std::int64_t zuluDayOfYear = 0;
-    std::int64_t zuluYear = 0;
-    std::int64_t lightStates = 0;
-};
-static_assert(sizeof(UserAircraftBlock) == 96);
-static_assert(offsetof(UserAircraftBlock, groundSpeed) == 56);
-static_assert(offsetof(UserAircraftBlock, zuluTime) == 64);
-static_assert(offsetof(UserAircraftBlock, lightStates) == 88);
+// Definition 403: the user block (records/user_aircraft_block.h).
 
 // Definition 405.
 struct StaticCgBlock {

@@ -18,8 +18,8 @@ struct SimLinkServices {
     std::function<void(int reason, int argument)> requestExit;
     // A seam so tests can stop the link without the exit procedure: gf_exitUnderWay().
     std::function<bool()> exitRequested;
-    // A seam because airports/ includes simlink/: the stand of the park airport at a position (empty
-    // when none or the user is airborne).
+    // The stand of the park airport at a position (empty when none or the user is airborne); a seam
+    // so the link's tests name stands of their own.
     std::function<std::string(const LatLon& position)> standNameAt;
     // Stores the stand as the first park-airport entry's stand when that entry is the park airport
     // and the stand differs, then writes my_park_airports.txt.
@@ -29,7 +29,7 @@ struct SimLinkServices {
     std::function<bool(const std::string& model)> isValidModel;
     std::function<unsigned(const std::string& model)> sizeClass;
     std::function<double()> maxHalfWingspan;
-    // RealTraffic's professional edition supplies the simulator time (a seam: feed/ includes simlink/).
+    // RealTraffic's professional edition supplies the simulator time.
     std::function<bool()> professionalEdition;
 };
 

@@ -9,7 +9,7 @@
 #include "core/log.h"
 #include "core/utilities.h"
 #include "display/window_state.h"
-#include "liveries/size_class.h"
+#include "records/size_class.h"
 #include "simlink/command_queues.h"
 #include "simlink/sim_client.h"
 #include "simlink/sim_event.h"
@@ -20,8 +20,6 @@ namespace vrn {
 using namespace simconnect;
 
 std::atomic<std::uint32_t> g_userObjectId{2};
-std::atomic<bool> g_userOnGround{false};
-std::atomic<bool> g_userOnGroundKnown{false};
 std::atomic<bool> g_simTick{false};
 SharedString g_userTitle;
 std::atomic<double> g_userHalfWingspan{0.0};
@@ -34,8 +32,6 @@ namespace {
 constexpr double kTeleportNm = 10.0;
 constexpr std::size_t kTitleBytes = 48;
 
-std::mutex l_userDataMutex;        // the block is copied whole by other threads
-UserAircraftBlock l_userAircraftData;
 LatLon l_lastUserPosition;         // SimConnect thread only
 std::string l_lastUserStand;       // SimConnect thread only
 
@@ -168,10 +164,7 @@ void lf_onUserBlock(const SIMCONNECT_RECV_SIMOBJECT_DATA* d) {
     UserAircraftBlock block;
     std::memcpy(&block, bytes, sizeof block);
     if (block.altitude < 0.0) block.altitude = 0.0;
-    {
-        std::lock_guard lock(l_userDataMutex);
-        l_userAircraftData = block;
-    }
+    gf_storeUserAircraftData(block);
     auto& s = gf_simLinkServices();
     const LatLon now{block.latitude, block.longitude};
     if (gf_isValidPosition(l_lastUserPosition) && gf_distanceNm(l_lastUserPosition, now) > kTeleportNm) {
@@ -208,16 +201,6 @@ void lf_onUserOnGround(const SIMCONNECT_RECV_SIMOBJECT_DATA* d) {
 }
 
 }  // namespace
-
-UserAircraftBlock gf_userAircraftData() {
-    std::lock_guard lock(l_userDataMutex);
-    return l_userAircraftData;
-}
-
-LatLon gf_userLatLon() {
-    std::lock_guard lock(l_userDataMutex);
-    return {l_userAircraftData.latitude, l_userAircraftData.longitude};
-}
 
 UserAircraftBlock gf_requestUserAircraftPosition() {
     if (!g_requestsBroken.load()) {
@@ -290,10 +273,7 @@ std::int64_t gf_zuluToUnixSeconds(std::int64_t year, std::int64_t dayOfYear, std
 }
 
 void gf_resetUserAircraft() {
-    {
-        std::lock_guard lock(l_userDataMutex);
-        l_userAircraftData = UserAircraftBlock{};
-    }
+    gf_storeUserAircraftData(UserAircraftBlock{});
     l_lastUserPosition = {};
     l_lastUserStand.clear();
     g_userObjectId = 2;
@@ -303,19 +283,5 @@ void gf_resetUserAircraft() {
     g_userHalfWingspanKnown = false;
     g_simTick = false;
 }
-
-namespace {
-
-std::function<UserState()> l_userStateForTests;
-
-}  // namespace
-
-UserState gf_userState() {
-    if (l_userStateForTests) return l_userStateForTests();
-    const UserAircraftBlock block = gf_userAircraftData();
-    return UserState{g_userOnGround.load(), block.altitude, LatLon{block.latitude, block.longitude}};
-}
-
-void gf_setUserStateForTests(std::function<UserState()> state) { l_userStateForTests = std::move(state); }
 
 }  // namespace vrn

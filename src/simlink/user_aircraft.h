@@ -1,7 +1,7 @@
 #pragma once
-// The user's aircraft: its 96-byte block (position, motion, simulator time), its on-ground state
-// with the once-a-second simulator tick, its title and type with half wingspan and size class,
-// and the stand it stands at.
+// The user's aircraft: the requests and replies that fill its block and on-ground state
+// (records/user_aircraft_block.h), the once-a-second simulator tick, its title and type with half
+// wingspan and size class, and the stand it stands at.
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -10,23 +10,18 @@
 #include "core/geodesy.h"
 #include "core/shared_value.h"
 #include "platform/simconnect/simconnect_api.h"
+#include "records/user_aircraft_block.h"
 #include "simlink/sim_ids.h"
 
 namespace vrn {
 
 extern std::atomic<std::uint32_t> g_userObjectId;     // objects up to it are never moved, removed or matched
-extern std::atomic<bool> g_userOnGround;
-extern std::atomic<bool> g_userOnGroundKnown;
 extern std::atomic<bool> g_simTick;                   // raised once a second; the main loop consumes it
 extern SharedString g_userTitle;                      // at most 48 bytes
 extern std::atomic<double> g_userHalfWingspan;        // nautical miles
 extern std::atomic<bool> g_userHalfWingspanKnown;
 extern std::atomic<std::uint32_t> g_userSizeClass;
 extern std::atomic<std::int64_t> g_simTimeSeconds;    // simulator UTC, seconds since 1970
-
-// A copy of the last user block (written on the SimConnect thread under its own lock).
-UserAircraftBlock gf_userAircraftData();
-LatLon gf_userLatLon();
 
 // Asks for a new user block (unless requests are broken) and returns the block of an earlier answer.
 UserAircraftBlock gf_requestUserAircraftPosition();
@@ -42,16 +37,6 @@ void gf_saveUserStand();
 
 // Seconds since 1970-01-01 00:00 UTC of a zulu year, day of year (1 = 1 January) and second of day.
 std::int64_t gf_zuluToUnixSeconds(std::int64_t year, std::int64_t dayOfYear, std::int64_t secondOfDay);
-
-// The user aircraft as the park-airport choice, static parking and the window's radius see it.
-struct UserState {
-    bool onGround = false;
-    double altitudeFeet = 0.0;
-    LatLon position;
-};
-UserState gf_userState();
-// A test seam: tests and benchmarks place the user without a simulator (empty: the user block).
-void gf_setUserStateForTests(std::function<UserState()> state);
 
 // Back to the state before the first block of a run.
 void gf_resetUserAircraft();

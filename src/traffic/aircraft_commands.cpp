@@ -4,11 +4,11 @@
 #include <mutex>
 #include <stdexcept>
 
-#include "airports/stand_records.h"
 #include "core/format.h"
 #include "core/log.h"
 #include "core/utilities.h"
 #include "display/window_state.h"
+#include "records/stand_records.h"
 #include "settings/settings_catalogue.h"
 #include "simlink/command_queues.h"
 #include "simlink/sim_ids.h"

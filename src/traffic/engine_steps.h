@@ -6,7 +6,7 @@
 #include <string>
 
 #include "feed/udp_readers.h"
-#include "traffic/live_aircraft.h"
+#include "records/live_aircraft.h"
 
 namespace vrn {
 

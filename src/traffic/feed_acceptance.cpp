@@ -9,11 +9,12 @@
 
 #include "airports/airport_list.h"
 #include "airports/stand_learning.h"
-#include "airports/stand_records.h"
+#include "airports/stand_search.h"
 #include "core/format.h"
 #include "core/geodesy.h"
 #include "core/log.h"
 #include "liveries/type_queries.h"
+#include "records/stand_records.h"
 #include "settings/settings_catalogue.h"
 #include "simlink/sim_ids.h"
 #include "traffic/engine_steps.h"

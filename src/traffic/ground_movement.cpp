@@ -8,9 +8,9 @@
 #include <mutex>
 
 #include "airports/airport_files.h"
-#include "airports/stand_records.h"
 #include "core/format.h"
 #include "core/log.h"
+#include "records/stand_records.h"
 #include "settings/settings_catalogue.h"
 #include "simlink/command_queues.h"
 #include "traffic/engine_steps.h"

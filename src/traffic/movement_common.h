@@ -7,7 +7,7 @@
 #include <limits>
 
 #include "core/geodesy.h"
-#include "traffic/live_aircraft.h"
+#include "records/live_aircraft.h"
 #include "traffic/traffic_engine.h"
 
 namespace vrn::movement {

@@ -1,7 +1,7 @@
 #pragma once
 // Small tests and steps over a live aircraft's queue of position samples (oldest first) that the
 // movement, take-off and admission steps use. Run thread.
-#include "traffic/live_aircraft.h"
+#include "records/live_aircraft.h"
 
 namespace vrn {
 

@@ -3,13 +3,13 @@
 #include <algorithm>
 #include <mutex>
 
-#include "airports/stand_records.h"
 #include "airports/stand_search.h"
 #include "core/format.h"
 #include "core/log.h"
 #include "feed/udp_readers.h"
 #include "liveries/livery_matching.h"
 #include "liveries/type_queries.h"
+#include "records/stand_records.h"
 #include "settings/settings_catalogue.h"
 #include "traffic/engine_steps.h"
 #include "traffic/traffic_engine.h"

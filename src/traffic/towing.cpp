@@ -8,11 +8,11 @@
 #include <numeric>
 
 #include "airports/stand_learning.h"
-#include "airports/stand_records.h"
 #include "airports/stand_search.h"
 #include "core/format.h"
 #include "core/log.h"
 #include "liveries/livery_matching.h"
+#include "records/stand_records.h"
 #include "settings/settings_catalogue.h"
 #include "traffic/engine_steps.h"
 #include "traffic/movement_common.h"

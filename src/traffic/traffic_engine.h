@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "core/time_of_week.h"
-#include "traffic/live_aircraft.h"
+#include "records/live_aircraft.h"
 
 namespace vrn {
 

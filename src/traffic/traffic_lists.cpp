@@ -5,6 +5,7 @@
 
 namespace vrn {
 
+std::vector<LiveAircraft> g_liveAircraft;
 std::vector<Aircraft> g_staticParked;
 std::deque<std::uint32_t> g_removalQueue;
 std::deque<AiCreateRequest> g_liveCreationQueue;
@@ -15,7 +16,6 @@ std::deque<std::uint32_t> g_newAircraftIds;
 std::vector<SimEvent> g_lightRequests;
 std::vector<std::string> g_blockedCallsigns;
 std::unordered_map<std::uint32_t, std::string_view> g_rememberedLiveries;
-std::vector<StandUseSlot> g_standUseSlots;
 std::vector<LiveStayer> g_liveStayers;
 std::uint32_t g_staticIdCounter = 0;
 bool g_staticSweepDue = false;
@@ -49,16 +49,6 @@ std::string gf_standNameOf(const Aircraft& aircraft) {
 
 std::string gf_standCallsignPrefix(const Aircraft& aircraft) {
     return vrn::format("{:8}: {:8} ", gf_standNameOf(aircraft), aircraft.callsign);
-}
-
-void gf_rememberStandUseSlot(std::uint32_t aircraftId, DaySlot now) {
-    const auto halfHour = static_cast<std::uint32_t>(gf_slotHalfHour(now));
-    for (StandUseSlot& u : g_standUseSlots) {
-        if (u.aircraftId != aircraftId) continue;
-        u.halfHour = halfHour;
-        return;
-    }
-    g_standUseSlots.push_back({aircraftId, halfHour});
 }
 
 bool gf_endsWith(const std::string& text, char mark) { return !text.empty() && text.back() == mark; }

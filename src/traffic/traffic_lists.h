@@ -17,10 +17,10 @@
 #include <vector>
 
 #include "core/shared_value.h"
+#include "records/live_aircraft.h"
 #include "simlink/command_queues.h"
 #include "simlink/sim_event.h"
 #include "simlink/sim_ids.h"
-#include "traffic/live_aircraft.h"
 
 namespace vrn {
 
@@ -38,13 +38,6 @@ struct StaticPlacement {
     std::uint8_t useLearnedCallsign = 0;   // 1: callsign from the learned one, 0: from the coupled one
 };
 
-// For each aircraft, the half hour in which a stand use was last recorded or a stand last searched
-// for it; the stand choice searches again only three half hours later.
-struct StandUseSlot {
-    std::uint32_t aircraftId = 0;
-    std::uint32_t halfHour = 0;
-};
-
 // A live aircraft parked at a stand, for the parking adjustments.
 struct LiveStayer {
     std::string callsign;
@@ -53,6 +46,8 @@ struct LiveStayer {
     std::uint32_t minutesParked = 0;
 };
 
+// The live aircraft; owned by the run thread.
+extern std::vector<LiveAircraft> g_liveAircraft;
 extern std::vector<Aircraft> g_staticParked;
 extern std::deque<std::uint32_t> g_removalQueue;            // object ids, one handed on per 10th pass
 extern std::deque<AiCreateRequest> g_liveCreationQueue;     // one handed on per 50th pass
@@ -63,7 +58,6 @@ extern std::deque<std::uint32_t> g_newAircraftIds;          // for the per-secon
 extern std::vector<SimEvent> g_lightRequests;               // created objects in their first 200 passes
 extern std::vector<std::string> g_blockedCallsigns;         // removed ghosts, with their trailing "_"
 extern std::unordered_map<std::uint32_t, std::string_view> g_rememberedLiveries;   // aircraft id -> title
-extern std::vector<StandUseSlot> g_standUseSlots;
 extern std::vector<LiveStayer> g_liveStayers;
 extern std::uint32_t g_staticIdCounter;
 // A static record's creation was cancelled: the pass erases such records once.
@@ -93,9 +87,6 @@ Aircraft* gf_staticById(std::uint32_t aircraftId);
 std::string gf_standNameOf(const Aircraft& aircraft);
 // "{:8}: {:8} " of stand name and callsign, the start of the engine's detail lines.
 std::string gf_standCallsignPrefix(const Aircraft& aircraft);
-
-// The half hour of `now` as the slot in which a stand use was last recorded for the aircraft.
-void gf_rememberStandUseSlot(std::uint32_t aircraftId, DaySlot now);
 
 // Whether the callsign ends with `mark`.
 bool gf_endsWith(const std::string& text, char mark);

@@ -14,6 +14,7 @@
 #include "core/log.h"
 #include "core/text_conversion.h"
 #include "core/utf8_paths.h"
+#include "core/version.h"
 #include "update/downloads.h"
 
 namespace vrn {
@@ -150,10 +151,16 @@ private:
     std::optional<Clock::time_point> m_deadline;
 };
 
+// The program's name, which WinHTTP sends as the user agent.
+std::wstring lf_userAgent() {
+    const std::u16string name = gf_utf8ToUtf16(g_programName);
+    return {name.begin(), name.end()};
+}
+
 }  // namespace
 
 DownloadHandle::DownloadHandle()
-    : m_native(WinHttpOpen(L"Varnel", WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0)) {}
+    : m_native(WinHttpOpen(lf_userAgent().c_str(), WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0)) {}
 
 DownloadHandle::~DownloadHandle() {
     if (m_native != nullptr) WinHttpCloseHandle(m_native);

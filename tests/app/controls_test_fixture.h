@@ -4,12 +4,12 @@
 #include <vector>
 
 #include "airports/airport_files.h"
-#include "airports/park_airport_choice.h"
 #include "app/button_commands.h"
 #include "app/controls.h"
 #include "app/gui_requests.h"
 #include "app/main_loop.h"
 #include "settings/settings_test_fixture.h"
+#include "traffic/park_airport_choice.h"
 
 namespace vrn::test {
 

@@ -5,7 +5,6 @@
 
 #include "airports/airport_files.h"
 #include "airports/airport_list.h"
-#include "airports/park_airport_choice.h"
 #include "core/exceptions.h"
 #include "core/time_of_week.h"
 #include "core/utilities.h"
@@ -13,6 +12,7 @@
 #include "settings/settings_catalogue.h"
 #include "simlink/user_aircraft.h"
 #include "support/test_support.h"
+#include "traffic/park_airport_choice.h"
 
 namespace vrn {
 namespace {

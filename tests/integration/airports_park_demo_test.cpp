@@ -8,9 +8,8 @@
 
 #include "airports/airport_files.h"
 #include "airports/airport_list.h"
-#include "airports/park_airport_choice.h"
 #include "airports/park_airports.h"
-#include "airports/static_parking.h"
+#include "airports/stand_schedules.h"
 #include "app/gui_requests.h"
 #include "app/run_thread.h"
 #include "core/text_files.h"
@@ -23,11 +22,12 @@
 #include "liveries/type_queries.h"
 #include "simlink/link_fixture.h"
 #include "simlink/user_aircraft.h"
+#include "support/process.h"
 #include "traffic/engine_steps.h"
-#include "traffic/stand_schedules.h"
+#include "traffic/park_airport_choice.h"
+#include "traffic/static_parking.h"
 #include "traffic/traffic_engine.h"
 #include "traffic/traffic_lists.h"
-#include "support/process.h"
 
 namespace vrn::test {
 namespace {

@@ -5,10 +5,10 @@
 
 #include "../liveries/liveries_fixture.h"
 #include "airports/airport_list.h"
-#include "airports/stand_records.h"
-#include "liveries/regcodes.h"
 #include "app/run_thread.h"
 #include "feed/udp_readers.h"
+#include "liveries/regcodes.h"
+#include "records/stand_records.h"
 #include "simlink/flight_plan.h"
 #include "simlink/link_fixture.h"
 #include "traffic/engine_steps.h"

@@ -3,7 +3,7 @@
 #include <fstream>
 
 #include "airports/airport_files.h"
-#include "airports/park_airport_choice.h"
+#include "traffic/park_airport_choice.h"
 #include "engine_fixture.h"
 
 namespace vrn::test {

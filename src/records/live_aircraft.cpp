@@ -1,8 +1,6 @@
-#include "traffic/live_aircraft.h"
+#include "records/live_aircraft.h"
 
 namespace vrn {
-
-std::vector<LiveAircraft> g_liveAircraft;
 
 LiveAircraft::LiveAircraft(const Aircraft& aircraft, const PositionSample& first, double feedTimeStamp)
     : Aircraft(aircraft), lastSampleTime(feedTimeStamp) {

@@ -1,4 +1,4 @@
-#include "liveries/size_class.h"
+#include "records/size_class.h"
 
 #include <array>
 

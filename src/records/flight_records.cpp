@@ -1,14 +1,9 @@
-#include "traffic/flight_records.h"
+#include "records/flight_records.h"
 
 #include <cctype>
 
 #include "core/format.h"
 #include "core/utilities.h"
-
-#if __has_include("liveries/type_queries.h")
-#include "liveries/type_queries.h"
-#define VARNEL_HAVE_TYPE_QUERIES 1
-#endif
 
 namespace vrn {
 
@@ -36,11 +31,6 @@ Aircraft::Aircraft(const Flight& flight, SizeClass modelClass, double modelHalfW
     rotationPasses = g_rotationPasses.at(c);
     climbPitchPasses = g_climbPitchPasses.at(c);
 }
-
-#ifdef VARNEL_HAVE_TYPE_QUERIES
-Aircraft::Aircraft(const Flight& flight)
-    : Aircraft(flight, static_cast<SizeClass>(gf_sizeClass(flight.model)), gf_halfWingspanNm(flight.model)) {}
-#endif
 
 std::string gf_airlineModelKey(const Flight& flight) {
     return vrn::format("{:3} {:4}", flight.airline, flight.model);

@@ -1,11 +1,12 @@
 // Static parking: the placement list from the learned uses of the park airport's stands, and its
 // 20-minute renewal against the live and static aircraft already parked there.
-#include "airports/static_parking.h"
+#include "traffic/static_parking.h"
 
 #include <algorithm>
 #include <cmath>
 #include <mutex>
 
+#include "airports/stand_schedules.h"
 #include "airports/stand_search.h"
 #include "core/format.h"
 #include "core/log.h"
@@ -14,7 +15,6 @@
 #include "liveries/type_queries.h"
 #include "settings/settings_catalogue.h"
 #include "simlink/user_aircraft.h"
-#include "traffic/stand_schedules.h"
 #include "traffic/traffic_engine.h"
 #include "traffic/traffic_lists.h"
 

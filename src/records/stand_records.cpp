@@ -1,4 +1,4 @@
-#include "airports/stand_records.h"
+#include "records/stand_records.h"
 
 #include <bit>
 #include <cmath>

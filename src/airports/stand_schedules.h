@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "airports/stand_records.h"
 #include "core/time_of_week.h"
-#include "traffic/flight_records.h"
+#include "records/flight_records.h"
+#include "records/stand_records.h"
 
 namespace vrn {
 

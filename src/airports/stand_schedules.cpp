@@ -1,4 +1,4 @@
-#include "traffic/stand_schedules.h"
+#include "airports/stand_schedules.h"
 
 #include <algorithm>
 #include <optional>

@@ -4,8 +4,8 @@
 #include <cmath>
 
 #include "core/utilities.h"
-#include "traffic/flight_records.h"
-#include "traffic/live_aircraft.h"
+#include "records/flight_records.h"
+#include "records/live_aircraft.h"
 
 namespace vrn {
 namespace {

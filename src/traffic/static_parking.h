@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "airports/stand_records.h"
 #include "core/time_of_week.h"
+#include "records/stand_records.h"
 
 namespace vrn {
 

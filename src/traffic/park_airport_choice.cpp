@@ -1,5 +1,5 @@
 // Choosing, loading and giving up the park airport, and the refresh that drives static parking.
-#include "airports/park_airport_choice.h"
+#include "traffic/park_airport_choice.h"
 
 #include <mutex>
 #include <optional>
@@ -8,20 +8,19 @@
 #include "airports/airport_list.h"
 #include "airports/park_airports.h"
 #include "airports/stand_search.h"
-#include "airports/static_parking.h"
 #include "core/format.h"
 #include "core/log.h"
 #include "display/window_state.h"
 #include "feed/udp_readers.h"
 #include "settings/settings_catalogue.h"
 #include "simlink/user_aircraft.h"
+#include "traffic/static_parking.h"
 #include "traffic/traffic_engine.h"
 #include "traffic/traffic_lists.h"
 
 namespace vrn {
 
 std::atomic<bool> g_parkSettingsChanged{false};
-std::atomic<int> g_userMaxLive{300};
 namespace {
 
 constexpr int kSoftLearningWeeks = 45;

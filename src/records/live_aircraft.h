@@ -9,7 +9,7 @@
 #include <limits>
 #include <vector>
 
-#include "traffic/flight_records.h"
+#include "records/flight_records.h"
 
 namespace vrn {
 
@@ -134,8 +134,5 @@ struct LiveAircraft : Aircraft {
 
 // Seconds an aircraft has stood at its stand (0 when it never reached one).
 double gf_secondsAtStand(const LiveAircraft& aircraft);
-
-// The live aircraft; owned by the run thread.
-extern std::vector<LiveAircraft> g_liveAircraft;
 
 }  // namespace vrn

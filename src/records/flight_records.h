@@ -9,7 +9,7 @@
 
 #include "core/geodesy.h"
 #include "core/time_of_week.h"
-#include "liveries/size_class.h"
+#include "records/size_class.h"
 
 namespace vrn {
 
@@ -44,7 +44,8 @@ extern const std::unordered_map<unsigned, double> g_climbPitchDeg;              
 
 struct Aircraft : Flight {
     Aircraft() = default;
-    // Takes the model's size class and half wingspan from the type database.
+    // Takes the model's size class and half wingspan from the type database (defined with it, in
+    // liveries/type_queries.cpp).
     explicit Aircraft(const Flight& flight);
     // Same with the type facts given (the type database is not asked).
     Aircraft(const Flight& flight, SizeClass modelClass, double modelHalfWingspanNm);

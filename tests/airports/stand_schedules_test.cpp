@@ -1,8 +1,8 @@
 // Half-hour sets of stand uses, and the wingspan fit of a stand.
 #include <gtest/gtest.h>
 
+#include "airports/stand_schedules.h"
 #include "liveries/type_database.h"
-#include "traffic/stand_schedules.h"
 
 namespace vrn {
 namespace {

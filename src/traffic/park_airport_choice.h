@@ -13,8 +13,6 @@ namespace vrn {
 // Raised by the window when a static-parking setting changed: the park airport's parking data is
 // read again at the next step.
 extern std::atomic<bool> g_parkSettingsChanged;
-// The user's own maximum of live aircraft, kept while static parking lowers MAX_LIVE.
-extern std::atomic<int> g_userMaxLive;
 
 // The 16-second step; showCalculating shows the computation on the status line (traffic start).
 void gf_refreshStaticParking(bool showCalculating);
