@@ -1,6 +1,7 @@
 #include "support/test_support.h"
 
 #include <atomic>
+#include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <fstream>
@@ -163,7 +164,14 @@ bool symlinksAvailable() {
 }
 
 int freeLoopbackPortBase(unsigned salt) {
-    std::mt19937 rng(static_cast<unsigned>(currentProcessId()) * 31u + salt);
+    // Seeded from the process, the salt, the clock and the system's randomness as one sequence: a
+    // seed made by arithmetic of process id and salt repeats across processes (id + 1 with a salt 31
+    // lower), and two tests that start at once then drew the same ports.
+    std::random_device entropy;
+    const auto now = static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
+    std::seed_seq seed{static_cast<unsigned>(currentProcessId()), salt, static_cast<unsigned>(now),
+                       static_cast<unsigned>(now >> 32), entropy(), entropy()};
+    std::mt19937 rng(seed);
     for (int attempt = 0; attempt < 200; ++attempt) {
         // Below the kernel's ephemeral range, so ports that other tests bind to 0 never take these;
         // 32100 and up are the port restart test's own.
