@@ -67,57 +67,60 @@ void lf_admitNearestFirst(std::vector<std::pair<double, std::size_t>>& waiting) 
     for (const auto& [distance, index] : waiting) lf_admitNewAircraft(g_liveAircraft[index]);
 }
 
-// The live aircraft pass: movement for aircraft in the simulator, admission for new ones.
+// One aircraft in the simulator: its movement step when its oldest sample is due, then its position
+// for this pass's hand-over.
+void lf_moveInSimulator(LiveAircraft& a, int tick) {
+    if (tick >= a.samples.front().duePass) {
+        lf_movementStep(a);
+        if (!a.samples.empty()) {
+            a.position.verticalSpeed = a.verticalSpeedFpm / 60.0;
+            a.position.trueAirspeed = a.samples.front().standing ? 0.0 : a.speed;
+        }
+    }
+    if (a.state != STATE_IN_SIM) return;
+    if (a.samples.empty() || !a.samples.front().standing) lf_followCurve(a);
+    PositionUpdate update;
+    update.latitude = a.position.latitude;
+    update.longitude = a.position.longitude;
+    update.pitch = a.position.pitch;
+    update.bank = a.position.bank;
+    update.heading = a.position.heading;
+    update.altitude = a.position.altitude;
+    update.verticalSpeed = a.position.verticalSpeed;
+    update.airspeed = a.position.trueAirspeed;
+    update.objectId = a.objectId;
+    g_positionFillBuffer->push_back(update);
+}
+
+// Marked records leave the list. One given up before it reached the simulator may still hold a stand
+// (one created again).
+void lf_dropMarkedAircraft() {
+    bool anyMarked = false;
+    for (const LiveAircraft& a : g_liveAircraft) {
+        if (!a.removeMark) continue;
+        anyMarked = true;
+        if (a.state != STATE_REMOVING) gf_releaseStand(a);
+    }
+    if (anyMarked) std::erase_if(g_liveAircraft, [](const LiveAircraft& a) { return a.removeMark != 0; });
+}
+
+// The live aircraft pass: movement for aircraft in the simulator, admission for new ones once every
+// other has moved, so that the new ones are taken nearest first; then the marked records go.
 void liveAircraftPass() {
     const int tick = g_tickCounter.load(std::memory_order_relaxed);
-    bool anyMarked = false;
-    static std::vector<std::pair<double, std::size_t>> waiting;
-    waiting.clear();
-    // By index: admission (after the loop) appends nothing, but removal of the farthest aircraft
-    // touches other records.
+    std::vector<std::pair<double, std::size_t>> waiting;   // (distance, index) of the new aircraft
+    // Indices stay valid until the marked records go at the end: nothing here appends or erases.
     for (std::size_t i = 0; i < g_liveAircraft.size(); ++i) {
         LiveAircraft& a = g_liveAircraft[i];
-        if (a.state == STATE_IN_SIM && !a.samples.empty()) {
-            if (tick >= a.samples.front().duePass) {
-                lf_movementStep(a);
-                if (!a.samples.empty()) {
-                    a.position.verticalSpeed = a.verticalSpeedFpm / 60.0;
-                    a.position.trueAirspeed = a.samples.front().standing ? 0.0 : a.speed;
-                }
-            }
-            if (a.state == STATE_IN_SIM) {
-                if (a.samples.empty() || !a.samples.front().standing) lf_followCurve(a);
-                PositionUpdate update;
-                update.latitude = a.position.latitude;
-                update.longitude = a.position.longitude;
-                update.pitch = a.position.pitch;
-                update.bank = a.position.bank;
-                update.heading = a.position.heading;
-                update.altitude = a.position.altitude;
-                update.verticalSpeed = a.position.verticalSpeed;
-                update.airspeed = a.position.trueAirspeed;
-                update.objectId = a.objectId;
-                g_positionFillBuffer->push_back(update);
-            }
-        } else if (a.state == STATE_NEW) {
+        if (a.state == STATE_IN_SIM && !a.samples.empty())
+            lf_moveInSimulator(a, tick);
+        else if (a.state == STATE_NEW)
             waiting.emplace_back(0.0, i);
-        } else if (a.state == STATE_CREATION_REQUESTED || (a.state == STATE_REMOVING && a.removeWhenCreated)) {
+        else if (a.state == STATE_CREATION_REQUESTED || (a.state == STATE_REMOVING && a.removeWhenCreated))
             lf_giveUpUnansweredCreation(a, tick);
-        }
-        if (g_liveAircraft[i].removeMark) anyMarked = true;
     }
-    if (!waiting.empty()) {
-        lf_admitNearestFirst(waiting);
-        // Given up, or a farther aircraft removed for a nearer one.
-        anyMarked = anyMarked || std::any_of(g_liveAircraft.begin(), g_liveAircraft.end(),
-                                             [](const LiveAircraft& a) { return a.removeMark != 0; });
-    }
-    if (anyMarked) {
-        // A record given up before it reached the simulator may still hold a stand (one created again).
-        for (const LiveAircraft& a : g_liveAircraft)
-            if (a.removeMark && a.state != STATE_REMOVING) gf_releaseStand(a);
-        std::erase_if(g_liveAircraft, [](const LiveAircraft& a) { return a.removeMark != 0; });
-    }
+    if (!waiting.empty()) lf_admitNearestFirst(waiting);
+    lf_dropMarkedAircraft();
     // Static records whose creation was cancelled before the simulator made them.
     if (g_staticSweepDue) {
         g_staticSweepDue = false;
