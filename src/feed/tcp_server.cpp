@@ -112,9 +112,9 @@ std::string lf_readAnswer(Candidate& c, std::string& line) {
 int lf_readCandidates(const AnswerJudge& judge, std::string& answer) {
     if (g_candidates.empty()) return -1;
     const Clock::time_point now = lf_now();
-    static std::vector<int> fds;
-    static std::vector<char> ready;
-    fds.clear();
+    std::vector<int> fds;
+    std::vector<char> ready;
+    fds.reserve(g_candidates.size());
     for (const Candidate& c : g_candidates) fds.push_back(c.fd);
     net::gf_readableNow(fds, ready);
     int winner = -1;

@@ -1,6 +1,7 @@
 // The Traffic Reader's record parser: one comma-separated datagram per aircraft becomes one checked
 // TrafficUpdate in the traffic queue. Malformed fields raise SysErrorException with the field's code,
 // which drops the record without a log line.
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <utility>
@@ -278,6 +279,8 @@ void TrafficReader::lf_forgetOldIds(double now) {
     constexpr double kForgettingIntervalS = 60.0;
     if (now - m_lastForgetting < kForgettingIntervalS) return;
     m_lastForgetting = now;
+    const auto old = [&](const auto& entry) { return now - entry.second.lastSeen > kForgottenAfterS; };
+    if (std::none_of(m_known.begin(), m_known.end(), old)) return;   // the usual case: nothing to rebuild
     std::vector<KnownAircraft> kept;
     std::unordered_map<std::uint32_t, KnownPlace> places;
     for (const KnownAircraft& k : m_knownList) {
@@ -286,7 +289,6 @@ void TrafficReader::lf_forgetOldIds(double now) {
         places.emplace(k.hexid, KnownPlace{kept.size(), place.lastSeen});
         kept.push_back(k);
     }
-    if (kept.size() == m_knownList.size()) return;
     m_knownList.swap(kept);
     m_known.swap(places);
     m_knownCount.store(m_knownList.size());
