@@ -16,6 +16,8 @@ LiveAircraft::LiveAircraft(const Aircraft& aircraft, const PositionSample& first
     fsltlTitle = false;
     coupledSearchDone = false;
     samples.push_back(first);
+    runRecords.push_back({feedTimeStamp, first.groundSpeed, first.track, first.latitude, first.longitude, first.airborne});
+    sawAirborne = first.airborne;
 }
 
 double gf_secondsAtStand(const LiveAircraft& aircraft) {

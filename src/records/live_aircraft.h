@@ -31,6 +31,17 @@ struct PositionSample {
     std::uint8_t headingKnown = 0;
 };
 
+// A real feed record as the ground phase reads an aircraft's history.
+struct RunRecord {
+    double time = 0.0;       // the record's own time stamp, seconds
+    double knots = 0.0;      // ground speed
+    double trackDeg = 0.0;
+    double latitude = 0.0;
+    double longitude = 0.0;
+    std::uint8_t airborne = 0;
+};
+inline constexpr std::size_t kRunRecordsKept = 24;
+
 // Phases of a live aircraft.
 enum LivePhase : std::int32_t {
     PHASE_PUSHING_BACK = 0,
@@ -128,7 +139,15 @@ struct LiveAircraft : Aircraft {
     std::int32_t creationPass = 0;         // the pass its creation was asked
     std::uint8_t towing = 0;               // pulled by a tug: its position is the tug's to choose
     std::uint8_t throttleSpoilerRun = 0;   // a throttle-and-spoiler run is under way on the ground
-    std::uint8_t rollSpeedsUp = 0;         // on the ground: its last step sped up through take-off roll speed
+    // The ground phase from the aircraft's history: its newest real records, whether it touched down
+    // (or gave up a take-off) and takes off only after a take-off roll is seen anew, and the line
+    // of the take-off roll under way.
+    std::deque<RunRecord> runRecords;
+    std::uint8_t landed = 0;
+    std::uint8_t sawAirborne = 0;
+    double rollTrackDeg = 0.0;
+    LatLon rollPoint{};
+    double rollTopKn = 0.0;
     double groundAltitude = std::numeric_limits<double>::quiet_NaN();   // ft, last reported; NaN unknown
 };
 

@@ -93,6 +93,15 @@ void lf_completeFromRegistration(LiveAircraft& a) {
     }
 }
 
+// Its queue is a take-off: a fast roll on the ground, then only airborne samples. It is shown on the
+// runway, rolling, and lifts off where its records do (waiting, it would appear in the air).
+bool lf_rollsToLiftOff(const LiveAircraft& a) {
+    const PositionSample& oldest = a.samples.front();
+    if (oldest.airborne || !(oldest.groundSpeed >= kTakeoffRollKn)) return false;
+    const auto firstAirborne = std::find_if(a.samples.begin(), a.samples.end(), [](const auto& s) { return s.airborne; });
+    return std::all_of(firstAirborne, a.samples.end(), [](const auto& s) { return s.airborne != 0; });
+}
+
 Outcome lf_decide(LiveAircraft& a) {
     if (a.samples.empty()) return Outcome::GiveUp;
     const PositionSample& oldest = a.samples.front();
@@ -104,7 +113,7 @@ Outcome lf_decide(LiveAircraft& a) {
         return Outcome::GiveUp;
     const bool anyAirborne = std::any_of(a.samples.begin(), a.samples.end(), [](const auto& s) { return s.airborne; });
     const bool anyGround = std::any_of(a.samples.begin(), a.samples.end(), [](const auto& s) { return !s.airborne; });
-    if (anyAirborne && anyGround) return Outcome::Wait;
+    if (anyAirborne && anyGround && !lf_rollsToLiftOff(a)) return Outcome::Wait;
     if (const Outcome user = lf_userClearance(a); user != Outcome::Go) return user;
     // Creations still to be queued count too: a sky that falls due in one pass would otherwise send
     // hundreds to the creation queue at once, the last created minutes behind its feed, while a

@@ -12,8 +12,8 @@ namespace vrn {
 
 struct Stand;
 
-// A ground roll at this speed or more is a take-off roll once it speeds up by more than the scatter
-// of reported speeds; a landing roll slows down.
+// A roll that speeds up through this speed is a take-off roll (no taxi is this fast); reported
+// speeds on a roll scatter by up to kRollSpeedScatterKn.
 inline constexpr double kTakeoffRollKn = 43.0;
 inline constexpr double kRollSpeedScatterKn = 5.0;
 
@@ -24,9 +24,15 @@ void processLiveUpdate(const TrafficUpdate& update);
 bool lf_flightDataChange(LiveAircraft& aircraft, const Flight& newer);
 // Ends a standing wait at a stand: the samples play again from the next pass.
 void lf_restartSamplePlay(LiveAircraft& aircraft);
-// The start under power judged on samples queued before the aircraft was on the ground in the
-// simulator, which no take-off check saw when they arrived.
-void lf_takeoffChecksOfQueue(LiveAircraft& aircraft);
+
+// ---- The ground phase from the aircraft's history (ground_phase.cpp) ----
+// One more real record of the aircraft (it passed the timing and jump filters).
+void lf_noteRecord(LiveAircraft& aircraft, double feedTime, const PositionSample& record);
+// Its newest records show a take-off roll.
+bool lf_takeoffRollSeen(const LiveAircraft& aircraft);
+// A ground aircraft in the simulator starts under power, or gives up its take-off roll, as its
+// history says: after each record, and when it is first in the simulator.
+void lf_judgeGroundPhase(LiveAircraft& aircraft);
 
 // ---- Admission and arrival (admission.cpp, arrival.cpp) ----
 void lf_admitNewAircraft(LiveAircraft& aircraft);

@@ -258,32 +258,6 @@ void lf_trimStandingRun(LiveAircraft& a, const PositionSample& s) {
     }
 }
 
-// A ground aircraft whose new sample `s` follows the first `count` queued samples has started under
-// its own power (its take-off roll): the sample is airborne, or it and the newest before it move at
-// take-off roll speed while the roll speeds up. A landing roll slows down, and its fast samples are
-// no start: taken for one, a later gap in its records would make up a take-off from the taxiway.
-bool lf_startsUnderPower(const std::deque<PositionSample>& queued, std::size_t count, const PositionSample& s) {
-    if (s.airborne) return true;
-    if (count == 0 || !(s.groundSpeed >= kTakeoffRollKn && queued[count - 1].groundSpeed >= kTakeoffRollKn)) return false;
-    // Faster than the slowest of the roll's queued samples, beyond the scatter of reported speeds.
-    double slowest = s.groundSpeed;
-    for (std::size_t i = count; i-- > 0 && !queued[i].airborne;) slowest = std::min(slowest, queued[i].groundSpeed);
-    return s.groundSpeed >= slowest + kRollSpeedScatterKn;
-}
-
-// The go-around and the start under power, seen in the samples of a ground aircraft.
-void lf_takeoffChecks(LiveAircraft& a, const PositionSample& s) {
-    if (a.state != STATE_IN_SIM || !a.onGround || a.underPower || a.samples.empty()) return;
-    const PositionSample& newest = a.samples.back();
-    if (a.landingRoll) {
-        if (!(newest.airborne && s.airborne)) return;
-        a.phase = PHASE_MOVING;
-        lf_powerUp(a, 3, true);
-        return;
-    }
-    if (a.phase == PHASE_MOVING && lf_startsUnderPower(a.samples, a.samples.size(), s)) lf_towedTakesOff(a);
-}
-
 // An aircraft reported again and again at one position while airborne and moving is refused every
 // time (it would hang in the air): never created, it would never be heard of. Said once per aircraft.
 std::unordered_set<std::uint32_t> l_heldInTheAir;
@@ -366,7 +340,6 @@ void lf_pushPosition(LiveAircraft& a, PositionSample s) {
     }
     lf_trimStandingRun(a, s);
     if (!a.samples.empty() && a.samples.back().duePass >= s.duePass) s.duePass = a.samples.back().duePass + 1;
-    lf_takeoffChecks(a, s);
     a.samples.push_back(s);
     if (a.samples.size() == 2 && a.samples.front().standing && !s.standing) {
         a.samples.front().duePass = lf_tick() + 1;
@@ -381,7 +354,9 @@ bool lf_acceptUpdate(const TrafficUpdate& update, LiveAircraft& a) {
     if (a.state == STATE_NEW && !lf_altitudeAllowsCreation(update)) return true;
     if (!lf_flightDataChange(a, update.flight)) return true;
     a.lastSampleTime = update.timeStamp;
+    lf_noteRecord(a, update.timeStamp, update.sample);
     lf_pushPosition(a, update.sample);
+    lf_judgeGroundPhase(a);
     return true;
 }
 
@@ -416,16 +391,6 @@ void createLiveAircraft(const TrafficUpdate& update) {
 }
 
 }  // namespace
-
-void lf_takeoffChecksOfQueue(LiveAircraft& a) {
-    if (a.state != STATE_IN_SIM || !a.onGround || a.underPower || a.landingRoll || a.phase != PHASE_MOVING) return;
-    // Each sample judged as it would have been on its arrival, had the aircraft been in the simulator.
-    for (std::size_t i = 1; i < a.samples.size(); ++i) {
-        if (!lf_startsUnderPower(a.samples, i, a.samples[i])) continue;
-        lf_towedTakesOff(a);
-        return;
-    }
-}
 
 void lf_restartSamplePlay(LiveAircraft& a) {
     const int tick = lf_tick();

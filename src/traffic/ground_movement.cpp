@@ -309,7 +309,9 @@ void lf_groundRetime(LiveAircraft& a) {
             r = std::isfinite(r) ? std::clamp(r, r0 / 20.0, r0 * 3.0) : r0;
         }
     }
-    a.headingStep = r;
+    // Lifting off, the heading step is the air's signed step: a ground turn rate kept there would
+    // turn the climbing aircraft round in circles.
+    a.headingStep = a.phase == PHASE_AFTER_TAKEOFF ? 0.0 : r;
     lf_setNextDuePass(a, passes);
 }
 

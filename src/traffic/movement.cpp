@@ -66,7 +66,6 @@ constexpr int kLeavingWaitPasses = 18000;          // after a push back: three m
 // The fastest an aircraft may plausibly move (kn); a sample farther away is reached late, not by a jump.
 constexpr double kFastestAirKn = 800.0;
 constexpr double kFastestGroundKn = 250.0;
-constexpr double kFastestTaxiKn = 30.0;
 
 // Largest pitch change per pass in the air, by size class (degrees per pass, kept in radians).
 double lf_maxPitchStep(unsigned sizeClass) {
@@ -110,37 +109,49 @@ bool lf_finiteSample(const PositionSample& s) {
     return std::isfinite(s.latitude) && std::isfinite(s.longitude) && std::isfinite(s.altitude);
 }
 
-// A roll-out slows down to a stop, never faster than it rolled.
-double lf_rollOutSpeed(double v) {
-    return v >= 140 ? 100 : v >= 100 ? 80 : v >= 80 ? 60 : v >= 60 ? 30 : v > 20 ? 20 : v > 10 ? 10 : 0;
+// Braking of a made-up roll-out, knots a second: an airliner's roll-out slows by 2-5 kn a second,
+// a taxiing aircraft more gently still.
+double lf_brakingKnPerS(double v) { return v > 40.0 ? 3.0 : v > 15.0 ? 2.0 : 1.0; }
+// Speeding up on a made-up take-off roll, knots a second, and the speed at which it lifts off.
+constexpr double kTakeoffAccelerationKnPerS = 4.0;
+double lf_liftOffKn(const LiveAircraft& a) {
+    switch (a.sizeClass) {
+    case SIZE_LIGHT:
+    case SIZE_ROTORCRAFT: return 60.0;
+    case SIZE_BUSINESS_JET:
+    case SIZE_HIGH_PERF: return 120.0;
+    case SIZE_HEAVY: return 150.0;
+    default: return 140.0;
+    }
+}
+
+// Seconds between made-up samples: in the air, and on the ground, where fast rolls take short steps
+// so that their steps of speed stay small.
+double lf_madeUpSeconds(const LiveAircraft& a, bool ground, double v) {
+    return !ground ? 8.0 : a.underPower || v > 40.0 ? 2.0 : 3.0;
 }
 
 // The speed a made-up sample moves at, and its vertical speed where the motion dictates one.
-double lf_extrapolatedSpeed(const LiveAircraft& a, const PositionSample& oldest, int count, bool madeUp, PositionSample& s) {
-    const double v = std::isfinite(oldest.groundSpeed) ? oldest.groundSpeed : 0.0;
-    if (oldest.standing || a.phase == PHASE_AT_STAND) return 0.0;
+double lf_extrapolatedSpeed(const LiveAircraft& a, const PositionSample& oldest, int count, double seconds, PositionSample& s) {
+    const double v = std::isfinite(oldest.groundSpeed) ? std::max(oldest.groundSpeed, 0.0) : 0.0;
+    // Parked, or just pushed back at a walking pace: it waits on its spot for its feed.
+    if (oldest.standing || a.phase == PHASE_AT_STAND || a.phase == PHASE_LEAVING_STAND) return 0.0;
     if (lf_extrapolatedOnGround(a)) {
-        if (a.landingRoll) {
-            s.verticalSpeed = 0.0;
-            return lf_rollOutSpeed(v);
-        }
-        // Faster than any taxi it is on a runway, where it never stops dead: it rolls out.
-        if (!a.underPower) return v > kFastestTaxiKn || madeUp ? lf_rollOutSpeed(v) : 0.0;
-        // The take-off roll goes on, and the fast samples climb, so that the take-off step lifts it off.
-        if (v <= 30) return 40;
-        if (v <= 60) return 80;
-        if (v <= 100) return 110;
-        s.verticalSpeed = v <= 140 ? 600.0 : v <= 160 ? 1200.0 : 2400.0;
-        return v <= 140 ? 150 : v <= 160 ? 170 : 180;
+        s.verticalSpeed = 0.0;
+        // Without a take-off under way it goes on along its way and brakes to a stop.
+        if (!a.underPower) return std::max(v - lf_brakingKnPerS(v) * seconds, 0.0);
+        // The take-off roll goes on; at lift-off speed the sample climbs, so that the take-off step lifts it off.
+        const double faster = std::max(v, kTakeoffRollKn) + kTakeoffAccelerationKnPerS * seconds;
+        if (faster >= lf_liftOffKn(a)) s.verticalSpeed = 1500.0;
+        return faster;
     }
-    const double factor = a.onApproach ? (count < 4 ? 1.0 : 0.9) : 0.95;
-    return std::max(v * factor, 1.0);
+    if (!a.onApproach) return std::max(v, 1.0);   // a made-up flight keeps its speed
+    return std::max(v * (count < 4 ? 1.0 : 0.9), 1.0);
 }
 
 }  // namespace
 
 void lf_extendSamples(LiveAircraft& a, int count) {
-    const bool madeUp = a.extrapolationCount > 0;   // the oldest sample is itself made up
     a.extrapolationCount = count;
     const PositionSample& oldest = a.samples.front();
     PositionSample s = oldest;
@@ -150,14 +161,18 @@ void lf_extendSamples(LiveAircraft& a, int count) {
         s.altitude = 0.0;
         s.verticalSpeed = 0.0;   // unless the take-off roll sets one below
     }
-    const double speed = lf_extrapolatedSpeed(a, oldest, count, madeUp, s);
-    const double seconds = ground ? 3.0 : 8.0;
+    const double seconds = lf_madeUpSeconds(a, ground, std::isfinite(oldest.groundSpeed) ? oldest.groundSpeed : 0.0);
+    const double speed = lf_extrapolatedSpeed(a, oldest, count, seconds, s);
     s.groundSpeed = speed;
     s.trueAirspeed = speed;
     s.standing = 1;
-    if (speed > 0.0) {
-        const double feet = speed * seconds * 100.0 * kFeetPerNm / kPassesPerHour;
-        const LatLon to = gf_destinationPoint(at(oldest), a.position.heading, feet);
+    // On the ground the segment's speed changes evenly from the oldest sample's to the new one's.
+    const double segmentKn = ground && speed > 0.0 && std::isfinite(oldest.groundSpeed) ? (speed + std::max(oldest.groundSpeed, 0.0)) / 2.0 : speed;
+    if (segmentKn > 0.0) {
+        const double feet = segmentKn * seconds * 100.0 * kFeetPerNm / kPassesPerHour;
+        // A take-off roll keeps to its runway's line.
+        const double way = ground && a.underPower ? a.rollTrackDeg * kDeg2Rad : a.position.heading;
+        const LatLon to = gf_destinationPoint(at(oldest), way, feet);
         s.latitude = to.lat;
         s.longitude = normalLongitude(to.lon);
         s.standing = (s.latitude == oldest.latitude && s.longitude == oldest.longitude) ? 1 : 0;
@@ -191,7 +206,10 @@ bool lf_keepPlaying(LiveAircraft& a) {
         return false;
     }
     if (c > 1) {
-        lf_extendSamples(a, c - 1);
+        // A made-up roll-out counts only once it has stopped: it never vanishes while it rolls.
+        const PositionSample& oldest = a.samples.front();
+        const bool rollsOut = lf_extrapolatedOnGround(a) && !a.underPower && !oldest.standing && oldest.groundSpeed > 0.0;
+        lf_extendSamples(a, rollsOut ? c : c - 1);
         return true;
     }
     const unsigned k = a.sizeClass;
@@ -199,18 +217,11 @@ bool lf_keepPlaying(LiveAircraft& a) {
         (k == SIZE_ROTORCRAFT && !HELICOPTERS.get()))
         return false;
     int n = 0;
-    if (lf_extrapolatedOnGround(a) && a.onGround && a.phase == PHASE_MOVING && !a.underPower && !a.landingRoll &&
-        a.rollSpeedsUp) {
-        // Its records end as its roll speeds up through take-off speed, before two of them at that
-        // speed could show the start under power (one a second after another is dropped): it is
-        // on its take-off roll, and goes on to lift off rather than stopping dead on the runway.
-        lf_towedTakesOff(a);
-    }
     if (lf_extrapolatedOnGround(a)) {
         // Ground coverage at an airport has gaps of up to a minute while an aircraft taxis or holds:
         // one that waits on its spot for a minute is still there when its feed comes back, rather
-        // than vanishing and being created again. Under power it is on its take-off roll.
-        n = (a.phase == PHASE_AT_STAND || a.phase == PHASE_LEAVING_STAND) ? 1 : a.underPower ? 10 : 20;
+        // than vanishing and being created again. Under power it rolls on to lift off.
+        n = (a.phase == PHASE_AT_STAND || a.phase == PHASE_LEAVING_STAND) ? 1 : 20;
     } else {
         const LatLon user = gf_userPositionLatLon();
         n = (!gf_isValidPosition(user) || gf_distanceNm(user, here(a)) < LATERAL_RANGE.get() - 0.5) ? 8 : 0;
@@ -351,6 +362,8 @@ void lf_tookOff(LiveAircraft& a) {
     gf_logLine(vrn::format("{:8} took-off{} {}", a.callsign, fromPark ? " to " + a.destination : std::string(),
                            gf_nowHhMmSs()));
     clearCurve(a);
+    // Lifting off on made-up samples, it climbs away for as long as a made-up flight goes on.
+    if (a.extrapolationCount > 0) a.extrapolationCount = std::max(a.extrapolationCount, 8);
     // On the ground the heading step holds the turn rate; in the air it is a signed step per pass,
     // set by the next air step. Kept, it would turn the aircraft away from its runway.
     a.headingStep = 0.0;
@@ -395,7 +408,6 @@ void lf_takeoffStep(LiveAircraft& a) {
     }
     if (curve) a.curveStep = 1.0 / std::max(n.duePass - tick(), kMinPasses);
     a.speed = a.phase == PHASE_PUSHING_BACK ? -n.groundSpeed : n.groundSpeed;
-    a.rollSpeedsUp = n.groundSpeed >= kTakeoffRollKn && n.groundSpeed >= o.groundSpeed + kRollSpeedScatterKn ? 1 : 0;
     if (a.phase != PHASE_AFTER_TAKEOFF) {
         a.verticalSpeedFpm = 0.0;
         a.climbPerPass = 0.0;
@@ -627,6 +639,7 @@ void lf_landed(LiveAircraft& a) {
     }
     a.touchedDown = 1;
     a.landingRoll = 1;
+    a.landed = 1;
     a.rollHeading = a.position.heading;
     a.onApproach = 0;
     a.shortStayCheck = 1;
@@ -651,6 +664,8 @@ void lf_landed(LiveAircraft& a) {
     a.onGround = 1;
     a.climbPerPass = 0.0;
     a.rotationCountdown = 1;
+    // Its records run ahead of it: they may already show it going around.
+    lf_judgeGroundPhase(a);
 }
 
 void lf_setAiFlightPlan(LiveAircraft& a) {

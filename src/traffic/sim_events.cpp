@@ -198,7 +198,7 @@ void lf_setInitialState(LiveAircraft& a) {
     gf_setThrottle(a, rotor ? 4 : 0);
     gf_setFlaps(a, a.phase == PHASE_MOVING ? 1 : 0);
     // A take-off roll whose records came before the object did.
-    lf_takeoffChecksOfQueue(a);
+    lf_judgeGroundPhase(a);
 }
 
 void lf_toggleAllLights(std::uint32_t objectId) {

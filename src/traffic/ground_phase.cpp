@@ -1,0 +1,129 @@
+// The phase of an aircraft on the ground, read from its history of real records rather than from one
+// or two samples: a take-off roll is several records in a row, over some seconds, speeding up along
+// one heading; an aircraft that touched down (or gave up a take-off) takes off again only after such
+// a roll is seen anew, from below take-off roll speed. Noise in one record never decides a phase.
+// Run thread, inside the traffic pass.
+#include <algorithm>
+#include <cmath>
+
+#include "core/format.h"
+#include "core/geodesy.h"
+#include "core/log.h"
+#include "core/time_of_week.h"
+#include "settings/settings_catalogue.h"
+#include "traffic/engine_steps.h"
+#include "traffic/movement_common.h"
+
+namespace vrn {
+
+namespace {
+
+constexpr double kRollFromLandedKn = 60.0;   // a landed aircraft's roll goes through this speed
+constexpr double kRollGainKn = 15.0;
+constexpr double kRollSeconds = 3.0;
+constexpr double kRollAccelerationKnPerS = 1.5;
+constexpr double kRollHeadingDeg = 10.0;
+constexpr double kGiveUpSlowerKn = 8.0;      // clearly slower than the roll's top: beyond the scatter
+constexpr double kGiveUpHeadingDeg = 15.0;
+constexpr double kGiveUpOffLineM = 60.0;
+
+double lf_trackDifference(double a, double b) { return std::fabs(std::remainder(a - b, 360.0)); }
+
+LatLon lf_at(const RunRecord& r) { return {r.latitude, r.longitude}; }
+
+// Metres a position lies beside the line of the take-off roll.
+double lf_offRollLine(const LiveAircraft& a, const LatLon& p) {
+    const double d = gf_distanceNm(a.rollPoint, p);
+    if (!(d > 0.0)) return 0.0;
+    return std::fabs(d * 1852.0 * std::sin(gf_headingDifference(a.rollTrackDeg * kDeg2Rad, gf_initialBearing(a.rollPoint, p))));
+}
+
+// Airborne records at the end of the history.
+std::size_t lf_airborneRun(const LiveAircraft& a) {
+    std::size_t n = 0;
+    for (auto r = a.runRecords.rbegin(); r != a.runRecords.rend() && r->airborne; ++r) ++n;
+    return n;
+}
+
+// Gives up the roll: the aircraft slows down and taxies like one that has landed.
+void lf_giveUpTakeoff(LiveAircraft& a, const char* why) {
+    a.underPower = 0;
+    a.landed = 1;
+    gf_setThrottle(a, a.sizeClass == SIZE_ROTORCRAFT ? 4 : 0);
+    if (LOG.get()) gf_logLine(vrn::format("{:8}: {:8} take-off roll ended: {}", gf_nowHhMmSs(), a.callsign, why));
+}
+
+}  // namespace
+
+bool lf_takeoffRollSeen(const LiveAircraft& a) {
+    const auto& r = a.runRecords;
+    if (r.size() < 3 || r.back().airborne) return false;
+    const RunRecord& newest = r.back();
+    if (!(newest.knots >= (a.landed ? kRollFromLandedKn : kTakeoffRollKn))) return false;
+    // Back from the newest while on the ground along its heading, each record no faster than every
+    // later one beyond the scatter of reported speeds.
+    double laterSlowest = newest.knots;
+    std::size_t slowest = r.size() - 1;
+    for (std::size_t i = r.size() - 1; i-- > 0;) {
+        const RunRecord& x = r[i];
+        if (x.airborne || lf_trackDifference(x.trackDeg, newest.trackDeg) > kRollHeadingDeg ||
+            !(x.knots <= laterSlowest + kRollSpeedScatterKn))
+            break;
+        // The roll starts at its slowest record; of equals the latest (after a hold, as it sets off).
+        if (x.knots < laterSlowest) {
+            laterSlowest = x.knots;
+            slowest = i;
+        }
+    }
+    const RunRecord& start = r[slowest];
+    const double seconds = newest.time - start.time;
+    const double gain = newest.knots - start.knots;
+    if (r.size() - slowest < 3 || !(seconds >= kRollSeconds) || !(gain >= kRollGainKn) || gain / seconds < kRollAccelerationKnPerS)
+        return false;
+    // A landed aircraft's fast records are its landing roll: its take-off roll starts anew below.
+    return !a.landed || start.knots < kRollFromLandedKn;
+}
+
+void lf_noteRecord(LiveAircraft& a, double time, const PositionSample& s) {
+    if (!a.runRecords.empty() && !s.airborne && !a.runRecords.back().airborne && a.sawAirborne) a.landed = 1;   // touched down
+    a.runRecords.push_back({time, s.groundSpeed, s.track, s.latitude, s.longitude, s.airborne});
+    while (a.runRecords.size() > kRunRecordsKept) a.runRecords.pop_front();
+    if (s.airborne) a.sawAirborne = 1;
+}
+
+void lf_judgeGroundPhase(LiveAircraft& a) {
+    if (a.state != STATE_IN_SIM || !a.onGround || a.runRecords.empty()) return;
+    const RunRecord& newest = a.runRecords.back();
+    if (a.landingRoll) {
+        // A go-around from the runway: its records are airborne again, two in a row.
+        if (a.underPower || lf_airborneRun(a) < 2) return;
+        a.phase = PHASE_MOVING;
+        a.landed = 0;
+        lf_powerUp(a, 3, true);
+        return;
+    }
+    if (a.underPower) {
+        if (newest.airborne) return;
+        a.rollTopKn = std::max(a.rollTopKn, newest.knots);
+        if (newest.knots < a.rollTopKn - kGiveUpSlowerKn)
+            lf_giveUpTakeoff(a, "it slows down");
+        else if (lf_trackDifference(newest.trackDeg, a.rollTrackDeg) > kGiveUpHeadingDeg && newest.knots >= 1.0)
+            lf_giveUpTakeoff(a, "it turns off");
+        else if (lf_offRollLine(a, lf_at(newest)) > kGiveUpOffLineM)
+            lf_giveUpTakeoff(a, "it leaves the runway's line");
+        return;
+    }
+    if (a.phase != PHASE_MOVING) return;
+    const bool airborne = lf_airborneRun(a) >= (a.landed ? 2u : 1u);
+    if (!airborne && !lf_takeoffRollSeen(a)) return;
+    // The roll's line: from its newest ground record, along its track.
+    const auto ground = std::find_if(a.runRecords.rbegin(), a.runRecords.rend(), [](const RunRecord& r) { return !r.airborne; });
+    const RunRecord& on = ground != a.runRecords.rend() ? *ground : newest;
+    a.rollPoint = lf_at(on);
+    a.rollTrackDeg = on.trackDeg;
+    a.rollTopKn = on.knots;
+    a.landed = 0;
+    lf_towedTakesOff(a);
+}
+
+}  // namespace vrn

@@ -1,0 +1,155 @@
+#pragma once
+// One real aircraft replayed record by record at its own times through the traffic pass, with Zurich
+// as the park airport: the records of the shared ADS-B recordings (excerpts, or whole tracks).
+#include <algorithm>
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "airports/airport_files.h"
+#include "core/utilities.h"
+#include "engine_fixture.h"
+
+namespace vrn::test {
+
+inline constexpr int kPlayDelay = 3000;    // passes between a record and its due pass
+
+// An A320 with its class's turn, climb and push-back rates.
+inline Aircraft a320(const Flight& f, std::uint32_t id) {
+    Aircraft ac(f, SIZE_LARGE, 0.0097);
+    ac.aircraftId = id;
+    ac.groundTurnRate = 0.07 * kDeg2Rad;
+    ac.maxClimbPerPass = 0.6;
+    ac.pushBackSpeed = 4.0;
+    ac.liveryTitle = "Title A";
+    return ac;
+}
+
+// ---- Real recorded sequences (excerpts of the shared ADS-B recordings at Zurich) ----
+
+struct Recorded { double t; PositionSample s; };
+
+// The records of a file of traffic datagrams as the parser gives them: altitude 0 on the ground,
+// times from the first.
+inline std::vector<Recorded> recordsOf(const std::filesystem::path& file) {
+    std::vector<Recorded> out;
+    for (const std::string& line : readLinesOf(file)) {
+        const std::vector<std::string> f = gf_splitAtComma(line);
+        PositionSample s;
+        const bool ground = f[6] == "1";
+        std::tie(s.latitude, s.longitude, s.altitude, s.verticalSpeed, s.track, s.groundSpeed) =
+            std::tuple{std::stod(f[2]), std::stod(f[3]), ground ? 0.0 : std::stod(f[4]), std::stod(f[5]),
+                       std::stod(f[7]), std::stod(f[8])};
+        s.trueAirspeed = s.groundSpeed;
+        s.airborne = ground ? 0 : 1;
+        out.push_back({std::stod(f[14]), s});
+    }
+    const double first = out.empty() ? 0.0 : out.front().t;
+    for (Recorded& r : out) r.t -= first;
+    return out;
+}
+
+inline std::vector<Recorded> excerpt(const std::string& name) {
+    return recordsOf(testDataPath("replay/excerpts/" + name + ".rttfc"));
+}
+
+// A whole real track of the shared recordings.
+inline std::vector<Recorded> realTrack(const std::string& name) {
+    return recordsOf(std::filesystem::path(VARNEL_REALDATA) / "tracks" / (name + ".rttfc"));
+}
+
+inline constexpr LatLon kZurich{47.4647, 8.5492};
+inline constexpr double kZurichFt = 1416.0;
+
+// One real aircraft fed record by record at its own times through the traffic pass, Zurich the park airport.
+class ReplayTest : public EngineTest {
+protected:
+    struct Seen { int pass; LatLon p; double altitude, heading; bool onGround; int phase; std::uint32_t object = 0; };   // heading in radians
+    std::vector<Seen> trace;
+    std::uint32_t id = 0x4891b6;
+    std::string callsign = "ENT57BW";
+
+    void SetUp() override {
+        ground = kZurichFt;
+        frameRate = 100.0;
+        userAt = kZurich;
+        EngineTest::SetUp();
+        g_tickCounter = 0;
+        std::lock_guard lock(g_standsMutex);
+        g_parkAirport = Airport{"LSZH", "ZRH", kZurich.lat, kZurich.lon, kZurichFt};
+    }
+    void TearDown() override {
+        std::lock_guard lock(g_standsMutex);
+        g_stands.clear();
+        g_apfLoaded = false;
+        EngineTest::TearDown();
+    }
+    void stand(const char* name, const LatLon& at, double headingDeg, double radiusM) {
+        std::lock_guard lock(g_standsMutex);
+        g_stands.emplace_back(std::vector<StandUse>{}, std::string(name), StandPlacement{at.lat, at.lon, headingDeg * kDeg2Rad},
+                              radiusM, false, false, false);
+        g_stands.back().number = static_cast<std::uint32_t>(g_stands.size());
+        g_apfLoaded = true;
+    }
+    // Feeds the records at their times (a pass is 10 ms), then runs `extraPasses` more.
+    void replay(const std::vector<Recorded>& records, int extraPasses) {
+        Flight f = flight(callsign);
+        f.airline = callsign.substr(0, 3);
+        std::size_t next = 0;
+        const int end = static_cast<int>(records.back().t * 100.0) + kPlayDelay + extraPasses;
+        for (int pass = 0; pass < end; ++pass) {
+            for (; next < records.size() && records[next].t * 100.0 <= pass; ++next) {
+                TrafficUpdate u{};
+                u.flight = f;
+                u.hexid = id;
+                u.timeStamp = 1.0e9 + records[next].t;
+                u.sample = records[next].s;
+                u.sample.duePass = g_tickCounter + kPlayDelay;
+                // The first record, or the first after the aircraft was removed, makes a new one.
+                if (next == 0 || !gf_liveById(id)) {
+                    g_liveAircraft.emplace_back(a320(f, id), u.sample, u.timeStamp);
+                    continue;
+                }
+                std::lock_guard lock(g_trafficMutex);
+                g_trafficQueue.push_back(u);
+            }
+            gf_trafficTick();
+            frames(1);
+            const LiveAircraft* a = gf_liveById(id);
+            if (!a || a->state != STATE_IN_SIM) continue;
+            if (const auto o = sim().object(a->objectId))
+                trace.push_back({pass, {o->lat, o->lon}, o->altitude, o->heading, a->onGround != 0, a->phase, a->objectId});
+        }
+    }
+    // Seconds the aircraft runs behind its record at this pass, beyond the play delay: the time at
+    // which the real aircraft was nearest to where this one is.
+    static double behind(const Seen& s, const std::vector<Recorded>& records) {
+        double best = 1e9, t = 0.0;
+        for (std::size_t i = 0; i + 1 < records.size(); ++i) {
+            const LatLon a = {records[i].s.latitude, records[i].s.longitude};
+            const LatLon b = {records[i + 1].s.latitude, records[i + 1].s.longitude};
+            const double ab = gf_distanceNm(a, b);
+            const double u = ab > 0 ? std::clamp(gf_distanceNm(a, s.p) * std::cos(gf_headingDifference(
+                gf_initialBearing(a, b), gf_initialBearing(a, s.p))) / ab, 0.0, 1.0) : 0.0;
+            const LatLon q = gf_destinationPoint(a, gf_initialBearing(a, b), u * ab * kFeetPerNm);
+            const double d = gf_distanceNm(q, s.p);
+            if (d < best) best = d, t = records[i].t + u * (records[i + 1].t - records[i].t);
+        }
+        return s.pass / 100.0 - kPlayDelay / 100.0 - t;
+    }
+    // Seconds in which the aircraft rolls on the ground with its heading more than 30 degrees off its way.
+    static int sidewaysSeconds(const std::vector<Seen>& trace, int& moving) {
+        int sideways = 0;
+        moving = 0;
+        for (std::size_t i = 100; i < trace.size(); i += 100) {
+            const auto& s = trace[i];
+            const auto& b = trace[i - 100];
+            if (!s.onGround || !b.onGround || gf_distanceNm(b.p, s.p) * 1852.0 < 1.5) continue;
+            ++moving;
+            if (std::fabs(gf_headingDifference(gf_initialBearing(b.p, s.p), s.heading)) > 30.0 * kDeg2Rad) ++sideways;
+        }
+        return sideways;
+    }
+};
+
+}  // namespace vrn::test
