@@ -24,6 +24,9 @@ namespace {
 
 constexpr int kFolderSettings = 10;
 
+// Where the user's guide tells how to set the folder settings, which have no field in the window.
+constexpr const char* g_foldersGuideSection = "README.txt, \"Livery and airport folders\"";
+
 // A scan that found something turns its setting off, in the file and in the window.
 void lf_scanDone(CheckBoxParameter& setting) {
     setting.set(false);
@@ -71,13 +74,15 @@ void gf_scanLiveriesStep(bool scan) {
             if (!value.empty()) folders.push_back(std::move(value));
         }
         if (folders.empty())
-            throw UserErrorException(48, "Set lfolder parameter(-s) to your liveries first, see Manual 5.1 (or check "
-                                         "Liveries automatic)");
+            throw UserErrorException(48, format("Set lfolder0-9 to your livery folders, or tick Automatic beside Scan "
+                                                "for liveries: see {}",
+                                                g_foldersGuideSection));
     }
     const bool found = gf_scanLiveries(scan, automatic, prioritize, folders);
     if (!found && automatic)
-        throw UserErrorException(43, "Automatic scan has not found any liveries, switch off automatic and set "
-                                     "lfolder parameter(-s), Manual 5.1");
+        throw UserErrorException(43, format("Automatic scan has not found any liveries: untick Automatic and set "
+                                            "lfolder0-9, see {}",
+                                            g_foldersGuideSection));
     if (found && scan) lf_scanDone(SCAN_LIVERIES);
     gf_logLine("-------------------------- liveries scan ends   --------------------------------\n");
 }
@@ -89,8 +94,9 @@ void gf_checkAfolders(std::vector<std::string>& folders) {
         std::string value = setting->get();
         if (value.empty()) continue;
         if (value.find(g_fsBaseGenericFolderName) != std::string::npos)
-            throw UserErrorException(42, format("parameter {} points to stock airports instead of add-on airports!",
-                                                setting->name));
+            throw UserErrorException(42, format("parameter {} points to stock airports instead of add-on airports! "
+                                                "See {}",
+                                                setting->name, g_foldersGuideSection));
         folders.push_back(std::move(value));
     }
 }
@@ -105,7 +111,9 @@ void gf_scanAirportsStep() {
     if (!automatic) {
         gf_checkAfolders(folders);
         if (folders.empty())
-            throw UserErrorException(49, "Set afolder parameter(-s) to your add-on airports first, see Manual 6.1");
+            throw UserErrorException(49, format("Set afolder0-9 to your add-on airport folders, or tick Automatic "
+                                                "beside Scan for addon airports: see {}",
+                                                g_foldersGuideSection));
     }
     gf_readAirportNames();
     if (MSFS_2020.get()) lf_clearOrCreate(g_mySimaddonFolder);

@@ -8,6 +8,7 @@
 #include "airports/airport_scan.h"
 #include "airports/bgl_builder.h"
 #include "app/main_window.h"
+#include "app/run_thread.h"
 #include "app/scan_drivers.h"
 #include "app/window_procedure.h"
 #include "core/exceptions.h"
@@ -484,8 +485,8 @@ TEST_F(ScanDrivers, ManualScansWithoutFoldersAreUserErrorsAndTouchNothing) {
     // A stock airport folder is refused before the output folders are cleared.
     afolder0.set("/sim/Community/my-addon");
     afolder2.set("/sim/Official/OneStore/fs-base-genericairports/scenery");
-    EXPECT_EQ(userError([] { gf_scanAirportsStep(); }),
-              "42: parameter afolder2 points to stock airports instead of add-on airports!");
+    EXPECT_TRUE(userError([] { gf_scanAirportsStep(); })
+                    .starts_with("42: parameter afolder2 points to stock airports instead of add-on airports!"));
     EXPECT_TRUE(fs::exists(g_myThirdpartyFolder / "EHAM.xml"));
 }
 
@@ -501,6 +502,47 @@ TEST_F(ScanDrivers, AnAutomaticLiveryScanNeedsAnInstallPathWithCommunity) {
         EXPECT_TRUE(SCAN_LIVERIES.get());
     }
     EXPECT_FALSE(userError([] { gf_scanLiveriesStep(false); }).starts_with("150")) << "reading the stored scan needs no path";
+}
+
+// No manual ships with the program: the folder errors send the user to a section of README.txt that
+// exists, and the guide quotes the wrong-folder error as the window shows it.
+TEST_F(ScanDrivers, ErrorsNameSectionsOfTheUsersGuideAndItQuotesThemAsShown) {
+    const std::string guide = readText(testDataPath("../../docs/windows/README.txt"));
+    ASSERT_FALSE(guide.empty());
+    fs::create_directories(dir() / "Packages" / "Community");
+    const std::function<void()> raise[] = {
+        [] { LIG_AUTOMATIC.set(false), gf_scanLiveriesStep(true); },   // 48
+        [this] {                                                         // 43
+            LIG_AUTOMATIC.set(true);
+            (MSFS_2020.get() ? MSFS_INSTALL_PATH : MSFS_2024_INSTALL_PATH).set((dir() / "Packages").string());
+            gf_scanLiveriesStep(true);
+        },
+        [] { AFG_AUTOMATIC.set(false), gf_scanAirportsStep(); },   // 49
+        [] {                                                         // 42
+            AFG_AUTOMATIC.set(false);
+            afolder3.set("C:/sim/Official/OneStore/fs-base-genericairports");
+            gf_scanAirportsStep();
+        },
+    };
+    std::set<std::string> codes;
+    for (const auto& f : raise) {
+        const std::string error = userError(f);
+        codes.insert(error.substr(0, 3));
+        EXPECT_EQ(error.find("Manual"), std::string::npos) << error;
+        const std::string::size_type at = error.find("README.txt, \"");
+        ASSERT_NE(at, std::string::npos) << error;
+        const std::string section = error.substr(at + 12, error.find('"', at + 12) - at - 12);
+        EXPECT_NE(guide.find("\n" + section + "\n" + std::string(section.size(), '-') + "\n"), std::string::npos)
+            << "no section \"" << section << "\" in README.txt for " << error;
+    }
+    EXPECT_EQ(codes, (std::set<std::string>{"42:", "43:", "48:", "49:"}));
+
+    fs::remove_all(dir() / "docs");   // started from a folder that is not the program's
+    gf_startUpVRNL();
+    const std::string shown = g_mainWindow.g_errorText.get();
+    EXPECT_TRUE(shown.starts_with("41: ")) << shown;
+    EXPECT_NE(guide.find("\"" + shown + "\""), std::string::npos) << shown;
+    gf_clearError();
 }
 
 TEST_F(ScanDrivers, AirportScanClearsItsOutputAndTurnsItselfOffOnlyWhenSomethingWasFound) {

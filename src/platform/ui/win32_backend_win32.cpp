@@ -31,6 +31,21 @@ HICON lf_programIcon(HINSTANCE instance, int widthMetric, int heightMetric) {
     return LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_APPLICATION));
 }
 
+// The font of dialogs, for the controls and the painted texts alike: the system's message font
+// (Segoe UI 9 pt on Windows 10 and 11), or the stock GUI font where the system gives none. A window
+// whose DC keeps its own default draws in the bold System font, in which the labels do not fit their
+// places beside the controls. Made once; it lives as long as the program.
+HFONT lf_dialogFont() {
+    static const HFONT font = [] {
+        NONCLIENTMETRICSW metrics{};
+        metrics.cbSize = sizeof(metrics);
+        if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, metrics.cbSize, &metrics, 0))
+            if (const HFONT message = CreateFontIndirectW(&metrics.lfMessageFont)) return message;
+        return static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+    }();
+    return font;
+}
+
 std::wstring lf_wide(const std::string& utf8) {
     if (utf8.empty()) return {};
     const int n = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), static_cast<int>(utf8.size()),
@@ -56,9 +71,12 @@ std::string lf_windowText(HWND hwnd) {
 class GdiSurface : public PaintSurface {
 public:
     GdiSurface(HDC dc, std::map<Colour, HBRUSH>& brushes, std::map<Colour, HPEN>& pens)
-        : m_dc(dc), m_brushes(brushes), m_pens(pens) {
+        : m_dc(dc), m_brushes(brushes), m_pens(pens), m_oldFont(SelectObject(dc, lf_dialogFont())) {
         SetBkMode(m_dc, TRANSPARENT);
     }
+    ~GdiSurface() override { SelectObject(m_dc, m_oldFont); }
+    GdiSurface(const GdiSurface&) = delete;
+    GdiSurface& operator=(const GdiSurface&) = delete;
     void fillRect(const Rect& r, Colour c) override {
         const RECT rc{r.left, r.top, r.right, r.bottom};
         FillRect(m_dc, &rc, brush(c));
@@ -93,6 +111,7 @@ private:
     HDC m_dc;
     std::map<Colour, HBRUSH>& m_brushes;
     std::map<Colour, HPEN>& m_pens;
+    HGDIOBJ m_oldFont;
 };
 
 class Backend {
@@ -303,6 +322,7 @@ private:
                                              reinterpret_cast<HMENU>(static_cast<UINT_PTR>(c.id)),
                                              GetModuleHandleW(nullptr), nullptr);
         if (!control) return nullptr;
+        SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(lf_dialogFont()), FALSE);
         if (c.kind == ControlKind::Button) m_shownText[c.id] = c.text;
         if (c.kind == ControlKind::Edit) {
             SetWindowLongPtrW(control, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
