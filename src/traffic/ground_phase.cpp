@@ -53,18 +53,27 @@ void lf_giveUpTakeoff(LiveAircraft& a, const char* why) {
     if (LOG.get()) gf_logLine(vrn::format("{:8}: {:8} take-off roll ended: {}", gf_nowHhMmSs(), a.callsign, why));
 }
 
-}  // namespace
+// Why the take-off roll under way ends at this record, or nothing.
+const char* lf_rollEndsAt(const LiveAircraft& a, const RunRecord& r) {
+    if (r.airborne) return nullptr;
+    if (r.knots < a.rollTopKn - kGiveUpSlowerKn) return "it slows down";
+    if (lf_trackDifference(r.trackDeg, a.rollTrackDeg) > kGiveUpHeadingDeg && r.knots >= 1.0) return "it turns off";
+    if (lf_offRollLine(a, lf_at(r)) > kGiveUpOffLineM) return "it leaves the runway's line";
+    return nullptr;
+}
 
-bool lf_takeoffRollSeen(const LiveAircraft& a) {
-    const auto& r = a.runRecords;
-    if (r.size() < 3 || r.back().airborne) return false;
-    const RunRecord& newest = r.back();
-    if (!(newest.knots >= (a.landed ? kRollFromLandedKn : kTakeoffRollKn))) return false;
+// A take-off roll in the history, ending with its ground record `end`: records speeding up along one
+// heading through take-off roll speed. From a landed aircraft the roll must start anew below
+// kRollFromLandedKn: its fast records are its landing roll.
+bool lf_rollEndingAt(const std::deque<RunRecord>& r, std::size_t end, bool fromLanded) {
+    if (end >= r.size() || end < 2 || r[end].airborne) return false;
+    const RunRecord& newest = r[end];
+    if (!(newest.knots >= (fromLanded ? kRollFromLandedKn : kTakeoffRollKn))) return false;
     // Back from the newest while on the ground along its heading, each record no faster than every
     // later one beyond the scatter of reported speeds.
     double laterSlowest = newest.knots;
-    std::size_t slowest = r.size() - 1;
-    for (std::size_t i = r.size() - 1; i-- > 0;) {
+    std::size_t slowest = end;
+    for (std::size_t i = end; i-- > 0;) {
         const RunRecord& x = r[i];
         if (x.airborne || lf_trackDifference(x.trackDeg, newest.trackDeg) > kRollHeadingDeg ||
             !(x.knots <= laterSlowest + kRollSpeedScatterKn))
@@ -78,10 +87,34 @@ bool lf_takeoffRollSeen(const LiveAircraft& a) {
     const RunRecord& start = r[slowest];
     const double seconds = newest.time - start.time;
     const double gain = newest.knots - start.knots;
-    if (r.size() - slowest < 3 || !(seconds >= kRollSeconds) || !(gain >= kRollGainKn) || gain / seconds < kRollAccelerationKnPerS)
+    if (end - slowest < 2 || !(seconds >= kRollSeconds) || !(gain >= kRollGainKn) || gain / seconds < kRollAccelerationKnPerS)
         return false;
-    // A landed aircraft's fast records are its landing roll: its take-off roll starts anew below.
-    return !a.landed || start.knots < kRollFromLandedKn;
+    return !fromLanded || start.knots < kRollFromLandedKn;
+}
+
+// Its records show it in the air again: two airborne in a row, or one after a roll that sped up
+// (a touch and go, whose roll never slows below take-off roll speed). One that never touched down
+// needs only one.
+bool lf_airborneAgain(const LiveAircraft& a) {
+    const std::size_t n = lf_airborneRun(a);
+    if (n >= 2 || (n == 1 && !a.landed)) return true;
+    return n == 1 && a.runRecords.size() >= 2 && lf_rollEndingAt(a.runRecords, a.runRecords.size() - 2, false);
+}
+
+// It rolls for take-off along the line of its newest ground record; made-up samples keep to it.
+void lf_takeRollLine(LiveAircraft& a) {
+    const auto ground = std::find_if(a.runRecords.rbegin(), a.runRecords.rend(), [](const RunRecord& r) { return !r.airborne; });
+    const RunRecord& on = ground != a.runRecords.rend() ? *ground : a.runRecords.back();
+    a.rollPoint = lf_at(on);
+    a.rollTrackDeg = on.trackDeg;
+    a.rollTopKn = on.knots;
+    a.landed = 0;
+}
+
+}  // namespace
+
+bool lf_takeoffRollSeen(const LiveAircraft& a) {
+    return !a.runRecords.empty() && lf_rollEndingAt(a.runRecords, a.runRecords.size() - 1, a.landed != 0);
 }
 
 void lf_noteRecord(LiveAircraft& a, double time, const PositionSample& s) {
@@ -95,34 +128,27 @@ void lf_judgeGroundPhase(LiveAircraft& a) {
     if (a.state != STATE_IN_SIM || !a.onGround || a.runRecords.empty()) return;
     const RunRecord& newest = a.runRecords.back();
     if (a.landingRoll) {
-        // A go-around from the runway: its records are airborne again, two in a row.
-        if (a.underPower || lf_airborneRun(a) < 2) return;
+        // A go-around from the runway.
+        if (a.underPower || !lf_airborneAgain(a)) return;
         a.phase = PHASE_MOVING;
-        a.landed = 0;
+        lf_takeRollLine(a);
         lf_powerUp(a, 3, true);
         return;
     }
     if (a.underPower) {
-        if (newest.airborne) return;
-        a.rollTopKn = std::max(a.rollTopKn, newest.knots);
-        if (newest.knots < a.rollTopKn - kGiveUpSlowerKn)
-            lf_giveUpTakeoff(a, "it slows down");
-        else if (lf_trackDifference(newest.trackDeg, a.rollTrackDeg) > kGiveUpHeadingDeg && newest.knots >= 1.0)
-            lf_giveUpTakeoff(a, "it turns off");
-        else if (lf_offRollLine(a, lf_at(newest)) > kGiveUpOffLineM)
-            lf_giveUpTakeoff(a, "it leaves the runway's line");
+        const char* why = lf_rollEndsAt(a, newest);
+        if (!why) {
+            if (!newest.airborne) a.rollTopKn = std::max(a.rollTopKn, newest.knots);
+            return;
+        }
+        // Noise in one record never ends the roll: the one before must say so too.
+        const std::size_t n = a.runRecords.size();
+        if (n >= 2 && lf_rollEndsAt(a, a.runRecords[n - 2])) lf_giveUpTakeoff(a, why);
         return;
     }
     if (a.phase != PHASE_MOVING) return;
-    const bool airborne = lf_airborneRun(a) >= (a.landed ? 2u : 1u);
-    if (!airborne && !lf_takeoffRollSeen(a)) return;
-    // The roll's line: from its newest ground record, along its track.
-    const auto ground = std::find_if(a.runRecords.rbegin(), a.runRecords.rend(), [](const RunRecord& r) { return !r.airborne; });
-    const RunRecord& on = ground != a.runRecords.rend() ? *ground : newest;
-    a.rollPoint = lf_at(on);
-    a.rollTrackDeg = on.trackDeg;
-    a.rollTopKn = on.knots;
-    a.landed = 0;
+    if (!lf_airborneAgain(a) && !lf_takeoffRollSeen(a)) return;
+    lf_takeRollLine(a);
     lf_towedTakesOff(a);
 }
 

@@ -17,6 +17,7 @@
 #include <iostream>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -42,16 +43,19 @@ struct Excerpt {
     double userLat, userLon, userAlt;
     bool userOnGround;
     bool groundExpected;    // the excerpt has ground records the program must show on the ground
+    int liftsOff = -1;      // 1: an aircraft on the ground must lift off, 0: none may, -1: either
 };
 
 // The user stands at Zurich (the park airport) except where the traffic is elsewhere; there the user
 // flies well below the traffic so nothing waits for it.
 const Excerpt kExcerpts[] = {
-    {"stand and taxi", "lszh-dep-ent57bw", 0, 160, 47.4647, 8.5492, 1416, true, true},
-    {"stand, taxi, stop", "lszh-dep-aee5zh", 0, 160, 47.4647, 8.5492, 1416, true, true},
-    {"hold, line-up, take-off", "lszh-dep-swr137h", 340, 500, 47.4647, 8.5492, 1416, true, true},
-    {"final, landing, roll-out", "lszh-arr-cai3208", 0, 160, 47.4647, 8.5492, 1416, true, true},
-    {"approach and landing", "lszh-arr-swr5220", 910, 1070, 47.4647, 8.5492, 1416, true, true},
+    {"stand and taxi", "lszh-dep-ent57bw", 0, 160, 47.4647, 8.5492, 1416, true, true, 0},
+    {"stand, taxi, stop", "lszh-dep-aee5zh", 0, 160, 47.4647, 8.5492, 1416, true, true, 0},
+    {"hold, line-up, take-off", "lszh-dep-swr137h", 340, 500, 47.4647, 8.5492, 1416, true, true, 1},
+    {"take-off roll, records end at 51 kn", "lszh-dep-swr137h", 340, 424, 47.4647, 8.5492, 1416, true, true, 1},
+    {"final, landing, roll-out", "lszh-arr-cai3208", 0, 160, 47.4647, 8.5492, 1416, true, true, 0},
+    {"approach and landing", "lszh-arr-swr5220", 910, 1070, 47.4647, 8.5492, 1416, true, true, 0},
+    {"landing, records end taxiing at 8 kn", "lszh-arr-swr5220", 980, 1089, 47.4647, 8.5492, 1416, true, true, 0},
     {"low approach, go-around", "yssy-goaround-ada4", 200, 360, -33.9461, 151.177, 21, true, false},
     {"turn at altitude", "swr5220-racetracks", 150, 310, 48.55, 8.62, 5000, false, false},
 };
@@ -62,8 +66,26 @@ struct Outcome {
     double feedEnd = 0.0;     // simulator second of the last record sent
     nlohmann::json score;
     std::vector<double> behindGround, behindAir;   // seconds behind the real aircraft while moving
+    int liftOffs = 0;   // aircraft seen on the ground, then more than 30 ft above it, until removed
     std::string output;
 };
+
+int lf_liftOffs(const fs::path& trace) {
+    std::map<long, double> groundAlt;
+    std::set<long> lifted;
+    for (const std::string& line : readLinesOf(trace)) {
+        const nlohmann::json j = nlohmann::json::parse(line, nullptr, false);
+        if (!j.is_object() || !j.contains("objects")) continue;
+        for (const nlohmann::json& o : j["objects"]) {
+            if (o.value("user", false)) continue;
+            const long id = o["id"];
+            const double alt = o["alt"];
+            if (o.value("onGround", false) && !groundAlt.count(id)) groundAlt[id] = alt;
+            if (groundAlt.count(id) && alt > groundAlt[id] + 30.0) lifted.insert(id);
+        }
+    }
+    return static_cast<int>(lifted.size());
+}
 
 double lf_median(std::vector<double> v) {
     if (v.empty()) return 0.0;
@@ -154,7 +176,8 @@ void lf_play(const Excerpt& e, const fs::path& stage, unsigned salt, Outcome& ou
     const fs::path recording = realDataPath(vrn::format("tracks/{}.rttfc", e.recording));
     const std::string feed = vrn::format("--replay {} --window {},{} --type A320 --after-position", recording.string(),
                                          e.from, e.to);
-    const int seconds = static_cast<int>(e.to - e.from + kPlayDelaySeconds + 25.0);
+    // Time after the last record is played for a made-up take-off roll to lift off and climb away.
+    const int seconds = static_cast<int>(e.to - e.from + kPlayDelaySeconds + 45.0);
     for (unsigned attempt = 0;; ++attempt) {
         const int base = freeLoopbackPortBase(salt + 1000u * attempt);
         const std::string command =
@@ -199,6 +222,7 @@ void lf_play(const Excerpt& e, const fs::path& stage, unsigned salt, Outcome& ou
     if (std::system(score.c_str()) != 0) return;
     out.score = nlohmann::json::parse(readFile(stage / "score.json"), nullptr, false);
     lf_measureBehind(trace, tracks / "truth" / (std::string(e.recording) + ".csv"), out.feedEnd + kPlayDelaySeconds, out);
+    out.liftOffs = lf_liftOffs(trace);
 }
 
 bool lf_toolsBuilt() {
@@ -251,10 +275,14 @@ TEST(ReplayEndToEnd, RealRecordingsAreFollowedClosely) {
         }
         EXPECT_LE(s["sideways"].get<double>(), 0.01 * s["ground_moving"].get<double>());
         const double ground = lf_median(o.behindGround), air = lf_median(o.behindAir);
-        std::cout << vrn::format("  behind while moving (median s): ground {:.1f} ({} snapshots), air {:.1f} ({})\n", ground,
-                                 o.behindGround.size(), air, o.behindAir.size());
+        std::cout << vrn::format("  behind while moving (median s): ground {:.1f} ({} snapshots), air {:.1f} ({}); lift-offs {}\n",
+                                 ground, o.behindGround.size(), air, o.behindAir.size(), o.liftOffs);
         EXPECT_LE(ground, kPlayDelaySeconds + 1.0);
         EXPECT_LE(air, kPlayDelaySeconds + 1.0);
+
+        // A landed or taxiing aircraft never lifts off; one on its take-off roll does, also when its records end.
+        if (e.liftsOff == 0) EXPECT_EQ(o.liftOffs, 0) << "aircraft lifted off after being on the ground";
+        if (e.liftsOff == 1) EXPECT_GE(o.liftOffs, 1) << "the departure never lifted off";
 
         // Nothing left behind at the exit.
         EXPECT_EQ(s["removed"].get<int>(), s["created"].get<int>());

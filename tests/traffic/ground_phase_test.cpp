@@ -28,6 +28,12 @@ std::size_t firstIndex(const Records& r, std::size_t from, const std::function<b
         if (pred(r[i])) return i;
     throw std::runtime_error("no such record in the track");
 }
+// The last record at or before a time.
+std::size_t lastBefore(const Records& r, double t) {
+    std::size_t i = 0;
+    while (i + 1 < r.size() && r[i + 1].t <= t) ++i;
+    return i;
+}
 // The first record from `from` on at or after a time, else the last.
 std::size_t atOrLast(const Records& r, std::size_t from, double t) {
     for (std::size_t i = from; i < r.size(); ++i)
@@ -143,13 +149,16 @@ std::vector<Variant> variantsOf(const std::string& kind) {
                     add(vrn::format("{} ends at {} kn", name, at), slice(r, 0, cut),
                         at < 40.0 ? LiftOff::Never : at < 60.0 ? LiftOff::May : LiftOff::Must, runway, deg);
                 }
+                // One record of the roll reads 25 kn slow: noise, not a rejected take-off.
+                Records noisy = slice(r, 0, firstAtOrAbove(r, 100.0));
+                noisy[firstAtOrAbove(noisy, 80.0)].s.groundSpeed -= 25.0;
+                add(vrn::format("{} ends at 100 kn, one record 25 kn slow", name), noisy, LiftOff::Must, runway, deg);
                 continue;
             }
             // Taxiing, its records back before its roll; and on the roll.
             const std::size_t roll = firstAtOrAbove(r, 30.0);
             for (const double seconds : {20.0, 60.0})
-                for (const std::size_t at : {firstIndex(r, 0, [&](const Recorded& x) { return x.t >= r[roll].t - seconds - 15.0; }),
-                                             firstAtOrAbove(r, 60.0)})
+                for (const std::size_t at : {lastBefore(r, r[roll].t - seconds - 15.0), firstAtOrAbove(r, 60.0)})
                     add(vrn::format("{} pauses {} s at {} kn", name, seconds, r[at].s.groundSpeed), pausedAfter(r, at, seconds),
                         LiftOff::Must, runway, deg);
         }
@@ -265,7 +274,7 @@ protected:
                 ++steps;
                 if (std::getenv("VARNEL_TRACE_RULES")) std::cout << "  step at pass " << s.pass << " " << before << " -> " << kn << "\n";
             }
-            if (seconds.size() >= 7 && madeUp(s.pass)) {
+            if (seconds.size() >= 7 && madeUp(s.pass - 600)) {
                 // Braking over three seconds against the three before. Where records play, the object
                 // follows their positions, whose scatter (a 100 kn roll reads 50-150 kn from position to
                 // position) is the feed's, not the program's.
@@ -302,25 +311,22 @@ TEST_P(GroundPhaseTest, PhysicalRulesHoldOverEachObjectsWholeLife) {
     const std::vector<Variant> variants = variantsOf(GetParam());
     ASSERT_FALSE(variants.empty());
     std::uint32_t n = 0;
+    const char* only = std::getenv("VARNEL_ONLY_VARIANT");   // one variant, when looking into it
     for (const Variant& v : variants) {
+        if (only && v.name != only) continue;
         SCOPED_TRACE(v.name);
         // One at a time, each a new aircraft, until the last is removed.
         std::tie(id, callsign) = std::tuple{0x4c0000u + ++n, "SWR" + std::to_string(100 + n)};
         trace.clear();
-        replay(v.records, 12000);
-        for (int i = 0; i < 20000 && gf_liveById(id); ++i) gf_trafficTick(), frames(1);
+        replay(v.records, 0, true);
         ASSERT_EQ(gf_liveById(id), nullptr) << v.name << ": never removed";
         check(v);
     }
 }
 
 INSTANTIATE_TEST_SUITE_P(RealTracks, GroundPhaseTest,
-                         ::testing::Values("ArrivalEnds", "ArrivalPauses", "RejectedTakeOff", "FeedStartsRolling"),
-                         [](const auto& info) { return std::string(info.param); });
-// Still open: records that end at 120-160 kn on the take-off roll dip to 75 kn for two seconds as the
-// last record is reached; a minute's pause while taxiing before the roll ends without a lift-off; a
-// touch and go's lift-off from its landing roll. Run with --gtest_also_run_disabled_tests.
-INSTANTIATE_TEST_SUITE_P(DISABLED_OpenRealTracks, GroundPhaseTest, ::testing::Values("DepartureEnds", "DeparturePauses", "TouchAndGo"),
+                         ::testing::Values("ArrivalEnds", "ArrivalPauses", "DepartureEnds", "DeparturePauses", "RejectedTakeOff",
+                                           "TouchAndGo", "FeedStartsRolling"),
                          [](const auto& info) { return std::string(info.param); });
 
 }  // namespace

@@ -91,13 +91,14 @@ protected:
         g_stands.back().number = static_cast<std::uint32_t>(g_stands.size());
         g_apfLoaded = true;
     }
-    // Feeds the records at their times (a pass is 10 ms), then runs `extraPasses` more.
-    void replay(const std::vector<Recorded>& records, int extraPasses) {
+    // Feeds the records at their times (a pass is 10 ms), then runs `extraPasses` more, or with
+    // `untilRemoved` on until the aircraft is gone (ten minutes at most).
+    void replay(const std::vector<Recorded>& records, int extraPasses, bool untilRemoved = false) {
         Flight f = flight(callsign);
         f.airline = callsign.substr(0, 3);
         std::size_t next = 0;
         const int end = static_cast<int>(records.back().t * 100.0) + kPlayDelay + extraPasses;
-        for (int pass = 0; pass < end; ++pass) {
+        for (int pass = 0; pass < end || (untilRemoved && gf_liveById(id) && pass < end + 60000); ++pass) {
             for (; next < records.size() && records[next].t * 100.0 <= pass; ++next) {
                 TrafficUpdate u{};
                 u.flight = f;
