@@ -371,7 +371,9 @@ bool gf_writeApf(const ApfAirport& airport, const std::filesystem::path& path, b
             pugi::xml_node parkpos = lf_writeParkPos(parkpositions, learned, handmade, stand);
             if (!stand.manual) overlays.try_emplace(stand.id, parkpos);
         }
-        for (const std::string& kept : airport.keptParkPositions) lf_writeKeptParkPos(parkpositions, overlays, kept, path);
+        if (learned) {
+            for (const std::string& kept : airport.keptParkPositions) lf_writeKeptParkPos(parkpositions, overlays, kept, path);
+        }
         // The records written, the kept ones among them.
         const auto count = std::distance(parkpositions.children("parkpos").begin(), parkpositions.children("parkpos").end());
         lf_parameterNode(doc, "num_parkpos").attribute("value") = static_cast<long long>(count);

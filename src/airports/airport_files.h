@@ -68,9 +68,10 @@ int gf_qualitySoft(std::uint64_t pair);
 // ---- File format ----------------------------------------------------------------------------------
 // Writes an airport file (temporary file + rename). learned: the learned-file form with the
 // per-airport settings and the uses; handmade (learned files only): the whole stand list in full
-// form with handmade, altitude and the quality factors. Fake uses are never written. A kept parkpos
-// without children whose stand is written (not manual) adds its attributes to that stand's element;
-// the other kept ones follow the stands, and one that does not parse is dropped with a log line.
+// form with handmade, altitude and the quality factors. Fake uses are never written. In a learned
+// file, a kept parkpos without children whose stand is written (not manual) adds its attributes to
+// that stand's element; the other kept ones follow the stands, and one that does not parse is
+// dropped with a log line.
 bool gf_writeApf(const ApfAirport& airport, const std::filesystem::path& path, bool learned, bool handmade = false);
 // Ground traffic is taken, and arrivals are parked, only this near the park airport: a stand
 // farther from its airport can never be used and is a damaged record.
