@@ -106,38 +106,28 @@ TEST_F(Stands, AStandIsFreedWhenTheAircraftRollingOntoItDrivesOn) {
     EXPECT_TRUE(stand(1).occupied) << "the stand is the second one's now";
 }
 
-// A towed arrival reserves its stand as it parks. Only its own going ends that: another aircraft
-// leaving that stand does not, nor does any leaving end the reservation of the stand under the user.
+// A towed arrival reserves its stand as it parks, and only its own going ends that: not another
+// aircraft leaving the stand, nor any leaving of the stand under the user (which it does not own).
 TEST_F(Stands, OnlyTheTowedArrivalThatReservedItsStandEndsTheReservation) {
     addStands(2);
     stand(2).reserved = 1;   // the stand under the user
-    const auto towedParks = [](LiveAircraft& a, std::uint32_t number) {
-        std::tie(a.standId, a.standPosition, a.towing) = std::tuple{static_cast<int>(number), stand(number).position, 1};
+    const auto parks = [](LiveAircraft& a, int number) {
+        std::tie(a.standId, a.standPosition, a.towing) = std::tuple{number, stand(number).position, 1};
         lf_towedParks(a);
-        ASSERT_EQ(a.phase, PHASE_AT_STAND);
     };
-    // It leaves: no longer parked, so that no parking limit removes the others meanwhile.
-    const auto leaves = [](LiveAircraft& a) {
-        lf_restartSamplePlay(a);
-        a.phase = PHASE_MOVING;
-    };
-    LiveAircraft& towed = live("BAW7", kStandA);
-    towedParks(towed, 1);
-    ASSERT_TRUE(stand(1).reserved);
-    for (std::uint32_t number : {1u, 2u}) {
-        LiveAircraft& other = live("DLH" + std::to_string(number), stand(number).position);
-        std::tie(other.standId, other.phase) = std::tuple{static_cast<int>(number), PHASE_AT_STAND};
-        leaves(other);
-        EXPECT_TRUE(stand(number).reserved) << number;
-    }
+    // Gone from its stand, so that no parking limit removes another meanwhile.
+    const auto leaves = [](LiveAircraft& a) { lf_restartSamplePlay(a), a.phase = PHASE_MOVING; };
+    LiveAircraft &towed = live("BAW7", kStandA), &other = live("DLH1", kStandA), &second = live("KLM3", standB());
+    parks(towed, 1);
+    other.standId = 1;
+    leaves(other);
+    EXPECT_TRUE(stand(1).reserved);
     leaves(towed);
     EXPECT_FALSE(stand(1).reserved);
-    // Parked on the stand under the user, it made no reservation and ends none; removed, it ends its own.
-    LiveAircraft& second = live("KLM3", standB());
-    towedParks(second, 2);
+    parks(second, 2);
     leaves(second);
     EXPECT_TRUE(stand(2).reserved);
-    towedParks(towed, 1);
+    parks(towed, 1);
     ASSERT_TRUE(stand(1).reserved);
     gf_removeLiveAircraft(towed);
     EXPECT_FALSE(stand(1).reserved);
