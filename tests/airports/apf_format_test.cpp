@@ -76,7 +76,7 @@ TEST(ApfFormat, PlainLearnedAndHandmadeFormsAndWhatReadsBack) {
     dropped.number = 0;
     used.uses = {real, fake, dropped, StandUse{"EZY", "A320", "", "", "", 1, 3, 2, 1, 1, UseOrigin::Run}};   // the last without callsign
     airport.stands = {used, changed, manual, Stand({}, "H1", StandPlacement{51.47, -0.45, 0}, 10, true, true, true)};
-    // Kept learned records: a refused change joins its stand's element, a refused manual stand follows, a damaged text goes.
+    // Kept learned records: a refused change joins its stand, a refused manual stand follows, a damaged text goes.
     airport.keptParkPositions = {R"(<parkpos id="501" radius_change="true" radius="1e308"/>)",
                                  R"(<parkpos id="M" latitude="0" manual="true"/>)", R"(<parkpos id="Q1")"};
     // A plain file never carries uses, overlays or the per-airport settings; no file carries a fake use.
@@ -86,8 +86,9 @@ TEST(ApfFormat, PlainLearnedAndHandmadeFormsAndWhatReadsBack) {
                                {"<opt", "radius_change", "LATERAL_RANGE", "handmade", "FAKE1", "Q1", R"(latitude="0")"}},
                           {"learned.xml", true, false, {R"(ramp="false" manual="true")",
                            R"(<parkpos id="C" radius_change="true" radius="40.0" cargo_change="true" cargo="true" />)",
-                           R"(<opt reg="" airl="EZY" type="A320" day="7" hh="46,47" cs="EZY12:EZY13" />)", R"(soft="true" day="2" hh="0" />)",
-                           R"(<parkpos id="501" radius_change="true" radius="1e308">)", R"(<parkpos id="M" latitude="0" manual="true" />)",
+                           R"(<opt reg="" airl="EZY" type="A320" day="7" hh="46,47" cs="EZY12:EZY13" />)",
+                           R"(soft="true" day="2" hh="0" />)", R"(<parkpos id="501" radius_change="true" radius="1e308">)",
+                           R"(<parkpos id="M" latitude="0" manual="true" />)",
                            R"(<parameter name="num_parkpos" value="5" />)"},
                            {"FAKE1", "Q1"}},
                           {"handmade.xml", true, true, {R"(name="handmade")"}, {"FAKE1"}}}) {
