@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <limits>
 #include <stdexcept>
+#include <iterator>
+#include <unordered_map>
 #include <unordered_set>
 
 #include "airports/airport_files.h"
@@ -30,8 +32,8 @@ bool lf_writeApfParameters(pugi::xml_document& doc, const ApfAirport& airport, b
     gf_appendStringParameterNode(parameters, "publisher", airport.publisher);
     if (handmade) gf_appendStringParameterNode(parameters, "handmade", "true");
     if (handmade || !learned) gf_appendIntParameterNode(parameters, "altitude", airport.altitude);
-    gf_appendIntParameterNode(parameters, "num_parkpos",
-                              static_cast<int>(airport.stands.size() + airport.keptParkPositions.size()));
+    // Counted again once the kept records are written.
+    gf_appendIntParameterNode(parameters, "num_parkpos", static_cast<int>(airport.stands.size()));
     if (handmade) {
         gf_appendIntParameterNode(parameters, "Qf_real", airport.Qf_real);
         gf_appendIntParameterNode(parameters, "Qf_soft", airport.Qf_soft);
@@ -72,7 +74,7 @@ void lf_writeLearnedUses(pugi::xml_node parkpos, const StandUse& use) {
     if (!cs.empty()) opt.append_attribute("cs") = cs.c_str();
 }
 
-void lf_writeParkPos(pugi::xml_node parkpositions, bool learned, bool handmade, const Stand& stand) {
+pugi::xml_node lf_writeParkPos(pugi::xml_node parkpositions, bool learned, bool handmade, const Stand& stand) {
     pugi::xml_node parkpos = parkpositions.append_child("parkpos");
     parkpos.append_attribute("id") = stand.id.c_str();
     const bool changed = stand.radiusChanged || stand.cargoChanged;
@@ -100,11 +102,44 @@ void lf_writeParkPos(pugi::xml_node parkpositions, bool learned, bool handmade, 
             parkpos.append_attribute("cargo") = lf_boolText(stand.cargo);
         }
     }
-    if (!learned) return;
+    if (!learned) return parkpos;
     for (const StandUse& use : stand.uses) {
         if (use.number == 0 || use.origin == UseOrigin::Fake) continue;
         lf_writeLearnedUses(parkpos, use);
     }
+    return parkpos;
+}
+
+// The id a kept record's text names, for the log when it cannot be written.
+std::string lf_keptIdOf(const std::string& text) {
+    const auto start = text.find("id=\"");
+    if (start == std::string::npos) return "without id";
+    const auto end = text.find('"', start + 4);
+    return text.substr(start + 4, end == std::string::npos ? std::string::npos : end - start - 4);
+}
+
+// A kept record as it was read: the refused part of a written stand's changes joins that stand's
+// element (what the stand now says itself wins); anything else is its own element.
+void lf_writeKeptParkPos(pugi::xml_node parkpositions, const std::unordered_map<std::string, pugi::xml_node>& overlays,
+                         const std::string& kept, const std::filesystem::path& path) {
+    pugi::xml_document piece;
+    const pugi::xml_parse_result result = piece.load_string(kept.c_str());
+    const pugi::xml_node record = piece.first_child();
+    if (!result || !record) {
+        gf_logArrowLine(format("kept stand {} not written to {}: {}", lf_keptIdOf(kept), gf_utf8Of(path),
+                               result ? "no element" : result.description()));
+        return;
+    }
+    const auto joined = record.first_child() || record.attribute("manual").as_bool()
+                            ? overlays.end()
+                            : overlays.find(record.attribute("id").value());
+    if (joined == overlays.end()) {
+        parkpositions.append_copy(record);
+        return;
+    }
+    pugi::xml_node parkpos = joined->second;
+    for (const pugi::xml_attribute& attribute : record.attributes())
+        if (!parkpos.attribute(attribute.name())) parkpos.append_copy(attribute);
 }
 
 // Splits like reading pieces with getline: a trailing separator gives no empty last piece.
@@ -219,11 +254,38 @@ std::string gf_standFault(const Stand& stand, const std::optional<LatLon>& airpo
     return {};
 }
 
+void StandReading::lf_logStandLine(const std::string& line, bool arrow) {
+    // A file with thousands of damaged records must not write thousands of lines at every start.
+    if (logged < kLoggedStands) {
+        ++logged;
+        if (arrow)
+            gf_logArrowLine(line);
+        else
+            gf_logLine(line);
+    } else {
+        ++unlogged;
+    }
+}
+
 void StandReading::refuse(const std::string& id, const std::string& why) {
-    if (++refused <= kLoggedRefusals) gf_logArrowLine(format("stand {} in {} refused: {}", id, gf_utf8Of(file), why));
+    refuseWith(format("stand {} in {} refused: {}", id, gf_utf8Of(file), why));
+}
+
+void StandReading::refuseWith(const std::string& line) {
+    ++refused;
+    lf_logStandLine(line, true);
+}
+
+void StandReading::keepUnused(const std::string& line, bool arrow) {
+    ++unused;
+    lf_logStandLine(line, arrow);
 }
 
 void StandReading::sayRefused() const {
+    if (unlogged > 0) {
+        gf_logArrowLine(format("{} more line{} about stands of {} not logged ({} refused, {} kept unused in all)",
+                               unlogged, unlogged == 1 ? "" : "s", gf_utf8Of(file), refused, unused));
+    }
     if (refused == 0) return;
     gf_showStatus(format("{} stand{} of {} refused, see Log.txt", refused, refused == 1 ? "" : "s", gf_utf8Of(file)), true);
 }
@@ -304,11 +366,17 @@ bool gf_writeApf(const ApfAirport& airport, const std::filesystem::path& path, b
         if (!lf_writeApfParameters(doc, airport, learned, handmade)) return false;
         pugi::xml_node parkpositions = doc.append_child("parkpositions");
         if (!parkpositions) return false;
-        for (const Stand& stand : airport.stands) lf_writeParkPos(parkpositions, learned, handmade, stand);
-        for (const std::string& kept : airport.keptParkPositions) {
-            pugi::xml_document piece;
-            if (piece.load_string(kept.c_str()) && piece.first_child()) parkpositions.append_copy(piece.first_child());
+        std::unordered_map<std::string, pugi::xml_node> overlays;   // the written stands a kept part may join
+        for (const Stand& stand : airport.stands) {
+            pugi::xml_node parkpos = lf_writeParkPos(parkpositions, learned, handmade, stand);
+            if (!stand.manual) overlays.try_emplace(stand.id, parkpos);
         }
+        if (learned) {
+            for (const std::string& kept : airport.keptParkPositions) lf_writeKeptParkPos(parkpositions, overlays, kept, path);
+        }
+        // The records written, the kept ones among them.
+        const auto count = std::distance(parkpositions.children("parkpos").begin(), parkpositions.children("parkpos").end());
+        lf_parameterNode(doc, "num_parkpos").attribute("value") = static_cast<long long>(count);
         return gf_saveXmlFile(doc, path);
     } catch (const std::exception& e) {
         gf_logArrowLine(format("exception in gf_writeApf: {}", e.what()));

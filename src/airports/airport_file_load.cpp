@@ -25,7 +25,7 @@ std::atomic<bool> g_apfChanged{false};
 std::atomic<int> g_apfUpdates{0};
 bool g_handmadeOverruled = false;
 bool g_apfSaveBlocked = false;
-std::vector<std::string> g_refusedManualStands;
+std::vector<std::string> g_keptParkPositions;
 std::atomic<int> g_lateralRangeBeforeAuto{-1};
 
 namespace {

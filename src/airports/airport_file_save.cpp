@@ -47,7 +47,7 @@ void gf_saveAirportFile() {
         record.stands.push_back(std::move(copy));
     }
     if (handmade) std::tie(record.Qf_real, record.Qf_soft) = gf_countHalfHours(record.stands);
-    record.keptParkPositions = g_refusedManualStands;
+    record.keptParkPositions = g_keptParkPositions;
 
     const fs::path path = lf_learnedPathOf(g_apfPath);
     if (path.empty()) {
@@ -85,7 +85,7 @@ void gf_closeParkAirport() {
     }
     g_handmadeOverruled = false;
     g_apfSaveBlocked = false;
-    g_refusedManualStands.clear();
+    g_keptParkPositions.clear();
     g_apfLoaded.exchange(false);
     gf_enableAirportControl(FLUSH_STATIC_BUTTON, false);
     g_apfPath.clear();

@@ -68,7 +68,10 @@ int gf_qualitySoft(std::uint64_t pair);
 // ---- File format ----------------------------------------------------------------------------------
 // Writes an airport file (temporary file + rename). learned: the learned-file form with the
 // per-airport settings and the uses; handmade (learned files only): the whole stand list in full
-// form with handmade, altitude and the quality factors. Fake uses are never written.
+// form with handmade, altitude and the quality factors. Fake uses are never written. In a learned
+// file, a kept parkpos without children whose stand is written (not manual) adds its attributes to
+// that stand's element; the other kept ones follow the stands, and one that does not parse is
+// dropped with a log line.
 bool gf_writeApf(const ApfAirport& airport, const std::filesystem::path& path, bool learned, bool handmade = false);
 // Ground traffic is taken, and arrivals are parked, only this near the park airport: a stand
 // farther from its airport can never be used and is a damaged record.
@@ -80,16 +83,26 @@ constexpr double kStandRadiusLimitMetres = 1000.0;
 // kStandRadiusLimitMetres, the position lies on the earth and, with an airport given, within
 // kStandReachNm of it.
 std::string gf_standFault(const Stand& stand, const std::optional<LatLon>& airport);
-// What one reading of stands refuses: each refusal is logged (the first kLoggedRefusals of them)
-// with the file and counted.
+// What one reading of stands refuses or keeps unused. Only the first kLoggedStands lines about
+// single stands reach the log; the rest are counted and said in one line by sayRefused.
 struct StandReading {
-    static constexpr int kLoggedRefusals = 10;
+    static constexpr int kLoggedStands = 10;
     std::filesystem::path file;
     std::optional<LatLon> airport;   // the stands' airport; none: no reach test
-    int refused = 0;
+    int refused = 0;                 // stands refused
+    int unused = 0;                  // learned records kept unused (their stand missing, or refused)
+    int logged = 0;                  // lines about single stands logged
+    int unlogged = 0;                // and left out of the log
     void refuse(const std::string& id, const std::string& why);
-    // "{} stand{} of {} refused, see Log.txt" on the status line when any was.
+    // A refused stand, logged by this line while within the first few.
+    void refuseWith(const std::string& line);
+    // A learned record kept as it was but not used, logged by this line (after the arrow prefix or
+    // plain) while within the first few.
+    void keepUnused(const std::string& line, bool arrow = true);
+    // The count of lines left out, in the log; "{} stand{} of {} refused, see Log.txt" on the
+    // status line when any was refused.
     void sayRefused() const;
+    void lf_logStandLine(const std::string& line, bool arrow);
 };
 // Appends a Stand for every parkpos of the document's parkpositions element. A repeated id (the
 // first stays) and a stand that gf_standFault finds fault with are refused; the others are read.
@@ -128,9 +141,11 @@ extern std::atomic<int> g_apfUpdates;     // learned updates since loading or sa
 extern bool g_handmadeOverruled;
 // Set when the learned file could not be merged whole: saving would lose what was not read.
 extern bool g_apfSaveBlocked;
-// The manual stands of the loaded learned file that were refused, as the file had them (guarded
-// by g_standsMutex); the next save writes them back.
-extern std::vector<std::string> g_refusedManualStands;
+// The parkpos records of the loaded learned file that are not used, as the file had them: refused
+// manual stands, stands the airport file lacks, and the refused part of a stand's changes (guarded
+// by g_standsMutex). The next save writes them back, so a scenery update or a damaged value costs
+// none of the user's data.
+extern std::vector<std::string> g_keptParkPositions;
 // LATERAL_RANGE as the user had it before automatic ranging took over (-1: none kept).
 extern std::atomic<int> g_lateralRangeBeforeAuto;
 

@@ -110,8 +110,16 @@ void lf_applySettings(const pugi::xml_document& doc) {
     }
 }
 
+// A learned record, or the part of it, that is not used stays the user's: kept as the file had it
+// for the next save.
+void lf_keepParkPos(const pugi::xml_node& parkpos) {
+    std::ostringstream text;
+    parkpos.print(text, "", pugi::format_raw);
+    g_keptParkPositions.push_back(text.str());
+}
+
 // Overlay of one learned parkpos on the archived stand of the same id.
-void lf_readParkPosOverlay(const pugi::xml_node& parkpos, Stand& stand, const fs::path& path) {
+void lf_readParkPosOverlay(const pugi::xml_node& parkpos, Stand& stand, StandReading& reading) {
     if (parkpos.attribute("radius_change").as_bool()) {
         const double radius = parkpos.attribute("radius").as_double();
         // A change without a usable size would make the stand take no aircraft at all.
@@ -119,7 +127,14 @@ void lf_readParkPosOverlay(const pugi::xml_node& parkpos, Stand& stand, const fs
             stand.radius = radius * kMetresToNm;
             stand.radiusChanged = 1;
         } else {
-            gf_logArrowLine(format("learned stand {} in {} has no usable radius, radius kept", stand.id, gf_utf8Of(path)));
+            reading.keepUnused(format("learned stand {} in {} has no usable radius, radius kept", stand.id,
+                                      gf_utf8Of(reading.file)));
+            pugi::xml_document refused;
+            pugi::xml_node part = refused.append_child("parkpos");
+            part.append_attribute("id") = stand.id.c_str();
+            for (const char* name : {"radius_change", "radius"})
+                if (const pugi::xml_attribute attribute = parkpos.attribute(name)) part.append_copy(attribute);
+            lf_keepParkPos(part);
         }
     }
     if (parkpos.attribute("cargo_change").as_bool()) {
@@ -146,26 +161,18 @@ void lf_readParkPosOverlay(const pugi::xml_node& parkpos, Stand& stand, const fs
     }
 }
 
-// A refused manual stand is still the user's: kept as the file had it for the next save.
-void lf_keepRefusedManualStand(const pugi::xml_node& parkpos) {
-    std::ostringstream text;
-    parkpos.print(text, "", pugi::format_raw);
-    g_refusedManualStands.push_back(text.str());
-}
-
 void lf_readManualStand(const pugi::xml_node& parkpos, std::string id, StandReading& reading) {
     const LatLon position{parkpos.attribute("latitude").as_double(), parkpos.attribute("longitude").as_double()};
     const double radius = parkpos.attribute("radius").as_double();
     if (!gf_isValidPosition(position) || radius == 0.0 || !std::isfinite(radius)) {
-        gf_logArrowLine(format("manually created standid {} misses correct attributes in {}", id, gf_utf8Of(reading.file)));
-        ++reading.refused;
-        lf_keepRefusedManualStand(parkpos);
+        reading.refuseWith(format("manually created standid {} misses correct attributes in {}", id, gf_utf8Of(reading.file)));
+        lf_keepParkPos(parkpos);
         return;
     }
     Stand stand = gf_fullFormStand(parkpos, std::string(id), lf_readUses(parkpos, false, UseOrigin::Learned, 1));
     if (const std::string fault = gf_standFault(stand, reading.airport); !fault.empty()) {
         reading.refuse(id, fault);
-        lf_keepRefusedManualStand(parkpos);
+        lf_keepParkPos(parkpos);
         return;
     }
     stand.manual = 1;
@@ -178,12 +185,15 @@ void lf_mergeLearned(const pugi::xml_document& doc, StandReading& reading) {
     byId.reserve(g_stands.size() * 2);
     for (std::size_t i = 0; i < g_stands.size(); ++i) byId.try_emplace(g_stands[i].id, i);
 
+    // Changes to a stand not met yet wait for the manual stands after them, so that the order of
+    // the records in the file does not decide whether they are used.
+    std::vector<pugi::xml_node> notMet;
     for (pugi::xml_node parkpos : doc.child("parkpositions").children("parkpos")) {
         std::string id = gf_attrString(parkpos, "id");
         if (parkpos.attribute("manual").as_bool()) {
             if (byId.count(id)) {
-                gf_logArrowLine(format("manually created standid {} already exists in {}", id, gf_utf8Of(path)));
-                lf_keepRefusedManualStand(parkpos);
+                reading.refuseWith(format("manually created standid {} already exists in {}", id, gf_utf8Of(path)));
+                lf_keepParkPos(parkpos);
                 continue;
             }
             const std::size_t before = g_stands.size();
@@ -193,10 +203,20 @@ void lf_mergeLearned(const pugi::xml_document& doc, StandReading& reading) {
         }
         auto it = byId.find(id);
         if (it == byId.end()) {
-            gf_logLine(format("learned stand {} in {} not found?", id, gf_utf8Of(path)));
+            notMet.push_back(parkpos);
             continue;
         }
-        lf_readParkPosOverlay(parkpos, g_stands[it->second], path);
+        lf_readParkPosOverlay(parkpos, g_stands[it->second], reading);
+    }
+    for (const pugi::xml_node& parkpos : notMet) {
+        const std::string id = gf_attrString(parkpos, "id");
+        if (auto it = byId.find(id); it != byId.end()) {
+            lf_readParkPosOverlay(parkpos, g_stands[it->second], reading);
+            continue;
+        }
+        // A scenery update renamed or removed the stand: what was learned there waits for its return.
+        reading.keepUnused(format("learned stand {} in {} not found?", id, gf_utf8Of(path)), false);
+        lf_keepParkPos(parkpos);
     }
 }
 
@@ -218,7 +238,7 @@ void gf_setClamped(NumericParameter<int>& setting, int value) { setting.set(sett
 
 void lf_readLearned(const fs::path& path) {
     gf_logLine(format("Read from learned airport file: \"{}\"", gf_utf8Of(path)));
-    g_refusedManualStands.clear();
+    g_keptParkPositions.clear();
     try {
         pugi::xml_document doc;
         StandReading reading{path, lf_parkAirportPosition()};

@@ -91,8 +91,9 @@ struct ApfAirport {
     std::int32_t Qf_soft = -1;
     std::int32_t altitude = 0;
     std::vector<Stand> stands;
-    // Stands of the user's own (manual) that could not be used, as the file had them (XML text):
-    // written back unchanged, so that a save loses none of the user's data.
+    // Learned records that could not be used (refused manual stands, stands the file lacks, refused
+    // changes), as the file had them (XML text): written back unchanged, so that a save loses none
+    // of the user's data.
     std::vector<std::string> keptParkPositions;
 };
 

@@ -316,6 +316,7 @@ bool lf_keepsOwnStand(LiveAircraft& a) {
 
 void gf_releaseStand(const Aircraft& a) {
     if (a.standId == 0) return;
+    gf_endTowReservation(a);
     const auto id = static_cast<std::uint32_t>(a.standId);
     for (const LiveAircraft& other : g_liveAircraft) {
         if (other.aircraftId == a.aircraftId || other.state == STATE_REMOVING || other.removeMark) continue;

@@ -46,7 +46,8 @@ void lf_markCargoStand(const Aircraft& aircraft);
 // The wanted number of parked aircraft kept (extra: the aircraft that is just parking).
 void lf_checkMaxPark(int extra);
 // The aircraft no longer holds its stand (it left, drove on or goes): the stand is free again,
-// unless another live aircraft stands at it or rolls onto it meanwhile.
+// unless another live aircraft stands at it or rolls onto it meanwhile. A reservation the aircraft
+// made on parking ends.
 void gf_releaseStand(const Aircraft& aircraft);
 
 // ---- Movement (movement.cpp) ----
@@ -93,8 +94,14 @@ void lf_addManoeuvreSample(LiveAircraft& aircraft, const LatLon& position, doubl
 // ---- Towing, livery change (towing.cpp) ----
 // Re-creates the aircraft in the simulator at its current position (a new livery).
 void lf_liveryChange(LiveAircraft& aircraft);
-// An aircraft rolling onto its stand has arrived there (within 2 m) and parks.
+// An aircraft rolling onto its stand has arrived there (within 2 m) and parks; it reserves a stand
+// that nothing reserved yet.
 void lf_towedParks(LiveAircraft& aircraft);
+// Ends the reservation of the aircraft's stand when this aircraft made it on parking; any other
+// aircraft leaves the stand's reservation as it is.
+void gf_endTowReservation(const Aircraft& aircraft);
+// The stands are replaced: the reservations made on the old ones are forgotten.
+void gf_forgetTowReservations();
 // Under power (a start or a go-around): throttle, spoilers, flaps 1, all lights on.
 void lf_powerUp(LiveAircraft& aircraft, int throttle, bool spoilersOn);
 // A parked or towed aircraft starts moving under its own power.

@@ -412,12 +412,7 @@ void lf_restartSamplePlay(LiveAircraft& a) {
     if (!a.airline.empty() && a.standId != 0 &&
         gf_recordStandUse(static_cast<std::uint32_t>(a.standId), a, true, now, true) != 0)
         gf_rememberStandUseSlot(a.aircraftId, now);
-    if (a.standId != 0) {
-        // The reservation a towed arrival made on parking ends as it leaves.
-        std::lock_guard lock(g_standsMutex);
-        if (Stand* stand = gf_standByNumber(static_cast<std::uint32_t>(a.standId))) stand->reserved = 0;
-    }
-    gf_releaseStand(a);
+    gf_releaseStand(a);   // a reservation this aircraft made on parking ends with it
 }
 
 void processLiveUpdate(const TrafficUpdate& update) {

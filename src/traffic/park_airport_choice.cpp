@@ -14,6 +14,7 @@
 #include "feed/udp_readers.h"
 #include "settings/settings_catalogue.h"
 #include "simlink/user_aircraft.h"
+#include "traffic/engine_steps.h"
 #include "traffic/static_parking.h"
 #include "traffic/traffic_engine.h"
 #include "traffic/traffic_lists.h"
@@ -218,6 +219,7 @@ std::string lf_loadParkAirport() {
     std::lock_guard lock(g_standsMutex);
     g_stands.clear();
     gf_resetStandSearch();
+    gf_forgetTowReservations();
     const Airport park = g_parkAirport;
     const std::filesystem::path path = gf_findApf(park.code);
     if (path.empty()) return vrn::format("{} not found", park.code);

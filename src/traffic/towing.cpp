@@ -6,6 +6,7 @@
 #include <cmath>
 #include <mutex>
 #include <numeric>
+#include <unordered_map>
 
 #include "airports/stand_learning.h"
 #include "airports/stand_search.h"
@@ -27,7 +28,21 @@ namespace {
 
 constexpr double kParkedWithinNm = 0.0010799136069114472;   // 2 m
 
+// The stands towed arrivals reserved as they parked, each with the aircraft that did. The same mark
+// keeps static parking off the user's stands, so only the reserving aircraft's going ends it.
+std::unordered_map<std::uint32_t, std::uint32_t> l_towReservations;   // stand number -> aircraft id
+
 }  // namespace
+
+void gf_endTowReservation(const Aircraft& a) {
+    const auto it = l_towReservations.find(static_cast<std::uint32_t>(a.standId));
+    if (it == l_towReservations.end() || it->second != a.aircraftId) return;
+    l_towReservations.erase(it);
+    std::lock_guard lock(g_standsMutex);
+    if (Stand* stand = gf_standByNumber(static_cast<std::uint32_t>(a.standId))) stand->reserved = 0;
+}
+
+void gf_forgetTowReservations() { l_towReservations.clear(); }
 
 void lf_liveryChange(LiveAircraft& a) {
     if (a.phase != PHASE_AT_STAND) {
@@ -76,7 +91,10 @@ void lf_towedParks(LiveAircraft& a) {
     std::string standName;
     {
         std::lock_guard lock(g_standsMutex);
-        if (Stand* stand = gf_standByNumber(static_cast<std::uint32_t>(a.standId))) stand->reserved = 1;
+        if (Stand* stand = gf_standByNumber(static_cast<std::uint32_t>(a.standId)); stand && !stand->reserved) {
+            stand->reserved = 1;
+            l_towReservations[stand->number] = a.aircraftId;
+        }
         standName = gf_standNameOf(a);
     }
     if (a.shortStay && LOG.get()) gf_logLine(vrn::format("          towed aircraft {} parks", gf_flightToText(a)));

@@ -290,6 +290,7 @@ void gf_resetParkAirport() {
         std::lock_guard lock(g_standsMutex);
         g_stands.clear();
     }
+    gf_forgetTowReservations();
     g_currentQnh.store(1013);
     gf_resetApfHeader();
     gf_clearRefusedFlights();

@@ -76,15 +76,21 @@ TEST(ApfFormat, PlainLearnedAndHandmadeFormsAndWhatReadsBack) {
     dropped.number = 0;
     used.uses = {real, fake, dropped, StandUse{"EZY", "A320", "", "", "", 1, 3, 2, 1, 1, UseOrigin::Run}};   // the last without callsign
     airport.stands = {used, changed, manual, Stand({}, "H1", StandPlacement{51.47, -0.45, 0}, 10, true, true, true)};
+    // Kept learned records: a refused change joins its stand, a refused manual stand follows, a damaged text goes.
+    airport.keptParkPositions = {R"(<parkpos id="501" radius_change="true" radius="1e308"/>)",
+                                 R"(<parkpos id="M" latitude="0" manual="true"/>)", R"(<parkpos id="Q1")"};
     // A plain file never carries uses, overlays or the per-airport settings; no file carries a fake use.
     struct Case { const char* file; bool learned, handmade; std::vector<const char*> present, absent; };
     for (const Case& c : {Case{"plain.xml", false, false, {R"(heading="90.0" radius="35.9" cargo="false" ramp="false")",
                                                            R"(radius="10.0" heli="true" ramp="true")", R"(name="BGLpath")"},
-                               {"<opt", "radius_change", "LATERAL_RANGE", "handmade", "FAKE1"}},
-                          {"learned.xml", true, false, {R"(<parkpos id="501">)", R"(ramp="false" manual="true")",
+                               {"<opt", "radius_change", "LATERAL_RANGE", "handmade", "FAKE1", "Q1", R"(latitude="0")"}},
+                          {"learned.xml", true, false, {R"(ramp="false" manual="true")",
                            R"(<parkpos id="C" radius_change="true" radius="40.0" cargo_change="true" cargo="true" />)",
-                           R"(<opt reg="" airl="EZY" type="A320" day="7" hh="46,47" cs="EZY12:EZY13" />)", R"(soft="true" day="2" hh="0" />)"},
-                           {"FAKE1"}},
+                           R"(<opt reg="" airl="EZY" type="A320" day="7" hh="46,47" cs="EZY12:EZY13" />)",
+                           R"(soft="true" day="2" hh="0" />)", R"(<parkpos id="501" radius_change="true" radius="1e308">)",
+                           R"(<parkpos id="M" latitude="0" manual="true" />)",
+                           R"(<parameter name="num_parkpos" value="5" />)"},
+                           {"FAKE1", "Q1"}},
                           {"handmade.xml", true, true, {R"(name="handmade")"}, {"FAKE1"}}}) {
         ASSERT_TRUE(gf_writeApf(airport, dir / c.file, c.learned, c.handmade)) << c.file;
         const std::string text = readFile(dir / c.file);

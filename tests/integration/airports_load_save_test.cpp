@@ -6,6 +6,8 @@
 #include "airports/airport_files.h"
 #include "airports/airport_list.h"
 #include "core/exceptions.h"
+#include "core/format.h"
+#include "core/log.h"
 #include "core/time_of_week.h"
 #include "core/utilities.h"
 #include "display/window_state.h"
@@ -305,6 +307,52 @@ TEST_F(ParkAirportFile, DamagedStandsAreRefusedOneByOneAndCounted) {
     ASSERT_NE(overlaid, g_stands.end());
     EXPECT_FALSE(overlaid->radiusChanged);
     EXPECT_LT(overlaid->radius * kNmToMetres, kStandRadiusLimitMetres);
+}
+
+// What the learned file holds and this load cannot use stays in it as written, through two saves
+// that give the same bytes; the log names the first few such records, each once, and counts the rest.
+TEST_F(ParkAirportFile, UnusedLearnedRecordsSurviveTwoSavesAsWritten) {
+    std::string many;
+    for (int i = 0; i < 3000; ++i) many += format(R"(<parkpos id="R{}" latitude="0" radius="2" manual="true" />)", i);
+    const std::string lacked =
+        R"(<parkpos id="ZZ99" radius_change="true" radius="40.0"><opt reg="" day="1" hh="20" cs="BAW1" /></parkpos>)";
+    struct Case { std::string records, damagedKept; std::vector<std::string> saved, logged; } const cases[] = {
+        {lacked, "", {R"(<parkpos id="ZZ99" radius_change="true" radius="40.0">)", R"(cs="BAW1")"}, {"learned stand ZZ99 in"}},
+        {R"(<parkpos id="M2" latitude="0" radius="2" manual="true" cargo_change="true" /><parkpos id="M2" radius_change="1" radius="30" />)",
+         "", {R"(<parkpos id="M2" latitude="0" radius="2" manual="true" cargo_change="true" />)", R"(<parkpos id="M2" radius_change="1" radius="30" />)"},
+         {"standid M2 misses", "learned stand M2 in"}},
+        {R"(<parkpos id="502" radius_change="1" radius="1e308" cargo_change="1"><opt reg="" day="2" hh="1" cs="FDX9" /></parkpos>)", "",
+         {R"(<parkpos id="502" cargo_change="true" cargo="false" radius_change="1" radius="1e308">)", R"(cs="FDX9")"}, {"stand 502 in"}},
+        {"", R"(<parkpos id="Q1" radius="1)", {}, {"kept stand Q1 not written to airports/learned/stock/LFPG.xml: "}},
+        {many, "", {R"(<parkpos id="R0" )", R"(<parkpos id="R2999" )"}, {"standid R9 misses", "2990 more lines about stands of"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.records.substr(0, 40));
+        writeFile(learnedPath(), "<parameters/><parkpositions>" + c.records + "</parkpositions>");
+        gf_startLog(dir / "Log.txt");
+        ASSERT_EQ(load(), "");
+        if (!c.damagedKept.empty()) g_keptParkPositions.push_back(c.damagedKept);
+        g_apfUpdates.store(1);
+        gf_closeParkAirport();
+        gf_closeLog();
+        const std::string log = readFile(dir / "Log.txt"), saved = readFile(learnedPath());
+        EXPECT_LT(std::count(log.begin(), log.end(), '\n'), 40);
+        for (const std::string& piece : c.logged)
+            EXPECT_TRUE(log.find(piece) != log.npos && log.find(piece, log.find(piece) + 1) == log.npos) << piece << "\n" << log;
+        for (const std::string& piece : c.saved) EXPECT_NE(saved.find(piece), std::string::npos) << piece << "\n" << saved;
+        ASSERT_EQ(load(), "");
+        g_apfChanged.store(true);
+        gf_closeParkAirport();
+        EXPECT_EQ(readFile(learnedPath()), saved);
+    }
+    // The stand is back after a scenery update: what was learned there is used again.
+    std::string archive = kArchive;
+    archive.insert(archive.find("</parkpositions>"), R"(<parkpos id="ZZ99" latitude="51.4702" longitude="-0.4553" radius="9" />)");
+    writeFile(g_archiveStockFolder / "LFPG.xml", archive);
+    writeFile(learnedPath(), "<parameters/><parkpositions>" + lacked + "</parkpositions>");
+    ASSERT_EQ(load(), "");
+    const Stand& back = stand("ZZ99");
+    EXPECT_TRUE(back.radiusChanged && back.uses.size() == 1u && back.uses[0].callsign == "BAW1");
 }
 
 TEST_F(ParkAirportFile, WithoutALimitOfItsOwnTheAirportKeepsTheUsersLiveLimit) {

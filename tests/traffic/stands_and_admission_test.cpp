@@ -106,6 +106,33 @@ TEST_F(Stands, AStandIsFreedWhenTheAircraftRollingOntoItDrivesOn) {
     EXPECT_TRUE(stand(1).occupied) << "the stand is the second one's now";
 }
 
+// A towed arrival reserves its stand as it parks, and only its own going ends that: not another
+// aircraft leaving the stand, nor any leaving of the stand under the user (which it does not own).
+TEST_F(Stands, OnlyTheTowedArrivalThatReservedItsStandEndsTheReservation) {
+    addStands(2);
+    stand(2).reserved = 1;   // the stand under the user
+    const auto parks = [](LiveAircraft& a, int number) {
+        std::tie(a.standId, a.standPosition, a.towing) = std::tuple{number, stand(number).position, 1};
+        lf_towedParks(a);
+    };
+    // Gone from its stand, so that no parking limit removes another meanwhile.
+    const auto leaves = [](LiveAircraft& a) { lf_restartSamplePlay(a), a.phase = PHASE_MOVING; };
+    LiveAircraft &towed = live("BAW7", kStandA), &other = live("DLH1", kStandA), &second = live("KLM3", standB());
+    parks(towed, 1);
+    other.standId = 1;
+    leaves(other);
+    EXPECT_TRUE(stand(1).reserved);
+    leaves(towed);
+    EXPECT_FALSE(stand(1).reserved);
+    parks(second, 2);
+    leaves(second);
+    EXPECT_TRUE(stand(2).reserved);
+    parks(towed, 1);
+    ASSERT_TRUE(stand(1).reserved);
+    gf_removeLiveAircraft(towed);
+    EXPECT_FALSE(stand(1).reserved);
+}
+
 // With new objects on identity changes, a parked aircraft that gets a new callsign is created again
 // on its own stand, which stays taken by it.
 TEST_F(Stands, AParkedAircraftWithANewCallsignIsCreatedAgainOnItsStand) {
