@@ -3,10 +3,8 @@
 // starts on the take-off roll. Each is replayed through the engine and one table of physical rules
 // is checked over the whole life of its object, until it is removed.
 #include <cmath>
-#include <cstdlib>
 #include <functional>
 #include <iostream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -219,8 +217,8 @@ protected:
                     return true;
             return false;
         };
-        bool touched = false, wasAirborne = false, lifted = false;
-        int deadStops = 0, hardBraking = 0, steps = 0, sideways = 0, slowFlight = 0, objects = 0;
+        bool wasAirborne = false, lifted = false;
+        int deadStops = 0, hardBraking = 0, steps = 0, slowFlight = 0, objects = 0;
         double lastAirKn = 0.0;
         std::vector<Second> seconds;
         for (std::size_t i = 0; i < trace.size(); ++i) {
@@ -236,7 +234,7 @@ protected:
             }
             const bool air = !s.onGround || s.altitude > kZurichFt + 20.0;
             if (air && !wasAirborne && i > 0 && !newObject) {
-                // A lift-off: only after a take-off roll seen as such, on the runway's line and heading.
+                // A lift-off: never from a landing, a rejected take-off or a taxi; on the runway's line and heading.
                 lifted = true;
                 EXPECT_NE(v.liftOff, LiftOff::Never) << v.name << ": lifted off at pass " << s.pass;
                 const double off = gf_distanceNm(v.runway, s.p) * 1852.0 *
@@ -246,15 +244,10 @@ protected:
                     EXPECT_LT(std::fabs(gf_headingDifference(v.runwayDeg * kDeg2Rad, s.heading)), 10.0 * kDeg2Rad)
                         << v.name << ": heading at lift-off, pass " << s.pass;
                 }
-                if (touched && v.liftOff == LiftOff::Never) ++sideways;
             }
-            if (!air && wasAirborne) touched = true;
             wasAirborne = air;
             if ((s.pass % 100) != 0) continue;
             const double kn = seconds.empty() ? 0.0 : gf_distanceNm(seconds.back().seen->p, s.p) * 3600.0;
-            if (const char* dump = std::getenv("VARNEL_TRACE_VARIANT"); dump && v.name == dump)
-                std::cout << "  " << s.pass << (madeUp(s.pass) ? " m " : "   ") << kn << " kn " << s.altitude << " ft ground " << s.onGround
-                          << " phase " << s.phase << " hdg " << s.heading * kRad2Deg << "\n";
             seconds.push_back({&s, kn});
             if (seconds.size() < 3) continue;
             const double before = seconds[seconds.size() - 2].kn;
@@ -264,16 +257,10 @@ protected:
                 else if (lastAirKn > 0.0 && kn < 0.8 * lastAirKn) ++slowFlight;
                 continue;
             }
-            if (before > 5.0 && kn < 0.5 && madeUp(s.pass)) {
-                ++deadStops;
-                if (std::getenv("VARNEL_TRACE_RULES")) std::cout << "  dead stop at pass " << s.pass << " from " << before << "\n";
-            }
+            if (before > 5.0 && kn < 0.5 && madeUp(s.pass)) ++deadStops;
             // Both seconds made up: the step into made-up motion from the feed's last positions, and
             // the catch-up when records come back far away, are the feed's.
-            if (madeUp(s.pass) && madeUp(s.pass - 200) && std::fabs(kn - before) > 10.0) {
-                ++steps;
-                if (std::getenv("VARNEL_TRACE_RULES")) std::cout << "  step at pass " << s.pass << " " << before << " -> " << kn << "\n";
-            }
+            if (madeUp(s.pass) && madeUp(s.pass - 200) && std::fabs(kn - before) > 10.0) ++steps;
             if (seconds.size() >= 7 && madeUp(s.pass - 600)) {
                 // Braking over three seconds against the three before. Where records play, the object
                 // follows their positions, whose scatter (a 100 kn roll reads 50-150 kn from position to
@@ -283,27 +270,19 @@ protected:
                     for (std::size_t k = 0; k < 3; ++k) sum += seconds[seconds.size() - 1 - back - k].kn;
                     return sum / 3.0;
                 };
-                if ((mean(3) - mean(0)) / 3.0 > kMaxBrakingKnPerS + 0.5) {
-                    ++hardBraking;
-                    if (std::getenv("VARNEL_TRACE_RULES"))
-                        std::cout << "  braking at pass " << s.pass << (madeUp(s.pass) ? " made up" : "") << " " << mean(3) << " -> " << mean(0) << "\n";
-                }
+                if ((mean(3) - mean(0)) / 3.0 > kMaxBrakingKnPerS + 0.5) ++hardBraking;
             }
-        }
-        if (std::getenv("VARNEL_TRACE_RULES")) {
-            std::istringstream log(logText());
-            for (std::string line; std::getline(log, line);)
-                if (line.find(callsign) != std::string::npos) std::cout << "  log: " << line << "\n";
         }
         std::cout << "[variant] " << v.name << ": objects " << objects << ", lifted " << lifted << ", dead stops " << deadStops
                   << ", hard braking s " << hardBraking << ", made-up steps " << steps << ", slow made-up flight s " << slowFlight
                   << "\n";
-        if (v.liftOff == LiftOff::Must) EXPECT_TRUE(lifted) << v.name << ": never lifted off";
+        if (v.liftOff == LiftOff::Must) {
+            EXPECT_TRUE(lifted) << v.name << ": never lifted off";
+        }
         EXPECT_EQ(deadStops, 0) << v.name << ": stops from above 5 kn within a second";
         EXPECT_EQ(hardBraking, 0) << v.name << ": seconds braking harder than 0.3 g";
         EXPECT_EQ(steps, 0) << v.name << ": made-up speed steps above 10 kn in a second";
         EXPECT_EQ(slowFlight, 0) << v.name << ": made-up flight seconds below 80 % of its last speed";
-        EXPECT_EQ(sideways, 0) << v.name << ": airborne again after touching down";
     }
 };
 
@@ -311,12 +290,11 @@ TEST_P(GroundPhaseTest, PhysicalRulesHoldOverEachObjectsWholeLife) {
     const std::vector<Variant> variants = variantsOf(GetParam());
     ASSERT_FALSE(variants.empty());
     std::uint32_t n = 0;
-    const char* only = std::getenv("VARNEL_ONLY_VARIANT");   // one variant, when looking into it
     for (const Variant& v : variants) {
-        if (only && v.name != only) continue;
         SCOPED_TRACE(v.name);
         // One at a time, each a new aircraft, until the last is removed.
-        std::tie(id, callsign) = std::tuple{0x4c0000u + ++n, "SWR" + std::to_string(100 + n)};
+        ++n;
+        std::tie(id, callsign) = std::tuple{0x4c0000u + n, "SWR" + std::to_string(100 + n)};
         trace.clear();
         replay(v.records, 0, true);
         ASSERT_EQ(gf_liveById(id), nullptr) << v.name << ": never removed";
