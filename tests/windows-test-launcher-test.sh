@@ -21,6 +21,9 @@ if [ "${1:-}" = --standin ]; then
     never-runs-once:*) pass ;;
     killed-after-passing-once:1) pass; kill -KILL $$ ;;
     killed-after-passing-once:*) pass ;;
+    fails-after-passing-once:1) pass; exit 5 ;;
+    fails-after-passing-once:*) pass ;;
+    fails-after-passing:*) pass; exit 5 ;;
     killed-before-its-verdict:*) say "[ RUN      ] Suite.Case"; kill -KILL $$ ;;
     lingers-once:1) pass; linger ;;
     lingers-once:*) pass ;;
@@ -89,6 +92,8 @@ cases=(
   "never-runs-once                   0 2 'never-ran'                             2"
   "never-runs                        3 2 'never-ran never-ran-again'             -"
   "killed-after-passing-once         0 2 'killed-after-passing'                  2"
+  "fails-after-passing-once          0 2 'failed-after-passing'                  2"
+  "fails-after-passing               5 2 'failed-after-passing failed-after-passing-again' 2"
   "lingers-once                      0 2 'lingered'                              2"
   "lingers-with-disabled-tests-once  0 2 'lingered'                              2"
   "lingers                           1 2 'lingered lingered-again'               2"
