@@ -296,7 +296,7 @@ void lf_sayHeldInTheAir(const LiveAircraft& a, const PositionSample& s) {
     if (l_heldInTheAir.size() >= kHeldInTheAirRemembered) l_heldInTheAir.clear();
     if (!l_heldInTheAir.insert(a.aircraftId).second) return;
     l_heldInTheAirLog.log(vrn::format("===> {} reported at one position while airborne at {:.0f} kn: not shown until it moves",
-                            gf_flightToText(a), s.groundSpeed));
+                                      gf_flightToText(a), s.groundSpeed));
 }
 
 // Files an accepted sample by the aircraft's phase.
