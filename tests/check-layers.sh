@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Checks that every folder of src/ includes headers only from the folders its floor may use, so an
 # include that runs back up (a subsystem reaching into the engine or the window side, a record
-# reaching into a subsystem) fails. Reads the quoted includes of every .h and .cpp file, and the
-# quoted names in __has_include, as "folder/file.h". Usage: check-layers.sh SRC_DIR
+# reaching into a subsystem) fails. Reads the includes of every .h and .cpp file and every name in
+# the __has_include tests of #if and #elif lines, as "folder/file.h": quoted ones all, and those in
+# angle brackets that name a folder of the table (the include path makes them compile as well).
+# Usage: check-layers.sh SRC_DIR
 set -uo pipefail
 src=${1:?usage: check-layers.sh SRC_DIR}
 
@@ -22,6 +24,10 @@ declare -A allowed=(
   [app]="traffic simlink airports feed liveries update records settings display core platform"
 )
 
+includeLine='^[[:space:]]*#[[:space:]]*include[[:space:]]*(["<])([^">]+)[">]'
+conditionLine='^[[:space:]]*#[[:space:]]*(if|elif)[^[:alnum:]_]'
+hasInclude='__has_include[[:space:]]*\([[:space:]]*(["<])([^">]+)[">](.*)$'
+
 failures=0
 fail() {
   echo "check-layers: $*" >&2
@@ -40,19 +46,37 @@ while IFS= read -r -d '' file; do
   lineno=0
   while IFS= read -r line; do
     lineno=$((lineno + 1))
-    [[ $line =~ ^[[:space:]]*#[[:space:]]*(include|if|elif)[^\"]*\"([^\"]+)\" ]] || continue
-    target=${BASH_REMATCH[2]}
-    if [[ $target != */* ]]; then
-      fail "src/$rel:$lineno: \"$target\" names no folder (write \"folder/file.h\")"
-      continue
+    names=()   # each with its opening quote or bracket
+    if [[ $line =~ $includeLine ]]; then
+      names=("${BASH_REMATCH[1]}${BASH_REMATCH[2]}")
+    elif [[ $line =~ $conditionLine ]]; then
+      rest=$line
+      while [[ $rest =~ $hasInclude ]]; do
+        names+=("${BASH_REMATCH[1]}${BASH_REMATCH[2]}")
+        rest=${BASH_REMATCH[3]}
+      done
     fi
-    to=${target%%/*}
-    [ "$to" = "$folder" ] && continue
-    if [ -z "${allowed[$to]+set}" ]; then
-      fail "src/$rel:$lineno: \"$target\" is in no folder of src/"
-    elif [[ " ${allowed[$folder]} " != *" $to "* ]]; then
-      fail "src/$rel:$lineno: $folder/ may not include $to/ (\"$target\")"
-    fi
+    for name in "${names[@]}"; do
+      target=${name:1}
+      to=${target%%/*}
+      if [ "${name:0:1}" = "<" ]; then
+        # A system or library header, unless it names one of our folders.
+        [[ $target == */* ]] && [ -n "${allowed[$to]+set}" ] || continue
+        shown="<$target>"
+      else
+        shown="\"$target\""
+      fi
+      if [[ $target != */* ]]; then
+        fail "src/$rel:$lineno: $shown names no folder (write \"folder/file.h\")"
+        continue
+      fi
+      [ "$to" = "$folder" ] && continue
+      if [ -z "${allowed[$to]+set}" ]; then
+        fail "src/$rel:$lineno: $shown is in no folder of src/"
+      elif [[ " ${allowed[$folder]} " != *" $to "* ]]; then
+        fail "src/$rel:$lineno: $folder/ may not include $to/ ($shown)"
+      fi
+    done
   done <"$file"
 done < <(find "$src" -type f \( -name '*.h' -o -name '*.cpp' \) -print0)
 

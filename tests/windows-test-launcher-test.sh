@@ -21,6 +21,9 @@ if [ "${1:-}" = --standin ]; then
     never-runs-once:*) pass ;;
     killed-after-passing-once:1) pass; kill -KILL $$ ;;
     killed-after-passing-once:*) pass ;;
+    fails-after-passing-once:1) pass; exit 5 ;;
+    fails-after-passing-once:*) pass ;;
+    fails-after-passing:*) pass; exit 5 ;;
     killed-before-its-verdict:*) say "[ RUN      ] Suite.Case"; kill -KILL $$ ;;
     lingers-once:1) pass; linger ;;
     lingers-once:*) pass ;;
@@ -39,6 +42,8 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 # A lingering start is ended after this long; a start that ends by itself never comes near it.
 export VARNEL_LAUNCHER_QUIET_SECONDS=5
+# The longest case (two lingering starts) takes about twice the quiet time.
+runLimitSeconds=40
 
 # One case: CASE EOL-NAME EXPECTED-STATUS EXPECTED-STARTS EXPECTED-LOG-EVENTS (space-separated) and
 # the line of start N that must be in the output once, with no other start's output. Writes its
@@ -51,9 +56,14 @@ check() {
   local dir=$work/$case_-$eolName
   mkdir -p "$dir"
   cp "$0" "$dir/tests_standin.exe"
-  bash "$launcher" --log "$dir/log" bash "$dir/tests_standin.exe" --standin "$case_" "$eol" "$dir/starts" \
-    "${args[@]}" >"$dir/out" 2>"$dir/err"
+  # Bounded, so that a launcher that never ends a lingering stand-in still has its findings printed:
+  # timeout ends the launcher and the stand-ins it started (their process group) alike.
+  timeout -k 5 "$runLimitSeconds" bash "$launcher" --log "$dir/log" bash "$dir/tests_standin.exe" --standin \
+    "$case_" "$eol" "$dir/starts" "${args[@]}" >"$dir/out" 2>"$dir/err"
   local status=$? starts events
+  if [ "$status" = 124 ]; then
+    echo "$case_ ($eolName): the launcher did not end within $runLimitSeconds s; ended"
+  fi
   starts=$(cat "$dir/starts" 2>/dev/null || echo 0)
   events=$(cut -f1 "$dir/log" 2>/dev/null | paste -sd ' ')
   {
@@ -82,6 +92,8 @@ cases=(
   "never-runs-once                   0 2 'never-ran'                             2"
   "never-runs                        3 2 'never-ran never-ran-again'             -"
   "killed-after-passing-once         0 2 'killed-after-passing'                  2"
+  "fails-after-passing-once          0 2 'failed-after-passing'                  2"
+  "fails-after-passing               5 2 'failed-after-passing failed-after-passing-again' 2"
   "lingers-once                      0 2 'lingered'                              2"
   "lingers-with-disabled-tests-once  0 2 'lingered'                              2"
   "lingers                           1 2 'lingered lingered-again'               2"

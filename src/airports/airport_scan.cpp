@@ -125,9 +125,8 @@ void lf_searchAirportsInFolders(const fs::path& folder) {
                     stopped = true;
                     break;
                 }
-                gf_waitForWorkerSlot();
                 // Counted before the start, so that a quick task never takes the count below zero.
-                g_scanWorkers.fetch_add(1);
+                gf_takeWorkerSlot();
                 std::future<void> started;
                 try {
                     started = std::async(std::launch::async, task, entry);

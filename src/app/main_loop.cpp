@@ -151,6 +151,7 @@ void lf_flightNotRunning() {
     if (left % kTurnsPerSecond == 0) {
         lf_rereadParkAirportsIfAsked();
         gf_sendUserPosition();
+        gf_serveRealTraffic();   // the traffic pass does not run meanwhile
     }
     if (left < 1) {
         g_pausedCountdown.store(kTurnsPerSecond);

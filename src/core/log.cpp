@@ -222,6 +222,13 @@ void LogLimiter::flushDropped() {
     lf_sayDropped();
 }
 
+void LogLimiter::restart() {
+    std::lock_guard lock(m_mutex);
+    lf_sayDropped();
+    m_minuteStart = 0;
+    m_linesThisMinute = 0;
+}
+
 void LogLimiter::lf_sayDropped() {
     if (m_dropped == 0) return;
     gf_logLine(vrn::format("{} more {} line{} not logged", m_dropped, m_what, m_dropped == 1 ? " was" : "s were"));

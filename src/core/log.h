@@ -42,6 +42,9 @@ public:
     void log(std::string_view line);
     // Says how many lines were dropped, when any were (a reader that stops).
     void flushDropped();
+    // The same, and the next line opens a minute of its own (what it logs for stopped, and a new
+    // start is judged on its own lines).
+    void restart();
 
 private:
     void lf_sayDropped();   // the caller holds m_mutex

@@ -222,10 +222,12 @@ std::condition_variable l_workerSlotReleased;
 
 }  // namespace
 
-void gf_waitForWorkerSlot() {
+void gf_takeWorkerSlot() {
     std::unique_lock lock(l_workerSlotMutex);
     l_workerSlotReleased.wait(
         lock, [] { return g_scanWorkers.load() < static_cast<int>(std::max(1u, g_workerThreads.load())); });
+    // Taken under the mutex it was found free under: two drivers cannot both take the last slot.
+    g_scanWorkers.fetch_add(1);
 }
 
 void gf_releaseWorkerSlot() {

@@ -41,7 +41,8 @@ extern std::atomic<unsigned> g_workerThreads;
 extern std::atomic<int> g_scanWorkers;
 void gf_initWorkerThreads();        // g_workerThreads = max(1, hardware threads); g_scanWorkers = 0
 unsigned gf_workerCountFor(unsigned hardwareThreads);   // zero (unknown) hardware threads -> 1
-void gf_waitForWorkerSlot();
+// Waits until fewer than g_workerThreads tasks run and counts the caller's task, in one step.
+void gf_takeWorkerSlot();
 void gf_releaseWorkerSlot();
 
 // Random draws on the calling thread's engine (the RANDOM-dependent choices are in settings/).

@@ -128,17 +128,14 @@ void gf_sendUserPosition() {
 void gf_sendUserPosition(const UserAircraftState& user) {
     if (!g_realTrafficLocal.load()) return;
     if (user.latitude >= 0 && user.latitude <= 0.0009 && user.longitude >= 0 && user.longitude <= 0.05) return;
-    if (g_clientConnected.load()) {
-        if (sendDataPacket(gf_qs121Line(user))) return;
+    if (g_clientConnected.load() && !sendDataPacket(gf_qs121Line(user))) {
         g_mainWindow.g_realTrafficLinkUp = false;
         gf_invalidateBand(Band::Counters);
         if (g_feedHooks.dropLiveAircraft) g_feedHooks.dropLiveAircraft();
         gf_resetRealTraffic();
         gf_showStatus(vrn::format("{} RealTraffic gone? Wait for RealTraffic to re-connect ...", gf_wallClockHhMmSs()),
                       true);
-        return;
     }
-    gf_serveRealTraffic();
 }
 
 void gf_serveRealTraffic() {

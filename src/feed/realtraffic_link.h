@@ -46,7 +46,8 @@ std::string gf_judgeRtVersion(const std::string& answer);
 
 // "Qs121=..." with the user aircraft (whole numbers for the scaled values).
 std::string gf_qs121Line(const UserAircraftState& user);
-// Sends the user position (the simulator link's user block), or looks for RealTraffic coming back.
+// Sends the user position (the simulator link's user block) while RealTraffic is linked, and notices
+// a link that was lost; gf_serveRealTraffic looks for RealTraffic coming back.
 void gf_sendUserPosition();
 void gf_sendUserPosition(const UserAircraftState& user);
 // Every traffic pass, within a bounded time: while RealTraffic is linked, closes the connections that

@@ -276,7 +276,7 @@ void gf_stopServer() {
     std::lock_guard lock(g_candidateMutex);
     for (const Candidate& c : g_candidates) lf_closeDescriptor(c.fd);
     g_candidates.clear();
-    g_handshakeLog.flushDropped();
+    g_handshakeLog.restart();
 }
 
 }  // namespace vrn

@@ -167,8 +167,6 @@ void gf_runReaderThread(UdpReader& reader, bool traffic, std::uint16_t port) {
         reader.open();
         reader.bind(port);
         reader.started();
-        g_mainWindow.g_weatherStatus = 1;
-        gf_invalidateBand(Band::Counters);
         gf_logIndentedLine(vrn::format("{} connected", reader.name()));
         gf_logIndentedLine(vrn::format("{} receive buffer: {} KB granted, {} KB asked", reader.name(),
                                        reader.receiveBufferGranted.load() / 1024, reader.receiveBufferAsked.load() / 1024));
@@ -254,6 +252,11 @@ void QnhReader::process() {
     } catch (const std::exception& e) {
         m_log.log(vrn::format("Exception {}, in {}", gf_excerpt(e.what()), gf_excerpt(datagram)));
     }
+}
+
+void QnhReader::started() {
+    g_mainWindow.g_weatherStatus = 1;
+    gf_invalidateBand(Band::Counters);
 }
 
 void QnhReader::stopped() { gf_logLine("QNH Reader has stopped"); }

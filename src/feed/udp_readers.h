@@ -256,6 +256,7 @@ public:
     std::atomic<int> lastQnh{1013};
 
 protected:
+    void started() override;
     void process() override;
     void stopped() override;
 };

@@ -22,6 +22,7 @@ std::vector<PositionUpdate>* g_positionSendBuffer = &g_positionBuffers[1];
 std::vector<ClientEventRequest> g_clientEvents;
 std::vector<std::uint32_t> g_removals;
 std::vector<PendingCreation> g_pendingCreations;
+std::atomic<int> g_handOverWaits{0};
 
 namespace {
 
@@ -93,6 +94,7 @@ void gf_handOverPositions() {
             g_positionFillBuffer->clear();
             return;
         }
+        ++g_handOverWaits;
         lock.lock();
     }
     std::swap(g_positionFillBuffer, g_positionSendBuffer);

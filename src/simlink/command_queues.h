@@ -2,6 +2,7 @@
 // Work for the simulator, queued by the run thread (and the GUI and exit threads) and sent by the
 // SimConnect thread on every Frame event: positions, client events, creations and removals.
 #include <array>
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <mutex>
@@ -71,6 +72,9 @@ void gf_queueAiRemoval(std::uint32_t objectId);
 // thread holds the mutex, this pass's positions are dropped at 50 frames a second or fewer, and
 // waited with above.
 void gf_handOverPositions();
+// Hand-overs that found the mutex held above 50 frames a second and went on to wait for it: counted
+// just before the wait, so a test can hold the mutex until a hand-over surely waits.
+extern std::atomic<int> g_handOverWaits;
 // The traffic start: room for 256 entries in each queue but the client events.
 void gf_reserveSimCommandQueues();
 

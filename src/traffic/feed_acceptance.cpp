@@ -262,15 +262,15 @@ void lf_trimStandingRun(LiveAircraft& a, const PositionSample& s) {
 // time (it would hang in the air): never created, it would never be heard of. Said once per aircraft.
 std::unordered_set<std::uint32_t> l_heldInTheAir;
 constexpr std::size_t kHeldInTheAirRemembered = 4096;
+// A flood of such aircraft must not fill the log: bounded as the readers' lines are.
+LogLimiter l_heldInTheAirLog("\"not shown until it moves\"");
 
 void lf_sayHeldInTheAir(const LiveAircraft& a, const PositionSample& s) {
     if (a.samples.size() != 1 || !s.airborne || !lf_samePosition(s, a.samples.back())) return;
     if (l_heldInTheAir.size() >= kHeldInTheAirRemembered) l_heldInTheAir.clear();
     if (!l_heldInTheAir.insert(a.aircraftId).second) return;
-    // A flood of such aircraft must not fill the log: bounded as the readers' lines are.
-    static LogLimiter heldLog("\"not shown until it moves\"");
-    heldLog.log(vrn::format("===> {} reported at one position while airborne at {:.0f} kn: not shown until it moves",
-                            gf_flightToText(a), s.groundSpeed));
+    l_heldInTheAirLog.log(vrn::format("===> {} reported at one position while airborne at {:.0f} kn: not shown until it moves",
+                                      gf_flightToText(a), s.groundSpeed));
 }
 
 // Files an accepted sample by the aircraft's phase.
@@ -426,5 +426,7 @@ void processLiveUpdate(const TrafficUpdate& update) {
         if (a.callsign == update.flight.callsign && a.model == update.flight.model) return;
     createLiveAircraft(update);
 }
+
+void gf_sayHeldBackTrafficLines() { l_heldInTheAirLog.flushDropped(); }
 
 }  // namespace vrn

@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cmath>
 #include <limits>
 #include <thread>
+#include <vector>
 
 #include "core/utilities.h"
 #include "settings/settings_catalogue.h"
@@ -57,17 +59,39 @@ TEST(Files, CountFilesCountsRegularFilesDirectlyInTheFolder) {
 TEST(WorkerSlots, AtLeastOneWorkerAndSlotsAreReturned) {
     EXPECT_EQ(gf_workerCountFor(0), 1u);   // unknown hardware: one worker, never none
     g_workerThreads = 1;
-    gf_waitForWorkerSlot();   // free: returns at once
-    ++g_scanWorkers;          // a task runs now
-    std::thread driver([] { gf_waitForWorkerSlot(); });
+    gf_takeWorkerSlot();   // free: taken at once; a task runs now
+    std::thread driver([] { gf_takeWorkerSlot(); });
     gf_releaseWorkerSlot();   // the task ends; the driver may launch the next
     driver.join();
-    EXPECT_EQ(g_scanWorkers.load(), 0);
+    EXPECT_EQ(g_scanWorkers.load(), 1);
+    gf_releaseWorkerSlot();
 
     g_workerThreads = 0;   // even a zero limit cannot block the drivers for ever
-    gf_waitForWorkerSlot();
+    gf_takeWorkerSlot();
+    gf_releaseWorkerSlot();
     gf_initWorkerThreads();
     EXPECT_GE(g_workerThreads.load(), 1u);
+}
+
+// Drivers side by side (two scans at once): the tasks running never outnumber the slots.
+TEST(WorkerSlots, DriversSideBySideNeverTakeMoreThanTheSlots) {
+    g_workerThreads = 2;
+    std::atomic<int> most{0};
+    std::vector<std::thread> drivers;
+    for (int d = 0; d < 6; ++d)
+        drivers.emplace_back([&] {
+            for (int i = 0; i < 20000; ++i) {
+                gf_takeWorkerSlot();
+                int seen = most.load();
+                const int running = g_scanWorkers.load();
+                while (running > seen && !most.compare_exchange_weak(seen, running)) {}
+                gf_releaseWorkerSlot();
+            }
+        });
+    for (std::thread& driver : drivers) driver.join();
+    EXPECT_LE(most.load(), 2);
+    EXPECT_EQ(g_scanWorkers.load(), 0);
+    gf_initWorkerThreads();
 }
 
 class RandomChoices : public ::testing::Test {

@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <deque>
+#include <future>
 #include <limits>
 #include <random>
 #include <string>
@@ -366,8 +367,10 @@ TEST(TrafficReaderTest, StartedReaderRealTrafficLocationFlowCheckAndStop) {
     for (const bool local : {false, true}) {
         g_realTrafficLocal = local;
         const int threads = g_runningThreads.load();
+        g_mainWindow.g_weatherStatus = 3;
         gf_startTrafficReader(0);
         ASSERT_TRUE(eventually([&] { return reader.boundPort() != 0 && g_mainWindow.g_trafficStatus.load() == 1; }));
+        EXPECT_EQ(g_mainWindow.g_weatherStatus.load(), 3) << "the weather reader's status is its own";
         gf_resetRealTraffic();
         reader.datagramCount = 0;
         reader.countAtLastCheck = 0;   // the reset leaves the counters alone
@@ -399,6 +402,14 @@ TEST(TrafficReaderTest, StartedReaderRealTrafficLocationFlowCheckAndStop) {
         EXPECT_EQ(g_trafficQueue.size(), 1u) << local;
         g_trafficQueue.clear();
     }
+    // The weather reader's own start shows it receiving.
+    const int threads = g_runningThreads.load();
+    g_qnhReader.loopbackBindForTests = true;
+    gf_startQnhReader(0);
+    EXPECT_TRUE(eventually([] { return g_qnhReader.boundPort() != 0 && g_mainWindow.g_weatherStatus.load() == 1; }));
+    g_qnhReader.requestStop();
+    ASSERT_TRUE(eventually([&] { return g_runningThreads.load() == threads; }));
+    g_qnhReader.stopRequested = 0;
 }
 
 // A strange number is logged as the number it is, never as a wrapped or clamped one.
@@ -436,7 +447,8 @@ protected:
         gf_startServer("0");
         ASSERT_NE(gf_serverPort(), 0);
         g_realTrafficLocal = true;
-        g_handshakeDeadlineMs = 200;
+        // Long enough for a busy machine's peer thread to answer; a test of the deadline sets its own.
+        g_handshakeDeadlineMs = 20000;
     }
     void TearDown() override {
         gf_stopServer();
@@ -452,12 +464,39 @@ protected:
         clients.push_back(fd);
         return fd;
     }
+    // What the server sent next; "" when it closed. A server that sends nothing fails the test here
+    // instead of holding it in recv() for good.
     static std::string readSome(int fd) {
+        if (!net::gf_waitReadable(fd, 20000)) {
+            ADD_FAILURE() << "nothing to read within 20 s";
+            return "<nothing within 20 s>";
+        }
         char buffer[9000];
         int error = 0;
         const long n = net::gf_receiveSome(fd, buffer, sizeof buffer, error);
         return n > 0 ? std::string(buffer, static_cast<std::size_t>(n)) : std::string();
     }
+    // gf_waitForRealTraffic on a thread of its own. join() stops the server when no client was taken
+    // within 20 s, which ends the wait: a handshake that never completes fails the test, not holds it.
+    class RealTrafficWait {
+    public:
+        RealTrafficWait() : m_thread([this] { gf_waitForRealTraffic(), m_done.set_value(); }) {}
+        ~RealTrafficWait() { join(); }
+        void join() {
+            if (!m_thread.joinable()) return;
+            if (m_ended.wait_for(std::chrono::seconds(20)) != std::future_status::ready) {
+                ADD_FAILURE() << "RealTraffic was not taken within 20 s";
+                gf_stopServer();
+            }
+            m_thread.join();
+        }
+
+    private:
+        std::promise<void> m_done;
+        std::future<void> m_ended = m_done.get_future();
+        std::thread m_thread;
+    };
+    static void waitForRealTraffic() { RealTrafficWait().join(); }
     // A client that answers the version request as RealTraffic does.
     std::thread realTraffic(int fd, const std::string& answer = R"({"version":"10.0.200","level":1})" "\r\n") {
         return std::thread([fd, answer] {
@@ -478,7 +517,7 @@ protected:
 TEST_F(ServerTest, HandshakeLinesLostClientReconnectionAndExit) {
     const int c1 = connect();
     std::thread rt = realTraffic(c1);
-    gf_waitForRealTraffic();
+    waitForRealTraffic();
     rt.join();
     EXPECT_TRUE(g_mainWindow.g_realTrafficLinkUp.load());
     EXPECT_EQ(g_mainWindow.g_realTrafficText.get().rfind("RT stnd edition: 10.0.200, archive: week", 0), 0u);
@@ -508,7 +547,7 @@ TEST_F(ServerTest, HandshakeLinesLostClientReconnectionAndExit) {
     const int c2 = connect();
     std::thread back = realTraffic(c2, R"({"version":"10.0.201"})" "\r\n");
     ASSERT_TRUE(eventually([&] {
-        gf_sendUserPosition(user);
+        gf_serveRealTraffic();
         return g_mainWindow.g_realTrafficLinkUp.load();
     }));
     back.join();
@@ -542,7 +581,9 @@ TEST_F(ServerTest, OnlyAConnectionThatAnswersTheVersionBecomesTheClient) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.logged);
-        std::thread waiter([] { gf_waitForRealTraffic(); });
+        // Only the case that misses the deadline has a short one.
+        g_handshakeDeadlineMs = std::string_view(c.logged).starts_with("no answer within") ? 200 : 20000;
+        RealTrafficWait waiter;
         const int first = connect();
         std::thread peer([&] {
             EXPECT_EQ(readSome(first), "Qs999=version\r\n");
@@ -582,7 +623,7 @@ TEST_F(ServerTest, OnlyAConnectionThatAnswersTheVersionBecomesTheClient) {
     for (int i = 0; i < 100; ++i) connect();
     const int rtFd = connect();
     std::thread rt = realTraffic(rtFd);
-    gf_waitForRealTraffic();
+    waitForRealTraffic();
     rt.join();
     ASSERT_TRUE(sendDataPacket("Qs123=1000\r\n"));
     EXPECT_EQ(readSome(rtFd), "Qs123=1000\r\n");
@@ -596,13 +637,13 @@ TEST_F(ServerTest, AChurningLocalClientDoesNotKeepRealTrafficOut) {
     UserAircraftState user;
     user.latitude = 51.0;
     user.longitude = -1.0;
-    std::atomic<bool> stop{false};
     std::atomic<int> reports{0};
     // The server's time moves 10 ms a pass: what one pass serves is bounded by its count then.
     std::atomic<std::int64_t> ms{0};
     gf_setServerClockForTests([&] { return std::chrono::steady_clock::time_point(std::chrono::milliseconds(ms.load())); });
-    std::thread mainLoop([&] {
-        for (int pass = 0; !stop.load(); ++pass, ms += 10) {
+    // Ended however the test ends: an early return must not leave it serving.
+    std::jthread mainLoop([&](const std::stop_token& stop) {
+        for (int pass = 0; !stop.stop_requested(); ++pass, ms += 10) {
             gf_serveRealTraffic();
             if (pass % 100 == 0) gf_sendUserPosition(user);
             ++reports;
@@ -626,7 +667,7 @@ TEST_F(ServerTest, AChurningLocalClientDoesNotKeepRealTrafficOut) {
     EXPECT_EQ(readSome(rtFd), "Qs999=version\r\n");
     net::gf_sendAll(rtFd, R"({"version":"10.0.200","level":1})" "\r\n");
     EXPECT_TRUE(eventually([] { return g_mainWindow.g_realTrafficLinkUp.load(); }));
-    stop = true;
+    mainLoop.request_stop();
     mainLoop.join();
     gf_setServerClockForTests({});
     // Closed, or on Windows often reset, before an answer.
@@ -673,7 +714,7 @@ TEST_F(ServerTest, ConnectionsWaitingWhileLinkedAreClosedAtOnceAndRealTrafficIsG
     gf_setServerClockForTests([&] { return std::chrono::steady_clock::time_point(std::chrono::milliseconds(ms.load())); });
     const int first = connect();
     std::thread rt = realTraffic(first);
-    gf_waitForRealTraffic();
+    waitForRealTraffic();
     rt.join();
     ASSERT_TRUE(g_clientConnected.load());
     for (int i = 0; i < 2000; ++i) {
@@ -709,6 +750,32 @@ TEST_F(ServerTest, ConnectionsWaitingWhileLinkedAreClosedAtOnceAndRealTrafficIsG
     EXPECT_GE(greetedAt, 0);
     EXPECT_LE(greetedAt, 500) << "passes of 10 ms";
     gf_setServerClockForTests({});
+    gf_setWallClockForTests({});
+}
+
+// The handshake lines' rate limit starts afresh with each start of the server: a run (or a test) after
+// one whose refusals used up the minute still has its refusals logged.
+TEST_F(ServerTest, EachStartOfTheServerHasAMinuteOfHandshakeLinesOfItsOwn) {
+    gf_setWallClockForTests([] { return std::time_t{4000000000}; });   // one minute throughout
+    const auto refusals = [&] {
+        const std::string text = log();
+        std::size_t n = 0;
+        for (std::size_t at = text.find("closed before an answer"); at != std::string::npos;
+             at = text.find("closed before an answer", at + 1))
+            ++n;
+        return n;
+    };
+    for (const std::size_t closing : {10u, 1u}) {   // ten use up the minute
+        const std::size_t before = refusals();
+        for (std::size_t i = 0; i < closing; ++i) ::shutdown(connect(), kShutWrite);
+        std::string answer;
+        EXPECT_TRUE(eventually([&] {
+            gf_serveNewClients("Qs999=version\r\n", gf_judgeRtVersion, answer);
+            return refusals() == before + closing;
+        })) << closing;
+        gf_stopServer();
+        gf_startServer("0");
+    }
     gf_setWallClockForTests({});
 }
 

@@ -114,7 +114,7 @@ TEST_F(FeedWithRtFeed, HandshakePositionsDatagramsAndReconnection) {
     }));
     feed = std::make_unique<RtFeed>(args, out2);
     ASSERT_TRUE(eventually([&] {
-        gf_sendUserPosition(user);
+        gf_serveRealTraffic();   // as every traffic pass does
         return g_mainWindow.g_realTrafficLinkUp.load();
     }));
     gf_sendUserPosition(user);

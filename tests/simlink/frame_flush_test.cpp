@@ -3,7 +3,7 @@
 #include <thread>
 
 #include "link_fixture.h"
-#include "support/mutex_waiters.h"
+#include "support/test_support.h"
 
 namespace vrn::test {
 namespace {
@@ -78,11 +78,13 @@ TEST_F(FrameFlushTest, APassHandedOverWhileTheFlushRunsIsDroppedAtFiftyFramesOrF
             gf_handOverPositions();   // must not wait: the mutex is released only after it returns
             release.set_value();
         } else {
-            // Released only once the hand-over surely waits in lock(): one that dropped the positions
-            // instead has returned by then.
+            // Released only once the hand-over has chosen to wait: one that dropped the positions
+            // instead has returned by then (and one that neither waits nor returns is given 20 s).
+            const int waitsBefore = g_handOverWaits.load();
             auto handOver = std::async(std::launch::async, gf_handOverPositions);
-            while (!someoneWaitsFor(g_simCommandMutex) && handOver.wait_for(0s) != std::future_status::ready)
-                std::this_thread::yield();
+            EXPECT_TRUE(eventually([&] {
+                return g_handOverWaits.load() != waitsBefore || handOver.wait_for(0s) == std::future_status::ready;
+            }));
             release.set_value();
             handOver.get();
         }

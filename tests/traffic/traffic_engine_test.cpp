@@ -151,6 +151,10 @@ TEST_F(Engine, NewAircraftAreRefusedForTheirIdentity) {
         ++lines;
     EXPECT_LE(lines, 10u) << flood;
     EXPECT_GE(lines, 1u) << flood;
+    // The run's end says how many were held back, though no line came after them.
+    gf_sayHeldBackTrafficLines();
+    EXPECT_NE(logText().find(vrn::format("{} more \"not shown until it moves\" lines were not logged", 30 - lines)),
+              std::string::npos) << logText().substr(log.size());
 }
 
 TEST_F(Engine, AdmissionCompletesOrGivesUp) {
@@ -516,6 +520,26 @@ TEST_F(Engine, TheUserIsFollowedFromTheStandIntoTheAirAndATeleportRestarts) {
 // old and flying where its feed had it the play delay before, from its creation on, the queue never
 // above one record per aircraft. (Two simulated minutes: the steady state is reached after the play
 // delay and the MAX_LIVE creations, and holds from then on.)
+// RealTraffic away: the server is served once a pass, the pass that reports the user's position too.
+// The server's clock is read a fixed number of times a serve, so a pass that serves twice reads it
+// more often.
+TEST_F(Engine, TheServerIsServedOncePerPass) {
+    g_realTrafficLocal = true;
+    passes(200);   // the user's position is known
+    std::atomic<int> reads{0};
+    gf_setServerClockForTests([&] { return ++reads, std::chrono::steady_clock::now(); });
+    std::set<int> readsPerPass;
+    for (int i = 0; i < 200; ++i) {
+        const int before = reads.load();
+        gf_trafficTick();
+        readsPerPass.insert(reads.load() - before);
+    }
+    gf_setServerClockForTests({});
+    g_realTrafficLocal = false;
+    EXPECT_EQ(readsPerPass.size(), 1u);
+    EXPECT_GT(*readsPerPass.begin(), 0);
+}
+
 TEST_F(Engine, ABusyFeedHoldsMaxLiveAircraftOnFreshData) {
     constexpr int kAircraft = 1000, kSeconds = 120, kMaxLive = 40;
     constexpr double kSpeedKn = 250.0, kPlayDelayS = 30.0;
