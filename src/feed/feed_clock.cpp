@@ -30,10 +30,14 @@ FeedClock::Verdict FeedClock::judge(double stamp, std::optional<std::uint32_t> a
         const auto [it, added] = m_votes.try_emplace(*aircraft);
         Vote& v = it->second;
         if (added || std::fabs(offset - v.offset) > kOwnJumpS || now - v.at > kVoteLifeS) {
-            v.runStart = now;
-            v.keepsPace = false;
-        } else if (now - v.runStart >= kKeepingPaceS) {
-            v.keepsPace = true;
+            v.pace = Pace::Unknown;
+            v.checkStamp = stamp;
+            v.checkAt = now;
+        } else if (now - v.checkAt >= kKeepingPaceS) {
+            // Half the steady clock's pace is enough: stamps jitter, a repeated record does not advance.
+            v.pace = stamp - v.checkStamp >= 0.5 * (now - v.checkAt) ? Pace::Keeping : Pace::Stalled;
+            v.checkStamp = stamp;
+            v.checkAt = now;
         }
         v.offset = offset;
         v.at = now;
@@ -72,15 +76,24 @@ void FeedClock::lf_estimate(double now, std::optional<Jump>& jump) {
     m_lastEstimate = now;
     m_scratch.clear();
     for (const auto& [id, v] : m_votes)
-        if (v.keepsPace) m_scratch.push_back(v.offset);
+        if (v.pace == Pace::Keeping) m_scratch.push_back(v.offset);
     // Nobody keeps pace yet: three or more aircraft still outvote one or two; fewer leave the clock
-    // where it is (a lone aircraft that jumps is not followed until its stamps keep pace).
-    if (m_scratch.empty() && m_votes.size() >= 3)
-        for (const auto& [id, v] : m_votes) m_scratch.push_back(v.offset);
-    if (m_scratch.empty()) return;
+    // where it is (a lone aircraft that jumps is not followed until its stamps keep pace). Stalled
+    // stamps never vote.
+    if (m_scratch.empty()) {
+        for (const auto& [id, v] : m_votes)
+            if (v.pace == Pace::Unknown) m_scratch.push_back(v.offset);
+        if (m_scratch.size() < 3) return;
+    }
+    // Of an even count's two middle votes the one nearer the clock: the clock moves far only when
+    // both lie beyond it on one side, that is on a strict majority.
     const auto middle = m_scratch.begin() + static_cast<std::ptrdiff_t>(m_scratch.size() / 2);
     std::nth_element(m_scratch.begin(), middle, m_scratch.end());
-    const double estimate = *middle;
+    double estimate = *middle;
+    if (m_scratch.size() % 2 == 0) {
+        const double lower = *std::max_element(m_scratch.begin(), middle);
+        if (std::fabs(lower - m_offset) < std::fabs(estimate - m_offset)) estimate = lower;
+    }
     // A clock that rested on the feed and now moves far is a new time base; a first record that
     // the feed outvotes was never one.
     if (m_backed && std::fabs(estimate - m_offset) > kAheadToleranceS) {

@@ -6,8 +6,11 @@
 // so that every aircraft's stamps still follow on from its earlier ones.
 //
 // An aircraft whose stamp jumps away from its own earlier ones loses its vote until its stamps
-// keep pace with time again (two records at least a second apart that agree); while some aircraft
-// keep pace, only theirs count. A lone aircraft is thus judged on its own stamps.
+// keep pace with time again (two records at least a second apart that agree); one whose stamps stop
+// advancing with this computer's clock (a relay repeating an old record) loses it until they advance
+// again; while some aircraft keep pace, only theirs count. A lone aircraft is thus judged on its own
+// stamps. A settled clock moves only when a strict majority of the votes lies on one side of it: a
+// tie keeps it where it is.
 #include <cstdint>
 #include <optional>
 #include <unordered_map>
@@ -45,11 +48,14 @@ public:
     std::size_t voterCount() const { return m_votes.size(); }
 
 private:
+    // Unknown until a record a second or more into its run shows whether its stamps advance.
+    enum class Pace { Unknown, Keeping, Stalled };
     struct Vote {
-        double offset = 0.0;    // latest stamp minus steady time
-        double runStart = 0.0;  // steady time of the first record of its current run
-        double at = 0.0;        // steady time of its latest record
-        bool keepsPace = false; // a later record of the run agreed with its first, a second or more on
+        double offset = 0.0;       // latest stamp minus steady time
+        double at = 0.0;           // steady time of its latest record
+        double checkStamp = 0.0;   // stamp and steady time its pace is next judged from
+        double checkAt = 0.0;
+        Pace pace = Pace::Unknown;
     };
     void lf_expireVotes(double now);
     void lf_estimate(double now, std::optional<Jump>& jump);

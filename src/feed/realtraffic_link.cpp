@@ -94,6 +94,15 @@ bool lf_takeRealTraffic(bool wait) {
     return true;
 }
 
+// The link is lost: its aircraft go, and the feed starts afresh with the next RealTraffic.
+void lf_realTrafficGone() {
+    g_mainWindow.g_realTrafficLinkUp = false;
+    gf_invalidateBand(Band::Counters);
+    if (g_feedHooks.dropLiveAircraft) g_feedHooks.dropLiveAircraft();
+    gf_resetRealTraffic();
+    gf_showStatus(vrn::format("{} RealTraffic gone? Wait for RealTraffic to re-connect ...", gf_wallClockHhMmSs()), true);
+}
+
 }  // namespace
 
 void gf_waitForRealTraffic() {
@@ -128,21 +137,19 @@ void gf_sendUserPosition() {
 void gf_sendUserPosition(const UserAircraftState& user) {
     if (!g_realTrafficLocal.load()) return;
     if (user.latitude >= 0 && user.latitude <= 0.0009 && user.longitude >= 0 && user.longitude <= 0.05) return;
-    if (g_clientConnected.load() && !sendDataPacket(gf_qs121Line(user))) {
-        g_mainWindow.g_realTrafficLinkUp = false;
-        gf_invalidateBand(Band::Counters);
-        if (g_feedHooks.dropLiveAircraft) g_feedHooks.dropLiveAircraft();
-        gf_resetRealTraffic();
-        gf_showStatus(vrn::format("{} RealTraffic gone? Wait for RealTraffic to re-connect ...", gf_wallClockHhMmSs()),
-                      true);
-    }
+    if (g_clientConnected.load() && !sendDataPacket(gf_qs121Line(user))) lf_realTrafficGone();
 }
 
 void gf_serveRealTraffic() {
     if (!g_realTrafficLocal.load()) return;
     if (g_clientConnected.load()) {
-        gf_drainWaitingConnections();
-        return;
+        // A RealTraffic that closed the link (it closes before it connects again) is noticed now,
+        // so that its next connection is greeted at once rather than closed as a stranger's.
+        if (!gf_clientClosed()) {
+            gf_drainWaitingConnections();
+            return;
+        }
+        lf_realTrafficGone();
     }
     // RealTraffic is gone: take it back when it has reconnected and answered, without waiting for it.
     if (!gf_exitUnderWay() && lf_takeRealTraffic(false)) {

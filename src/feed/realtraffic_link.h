@@ -50,8 +50,9 @@ std::string gf_qs121Line(const UserAircraftState& user);
 // a link that was lost; gf_serveRealTraffic looks for RealTraffic coming back.
 void gf_sendUserPosition();
 void gf_sendUserPosition(const UserAircraftState& user);
-// Every traffic pass, within a bounded time: while RealTraffic is linked, closes the connections that
-// wait; while it is gone, greets new connections and takes it back once it has answered.
+// Every traffic pass, within a bounded time: while RealTraffic is linked, notices a link it closed and
+// closes the connections that wait; while it is gone (from this pass on), greets new connections and
+// takes it back once it has answered.
 void gf_serveRealTraffic();
 // "Qs123=<ms since 1970>" when a client is connected and seconds >= 1.
 void gf_sendQs123(std::int64_t seconds);

@@ -251,6 +251,24 @@ bool waitForClient(const std::string& greeting, const AnswerJudge& judge, std::s
     return false;
 }
 
+bool gf_clientClosed() {
+    long n = 1;
+    int error = 0;
+    {
+        net::SocketUse use(g_tcpClientSocket);
+        if (!use) return false;
+        if (!net::gf_waitReadable(use.fd(), 0)) return false;
+        std::array<char, 4096> buffer{};
+        n = net::gf_receiveSome(use.fd(), buffer.data(), buffer.size(), error);
+    }
+    if (n > 0) return false;
+    gf_logLine(n == 0 ? std::string("RealTraffic closed the link")
+                      : vrn::format("RealTraffic link failed: {}", gf_wsaErrorText(error)));
+    g_clientConnected = false;
+    g_tcpClientSocket.shutdownAndClose();
+    return true;
+}
+
 bool sendDataPacket(const std::string& text) {
     int error = 10038;   // not a socket: no client
     {

@@ -52,6 +52,10 @@ std::size_t gf_drainWaitingConnections();
 // The same, waiting until a client is taken (true) or the server is stopped or `keepWaiting` says no.
 bool waitForClient(const std::string& greeting, const AnswerJudge& judge, std::string& answer,
                    const std::function<bool()>& keepWaiting);
+// Without waiting: whether the client has closed its end of the link (or the link failed); the
+// client is then closed here. What it sent meanwhile is read and dropped (it says nothing after its
+// answer).
+bool gf_clientClosed();
 // Sends the whole text; on failure the client is closed and false returned.
 bool sendDataPacket(const std::string& text);
 // Tests: the server's clock (deadlines, fair chances, the serving budget); empty: the steady clock.

@@ -28,6 +28,12 @@ constexpr std::size_t kMaxRegistrationLength = 12;
 constexpr double kMaxRollDeg = 180.0;
 constexpr double kMaxTrueAirspeedKn = 2000.0;
 
+// Seconds as a whole number; a damaged stamp's figure as a few digits and a power of ten, not the
+// hundreds of digits of a whole number.
+std::string lf_secondsText(double seconds) {
+    return std::fabs(seconds) < 1.0e9 ? vrn::format("{:.0f}", seconds) : vrn::format("{:.3g}", seconds);
+}
+
 enum Field : std::size_t {
     F_HEXID = 1,
     F_LAT = 2,
@@ -194,13 +200,14 @@ bool TrafficReader::admitStamp(double stamp, std::optional<std::uint32_t> aircra
     const FeedClock::Verdict verdict = c.clock.judge(stamp, aircraft, now, jump);
     if (jump) {
         // RealTraffic's playback started again, or went from a replay to live: its aircraft go on.
-        m_log.log(vrn::format("the feed's time moved {:.0f} s {}: taken as a new time base, the aircraft stay",
-                              std::fabs(jump->seconds), jump->seconds > 0 ? "ahead" : "back"));
+        // Rare, and it explains what follows: never held back with the dropped-record lines.
+        gf_logLine(vrn::format("the feed's time moved {} s {}: taken as a new time base, the aircraft stay",
+                               lf_secondsText(std::fabs(jump->seconds)), jump->seconds > 0 ? "ahead" : "back"));
     }
     if (!verdict.taken) {
         ++g_futureStampsDropped;
-        m_log.log(vrn::format("record of {} stamped {:.0f} s ahead of the feed, dropped",
-                              aircraft ? std::to_string(*aircraft) : std::string("?"), verdict.ahead));
+        m_log.log(vrn::format("record of {} stamped {} s ahead of the feed, dropped",
+                              aircraft ? std::to_string(*aircraft) : std::string("?"), lf_secondsText(verdict.ahead)));
         return false;
     }
     timeStamp = verdict.timeStamp;
@@ -221,7 +228,7 @@ void TrafficReader::showClockDifferenceOnce(double now) {
     const double difference = now + *offset - static_cast<double>(gf_wallClock());
     if (std::fabs(difference) > kShownDifferenceS) {
         c.differenceShown = true;
-        gf_showStatusFor(vrn::format("RealTraffic's clock is {:.0f} s {} this computer's clock", std::fabs(difference),
+        gf_showStatusFor(vrn::format("RealTraffic's clock is {} s {} this computer's clock", lf_secondsText(std::fabs(difference)),
                                      difference > 0 ? "ahead of" : "behind"),
                          kDifferenceHeldSeconds);
     }

@@ -86,6 +86,16 @@ void UdpReader::open() {
     m_dropReportAt = 0;
 }
 
+std::string UdpReader::receiveBufferText() const {
+    const int granted = receiveBufferGranted.load(), asked = receiveBufferAsked.load();
+    std::string text = vrn::format("{} receive buffer: {} KB granted, {} KB asked", m_name, granted / 1024, asked / 1024);
+    if (granted > 0 && granted < asked) {
+        const std::string setting = net::gf_receiveBufferLimitSetting();
+        text += setting.empty() ? " (the system's limit)" : vrn::format(" (the system's limit: raise {})", setting);
+    }
+    return text;
+}
+
 void UdpReader::lf_reportDrops(bool stopping) {
     if (m_drops == m_dropsReported) return;
     const std::time_t now = gf_wallClock();
@@ -168,8 +178,7 @@ void gf_runReaderThread(UdpReader& reader, bool traffic, std::uint16_t port) {
         reader.bind(port);
         reader.started();
         gf_logIndentedLine(vrn::format("{} connected", reader.name()));
-        gf_logIndentedLine(vrn::format("{} receive buffer: {} KB granted, {} KB asked", reader.name(),
-                                       reader.receiveBufferGranted.load() / 1024, reader.receiveBufferAsked.load() / 1024));
+        gf_logIndentedLine(reader.receiveBufferText());
         reader.receiveLoop();
     } catch (const std::exception& e) {
         gf_logIndentedLine(vrn::format("{} disconnected", reader.name()));

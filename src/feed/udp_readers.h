@@ -121,6 +121,9 @@ public:
     // system granted (as it reports it; 0 when unknown).
     std::atomic<int> receiveBufferAsked{kReceiveBufferAsked};
     std::atomic<int> receiveBufferGranted{0};
+    // The log line on the receive buffer: granted and asked, and, when less was granted, the system
+    // setting that raises it.
+    std::string receiveBufferText() const;
     // Datagrams the system dropped on this reader's sockets, where it counts them.
     std::atomic<std::uint64_t> droppedDatagrams{0};
 

@@ -163,6 +163,26 @@ TEST(UdpReaderTest, BindFailureIsReportedAndAStopBeforeBindIsNoError) {
     EXPECT_EQ(early.processed.load(), 0);
 }
 
+// Less granted than asked: the log line names the system's limit (and, where there is one, the
+// setting that raises it); as much as asked: nothing more.
+TEST(UdpReaderTest, TheReceiveBufferLineNamesTheLimitThatHeldItBack) {
+    for (const int asked : {4096, 1 << 30}) {
+        RecordingReader reader;
+        reader.receiveBufferAsked = asked;
+        reader.open();
+        const int granted = reader.receiveBufferGranted.load();
+        const std::string setting = net::gf_receiveBufferLimitSetting();
+        const std::string limit = setting.empty() ? " (the system's limit)" : " (the system's limit: raise " + setting + ")";
+        EXPECT_EQ(reader.receiveBufferText(), vrn::format("Test Reader receive buffer: {} KB granted, {} KB asked{}",
+                                                          granted / 1024, asked / 1024, granted < asked ? limit : ""));
+#ifdef __linux__
+        EXPECT_EQ(granted < asked, asked > 4096) << "Linux caps a gigabyte";
+        EXPECT_EQ(setting, "net.core.rmem_max");
+#endif
+        reader.requestStop();
+    }
+}
+
 // An airborne record near 51.47, -0.45.
 std::string trafficRecord(std::uint32_t hexid, const std::string& stamp = "1717000000.5") {
     return "RTTFC," + std::to_string(hexid) + ",51.50,-0.40,5000,1500,0,270.5,250,BAW12AB,A320,G-EUUA,LHR,CDG," + stamp +
@@ -777,6 +797,30 @@ TEST_F(ServerTest, EachStartOfTheServerHasAMinuteOfHandshakeLinesOfItsOwn) {
         gf_startServer("0");
     }
     gf_setWallClockForTests({});
+}
+
+// RealTraffic closes the link and connects again: the close is noticed on the next pass (not on
+// a failed position report a second or two later), and the new connection is greeted at once.
+TEST_F(ServerTest, ALinkClosedByRealTrafficIsNoticedAndItsReturnGreetedAtOnce) {
+    const int first = connect();
+    std::thread rt = realTraffic(first);
+    gf_waitForRealTraffic();
+    rt.join();
+    ASSERT_TRUE(g_mainWindow.g_realTrafficLinkUp.load());
+    int dropped = 0;
+    g_feedHooks.dropLiveAircraft = [&] { ++dropped; };
+    net::gf_closeSocket(first);
+    clients.clear();
+    const int next = connect();
+    std::thread back = realTraffic(next, R"({"version":"10.0.201"})" "\r\n");
+    EXPECT_TRUE(eventually([] {
+        gf_serveRealTraffic();   // no position report on the way
+        return g_mainWindow.g_realTrafficLinkUp.load();
+    }, 5));
+    back.join();
+    EXPECT_EQ(dropped, 1);
+    EXPECT_EQ(g_mainWindow.g_realTrafficText.get().rfind("RT prof edition: 10.0.201", 0), 0u);
+    EXPECT_NE(log().find("RealTraffic closed the link"), std::string::npos);
 }
 
 TEST_F(ServerTest, StopWakesAWaitForTheClient) {

@@ -338,8 +338,10 @@ TEST_F(FeedClockTest, OneOrTwoAircraftNeitherMoveNorHoldTheClock) {
         EXPECT_FALSE(record(4100012, 7200.0)) << second;
     }
     EXPECT_EQ(g_futureStampsDropped.load() - droppedBefore, 120u);
-    // The guard is still on: a lone record an hour ahead is refused.
+    // The guard is still on: a lone record an hour ahead is refused; the clock is the honest one's.
     EXPECT_FALSE(record(4100013, 3600.0));
+    EXPECT_TRUE(record(4100015, 29.0));
+    EXPECT_FALSE(record(4100016, 31.0));
     // One aircraft written two ways is still one aircraft.
     for (int second = 0; second < 5; ++second, steady += 1.0) {
         ASSERT_EQ(honestSecond(2), 2);
@@ -401,6 +403,54 @@ TEST_F(FeedClockTest, AWholeFeedGoingBackIsANewTimeBaseForTheSameAircraft) {
     // And forward again, two hours (from a replay to live).
     for (int s = 0; s < 60; ++s) second(7200.0);
     for (std::uint32_t id = 4200000; id < 4200030; ++id) EXPECT_LE(lost[id], 6) << id;
+}
+
+// Small feeds and relays: after 20 s of an honest feed, some of its aircraft are stamped off (ahead,
+// or frozen at one stamp) for 90 s. The clock follows them only on a strict majority, and says so.
+TEST_F(FeedClockTest, ItMovesOnlyOnAStrictMajorityOfAdvancingStamps) {
+    const struct {
+        const char* name; int honest, off; double shift; bool frozen; double clock;
+    } cases[] = {
+        {"1 of 2 an hour ahead", 1, 1, 3600.0, false, 0.0},
+        {"6 of 12 an hour ahead", 6, 6, 3600.0, false, 0.0},
+        {"7 of 12 frozen", 5, 7, 0.0, true, 0.0},
+        {"12 of 12 frozen", 0, 12, 0.0, true, 0.0},
+        {"3 of 4 an hour ahead", 1, 3, 3600.0, false, 3600.0},
+        {"a whole feed 600 s ahead", 0, 12, 600.0, false, 600.0},
+    };
+    std::uint32_t probe = 4500000;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        reader.resetFeedClock();
+        gf_releaseStatus();
+        gf_showStatus("", false);
+        const std::size_t linesBefore = logLines().size();
+        const auto liar = [&](int i) { return 4400000 + static_cast<std::uint32_t>(i); };
+        for (int second = 0; second < 20; ++second, steady += 1.0) {
+            ASSERT_EQ(honestSecond(c.honest), c.honest);
+            for (int i = 0; i < c.off; ++i) ASSERT_TRUE(record(liar(i), 0.0));
+        }
+        int honestTaken = 0;
+        for (int second = 0; second < 90; ++second, steady += 1.0) {
+            honestTaken += honestSecond(c.honest);
+            for (int i = 0; i < c.off; ++i) record(liar(i), c.frozen ? -second - 1.0 : c.shift);
+        }
+        EXPECT_EQ(honestTaken, 90 * c.honest);
+        // The clock where it should be: 28 s beyond it taken, 32 s refused.
+        EXPECT_TRUE(record(++probe, c.clock + 28.0));
+        EXPECT_FALSE(record(++probe, c.clock + 32.0));
+        const auto lines = logLines();
+        const auto moved = std::count_if(lines.begin() + static_cast<std::ptrdiff_t>(linesBefore), lines.end(),
+                                         [](const std::string& l) { return l.find("taken as a new time base") != std::string::npos; });
+        EXPECT_EQ(moved, c.clock != 0.0 ? 1 : 0);
+        EXPECT_EQ(g_mainWindow.g_statusText.get(),
+                  c.clock != 0.0 ? vrn::format("RealTraffic's clock is {:.0f} s ahead of this computer's clock", c.clock) : "");
+    }
+    // A damaged stamp (1e300, taken as milliseconds) is told as a short figure.
+    EXPECT_FALSE(record(++probe, 1.0e300));
+    const auto lines = logLines();
+    EXPECT_NE(std::find(lines.begin(), lines.end(), vrn::format("record of {} stamped 1e+297 s ahead of the feed, dropped", probe)),
+              lines.end());
 }
 
 TEST_F(FeedClockTest, AircraftNotReportedForAnHourAreForgotten) {

@@ -6,11 +6,14 @@
 #include <filesystem>
 #include <map>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "app/main_window.h"
 #include "core/format.h"
+#include "core/geodesy.h"
+#include "core/utilities.h"
 #include "feed/realtraffic_link.h"
 #include "feed/tcp_server.h"
 #include "feed/udp_readers.h"
@@ -180,6 +183,35 @@ TEST_F(FeedWithRtFeed, ReplayOfARealRecordingPlaysItsWindowWithAType) {
     EXPECT_TRUE(got.count(33732) && got.count(33734));
     EXPECT_EQ(got[33732].flight.model, "B738");
     EXPECT_NEAR(got[33734].timeStamp - got[33732].timeStamp, 2.0, 0.11);
+}
+
+// A flood appears at once 3 to 35 nm around the centre (some 5 in 32 within 8 nm), six types of ten
+// airlines, each flying straight on at its own speed and level.
+TEST_F(FeedWithRtFeed, AFloodAppearsAtOnceAroundTheCentreAndFliesStraightOn) {
+    const auto file = dir.path() / "flood.rec";
+    std::vector<std::string> args{"--no-tcp", "--generate", "600", "--flood", "--center",
+                                  "51.47,-0.49", "--duration", "2.5", "--record", file.string()};
+    for (const auto& a : udpPorts()) args.push_back(a);
+    ASSERT_TRUE(RtFeed(args, dir.path() / "rtfeed.txt").endsWithin(20));
+    std::vector<std::vector<std::string>> f;   // the datagrams' fields, 600 a second
+    std::istringstream lines(test::readFile(file));
+    for (std::string line; std::getline(lines, line);)
+        f.push_back(gf_splitAtComma(line.substr(line.find(' ') + 1)));
+    ASSERT_GE(f.size(), 1200u);
+    const auto at = [&](int i) { return LatLon{std::stod(f[i][2]), std::stod(f[i][3])}; };
+    std::set<std::string> kinds;
+    int within8 = 0;
+    for (int i = 0; i < 600; ++i) {
+        const double nm = gf_distanceNm({51.47, -0.49}, at(i)), kn = std::stod(f[i][8]);
+        const double secondsOfWay = gf_distanceNm(at(i), at(i + 600)) * 3600 / kn;   // one second apart
+        for (auto [value, low, high] : {std::tuple{nm, 2.8, 35.2}, {std::stod(f[i][4]), 3000.0, 38000.0},
+                                        {kn, 200.0, 480.0}, {secondsOfWay, 0.97, 1.03}})
+            EXPECT_TRUE(value >= low && value <= high) << value << " of " << f[i][9];
+        within8 += nm <= 8.0;
+        kinds.insert({f[i][10], f[i][9].substr(0, 3)});
+    }
+    EXPECT_EQ(kinds.size(), 16u) << "six types, ten airlines";
+    EXPECT_NEAR(within8, 600 * 5 / 32, 30) << "even in distance";
 }
 
 }  // namespace

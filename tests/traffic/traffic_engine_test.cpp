@@ -1,7 +1,9 @@
 // The traffic engine driven through the traffic queue, its passes and the simulated simulator.
 #include <unistd.h>
 
+#include <numeric>
 #include <random>
+#include <set>
 #include <regex>
 
 #include "airports/automatic_range.h"
@@ -707,6 +709,72 @@ TEST_F(Engine, AFloodAppearingAtOnceIsShownOnceTheFirstCrowdIsCreated) {
     // The first crowd (some 370 in range at once, at two creations a second) is created by about
     // 330 s; from then on nothing waiting in range is lost for good.
     expectSkyHolds(liveAndShowable, 330, "showable");
+    LATERAL_RANGE.set(40);
+}
+
+// A flood around a user on the ground: 5000 aircraft appear at once 3 to 35 nm away (even in distance
+// and bearing, so crowded near the user), each on its own track at 200 to 480 kn and 3000 to 38000
+// ft, of ten airlines, reported every second while within the 8 nm range. Creations go on at two a
+// second for as long as aircraft wait, and once the first crowd (some 840) is created, the sky holds
+// near what it can show. (Every flight has a livery here: one without is given up, and comes back.)
+TEST_F(Engine, AFloodAroundAUserOnTheGroundKeepsTheRangeFilled) {
+    constexpr int kAircraft = 5000, kSeconds = 320;
+    constexpr double kRangeNm = 8.0;
+    LATERAL_RANGE.set(static_cast<int>(kRangeNm));
+    userBlock();
+    static const char* const kAirlines[] = {"BAW", "DLH", "AFR", "KLM", "UAL", "AAL", "DAL", "RYR", "EZY", "UAE"};
+    struct Plane { LatLon start; double track, speed, altitude; };
+    std::vector<Plane> planes;
+    std::mt19937 random(41);
+    std::uniform_real_distribution<double> unit(0.0, 1.0);
+    for (int i = 0; i < kAircraft; ++i) {
+        const double distance = 3.0 + unit(random) * 32.0, bearing = unit(random) * 360.0;
+        planes.push_back({from(kUser, bearing, distance), unit(random) * 360.0, 200.0 + unit(random) * 280.0,
+                          3000.0 + unit(random) * 35000.0});
+    }
+    const auto at = [&](int i, double t) { return from(planes[i].start, planes[i].track, planes[i].speed * t / 3600.0); };
+    const auto inRange = [&](int i, double t) { return t >= 0.0 && gf_distanceNm(kUser, at(i, t)) <= kRangeNm; };
+    std::vector<std::pair<int, int>> liveAndShowable;
+    std::vector<int> createdPerSecond;
+    std::set<std::uint32_t> seenInSim;
+    for (int pass = 0; pass < kSeconds * 100; ++pass) {
+        const double t = pass / 100.0;
+        for (int i = pass % 100 * kAircraft / 100; i < (pass % 100 + 1) * kAircraft / 100; ++i) {
+            if (!inRange(i, t)) continue;
+            TrafficUpdate u;
+            u.flight = Flight{"", "A320", "EGLL", "LFPG", vrn::format("{}{}", kAirlines[i / 6 % 10], 100 + i), "", "", ""};
+            u.hexid = 0x400000 + static_cast<std::uint32_t>(i);
+            u.timeStamp = 1000.0 + t;
+            PositionSample& sample = u.sample;
+            const LatLon here = at(i, t);
+            std::tie(sample.latitude, sample.longitude, sample.altitude, sample.airborne) =
+                std::tuple{here.lat, here.lon, planes[i].altitude, true};
+            sample.groundSpeed = sample.trueAirspeed = planes[i].speed;
+            sample.track = planes[i].track;
+            gf_queueTrafficUpdate(u);
+        }
+        passes(1);
+        if (pass % 100 != 99) continue;
+        int inSim = 0, showable = 0, created = 0;
+        for (const LiveAircraft& a : g_liveAircraft)
+            if (a.state == STATE_IN_SIM) {
+                ++inSim;
+                created += seenInSim.insert(a.aircraftId).second;
+            }
+        for (int i = 0; i < kAircraft; ++i) showable += inRange(i, t - 30.0) && inRange(i, t - 40.0);
+        liveAndShowable.emplace_back(inSim, showable);
+        createdPerSecond.push_back(created);
+    }
+    std::string figure;
+    for (std::size_t s = 0; s < createdPerSecond.size(); s += 30) {
+        int n = 0;
+        for (std::size_t k = s; k < std::min(s + 30, createdPerSecond.size()); ++k) n += createdPerSecond[k];
+        figure += vrn::format(" {}", n);
+    }
+    std::cout << "created per 30 s:" << figure << "\n";
+    // Two a second while the crowd waits (from its first due samples at 30 s to 300 s).
+    EXPECT_GE(std::accumulate(createdPerSecond.begin() + 30, createdPerSecond.begin() + 300, 0), 500) << figure;
+    expectSkyHolds(liveAndShowable, 300, "showable");
     LATERAL_RANGE.set(40);
 }
 

@@ -4,7 +4,7 @@
 //
 //   rtfeed [--tcp-port N | --no-tcp] [--traffic-port N] [--weather-port N]
 //          [--version TEXT] [--level N | --no-level] [--empty-answer]
-//          [--replay FILE [--speed F] [--loop] [--window FROM,TO] [--type CODE] [--after-position]] [--generate N [--center LAT,LON] [--elevation FT] [--radius NM] [--disperse]]
+//          [--replay FILE [--speed F] [--loop] [--window FROM,TO] [--type CODE] [--after-position]] [--generate N [--center LAT,LON] [--elevation FT] [--radius NM] [--disperse | --flood]]
 //          [--scene FILE] [--qnh VALUE] [--duration SECONDS] [--create-marker]
 //          [--malformed N] [--drop-link-at SECONDS[,SECONDS...]] [--record FILE]
 //
@@ -15,7 +15,8 @@
 // replay back until the program has sent its first user position (its main loop runs). The generator's centre is
 // --center, else the first position RealTraffic would learn from "Qs121="; --radius keeps every generated
 // aircraft within that many nautical miles of it; --disperse makes them fly out from it (a flood that
-// spreads out, renewed at the radius when one is given). A scene (data/demo/
+// spreads out, renewed at the radius when one is given); --flood makes them appear at once 3 to 35 nm
+// around it, each flying straight on. A scene (data/demo/
 // traffic_scene.txt) plays arrivals, departures and overflights at one airport. --malformed adds N
 // broken datagrams a second; --drop-link-at closes the TCP link at those seconds after the start;
 // --record writes every traffic datagram sent, in the recording format --replay reads.
@@ -68,7 +69,7 @@ struct Options {
     LatLon center;
     double elevation = 0.0;
     double radius = 0.0;   // nm, 0: the generator's own layout
-    bool disperse = false;
+    rtfeed::Generator::Layout layout = rtfeed::Generator::Layout::Circuits;
     std::string qnh = "1013";
     std::string sceneFile;
     int malformed = 0;
@@ -139,7 +140,8 @@ bool lf_parseOptions(int argc, char** argv, Options& o) {
             o.haveCenter = true;
         } else if (a == "--elevation") o.elevation = std::stod(next());
         else if (a == "--radius") o.radius = std::stod(next());
-        else if (a == "--disperse") o.disperse = true;
+        else if (a == "--disperse") o.layout = rtfeed::Generator::Layout::Dispersing;
+        else if (a == "--flood") o.layout = rtfeed::Generator::Layout::Flood;
         else if (a == "--qnh") o.qnh = next();
         else if (a == "--scene") o.sceneFile = next();
         else if (a == "--malformed") o.malformed = std::stoi(next());
@@ -271,7 +273,7 @@ void lf_generate(const Options& o, int udp) {
         std::lock_guard lock(g_centerMutex);
         center = g_center;
     }
-    rtfeed::Generator generator(center, o.elevation, o.generate, o.radius, o.disperse);
+    rtfeed::Generator generator(center, o.elevation, o.generate, o.radius, o.layout);
     auto next = Clock::now();
     while (!g_stop) {
         const double now = lf_nowSeconds();

@@ -123,10 +123,12 @@ std::string withType(const std::string& datagram, const std::string& type) {
 
 namespace {
 
-enum Kind { CLIMBING, CRUISING, APPROACHING, LANDING, TAXIING, PARKED, DISPERSING, FIXED };
+enum Kind { CLIMBING, CRUISING, APPROACHING, LANDING, TAXIING, PARKED, DISPERSING, FIXED, FLOODING };
 
 const char* const kAirlines[] = {"BAW", "DLH", "EZY", "AFR", "KLM", "RYR", "UAE", "SWR"};
 const char* const kTypes[] = {"A320", "B738", "A319", "A321", "B77W", "A388", "E190", "A20N"};
+const char* const kFloodAirlines[] = {"BAW", "DLH", "AFR", "KLM", "UAL", "AAL", "DAL", "RYR", "EZY", "UAE"};
+const char* const kFloodTypes[] = {"A320", "A319", "B738", "A20N", "A321", "B77W"};
 
 LatLon lf_moved(const LatLon& p, double trackDeg, double nm) {
     return vrn::gf_destinationPoint(p, trackDeg * vrn::kDeg2Rad, nm * 6076.12);
@@ -134,13 +136,20 @@ LatLon lf_moved(const LatLon& p, double trackDeg, double nm) {
 
 }  // namespace
 
-Generator::Generator(LatLon center, double elevationFeet, int count, double radiusNm, bool dispersing)
+Generator::Generator(LatLon center, double elevationFeet, int count, double radiusNm, Layout layout)
     : m_center(center), m_elevation(elevationFeet), m_radius(radiusNm) {
     for (int i = 0; i < count; ++i) {
         Plane p;
-        p.kind = !dispersing ? i % 6 : i % 100 == 99 ? FIXED : DISPERSING;
         p.index = i;
-        p.type = kTypes[(i / 8) % 8];
+        if (layout == Layout::Flood) {
+            p.kind = FLOODING;
+            p.type = kFloodTypes[i % 6];
+            p.airline = kFloodAirlines[(i / 6) % 10];
+        } else {
+            p.kind = layout == Layout::Circuits ? i % 6 : i % 100 == 99 ? FIXED : DISPERSING;
+            p.type = kTypes[(i / 8) % 8];
+            p.airline = kAirlines[i % 8];
+        }
         p.from = "LHR";
         p.to = "CDG";
         identify(p);
@@ -152,7 +161,7 @@ Generator::Generator(LatLon center, double elevationFeet, int count, double radi
 void Generator::identify(Plane& p) {
     const int i = p.index, k = i + 1000 * p.flight;
     p.hexid = 0x400000u + static_cast<unsigned>(i) * 7u + static_cast<unsigned>(p.flight) * 0x10000u;
-    p.callsign = vrn::format("{}{}", kAirlines[i % 8], 100 + i);
+    p.callsign = vrn::format("{}{}", p.airline, 100 + i);
     if (p.flight > 0) p.callsign += static_cast<char>('A' + (p.flight - 1) % 26);
     p.registration = vrn::format("G-{}{}{}", static_cast<char>('A' + k % 26), static_cast<char>('A' + (k / 26) % 26),
                                  static_cast<char>('A' + (k / 676) % 26));
@@ -208,6 +217,13 @@ void Generator::reset(Plane& p, bool spread) {
             p.speed = 120 + 280 * random();
             p.verticalSpeed = 0;
             break;
+        case FLOODING:
+            p.position = lf_moved(m_center, bearing, 3.0 + 32.0 * random());
+            p.altitude = 3000 + 35000 * random();
+            p.track = random() * 360.0;
+            p.speed = 200 + 280 * random();
+            p.verticalSpeed = 0;
+            break;
         case FIXED:
             p.position = lf_moved(m_center, bearing, within(4) * random());
             p.altitude = m_elevation + 3000;
@@ -231,8 +247,9 @@ void Generator::reset(Plane& p, bool spread) {
             p.verticalSpeed = 0;
             break;
     }
-    // Up to five minutes along the path, so that aircraft of one kind do not fly in a bunch.
-    if (spread)
+    // Up to five minutes along the path, so that aircraft of one kind do not fly in a bunch; a flood
+    // starts where it appears.
+    if (spread && p.kind != FLOODING)
         for (int k = static_cast<int>(random() * 300); k > 0; --k) move(p);
 }
 
@@ -249,6 +266,9 @@ void Generator::move(Plane& p) {
         case CRUISING:
         case TAXIING:
             p.track = std::fmod(p.track + 360.0 * nm / (2 * vrn::kPi * p.circleNm), 360);
+            p.position = lf_moved(p.position, p.track, nm);
+            break;
+        case FLOODING:
             p.position = lf_moved(p.position, p.track, nm);
             break;
         case DISPERSING:

@@ -55,16 +55,21 @@ std::string datagram(const Report& r, double now);
 // 400 kn, each starting up to five minutes along its way; with a radius, one that passes it is
 // followed by a new flight from the centre (a flood that goes on), without one it flies on. Every
 // 100th stays at a fixed position, airborne at 250 kn (a broken transponder).
+//
+// A flood appears all at once 3 to 35 nm from the centre (even in distance and bearing), each
+// aircraft on its own straight track at 200 to 480 kn and 3000 to 38000 ft, airliners of ten large
+// airlines; none is renewed.
 class Generator {
 public:
-    Generator(vrn::LatLon center, double elevationFeet, int count, double radiusNm = 0.0, bool dispersing = false);
+    enum class Layout { Circuits, Dispersing, Flood };
+    Generator(vrn::LatLon center, double elevationFeet, int count, double radiusNm = 0.0, Layout layout = Layout::Circuits);
     std::vector<std::string> step(double nowSeconds);
 
 private:
     struct Plane {
         int kind = 0, index = 0, flight = 0;
         unsigned hexid = 0;
-        std::string callsign, type, registration, from, to;
+        std::string airline, callsign, type, registration, from, to;
         vrn::LatLon position;
         double altitude = 0.0, track = 0.0, speed = 0.0, verticalSpeed = 0.0;
         double circleNm = 0.0;   // radius of the circle around the centre that cruising and taxiing aircraft follow

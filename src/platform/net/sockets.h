@@ -82,6 +82,9 @@ std::uint16_t gf_boundPort(int fd);
 // the system grants what it allows (Linux up to its limit, net.core.rmem_max). Returns the size
 // granted as the system reports it, 0 when unknown. `bytes` 0 asks for nothing (the size in force).
 int gf_setReceiveBuffer(int fd, int bytes);
+// The system setting that raises the largest receive buffer granted ("net.core.rmem_max" on Linux);
+// empty where there is none to name.
+const char* gf_receiveBufferLimitSetting();
 // Asks the system to count the datagrams it drops on this socket for want of room; false where the
 // platform keeps no such count (Windows).
 bool gf_countDrops(int fd);

@@ -79,6 +79,8 @@ int gf_setReceiveBuffer(int fd, int bytes) {
     return granted;
 }
 
+const char* gf_receiveBufferLimitSetting() { return "net.core.rmem_max"; }
+
 bool gf_countDrops(int fd) {
     const int one = 1;
     return ::setsockopt(fd, SOL_SOCKET, SO_RXQ_OVFL, &one, sizeof one) == 0;

@@ -118,6 +118,9 @@ int gf_setReceiveBuffer(int fd, int bytes) {
     return granted;
 }
 
+// Winsock grants what is asked: it has no limit of its own to name.
+const char* gf_receiveBufferLimitSetting() { return ""; }
+
 // Winsock keeps no count of the datagrams a socket dropped.
 bool gf_countDrops(int /*fd*/) { return false; }
 
