@@ -28,8 +28,10 @@ void lf_restartSamplePlay(LiveAircraft& aircraft);
 // ---- The ground phase from the aircraft's history (ground_phase.cpp) ----
 // One more real record of the aircraft (it passed the timing and jump filters).
 void lf_noteRecord(LiveAircraft& aircraft, double feedTime, const PositionSample& record);
-// Its newest records show a take-off roll.
+// Its newest records show a take-off roll (a landed aircraft's starting anew below take-off roll speed).
 bool lf_takeoffRollSeen(const LiveAircraft& aircraft);
+// Its newest records speed up along one heading through take-off roll speed, whatever its history.
+bool lf_rollSpeedsUp(const LiveAircraft& aircraft);
 // A ground aircraft in the simulator starts under power, or gives up its take-off roll, as its
 // history says: after each record, and when it is first in the simulator.
 void lf_judgeGroundPhase(LiveAircraft& aircraft);

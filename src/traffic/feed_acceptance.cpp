@@ -233,7 +233,8 @@ bool lf_acceptApproachSample(LiveAircraft& a, PositionSample& s) {
     const PositionSample& newest = a.samples.back();
     if (lf_samePosition(s, newest))
         s.standing = 1;
-    else if (s.groundSpeed > newest.groundSpeed && s.groundSpeed > 40.0)
+    else if (s.groundSpeed > newest.groundSpeed && s.groundSpeed > 40.0 && !s.airborne && !lf_rollSpeedsUp(a))
+        // A landing roll never speeds up: a faster report is noise. A touch and go's roll does, and climbs.
         s.groundSpeed = newest.groundSpeed;
     return true;
 }

@@ -113,6 +113,10 @@ void lf_takeRollLine(LiveAircraft& a) {
 
 }  // namespace
 
+bool lf_rollSpeedsUp(const LiveAircraft& a) {
+    return !a.runRecords.empty() && lf_rollEndingAt(a.runRecords, a.runRecords.size() - 1, false);
+}
+
 bool lf_takeoffRollSeen(const LiveAircraft& a) {
     return !a.runRecords.empty() && lf_rollEndingAt(a.runRecords, a.runRecords.size() - 1, a.landed != 0);
 }

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <functional>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -208,6 +209,10 @@ protected:
     void check(const Variant& v) {
         const Records& r = v.records;
         const int lastDue = static_cast<int>(r.back().t * 100.0) + kPlayDelay;
+        // Where its records lift off, when they show the end of the roll (no pause just before).
+        std::optional<LatLon> realLiftOff;
+        for (std::size_t i = 1; i < r.size() && !realLiftOff; ++i)
+            if (r[i].s.airborne && !r[i - 1].s.airborne && r[i].t - r[i - 1].t <= 5.0) realLiftOff = pos(r[i]);
         // Passes of made-up motion: after the last record, and in gaps of the records until the next arrives.
         const auto madeUp = [&](int pass) {
             if (pass > lastDue) return true;
@@ -234,8 +239,12 @@ protected:
             }
             const bool air = !s.onGround || s.altitude > kZurichFt + 20.0;
             if (air && !wasAirborne && i > 0 && !newObject) {
-                // A lift-off: never from a landing, a rejected take-off or a taxi; on the runway's line and heading.
+                // A lift-off: never from a landing, a rejected take-off or a taxi; on the runway's line and
+                // heading; where its records lift off when they do.
                 lifted = true;
+                if (realLiftOff) {
+                    EXPECT_LT(gf_distanceNm(*realLiftOff, s.p) * 1852.0, 600.0) << v.name << ": metres from where its records lift off";
+                }
                 EXPECT_NE(v.liftOff, LiftOff::Never) << v.name << ": lifted off at pass " << s.pass;
                 const double off = gf_distanceNm(v.runway, s.p) * 1852.0 *
                                    std::sin(gf_headingDifference(v.runwayDeg * kDeg2Rad, gf_initialBearing(v.runway, s.p)));
