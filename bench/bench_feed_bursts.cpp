@@ -38,7 +38,7 @@ std::string lf_datagram(int i, double stamp) {
 
 int lf_seconds() {
     const char* text = std::getenv("VARNEL_BURST_SECONDS");
-    return text ? std::max(1, std::atoi(text)) : static_cast<int>(gf_benchIterations(60));
+    return text ? std::max(1, std::atoi(text)) : static_cast<int>(benchIterations(60));
 }
 
 void BM_UdpBursts(benchmark::State& state) {
@@ -148,6 +148,6 @@ void BM_ServeUnderChurn(benchmark::State& state) {
     state.counters["period_max_ms"] = longestPeriod;
     state.counters["connections"] = static_cast<double>(connections.load());
 }
-BENCHMARK(BM_ServeUnderChurn)->Arg(0)->Arg(1)->Iterations(gf_benchIterations(1000))->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_ServeUnderChurn)->Arg(0)->Arg(1)->Iterations(benchIterations(1000))->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace

@@ -82,7 +82,7 @@ void BM_ScanTree(benchmark::State& state) {
     state.counters["liveries"] = static_cast<double>(liveries);
     state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()) * 20000);
 }
-BENCHMARK(BM_ScanTree)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(gf_benchIterations(3));
+BENCHMARK(BM_ScanTree)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(benchIterations(3));
 
 void fillLiveries(std::size_t n) {
     g_liveries.clear();

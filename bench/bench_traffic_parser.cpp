@@ -68,6 +68,6 @@ void BM_processLine(benchmark::State& state) {
     std::lock_guard lock(vrn::g_trafficMutex);
     vrn::g_trafficQueue.clear();
 }
-BENCHMARK(BM_processLine)->Iterations(gf_benchIterations(kRounds) * kAircraft);
+BENCHMARK(BM_processLine)->Iterations(benchIterations(kRounds) * kAircraft);
 
 }  // namespace

@@ -150,7 +150,7 @@ void BM_TrafficPassUnderFeed(benchmark::State& state) {
     lf_endFeedWorld();
 }
 // Enough passes for the play delay, admission and the count limit to be part of the run (3 minutes).
-BENCHMARK(BM_TrafficPassUnderFeed)->Arg(300)->Arg(1000)->Arg(5000)->Iterations(gf_benchIterations(18000))->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_TrafficPassUnderFeed)->Arg(300)->Arg(1000)->Arg(5000)->Iterations(benchIterations(18000))->Unit(benchmark::kMicrosecond);
 
 void BM_TrafficPassAfterAStall(benchmark::State& state) {
     const int records = static_cast<int>(state.range(0));

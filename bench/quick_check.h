@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <cstdlib>
 
-inline benchmark::IterationCount gf_benchIterations(benchmark::IterationCount full) {
+inline benchmark::IterationCount benchIterations(benchmark::IterationCount full) {
     if (std::getenv("VARNEL_BENCH_QUICK") == nullptr) return full;
     return std::max<benchmark::IterationCount>(1, full / 100);
 }
