@@ -25,7 +25,7 @@ namespace {
 constexpr int kFolderSettings = 10;
 
 // Where the user's guide tells how to set the folder settings, which have no field in the window.
-constexpr const char* g_foldersGuideSection = "README.txt, \"Livery and airport folders\"";
+constexpr const char* kFoldersGuideSection = "README.txt, \"Livery and airport folders\"";
 
 // A scan that found something turns its setting off, in the file and in the window.
 void lf_scanDone(CheckBoxParameter& setting) {
@@ -76,13 +76,13 @@ void gf_scanLiveriesStep(bool scan) {
         if (folders.empty())
             throw UserErrorException(48, format("Set lfolder0-9 to your livery folders, or tick Automatic beside Scan "
                                                 "for liveries: see {}",
-                                                g_foldersGuideSection));
+                                                kFoldersGuideSection));
     }
     const bool found = gf_scanLiveries(scan, automatic, prioritize, folders);
     if (!found && automatic)
         throw UserErrorException(43, format("Automatic scan has not found any liveries: untick Automatic and set "
                                             "lfolder0-9, see {}",
-                                            g_foldersGuideSection));
+                                            kFoldersGuideSection));
     if (found && scan) lf_scanDone(SCAN_LIVERIES);
     gf_logLine("-------------------------- liveries scan ends   --------------------------------\n");
 }
@@ -96,7 +96,7 @@ void gf_checkAfolders(std::vector<std::string>& folders) {
         if (value.find(g_fsBaseGenericFolderName) != std::string::npos)
             throw UserErrorException(42, format("parameter {} points to stock airports instead of add-on airports! "
                                                 "See {}",
-                                                setting->name, g_foldersGuideSection));
+                                                setting->name, kFoldersGuideSection));
         folders.push_back(std::move(value));
     }
 }
@@ -113,7 +113,7 @@ void gf_scanAirportsStep() {
         if (folders.empty())
             throw UserErrorException(49, format("Set afolder0-9 to your add-on airport folders, or tick Automatic "
                                                 "beside Scan for addon airports: see {}",
-                                                g_foldersGuideSection));
+                                                kFoldersGuideSection));
     }
     gf_readAirportNames();
     if (MSFS_2020.get()) lf_clearOrCreate(g_mySimaddonFolder);

@@ -18,6 +18,7 @@
 #include "settings/settings_catalogue.h"
 #include "simlink/sim_ids.h"
 #include "traffic/engine_steps.h"
+#include "traffic/movement_common.h"
 #include "traffic/traffic_engine.h"
 #include "traffic/traffic_lists.h"
 
@@ -55,8 +56,6 @@ const ClassManoeuvre& lf_manoeuvre(unsigned sizeClass) {
 
 int lf_tick() { return g_tickCounter.load(std::memory_order_relaxed); }
 
-double lf_trackDifferenceDeg(double a, double b) { return std::fabs(std::remainder(a - b, 360.0)); }
-
 LatLon lf_at(const PositionSample& s) { return {s.latitude, s.longitude}; }
 LatLon lf_current(const LiveAircraft& a) { return {a.position.latitude, a.position.longitude}; }
 
@@ -91,7 +90,7 @@ bool lf_tooSoonOrJump(const LiveAircraft& a, const TrafficUpdate& update) {
     if ((g0 > 5.0 && g >= 10.0 * g0) || (g > 5.0 && g0 >= 10.0 * g)) return true;
     if ((g0 <= 5.0 && g >= 80.0) || (g <= 5.0 && g0 >= 80.0)) return true;
     if (a.extrapolationCount >= 1) return false;
-    const double trackDiff = lf_trackDifferenceDeg(update.sample.track, newest.track);
+    const double trackDiff = movement::trackDifferenceDeg(update.sample.track, newest.track);
     if (update.sample.airborne && g > 120.0 && trackDiff <= 1.0 && kFastSpacingNm / (g / 3600.0) >= dt) return true;
     if (!update.sample.airborne && g <= 30.0 && trackDiff <= 2.0) {
         const double wait = g > 0.0 ? std::min(kTaxiSpacingNm / (g / 3600.0), kTaxiMaxWaitSeconds) : kTaxiMaxWaitSeconds;

@@ -27,8 +27,6 @@ constexpr double kGiveUpSlowerKn = 8.0;      // clearly slower than the roll's t
 constexpr double kGiveUpHeadingDeg = 15.0;
 constexpr double kGiveUpOffLineM = 60.0;
 
-double lf_trackDifference(double a, double b) { return std::fabs(std::remainder(a - b, 360.0)); }
-
 LatLon lf_at(const RunRecord& r) { return {r.latitude, r.longitude}; }
 
 // Metres a position lies beside the line of the take-off roll.
@@ -57,7 +55,7 @@ void lf_giveUpTakeoff(LiveAircraft& a, const char* why) {
 const char* lf_rollEndsAt(const LiveAircraft& a, const RunRecord& r) {
     if (r.airborne) return nullptr;
     if (r.knots < a.rollTopKn - kGiveUpSlowerKn) return "it slows down";
-    if (lf_trackDifference(r.trackDeg, a.rollTrackDeg) > kGiveUpHeadingDeg && r.knots >= 1.0) return "it turns off";
+    if (movement::trackDifferenceDeg(r.trackDeg, a.rollTrackDeg) > kGiveUpHeadingDeg && r.knots >= 1.0) return "it turns off";
     if (lf_offRollLine(a, lf_at(r)) > kGiveUpOffLineM) return "it leaves the runway's line";
     return nullptr;
 }
@@ -75,7 +73,7 @@ bool lf_rollEndingAt(const std::deque<RunRecord>& r, std::size_t end, bool fromL
     std::size_t slowest = end;
     for (std::size_t i = end; i-- > 0;) {
         const RunRecord& x = r[i];
-        if (x.airborne || lf_trackDifference(x.trackDeg, newest.trackDeg) > kRollHeadingDeg ||
+        if (x.airborne || movement::trackDifferenceDeg(x.trackDeg, newest.trackDeg) > kRollHeadingDeg ||
             !(x.knots <= laterSlowest + kRollSpeedScatterKn))
             break;
         // The roll starts at its slowest record; of equals the latest (after a hold, as it sets off).

@@ -132,8 +132,9 @@ double lf_madeUpSeconds(const LiveAircraft& a, bool ground, double v) {
 }
 
 // The speed a made-up sample moves at, and its vertical speed where the motion dictates one.
-double lf_extrapolatedSpeed(const LiveAircraft& a, const PositionSample& oldest, int count, double seconds, PositionSample& s) {
-    const double v = std::isfinite(oldest.groundSpeed) ? std::max(oldest.groundSpeed, 0.0) : 0.0;
+// `v` is the oldest sample's speed (kn), made finite and not negative.
+double lf_extrapolatedSpeed(const LiveAircraft& a, const PositionSample& oldest, double v, int count, double seconds,
+                            PositionSample& s) {
     // Parked, or just pushed back at a walking pace: it waits on its spot for its feed.
     if (oldest.standing || a.phase == PHASE_AT_STAND || a.phase == PHASE_LEAVING_STAND) return 0.0;
     if (lf_extrapolatedOnGround(a)) {
@@ -161,13 +162,14 @@ void lf_extendSamples(LiveAircraft& a, int count) {
         s.altitude = 0.0;
         s.verticalSpeed = 0.0;   // unless the take-off roll sets one below
     }
-    const double seconds = lf_madeUpSeconds(a, ground, std::isfinite(oldest.groundSpeed) ? oldest.groundSpeed : 0.0);
-    const double speed = lf_extrapolatedSpeed(a, oldest, count, seconds, s);
+    const double oldestKn = std::isfinite(oldest.groundSpeed) ? std::max(oldest.groundSpeed, 0.0) : 0.0;
+    const double seconds = lf_madeUpSeconds(a, ground, oldestKn);
+    const double speed = lf_extrapolatedSpeed(a, oldest, oldestKn, count, seconds, s);
     s.groundSpeed = speed;
     s.trueAirspeed = speed;
     s.standing = 1;
     // On the ground the segment's speed changes evenly from the oldest sample's to the new one's.
-    const double segmentKn = ground && speed > 0.0 && std::isfinite(oldest.groundSpeed) ? (speed + std::max(oldest.groundSpeed, 0.0)) / 2.0 : speed;
+    const double segmentKn = ground && speed > 0.0 && std::isfinite(oldest.groundSpeed) ? (speed + oldestKn) / 2.0 : speed;
     if (segmentKn > 0.0) {
         const double feet = segmentKn * seconds * 100.0 * kFeetPerNm / kPassesPerHour;
         // A take-off roll keeps to its runway's line.

@@ -23,6 +23,9 @@ int tick();
 inline LatLon at(const PositionSample& s) { return {s.latitude, s.longitude}; }
 inline LatLon here(const LiveAircraft& a) { return {a.position.latitude, a.position.longitude}; }
 
+// The angle between two tracks in degrees, [0, 180].
+inline double trackDifferenceDeg(double a, double b) { return std::fabs(std::remainder(a - b, 360.0)); }
+
 inline double normalHeading(double h) {
     if (!std::isfinite(h)) return 0.0;
     h = std::fmod(h, kTwoPi);

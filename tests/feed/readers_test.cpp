@@ -517,6 +517,12 @@ protected:
         std::thread m_thread;
     };
     static void waitForRealTraffic() { RealTrafficWait().join(); }
+    // RealTraffic on this client answers the version request, and the link is up.
+    void linkRealTraffic(int fd) {
+        std::thread rt = realTraffic(fd);
+        waitForRealTraffic();
+        rt.join();
+    }
     // A client that answers the version request as RealTraffic does.
     std::thread realTraffic(int fd, const std::string& answer = R"({"version":"10.0.200","level":1})" "\r\n") {
         return std::thread([fd, answer] {
@@ -536,9 +542,7 @@ protected:
 // dropped, link down), the next client taken after its own handshake, and "exit" when the server stops.
 TEST_F(ServerTest, HandshakeLinesLostClientReconnectionAndExit) {
     const int c1 = connect();
-    std::thread rt = realTraffic(c1);
-    waitForRealTraffic();
-    rt.join();
+    linkRealTraffic(c1);
     EXPECT_TRUE(g_mainWindow.g_realTrafficLinkUp.load());
     EXPECT_EQ(g_mainWindow.g_realTrafficText.get().rfind("RT stnd edition: 10.0.200, archive: week", 0), 0u);
     gf_sendQs123(0);
@@ -642,9 +646,7 @@ TEST_F(ServerTest, OnlyAConnectionThatAnswersTheVersionBecomesTheClient) {
     g_handshakeDeadlineMs = 60000;
     for (int i = 0; i < 100; ++i) connect();
     const int rtFd = connect();
-    std::thread rt = realTraffic(rtFd);
-    waitForRealTraffic();
-    rt.join();
+    linkRealTraffic(rtFd);
     ASSERT_TRUE(sendDataPacket("Qs123=1000\r\n"));
     EXPECT_EQ(readSome(rtFd), "Qs123=1000\r\n");
 }
@@ -733,9 +735,7 @@ TEST_F(ServerTest, ConnectionsWaitingWhileLinkedAreClosedAtOnceAndRealTrafficIsG
     std::atomic<std::int64_t> ms{0};
     gf_setServerClockForTests([&] { return std::chrono::steady_clock::time_point(std::chrono::milliseconds(ms.load())); });
     const int first = connect();
-    std::thread rt = realTraffic(first);
-    waitForRealTraffic();
-    rt.join();
+    linkRealTraffic(first);
     ASSERT_TRUE(g_clientConnected.load());
     for (int i = 0; i < 2000; ++i) {
         int error = 0;
@@ -803,9 +803,7 @@ TEST_F(ServerTest, EachStartOfTheServerHasAMinuteOfHandshakeLinesOfItsOwn) {
 // a failed position report a second or two later), and the new connection is greeted at once.
 TEST_F(ServerTest, ALinkClosedByRealTrafficIsNoticedAndItsReturnGreetedAtOnce) {
     const int first = connect();
-    std::thread rt = realTraffic(first);
-    gf_waitForRealTraffic();
-    rt.join();
+    linkRealTraffic(first);
     ASSERT_TRUE(g_mainWindow.g_realTrafficLinkUp.load());
     int dropped = 0;
     g_feedHooks.dropLiveAircraft = [&] { ++dropped; };

@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <chrono>
 #include <cstdio>
 #include <functional>
 #include <optional>
@@ -25,6 +24,7 @@
 #include "core/exceptions.h"
 #include "platform/ui/win32_backend.h"
 #include "records/stand_records.h"
+#include "support/test_support.h"
 #include "traffic/traffic_lists.h"
 
 namespace vrn::test {
@@ -42,15 +42,6 @@ std::wstring lf_wide(const std::string& s) {
     std::wstring out(static_cast<std::size_t>(std::max(n, 0)), L'\0');
     if (n > 0) MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), out.data(), n);
     return out;
-}
-
-template <typename F>
-bool lf_eventually(F condition, int seconds = 20) {
-    for (int i = 0; i < seconds * 100; ++i) {
-        if (condition()) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return condition();
 }
 
 class LabelFit : public WindowTest {
@@ -172,7 +163,7 @@ TEST_F(LabelFit, EveryLabelFitsItsPlaceInTheFontOfTheWindowsControls) {
         HWND main = nullptr;
         const HWND lastControl = [&] {
             HWND control = nullptr;
-            lf_eventually([&] {
+            eventually([&] {
                 main = FindWindowW(nullptr, lf_wide(title).c_str());
                 control = main ? GetDlgItem(main, REREAD_BUTTON.controlId) : nullptr;
                 return loopEnded || control != nullptr;
