@@ -149,6 +149,15 @@ struct LiveAircraft : Aircraft {
     LatLon rollPoint{};
     double rollTopKn = 0.0;
     double groundAltitude = std::numeric_limits<double>::quiet_NaN();   // ft, last reported; NaN unknown
+    // Made-up motion and the way back from it: when the current spell began (-1 none), records refused
+    // during it because their time stamps did not advance, and the steering back onto the records' path.
+    std::int32_t madeUpFromPass = -1;
+    std::int32_t staleRecords = 0;
+    std::uint8_t rejoining = 0;
+    std::int32_t rejoinFromPass = 0;
+    // The newest real record taken and the pass it came: a later one that lies behind it is judged by it.
+    PositionSample lastRecord;
+    std::int32_t lastRecordPass = -1;
 };
 
 // Seconds an aircraft has stood at its stand (0 when it never reached one).

@@ -74,6 +74,14 @@ void lf_retimeNextSample(LiveAircraft& aircraft);
 void lf_setNextDuePass(LiveAircraft& aircraft, int passes);
 // A sample half way between the two oldest.
 void lf_insertMidSample(LiveAircraft& aircraft);
+
+// ---- Back onto the records' path after made-up motion (rejoin.cpp) ----
+// Records came again after made-up motion: an aircraft in the air steers back onto their path.
+void lf_startRejoin(LiveAircraft& aircraft);
+// Every pass while it steers back: heading, speed, height and the per-pass steps along its nose.
+void lf_rejoinStep(LiveAircraft& aircraft);
+// In the air, a record more than a few seconds ahead is reached along a curve through sub-samples.
+void lf_curveToNextRecord(LiveAircraft& aircraft);
 // Configuration of an airborne aircraft climbing away or approaching, and its approach descent (ft/min).
 void lf_climbConfiguration(LiveAircraft& aircraft);
 void lf_approachConfiguration(LiveAircraft& aircraft);

@@ -13,6 +13,7 @@
 #include "core/format.h"
 #include "core/geodesy.h"
 #include "core/log.h"
+#include "core/time_of_week.h"
 #include "liveries/type_queries.h"
 #include "records/stand_records.h"
 #include "settings/settings_catalogue.h"
@@ -39,6 +40,10 @@ constexpr double kRunEndNm = 0.011879049676025918;        // 22 m
 constexpr double kStepBackDeg = 120.0;
 constexpr int kMaxQueuedSamples = 200;
 constexpr int kWeekPasses = 60480000;
+// A record further round than this from the newest one's track lies behind it; an airliner needs
+// half a minute and more to turn round.
+constexpr double kBehindDeg = 90.0;
+constexpr int kTurnRoundPasses = 3000;
 
 // Ground turn rate (degrees per pass), largest climb per pass (ft), push-back and pull-out speed (kn).
 struct ClassManoeuvre {
@@ -71,11 +76,44 @@ bool lf_altitudeAllowsCreation(const TrafficUpdate& update) {
     return std::fabs(altitude - elevation) > 120.0;
 }
 
+// Said once per spell of made-up motion; a feed that pauses for everyone at once is bounded.
+LogLimiter l_madeUpEndLog("\"records again after made-up motion\"");
+
 // Extrapolated samples end: real data plays again from the next pass.
 void lf_endExtrapolation(LiveAircraft& a) {
     if (a.extrapolationCount == 0) return;
     if (!a.samples.empty()) a.samples.front().duePass = lf_tick() + 1;
     a.extrapolationCount = 0;
+}
+
+// A spell of made-up motion ended with this record queued: said once, and in the air the aircraft
+// steers back onto the path of its records from where it is.
+void lf_madeUpEnds(LiveAircraft& a) {
+    if (a.state == STATE_IN_SIM && a.samples.size() >= 2) {
+        l_madeUpEndLog.log(vrn::format("{:8}: {:8} records again after {:.0f} s of made-up motion{}, {:.0f} m from it", gf_nowHhMmSs(),
+                                       a.callsign, (lf_tick() - a.madeUpFromPass) / 100.0,
+                                       a.staleRecords > 0 ? vrn::format(" ({} records with stopped time stamps)", a.staleRecords)
+                                                          : std::string(),
+                                       gf_distanceNm(lf_current(a), lf_at(a.samples.back())) * 1852.0));
+        lf_startRejoin(a);
+    }
+    a.madeUpFromPass = -1;
+    a.staleRecords = 0;
+}
+
+// An airborne record behind the newest one along its way, when the aircraft could not have turned
+// round since: an old position (a second sender repeating the feed late, a time base moved back).
+// Taken, it would fly the aircraft backwards; it flies on until records ahead of it are due.
+bool lf_backAlongItsPath(const LiveAircraft& a, const PositionSample& s) {
+    const PositionSample& n = a.lastRecord;
+    if (a.lastRecordPass < 0 || !s.airborne || !n.airborne || !(n.groundSpeed >= 60.0)) return false;
+    const double d = gf_distanceNm(lf_at(n), lf_at(s));
+    // Within two seconds of flight: the scatter of positions, not a step back.
+    if (!(d * 3600.0 > 2.0 * n.groundSpeed)) return false;
+    const double off = movement::trackDifferenceDeg(gf_initialBearing(lf_at(n), lf_at(s)) * kRad2Deg, n.track);
+    if (off <= kBehindDeg) return false;
+    const bool turnedRound = movement::trackDifferenceDeg(s.track, n.track) > kBehindDeg;
+    return !(turnedRound && lf_tick() - a.lastRecordPass >= kTurnRoundPasses);
 }
 
 // A record too close in time or space to the newest sample, or an implausible speed jump.
@@ -341,6 +379,7 @@ void lf_pushPosition(LiveAircraft& a, PositionSample s) {
     lf_trimStandingRun(a, s);
     if (!a.samples.empty() && a.samples.back().duePass >= s.duePass) s.duePass = a.samples.back().duePass + 1;
     a.samples.push_back(s);
+    if (a.extrapolationCount == 0 && a.madeUpFromPass >= 0) lf_madeUpEnds(a);
     if (a.samples.size() == 2 && a.samples.front().standing && !s.standing) {
         a.samples.front().duePass = lf_tick() + 1;
         a.samples.front().groundSpeed = s.groundSpeed;
@@ -350,10 +389,17 @@ void lf_pushPosition(LiveAircraft& a, PositionSample s) {
 bool lf_acceptUpdate(const TrafficUpdate& update, LiveAircraft& a) {
     if (update.hexid != a.aircraftId) return false;
     if (a.state == STATE_TO_RECREATE || a.state == STATE_REMOVING || a.removeMark) return true;
-    if (!a.samples.empty() && lf_tooSoonOrJump(a, update)) return true;
+    if (!a.samples.empty() && lf_tooSoonOrJump(a, update)) {
+        if (a.madeUpFromPass >= 0 && update.timeStamp <= a.lastSampleTime + 1.0 && !lf_samePosition(update.sample, a.lastRecord))
+            ++a.staleRecords;
+        return true;
+    }
     if (a.state == STATE_NEW && !lf_altitudeAllowsCreation(update)) return true;
+    if (lf_backAlongItsPath(a, update.sample)) return true;
     if (!lf_flightDataChange(a, update.flight)) return true;
     a.lastSampleTime = update.timeStamp;
+    a.lastRecord = update.sample;
+    a.lastRecordPass = lf_tick();
     lf_noteRecord(a, update.timeStamp, update.sample);
     lf_pushPosition(a, update.sample);
     lf_judgeGroundPhase(a);

@@ -66,6 +66,9 @@ constexpr int kLeavingWaitPasses = 18000;          // after a push back: three m
 // The fastest an aircraft may plausibly move (kn); a sample farther away is reached late, not by a jump.
 constexpr double kFastestAirKn = 800.0;
 constexpr double kFastestGroundKn = 250.0;
+// Bounds of an airborne aircraft's speed against its records' while it runs late or early.
+constexpr double kCatchUpFactor = 1.1;
+constexpr double kWaitFactor = 0.85;
 
 // Largest pitch change per pass in the air, by size class (degrees per pass, kept in radians).
 double lf_maxPitchStep(unsigned sizeClass) {
@@ -86,12 +89,28 @@ double lf_qnh() {
 // a sample that jumps away is reached late rather than by a leap.
 void lf_linearSteps(LiveAircraft& a) {
     const PositionSample& oldest = a.samples[0];
-    const PositionSample& next = a.samples[1];
+    PositionSample& next = a.samples[1];
     const double d = gf_distanceNm(here(a), at(next));
     const double said = std::max({oldest.groundSpeed, next.groundSpeed, a.onGround ? 30.0 : 150.0});
-    const double fastest = std::min(2.0 * (std::isfinite(said) ? said : 0.0), a.onGround ? kFastestGroundKn : kFastestAirKn);
+    double fastest = std::min(2.0 * (std::isfinite(said) ? said : 0.0), a.onGround ? kFastestGroundKn : kFastestAirKn);
+    // In the air, with speeds reported, an aircraft that runs late or early (back from made-up motion)
+    // catches up or waits within a little of them rather than racing or crawling.
+    double reported = std::max(oldest.groundSpeed, next.groundSpeed);
+    // Between two records as their positions and times say, when that is faster (speeds reported low).
+    if (next.duePass - oldest.duePass >= 100)
+        reported = std::max(reported, gf_distanceNm(at(oldest), at(next)) * kPassesPerHour / (next.duePass - oldest.duePass));
+    const bool paced = !a.onGround && oldest.airborne && next.airborne && std::isfinite(reported) && reported >= 60.0 &&
+                       !lf_rotor(a) && a.phase == PHASE_AIRBORNE;
+    if (paced) fastest = std::min(fastest, kCatchUpFactor * reported);
     const int least = passesFor(d, std::max(fastest, 30.0));
-    const int p = std::max(passesToNext(a), least);
+    int p = std::max(passesToNext(a), least);
+    if (paced) {
+        const int most = passesFor(d, kWaitFactor * std::min(oldest.groundSpeed, next.groundSpeed));
+        if (p > most) {
+            p = std::max(most, kMinPasses);
+            next.duePass = tick() + p;
+        }
+    }
     a.latitudeStep = (next.latitude - a.position.latitude) / p;
     a.longitudeStep = longitudeDelta(a.position.longitude, next.longitude) / p;
     if (!std::isfinite(a.latitudeStep) || !std::isfinite(a.longitudeStep)) a.latitudeStep = a.longitudeStep = 0.0;
@@ -154,6 +173,10 @@ double lf_extrapolatedSpeed(const LiveAircraft& a, const PositionSample& oldest,
 
 void lf_extendSamples(LiveAircraft& a, int count) {
     a.extrapolationCount = count;
+    if (a.madeUpFromPass < 0) {
+        a.madeUpFromPass = tick();
+        a.staleRecords = 0;
+    }
     const PositionSample& oldest = a.samples.front();
     PositionSample s = oldest;
     const bool ground = lf_extrapolatedOnGround(a);
@@ -571,6 +594,7 @@ void lf_airGroundStep(LiveAircraft& a) {
         a.longitudeStep = 0.0;
         if (!a.onGround) a.climbPerPass = 0.0;
     } else {
+        if (!a.onGround) lf_curveToNextRecord(a);
         lf_linearSteps(a);
         if (a.onGround)
             lf_takeoffStep(a);
@@ -614,6 +638,23 @@ bool lf_waitsToLeaveStand(LiveAircraft& a) {
 
 }  // namespace
 
+namespace {
+
+// An aircraft whose made-up motion ran out goes: the log says what its records did meanwhile.
+LogLimiter l_madeUpRemovalLog("\"removed after made-up motion\"");
+
+void lf_sayWhyRemoved(const LiveAircraft& a) {
+    if (a.madeUpFromPass < 0) return;
+    const double seconds = (tick() - a.madeUpFromPass) / 100.0;
+    const std::string why = a.staleRecords > 0
+                                ? vrn::format("its records came on but their time stamps stopped ({} refused)", a.staleRecords)
+                                : std::string("no records came");
+    l_madeUpRemovalLog.log(vrn::format("{:8}: {:8} removed after {:.0f} s of made-up motion: {}", gf_nowHhMmSs(), a.callsign,
+                                       seconds, why));
+}
+
+}  // namespace
+
 void lf_movementStep(LiveAircraft& a) {
     for (;;) {
         // A sample without a usable position is never played.
@@ -629,6 +670,7 @@ void lf_movementStep(LiveAircraft& a) {
         if (!lf_keepPlaying(a)) break;
     }
     if (a.phase != PHASE_AT_STAND) gf_chooseStand(a);
+    lf_sayWhyRemoved(a);
     gf_removeLiveAircraft(a);
 }
 

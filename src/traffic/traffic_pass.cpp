@@ -70,7 +70,9 @@ void lf_admitNearestFirst(std::vector<std::pair<double, std::size_t>>& waiting) 
 // One aircraft in the simulator: its movement step when its oldest sample is due, then its position
 // for this pass's hand-over.
 void lf_moveInSimulator(LiveAircraft& a, int tick) {
-    if (tick >= a.samples.front().duePass) {
+    // Steering back onto its records' path after made-up motion, it moves by its own steps.
+    if (a.rejoining) lf_rejoinStep(a);
+    if (!a.rejoining && !a.samples.empty() && tick >= a.samples.front().duePass) {
         lf_movementStep(a);
         if (!a.samples.empty()) {
             a.position.verticalSpeed = a.verticalSpeedFpm / 60.0;

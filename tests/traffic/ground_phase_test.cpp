@@ -114,6 +114,55 @@ std::size_t firstAtOrAbove(const Records& r, double kn) {
     return firstIndex(r, 0, [&](const Recorded& x) { return !x.s.airborne && x.s.groundSpeed >= kn; });
 }
 
+// ---- In the air: made-up motion and the way back onto the records ----
+
+// An airborne stretch of a track around where it turns most in 45 s, times from its first record.
+Records airStretch(const char* name, std::size_t& turn) {
+    const Records all = realTrack(name);
+    double most = -1.0;
+    for (std::size_t i = 0; i < all.size(); ++i) {
+        if (!all[i].s.airborne) continue;
+        const std::size_t j = lastBefore(all, all[i].t + 45.0);
+        const double d = std::fabs(std::remainder(all[j].s.track - all[i].s.track, 360.0));
+        if (all[j].s.airborne && d > most) most = d, turn = i;
+    }
+    const std::size_t from = atOrLast(all, 0, all[turn].t - 60.0), to = lastBefore(all, all[turn].t + 150.0);
+    Records r = slice(all, from, to);
+    std::erase_if(r, [](const Recorded& x) { return !x.s.airborne; });
+    turn = atOrLast(r, 0, 60.0);
+    return r;
+}
+// One record every `seconds`.
+Records thinned(const Records& r, double seconds) {
+    Records out;
+    for (const Recorded& x : r)
+        if (out.empty() || x.t - out.back().t >= seconds - 0.01) out.push_back(x);
+    return out;
+}
+// The stamps of the records from `from` on for `seconds` stop at the first's, or lie `lie` seconds
+// ahead; positions go on.
+Records stampsAmiss(Records r, std::size_t from, double seconds, double lie) {
+    const double t0 = r[from].t;
+    for (std::size_t i = from; i < r.size() && r[i].t <= t0 + seconds; ++i) r[i].stamp = lie == 0.0 ? t0 : r[i].t + lie;
+    return r;
+}
+// A second sender repeats every record `late` seconds later; at `moveAt` the feed's time base moves
+// back by as much, so that from then on every record's stamp is `late` seconds ahead of its own.
+Records withLateCopy(const Records& r, double late, double moveAt) {
+    Records out;
+    for (const Recorded& x : r)
+        for (const double arrives : {x.t, x.t + late}) {
+            Recorded c = x;
+            c.t = arrives;
+            c.stamp = x.t + (arrives >= moveAt ? late : 0.0);
+            out.push_back(c);
+        }
+    std::stable_sort(out.begin(), out.end(), [](const Recorded& a, const Recorded& b) { return a.t < b.t; });
+    return out;
+}
+
+const char* const kAirTracks[] = {"lszh-arr-swr5220", "lszh-dep-swr137h", "swr5220-racetracks"};
+
 std::vector<Variant> variantsOf(const std::string& kind) {
     std::vector<Variant> out;
     const auto add = [&](std::string name, Records r, LiftOff l, LatLon runway = {}, double deg = 0.0, bool rolling = false) {
@@ -187,6 +236,25 @@ std::vector<Variant> variantsOf(const std::string& kind) {
             r = slice(r, 0, atOrLast(r, up, r[up].t + 10.0));
             add(vrn::format("touch and go, {}", name), r, LiftOff::Must, pos(arr[roll]), arr[roll].s.track);
         }
+    } else if (kind.starts_with("Air")) {
+        for (const char* name : kAirTracks) {
+            std::size_t turn = 0;
+            const Records r = airStretch(name, turn);
+            if (kind == "AirThinned") {
+                for (const double every : {5.0, 7.0, 10.0}) add(vrn::format("{} one record every {} s", name, every), thinned(r, every), LiftOff::May);
+            } else if (kind == "AirPauses") {
+                for (const double seconds : {20.0, 45.0, 90.0})
+                    add(vrn::format("{} pauses {} s in its turn", name, seconds), pausedAfter(r, turn, seconds), LiftOff::May);
+                const Records sparse = thinned(r, 7.0);
+                add(vrn::format("{} one record every 7 s, 45 s missing in its turn", name),
+                    pausedAfter(sparse, lastBefore(sparse, r[turn].t), 45.0), LiftOff::May);
+            } else if (kind == "AirStampsAmiss") {
+                add(vrn::format("{} stamps stop 60 s in its turn", name), stampsAmiss(r, turn, 60.0, 0.0), LiftOff::May);
+                add(vrn::format("{} stamps 60 s ahead for 30 s in its turn", name), stampsAmiss(r, turn, 30.0, 60.0), LiftOff::May);
+            } else if (kind == "AirLateCopy") {
+                add(vrn::format("{} repeated 45 s late", name), withLateCopy(r, 45.0, r[turn].t), LiftOff::May);
+            }
+        }
     } else if (kind == "FeedStartsRolling") {
         for (const char* name : kDepartures)
             for (const double kn : {60.0, 100.0}) {
@@ -222,8 +290,27 @@ protected:
                     return true;
             return false;
         };
+        // The highest speed its records show within half a minute of the one playing at a pass (across
+        // a gap in them, the records on either side): reported, or from one position to the next
+        // (real positions scatter, and the object follows them).
+        const auto stamp = [&](std::size_t i) { return r[i].stamp.value_or(r[i].t); };
+        const auto fastestNear = [&](int pass) {
+            const double t = (pass - kPlayDelay) / 100.0;
+            double most = 0.0;
+            for (std::size_t i = 0; i < r.size(); ++i) {
+                const bool near = std::fabs(r[i].t - t) <= 30.0 || (i + 1 < r.size() && r[i].t <= t && r[i + 1].t >= t) ||
+                                  (i > 0 && r[i - 1].t <= t && r[i].t >= t) || (i + 1 == r.size() && r[i].t <= t);
+                if (!near) continue;
+                most = std::max(most, r[i].s.groundSpeed);
+                const double dt = i > 0 ? stamp(i) - stamp(i - 1) : 0.0;
+                if (dt >= 0.9 && dt <= 12.0) most = std::max(most, gf_distanceNm(pos(r[i - 1]), pos(r[i])) * 3600.0 / dt);
+            }
+            return most;
+        };
         bool wasAirborne = false, lifted = false;
-        int deadStops = 0, hardBraking = 0, steps = 0, slowFlight = 0, objects = 0;
+        int deadStops = 0, hardBraking = 0, steps = 0, slowFlight = 0, objects = 0, sideways = 0, backwards = 0, tooFast = 0;
+        double mostOff = 0.0, fastest = 0.0;
+        int fastAt = 0;
         double lastAirKn = 0.0;
         std::vector<Second> seconds;
         for (std::size_t i = 0; i < trace.size(); ++i) {
@@ -264,6 +351,14 @@ protected:
                 // A made-up flight keeps its last airborne speed.
                 if (!madeUp(s.pass)) lastAirKn = kn;
                 else if (lastAirKn > 0.0 && kn < 0.8 * lastAirKn) ++slowFlight;
+                const Seen& b = *seconds[seconds.size() - 2].seen;
+                if (b.onGround || b.altitude <= kZurichFt + 20.0 || kn < 5.0) continue;
+                // It flies where its nose points, no faster than its records nearby say.
+                const double off = std::fabs(gf_headingDifference(gf_initialBearing(b.p, s.p), s.heading)) * kRad2Deg;
+                if (kn > 50.0 && off > 20.0) ++sideways, mostOff = std::max(mostOff, off);
+                if (off > 90.0) ++backwards;
+                // While records are still to come (a made-up take-off after its last record speeds up on its own).
+                if (s.pass <= lastDue && kn > 1.2 * fastestNear(s.pass) + 5.0) ++tooFast, fastest = std::max(fastest, kn), fastAt = s.pass;
                 continue;
             }
             if (before > 5.0 && kn < 0.5 && madeUp(s.pass)) ++deadStops;
@@ -284,7 +379,8 @@ protected:
         }
         std::cout << "[variant] " << v.name << ": objects " << objects << ", lifted " << lifted << ", dead stops " << deadStops
                   << ", hard braking s " << hardBraking << ", made-up steps " << steps << ", slow made-up flight s " << slowFlight
-                  << "\n";
+                  << ", sideways s " << sideways << " (up to " << std::lround(mostOff) << " deg), backwards s " << backwards
+                  << ", too fast s " << tooFast << " (up to " << std::lround(fastest) << " kn, pass " << fastAt << " of " << lastDue << ")\n";
         if (v.liftOff == LiftOff::Must) {
             EXPECT_TRUE(lifted) << v.name << ": never lifted off";
         }
@@ -292,6 +388,9 @@ protected:
         EXPECT_EQ(hardBraking, 0) << v.name << ": seconds braking harder than 0.3 g";
         EXPECT_EQ(steps, 0) << v.name << ": made-up speed steps above 10 kn in a second";
         EXPECT_EQ(slowFlight, 0) << v.name << ": made-up flight seconds below 80 % of its last speed";
+        EXPECT_EQ(sideways, 0) << v.name << ": seconds in the air faster than 50 kn with the nose more than 20 degrees off the motion";
+        EXPECT_EQ(backwards, 0) << v.name << ": seconds in the air moving against the nose";
+        EXPECT_EQ(tooFast, 0) << v.name << ": seconds in the air faster than 1.2 times its records nearby";
     }
 };
 
@@ -304,16 +403,20 @@ TEST_P(GroundPhaseTest, PhysicalRulesHoldOverEachObjectsWholeLife) {
         // One at a time, each a new aircraft, until the last is removed.
         ++n;
         std::tie(id, callsign) = std::tuple{0x4c0000u + n, "SWR" + std::to_string(100 + n)};
+        // Aircraft far from Zurich stay within the user's range.
+        LATERAL_RANGE.set(LATERAL_RANGE.maximum);
         trace.clear();
         replay(v.records, 0, true);
         ASSERT_EQ(gf_liveById(id), nullptr) << v.name << ": never removed";
         check(v);
     }
+    LATERAL_RANGE.set(LATERAL_RANGE.defaultValue);
 }
 
 INSTANTIATE_TEST_SUITE_P(RealTracks, GroundPhaseTest,
                          ::testing::Values("ArrivalEnds", "ArrivalPauses", "DepartureEnds", "DeparturePauses", "RejectedTakeOff",
-                                           "TouchAndGo", "FeedStartsRolling"),
+                                           "TouchAndGo", "FeedStartsRolling", "AirThinned", "AirPauses", "AirStampsAmiss",
+                                           "AirLateCopy"),
                          [](const auto& info) { return std::string(info.param); });
 
 }  // namespace

@@ -3,6 +3,7 @@
 // as the park airport: the records of the shared ADS-B recordings (excerpts, or whole tracks).
 #include <algorithm>
 #include <cmath>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -27,7 +28,8 @@ inline Aircraft a320(const Flight& f, std::uint32_t id) {
 
 // ---- Real recorded sequences (excerpts of the shared ADS-B recordings at Zurich) ----
 
-struct Recorded { double t; PositionSample s; };
+// A record and the second it arrives; its time stamp is that second unless it carries its own.
+struct Recorded { double t; PositionSample s; std::optional<double> stamp{}; };
 
 // The records of a file of traffic datagrams as the parser gives them: altitude 0 on the ground,
 // times from the first.
@@ -103,7 +105,7 @@ protected:
                 TrafficUpdate u{};
                 u.flight = f;
                 u.hexid = id;
-                u.timeStamp = 1.0e9 + records[next].t;
+                u.timeStamp = 1.0e9 + records[next].stamp.value_or(records[next].t);
                 u.sample = records[next].s;
                 u.sample.duePass = g_tickCounter + kPlayDelay;
                 // The first record, or the first after the aircraft was removed, makes a new one.

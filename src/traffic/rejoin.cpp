@@ -1,0 +1,323 @@
+// Back onto the real path after made-up motion in the air. While its records paused the aircraft flew
+// straight on; the real one may have turned, sped up or slowed down. Rather than sliding sideways
+// along a chord to the next record, it flies there: every pass it moves along its nose, turning at
+// its class's rate towards a point some way ahead on the path its records draw (pursuit), at a speed
+// near what they report, until it lies on that path and points along it. Sample play then goes on
+// from where it is. And where records are sparse, the way between two of them is a curve that
+// leaves along the aircraft's heading and arrives along the record's track, not a chord.
+// Run thread, inside the traffic pass.
+#include <algorithm>
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "core/format.h"
+#include "core/log.h"
+#include "core/time_of_week.h"
+#include "settings/settings_catalogue.h"
+#include "traffic/engine_steps.h"
+#include "traffic/movement_common.h"
+#include "traffic/sample_tests.h"
+
+namespace vrn {
+
+using namespace movement;
+
+namespace {
+
+constexpr double kMetresPerNm = 1852.0;
+constexpr double kMpsPerKn = 0.514444;
+constexpr double kGravity = 9.80665;
+// How far the speed may stray from what the records report while the aircraft catches up or waits.
+constexpr double kFasterThanReported = 1.1;
+constexpr double kSlowerThanReported = 0.85;
+constexpr double kSpeedChangeKnPerPass = 0.02;   // 2 kn a second
+constexpr double kBankForTurnsDeg = 30.0;        // airliners turn at 30 degrees of bank or less
+constexpr double kOnPathMetres = 30.0;
+constexpr double kAlongPathRad = 3.0 * kDeg2Rad;
+constexpr double kHandBackAheadSeconds = 5.0;
+constexpr int kMostRejoinPasses = 30000;         // five minutes: beyond that, plain sample play
+constexpr double kCatchUpWithinRad = 30.0 * kDeg2Rad;
+constexpr double kLeadSeconds = 10.0;
+// A record further ahead than this is reached along a curve through sub-samples about a second apart.
+constexpr int kCurveFromPasses = 250;
+constexpr double kCurveMostOffRad = 60.0 * kDeg2Rad;
+
+// Turn rate (radians per pass) the aircraft's class manages at a speed, at most 25 degrees of bank.
+double lf_turnRatePerPass(const LiveAircraft& a, double kn) {
+    double degPerSecond = 3.0;
+    switch (a.sizeClass) {
+    case SIZE_LIGHT: degPerSecond = 6.0; break;
+    case SIZE_ROTORCRAFT: degPerSecond = 10.0; break;
+    case SIZE_BUSINESS_JET:
+    case SIZE_HIGH_PERF: degPerSecond = 4.0; break;
+    default: break;
+    }
+    const double byBank = kGravity * std::tan(kBankForTurnsDeg * kDeg2Rad) / std::max(kn * kMpsPerKn, 1.0) * kRad2Deg;
+    return std::min(degPerSecond, byBank) * kDeg2Rad / 100.0;
+}
+
+// A flat frame in metres around a point (east, north): the rejoin spans a few kilometres.
+struct Flat {
+    LatLon origin;
+    double eastPerDeg;
+    explicit Flat(const LatLon& o) : origin(o), eastPerDeg(kMetresPerDegreeLat * std::cos(o.lat * kDeg2Rad)) {}
+    void of(const LatLon& p, double& e, double& n) const {
+        e = longitudeDelta(origin.lon, p.lon) * eastPerDeg;
+        n = (p.lat - origin.lat) * kMetresPerDegreeLat;
+    }
+};
+
+double lf_finiteKn(double kn) { return std::isfinite(kn) && kn > 0.0 ? kn : 0.0; }
+
+// The path its records draw, from where the first of them was heading, in the flat frame.
+struct PathPoint {
+    double e, n, along;   // metres
+    double alt, kn;
+    int due;
+};
+
+struct PathFix {
+    double offM = 0.0;      // metres beside the path
+    double along = 0.0;     // metres along it of the nearest point
+    double dirRad = 0.0;    // the path's way there
+    std::size_t passed = 0; // records (from the queue's second sample) the nearest point lies beyond
+};
+
+std::vector<PathPoint> lf_recordPath(const LiveAircraft& a, const Flat& f) {
+    std::vector<PathPoint> path;
+    path.reserve(a.samples.size());
+    // Before its first record the path comes along that record's track.
+    const PositionSample& first = a.samples[1];
+    const LatLon behind = gf_destinationPoint(at(first), first.track * kDeg2Rad + kPi, 20.0 * kFeetPerNm);
+    PathPoint start{};
+    f.of(behind, start.e, start.n);
+    start.alt = first.altitude;
+    start.kn = lf_finiteKn(first.groundSpeed);
+    start.due = first.duePass;
+    path.push_back(start);
+    for (std::size_t i = 1; i < a.samples.size(); ++i) {
+        const PositionSample& s = a.samples[i];
+        PathPoint p{};
+        f.of(at(s), p.e, p.n);
+        p.along = path.back().along + std::hypot(p.e - path.back().e, p.n - path.back().n);
+        p.alt = s.altitude;
+        p.kn = lf_finiteKn(s.groundSpeed);
+        p.due = s.duePass;
+        path.push_back(p);
+    }
+    return path;
+}
+
+// The nearest point of the path to the aircraft (the frame's origin).
+PathFix lf_nearest(const std::vector<PathPoint>& path) {
+    PathFix fix;
+    double best = 1e300;
+    for (std::size_t i = 0; i + 1 < path.size(); ++i) {
+        const PathPoint& p = path[i];
+        const PathPoint& q = path[i + 1];
+        const double de = q.e - p.e, dn = q.n - p.n;
+        const double len2 = de * de + dn * dn;
+        if (!(len2 > 0.0)) continue;
+        const double u = std::clamp(-(p.e * de + p.n * dn) / len2, 0.0, 1.0);
+        const double d = std::hypot(p.e + u * de, p.n + u * dn);
+        if (d < best) {
+            best = d;
+            fix.offM = d;
+            fix.along = p.along + u * (q.along - p.along);
+            fix.dirRad = normalHeading(std::atan2(de, dn));
+            fix.passed = i;
+        }
+    }
+    return fix;
+}
+
+// A point `along` metres along the path (beyond its end: on along the last record's way), with the
+// altitude, reported speed and due pass there.
+PathPoint lf_pointAlong(const std::vector<PathPoint>& path, double along, double lastTrackRad) {
+    for (std::size_t i = 0; i + 1 < path.size(); ++i) {
+        const PathPoint& p = path[i];
+        const PathPoint& q = path[i + 1];
+        if (along > q.along || !(q.along > p.along)) continue;
+        const double u = std::clamp((along - p.along) / (q.along - p.along), 0.0, 1.0);
+        PathPoint r{};
+        r.e = p.e + u * (q.e - p.e);
+        r.n = p.n + u * (q.n - p.n);
+        r.along = along;
+        r.alt = p.alt + u * (q.alt - p.alt);
+        r.kn = p.kn + u * (q.kn - p.kn);
+        r.due = p.due + static_cast<int>(u * (q.due - p.due));
+        return r;
+    }
+    PathPoint r = path.back();
+    const double beyond = along - r.along;
+    r.e += beyond * std::sin(lastTrackRad);
+    r.n += beyond * std::cos(lastTrackRad);
+    r.along = along;
+    if (r.kn > 0.0) r.due += static_cast<int>(beyond / (r.kn * kMpsPerKn) * 100.0);
+    return r;
+}
+
+// Sample play goes on from where the aircraft is: the records it has passed are dropped (all of them
+// when it is past the newest; it then flies on as it does when its records pause).
+void lf_handBack(LiveAircraft& a, std::size_t passed, const std::string& how) {
+    a.rejoining = 0;
+    PositionSample here = a.samples.front();
+    here.latitude = a.position.latitude;
+    here.longitude = a.position.longitude;
+    here.altitude = a.position.altitude;
+    here.groundSpeed = here.trueAirspeed = a.speed;
+    here.airborne = 1;
+    here.standing = 0;
+    here.duePass = tick();
+    a.samples.front() = here;
+    passed = std::min(passed, a.samples.size() - 1);
+    a.samples.erase(a.samples.begin() + 1, a.samples.begin() + 1 + static_cast<std::ptrdiff_t>(passed));
+    if (LOG.get())
+        gf_logLine(vrn::format("{:8}: {:8} back on its records' path after {:.0f} s: {}", gf_nowHhMmSs(), a.callsign,
+                               (tick() - a.rejoinFromPass) / 100.0, how));
+}
+
+bool lf_mayRejoin(const LiveAircraft& a) {
+    return a.state == STATE_IN_SIM && !a.onGround && a.phase == PHASE_AIRBORNE && !a.onApproach && !a.landingRoll &&
+           a.samples.size() >= 2 && a.samples[1].airborne && std::isfinite(a.position.heading);
+}
+
+}  // namespace
+
+void lf_startRejoin(LiveAircraft& a) {
+    a.rejoining = lf_mayRejoin(a) ? 1 : 0;
+    a.rejoinFromPass = tick();
+    if (!a.rejoining) return;
+    a.samples.front().standing = 0;
+    if (!(a.speed > 0.0)) a.speed = std::max(lf_finiteKn(a.samples[1].groundSpeed), 60.0);
+    clearCurve(a);
+}
+
+void lf_rejoinStep(LiveAircraft& a) {
+    if (!a.rejoining) return;
+    while (a.samples.size() >= 2 && !std::isfinite(a.samples[1].latitude + a.samples[1].longitude + a.samples[1].altitude))
+        a.samples.erase(a.samples.begin() + 1);
+    if (!lf_mayRejoin(a)) {
+        // Its records ran out again, or it lands: the movement step takes over from here.
+        if (!a.samples.empty()) lf_handBack(a, 0, "its records ran out or it lands");
+        return;
+    }
+    const Flat f(here(a));
+    std::vector<PathPoint> path = lf_recordPath(a, f);
+    PathFix fix = lf_nearest(path);
+    // Records it has passed no longer matter: the path starts where it is.
+    if (fix.passed > 0) {
+        a.samples.erase(a.samples.begin() + 1, a.samples.begin() + 1 + static_cast<std::ptrdiff_t>(fix.passed));
+        path = lf_recordPath(a, f);
+        fix = lf_nearest(path);
+    }
+    const PositionSample& lastRecord = a.samples.back();
+    const double lastTrack = lastRecord.track * kDeg2Rad;
+    if (path.back().e * std::sin(lastTrack) + path.back().n * std::cos(lastTrack) < 0.0) {
+        lf_handBack(a, a.samples.size(), "past its newest record");
+        return;
+    }
+    const double kn = std::max(a.speed, 1.0);
+    const double turnPerPass = lf_turnRatePerPass(a, kn);
+    const double offHeading = gf_headingDifference(a.position.heading, fix.dirRad);
+    if (fix.offM <= kOnPathMetres && std::fabs(offHeading) <= kAlongPathRad) {
+        // Records just ahead would turn it by the last metres it lies off the path: it goes on to
+        // one a few seconds ahead, along a curve.
+        std::size_t near = 0;
+        const double ahead = fix.along + kn * kMpsPerKn * kHandBackAheadSeconds;
+        while (near + 2 < path.size() && path[near + 1].along < ahead) ++near;
+        lf_handBack(a, near, vrn::format("{:.0f} m off it", fix.offM));
+        return;
+    }
+    if (tick() - a.rejoinFromPass > kMostRejoinPasses) {
+        lf_handBack(a, 0, "given up steering");
+        return;
+    }
+    // Aim some way ahead of the nearest point: a turn's radius at least, so that it rolls out onto
+    // the path rather than weaving across it.
+    const double mps = kn * kMpsPerKn;
+    const double radius = mps / (turnPerPass * 100.0);
+    const PathPoint aim = lf_pointAlong(path, fix.along + std::max(mps * kLeadSeconds, 0.5 * radius), lastTrack);
+    const double toAim = std::atan2(aim.e, aim.n);
+    const double turn = std::clamp(gf_headingDifference(a.position.heading, normalHeading(toAim)), -turnPerPass, turnPerPass);
+    a.headingStep = turn;
+    // The speed that brings it to the aim point when the records are there, near what they report.
+    const double distance = std::hypot(aim.e, aim.n);
+    const double reported = aim.kn > 0.0 ? aim.kn : kn;
+    const int passesLeft = aim.due - tick();
+    double wanted = passesLeft > 0 ? distance / kMetresPerNm * kPassesPerHour / passesLeft : reported * kFasterThanReported;
+    wanted = std::clamp(wanted, reported * kSlowerThanReported, reported * kFasterThanReported);
+    // Still turning towards the path: no faster than reported, which would only widen the turn.
+    if (std::fabs(offHeading) > kCatchUpWithinRad) wanted = std::min(wanted, reported);
+    a.speed = std::clamp(wanted, kn - kSpeedChangeKnPerPass, kn + kSpeedChangeKnPerPass);
+    a.position.trueAirspeed = a.speed;
+    // Along its nose.
+    const double heading = normalHeading(a.position.heading + turn);
+    const double metresPerPass = a.speed * kMpsPerKn / 100.0;
+    a.latitudeStep = metresPerPass * std::cos(heading) / kMetresPerDegreeLat;
+    a.longitudeStep = metresPerPass * std::sin(heading) / f.eastPerDeg;
+    // Height towards the aim point's, within the class's climb and a steady descent.
+    const double passesToAim = std::max(distance / metresPerPass, 100.0);
+    const double climbLimit = std::max(a.maxClimbPerPass, 0.2);
+    a.climbPerPass = std::clamp((aim.alt - a.position.altitude) / passesToAim, -0.6, climbLimit);
+    a.verticalSpeedFpm = a.climbPerPass * 6000.0;
+    a.position.verticalSpeed = a.verticalSpeedFpm / 60.0;
+    // Banked as the turn needs; the nose level with the climb.
+    const double bank = std::atan(a.speed * kMpsPerKn * std::fabs(turn) * 100.0 / kGravity);
+    gf_setAttitudeStep(a, -std::copysign(bank, turn), 50);
+    const double pitch = (-3.0 - std::clamp(a.verticalSpeedFpm, -3000.0, 2400.0) / 600.0 * 2.2) * kDeg2Rad;
+    a.pitchStep = std::clamp((pitch - a.position.pitch) / 50.0, -0.005 * kDeg2Rad, 0.005 * kDeg2Rad);
+}
+
+void lf_curveToNextRecord(LiveAircraft& a) {
+    if (a.onGround || a.extrapolationCount != 0 || a.onApproach || a.samples.size() < 2 ||
+        (a.phase != PHASE_AIRBORNE && a.phase != PHASE_AFTER_TAKEOFF))
+        return;
+    const PositionSample& n = a.samples[1];
+    if (!n.airborne || n.standing || !std::isfinite(n.track)) return;
+    const Flat f(here(a));
+    double e1 = 0.0, n1 = 0.0;
+    f.of(at(n), e1, n1);
+    const double chord = std::hypot(e1, n1);
+    if (!(chord > 1.0)) return;
+    // Late (back from made-up motion), it takes the time its speed needs: the speed reported, or
+    // the records' own from one to the next when that is faster.
+    const PositionSample& o = a.samples[0];
+    double kn = lf_finiteKn(n.groundSpeed);
+    if (n.duePass - o.duePass >= 100) kn = std::max(kn, gf_distanceNm(at(o), at(n)) * kPassesPerHour / (n.duePass - o.duePass));
+    const int passes = std::max(n.duePass - tick(), passesFor(chord / kMetresPerNm, kn));
+    if (passes < kCurveFromPasses) return;
+    const double chordDir = std::atan2(e1, n1);
+    const double from = a.position.heading;
+    const double to = n.track * kDeg2Rad;
+    if (std::fabs(gf_headingDifference(chordDir, from)) > kCurveMostOffRad ||
+        std::fabs(gf_headingDifference(chordDir, to)) > kCurveMostOffRad)
+        return;
+    // A cubic from here along the heading to the record along its track: about a sample a second.
+    const int steps = std::clamp(static_cast<int>(std::lround(passes / 100.0)), 2, 30);
+    const double t0e = chord * std::sin(from), t0n = chord * std::cos(from);
+    const double t1e = chord * std::sin(to), t1n = chord * std::cos(to);
+    std::vector<PositionSample> curve;
+    curve.reserve(static_cast<std::size_t>(steps));
+    for (int k = 1; k < steps; ++k) {
+        const double u = static_cast<double>(k) / steps;
+        const double u2 = u * u, u3 = u2 * u;
+        const double h10 = u3 - 2.0 * u2 + u, h01 = -2.0 * u3 + 3.0 * u2, h11 = u3 - u2;
+        const double e = h10 * t0e + h01 * e1 + h11 * t1e;
+        const double nn = h10 * t0n + h01 * n1 + h11 * t1n;
+        PositionSample s = n;
+        s.latitude = a.position.latitude + nn / kMetresPerDegreeLat;
+        s.longitude = normalLongitude(a.position.longitude + e / f.eastPerDeg);
+        s.altitude = a.position.altitude + u * (n.altitude - a.position.altitude);
+        const double startKn = std::isfinite(o.groundSpeed) ? o.groundSpeed : n.groundSpeed;
+        s.groundSpeed = startKn + u * (n.groundSpeed - startKn);
+        s.trueAirspeed = s.groundSpeed;
+        s.headingGiven = s.bankGiven = s.headingKnown = 0;
+        s.duePass = tick() + static_cast<int>(std::lround(u * passes));
+        curve.push_back(s);
+    }
+    a.samples.insert(a.samples.begin() + 1, curve.begin(), curve.end());
+}
+
+}  // namespace vrn
