@@ -234,8 +234,8 @@ void lf_rejoinStep(LiveAircraft& a) {
         lf_handBack(a, 0, "given up steering");
         return;
     }
-    // Aim some way ahead of the nearest point: a turn's radius at least, so that it rolls out onto
-    // the path rather than weaving across it.
+    // Aim some way ahead of the nearest point (half a turn's radius at least), so that it rolls out
+    // onto the path rather than weaving across it.
     const double mps = kn * kMpsPerKn;
     const double radius = mps / (turnPerPass * 100.0);
     const PathPoint aim = lf_pointAlong(path, fix.along + std::max(mps * kLeadSeconds, 0.5 * radius), lastTrack);
