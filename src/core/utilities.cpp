@@ -11,6 +11,7 @@
 #include <unordered_map>
 
 #include "core/format.h"
+#include "core/text_conversion.h"
 
 namespace vrn {
 
@@ -111,8 +112,8 @@ std::string gf_utf8Prefix(std::string_view text, std::size_t maxBytes) {
 }
 
 std::string gf_excerpt(std::string_view text, std::size_t limit) {
-    if (text.size() <= limit) return std::string(text);
-    return format("{}... ({} bytes)", gf_utf8Prefix(text, limit), text.size());
+    if (text.size() <= limit) return gf_printable(text);
+    return format("{}... ({} bytes)", gf_printable(gf_utf8Prefix(text, limit)), text.size());
 }
 
 std::string gf_starBanner(std::int64_t a, std::int64_t b, bool leadingLineFeed, bool trailingLineFeed,

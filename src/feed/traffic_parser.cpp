@@ -9,6 +9,7 @@
 #include "core/exceptions.h"
 #include "core/format.h"
 #include "core/log.h"
+#include "core/text_conversion.h"
 #include "core/time_of_week.h"
 #include "core/utilities.h"
 #include "display/window_state.h"
@@ -353,6 +354,12 @@ void TrafficReader::processLine() {
         const bool identified = lf_toU32(fields[F_HEXID], aircraft);
         if (!admitStamp(stamp, identified ? std::optional(aircraft) : std::nullopt, record.timeStamp)) return;
         g_feedTimeStamp.store(stamp);
+
+        // The texts go on to the simulator's objects, Log.txt and the learned stand files: a control
+        // character or broken UTF-8 in any of them is damage (no callsign or code holds one).
+        for (std::size_t i = F_CALLSIGN; i <= F_DESTINATION; ++i) {
+            if (!gf_isPrintable(fields[i])) throw SysErrorException(751, vrn::format("text:{}", gf_excerpt(fields[i])));
+        }
 
         // 3. Registration.
         flight.registration.assign(lf_registrationOf(fields[F_REGISTRATION]));

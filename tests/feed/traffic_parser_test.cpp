@@ -14,7 +14,9 @@
 
 #include "core/geodesy.h"
 #include "core/format.h"
+#include "airports/airport_files.h"
 #include "core/log.h"
+#include "core/text_conversion.h"
 #include "core/time_of_week.h"
 #include "display/window_state.h"
 #include "feed/udp_readers.h"
@@ -500,6 +502,76 @@ TEST_F(ParserTest, CallsignCollectionAndKnownAircraft) {
     EXPECT_EQ(reader.knownAircraftCount(), 1u);
     EXPECT_FALSE(reader.knownAircraftResetPending());
     EXPECT_EQ(reader.takeSeenCallsigns(), (std::set<std::string>{"EZY5", "EZY6", "EZY7"}));
+}
+
+
+// XML 1.0 takes no control character but TAB, LF and CR, neither raw nor as a reference, and only UTF-8.
+bool lf_validXml10(const std::string& text) {
+    if (!gf_isValidUtf8(text)) return false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c < 0x20 && c != '\t' && c != '\n' && c != '\r') return false;
+        if (text.compare(i, 2, "&#") != 0) continue;
+        const bool hex = i + 2 < text.size() && text[i + 2] == 'x';
+        const unsigned long code = std::stoul(text.substr(i + (hex ? 3 : 2)), nullptr, hex ? 16 : 10);
+        if (code < 0x20 && code != 9 && code != 10 && code != 13) return false;
+    }
+    return true;
+}
+
+// Text from the network that no callsign or code holds: refused with its record, so it never names a
+// simulator object; escaped where a log line echoes it; and a learned stand file that already holds
+// it loads whole and is written back as valid XML.
+TEST_F(ParserTest, BadTextIsRefusedEscapedAndNeverWrittenRaw) {
+    test::TempDir dir;
+    gf_startLog(dir.path() / "Log.txt");
+    const std::pair<std::string, std::string> cases[] = {   // the text, and how it is shown
+        {"\x01", "\\x01"}, {"\x1b[31m", "\\x1B[31m"}, {"\x7f", "\\x7F"}, {"\t", "\\x09"}, {"\r", "\\x0D"},
+        {"\n", "\\x0A"}, {"\xff", "\\xFF"}, {"\xc3", "\\xC3"}, {"\xc0\xaf", "\\xC0\\xAF"},
+        {"\xc2\x9b", "\\xC2\\x9B"}, {"\xef\xbf\xbe", "\\xEF\\xBF\\xBE"}};
+    for (const auto& [bad, shown] : cases) {
+        SCOPED_TRACE(shown);
+        for (std::size_t field = 9; field <= 13; ++field) {
+            EXPECT_FALSE(parse({{field, "BA" + bad + "1"}})) << "field " << field;
+        }
+        QnhReader weather;   // each its own limit of lines a minute
+        weather.processDatagram(R"({"QNH":1013,"METAR":")" + bad + "\"");
+        gf_flushLog();
+        const std::vector<std::string> lines = test::readLinesOf(dir.path() / "Log.txt");
+        const std::string& line = lines.back();
+        EXPECT_TRUE(line.starts_with("Exception") && line.ends_with("\"METAR\":\"" + shown + "\"")) << line;
+        EXPECT_TRUE(gf_isPrintable(line)) << line;
+
+        // As an older file holds it: control characters as references, which a raw TAB, CR or LF
+        // in an attribute is not (the reader reads those as blanks).
+        std::string inFile;
+        for (const char c : bad) inFile += static_cast<unsigned char>(c) < 0x20 ? vrn::format("&#{};", int{c}) : std::string(1, c);
+        pugi::xml_document doc;
+        ASSERT_TRUE(doc.load_string(("<parkpositions><parkpos id=\"A\" latitude=\"51.47\" longitude=\"-0.45\">"
+                                     "<opt reg=\"G-A" + inFile + "\" cs=\"BA" + inFile + "1:BA2\" hh=\"3\"/></parkpos></parkpositions>").c_str()));
+        ApfAirport airport;
+        airport.code = "EGLL";
+        lf_readParkPositions(doc, airport.stands, UseOrigin::Archive);
+        ASSERT_EQ(airport.stands.size(), 1u);
+        ASSERT_EQ(airport.stands[0].uses.size(), 1u);
+        EXPECT_EQ(airport.stands[0].uses[0].callsign, "BA" + shown + "1");
+        airport.stands[0].uses[0].number = 1;
+        ASSERT_TRUE(gf_writeApf(airport, dir.path() / "EGLL.xml", true));
+        const std::string written = test::readFile(dir.path() / "EGLL.xml");
+        EXPECT_TRUE(lf_validXml10(written)) << written;
+        pugi::xml_document back;
+        ASSERT_TRUE(gf_loadApfDocument(back, dir.path() / "EGLL.xml"));
+        std::vector<Stand> stands;
+        lf_readParkPositions(back, stands, UseOrigin::Archive);
+        ASSERT_TRUE(stands.size() == 1u && stands[0].uses.size() == 1u);
+        EXPECT_EQ(std::tie(stands[0].uses[0].callsign, stands[0].uses[0].coupled, stands[0].uses[0].reg),
+                  std::tuple("BA" + shown + "1", "BA2", "G-A" + shown));
+    }
+    // Letters of any script are text like any other.
+    const auto u = parse({{9, "ÄBÇ12"}});
+    ASSERT_TRUE(u);
+    EXPECT_EQ(u->flight.callsign, "ÄBÇ12");
+    gf_closeLog();
 }
 
 }  // namespace
