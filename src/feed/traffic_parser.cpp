@@ -28,6 +28,13 @@ constexpr std::size_t kMaxRegistrationLength = 12;
 // it across the globe.
 constexpr double kMaxRollDeg = 180.0;
 constexpr double kMaxTrueAirspeedKn = 2000.0;
+// No runway lies lower than some 1,300 ft below the sea (by the Dead Sea), and a pressure altitude on
+// a day of high pressure reads a few hundred feet below the ground: a record lower still is damage,
+// whatever its speed. Taking it as on the ground (the rule for 0 and below) would show it taxiing.
+constexpr double kLowestAltitudeFt = -2000.0;
+// No take-off or landing roll is faster: a record below 0 ft that is flies at an altitude that is
+// not there (0 itself is how a feed marks the ground, whatever it says of the speed).
+constexpr double kFastestGroundRollKn = 200.0;
 
 // Seconds as a whole number; a damaged stamp's figure as a few digits and a power of ten, not the
 // hundreds of digits of a whole number.
@@ -416,6 +423,9 @@ void TrafficReader::processLine() {
             throw SysErrorException(641, vrn::format("altitude {} incorrect, from: {}", fields[F_ALTITUDE], datagram));
         }
         const double gs = sample.groundSpeed;
+        if (altitude < kLowestAltitudeFt || (altitude < 0 && gs > kFastestGroundRollKn)) {
+            throw SysErrorException(641, vrn::format("altitude {} incorrect, from: {}", fields[F_ALTITUDE], gf_excerpt(datagram)));
+        }
         if (altitude <= 0) {
             altitude = 0;
         } else if (altitude < 14000) {

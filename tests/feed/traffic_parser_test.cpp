@@ -574,5 +574,21 @@ TEST_F(ParserTest, BadTextIsRefusedEscapedAndNeverWrittenRaw) {
     gf_closeLog();
 }
 
+// One limit below which a record is refused, whatever its speed; and altitudes read as what they are,
+// however large (nothing wraps).
+TEST_F(ParserTest, AltitudeLimits) {
+    const std::tuple<const char*, const char*, std::optional<double>> cases[] = {   // altitude, speed, taken as
+        {"-1000", "250", std::nullopt}, {"-2147483649", "250", std::nullopt}, {"-100000", "250", std::nullopt},
+        {"-100000", "20", std::nullopt}, {"-2000.5", "20", std::nullopt}, {"-1e308", "20", std::nullopt},
+        {"-1", "201", std::nullopt}, {"-2000", "20", 0.0}, {"-1000", "150", 0.0}, {"-1", "200", 0.0},
+        {"0", "250", 0.0}, {"5000", "250", 5000.0}, {"4294967297", "250", 4294967297.0}, {"1e300", "250", 1e300}};
+    for (const auto& [altitude, speed, expected] : cases) {
+        const auto u = parse({{2, "51.47"}, {3, "-0.45"}, {4, altitude}, {8, speed}});
+        ASSERT_EQ(u.has_value(), expected.has_value()) << altitude << " ft at " << speed << " kn";
+        if (!u) continue;
+        EXPECT_EQ(u->sample.altitude, *expected) << altitude;
+        EXPECT_EQ(u->sample.airborne, *expected != 0.0 ? 1 : 0) << altitude;
+    }
+}
 }  // namespace
 }  // namespace vrn
