@@ -208,8 +208,7 @@ bool TrafficReader::admitStamp(double stamp, std::optional<std::uint32_t> aircra
     const FeedClock::Verdict verdict = c.clock.judge(stamp, aircraft, now, jump);
     if (jump) {
         // RealTraffic's playback started again, or went from a replay to live: its aircraft go on.
-        // Rare, and it explains what follows: never held back with the dropped-record lines.
-        gf_logLine(vrn::format("the feed's time moved {} s {}: taken as a new time base, the aircraft stay",
+        m_timeBaseLog.log(vrn::format("the feed's time moved {} s {}: taken as a new time base, the aircraft stay",
                                lf_secondsText(std::fabs(jump->seconds)), jump->seconds > 0 ? "ahead" : "back"));
     }
     if (!verdict.taken) {
@@ -252,6 +251,7 @@ void TrafficReader::started() {
 void TrafficReader::stopped() {
     g_mainWindow.g_trafficStatus = 3;
     gf_invalidateBand(Band::Counters);
+    m_timeBaseLog.flushDropped();
     gf_logLine("Traffic Reader has stopped");
 }
 

@@ -455,6 +455,36 @@ TEST_F(FeedClockTest, ItMovesOnlyOnAStrictMajorityOfAdvancingStamps) {
               lines.end());
 }
 
+// A feed whose majority runs at half pace, its stamps jittering about that threshold: its aircraft are
+// judged once and stay so, instead of flipping the clock back and forth every few seconds; and a feed
+// that does keep jumping gets a few lines a minute, then their count.
+TEST_F(FeedClockTest, PaceAtItsThresholdNeitherFlipsTheClockNorFloodsTheLog) {
+    const auto count = [&](const char* piece) {
+        const auto lines = logLines();
+        return std::count_if(lines.begin(), lines.end(), [&](const std::string& l) { return l.find(piece) != std::string::npos; });
+    };
+    const double start = steady;
+    for (int second = 0; second < 330; ++second, steady += 1.0) {
+        // Seven at half pace, each record up to 0.15 s off it (pace 0.2 to 0.8 over a second); five honest.
+        for (std::uint32_t i = 0; i < 7; ++i) {
+            const double jitter = 0.003 * static_cast<double>((second * 7919 + static_cast<int>(i) * 104729) % 101) - 0.15;
+            record(4600000 + i, -0.5 * (steady - start) + jitter);
+        }
+        honestSecond(5);
+    }
+    EXPECT_LE(count("taken as a new time base"), 1);
+    // Back and forth a whole hour, ten times in a minute: three lines, the others counted.
+    reader.resetFeedClock();
+    for (int jump = 0; jump < 10; ++jump) {
+        for (int second = 0; second < 6; ++second, steady += 1.0) honestSecond(5, jump % 2 ? 3600.0 : 0.0);
+    }
+    EXPECT_LE(count("taken as a new time base"), 4);
+    // The next minute's first jump says how many were left out.
+    steady += 60.0;
+    for (int second = 0; second < 6; ++second, steady += 1.0) honestSecond(5);
+    EXPECT_EQ(count("feed time base lines were not logged"), 1);
+}
+
 TEST_F(FeedClockTest, AircraftNotReportedForAnHourAreForgotten) {
     reader.requestKnownAircraftReset();
     for (std::uint32_t id = 4300000; id < 4300100; ++id) ASSERT_TRUE(record(id, 0.0));
