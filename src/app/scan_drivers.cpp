@@ -24,9 +24,6 @@ namespace {
 
 constexpr int kFolderSettings = 10;
 
-// Where the user's guide tells how to set the folder settings, which have no field in the window.
-constexpr const char* kFoldersGuideSection = "README.txt, \"Livery and airport folders\"";
-
 // A scan that found something turns its setting off, in the file and in the window.
 void lf_scanDone(CheckBoxParameter& setting) {
     setting.set(false);
@@ -114,6 +111,17 @@ void gf_scanAirportsStep() {
             throw UserErrorException(49, format("Set afolder0-9 to your add-on airport folders, or tick Automatic "
                                                 "beside Scan for addon airports: see {}",
                                                 kFoldersGuideSection));
+        // A mistyped folder would otherwise only leave a line in Log.txt: the scan goes on with the
+        // others, and the user learns which one to mend.
+        const bool missing = std::any_of(folders.begin(), folders.end(),
+                                         [](const std::string& f) {
+                                             std::error_code ec;
+                                             return !fs::is_directory(gf_pathFromUtf8(f), ec);
+                                         });
+        if (missing) {
+            gf_showStatus(format("Warning: afolder not found among {}: see {}", gf_namedFolders(folders), kFoldersGuideSection),
+                          true);
+        }
     }
     gf_readAirportNames();
     if (MSFS_2020.get()) lf_clearOrCreate(g_mySimaddonFolder);

@@ -330,7 +330,9 @@ TEST_F(Exit, CloseButtonEvenDuringARestartAsksForOneExitThatEmptiesTheBlockAndEn
             closed = true;
             gf_wndProc(window, {ui::MessageKind::Close, 0, 0});
             EXPECT_EQ(status(), "Close window button clicked, closing Varnel ...");
-            gf_wndProc(window, {ui::MessageKind::Close, 0, 0});
+            // A headless run's Ctrl-C says what it is.
+            gf_wndProc(window, {ui::MessageKind::Close, ui::CLOSE_STOP_REQUEST, 0});
+            EXPECT_EQ(status(), "Stop requested (Ctrl-C), closing Varnel ...");
         }
     };
     gf_requestExit(EXIT_REASON_RESTART, 45);
