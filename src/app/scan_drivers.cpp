@@ -111,26 +111,24 @@ void gf_scanAirportsStep() {
             throw UserErrorException(49, format("Set afolder0-9 to your add-on airport folders, or tick Automatic "
                                                 "beside Scan for addon airports: see {}",
                                                 kFoldersGuideSection));
-        // A mistyped folder would otherwise only leave a line in Log.txt: the scan goes on with the
-        // others, and the user learns which one to mend.
-        const bool missing = std::any_of(folders.begin(), folders.end(),
-                                         [](const std::string& f) {
-                                             std::error_code ec;
-                                             return !fs::is_directory(gf_pathFromUtf8(f), ec);
-                                         });
-        if (missing) {
-            gf_showStatus(format("Warning: afolder not found among {}: see {}", gf_namedFolders(folders), kFoldersGuideSection),
-                          true);
-        }
     }
+    // A mistyped folder would otherwise only leave a line in Log.txt: the scan goes on with the
+    // others, and at its end the user learns which one to mend.
+    const bool missing = std::any_of(folders.begin(), folders.end(), [](const std::string& f) {
+        std::error_code ec;
+        return !fs::is_directory(gf_pathFromUtf8(f), ec);
+    });
+    const std::string missingText =
+        missing ? format("afolder not found among {}: see {}", gf_namedFolders(folders), kFoldersGuideSection) : "";
     gf_readAirportNames();
     if (MSFS_2020.get()) lf_clearOrCreate(g_mySimaddonFolder);
     lf_clearOrCreate(g_myThirdpartyFolder);
     const bool found = gf_scanAirports(automatic, folders);
     if (!found)
-        gf_showStatus("Warning: Scan has not found any add-on airports", true);
+        gf_showStatus("Warning: Scan has not found any add-on airports" + (missing ? "; " + missingText : ""), true);
     else
         lf_scanDone(SCAN_AIRPORTS);
+    if (found && missing) gf_showStatus("Warning: " + missingText, true);
     g_airportNames.clear();
     gf_logLine("-------------------------- airports scan ends    ----------------------------\n");
 }
