@@ -234,7 +234,7 @@ void QnhReader::process() {
         } else if (it->is_number_float()) {
             value = std::round(it->get<double>());
         } else if (it->is_string()) {
-            value = std::round(std::stod(it->get<std::string>()));
+            value = std::stoi(it->get<std::string>());
         } else {
             // A QNH of another type is malformed: keep the QNH already published.
             m_log.log(vrn::format("no QNH {}", gf_excerpt(datagram)));
