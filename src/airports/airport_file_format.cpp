@@ -13,6 +13,7 @@
 #include "core/exceptions.h"
 #include "core/format.h"
 #include "core/log.h"
+#include "core/text_conversion.h"
 #include "core/text_files.h"
 #include "core/utf8_paths.h"
 #include "display/window_state.h"
@@ -59,19 +60,21 @@ bool lf_writeApfParameters(pugi::xml_document& doc, const ApfAirport& airport, b
     return true;
 }
 
+// The texts of a use came from the feed, or from a file written before they were checked there:
+// XML 1.0 allows no control characters, nor as references, and a strict reader refuses the whole file.
 void lf_writeLearnedUses(pugi::xml_node parkpos, const StandUse& use) {
     pugi::xml_node opt = parkpos.append_child("opt");
-    opt.append_attribute("reg") = use.reg.c_str();
+    opt.append_attribute("reg") = gf_printable(use.reg).c_str();
     if (use.reg.empty() || !gf_registrationRecord(use.reg)) {
-        opt.append_attribute("airl") = use.airline.c_str();
-        opt.append_attribute("type") = use.model.c_str();
+        opt.append_attribute("airl") = gf_printable(use.airline).c_str();
+        opt.append_attribute("type") = gf_printable(use.model).c_str();
     }
     if (use.soft) opt.append_attribute("soft") = "true";
     opt.append_attribute("day") = use.day;
     opt.append_attribute("hh") = lf_bitset2hours(use.hh).c_str();
     std::string cs = use.callsign;
     if (!use.coupled.empty()) cs += ":" + use.coupled;
-    if (!cs.empty()) opt.append_attribute("cs") = cs.c_str();
+    if (!cs.empty()) opt.append_attribute("cs") = gf_printable(cs).c_str();
 }
 
 pugi::xml_node lf_writeParkPos(pugi::xml_node parkpositions, bool learned, bool handmade, const Stand& stand) {
@@ -207,7 +210,8 @@ std::vector<StandUse> lf_readUses(const pugi::xml_node& parkpos, bool skipTow, U
     std::uint32_t number = firstNumber;
     for (pugi::xml_node opt : parkpos.children("opt")) {
         StandUse use;
-        const std::string cs = opt.attribute("cs").value();
+        // Shown the way they are written: a use from an older file keeps its texts, escaped.
+        const std::string cs = gf_printable(opt.attribute("cs").value());
         const auto colon = cs.find(':');
         if (colon == std::string::npos) {
             use.callsign = cs;
@@ -217,15 +221,15 @@ std::vector<StandUse> lf_readUses(const pugi::xml_node& parkpos, bool skipTow, U
             if (rest.find(':') == std::string::npos) use.coupled = rest;
         }
         if (skipTow && use.callsign.size() >= 4 && use.callsign.compare(0, 4, "TOW ") == 0) continue;
-        use.reg = opt.attribute("reg").value();
+        use.reg = gf_printable(opt.attribute("reg").value());
         std::optional<RegistrationRecord> record;
         if (!use.reg.empty()) record = gf_registrationRecord(use.reg);
         if (record) {
             use.airline = record->airline;
             use.model = record->type;
         } else {
-            use.airline = opt.attribute("airl").value();
-            use.model = opt.attribute("type").value();
+            use.airline = gf_printable(opt.attribute("airl").value());
+            use.model = gf_printable(opt.attribute("type").value());
         }
         use.soft = opt.attribute("soft").as_bool() ? 1 : 0;
         use.day = static_cast<std::uint32_t>(opt.attribute("day").as_int());

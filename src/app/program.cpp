@@ -110,7 +110,7 @@ int gf_runProgram(const ProgramEntry& entry) {
             if (runSeconds > 0) {
                 std::thread([&window, runSeconds] {
                     platform::sys::gf_sleepFor(std::chrono::seconds(runSeconds));
-                    window.post({ui::MessageKind::Close, 0, 0});
+                    window.post({ui::MessageKind::Close, ui::CLOSE_RUN_TIME_OVER, 0});
                 }).detach();
             }
             if (const std::optional<int> rc = entry.windowLoop(window, proc)) return *rc;

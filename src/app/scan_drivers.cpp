@@ -24,9 +24,6 @@ namespace {
 
 constexpr int kFolderSettings = 10;
 
-// Where the user's guide tells how to set the folder settings, which have no field in the window.
-constexpr const char* kFoldersGuideSection = "README.txt, \"Livery and airport folders\"";
-
 // A scan that found something turns its setting off, in the file and in the window.
 void lf_scanDone(CheckBoxParameter& setting) {
     setting.set(false);
@@ -115,14 +112,23 @@ void gf_scanAirportsStep() {
                                                 "beside Scan for addon airports: see {}",
                                                 kFoldersGuideSection));
     }
+    // A mistyped folder would otherwise only leave a line in Log.txt: the scan goes on with the
+    // others, and at its end the user learns which one to mend.
+    const bool missing = std::any_of(folders.begin(), folders.end(), [](const std::string& f) {
+        std::error_code ec;
+        return !fs::is_directory(gf_pathFromUtf8(f), ec);
+    });
+    const std::string missingText =
+        missing ? format("afolder not found among {}: see {}", gf_namedFolders(folders), kFoldersGuideSection) : "";
     gf_readAirportNames();
     if (MSFS_2020.get()) lf_clearOrCreate(g_mySimaddonFolder);
     lf_clearOrCreate(g_myThirdpartyFolder);
     const bool found = gf_scanAirports(automatic, folders);
     if (!found)
-        gf_showStatus("Warning: Scan has not found any add-on airports", true);
+        gf_showStatus("Warning: Scan has not found any add-on airports" + (missing ? "; " + missingText : ""), true);
     else
         lf_scanDone(SCAN_AIRPORTS);
+    if (found && missing) gf_showStatus("Warning: " + missingText, true);
     g_airportNames.clear();
     gf_logLine("-------------------------- airports scan ends    ----------------------------\n");
 }

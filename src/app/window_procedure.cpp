@@ -58,7 +58,13 @@ void gf_wndProc(ui::Window& window, const ui::Message& message) {
             gf_onCommand(window, static_cast<std::uint16_t>(message.code));
             break;
         case ui::MessageKind::Close:
-            gf_showStatus(format("Close window button clicked, closing {} ...", g_programName), false);
+            // Said as it happened: a headless run has no close button to click.
+            gf_showStatus(format("{}, closing {} ...",
+                                 message.code == ui::CLOSE_STOP_REQUEST   ? "Stop requested (Ctrl-C)"
+                                 : message.code == ui::CLOSE_RUN_TIME_OVER ? "Run time over"
+                                                                           : "Close window button clicked",
+                                 g_programName),
+                          false);
             gf_requestExit(EXIT_USER_CLOSED_SIM, 0);
             break;
         case ui::MessageKind::Private:

@@ -1,7 +1,9 @@
 #pragma once
 // Folder tests and walks that raise filesystem errors naming the step, for the scans' folder work.
 #include <filesystem>
+#include <string>
 #include <system_error>
+#include <vector>
 
 namespace vrn {
 
@@ -26,5 +28,13 @@ void gf_forEachEntry(const std::filesystem::path& folder, F&& visit) {
     }
     if (ec) throw fs::filesystem_error("directory_iterator::operator++", folder, ec);
 }
+
+// Where the user's guide tells how to set the folder settings (lfolder0-9, afolder0-9), which have
+// no field in the window.
+inline constexpr const char* kFoldersGuideSection = "README.txt, \"Livery and airport folders\"";
+
+// The folders a scan was given, for a message: each in quotes, one that is no folder marked so that
+// a mistyped name shows at once.
+std::string gf_namedFolders(const std::vector<std::string>& folders);
 
 }  // namespace vrn

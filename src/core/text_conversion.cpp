@@ -136,4 +136,50 @@ bool gf_isValidUtf8(std::string_view text) noexcept {
     return true;
 }
 
+namespace {
+
+// The length of the shown character at text[i], 0 when its bytes are to be escaped.
+std::size_t lf_printableLength(std::string_view text, std::size_t i) noexcept {
+    std::size_t next = i;
+    char32_t cp = 0;
+    if (!lf_decodeUtf8(text, next, cp)) return 0;
+    if (cp < 0x20u || (cp >= 0x7Fu && cp <= 0x9Fu) || cp == 0xFFFEu || cp == 0xFFFFu) return 0;
+    return next - i;
+}
+
+}  // namespace
+
+std::string gf_printable(std::string_view text) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size();) {
+        if (const std::size_t length = lf_printableLength(text, i)) {
+            out.append(text.substr(i, length));
+            i += length;
+            continue;
+        }
+        // A character made of several bytes that is not shown (a C1 control, U+FFFE) goes byte by byte too.
+        std::size_t next = i;
+        char32_t cp = 0;
+        const std::size_t end = lf_decodeUtf8(text, next, cp) ? next : i + 1;
+        for (; i < end; ++i) {
+            const auto b = static_cast<unsigned char>(text[i]);
+            out += "\\x";
+            out += kHex[b >> 4];
+            out += kHex[b & 0xFu];
+        }
+    }
+    return out;
+}
+
+bool gf_isPrintable(std::string_view text) noexcept {
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t length = lf_printableLength(text, i);
+        if (length == 0) return false;
+        i += length;
+    }
+    return true;
+}
+
 }  // namespace vrn

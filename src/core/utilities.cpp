@@ -10,7 +10,10 @@
 #include <thread>
 #include <unordered_map>
 
+#include "core/folders.h"
 #include "core/format.h"
+#include "core/text_conversion.h"
+#include "core/utf8_paths.h"
 
 namespace vrn {
 
@@ -111,8 +114,19 @@ std::string gf_utf8Prefix(std::string_view text, std::size_t maxBytes) {
 }
 
 std::string gf_excerpt(std::string_view text, std::size_t limit) {
-    if (text.size() <= limit) return std::string(text);
-    return format("{}... ({} bytes)", gf_utf8Prefix(text, limit), text.size());
+    if (text.size() <= limit) return gf_printable(text);
+    return format("{}... ({} bytes)", gf_printable(gf_utf8Prefix(text, limit)), text.size());
+}
+
+std::string gf_namedFolders(const std::vector<std::string>& folders) {
+    std::string text;
+    for (const std::string& folder : folders) {
+        if (!text.empty()) text += ", ";
+        std::error_code ec;
+        const bool isFolder = std::filesystem::is_directory(gf_pathFromUtf8(folder), ec);
+        text += format("\"{}\"{}", gf_excerpt(folder), isFolder ? "" : " (not found)");
+    }
+    return text;
 }
 
 std::string gf_starBanner(std::int64_t a, std::int64_t b, bool leadingLineFeed, bool trailingLineFeed,

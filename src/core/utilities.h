@@ -26,7 +26,7 @@ std::string gf_floatText(float value);
 std::string gf_utf8Prefix(std::string_view text, std::size_t maxBytes);
 // A text from outside (a datagram, a typed value) as a log line or the status line may echo it: whole
 // when it has at most `limit` bytes, else its first bytes (never half a UTF-8 character) followed by
-// "... ({} bytes)" with its full size.
+// "... ({} bytes)" with its full size; control characters and broken UTF-8 escaped (gf_printable).
 inline constexpr std::size_t kExcerptBytes = 200;
 std::string gf_excerpt(std::string_view text, std::size_t limit = kExcerptBytes);
 std::string gf_starBanner(std::int64_t a, std::int64_t b, bool leadingLineFeed, bool trailingLineFeed,

@@ -35,7 +35,16 @@ FeedClock::Verdict FeedClock::judge(double stamp, std::optional<std::uint32_t> a
             v.checkAt = now;
         } else if (now - v.checkAt >= kKeepingPaceS) {
             // Half the steady clock's pace is enough: stamps jitter, a repeated record does not advance.
-            v.pace = stamp - v.checkStamp >= 0.5 * (now - v.checkAt) ? Pace::Keeping : Pace::Stalled;
+            // Once judged, a vote changes sides only well beyond that line: a feed that runs at about
+            // half pace would otherwise flip its votes, and with them the clock, every few seconds.
+            const double pace = (stamp - v.checkStamp) / (now - v.checkAt);
+            if (v.pace == Pace::Unknown) {
+                v.pace = pace >= kKeepingPaceRate ? Pace::Keeping : Pace::Stalled;
+            } else if (v.pace == Pace::Keeping && pace < kKeepingPaceRate - kPaceHysteresis) {
+                v.pace = Pace::Stalled;
+            } else if (v.pace == Pace::Stalled && pace >= kKeepingPaceRate + kPaceHysteresis) {
+                v.pace = Pace::Keeping;
+            }
             v.checkStamp = stamp;
             v.checkAt = now;
         }

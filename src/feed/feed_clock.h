@@ -26,6 +26,10 @@ public:
     static constexpr double kOwnJumpS = 10.0;
     static constexpr double kVoteLifeS = 60.0;
     static constexpr double kKeepingPaceS = 1.0;
+    // Stamps that advance at this share of the steady clock's pace keep pace; a judged vote changes
+    // sides only this far beyond it.
+    static constexpr double kKeepingPaceRate = 0.5;
+    static constexpr double kPaceHysteresis = 0.25;
 
     struct Verdict {
         bool taken = false;

@@ -18,6 +18,11 @@
 
 namespace vrn {
 
+namespace {
+// What a failed handshake shows of the answer: enough to tell what answered, not a screenful of it.
+constexpr std::size_t kShownAnswerBytes = 40;
+}  // namespace
+
 std::atomic<bool> g_realTrafficLocal{false};
 std::atomic<bool> g_professionalEdition{false};
 std::atomic<int> g_rtArchiveWeek{0};
@@ -51,7 +56,7 @@ void gf_decodeRtVersion(const std::string& answer) {
     if (json.is_object()) {
         // A key of the wrong type counts as absent.
         const auto v = json.find("version");
-        if (v != json.end() && v->is_string()) version = v->get<std::string>();
+        if (v != json.end() && v->is_string()) version = gf_excerpt(v->get<std::string>(), kShownAnswerBytes);
         const auto level = json.find("level");
         if (level != json.end() && level->is_number_integer()) professional = level->get<long long>() == 2;
     }
@@ -66,15 +71,15 @@ std::string gf_judgeRtVersion(const std::string& answer) {
     // where the text ends) answers nothing: taking it would let any local client pass as RealTraffic.
     if (answer.empty()) return "empty answer";
     const auto json = nlohmann::json::parse(answer, nullptr, false);
-    if (json.is_discarded() || !json.is_object()) return vrn::format("not a version: {}", gf_excerpt(answer));
+    if (json.is_discarded() || !json.is_object()) return vrn::format("not a version: {}", gf_excerpt(answer, kShownAnswerBytes));
     // The keys must be of their types: a wrongly typed key would be read as absent, and an answer
     // without its version would pass as RealTraffic's.
     const auto version = json.find("version");
     if (version == json.end() || !version->is_string() || version->get_ref<const std::string&>().empty())
-        return vrn::format("no version text: {}", gf_excerpt(answer));
+        return vrn::format("no version text: {}", gf_excerpt(answer, kShownAnswerBytes));
     const auto level = json.find("level");
     if (level != json.end() && !level->is_null() && !level->is_number_integer())
-        return vrn::format("no usable level: {}", gf_excerpt(answer));
+        return vrn::format("no usable level: {}", gf_excerpt(answer, kShownAnswerBytes));
     return {};
 }
 

@@ -9,6 +9,7 @@
 #include "core/exceptions.h"
 #include "core/format.h"
 #include "core/log.h"
+#include "core/text_conversion.h"
 #include "core/time_of_week.h"
 #include "core/utilities.h"
 #include "display/window_state.h"
@@ -27,6 +28,13 @@ constexpr std::size_t kMaxRegistrationLength = 12;
 // it across the globe.
 constexpr double kMaxRollDeg = 180.0;
 constexpr double kMaxTrueAirspeedKn = 2000.0;
+// No runway lies lower than some 1,300 ft below the sea (by the Dead Sea), and a pressure altitude on
+// a day of high pressure reads a few hundred feet below the ground: a record lower still is damage,
+// whatever its speed. Taking it as on the ground (the rule for 0 and below) would show it taxiing.
+constexpr double kLowestAltitudeFt = -2000.0;
+// No take-off or landing roll is faster: a record below 0 ft that is flies at an altitude that is
+// not there (0 itself is how a feed marks the ground, whatever it says of the speed).
+constexpr double kFastestGroundRollKn = 200.0;
 
 // Seconds as a whole number; a damaged stamp's figure as a few digits and a power of ten, not the
 // hundreds of digits of a whole number.
@@ -200,8 +208,7 @@ bool TrafficReader::admitStamp(double stamp, std::optional<std::uint32_t> aircra
     const FeedClock::Verdict verdict = c.clock.judge(stamp, aircraft, now, jump);
     if (jump) {
         // RealTraffic's playback started again, or went from a replay to live: its aircraft go on.
-        // Rare, and it explains what follows: never held back with the dropped-record lines.
-        gf_logLine(vrn::format("the feed's time moved {} s {}: taken as a new time base, the aircraft stay",
+        m_timeBaseLog.log(vrn::format("the feed's time moved {} s {}: taken as a new time base, the aircraft stay",
                                lf_secondsText(std::fabs(jump->seconds)), jump->seconds > 0 ? "ahead" : "back"));
     }
     if (!verdict.taken) {
@@ -244,6 +251,7 @@ void TrafficReader::started() {
 void TrafficReader::stopped() {
     g_mainWindow.g_trafficStatus = 3;
     gf_invalidateBand(Band::Counters);
+    m_timeBaseLog.flushDropped();
     gf_logLine("Traffic Reader has stopped");
 }
 
@@ -354,6 +362,12 @@ void TrafficReader::processLine() {
         if (!admitStamp(stamp, identified ? std::optional(aircraft) : std::nullopt, record.timeStamp)) return;
         g_feedTimeStamp.store(stamp);
 
+        // The texts go on to the simulator's objects, Log.txt and the learned stand files: a control
+        // character or broken UTF-8 in any of them is damage (no callsign or code holds one).
+        for (std::size_t i = F_CALLSIGN; i <= F_DESTINATION; ++i) {
+            if (!gf_isPrintable(fields[i])) throw SysErrorException(751, vrn::format("text:{}", gf_excerpt(fields[i])));
+        }
+
         // 3. Registration.
         flight.registration.assign(lf_registrationOf(fields[F_REGISTRATION]));
         if (flight.registration.empty() && fields[F_MARK] == "F") return;
@@ -409,6 +423,9 @@ void TrafficReader::processLine() {
             throw SysErrorException(641, vrn::format("altitude {} incorrect, from: {}", fields[F_ALTITUDE], datagram));
         }
         const double gs = sample.groundSpeed;
+        if (altitude < kLowestAltitudeFt || (altitude < 0 && gs > kFastestGroundRollKn)) {
+            throw SysErrorException(641, vrn::format("altitude {} incorrect, from: {}", fields[F_ALTITUDE], gf_excerpt(datagram)));
+        }
         if (altitude <= 0) {
             altitude = 0;
         } else if (altitude < 14000) {

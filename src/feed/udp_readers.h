@@ -219,6 +219,10 @@ private:
     // is from this computer's. The caller holds m_feedClock.mutex.
     void showClockDifferenceOnce(double now);
     FeedClockState m_feedClock;
+    // A new time base is rare and explains what follows, so it is not held back with the dropped
+    // records' lines; a feed that keeps jumping still gets only a few lines, then their count.
+    static constexpr int kTimeBaseLinesPerMinute = 3;
+    LogLimiter m_timeBaseLog{"feed time base", kTimeBaseLinesPerMinute};
     std::function<double()> m_steadySeconds;   // the steady clock in seconds (tests set their own)
     double lf_now() const;
 

@@ -13,6 +13,7 @@
 #include "core/log.h"
 #include "core/run_state.h"
 #include "core/text_files.h"
+#include "core/folders.h"
 #include "core/utf8_paths.h"
 #include "core/utilities.h"
 #include "display/window_state.h"
@@ -351,7 +352,8 @@ bool gf_scanLiveries(bool rescan, bool automatic, bool prioritize, std::vector<s
         gf_clearStatus();
         // The automatic scan's caller has the message that tells the user what to do instead.
         if (automatic) return false;
-        throw UserErrorException(53, "no liveries found");
+        throw UserErrorException(53, format("no liveries found in {}: check lfolder0-9, see {}", gf_namedFolders(folders),
+                                            kFoldersGuideSection));
     }
     if (folders.size() >= 2) gf_logLine(format("{} in total", counters.total));
     for (LiveryData& livery : g_liveries) gf_applyDbaseConversions(livery);

@@ -330,7 +330,9 @@ TEST_F(Exit, CloseButtonEvenDuringARestartAsksForOneExitThatEmptiesTheBlockAndEn
             closed = true;
             gf_wndProc(window, {ui::MessageKind::Close, 0, 0});
             EXPECT_EQ(status(), "Close window button clicked, closing Varnel ...");
-            gf_wndProc(window, {ui::MessageKind::Close, 0, 0});
+            // A headless run's Ctrl-C says what it is.
+            gf_wndProc(window, {ui::MessageKind::Close, ui::CLOSE_STOP_REQUEST, 0});
+            EXPECT_EQ(status(), "Stop requested (Ctrl-C), closing Varnel ...");
         }
     };
     gf_requestExit(EXIT_REASON_RESTART, 45);
@@ -451,11 +453,18 @@ class ScanDrivers : public RunTest {
 protected:
     void SetUp() override {
         RunTest::SetUp();
-        for (int i = 0; i < 10; ++i) gf_airportFolderSetting(i)->set("");
+        clearFolderSettings();
         fs::create_directories(g_myThirdpartyFolder);
         fs::create_directories(g_mySimaddonFolder);
         writeFile(g_myThirdpartyFolder / "EHAM.xml", "x");
         writeFile(g_mySimaddonFolder / "EGLL.xml", "x");
+    }
+    void TearDown() override {
+        clearFolderSettings();
+        RunTest::TearDown();
+    }
+    static void clearFolderSettings() {
+        for (int i = 0; i < 10; ++i) gf_airportFolderSetting(i)->set(""), gf_liveryFolderSetting(i)->set("");
     }
     static std::string userError(const std::function<void()>& f) {
         try {
@@ -523,6 +532,11 @@ TEST_F(ScanDrivers, ErrorsNameSectionsOfTheUsersGuideAndItQuotesThemAsShown) {
             afolder3.set("C:/sim/Official/OneStore/fs-base-genericairports");
             gf_scanAirportsStep();
         },
+        [this] {   // 53: a mistyped folder
+            LIG_AUTOMATIC.set(false);
+            gf_liveryFolderSetting(0)->set((dir() / "Mistyped").string());
+            gf_scanLiveriesStep(true);
+        },
     };
     std::set<std::string> codes;
     for (const auto& f : raise) {
@@ -535,7 +549,14 @@ TEST_F(ScanDrivers, ErrorsNameSectionsOfTheUsersGuideAndItQuotesThemAsShown) {
         EXPECT_NE(guide.find("\n" + section + "\n" + std::string(section.size(), '-') + "\n"), std::string::npos)
             << "no section \"" << section << "\" in README.txt for " << error;
     }
-    EXPECT_EQ(codes, (std::set<std::string>{"42:", "43:", "48:", "49:"}));
+    EXPECT_EQ(codes, (std::set<std::string>{"42:", "43:", "48:", "49:", "53:"}));
+    // A missing afolder: the scan goes on with the others, and the status line names it and the section.
+    AFG_AUTOMATIC.set(false);
+    afolder3.set((dir() / "Mistyped").string());
+    gf_scanAirportsStep();
+    EXPECT_NE(g_mainWindow.g_statusText.get().find("(not found): see README.txt, \"Livery and airport folders\""),
+              std::string::npos)
+        << g_mainWindow.g_statusText.get();
 
     fs::remove_all(dir() / "docs");   // started from a folder that is not the program's
     gf_startUpVRNL();

@@ -121,7 +121,7 @@ TEST(AppEndToEnd, ARunConnectsEverythingAndClosesCleanly) {
     EXPECT_TRUE(lf_contains(params, "name=\"MAIN_WINDOW_X\""));
     // Headless, the top band is printed too, one line per part whenever it changes.
     const std::string out = readFile(stage / "run.out");
-    for (const char* line : {"[status] Close window button clicked, closing Varnel ...",
+    for (const char* line : {"[status] Stop requested (Ctrl-C), closing Varnel ...",
                              "[sim] flight running: MSFS 2020", "[RealTraffic] RT ", "[aircraft] live "})
         EXPECT_TRUE(lf_contains(out, line)) << line;
 }

@@ -281,8 +281,12 @@ TEST(ReplayEndToEnd, RealRecordingsAreFollowedClosely) {
         EXPECT_LE(air, kPlayDelaySeconds + 1.0);
 
         // A landed or taxiing aircraft never lifts off; one on its take-off roll does, also when its records end.
-        if (e.liftsOff == 0) EXPECT_EQ(o.liftOffs, 0) << "aircraft lifted off after being on the ground";
-        if (e.liftsOff == 1) EXPECT_GE(o.liftOffs, 1) << "the departure never lifted off";
+        if (e.liftsOff == 0) {
+            EXPECT_EQ(o.liftOffs, 0) << "aircraft lifted off after being on the ground";
+        }
+        if (e.liftsOff == 1) {
+            EXPECT_GE(o.liftOffs, 1) << "the departure never lifted off";
+        }
 
         // Nothing left behind at the exit.
         EXPECT_EQ(s["removed"].get<int>(), s["created"].get<int>());

@@ -600,6 +600,8 @@ TEST_F(ServerTest, OnlyAConnectionThatAnswersTheVersionBecomesTheClient) {
         {{"\r\n"}, "empty answer"},
         {{std::string("\0{\"version\":\"9.9\"}\r\n", 20)}, "empty answer"},   // the text ends at its first byte
         {{"Qs999=version\r\n"}, "not a version: Qs999=version"},
+        // Of a long answer a short excerpt, its control bytes escaped.
+        {{"\x1b[31m" + std::string(150, 'y') + "\r\n"}, "not a version: \\x1B[31myyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyy... (155 bytes)"},
         {{}, "connection closed before an answer"},
         {{"no line end"}, "no answer within 200 ms"},
     };

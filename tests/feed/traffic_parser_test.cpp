@@ -14,7 +14,9 @@
 
 #include "core/geodesy.h"
 #include "core/format.h"
+#include "airports/airport_files.h"
 #include "core/log.h"
+#include "core/text_conversion.h"
 #include "core/time_of_week.h"
 #include "display/window_state.h"
 #include "feed/udp_readers.h"
@@ -453,6 +455,36 @@ TEST_F(FeedClockTest, ItMovesOnlyOnAStrictMajorityOfAdvancingStamps) {
               lines.end());
 }
 
+// A feed whose majority runs at half pace, its stamps jittering about that threshold: its aircraft are
+// judged once and stay so, instead of flipping the clock back and forth every few seconds; and a feed
+// that does keep jumping gets a few lines a minute, then their count.
+TEST_F(FeedClockTest, PaceAtItsThresholdNeitherFlipsTheClockNorFloodsTheLog) {
+    const auto count = [&](const char* piece) {
+        const auto lines = logLines();
+        return std::count_if(lines.begin(), lines.end(), [&](const std::string& l) { return l.find(piece) != std::string::npos; });
+    };
+    const double start = steady;
+    for (int second = 0; second < 330; ++second, steady += 1.0) {
+        // Seven at half pace, each record up to 0.15 s off it (pace 0.2 to 0.8 over a second); five honest.
+        for (std::uint32_t i = 0; i < 7; ++i) {
+            const double jitter = 0.003 * static_cast<double>((second * 7919 + static_cast<int>(i) * 104729) % 101) - 0.15;
+            record(4600000 + i, -0.5 * (steady - start) + jitter);
+        }
+        honestSecond(5);
+    }
+    EXPECT_LE(count("taken as a new time base"), 1);
+    // Back and forth a whole hour, ten times in a minute: three lines, the others counted.
+    reader.resetFeedClock();
+    for (int jump = 0; jump < 10; ++jump) {
+        for (int second = 0; second < 6; ++second, steady += 1.0) honestSecond(5, jump % 2 ? 3600.0 : 0.0);
+    }
+    EXPECT_LE(count("taken as a new time base"), 4);
+    // The next minute's first jump says how many were left out.
+    steady += 60.0;
+    for (int second = 0; second < 6; ++second, steady += 1.0) honestSecond(5);
+    EXPECT_EQ(count("feed time base lines were not logged"), 1);
+}
+
 TEST_F(FeedClockTest, AircraftNotReportedForAnHourAreForgotten) {
     reader.requestKnownAircraftReset();
     for (std::uint32_t id = 4300000; id < 4300100; ++id) ASSERT_TRUE(record(id, 0.0));
@@ -502,5 +534,91 @@ TEST_F(ParserTest, CallsignCollectionAndKnownAircraft) {
     EXPECT_EQ(reader.takeSeenCallsigns(), (std::set<std::string>{"EZY5", "EZY6", "EZY7"}));
 }
 
+
+// XML 1.0 takes no control character but TAB, LF and CR, neither raw nor as a reference, and only UTF-8.
+bool lf_validXml10(const std::string& text) {
+    if (!gf_isValidUtf8(text)) return false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c < 0x20 && c != '\t' && c != '\n' && c != '\r') return false;
+        if (text.compare(i, 2, "&#") != 0) continue;
+        const bool hex = i + 2 < text.size() && text[i + 2] == 'x';
+        const unsigned long code = std::stoul(text.substr(i + (hex ? 3 : 2)), nullptr, hex ? 16 : 10);
+        if (code < 0x20 && code != 9 && code != 10 && code != 13) return false;
+    }
+    return true;
+}
+
+// Text from the network that no callsign or code holds: refused with its record, so it never names a
+// simulator object; escaped where a log line echoes it; and a learned stand file that already holds
+// it loads whole and is written back as valid XML.
+TEST_F(ParserTest, BadTextIsRefusedEscapedAndNeverWrittenRaw) {
+    test::TempDir dir;
+    gf_startLog(dir.path() / "Log.txt");
+    const std::pair<std::string, std::string> cases[] = {   // the text, and how it is shown
+        {"\x01", "\\x01"}, {"\x1b[31m", "\\x1B[31m"}, {"\x7f", "\\x7F"}, {"\t", "\\x09"}, {"\r", "\\x0D"},
+        {"\n", "\\x0A"}, {"\xff", "\\xFF"}, {"\xc3", "\\xC3"}, {"\xc0\xaf", "\\xC0\\xAF"},
+        {"\xc2\x9b", "\\xC2\\x9B"}, {"\xef\xbf\xbe", "\\xEF\\xBF\\xBE"}};
+    for (const auto& [bad, shown] : cases) {
+        SCOPED_TRACE(shown);
+        for (std::size_t field = 9; field <= 13; ++field) {
+            EXPECT_FALSE(parse({{field, "BA" + bad + "1"}})) << "field " << field;
+        }
+        QnhReader weather;   // each its own limit of lines a minute
+        weather.processDatagram(R"({"QNH":1013,"METAR":")" + bad + "\"");
+        gf_flushLog();
+        const std::vector<std::string> lines = test::readLinesOf(dir.path() / "Log.txt");
+        const std::string& line = lines.back();
+        EXPECT_TRUE(line.starts_with("Exception") && line.ends_with("\"METAR\":\"" + shown + "\"")) << line;
+        EXPECT_TRUE(gf_isPrintable(line)) << line;
+
+        // As an older file holds it: control characters as references, which a raw TAB, CR or LF
+        // in an attribute is not (the reader reads those as blanks).
+        std::string inFile;
+        for (const char c : bad) inFile += static_cast<unsigned char>(c) < 0x20 ? vrn::format("&#{};", int{c}) : std::string(1, c);
+        pugi::xml_document doc;
+        ASSERT_TRUE(doc.load_string(("<parkpositions><parkpos id=\"A\" latitude=\"51.47\" longitude=\"-0.45\">"
+                                     "<opt reg=\"G-A" + inFile + "\" cs=\"BA" + inFile + "1:BA2\" hh=\"3\"/></parkpos></parkpositions>").c_str()));
+        ApfAirport airport;
+        airport.code = "EGLL";
+        lf_readParkPositions(doc, airport.stands, UseOrigin::Archive);
+        ASSERT_EQ(airport.stands.size(), 1u);
+        ASSERT_EQ(airport.stands[0].uses.size(), 1u);
+        EXPECT_EQ(airport.stands[0].uses[0].callsign, "BA" + shown + "1");
+        airport.stands[0].uses[0].number = 1;
+        ASSERT_TRUE(gf_writeApf(airport, dir.path() / "EGLL.xml", true));
+        const std::string written = test::readFile(dir.path() / "EGLL.xml");
+        EXPECT_TRUE(lf_validXml10(written)) << written;
+        pugi::xml_document back;
+        ASSERT_TRUE(gf_loadApfDocument(back, dir.path() / "EGLL.xml"));
+        std::vector<Stand> stands;
+        lf_readParkPositions(back, stands, UseOrigin::Archive);
+        ASSERT_TRUE(stands.size() == 1u && stands[0].uses.size() == 1u);
+        EXPECT_EQ(std::tie(stands[0].uses[0].callsign, stands[0].uses[0].coupled, stands[0].uses[0].reg),
+                  std::tuple("BA" + shown + "1", "BA2", "G-A" + shown));
+    }
+    // Letters of any script are text like any other.
+    const auto u = parse({{9, "ÄBÇ12"}});
+    ASSERT_TRUE(u);
+    EXPECT_EQ(u->flight.callsign, "ÄBÇ12");
+    gf_closeLog();
+}
+
+// One limit below which a record is refused, whatever its speed; and altitudes read as what they are,
+// however large (nothing wraps).
+TEST_F(ParserTest, AltitudeLimits) {
+    const std::tuple<const char*, const char*, std::optional<double>> cases[] = {   // altitude, speed, taken as
+        {"-1000", "250", std::nullopt}, {"-2147483649", "250", std::nullopt}, {"-100000", "250", std::nullopt},
+        {"-100000", "20", std::nullopt}, {"-2000.5", "20", std::nullopt}, {"-1e308", "20", std::nullopt},
+        {"-1", "201", std::nullopt}, {"-2000", "20", 0.0}, {"-1000", "150", 0.0}, {"-1", "200", 0.0},
+        {"0", "250", 0.0}, {"5000", "250", 5000.0}, {"4294967297", "250", 4294967297.0}, {"1e300", "250", 1e300}};
+    for (const auto& [altitude, speed, expected] : cases) {
+        const auto u = parse({{2, "51.47"}, {3, "-0.45"}, {4, altitude}, {8, speed}});
+        ASSERT_EQ(u.has_value(), expected.has_value()) << altitude << " ft at " << speed << " kn";
+        if (!u) continue;
+        EXPECT_EQ(u->sample.altitude, *expected) << altitude;
+        EXPECT_EQ(u->sample.airborne, *expected != 0.0 ? 1 : 0) << altitude;
+    }
+}
 }  // namespace
 }  // namespace vrn

@@ -3,6 +3,7 @@
 
 #include "app/scan_drivers.h"
 #include "core/exceptions.h"
+#include "core/format.h"
 #include "core/run_state.h"
 #include "liveries/liveries_fixture.h"
 #include "liveries/livery_scan.h"
@@ -136,12 +137,15 @@ TEST_F(LiveryScan, AutomaticModeTakesTrafficPackagesOnly) {
 TEST_F(LiveryScan, AFailedRescanKeepsTheStoredScan) {
     writeFile(dir() / "output" / "LiveriesScanned.xml", "<liveries><liv airl='DLH' type='A320' title='kept'/></liveries>");
     aircraft(dir() / "A" / "x", cfg("QQQQ", {sec("nothing", "DLH")}));
-    std::vector<std::string> folders = {(dir() / "A").string()};
+    // A mistyped folder among them: the message names the folders, marks it and points to the guide.
+    std::vector<std::string> folders = {(dir() / "A").string(), (dir() / "B").string()};
     try {
         gf_scanLiveries(true, false, false, folders);
         FAIL();
     } catch (const UserErrorException& e) {
-        EXPECT_STREQ(e.what(), "53: no liveries found");
+        EXPECT_EQ(std::string(e.what()), vrn::format("53: no liveries found in \"{}\", \"{}\" (not found): check lfolder0-9, "
+                                                     "see README.txt, \"Livery and airport folders\"",
+                                                     folders[0], folders[1]));
     }
     EXPECT_NE(xml().find("kept"), std::string::npos);
     EXPECT_EQ(g_mainWindow.g_liveryCount.load(), 0);

@@ -63,8 +63,11 @@ TEST_F(TypeDatabase, DamagedFilesGiveUserErrors) {
         pugi::xml_document doc = makeDbase();
         *section ? (void)doc.remove_child(section) : (void)doc.child("ICAO_airlines").child("ICAO").attribute("codes").set_value("ABCD");
         saveDoc(doc, dir() / "input" / "dbase.xml");
-        if (*section) EXPECT_THROW(gf_readDbase(), UserErrorException) << section;
-        else EXPECT_THROW(gf_readDbase(), std::runtime_error);
+        if (*section) {
+            EXPECT_THROW(gf_readDbase(), UserErrorException) << section;
+        } else {
+            EXPECT_THROW(gf_readDbase(), std::runtime_error);
+        }
     }
 }
 

@@ -86,6 +86,13 @@ protected:
         g_apfLoaded = false;
         EngineTest::TearDown();
     }
+    // True, with the test marked skipped and why, when the whole real tracks are not here: they live
+    // in ../shared/realdata, which a clone of the project alone lacks. A test body: `if (...) return;`.
+    bool skippedWithoutRealTracks() {
+        if (realDataAvailable()) return false;
+        [] { GTEST_SKIP() << "../shared/realdata is absent: the whole real tracks are not here"; }();
+        return true;
+    }
     void stand(const char* name, const LatLon& at, double headingDeg, double radiusM) {
         std::lock_guard lock(g_standsMutex);
         g_stands.emplace_back(std::vector<StandUse>{}, std::string(name), StandPlacement{at.lat, at.lon, headingDeg * kDeg2Rad},

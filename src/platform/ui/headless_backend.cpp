@@ -34,7 +34,7 @@ int gf_runHeadlessMessageLoop(Window& window, const WindowProcedure& wndProc, co
         const bool timeUp = options.runSeconds > 0 &&
                             std::chrono::steady_clock::now() - started >= std::chrono::seconds(options.runSeconds);
         if (!closePosted && (signals == 1 || timeUp)) {
-            window.post({MessageKind::Close, 0, 0});
+            window.post({MessageKind::Close, signals == 1 ? CLOSE_STOP_REQUEST : CLOSE_RUN_TIME_OVER, 0});
             closePosted = true;
         }
         if (const auto message = window.waitGet(options.pollMilliseconds)) {

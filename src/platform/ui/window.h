@@ -52,6 +52,11 @@ struct Message {
     std::uint32_t code = 0;   // control id or private message number
     std::int64_t param = 0;
 };
+// What asked a Close message to close the window (its code): the window's own close button, the
+// user's stop request to a console program (Ctrl-C, a stop signal), or the run time given running out.
+inline constexpr std::uint32_t CLOSE_BUTTON = 0;
+inline constexpr std::uint32_t CLOSE_STOP_REQUEST = 1;
+inline constexpr std::uint32_t CLOSE_RUN_TIME_OVER = 2;
 inline constexpr std::uint32_t WM_START_RUN = 0x8001;
 inline constexpr std::uint32_t WM_FINAL_EXIT = 0x8002;
 
