@@ -228,7 +228,7 @@ std::vector<Variant> variantsOf(const std::string& kind) {
                 std::erase_if(r, [&](const Recorded& x) {
                     return x.t > t0 && x.t < t0 + 13.0 && (x.t > t0 + 6.0 || std::fmod(x.t - t0, 2.0) != 0.0);
                 });
-                for (std::size_t k = 1; k <= 3; ++k) r[down + k].s.groundSpeed = kn0 + 5.5 * static_cast<double>(k);
+                for (std::size_t k = 1; k <= 3; ++k) r[down + k].s.groundSpeed = kn0 + std::min(8.25 * static_cast<double>(k), 16.5);
                 last = down + 4;
                 r[last].s.airborne = 1;
                 r[last].s.altitude = kZurichFt + 30.0;
