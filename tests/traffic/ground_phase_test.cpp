@@ -190,15 +190,16 @@ std::vector<Variant> variantsOf(const std::string& kind) {
             add(vrn::format("touch and go, {}", name), r, LiftOff::Must, pos(arr[roll]), arr[roll].s.track);
         }
     } else if (kind == "FastOutlier" || kind == "TrackError") {
-        // One record of the roll at 70 kn reads 20 kn fast; or the records from 43 to 60 kn read their
-        // track 3 degrees off. Records end at 82 kn, or pause 40 s after the stray ones.
+        // One record of the roll from 70 kn on reads 25 kn fast (one 2 s after the record before, as the
+        // feed filter keeps records a second apart only every other second); or the records from 43 to
+        // 60 kn read their track 3 degrees off. Records end at 82 kn, or pause 40 s after the stray ones.
         for (const char* name : kDepartures) {
             LatLon runway;
             double deg = 0.0;
             Records r = departure(name, runway, deg);
-            std::size_t last = firstAtOrAbove(r, 70.0);
+            std::size_t last = firstIndex(r, 1, [&](const Recorded& x) { return x.s.groundSpeed >= 70.0 && x.t >= (&x - 1)->t + 2.0; });
             if (kind == "FastOutlier") {
-                r[last].s.groundSpeed += 20.0;
+                r[last].s.groundSpeed += 25.0;
                 last += 2;   // the two normal records after it
             } else {
                 for (last = firstAtOrAbove(r, 43.0); r[last].s.groundSpeed < 60.0; ++last) r[last].s.track += 3.0;
