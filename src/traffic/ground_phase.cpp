@@ -182,7 +182,7 @@ void lf_noteRollSpeed(LiveAircraft& a, double kn) {
     a.rollTopKn = f.back();
 }
 
-// The roll's line fitted to the positions of its ground records (along their mean track while the
+// The roll's line fitted to the positions of its ground records (along their median track while the
 // roll is short), and its rate of speeding up.
 void lf_fitRoll(LiveAircraft& a) {
     const RunRecord* last = nullptr;
