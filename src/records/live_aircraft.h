@@ -3,6 +3,7 @@
 // position block sent on every frame, the queue of feed positions still to be played, and the phase
 // and movement values of the movement step. PositionSample is one feed position with the traffic pass
 // at which it is to be reached.
+#include <array>
 #include <chrono>
 #include <cstdint>
 #include <deque>
@@ -139,15 +140,21 @@ struct LiveAircraft : Aircraft {
     std::int32_t creationPass = 0;         // the pass its creation was asked
     std::uint8_t towing = 0;               // pulled by a tug: its position is the tug's to choose
     std::uint8_t throttleSpoilerRun = 0;   // a throttle-and-spoiler run is under way on the ground
-    // The ground phase from the aircraft's history: its newest real records, whether it touched down
-    // (or gave up a take-off) and takes off only after a take-off roll is seen anew, and the line
-    // of the take-off roll under way.
+    // The ground phase from the aircraft's history (traffic/ground_phase.cpp): its newest real
+    // records; whether it touched down or gave up a take-off, after which it takes off only when a
+    // take-off roll is seen anew; and the take-off roll under way: its first record's time, its line
+    // fitted to its records, its three fastest records (the third is its top speed) and its rate of
+    // speeding up.
     std::deque<RunRecord> runRecords;
     std::uint8_t landed = 0;
+    std::uint8_t rejectedTakeoff = 0;
     std::uint8_t sawAirborne = 0;
+    double rollSince = 0.0;
     double rollTrackDeg = 0.0;
     LatLon rollPoint{};
+    std::array<double, 3> rollFastestKn{};
     double rollTopKn = 0.0;
+    double rollKnPerS = 0.0;
     double groundAltitude = std::numeric_limits<double>::quiet_NaN();   // ft, last reported; NaN unknown
     // Made-up motion and the way back from it: when the current spell began (-1 none), records refused
     // during it because their time stamps did not advance, and the steering back onto the records' path.

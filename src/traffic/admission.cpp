@@ -93,13 +93,16 @@ void lf_completeFromRegistration(LiveAircraft& a) {
     }
 }
 
-// Its queue is a take-off: a fast roll on the ground, then only airborne samples. It is shown on the
-// runway, rolling, and lifts off where its records do (waiting, it would appear in the air).
+// Its queue is a take-off: a roll on the ground seen in several samples speeding up along one
+// heading through take-off roll speed, then only airborne samples. It is shown on the runway,
+// rolling, and lifts off where its records do (waiting, it would appear in the air).
 bool lf_rollsToLiftOff(const LiveAircraft& a) {
-    const PositionSample& oldest = a.samples.front();
-    if (oldest.airborne || !(oldest.groundSpeed >= kTakeoffRollKn)) return false;
     const auto firstAirborne = std::find_if(a.samples.begin(), a.samples.end(), [](const auto& s) { return s.airborne; });
-    return std::all_of(firstAirborne, a.samples.end(), [](const auto& s) { return s.airborne != 0; });
+    if (!std::all_of(firstAirborne, a.samples.end(), [](const auto& s) { return s.airborne != 0; })) return false;
+    std::deque<RunRecord> roll;
+    for (auto s = a.samples.begin(); s != firstAirborne; ++s)
+        roll.push_back({s->duePass / 100.0, s->groundSpeed, s->track, s->latitude, s->longitude, 0});
+    return lf_recordsRollForTakeoff(roll);
 }
 
 Outcome lf_decide(LiveAircraft& a) {

@@ -28,13 +28,22 @@ void lf_restartSamplePlay(LiveAircraft& aircraft);
 // ---- The ground phase from the aircraft's history (ground_phase.cpp) ----
 // One more real record of the aircraft (it passed the timing and jump filters).
 void lf_noteRecord(LiveAircraft& aircraft, double feedTime, const PositionSample& record);
-// Its newest records show a take-off roll (a landed aircraft's starting anew below take-off roll speed).
-bool lf_takeoffRollSeen(const LiveAircraft& aircraft);
-// Its newest records speed up along one heading through take-off roll speed, whatever its history.
+// Its newest records speed up along one heading to take-off roll speed, whatever its history (a
+// touch and go's roll does; a landing roll does not).
 bool lf_rollSpeedsUp(const LiveAircraft& aircraft);
+// Records (oldest first, ending on the ground) whose two newest each end a roll speeding up along one
+// heading to take-off roll speed: a feed that begins on a take-off roll.
+bool lf_recordsRollForTakeoff(const std::deque<RunRecord>& records);
 // A ground aircraft in the simulator starts under power, or gives up its take-off roll, as its
-// history says: after each record, and when it is first in the simulator.
+// history says: after each record, at touchdown, and when it is first in the simulator.
 void lf_judgeGroundPhase(LiveAircraft& aircraft);
+// The speed of its class at which a take-off roll lifts off (kn).
+double lf_liftOffKn(const LiveAircraft& aircraft);
+// Made-up motion on the ground: the speed of a sample `seconds` after one at `knots` (braking to a
+// stop, or the take-off roll speeding up), with the vertical speed that lifts it off; and the point
+// `feet` along the take-off roll's line past the foot of `from` on it.
+double lf_madeUpGroundKn(const LiveAircraft& aircraft, double knots, double seconds, double& verticalSpeed);
+LatLon lf_alongRollLine(const LiveAircraft& aircraft, const LatLon& from, double feet);
 
 // ---- Admission and arrival (admission.cpp, arrival.cpp) ----
 void lf_admitNewAircraft(LiveAircraft& aircraft);

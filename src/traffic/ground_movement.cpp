@@ -451,7 +451,7 @@ void lf_groundTurns(LiveAircraft& a) {
     const double second = gf_initialBearing(at(n), at(t));
     const double angle = std::fabs(gf_headingDifference(first, second)) * kRad2Deg;
     if (!(angle > 3.0)) return;
-    if (angle > 45.0 && gf_distanceNm(at(o), at(n)) > kMidSampleSegmentNm && o.groundSpeed <= 43.0 &&
+    if (angle > 45.0 && gf_distanceNm(at(o), at(n)) > kMidSampleSegmentNm && o.groundSpeed <= kTakeoffRollKn &&
         n.duePass - o.duePass >= 600) {
         lf_insertMidSample(a);
     } else if (angle <= 160.0) {

@@ -1,10 +1,25 @@
-// The phase of an aircraft on the ground, read from its history of real records rather than from one
-// or two samples: a take-off roll is several records in a row, over some seconds, speeding up along
-// one heading; an aircraft that touched down (or gave up a take-off) takes off again only after such
-// a roll is seen anew, from below take-off roll speed. Noise in one record never decides a phase.
-// Run thread, inside the traffic pass.
+// The phase of an aircraft on the ground, and what each phase does to its motion when its records
+// end or pause. Phases come from the aircraft's history of real records, never from one record:
+// receivers give stray records (a speed that reads fast or slow, a track a few degrees off, an
+// altitude that reads 150 ft above the field), one or two at a time.
+//
+//   phase                      begins when                                  made-up motion
+//   taxi, landing roll         (the simulator's touchdown starts the roll)  brakes evenly to a stop, every second
+//   take-off roll              a roll seen at two records in a row; or      speeds up every second at the roll's
+//     (`underPower`)           flying records after one; or a go-around     own rate along its fitted line, to its
+//                                                                           class's lift-off speed, then climbs
+//   gave up the take-off       three records in a row slower than the       brakes as a taxi
+//     (`rejectedTakeoff`)      roll's top, turned off or off its line
+//
+// A roll seen is records on the ground along one heading speeding up through take-off roll speed.
+// An aircraft that touched down (`landed`) or gave up a take-off rolls for take-off only when such a
+// roll starts anew below 60 kn; in its landing roll it goes around only on two flying records in a
+// row when it never slowed below 60 kn since the touchdown. An airborne record slower than most of
+// its class's lift-off speed is an altitude that glitches, not flight.
+// Run thread, inside the traffic pass and the movement step.
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "core/format.h"
 #include "core/geodesy.h"
@@ -26,8 +41,26 @@ constexpr double kRollHeadingDeg = 10.0;
 constexpr double kGiveUpSlowerKn = 8.0;      // clearly slower than the roll's top: beyond the scatter
 constexpr double kGiveUpHeadingDeg = 15.0;
 constexpr double kGiveUpOffLineM = 60.0;
+constexpr std::size_t kGiveUpRecords = 3;    // one or two stray records never end a roll
+constexpr double kFlyingShareOfLiftOff = 0.75;
+// Ground positions come quantised to some 19 m: a shorter roll takes its line from its tracks.
+constexpr double kLineFromPositionsM = 500.0;
+constexpr std::size_t kGoAroundRollRecords = 10;
+constexpr double kTouchAndGoGainKn = 2.0 * kRollGainKn;
+// Speeding up on a made-up take-off roll, knots a second: the roll's own rate within what engines give.
+constexpr double kTakeoffKnPerS = 4.0;
+constexpr double kLeastTakeoffKnPerS = 1.5;
+constexpr double kMostTakeoffKnPerS = 5.0;
+constexpr double kMetresPerDegree = 60.0 * 1852.0;
 
 LatLon lf_at(const RunRecord& r) { return {r.latitude, r.longitude}; }
+
+bool lf_mustRollAnew(const LiveAircraft& a) { return a.landed || a.rejectedTakeoff; }
+
+// An airborne record at a speed the aircraft can fly at.
+bool lf_flying(const LiveAircraft& a, const RunRecord& r) {
+    return r.airborne && (a.sizeClass == SIZE_ROTORCRAFT || r.knots >= kFlyingShareOfLiftOff * lf_liftOffKn(a));
+}
 
 // Metres a position lies beside the line of the take-off roll.
 double lf_offRollLine(const LiveAircraft& a, const LatLon& p) {
@@ -36,37 +69,32 @@ double lf_offRollLine(const LiveAircraft& a, const LatLon& p) {
     return std::fabs(d * 1852.0 * std::sin(gf_headingDifference(a.rollTrackDeg * kDeg2Rad, gf_initialBearing(a.rollPoint, p))));
 }
 
-// Airborne records at the end of the history.
-std::size_t lf_airborneRun(const LiveAircraft& a) {
-    std::size_t n = 0;
-    for (auto r = a.runRecords.rbegin(); r != a.runRecords.rend() && r->airborne; ++r) ++n;
-    return n;
-}
-
-// Gives up the roll: the aircraft slows down and taxies like one that has landed.
+// Gives up the roll: the aircraft slows down and taxies; it takes off only after a roll seen anew.
 void lf_giveUpTakeoff(LiveAircraft& a, const char* why) {
     a.underPower = 0;
-    a.landed = 1;
+    a.rejectedTakeoff = 1;
     gf_setThrottle(a, a.sizeClass == SIZE_ROTORCRAFT ? 4 : 0);
     if (LOG.get()) gf_logLine(vrn::format("{:8}: {:8} take-off roll ended: {}", gf_nowHhMmSs(), a.callsign, why));
 }
 
 // Why the take-off roll under way ends at this record, or nothing.
 const char* lf_rollEndsAt(const LiveAircraft& a, const RunRecord& r) {
-    if (r.airborne) return nullptr;
     if (r.knots < a.rollTopKn - kGiveUpSlowerKn) return "it slows down";
     if (movement::trackDifferenceDeg(r.trackDeg, a.rollTrackDeg) > kGiveUpHeadingDeg && r.knots >= 1.0) return "it turns off";
     if (lf_offRollLine(a, lf_at(r)) > kGiveUpOffLineM) return "it leaves the runway's line";
     return nullptr;
 }
 
-// A take-off roll in the history, ending with its ground record `end`: records speeding up along one
-// heading through take-off roll speed. From a landed aircraft the roll must start anew below
-// kRollFromLandedKn: its fast records are its landing roll.
-bool lf_rollEndingAt(const std::deque<RunRecord>& r, std::size_t end, bool fromLanded) {
-    if (end >= r.size() || end < 2 || r[end].airborne) return false;
+constexpr double kAnyStartKn = 1e9;
+
+// The first record of a roll in the history ending with its ground record `end` that speeds up along
+// one heading by `gainKn` or more to `reachKn`, from below `startBelowKn`; r.size() when there is none.
+std::size_t lf_rollStartFor(const std::deque<RunRecord>& r, std::size_t end, double reachKn, double startBelowKn,
+                            double gainKn = kRollGainKn) {
+    const std::size_t none = r.size();
+    if (end >= r.size() || end < 2 || r[end].airborne) return none;
     const RunRecord& newest = r[end];
-    if (!(newest.knots >= (fromLanded ? kRollFromLandedKn : kTakeoffRollKn))) return false;
+    if (!(newest.knots >= reachKn)) return none;
     // Back from the newest while on the ground along its heading, each record no faster than every
     // later one beyond the scatter of reported speeds.
     double laterSlowest = newest.knots;
@@ -85,73 +113,233 @@ bool lf_rollEndingAt(const std::deque<RunRecord>& r, std::size_t end, bool fromL
     const RunRecord& start = r[slowest];
     const double seconds = newest.time - start.time;
     const double gain = newest.knots - start.knots;
-    if (end - slowest < 2 || !(seconds >= kRollSeconds) || !(gain >= kRollGainKn) || gain / seconds < kRollAccelerationKnPerS)
-        return false;
-    return !fromLanded || start.knots < kRollFromLandedKn;
+    if (end - slowest < 2 || !(seconds >= kRollSeconds) || !(gain >= gainKn) || gain / seconds < kRollAccelerationKnPerS)
+        return none;
+    return start.knots < startBelowKn ? slowest : none;
 }
 
-// Its records show it in the air again: two airborne in a row, or one after a roll that sped up
-// (a touch and go, whose roll never slows below take-off roll speed). One that never touched down
-// needs only one.
-bool lf_airborneAgain(const LiveAircraft& a) {
-    const std::size_t n = lf_airborneRun(a);
-    if (n >= 2 || (n == 1 && !a.landed)) return true;
-    return n == 1 && a.runRecords.size() >= 2 && lf_rollEndingAt(a.runRecords, a.runRecords.size() - 2, false);
+// A roll seen at its two newest records, ending with `end`: the one before it reaches `throughKn`
+// within the scatter of reported speeds, so that one record that reads fast makes no roll.
+std::size_t lf_rollSeenAt(const std::deque<RunRecord>& r, std::size_t end, double throughKn, double startBelowKn) {
+    const std::size_t start = lf_rollStartFor(r, end, throughKn, startBelowKn);
+    return start != r.size() && lf_rollStartFor(r, end - 1, throughKn - kRollSpeedScatterKn, startBelowKn) != r.size() ? start
+                                                                                                                       : r.size();
 }
 
-// It rolls for take-off along the line of its newest ground record; made-up samples keep to it.
-void lf_takeRollLine(LiveAircraft& a) {
-    const auto ground = std::find_if(a.runRecords.rbegin(), a.runRecords.rend(), [](const RunRecord& r) { return !r.airborne; });
-    const RunRecord& on = ground != a.runRecords.rend() ? *ground : a.runRecords.back();
-    a.rollPoint = lf_at(on);
-    a.rollTrackDeg = on.trackDeg;
-    a.rollTopKn = on.knots;
+// A roll for take-off seen ending at the ground record `end`: through take-off roll speed, or for an
+// aircraft that landed or gave up a take-off, anew from below 60 kn.
+std::size_t lf_takeoffRollStart(const LiveAircraft& a, std::size_t end) {
+    return lf_mustRollAnew(a) ? lf_rollSeenAt(a.runRecords, end, kRollFromLandedKn, kRollFromLandedKn)
+                              : lf_rollSeenAt(a.runRecords, end, kTakeoffRollKn, kAnyStartKn);
+}
+
+// In its landing roll it never slowed below 60 kn since it touched down: flying records then are a
+// go-around (or a touch and go). Slow airborne records count as ground ones; one or two slow stray
+// records are outvoted.
+bool lf_neverSlowedSinceTouchdown(const LiveAircraft& a, std::size_t lastGround) {
+    std::size_t slow = 0, fast = 0;
+    for (std::size_t i = lastGround + 1; i-- > 0 && !lf_flying(a, a.runRecords[i]);)
+        ++(a.runRecords[i].knots < kRollFromLandedKn ? slow : fast);
+    return fast > slow && slow <= 2;
+}
+
+// The first record of the take-off its records show, or runRecords.size() when they show none.
+std::size_t lf_takeoffSeen(const LiveAircraft& a) {
+    const auto& r = a.runRecords;
+    const std::size_t n = r.size(), none = n;
+    std::size_t flying = 0;
+    while (flying < n && lf_flying(a, r[n - 1 - flying])) ++flying;
+    if (flying == 0) {
+        if (n < 2 || r[n - 1].airborne) return none;
+        return lf_takeoffRollStart(a, n - 1);
+    }
+    if (flying == n) return flying >= 2 ? 0 : none;
+    // Flying after a roll seen to its last ground record; or two flying records in a row.
+    const std::size_t lastGround = n - 1 - flying;
+    if (const std::size_t start = lf_takeoffRollStart(a, lastGround); start != none) return start;
+    // A touch and go: its roll never slowed below 60 kn and sped up by more than touch-down scatter.
+    const bool goesAround = a.landed && a.landingRoll && lf_neverSlowedSinceTouchdown(a, lastGround);
+    if (goesAround) {
+        if (const std::size_t start = lf_rollStartFor(r, lastGround, kTakeoffRollKn, kAnyStartKn, kTouchAndGoGainKn); start != none)
+            return start;
+    }
+    if (flying < 2 || a.rejectedTakeoff || (a.landed && !goesAround)) return none;
+    // The roll before them: its ground records along the last one's heading.
+    std::size_t start = lastGround;
+    while (start > 0 && lastGround - start < kGoAroundRollRecords && !lf_flying(a, r[start - 1]) &&
+           movement::trackDifferenceDeg(r[start - 1].trackDeg, r[lastGround].trackDeg) <= kRollHeadingDeg)
+        --start;
+    return start;
+}
+
+// The roll's top speed: the third fastest of its records, so that one or two that read fast do not
+// make the next ones look slower.
+void lf_noteRollSpeed(LiveAircraft& a, double kn) {
+    auto& f = a.rollFastestKn;
+    if (!(kn > f.back())) return;
+    f.back() = kn;
+    std::sort(f.begin(), f.end(), std::greater<>());
+    a.rollTopKn = f.back();
+}
+
+// The roll's line fitted to the positions of its ground records (along their median track while the
+// roll is short), and its rate of speeding up.
+void lf_fitRoll(LiveAircraft& a) {
+    const RunRecord* last = nullptr;
+    double sx = 0.0, sy = 0.0, sxx = 0.0, syy = 0.0, sxy = 0.0, ce = 0.0, cn = 0.0;
+    double st = 0.0, sv = 0.0, stt = 0.0, stv = 0.0;
+    int k = 0;
+    const RunRecord* first = nullptr;
+    std::vector<double> tracks;
+    // Records below take-off roll speed (lining up, their tracks least sure) count only while the
+    // roll has no faster one.
+    const auto ofRoll = [&](const RunRecord& r) { return !r.airborne && r.time >= a.rollSince; };
+    const bool fastOnly = std::any_of(a.runRecords.begin(), a.runRecords.end(),
+                                      [&](const RunRecord& r) { return ofRoll(r) && r.knots >= kTakeoffRollKn; });
+    for (const RunRecord& r : a.runRecords) {
+        if (!ofRoll(r) || (fastOnly && r.knots < kTakeoffRollKn)) continue;
+        if (!first) first = &r;
+        last = &r;
+        const double x = movement::longitudeDelta(first->longitude, r.longitude) * std::cos(first->latitude * kDeg2Rad) * kMetresPerDegree;
+        const double y = (r.latitude - first->latitude) * kMetresPerDegree;
+        const double t = r.time - first->time;
+        sx += x, sy += y, sxx += x * x, syy += y * y, sxy += x * y;
+        ce += std::sin(r.trackDeg * kDeg2Rad), cn += std::cos(r.trackDeg * kDeg2Rad);
+        tracks.push_back(r.trackDeg * kDeg2Rad);
+        st += t, sv += r.knots, stt += t * t, stv += t * r.knots;
+        ++k;
+    }
+    if (k == 0) {
+        a.rollPoint = lf_at(a.runRecords.back());
+        a.rollTrackDeg = a.runRecords.back().trackDeg;
+        a.rollKnPerS = kTakeoffKnPerS;
+        return;
+    }
+    const double mx = sx / k, my = sy / k;
+    // The median track, so that the record of a turn onto the runway does not pull it.
+    const double mean = std::atan2(ce, cn);
+    for (double& t : tracks) t = gf_headingDifference(mean, t);
+    std::nth_element(tracks.begin(), tracks.begin() + static_cast<std::ptrdiff_t>(tracks.size() / 2), tracks.end());
+    const double track = mean + tracks[tracks.size() / 2];
+    double way = track;
+    if (k >= 3 && gf_distanceNm(lf_at(*first), lf_at(*last)) * 1852.0 >= kLineFromPositionsM) {
+        // The principal axis of the positions, pointing along the records' tracks.
+        const double axis = 0.5 * std::atan2(2.0 * (sxy - k * mx * my), (sxx - k * mx * mx) - (syy - k * my * my));
+        way = std::atan2(std::cos(axis), std::sin(axis));   // a bearing from east-north
+        if (std::fabs(gf_headingDifference(way, track)) > kPi / 2.0) way += kPi;
+    }
+    a.rollTrackDeg = std::fmod(way * kRad2Deg + 720.0, 360.0);
+    a.rollPoint = {first->latitude + my / kMetresPerDegree,
+                   movement::normalLongitude(first->longitude + mx / (std::cos(first->latitude * kDeg2Rad) * kMetresPerDegree))};
+    const double spread = stt - st * st / k;
+    const double rate = k >= 3 && spread > 0.0 ? (stv - st * sv / k) / spread : 0.0;
+    a.rollKnPerS = rate >= kLeastTakeoffKnPerS ? std::min(rate, kMostTakeoffKnPerS) : kTakeoffKnPerS;
+}
+
+// It rolls for take-off from the record `start` on.
+void lf_takeRoll(LiveAircraft& a, std::size_t start) {
+    a.rollSince = a.runRecords[start].time;
+    a.rollFastestKn = {};
+    for (std::size_t i = start; i < a.runRecords.size(); ++i)
+        if (!a.runRecords[i].airborne) lf_noteRollSpeed(a, a.runRecords[i].knots);
+    lf_fitRoll(a);
     a.landed = 0;
+    a.rejectedTakeoff = 0;
+}
+
+// Under power on the ground: the newest ground record joins the roll, or, with the two before it,
+// shows that the records that gave the power are not borne out.
+void lf_followRoll(LiveAircraft& a) {
+    const RunRecord& newest = a.runRecords.back();
+    if (newest.airborne) return;
+    const char* why = nullptr;
+    std::size_t saying = 0;
+    for (auto r = a.runRecords.rbegin(); r != a.runRecords.rend() && saying < kGiveUpRecords && r->time >= a.rollSince; ++r) {
+        if (r->airborne) continue;
+        const char* w = lf_rollEndsAt(a, *r);
+        if (!w) break;
+        if (!why) why = w;
+        ++saying;
+    }
+    if (saying == kGiveUpRecords) {
+        lf_giveUpTakeoff(a, why);
+        return;
+    }
+    if (lf_rollEndsAt(a, newest)) return;   // a stray record neither moves the line nor raises the top
+    lf_noteRollSpeed(a, newest.knots);
+    lf_fitRoll(a);
 }
 
 }  // namespace
 
-bool lf_rollSpeedsUp(const LiveAircraft& a) {
-    return !a.runRecords.empty() && lf_rollEndingAt(a.runRecords, a.runRecords.size() - 1, false);
+double lf_liftOffKn(const LiveAircraft& a) {
+    switch (a.sizeClass) {
+    case SIZE_LIGHT:
+    case SIZE_ROTORCRAFT: return 60.0;
+    case SIZE_BUSINESS_JET:
+    case SIZE_HIGH_PERF: return 120.0;
+    case SIZE_HEAVY: return 150.0;
+    default: return 140.0;
+    }
 }
 
-bool lf_takeoffRollSeen(const LiveAircraft& a) {
-    return !a.runRecords.empty() && lf_rollEndingAt(a.runRecords, a.runRecords.size() - 1, a.landed != 0);
+bool lf_rollSpeedsUp(const LiveAircraft& a) {
+    return !a.runRecords.empty() &&
+           lf_rollStartFor(a.runRecords, a.runRecords.size() - 1, kTakeoffRollKn, kAnyStartKn) != a.runRecords.size();
+}
+
+bool lf_recordsRollForTakeoff(const std::deque<RunRecord>& records) {
+    return !records.empty() && lf_rollSeenAt(records, records.size() - 1, kTakeoffRollKn, kAnyStartKn) != records.size();
 }
 
 void lf_noteRecord(LiveAircraft& a, double time, const PositionSample& s) {
-    if (!a.runRecords.empty() && !s.airborne && !a.runRecords.back().airborne && a.sawAirborne) a.landed = 1;   // touched down
-    a.runRecords.push_back({time, s.groundSpeed, s.track, s.latitude, s.longitude, s.airborne});
+    const RunRecord r{time, s.groundSpeed, s.track, s.latitude, s.longitude, s.airborne};
+    if (!a.runRecords.empty() && !lf_flying(a, r) && !lf_flying(a, a.runRecords.back()) && a.sawAirborne) a.landed = 1;   // touched down
+    a.runRecords.push_back(r);
     while (a.runRecords.size() > kRunRecordsKept) a.runRecords.pop_front();
-    if (s.airborne) a.sawAirborne = 1;
+    if (lf_flying(a, r)) a.sawAirborne = 1;
 }
 
 void lf_judgeGroundPhase(LiveAircraft& a) {
     if (a.state != STATE_IN_SIM || !a.onGround || a.runRecords.empty()) return;
-    const RunRecord& newest = a.runRecords.back();
-    if (a.landingRoll) {
-        // A go-around from the runway.
-        if (a.underPower || !lf_airborneAgain(a)) return;
-        a.phase = PHASE_MOVING;
-        lf_takeRollLine(a);
-        lf_powerUp(a, 3, true);
-        return;
-    }
     if (a.underPower) {
-        const char* why = lf_rollEndsAt(a, newest);
-        if (!why) {
-            if (!newest.airborne) a.rollTopKn = std::max(a.rollTopKn, newest.knots);
-            return;
-        }
-        // Noise in one record never ends the roll: the one before must say so too.
-        const std::size_t n = a.runRecords.size();
-        if (n >= 2 && lf_rollEndsAt(a, a.runRecords[n - 2])) lf_giveUpTakeoff(a, why);
+        lf_followRoll(a);
         return;
     }
-    if (a.phase != PHASE_MOVING) return;
-    if (!lf_airborneAgain(a) && !lf_takeoffRollSeen(a)) return;
-    lf_takeRollLine(a);
-    lf_towedTakesOff(a);
+    const bool goAround = a.landingRoll != 0;
+    if (!goAround && a.phase != PHASE_MOVING) return;
+    const std::size_t start = lf_takeoffSeen(a);
+    if (start >= a.runRecords.size()) return;
+    lf_takeRoll(a, start);
+    if (!goAround) {
+        lf_towedTakesOff(a);
+        return;
+    }
+    a.phase = PHASE_MOVING;
+    lf_powerUp(a, 3, true);
+}
+
+double lf_madeUpGroundKn(const LiveAircraft& a, double v, double seconds, double& verticalSpeed) {
+    verticalSpeed = 0.0;
+    if (!a.underPower) {
+        // Brakes to a stop: an airliner's roll-out slows by 2-5 kn a second, a taxiing aircraft more
+        // gently still.
+        const double knPerS = v > 40.0 ? 3.0 : v > 15.0 ? 2.0 : 1.0;
+        return std::max(v - knPerS * seconds, 0.0);
+    }
+    // The take-off roll goes on; at lift-off speed the sample climbs, so that the take-off step lifts it off.
+    const double faster = v + (a.rollKnPerS > 0.0 ? a.rollKnPerS : kTakeoffKnPerS) * seconds;
+    if (faster >= lf_liftOffKn(a)) verticalSpeed = 1500.0;
+    return faster;
+}
+
+LatLon lf_alongRollLine(const LiveAircraft& a, const LatLon& from, double feet) {
+    // From the foot of `from` on the line: a made-up roll keeps to its runway's line.
+    const double way = a.rollTrackDeg * kDeg2Rad;
+    const double d = gf_distanceNm(a.rollPoint, from);
+    const double along = d > 0.0 ? d * movement::kFeetPerNm * std::cos(gf_headingDifference(way, gf_initialBearing(a.rollPoint, from))) : 0.0;
+    const double ahead = along + feet;
+    return gf_destinationPoint(a.rollPoint, ahead >= 0.0 ? way : way + kPi, std::fabs(ahead));
 }
 
 }  // namespace vrn

@@ -128,26 +128,10 @@ bool lf_finiteSample(const PositionSample& s) {
     return std::isfinite(s.latitude) && std::isfinite(s.longitude) && std::isfinite(s.altitude);
 }
 
-// Braking of a made-up roll-out, knots a second: an airliner's roll-out slows by 2-5 kn a second,
-// a taxiing aircraft more gently still.
-double lf_brakingKnPerS(double v) { return v > 40.0 ? 3.0 : v > 15.0 ? 2.0 : 1.0; }
-// Speeding up on a made-up take-off roll, knots a second, and the speed at which it lifts off.
-constexpr double kTakeoffAccelerationKnPerS = 4.0;
-double lf_liftOffKn(const LiveAircraft& a) {
-    switch (a.sizeClass) {
-    case SIZE_LIGHT:
-    case SIZE_ROTORCRAFT: return 60.0;
-    case SIZE_BUSINESS_JET:
-    case SIZE_HIGH_PERF: return 120.0;
-    case SIZE_HEAVY: return 150.0;
-    default: return 140.0;
-    }
-}
-
-// Seconds between made-up samples: in the air, and on the ground, where fast rolls take short steps
-// so that their steps of speed stay small.
+// Seconds between made-up samples: in the air, and on the ground, where a moving sample lasts a
+// second so that its speed changes every second (the ground phase says by how much).
 double lf_madeUpSeconds(const LiveAircraft& a, bool ground, double v) {
-    return !ground ? 8.0 : a.underPower || v > 40.0 ? 2.0 : 3.0;
+    return !ground ? 8.0 : a.underPower || v > 0.0 ? 1.0 : 3.0;
 }
 
 // The speed a made-up sample moves at, and its vertical speed where the motion dictates one.
@@ -156,15 +140,7 @@ double lf_extrapolatedSpeed(const LiveAircraft& a, const PositionSample& oldest,
                             PositionSample& s) {
     // Parked, or just pushed back at a walking pace: it waits on its spot for its feed.
     if (oldest.standing || a.phase == PHASE_AT_STAND || a.phase == PHASE_LEAVING_STAND) return 0.0;
-    if (lf_extrapolatedOnGround(a)) {
-        s.verticalSpeed = 0.0;
-        // Without a take-off under way it goes on along its way and brakes to a stop.
-        if (!a.underPower) return std::max(v - lf_brakingKnPerS(v) * seconds, 0.0);
-        // The take-off roll goes on; at lift-off speed the sample climbs, so that the take-off step lifts it off.
-        const double faster = std::max(v, kTakeoffRollKn) + kTakeoffAccelerationKnPerS * seconds;
-        if (faster >= lf_liftOffKn(a)) s.verticalSpeed = 1500.0;
-        return faster;
-    }
+    if (lf_extrapolatedOnGround(a)) return lf_madeUpGroundKn(a, v, seconds, s.verticalSpeed);
     if (!a.onApproach) return std::max(v, 1.0);   // a made-up flight keeps its speed
     return std::max(v * (count < 4 ? 1.0 : 0.9), 1.0);
 }
@@ -196,8 +172,8 @@ void lf_extendSamples(LiveAircraft& a, int count) {
     if (segmentKn > 0.0) {
         const double feet = segmentKn * seconds * 100.0 * kFeetPerNm / kPassesPerHour;
         // A take-off roll keeps to its runway's line.
-        const double way = ground && a.underPower ? a.rollTrackDeg * kDeg2Rad : a.position.heading;
-        const LatLon to = gf_destinationPoint(at(oldest), way, feet);
+        const LatLon to = ground && a.underPower ? lf_alongRollLine(a, at(oldest), feet)
+                                                 : gf_destinationPoint(at(oldest), a.position.heading, feet);
         s.latitude = to.lat;
         s.longitude = normalLongitude(to.lon);
         s.standing = (s.latitude == oldest.latitude && s.longitude == oldest.longitude) ? 1 : 0;
@@ -231,10 +207,11 @@ bool lf_keepPlaying(LiveAircraft& a) {
         return false;
     }
     if (c > 1) {
-        // A made-up roll-out counts only once it has stopped: it never vanishes while it rolls.
+        // A made-up roll counts only once it has stopped or lifted off: it never vanishes while it
+        // rolls out, nor before its take-off roll lifts off.
         const PositionSample& oldest = a.samples.front();
-        const bool rollsOut = lf_extrapolatedOnGround(a) && !a.underPower && !oldest.standing && oldest.groundSpeed > 0.0;
-        lf_extendSamples(a, rollsOut ? c : c - 1);
+        const bool rolls = lf_extrapolatedOnGround(a) && !oldest.standing && oldest.groundSpeed > 0.0;
+        lf_extendSamples(a, rolls ? c : c - 1);
         return true;
     }
     const unsigned k = a.sizeClass;
@@ -379,7 +356,6 @@ void lf_tookOff(LiveAircraft& a) {
     a.pitchStep = (a.rotationPitch - a.position.pitch) / c;
     a.position.bank = 0.0;
     a.bankStep = 0.0;
-    if (!a.underPower) lf_towedTakesOff(a);
     a.previousPhase = a.phase;
     a.phase = PHASE_AFTER_TAKEOFF;
     const Airport park = gf_parkAirportCopy();
@@ -437,7 +413,7 @@ void lf_takeoffStep(LiveAircraft& a) {
         a.verticalSpeedFpm = 0.0;
         a.climbPerPass = 0.0;
     }
-    if (!a.underPower || a.phase == PHASE_AFTER_TAKEOFF || !(o.groundSpeed >= 43.0)) return;
+    if (!a.underPower || a.phase == PHASE_AFTER_TAKEOFF || !(o.groundSpeed >= kTakeoffRollKn)) return;
     const bool laterSlowClimb = std::any_of(a.samples.begin() + 1, a.samples.end(),
                                             [](const PositionSample& s) { return s.verticalSpeed <= 256.0; });
     const bool allAirborne = gf_allSamplesAirborne(a);
