@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "core/format.h"
@@ -38,6 +39,7 @@ constexpr double kAlongPathRad = 3.0 * kDeg2Rad;
 constexpr double kHandBackAheadSeconds = 5.0;
 constexpr int kMostRejoinPasses = 30000;         // five minutes: beyond that, plain sample play
 constexpr double kCatchUpWithinRad = 30.0 * kDeg2Rad;
+constexpr double kGroundHandBackStepKn = 4.0;   // each second, about 0.2 g
 constexpr double kLeadSeconds = 10.0;
 // A record further ahead than this is reached along a curve through sub-samples about a second apart.
 constexpr int kCurveFromPasses = 250;
@@ -185,7 +187,45 @@ bool lf_mayRejoin(const LiveAircraft& a) {
 
 }  // namespace
 
+namespace {
+
+// On the ground a made-up roll-out may have rolled on faster than the real aircraft, which braked
+// harder: the first record back is far slower, and may lie behind it. It slows to that speed at a
+// braking an airliner manages, a second at a time along its way, rather than within one second;
+// to a stop when the record would lie behind it.
+void lf_brakeToRecords(LiveAircraft& a) {
+    if (a.state != STATE_IN_SIM || !a.onGround || a.underPower || a.samples.size() < 2 || a.samples[1].airborne) return;
+    const double v1 = lf_finiteKn(a.samples[1].groundSpeed);
+    double v = lf_finiteKn(a.speed);
+    if (v - v1 <= kGroundHandBackStepKn * 2.0) return;
+    std::vector<PositionSample> ramp;
+    LatLon p = here(a);
+    PositionSample s = a.samples[1];
+    s.airborne = 0;
+    s.altitude = 0.0;
+    s.standing = 0;
+    s.headingGiven = s.bankGiven = s.headingKnown = 0;
+    // How far along its way the record lies: one it would roll past it brakes for to a stop.
+    const LatLon record = at(a.samples[1]);
+    const auto along = [&](const LatLon& from) {
+        const double d = gf_distanceNm(from, record) * kFeetPerNm;
+        return d * std::cos(gf_headingDifference(a.position.heading, gf_initialBearing(from, record)));
+    };
+    for (int k = 1; v > v1 + kGroundHandBackStepKn || (v > 0.0 && along(p) < v * v1 / 3600.0 * kFeetPerNm); ++k) {
+        const double slower = std::max(v - kGroundHandBackStepKn, 0.0);
+        p = gf_destinationPoint(p, a.position.heading, (v + slower) / 2.0 * kFeetPerNm / 3600.0);
+        v = slower;
+        std::tie(s.latitude, s.longitude, s.groundSpeed, s.trueAirspeed) = std::tuple{p.lat, normalLongitude(p.lon), v, v};
+        s.duePass = tick() + 100 * k;
+        ramp.push_back(s);
+    }
+    a.samples.insert(a.samples.begin() + 1, ramp.begin(), ramp.end());
+}
+
+}  // namespace
+
 void lf_startRejoin(LiveAircraft& a) {
+    lf_brakeToRecords(a);
     a.rejoining = lf_mayRejoin(a) ? 1 : 0;
     a.rejoinFromPass = tick();
     if (!a.rejoining) return;

@@ -303,10 +303,7 @@ std::vector<Variant> variantsOf(const std::string& kind) {
                 r[last].s.altitude = kZurichFt + 30.0;
             }
             add(vrn::format("{} {}, records end", name, kind), slice(r, 0, last), LiftOff::Never);
-            // Touch-down scatter pauses 20 s: after 40 s the real roll-out, far slower than the made-up one
-            // begun at the scatter's speed, hands back with a drop beyond any braking.
-            const double pause = kind == "StrayHighRecords" ? 40.0 : 20.0;
-            add(vrn::format("{} {}, pause {} s", name, kind, pause), pausedAfter(r, last, pause), LiftOff::Never);
+            add(vrn::format("{} {}, pause 40 s", name, kind), pausedAfter(r, last, 40.0), LiftOff::Never);
         }
     } else if (kind == "CreationDuringRoll") {
         // First seen on its landing roll at 100 kn, one record 10 s later reading airborne.
