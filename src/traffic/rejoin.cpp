@@ -190,28 +190,28 @@ bool lf_mayRejoin(const LiveAircraft& a) {
 namespace {
 
 // On the ground a made-up roll-out may have rolled on faster than the real aircraft, which braked
-// harder: the first record back is far slower, and may lie behind it. It slows to that speed at a
-// braking an airliner manages, a second at a time along its way, rather than within one second;
-// to a stop when the record would lie behind it.
+// harder: the first record back then lies close ahead, or behind it. Rather than slowing to the pace
+// that reaches it on time within one second, it brakes at what an airliner manages, a second at a
+// time along its way, until that pace is its own; to a stop when the record lies behind it.
 void lf_brakeToRecords(LiveAircraft& a) {
     if (a.state != STATE_IN_SIM || !a.onGround || a.underPower || a.samples.size() < 2 || a.samples[1].airborne) return;
-    const double v1 = lf_finiteKn(a.samples[1].groundSpeed);
+    const PositionSample& record = a.samples[1];
+    // The pace (kn) from a point to the record by its due pass, 0 when it lies behind the point.
+    const auto paceFrom = [&](const LatLon& p, int pass) {
+        const double d = gf_distanceNm(p, at(record));
+        const double along = d * std::cos(gf_headingDifference(a.position.heading, gf_initialBearing(p, at(record))));
+        return along > 0.0 ? along * kPassesPerHour / std::max(record.duePass - pass, kMinPasses) : 0.0;
+    };
     double v = lf_finiteKn(a.speed);
-    if (v - v1 <= kGroundHandBackStepKn * 2.0) return;
+    if (v - paceFrom(here(a), tick()) <= 2.0 * kGroundHandBackStepKn) return;
     std::vector<PositionSample> ramp;
     LatLon p = here(a);
-    PositionSample s = a.samples[1];
+    PositionSample s = record;
     s.airborne = 0;
     s.altitude = 0.0;
     s.standing = 0;
     s.headingGiven = s.bankGiven = s.headingKnown = 0;
-    // How far along its way the record lies: one it would roll past it brakes for to a stop.
-    const LatLon record = at(a.samples[1]);
-    const auto along = [&](const LatLon& from) {
-        const double d = gf_distanceNm(from, record) * kFeetPerNm;
-        return d * std::cos(gf_headingDifference(a.position.heading, gf_initialBearing(from, record)));
-    };
-    for (int k = 1; v > v1 + kGroundHandBackStepKn || (v > 0.0 && along(p) < v * v1 / 3600.0 * kFeetPerNm); ++k) {
+    for (int k = 1; v > 0.0 && v > paceFrom(p, tick() + 100 * (k - 1)) + kGroundHandBackStepKn; ++k) {
         const double slower = std::max(v - kGroundHandBackStepKn, 0.0);
         p = gf_destinationPoint(p, a.position.heading, (v + slower) / 2.0 * kFeetPerNm / 3600.0);
         v = slower;
