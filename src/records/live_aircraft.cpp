@@ -18,7 +18,6 @@ LiveAircraft::LiveAircraft(const Aircraft& aircraft, const PositionSample& first
     samples.push_back(first);
     runRecords.push_back({feedTimeStamp, first.groundSpeed, first.track, first.latitude, first.longitude, first.airborne});
     sawAirborne = first.airborne;
-    lastRecord = first;
     lastRecordPass = 0;
 }
 

@@ -162,8 +162,7 @@ struct LiveAircraft : Aircraft {
     std::int32_t staleRecords = 0;
     std::uint8_t rejoining = 0;
     std::int32_t rejoinFromPass = 0;
-    // The newest real record taken and the pass it came: a later one that lies behind it is judged by it.
-    PositionSample lastRecord;
+    // The pass the newest real record (runRecords' last) came: a later one that lies behind it is judged by it.
     std::int32_t lastRecordPass = -1;
 };
 

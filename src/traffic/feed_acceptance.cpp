@@ -105,14 +105,16 @@ void lf_madeUpEnds(LiveAircraft& a) {
 // round since: an old position (a second sender repeating the feed late, a time base moved back).
 // Taken, it would fly the aircraft backwards; it flies on until records ahead of it are due.
 bool lf_backAlongItsPath(const LiveAircraft& a, const PositionSample& s) {
-    const PositionSample& n = a.lastRecord;
-    if (a.lastRecordPass < 0 || !s.airborne || !n.airborne || !(n.groundSpeed >= 60.0)) return false;
-    const double d = gf_distanceNm(lf_at(n), lf_at(s));
+    if (a.lastRecordPass < 0 || a.runRecords.empty() || !s.airborne) return false;
+    const RunRecord& n = a.runRecords.back();
+    if (!n.airborne || !(n.knots >= 60.0)) return false;
+    const LatLon from{n.latitude, n.longitude};
+    const double d = gf_distanceNm(from, lf_at(s));
     // Within two seconds of flight: the scatter of positions, not a step back.
-    if (!(d * 3600.0 > 2.0 * n.groundSpeed)) return false;
-    const double off = movement::trackDifferenceDeg(gf_initialBearing(lf_at(n), lf_at(s)) * kRad2Deg, n.track);
+    if (!(d * 3600.0 > 2.0 * n.knots)) return false;
+    const double off = movement::trackDifferenceDeg(gf_initialBearing(from, lf_at(s)) * kRad2Deg, n.trackDeg);
     if (off <= kBehindDeg) return false;
-    const bool turnedRound = movement::trackDifferenceDeg(s.track, n.track) > kBehindDeg;
+    const bool turnedRound = movement::trackDifferenceDeg(s.track, n.trackDeg) > kBehindDeg;
     return !(turnedRound && lf_tick() - a.lastRecordPass >= kTurnRoundPasses);
 }
 
@@ -390,15 +392,16 @@ bool lf_acceptUpdate(const TrafficUpdate& update, LiveAircraft& a) {
     if (update.hexid != a.aircraftId) return false;
     if (a.state == STATE_TO_RECREATE || a.state == STATE_REMOVING || a.removeMark) return true;
     if (!a.samples.empty() && lf_tooSoonOrJump(a, update)) {
-        if (a.madeUpFromPass >= 0 && update.timeStamp <= a.lastSampleTime + 1.0 && !lf_samePosition(update.sample, a.lastRecord))
-            ++a.staleRecords;
+        // Counted while made-up motion lasts: records that move on under a stamp that does not.
+        const bool moved = !a.runRecords.empty() && (update.sample.latitude != a.runRecords.back().latitude ||
+                                                    update.sample.longitude != a.runRecords.back().longitude);
+        if (a.madeUpFromPass >= 0 && update.timeStamp <= a.lastSampleTime + 1.0 && moved) ++a.staleRecords;
         return true;
     }
     if (a.state == STATE_NEW && !lf_altitudeAllowsCreation(update)) return true;
     if (lf_backAlongItsPath(a, update.sample)) return true;
     if (!lf_flightDataChange(a, update.flight)) return true;
     a.lastSampleTime = update.timeStamp;
-    a.lastRecord = update.sample;
     a.lastRecordPass = lf_tick();
     lf_noteRecord(a, update.timeStamp, update.sample);
     lf_pushPosition(a, update.sample);

@@ -95,10 +95,7 @@ void lf_linearSteps(LiveAircraft& a) {
     double fastest = std::min(2.0 * (std::isfinite(said) ? said : 0.0), a.onGround ? kFastestGroundKn : kFastestAirKn);
     // In the air, with speeds reported, an aircraft that runs late or early (back from made-up motion)
     // catches up or waits within a little of them rather than racing or crawling.
-    double reported = std::max(oldest.groundSpeed, next.groundSpeed);
-    // Between two records as their positions and times say, when that is faster (speeds reported low).
-    if (next.duePass - oldest.duePass >= 100)
-        reported = std::max(reported, gf_distanceNm(at(oldest), at(next)) * kPassesPerHour / (next.duePass - oldest.duePass));
+    const double reported = std::max({oldest.groundSpeed, next.groundSpeed, paceBetween(oldest, next)});
     const bool paced = !a.onGround && oldest.airborne && next.airborne && std::isfinite(reported) && reported >= 60.0 &&
                        !lf_rotor(a) && a.phase == PHASE_AIRBORNE;
     if (paced) fastest = std::min(fastest, kCatchUpFactor * reported);
@@ -611,10 +608,6 @@ bool lf_waitsToLeaveStand(LiveAircraft& a) {
     a.latitudeStep = a.longitudeStep = 0.0;
     return true;
 }
-
-}  // namespace
-
-namespace {
 
 // An aircraft whose made-up motion ran out goes: the log says what its records did meanwhile.
 LogLimiter l_madeUpRemovalLog("\"removed after made-up motion\"");

@@ -52,6 +52,13 @@ inline int passesFor(double distanceNm, double speedKn) {
     return static_cast<int>(std::lround(std::clamp(passes, 0.0, kMaxPasses)));
 }
 
+// The speed two samples a second or more apart imply by their positions and due passes (kn), 0 when
+// they are closer in time: a reported speed can read low, the records' own pace does not.
+inline double paceBetween(const PositionSample& from, const PositionSample& to) {
+    const int passes = to.duePass - from.duePass;
+    return passes >= 100 ? gf_distanceNm(at(from), at(to)) * kPassesPerHour / passes : 0.0;
+}
+
 // Passes until the next sample falls due, at least the minimum.
 inline int passesToNext(const LiveAircraft& a) {
     return a.samples.size() < 2 ? kMinPasses : std::max(a.samples[1].duePass - tick(), kMinPasses);

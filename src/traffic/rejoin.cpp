@@ -45,7 +45,7 @@ constexpr double kLeadSeconds = 10.0;
 constexpr int kCurveFromPasses = 250;
 constexpr double kCurveMostOffRad = 60.0 * kDeg2Rad;
 
-// Turn rate (radians per pass) the aircraft's class manages at a speed, at most 25 degrees of bank.
+// Turn rate (radians per pass) the aircraft's class manages at a speed, within the bank airliners use.
 double lf_turnRatePerPass(const LiveAircraft& a, double kn) {
     double degPerSecond = 3.0;
     switch (a.sizeClass) {
@@ -86,9 +86,12 @@ struct PathFix {
     std::size_t passed = 0; // records (from the queue's second sample) the nearest point lies beyond
 };
 
-std::vector<PathPoint> lf_recordPath(const LiveAircraft& a, const Flat& f) {
-    std::vector<PathPoint> path;
-    path.reserve(a.samples.size());
+// Filled anew on every pass of every aircraft that steers back: one buffer (run thread only).
+std::vector<PathPoint> l_path;
+
+const std::vector<PathPoint>& lf_recordPath(const LiveAircraft& a, const Flat& f) {
+    std::vector<PathPoint>& path = l_path;
+    path.clear();
     // Before its first record the path comes along that record's track.
     const PositionSample& first = a.samples[1];
     const LatLon behind = gf_destinationPoint(at(first), first.track * kDeg2Rad + kPi, 20.0 * kFeetPerNm);
@@ -244,14 +247,13 @@ void lf_rejoinStep(LiveAircraft& a) {
         return;
     }
     const Flat f(here(a));
-    std::vector<PathPoint> path = lf_recordPath(a, f);
-    PathFix fix = lf_nearest(path);
+    PathFix fix = lf_nearest(lf_recordPath(a, f));
     // Records it has passed no longer matter: the path starts where it is.
     if (fix.passed > 0) {
         a.samples.erase(a.samples.begin() + 1, a.samples.begin() + 1 + static_cast<std::ptrdiff_t>(fix.passed));
-        path = lf_recordPath(a, f);
-        fix = lf_nearest(path);
+        fix = lf_nearest(lf_recordPath(a, f));
     }
+    const std::vector<PathPoint>& path = l_path;
     const PositionSample& lastRecord = a.samples.back();
     const double lastTrack = lastRecord.track * kDeg2Rad;
     if (path.back().e * std::sin(lastTrack) + path.back().n * std::cos(lastTrack) < 0.0) {
@@ -324,8 +326,7 @@ void lf_curveToNextRecord(LiveAircraft& a) {
     // Late (back from made-up motion), it takes the time its speed needs: the speed reported, or
     // the records' own from one to the next when that is faster.
     const PositionSample& o = a.samples[0];
-    double kn = lf_finiteKn(n.groundSpeed);
-    if (n.duePass - o.duePass >= 100) kn = std::max(kn, gf_distanceNm(at(o), at(n)) * kPassesPerHour / (n.duePass - o.duePass));
+    const double kn = std::max(lf_finiteKn(n.groundSpeed), paceBetween(o, n));
     const int passes = std::max(n.duePass - tick(), passesFor(chord / kMetresPerNm, kn));
     if (passes < kCurveFromPasses) return;
     const double chordDir = std::atan2(e1, n1);
