@@ -108,6 +108,11 @@ bool lf_backAlongItsPath(const LiveAircraft& a, const PositionSample& s) {
     if (a.lastRecordPass < 0 || a.runRecords.empty() || !s.airborne) return false;
     const RunRecord& n = a.runRecords.back();
     if (!n.airborne || !(n.knots >= 60.0)) return false;
+    // Ahead of it along its track, as nearly every record is: settled without the spherical sums.
+    const double track = n.trackDeg * kDeg2Rad;
+    const double north = s.latitude - n.latitude;
+    const double east = movement::longitudeDelta(n.longitude, s.longitude) * std::cos(n.latitude * kDeg2Rad);
+    if (north * std::cos(track) + east * std::sin(track) >= 0.0) return false;
     const LatLon from{n.latitude, n.longitude};
     const double d = gf_distanceNm(from, lf_at(s));
     // Within two seconds of flight: the scatter of positions, not a step back.
