@@ -37,6 +37,9 @@ bool lf_recordsRollForTakeoff(const std::deque<RunRecord>& records);
 // A ground aircraft in the simulator starts under power, or gives up its take-off roll, as its
 // history says: after each record, at touchdown, and when it is first in the simulator.
 void lf_judgeGroundPhase(LiveAircraft& aircraft);
+// Its records end or pause on the ground (made-up motion begins): a roll speeding up at its newest
+// record goes on to lift off; a roll under way whose last two records slow clearly is given up.
+void lf_judgeAtRecordsEnd(LiveAircraft& aircraft);
 // The speed of its class at which a take-off roll lifts off (kn).
 double lf_liftOffKn(const LiveAircraft& aircraft);
 // Made-up motion on the ground: the speed of a sample `seconds` after one at `knots` (braking to a

@@ -44,6 +44,7 @@ constexpr int kWeekPasses = 60480000;
 // half a minute and more to turn round.
 constexpr double kBehindDeg = 90.0;
 constexpr int kTurnRoundPasses = 3000;
+constexpr double kSpeedJumpWithinS = 30.0;
 
 // Ground turn rate (degrees per pass), largest climb per pass (ft), push-back and pull-out speed (kn).
 struct ClassManoeuvre {
@@ -119,25 +120,56 @@ bool lf_backAlongItsPath(const LiveAircraft& a, const PositionSample& s) {
     if (!(d * 3600.0 > 2.0 * n.knots)) return false;
     const double off = movement::trackDifferenceDeg(gf_initialBearing(from, lf_at(s)) * kRad2Deg, n.trackDeg);
     if (off <= kBehindDeg) return false;
-    const bool turnedRound = movement::trackDifferenceDeg(s.track, n.trackDeg) > kBehindDeg;
-    return !(turnedRound && lf_tick() - a.lastRecordPass >= kTurnRoundPasses);
+    // Only while records ahead keep coming: after half a minute without one, the records behind are
+    // the aircraft's path (it turned round in a pause), and a refused record never locks it out.
+    return lf_tick() - a.lastRecordPass < kTurnRoundPasses;
+}
+
+// A record whose own stamp does not follow on from the newest taken (a relay whose stamps stopped, a
+// time base moved back) while its position moves on with the time that passed since: a live record
+// under a wrong stamp. Its time is then the newest one's plus the seconds since that one came. A
+// copy of an old record (a late second sender) lies behind along the way and is not one.
+bool lf_liveUnderStaleStamp(const LiveAircraft& a, const PositionSample& s) {
+    if (a.lastRecordPass < 0 || a.runRecords.empty()) return false;
+    const RunRecord& n = a.runRecords.back();
+    const double seconds = (lf_tick() - a.lastRecordPass) / 100.0;
+    if (seconds < 1.5 || !(n.knots >= 30.0) || s.airborne != n.airborne) return false;
+    const LatLon from{n.latitude, n.longitude};
+    const double metres = gf_distanceNm(from, lf_at(s)) * 1852.0;
+    const double expected = n.knots * 0.514444 * seconds;
+    if (metres < 0.3 * expected || metres > 1.5 * expected + 100.0) return false;
+    const double off = movement::trackDifferenceDeg(gf_initialBearing(from, lf_at(s)) * kRad2Deg, n.trackDeg);
+    // Ahead along its way, within what it can have turned meanwhile.
+    return off <= std::min(kBehindDeg, 3.0 * seconds);
+}
+
+// A record without a usable track (none given, or 0 without a heading) takes the way from the
+// newest record to it, else the newest record's track: 0 would be read as due north.
+void lf_trackFromPositions(const LiveAircraft& a, PositionSample& s) {
+    if (s.track != 0.0 || s.headingGiven || a.runRecords.empty()) return;
+    const RunRecord& n = a.runRecords.back();
+    const LatLon from{n.latitude, n.longitude};
+    s.track = gf_distanceNm(from, lf_at(s)) * 1852.0 >= 30.0 ? gf_initialBearing(from, lf_at(s)) * kRad2Deg : n.trackDeg;
 }
 
 // A record too close in time or space to the newest sample, or an implausible speed jump.
-bool lf_tooSoonOrJump(const LiveAircraft& a, const TrafficUpdate& update) {
-    const double t = update.timeStamp;
+bool lf_tooSoonOrJump(const LiveAircraft& a, const PositionSample& sample, double t) {
     const double t0 = a.lastSampleTime;
     const double dt = t - t0;
     if (t == t0 || dt <= 1.0) return true;
-    const double g = update.sample.groundSpeed;
+    const double g = sample.groundSpeed;
     const PositionSample& newest = a.samples.back();
     const double g0 = newest.groundSpeed;
-    if ((g0 > 5.0 && g >= 10.0 * g0) || (g > 5.0 && g0 >= 10.0 * g)) return true;
-    if ((g0 <= 5.0 && g >= 80.0) || (g <= 5.0 && g0 >= 80.0)) return true;
+    // A speed that jumps is a bad record only beside a recent one: after a long gap (a stand, a
+    // pause in coverage) the aircraft may well fly now, and a standing sample must not lock it out.
+    if (dt <= kSpeedJumpWithinS) {
+        if ((g0 > 5.0 && g >= 10.0 * g0) || (g > 5.0 && g0 >= 10.0 * g)) return true;
+        if ((g0 <= 5.0 && g >= 80.0) || (g <= 5.0 && g0 >= 80.0)) return true;
+    }
     if (a.extrapolationCount >= 1) return false;
-    const double trackDiff = movement::trackDifferenceDeg(update.sample.track, newest.track);
-    if (update.sample.airborne && g > 120.0 && trackDiff <= 1.0 && kFastSpacingNm / (g / 3600.0) >= dt) return true;
-    if (!update.sample.airborne && g <= 30.0 && trackDiff <= 2.0) {
+    const double trackDiff = movement::trackDifferenceDeg(sample.track, newest.track);
+    if (sample.airborne && g > 120.0 && trackDiff <= 1.0 && kFastSpacingNm / (g / 3600.0) >= dt) return true;
+    if (!sample.airborne && g <= 30.0 && trackDiff <= 2.0) {
         const double wait = g > 0.0 ? std::min(kTaxiSpacingNm / (g / 3600.0), kTaxiMaxWaitSeconds) : kTaxiMaxWaitSeconds;
         if (wait >= dt) return true;
     }
@@ -373,13 +405,9 @@ void lf_pushPosition(LiveAircraft& a, PositionSample s) {
             if (!lf_acceptApproachSample(a, s)) return;
         } else {
             if (!lf_acceptPosition(a, s)) return;
-            if (a.extrapolationCount != 0) {
-                if (!a.onGround && !a.samples.empty()) {
-                    const double bearing = gf_initialBearing(lf_at(a.samples.back()), lf_at(s));
-                    if (std::fabs(gf_headingDifference(a.position.heading, bearing)) >= 100.0 * kDeg2Rad) return;
-                }
-                lf_endExtrapolation(a);
-            }
+            // Wherever the made-up flight took it (a record behind its newest was refused before), the
+            // aircraft steers back onto its records' path from where it is.
+            if (a.extrapolationCount != 0) lf_endExtrapolation(a);
         }
         break;
     }
@@ -396,20 +424,25 @@ void lf_pushPosition(LiveAircraft& a, PositionSample s) {
 bool lf_acceptUpdate(const TrafficUpdate& update, LiveAircraft& a) {
     if (update.hexid != a.aircraftId) return false;
     if (a.state == STATE_TO_RECREATE || a.state == STATE_REMOVING || a.removeMark) return true;
-    if (!a.samples.empty() && lf_tooSoonOrJump(a, update)) {
+    PositionSample sample = update.sample;
+    double stamp = update.timeStamp;
+    lf_trackFromPositions(a, sample);
+    if (!a.samples.empty() && stamp <= a.lastSampleTime + 1.0 && lf_liveUnderStaleStamp(a, sample))
+        stamp = a.lastSampleTime + (lf_tick() - a.lastRecordPass) / 100.0;
+    if (!a.samples.empty() && lf_tooSoonOrJump(a, sample, stamp)) {
         // Counted while made-up motion lasts: records that move on under a stamp that does not.
-        const bool moved = !a.runRecords.empty() && (update.sample.latitude != a.runRecords.back().latitude ||
-                                                    update.sample.longitude != a.runRecords.back().longitude);
-        if (a.madeUpFromPass >= 0 && update.timeStamp <= a.lastSampleTime + 1.0 && moved) ++a.staleRecords;
+        const bool moved = !a.runRecords.empty() && (sample.latitude != a.runRecords.back().latitude ||
+                                                    sample.longitude != a.runRecords.back().longitude);
+        if (a.madeUpFromPass >= 0 && stamp <= a.lastSampleTime + 1.0 && moved) ++a.staleRecords;
         return true;
     }
     if (a.state == STATE_NEW && !lf_altitudeAllowsCreation(update)) return true;
-    if (lf_backAlongItsPath(a, update.sample)) return true;
+    if (lf_backAlongItsPath(a, sample)) return true;
     if (!lf_flightDataChange(a, update.flight)) return true;
-    a.lastSampleTime = update.timeStamp;
+    a.lastSampleTime = stamp;
     a.lastRecordPass = lf_tick();
-    lf_noteRecord(a, update.timeStamp, update.sample);
-    lf_pushPosition(a, update.sample);
+    lf_noteRecord(a, stamp, sample);
+    lf_pushPosition(a, sample);
     lf_judgeGroundPhase(a);
     return true;
 }

@@ -153,7 +153,9 @@ std::size_t lf_takeoffSeen(const LiveAircraft& a) {
         if (n < 2 || r[n - 1].airborne) return none;
         return lf_takeoffRollStart(a, n - 1);
     }
-    if (flying == n) return flying >= 2 ? 0 : none;
+    // Only flying records: a feed that begins in the air; for an aircraft that has landed since, they
+    // are the approach before its touchdown.
+    if (flying == n) return flying >= 2 && !a.landed ? 0 : none;
     // Flying after a roll seen to its last ground record; or two flying records in a row.
     const std::size_t lastGround = n - 1 - flying;
     if (const std::size_t start = lf_takeoffRollStart(a, lastGround); start != none) return start;
@@ -317,6 +319,31 @@ void lf_judgeGroundPhase(LiveAircraft& a) {
     }
     a.phase = PHASE_MOVING;
     lf_powerUp(a, 3, true);
+}
+
+void lf_judgeAtRecordsEnd(LiveAircraft& a) {
+    const auto& r = a.runRecords;
+    const std::size_t n = r.size();
+    if (a.state != STATE_IN_SIM || !a.onGround || n < 3 || r[n - 1].airborne || r[n - 2].airborne) return;
+    const RunRecord& newest = r[n - 1];
+    const RunRecord& before = r[n - 2];
+    if (a.underPower) {
+        // No third record will come to end the roll: two that slow clearly below its top do.
+        const double slow = a.rollTopKn - kGiveUpSlowerKn;
+        if (newest.time >= a.rollSince && newest.knots < slow && before.knots < slow && newest.knots <= before.knots)
+            lf_giveUpTakeoff(a, "its records end as it slows down");
+        return;
+    }
+    if (a.phase != PHASE_MOVING || a.landingRoll) return;
+    // Nor a second record to confirm a roll speeding up: its newest record shows it, and the one before
+    // is already faster than any taxi.
+    const bool anew = lf_mustRollAnew(a);
+    const double through = anew ? kRollFromLandedKn : kTakeoffRollKn;
+    const std::size_t start = lf_rollStartFor(r, n - 1, through, anew ? kRollFromLandedKn : kAnyStartKn);
+    if (start == n || before.knots < through - kRollSpeedScatterKn) return;
+    lf_takeRoll(a, start);
+    if (LOG.get()) gf_logLine(vrn::format("{:8}: {:8} its records end on a take-off roll at {:.0f} kn", gf_nowHhMmSs(), a.callsign, newest.knots));
+    lf_towedTakesOff(a);
 }
 
 double lf_madeUpGroundKn(const LiveAircraft& a, double v, double seconds, double& verticalSpeed) {

@@ -69,6 +69,11 @@ constexpr double kFastestGroundKn = 250.0;
 // Bounds of an airborne aircraft's speed against its records' while it runs late or early.
 constexpr double kCatchUpFactor = 1.1;
 constexpr double kWaitFactor = 0.85;
+// How long an aircraft is kept on made-up motion while its records pause: two minutes in the air (8-s
+// samples), three on the ground (a stop's 3-s samples), so that a pause in a turn or in ground
+// coverage is flown or waited out rather than the aircraft removed and created again.
+constexpr int kMadeUpAirSamples = 15;
+constexpr int kMadeUpGroundSamples = 60;
 
 // Largest pitch change per pass in the air, by size class (degrees per pass, kept in radians).
 double lf_maxPitchStep(unsigned sizeClass) {
@@ -133,13 +138,14 @@ double lf_madeUpSeconds(const LiveAircraft& a, bool ground, double v) {
 
 // The speed a made-up sample moves at, and its vertical speed where the motion dictates one.
 // `v` is the oldest sample's speed (kn), made finite and not negative.
-double lf_extrapolatedSpeed(const LiveAircraft& a, const PositionSample& oldest, double v, int count, double seconds,
+double lf_extrapolatedSpeed(const LiveAircraft& a, const PositionSample& oldest, double v, double seconds,
                             PositionSample& s) {
     // Parked, or just pushed back at a walking pace: it waits on its spot for its feed.
     if (oldest.standing || a.phase == PHASE_AT_STAND || a.phase == PHASE_LEAVING_STAND) return 0.0;
     if (lf_extrapolatedOnGround(a)) return lf_madeUpGroundKn(a, v, seconds, s.verticalSpeed);
     if (!a.onApproach) return std::max(v, 1.0);   // a made-up flight keeps its speed
-    return std::max(v * (count < 4 ? 1.0 : 0.9), 1.0);
+    // A made-up approach slows gently towards its class's landing speed, never below it.
+    return std::max({v * 0.97, std::min(v, 0.9 * lf_liftOffKn(a)), 1.0});
 }
 
 }  // namespace
@@ -149,6 +155,7 @@ void lf_extendSamples(LiveAircraft& a, int count) {
     if (a.madeUpFromPass < 0) {
         a.madeUpFromPass = tick();
         a.staleRecords = 0;
+        lf_judgeAtRecordsEnd(a);
     }
     const PositionSample& oldest = a.samples.front();
     PositionSample s = oldest;
@@ -160,7 +167,7 @@ void lf_extendSamples(LiveAircraft& a, int count) {
     }
     const double oldestKn = std::isfinite(oldest.groundSpeed) ? std::max(oldest.groundSpeed, 0.0) : 0.0;
     const double seconds = lf_madeUpSeconds(a, ground, oldestKn);
-    const double speed = lf_extrapolatedSpeed(a, oldest, oldestKn, count, seconds, s);
+    const double speed = lf_extrapolatedSpeed(a, oldest, oldestKn, seconds, s);
     s.groundSpeed = speed;
     s.trueAirspeed = speed;
     s.standing = 1;
@@ -220,10 +227,10 @@ bool lf_keepPlaying(LiveAircraft& a) {
         // Ground coverage at an airport has gaps of up to a minute while an aircraft taxis or holds:
         // one that waits on its spot for a minute is still there when its feed comes back, rather
         // than vanishing and being created again. Under power it rolls on to lift off.
-        n = (a.phase == PHASE_AT_STAND || a.phase == PHASE_LEAVING_STAND) ? 1 : 20;
+        n = (a.phase == PHASE_AT_STAND || a.phase == PHASE_LEAVING_STAND) ? 1 : kMadeUpGroundSamples;
     } else {
         const LatLon user = gf_userPositionLatLon();
-        n = (!gf_isValidPosition(user) || gf_distanceNm(user, here(a)) < LATERAL_RANGE.get() - 0.5) ? 8 : 0;
+        n = (!gf_isValidPosition(user) || gf_distanceNm(user, here(a)) < LATERAL_RANGE.get() - 0.5) ? kMadeUpAirSamples : 0;
     }
     // No allowance: the aircraft goes now rather than choosing again at every dry queue.
     if (n == 0) return false;
@@ -677,8 +684,9 @@ void lf_landed(LiveAircraft& a) {
     a.onGround = 1;
     a.climbPerPass = 0.0;
     a.rotationCountdown = 1;
-    // Its records run ahead of it: they may already show it going around.
-    lf_judgeGroundPhase(a);
+    // Its records run ahead of it: they may already show it going around. Made-up samples (its
+    // records ended on final) show nothing: it lands and stays down.
+    if (a.extrapolationCount == 0) lf_judgeGroundPhase(a);
 }
 
 void lf_setAiFlightPlan(LiveAircraft& a) {

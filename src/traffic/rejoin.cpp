@@ -41,6 +41,8 @@ constexpr int kMostRejoinPasses = 30000;         // five minutes: beyond that, p
 constexpr double kCatchUpWithinRad = 30.0 * kDeg2Rad;
 constexpr double kGroundHandBackStepKn = 4.0;   // each second, about 0.2 g
 constexpr double kLeadSeconds = 10.0;
+constexpr double kWayAheadSeconds = 2.0;
+constexpr double kClosingSeconds = 8.0;
 // A record further ahead than this is reached along a curve through sub-samples about a second apart.
 constexpr int kCurveFromPasses = 250;
 constexpr double kCurveMostOffRad = 60.0 * kDeg2Rad;
@@ -80,6 +82,7 @@ struct PathPoint {
 };
 
 struct PathFix {
+    double e = 0.0, n = 0.0; // the nearest point (metres from the aircraft)
     double offM = 0.0;      // metres beside the path
     double along = 0.0;     // metres along it of the nearest point
     double dirRad = 0.0;    // the path's way there
@@ -128,6 +131,8 @@ PathFix lf_nearest(const std::vector<PathPoint>& path) {
         const double d = std::hypot(p.e + u * de, p.n + u * dn);
         if (d < best) {
             best = d;
+            fix.e = p.e + u * de;
+            fix.n = p.n + u * dn;
             fix.offM = d;
             fix.along = p.along + u * (q.along - p.along);
             fix.dirRad = normalHeading(std::atan2(de, dn));
@@ -276,13 +281,20 @@ void lf_rejoinStep(LiveAircraft& a) {
         lf_handBack(a, 0, "given up steering");
         return;
     }
-    // Aim some way ahead of the nearest point (half a turn's radius at least), so that it rolls out
-    // onto the path rather than weaving across it.
+    // The path's way a little ahead of the nearest point, so that it turns with a turning path, and a
+    // correction towards the path that fades as it closes in, over some seconds of flight (half a
+    // turn's radius at least) so that it rolls out onto the path rather than weaving across it. Aiming
+    // at a point ahead instead settles inside a turning path and never closes.
     const double mps = kn * kMpsPerKn;
     const double radius = mps / (turnPerPass * 100.0);
+    const PathPoint from = lf_pointAlong(path, fix.along, lastTrack);
+    const PathPoint ahead = lf_pointAlong(path, fix.along + mps * kWayAheadSeconds, lastTrack);
+    const double way = std::atan2(ahead.e - from.e, ahead.n - from.n);
+    const double rightOfPath = -fix.e * std::cos(way) + fix.n * std::sin(way);
+    const double closing = std::atan2(rightOfPath, std::max(mps * kClosingSeconds, 0.5 * radius));
+    const double turn = std::clamp(gf_headingDifference(a.position.heading, normalHeading(way - closing)), -turnPerPass, turnPerPass);
+    // Its speed aims at a point ahead, to be there when the records are.
     const PathPoint aim = lf_pointAlong(path, fix.along + std::max(mps * kLeadSeconds, 0.5 * radius), lastTrack);
-    const double toAim = std::atan2(aim.e, aim.n);
-    const double turn = std::clamp(gf_headingDifference(a.position.heading, normalHeading(toAim)), -turnPerPass, turnPerPass);
     a.headingStep = turn;
     // The speed that brings it to the aim point when the records are there, near what they report.
     const double distance = std::hypot(aim.e, aim.n);

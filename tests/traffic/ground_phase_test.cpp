@@ -85,6 +85,8 @@ struct Variant {
     LatLon runway{};          // a point on the line of the runway it lifts off from
     double runwayDeg = 0.0;
     bool startsRolling = false;   // its feed begins on the take-off roll
+    bool mustLand = false;        // its made-up approach lands (once, and stays down)
+    int objects = 1;              // objects the simulator may show it as, one after the other
 };
 
 const char* const kDepartures[] = {"lszh-dep-swr137h", "lszh-dep-aee5zh", "lszh-dep-ent57bw"};
@@ -162,6 +164,27 @@ Records withLateCopy(const Records& r, double late, double moveAt) {
     std::stable_sort(out.begin(), out.end(), [](const Recorded& a, const Recorded& b) { return a.t < b.t; });
     return out;
 }
+
+// A generated flight 15 nm north of Zurich at 8,000 ft and 250 kn: straight along `trackDeg`, or
+// round a circle at `degPerS` (left turns negative), one record every `every` seconds for `seconds`.
+Records generated(double trackDeg, double degPerS, double seconds, double every = 2.0, double kn = 250.0) {
+    const LatLon start = gf_destinationPoint(kZurich, 0.0, 15.0 * kFeetPerNm);
+    const double mps = kn * 0.514444, w = degPerS * kDeg2Rad, h0 = trackDeg * kDeg2Rad;
+    Records out;
+    for (double t = 0.0; t <= seconds; t += every) {
+        const double h = h0 + w * t;
+        const double east = w == 0.0 ? mps * t * std::sin(h0) : mps / w * (std::cos(h0) - std::cos(h));
+        const double north = w == 0.0 ? mps * t * std::cos(h0) : mps / w * (std::sin(h) - std::sin(h0));
+        PositionSample s;
+        std::tie(s.latitude, s.longitude, s.altitude, s.track, s.groundSpeed, s.trueAirspeed, s.airborne) =
+            std::tuple{start.lat + north / 111120.0, start.lon + east / (111120.0 * std::cos(start.lat * kDeg2Rad)), 8000.0,
+                       std::fmod(h * kRad2Deg + 720.0, 360.0), kn, kn, std::uint8_t{1}};
+        out.push_back({t, s});
+    }
+    return out;
+}
+// Its altitude above Zurich.
+double aboveField(const Recorded& r) { return r.s.altitude - kZurichFt; }
 
 const char* const kAirTracks[] = {"lszh-arr-swr5220", "lszh-dep-swr137h", "swr5220-racetracks"};
 
@@ -332,6 +355,87 @@ std::vector<Variant> variantsOf(const std::string& kind) {
                 add(vrn::format("{} first seen at {} kn", name, kn), slice(r, firstAtOrAbove(r, kn), r.size() - 1), LiftOff::Must, runway,
                     deg, true);
             }
+    } else if (kind == "EndsAtEveryPhase") {
+        // On the take-off roll while it speeds up, on final, taxiing in, and at the stand.
+        for (const char* name : kDepartures) {
+            LatLon runway;
+            double deg = 0.0;
+            const Records r = departure(name, runway, deg);
+            for (const double kn : {45.0, 50.0, 55.0, 65.0, 72.0, 80.0}) {
+                const std::size_t cut = firstAtOrAbove(r, kn);
+                if (r[cut].s.groundSpeed <= r[cut - 1].s.groundSpeed) continue;
+                add(vrn::format("{} ends on its roll at {} kn", name, r[cut].s.groundSpeed), slice(r, 0, cut), LiftOff::Must, runway, deg);
+            }
+        }
+        for (const char* name : kArrivals) {
+            const Records all = realTrack(name);
+            const std::size_t down = touchdown(all);
+            for (const double ft : {1000.0, 700.0, 500.0, 300.0}) {
+                std::size_t cut = down - 1;
+                while (cut > 0 && aboveField(all[cut]) < ft) --cut;
+                if (aboveField(all[cut]) > ft + 200.0 || aboveField(all[cut]) < ft) continue;
+                Variant v{vrn::format("{} ends on final at {:.0f} ft", name, aboveField(all[cut])),
+                          slice(all, atOrLast(all, 0, all[cut].t - 120.0), cut), LiftOff::Never};
+                v.mustLand = true;
+                out.push_back(std::move(v));
+            }
+            const Records r = arrival(name);
+            add(vrn::format("{} ends taxiing", name), slice(r, 0, firstAtOrBelow(r, touchdown(r), 18.0) + 20), LiftOff::Never);
+            add(vrn::format("{} ends at its stand", name), r, LiftOff::Never);
+        }
+    } else if (kind == "ApproachPauses") {
+        // Its records pause for 55 s across the last turn it makes before its touchdown (onto final).
+        for (const char* name : kArrivals) {
+            const Records all = realTrack(name);
+            const std::size_t down = touchdown(all);
+            std::size_t turn = 0;
+            double most = 0.0;
+            for (std::size_t i = atOrLast(all, 0, all[down].t - 420.0); i < down; ++i) {
+                const std::size_t j = lastBefore(all, all[i].t + 55.0);
+                const double d = std::fabs(std::remainder(all[j].s.track - all[i].s.track, 360.0));
+                if (j < down && d > most) most = d, turn = i;
+            }
+            if (most < 15.0) continue;
+            Variant v{vrn::format("{} pauses 55 s in its {:.0f}-degree turn onto final", name, most),
+                      pausedAfter(slice(all, atOrLast(all, 0, all[turn].t - 60.0), all.size() - 1),
+                                  atOrLast(slice(all, atOrLast(all, 0, all[turn].t - 60.0), all.size() - 1), 0, 60.0), 55.0),
+                      LiftOff::Never};
+            v.mustLand = true;
+            out.push_back(std::move(v));
+        }
+    } else if (kind == "DepartsAfterStand") {
+        // An arrival that taxies to its stand and stands; 300 s without records; then records only in
+        // the air, climbing away from the airport (a departure's, from 10 s after its lift-off).
+        for (const char* name : kDepartures) {
+            Records r = arrival("lszh-arr-swr5220");
+            const Records dep = realTrack(name);
+            const std::size_t up = liftOff(dep);
+            const double t0 = r.back().t + 300.0 - dep[up].t - 10.0;
+            for (std::size_t i = atOrLast(dep, up, dep[up].t + 10.0); i < dep.size() && dep[i].t <= dep[up].t + 120.0; ++i) {
+                Recorded x = dep[i];
+                x.t += t0;
+                r.push_back(x);
+            }
+            Variant v{vrn::format("arrival stands, then flies again as {}", name), r, LiftOff::May};
+            v.objects = 2;
+            out.push_back(std::move(v));
+        }
+    } else if (kind == "EmptyTrack") {
+        // Neither track nor heading in the records: the parser leaves the track at 0.
+        for (const double deg : {0.0, 90.0, 180.0, 270.0}) {
+            Records r = generated(deg, 0.0, 180.0, 2.0, 280.0);
+            for (Recorded& x : r) x.s.track = 0.0;
+            add(vrn::format("flying {:.0f} degrees, no track", deg), r, LiftOff::May);
+        }
+    } else if (kind == "SteadyTurns") {
+        for (const double rate : {1.0, 2.0, 3.0})
+            for (const double seconds : {60.0, 75.0}) {
+                const Records r = generated(0.0, rate, 330.0);
+                add(vrn::format("circling at {} degrees a second, {} s without records", rate, seconds),
+                    pausedAfter(r, atOrLast(r, 0, 60.0), seconds), LiftOff::May);
+            }
+        add("circling at 2 degrees a second, stamps stop for 60 s", stampsAmiss(generated(0.0, 2.0, 330.0), 30, 60.0, 0.0), LiftOff::May);
+        add("circling at 2 degrees a second, repeated 45 s late", withLateCopy(generated(0.0, 2.0, 330.0), 45.0, 1e9), LiftOff::May);
     }
     return out;
 }
@@ -482,6 +586,87 @@ protected:
     }
 };
 
+// Phases and presence over the trace: lift-offs and touch-downs no more than its records show (one
+// each for records that end on the roll or on final), a lift-off only at lift-off speed, a made-up
+// approach that lands and stays down, shown whenever a record of it falls due, and back within 10 s
+// of its records once it has steered back onto their path.
+template <class Trace>
+void checkPhases(const Trace& trace, const Variant& v) {
+    const Records& r = v.records;
+    const auto flying = [](const Recorded& x) { return x.s.airborne && x.s.groundSpeed >= 100.0; };
+    int recordedUps = 0, recordedDowns = 0;
+    for (std::size_t i = 1; i < r.size(); ++i) {
+        recordedUps += !flying(r[i - 1]) && flying(r[i]) && !r[i - 1].s.airborne;
+        recordedDowns += r[i - 1].s.airborne && !r[i].s.airborne;
+    }
+    const int ups = recordedUps + (v.liftOff != LiftOff::Never && recordedUps == 0 ? 1 : 0);
+    const int downs = recordedDowns + (v.mustLand ? 1 : 0);
+    int liftOffs = 0, touchdowns = 0, slowLiftOffs = 0, objects = 0, unseen = 0, late = 0;
+    double latest = 0.0;
+    std::vector<int> shown;   // passes at which an object was in the simulator
+    const auto inAir = [](const auto& s) { return !s.onGround || s.altitude > kZurichFt + 20.0; };
+    std::size_t lifeStart = 0;
+    for (std::size_t i = 0; i < trace.size(); ++i) {
+        const auto& s = trace[i];
+        shown.push_back(s.pass);
+        if (i == 0 || s.object != trace[i - 1].object) {
+            ++objects;
+            lifeStart = i;
+            continue;
+        }
+        const bool air = inAir(s), wasAir = inAir(trace[i - 1]);
+        if (air && !wasAir) {
+            ++liftOffs;
+            const std::size_t b = i >= lifeStart + 100 ? i - 100 : lifeStart;
+            const double kn = gf_distanceNm(trace[b].p, s.p) * 360000.0 / std::max(s.pass - trace[b].pass, 1);
+            if (kn < 100.0) ++slowLiftOffs;
+        }
+        touchdowns += !air && wasAir;
+        // Back on its records after steering, in the air while records play: how far behind them.
+        if (!air || s.rejoining || s.pass % 100 != 0 || i - lifeStart < 6000) continue;
+        const double t = (s.pass - kPlayDelay) / 100.0;
+        // Records play: one fell due within the last 3 s and the next is due within 3 s.
+        const bool playing = std::any_of(r.begin(), r.end(), [&](const Recorded& x) { return x.t > t && x.t <= t + 3.0; }) &&
+                             std::any_of(r.begin(), r.end(), [&](const Recorded& x) { return x.t <= t && x.t > t - 3.0; });
+        const bool steeredLately = std::any_of(trace.begin() + static_cast<std::ptrdiff_t>(i >= 2000 ? i - 2000 : 0),
+                                               trace.begin() + static_cast<std::ptrdiff_t>(i), [](const auto& x) { return x.rejoining; });
+        if (!playing || steeredLately) continue;
+        double best = 1e9, at = t;
+        for (std::size_t k = 0; k + 1 < r.size(); ++k) {
+            if (r[k].stamp.value_or(r[k].t) < r[k].t - 1.0 || std::fabs(r[k].t - t) > 60.0) continue;   // late copies
+            const double d = gf_distanceNm(pos(r[k]), s.p);
+            if (d < best) best = d, at = r[k].t;
+        }
+        if (std::fabs(t - at) > 10.0 + 2.0) {
+            ++late, latest = std::max(latest, t - at);
+            if (std::getenv("DBG_VARIANT")) std::cout << "LATE pass " << s.pass << " t " << t << " nearest record at " << at << " " << best * 1852.0 << " m\n";
+        }
+    }
+    // Each record due while its aircraft should be shown: not in its first minute (creation), nor in
+    // the minute after a gap of a minute and more (created again).
+    for (std::size_t i = 1; i < r.size(); ++i) {
+        const int due = static_cast<int>(r[i].t * 100.0) + kPlayDelay;
+        const bool settling = r[i].t < 60.0 || std::any_of(r.begin(), r.begin() + static_cast<std::ptrdiff_t>(i), [&](const Recorded& x) {
+                                  const auto next = &x + 1;
+                                  return next->t - x.t >= 60.0 && r[i].t - next->t < 60.0;
+                              });
+        if (!settling && !std::binary_search(shown.begin(), shown.end(), due)) ++unseen;
+    }
+    std::cout << "[phases] " << v.name << ": lift-offs " << liftOffs << " of " << ups << ", touch-downs " << touchdowns << " of " << downs
+              << ", slow lift-offs " << slowLiftOffs << ", objects " << objects << " of " << v.objects << ", records due unseen "
+              << unseen << ", seconds over 10 s behind after steering back " << late << " (up to " << std::lround(latest) << " s)\n";
+    EXPECT_LE(liftOffs, ups) << v.name << ": lift-offs";
+    EXPECT_LE(touchdowns, downs) << v.name << ": touch-downs";
+    EXPECT_EQ(slowLiftOffs, 0) << v.name << ": lift-offs below 100 kn";
+    if (v.mustLand) {
+        EXPECT_EQ(touchdowns, 1) << v.name << ": touch-downs of a made-up approach";
+        EXPECT_TRUE(!trace.empty() && !inAir(trace.back())) << v.name << ": in the air at its end";
+    }
+    EXPECT_LE(objects, v.objects) << v.name << ": removed and created again";
+    EXPECT_EQ(unseen, 0) << v.name << ": records due while it was not shown";
+    EXPECT_EQ(late, 0) << v.name << ": seconds more than 10 s behind its records after steering back";
+}
+
 TEST_P(GroundPhaseTest, PhysicalRulesHoldOverEachObjectsWholeLife) {
     if (skippedWithoutRealTracks()) return;
     const std::vector<Variant> variants = variantsOf(GetParam());
@@ -497,7 +682,13 @@ TEST_P(GroundPhaseTest, PhysicalRulesHoldOverEachObjectsWholeLife) {
         trace.clear();
         replay(v.records, 0, true);
         ASSERT_EQ(gf_liveById(id), nullptr) << v.name << ": never removed";
+        if (const char* dbg = std::getenv("DBG_VARIANT"); dbg && v.name.find(dbg) != std::string::npos)
+            for (std::size_t i = 100; i < trace.size(); i += 100)
+                std::cout << "DBG " << trace[i].pass << " g" << trace[i].onGround << " alt " << std::lround(trace[i].altitude) << " kn "
+                          << std::lround(gf_distanceNm(trace[i - 100].p, trace[i].p) * 3600.0) << " ph " << trace[i].phase << " rj "
+                          << trace[i].rejoining << " obj " << trace[i].object << "\n";
         check(v);
+        checkPhases(trace, v);
     }
     LATERAL_RANGE.set(LATERAL_RANGE.defaultValue);
 }
@@ -506,7 +697,8 @@ INSTANTIATE_TEST_SUITE_P(RealTracks, GroundPhaseTest,
                          ::testing::Values("ArrivalEnds", "ArrivalPauses", "DepartureEnds", "DeparturePauses", "RejectedTakeOff",
                                            "TouchAndGo", "FeedStartsRolling", "FastOutlier", "TrackError", "StrayHighRecords",
                                            "TouchdownScatter", "CreationDuringRoll", "AirThinned", "AirPauses", "AirStampsAmiss",
-                                           "AirLateCopy"),
+                                           "AirLateCopy", "EndsAtEveryPhase", "ApproachPauses", "DepartsAfterStand",
+                                           "EmptyTrack", "SteadyTurns"),
                          [](const auto& info) { return std::string(info.param); });
 
 }  // namespace
