@@ -34,6 +34,7 @@ namespace vrn {
 namespace {
 
 constexpr double kRollFromLandedKn = 60.0;   // a landed aircraft's roll goes through this speed
+constexpr double kFastestTaxiKn = 30.0;
 constexpr double kRollGainKn = 15.0;
 constexpr double kRollSeconds = 3.0;
 constexpr double kRollAccelerationKnPerS = 1.5;
@@ -336,11 +337,16 @@ void lf_judgeAtRecordsEnd(LiveAircraft& a) {
     }
     if (a.phase != PHASE_MOVING || a.landingRoll) return;
     // Nor a second record to confirm a roll speeding up: its newest record shows it, and the one before
-    // is already faster than any taxi.
+    // is already as fast as a taxi goes at most.
     const bool anew = lf_mustRollAnew(a);
     const double through = anew ? kRollFromLandedKn : kTakeoffRollKn;
-    const std::size_t start = lf_rollStartFor(r, n - 1, through, anew ? kRollFromLandedKn : kAnyStartKn);
-    if (start == n || before.knots < through - kRollSpeedScatterKn) return;
+    std::size_t start = lf_rollStartFor(r, n - 1, through, anew ? kRollFromLandedKn : kAnyStartKn);
+    if (start == n || before.knots < kFastestTaxiKn) {
+        // Or, after a gap in coverage, one record already well beyond any taxi's speed, faster than
+        // the one before.
+        if (anew || !(newest.knots >= kTakeoffRollKn + kRollSpeedScatterKn) || newest.knots <= before.knots) return;
+        start = n - 1;
+    }
     lf_takeRoll(a, start);
     if (LOG.get()) gf_logLine(vrn::format("{:8}: {:8} its records end on a take-off roll at {:.0f} kn", gf_nowHhMmSs(), a.callsign, newest.knots));
     lf_towedTakesOff(a);

@@ -148,6 +148,25 @@ double lf_extrapolatedSpeed(const LiveAircraft& a, const PositionSample& oldest,
     return std::max({v * 0.97, std::min(v, 0.9 * lf_liftOffKn(a)), 1.0});
 }
 
+// The turn (radians) a made-up flight makes over a sample: an aircraft in a steady turn when its records
+// pause goes on turning at the rate they showed (its class's at most) for its first minute, so that
+// it stays near the real one; after that, or on an approach, it flies straight on.
+double lf_madeUpTurnRad(const LiveAircraft& a, double seconds) {
+    constexpr double kTurningSeconds = 60.0;
+    const double turned = (tick() - a.madeUpFromPass) / 100.0;
+    if (a.onApproach || a.madeUpFromPass < 0 || turned >= kTurningSeconds || a.runRecords.size() < 2) return 0.0;
+    const RunRecord& n = a.runRecords.back();
+    const RunRecord* o = nullptr;
+    for (auto r = a.runRecords.rbegin() + 1; r != a.runRecords.rend() && n.time - r->time <= 20.0; ++r)
+        if (r->airborne) o = &*r;
+    if (!n.airborne || !o || n.time - o->time < 5.0) return 0.0;
+    const double most = (lf_rotor(a) ? 10.0 : a.sizeClass == SIZE_LIGHT ? 6.0 : 3.0);
+    const double rate = std::clamp(std::remainder(n.trackDeg - o->trackDeg, 360.0) / (n.time - o->time), -most, most);
+    // Below half a degree a second it is a drift of the track, not a turn.
+    if (std::fabs(rate) < 0.5) return 0.0;
+    return rate * std::min(seconds, kTurningSeconds - turned) * kDeg2Rad;
+}
+
 }  // namespace
 
 void lf_extendSamples(LiveAircraft& a, int count) {
@@ -165,7 +184,9 @@ void lf_extendSamples(LiveAircraft& a, int count) {
         s.altitude = 0.0;
         s.verticalSpeed = 0.0;   // unless the take-off roll sets one below
     }
-    const double oldestKn = std::isfinite(oldest.groundSpeed) ? std::max(oldest.groundSpeed, 0.0) : 0.0;
+    double oldestKn = std::isfinite(oldest.groundSpeed) ? std::max(oldest.groundSpeed, 0.0) : 0.0;
+    // In the air it goes on at the speed it flies (steering back, it may fly faster than its last record).
+    if (!ground && a.phase == PHASE_AIRBORNE && std::isfinite(a.speed) && a.speed > oldestKn) oldestKn = a.speed;
     const double seconds = lf_madeUpSeconds(a, ground, oldestKn);
     const double speed = lf_extrapolatedSpeed(a, oldest, oldestKn, seconds, s);
     s.groundSpeed = speed;
@@ -175,9 +196,13 @@ void lf_extendSamples(LiveAircraft& a, int count) {
     const double segmentKn = ground && speed > 0.0 && std::isfinite(oldest.groundSpeed) ? (speed + oldestKn) / 2.0 : speed;
     if (segmentKn > 0.0) {
         const double feet = segmentKn * seconds * 100.0 * kFeetPerNm / kPassesPerHour;
-        // A take-off roll keeps to its runway's line.
+        // A take-off roll keeps to its runway's line; a flight in a turn goes on turning a while.
+        const double turn = ground ? 0.0 : lf_madeUpTurnRad(a, seconds);
         const LatLon to = ground && a.underPower ? lf_alongRollLine(a, at(oldest), feet)
-                                                 : gf_destinationPoint(at(oldest), a.position.heading, feet);
+                          : turn == 0.0          ? gf_destinationPoint(at(oldest), a.position.heading, feet)
+                                                 : gf_destinationPoint(at(oldest), a.position.heading + turn / 2.0,
+                                                                       feet * std::sin(turn / 2.0) / (turn / 2.0));
+        if (turn != 0.0) s.track = normalHeading(a.position.heading + turn) * kRad2Deg;
         s.latitude = to.lat;
         s.longitude = normalLongitude(to.lon);
         s.standing = (s.latitude == oldest.latitude && s.longitude == oldest.longitude) ? 1 : 0;

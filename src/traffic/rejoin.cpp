@@ -232,9 +232,24 @@ void lf_brakeToRecords(LiveAircraft& a) {
 
 }  // namespace
 
+// Its made-up flight (straight on, or on round a turn) brought it where its first record back can be
+// reached along a curve from its heading, at a pace near the one that record reports: sample play
+// flies that curve, with no steering needed.
+bool lf_curveReachesRecord(const LiveAircraft& a) {
+    const PositionSample& n = a.samples[1];
+    const int passes = n.duePass - tick();
+    const double kn = lf_finiteKn(n.groundSpeed);
+    if (passes < kCurveFromPasses || !(kn > 0.0) || !n.airborne || !std::isfinite(n.track)) return false;
+    const double chord = gf_initialBearing(here(a), at(n));
+    const double pace = gf_distanceNm(here(a), at(n)) * kPassesPerHour / passes;
+    return std::fabs(gf_headingDifference(chord, a.position.heading)) <= kCurveMostOffRad &&
+           std::fabs(gf_headingDifference(chord, n.track * kDeg2Rad)) <= kCurveMostOffRad && pace >= kSlowerThanReported * kn &&
+           pace <= kFasterThanReported * kn;
+}
+
 void lf_startRejoin(LiveAircraft& a) {
     lf_brakeToRecords(a);
-    a.rejoining = lf_mayRejoin(a) ? 1 : 0;
+    a.rejoining = lf_mayRejoin(a) && !lf_curveReachesRecord(a) ? 1 : 0;
     a.rejoinFromPass = tick();
     if (!a.rejoining) return;
     a.samples.front().standing = 0;

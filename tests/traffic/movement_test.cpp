@@ -398,7 +398,7 @@ TEST_F(ReplayTest, LowFinalIsCreatedAboveTheGroundAndRollsOutToAStopAfterItsReco
     gf_resetParkAirport();
     g_airports = {Airport{"LSZH", "ZRH", kZurich.lat, kZurich.lon, kZurichFt}};
     std::tie(id, callsign) = std::tuple{0x0083c3u, "CAI3208"};
-    replay(records, 14000);   // a roll-out of about a minute, then a minute's wait for its feed
+    replay(records, 26000);   // a roll-out of about a minute, then three minutes' wait for its feed
     g_airports.clear();
     ASSERT_GT(trace.size(), 100u);
     EXPECT_GE(trace.front().altitude, kZurichFt) << "created below the ground";
@@ -511,9 +511,9 @@ TEST_F(MovementStepTest, ExtrapolationAllowanceByPhaseAndRange) {
     LATERAL_RANGE.set(30);
     // A pushed-back aircraft whose feed is quiet waits three minutes for its taxi to start.
     const struct { const char* name; bool ground; int phase; double userNorthNm; int madeUp, lastsAtLeast; } cases[] = {
-        {"airborne near the user", false, PHASE_AIRBORNE, 5.0, 8, 0},
+        {"airborne near the user", false, PHASE_AIRBORNE, 5.0, 15, 0},
         {"airborne at the range edge", false, PHASE_AIRBORNE, 29.6, 0, 0},
-        {"taxiing", true, PHASE_MOVING, 1.0, 20, 0},
+        {"taxiing", true, PHASE_MOVING, 1.0, 60, 0},
         {"pushed back", true, PHASE_LEAVING_STAND, 1.0, 1, 18000}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

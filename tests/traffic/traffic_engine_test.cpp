@@ -75,8 +75,8 @@ TEST_F(Engine, AFedAircraftIsCreatedMovedAndRemovedWhenItsFeedStops) {
     EXPECT_FALSE(object->onGround);
     passes(1000);
     EXPECT_LT(sim().object(object->id)->lat, object->lat);   // flying south along its samples
-    // The feed has stopped: eight made-up samples of 8 s, then the aircraft goes.
-    passes(10000);
+    // The feed has stopped: two minutes of made-up samples of 8 s, then the aircraft goes.
+    passes(16000);
     EXPECT_EQ(live(), nullptr);
     EXPECT_EQ(aiObjects(), 0u);
 }
