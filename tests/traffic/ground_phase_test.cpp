@@ -630,8 +630,10 @@ void checkPhases(const Trace& trace, const Variant& v) {
         if (!air || s.rejoining || s.pass % 100 != 0 || i - lifeStart < 6000) continue;
         const double t = (s.pass - kPlayDelay) / 100.0;
         // Records play: one fell due within the last 3 s and the next is due within 3 s.
-        const bool playing = std::any_of(r.begin(), r.end(), [&](const Recorded& x) { return x.t > t && x.t <= t + 3.0; }) &&
-                             std::any_of(r.begin(), r.end(), [&](const Recorded& x) { return x.t <= t && x.t > t - 3.0; });
+        bool before = false, after = false;
+        for (std::size_t k = 0; k < r.size(); ++k)
+            if (!copy[k]) before |= r[k].t <= t && r[k].t > t - 3.0, after |= r[k].t > t && r[k].t <= t + 3.0;
+        const bool playing = before && after;
         const bool steeredLately = std::any_of(trace.begin() + static_cast<std::ptrdiff_t>(i >= 2000 ? i - 2000 : 0),
                                                trace.begin() + static_cast<std::ptrdiff_t>(i), [](const auto& x) { return x.rejoining; });
         if (!playing || steeredLately) continue;
@@ -665,6 +667,7 @@ void checkPhases(const Trace& trace, const Variant& v) {
     }
     EXPECT_LE(objects, v.objects) << v.name << ": removed and created again";
     EXPECT_EQ(unseen, 0) << v.name << ": records due while it was not shown";
+    EXPECT_EQ(late, 0) << v.name << ": seconds more than 10 s behind its records after steering back";
 }
 
 TEST_P(GroundPhaseTest, PhysicalRulesHoldOverEachObjectsWholeLife) {
