@@ -171,7 +171,8 @@ double lf_madeUpTurnRad(const LiveAircraft& a, double seconds) {
 
 void lf_extendSamples(LiveAircraft& a, int count) {
     a.extrapolationCount = count;
-    if (a.madeUpFromPass < 0) {
+    const bool first = a.madeUpFromPass < 0;
+    if (first) {
         a.madeUpFromPass = tick();
         a.staleRecords = 0;
         lf_judgeAtRecordsEnd(a);
@@ -197,12 +198,13 @@ void lf_extendSamples(LiveAircraft& a, int count) {
     if (segmentKn > 0.0) {
         const double feet = segmentKn * seconds * 100.0 * kFeetPerNm / kPassesPerHour;
         // A take-off roll keeps to its runway's line; a flight in a turn goes on turning a while.
+        // Along an arc from the way the last made-up sample ended.
         const double turn = ground ? 0.0 : lf_madeUpTurnRad(a, seconds);
+        const double from = turn != 0.0 && !first ? oldest.track * kDeg2Rad : a.position.heading;
         const LatLon to = ground && a.underPower ? lf_alongRollLine(a, at(oldest), feet)
                           : turn == 0.0          ? gf_destinationPoint(at(oldest), a.position.heading, feet)
-                                                 : gf_destinationPoint(at(oldest), a.position.heading + turn / 2.0,
-                                                                       feet * std::sin(turn / 2.0) / (turn / 2.0));
-        if (turn != 0.0) s.track = normalHeading(a.position.heading + turn) * kRad2Deg;
+                                                 : gf_destinationPoint(at(oldest), from + turn / 2.0, feet * std::sin(turn / 2.0) / (turn / 2.0));
+        if (turn != 0.0) s.track = normalHeading(from + turn) * kRad2Deg;
         s.latitude = to.lat;
         s.longitude = normalLongitude(to.lon);
         s.standing = (s.latitude == oldest.latitude && s.longitude == oldest.longitude) ? 1 : 0;
@@ -566,6 +568,8 @@ void lf_airStep(LiveAircraft& a, int passes, const PositionSample& next) {
     double d = 0.0;
     if (n.headingGiven && n.bankGiven && n.headingKnown && a.altitudeAboveGround < ceiling)
         d = gf_headingDifference(a.position.heading, n.heading);
+    else if (a.extrapolationCount > 0 && a.samples.size() < 3 && lf_madeUpTurnRad(a, 1.0) != 0.0)
+        d = gf_headingDifference(a.position.heading, n.track * kDeg2Rad);   // a made-up turn: to the way its arc ends
     else
         d = gf_bearingChangeAhead(a);
     // Even odd data turn an aircraft no faster than it can turn.
