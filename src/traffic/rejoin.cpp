@@ -43,6 +43,8 @@ constexpr double kGroundHandBackStepKn = 4.0;   // each second, about 0.2 g
 constexpr double kLeadSeconds = 10.0;
 constexpr double kWayAheadSeconds = 2.0;
 constexpr double kClosingSeconds = 8.0;
+constexpr int kCutAcrossPasses = 1000;          // ten seconds behind its records
+constexpr double kCutAcrossBeyondSeconds = 60.0;
 // A record further ahead than this is reached along a curve through sub-samples about a second apart.
 constexpr int kCurveFromPasses = 250;
 constexpr double kCurveMostOffRad = 60.0 * kDeg2Rad;
@@ -193,6 +195,24 @@ bool lf_mayRejoin(const LiveAircraft& a) {
            a.samples.size() >= 2 && a.samples[1].airborne && std::isfinite(a.position.heading);
 }
 
+// The first point of the path beyond `along` (the path's end carried on along its last way for a
+// minute) that it can reach straight from where it is by the time the records are there, within a
+// little more than their speed.
+bool lf_reachableOnTime(const std::vector<PathPoint>& path, double along, double mps, double lastTrackRad, PathPoint& found) {
+    const double step = std::max(mps, 50.0);
+    const double last = path.back().along + kCutAcrossBeyondSeconds * mps;
+    for (double x = along + step; x <= last; x += step) {
+        const PathPoint p = lf_pointAlong(path, x, lastTrackRad);
+        const int passes = p.due - tick();
+        if (passes <= 0 || !(p.kn > 0.0)) continue;
+        if (std::hypot(p.e, p.n) / kMetresPerNm * kPassesPerHour / passes <= kFasterThanReported * p.kn) {
+            found = p;
+            return true;
+        }
+    }
+    return false;
+}
+
 }  // namespace
 
 namespace {
@@ -303,23 +323,30 @@ void lf_rejoinStep(LiveAircraft& a) {
     const double mps = kn * kMpsPerKn;
     const double radius = mps / (turnPerPass * 100.0);
     const PathPoint from = lf_pointAlong(path, fix.along, lastTrack);
+    // Its speed aims at a point ahead, to be there when the records are.
+    PathPoint aim = lf_pointAlong(path, fix.along + std::max(mps * kLeadSeconds, 0.5 * radius), lastTrack);
+    double wanted = 0.0;
+    // Far behind its records in time (its made-up flight went straight on while the real one turned
+    // round), following the path would keep it so: it cuts across to the first point of the path it
+    // can reach when the records are there.
+    const bool cuts = tick() - from.due > kCutAcrossPasses && lf_reachableOnTime(path, fix.along, mps, lastTrack, aim);
+    if (cuts) wanted = std::atan2(aim.e, aim.n);
     const PathPoint ahead = lf_pointAlong(path, fix.along + mps * kWayAheadSeconds, lastTrack);
     const double way = std::atan2(ahead.e - from.e, ahead.n - from.n);
     const double rightOfPath = -fix.e * std::cos(way) + fix.n * std::sin(way);
     const double closing = std::atan2(rightOfPath, std::max(mps * kClosingSeconds, 0.5 * radius));
-    const double turn = std::clamp(gf_headingDifference(a.position.heading, normalHeading(way - closing)), -turnPerPass, turnPerPass);
-    // Its speed aims at a point ahead, to be there when the records are.
-    const PathPoint aim = lf_pointAlong(path, fix.along + std::max(mps * kLeadSeconds, 0.5 * radius), lastTrack);
+    if (!cuts) wanted = way - closing;
+    const double turn = std::clamp(gf_headingDifference(a.position.heading, normalHeading(wanted)), -turnPerPass, turnPerPass);
     a.headingStep = turn;
     // The speed that brings it to the aim point when the records are there, near what they report.
     const double distance = std::hypot(aim.e, aim.n);
     const double reported = aim.kn > 0.0 ? aim.kn : kn;
     const int passesLeft = aim.due - tick();
-    double wanted = passesLeft > 0 ? distance / kMetresPerNm * kPassesPerHour / passesLeft : reported * kFasterThanReported;
-    wanted = std::clamp(wanted, reported * kSlowerThanReported, reported * kFasterThanReported);
+    double pace = passesLeft > 0 ? distance / kMetresPerNm * kPassesPerHour / passesLeft : reported * kFasterThanReported;
+    pace = std::clamp(pace, reported * kSlowerThanReported, reported * kFasterThanReported);
     // Still turning towards the path: no faster than reported, which would only widen the turn.
-    if (std::fabs(offHeading) > kCatchUpWithinRad) wanted = std::min(wanted, reported);
-    a.speed = std::clamp(wanted, kn - kSpeedChangeKnPerPass, kn + kSpeedChangeKnPerPass);
+    if (std::fabs(offHeading) > kCatchUpWithinRad && !cuts) pace = std::min(pace, reported);
+    a.speed = std::clamp(pace, kn - kSpeedChangeKnPerPass, kn + kSpeedChangeKnPerPass);
     a.position.trueAirspeed = a.speed;
     // Along its nose.
     const double heading = normalHeading(a.position.heading + turn);
