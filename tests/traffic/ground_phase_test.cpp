@@ -539,8 +539,9 @@ protected:
             else
                 run.emplace_back(kn - before, kn);
             if (air) {
-                // A made-up flight keeps its last airborne speed.
-                if (!madeUp(s.pass)) lastAirKn = kn;
+                // A made-up flight keeps its last airborne speed (one that still plays its records late
+                // flies at theirs).
+                if (!madeUp(s.pass) || !s.madeUp) lastAirKn = kn;
                 else if (lastAirKn > 0.0 && kn < 0.8 * lastAirKn) ++slowFlight;
                 const Seen& b = *seconds[seconds.size() - 2].seen;
                 if (b.onGround || b.altitude <= kZurichFt + 20.0 || kn < 5.0) continue;

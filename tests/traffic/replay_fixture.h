@@ -66,7 +66,7 @@ inline constexpr double kZurichFt = 1416.0;
 // One real aircraft fed record by record at its own times through the traffic pass, Zurich the park airport.
 class ReplayTest : public EngineTest {
 protected:
-    struct Seen { int pass; LatLon p; double altitude, heading; bool onGround; int phase; std::uint32_t object = 0; bool rejoining = false; };   // heading in radians
+    struct Seen { int pass; LatLon p; double altitude, heading; bool onGround; int phase; std::uint32_t object = 0; bool rejoining = false; bool madeUp = false; };   // heading in radians
     std::vector<Seen> trace;
     std::uint32_t id = 0x4891b6;
     std::string callsign = "ENT57BW";
@@ -128,7 +128,8 @@ protected:
             const LiveAircraft* a = gf_liveById(id);
             if (!a || a->state != STATE_IN_SIM) continue;
             if (const auto o = sim().object(a->objectId))
-                trace.push_back({pass, {o->lat, o->lon}, o->altitude, o->heading, a->onGround != 0, a->phase, a->objectId, a->rejoining != 0});
+                trace.push_back({pass, {o->lat, o->lon}, o->altitude, o->heading, a->onGround != 0, a->phase, a->objectId, a->rejoining != 0,
+                                 a->extrapolationCount > 0});
         }
     }
     // Seconds the aircraft runs behind its record at this pass, beyond the play delay: the time at
