@@ -40,6 +40,9 @@ void lf_judgeGroundPhase(LiveAircraft& aircraft);
 // Its records end or pause on the ground (made-up motion begins): a roll speeding up at its newest
 // record goes on to lift off; a roll under way whose last two records slow clearly is given up.
 void lf_judgeAtRecordsEnd(LiveAircraft& aircraft);
+// Flying records of an aircraft the simulator has on the ground, with no take-off roll in its records
+// (it stood, parked, or landed and slowed): it flies again, but no roll takes it there.
+bool lf_fliesAgain(const LiveAircraft& aircraft);
 // The speed of its class at which a take-off roll lifts off (kn).
 double lf_liftOffKn(const LiveAircraft& aircraft);
 // Made-up motion on the ground: the speed of a sample `seconds` after one at `knots` (braking to a

@@ -77,6 +77,7 @@ bool lf_altitudeAllowsCreation(const TrafficUpdate& update) {
     return std::fabs(altitude - elevation) > 120.0;
 }
 
+LogLimiter l_fliesAgainLog("\"flies again\"");
 // Said once per spell of made-up motion; a feed that pauses for everyone at once is bounded.
 LogLimiter l_madeUpEndLog("\"records again after made-up motion\"");
 
@@ -444,6 +445,12 @@ bool lf_acceptUpdate(const TrafficUpdate& update, LiveAircraft& a) {
     lf_noteRecord(a, stamp, sample);
     lf_pushPosition(a, sample);
     lf_judgeGroundPhase(a);
+    if (lf_fliesAgain(a)) {
+        // Created again where its records fly, rather than held on the ground or lifted off its stand.
+        l_fliesAgainLog.log(vrn::format("{:8}: {:8} flies again with no take-off in its records: created anew in the air",
+                                        gf_nowHhMmSs(), a.callsign));
+        gf_removeLiveAircraft(a);
+    }
     return true;
 }
 

@@ -352,6 +352,13 @@ void lf_judgeAtRecordsEnd(LiveAircraft& a) {
     lf_towedTakesOff(a);
 }
 
+bool lf_fliesAgain(const LiveAircraft& a) {
+    const auto& r = a.runRecords;
+    const std::size_t n = r.size();
+    return a.state == STATE_IN_SIM && a.onGround && !a.underPower && a.phase != PHASE_AFTER_TAKEOFF && n >= 2 && lf_flying(a, r[n - 1]) &&
+           lf_flying(a, r[n - 2]) && lf_takeoffSeen(a) == n;
+}
+
 double lf_madeUpGroundKn(const LiveAircraft& a, double v, double seconds, double& verticalSpeed) {
     verticalSpeed = 0.0;
     if (!a.underPower) {

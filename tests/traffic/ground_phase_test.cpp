@@ -408,17 +408,18 @@ std::vector<Variant> variantsOf(const std::string& kind) {
     } else if (kind == "DepartsAfterStand") {
         // An arrival that taxies to its stand and stands; 300 s without records; then records only in
         // the air, climbing away from the airport (a departure's, from 10 s after its lift-off).
-        for (const char* name : kDepartures) {
+        for (const char* name : kDepartures)
+          for (const double gap : {300.0, 100.0}) {
             Records r = arrival("lszh-arr-swr5220");
             const Records dep = realTrack(name);
             const std::size_t up = liftOff(dep);
-            const double t0 = r.back().t + 300.0 - dep[up].t - 10.0;
+            const double t0 = r.back().t + gap - dep[up].t - 10.0;
             for (std::size_t i = atOrLast(dep, up, dep[up].t + 10.0); i < dep.size() && dep[i].t <= dep[up].t + 120.0; ++i) {
                 Recorded x = dep[i];
                 x.t += t0;
                 r.push_back(x);
             }
-            Variant v{vrn::format("arrival stands, then flies again as {}", name), r, LiftOff::May};
+            Variant v{vrn::format("arrival stands, {} s later flies again as {}", gap, name), r, LiftOff::May};
             v.objects = 2;
             out.push_back(std::move(v));
         }
@@ -658,9 +659,21 @@ void checkPhases(const Trace& trace, const Variant& v) {
                               });
         if (!settling && !std::binary_search(shown.begin(), shown.end(), due)) ++unseen;
     }
+    // Half a minute into flying records, it flies: never held on the ground.
+    int heldDown = 0;
+    for (std::size_t i = 0, since = 0; i < r.size(); ++i) {
+        if (!flying(r[i])) {
+            since = i + 1;
+            continue;
+        }
+        if (since >= r.size() || r[i].t - r[since].t < 30.0) continue;
+        const int due = static_cast<int>(r[i].t * 100.0) + kPlayDelay;
+        const auto at = std::find_if(trace.begin(), trace.end(), [&](const auto& s) { return s.pass == due; });
+        if (at != trace.end() && !inAir(*at)) ++heldDown;
+    }
     std::cout << "[phases] " << v.name << ": lift-offs " << liftOffs << " of " << ups << ", touch-downs " << touchdowns << " of " << downs
               << ", slow lift-offs " << slowLiftOffs << ", objects " << objects << " of " << v.objects << ", records due unseen "
-              << unseen << ", seconds over 10 s behind after steering back " << late << " (up to " << std::lround(latest) << " s)\n";
+              << unseen << ", flying records played on the ground " << heldDown << ", seconds over 10 s behind after steering back " << late << " (up to " << std::lround(latest) << " s)\n";
     EXPECT_LE(liftOffs, ups) << v.name << ": lift-offs";
     EXPECT_LE(touchdowns, downs) << v.name << ": touch-downs";
     EXPECT_EQ(slowLiftOffs, 0) << v.name << ": lift-offs below 100 kn";
@@ -670,6 +683,7 @@ void checkPhases(const Trace& trace, const Variant& v) {
     }
     EXPECT_LE(objects, v.objects) << v.name << ": removed and created again";
     EXPECT_EQ(unseen, 0) << v.name << ": records due while it was not shown";
+    EXPECT_EQ(heldDown, 0) << v.name << ": flying records played while it stood or rolled on the ground";
     EXPECT_EQ(late, 0) << v.name << ": seconds more than 10 s behind its records after steering back";
 }
 
