@@ -407,14 +407,15 @@ std::vector<Variant> variantsOf(const std::string& kind) {
         }
     } else if (kind == "DepartsAfterStand") {
         // An arrival that taxies to its stand and stands; 300 s without records; then records only in
-        // the air, climbing away from the airport (a departure's, from 10 s after its lift-off).
-        for (const char* name : kDepartures)
+        // the air, climbing away from the airport (a departure's, from 20 s after its lift-off).
+        // (Of the departures only this one climbs on for minutes.)
+        for (const char* name : {"lszh-dep-swr137h"})
           for (const double gap : {300.0, 100.0}) {
             Records r = arrival("lszh-arr-swr5220");
             const Records dep = realTrack(name);
             const std::size_t up = liftOff(dep);
-            const double t0 = r.back().t + gap - dep[up].t - 10.0;
-            for (std::size_t i = atOrLast(dep, up, dep[up].t + 10.0); i < dep.size() && dep[i].t <= dep[up].t + 120.0; ++i) {
+            const double t0 = r.back().t + gap - dep[up].t - 20.0;
+            for (std::size_t i = atOrLast(dep, up, dep[up].t + 20.0); i < dep.size() && dep[i].t <= dep[up].t + 120.0; ++i) {
                 Recorded x = dep[i];
                 x.t += t0;
                 r.push_back(x);
