@@ -185,9 +185,7 @@ void lf_extendSamples(LiveAircraft& a, int count) {
         s.altitude = 0.0;
         s.verticalSpeed = 0.0;   // unless the take-off roll sets one below
     }
-    double oldestKn = std::isfinite(oldest.groundSpeed) ? std::max(oldest.groundSpeed, 0.0) : 0.0;
-    // In the air it goes on at the speed it flies (steering back, it may fly faster than its last record).
-    if (!ground && a.phase == PHASE_AIRBORNE && std::isfinite(a.speed) && a.speed > oldestKn) oldestKn = a.speed;
+    const double oldestKn = std::isfinite(oldest.groundSpeed) ? std::max(oldest.groundSpeed, 0.0) : 0.0;
     const double seconds = lf_madeUpSeconds(a, ground, oldestKn);
     const double speed = lf_extrapolatedSpeed(a, oldest, oldestKn, seconds, s);
     s.groundSpeed = speed;
