@@ -16,7 +16,8 @@ LiveAircraft::LiveAircraft(const Aircraft& aircraft, const PositionSample& first
     fsltlTitle = false;
     coupledSearchDone = false;
     samples.push_back(first);
-    runRecords.push_back({feedTimeStamp, first.groundSpeed, first.track, first.latitude, first.longitude, first.airborne});
+    runRecords.push_back({feedTimeStamp, first.groundSpeed, first.track, first.latitude, first.longitude, first.airborne,
+                          static_cast<std::uint8_t>(first.track != 0.0 || first.headingGiven)});
     sawAirborne = first.airborne;
     lastRecordPass = 0;
 }

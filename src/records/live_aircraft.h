@@ -40,6 +40,7 @@ struct RunRecord {
     double latitude = 0.0;
     double longitude = 0.0;
     std::uint8_t airborne = 0;
+    std::uint8_t trackKnown = 1;   // 0: the record gave no track (nor heading), and none could be had from positions
 };
 inline constexpr std::size_t kRunRecordsKept = 24;
 

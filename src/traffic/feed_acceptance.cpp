@@ -109,7 +109,8 @@ void lf_madeUpEnds(LiveAircraft& a) {
 bool lf_backAlongItsPath(const LiveAircraft& a, const PositionSample& s) {
     if (a.lastRecordPass < 0 || a.runRecords.empty() || !s.airborne) return false;
     const RunRecord& n = a.runRecords.back();
-    if (!n.airborne || !(n.knots >= 60.0)) return false;
+    // Without a track of the newest record there is no "behind" to judge by.
+    if (!n.airborne || !(n.knots >= 60.0) || !n.trackKnown) return false;
     // Ahead of it along its track, as nearly every record is: settled without the spherical sums.
     const double track = n.trackDeg * kDeg2Rad;
     const double north = s.latitude - n.latitude;
@@ -140,8 +141,8 @@ bool lf_liveUnderStaleStamp(const LiveAircraft& a, const PositionSample& s) {
     const double expected = n.knots * 0.514444 * seconds;
     if (metres < 0.3 * expected || metres > 1.5 * expected + 100.0) return false;
     const double off = movement::trackDifferenceDeg(gf_initialBearing(from, lf_at(s)) * kRad2Deg, n.trackDeg);
-    // Ahead along its way, within what it can have turned meanwhile.
-    return off <= std::min(kBehindDeg, 3.0 * seconds);
+    // Ahead along its way, within what it can have turned meanwhile (a way it has, that is).
+    return !n.trackKnown || off <= std::min(kBehindDeg, 3.0 * seconds);
 }
 
 // A record without a usable track (none given, or 0 without a heading) takes the way from the
