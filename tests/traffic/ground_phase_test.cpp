@@ -12,6 +12,7 @@
 
 #include "core/format.h"
 #include "replay_fixture.h"
+#include "track_variants.h"
 
 namespace vrn::test {
 namespace {
@@ -332,6 +333,10 @@ std::vector<Variant> variantsOf(const std::string& kind) {
                 add(vrn::format("{} first seen at {} kn", name, kn), slice(r, firstAtOrAbove(r, kn), r.size() - 1), LiftOff::Must, runway,
                     deg, true);
             }
+    } else if (kind == "WholeTracks") {
+        for (const WholeTrack& t : wholeTracks())
+            add(t.name + " whole", realTrack(t.name), t.liftOff == 1 ? LiftOff::Must : t.liftOff == 2 ? LiftOff::May : LiftOff::Never, t.runway,
+                t.runwayDeg);
     }
     return out;
 }
@@ -375,6 +380,22 @@ protected:
             }
             return most;
         };
+        // The highest speed its records report within half a minute of the one playing at a pass
+        // (across a gap in them, the records on either side): their positions' scatter left out.
+        const auto reportedNear = [&](int pass) {
+            const double t = (pass - kPlayDelay) / 100.0;
+            double most = 0.0;
+            for (std::size_t i = 0; i < r.size(); ++i)
+                if (std::fabs(r[i].t - t) <= 30.0 || (i + 1 < r.size() && r[i].t <= t && r[i + 1].t >= t) ||
+                    (i > 0 && r[i - 1].t <= t && r[i].t >= t))
+                    most = std::max(most, r[i].s.groundSpeed);
+            return most;
+        };
+        // What an A320 can do in a second: brake or speed up at 0.3 g on the ground, turn at three times
+        // its taxi rate on the ground and at its air rate aloft (plus what a second's rounding gives).
+        const double groundTurnDegPerS = 3.0 * 0.07 * 100.0 + 1.0, airTurnDegPerS = 0.1 * 100.0 + 1.0;
+        int jerks = 0, sharpTurns = 0, overReported = 0, surges = 0, bornAt = 0;
+        double worstJerk = 0.0, worstTurn = 0.0, worstOver = 0.0;
         bool wasAirborne = false, lifted = false;
         int deadStops = 0, hardBraking = 0, steps = 0, slowFlight = 0, objects = 0, uneven = 0, sideways = 0, backwards = 0,
             tooFast = 0, fastAt = 0;
@@ -398,13 +419,14 @@ protected:
             if (newObject) {
                 closeRun();
                 ++objects;
+                bornAt = s.pass;
                 seconds.clear();
                 if (v.startsRolling && objects == 1) {
                     EXPECT_TRUE(s.onGround) << v.name << ": created in the air";
-                    EXPECT_LT(s.altitude, kZurichFt + 20.0) << v.name << ": created above the runway";
+                    EXPECT_LT(s.altitude, ground + 20.0) << v.name << ": created above the runway";
                 }
             }
-            const bool air = !s.onGround || s.altitude > kZurichFt + 20.0;
+            const bool air = !s.onGround || s.altitude > ground + 20.0;
             if (air && !wasAirborne && i > 0 && !newObject) {
                 // A lift-off: never from a landing, a rejected take-off or a taxi; on the runway's line and
                 // heading; where its records lift off when they do.
@@ -426,6 +448,21 @@ protected:
             if ((s.pass % 100) != 0) continue;
             const double kn = seconds.empty() ? 0.0 : gf_distanceNm(seconds.back().seen->p, s.p) * 3600.0;
             seconds.push_back({&s, kn});
+            if (seconds.size() >= 2) {
+                // Every second: speed, heading and pace within what the aircraft can do, whatever its records.
+                const Seen& b = *seconds[seconds.size() - 2].seen;
+                const auto onGround = [&](const Seen& x) { return x.onGround && x.altitude <= ground + 20.0; };
+                const double turn = std::fabs(gf_headingDifference(b.heading, s.heading)) * kRad2Deg;
+                if (turn > (onGround(b) && onGround(s) ? groundTurnDegPerS : airTurnDegPerS)) ++sharpTurns, worstTurn = std::max(worstTurn, turn);
+                const double reported = 1.2 * reportedNear(s.pass);
+                if (s.pass - bornAt <= 1000 && s.pass <= lastDue && kn > reported + 5.0) ++surges;
+                if (!onGround(b) && !onGround(s) && s.pass <= lastDue && kn > reported + 2.0)
+                    ++overReported, worstOver = std::max(worstOver, kn - reported / 1.2);
+                const double change = seconds.size() >= 3 ? kn - seconds[seconds.size() - 2].kn : 0.0;
+                if (seconds.size() >= 3 && onGround(*seconds[seconds.size() - 3].seen) && onGround(b) && onGround(s) &&
+                    std::fabs(change) > kMaxBrakingKnPerS + 1.0)
+                    ++jerks, worstJerk = std::max(worstJerk, std::fabs(change));
+            }
             if (seconds.size() < 3) continue;
             const double before = seconds[seconds.size() - 2].kn;
             if (air || !madeUp(s.pass) || !madeUp(s.pass - 200) || (before < 0.5 && kn < 0.5))
@@ -437,7 +474,7 @@ protected:
                 if (!madeUp(s.pass)) lastAirKn = kn;
                 else if (lastAirKn > 0.0 && kn < 0.8 * lastAirKn) ++slowFlight;
                 const Seen& b = *seconds[seconds.size() - 2].seen;
-                if (b.onGround || b.altitude <= kZurichFt + 20.0 || kn < 5.0) continue;
+                if (b.onGround || b.altitude <= ground + 20.0 || kn < 5.0) continue;
                 // It flies where its nose points, no faster than its records nearby say.
                 const double off = std::fabs(gf_headingDifference(gf_initialBearing(b.p, s.p), s.heading)) * kRad2Deg;
                 if (kn > 50.0 && off > 20.0) ++sideways, mostOff = std::max(mostOff, off);
@@ -467,7 +504,10 @@ protected:
                   << " m off the line), dead stops " << deadStops << ", hard braking s " << hardBraking << ", made-up steps " << steps
                   << ", uneven made-up s " << uneven << ", slow made-up flight s " << slowFlight << ", sideways s " << sideways
                   << " (up to " << std::lround(mostOff) << " deg), backwards s " << backwards << ", too fast s " << tooFast << " (up to "
-                  << std::lround(fastest) << " kn, pass " << fastAt << " of " << lastDue << ")\n";
+                  << std::lround(fastest) << " kn, pass " << fastAt << " of " << lastDue << "), ground speed jumps s " << jerks
+                  << " (up to " << std::lround(worstJerk) << " kn), sharp turns s " << sharpTurns << " (up to " << std::lround(worstTurn)
+                  << " deg), above 1.2 x reported s " << overReported << " (up to +" << std::lround(worstOver) << " kn), surges after creation s "
+                  << surges << "\n";
         if (v.liftOff == LiftOff::Must) {
             EXPECT_TRUE(lifted) << v.name << ": never lifted off";
         }
@@ -479,6 +519,10 @@ protected:
         EXPECT_EQ(sideways, 0) << v.name << ": seconds in the air faster than 50 kn with the nose more than 20 degrees off the motion";
         EXPECT_EQ(backwards, 0) << v.name << ": seconds in the air moving against the nose";
         EXPECT_EQ(tooFast, 0) << v.name << ": seconds in the air faster than 1.2 times its records nearby";
+        EXPECT_EQ(jerks, 0) << v.name << ": seconds on the ground whose speed changes beyond 0.3 g";
+        EXPECT_EQ(sharpTurns, 0) << v.name << ": seconds turning faster than the aircraft can";
+        EXPECT_EQ(overReported, 0) << v.name << ": seconds in the air faster than 1.2 times the speeds its records report nearby";
+        EXPECT_EQ(surges, 0) << v.name << ": seconds in its first ten faster than 1.2 times its records report";
     }
 };
 
@@ -506,7 +550,7 @@ INSTANTIATE_TEST_SUITE_P(RealTracks, GroundPhaseTest,
                          ::testing::Values("ArrivalEnds", "ArrivalPauses", "DepartureEnds", "DeparturePauses", "RejectedTakeOff",
                                            "TouchAndGo", "FeedStartsRolling", "FastOutlier", "TrackError", "StrayHighRecords",
                                            "TouchdownScatter", "CreationDuringRoll", "AirThinned", "AirPauses", "AirStampsAmiss",
-                                           "AirLateCopy"),
+                                           "AirLateCopy", "WholeTracks"),
                          [](const auto& info) { return std::string(info.param); });
 
 }  // namespace
