@@ -94,6 +94,15 @@ struct LiveAircraft : Aircraft {
     double climbPerPass = 0.0;        // feet
     double verticalSpeedFpm = 0.0;
     double speed = 0.0;               // knots; negative while pushing back
+    // The speed it moves along its path (kn; NaN until it first moves), changed every pass towards
+    // the pace that reaches the next sample on time within its records' speeds and its class's
+    // acceleration; the speeds its records report at the ends of the way it follows, the pass that
+    // way began, and the length of a ground curve (nm) and how much of it is behind.
+    double paceKn = std::numeric_limits<double>::quiet_NaN();
+    double wayFromKn = 0.0;
+    double wayToKn = 0.0;
+    std::int32_t wayFromPass = 0;
+    double curveLengthNm = 0.0;
 
     // The current ground curve; a NaN control point means no curve is set.
     CurvePath curve{0.0, 0.0, 0.0, 0.0, 0.0, 0.0, std::numeric_limits<double>::quiet_NaN(),

@@ -194,6 +194,79 @@ bool lf_turnsOnTheSpot(LiveAircraft& a, double way) {
     return true;
 }
 
+// ---- The pace along the path ----
+// The way to the next sample is the records' (straight, or a ground curve); how fast the aircraft
+// goes along it is its own: a speed that changes every pass towards the pace that reaches the next
+// sample when it falls due, kept near the speeds its records report (their positions scatter by
+// metres, or stand and then leap) and changed no faster than its class manages.
+
+constexpr double kNmPerDegreeLat = kMetresPerDegreeLat / 1852.0;
+constexpr double kSlowerThanReported = 0.85;
+constexpr double kFasterThanReported = 1.2;
+// On the ground, a record that leaps from a stale position is caught up with at up to this much
+// above the reported taxi speed.
+constexpr double kGroundCatchUpKn = 20.0;
+constexpr double kFastestGroundKn = 250.0;
+constexpr double kAirReportedFloorKn = 60.0;
+
+// The phases whose way is followed at the aircraft's own pace; push back, leaving the stand, the
+// steering back after made-up flight and towing move by their own steps.
+bool lf_paced(const LiveAircraft& a) {
+    if (a.rejoining || a.towing || a.samples.empty()) return false;
+    return a.phase == PHASE_MOVING || a.phase == PHASE_STAND_CLEANUP || a.phase == PHASE_AIRBORNE || a.phase == PHASE_AFTER_TAKEOFF;
+}
+
+// Speeding up and slowing down per pass (kn): on the ground thrust and brakes (a quarter g, a light
+// aircraft's less), in the air thrust and drag.
+double lf_speedUpPerPass(const LiveAircraft& a) {
+    if (!a.onGround) return a.sizeClass == SIZE_ROTORCRAFT ? 0.05 : 0.03;
+    return a.sizeClass == SIZE_LIGHT ? 0.03 : 0.045;
+}
+double lf_slowDownPerPass(const LiveAircraft& a) {
+    if (!a.onGround) return a.sizeClass == SIZE_ROTORCRAFT ? 0.05 : 0.03;
+    return a.sizeClass == SIZE_LIGHT ? 0.04 : 0.05;
+}
+
+// The next sample is a stop (standing, or where the one after it stands): the aircraft brakes to
+// stop on it rather than on its last metre.
+bool lf_stopAhead(const LiveAircraft& a) {
+    if (!a.onGround || a.samples.size() < 2) return false;
+    const PositionSample& to = a.samples[0];
+    const PositionSample& after = a.samples[1];
+    return after.standing || (after.latitude == to.latitude && after.longitude == to.longitude);
+}
+
+// The distance (nm) to go in this pass, `remainingNm` short of the next sample, and the new pace.
+double lf_paceStep(LiveAircraft& a, double remainingNm) {
+    const PositionSample& to = a.samples.front();
+    const int now = tick();
+    const double needed = remainingNm * kPassesPerHour / std::max(to.duePass - now, 1);
+    const double span = std::max(to.duePass - a.wayFromPass, 1);
+    const double u = std::clamp((now - a.wayFromPass) / span, 0.0, 1.0);
+    const double reported = a.wayFromKn + (a.wayToKn - a.wayFromKn) * u;
+    double target = needed;
+    if (a.onGround) {
+        if (reported > 1.0)
+            target = std::clamp(needed, kSlowerThanReported * reported,
+                                std::max(kFasterThanReported * reported, std::min(needed, reported + kGroundCatchUpKn)));
+        target = std::min(target, kFastestGroundKn);
+        if (lf_stopAhead(a)) target = std::min(target, std::sqrt(2.0 * lf_slowDownPerPass(a) * 100.0 * remainingNm * 3600.0));
+    } else if (reported >= kAirReportedFloorKn) {
+        target = std::clamp(needed, kSlowerThanReported * reported, kFasterThanReported * reported);
+    } else {
+        target = std::min(needed, 2.0 * std::max(reported, 150.0));
+    }
+    // A new aircraft sets off at the speed its records show.
+    if (!std::isfinite(a.paceKn)) a.paceKn = reported > 1.0 ? reported : std::min(target, 30.0);
+    a.paceKn = std::max(std::clamp(target, a.paceKn - lf_slowDownPerPass(a), a.paceKn + lf_speedUpPerPass(a)), 0.0);
+    return a.paceKn / kPassesPerHour;
+}
+
+// At the next sample before it falls due: the aircraft goes on to the one after without waiting.
+void lf_reachedEarly(LiveAircraft& a) {
+    if (a.samples.size() >= 2) a.samples.front().duePass = std::min(a.samples.front().duePass, tick() + 1);
+}
+
 // The way of a straight step, or none (the aircraft stands, or creeps slower than a walk and its
 // direction is left alone, as in lf_pointWhereItGoes).
 double lf_stepWay(const LiveAircraft& a) {
@@ -207,8 +280,18 @@ double lf_stepWay(const LiveAircraft& a) {
 
 void lf_followCurve(LiveAircraft& a) {
     const PositionBlock before = a.position;
+    const bool paced = lf_paced(a);
     if (hasCurve(a)) {
-        const double progress = std::min(a.curveProgress + a.curveStep, 0.999999);
+        double step = a.curveStep, moved = 0.0;
+        if (paced) {
+            // Along the curve by the pace: its parameter advances by the distance over its rate of change.
+            const double u = a.curveProgress, v = 1.0 - u;
+            const double perU = std::hypot(2.0 * v * a.curve.controlNorth + 2.0 * u * (a.curve.endNorth - a.curve.controlNorth),
+                                           2.0 * v * a.curve.controlEast + 2.0 * u * (a.curve.endEast - a.curve.controlEast));
+            moved = lf_paceStep(a, a.curveLengthNm);
+            step = perU > 0.0 ? moved * 1852.0 / perU : 1.0;
+        }
+        const double progress = std::min(a.curveProgress + step, 0.999999);
         LatLon p;
         double h = 0.0;
         if (!gf_positionOnPath(a.curve, p, h, progress)) {
@@ -217,15 +300,32 @@ void lf_followCurve(LiveAircraft& a) {
         }
         if (!lf_turnsOnTheSpot(a, h)) {
             a.curveProgress = progress;
+            a.curveLengthNm = std::max(a.curveLengthNm - moved, 0.0);
             a.position.latitude = p.lat;
             a.position.longitude = normalLongitude(p.lon);
             lf_turnTowards(a, a.phase == PHASE_PUSHING_BACK ? h + kPi : h);
+            if (paced && progress >= 0.999999) lf_reachedEarly(a);
+        } else if (paced) {
+            a.paceKn = 0.0;
         }
     } else {
         const int phase = a.phase;
-        const double way = lf_stepWay(a);
+        // Paced, the way is from here to the next sample, in nm north and east.
+        double north = 0.0, east = 0.0, remaining = 0.0, cosLat = 1.0;
+        double way = std::numeric_limits<double>::quiet_NaN();
+        if (paced) {
+            const PositionSample& to = a.samples.front();
+            cosLat = std::cos(a.position.latitude * kDeg2Rad);
+            north = (to.latitude - a.position.latitude) * kNmPerDegreeLat;
+            east = longitudeDelta(a.position.longitude, to.longitude) * kNmPerDegreeLat * cosLat;
+            remaining = std::sqrt(north * north + east * east);
+            if (a.turnFirst && remaining * 1852.0 > 1.0) way = std::atan2(east, north);
+        } else {
+            way = lf_stepWay(a);
+        }
         const bool turning = !std::isnan(way) && lf_turnsOnTheSpot(a, way);   // it rolls once it points its way
         if (turning) {
+            if (paced) a.paceKn = 0.0;
         } else if (phase == PHASE_PUSHING_BACK) {
             // Backwards: the tail leads towards the next sample.
             lf_turnTowards(a, a.bearingToNext + kPi);
@@ -234,10 +334,25 @@ void lf_followCurve(LiveAircraft& a) {
         } else if (phase == PHASE_AFTER_TAKEOFF || phase == PHASE_AIRBORNE || (!a.onGround && phase != PHASE_MOVING)) {
             a.position.heading = normalHeading(a.position.heading + a.headingStep);
         }
-        if (phase != PHASE_LEAVING_STAND && !turning) {
+        if (paced && !turning) {
+            const double go = lf_paceStep(a, remaining);
+            if (go >= remaining) {
+                a.position.latitude = a.samples.front().latitude;
+                a.position.longitude = a.samples.front().longitude;
+                lf_reachedEarly(a);
+            } else if (remaining > 0.0) {
+                a.position.latitude += north * go / remaining / kNmPerDegreeLat;
+                a.position.longitude = normalLongitude(a.position.longitude + east * go / remaining / (kNmPerDegreeLat * cosLat));
+            }
+        } else if (phase != PHASE_LEAVING_STAND && !turning) {
             a.position.latitude += a.latitudeStep;
             a.position.longitude = normalLongitude(a.position.longitude + a.longitudeStep);
         }
+    }
+    // Moved by its own steps: its pace is what they covered, so that the pace goes on from there.
+    if (!paced) {
+        const double east = longitudeDelta(before.longitude, a.position.longitude) * std::cos(a.position.latitude * kDeg2Rad);
+        a.paceKn = std::hypot(a.position.latitude - before.latitude, east) * kNmPerDegreeLat * kPassesPerHour;
     }
     lf_pointWhereItGoes(a, before);
     if (a.phase == PHASE_AFTER_TAKEOFF)
@@ -252,19 +367,29 @@ void lf_makeCurve(LiveAircraft& a, double turnAngleDeg) {
     const PositionSample& o = a.samples[0];
     const PositionSample& n = a.samples[1];
     PositionSample& t = a.samples[2];
-    const double east = kMetresPerDegreeLat * std::cos(o.latitude * kDeg2Rad);
-    a.curve.originLat = o.latitude;
-    a.curve.originLon = o.longitude;
+    // From where the aircraft is: at its own pace it may reach the oldest sample a little early or late.
+    const LatLon from = std::isfinite(a.position.latitude) && std::isfinite(a.position.longitude) &&
+                                gf_distanceNm(here(a), at(o)) * 1852.0 < 50.0
+                            ? here(a)
+                            : at(o);
+    const double east = kMetresPerDegreeLat * std::cos(from.lat * kDeg2Rad);
+    a.curve.originLat = from.lat;
+    a.curve.originLon = from.lon;
     a.curve.t0 = 0.0;
     a.curve.t1 = 1.0;
-    a.curve.controlNorth = (n.latitude - o.latitude) * kMetresPerDegreeLat;
-    a.curve.controlEast = longitudeDelta(o.longitude, n.longitude) * east;
-    a.curve.endNorth = (t.latitude - o.latitude) * kMetresPerDegreeLat;
-    a.curve.endEast = longitudeDelta(o.longitude, t.longitude) * east;
+    a.curve.controlNorth = (n.latitude - from.lat) * kMetresPerDegreeLat;
+    a.curve.controlEast = longitudeDelta(from.lon, n.longitude) * east;
+    a.curve.endNorth = (t.latitude - from.lat) * kMetresPerDegreeLat;
+    a.curve.endEast = longitudeDelta(from.lon, t.longitude) * east;
     if (!std::isfinite(a.curve.controlEast) || !std::isfinite(a.curve.endEast)) {
         clearCurve(a);
         return;
     }
+    // Its length, nearly: between the chord and the polygon of its control points.
+    const double chord = std::hypot(a.curve.endNorth, a.curve.endEast);
+    const double polygon = std::hypot(a.curve.controlNorth, a.curve.controlEast) +
+                           std::hypot(a.curve.endNorth - a.curve.controlNorth, a.curve.endEast - a.curve.controlEast);
+    a.curveLengthNm = (2.0 * chord + polygon) / 3.0 / 1852.0;
     if (t.groundSpeed == 0.0) t.groundSpeed = (o.groundSpeed + n.groundSpeed) / 2.0;
     a.curveProgress = 0.0;
     a.curveTurnAngle = turnAngleDeg * kDeg2Rad;

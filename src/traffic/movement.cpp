@@ -562,7 +562,11 @@ void lf_airGroundStep(LiveAircraft& a) {
     if (a.samples.size() < 2) return;
     const PositionSample& next = a.samples[1];
     a.turnFirst = a.onGround && a.samples[0].standing && !next.standing ? 1 : 0;
+    // The speeds its records report at the ends of this way, which its pace keeps near.
+    const auto finiteKn = [](double kn) { return std::isfinite(kn) ? std::max(kn, 0.0) : 0.0; };
+    std::tie(a.wayFromKn, a.wayToKn, a.wayFromPass) = std::tuple{finiteKn(a.samples[0].groundSpeed), finiteKn(next.groundSpeed), tick()};
     if (next.standing) {
+        a.paceKn = 0.0;
         a.latitudeStep = 0.0;
         a.longitudeStep = 0.0;
         if (!a.onGround) a.climbPerPass = 0.0;
