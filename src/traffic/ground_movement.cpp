@@ -240,7 +240,8 @@ bool lf_stopAhead(const LiveAircraft& a) {
 double lf_paceStep(LiveAircraft& a, double remainingNm) {
     const PositionSample& to = a.samples.front();
     const int now = tick();
-    const double needed = remainingNm * kPassesPerHour / std::max(to.duePass - now, 1);
+    // Beyond the newest sample it keeps its pace until the next one comes.
+    const double needed = a.pastNext && std::isfinite(a.paceKn) ? a.paceKn : remainingNm * kPassesPerHour / std::max(to.duePass - now, 1);
     const double span = std::max(to.duePass - a.wayFromPass, 1);
     const double u = std::clamp((now - a.wayFromPass) / span, 0.0, 1.0);
     const double reported = a.wayFromKn + (a.wayToKn - a.wayFromKn) * u;
@@ -257,7 +258,10 @@ double lf_paceStep(LiveAircraft& a, double remainingNm) {
         target = std::min(needed, 2.0 * std::max(reported, 150.0));
     }
     // A new aircraft sets off at the speed its records show.
-    if (!std::isfinite(a.paceKn)) a.paceKn = reported > 1.0 ? reported : std::min(target, 30.0);
+    if (!std::isfinite(a.paceKn)) {
+        const double shown = std::isfinite(to.groundSpeed) ? to.groundSpeed : 0.0;
+        a.paceKn = reported > 1.0 ? reported : shown > 1.0 ? shown : std::min(target, 30.0);
+    }
     a.paceKn = std::max(std::clamp(target, a.paceKn - lf_slowDownPerPass(a), a.paceKn + lf_speedUpPerPass(a)), 0.0);
     return a.paceKn / kPassesPerHour;
 }
@@ -313,7 +317,13 @@ void lf_followCurve(LiveAircraft& a) {
         // Paced, the way is from here to the next sample, in nm north and east.
         double north = 0.0, east = 0.0, remaining = 0.0, cosLat = 1.0;
         double way = std::numeric_limits<double>::quiet_NaN();
-        if (paced) {
+        if (paced && a.pastNext) {
+            // Beyond the newest sample, whose successor is still to come: on along its nose.
+            cosLat = std::cos(a.position.latitude * kDeg2Rad);
+            remaining = 1.0;
+            north = std::cos(a.position.heading);
+            east = std::sin(a.position.heading);
+        } else if (paced) {
             const PositionSample& to = a.samples.front();
             cosLat = std::cos(a.position.latitude * kDeg2Rad);
             north = (to.latitude - a.position.latitude) * kNmPerDegreeLat;
@@ -335,11 +345,12 @@ void lf_followCurve(LiveAircraft& a) {
             a.position.heading = normalHeading(a.position.heading + a.headingStep);
         }
         if (paced && !turning) {
-            const double go = lf_paceStep(a, remaining);
-            if (go >= remaining) {
+            const double go = lf_paceStep(a, a.pastNext ? 0.0 : remaining);
+            if (!a.pastNext && go >= remaining) {
                 a.position.latitude = a.samples.front().latitude;
                 a.position.longitude = a.samples.front().longitude;
                 lf_reachedEarly(a);
+                a.pastNext = !a.onGround && a.samples.size() < 2 && go > 0.0 ? 1 : 0;
             } else if (remaining > 0.0) {
                 a.position.latitude += north * go / remaining / kNmPerDegreeLat;
                 a.position.longitude = normalLongitude(a.position.longitude + east * go / remaining / (kNmPerDegreeLat * cosLat));
@@ -350,7 +361,7 @@ void lf_followCurve(LiveAircraft& a) {
         }
     }
     // Moved by its own steps: its pace is what they covered, so that the pace goes on from there.
-    if (!paced) {
+    if (!paced && (a.rejoining || a.towing || a.phase == PHASE_PUSHING_BACK || a.phase == PHASE_LEAVING_STAND)) {
         const double east = longitudeDelta(before.longitude, a.position.longitude) * std::cos(a.position.latitude * kDeg2Rad);
         a.paceKn = std::hypot(a.position.latitude - before.latitude, east) * kNmPerDegreeLat * kPassesPerHour;
     }

@@ -565,6 +565,7 @@ void lf_airGroundStep(LiveAircraft& a) {
     // The speeds its records report at the ends of this way, which its pace keeps near.
     const auto finiteKn = [](double kn) { return std::isfinite(kn) ? std::max(kn, 0.0) : 0.0; };
     std::tie(a.wayFromKn, a.wayToKn, a.wayFromPass) = std::tuple{finiteKn(a.samples[0].groundSpeed), finiteKn(next.groundSpeed), tick()};
+    a.pastNext = 0;
     if (next.standing) {
         a.paceKn = 0.0;
         a.latitudeStep = 0.0;
