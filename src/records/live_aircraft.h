@@ -103,7 +103,7 @@ struct LiveAircraft : Aircraft {
     double wayToKn = 0.0;
     std::int32_t wayFromPass = 0;
     double curveLengthNm = 0.0;
-    std::uint8_t pastNext = 0;   // in the air, early at the newest sample: it goes on along its nose
+    std::uint8_t pastNext = 0;   // early at the newest sample: it goes on along its nose
 
     // The current ground curve; a NaN control point means no curve is set.
     CurvePath curve{0.0, 0.0, 0.0, 0.0, 0.0, 0.0, std::numeric_limits<double>::quiet_NaN(),

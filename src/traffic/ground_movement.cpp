@@ -241,7 +241,7 @@ double lf_paceStep(LiveAircraft& a, double remainingNm) {
     const PositionSample& to = a.samples.front();
     const int now = tick();
     // Beyond the newest sample it keeps its pace until the next one comes; a made-up flight keeps its speed.
-    const bool keeps = (a.pastNext || (!a.onGround && a.extrapolationCount > 0)) && std::isfinite(a.paceKn);
+    const bool keeps = ((a.pastNext && !a.onGround) || (!a.onGround && a.extrapolationCount > 0)) && std::isfinite(a.paceKn);
     const double needed = keeps ? a.paceKn : remainingNm * kPassesPerHour / std::max(to.duePass - now, 1);
     const double span = std::max(to.duePass - a.wayFromPass, 1);
     const double u = std::clamp((now - a.wayFromPass) / span, 0.0, 1.0);
@@ -351,7 +351,8 @@ void lf_followCurve(LiveAircraft& a) {
                 a.position.latitude = a.samples.front().latitude;
                 a.position.longitude = a.samples.front().longitude;
                 lf_reachedEarly(a);
-                a.pastNext = !a.onGround && a.samples.size() < 2 && go > 0.0 ? 1 : 0;
+                // Made-up samples on the ground brake from the one reached: there it waits for them.
+                a.pastNext = a.samples.size() < 2 && go > 0.0 && (!a.onGround || a.extrapolationCount == 0) ? 1 : 0;
             } else if (remaining > 0.0) {
                 a.position.latitude += north * go / remaining / kNmPerDegreeLat;
                 a.position.longitude = normalLongitude(a.position.longitude + east * go / remaining / (kNmPerDegreeLat * cosLat));
