@@ -429,7 +429,8 @@ void lf_groundRetime(LiveAircraft& a) {
     }
     const double r0 = a.groundTurnRate;
     double r = r0;
-    const double d = gf_distanceNm(at(o), at(n));
+    // A made-up sample is timed from where the aircraft is: it goes on from there (lf_extendSamples).
+    const double d = gf_distanceNm(a.extrapolationCount != 0 ? here(a) : at(o), at(n));
     const int passes = std::max(passesFor(d, gf_sampleSpeed(a)), kMinPasses);
     if (hasCurve(a) || a.offBearing) {
         const double angle = a.offBearing ? std::fabs(gf_headingDifference(a.position.heading, a.bearingToNext)) * kRad2Deg

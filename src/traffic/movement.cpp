@@ -158,7 +158,12 @@ void lf_extendSamples(LiveAircraft& a, int count) {
         s.altitude = 0.0;
         s.verticalSpeed = 0.0;   // unless the take-off roll sets one below
     }
-    const double oldestKn = std::isfinite(oldest.groundSpeed) ? std::max(oldest.groundSpeed, 0.0) : 0.0;
+    // A made-up roll goes on from where the aircraft rolls and at its pace, not from its last sample's
+    // position and reported speed, which it may be a little ahead of or behind.
+    const bool fromHere = ground && a.onGround && std::isfinite(a.paceKn) && gf_distanceNm(here(a), at(oldest)) * 1852.0 < 50.0;
+    const LatLon from = fromHere ? here(a) : at(oldest);
+    const double reportedKn = std::isfinite(oldest.groundSpeed) ? std::max(oldest.groundSpeed, 0.0) : 0.0;
+    const double oldestKn = fromHere && !oldest.standing ? a.paceKn : reportedKn;
     const double seconds = lf_madeUpSeconds(a, ground, oldestKn);
     const double speed = lf_extrapolatedSpeed(a, oldest, oldestKn, count, seconds, s);
     s.groundSpeed = speed;
@@ -169,8 +174,7 @@ void lf_extendSamples(LiveAircraft& a, int count) {
     if (segmentKn > 0.0) {
         const double feet = segmentKn * seconds * 100.0 * kFeetPerNm / kPassesPerHour;
         // A take-off roll keeps to its runway's line.
-        const LatLon to = ground && a.underPower ? lf_alongRollLine(a, at(oldest), feet)
-                                                 : gf_destinationPoint(at(oldest), a.position.heading, feet);
+        const LatLon to = ground && a.underPower ? lf_alongRollLine(a, from, feet) : gf_destinationPoint(from, a.position.heading, feet);
         s.latitude = to.lat;
         s.longitude = normalLongitude(to.lon);
         s.standing = (s.latitude == oldest.latitude && s.longitude == oldest.longitude) ? 1 : 0;
@@ -191,6 +195,7 @@ void lf_extendSamples(LiveAircraft& a, int count) {
     if (s.standing && a.phase == PHASE_AT_STAND) wait = kStandWaitPasses;
     if (s.standing && a.phase == PHASE_LEAVING_STAND) wait = kLeavingWaitPasses;
     s.duePass = std::max(oldest.duePass, tick()) + wait;
+    if (getenv("DBGX")) fprintf(stderr, "DBGX tick %d fromHere %d pace %.1f rep %.1f speed %.1f seconds %.1f standing %d oldestStanding %d due %d odue %d dist %.1f\n", tick(), (int)fromHere, a.paceKn, reportedKn, speed, seconds, s.standing, oldest.standing, s.duePass, oldest.duePass, gf_distanceNm(here(a), at(oldest))*1852);
     a.samples.push_back(s);
 }
 
