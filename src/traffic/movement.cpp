@@ -160,7 +160,8 @@ void lf_extendSamples(LiveAircraft& a, int count) {
     }
     // A made-up roll goes on from where the aircraft rolls and at its pace, not from its last sample's
     // position and reported speed, which it may be a little ahead of or behind.
-    const bool fromHere = ground && a.onGround && std::isfinite(a.paceKn) && gf_distanceNm(here(a), at(oldest)) * 1852.0 < 50.0;
+    const bool fromHere =
+        ground && a.onGround && std::isfinite(a.paceKn) && (a.pastNext || gf_distanceNm(here(a), at(oldest)) * 1852.0 < 50.0);
     const LatLon from = fromHere ? here(a) : at(oldest);
     const double reportedKn = std::isfinite(oldest.groundSpeed) ? std::max(oldest.groundSpeed, 0.0) : 0.0;
     const double oldestKn = fromHere && !oldest.standing ? a.paceKn : reportedKn;
