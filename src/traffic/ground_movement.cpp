@@ -30,8 +30,15 @@ constexpr double kFlareFloorPitch = -4.0 * kDeg2Rad;   // nose up is negative
 constexpr double kMidSampleSegmentNm = 0.02699784017278618;   // 50 m
 constexpr int kClimbAfterRotationPasses = 300;
 constexpr double kRollingMetresPerPass = 0.015;     // 1.5 m/s
-constexpr double kPathTurnPerPass = 1.0 * kDeg2Rad;  // a sharp corner is turned within a second or two
+constexpr double kDefaultGroundTurnPerPass = 0.07 * kDeg2Rad;
 constexpr double kSetOffWithinRad = 30.0 * kDeg2Rad;
+
+// The quickest ground turn per pass: three times the class's taxi rate, as in a tight turn at a
+// crawl (a sharp corner, a turn on the spot), never the corner's own suddenness.
+double lf_quickestTurn(const LiveAircraft& a) {
+    const double r = a.groundTurnRate;
+    return 3.0 * (std::isfinite(r) && r > 0.0 ? r : kDefaultGroundTurnPerPass);
+}
 
 // The ground turn per pass: the re-timed rate, or the class's rate when none is set.
 double lf_turnRate(const LiveAircraft& a) {
@@ -169,7 +176,7 @@ void lf_keepSane(LiveAircraft& a, const PositionBlock& before) {
 }
 
 // A ground aircraft rolling forwards points where it goes: its heading follows the direction it moved
-// in this pass, turning as fast as the path turns (at least at the class's rate). Slower than a walk
+// in this pass, turning as fast as the path turns up to a tight taxi turn's rate. Slower than a walk
 // the direction is left alone, so position noise never turns it.
 void lf_pointWhereItGoes(LiveAircraft& a, const PositionBlock& before) {
     if (!a.onGround || (a.phase != PHASE_MOVING && a.phase != PHASE_STAND_CLEANUP)) return;
@@ -177,7 +184,7 @@ void lf_pointWhereItGoes(LiveAircraft& a, const PositionBlock& before) {
     const LatLon to = here(a);
     if (gf_distanceNm(from, to) * 1852.0 < kRollingMetresPerPass) return;
     const double d = gf_headingDifference(before.heading, gf_initialBearing(from, to));
-    const double step = std::max(lf_turnRate(a), kPathTurnPerPass);
+    const double step = lf_quickestTurn(a);
     a.position.heading = normalHeading(before.heading + std::clamp(d, -step, step));
 }
 
@@ -190,7 +197,7 @@ bool lf_turnsOnTheSpot(LiveAircraft& a, double way) {
         a.turnFirst = 0;
         return false;
     }
-    a.position.heading = normalHeading(a.position.heading + std::copysign(kPathTurnPerPass, d));
+    a.position.heading = normalHeading(a.position.heading + std::copysign(lf_quickestTurn(a), d));
     return true;
 }
 
