@@ -103,6 +103,7 @@ struct LiveAircraft : Aircraft {
     double wayToKn = 0.0;
     std::int32_t wayFromPass = 0;
     double curveLengthNm = 0.0;
+    double curveMostKn = 0.0;    // the fastest it turns along the curve at its class's quickest rate
     std::uint8_t pastNext = 0;   // early at the newest sample: it goes on along its nose
 
     // The current ground curve; a NaN control point means no curve is set.

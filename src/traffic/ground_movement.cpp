@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <mutex>
+#include <tuple>
 
 #include "airports/airport_files.h"
 #include "core/format.h"
@@ -31,7 +32,7 @@ constexpr double kMidSampleSegmentNm = 0.02699784017278618;   // 50 m
 constexpr int kClimbAfterRotationPasses = 300;
 constexpr double kRollingMetresPerPass = 0.015;     // 1.5 m/s
 constexpr double kDefaultGroundTurnPerPass = 0.07 * kDeg2Rad;
-constexpr double kSetOffWithinRad = 30.0 * kDeg2Rad;
+constexpr double kSetOffWithinRad = 20.0 * kDeg2Rad;   // within the slip it may roll at
 
 // The quickest ground turn per pass: three times the class's taxi rate, as in a tight turn at a
 // crawl (a sharp corner, a turn on the spot), never the corner's own suddenness.
@@ -215,6 +216,10 @@ constexpr double kFasterThanReported = 1.2;
 constexpr double kGroundCatchUpKn = 20.0;
 constexpr double kFastestGroundKn = 250.0;
 constexpr double kAirReportedFloorKn = 60.0;
+// A ground aircraft whose way lies further off its nose than it may slip crawls round the corner.
+constexpr double kMostSlipRad = 25.0 * kDeg2Rad;
+constexpr double kCornerKn = 2.5;
+constexpr double kSharpCornerRad = 45.0 * kDeg2Rad;
 
 // The phases whose way is followed at the aircraft's own pace; push back, leaving the stand, the
 // steering back after made-up flight and towing move by their own steps.
@@ -243,8 +248,18 @@ bool lf_stopAhead(const LiveAircraft& a) {
     return after.standing || (after.latitude == to.latitude && after.longitude == to.longitude);
 }
 
+// The way turns sharply at the next sample (no curve rounds it): the aircraft slows to crawl round.
+bool lf_sharpCornerAhead(const LiveAircraft& a) {
+    if (hasCurve(a) || a.samples.size() < 2) return false;
+    const PositionSample& to = a.samples[0];
+    const PositionSample& after = a.samples[1];
+    if (after.latitude == to.latitude && after.longitude == to.longitude) return false;
+    const double in = gf_initialBearing(here(a), at(to)), out = gf_initialBearing(at(to), at(after));
+    return std::fabs(gf_headingDifference(in, out)) > kSharpCornerRad;
+}
+
 // The distance (nm) to go in this pass, `remainingNm` short of the next sample, and the new pace.
-double lf_paceStep(LiveAircraft& a, double remainingNm) {
+double lf_paceStep(LiveAircraft& a, double remainingNm, double mostKn = kFastestGroundKn) {
     const PositionSample& to = a.samples.front();
     const int now = tick();
     // Beyond the newest sample it keeps its pace until the next one comes; a made-up flight keeps its speed.
@@ -258,8 +273,10 @@ double lf_paceStep(LiveAircraft& a, double remainingNm) {
         if (reported > 1.0)
             target = std::clamp(needed, kSlowerThanReported * reported,
                                 std::max(kFasterThanReported * reported, std::min(needed, reported + kGroundCatchUpKn)));
-        target = std::min(target, kFastestGroundKn);
-        if (lf_stopAhead(a)) target = std::min(target, std::sqrt(2.0 * lf_slowDownPerPass(a) * 100.0 * remainingNm * 3600.0));
+        target = std::min(target, mostKn);
+        const double brakeKn2 = 2.0 * lf_slowDownPerPass(a) * 100.0 * remainingNm * 3600.0;
+        if (lf_stopAhead(a)) target = std::min(target, std::sqrt(brakeKn2));
+        else if (lf_sharpCornerAhead(a)) target = std::min(target, std::sqrt(kCornerKn * kCornerKn + brakeKn2));
     } else if (reported >= kAirReportedFloorKn) {
         target = std::clamp(needed, kSlowerThanReported * reported, kFasterThanReported * reported);
     } else {
@@ -299,9 +316,11 @@ void lf_followCurve(LiveAircraft& a) {
         if (paced) {
             // Along the curve by the pace: its parameter advances by the distance over its rate of change.
             const double u = a.curveProgress, v = 1.0 - u;
-            const double perU = std::hypot(2.0 * v * a.curve.controlNorth + 2.0 * u * (a.curve.endNorth - a.curve.controlNorth),
-                                           2.0 * v * a.curve.controlEast + 2.0 * u * (a.curve.endEast - a.curve.controlEast));
-            moved = lf_paceStep(a, a.curveLengthNm);
+            const double dNorth = 2.0 * v * a.curve.controlNorth + 2.0 * u * (a.curve.endNorth - a.curve.controlNorth);
+            const double dEast = 2.0 * v * a.curve.controlEast + 2.0 * u * (a.curve.endEast - a.curve.controlEast);
+            const bool corner = a.onGround && std::fabs(gf_headingDifference(a.position.heading, normalHeading(std::atan2(dEast, dNorth)))) > kMostSlipRad;
+            moved = lf_paceStep(a, a.curveLengthNm, corner ? kCornerKn : a.onGround ? a.curveMostKn : kFastestGroundKn);
+            const double perU = std::hypot(dNorth, dEast);
             step = perU > 0.0 ? moved * 1852.0 / perU : 1.0;
         }
         const double progress = std::min(a.curveProgress + step, 0.999999);
@@ -353,8 +372,18 @@ void lf_followCurve(LiveAircraft& a) {
         } else if (phase == PHASE_AFTER_TAKEOFF || phase == PHASE_AIRBORNE || (!a.onGround && phase != PHASE_MOVING)) {
             a.position.heading = normalHeading(a.position.heading + a.headingStep);
         }
+        double mostKn = kFastestGroundKn;
+        if (paced && !turning && a.onGround && !a.pastNext && remaining * 1852.0 > 0.5) {
+            // Never sideways: it moves at most a slip off its nose, crawling while its nose comes round.
+            const double off = gf_headingDifference(before.heading, normalHeading(std::atan2(east, north)));
+            if (std::fabs(off) > kMostSlipRad) {
+                a.position.heading = normalHeading(before.heading + std::copysign(std::min(lf_quickestTurn(a), std::fabs(off)), off));
+                const double way = a.position.heading + std::copysign(kMostSlipRad, off);
+                std::tie(north, east, mostKn) = std::tuple{remaining * std::cos(way), remaining * std::sin(way), kCornerKn};
+            }
+        }
         if (paced && !turning) {
-            const double go = lf_paceStep(a, a.pastNext ? 0.0 : remaining);
+            const double go = lf_paceStep(a, a.pastNext ? 0.0 : remaining, mostKn);
             if (!a.pastNext && go >= remaining) {
                 a.position.latitude = a.samples.front().latitude;
                 a.position.longitude = a.samples.front().longitude;
@@ -389,10 +418,7 @@ void lf_makeCurve(LiveAircraft& a, double turnAngleDeg) {
     const PositionSample& n = a.samples[1];
     PositionSample& t = a.samples[2];
     // From where the aircraft is: at its own pace it may reach the oldest sample a little early or late.
-    const LatLon from = std::isfinite(a.position.latitude) && std::isfinite(a.position.longitude) &&
-                                gf_distanceNm(here(a), at(o)) * 1852.0 < 50.0
-                            ? here(a)
-                            : at(o);
+    const LatLon from = lf_paced(a) && std::isfinite(a.position.latitude) && std::isfinite(a.position.longitude) ? here(a) : at(o);
     const double east = kMetresPerDegreeLat * std::cos(from.lat * kDeg2Rad);
     a.curve.originLat = from.lat;
     a.curve.originLon = from.lon;
@@ -411,6 +437,10 @@ void lf_makeCurve(LiveAircraft& a, double turnAngleDeg) {
     const double polygon = std::hypot(a.curve.controlNorth, a.curve.controlEast) +
                            std::hypot(a.curve.endNorth - a.curve.controlNorth, a.curve.endEast - a.curve.controlEast);
     a.curveLengthNm = (2.0 * chord + polygon) / 3.0 / 1852.0;
+    // Its tangent turns by the turn angle along its length: no faster than the quickest taxi turn.
+    const double turnRadPerS = lf_quickestTurn(a) * 100.0;
+    a.curveMostKn = turnAngleDeg > 0.0 ? std::max(turnRadPerS * a.curveLengthNm * 1852.0 / (turnAngleDeg * kDeg2Rad) / 0.514444, kCornerKn)
+                                       : kFastestGroundKn;
     if (t.groundSpeed == 0.0) t.groundSpeed = (o.groundSpeed + n.groundSpeed) / 2.0;
     a.curveProgress = 0.0;
     a.curveTurnAngle = turnAngleDeg * kDeg2Rad;
