@@ -288,7 +288,6 @@ double lf_paceStep(LiveAircraft& a, double remainingNm, double mostKn = kFastest
         a.paceKn = reported > 1.0 ? reported : shown > 1.0 ? shown : std::min(target, 30.0);
     }
     a.paceKn = std::max(std::clamp(target, a.paceKn - lf_slowDownPerPass(a), a.paceKn + lf_speedUpPerPass(a)), 0.0);
-    if (getenv("DBGP") && now % 50 == 0 && now >= atoi(getenv("DBGP")) && now <= atoi(getenv("DBGP")) + 1500) fprintf(stderr, "DBGP %d need %.1f rep %.1f tgt %.1f pace %.1f rem %.4f due %d stop %d past %d curve %d n %zu\n", now, needed, reported, target, a.paceKn, remainingNm, to.duePass, (int)lf_stopAhead(a), a.pastNext, (int)hasCurve(a), a.samples.size());
     return a.paceKn / kPassesPerHour;
 }
 

@@ -196,7 +196,6 @@ void lf_extendSamples(LiveAircraft& a, int count) {
     if (s.standing && a.phase == PHASE_AT_STAND) wait = kStandWaitPasses;
     if (s.standing && a.phase == PHASE_LEAVING_STAND) wait = kLeavingWaitPasses;
     s.duePass = std::max(oldest.duePass, tick()) + wait;
-    if (getenv("DBGX")) fprintf(stderr, "DBGX tick %d fromHere %d pace %.1f rep %.1f speed %.1f seconds %.1f standing %d oldestStanding %d due %d odue %d dist %.1f\n", tick(), (int)fromHere, a.paceKn, reportedKn, speed, seconds, s.standing, oldest.standing, s.duePass, oldest.duePass, gf_distanceNm(here(a), at(oldest))*1852);
     a.samples.push_back(s);
 }
 
@@ -566,7 +565,10 @@ void lf_airGroundStep(LiveAircraft& a) {
         lf_retimeNextSample(a);
     // Parking on a stand or a push back may have rebuilt the queue.
     if (a.samples.size() < 2) return;
-    const PositionSample& next = a.samples[1];
+    PositionSample& next = a.samples[1];
+    // Late on the ground, at its own pace, it first rolls on to where its records stand still.
+    if (next.standing && a.onGround && a.phase == PHASE_MOVING && a.paceKn > 0.5 && gf_distanceNm(here(a), at(next)) * 1852.0 > 2.0)
+        next.standing = 0;
     a.turnFirst = a.onGround && a.samples[0].standing && !next.standing ? 1 : 0;
     // The speeds its records report at the ends of this way, which its pace keeps near.
     const auto finiteKn = [](double kn) { return std::isfinite(kn) ? std::max(kn, 0.0) : 0.0; };
