@@ -250,11 +250,14 @@ bool lf_stopAhead(const LiveAircraft& a) {
 
 // The way turns sharply at the next sample (no curve rounds it): the aircraft slows to crawl round.
 bool lf_sharpCornerAhead(const LiveAircraft& a) {
-    if (hasCurve(a) || a.samples.size() < 2) return false;
+    if (a.samples.size() < 2) return false;
     const PositionSample& to = a.samples[0];
     const PositionSample& after = a.samples[1];
     if (after.latitude == to.latitude && after.longitude == to.longitude) return false;
-    const double in = gf_initialBearing(here(a), at(to)), out = gf_initialBearing(at(to), at(after));
+    // The way in: a curve's at its end, else straight from here.
+    const double in = hasCurve(a) ? std::atan2(a.curve.endEast - a.curve.controlEast, a.curve.endNorth - a.curve.controlNorth)
+                                  : gf_initialBearing(here(a), at(to));
+    const double out = gf_initialBearing(at(to), at(after));
     return std::fabs(gf_headingDifference(in, out)) > kSharpCornerRad;
 }
 
@@ -403,6 +406,7 @@ void lf_followCurve(LiveAircraft& a) {
         const double east = longitudeDelta(before.longitude, a.position.longitude) * std::cos(a.position.latitude * kDeg2Rad);
         a.paceKn = std::hypot(a.position.latitude - before.latitude, east) * kNmPerDegreeLat * kPassesPerHour;
     }
+    if (getenv("DBGW") && a.onGround) { const LatLon f{before.latitude, before.longitude}; const double m = gf_distanceNm(f, here(a))*1852; if (m > 0.012 && std::fabs(gf_headingDifference(before.heading, gf_initialBearing(f, here(a)))) > 40*kDeg2Rad) fprintf(stderr, "DBGW tick %d m %.3f hdg %.1f way %.1f curve %d paced %d phase %d past %d pace %.1f turnFirst %d n %zu\n", tick(), m, before.heading*kRad2Deg, gf_initialBearing(f, here(a))*kRad2Deg, (int)hasCurve(a), (int)paced, a.phase, a.pastNext, a.paceKn, a.turnFirst, a.samples.size()); }
     lf_pointWhereItGoes(a, before);
     if (a.phase == PHASE_AFTER_TAKEOFF)
         lf_afterTakeoff(a);
@@ -438,7 +442,8 @@ void lf_makeCurve(LiveAircraft& a, double turnAngleDeg) {
     a.curveLengthNm = (2.0 * chord + polygon) / 3.0 / 1852.0;
     // Its tangent turns by the turn angle along its length: no faster than the quickest taxi turn.
     const double turnRadPerS = lf_quickestTurn(a) * 100.0;
-    a.curveMostKn = turnAngleDeg > 0.0 ? std::max(turnRadPerS * a.curveLengthNm * 1852.0 / (turnAngleDeg * kDeg2Rad) / 0.514444, kCornerKn)
+    // (half that: its curvature is sharpest at the middle).
+    a.curveMostKn = turnAngleDeg > 0.0 ? std::max(0.5 * turnRadPerS * a.curveLengthNm * 1852.0 / (turnAngleDeg * kDeg2Rad) / 0.514444, kCornerKn)
                                        : kFastestGroundKn;
     if (t.groundSpeed == 0.0) t.groundSpeed = (o.groundSpeed + n.groundSpeed) / 2.0;
     a.curveProgress = 0.0;

@@ -205,6 +205,7 @@ TEST_F(ReplayTest, DepartureHoldsBesideAStandKeepsItsTimingAndPointsWhereItGoes)
             latest = std::max(latest, behind(s, records));
     }
     int moving = 0;
+    if (getenv("DBGT")) for (std::size_t i = 100; i < trace.size(); i += 100) fprintf(stderr, "DBGT %d kn %.1f hdg %.1f gnd %d ph %d behind %.1f\n", trace[i].pass, gf_distanceNm(trace[i-100].p, trace[i].p)*3600, trace[i].heading*kRad2Deg, trace[i].onGround, trace[i].phase, behind(trace[i], records));
     EXPECT_EQ(sidewaysSeconds(trace, moving), 0);
     EXPECT_GT(moving, 20);
     EXPECT_LE(latest, 1.0) << "seconds behind its feed beyond the play delay";
