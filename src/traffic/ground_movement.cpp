@@ -313,15 +313,19 @@ double lf_stepWay(const LiveAircraft& a) {
 void lf_followCurve(LiveAircraft& a) {
     const PositionBlock before = a.position;
     const bool paced = lf_paced(a);
+    // Along a curve by the pace: its parameter advances by the distance over its rate of change.
+    const double u = a.curveProgress, v = 1.0 - u;
+    const double dNorth = 2.0 * v * a.curve.controlNorth + 2.0 * u * (a.curve.endNorth - a.curve.controlNorth);
+    const double dEast = 2.0 * v * a.curve.controlEast + 2.0 * u * (a.curve.endEast - a.curve.controlEast);
+    // A curve that turns away faster than the nose can follow is left: the aircraft makes for the curve's
+    // end straight, slipping no more than it may and crawling while its nose comes round.
+    if (paced && a.onGround && hasCurve(a) && a.paceKn > kCornerKn &&
+        std::fabs(gf_headingDifference(a.position.heading, normalHeading(std::atan2(dEast, dNorth)))) > kMostSlipRad)
+        clearCurve(a);
     if (hasCurve(a)) {
         double step = a.curveStep, moved = 0.0;
         if (paced) {
-            // Along the curve by the pace: its parameter advances by the distance over its rate of change.
-            const double u = a.curveProgress, v = 1.0 - u;
-            const double dNorth = 2.0 * v * a.curve.controlNorth + 2.0 * u * (a.curve.endNorth - a.curve.controlNorth);
-            const double dEast = 2.0 * v * a.curve.controlEast + 2.0 * u * (a.curve.endEast - a.curve.controlEast);
-            const bool corner = a.onGround && std::fabs(gf_headingDifference(a.position.heading, normalHeading(std::atan2(dEast, dNorth)))) > kMostSlipRad;
-            moved = lf_paceStep(a, a.curveLengthNm, corner ? kCornerKn : a.onGround ? a.curveMostKn : kFastestGroundKn);
+            moved = lf_paceStep(a, a.curveLengthNm, a.onGround ? a.curveMostKn : kFastestGroundKn);
             const double perU = std::hypot(dNorth, dEast);
             step = perU > 0.0 ? moved * 1852.0 / perU : 1.0;
         }
