@@ -215,6 +215,7 @@ constexpr double kFasterThanReported = 1.2;
 // above the reported taxi speed.
 constexpr double kGroundCatchUpKn = 20.0;
 constexpr double kFastestGroundKn = 250.0;
+constexpr int kNewPasses = 1500;
 constexpr double kAirReportedFloorKn = 60.0;
 // A ground aircraft whose way lies further off its nose than it may slip crawls round the corner.
 constexpr double kMostSlipRad = 25.0 * kDeg2Rad;
@@ -228,11 +229,11 @@ bool lf_paced(const LiveAircraft& a) {
     return a.phase == PHASE_MOVING || a.phase == PHASE_STAND_CLEANUP || a.phase == PHASE_AIRBORNE || a.phase == PHASE_AFTER_TAKEOFF;
 }
 
-// Speeding up and slowing down per pass (kn): on the ground thrust and brakes (a quarter g, a light
-// aircraft's less), in the air thrust and drag.
+// Speeding up and slowing down per pass (kn): on the ground take-off thrust and brakes (0.28 g and
+// a quarter g, a light aircraft's less), in the air thrust and drag.
 double lf_speedUpPerPass(const LiveAircraft& a) {
     if (!a.onGround) return a.sizeClass == SIZE_ROTORCRAFT ? 0.05 : 0.03;
-    return a.sizeClass == SIZE_LIGHT ? 0.03 : 0.045;
+    return a.sizeClass == SIZE_LIGHT ? 0.03 : 0.055;
 }
 double lf_slowDownPerPass(const LiveAircraft& a) {
     if (!a.onGround) return a.sizeClass == SIZE_ROTORCRAFT ? 0.05 : 0.03;
@@ -273,9 +274,11 @@ double lf_paceStep(LiveAircraft& a, double remainingNm, double mostKn = kFastest
     const double reported = a.wayFromKn + (a.wayToKn - a.wayFromKn) * u;
     double target = needed;
     if (a.onGround) {
+        // Just created, it shows the speed its records report before it catches up with any leap.
+        const double catchUpKn = now - a.creationPass > kNewPasses ? kGroundCatchUpKn : 0.0;
         if (reported > 1.0)
             target = std::clamp(needed, kSlowerThanReported * reported,
-                                std::max(kFasterThanReported * reported, std::min(needed, reported + kGroundCatchUpKn)));
+                                std::max(kFasterThanReported * reported, std::min(needed, reported + catchUpKn)));
         target = std::min(target, mostKn);
         const double brakeKn2 = 2.0 * lf_slowDownPerPass(a) * 100.0 * remainingNm * 3600.0;
         if (lf_stopAhead(a)) target = std::min(target, std::sqrt(brakeKn2));
