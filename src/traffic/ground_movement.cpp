@@ -221,23 +221,14 @@ constexpr double kAirReportedFloorKn = 60.0;
 constexpr double kMostSlipRad = 25.0 * kDeg2Rad;
 constexpr double kCornerKn = 2.5;
 constexpr double kSharpCornerRad = 45.0 * kDeg2Rad;
+// Braking for a stop, it creeps the last metre rather than never quite arriving.
+constexpr double kStopCreepKn = 1.0;
 
 // The phases whose way is followed at the aircraft's own pace; push back, leaving the stand, the
 // steering back after made-up flight and towing move by their own steps.
 bool lf_paced(const LiveAircraft& a) {
     if (a.rejoining || a.towing || a.samples.empty()) return false;
     return a.phase == PHASE_MOVING || a.phase == PHASE_STAND_CLEANUP || a.phase == PHASE_AIRBORNE || a.phase == PHASE_AFTER_TAKEOFF;
-}
-
-// Speeding up and slowing down per pass (kn): on the ground take-off thrust and brakes (0.28 g and
-// a quarter g, a light aircraft's less), in the air thrust and drag.
-double lf_speedUpPerPass(const LiveAircraft& a) {
-    if (!a.onGround) return a.sizeClass == SIZE_ROTORCRAFT ? 0.05 : 0.03;
-    return a.sizeClass == SIZE_LIGHT ? 0.03 : 0.055;
-}
-double lf_slowDownPerPass(const LiveAircraft& a) {
-    if (!a.onGround) return a.sizeClass == SIZE_ROTORCRAFT ? 0.05 : 0.03;
-    return a.sizeClass == SIZE_LIGHT ? 0.04 : 0.05;
 }
 
 // The next sample is a stop (standing, or where the one after it stands): the aircraft brakes to
@@ -280,8 +271,8 @@ double lf_paceStep(LiveAircraft& a, double remainingNm, double mostKn = kFastest
             target = std::clamp(needed, kSlowerThanReported * reported,
                                 std::max(kFasterThanReported * reported, std::min(needed, reported + catchUpKn)));
         target = std::min(target, mostKn);
-        const double brakeKn2 = 2.0 * lf_slowDownPerPass(a) * 100.0 * remainingNm * 3600.0;
-        if (lf_stopAhead(a)) target = std::min(target, std::sqrt(brakeKn2));
+        const double brakeKn2 = 2.0 * slowDownPerPass(a) * 100.0 * remainingNm * 3600.0;
+        if (lf_stopAhead(a)) target = std::min(target, std::sqrt(kStopCreepKn * kStopCreepKn + brakeKn2));
         else if (lf_sharpCornerAhead(a)) target = std::min(target, std::sqrt(kCornerKn * kCornerKn + brakeKn2));
     } else if (reported >= kAirReportedFloorKn) {
         target = std::clamp(needed, kSlowerThanReported * reported, kFasterThanReported * reported);
@@ -293,13 +284,14 @@ double lf_paceStep(LiveAircraft& a, double remainingNm, double mostKn = kFastest
         const double shown = std::isfinite(to.groundSpeed) ? to.groundSpeed : 0.0;
         a.paceKn = reported > 1.0 ? reported : shown > 1.0 ? shown : std::min(target, 30.0);
     }
-    a.paceKn = std::max(std::clamp(target, a.paceKn - lf_slowDownPerPass(a), a.paceKn + lf_speedUpPerPass(a)), 0.0);
+    a.paceKn = std::max(std::clamp(target, a.paceKn - slowDownPerPass(a), a.paceKn + speedUpPerPass(a)), 0.0);
     return a.paceKn / kPassesPerHour;
 }
 
 // At the next sample before it falls due: the aircraft goes on to the one after without waiting.
 void lf_reachedEarly(LiveAircraft& a) {
-    if (a.samples.size() >= 2) a.samples.front().duePass = std::min(a.samples.front().duePass, tick() + 1);
+    // Where its records stand still it waits for their time.
+    if (a.samples.size() >= 2 && !lf_stopAhead(a)) a.samples.front().duePass = std::min(a.samples.front().duePass, tick() + 1);
 }
 
 // The way of a straight step, or none (the aircraft stands, or creeps slower than a walk and its
@@ -413,7 +405,6 @@ void lf_followCurve(LiveAircraft& a) {
         const double east = longitudeDelta(before.longitude, a.position.longitude) * std::cos(a.position.latitude * kDeg2Rad);
         a.paceKn = std::hypot(a.position.latitude - before.latitude, east) * kNmPerDegreeLat * kPassesPerHour;
     }
-    if (getenv("DBGW") && a.onGround) { const LatLon f{before.latitude, before.longitude}; const double m = gf_distanceNm(f, here(a))*1852; if (m > 0.012 && std::fabs(gf_headingDifference(before.heading, gf_initialBearing(f, here(a)))) > 40*kDeg2Rad) fprintf(stderr, "DBGW tick %d m %.3f hdg %.1f way %.1f curve %d paced %d phase %d past %d pace %.1f turnFirst %d n %zu\n", tick(), m, before.heading*kRad2Deg, gf_initialBearing(f, here(a))*kRad2Deg, (int)hasCurve(a), (int)paced, a.phase, a.pastNext, a.paceKn, a.turnFirst, a.samples.size()); }
     lf_pointWhereItGoes(a, before);
     if (a.phase == PHASE_AFTER_TAKEOFF)
         lf_afterTakeoff(a);

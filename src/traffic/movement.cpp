@@ -567,7 +567,7 @@ void lf_airGroundStep(LiveAircraft& a) {
     if (a.samples.size() < 2) return;
     PositionSample& next = a.samples[1];
     // Late on the ground, at its own pace, it first rolls on to where its records stand still.
-    if (next.standing && a.onGround && a.phase == PHASE_MOVING && a.paceKn > 0.5 && gf_distanceNm(here(a), at(next)) * 1852.0 > 2.0)
+    if (next.standing && a.onGround && a.phase == PHASE_MOVING && gf_distanceNm(here(a), at(next)) * 1852.0 > 2.0)
         next.standing = 0;
     a.turnFirst = a.onGround && a.samples[0].standing && !next.standing ? 1 : 0;
     // The speeds its records report at the ends of this way, which its pace keeps near.
@@ -593,15 +593,17 @@ void lf_airGroundStep(LiveAircraft& a) {
 namespace {
 
 // A ground aircraft that stands and whose next sample moves sets off when the real one would have:
-// from rest at the next sample's speed it covers the distance in twice the time of that speed, and
-// reaches the next sample when that falls due. True while it still waits.
+// speeding up from rest to the next sample's speed it reaches the next sample when that falls due.
+// True while it still waits.
 bool lf_waitsToSetOff(LiveAircraft& a) {
     if (!a.onGround || a.phase != PHASE_MOVING || a.extrapolationCount != 0) return false;
     PositionSample& oldest = a.samples[0];
     const PositionSample& next = a.samples[1];
     if (!oldest.standing || next.standing) return false;
+    // At the next sample's speed, and the time it takes to reach that from rest to spare.
     const double d = gf_distanceNm(here(a), at(next));
-    const int start = next.duePass - passesFor(d, next.groundSpeed / 2.0);
+    const double kn = std::isfinite(next.groundSpeed) ? std::max(next.groundSpeed, 1.0) : 1.0;
+    const int start = next.duePass - passesFor(d, kn) - static_cast<int>(kn / speedUpPerPass(a));
     if (tick() >= start) return false;
     oldest.duePass = start;
     a.latitudeStep = a.longitudeStep = 0.0;

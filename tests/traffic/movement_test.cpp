@@ -205,7 +205,6 @@ TEST_F(ReplayTest, DepartureHoldsBesideAStandKeepsItsTimingAndPointsWhereItGoes)
             latest = std::max(latest, behind(s, records));
     }
     int moving = 0;
-    if (getenv("DBGT")) for (std::size_t i = 100; i < trace.size(); i += 100) fprintf(stderr, "DBGT %d kn %.1f hdg %.1f gnd %d ph %d behind %.1f\n", trace[i].pass, gf_distanceNm(trace[i-100].p, trace[i].p)*3600, trace[i].heading*kRad2Deg, trace[i].onGround, trace[i].phase, behind(trace[i], records));
     EXPECT_EQ(sidewaysSeconds(trace, moving), 0);
     EXPECT_GT(moving, 20);
     EXPECT_LE(latest, 1.0) << "seconds behind its feed beyond the play delay";
@@ -237,7 +236,6 @@ TEST_F(ReplayTest, TaxiingAircraftStaysThroughAMinuteWithoutRecords) {
     ASSERT_GT(trace.size(), 1000u);
     for (std::size_t i = 1; i < trace.size(); ++i)
         ASSERT_EQ(trace[i].pass, trace[i - 1].pass + 1) << "gone from the simulator after pass " << trace[i - 1].pass;
-    if (getenv("DBGT")) for (std::size_t i = 100; i < trace.size(); i += 100) fprintf(stderr, "DBGT %d kn %.1f hdg %.1f gnd %d ph %d behind %.1f\n", trace[i].pass, gf_distanceNm(trace[i-100].p, trace[i].p)*3600, trace[i].heading*kRad2Deg, trace[i].onGround, trace[i].phase, behind(trace[i], records));
     EXPECT_LE(behind(trace.back(), records), 1.0) << "seconds behind its feed when its records end";
     int moving = 0;
     EXPECT_EQ(sidewaysSeconds(trace, moving), 0) << "of " << moving << " moving seconds (it turns round to line up)";

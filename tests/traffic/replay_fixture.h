@@ -184,7 +184,7 @@ protected:
             const auto& b = trace[i - 100];
             if (!s.onGround || !b.onGround || gf_distanceNm(b.p, s.p) * 1852.0 < 1.5) continue;
             ++moving;
-            if (std::fabs(gf_headingDifference(gf_initialBearing(b.p, s.p), s.heading)) > 30.0 * kDeg2Rad) { ++sideways; if (getenv("DBGS")) fprintf(stderr, "DBGS pass %d m %.1f hdg %.1f way %.1f prevhdg %.1f\n", s.pass, gf_distanceNm(b.p, s.p)*1852, s.heading*kRad2Deg, gf_initialBearing(b.p, s.p)*kRad2Deg, b.heading*kRad2Deg); }
+            if (std::fabs(gf_headingDifference(gf_initialBearing(b.p, s.p), s.heading)) > 30.0 * kDeg2Rad) ++sideways;
         }
         return sideways;
     }
