@@ -237,7 +237,7 @@ bool lf_stopAhead(const LiveAircraft& a) {
     if (!a.onGround || a.samples.size() < 2) return false;
     const PositionSample& to = a.samples[0];
     const PositionSample& after = a.samples[1];
-    return after.standing || (after.latitude == to.latitude && after.longitude == to.longitude);
+    return (after.standing || (after.latitude == to.latitude && after.longitude == to.longitude)) && !staleRepeat(a, 1);
 }
 
 // The way turns sharply at the next sample (no curve rounds it): the aircraft slows to crawl round.
@@ -288,10 +288,16 @@ double lf_paceStep(LiveAircraft& a, double remainingNm, double mostKn = kFastest
     return a.paceKn / kPassesPerHour;
 }
 
-// At the next sample before it falls due: the aircraft goes on to the one after without waiting.
-void lf_reachedEarly(LiveAircraft& a) {
-    // Where its records stand still it waits for their time.
-    if (a.samples.size() >= 2 && !lf_stopAhead(a)) a.samples.front().duePass = std::min(a.samples.front().duePass, tick() + 1);
+// At the next sample before it falls due: the aircraft goes on to the one after without waiting, or
+// along its nose while that one is still to come. Where its records stand still it waits for their
+// time, and so it does for made-up samples on the ground, which brake from the one reached.
+void lf_reachedEarly(LiveAircraft& a, double movedNm) {
+    if (a.samples.size() >= 2) {
+        if (!lf_stopAhead(a)) a.samples.front().duePass = std::min(a.samples.front().duePass, tick() + 1);
+    } else if (movedNm > 0.0 && (!a.onGround || a.extrapolationCount == 0)) {
+        clearCurve(a);
+        a.pastNext = 1;
+    }
 }
 
 // The way of a straight step, or none (the aircraft stands, or creeps slower than a walk and its
@@ -337,7 +343,7 @@ void lf_followCurve(LiveAircraft& a) {
             a.position.latitude = p.lat;
             a.position.longitude = normalLongitude(p.lon);
             lf_turnTowards(a, a.phase == PHASE_PUSHING_BACK ? h + kPi : h);
-            if (paced && progress >= 0.999999) lf_reachedEarly(a);
+            if (paced && progress >= 0.999999) lf_reachedEarly(a, moved);
         } else if (paced) {
             a.paceKn = 0.0;
         }
@@ -388,9 +394,7 @@ void lf_followCurve(LiveAircraft& a) {
             if (!a.pastNext && go >= remaining) {
                 a.position.latitude = a.samples.front().latitude;
                 a.position.longitude = a.samples.front().longitude;
-                lf_reachedEarly(a);
-                // Made-up samples on the ground brake from the one reached: there it waits for them.
-                a.pastNext = a.samples.size() < 2 && go > 0.0 && (!a.onGround || a.extrapolationCount == 0) ? 1 : 0;
+                lf_reachedEarly(a, go);
             } else if (remaining > 0.0) {
                 a.position.latitude += north * go / remaining / kNmPerDegreeLat;
                 a.position.longitude = normalLongitude(a.position.longitude + east * go / remaining / (kNmPerDegreeLat * cosLat));

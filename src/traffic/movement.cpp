@@ -566,8 +566,10 @@ void lf_airGroundStep(LiveAircraft& a) {
     // Parking on a stand or a push back may have rebuilt the queue.
     if (a.samples.size() < 2) return;
     PositionSample& next = a.samples[1];
-    // Late on the ground, at its own pace, it first rolls on to where its records stand still.
-    if (next.standing && a.onGround && a.phase == PHASE_MOVING && gf_distanceNm(here(a), at(next)) * 1852.0 > 2.0)
+    // Late on the ground, at its own pace, it first rolls on to where its records stand still; a stale
+    // repeated position it rolls through.
+    if (next.standing && a.onGround && a.phase == PHASE_MOVING &&
+        (staleRepeat(a, 1) || gf_distanceNm(here(a), at(next)) * 1852.0 > 2.0))
         next.standing = 0;
     a.turnFirst = a.onGround && a.samples[0].standing && !next.standing ? 1 : 0;
     // The speeds its records report at the ends of this way, which its pace keeps near.
