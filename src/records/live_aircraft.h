@@ -104,7 +104,14 @@ struct LiveAircraft : Aircraft {
     std::int32_t wayFromPass = 0;
     double curveLengthNm = 0.0;
     double curveMostKn = 0.0;    // the fastest it turns along the curve at its class's quickest rate
-    std::uint8_t pastNext = 0;   // early at the newest sample: it goes on along its nose
+    std::uint8_t pastNext = 0;   // early at a sample: it goes on along its nose (north and east parts)
+    double pastNorth = 1.0;
+    double pastEast = 0.0;
+    // Per way, kept rather than worked out every pass: the cosine of its latitude, and whether a sharp
+    // corner follows its end (-1: not yet known for this many samples queued).
+    double wayCosLat = 1.0;
+    std::int32_t cornerKnownFor = -1;
+    std::uint8_t cornerAhead = 0;
 
     // The current ground curve; a NaN control point means no curve is set.
     CurvePath curve{0.0, 0.0, 0.0, 0.0, 0.0, 0.0, std::numeric_limits<double>::quiet_NaN(),

@@ -241,8 +241,11 @@ bool lf_stopAhead(const LiveAircraft& a) {
 }
 
 // The way turns sharply at the next sample (no curve rounds it): the aircraft slows to crawl round.
-bool lf_sharpCornerAhead(const LiveAircraft& a) {
+bool lf_sharpCornerAhead(LiveAircraft& a) {
     if (a.samples.size() < 2) return false;
+    if (a.cornerKnownFor == static_cast<std::int32_t>(a.samples.size())) return a.cornerAhead != 0;
+    a.cornerKnownFor = static_cast<std::int32_t>(a.samples.size());
+    a.cornerAhead = 0;
     const PositionSample& to = a.samples[0];
     const PositionSample& after = a.samples[1];
     if (after.latitude == to.latitude && after.longitude == to.longitude) return false;
@@ -250,7 +253,8 @@ bool lf_sharpCornerAhead(const LiveAircraft& a) {
     const double in = hasCurve(a) ? std::atan2(a.curve.endEast - a.curve.controlEast, a.curve.endNorth - a.curve.controlNorth)
                                   : gf_initialBearing(here(a), at(to));
     const double out = gf_initialBearing(at(to), at(after));
-    return std::fabs(gf_headingDifference(in, out)) > kSharpCornerRad;
+    a.cornerAhead = std::fabs(gf_headingDifference(in, out)) > kSharpCornerRad ? 1 : 0;
+    return a.cornerAhead != 0;
 }
 
 // The distance (nm) to go in this pass, `remainingNm` short of the next sample, and the new pace.
@@ -288,15 +292,18 @@ double lf_paceStep(LiveAircraft& a, double remainingNm, double mostKn = kFastest
     return a.paceKn / kPassesPerHour;
 }
 
-// At the next sample before it falls due: the aircraft goes on to the one after without waiting, or
-// along its nose while that one is still to come. Where its records stand still it waits for their
-// time, and so it does for made-up samples on the ground, which brake from the one reached.
+// At the next sample before it falls due: on the ground the aircraft goes on to the one after without
+// waiting, or along its nose while that one is still to come; in the air it flies on along its nose
+// until the sample falls due (a step at every early sample would make new ones along a curve). Where
+// its records stand still it waits for their time, and so it does for made-up samples on the ground,
+// which brake from the one reached.
 void lf_reachedEarly(LiveAircraft& a, double movedNm) {
-    if (a.samples.size() >= 2) {
+    if (a.onGround && a.samples.size() >= 2) {
         if (!lf_stopAhead(a)) a.samples.front().duePass = std::min(a.samples.front().duePass, tick() + 1);
-    } else if (movedNm > 0.0 && (!a.onGround || a.extrapolationCount == 0)) {
+    } else if (movedNm > 0.0 && (!a.onGround || a.samples.size() < 2) && (!a.onGround || a.extrapolationCount == 0)) {
         clearCurve(a);
         a.pastNext = 1;
+        std::tie(a.pastNorth, a.pastEast) = std::pair{std::cos(a.position.heading), std::sin(a.position.heading)};
     }
 }
 
@@ -353,16 +360,17 @@ void lf_followCurve(LiveAircraft& a) {
         double north = 0.0, east = 0.0, remaining = 0.0, cosLat = 1.0;
         double way = std::numeric_limits<double>::quiet_NaN();
         if (paced && a.pastNext) {
-            // Beyond the newest sample, whose successor is still to come: on along its nose.
-            cosLat = std::cos(a.position.latitude * kDeg2Rad);
+            // Beyond the sample, whose successor is still to come or not yet due: on along its nose.
+            cosLat = a.wayCosLat;
             remaining = 1.0;
-            north = std::cos(a.position.heading);
-            east = std::sin(a.position.heading);
+            std::tie(north, east) = std::pair{a.pastNorth, a.pastEast};
         } else if (paced) {
             const PositionSample& to = a.samples.front();
-            cosLat = std::cos(a.position.latitude * kDeg2Rad);
+            cosLat = a.wayCosLat;
             north = (to.latitude - a.position.latitude) * kNmPerDegreeLat;
-            east = longitudeDelta(a.position.longitude, to.longitude) * kNmPerDegreeLat * cosLat;
+            double lon = to.longitude - a.position.longitude;   // the short way round, without a remainder
+            lon += lon > 180.0 ? -360.0 : lon < -180.0 ? 360.0 : 0.0;
+            east = lon * kNmPerDegreeLat * cosLat;
             remaining = std::sqrt(north * north + east * east);
             if (a.turnFirst && remaining * 1852.0 > 1.0) way = std::atan2(east, north);
         } else {
@@ -396,8 +404,9 @@ void lf_followCurve(LiveAircraft& a) {
                 a.position.longitude = a.samples.front().longitude;
                 lf_reachedEarly(a, go);
             } else if (remaining > 0.0) {
-                a.position.latitude += north * go / remaining / kNmPerDegreeLat;
-                a.position.longitude = normalLongitude(a.position.longitude + east * go / remaining / (kNmPerDegreeLat * cosLat));
+                const double degrees = go / remaining / kNmPerDegreeLat;
+                a.position.latitude += north * degrees;
+                a.position.longitude += east * degrees / cosLat;   // kept in range below
             }
         } else if (phase != PHASE_LEAVING_STAND && !turning) {
             a.position.latitude += a.latitudeStep;

@@ -576,6 +576,8 @@ void lf_airGroundStep(LiveAircraft& a) {
     const auto finiteKn = [](double kn) { return std::isfinite(kn) ? std::max(kn, 0.0) : 0.0; };
     std::tie(a.wayFromKn, a.wayToKn, a.wayFromPass) = std::tuple{finiteKn(a.samples[0].groundSpeed), finiteKn(next.groundSpeed), tick()};
     a.pastNext = 0;
+    a.wayCosLat = std::cos(a.position.latitude * kDeg2Rad);
+    a.cornerKnownFor = -1;
     if (next.standing) {
         a.paceKn = 0.0;
         a.latitudeStep = 0.0;
