@@ -223,6 +223,7 @@ constexpr double kCornerKn = 2.5;
 constexpr double kSharpCornerRad = 45.0 * kDeg2Rad;
 // Braking for a stop, it creeps the last metre rather than never quite arriving.
 constexpr double kStopCreepKn = 1.0;
+constexpr double kPlannedBraking = 2.0 / 3.0;
 
 // The phases whose way is followed at the aircraft's own pace; push back, leaving the stand, the
 // steering back after made-up flight and towing move by their own steps.
@@ -275,7 +276,8 @@ double lf_paceStep(LiveAircraft& a, double remainingNm, double mostKn = kFastest
             target = std::clamp(needed, kSlowerThanReported * reported,
                                 std::max(kFasterThanReported * reported, std::min(needed, reported + catchUpKn)));
         target = std::min(target, mostKn);
-        const double brakeKn2 = 2.0 * slowDownPerPass(a) * 100.0 * remainingNm * 3600.0;
+        // Planned short of its braking, so that a pace still catching up comes down in time.
+        const double brakeKn2 = 2.0 * kPlannedBraking * slowDownPerPass(a) * 100.0 * remainingNm * 3600.0;
         if (lf_stopAhead(a)) target = std::min(target, std::sqrt(kStopCreepKn * kStopCreepKn + brakeKn2));
         else if (lf_sharpCornerAhead(a)) target = std::min(target, std::sqrt(kCornerKn * kCornerKn + brakeKn2));
     } else if (reported >= kAirReportedFloorKn) {

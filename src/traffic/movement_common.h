@@ -59,11 +59,11 @@ inline double paceBetween(const PositionSample& from, const PositionSample& to) 
     return passes >= 100 ? gf_distanceNm(at(from), at(to)) * kPassesPerHour / passes : 0.0;
 }
 
-// Speeding up and slowing down per pass (kn): on the ground take-off thrust and brakes (0.28 g and
+// Speeding up and slowing down per pass (kn): on the ground take-off thrust and brakes (0.3 g and
 // a quarter g, a light aircraft's less), in the air thrust and drag.
 inline double speedUpPerPass(const LiveAircraft& a) {
     if (!a.onGround) return a.sizeClass == SIZE_ROTORCRAFT ? 0.05 : 0.03;
-    return a.sizeClass == SIZE_LIGHT ? 0.03 : 0.055;
+    return a.sizeClass == SIZE_LIGHT ? 0.03 : 0.06;
 }
 inline double slowDownPerPass(const LiveAircraft& a) {
     if (!a.onGround) return a.sizeClass == SIZE_ROTORCRAFT ? 0.05 : 0.03;
