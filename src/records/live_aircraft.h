@@ -107,6 +107,7 @@ struct LiveAircraft : Aircraft {
     std::uint8_t pastNext = 0;   // early at a sample: it goes on along its nose (north and east parts)
     double pastNorth = 1.0;
     double pastEast = 0.0;
+    double carriedNm = 0.0;      // the part of a pass's way beyond the sample it reached
     // Per way, kept rather than worked out every pass: the cosine of its latitude, and whether a sharp
     // corner follows its end (-1: not yet known for this many samples queued).
     double wayCosLat = 1.0;

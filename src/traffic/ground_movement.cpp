@@ -291,7 +291,10 @@ double lf_paceStep(LiveAircraft& a, double remainingNm, double mostKn = kFastest
         a.paceKn = reported > 1.0 ? reported : shown > 1.0 ? shown : std::min(target, 30.0);
     }
     a.paceKn = std::max(std::clamp(target, a.paceKn - slowDownPerPass(a), a.paceKn + speedUpPerPass(a)), 0.0);
-    return a.paceKn / kPassesPerHour;
+    // What was left of the last pass at the sample reached goes on now: no pass is cut short.
+    const double carried = a.carriedNm;
+    a.carriedNm = 0.0;
+    return a.paceKn / kPassesPerHour + carried;
 }
 
 // At the next sample before it falls due: on the ground the aircraft goes on to the one after without
@@ -405,6 +408,7 @@ void lf_followCurve(LiveAircraft& a) {
                 a.position.latitude = a.samples.front().latitude;
                 a.position.longitude = a.samples.front().longitude;
                 lf_reachedEarly(a, go);
+                if (a.onGround && !lf_stopAhead(a)) a.carriedNm = go - remaining;
             } else if (remaining > 0.0) {
                 const double degrees = go / remaining / kNmPerDegreeLat;
                 a.position.latitude += north * degrees;
