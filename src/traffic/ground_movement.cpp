@@ -305,7 +305,7 @@ double lf_paceStep(LiveAircraft& a, double remainingNm, double mostKn = kFastest
 void lf_reachedEarly(LiveAircraft& a, double movedNm) {
     if (a.onGround && a.samples.size() >= 2) {
         if (!lf_stopAhead(a)) a.samples.front().duePass = std::min(a.samples.front().duePass, tick() + 1);
-    } else if (movedNm > 0.0 && (!a.onGround || a.samples.size() < 2) && (!a.onGround || a.extrapolationCount == 0)) {
+    } else if (movedNm > 0.0 && (!a.onGround || a.samples.size() < 2)) {
         clearCurve(a);
         a.pastNext = 1;
         std::tie(a.pastNorth, a.pastEast) = std::pair{std::cos(a.position.heading), std::sin(a.position.heading)};
