@@ -448,7 +448,6 @@ protected:
             if ((s.pass % 100) != 0) continue;
             const double kn = seconds.empty() ? 0.0 : gf_distanceNm(seconds.back().seen->p, s.p) * 3600.0;
             seconds.push_back({&s, kn});
-            if (getenv("DBGV") && v.name.find(getenv("DBGV")) != std::string::npos) fprintf(stderr, "DBG %d kn %.1f gnd %d alt %.0f hdg %.1f madeUp %d lat %.6f lon %.6f\n", s.pass, kn, s.onGround, s.altitude, s.heading*kRad2Deg, (int)madeUp(s.pass), s.p.lat, s.p.lon);
             if (seconds.size() >= 2) {
                 // Every second: speed, heading and pace within what the aircraft can do, whatever its records.
                 const Seen& b = *seconds[seconds.size() - 2].seen;
