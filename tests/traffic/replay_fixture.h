@@ -65,12 +65,14 @@ inline constexpr LatLon kZurich{47.4647, 8.5492};
 inline constexpr double kZurichFt = 1416.0;
 
 // The airports of the shared recordings (position, elevation in ft): a track is replayed with the
-// nearest as its park airport, its elevation the simulator's ground.
-struct RecordedAirport { const char* icao; const char* iata; LatLon at; double feet; };
+// nearest as its park airport, its elevation the simulator's ground. The user stands at Zurich's
+// reference point, as the excerpts have it; elsewhere two miles east of it, clear of the taxiways
+// (a user aircraft next to a taxiing one holds it back until it is airborne).
+struct RecordedAirport { const char* icao; const char* iata; LatLon at; double feet; double userEastNm; };
 inline constexpr RecordedAirport kRecordedAirports[] = {
-    {"LSZH", "ZRH", kZurich, kZurichFt},
-    {"KIAD", "IAD", {38.9445, -77.4558}, 313.0},
-    {"YSSY", "SYD", {-33.9461, 151.1770}, 21.0},
+    {"LSZH", "ZRH", kZurich, kZurichFt, 0.0},
+    {"KIAD", "IAD", {38.9445, -77.4558}, 313.0, 2.0},
+    {"YSSY", "SYD", {-33.9461, 151.1770}, 21.0, 2.0},
 };
 inline const RecordedAirport& nearestRecordedAirport(const LatLon& p) {
     return *std::min_element(std::begin(kRecordedAirports), std::end(kRecordedAirports), [&](const auto& x, const auto& y) {
@@ -118,8 +120,9 @@ protected:
     // The park airport, the user and the simulator's ground at the recorded airport nearest the first record.
     void atAirportOf(const Recorded& first) {
         const RecordedAirport& ap = nearestRecordedAirport({first.s.latitude, first.s.longitude});
-        if (ap.at.lat == userAt.lat && ap.at.lon == userAt.lon) return;
-        std::tie(ground, userAt) = std::tuple{ap.feet, ap.at};
+        const LatLon user = ap.userEastNm > 0.0 ? gf_destinationPoint(ap.at, kPi / 2.0, ap.userEastNm * kFeetPerNm) : ap.at;
+        if (user.lat == userAt.lat && user.lon == userAt.lon) return;
+        std::tie(ground, userAt) = std::tuple{ap.feet, user};
         sim().setGroundElevation(ground);
         gf_resetUserAircraft();   // as a new run does: the move is no teleport that restarts the link
         sim().moveUser({0.0, userAt.lat, userAt.lon, ground, 0.0, 0.0, true});
