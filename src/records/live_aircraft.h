@@ -95,6 +95,25 @@ struct LiveAircraft : Aircraft {
     double climbPerPass = 0.0;        // feet
     double verticalSpeedFpm = 0.0;
     double speed = 0.0;               // knots; negative while pushing back
+    // The speed it moves along its path (kn; NaN until it first moves), changed every pass towards
+    // the pace that reaches the next sample on time within its records' speeds and its class's
+    // acceleration; the speeds its records report at the ends of the way it follows, the pass that
+    // way began, and the length of a ground curve (nm) and how much of it is behind.
+    double paceKn = std::numeric_limits<double>::quiet_NaN();
+    double wayFromKn = 0.0;
+    double wayToKn = 0.0;
+    std::int32_t wayFromPass = 0;
+    double curveLengthNm = 0.0;
+    double curveMostKn = 0.0;    // the fastest it turns along the curve at its class's quickest rate
+    std::uint8_t pastNext = 0;   // early at a sample: it goes on along its nose (north and east parts)
+    double pastNorth = 1.0;
+    double pastEast = 0.0;
+    double carriedNm = 0.0;      // the part of a pass's way beyond the sample it reached
+    // Per way, kept rather than worked out every pass: the cosine of its latitude, and whether a sharp
+    // corner follows its end (-1: not yet known for this many samples queued).
+    double wayCosLat = 1.0;
+    std::int32_t cornerKnownFor = -1;
+    std::uint8_t cornerAhead = 0;
 
     // The current ground curve; a NaN control point means no curve is set.
     CurvePath curve{0.0, 0.0, 0.0, 0.0, 0.0, 0.0, std::numeric_limits<double>::quiet_NaN(),

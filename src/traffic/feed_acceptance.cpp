@@ -214,6 +214,8 @@ bool lf_acceptPosition(LiveAircraft& a, PositionSample& s) {
         std::fabs(s.longitude - newest.longitude) <= kNearDegrees) {
         if (refusedAirborne) return false;
         if (a.underPower && s.groundSpeed > 0.0 && newest.groundSpeed >= 50.0) return false;
+        // Creeping on along its way (into a hold, up to a stop line) it moves: it stops where its records do.
+        if (s.groundSpeed >= 1.0 && !lf_stepsBack(a, s)) return true;
         s = newest;
         s.groundSpeed = 0.0;
         s.standing = 1;

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <mutex>
+#include <tuple>
 
 #include "airports/airport_files.h"
 #include "core/format.h"
@@ -30,8 +31,15 @@ constexpr double kFlareFloorPitch = -4.0 * kDeg2Rad;   // nose up is negative
 constexpr double kMidSampleSegmentNm = 0.02699784017278618;   // 50 m
 constexpr int kClimbAfterRotationPasses = 300;
 constexpr double kRollingMetresPerPass = 0.015;     // 1.5 m/s
-constexpr double kPathTurnPerPass = 1.0 * kDeg2Rad;  // a sharp corner is turned within a second or two
-constexpr double kSetOffWithinRad = 30.0 * kDeg2Rad;
+constexpr double kDefaultGroundTurnPerPass = 0.07 * kDeg2Rad;
+constexpr double kSetOffWithinRad = 20.0 * kDeg2Rad;   // within the slip it may roll at
+
+// The quickest ground turn per pass: three times the class's taxi rate, as in a tight turn at a
+// crawl (a sharp corner, a turn on the spot), never the corner's own suddenness.
+double lf_quickestTurn(const LiveAircraft& a) {
+    const double r = a.groundTurnRate;
+    return 3.0 * (std::isfinite(r) && r > 0.0 ? r : kDefaultGroundTurnPerPass);
+}
 
 // The ground turn per pass: the re-timed rate, or the class's rate when none is set.
 double lf_turnRate(const LiveAircraft& a) {
@@ -169,7 +177,7 @@ void lf_keepSane(LiveAircraft& a, const PositionBlock& before) {
 }
 
 // A ground aircraft rolling forwards points where it goes: its heading follows the direction it moved
-// in this pass, turning as fast as the path turns (at least at the class's rate). Slower than a walk
+// in this pass, turning as fast as the path turns up to a tight taxi turn's rate. Slower than a walk
 // the direction is left alone, so position noise never turns it.
 void lf_pointWhereItGoes(LiveAircraft& a, const PositionBlock& before) {
     if (!a.onGround || (a.phase != PHASE_MOVING && a.phase != PHASE_STAND_CLEANUP)) return;
@@ -177,7 +185,7 @@ void lf_pointWhereItGoes(LiveAircraft& a, const PositionBlock& before) {
     const LatLon to = here(a);
     if (gf_distanceNm(from, to) * 1852.0 < kRollingMetresPerPass) return;
     const double d = gf_headingDifference(before.heading, gf_initialBearing(from, to));
-    const double step = std::max(lf_turnRate(a), kPathTurnPerPass);
+    const double step = lf_quickestTurn(a);
     a.position.heading = normalHeading(before.heading + std::clamp(d, -step, step));
 }
 
@@ -190,8 +198,118 @@ bool lf_turnsOnTheSpot(LiveAircraft& a, double way) {
         a.turnFirst = 0;
         return false;
     }
-    a.position.heading = normalHeading(a.position.heading + std::copysign(kPathTurnPerPass, d));
+    a.position.heading = normalHeading(a.position.heading + std::copysign(lf_quickestTurn(a), d));
     return true;
+}
+
+// ---- The pace along the path ----
+// The way to the next sample is the records' (straight, or a ground curve); how fast the aircraft
+// goes along it is its own: a speed that changes every pass towards the pace that reaches the next
+// sample when it falls due, kept near the speeds its records report (their positions scatter by
+// metres, or stand and then leap) and changed no faster than its class manages.
+
+constexpr double kNmPerDegreeLat = kMetresPerDegreeLat / 1852.0;
+constexpr double kSlowerThanReported = 0.85;
+constexpr double kFasterThanReported = 1.2;
+// On the ground, a record that leaps from a stale position is caught up with at up to this much
+// above the reported taxi speed.
+constexpr double kGroundCatchUpKn = 20.0;
+constexpr double kFastestGroundKn = 250.0;
+constexpr int kNewPasses = 1500;
+constexpr double kAirReportedFloorKn = 60.0;
+// A ground aircraft whose way lies further off its nose than it may slip crawls round the corner.
+constexpr double kMostSlipRad = 25.0 * kDeg2Rad;
+constexpr double kCornerKn = 2.5;
+constexpr double kSharpCornerRad = 45.0 * kDeg2Rad;
+// Braking for a stop, it creeps the last metre rather than never quite arriving.
+constexpr double kStopCreepKn = 1.0;
+constexpr double kPlannedBraking = 2.0 / 3.0;
+
+// The phases whose way is followed at the aircraft's own pace; push back, leaving the stand, the
+// steering back after made-up flight and towing move by their own steps.
+bool lf_paced(const LiveAircraft& a) {
+    if (a.rejoining || a.towing || a.samples.empty()) return false;
+    return a.phase == PHASE_MOVING || a.phase == PHASE_STAND_CLEANUP || a.phase == PHASE_AIRBORNE || a.phase == PHASE_AFTER_TAKEOFF;
+}
+
+// The next sample is a stop (standing, or where the one after it stands): the aircraft brakes to
+// stop on it rather than on its last metre.
+bool lf_stopAhead(const LiveAircraft& a) {
+    if (!a.onGround || a.samples.size() < 2) return false;
+    const PositionSample& to = a.samples[0];
+    const PositionSample& after = a.samples[1];
+    return (after.standing || (after.latitude == to.latitude && after.longitude == to.longitude)) && !staleRepeat(a, 1);
+}
+
+// The way turns sharply at the next sample (no curve rounds it): the aircraft slows to crawl round.
+bool lf_sharpCornerAhead(LiveAircraft& a) {
+    if (a.samples.size() < 2) return false;
+    if (a.cornerKnownFor == static_cast<std::int32_t>(a.samples.size())) return a.cornerAhead != 0;
+    a.cornerKnownFor = static_cast<std::int32_t>(a.samples.size());
+    a.cornerAhead = 0;
+    const PositionSample& to = a.samples[0];
+    const PositionSample& after = a.samples[1];
+    if (after.latitude == to.latitude && after.longitude == to.longitude) return false;
+    // The way in: a curve's at its end, else straight from here.
+    const double in = hasCurve(a) ? std::atan2(a.curve.endEast - a.curve.controlEast, a.curve.endNorth - a.curve.controlNorth)
+                                  : gf_initialBearing(here(a), at(to));
+    const double out = gf_initialBearing(at(to), at(after));
+    a.cornerAhead = std::fabs(gf_headingDifference(in, out)) > kSharpCornerRad ? 1 : 0;
+    return a.cornerAhead != 0;
+}
+
+// The distance (nm) to go in this pass, `remainingNm` short of the next sample, and the new pace.
+double lf_paceStep(LiveAircraft& a, double remainingNm, double mostKn = kFastestGroundKn) {
+    const PositionSample& to = a.samples.front();
+    const int now = tick();
+    // Beyond the newest sample it keeps its pace until the next one comes; a made-up flight keeps its speed.
+    const bool keeps = ((a.pastNext && !a.onGround) || (!a.onGround && a.extrapolationCount > 0)) && std::isfinite(a.paceKn);
+    const double needed = keeps ? a.paceKn : remainingNm * kPassesPerHour / std::max(to.duePass - now, 1);
+    const double span = std::max(to.duePass - a.wayFromPass, 1);
+    const double u = std::clamp((now - a.wayFromPass) / span, 0.0, 1.0);
+    const double reported = a.wayFromKn + (a.wayToKn - a.wayFromKn) * u;
+    double target = needed;
+    if (a.onGround) {
+        // Just created, it shows the speed its records report before it catches up with any leap.
+        const double catchUpKn = now - a.creationPass > kNewPasses ? kGroundCatchUpKn : 0.0;
+        if (reported > 1.0)
+            target = std::clamp(needed, kSlowerThanReported * reported,
+                                std::max(kFasterThanReported * reported, std::min(needed, reported + catchUpKn)));
+        target = std::min(target, mostKn);
+        // Planned short of its braking, so that a pace still catching up comes down in time.
+        const double brakeKn2 = 2.0 * kPlannedBraking * slowDownPerPass(a) * 100.0 * remainingNm * 3600.0;
+        if (lf_stopAhead(a)) target = std::min(target, std::sqrt(kStopCreepKn * kStopCreepKn + brakeKn2));
+        else if (lf_sharpCornerAhead(a)) target = std::min(target, std::sqrt(kCornerKn * kCornerKn + brakeKn2));
+    } else if (reported >= kAirReportedFloorKn) {
+        target = std::clamp(needed, kSlowerThanReported * reported, kFasterThanReported * reported);
+    } else {
+        target = std::min(needed, 2.0 * std::max(reported, 150.0));
+    }
+    // A new aircraft sets off at the speed its records show.
+    if (!std::isfinite(a.paceKn)) {
+        const double shown = std::isfinite(to.groundSpeed) ? to.groundSpeed : 0.0;
+        a.paceKn = reported > 1.0 ? reported : shown > 1.0 ? shown : std::min(target, 30.0);
+    }
+    a.paceKn = std::max(std::clamp(target, a.paceKn - slowDownPerPass(a), a.paceKn + speedUpPerPass(a)), 0.0);
+    // What was left of the last pass at the sample reached goes on now: no pass is cut short.
+    const double carried = a.carriedNm;
+    a.carriedNm = 0.0;
+    return a.paceKn / kPassesPerHour + carried;
+}
+
+// At the next sample before it falls due: on the ground the aircraft goes on to the one after without
+// waiting, or along its nose while that one is still to come; in the air it flies on along its nose
+// until the sample falls due (a step at every early sample would make new ones along a curve). Where
+// its records stand still it waits for their time, and so it does for made-up samples on the ground,
+// which brake from the one reached.
+void lf_reachedEarly(LiveAircraft& a, double movedNm) {
+    if (a.onGround && a.samples.size() >= 2) {
+        if (!lf_stopAhead(a)) a.samples.front().duePass = std::min(a.samples.front().duePass, tick() + 1);
+    } else if (movedNm > 0.0 && (!a.onGround || a.samples.size() < 2)) {
+        clearCurve(a);
+        a.pastNext = 1;
+        std::tie(a.pastNorth, a.pastEast) = std::pair{std::cos(a.position.heading), std::sin(a.position.heading)};
+    }
 }
 
 // The way of a straight step, or none (the aircraft stands, or creeps slower than a walk and its
@@ -207,8 +325,24 @@ double lf_stepWay(const LiveAircraft& a) {
 
 void lf_followCurve(LiveAircraft& a) {
     const PositionBlock before = a.position;
+    const bool paced = lf_paced(a);
+    // Along a curve by the pace: its parameter advances by the distance over its rate of change.
+    const double u = a.curveProgress, v = 1.0 - u;
+    const double dNorth = 2.0 * v * a.curve.controlNorth + 2.0 * u * (a.curve.endNorth - a.curve.controlNorth);
+    const double dEast = 2.0 * v * a.curve.controlEast + 2.0 * u * (a.curve.endEast - a.curve.controlEast);
+    // A curve that turns away faster than the nose can follow is left: the aircraft makes for the curve's
+    // end straight, slipping no more than it may and crawling while its nose comes round.
+    if (paced && a.onGround && hasCurve(a) && a.paceKn > kCornerKn &&
+        std::fabs(gf_headingDifference(a.position.heading, normalHeading(std::atan2(dEast, dNorth)))) > kMostSlipRad)
+        clearCurve(a);
     if (hasCurve(a)) {
-        const double progress = std::min(a.curveProgress + a.curveStep, 0.999999);
+        double step = a.curveStep, moved = 0.0;
+        if (paced) {
+            moved = lf_paceStep(a, a.curveLengthNm, a.onGround ? a.curveMostKn : kFastestGroundKn);
+            const double perU = std::hypot(dNorth, dEast);
+            step = perU > 0.0 ? moved * 1852.0 / perU : 1.0;
+        }
+        const double progress = std::min(a.curveProgress + step, 0.999999);
         LatLon p;
         double h = 0.0;
         if (!gf_positionOnPath(a.curve, p, h, progress)) {
@@ -217,15 +351,39 @@ void lf_followCurve(LiveAircraft& a) {
         }
         if (!lf_turnsOnTheSpot(a, h)) {
             a.curveProgress = progress;
+            a.curveLengthNm = std::max(a.curveLengthNm - moved, 0.0);
             a.position.latitude = p.lat;
             a.position.longitude = normalLongitude(p.lon);
             lf_turnTowards(a, a.phase == PHASE_PUSHING_BACK ? h + kPi : h);
+            if (paced && progress >= 0.999999) lf_reachedEarly(a, moved);
+        } else if (paced) {
+            a.paceKn = 0.0;
         }
     } else {
         const int phase = a.phase;
-        const double way = lf_stepWay(a);
+        // Paced, the way is from here to the next sample, in nm north and east.
+        double north = 0.0, east = 0.0, remaining = 0.0, cosLat = 1.0;
+        double way = std::numeric_limits<double>::quiet_NaN();
+        if (paced && a.pastNext) {
+            // Beyond the sample, whose successor is still to come or not yet due: on along its nose.
+            cosLat = a.wayCosLat;
+            remaining = 1.0;
+            std::tie(north, east) = std::pair{a.pastNorth, a.pastEast};
+        } else if (paced) {
+            const PositionSample& to = a.samples.front();
+            cosLat = a.wayCosLat;
+            north = (to.latitude - a.position.latitude) * kNmPerDegreeLat;
+            double lon = to.longitude - a.position.longitude;   // the short way round, without a remainder
+            lon += lon > 180.0 ? -360.0 : lon < -180.0 ? 360.0 : 0.0;
+            east = lon * kNmPerDegreeLat * cosLat;
+            remaining = std::sqrt(north * north + east * east);
+            if (a.turnFirst && remaining * 1852.0 > 1.0) way = std::atan2(east, north);
+        } else {
+            way = lf_stepWay(a);
+        }
         const bool turning = !std::isnan(way) && lf_turnsOnTheSpot(a, way);   // it rolls once it points its way
         if (turning) {
+            if (paced) a.paceKn = 0.0;
         } else if (phase == PHASE_PUSHING_BACK) {
             // Backwards: the tail leads towards the next sample.
             lf_turnTowards(a, a.bearingToNext + kPi);
@@ -234,10 +392,37 @@ void lf_followCurve(LiveAircraft& a) {
         } else if (phase == PHASE_AFTER_TAKEOFF || phase == PHASE_AIRBORNE || (!a.onGround && phase != PHASE_MOVING)) {
             a.position.heading = normalHeading(a.position.heading + a.headingStep);
         }
-        if (phase != PHASE_LEAVING_STAND && !turning) {
+        double mostKn = kFastestGroundKn;
+        if (paced && !turning && a.onGround && !a.pastNext && remaining * 1852.0 > 0.5) {
+            // Never sideways: it moves at most a slip off its nose, crawling while its nose comes round.
+            const double off = gf_headingDifference(before.heading, normalHeading(std::atan2(east, north)));
+            if (std::fabs(off) > kMostSlipRad) {
+                a.position.heading = normalHeading(before.heading + std::copysign(std::min(lf_quickestTurn(a), std::fabs(off)), off));
+                const double way = a.position.heading + std::copysign(kMostSlipRad, off);
+                std::tie(north, east, mostKn) = std::tuple{remaining * std::cos(way), remaining * std::sin(way), kCornerKn};
+            }
+        }
+        if (paced && !turning) {
+            const double go = lf_paceStep(a, a.pastNext ? 0.0 : remaining, mostKn);
+            if (!a.pastNext && go >= remaining) {
+                a.position.latitude = a.samples.front().latitude;
+                a.position.longitude = a.samples.front().longitude;
+                lf_reachedEarly(a, go);
+                if (a.onGround && !lf_stopAhead(a)) a.carriedNm = go - remaining;
+            } else if (remaining > 0.0) {
+                const double degrees = go / remaining / kNmPerDegreeLat;
+                a.position.latitude += north * degrees;
+                a.position.longitude += east * degrees / cosLat;   // kept in range below
+            }
+        } else if (phase != PHASE_LEAVING_STAND && !turning) {
             a.position.latitude += a.latitudeStep;
             a.position.longitude = normalLongitude(a.position.longitude + a.longitudeStep);
         }
+    }
+    // Moved by its own steps: its pace is what they covered, so that the pace goes on from there.
+    if (!paced && (a.rejoining || a.towing || a.phase == PHASE_PUSHING_BACK || a.phase == PHASE_LEAVING_STAND)) {
+        const double east = longitudeDelta(before.longitude, a.position.longitude) * std::cos(a.position.latitude * kDeg2Rad);
+        a.paceKn = std::hypot(a.position.latitude - before.latitude, east) * kNmPerDegreeLat * kPassesPerHour;
     }
     lf_pointWhereItGoes(a, before);
     if (a.phase == PHASE_AFTER_TAKEOFF)
@@ -252,19 +437,31 @@ void lf_makeCurve(LiveAircraft& a, double turnAngleDeg) {
     const PositionSample& o = a.samples[0];
     const PositionSample& n = a.samples[1];
     PositionSample& t = a.samples[2];
-    const double east = kMetresPerDegreeLat * std::cos(o.latitude * kDeg2Rad);
-    a.curve.originLat = o.latitude;
-    a.curve.originLon = o.longitude;
+    // From where the aircraft is: at its own pace it may reach the oldest sample a little early or late.
+    const LatLon from = lf_paced(a) && std::isfinite(a.position.latitude) && std::isfinite(a.position.longitude) ? here(a) : at(o);
+    const double east = kMetresPerDegreeLat * std::cos(from.lat * kDeg2Rad);
+    a.curve.originLat = from.lat;
+    a.curve.originLon = from.lon;
     a.curve.t0 = 0.0;
     a.curve.t1 = 1.0;
-    a.curve.controlNorth = (n.latitude - o.latitude) * kMetresPerDegreeLat;
-    a.curve.controlEast = longitudeDelta(o.longitude, n.longitude) * east;
-    a.curve.endNorth = (t.latitude - o.latitude) * kMetresPerDegreeLat;
-    a.curve.endEast = longitudeDelta(o.longitude, t.longitude) * east;
+    a.curve.controlNorth = (n.latitude - from.lat) * kMetresPerDegreeLat;
+    a.curve.controlEast = longitudeDelta(from.lon, n.longitude) * east;
+    a.curve.endNorth = (t.latitude - from.lat) * kMetresPerDegreeLat;
+    a.curve.endEast = longitudeDelta(from.lon, t.longitude) * east;
     if (!std::isfinite(a.curve.controlEast) || !std::isfinite(a.curve.endEast)) {
         clearCurve(a);
         return;
     }
+    // Its length, nearly: between the chord and the polygon of its control points.
+    const double chord = std::hypot(a.curve.endNorth, a.curve.endEast);
+    const double polygon = std::hypot(a.curve.controlNorth, a.curve.controlEast) +
+                           std::hypot(a.curve.endNorth - a.curve.controlNorth, a.curve.endEast - a.curve.controlEast);
+    a.curveLengthNm = (2.0 * chord + polygon) / 3.0 / 1852.0;
+    // Its tangent turns by the turn angle along its length: no faster than the quickest taxi turn.
+    const double turnRadPerS = lf_quickestTurn(a) * 100.0;
+    // (half that: its curvature is sharpest at the middle).
+    a.curveMostKn = turnAngleDeg > 0.0 ? std::max(0.5 * turnRadPerS * a.curveLengthNm * 1852.0 / (turnAngleDeg * kDeg2Rad) / 0.514444, kCornerKn)
+                                       : kFastestGroundKn;
     if (t.groundSpeed == 0.0) t.groundSpeed = (o.groundSpeed + n.groundSpeed) / 2.0;
     a.curveProgress = 0.0;
     a.curveTurnAngle = turnAngleDeg * kDeg2Rad;
@@ -291,7 +488,8 @@ void lf_groundRetime(LiveAircraft& a) {
     }
     const double r0 = a.groundTurnRate;
     double r = r0;
-    const double d = gf_distanceNm(at(o), at(n));
+    // A made-up sample is timed from where the aircraft is: it goes on from there (lf_extendSamples).
+    const double d = gf_distanceNm(a.extrapolationCount != 0 ? here(a) : at(o), at(n));
     const int passes = std::max(passesFor(d, gf_sampleSpeed(a)), kMinPasses);
     if (hasCurve(a) || a.offBearing) {
         const double angle = a.offBearing ? std::fabs(gf_headingDifference(a.position.heading, a.bearingToNext)) * kRad2Deg

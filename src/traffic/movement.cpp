@@ -185,7 +185,13 @@ void lf_extendSamples(LiveAircraft& a, int count) {
         s.altitude = 0.0;
         s.verticalSpeed = 0.0;   // unless the take-off roll sets one below
     }
-    const double oldestKn = std::isfinite(oldest.groundSpeed) ? std::max(oldest.groundSpeed, 0.0) : 0.0;
+    // A made-up roll goes on from where the aircraft rolls and at its pace, not from its last sample's
+    // position and reported speed, which it may be a little ahead of or behind.
+    const bool fromHere =
+        ground && a.onGround && std::isfinite(a.paceKn) && (a.pastNext || gf_distanceNm(here(a), at(oldest)) * 1852.0 < 50.0);
+    const LatLon from = fromHere ? here(a) : at(oldest);
+    const double reportedKn = std::isfinite(oldest.groundSpeed) ? std::max(oldest.groundSpeed, 0.0) : 0.0;
+    const double oldestKn = fromHere && !oldest.standing ? a.paceKn : reportedKn;
     const double seconds = lf_madeUpSeconds(a, ground, oldestKn);
     const double speed = lf_extrapolatedSpeed(a, oldest, oldestKn, seconds, s);
     s.groundSpeed = speed;
@@ -195,14 +201,14 @@ void lf_extendSamples(LiveAircraft& a, int count) {
     const double segmentKn = ground && speed > 0.0 && std::isfinite(oldest.groundSpeed) ? (speed + oldestKn) / 2.0 : speed;
     if (segmentKn > 0.0) {
         const double feet = segmentKn * seconds * 100.0 * kFeetPerNm / kPassesPerHour;
-        // A take-off roll keeps to its runway's line; a flight in a turn goes on turning a while.
-        // Along an arc from the way the last made-up sample ended.
+        // A take-off roll keeps to its runway's line; a flight in a turn goes on turning a while,
+        // along an arc from the way the last made-up sample ended.
         const double turn = ground ? 0.0 : lf_madeUpTurnRad(a, seconds);
-        const double from = turn != 0.0 && !first ? oldest.track * kDeg2Rad : a.position.heading;
-        const LatLon to = ground && a.underPower ? lf_alongRollLine(a, at(oldest), feet)
-                          : turn == 0.0          ? gf_destinationPoint(at(oldest), a.position.heading, feet)
-                                                 : gf_destinationPoint(at(oldest), from + turn / 2.0, feet * std::sin(turn / 2.0) / (turn / 2.0));
-        if (turn != 0.0) s.track = normalHeading(from + turn) * kRad2Deg;
+        const double way = turn != 0.0 && !first ? oldest.track * kDeg2Rad : a.position.heading;
+        const LatLon to = ground && a.underPower ? lf_alongRollLine(a, from, feet)
+                          : turn == 0.0          ? gf_destinationPoint(from, a.position.heading, feet)
+                                                 : gf_destinationPoint(from, way + turn / 2.0, feet * std::sin(turn / 2.0) / (turn / 2.0));
+        if (turn != 0.0) s.track = normalHeading(way + turn) * kRad2Deg;
         s.latitude = to.lat;
         s.longitude = normalLongitude(to.lon);
         s.standing = (s.latitude == oldest.latitude && s.longitude == oldest.longitude) ? 1 : 0;
@@ -594,9 +600,21 @@ void lf_airGroundStep(LiveAircraft& a) {
         lf_retimeNextSample(a);
     // Parking on a stand or a push back may have rebuilt the queue.
     if (a.samples.size() < 2) return;
-    const PositionSample& next = a.samples[1];
+    PositionSample& next = a.samples[1];
+    // Late on the ground, at its own pace, it first rolls on to where its records stand still; a stale
+    // repeated position it rolls through.
+    if (next.standing && a.onGround && a.phase == PHASE_MOVING &&
+        (staleRepeat(a, 1) || gf_distanceNm(here(a), at(next)) * 1852.0 > 2.0))
+        next.standing = 0;
     a.turnFirst = a.onGround && a.samples[0].standing && !next.standing ? 1 : 0;
+    // The speeds its records report at the ends of this way, which its pace keeps near.
+    const auto finiteKn = [](double kn) { return std::isfinite(kn) ? std::max(kn, 0.0) : 0.0; };
+    std::tie(a.wayFromKn, a.wayToKn, a.wayFromPass) = std::tuple{finiteKn(a.samples[0].groundSpeed), finiteKn(next.groundSpeed), tick()};
+    a.pastNext = 0;
+    a.wayCosLat = std::cos(a.position.latitude * kDeg2Rad);
+    a.cornerKnownFor = -1;
     if (next.standing) {
+        a.paceKn = 0.0;
         a.latitudeStep = 0.0;
         a.longitudeStep = 0.0;
         if (!a.onGround) a.climbPerPass = 0.0;
@@ -614,15 +632,17 @@ void lf_airGroundStep(LiveAircraft& a) {
 namespace {
 
 // A ground aircraft that stands and whose next sample moves sets off when the real one would have:
-// from rest at the next sample's speed it covers the distance in twice the time of that speed, and
-// reaches the next sample when that falls due. True while it still waits.
+// speeding up from rest to the next sample's speed it reaches the next sample when that falls due.
+// True while it still waits.
 bool lf_waitsToSetOff(LiveAircraft& a) {
     if (!a.onGround || a.phase != PHASE_MOVING || a.extrapolationCount != 0) return false;
     PositionSample& oldest = a.samples[0];
     const PositionSample& next = a.samples[1];
     if (!oldest.standing || next.standing) return false;
+    // At the next sample's speed, and the time it takes to reach that from rest to spare.
     const double d = gf_distanceNm(here(a), at(next));
-    const int start = next.duePass - passesFor(d, next.groundSpeed / 2.0);
+    const double kn = std::isfinite(next.groundSpeed) ? std::max(next.groundSpeed, 1.0) : 1.0;
+    const int start = next.duePass - passesFor(d, kn) - static_cast<int>(kn / speedUpPerPass(a));
     if (tick() >= start) return false;
     oldest.duePass = start;
     a.latitudeStep = a.longitudeStep = 0.0;

@@ -59,9 +59,32 @@ inline double paceBetween(const PositionSample& from, const PositionSample& to) 
     return passes >= 100 ? gf_distanceNm(at(from), at(to)) * kPassesPerHour / passes : 0.0;
 }
 
+// Speeding up and slowing down per pass (kn): on the ground take-off thrust and brakes (0.3 g and
+// a quarter g, a light aircraft's less), in the air thrust and drag.
+inline double speedUpPerPass(const LiveAircraft& a) {
+    if (!a.onGround) return a.sizeClass == SIZE_ROTORCRAFT ? 0.05 : 0.03;
+    return a.sizeClass == SIZE_LIGHT ? 0.03 : 0.06;
+}
+inline double slowDownPerPass(const LiveAircraft& a) {
+    if (!a.onGround) return a.sizeClass == SIZE_ROTORCRAFT ? 0.05 : 0.03;
+    return a.sizeClass == SIZE_LIGHT ? 0.04 : 0.05;
+}
+
 // Passes until the next sample falls due, at least the minimum.
 inline int passesToNext(const LiveAircraft& a) {
     return a.samples.size() < 2 ? kMinPasses : std::max(a.samples[1].duePass - tick(), kMinPasses);
+}
+
+// A standing sample `i` on the ground that only repeats a stale position: the one before it reports
+// a roll, and a sample that moves on follows within ten seconds. The real aircraft never stopped.
+inline bool staleRepeat(const LiveAircraft& a, std::size_t i) {
+    constexpr double kRollingKn = 8.0;
+    constexpr int kWithinPasses = 1000;
+    if (i == 0 || i >= a.samples.size() || !a.samples[i].standing || !(a.samples[i - 1].groundSpeed >= kRollingKn)) return false;
+    for (std::size_t j = i + 1; j < a.samples.size() && a.samples[j].duePass <= a.samples[i].duePass + kWithinPasses; ++j)
+        if (!a.samples[j].standing && (a.samples[j].latitude != a.samples[i].latitude || a.samples[j].longitude != a.samples[i].longitude))
+            return true;
+    return false;
 }
 
 inline bool hasCurve(const LiveAircraft& a) { return !std::isnan(a.curve.controlNorth) && !std::isnan(a.curve.controlEast); }

@@ -14,6 +14,7 @@
 #include "app/run_thread.h"
 #include "feed/udp_readers.h"
 #include "replay_fixture.h"
+#include "track_variants.h"
 
 namespace vrn::test {
 namespace {
@@ -440,6 +441,10 @@ std::vector<Variant> variantsOf(const std::string& kind) {
             }
         add("circling at 2 degrees a second, stamps stop for 60 s", stampsAmiss(generated(0.0, 2.0, 330.0), 30, 60.0, 0.0), LiftOff::May);
         add("circling at 2 degrees a second, repeated 45 s late", withLateCopy(generated(0.0, 2.0, 330.0), 45.0, 1e9), LiftOff::May);
+    } else if (kind == "WholeTracks") {
+        for (const WholeTrack& t : wholeTracks())
+            add(t.name + " whole", realTrack(t.name), t.liftOff == 1 ? LiftOff::Must : t.liftOff == 2 ? LiftOff::May : LiftOff::Never, t.runway,
+                t.runwayDeg);
     }
     return out;
 }
@@ -483,6 +488,22 @@ protected:
             }
             return most;
         };
+        // The highest speed its records report within half a minute of the one playing at a pass
+        // (across a gap in them, the records on either side): their positions' scatter left out.
+        const auto reportedNear = [&](int pass) {
+            const double t = (pass - kPlayDelay) / 100.0;
+            double most = 0.0;
+            for (std::size_t i = 0; i < r.size(); ++i)
+                if (std::fabs(r[i].t - t) <= 30.0 || (i + 1 < r.size() && r[i].t <= t && r[i + 1].t >= t) ||
+                    (i > 0 && r[i - 1].t <= t && r[i].t >= t))
+                    most = std::max(most, r[i].s.groundSpeed);
+            return most;
+        };
+        // What an A320 can do in a second: brake or speed up at 0.3 g on the ground, turn at three times
+        // its taxi rate on the ground and at its air rate aloft (plus what a second's rounding gives).
+        const double groundTurnDegPerS = 3.0 * 0.07 * 100.0 + 1.0, airTurnDegPerS = 0.1 * 100.0 + 1.0;
+        int jerks = 0, sharpTurns = 0, overReported = 0, surges = 0, bornAt = 0;
+        double worstJerk = 0.0, worstTurn = 0.0, worstOver = 0.0;
         bool wasAirborne = false, lifted = false;
         int deadStops = 0, hardBraking = 0, steps = 0, slowFlight = 0, objects = 0, uneven = 0, sideways = 0, backwards = 0,
             tooFast = 0, fastAt = 0;
@@ -506,13 +527,14 @@ protected:
             if (newObject) {
                 closeRun();
                 ++objects;
+                bornAt = s.pass;
                 seconds.clear();
                 if (v.startsRolling && objects == 1) {
                     EXPECT_TRUE(s.onGround) << v.name << ": created in the air";
-                    EXPECT_LT(s.altitude, kZurichFt + 20.0) << v.name << ": created above the runway";
+                    EXPECT_LT(s.altitude, ground + 20.0) << v.name << ": created above the runway";
                 }
             }
-            const bool air = !s.onGround || s.altitude > kZurichFt + 20.0;
+            const bool air = !s.onGround || s.altitude > ground + 20.0;
             if (air && !wasAirborne && i > 0 && !newObject) {
                 // A lift-off: never from a landing, a rejected take-off or a taxi; on the runway's line and
                 // heading; where its records lift off when they do.
@@ -534,6 +556,21 @@ protected:
             if ((s.pass % 100) != 0) continue;
             const double kn = seconds.empty() ? 0.0 : gf_distanceNm(seconds.back().seen->p, s.p) * 3600.0;
             seconds.push_back({&s, kn});
+            if (seconds.size() >= 2) {
+                // Every second: speed, heading and pace within what the aircraft can do, whatever its records.
+                const Seen& b = *seconds[seconds.size() - 2].seen;
+                const auto onGround = [&](const Seen& x) { return x.onGround && x.altitude <= ground + 20.0; };
+                const double turn = std::fabs(gf_headingDifference(b.heading, s.heading)) * kRad2Deg;
+                if (turn > (onGround(b) && onGround(s) ? groundTurnDegPerS : airTurnDegPerS)) ++sharpTurns, worstTurn = std::max(worstTurn, turn);
+                const double reported = 1.2 * reportedNear(s.pass);
+                if (s.pass - bornAt <= 1000 && s.pass <= lastDue && kn > reported + 5.0) ++surges;
+                if (!onGround(b) && !onGround(s) && s.pass <= lastDue && kn > reported + 2.0)
+                    ++overReported, worstOver = std::max(worstOver, kn - reported / 1.2);
+                const double change = seconds.size() >= 3 ? kn - seconds[seconds.size() - 2].kn : 0.0;
+                if (seconds.size() >= 3 && onGround(*seconds[seconds.size() - 3].seen) && onGround(b) && onGround(s) &&
+                    std::fabs(change) > kMaxBrakingKnPerS + 1.0)
+                    ++jerks, worstJerk = std::max(worstJerk, std::fabs(change));
+            }
             if (seconds.size() < 3) continue;
             const double before = seconds[seconds.size() - 2].kn;
             if (air || !madeUp(s.pass) || !madeUp(s.pass - 200) || (before < 0.5 && kn < 0.5))
@@ -546,7 +583,7 @@ protected:
                 if (!madeUp(s.pass) || !s.madeUp) lastAirKn = kn;
                 else if (lastAirKn > 0.0 && kn < 0.8 * lastAirKn) ++slowFlight;
                 const Seen& b = *seconds[seconds.size() - 2].seen;
-                if (b.onGround || b.altitude <= kZurichFt + 20.0 || kn < 5.0) continue;
+                if (b.onGround || b.altitude <= ground + 20.0 || kn < 5.0) continue;
                 // It flies where its nose points, no faster than its records nearby say.
                 const double off = std::fabs(gf_headingDifference(gf_initialBearing(b.p, s.p), s.heading)) * kRad2Deg;
                 if (kn > 50.0 && off > 20.0) ++sideways, mostOff = std::max(mostOff, off);
@@ -576,7 +613,10 @@ protected:
                   << " m off the line), dead stops " << deadStops << ", hard braking s " << hardBraking << ", made-up steps " << steps
                   << ", uneven made-up s " << uneven << ", slow made-up flight s " << slowFlight << ", sideways s " << sideways
                   << " (up to " << std::lround(mostOff) << " deg), backwards s " << backwards << ", too fast s " << tooFast << " (up to "
-                  << std::lround(fastest) << " kn, pass " << fastAt << " of " << lastDue << ")\n";
+                  << std::lround(fastest) << " kn, pass " << fastAt << " of " << lastDue << "), ground speed jumps s " << jerks
+                  << " (up to " << std::lround(worstJerk) << " kn), sharp turns s " << sharpTurns << " (up to " << std::lround(worstTurn)
+                  << " deg), above 1.2 x reported s " << overReported << " (up to +" << std::lround(worstOver) << " kn), surges after creation s "
+                  << surges << "\n";
         if (v.liftOff == LiftOff::Must) {
             EXPECT_TRUE(lifted) << v.name << ": never lifted off";
         }
@@ -588,6 +628,10 @@ protected:
         EXPECT_EQ(sideways, 0) << v.name << ": seconds in the air faster than 50 kn with the nose more than 20 degrees off the motion";
         EXPECT_EQ(backwards, 0) << v.name << ": seconds in the air moving against the nose";
         EXPECT_EQ(tooFast, 0) << v.name << ": seconds in the air faster than 1.2 times its records nearby";
+        EXPECT_EQ(jerks, 0) << v.name << ": seconds on the ground whose speed changes beyond 0.3 g";
+        EXPECT_EQ(sharpTurns, 0) << v.name << ": seconds turning faster than the aircraft can";
+        EXPECT_EQ(overReported, 0) << v.name << ": seconds in the air faster than 1.2 times the speeds its records report nearby";
+        EXPECT_EQ(surges, 0) << v.name << ": seconds in its first ten faster than 1.2 times its records report";
     }
 };
 
@@ -596,7 +640,7 @@ protected:
 // approach that lands and stays down, shown whenever a record of it falls due, and back within 10 s
 // of its records once it has steered back onto their path.
 template <class Trace>
-void checkPhases(const Trace& trace, const Variant& v) {
+void checkPhases(const Trace& trace, const Variant& v, double field) {
     const Records& r = v.records;
     const auto flying = [](const Recorded& x) { return x.s.airborne && x.s.groundSpeed >= 100.0; };
     int recordedUps = 0, recordedDowns = 0;
@@ -613,7 +657,7 @@ void checkPhases(const Trace& trace, const Variant& v) {
     std::vector<bool> copy(r.size(), false);
     for (std::size_t k = 0; k < r.size(); ++k)
         for (std::size_t j = 0; j < k && !copy[k]; ++j) copy[k] = r[j].s.latitude == r[k].s.latitude && r[j].s.longitude == r[k].s.longitude;
-    const auto inAir = [](const auto& s) { return !s.onGround || s.altitude > kZurichFt + 20.0; };
+    const auto inAir = [&](const auto& s) { return !s.onGround || s.altitude > field + 20.0; };
     std::size_t lifeStart = 0;
     for (std::size_t i = 0; i < trace.size(); ++i) {
         const auto& s = trace[i];
@@ -704,7 +748,7 @@ TEST_P(GroundPhaseTest, PhysicalRulesHoldOverEachObjectsWholeLife) {
         replay(v.records, 0, true);
         ASSERT_EQ(gf_liveById(id), nullptr) << v.name << ": never removed";
         check(v);
-        checkPhases(trace, v);
+        checkPhases(trace, v, ground);
     }
     LATERAL_RANGE.set(LATERAL_RANGE.defaultValue);
 }
@@ -787,8 +831,8 @@ INSTANTIATE_TEST_SUITE_P(RealTracks, GroundPhaseTest,
                          ::testing::Values("ArrivalEnds", "ArrivalPauses", "DepartureEnds", "DeparturePauses", "RejectedTakeOff",
                                            "TouchAndGo", "FeedStartsRolling", "FastOutlier", "TrackError", "StrayHighRecords",
                                            "TouchdownScatter", "CreationDuringRoll", "AirThinned", "AirPauses", "AirStampsAmiss",
-                                           "AirLateCopy", "EndsAtEveryPhase", "ApproachPauses", "DepartsAfterStand",
-                                           "EmptyTrack", "SteadyTurns"),
+                                           "AirLateCopy", "WholeTracks", "EndsAtEveryPhase", "ApproachPauses",
+                                           "DepartsAfterStand", "EmptyTrack", "SteadyTurns"),
                          [](const auto& info) { return std::string(info.param); });
 
 }  // namespace

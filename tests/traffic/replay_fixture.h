@@ -9,6 +9,7 @@
 
 #include "airports/airport_files.h"
 #include "core/utilities.h"
+#include "simlink/user_aircraft.h"
 #include "engine_fixture.h"
 
 namespace vrn::test {
@@ -63,6 +64,22 @@ inline std::vector<Recorded> realTrack(const std::string& name) {
 inline constexpr LatLon kZurich{47.4647, 8.5492};
 inline constexpr double kZurichFt = 1416.0;
 
+// The airports of the shared recordings (position, elevation in ft): a track is replayed with the
+// nearest as its park airport, its elevation the simulator's ground. The user stands at Zurich's
+// reference point, as the excerpts have it; elsewhere two miles east of it, clear of the taxiways
+// (a user aircraft next to a taxiing one holds it back until it is airborne).
+struct RecordedAirport { const char* icao; const char* iata; LatLon at; double feet; double userEastNm; };
+inline constexpr RecordedAirport kRecordedAirports[] = {
+    {"LSZH", "ZRH", kZurich, kZurichFt, 0.0},
+    {"KIAD", "IAD", {38.9445, -77.4558}, 313.0, 2.0},
+    {"YSSY", "SYD", {-33.9461, 151.1770}, 21.0, 2.0},
+};
+inline const RecordedAirport& nearestRecordedAirport(const LatLon& p) {
+    return *std::min_element(std::begin(kRecordedAirports), std::end(kRecordedAirports), [&](const auto& x, const auto& y) {
+        return gf_distanceNm(x.at, p) < gf_distanceNm(y.at, p);
+    });
+}
+
 // One real aircraft fed record by record at its own times through the traffic pass, Zurich the park airport.
 class ReplayTest : public EngineTest {
 protected:
@@ -100,9 +117,23 @@ protected:
         g_stands.back().number = static_cast<std::uint32_t>(g_stands.size());
         g_apfLoaded = true;
     }
+    // The park airport, the user and the simulator's ground at the recorded airport nearest the first record.
+    void atAirportOf(const Recorded& first) {
+        const RecordedAirport& ap = nearestRecordedAirport({first.s.latitude, first.s.longitude});
+        const LatLon user = ap.userEastNm > 0.0 ? gf_destinationPoint(ap.at, kPi / 2.0, ap.userEastNm * kFeetPerNm) : ap.at;
+        if (user.lat == userAt.lat && user.lon == userAt.lon) return;
+        std::tie(ground, userAt) = std::tuple{ap.feet, user};
+        sim().setGroundElevation(ground);
+        gf_resetUserAircraft();   // as a new run does: the move is no teleport that restarts the link
+        sim().moveUser({0.0, userAt.lat, userAt.lon, ground, 0.0, 0.0, true});
+        std::tie(g_userPosition.latitude, g_userPosition.longitude, g_userPosition.altitude) = std::tuple{userAt.lat, userAt.lon, ground};
+        std::lock_guard lock(g_standsMutex);
+        g_parkAirport = Airport{ap.icao, ap.iata, ap.at.lat, ap.at.lon, ap.feet};
+    }
     // Feeds the records at their times (a pass is 10 ms), then runs `extraPasses` more, or with
     // `untilRemoved` on until the aircraft is gone (ten minutes at most).
     void replay(const std::vector<Recorded>& records, int extraPasses, bool untilRemoved = false) {
+        if (!records.empty()) atAirportOf(records.front());
         Flight f = flight(callsign);
         f.airline = callsign.substr(0, 3);
         std::size_t next = 0;

@@ -280,6 +280,12 @@ void SimulatedSimulator::loadFlight(const std::string& file, bool asNewFile) {
     lf_queueFileEvent(asNewFile ? "" : "flightloaded", file);
 }
 
+void SimulatedSimulator::setGroundElevation(double feet) {
+    std::lock_guard lock(m_mutex);
+    m_scenario.groundElevation = feet;
+    for (auto& [id, o] : m_objects) o.groundAltitude = feet;
+}
+
 void SimulatedSimulator::moveUser(const PathPoint& p) {
     std::lock_guard lock(m_mutex);
     m_scenario.user.path.clear();

@@ -178,6 +178,8 @@ public:
     void quit();
     void loadFlight(const std::string& file, bool asNewFile);
     void moveUser(const PathPoint& p);
+    // Flat terrain at another height (feet), for the user and every object from now on.
+    void setGroundElevation(double feet);
     void setUserTitleAndModel(const std::string& title, const std::string& atcModel);
     DWORD addOtherAircraft(const OtherAircraftSpec& spec);
 
