@@ -94,6 +94,13 @@ struct Variant {
 
 const char* const kDepartures[] = {"lszh-dep-swr137h", "lszh-dep-aee5zh", "lszh-dep-ent57bw"};
 const char* const kArrivals[] = {"lszh-arr-swr5220", "lszh-arr-cai3208"};
+// With the Dulles recordings (2 s records, positions to four decimals), for the kinds that end or pause
+// records at each phase.
+const char* const kEveryDeparture[] = {"lszh-dep-swr137h", "lszh-dep-aee5zh", "lszh-dep-ent57bw", "kiad-dep-ual2098"};
+const char* const kEveryArrival[] = {"lszh-arr-swr5220", "lszh-arr-cai3208", "kiad-arr-ual2398", "kiad-arr-cmp443", "kiad-arr-rpa5677"};
+
+// The elevation (ft) of the airport where a record lies.
+double fieldFt(const Recorded& r) { return nearestRecordedAirport(pos(r)).feet; }
 
 // A departure from 150 s before its lift-off to 40 s after, and its runway line.
 Records departure(const char* name, LatLon& runway, double& runwayDeg) {
@@ -187,7 +194,7 @@ Records generated(double trackDeg, double degPerS, double seconds, double every 
     return out;
 }
 // Its altitude above Zurich.
-double aboveField(const Recorded& r) { return r.s.altitude - kZurichFt; }
+double aboveField(const Recorded& r) { return r.s.altitude - fieldFt(r); }
 
 const char* const kAirTracks[] = {"lszh-arr-swr5220", "lszh-dep-swr137h", "swr5220-racetracks"};
 
@@ -314,7 +321,7 @@ std::vector<Variant> variantsOf(const std::string& kind) {
                 last = firstAtOrBelow(r, down, 39.0) + 1;
                 for (const std::size_t i : {last - 1, last}) {
                     r[i].s.airborne = 1;
-                    r[i].s.altitude = kZurichFt + 150.0;
+                    r[i].s.altitude = fieldFt(r[i]) + 150.0;
                 }
             } else {
                 // Four ground records 2 s apart after touchdown rise 16.5 kn, then one reads airborne (7 s
@@ -326,7 +333,7 @@ std::vector<Variant> variantsOf(const std::string& kind) {
                 for (std::size_t k = 1; k <= 3; ++k) r[down + k].s.groundSpeed = kn0 + std::min(8.25 * static_cast<double>(k), 16.5);
                 last = down + 4;
                 r[last].s.airborne = 1;
-                r[last].s.altitude = kZurichFt + 30.0;
+                r[last].s.altitude = fieldFt(r[last]) + 30.0;
             }
             add(vrn::format("{} {}, records end", name, kind), slice(r, 0, last), LiftOff::Never);
             add(vrn::format("{} {}, pause 40 s", name, kind), pausedAfter(r, last, 40.0), LiftOff::Never);
@@ -338,7 +345,7 @@ std::vector<Variant> variantsOf(const std::string& kind) {
             const std::size_t from = firstAtOrBelow(r, touchdown(r), 100.0);
             const std::size_t stray = atOrLast(r, from, r[from].t + 10.0);
             r[stray].s.airborne = 1;
-            r[stray].s.altitude = kZurichFt + 150.0;
+            r[stray].s.altitude = fieldFt(r[stray]) + 150.0;
             add(vrn::format("{} first seen on its landing roll, one record airborne, pause 40 s", name),
                 slice(pausedAfter(r, stray, 40.0), from, r.size()), LiftOff::Never);
         }
@@ -360,17 +367,18 @@ std::vector<Variant> variantsOf(const std::string& kind) {
             }
     } else if (kind == "EndsAtEveryPhase") {
         // On the take-off roll while it speeds up, on final, taxiing in, and at the stand.
-        for (const char* name : kDepartures) {
+        for (const char* name : kEveryDeparture) {
             LatLon runway;
             double deg = 0.0;
             const Records r = departure(name, runway, deg);
             for (const double kn : {45.0, 50.0, 55.0, 65.0, 72.0, 80.0}) {
+                if (std::none_of(r.begin(), r.end(), [&](const Recorded& x) { return !x.s.airborne && x.s.groundSpeed >= kn; })) continue;
                 const std::size_t cut = firstAtOrAbove(r, kn);
                 if (r[cut].s.groundSpeed <= r[cut - 1].s.groundSpeed) continue;
                 add(vrn::format("{} ends on its roll at {} kn", name, r[cut].s.groundSpeed), slice(r, 0, cut), LiftOff::Must, runway, deg);
             }
         }
-        for (const char* name : kArrivals) {
+        for (const char* name : kEveryArrival) {
             const Records all = realTrack(name);
             const std::size_t down = touchdown(all);
             for (const double ft : {1000.0, 700.0, 500.0, 300.0}) {
@@ -383,12 +391,20 @@ std::vector<Variant> variantsOf(const std::string& kind) {
                 out.push_back(std::move(v));
             }
             const Records r = arrival(name);
-            add(vrn::format("{} ends taxiing", name), slice(r, 0, firstAtOrBelow(r, touchdown(r), 18.0) + 20), LiftOff::Never);
-            add(vrn::format("{} ends at its stand", name), r, LiftOff::Never);
+            const bool taxies = std::any_of(r.begin() + static_cast<std::ptrdiff_t>(touchdown(r)), r.end(),
+                                            [](const Recorded& x) { return !x.s.airborne && x.s.groundSpeed <= 18.0; });
+            if (taxies) add(vrn::format("{} ends taxiing", name), slice(r, 0, firstAtOrBelow(r, touchdown(r), 18.0) + 20), LiftOff::Never);
+            add(vrn::format("{} ends where its records end", name), r, LiftOff::Never);
         }
+        // A long taxi from the stand, with gaps of up to 72 s: its records end while it stands, and taxiing.
+        const Records taxi = realTrack("kiad-taxi-ual1230");
+        const std::size_t moves = firstIndex(taxi, 0, [](const Recorded& x) { return x.s.groundSpeed >= 5.0; });
+        add("kiad-taxi-ual1230 ends at its stand", slice(taxi, 0, moves - 1 > 0 ? moves - 1 : 0), LiftOff::Never);
+        add("kiad-taxi-ual1230 ends taxiing", slice(taxi, 0, firstIndex(taxi, moves, [](const Recorded& x) { return x.s.groundSpeed >= 12.0; })),
+            LiftOff::Never);
     } else if (kind == "ApproachPauses") {
         // Its records pause for 55 s across the last turn it makes before its touchdown (onto final).
-        for (const char* name : kArrivals) {
+        for (const char* name : kEveryArrival) {
             const Records all = realTrack(name);
             const std::size_t down = touchdown(all);
             std::size_t turn = 0;
@@ -446,6 +462,8 @@ std::vector<Variant> variantsOf(const std::string& kind) {
             add(t.name + " whole", realTrack(t.name), t.liftOff == 1 ? LiftOff::Must : t.liftOff == 2 ? LiftOff::May : LiftOff::Never, t.runway,
                 t.runwayDeg);
     }
+    // Zurich's first: each kind moves the user and the park airport once at most.
+    std::stable_partition(out.begin(), out.end(), [](const Variant& v) { return fieldFt(v.records.front()) == kZurichFt; });
     return out;
 }
 
