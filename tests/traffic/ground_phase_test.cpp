@@ -111,8 +111,14 @@ Records departure(const char* name, LatLon& runway, double& runwayDeg) {
     Records r = slice(all, from, to);
     const std::size_t fast = firstIndex(r, 0, [](const Recorded& x) { return !x.s.airborne && x.s.groundSpeed >= 60.0; });
     runway = pos(r[fast]);
-    // Along its positions to lift-off: a record's track may be a few degrees off.
-    runwayDeg = gf_initialBearing(runway, pos(r[firstIndex(r, fast, [](const Recorded& x) { return x.s.airborne; }) - 1])) * kRad2Deg;
+    // Along its positions while it keeps the runway's heading, on the ground and just after lift-off: a
+    // record's track may be a few degrees off, and positions to four decimals (some 10 m) need a long base.
+    std::size_t along = fast;
+    // (Some receivers flag a roll airborne from 80 kn on: below 140 kn it still rolls.)
+    while (along + 1 < r.size() && std::fabs(std::remainder(r[along + 1].s.track - r[fast].s.track, 360.0)) <= 3.0 &&
+           (!r[along + 1].s.airborne || r[along + 1].s.groundSpeed < 140.0))
+        ++along;
+    runwayDeg = gf_initialBearing(runway, pos(r[along])) * kRad2Deg;
     return r;
 }
 // An arrival from 40 s before its touchdown to its end.
