@@ -48,6 +48,7 @@ constexpr double kCutAcrossBeyondSeconds = 60.0;
 // A record further ahead than this is reached along a curve through sub-samples about a second apart.
 constexpr int kCurveFromPasses = 250;
 constexpr double kCurveMostOffRad = 60.0 * kDeg2Rad;
+constexpr double kLowestRejoinFt = 1000.0;
 
 // Turn rate (radians per pass) the aircraft's class manages at a speed, within the bank airliners use.
 double lf_turnRatePerPass(const LiveAircraft& a, double kn) {
@@ -190,9 +191,12 @@ void lf_handBack(LiveAircraft& a, std::size_t passed, const std::string& how) {
                                (tick() - a.rejoinFromPass) / 100.0, how));
 }
 
+// Steering back ends where its records lead down to the runway: the approach's configuration, its
+// touchdown and its landing roll are the movement step's.
 bool lf_mayRejoin(const LiveAircraft& a) {
     return a.state == STATE_IN_SIM && !a.onGround && a.phase == PHASE_AIRBORNE && !a.onApproach && !a.landingRoll &&
-           a.samples.size() >= 2 && a.samples[1].airborne && std::isfinite(a.position.heading);
+           a.samples.size() >= 2 && std::isfinite(a.position.heading) && a.altitudeAboveGround >= kLowestRejoinFt &&
+           std::all_of(a.samples.begin() + 1, a.samples.end(), [](const PositionSample& s) { return s.airborne != 0; });
 }
 
 // The first point of the path beyond `along` (the path's end carried on along its last way for a
