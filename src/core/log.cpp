@@ -198,7 +198,44 @@ void gf_logLines(const std::vector<std::string>& lines) {
     lf_sayWriteFailure(failure);
 }
 
-LogLimiter::LogLimiter(std::string what, int linesPerMinute) : m_what(std::move(what)), m_linesPerMinute(linesPerMinute) {}
+namespace {
+
+// The limiters alive, so that the run's end can have each say its count. Never destroyed, as the
+// limiters of static objects leave it while the process ends. Lock order: this mutex, then a
+// limiter's, then the log's.
+struct LimiterRegistry {
+    std::mutex mutex;
+    std::vector<LogLimiter*> limiters;
+};
+
+LimiterRegistry& lf_limiters() {
+    static LimiterRegistry* registry = new LimiterRegistry;
+    return *registry;
+}
+
+}  // namespace
+
+LogLimiter::LogLimiter(std::string what, int linesPerMinute) : m_what(std::move(what)), m_linesPerMinute(linesPerMinute) {
+    LimiterRegistry& registry = lf_limiters();
+    std::lock_guard lock(registry.mutex);
+    registry.limiters.push_back(this);
+}
+
+LogLimiter::~LogLimiter() {
+    {
+        LimiterRegistry& registry = lf_limiters();
+        std::lock_guard lock(registry.mutex);
+        std::erase(registry.limiters, this);
+    }
+    std::lock_guard lock(m_mutex);
+    lf_sayDropped();
+}
+
+void gf_sayHeldBackLogLines() {
+    LimiterRegistry& registry = lf_limiters();
+    std::lock_guard lock(registry.mutex);
+    for (LogLimiter* limiter : registry.limiters) limiter->flushDropped();
+}
 
 void LogLimiter::log(std::string_view line) {
     std::lock_guard lock(m_mutex);
