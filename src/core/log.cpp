@@ -94,8 +94,9 @@ std::string lf_writeFailure(LogState& state) {
     std::error_code ec;
     const std::filesystem::path absolute = std::filesystem::absolute(state.file, ec);
     const std::filesystem::path folder = (ec ? state.file : absolute).parent_path();
-    return UserErrorException(46, vrn::format("{} cannot be written in \"{}\" (is the disk full?): free space "
-                                              "on that disk and start Varnel again",
+    // What to do first: the folder may be long enough to fill the status line.
+    return UserErrorException(46, vrn::format("{} cannot be written (is the disk full?): free space on that disk and "
+                                              "start Varnel again; its folder: \"{}\"",
                                               gf_utf8Of(state.file.filename()), gf_utf8Of(folder)))
         .what();
 }

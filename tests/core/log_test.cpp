@@ -95,8 +95,8 @@ TEST_F(LogTest, AFullDiskIsToldOnceWithTheFolder) {
     });
     gf_setErrorSink(previous);
     ASSERT_EQ(errors.size(), 1u);
-    EXPECT_EQ(errors[0], "46: Log.txt cannot be written in \"" + dir.path().string() +
-                             "\" (is the disk full?): free space on that disk and start Varnel again");
+    EXPECT_EQ(errors[0], "46: Log.txt cannot be written (is the disk full?): free space on that disk and start Varnel "
+                         "again; its folder: \"" + dir.path().string() + "\"");
     EXPECT_EQ(fs::file_size(dir / "Log.txt"), 0u);
     // Room again: the next start says nothing.
     gf_startLog(dir / "Log.txt");
