@@ -352,8 +352,10 @@ bool gf_scanLiveries(bool rescan, bool automatic, bool prioritize, std::vector<s
         gf_clearStatus();
         // The automatic scan's caller has the message that tells the user what to do instead.
         if (automatic) return false;
-        throw UserErrorException(53, format("no liveries found in {}: check lfolder0-9, see {}", gf_namedFolders(folders),
-                                            kFoldersGuideSection));
+        // The guide and the folders' names first: a whole path can fill the status line alone.
+        gf_logLine(format("no liveries found in {}", gf_namedFolders(folders)));
+        throw UserErrorException(53, format("no liveries found, see {} and Log.txt: {}", kFoldersGuideSection,
+                                            gf_shortNamedFolders(folders, gf_folderSettingNames(folders, true))));
     }
     if (folders.size() >= 2) gf_logLine(format("{} in total", counters.total));
     for (LiveryData& livery : g_liveries) gf_applyDbaseConversions(livery);
