@@ -58,7 +58,7 @@ std::string lf_missingFoldersText(const std::vector<std::string>& folders, bool 
         if (!gf_isFolderText(folder)) missing.push_back(folder);
     if (missing.empty()) return {};
     return format("{} not found, see {}: {}", liveries ? "lfolder" : "afolder", kFoldersGuideSection,
-                  gf_shortNamedFolders(missing, gf_folderSettingNames(missing, liveries), false));
+                  gf_shortNamedFolders(missing, gf_folderSettingNames(missing, liveries)));
 }
 
 }  // namespace

@@ -37,10 +37,9 @@ inline constexpr const char* kFoldersGuideSection = "README.txt, \"Livery and ai
 // a mistyped name shows at once.
 std::string gf_namedFolders(const std::vector<std::string>& folders);
 bool gf_isFolderText(const std::string& folder);
-// The same for the status line, whose width a single long path can fill: each folder by the setting
-// that names it (settings[i]; none for a folder the automatic scan found) and its own last name,
-// `lfolder0 "my-pack" (not found), lfolder2 "Liveries"`; without `markMissing` no folder is marked.
-std::string gf_shortNamedFolders(const std::vector<std::string>& folders, const std::vector<std::string>& settings,
-                                 bool markMissing = true);
+// For the status line, whose width a single long path can fill: each folder by the setting that
+// names it (settings[i]; none for a folder the automatic scan found) and its own last name,
+// `lfolder0 "my-pack", lfolder2 "Liveries"`.
+std::string gf_shortNamedFolders(const std::vector<std::string>& folders, const std::vector<std::string>& settings);
 
 }  // namespace vrn

@@ -145,14 +145,12 @@ constexpr std::size_t kShortNameBytes = 40;
 
 }  // namespace
 
-std::string gf_shortNamedFolders(const std::vector<std::string>& folders, const std::vector<std::string>& settings,
-                                 bool markMissing) {
+std::string gf_shortNamedFolders(const std::vector<std::string>& folders, const std::vector<std::string>& settings) {
     std::string text;
     for (std::size_t i = 0; i < folders.size(); ++i) {
         if (!text.empty()) text += ", ";
         if (i < settings.size() && !settings[i].empty()) text += settings[i] + " ";
-        text += format("\"{}\"{}", gf_excerpt(lf_lastName(folders[i]), kShortNameBytes),
-                       markMissing && !gf_isFolderText(folders[i]) ? " (not found)" : "");
+        text += format("\"{}\"", gf_excerpt(lf_lastName(folders[i]), kShortNameBytes));
     }
     return text;
 }

@@ -579,10 +579,10 @@ TEST_F(ScanDrivers, Error53FitsTheWindowGuideFirstAndIsInLogTxtAtOnce) {
                               "Microsoft.FlightSimulator_8wekyb3d8bbwe\\LocalCache\\Packages\\Community\\";
     fs::create_directories(dir() / "Empty liveries");
     LIG_AUTOMATIC.set(false), SCAN_LIVERIES.set(true);
-    const std::string start = "53: no liveries found, see README.txt, \"Livery and airport folders\" and Log.txt: ";
+    const std::string start = "53: no liveries found, see README.txt, \"Livery and airport folders\"; not found: ";
     struct Case { int folders; std::string shown; };
-    for (const Case& c : {Case{2, start + "lfolder0 \"aig-liveries-0\" (not found), lfolder1 \"Empty liveries\""},
-                          Case{10, start + "lfolder0 \"aig-liveries-0\" (not found) ... (the rest in Log.txt)"}}) {
+    for (const Case& c : {Case{2, start + "lfolder0 \"aig-liveries-0\"; no liveries in: lfolder1 \"Empty liveries\""},
+                          Case{10, start + "lfolder0 \"aig-liveries-0\" ... (the rest in Log.txt)"}}) {
         SCOPED_TRACE(c.folders);
         std::vector<std::string> paths;
         for (int i = 0; i < 10; ++i) {

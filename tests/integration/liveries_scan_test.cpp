@@ -145,8 +145,8 @@ TEST_F(LiveryScan, AFailedRescanKeepsTheStoredScan) {
     } catch (const UserErrorException& e) {
         // The guide first and each folder by its last name (no lfolder names them here); the whole
         // paths are in Log.txt.
-        EXPECT_EQ(std::string(e.what()), "53: no liveries found, see README.txt, \"Livery and airport folders\" and "
-                                         "Log.txt: \"A\", \"B\" (not found)");
+        EXPECT_EQ(std::string(e.what()), "53: no liveries found, see README.txt, \"Livery and airport folders\"; not "
+                                         "found: \"B\"; no liveries in: \"A\"");
         EXPECT_NE(logText().find(vrn::format("no liveries found in \"{}\", \"{}\" (not found)", folders[0], folders[1])),
                   std::string::npos);
     }
