@@ -140,11 +140,15 @@ std::string gf_statusLineForm(std::string_view fullText) {
         cut = i + 1;
         while (cut < text.size() && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) ++cut;
     }
-    // Whole items of a list where that leaves most of the room used, else a whole word unless it is a
-    // long one (a path, whose beginning says more than nothing).
+    // Whole items of a list or parts of a sentence where that leaves most of the room used, else a
+    // whole word unless it is a long one (a path, whose beginning says more than nothing).
     constexpr std::size_t kLongWordBytes = 24;
-    if (const std::size_t comma = text.rfind(", ", cut); comma != std::string::npos && comma >= cut / 2)
-        cut = comma;
+    const std::size_t comma = text.rfind(", ", cut), semicolon = text.rfind("; ", cut);
+    const std::size_t part = comma == std::string::npos ? semicolon
+                             : semicolon == std::string::npos ? comma
+                                                              : std::max(comma, semicolon);
+    if (part != std::string::npos && part >= cut / 2)
+        cut = part;
     else if (const std::size_t blank = text.rfind(' ', cut); blank != std::string::npos && cut - blank <= kLongWordBytes)
         cut = blank;
     text.resize(cut);

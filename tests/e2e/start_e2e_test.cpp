@@ -200,8 +200,9 @@ TEST_F(StartEndToEnd, FoldersThatTakeNoWritingAreNamedWithWhatToDo) {
         if (!readOnly->readOnly()) GTEST_SKIP() << "no read-only folder can be had here";
         const auto [status, out] = run("readonly.out", "20");
         readOnly.reset();
-        EXPECT_TRUE(lf_contains(out, "45: Varnel cannot write in its settings folder \"" + settings.string() + "\"")) << out;
-        EXPECT_TRUE(lf_contains(out, "make that folder writable")) << out;
+        EXPECT_TRUE(lf_contains(out, "45: Varnel cannot write in its settings folder: make it writable, or free space on "
+                                     "its disk, and start Varnel again")) << out;
+        EXPECT_TRUE(lf_contains(readFile(program / "Log.txt"), "the folder: \"" + settings.string() + "\"")) << out;
         EXPECT_FALSE(lf_contains(out, "filesystem error")) << out;
         EXPECT_EQ(readFile(settings / "parameters.xml"), before);
         EXPECT_FALSE(fs::exists(settings / "orig_dest"));
