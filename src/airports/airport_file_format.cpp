@@ -135,7 +135,7 @@ void lf_writeKeptParkPos(pugi::xml_node parkpositions, const std::unordered_map<
     }
     const auto joined = record.first_child() || record.attribute("manual").as_bool()
                             ? overlays.end()
-                            : overlays.find(record.attribute("id").value());
+                            : overlays.find(gf_standIdOf(record));
     if (joined == overlays.end()) {
         parkpositions.append_copy(record);
         return;
@@ -300,7 +300,7 @@ void lf_readParkPositions(const pugi::xml_document& doc, std::vector<Stand>& sta
     if (!parkpositions) return;
     std::unordered_set<std::string> ids;
     for (pugi::xml_node parkpos : parkpositions.children("parkpos")) {
-        std::string id = parkpos.attribute("id").value();
+        std::string id = gf_standIdOf(parkpos);
         // One bad record costs its stand, never the airport or the run.
         if (ids.count(id) != 0) {
             reading.refuse(id, "Parking position " + id + " appears more than once?");
@@ -334,6 +334,8 @@ double lf_headingAttribute(const pugi::xml_attribute& attribute) {
 }
 }  // namespace
 
+std::string gf_standIdOf(const pugi::xml_node& parkpos) { return gf_printable(parkpos.attribute("id").value()); }
+
 Stand gf_fullFormStand(const pugi::xml_node& parkpos, std::string&& id, std::vector<StandUse>&& uses) {
     StandPlacement placement;
     placement.lat = parkpos.attribute("latitude").as_double();
@@ -360,7 +362,7 @@ std::optional<int> lf_readIntParameter(const pugi::xml_document& doc, const std:
 std::optional<std::string> lf_readStringParameter(const pugi::xml_document& doc, const std::string& key) {
     pugi::xml_node node = lf_parameterNode(doc, key);
     if (!node) return std::nullopt;
-    return std::string(node.attribute("value").value());
+    return gf_printable(node.attribute("value").value());   // shown, logged and written back
 }
 
 bool gf_writeApf(const ApfAirport& airport, const std::filesystem::path& path, bool learned, bool handmade) {

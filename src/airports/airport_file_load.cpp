@@ -195,7 +195,7 @@ double gf_readDestApfForClosestStand(const std::string& code, const LatLon& posi
             const double d = gf_distanceNm(position, p);
             if (d < best) {
                 best = d;
-                standId = parkpos.attribute("id").value();
+                standId = gf_standIdOf(parkpos);
             }
         }
     } catch (const std::exception& e) {
@@ -209,7 +209,7 @@ bool gf_readApfForGateCheck(const std::string& code, const std::string& standId)
     try {
         pugi::xml_document doc;
         for (pugi::xml_node parkpos : lf_parkPositionsOf(code, doc).children("parkpos")) {
-            if (standId == parkpos.attribute("id").value()) return true;
+            if (standId == gf_standIdOf(parkpos)) return true;
         }
     } catch (const std::exception& e) {
         gf_logLine(format("exception in gf_readApfForGateCheck: {}", e.what()));

@@ -114,6 +114,10 @@ std::vector<StandUse> lf_readUses(const pugi::xml_node& parkpos, bool skipTow, U
                                   std::uint32_t firstNumber);
 // The stand of a full-form parkpos (position, heading, radius, kind flags) holding these uses.
 Stand gf_fullFormStand(const pugi::xml_node& parkpos, std::string&& id, std::vector<StandUse>&& uses);
+// A parkpos record's stand id as the program holds it: escaped like every text from a file
+// (gf_printable), so that a damaged byte is neither echoed raw nor written back, and the archived
+// and learned records of one stand still meet.
+std::string gf_standIdOf(const pugi::xml_node& parkpos);
 std::uint64_t lf_hours2bitset(const std::string& text);
 std::string lf_bitset2hours(std::uint64_t hours);
 

@@ -8,6 +8,7 @@
 #include "airports/automatic_range.h"
 #include "core/format.h"
 #include "core/log.h"
+#include "core/text_conversion.h"
 #include "core/utf8_paths.h"
 #include "display/window_state.h"
 #include "liveries/type_database.h"
@@ -110,11 +111,24 @@ void lf_applySettings(const pugi::xml_document& doc) {
     }
 }
 
+void lf_escapeTexts(pugi::xml_node node) {
+    for (pugi::xml_attribute attribute : node.attributes())
+        if (!gf_isPrintable(attribute.value())) attribute.set_value(gf_printable(attribute.value()).c_str());
+    for (pugi::xml_node child : node.children()) {
+        if (child.type() == pugi::node_pcdata && !gf_isPrintable(child.value()))
+            child.set_value(gf_printable(child.value()).c_str());
+        lf_escapeTexts(child);
+    }
+}
+
 // A learned record, or the part of it, that is not used stays the user's: kept as the file had it
-// for the next save.
+// for the next save, its texts escaped as the program's own are, so that the saved file is UTF-8.
 void lf_keepParkPos(const pugi::xml_node& parkpos) {
+    pugi::xml_document copy;
+    const pugi::xml_node kept = copy.append_copy(parkpos);
+    lf_escapeTexts(kept);
     std::ostringstream text;
-    parkpos.print(text, "", pugi::format_raw);
+    kept.print(text, "", pugi::format_raw);
     g_keptParkPositions.push_back(text.str());
 }
 
@@ -189,7 +203,7 @@ void lf_mergeLearned(const pugi::xml_document& doc, StandReading& reading) {
     // the records in the file does not decide whether they are used.
     std::vector<pugi::xml_node> notMet;
     for (pugi::xml_node parkpos : doc.child("parkpositions").children("parkpos")) {
-        std::string id = gf_attrString(parkpos, "id");
+        std::string id = gf_standIdOf(parkpos);
         if (parkpos.attribute("manual").as_bool()) {
             if (byId.count(id)) {
                 reading.refuseWith(format("manually created standid {} already exists in {}", id, gf_utf8Of(path)));
@@ -209,7 +223,7 @@ void lf_mergeLearned(const pugi::xml_document& doc, StandReading& reading) {
         lf_readParkPosOverlay(parkpos, g_stands[it->second], reading);
     }
     for (const pugi::xml_node& parkpos : notMet) {
-        const std::string id = gf_attrString(parkpos, "id");
+        const std::string id = gf_standIdOf(parkpos);
         if (auto it = byId.find(id); it != byId.end()) {
             lf_readParkPosOverlay(parkpos, g_stands[it->second], reading);
             continue;

@@ -223,7 +223,7 @@ void FinalExit(int argument) {
         lf_step([] { gf_removeAllAircraft(); });
     else
         lf_step([] { gf_logLine("The main loop did not end, AI aircraft go with the connection"); });
-    lf_step([] { gf_sayHeldBackTrafficLines(); });
+    lf_step([] { gf_sayHeldBackLogLines(); });
     // Creations already sent: their objects are removed as the simulator reports them.
     for (int waits = 0; gf_creationsAwaitingAnswer() > 0 && waits < kCreationAnswerWaits; ++waits) gf_runSleepFor(100ms);
     if (const int left = gf_creationsAwaitingAnswer(); left > 0)

@@ -50,6 +50,17 @@ void lf_checkInstallPathForScan() {
         throw UserErrorException(150, problem + "; type full path to your Community folder above, and press Enter");
 }
 
+// The folders of a manual scan that are no folders, for the status line: the setting, the guide and
+// the folder's last name first (Log.txt has the whole path); empty when all are there.
+std::string lf_missingFoldersText(const std::vector<std::string>& folders, bool liveries) {
+    std::vector<std::string> missing;
+    for (const std::string& folder : folders)
+        if (!gf_isFolderText(folder)) missing.push_back(folder);
+    if (missing.empty()) return {};
+    return format("{} not found, see {}: {}", liveries ? "lfolder" : "afolder", kFoldersGuideSection,
+                  gf_shortNamedFolders(missing, gf_folderSettingNames(missing, liveries)));
+}
+
 }  // namespace
 
 void gf_scanLiveriesStep(bool scan) {
@@ -80,6 +91,9 @@ void gf_scanLiveriesStep(bool scan) {
         throw UserErrorException(43, format("Automatic scan has not found any liveries: untick Automatic and set "
                                             "lfolder0-9, see {}",
                                             kFoldersGuideSection));
+    // The scan went on with the other folders; a mistyped one is said, not only logged.
+    if (const std::string missing = lf_missingFoldersText(folders, true); !missing.empty())
+        gf_showStatusFor("Warning: " + missing, kWarningSeconds);
     if (found && scan) lf_scanDone(SCAN_LIVERIES);
     gf_logLine("-------------------------- liveries scan ends   --------------------------------\n");
 }
@@ -112,23 +126,16 @@ void gf_scanAirportsStep() {
                                                 "beside Scan for addon airports: see {}",
                                                 kFoldersGuideSection));
     }
-    // A mistyped folder would otherwise only leave a line in Log.txt: the scan goes on with the
-    // others, and at its end the user learns which one to mend.
-    const bool missing = std::any_of(folders.begin(), folders.end(), [](const std::string& f) {
-        std::error_code ec;
-        return !fs::is_directory(gf_pathFromUtf8(f), ec);
-    });
-    const std::string missingText =
-        missing ? format("afolder not found among {}: see {}", gf_namedFolders(folders), kFoldersGuideSection) : "";
+    // Known before the scan: a folder the scan cannot find is said after it, whatever it found.
+    const std::string missing = lf_missingFoldersText(folders, false);
     gf_readAirportNames();
     if (MSFS_2020.get()) lf_clearOrCreate(g_mySimaddonFolder);
     lf_clearOrCreate(g_myThirdpartyFolder);
     const bool found = gf_scanAirports(automatic, folders);
-    if (!found)
-        gf_showStatus("Warning: Scan has not found any add-on airports" + (missing ? "; " + missingText : ""), true);
-    else
-        lf_scanDone(SCAN_AIRPORTS);
-    if (found && missing) gf_showStatus("Warning: " + missingText, true);
+    if (found) lf_scanDone(SCAN_AIRPORTS);
+    // The user must act on these: they stay to be read, one after the other, while the start goes on.
+    if (!found) gf_showStatusFor("Warning: Scan has not found any add-on airports", kWarningSeconds);
+    if (!missing.empty()) gf_showStatusFor("Warning: " + missing, kWarningSeconds);
     g_airportNames.clear();
     gf_logLine("-------------------------- airports scan ends    ----------------------------\n");
 }

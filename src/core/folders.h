@@ -33,8 +33,13 @@ void gf_forEachEntry(const std::filesystem::path& folder, F&& visit) {
 // no field in the window.
 inline constexpr const char* kFoldersGuideSection = "README.txt, \"Livery and airport folders\"";
 
-// The folders a scan was given, for a message: each in quotes, one that is no folder marked so that
+// The folders a scan was given, for Log.txt: each in quotes, one that is no folder marked so that
 // a mistyped name shows at once.
 std::string gf_namedFolders(const std::vector<std::string>& folders);
+bool gf_isFolderText(const std::string& folder);
+// For the status line, whose width a single long path can fill: each folder by the setting that
+// names it (settings[i]; none for a folder the automatic scan found) and its own last name,
+// `lfolder0 "my-pack", lfolder2 "Liveries"`.
+std::string gf_shortNamedFolders(const std::vector<std::string>& folders, const std::vector<std::string>& settings);
 
 }  // namespace vrn

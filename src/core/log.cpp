@@ -94,8 +94,9 @@ std::string lf_writeFailure(LogState& state) {
     std::error_code ec;
     const std::filesystem::path absolute = std::filesystem::absolute(state.file, ec);
     const std::filesystem::path folder = (ec ? state.file : absolute).parent_path();
-    return UserErrorException(46, vrn::format("{} cannot be written in \"{}\" (is the disk full?): free space "
-                                              "on that disk and start Varnel again",
+    // What to do first: the folder may be long enough to fill the status line.
+    return UserErrorException(46, vrn::format("{} cannot be written (is the disk full?): free space on that disk and "
+                                              "start Varnel again; its folder: \"{}\"",
                                               gf_utf8Of(state.file.filename()), gf_utf8Of(folder)))
         .what();
 }
@@ -198,7 +199,44 @@ void gf_logLines(const std::vector<std::string>& lines) {
     lf_sayWriteFailure(failure);
 }
 
-LogLimiter::LogLimiter(std::string what, int linesPerMinute) : m_what(std::move(what)), m_linesPerMinute(linesPerMinute) {}
+namespace {
+
+// The limiters alive, so that the run's end can have each say its count. Never destroyed, as the
+// limiters of static objects leave it while the process ends. Lock order: this mutex, then a
+// limiter's, then the log's.
+struct LimiterRegistry {
+    std::mutex mutex;
+    std::vector<LogLimiter*> limiters;
+};
+
+LimiterRegistry& lf_limiters() {
+    static LimiterRegistry* registry = new LimiterRegistry;
+    return *registry;
+}
+
+}  // namespace
+
+LogLimiter::LogLimiter(std::string what, int linesPerMinute) : m_what(std::move(what)), m_linesPerMinute(linesPerMinute) {
+    LimiterRegistry& registry = lf_limiters();
+    std::lock_guard lock(registry.mutex);
+    registry.limiters.push_back(this);
+}
+
+LogLimiter::~LogLimiter() {
+    {
+        LimiterRegistry& registry = lf_limiters();
+        std::lock_guard lock(registry.mutex);
+        std::erase(registry.limiters, this);
+    }
+    std::lock_guard lock(m_mutex);
+    lf_sayDropped();
+}
+
+void gf_sayHeldBackLogLines() {
+    LimiterRegistry& registry = lf_limiters();
+    std::lock_guard lock(registry.mutex);
+    for (LogLimiter* limiter : registry.limiters) limiter->flushDropped();
+}
 
 void LogLimiter::log(std::string_view line) {
     std::lock_guard lock(m_mutex);

@@ -35,10 +35,14 @@ void gf_logLines(const std::vector<std::string>& lines);
 
 // For a line that outside input can repeat at any rate (a bad datagram, a full queue): at most
 // `linesPerMinute` lines a minute reach Log.txt, the rest are counted, and their number is said once,
-// before the next line written or at flushDropped(). The minute follows gf_wallClock (tests set it).
+// before the next line written, at flushDropped() or at gf_sayHeldBackLogLines(). The minute follows
+// gf_wallClock (tests set it).
 class LogLimiter {
 public:
     explicit LogLimiter(std::string what, int linesPerMinute = 10);
+    ~LogLimiter();
+    LogLimiter(const LogLimiter&) = delete;
+    LogLimiter& operator=(const LogLimiter&) = delete;
     void log(std::string_view line);
     // Says how many lines were dropped, when any were (a reader that stops).
     void flushDropped();
@@ -56,5 +60,8 @@ private:
     int m_linesThisMinute = 0;
     std::uint64_t m_dropped = 0;
 };
+
+// Every limiter alive says how many lines it held back (the run ends: no later line would say it).
+void gf_sayHeldBackLogLines();
 
 }  // namespace vrn

@@ -118,13 +118,39 @@ std::string gf_excerpt(std::string_view text, std::size_t limit) {
     return format("{}... ({} bytes)", gf_printable(gf_utf8Prefix(text, limit)), text.size());
 }
 
+bool gf_isFolderText(const std::string& folder) {
+    std::error_code ec;
+    return std::filesystem::is_directory(gf_pathFromUtf8(folder), ec);
+}
+
 std::string gf_namedFolders(const std::vector<std::string>& folders) {
     std::string text;
     for (const std::string& folder : folders) {
         if (!text.empty()) text += ", ";
-        std::error_code ec;
-        const bool isFolder = std::filesystem::is_directory(gf_pathFromUtf8(folder), ec);
-        text += format("\"{}\"{}", gf_excerpt(folder), isFolder ? "" : " (not found)");
+        text += format("\"{}\"{}", gf_excerpt(folder), gf_isFolderText(folder) ? "" : " (not found)");
+    }
+    return text;
+}
+
+namespace {
+
+// The last name of a folder as typed, with either separator and a trailing one ("D:\Liveries\").
+std::string_view lf_lastName(std::string_view folder) {
+    while (folder.size() > 1 && (folder.back() == '/' || folder.back() == '\\')) folder.remove_suffix(1);
+    const std::size_t slash = folder.find_last_of("/\\");
+    return slash == std::string_view::npos || slash + 1 == folder.size() ? folder : folder.substr(slash + 1);
+}
+
+constexpr std::size_t kShortNameBytes = 40;
+
+}  // namespace
+
+std::string gf_shortNamedFolders(const std::vector<std::string>& folders, const std::vector<std::string>& settings) {
+    std::string text;
+    for (std::size_t i = 0; i < folders.size(); ++i) {
+        if (!text.empty()) text += ", ";
+        if (i < settings.size() && !settings[i].empty()) text += settings[i] + " ";
+        text += format("\"{}\"", gf_excerpt(lf_lastName(folders[i]), kShortNameBytes));
     }
     return text;
 }

@@ -91,11 +91,24 @@ public:
 
 extern MainWindow g_mainWindow;
 
-// Status line, from any thread. Lock order: the status mutex, then the log mutex.
+// The room for a text on the status line, in pixels of the window's font: the client area of the
+// 880-pixel window less its frame and the text's left margin, with some to spare.
+inline constexpr int kStatusLinePixels = 850;
+// The width of a text on the status line, measured with the widest the font's characters come out.
+int gf_statusTextPixels(std::string_view text);
+// What the status line shows of a text: all of it where it fits, else its beginning and a pointer
+// to Log.txt, which gets the whole text. Texts the user must read put what matters first.
+std::string gf_statusLineForm(std::string_view text);
+
+// Status line, from any thread. Lock order: the status mutex, then the log mutex. A text that is
+// logged is flushed to Log.txt at once.
 void gf_showStatus(const std::string& text, bool log);
 // Shows `text` (logged) and keeps it for `seconds` status seconds: what is shown meanwhile is
-// logged at once and comes on the status line when the time is up (the newest of it).
+// logged at once and comes on the status line when the time is up (the newest of it). A second
+// such text while one is kept is logged at once and waits its turn to be kept as long.
 void gf_showStatusFor(const std::string& text, int seconds);
+// How long a warning the user must act on is kept: the life of a status text.
+inline constexpr int kWarningSeconds = 25;
 // Ends such a wait at once (the run stops: its status seconds stop too).
 void gf_releaseStatus();
 void gf_clearStatus();

@@ -352,8 +352,15 @@ bool gf_scanLiveries(bool rescan, bool automatic, bool prioritize, std::vector<s
         gf_clearStatus();
         // The automatic scan's caller has the message that tells the user what to do instead.
         if (automatic) return false;
-        throw UserErrorException(53, format("no liveries found in {}: check lfolder0-9, see {}", gf_namedFolders(folders),
-                                            kFoldersGuideSection));
+        // The guide first, then the folders by their settings and last names, mistyped ones first: a
+        // whole path can fill the status line alone. Log.txt has the paths.
+        gf_logLine(format("no liveries found in {}", gf_namedFolders(folders)));
+        std::vector<std::string> missing, empty;
+        for (const std::string& folder : folders) (gf_isFolderText(folder) ? empty : missing).push_back(folder);
+        std::string named;
+        if (!missing.empty()) named += "; not found: " + gf_shortNamedFolders(missing, gf_folderSettingNames(missing, true));
+        if (!empty.empty()) named += "; no liveries in: " + gf_shortNamedFolders(empty, gf_folderSettingNames(empty, true));
+        throw UserErrorException(53, format("no liveries found, see {}{}", kFoldersGuideSection, named));
     }
     if (folders.size() >= 2) gf_logLine(format("{} in total", counters.total));
     for (LiveryData& livery : g_liveries) gf_applyDbaseConversions(livery);

@@ -94,6 +94,20 @@ StringParameter* gf_airportFolderSetting(int i) {
     return i >= 0 && i < 10 ? folders[static_cast<std::size_t>(i)] : nullptr;
 }
 
+std::vector<std::string> gf_folderSettingNames(const std::vector<std::string>& folders, bool liveries) {
+    std::vector<std::string> names;
+    names.reserve(folders.size());
+    for (const std::string& folder : folders) {
+        std::string name;
+        for (int i = 0; i < 10 && name.empty(); ++i) {
+            const StringParameter* setting = liveries ? gf_liveryFolderSetting(i) : gf_airportFolderSetting(i);
+            if (setting->get() == folder) name = setting->name;
+        }
+        names.push_back(std::move(name));
+    }
+    return names;
+}
+
 // Constant-initialised, so they hold their values before any dynamic initialiser runs.
 std::atomic<double> g_lateralRangeNm{static_cast<double>(kLateralRangeDefault)};
 std::atomic<int> g_lateralRangeMetres{kLateralRangeDefault * kMetresPerNm};

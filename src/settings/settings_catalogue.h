@@ -80,6 +80,8 @@ void gf_shuffleIfRandom(std::vector<std::string>& items);
 // The ten extra folders of each scan, in order.
 StringParameter* gf_liveryFolderSetting(int i);    // lfolder0..9
 StringParameter* gf_airportFolderSetting(int i);   // afolder0..9
+// The names of the lfolder (or afolder) settings that hold each of `folders`; "" for one none holds.
+std::vector<std::string> gf_folderSettingNames(const std::vector<std::string>& folders, bool liveries);
 
 // Derived from LATERAL_RANGE.
 extern std::atomic<double> g_lateralRangeNm;

@@ -42,9 +42,10 @@ bool gf_makeOrigDestFolder() {
     if (!fs::exists(dataFolder, ec) && !ec) fs::create_directory(dataFolder, ec);
     if (!ec && !fs::exists(folder, ec) && !ec) fs::create_directory(folder, ec);
     if (ec)
-        throw UserErrorException(45, vrn::format("{} cannot write in its settings folder \"{}\" ({}): make that "
-                                                 "folder writable, or free space on its disk, and start {} again",
-                                                 g_programName, gf_utf8Of(dataFolder), ec.message(), g_programName));
+        // What to do before the folder, which may be long enough to fill the status line.
+        throw UserErrorException(45, vrn::format("{} cannot write in its settings folder: make it writable, or free "
+                                                 "space on its disk, and start {} again; the folder: \"{}\" ({})",
+                                                 g_programName, g_programName, gf_utf8Of(dataFolder), ec.message()));
     return fs::exists(folder, ec);
 }
 

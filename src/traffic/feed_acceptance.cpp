@@ -524,6 +524,4 @@ void processLiveUpdate(const TrafficUpdate& update) {
     createLiveAircraft(update);
 }
 
-void gf_sayHeldBackTrafficLines() { l_heldInTheAirLog.flushDropped(); }
-
 }  // namespace vrn

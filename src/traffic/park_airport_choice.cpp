@@ -249,7 +249,20 @@ void lf_sortParkAirports(const LatLon& user) {
 
 }  // namespace
 
+namespace {
+
+// "Airport parking:" is black while an airport with stands is the park airport, red while none is.
+void lf_showParkingState() {
+    const bool active = g_apfLoaded.load();
+    if (g_mainWindow.g_staticParkingActive.exchange(active) != active) gf_invalidateBand(Band::Settings);
+}
+
+}  // namespace
+
 void gf_refreshStaticParking(bool showCalculating) {
+    struct ShowStateAtTheEnd {
+        ~ShowStateAtTheEnd() { lf_showParkingState(); }
+    } showState;
     // A per-airport setting changed in the window: the learned file keeps it.
     if (g_parkSettingsChanged.exchange(false) && g_apfLoaded.load()) g_apfChanged.store(true);
     if (g_parkingBusy.load() && g_staticPlacements.empty()) {

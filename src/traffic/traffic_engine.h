@@ -28,8 +28,6 @@ void gf_processSimEvents();
 void gf_resetTraffic();
 // A run ends for a restart (exit thread, after the main loop has left): every list emptied.
 void gf_resetParkAirport();
-// The end of a run: how many of the engine's rate-limited log lines were not logged, when any were.
-void gf_sayHeldBackTrafficLines();
 // The number of stands static parking should fill; shown in the main window.
 int gf_wantedParkedCount();
 

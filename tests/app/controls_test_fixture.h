@@ -20,6 +20,7 @@ protected:
         gf_resetWindowRequests();
         g_windowHooks.requestExit = [this](int reason, int argument) { exits.emplace_back(reason, argument); };
         g_windowHooks.listAvailableUpdates = [] { return AvailableUpdates{true, "", ""}; };   // no server in tests
+        gf_releaseStatus();   // a warning kept by an earlier test
         window.create("Varnel", 400, 20, 880, 516);
         g_mainWindow.g_hMainWindow = &window;
         gf_createControls(window);
@@ -27,6 +28,7 @@ protected:
     }
     void TearDown() override {
         gf_resetWindowRequests();
+        gf_releaseStatus();
         g_apfLoaded = false;
         g_secondCounter = 0;
         g_mainWindow.g_hMainWindow = nullptr;

@@ -1,17 +1,21 @@
 // The run: main loop on a virtual clock, the exit procedure, the window's position and the scan drivers.
 #include <array>
 #include <map>
+#include <regex>
 #include <set>
 #include <thread>
 
 #include "airports/airport_files.h"
 #include "airports/airport_scan.h"
 #include "airports/bgl_builder.h"
+#include "app/exception_reporter.h"
 #include "app/main_window.h"
+#include "app/painting.h"
 #include "app/run_thread.h"
 #include "app/scan_drivers.h"
 #include "app/window_procedure.h"
 #include "core/exceptions.h"
+#include "liveries/livery_scan.h"
 #include "run_test_fixture.h"
 #include "simlink/command_queues.h"
 #include "traffic/traffic_lists.h"
@@ -550,13 +554,6 @@ TEST_F(ScanDrivers, ErrorsNameSectionsOfTheUsersGuideAndItQuotesThemAsShown) {
             << "no section \"" << section << "\" in README.txt for " << error;
     }
     EXPECT_EQ(codes, (std::set<std::string>{"42:", "43:", "48:", "49:", "53:"}));
-    // A missing afolder: the scan goes on with the others, and the status line names it and the section.
-    AFG_AUTOMATIC.set(false);
-    afolder3.set((dir() / "Mistyped").string());
-    gf_scanAirportsStep();
-    EXPECT_NE(g_mainWindow.g_statusText.get().find("(not found): see README.txt, \"Livery and airport folders\""),
-              std::string::npos)
-        << g_mainWindow.g_statusText.get();
 
     fs::remove_all(dir() / "docs");   // started from a folder that is not the program's
     gf_startUpVRNL();
@@ -564,6 +561,98 @@ TEST_F(ScanDrivers, ErrorsNameSectionsOfTheUsersGuideAndItQuotesThemAsShown) {
     EXPECT_TRUE(shown.starts_with("41: ")) << shown;
     EXPECT_NE(guide.find("\"" + shown + "\""), std::string::npos) << shown;
     gf_clearError();
+}
+
+// What the status band shows, as the window paints it.
+std::string paintedStatus() {
+    ui::RecordingSurface surface;
+    gf_paint(surface, gf_bandRect(Band::Status));
+    for (const auto& text : surface.texts)
+        if (text.y == 455) return text.text;
+    return "";
+}
+
+// Error 53 with the simulator's real folders, one to ten of them: the window shows the guide and
+// the first folders whole within its width (the rest of a longer text is in Log.txt, and it says
+// so), and Log.txt holds the error and every folder's whole path the moment the error shows.
+TEST_F(ScanDrivers, Error53FitsTheWindowGuideFirstAndIsInLogTxtAtOnce) {
+    const std::string store = "C:\\Users\\J\xC3\xBCrgen M\xC3\xBCller\\AppData\\Local\\Packages\\"
+                              "Microsoft.FlightSimulator_8wekyb3d8bbwe\\LocalCache\\Packages\\Community\\";
+    fs::create_directories(dir() / "Empty liveries");
+    LIG_AUTOMATIC.set(false), SCAN_LIVERIES.set(true);
+    const std::string start = "53: no liveries found, see README.txt, \"Livery and airport folders\"; not found: ";
+    struct Case { int folders; std::string shown; };
+    for (const Case& c : {Case{2, start + "lfolder0 \"aig-liveries-0\"; no liveries in: lfolder1 \"Empty liveries\""},
+                          Case{10, start + "lfolder0 \"aig-liveries-0\" ... (the rest in Log.txt)"}}) {
+        SCOPED_TRACE(c.folders);
+        std::vector<std::string> paths;
+        for (int i = 0; i < 10; ++i) {
+            paths.push_back(i == 1 ? (dir() / "Empty liveries").string() : store + "aig-liveries-" + std::to_string(i));
+            gf_liveryFolderSetting(i)->set(i < c.folders ? paths.back() : "");
+        }
+        try {
+            gf_scanLiveriesStep(true);
+        } catch (...) {
+            gf_reportException("lf_startUpVRNL");
+        }
+        EXPECT_EQ(paintedStatus(), c.shown);
+        EXPECT_LE(gf_statusTextPixels(c.shown), kStatusLinePixels);
+        const std::string log = readText(dir() / "Log.txt");   // as it is on the disk, unflushed by the test
+        EXPECT_NE(log.find("Error " + c.shown.substr(0, c.shown.find(" ... (the rest"))), std::string::npos) << log;
+        for (int i = 0; i < c.folders; ++i)
+            EXPECT_EQ(log.find(paths[i] + " does not exist, skipped!") != std::string::npos, i != 1) << paths[i];
+        gf_clearError();
+    }
+    EXPECT_TRUE(SCAN_LIVERIES.get());
+}
+
+// After a scan of add-on airports that found nothing, with a mistyped afolder: both warnings stay to
+// be read, one after the other, over the next step's routine status, which shows after them.
+TEST_F(ScanDrivers, AirportScanWarningsStayToBeReadOneAfterTheOther) {
+    AFG_AUTOMATIC.set(false);
+    afolder3.set((dir() / "Mistyped").string());
+    gf_scanAirportsStep();
+    gf_showStatus("Connecting to RealTraffic ...", true);
+    const std::string warnings[] = {
+        "Warning: Scan has not found any add-on airports",
+        "Warning: afolder not found, see README.txt, \"Livery and airport folders\": afolder3 \"Mistyped\""};
+    const std::string log = readText(dir() / "Log.txt");
+    for (const std::string& warning : warnings) {
+        EXPECT_NE(log.find(warning), std::string::npos) << "in Log.txt as it is said";
+        for (int second = 0; second < kWarningSeconds; ++second, gf_statusSecondTick())
+            ASSERT_EQ(paintedStatus(), warning) << second;
+    }
+    EXPECT_EQ(paintedStatus(), "Connecting to RealTraffic ...");
+    EXPECT_TRUE(SCAN_AIRPORTS.get()) << "found nothing: scans again at the next start";
+}
+
+// README.txt says what the scans do: the packages the liveries' automatic scan takes are the ones it
+// names, it looks in nothing but Community, and the rules the other tests here check are stated.
+TEST_F(ScanDrivers, TheGuideSaysWhatTheScansDo) {
+    const std::string guide = std::regex_replace(readText(testDataPath("../../docs/windows/README.txt")),
+                                                 std::regex("\\s+"), " ");   // as the lines wrap it
+    std::smatch match;
+    ASSERT_TRUE(std::regex_search(guide, match, std::regex("- Automatic \\(beside \"Scan for liveries\"\\): ([^-]|-[^ ])*")));
+    const std::string item = match.str();
+    EXPECT_EQ(item.find("Official"), std::string::npos) << item;
+    EXPECT_NE(item.find("else in the whole Community folder"), std::string::npos) << item;
+    std::smatch listed;
+    ASSERT_TRUE(std::regex_search(item, listed, std::regex("names contain ([^)]*)")));
+    const fs::path community = dir() / "Packages" / "Community";
+    fs::create_directories(community / "other-aircraft");
+    std::set<std::string> named, taken;
+    const std::string names = listed[1].str();
+    const std::regex packageName("[a-z][a-z0-9-]+-[a-z0-9-]+");
+    for (std::sregex_iterator it(names.begin(), names.end(), packageName), end; it != end; ++it)
+        fs::create_directories(community / *named.insert(it->str() + "-pack").first);
+    std::vector<std::string> found;
+    gf_autoScanPackages(community, found);
+    for (const std::string& path : found) taken.insert(fs::path(path).filename().string());
+    EXPECT_EQ(taken, named);
+    EXPECT_EQ(named.size(), 3u) << names;
+    for (const char* rule : {"\"Warning: Scan has not found any add-on airports\" and leaves the box ticked",
+                             "an lfolder outside it works only for a package that is also in Community or linked into it"})
+        EXPECT_NE(guide.find(rule), std::string::npos) << rule;
 }
 
 TEST_F(ScanDrivers, AirportScanClearsItsOutputAndTurnsItselfOffOnlyWhenSomethingWasFound) {

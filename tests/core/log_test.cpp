@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <memory>
 #include <thread>
 
 #include "core/exceptions.h"
@@ -94,8 +95,8 @@ TEST_F(LogTest, AFullDiskIsToldOnceWithTheFolder) {
     });
     gf_setErrorSink(previous);
     ASSERT_EQ(errors.size(), 1u);
-    EXPECT_EQ(errors[0], "46: Log.txt cannot be written in \"" + dir.path().string() +
-                             "\" (is the disk full?): free space on that disk and start Varnel again");
+    EXPECT_EQ(errors[0], "46: Log.txt cannot be written (is the disk full?): free space on that disk and start Varnel "
+                         "again; its folder: \"" + dir.path().string() + "\"");
     EXPECT_EQ(fs::file_size(dir / "Log.txt"), 0u);
     // Room again: the next start says nothing.
     gf_startLog(dir / "Log.txt");
@@ -129,6 +130,26 @@ TEST_F(LogTest, ConcurrentWritersNeverInterleaveAndSurviveTheClose) {
         }
         EXPECT_TRUE(closeMeanwhile || lines.size() == 1u + kThreads * kLines) << lines.size();
     }
+}
+
+// A limiter whose lines stop says its count only when asked, or as it ends: the run's end asks every
+// limiter alive, and a count is said once.
+TEST_F(LogTest, TheRunsEndSaysEveryLimitersHeldBackCountOnce) {
+    gf_startLog(dir / "Log.txt");
+    LogLimiter kept("\"kept\"", 2);
+    auto gone = std::make_unique<LogLimiter>("\"gone\"", 1);
+    LogLimiter quiet("\"quiet\"");
+    for (int i = 0; i < 5; ++i) kept.log("kept line"), gone->log("gone line");
+    quiet.log("quiet line");
+    gone.reset();
+    gf_sayHeldBackLogLines();
+    gf_sayHeldBackLogLines();
+    gf_closeLog();
+    const auto lines = readLinesOf(dir / "Log.txt");
+    const std::vector<std::string> expected{"kept line", "gone line", "kept line", "quiet line",
+                                            "4 more \"gone\" lines were not logged",
+                                            "3 more \"kept\" lines were not logged"};
+    EXPECT_EQ(std::vector<std::string>(lines.begin() + 1, lines.end()), expected);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include "core/exceptions.h"
 #include "core/format.h"
 #include "core/log.h"
+#include "core/text_conversion.h"
 #include "core/time_of_week.h"
 #include "core/utilities.h"
 #include "display/window_state.h"
@@ -353,6 +354,40 @@ TEST_F(ParkAirportFile, UnusedLearnedRecordsSurviveTwoSavesAsWritten) {
     ASSERT_EQ(load(), "");
     const Stand& back = stand("ZZ99");
     EXPECT_TRUE(back.radiusChanged && back.uses.size() == 1u && back.uses[0].callsign == "BAW1");
+}
+
+// Broken UTF-8 in the stand ids and airlines of a learned file (and of the archived stand it
+// changes): every stand and use still loads, Log.txt echoes the texts escaped, and the saved file is
+// UTF-8 that loads the same again.
+TEST_F(ParkAirportFile, BrokenUtf8InALearnedFileLoadsEveryStandAndIsEchoedAndSavedEscaped) {
+    std::string archive = kArchive;
+    archive.insert(archive.find("</parkpositions>"),
+                   "<parkpos id=\"5\xFF" "4\" latitude=\"51.4702\" longitude=\"-0.4553\" radius=\"9\" />");
+    writeFile(g_archiveStockFolder / "LFPG.xml", archive);
+    writeFile(learnedPath(), "<parameters/><parkpositions>"
+                             "<parkpos id=\"5\xFF" "4\"><opt reg=\"\" airl=\"BA\xFF\" type=\"A320\" day=\"1\" hh=\"22\" cs=\"BAW8\" /></parkpos>"
+                             "<parkpos id=\"U\xFF\xFE" "1\"><opt reg=\"\" airl=\"B\xC3W\" type=\"A320\" day=\"1\" hh=\"22\" cs=\"X1\" /></parkpos>"
+                             "<parkpos id=\"M\xFF\" latitude=\"51.4705\" longitude=\"-0.456\" radius=\"20\" manual=\"true\" />"
+                             "</parkpositions>");
+    gf_startLog(dir / "Log.txt");
+    ASSERT_EQ(load(), "");
+    const std::size_t stands = g_stands.size();
+    for (const char* id : {"5\\xFF4", "M\\xFF"}) EXPECT_NO_THROW(stand(id)) << id;
+    ASSERT_EQ(stand("5\\xFF4").uses.size(), 1u);
+    EXPECT_EQ(stand("5\\xFF4").uses[0].airline, "BA\\xFF");
+    g_apfUpdates.store(1);
+    gf_closeParkAirport();
+    gf_closeLog();
+    const std::string log = readFile(dir / "Log.txt"), saved = readFile(learnedPath());
+    EXPECT_TRUE(gf_isValidUtf8(log) && gf_isValidUtf8(saved));
+    EXPECT_NE(log.find("learned stand U\\xFF\\xFE1 in"), std::string::npos) << log;
+    for (const char* piece : {"id=\"U\\xFF\\xFE1\"", "airl=\"B\\xC3W\"", "id=\"5\\xFF4\"", "airl=\"BA\\xFF\"", "id=\"M\\xFF\""})
+        EXPECT_NE(saved.find(piece), std::string::npos) << piece << "\n" << saved;
+    ASSERT_EQ(load(), "");
+    EXPECT_EQ(g_stands.size(), stands);
+    g_apfChanged.store(true);
+    gf_closeParkAirport();
+    EXPECT_EQ(readFile(learnedPath()), saved);
 }
 
 TEST_F(ParkAirportFile, WithoutALimitOfItsOwnTheAirportKeepsTheUsersLiveLimit) {

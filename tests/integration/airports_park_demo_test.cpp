@@ -11,6 +11,7 @@
 #include "airports/park_airports.h"
 #include "airports/stand_schedules.h"
 #include "app/gui_requests.h"
+#include "app/painting.h"
 #include "app/run_thread.h"
 #include "core/text_files.h"
 #include "core/utilities.h"
@@ -94,6 +95,14 @@ protected:
     }
 
     static void refresh(bool first = false) { gf_refreshStaticParking(first); }
+    // The colour the window paints the static-parking label in, whichever of its two texts it shows.
+    static ui::Colour parkingLabelColour() {
+        ui::RecordingSurface surface;
+        gf_paint(surface, gf_bandRect(Band::Settings));
+        for (const auto& text : surface.texts)
+            if (text.text == "Airport parking:" || text.text == "Airport static parking active:") return text.colour;
+        return kWhite;
+    }
     static std::string parkCode() { return gf_parkAirportCopy().code; }
     void passes(int n) {   // each followed by one simulator frame
         for (int i = 0; i < n; ++i) gf_trafficTick(), frames(1);
@@ -225,14 +234,19 @@ TEST_F(ParkDemo, ChoiceInTheAirByRangeAndHeightAndOnTheGroundByFile) {
         refresh();
         EXPECT_EQ(parkCode(), c.chosen);
         EXPECT_EQ(g_mainWindow.g_statusText.get().rfind(c.status, 0), 0u) << g_mainWindow.g_statusText.get();
+        EXPECT_EQ(parkingLabelColour(), kRed) << "no airport with stands loaded yet";
     }
     // Loaded, then a nearer list airport comes into sight: EGLC is given up first, then EGLL chosen.
+    // The label is black while an airport's stands are there, red while none are.
     refresh();
     ASSERT_TRUE(g_apfLoaded.load());
     EXPECT_EQ(g_stands.size(), 14u);
+    refresh();
+    EXPECT_EQ(parkingLabelColour(), g_parkingBusy.load() ? kYellow : kBlack);
     user = {false, 3000.0, gf_destinationPoint(gf_findAirport("EGLL")->position(), 0.0, 6076.12)};
     refresh();
     EXPECT_EQ(parkCode(), "");
+    EXPECT_EQ(parkingLabelColour(), kRed);
     refresh();
     EXPECT_EQ(parkCode(), "EGLL");
     // On the ground at the park airport it stays, wherever the list airports are.

@@ -143,9 +143,12 @@ TEST_F(LiveryScan, AFailedRescanKeepsTheStoredScan) {
         gf_scanLiveries(true, false, false, folders);
         FAIL();
     } catch (const UserErrorException& e) {
-        EXPECT_EQ(std::string(e.what()), vrn::format("53: no liveries found in \"{}\", \"{}\" (not found): check lfolder0-9, "
-                                                     "see README.txt, \"Livery and airport folders\"",
-                                                     folders[0], folders[1]));
+        // The guide first and each folder by its last name (no lfolder names them here); the whole
+        // paths are in Log.txt.
+        EXPECT_EQ(std::string(e.what()), "53: no liveries found, see README.txt, \"Livery and airport folders\"; not "
+                                         "found: \"B\"; no liveries in: \"A\"");
+        EXPECT_NE(logText().find(vrn::format("no liveries found in \"{}\", \"{}\" (not found)", folders[0], folders[1])),
+                  std::string::npos);
     }
     EXPECT_NE(xml().find("kept"), std::string::npos);
     EXPECT_EQ(g_mainWindow.g_liveryCount.load(), 0);
@@ -160,6 +163,27 @@ TEST_F(LiveryScan, AFailedRescanKeepsTheStoredScan) {
     EXPECT_FALSE(fs::exists(dir() / "output" / "LiveriesScanned.xml"));
     EXPECT_FALSE(fs::exists(dir() / "output" / "errors" / "InvalidAircraftCodes.txt"));
     EXPECT_TRUE(g_liveries.empty());
+}
+
+// A mistyped lfolder beside good ones: the scan goes on with them, and the window says which one is
+// missing, in Log.txt the moment it shows, and keeps it to be read while the start goes on.
+TEST_F(LiveryScan, AMissingLfolderBesideAGoodOneIsSaidAndStaysToBeRead) {
+    aircraft(dir() / "Good" / "x", cfg("A320", {sec("found", "DLH")}));
+    lfolder0.set((dir() / "Good").string());
+    lfolder4.set((dir() / "Mistyped").string() + "/");
+    LIG_AUTOMATIC.set(false), LIG_PRIORITIZE.set(false);
+    gf_scanLiveriesStep(true);
+    EXPECT_EQ(g_mainWindow.g_liveryCount.load(), 1);
+    const std::string warning = "Warning: lfolder not found, see README.txt, \"Livery and airport folders\": lfolder4 \"Mistyped\"";
+    EXPECT_EQ(g_mainWindow.g_statusText.get(), warning);
+    EXPECT_NE(readText(dir() / "Log.txt").find(warning), std::string::npos) << "not flushed";
+    gf_showStatus("Connecting to RealTraffic ...", true);   // the next step's routine status
+    for (int second = 0; second < kWarningSeconds; ++second) {
+        EXPECT_EQ(g_mainWindow.g_statusText.get(), warning) << second;
+        gf_statusSecondTick();
+    }
+    EXPECT_EQ(g_mainWindow.g_statusText.get(), "Connecting to RealTraffic ...");
+    lfolder0.set(""), lfolder4.set("");
 }
 
 TEST_F(LiveryScan, AnyWorkerCountGivesTheFilesInWalkOrder) {

@@ -154,7 +154,7 @@ TEST_F(Engine, NewAircraftAreRefusedForTheirIdentity) {
     EXPECT_LE(lines, 10u) << flood;
     EXPECT_GE(lines, 1u) << flood;
     // The run's end says how many were held back, though no line came after them.
-    gf_sayHeldBackTrafficLines();
+    gf_sayHeldBackLogLines();
     EXPECT_NE(logText().find(vrn::format("{} more \"not shown until it moves\" lines were not logged", 30 - lines)),
               std::string::npos) << logText().substr(log.size());
 }
