@@ -522,7 +522,7 @@ TEST_F(MovementStepTest, ExtrapolationAllowanceByPhaseAndRange) {
         g_userPosition.latitude = 51.0 + c.userNorthNm / 60.0;
         g_userPosition.longitude = 0.0;
         int made = 0, passes = 0;
-        for (; passes < 20000 && a.state == STATE_IN_SIM; ++passes) {
+        for (; passes < 40000 && a.state == STATE_IN_SIM; ++passes) {
             const int before = a.extrapolationCount;
             step(a, 1);
             if (a.extrapolationCount != before && a.extrapolationCount > 0) ++made;
