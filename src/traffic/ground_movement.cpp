@@ -263,7 +263,7 @@ double lf_paceStep(LiveAircraft& a, double remainingNm, double mostKn = kFastest
     const PositionSample& to = a.samples.front();
     const int now = tick();
     // Beyond the newest sample it keeps its pace until the next one comes; a made-up flight keeps its speed.
-    const bool keeps = ((a.pastNext && !a.onGround) || (!a.onGround && a.extrapolationCount > 0)) && std::isfinite(a.paceKn);
+    const bool keeps = (a.pastNext || (!a.onGround && a.extrapolationCount > 0)) && std::isfinite(a.paceKn);
     const double needed = keeps ? a.paceKn : remainingNm * kPassesPerHour / std::max(to.duePass - now, 1);
     const double span = std::max(to.duePass - a.wayFromPass, 1);
     const double u = std::clamp((now - a.wayFromPass) / span, 0.0, 1.0);
