@@ -219,7 +219,7 @@ constexpr int kNewPasses = 1500;
 constexpr double kAirReportedFloorKn = 60.0;
 // A ground aircraft whose way lies further off its nose than it may slip crawls round the corner.
 constexpr double kMostSlipRad = 25.0 * kDeg2Rad;
-constexpr double kCornerKn = 2.5;
+constexpr double kCornerKn = 6.0;
 constexpr double kSharpCornerRad = 45.0 * kDeg2Rad;
 // Braking for a stop, it creeps the last metre rather than never quite arriving.
 constexpr double kStopCreepKn = 1.0;
@@ -262,12 +262,15 @@ bool lf_sharpCornerAhead(LiveAircraft& a) {
 double lf_paceStep(LiveAircraft& a, double remainingNm, double mostKn = kFastestGroundKn) {
     const PositionSample& to = a.samples.front();
     const int now = tick();
-    // Beyond the newest sample it keeps its pace until the next one comes; a made-up flight keeps its speed.
-    const bool keeps = (a.pastNext || (!a.onGround && a.extrapolationCount > 0)) && std::isfinite(a.paceKn);
-    const double needed = keeps ? a.paceKn : remainingNm * kPassesPerHour / std::max(to.duePass - now, 1);
     const double span = std::max(to.duePass - a.wayFromPass, 1);
     const double u = std::clamp((now - a.wayFromPass) / span, 0.0, 1.0);
     const double reported = a.wayFromKn + (a.wayToKn - a.wayFromKn) * u;
+    // Beyond the newest sample it keeps its pace until the next one comes; a made-up flight keeps its
+    // speed, and a made-up roll follows the speeds its samples were made with.
+    const bool keeps = (a.pastNext || (!a.onGround && a.extrapolationCount > 0)) && std::isfinite(a.paceKn);
+    const double needed = a.onGround && a.extrapolationCount != 0 ? reported
+                          : keeps                                 ? a.paceKn
+                                                                  : remainingNm * kPassesPerHour / std::max(to.duePass - now, 1);
     double target = needed;
     if (a.onGround) {
         // Just created, it shows the speed its records report before it catches up with any leap.
@@ -457,11 +460,10 @@ void lf_makeCurve(LiveAircraft& a, double turnAngleDeg) {
     const double polygon = std::hypot(a.curve.controlNorth, a.curve.controlEast) +
                            std::hypot(a.curve.endNorth - a.curve.controlNorth, a.curve.endEast - a.curve.controlEast);
     a.curveLengthNm = (2.0 * chord + polygon) / 3.0 / 1852.0;
-    // Its tangent turns by the turn angle along its length: no faster than the quickest taxi turn.
-    const double turnRadPerS = lf_quickestTurn(a) * 100.0;
-    // (half that: its curvature is sharpest at the middle).
-    a.curveMostKn = turnAngleDeg > 0.0 ? std::max(0.5 * turnRadPerS * a.curveLengthNm * 1852.0 / (turnAngleDeg * kDeg2Rad) / 0.514444, kCornerKn)
-                                       : kFastestGroundKn;
+    // Its tangent turns by the turn angle along its length, most sharply at the middle: taken at no
+    // more than half the pace at which the quickest taxi turn would keep up on average.
+    const double metresPerS = 0.5 * lf_quickestTurn(a) * 100.0 * a.curveLengthNm * 1852.0 / (turnAngleDeg * kDeg2Rad);
+    a.curveMostKn = turnAngleDeg > 0.0 ? std::max(metresPerS / 0.514444, kCornerKn) : kFastestGroundKn;
     if (t.groundSpeed == 0.0) t.groundSpeed = (o.groundSpeed + n.groundSpeed) / 2.0;
     a.curveProgress = 0.0;
     a.curveTurnAngle = turnAngleDeg * kDeg2Rad;
