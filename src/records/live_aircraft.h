@@ -113,6 +113,7 @@ struct LiveAircraft : Aircraft {
     double wayCosLat = 1.0;
     std::int32_t cornerKnownFor = -1;
     std::uint8_t cornerAhead = 0;
+    std::uint8_t cornering = 0;   // its way lies further off its nose than it may slip
 
     // The current ground curve; a NaN control point means no curve is set.
     CurvePath curve{0.0, 0.0, 0.0, 0.0, 0.0, 0.0, std::numeric_limits<double>::quiet_NaN(),

@@ -330,14 +330,17 @@ void lf_followCurve(LiveAircraft& a) {
     const PositionBlock before = a.position;
     const bool paced = lf_paced(a);
     // Along a curve by the pace: its parameter advances by the distance over its rate of change.
-    const double u = a.curveProgress, v = 1.0 - u;
-    const double dNorth = 2.0 * v * a.curve.controlNorth + 2.0 * u * (a.curve.endNorth - a.curve.controlNorth);
-    const double dEast = 2.0 * v * a.curve.controlEast + 2.0 * u * (a.curve.endEast - a.curve.controlEast);
-    // A curve that turns away faster than the nose can follow is left: the aircraft makes for the curve's
-    // end straight, slipping no more than it may and crawling while its nose comes round.
-    if (paced && a.onGround && hasCurve(a) && a.paceKn > kCornerKn &&
-        std::fabs(gf_headingDifference(a.position.heading, normalHeading(std::atan2(dEast, dNorth)))) > kMostSlipRad)
-        clearCurve(a);
+    double dNorth = 0.0, dEast = 0.0;
+    if (paced && hasCurve(a)) {
+        const double u = a.curveProgress, v = 1.0 - u;
+        dNorth = 2.0 * v * a.curve.controlNorth + 2.0 * u * (a.curve.endNorth - a.curve.controlNorth);
+        dEast = 2.0 * v * a.curve.controlEast + 2.0 * u * (a.curve.endEast - a.curve.controlEast);
+        // A curve that turns away faster than the nose can follow is left: the aircraft makes for the
+        // curve's end straight, slipping no more than it may and crawling while its nose comes round.
+        if (a.onGround && a.paceKn > kCornerKn &&
+            std::fabs(gf_headingDifference(a.position.heading, normalHeading(std::atan2(dEast, dNorth)))) > kMostSlipRad)
+            clearCurve(a);
+    }
     if (hasCurve(a)) {
         double step = a.curveStep, moved = 0.0;
         if (paced) {
@@ -396,10 +399,12 @@ void lf_followCurve(LiveAircraft& a) {
             a.position.heading = normalHeading(a.position.heading + a.headingStep);
         }
         double mostKn = kFastestGroundKn;
-        if (paced && !turning && a.onGround && !a.pastNext && remaining * 1852.0 > 0.5) {
-            // Never sideways: it moves at most a slip off its nose, crawling while its nose comes round.
+        // Never sideways: it moves at most a slip off its nose, crawling while its nose comes round
+        // (looked at every 80 ms while it goes straight, every pass while it corners).
+        if (paced && !turning && a.onGround && !a.pastNext && remaining * 1852.0 > 0.5 && (a.cornering || (tick() & 7) == 0)) {
             const double off = gf_headingDifference(before.heading, normalHeading(std::atan2(east, north)));
-            if (std::fabs(off) > kMostSlipRad) {
+            a.cornering = std::fabs(off) > kMostSlipRad ? 1 : 0;
+            if (a.cornering) {
                 a.position.heading = normalHeading(before.heading + std::copysign(std::min(lf_quickestTurn(a), std::fabs(off)), off));
                 const double way = a.position.heading + std::copysign(kMostSlipRad, off);
                 std::tie(north, east, mostKn) = std::tuple{remaining * std::cos(way), remaining * std::sin(way), kCornerKn};
