@@ -104,8 +104,8 @@ struct LiveAircraft : Aircraft {
     std::int32_t wayFromPass = 0;
     double curveLengthNm = 0.0;
     double curveMostKn = 0.0;    // the fastest it turns along the curve at its class's quickest rate
-    std::uint8_t pastNext = 0;   // early at a sample: it goes on along its nose (north and east parts)
-    double pastNorth = 1.0;
+    std::uint8_t pastNext = 0;   // early at a sample: it goes on along its nose (degrees per nm of it)
+    double pastNorth = 0.0;
     double pastEast = 0.0;
     double carriedNm = 0.0;      // the part of a pass's way beyond the sample it reached
     // Per way, kept rather than worked out every pass: the cosine of its latitude, and whether a sharp

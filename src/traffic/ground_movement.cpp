@@ -290,6 +290,7 @@ double lf_paceStep(LiveAircraft& a, double remainingNm, double mostKn = kFastest
     }
     // A new aircraft sets off at the speed its records show.
     if (!std::isfinite(a.paceKn)) {
+        a.wayCosLat = std::cos(a.position.latitude * kDeg2Rad);
         const double shown = std::isfinite(to.groundSpeed) ? to.groundSpeed : 0.0;
         a.paceKn = reported > 1.0 ? reported : shown > 1.0 ? shown : std::min(target, 30.0);
     }
@@ -311,7 +312,8 @@ void lf_reachedEarly(LiveAircraft& a, double movedNm) {
     } else if (movedNm > 0.0 && (!a.onGround || a.samples.size() < 2)) {
         clearCurve(a);
         a.pastNext = 1;
-        std::tie(a.pastNorth, a.pastEast) = std::pair{std::cos(a.position.heading), std::sin(a.position.heading)};
+        a.pastNorth = std::cos(a.position.heading) / kNmPerDegreeLat;
+        a.pastEast = std::sin(a.position.heading) / (kNmPerDegreeLat * a.wayCosLat);
     }
 }
 
@@ -367,21 +369,23 @@ void lf_followCurve(LiveAircraft& a) {
         }
     } else {
         const int phase = a.phase;
-        // Paced, the way is from here to the next sample, in nm north and east.
-        double north = 0.0, east = 0.0, remaining = 0.0, cosLat = 1.0;
+        // Paced, the way is from here to the next sample: in degrees of latitude and longitude, and in
+        // nm north and east.
+        double latDeg = 0.0, lonDeg = 0.0, north = 0.0, east = 0.0, remaining = 0.0;
+        const double cosLat = a.wayCosLat;
         double way = std::numeric_limits<double>::quiet_NaN();
         if (paced && a.pastNext) {
-            // Beyond the sample, whose successor is still to come or not yet due: on along its nose.
-            cosLat = a.wayCosLat;
+            // Beyond the sample, whose successor is still to come or not yet due: on along its nose
+            // (one nm of it, in degrees).
             remaining = 1.0;
-            std::tie(north, east) = std::pair{a.pastNorth, a.pastEast};
+            std::tie(latDeg, lonDeg) = std::pair{a.pastNorth, a.pastEast};
         } else if (paced) {
             const PositionSample& to = a.samples.front();
-            cosLat = a.wayCosLat;
-            north = (to.latitude - a.position.latitude) * kNmPerDegreeLat;
-            double lon = to.longitude - a.position.longitude;   // the short way round, without a remainder
-            lon += lon > 180.0 ? -360.0 : lon < -180.0 ? 360.0 : 0.0;
-            east = lon * kNmPerDegreeLat * cosLat;
+            latDeg = to.latitude - a.position.latitude;
+            lonDeg = to.longitude - a.position.longitude;   // the short way round, without a remainder
+            lonDeg += lonDeg > 180.0 ? -360.0 : lonDeg < -180.0 ? 360.0 : 0.0;
+            north = latDeg * kNmPerDegreeLat;
+            east = lonDeg * kNmPerDegreeLat * cosLat;
             remaining = std::sqrt(north * north + east * east);
             if (a.turnFirst && remaining * 1852.0 > 1.0) way = std::atan2(east, north);
         } else {
@@ -407,7 +411,9 @@ void lf_followCurve(LiveAircraft& a) {
             if (a.cornering) {
                 a.position.heading = normalHeading(before.heading + std::copysign(std::min(lf_quickestTurn(a), std::fabs(off)), off));
                 const double way = a.position.heading + std::copysign(kMostSlipRad, off);
-                std::tie(north, east, mostKn) = std::tuple{remaining * std::cos(way), remaining * std::sin(way), kCornerKn};
+                latDeg = remaining * std::cos(way) / kNmPerDegreeLat;
+                lonDeg = remaining * std::sin(way) / (kNmPerDegreeLat * cosLat);
+                mostKn = kCornerKn;
             }
         }
         if (paced && !turning) {
@@ -418,9 +424,9 @@ void lf_followCurve(LiveAircraft& a) {
                 lf_reachedEarly(a, go);
                 if (a.onGround && !lf_stopAhead(a)) a.carriedNm = go - remaining;
             } else if (remaining > 0.0) {
-                const double degrees = go / remaining / kNmPerDegreeLat;
-                a.position.latitude += north * degrees;
-                a.position.longitude += east * degrees / cosLat;   // kept in range below
+                const double share = go / remaining;
+                a.position.latitude += latDeg * share;
+                a.position.longitude += lonDeg * share;   // kept in range below
             }
         } else if (phase != PHASE_LEAVING_STAND && !turning) {
             a.position.latitude += a.latitudeStep;
