@@ -105,8 +105,8 @@ struct LiveAircraft : Aircraft {
     std::int32_t wayFromPass = 0;
     double curveLengthNm = 0.0;
     double curveMostKn = 0.0;    // the fastest it turns along the curve at its class's quickest rate
-    std::uint8_t pastNext = 0;   // early at a sample: it goes on along its nose (north and east parts)
-    double pastNorth = 1.0;
+    std::uint8_t pastNext = 0;   // early at a sample: it goes on along its nose (degrees per nm of it)
+    double pastNorth = 0.0;
     double pastEast = 0.0;
     double carriedNm = 0.0;      // the part of a pass's way beyond the sample it reached
     // Per way, kept rather than worked out every pass: the cosine of its latitude, and whether a sharp
@@ -114,6 +114,7 @@ struct LiveAircraft : Aircraft {
     double wayCosLat = 1.0;
     std::int32_t cornerKnownFor = -1;
     std::uint8_t cornerAhead = 0;
+    std::uint8_t cornering = 0;   // its way lies further off its nose than it may slip
 
     // The current ground curve; a NaN control point means no curve is set.
     CurvePath curve{0.0, 0.0, 0.0, 0.0, 0.0, 0.0, std::numeric_limits<double>::quiet_NaN(),

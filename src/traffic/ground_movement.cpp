@@ -219,7 +219,7 @@ constexpr int kNewPasses = 1500;
 constexpr double kAirReportedFloorKn = 60.0;
 // A ground aircraft whose way lies further off its nose than it may slip crawls round the corner.
 constexpr double kMostSlipRad = 25.0 * kDeg2Rad;
-constexpr double kCornerKn = 2.5;
+constexpr double kCornerKn = 6.0;
 constexpr double kSharpCornerRad = 45.0 * kDeg2Rad;
 // Braking for a stop, it creeps the last metre rather than never quite arriving.
 constexpr double kStopCreepKn = 1.0;
@@ -262,12 +262,15 @@ bool lf_sharpCornerAhead(LiveAircraft& a) {
 double lf_paceStep(LiveAircraft& a, double remainingNm, double mostKn = kFastestGroundKn) {
     const PositionSample& to = a.samples.front();
     const int now = tick();
-    // Beyond the newest sample it keeps its pace until the next one comes; a made-up flight keeps its speed.
-    const bool keeps = ((a.pastNext && !a.onGround) || (!a.onGround && a.extrapolationCount > 0)) && std::isfinite(a.paceKn);
-    const double needed = keeps ? a.paceKn : remainingNm * kPassesPerHour / std::max(to.duePass - now, 1);
     const double span = std::max(to.duePass - a.wayFromPass, 1);
     const double u = std::clamp((now - a.wayFromPass) / span, 0.0, 1.0);
     const double reported = a.wayFromKn + (a.wayToKn - a.wayFromKn) * u;
+    // Beyond the newest sample it keeps its pace until the next one comes; a made-up flight keeps its
+    // speed, and a made-up roll follows the speeds its samples were made with.
+    const bool keeps = (a.pastNext || (!a.onGround && a.extrapolationCount > 0)) && std::isfinite(a.paceKn);
+    const double needed = a.onGround && a.extrapolationCount != 0 ? reported
+                          : keeps                                 ? a.paceKn
+                                                                  : remainingNm * kPassesPerHour / std::max(to.duePass - now, 1);
     double target = needed;
     if (a.onGround) {
         // Just created, it shows the speed its records report before it catches up with any leap.
@@ -287,6 +290,7 @@ double lf_paceStep(LiveAircraft& a, double remainingNm, double mostKn = kFastest
     }
     // A new aircraft sets off at the speed its records show.
     if (!std::isfinite(a.paceKn)) {
+        a.wayCosLat = std::cos(a.position.latitude * kDeg2Rad);
         const double shown = std::isfinite(to.groundSpeed) ? to.groundSpeed : 0.0;
         a.paceKn = reported > 1.0 ? reported : shown > 1.0 ? shown : std::min(target, 30.0);
     }
@@ -308,7 +312,8 @@ void lf_reachedEarly(LiveAircraft& a, double movedNm) {
     } else if (movedNm > 0.0 && (!a.onGround || a.samples.size() < 2)) {
         clearCurve(a);
         a.pastNext = 1;
-        std::tie(a.pastNorth, a.pastEast) = std::pair{std::cos(a.position.heading), std::sin(a.position.heading)};
+        a.pastNorth = std::cos(a.position.heading) / kNmPerDegreeLat;
+        a.pastEast = std::sin(a.position.heading) / (kNmPerDegreeLat * a.wayCosLat);
     }
 }
 
@@ -327,14 +332,17 @@ void lf_followCurve(LiveAircraft& a) {
     const PositionBlock before = a.position;
     const bool paced = lf_paced(a);
     // Along a curve by the pace: its parameter advances by the distance over its rate of change.
-    const double u = a.curveProgress, v = 1.0 - u;
-    const double dNorth = 2.0 * v * a.curve.controlNorth + 2.0 * u * (a.curve.endNorth - a.curve.controlNorth);
-    const double dEast = 2.0 * v * a.curve.controlEast + 2.0 * u * (a.curve.endEast - a.curve.controlEast);
-    // A curve that turns away faster than the nose can follow is left: the aircraft makes for the curve's
-    // end straight, slipping no more than it may and crawling while its nose comes round.
-    if (paced && a.onGround && hasCurve(a) && a.paceKn > kCornerKn &&
-        std::fabs(gf_headingDifference(a.position.heading, normalHeading(std::atan2(dEast, dNorth)))) > kMostSlipRad)
-        clearCurve(a);
+    double dNorth = 0.0, dEast = 0.0;
+    if (paced && hasCurve(a)) {
+        const double u = a.curveProgress, v = 1.0 - u;
+        dNorth = 2.0 * v * a.curve.controlNorth + 2.0 * u * (a.curve.endNorth - a.curve.controlNorth);
+        dEast = 2.0 * v * a.curve.controlEast + 2.0 * u * (a.curve.endEast - a.curve.controlEast);
+        // A curve that turns away faster than the nose can follow is left: the aircraft makes for the
+        // curve's end straight, slipping no more than it may and crawling while its nose comes round.
+        if (a.onGround && a.paceKn > kCornerKn &&
+            std::fabs(gf_headingDifference(a.position.heading, normalHeading(std::atan2(dEast, dNorth)))) > kMostSlipRad)
+            clearCurve(a);
+    }
     if (hasCurve(a)) {
         double step = a.curveStep, moved = 0.0;
         if (paced) {
@@ -361,21 +369,23 @@ void lf_followCurve(LiveAircraft& a) {
         }
     } else {
         const int phase = a.phase;
-        // Paced, the way is from here to the next sample, in nm north and east.
-        double north = 0.0, east = 0.0, remaining = 0.0, cosLat = 1.0;
+        // Paced, the way is from here to the next sample: in degrees of latitude and longitude, and in
+        // nm north and east.
+        double latDeg = 0.0, lonDeg = 0.0, north = 0.0, east = 0.0, remaining = 0.0;
+        const double cosLat = a.wayCosLat;
         double way = std::numeric_limits<double>::quiet_NaN();
         if (paced && a.pastNext) {
-            // Beyond the sample, whose successor is still to come or not yet due: on along its nose.
-            cosLat = a.wayCosLat;
+            // Beyond the sample, whose successor is still to come or not yet due: on along its nose
+            // (one nm of it, in degrees).
             remaining = 1.0;
-            std::tie(north, east) = std::pair{a.pastNorth, a.pastEast};
+            std::tie(latDeg, lonDeg) = std::pair{a.pastNorth, a.pastEast};
         } else if (paced) {
             const PositionSample& to = a.samples.front();
-            cosLat = a.wayCosLat;
-            north = (to.latitude - a.position.latitude) * kNmPerDegreeLat;
-            double lon = to.longitude - a.position.longitude;   // the short way round, without a remainder
-            lon += lon > 180.0 ? -360.0 : lon < -180.0 ? 360.0 : 0.0;
-            east = lon * kNmPerDegreeLat * cosLat;
+            latDeg = to.latitude - a.position.latitude;
+            lonDeg = to.longitude - a.position.longitude;   // the short way round, without a remainder
+            lonDeg += lonDeg > 180.0 ? -360.0 : lonDeg < -180.0 ? 360.0 : 0.0;
+            north = latDeg * kNmPerDegreeLat;
+            east = lonDeg * kNmPerDegreeLat * cosLat;
             remaining = std::sqrt(north * north + east * east);
             if (a.turnFirst && remaining * 1852.0 > 1.0) way = std::atan2(east, north);
         } else {
@@ -393,13 +403,17 @@ void lf_followCurve(LiveAircraft& a) {
             a.position.heading = normalHeading(a.position.heading + a.headingStep);
         }
         double mostKn = kFastestGroundKn;
-        if (paced && !turning && a.onGround && !a.pastNext && remaining * 1852.0 > 0.5) {
-            // Never sideways: it moves at most a slip off its nose, crawling while its nose comes round.
+        // Never sideways: it moves at most a slip off its nose, crawling while its nose comes round
+        // (looked at every 80 ms while it goes straight, every pass while it corners).
+        if (paced && !turning && a.onGround && !a.pastNext && remaining * 1852.0 > 0.5 && (a.cornering || (tick() & 7) == 0)) {
             const double off = gf_headingDifference(before.heading, normalHeading(std::atan2(east, north)));
-            if (std::fabs(off) > kMostSlipRad) {
+            a.cornering = std::fabs(off) > kMostSlipRad ? 1 : 0;
+            if (a.cornering) {
                 a.position.heading = normalHeading(before.heading + std::copysign(std::min(lf_quickestTurn(a), std::fabs(off)), off));
                 const double way = a.position.heading + std::copysign(kMostSlipRad, off);
-                std::tie(north, east, mostKn) = std::tuple{remaining * std::cos(way), remaining * std::sin(way), kCornerKn};
+                latDeg = remaining * std::cos(way) / kNmPerDegreeLat;
+                lonDeg = remaining * std::sin(way) / (kNmPerDegreeLat * cosLat);
+                mostKn = kCornerKn;
             }
         }
         if (paced && !turning) {
@@ -410,9 +424,9 @@ void lf_followCurve(LiveAircraft& a) {
                 lf_reachedEarly(a, go);
                 if (a.onGround && !lf_stopAhead(a)) a.carriedNm = go - remaining;
             } else if (remaining > 0.0) {
-                const double degrees = go / remaining / kNmPerDegreeLat;
-                a.position.latitude += north * degrees;
-                a.position.longitude += east * degrees / cosLat;   // kept in range below
+                const double share = go / remaining;
+                a.position.latitude += latDeg * share;
+                a.position.longitude += lonDeg * share;   // kept in range below
             }
         } else if (phase != PHASE_LEAVING_STAND && !turning) {
             a.position.latitude += a.latitudeStep;
@@ -457,11 +471,10 @@ void lf_makeCurve(LiveAircraft& a, double turnAngleDeg) {
     const double polygon = std::hypot(a.curve.controlNorth, a.curve.controlEast) +
                            std::hypot(a.curve.endNorth - a.curve.controlNorth, a.curve.endEast - a.curve.controlEast);
     a.curveLengthNm = (2.0 * chord + polygon) / 3.0 / 1852.0;
-    // Its tangent turns by the turn angle along its length: no faster than the quickest taxi turn.
-    const double turnRadPerS = lf_quickestTurn(a) * 100.0;
-    // (half that: its curvature is sharpest at the middle).
-    a.curveMostKn = turnAngleDeg > 0.0 ? std::max(0.5 * turnRadPerS * a.curveLengthNm * 1852.0 / (turnAngleDeg * kDeg2Rad) / 0.514444, kCornerKn)
-                                       : kFastestGroundKn;
+    // Its tangent turns by the turn angle along its length, most sharply at the middle: taken at no
+    // more than half the pace at which the quickest taxi turn would keep up on average.
+    const double metresPerS = 0.5 * lf_quickestTurn(a) * 100.0 * a.curveLengthNm * 1852.0 / (turnAngleDeg * kDeg2Rad);
+    a.curveMostKn = turnAngleDeg > 0.0 ? std::max(metresPerS / 0.514444, kCornerKn) : kFastestGroundKn;
     if (t.groundSpeed == 0.0) t.groundSpeed = (o.groundSpeed + n.groundSpeed) / 2.0;
     a.curveProgress = 0.0;
     a.curveTurnAngle = turnAngleDeg * kDeg2Rad;

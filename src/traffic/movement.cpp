@@ -610,6 +610,8 @@ void lf_airGroundStep(LiveAircraft& a) {
     // The speeds its records report at the ends of this way, which its pace keeps near.
     const auto finiteKn = [](double kn) { return std::isfinite(kn) ? std::max(kn, 0.0) : 0.0; };
     std::tie(a.wayFromKn, a.wayToKn, a.wayFromPass) = std::tuple{finiteKn(a.samples[0].groundSpeed), finiteKn(next.groundSpeed), tick()};
+    // A made-up roll goes on from the pace it rolls at (lf_extendSamples).
+    if (a.extrapolationCount != 0 && a.onGround && std::isfinite(a.paceKn)) a.wayFromKn = a.paceKn;
     a.pastNext = 0;
     a.wayCosLat = std::cos(a.position.latitude * kDeg2Rad);
     a.cornerKnownFor = -1;
