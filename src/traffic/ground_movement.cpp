@@ -266,9 +266,9 @@ double lf_paceStep(LiveAircraft& a, double remainingNm, double mostKn = kFastest
     const double u = std::clamp((now - a.wayFromPass) / span, 0.0, 1.0);
     const double reported = a.wayFromKn + (a.wayToKn - a.wayFromKn) * u;
     // Beyond the newest sample it keeps its pace until the next one comes; a made-up flight keeps its
-    // speed, and a made-up roll follows the speeds its samples were made with.
+    // speed, and a made-up roll or approach follows the speeds its samples were made with.
     const bool keeps = (a.pastNext || (!a.onGround && a.extrapolationCount > 0)) && std::isfinite(a.paceKn);
-    const double needed = a.onGround && a.extrapolationCount != 0 ? reported
+    const double needed = (a.onGround || a.onApproach) && a.extrapolationCount != 0 ? reported
                           : keeps                                 ? a.paceKn
                                                                   : remainingNm * kPassesPerHour / std::max(to.duePass - now, 1);
     double target = needed;

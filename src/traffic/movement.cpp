@@ -74,6 +74,9 @@ constexpr double kWaitFactor = 0.85;
 // coverage is flown or waited out rather than the aircraft removed and created again.
 constexpr int kMadeUpAirSamples = 15;
 constexpr int kMadeUpGroundSamples = 60;
+constexpr double kLiftOffShare = 0.8;
+// A made-up approach loses this much speed a sample (8 s) until its class's landing speed.
+constexpr double kMadeUpApproachSlowingKn = 10.0;
 
 // Largest pitch change per pass in the air, by size class (degrees per pass, kept in radians).
 double lf_maxPitchStep(unsigned sizeClass) {
@@ -145,7 +148,7 @@ double lf_extrapolatedSpeed(const LiveAircraft& a, const PositionSample& oldest,
     if (lf_extrapolatedOnGround(a)) return lf_madeUpGroundKn(a, v, seconds, s.verticalSpeed);
     if (!a.onApproach) return std::max(v, 1.0);   // a made-up flight keeps its speed
     // A made-up approach slows gently towards its class's landing speed, never below it.
-    return std::max({v * 0.97, std::min(v, 0.9 * lf_liftOffKn(a)), 1.0});
+    return std::max({v - kMadeUpApproachSlowingKn, std::min(v, 0.9 * lf_liftOffKn(a)), 1.0});
 }
 
 // The turn (radians) a made-up flight makes over a sample: an aircraft in a steady turn when its records
@@ -449,6 +452,9 @@ void lf_takeoffStep(LiveAircraft& a) {
         a.climbPerPass = 0.0;
     }
     if (!a.underPower || a.phase == PHASE_AFTER_TAKEOFF || !(o.groundSpeed >= kTakeoffRollKn)) return;
+    // Late on its roll (its records flew on while it sped up at what its engines give), it lifts off
+    // only once it rolls near its class's lift-off speed, not where its records did.
+    if (std::isfinite(a.paceKn) && a.paceKn < kLiftOffShare * lf_liftOffKn(a)) return;
     const bool laterSlowClimb = std::any_of(a.samples.begin() + 1, a.samples.end(),
                                             [](const PositionSample& s) { return s.verticalSpeed <= 256.0; });
     const bool allAirborne = gf_allSamplesAirborne(a);

@@ -54,6 +54,7 @@ protected:
     }
     void TearDown() override {
         gf_setMainLoopRunning(false);
+        gf_releaseStatus();   // a warning kept on the status line is not the next test's
         gf_resetParkAirport();
         LinkFixture::TearDown();
         gf_clearLiveryIndex();

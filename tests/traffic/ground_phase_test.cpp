@@ -605,7 +605,8 @@ protected:
                 // A made-up flight keeps its last airborne speed (one that still plays its records late
                 // flies at theirs).
                 if (!madeUp(s.pass) || !s.madeUp) lastAirKn = kn;
-                else if (lastAirKn > 0.0 && kn < 0.8 * lastAirKn) ++slowFlight;
+                // (on final it may slow to an A320's landing speed, 126 kn, and no further).
+                else if (lastAirKn > 0.0 && kn < std::min(0.8 * lastAirKn, 120.0)) ++slowFlight;
                 const Seen& b = *seconds[seconds.size() - 2].seen;
                 if (b.onGround || b.altitude <= ground + 20.0 || kn < 5.0) continue;
                 // It flies where its nose points, no faster than its records nearby say.
