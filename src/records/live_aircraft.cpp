@@ -17,7 +17,7 @@ LiveAircraft::LiveAircraft(const Aircraft& aircraft, const PositionSample& first
     coupledSearchDone = false;
     samples.push_back(first);
     runRecords.push_back({feedTimeStamp, first.groundSpeed, first.track, first.latitude, first.longitude, first.airborne,
-                          static_cast<std::uint8_t>(first.track != 0.0 || first.headingGiven)});
+                          static_cast<std::uint8_t>(gf_trackGiven(first))});
     sawAirborne = first.airborne;
     lastRecordPass = 0;
 }

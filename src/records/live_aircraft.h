@@ -32,6 +32,9 @@ struct PositionSample {
     std::uint8_t headingKnown = 0;
 };
 
+// The record gave a track: the parser leaves 0 where it had neither track nor heading.
+inline bool gf_trackGiven(const PositionSample& s) { return s.track != 0.0 || s.headingGiven != 0; }
+
 // A real feed record as the ground phase reads an aircraft's history.
 struct RunRecord {
     double time = 0.0;       // the record's own time stamp, seconds

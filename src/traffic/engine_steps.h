@@ -91,6 +91,8 @@ void lf_setNextDuePass(LiveAircraft& aircraft, int passes);
 void lf_insertMidSample(LiveAircraft& aircraft);
 
 // ---- Back onto the records' path after made-up motion (rejoin.cpp) ----
+// The turn rate (degrees a second) of the aircraft's class in the air.
+double lf_classTurnDegPerS(const Aircraft& aircraft);
 // Records came again after made-up motion: an aircraft in the air steers back onto their path.
 void lf_startRejoin(LiveAircraft& aircraft);
 // Every pass while it steers back: heading, speed, height and the per-pass steps along its nose.

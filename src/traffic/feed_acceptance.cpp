@@ -148,7 +148,7 @@ bool lf_liveUnderStaleStamp(const LiveAircraft& a, const PositionSample& s) {
 // A record without a usable track (none given, or 0 without a heading) takes the way from the
 // newest record to it, else the newest record's track: 0 would be read as due north.
 void lf_trackFromPositions(const LiveAircraft& a, PositionSample& s) {
-    if (s.track != 0.0 || s.headingGiven || a.runRecords.empty()) return;
+    if (gf_trackGiven(s) || a.runRecords.empty()) return;
     const RunRecord& n = a.runRecords.back();
     const LatLon from{n.latitude, n.longitude};
     s.track = gf_distanceNm(from, lf_at(s)) * 1852.0 >= 30.0 ? gf_initialBearing(from, lf_at(s)) * kRad2Deg : n.trackDeg;

@@ -297,7 +297,7 @@ bool lf_recordsRollForTakeoff(const std::deque<RunRecord>& records) {
 
 void lf_noteRecord(LiveAircraft& a, double time, const PositionSample& s) {
     const RunRecord r{time, s.groundSpeed, s.track, s.latitude, s.longitude, s.airborne,
-                      static_cast<std::uint8_t>(s.track != 0.0 || s.headingGiven)};
+                      static_cast<std::uint8_t>(gf_trackGiven(s))};
     if (!a.runRecords.empty() && !lf_flying(a, r) && !lf_flying(a, a.runRecords.back()) && a.sawAirborne) a.landed = 1;   // touched down
     a.runRecords.push_back(r);
     while (a.runRecords.size() > kRunRecordsKept) a.runRecords.pop_front();

@@ -163,7 +163,7 @@ double lf_madeUpTurnRad(const LiveAircraft& a, double seconds) {
     for (auto r = a.runRecords.rbegin() + 1; r != a.runRecords.rend() && n.time - r->time <= 20.0; ++r)
         if (r->airborne) o = &*r;
     if (!n.airborne || !o || n.time - o->time < 5.0) return 0.0;
-    const double most = (lf_rotor(a) ? 10.0 : a.sizeClass == SIZE_LIGHT ? 6.0 : 3.0);
+    const double most = lf_classTurnDegPerS(a);
     const double rate = std::clamp(std::remainder(n.trackDeg - o->trackDeg, 360.0) / (n.time - o->time), -most, most);
     // Below half a degree a second it is a drift of the track, not a turn.
     if (std::fabs(rate) < 0.5) return 0.0;

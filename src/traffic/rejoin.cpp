@@ -52,16 +52,8 @@ constexpr double kLowestRejoinFt = 1000.0;
 
 // Turn rate (radians per pass) the aircraft's class manages at a speed, within the bank airliners use.
 double lf_turnRatePerPass(const LiveAircraft& a, double kn) {
-    double degPerSecond = 3.0;
-    switch (a.sizeClass) {
-    case SIZE_LIGHT: degPerSecond = 6.0; break;
-    case SIZE_ROTORCRAFT: degPerSecond = 10.0; break;
-    case SIZE_BUSINESS_JET:
-    case SIZE_HIGH_PERF: degPerSecond = 4.0; break;
-    default: break;
-    }
     const double byBank = kGravity * std::tan(kBankForTurnsDeg * kDeg2Rad) / std::max(kn * kMpsPerKn, 1.0) * kRad2Deg;
-    return std::min(degPerSecond, byBank) * kDeg2Rad / 100.0;
+    return std::min(lf_classTurnDegPerS(a), byBank) * kDeg2Rad / 100.0;
 }
 
 // A flat frame in metres around a point (east, north): the rejoin spans a few kilometres.
@@ -271,6 +263,16 @@ bool lf_curveReachesRecord(const LiveAircraft& a) {
            pace <= kFasterThanReported * kn;
 }
 
+double lf_classTurnDegPerS(const Aircraft& a) {
+    switch (a.sizeClass) {
+    case SIZE_LIGHT: return 6.0;
+    case SIZE_ROTORCRAFT: return 10.0;
+    case SIZE_BUSINESS_JET:
+    case SIZE_HIGH_PERF: return 4.0;
+    default: return 3.0;
+    }
+}
+
 void lf_startRejoin(LiveAircraft& a) {
     lf_brakeToRecords(a);
     a.rejoining = lf_mayRejoin(a) && !lf_curveReachesRecord(a) ? 1 : 0;
@@ -329,17 +331,17 @@ void lf_rejoinStep(LiveAircraft& a) {
     const PathPoint from = lf_pointAlong(path, fix.along, lastTrack);
     // Its speed aims at a point ahead, to be there when the records are.
     PathPoint aim = lf_pointAlong(path, fix.along + std::max(mps * kLeadSeconds, 0.5 * radius), lastTrack);
-    double wanted = 0.0;
     // Far behind its records in time (its made-up flight went straight on while the real one turned
     // round), following the path would keep it so: it cuts across to the first point of the path it
     // can reach when the records are there.
     const bool cuts = tick() - from.due > kCutAcrossPasses && lf_reachableOnTime(path, fix.along, mps, lastTrack, aim);
-    if (cuts) wanted = std::atan2(aim.e, aim.n);
-    const PathPoint ahead = lf_pointAlong(path, fix.along + mps * kWayAheadSeconds, lastTrack);
-    const double way = std::atan2(ahead.e - from.e, ahead.n - from.n);
-    const double rightOfPath = -fix.e * std::cos(way) + fix.n * std::sin(way);
-    const double closing = std::atan2(rightOfPath, std::max(mps * kClosingSeconds, 0.5 * radius));
-    if (!cuts) wanted = way - closing;
+    double wanted = std::atan2(aim.e, aim.n);
+    if (!cuts) {
+        const PathPoint ahead = lf_pointAlong(path, fix.along + mps * kWayAheadSeconds, lastTrack);
+        const double way = std::atan2(ahead.e - from.e, ahead.n - from.n);
+        const double rightOfPath = -fix.e * std::cos(way) + fix.n * std::sin(way);
+        wanted = way - std::atan2(rightOfPath, std::max(mps * kClosingSeconds, 0.5 * radius));
+    }
     const double turn = std::clamp(gf_headingDifference(a.position.heading, normalHeading(wanted)), -turnPerPass, turnPerPass);
     a.headingStep = turn;
     // The speed that brings it to the aim point when the records are there, near what they report.
