@@ -116,7 +116,8 @@ struct LiveAircraft : Aircraft {
     // corner follows its end (-1: not yet known for this many samples queued).
     double wayCosLat = 1.0;
     std::int32_t cornerKnownFor = -1;
-    std::uint8_t cornerAhead = 0;
+    std::uint8_t turnedBack = 0;   // turned round on the ground for records behind it: it taxies back
+    double cornerKn = 0.0;       // the fastest it reaches the next sample at, for the turn there
     std::uint8_t cornering = 0;   // its way lies further off its nose than it may slip
 
     // The current ground curve; a NaN control point means no curve is set.
@@ -183,6 +184,9 @@ struct LiveAircraft : Aircraft {
     // Made-up motion and the way back from it: when the current spell began (-1 none), records refused
     // during it because their time stamps did not advance, and the steering back onto the records' path.
     std::int32_t madeUpFromPass = -1;
+    // The last record's position when made-up motion began (NaN before any).
+    double madeUpFromLat = std::numeric_limits<double>::quiet_NaN();
+    double madeUpFromLon = std::numeric_limits<double>::quiet_NaN();
     std::int32_t staleRecords = 0;
     std::uint8_t rejoining = 0;
     std::int32_t rejoinFromPass = 0;

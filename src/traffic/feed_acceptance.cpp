@@ -286,6 +286,18 @@ bool lf_sampleTiming(LiveAircraft& a, PositionSample& s) {
     return true;
 }
 
+// The newest queued sample turns back: the way from it to `s` lies more than 90 degrees off the way
+// the queue came to it (the nose's where the queue stands still).
+bool lf_turnsBackOnItsWay(const LiveAircraft& a, const PositionSample& s) {
+    const std::size_t n = a.samples.size();
+    const PositionSample& back = a.samples[n - 1];
+    if (gf_distanceNm(lf_at(back), lf_at(s)) * 1852.0 < 1.0) return false;
+    const PositionSample& before = a.samples[n - 2];
+    const double way = gf_distanceNm(lf_at(before), lf_at(back)) * 1852.0 >= 1.0 ? gf_initialBearing(lf_at(before), lf_at(back))
+                                                                                 : a.position.heading;
+    return std::fabs(gf_headingDifference(way, gf_initialBearing(lf_at(back), lf_at(s)))) >= kPi / 2.0;
+}
+
 // Samples on the approach and in the landing roll: turns back against the heading are refused.
 bool lf_acceptApproachSample(LiveAircraft& a, PositionSample& s) {
     if (a.samples.empty()) return true;
@@ -298,16 +310,20 @@ bool lf_acceptApproachSample(LiveAircraft& a, PositionSample& s) {
         const PositionSample& oldest = a.samples.front();
         if (a.onApproach && differsBy(oldest, 90.0)) return false;
         if (a.landingRoll && differsBy(oldest, 150.0)) {
-            if (a.extrapolationCount != 0) return false;
+            // After made-up motion a ground record behind it is where the real aircraft turned off:
+            // it stops, turns round and follows, rather than refusing its records until it is removed.
+            if (a.extrapolationCount != 0 && s.airborne) return false;
             PositionSample here = oldest;
             here.latitude = a.position.latitude;
             here.longitude = a.position.longitude;
             here.duePass = lf_tick() + 1;
             a.samples.assign(1, here);
         }
-    } else if (differsBy(a.samples.back(), 90.0)) {
+    } else if (lf_turnsBackOnItsWay(a, s)) {
+        // The queued records' own way, not the nose: a landing roll's records that turn off and on
+        // along the taxiways are its way, however far they turn from the runway's heading.
         a.samples.pop_back();
-        if (a.samples.size() >= 2 && differsBy(a.samples.back(), 90.0)) a.samples.pop_back();
+        if (a.samples.size() >= 2 && lf_turnsBackOnItsWay(a, s)) a.samples.pop_back();
     }
     lf_endExtrapolation(a);
     const PositionSample& newest = a.samples.back();

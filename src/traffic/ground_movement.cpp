@@ -33,12 +33,24 @@ constexpr int kClimbAfterRotationPasses = 300;
 constexpr double kRollingMetresPerPass = 0.015;     // 1.5 m/s
 constexpr double kDefaultGroundTurnPerPass = 0.07 * kDeg2Rad;
 constexpr double kSetOffWithinRad = 20.0 * kDeg2Rad;   // within the slip it may roll at
+constexpr double kMpsPerKn = 0.514444;
+// Sideways acceleration a ground turn stays within: real ground tracks stay below 0.24 g.
+constexpr double kMostSideAccelMps2 = 0.25 * 9.80665;
 
 // The quickest ground turn per pass: three times the class's taxi rate, as in a tight turn at a
 // crawl (a sharp corner, a turn on the spot), never the corner's own suddenness.
 double lf_quickestTurn(const LiveAircraft& a) {
     const double r = a.groundTurnRate;
     return 3.0 * (std::isfinite(r) && r > 0.0 ? r : kDefaultGroundTurnPerPass);
+}
+
+// The quickest the nose may turn on the ground at the pace it rolls (per pass): what tyres and
+// passengers take sideways (speed times turn rate, a quarter g) bounds the rate, so a turn taken
+// fast is a wide one; at a crawl the class's quickest rate.
+double lf_groundTurnLimit(const LiveAircraft& a) {
+    const double quickest = lf_quickestTurn(a);
+    const double mps = std::isfinite(a.paceKn) ? a.paceKn * kMpsPerKn : 0.0;
+    return mps > 0.0 ? std::min(quickest, kMostSideAccelMps2 / mps / 100.0) : quickest;
 }
 
 // The ground turn per pass: the re-timed rate, or the class's rate when none is set.
@@ -50,7 +62,8 @@ double lf_turnRate(const LiveAircraft& a) {
 void lf_turnTowards(LiveAircraft& a, double target) {
     const double d = gf_headingDifference(a.position.heading, normalHeading(target));
     if (std::fabs(d) <= kHalfDegree) return;
-    const double step = std::min(lf_turnRate(a), std::fabs(d));
+    double step = std::min(lf_turnRate(a), std::fabs(d));
+    if (a.onGround) step = std::min(step, lf_groundTurnLimit(a));
     a.position.heading = normalHeading(a.position.heading + std::copysign(step, d));
 }
 
@@ -185,7 +198,7 @@ void lf_pointWhereItGoes(LiveAircraft& a, const PositionBlock& before) {
     const LatLon to = here(a);
     if (gf_distanceNm(from, to) * 1852.0 < kRollingMetresPerPass) return;
     const double d = gf_headingDifference(before.heading, gf_initialBearing(from, to));
-    const double step = lf_quickestTurn(a);
+    const double step = lf_groundTurnLimit(a);
     a.position.heading = normalHeading(before.heading + std::clamp(d, -step, step));
 }
 
@@ -198,7 +211,7 @@ bool lf_turnsOnTheSpot(LiveAircraft& a, double way) {
         a.turnFirst = 0;
         return false;
     }
-    a.position.heading = normalHeading(a.position.heading + std::copysign(lf_quickestTurn(a), d));
+    a.position.heading = normalHeading(a.position.heading + std::copysign(lf_groundTurnLimit(a), d));
     return true;
 }
 
@@ -214,6 +227,9 @@ constexpr double kFasterThanReported = 1.2;
 // On the ground, a record that leaps from a stale position is caught up with at up to this much
 // above the reported taxi speed.
 constexpr double kGroundCatchUpKn = 20.0;
+constexpr double kAheadShare = 0.85;
+constexpr int kWaitAheadPasses = 300;
+constexpr double kTaxiMostKn = 30.0;
 constexpr double kFastestGroundKn = 250.0;
 constexpr int kNewPasses = 1500;
 constexpr double kAirReportedFloorKn = 60.0;
@@ -224,6 +240,12 @@ constexpr double kSharpCornerRad = 45.0 * kDeg2Rad;
 // Braking for a stop, it creeps the last metre rather than never quite arriving.
 constexpr double kStopCreepKn = 1.0;
 constexpr double kPlannedBraking = 2.0 / 3.0;
+// A sample this close behind it is one it rolled past; one farther behind it turns round for, at a
+// crawl, once it stands (slower than this).
+constexpr double kPassedM = 30.0;
+constexpr double kStoppedKn = 0.5;
+constexpr double kTurnCrawlKn = 3.0;
+constexpr double kNoiseKn = 3.0;
 
 // The phases whose way is followed at the aircraft's own pace; push back, leaving the stand, the
 // steering back after made-up flight and towing move by their own steps.
@@ -241,21 +263,31 @@ bool lf_stopAhead(const LiveAircraft& a) {
     return (after.standing || (after.latitude == to.latitude && after.longitude == to.longitude)) && !staleRepeat(a, 1);
 }
 
-// The way turns sharply at the next sample (no curve rounds it): the aircraft slows to crawl round.
-bool lf_sharpCornerAhead(LiveAircraft& a) {
-    if (a.samples.size() < 2) return false;
-    if (a.cornerKnownFor == static_cast<std::int32_t>(a.samples.size())) return a.cornerAhead != 0;
+// The fastest it may reach the next sample at where the way turns there (no curve rounds it): its
+// nose comes round at the rate that speed allows while it covers the shorter leg; a sharp corner it
+// crawls round.
+double lf_cornerKnAhead(LiveAircraft& a) {
+    if (a.samples.size() < 2) return kFastestGroundKn;
+    if (a.cornerKnownFor == static_cast<std::int32_t>(a.samples.size())) return a.cornerKn;
     a.cornerKnownFor = static_cast<std::int32_t>(a.samples.size());
-    a.cornerAhead = 0;
+    a.cornerKn = kFastestGroundKn;
     const PositionSample& to = a.samples[0];
     const PositionSample& after = a.samples[1];
-    if (after.latitude == to.latitude && after.longitude == to.longitude) return false;
+    if (after.latitude == to.latitude && after.longitude == to.longitude) return a.cornerKn;
     // The way in: a curve's at its end, else straight from here.
     const double in = hasCurve(a) ? std::atan2(a.curve.endEast - a.curve.controlEast, a.curve.endNorth - a.curve.controlNorth)
                                   : gf_initialBearing(here(a), at(to));
     const double out = gf_initialBearing(at(to), at(after));
-    a.cornerAhead = std::fabs(gf_headingDifference(in, out)) > kSharpCornerRad ? 1 : 0;
-    return a.cornerAhead != 0;
+    const double angle = std::fabs(gf_headingDifference(in, out));
+    if (angle > kSharpCornerRad) {
+        a.cornerKn = kCornerKn;
+    } else if (angle > 3.0 * kDeg2Rad && !a.underPower && !a.landingRoll) {
+        // (On the runway the records' tracks scatter by a few degrees: no corner.)
+        const double legIn = hasCurve(a) ? a.curveLengthNm * 1852.0 : gf_distanceNm(here(a), at(to)) * 1852.0;
+        const double legs = std::max(std::min(legIn, gf_distanceNm(at(to), at(after)) * 1852.0), 10.0);
+        a.cornerKn = std::max(std::sqrt(kMostSideAccelMps2 * legs / angle) / kMpsPerKn, kCornerKn);
+    }
+    return a.cornerKn;
 }
 
 // The distance (nm) to go in this pass, `remainingNm` short of the next sample, and the new pace.
@@ -274,15 +306,27 @@ double lf_paceStep(LiveAircraft& a, double remainingNm, double mostKn = kFastest
     double target = needed;
     if (a.onGround) {
         // Just created, it shows the speed its records report before it catches up with any leap.
+        // Catching up, it goes no faster than a little above what its records report, and taxiing
+        // never beyond the class's quickest taxi: it arrives late rather than racing.
         const double catchUpKn = now - a.creationPass > kNewPasses ? kGroundCatchUpKn : 0.0;
-        if (reported > 1.0)
-            target = std::clamp(needed, kSlowerThanReported * reported,
-                                std::max(kFasterThanReported * reported, std::min(needed, reported + catchUpKn)));
+        if (reported > 1.0) {
+            double upper = std::max(kFasterThanReported * reported, std::min(needed, reported + catchUpKn));
+            if (!a.underPower && (reported <= kTaxiMostKn || a.turnedBack)) upper = std::min(upper, std::max(kTaxiMostKn, reported));
+            // Ahead of its records it slows further, to half what they report, so that they catch up.
+            target = std::clamp(needed, std::min(kAheadShare * reported, upper), upper);
+        }
         target = std::min(target, mostKn);
         // Planned short of its braking, so that a pace still catching up comes down in time.
         const double brakeKn2 = 2.0 * kPlannedBraking * slowDownPerPass(a) * 100.0 * remainingNm * 3600.0;
         if (lf_stopAhead(a)) target = std::min(target, std::sqrt(kStopCreepKn * kStopCreepKn + brakeKn2));
-        else if (lf_sharpCornerAhead(a)) target = std::min(target, std::sqrt(kCornerKn * kCornerKn + brakeKn2));
+        // At the newest record well ahead of its time (it touched down faster than the real aircraft,
+        // or overtook it), it stops there for its records to come on rather than rolling off their way.
+        if (a.samples.size() == 1 && a.extrapolationCount == 0 && to.duePass - now > kWaitAheadPasses)
+            target = std::min(target, a.pastNext ? 0.0 : std::sqrt(kStopCreepKn * kStopCreepKn + brakeKn2));
+        // Nor does it reach a record faster than that reports: it brakes for a turn-off before it.
+        if (!a.underPower && a.extrapolationCount == 0 && a.wayToKn + kNoiseKn < target)
+            target = std::min(target, std::sqrt(a.wayToKn * a.wayToKn + brakeKn2));
+        else if (const double corner = lf_cornerKnAhead(a); corner < target) target = std::min(target, std::sqrt(corner * corner + brakeKn2));
     } else if (reported >= kAirReportedFloorKn) {
         target = std::clamp(needed, kSlowerThanReported * reported, kFasterThanReported * reported);
     } else {
@@ -317,6 +361,28 @@ void lf_reachedEarly(LiveAircraft& a, double movedNm) {
     }
 }
 
+// A sample after the next one lies ahead of the nose (within a kilometre): the next one, behind it,
+// was passed.
+bool lf_laterSampleAhead(const LiveAircraft& a, double heading) {
+    const std::size_t n = std::min<std::size_t>(a.samples.size(), 30);
+    for (std::size_t j = 1; j < n; ++j) {
+        const double m = gf_distanceNm(here(a), at(a.samples[j])) * 1852.0;
+        if (m > 5.0 && m < 1000.0 && std::fabs(gf_headingDifference(heading, gf_initialBearing(here(a), at(a.samples[j])))) <= kPi / 2.0)
+            return true;
+    }
+    return false;
+}
+
+// On the ground it rolls through every record's position, however late: a record that falls due
+// before it is reached stays its way (its pace catches up within its bounds) rather than being cut
+// across. Not one it ran past (lf_followCurve), nor made-up samples, which are timed from where it is,
+// nor on a take-off roll, which goes straight along its runway.
+void lf_holdUntilReached(LiveAircraft& a, double remainingNm) {
+    if (!a.onGround || a.underPower || a.extrapolationCount != 0 || a.samples.empty() || !(remainingNm * 1852.0 > 1.0)) return;
+    PositionSample& to = a.samples.front();
+    to.duePass = std::max(to.duePass, tick() + 2);
+}
+
 // The way of a straight step, or none (the aircraft stands, or creeps slower than a walk and its
 // direction is left alone, as in lf_pointWhereItGoes).
 double lf_stepWay(const LiveAircraft& a) {
@@ -339,12 +405,13 @@ void lf_followCurve(LiveAircraft& a) {
         dEast = 2.0 * v * a.curve.controlEast + 2.0 * u * (a.curve.endEast - a.curve.controlEast);
         // A curve that turns away faster than the nose can follow is left: the aircraft makes for the
         // curve's end straight, slipping no more than it may and crawling while its nose comes round.
-        if (a.onGround && a.paceKn > kCornerKn &&
+        if (a.onGround &&
             std::fabs(gf_headingDifference(a.position.heading, normalHeading(std::atan2(dEast, dNorth)))) > kMostSlipRad)
             clearCurve(a);
     }
     if (hasCurve(a)) {
         double step = a.curveStep, moved = 0.0;
+        if (paced) lf_holdUntilReached(a, a.curveLengthNm);
         if (paced) {
             moved = lf_paceStep(a, a.curveLengthNm, a.onGround ? a.curveMostKn : kFastestGroundKn);
             const double perU = std::hypot(dNorth, dEast);
@@ -372,6 +439,8 @@ void lf_followCurve(LiveAircraft& a) {
         // Paced, the way is from here to the next sample: in degrees of latitude and longitude, and in
         // nm north and east.
         double latDeg = 0.0, lonDeg = 0.0, north = 0.0, east = 0.0, remaining = 0.0;
+        bool behind = false;
+        double behindMostKn = 0.0;
         const double cosLat = a.wayCosLat;
         double way = std::numeric_limits<double>::quiet_NaN();
         if (paced && a.pastNext) {
@@ -379,6 +448,8 @@ void lf_followCurve(LiveAircraft& a) {
             // (one nm of it, in degrees).
             remaining = 1.0;
             std::tie(latDeg, lonDeg) = std::pair{a.pastNorth, a.pastEast};
+            // On the ground, once records after it come, it goes on to them.
+            if (a.onGround && a.samples.size() >= 2) a.samples.front().duePass = std::min(a.samples.front().duePass, tick() + 1);
         } else if (paced) {
             const PositionSample& to = a.samples.front();
             latDeg = to.latitude - a.position.latitude;
@@ -387,13 +458,52 @@ void lf_followCurve(LiveAircraft& a) {
             north = latDeg * kNmPerDegreeLat;
             east = lonDeg * kNmPerDegreeLat * cosLat;
             remaining = std::sqrt(north * north + east * east);
-            if (a.turnFirst && remaining * 1852.0 > 1.0) way = std::atan2(east, north);
+            const bool offBehind = remaining * 1852.0 > 0.5 && std::fabs(gf_headingDifference(before.heading, std::atan2(east, north))) > kPi / 2.0;
+            if (a.turnFirst || !offBehind) lf_holdUntilReached(a, remaining);
+            if (a.turnFirst && remaining * 1852.0 > 1.0) {
+                way = std::atan2(east, north);
+            } else if (offBehind) {
+                // A sample behind its nose is one it ran past (its records slowed, or their positions
+                // scatter): it never goes back for it. In the air it flies on along its nose until the
+                // next falls due; on the ground it goes on to the next sample, or brakes along its nose,
+                // and only once it stands turns round for records that lie well behind it.
+                if (!a.onGround) {
+                    lf_reachedEarly(a, remaining);
+                    remaining = 1.0;
+                    std::tie(latDeg, lonDeg) = std::pair{a.pastNorth, a.pastEast};
+                } else {
+                    // Passed: close behind, or a later sample lies ahead (it rolled past a turn-off's
+                    // first records, or overtook records that slowed).
+                    const bool passed = remaining * 1852.0 <= kPassedM || lf_laterSampleAhead(a, before.heading);
+                    if (passed && a.samples.size() >= 2 && !lf_stopAhead(a)) {
+                        a.samples.front().duePass = std::min(a.samples.front().duePass, tick() + 1);
+                        behindMostKn = kFastestGroundKn;
+                    }
+                    if (!passed && (a.turnedBack || !(a.paceKn > kStoppedKn))) {
+                        // Stopped, it turns round at a crawl (below).
+                        a.cornering = 1;
+                        a.turnedBack = 1;
+                    } else {
+                        behind = true;
+                        latDeg = remaining * std::cos(before.heading) / kNmPerDegreeLat;
+                        lonDeg = remaining * std::sin(before.heading) / (kNmPerDegreeLat * cosLat);
+                    }
+                }
+            }
         } else {
             way = lf_stepWay(a);
         }
         const bool turning = !std::isnan(way) && lf_turnsOnTheSpot(a, way);   // it rolls once it points its way
         if (turning) {
-            if (paced) a.paceKn = 0.0;
+            // Towards a way well off its nose it turns round at a crawl rather than on the spot.
+            if (paced) {
+                const double crawl = remaining * 1852.0 > kPassedM ? kTurnCrawlKn : 0.0;
+                const double pace = std::isfinite(a.paceKn) ? a.paceKn : 0.0;
+                a.paceKn = std::max(std::clamp(crawl, pace - slowDownPerPass(a), pace + speedUpPerPass(a)), 0.0);
+                const double nm = a.paceKn / kPassesPerHour;
+                a.position.latitude += nm * std::cos(a.position.heading) / kNmPerDegreeLat;
+                a.position.longitude += nm * std::sin(a.position.heading) / (kNmPerDegreeLat * cosLat);
+            }
         } else if (phase == PHASE_PUSHING_BACK) {
             // Backwards: the tail leads towards the next sample.
             lf_turnTowards(a, a.bearingToNext + kPi);
@@ -402,14 +512,14 @@ void lf_followCurve(LiveAircraft& a) {
         } else if (phase == PHASE_AFTER_TAKEOFF || phase == PHASE_AIRBORNE || (!a.onGround && phase != PHASE_MOVING)) {
             a.position.heading = normalHeading(a.position.heading + a.headingStep);
         }
-        double mostKn = kFastestGroundKn;
+        double mostKn = behind ? behindMostKn : kFastestGroundKn;
         // Never sideways: it moves at most a slip off its nose, crawling while its nose comes round
         // (looked at every 80 ms while it goes straight, every pass while it corners).
-        if (paced && !turning && a.onGround && !a.pastNext && remaining * 1852.0 > 0.5 && (a.cornering || (tick() & 7) == 0)) {
+        if (paced && !turning && !behind && a.onGround && !a.pastNext && remaining * 1852.0 > 0.5 && (a.cornering || (tick() & 7) == 0)) {
             const double off = gf_headingDifference(before.heading, normalHeading(std::atan2(east, north)));
             a.cornering = std::fabs(off) > kMostSlipRad ? 1 : 0;
             if (a.cornering) {
-                a.position.heading = normalHeading(before.heading + std::copysign(std::min(lf_quickestTurn(a), std::fabs(off)), off));
+                a.position.heading = normalHeading(before.heading + std::copysign(std::min(lf_groundTurnLimit(a), std::fabs(off)), off));
                 const double way = a.position.heading + std::copysign(kMostSlipRad, off);
                 latDeg = remaining * std::cos(way) / kNmPerDegreeLat;
                 lonDeg = remaining * std::sin(way) / (kNmPerDegreeLat * cosLat);
@@ -418,7 +528,11 @@ void lf_followCurve(LiveAircraft& a) {
         }
         if (paced && !turning) {
             const double go = lf_paceStep(a, a.pastNext ? 0.0 : remaining, mostKn);
-            if (!a.pastNext && go >= remaining) {
+            if (behind) {
+                const double share = remaining > 0.0 ? go / remaining : 0.0;
+                a.position.latitude += latDeg * share;
+                a.position.longitude += lonDeg * share;
+            } else if (!a.pastNext && go >= remaining) {
                 a.position.latitude = a.samples.front().latitude;
                 a.position.longitude = a.samples.front().longitude;
                 lf_reachedEarly(a, go);
@@ -473,8 +587,10 @@ void lf_makeCurve(LiveAircraft& a, double turnAngleDeg) {
     a.curveLengthNm = (2.0 * chord + polygon) / 3.0 / 1852.0;
     // Its tangent turns by the turn angle along its length, most sharply at the middle: taken at no
     // more than half the pace at which the quickest taxi turn would keep up on average.
-    const double metresPerS = 0.5 * lf_quickestTurn(a) * 100.0 * a.curveLengthNm * 1852.0 / (turnAngleDeg * kDeg2Rad);
-    a.curveMostKn = turnAngleDeg > 0.0 ? std::max(metresPerS / 0.514444, kCornerKn) : kFastestGroundKn;
+    // Sideways it takes no more than a quarter g where it turns most sharply, about twice its mean.
+    const double meanRadiusM = a.curveLengthNm * 1852.0 / (turnAngleDeg * kDeg2Rad);
+    const double metresPerS = std::min(0.5 * lf_quickestTurn(a) * 100.0 * meanRadiusM, std::sqrt(kMostSideAccelMps2 * 0.5 * meanRadiusM));
+    a.curveMostKn = turnAngleDeg > 0.0 ? std::max(metresPerS / kMpsPerKn, kCornerKn) : kFastestGroundKn;
     if (t.groundSpeed == 0.0) t.groundSpeed = (o.groundSpeed + n.groundSpeed) / 2.0;
     a.curveProgress = 0.0;
     a.curveTurnAngle = turnAngleDeg * kDeg2Rad;

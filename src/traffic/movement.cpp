@@ -177,6 +177,7 @@ void lf_extendSamples(LiveAircraft& a, int count) {
     const bool first = a.madeUpFromPass < 0;
     if (first) {
         a.madeUpFromPass = tick();
+        std::tie(a.madeUpFromLat, a.madeUpFromLon) = std::pair{a.samples.front().latitude, a.samples.front().longitude};
         a.staleRecords = 0;
         lf_judgeAtRecordsEnd(a);
     }
@@ -619,6 +620,7 @@ void lf_airGroundStep(LiveAircraft& a) {
     // A made-up roll goes on from the pace it rolls at (lf_extendSamples).
     if (a.extrapolationCount != 0 && a.onGround && std::isfinite(a.paceKn)) a.wayFromKn = a.paceKn;
     a.pastNext = 0;
+    if (!a.turnFirst) a.turnedBack = 0;
     a.wayCosLat = std::cos(a.position.latitude * kDeg2Rad);
     a.cornerKnownFor = -1;
     if (next.standing) {
