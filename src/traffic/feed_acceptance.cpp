@@ -101,6 +101,7 @@ void lf_madeUpEnds(LiveAircraft& a) {
     }
     a.madeUpFromPass = -1;
     a.staleRecords = 0;
+    a.refusedRecords = 0;
 }
 
 // An airborne record behind the newest one along its way, when the aircraft could not have turned
@@ -457,12 +458,21 @@ bool lf_acceptUpdate(const TrafficUpdate& update, LiveAircraft& a) {
         return true;
     }
     if (a.state == STATE_NEW && !lf_altitudeAllowsCreation(update)) return true;
-    if (lf_backAlongItsPath(a, sample)) return true;
+    if (lf_backAlongItsPath(a, sample)) {
+        if (a.madeUpFromPass >= 0) ++a.refusedRecords;
+        return true;
+    }
     if (!lf_flightDataChange(a, update.flight)) return true;
     a.lastSampleTime = stamp;
     a.lastRecordPass = lf_tick();
     lf_noteRecord(a, stamp, sample);
+    const bool madeUp = a.madeUpFromPass >= 0;
+    const std::size_t queued = a.samples.size();
+    const int newestDue = a.samples.empty() ? 0 : a.samples.back().duePass;
     lf_pushPosition(a, sample);
+    // Still on made-up motion with the queue as it was: the record was not taken.
+    if (madeUp && a.madeUpFromPass >= 0 && a.samples.size() == queued && (a.samples.empty() || a.samples.back().duePass == newestDue))
+        ++a.refusedRecords;
     lf_judgeGroundPhase(a);
     if (lf_fliesAgain(a)) {
         // Created again where its records fly, rather than held on the ground or lifted off its stand.

@@ -179,6 +179,7 @@ void lf_extendSamples(LiveAircraft& a, int count) {
         a.madeUpFromPass = tick();
         std::tie(a.madeUpFromLat, a.madeUpFromLon) = std::pair{a.samples.front().latitude, a.samples.front().longitude};
         a.staleRecords = 0;
+        a.refusedRecords = 0;
         lf_judgeAtRecordsEnd(a);
     }
     const PositionSample& oldest = a.samples.front();
@@ -681,6 +682,8 @@ void lf_sayWhyRemoved(const LiveAircraft& a) {
     const double seconds = (tick() - a.madeUpFromPass) / 100.0;
     const std::string why = a.staleRecords > 0
                                 ? vrn::format("its records came on but their time stamps stopped ({} refused)", a.staleRecords)
+                            : a.refusedRecords > 0
+                                ? vrn::format("its records came on but lay where it could not follow ({} refused)", a.refusedRecords)
                                 : std::string("no records came");
     l_madeUpRemovalLog.log(vrn::format("{:8}: {:8} removed after {:.0f} s of made-up motion: {}", gf_nowHhMmSs(), a.callsign,
                                        seconds, why));
