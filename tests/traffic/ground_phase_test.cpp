@@ -3,6 +3,7 @@
 // starts on the take-off roll, and the stray records real receivers give on a roll (a speed that
 // reads fast, tracks a few degrees off, altitudes that read above the field). Each is replayed through the engine and one table of physical rules
 // is checked over the whole life of its object, until it is removed.
+#include <algorithm>
 #include <cmath>
 #include <functional>
 #include <iostream>
@@ -22,7 +23,29 @@ namespace {
 using Records = std::vector<Recorded>;
 
 constexpr double kKnPerMps = 1.0 / 0.514444;
-constexpr double kMaxBrakingKnPerS = 0.3 * 9.80665 * kKnPerMps;   // 0.3 g
+constexpr double kG = 9.80665;
+constexpr double kMaxBrakingKnPerS = 0.3 * kG * kKnPerMps;   // 0.3 g
+// On the ground: sideways, what tyres and passengers take (real ground tracks stay below 0.24 g).
+constexpr double kMostSidewaysG = 0.3;
+constexpr double kMostBackwardsKn = 20.0;   // against the nose, anywhere (a push-back goes at 4)
+constexpr double kMostOffPathM = 150.0;     // from its records' ground path
+
+// The turn rate (degrees a second) that gives `g` sideways at a speed.
+double turnDegPerSAt(double kn, double g) { return kn > 0.0 ? g * kG / (kn / kKnPerMps) * kRad2Deg : 1e9; }
+
+// A rule over one variant: how often it was broken, its worst value, and the records' time it came at.
+struct Tally {
+    int count = 0;
+    double worst = 0.0, at = 0.0;
+    // `counts` false: a worse value within what was counted already (the same second, the same turn).
+    void add(double value, int pass, bool counts = true) {
+        if (counts) ++count;
+        if (count == 1 || value > worst) worst = value, at = (pass - kPlayDelay) / 100.0;
+    }
+    std::string text(const char* unit) const {
+        return count == 0 ? "0" : vrn::format("{} (worst {:.2f} {} at {:.0f} s)", count, worst, unit, at);
+    }
+};
 
 LatLon pos(const Recorded& r) { return {r.s.latitude, r.s.longitude}; }
 
@@ -473,8 +496,20 @@ std::vector<Variant> variantsOf(const std::string& kind) {
     return out;
 }
 
-class GroundPhaseTest : public ReplayTest, public ::testing::WithParamInterface<const char*> {
+// A kind of variants, replayed with the simulator at a frame rate.
+struct Kind {
+    const char* name;
+    int fps;
+};
+std::ostream& operator<<(std::ostream& out, const Kind& k) { return out << k.name << " at " << k.fps << " fps"; }
+
+class GroundPhaseTest : public ReplayTest, public ::testing::WithParamInterface<Kind> {
 protected:
+    void SetUp() override {
+        fps = GetParam().fps;
+        ReplayTest::SetUp();
+    }
+
     // What was seen once a second of one object's life.
     struct Second { const Seen* seen; double kn; };
 
@@ -524,7 +559,8 @@ protected:
             return most;
         };
         // What an A320 can do in a second: brake or speed up at 0.3 g on the ground, turn at three times
-        // its taxi rate on the ground and at its air rate aloft (plus what a second's rounding gives).
+        // its taxi rate on the ground, and no faster than its speed allows there (0.3 g sideways), and at
+        // its air rate aloft (plus what a second's rounding gives).
         const double groundTurnDegPerS = 3.0 * 0.07 * 100.0 + 1.0, airTurnDegPerS = 0.1 * 100.0 + 1.0;
         int jerks = 0, sharpTurns = 0, overReported = 0, surges = 0, bornAt = 0;
         double worstJerk = 0.0, worstTurn = 0.0, worstOver = 0.0;
@@ -585,7 +621,9 @@ protected:
                 const Seen& b = *seconds[seconds.size() - 2].seen;
                 const auto onGround = [&](const Seen& x) { return x.onGround && x.altitude <= ground + 20.0; };
                 const double turn = std::fabs(gf_headingDifference(b.heading, s.heading)) * kRad2Deg;
-                if (turn > (onGround(b) && onGround(s) ? groundTurnDegPerS : airTurnDegPerS)) ++sharpTurns, worstTurn = std::max(worstTurn, turn);
+                const double mostTurn = onGround(b) && onGround(s) ? std::min(groundTurnDegPerS, turnDegPerSAt(kn, kMostSidewaysG) + 1.0)
+                                                                   : airTurnDegPerS;
+                if (turn > mostTurn) ++sharpTurns, worstTurn = std::max(worstTurn, turn);
                 const double reported = 1.2 * reportedNear(s.pass);
                 if (s.pass - bornAt <= 1000 && s.pass <= lastDue && kn > reported + 5.0) ++surges;
                 if (!onGround(b) && !onGround(s) && s.pass <= lastDue && kn > reported + 2.0)
@@ -657,6 +695,125 @@ protected:
         EXPECT_EQ(sharpTurns, 0) << v.name << ": seconds turning faster than the aircraft can";
         EXPECT_EQ(overReported, 0) << v.name << ": seconds in the air faster than 1.2 times the speeds its records report nearby";
         EXPECT_EQ(surges, 0) << v.name << ": seconds in its first ten faster than 1.2 times its records report";
+    }
+
+    // The rules of motion on the ground, and against the nose anywhere, over each object's life: what
+    // tyres take sideways, no full turn, rolling while its records taxi, on their path, and shown
+    // while they come.
+    void checkGround(const Variant& v) {
+        const Records& r = v.records;
+        Tally sideways, backwards, fullTurns, standing, offPath, removed;
+        const auto onGround = [&](const Seen& x) { return x.onGround && x.altitude <= ground + 20.0; };
+        // The record playing at the records' time t and the next, when records play on.
+        const auto bracket = [&](double t) -> std::optional<std::size_t> {
+            if (r.front().t > t || r.back().t <= t) return std::nullopt;
+            return lastBefore(r, t);
+        };
+        // Records at time t say it taxies or rolls: the two it plays between come within 12 s of each
+        // other, and they and all within 10 s either side (an aircraft a little late or early) are on
+        // the ground at 5 kn or more. The slowest they report, or 0.
+        const auto recordsMoveAt = [&](double t) {
+            const auto i = bracket(t);
+            if (!i || r[*i + 1].t - r[*i].t > 12.0) return 0.0;
+            double slowest = 1e9;
+            for (std::size_t k = 0; k < r.size(); ++k) {
+                if ((r[k].t < t - 10.0 || r[k].t > t + 10.0) && k != *i && k != *i + 1) continue;
+                if (r[k].s.airborne || r[k].s.groundSpeed < 5.0) return 0.0;
+                slowest = std::min(slowest, r[k].s.groundSpeed);
+            }
+            return slowest;
+        };
+        // Metres from its records' ground path (the lines between records of which one is on the ground,
+        // within a minute of t), where the two it plays between at t are on the ground within 30 s; 0 elsewhere.
+        const auto offPathAt = [&](const LatLon& p, double t) {
+            const auto i = bracket(t);
+            if (!i || r[*i].s.airborne || r[*i + 1].s.airborne || r[*i + 1].t - r[*i].t > 30.0) return 0.0;
+            const double mPerLon = 111120.0 * std::cos(p.lat * kDeg2Rad);
+            double best = 1e9;
+            for (std::size_t k = 0; k + 1 < r.size(); ++k) {
+                if ((r[k].s.airborne && r[k + 1].s.airborne) || r[k + 1].t < t - 60.0 || r[k].t > t + 60.0) continue;
+                const double ax = (r[k].s.longitude - p.lon) * mPerLon, ay = (r[k].s.latitude - p.lat) * 111120.0;
+                const double bx = (r[k + 1].s.longitude - p.lon) * mPerLon, by = (r[k + 1].s.latitude - p.lat) * 111120.0;
+                const double len2 = (bx - ax) * (bx - ax) + (by - ay) * (by - ay);
+                const double u = len2 > 0.0 ? std::clamp(-(ax * (bx - ax) + ay * (by - ay)) / len2, 0.0, 1.0) : 0.0;
+                best = std::min(best, std::hypot(ax + u * (bx - ax), ay + u * (by - ay)));
+            }
+            return best;
+        };
+        for (std::size_t from = 0, to = 0; from < trace.size(); from = to) {
+            for (to = from + 1; to < trace.size() && trace[to].object == trace[from].object && trace[to].pass == trace[to - 1].pass + 1; ++to) {}
+            // Against its nose: over a quarter of a second, a step back within a second shows too.
+            int countedSecond = -1;
+            for (std::size_t k = from + 25; k < to; k += 5) {
+                const Seen& a = trace[k - 25];
+                const Seen& b = trace[k];
+                const double dt = b.clock - a.clock;
+                const double kn = dt > 0.1 ? gf_distanceNm(a.p, b.p) * 3600.0 / dt : 0.0;
+                if (kn <= kMostBackwardsKn) continue;
+                const double way = gf_initialBearing(a.p, b.p);
+                if (std::fabs(gf_headingDifference(a.heading, way)) <= kPi / 2.0 || std::fabs(gf_headingDifference(b.heading, way)) <= kPi / 2.0)
+                    continue;
+                backwards.add(kn, b.pass, b.pass / 100 != countedSecond);
+                countedSecond = b.pass / 100;
+            }
+            // Each second of its life.
+            std::vector<const Seen*> sec;
+            for (std::size_t k = from; k < to; ++k)
+                if (trace[k].pass % 100 == 0) sec.push_back(&trace[k]);
+            // A run of turning one way: it ends at a turn the other way beyond 2 degrees, or after three
+            // seconds of less than a degree.
+            double run = 0.0;
+            int quiet = 0;
+            bool counted = false;
+            for (std::size_t k = 1; k < sec.size(); ++k) {
+                const Seen& b = *sec[k - 1];
+                const Seen& s = *sec[k];
+                if (!onGround(b) || !onGround(s)) {
+                    std::tie(run, quiet, counted) = std::tuple{0.0, 0, false};
+                    continue;
+                }
+                const double kn = gf_distanceNm(b.p, s.p) * 3600.0;
+                const double turn = gf_headingDifference(b.heading, s.heading) * kRad2Deg;
+                const double g = kn / kKnPerMps * std::fabs(turn) * kDeg2Rad / kG;
+                if (kn > 10.0 && g > kMostSidewaysG) sideways.add(g, s.pass);
+                if (turn * run < 0.0 && std::fabs(turn) > 2.0) {
+                    std::tie(run, quiet, counted) = std::tuple{turn, 0, false};
+                } else {
+                    if (turn * run >= 0.0) run += turn;
+                    quiet = std::fabs(turn) < 1.0 ? quiet + 1 : 0;
+                    if (quiet >= 3) std::tie(run, counted) = std::tuple{0.0, false};
+                }
+                if (std::fabs(run) >= 360.0) {
+                    fullTurns.add(std::fabs(run), s.pass, !counted);
+                    counted = true;
+                }
+                const double t = (s.pass - kPlayDelay) / 100.0;
+                if (kn < 1.0)
+                    if (const double kn0 = recordsMoveAt(t); kn0 > 0.0) standing.add(kn0, s.pass);
+                if (const double m = offPathAt(s.p, t); m > kMostOffPathM) offPath.add(m, s.pass);
+            }
+            // Removed while records that came are still to play (unless, standing on the ground, it is
+            // made anew in the air where its flying records are).
+            const Seen& last = trace[to - 1];
+            double left = 0.0;
+            bool flying = true;
+            for (const Recorded& x : r)
+                if (x.t * 100.0 <= last.pass && x.t * 100.0 + kPlayDelay > last.pass) {
+                    left = std::max(left, (x.t * 100.0 + kPlayDelay - last.pass) / 100.0);
+                    flying = flying && x.s.airborne;
+                }
+            if (left > 0.0 && !(flying && onGround(last))) removed.add(left, last.pass);
+        }
+        std::cout << "[ground] " << v.name << ": sideways over 0.3 g s " << sideways.text("g")
+                  << ", against the nose over 20 kn s " << backwards.text("kn") << ", full turns " << fullTurns.text("deg")
+                  << ", standing while records move s " << standing.text("kn reported") << ", off their ground path s "
+                  << offPath.text("m") << ", removed while records come " << removed.text("s of records left") << "\n";
+        EXPECT_EQ(sideways.count, 0) << v.name << ": seconds on the ground above 10 kn turning beyond 0.3 g sideways";
+        EXPECT_EQ(backwards.count, 0) << v.name << ": seconds moving against the nose faster than 20 kn";
+        EXPECT_EQ(fullTurns.count, 0) << v.name << ": full turns on the ground";
+        EXPECT_EQ(standing.count, 0) << v.name << ": seconds standing while its ground records report 5 kn or more";
+        EXPECT_EQ(offPath.count, 0) << v.name << ": seconds on the ground more than 150 m from its records' ground path";
+        EXPECT_EQ(removed.count, 0) << v.name << ": removed while its records still came";
     }
 };
 
@@ -759,10 +916,11 @@ void checkPhases(const Trace& trace, const Variant& v, double field) {
 
 TEST_P(GroundPhaseTest, PhysicalRulesHoldOverEachObjectsWholeLife) {
     if (skippedWithoutRealTracks()) return;
-    const std::vector<Variant> variants = variantsOf(GetParam());
+    std::vector<Variant> variants = variantsOf(GetParam().name);
     ASSERT_FALSE(variants.empty());
     std::uint32_t n = 0;
-    for (const Variant& v : variants) {
+    for (Variant& v : variants) {
+        if (fps != 100) v.name += vrn::format(" ({} fps)", fps);
         SCOPED_TRACE(v.name);
         // One at a time, each a new aircraft, until the last is removed.
         ++n;
@@ -772,7 +930,15 @@ TEST_P(GroundPhaseTest, PhysicalRulesHoldOverEachObjectsWholeLife) {
         trace.clear();
         replay(v.records, 0, true);
         ASSERT_EQ(gf_liveById(id), nullptr) << v.name << ": never removed";
+        // Away from Zurich the user stands clear of where it taxies.
+        if (nearestRecordedAirport(pos(v.records.front())).userEastNm > 0.0)
+            for (const Recorded& x : v.records) {
+                if (!x.s.airborne) {
+                    ASSERT_GT(gf_distanceNm(userAt, pos(x)), 1.0) << v.name << ": the user stands by its ground records";
+                }
+            }
         check(v);
+        checkGround(v);
         checkPhases(trace, v, ground);
     }
     LATERAL_RANGE.set(LATERAL_RANGE.defaultValue);
@@ -852,13 +1018,22 @@ TEST_F(ReplayTest, EveryAircraftStaysShownWhenTheWholeFeedsTimeGoesBack) {
     LATERAL_RANGE.set(LATERAL_RANGE.defaultValue);
 }
 
-INSTANTIATE_TEST_SUITE_P(RealTracks, GroundPhaseTest,
-                         ::testing::Values("ArrivalEnds", "ArrivalPauses", "DepartureEnds", "DeparturePauses", "RejectedTakeOff",
-                                           "TouchAndGo", "FeedStartsRolling", "FastOutlier", "TrackError", "StrayHighRecords",
-                                           "TouchdownScatter", "CreationDuringRoll", "AirThinned", "AirPauses", "AirStampsAmiss",
-                                           "AirLateCopy", "WholeTracks", "EndsAtEveryPhase", "ApproachPauses",
-                                           "DepartsAfterStand", "EmptyTrack", "SteadyTurns"),
-                         [](const auto& info) { return std::string(info.param); });
+// Each kind with a frame a pass, and at 30 frames a second as simulators run (a frame every third or
+// fourth pass). One kind alone: --gtest_filter='*GroundPhaseTest*/WholeTracks*'.
+const char* const kKinds[] = {"ArrivalEnds", "ArrivalPauses", "DepartureEnds", "DeparturePauses", "RejectedTakeOff",
+                              "TouchAndGo", "FeedStartsRolling", "FastOutlier", "TrackError", "StrayHighRecords",
+                              "TouchdownScatter", "CreationDuringRoll", "AirThinned", "AirPauses", "AirStampsAmiss",
+                              "AirLateCopy", "WholeTracks", "EndsAtEveryPhase", "ApproachPauses",
+                              "DepartsAfterStand", "EmptyTrack", "SteadyTurns"};
+std::vector<Kind> kindsAt(int fps) {
+    std::vector<Kind> out;
+    for (const char* k : kKinds) out.push_back({k, fps});
+    return out;
+}
+INSTANTIATE_TEST_SUITE_P(RealTracks, GroundPhaseTest, ::testing::ValuesIn(kindsAt(100)),
+                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(RealTracks30fps, GroundPhaseTest, ::testing::ValuesIn(kindsAt(30)),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace vrn::test

@@ -66,13 +66,15 @@ inline constexpr double kZurichFt = 1416.0;
 
 // The airports of the shared recordings (position, elevation in ft): a track is replayed with the
 // nearest as its park airport, its elevation the simulator's ground. The user stands at Zurich's
-// reference point, as the excerpts have it; elsewhere two miles east of it, clear of the taxiways
-// (a user aircraft next to a taxiing one holds it back until it is airborne).
+// reference point, as the excerpts have it; elsewhere two miles east of it, clear of the runways and
+// taxiways (a user aircraft next to a taxiing one holds it back until it is airborne): at Reagan
+// National across the river, some 1.9 nm from the nearest of its recorded ground positions.
 struct RecordedAirport { const char* icao; const char* iata; LatLon at; double feet; double userEastNm; };
 inline constexpr RecordedAirport kRecordedAirports[] = {
     {"LSZH", "ZRH", kZurich, kZurichFt, 0.0},
     {"KIAD", "IAD", {38.9445, -77.4558}, 313.0, 2.0},
     {"YSSY", "SYD", {-33.9461, 151.1770}, 21.0, 2.0},
+    {"KDCA", "DCA", {38.8521, -77.0377}, 14.0, 2.0},
 };
 inline const RecordedAirport& nearestRecordedAirport(const LatLon& p) {
     return *std::min_element(std::begin(kRecordedAirports), std::end(kRecordedAirports), [&](const auto& x, const auto& y) {
@@ -83,14 +85,17 @@ inline const RecordedAirport& nearestRecordedAirport(const LatLon& p) {
 // One real aircraft fed record by record at its own times through the traffic pass, Zurich the park airport.
 class ReplayTest : public EngineTest {
 protected:
-    struct Seen { int pass; LatLon p; double altitude, heading; bool onGround; int phase; std::uint32_t object = 0; bool rejoining = false; bool madeUp = false; };   // heading in radians
+    // Heading in radians; `clock` the simulator's seconds at the frame that showed it.
+    struct Seen { int pass; LatLon p; double altitude, heading; bool onGround; int phase; std::uint32_t object = 0; bool rejoining = false; bool madeUp = false;
+                  double clock = 0.0; };
     std::vector<Seen> trace;
     std::uint32_t id = 0x4891b6;
     std::string callsign = "ENT57BW";
+    int fps = 100;   // the simulator's frames a second; the traffic pass runs a hundred times a second
 
     void SetUp() override {
         ground = kZurichFt;
-        frameRate = 100.0;
+        frameRate = fps;
         userAt = kZurich;
         EngineTest::SetUp();
         g_tickCounter = 0;
@@ -138,6 +143,7 @@ protected:
         f.airline = callsign.substr(0, 3);
         std::size_t next = 0;
         const int end = static_cast<int>(records.back().t * 100.0) + kPlayDelay + extraPasses;
+        int framesRun = 0;
         for (int pass = 0; pass < end || (untilRemoved && gf_liveById(id) && pass < end + 60000); ++pass) {
             for (; next < records.size() && records[next].t * 100.0 <= pass; ++next) {
                 TrafficUpdate u{};
@@ -155,12 +161,12 @@ protected:
                 g_trafficQueue.push_back(u);
             }
             gf_trafficTick();
-            frames(1);
+            for (; framesRun * 100 < (pass + 1) * fps; ++framesRun) frames(1);
             const LiveAircraft* a = gf_liveById(id);
             if (!a || a->state != STATE_IN_SIM) continue;
             if (const auto o = sim().object(a->objectId))
                 trace.push_back({pass, {o->lat, o->lon}, o->altitude, o->heading, a->onGround != 0, a->phase, a->objectId, a->rejoining != 0,
-                                 a->extrapolationCount > 0});
+                                 a->extrapolationCount > 0, sim().clockSeconds()});
         }
     }
     // Seconds the aircraft runs behind its record at this pass, beyond the play delay: the time at
