@@ -98,6 +98,11 @@ void lf_flare(LiveAircraft& a) {
     };
     static constexpr Stage stages[4] = {{30.0, -0.1, -601.0}, {20.0, -0.075, -450.0}, {10.0, -0.05, -300.0},
                                         {3.0, -0.025, -150.0}};
+    // A flare never floats past the first record on the ground: it is down by that record's time.
+    if (a.curveKind > 0 && !a.samples.empty() && !a.samples.front().airborne && height > cg) {
+        const int passes = a.samples.front().duePass - tick();
+        if (passes > 0) a.climbPerPass = std::min(a.climbPerPass, -(height - cg) / passes);
+    }
     if (a.curveKind < 0 || a.curveKind > 3) return;
     const Stage& s = stages[a.curveKind];
     if (height > cg + s.above) return;
@@ -319,10 +324,11 @@ double lf_paceStep(LiveAircraft& a, double remainingNm, double mostKn = kFastest
         // Planned short of its braking, so that a pace still catching up comes down in time.
         const double brakeKn2 = 2.0 * kPlannedBraking * slowDownPerPass(a) * 100.0 * remainingNm * 3600.0;
         if (lf_stopAhead(a)) target = std::min(target, std::sqrt(kStopCreepKn * kStopCreepKn + brakeKn2));
-        // At the newest record well ahead of its time (it touched down faster than the real aircraft,
-        // or overtook it), it stops there for its records to come on rather than rolling off their way.
-        if (a.samples.size() == 1 && a.extrapolationCount == 0 && to.duePass - now > kWaitAheadPasses)
-            target = std::min(target, a.pastNext ? 0.0 : std::sqrt(kStopCreepKn * kStopCreepKn + brakeKn2));
+        // Making for the newest record well ahead of its time (it touched down faster than the real
+        // aircraft, or overtook it), it slows to reach it on time, creeping at the least, rather than
+        // rolling on off their way.
+        if (a.samples.size() == 1 && !a.underPower && a.extrapolationCount == 0 && to.duePass - now > kWaitAheadPasses)
+            target = std::min(target, std::max(a.pastNext ? 0.0 : needed, kTurnCrawlKn));
         // Nor does it reach a record faster than that reports: it brakes for a turn-off before it.
         if (!a.underPower && a.extrapolationCount == 0 && a.wayToKn + kNoiseKn < target)
             target = std::min(target, std::sqrt(a.wayToKn * a.wayToKn + brakeKn2));
@@ -459,8 +465,15 @@ void lf_followCurve(LiveAircraft& a) {
             east = lonDeg * kNmPerDegreeLat * cosLat;
             remaining = std::sqrt(north * north + east * east);
             const bool offBehind = remaining * 1852.0 > 0.5 && std::fabs(gf_headingDifference(before.heading, std::atan2(east, north))) > kPi / 2.0;
-            if (a.turnFirst || !offBehind) lf_holdUntilReached(a, remaining);
-            if (a.turnFirst && remaining * 1852.0 > 1.0) {
+            // Standing, it is not moved or turned by the scatter of records that say it stands or
+            // creeps, nor by one close behind it: it sets off when its records move on ahead.
+            const bool still = !(a.paceKn > kStoppedKn) && remaining * 1852.0 <= kPassedM;
+            const bool scatter = a.onGround && (!(to.groundSpeed >= 1.0) || offBehind) && still;
+            if (!scatter && (a.turnFirst || !offBehind)) lf_holdUntilReached(a, remaining);
+            if (scatter) {
+                behind = true;
+                latDeg = lonDeg = 0.0;
+            } else if (a.turnFirst && remaining * 1852.0 > 1.0) {
                 way = std::atan2(east, north);
             } else if (offBehind) {
                 // A sample behind its nose is one it ran past (its records slowed, or their positions
@@ -507,7 +520,7 @@ void lf_followCurve(LiveAircraft& a) {
         } else if (phase == PHASE_PUSHING_BACK) {
             // Backwards: the tail leads towards the next sample.
             lf_turnTowards(a, a.bearingToNext + kPi);
-        } else if (phase == PHASE_LEAVING_STAND || phase == PHASE_STAND_CLEANUP || (phase == PHASE_MOVING && a.offBearing)) {
+        } else if (phase == PHASE_LEAVING_STAND || phase == PHASE_STAND_CLEANUP || (phase == PHASE_MOVING && a.offBearing && !behind)) {
             lf_turnTowards(a, a.bearingToNext);
         } else if (phase == PHASE_AFTER_TAKEOFF || phase == PHASE_AIRBORNE || (!a.onGround && phase != PHASE_MOVING)) {
             a.position.heading = normalHeading(a.position.heading + a.headingStep);
