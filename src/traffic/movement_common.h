@@ -60,14 +60,16 @@ inline double paceBetween(const PositionSample& from, const PositionSample& to) 
 }
 
 // Speeding up and slowing down per pass (kn): on the ground take-off thrust and brakes (0.3 g and
-// a quarter g, a light aircraft's less), in the air thrust and drag.
+// a quarter g, 0.3 g on a landing roll, a light aircraft's less), in the air thrust and drag.
 inline double speedUpPerPass(const LiveAircraft& a) {
     if (!a.onGround) return a.sizeClass == SIZE_ROTORCRAFT ? 0.05 : 0.03;
     return a.sizeClass == SIZE_LIGHT ? 0.03 : 0.06;
 }
 inline double slowDownPerPass(const LiveAircraft& a) {
     if (!a.onGround) return a.sizeClass == SIZE_ROTORCRAFT ? 0.05 : 0.03;
-    return a.sizeClass == SIZE_LIGHT ? 0.04 : 0.05;
+    if (a.sizeClass == SIZE_LIGHT) return 0.04;
+    // Landing, with its brakes, spoilers and reversers, up to 0.3 g.
+    return a.landingRoll ? 0.057 : 0.05;
 }
 
 // Passes until the next sample falls due, at least the minimum.
