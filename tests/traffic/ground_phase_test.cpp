@@ -1,8 +1,10 @@
-// Variants of real recorded departures and arrivals at Zurich, made at test time: records that end
-// or pause at each phase and each speed of a roll, a rejected take-off, a touch and go, a feed that
-// starts on the take-off roll, and the stray records real receivers give on a roll (a speed that
-// reads fast, tracks a few degrees off, altitudes that read above the field). Each is replayed through the engine and one table of physical rules
-// is checked over the whole life of its object, until it is removed.
+// Variants of real recorded departures and arrivals at Zurich, Dulles, Reagan National and Sydney, made
+// at test time: records that end or pause at each phase and each speed of a roll, from low on final to
+// the turn-off and while taxiing, a rejected take-off, a touch and go, a feed that starts on the take-off
+// roll, turn-offs with records a few metres apart, and the stray records real receivers give on a roll
+// (a speed that reads fast, tracks a few degrees off, altitudes that read above the field). Each is
+// replayed through the engine, with the simulator at 100 and at 30 frames a second, and one table of
+// physical rules is checked over the whole life of its object, until it is removed.
 #include <algorithm>
 #include <cmath>
 #include <functional>
