@@ -1,8 +1,10 @@
-// Variants of real recorded departures and arrivals at Zurich, made at test time: records that end
-// or pause at each phase and each speed of a roll, a rejected take-off, a touch and go, a feed that
-// starts on the take-off roll, and the stray records real receivers give on a roll (a speed that
-// reads fast, tracks a few degrees off, altitudes that read above the field). Each is replayed through the engine and one table of physical rules
-// is checked over the whole life of its object, until it is removed.
+// Variants of real recorded departures and arrivals at Zurich, Dulles, Reagan National and Sydney, made
+// at test time: records that end or pause at each phase and each speed of a roll, from low on final to
+// the turn-off and while taxiing, a rejected take-off, a touch and go, a feed that starts on the take-off
+// roll, turn-offs with records a few metres apart, and the stray records real receivers give on a roll
+// (a speed that reads fast, tracks a few degrees off, altitudes that read above the field). Each is
+// replayed through the engine, with the simulator at 100 and at 30 frames a second, and one table of
+// physical rules is checked over the whole life of its object, until it is removed.
 #include <algorithm>
 #include <cmath>
 #include <functional>
@@ -112,6 +114,7 @@ struct Variant {
     double runwayDeg = 0.0;
     bool startsRolling = false;   // its feed begins on the take-off roll
     bool mustLand = false;        // its made-up approach lands (once, and stays down)
+    bool mayLand = false;         // its made-up approach may land (once)
     int objects = 1;              // objects the simulator may show it as, one after the other
 };
 
@@ -125,11 +128,11 @@ const char* const kEveryArrival[] = {"lszh-arr-swr5220", "lszh-arr-cai3208", "ki
 // The elevation (ft) of the airport where a record lies.
 double fieldFt(const Recorded& r) { return nearestRecordedAirport(pos(r)).feet; }
 
-// A departure from 150 s before its lift-off to 40 s after, and its runway line.
-Records departure(const char* name, LatLon& runway, double& runwayDeg) {
+// A departure from 150 s (or `before`) before its lift-off to 40 s after, and its runway line.
+Records departure(const char* name, LatLon& runway, double& runwayDeg, double before = 150.0) {
     const Records all = realTrack(name);
     const std::size_t up = liftOff(all);
-    const std::size_t from = firstIndex(all, 0, [&](const Recorded& x) { return x.t >= all[up].t - 150.0; });
+    const std::size_t from = firstIndex(all, 0, [&](const Recorded& x) { return x.t >= all[up].t - before; });
     const std::size_t to = atOrLast(all, up, all[up].t + 40.0);
     Records r = slice(all, from, to);
     const std::size_t fast = firstIndex(r, 0, [](const Recorded& x) { return !x.s.airborne && x.s.groundSpeed >= 60.0; });
@@ -155,6 +158,78 @@ std::size_t firstAtOrBelow(const Records& r, std::size_t from, double kn) {
 }
 std::size_t firstAtOrAbove(const Records& r, double kn) {
     return firstIndex(r, 0, [&](const Recorded& x) { return !x.s.airborne && x.s.groundSpeed >= kn; });
+}
+
+// ---- On the ground from the touch-down on: pauses to the turn-off and while taxiing, close records ----
+
+// The arrivals with ground records, at Zurich, Dulles and Reagan National.
+const char* const kGroundArrivals[] = {"lszh-arr-swr5220", "lszh-arr-cai3208", "kiad-arr-ual2398",
+                                       "kiad-arr-cmp443",  "kiad-arr-rpa5677", "kdca-arr-swa1174"};
+
+// The track of the runway it lands on: its last airborne record's.
+double landingDeg(const Records& r) { return r[touchdown(r) - 1].s.track; }
+// Its first ground record 20 degrees or more off the runway: where it turns off.
+std::size_t turnOff(const Records& r) {
+    const double runwayDeg = landingDeg(r);
+    return firstIndex(r, touchdown(r), [&](const Recorded& x) {
+        return !x.s.airborne && std::fabs(std::remainder(x.s.track - runwayDeg, 360.0)) >= 20.0;
+    });
+}
+// Records from `from` on come `seconds` later.
+Records delayedFrom(Records r, std::size_t from, double seconds) {
+    for (std::size_t i = from; i < r.size(); ++i) r[i].t += seconds;
+    return r;
+}
+// Where its records may pause `seconds` while it taxies between the times `from` and `to`: a taxi record
+// (5-30 kn on the ground) whose next record after the pause taxies too; of those, the one across the
+// largest turn.
+std::optional<std::size_t> taxiPause(const Records& r, double from, double to, double seconds) {
+    const auto taxies = [](const Recorded& x) { return !x.s.airborne && x.s.groundSpeed >= 5.0 && x.s.groundSpeed <= 30.0; };
+    std::optional<std::size_t> best;
+    double most = -1.0;
+    for (std::size_t i = 0; i + 1 < r.size(); ++i) {
+        if (r[i].t < from || r[i].t + seconds > to || !taxies(r[i])) continue;
+        const std::size_t back = atOrLast(r, i, r[i].t + seconds + 0.5);
+        if (r[back].t <= r[i].t + seconds || !taxies(r[back])) continue;
+        const double turn = std::fabs(std::remainder(r[back].s.track - r[i].s.track, 360.0));
+        if (turn > most) most = turn, best = i;
+    }
+    return best;
+}
+// Its records to its landing roll's record `e` on the runway, then one a second: slowing at 1.5 kn a second
+// to `kn`, a 90-degree turn-off (`side` 1 right, -1 left) of radius `radiusM`, then a minute taxiing on,
+// speeding up to 15 kn. A record every `every` seconds, its position to `decimals` places, as feeds give them.
+Records closeTurnOff(const Records& r, std::size_t e, double side, double kn, double radiusM, int decimals, int every) {
+    Records out(r.begin(), r.begin() + static_cast<std::ptrdiff_t>(e) + 1);
+    Recorded x = r[e];
+    double v = x.s.groundSpeed, heading = x.s.track, turned = 0.0, straight = 0.0;
+    LatLon p = pos(x);
+    const double scale = std::pow(10.0, decimals);
+    const auto ahead = [&](double bearingDeg, double metres) { p = gf_destinationPoint(p, bearingDeg * kDeg2Rad, metres / 0.3048); };
+    for (int k = 1; straight < 60.0; ++k) {
+        if (v > kn && turned == 0.0) {
+            const double slower = std::max(v - 1.5, kn);
+            ahead(heading, (v + slower) / 2.0 / kKnPerMps);
+            v = slower;
+        } else if (turned < 90.0) {
+            const double step = std::min(v / kKnPerMps / radiusM * kRad2Deg, 90.0 - turned);
+            ahead(heading + side * step / 2.0, 2.0 * radiusM * std::sin(step * kDeg2Rad / 2.0));
+            heading += side * step;
+            turned += step;
+        } else {
+            const double faster = std::min(v + 1.0, 15.0);
+            ahead(heading, (v + faster) / 2.0 / kKnPerMps);
+            v = faster;
+            straight += 1.0;
+        }
+        if (k % every != 0) continue;
+        x.t = r[e].t + k;
+        std::tie(x.s.latitude, x.s.longitude) = std::tuple{std::round(p.lat * scale) / scale, std::round(p.lon * scale) / scale};
+        x.s.track = std::fmod(heading + 720.0, 360.0);
+        x.s.groundSpeed = x.s.trueAirspeed = v;
+        out.push_back(x);
+    }
+    return out;
 }
 
 // ---- In the air: made-up motion and the way back onto the records ----
@@ -285,6 +360,24 @@ std::vector<Variant> variantsOf(const std::string& kind) {
         add("rejected", r, LiftOff::Never);
         for (const double kn : {52.0, 9.0}) add(vrn::format("rejected ends at {} kn", kn), slice(r, 0, firstAtOrBelow(r, top + 1, kn)), LiftOff::Never);
         add("rejected pauses 60 s taxiing", pausedAfter(r, firstAtOrBelow(r, top + 1, 15.0), 60.0), LiftOff::Never);
+        // Each departure's roll given up at 80 kn, its records ending two records into the braking, both
+        // clearly below the roll's top (its third fastest record): no third comes to end the roll under way,
+        // so the end of its records must. A record a second, and one every two seconds.
+        for (const char* name : kDepartures)
+            for (const double every : {1.0, 2.0}) {
+                const Records d = departure(name, runway, deg);
+                const std::size_t peak = firstAtOrAbove(d, 80.0);
+                const Records j = thinned(joined(d, peak, arr, firstAtOrBelow(arr, touchdown(arr), d[peak].s.groundSpeed)), every);
+                std::vector<double> fastest;
+                for (const Recorded& x : j)
+                    if (!x.s.airborne) fastest.push_back(x.s.groundSpeed);
+                std::sort(fastest.begin(), fastest.end(), std::greater<>());
+                const double slow = fastest[2] - 8.0;
+                const std::size_t first = firstIndex(j, firstAtOrAbove(j, 80.0), [&](const Recorded& x) { return x.s.groundSpeed < slow; });
+                add(vrn::format("{} rejected at {} kn, records {:.0f} s apart end at {} kn", name, d[peak].s.groundSpeed, every,
+                                j[first + 1].s.groundSpeed),
+                    slice(j, 0, first + 1), LiftOff::Never, runway, deg);
+            }
     } else if (kind == "TouchAndGo") {
         // A real landing to its roll at 110 kn, then a real take-off roll from that speed and climb.
         const Records arr = arrival("lszh-arr-swr5220");
@@ -471,11 +564,14 @@ std::vector<Variant> variantsOf(const std::string& kind) {
             out.push_back(std::move(v));
         }
     } else if (kind == "EmptyTrack") {
-        // Neither track nor heading in the records: the parser leaves the track at 0.
+        // Neither track nor heading in the records: the parser leaves the track at 0. They turn, so that a
+        // track read as due north shows; and pause in the turn.
         for (const double deg : {0.0, 90.0, 180.0, 270.0}) {
-            Records r = generated(deg, 0.0, 180.0, 2.0, 280.0);
+            Records r = generated(deg, deg < 150.0 ? 1.5 : -1.5, 180.0, 2.0, 280.0);
             for (Recorded& x : r) x.s.track = 0.0;
-            add(vrn::format("flying {:.0f} degrees, no track", deg), r, LiftOff::May);
+            add(vrn::format("turning from {:.0f} degrees, no track", deg), r, LiftOff::May);
+            add(vrn::format("turning from {:.0f} degrees, no track, 30 s without records", deg), pausedAfter(r, atOrLast(r, 0, 60.0), 30.0),
+                LiftOff::May);
         }
     } else if (kind == "SteadyTurns") {
         for (const double rate : {1.0, 2.0, 3.0})
@@ -486,6 +582,91 @@ std::vector<Variant> variantsOf(const std::string& kind) {
             }
         add("circling at 2 degrees a second, stamps stop for 60 s", stampsAmiss(generated(0.0, 2.0, 330.0), 30, 60.0, 0.0), LiftOff::May);
         add("circling at 2 degrees a second, repeated 45 s late", withLateCopy(generated(0.0, 2.0, 330.0), 45.0, 1e9), LiftOff::May);
+    } else if (kind == "PauseToTurnOff") {
+        // Coverage ends low on final and comes back as it turns off: its records pause from the last
+        // airborne one to the first at the turn-off, for as long as they did or longer (a longer roll-out).
+        for (const char* name : kGroundArrivals) {
+            const Records r = arrival(name);
+            const std::size_t last = touchdown(r) - 1, off = turnOff(r);
+            const double real = r[off].t - r[last].t;
+            for (const double seconds : {20.0, 45.0, 75.0, 130.0}) {
+                if (seconds < real) continue;
+                Records p = delayedFrom(r, off, seconds - real);
+                p.erase(p.begin() + static_cast<std::ptrdiff_t>(last) + 1, p.begin() + static_cast<std::ptrdiff_t>(off));
+                add(vrn::format("{} pauses {:.0f} s from {:.0f} ft to its turn-off at {} kn", name, seconds, aboveField(r[last]),
+                                r[off].s.groundSpeed),
+                    std::move(p), LiftOff::Never);
+            }
+        }
+    } else if (kind == "TaxiPauses") {
+        // Its records pause for a minute and more while it taxies, across the largest turn they make over
+        // the pause: arrivals after their turn-off, departures before their roll, the long Dulles taxi.
+        for (const double seconds : {60.0, 90.0}) {
+            for (const char* name : kGroundArrivals) {
+                const Records r = arrival(name);
+                if (const auto at = taxiPause(r, r[turnOff(r)].t + 5.0, r.back().t, seconds))
+                    add(vrn::format("{} pauses {:.0f} s taxiing in at {} kn", name, seconds, r[*at].s.groundSpeed), pausedAfter(r, *at, seconds),
+                        LiftOff::Never);
+            }
+            for (const char* name : kEveryDeparture) {
+                LatLon runway;
+                double deg = 0.0;
+                const Records r = departure(name, runway, deg, 600.0);
+                if (const auto at = taxiPause(r, 0.0, r[firstAtOrAbove(r, 30.0)].t - 20.0, seconds))
+                    add(vrn::format("{} pauses {:.0f} s taxiing out at {} kn", name, seconds, r[*at].s.groundSpeed), pausedAfter(r, *at, seconds),
+                        LiftOff::Must, runway, deg);
+            }
+            const Records taxi = realTrack("kiad-taxi-ual1230");
+            if (const auto at = taxiPause(taxi, 0.0, taxi.back().t, seconds))
+                add(vrn::format("kiad-taxi-ual1230 pauses {:.0f} s taxiing at {} kn", seconds, taxi[*at].s.groundSpeed), pausedAfter(taxi, *at, seconds),
+                    LiftOff::Never);
+        }
+    } else if (kind == "CloseTurnOff") {
+        // From its landing roll on the runway's line, a 90-degree turn-off to the side it really turns off,
+        // with records 2-20 m apart: a second apart, and two seconds apart to four decimals (some 10 m) as
+        // Dulles gives them.
+        for (const char* name : kGroundArrivals) {
+            const Records r = arrival(name);
+            const std::size_t off = turnOff(r), down = touchdown(r);
+            const double runwayDeg = landingDeg(r);
+            std::size_t e = off;
+            while (e > down && std::fabs(std::remainder(r[e].s.track - runwayDeg, 360.0)) > 12.0) --e;
+            if (std::fabs(std::remainder(r[e].s.track - runwayDeg, 360.0)) > 12.0 || r[e].s.airborne) continue;
+            const double side = std::remainder(r[off].s.track - runwayDeg, 360.0) > 0.0 ? 1.0 : -1.0;
+            for (const auto& [kn, radiusM, decimals, every] :
+                 {std::tuple{10.0, 45.0, 6, 1}, std::tuple{4.0, 30.0, 6, 1}, std::tuple{4.0, 30.0, 4, 2}, std::tuple{8.0, 40.0, 4, 2}})
+                add(vrn::format("{} turns off {} at {:.0f} kn, positions {:.0f} m apart to {} decimals", name, side > 0.0 ? "right" : "left", kn,
+                                kn / kKnPerMps * every, decimals),
+                    closeTurnOff(r, e, side, kn, radiusM, decimals, every), LiftOff::Never);
+        }
+    } else if (kind == "GoAroundPauses") {
+        // The Sydney low approaches: records pause from 15 s before the lowest point of each and come back
+        // in the go-around's climbing turn. Its made-up approach may land meanwhile; flying records then
+        // make it anew in the air where they are, never a take-off from the runway. Or they pause across
+        // that turn, from its second record climbing away.
+        const Records all = realTrack("yssy-goaround-ada4");
+        for (std::size_t i = 1; i + 1 < all.size(); ++i) {
+            // The first record of the lowest point within two minutes either side.
+            const bool lowest = aboveField(all[i]) < 400.0 && std::all_of(all.begin(), all.end(), [&](const Recorded& x) {
+                return std::fabs(x.t - all[i].t) > 120.0 || aboveField(x) > aboveField(all[i]) || (x.t >= all[i].t && aboveField(x) == aboveField(all[i]));
+            });
+            if (!lowest) continue;
+            // From 15 s before it, still going down.
+            const std::size_t from = lastBefore(all, all[i].t - 15.0);
+            const std::size_t first = atOrLast(all, 0, all[from].t - 120.0);
+            const Records r = slice(all, first, atOrLast(all, i, all[i].t + 150.0));
+            const std::size_t at = from - first;
+            for (const double seconds : {30.0, 45.0, 60.0}) {
+                Variant v{vrn::format("yssy-goaround-ada4 pauses {:.0f} s from {:.0f} ft going down to {:.0f}", seconds, aboveField(all[from]),
+                                      aboveField(all[i])),
+                          pausedAfter(r, at, seconds), LiftOff::Never};
+                std::tie(v.mayLand, v.objects) = std::tuple{true, 2};
+                out.push_back(std::move(v));
+            }
+            for (const double seconds : {15.0, 25.0})
+                add(vrn::format("yssy-goaround-ada4 pauses {:.0f} s climbing from {:.0f} ft", seconds, aboveField(all[i + 2])),
+                    pausedAfter(r, i + 2 - first, seconds), LiftOff::Never);
+        }
     } else if (kind == "WholeTracks") {
         for (const WholeTrack& t : wholeTracks())
             add(t.name + " whole", realTrack(t.name), t.liftOff == 1 ? LiftOff::Must : t.liftOff == 2 ? LiftOff::May : LiftOff::Never, t.runway,
@@ -831,7 +1012,7 @@ void checkPhases(const Trace& trace, const Variant& v, double field) {
         recordedDowns += r[i - 1].s.airborne && !r[i].s.airborne;
     }
     const int ups = recordedUps + (v.liftOff != LiftOff::Never && recordedUps == 0 ? 1 : 0);
-    const int downs = recordedDowns + (v.mustLand ? 1 : 0);
+    const int downs = recordedDowns + (v.mustLand || v.mayLand ? 1 : 0);
     int liftOffs = 0, touchdowns = 0, slowLiftOffs = 0, objects = 0, unseen = 0, late = 0;
     double latest = 0.0;
     std::vector<int> shown;   // passes at which an object was in the simulator
@@ -944,6 +1125,43 @@ TEST_P(GroundPhaseTest, PhysicalRulesHoldOverEachObjectsWholeLife) {
     LATERAL_RANGE.set(LATERAL_RANGE.defaultValue);
 }
 
+// A made-up approach that touches down lands and stays down: its records ended on final and say
+// nothing of now, even where the ones before show a touch and go (a roll that sped up and flew).
+TEST_F(ReplayTest, AMadeUpTouchdownTakesNoEarlierTouchAndGoForAGoAround) {
+    LiveAircraft& a = live(callsign, kZurich, false, kZurichFt + 40.0, 137.0);
+    PositionSample s = a.samples.front();
+    double t = 1000.0;
+    for (const double kn : {110.0, 118.0, 126.0, 134.0, 142.0, 150.0, 150.0, 150.0, 150.0, 150.0}) {
+        std::tie(s.groundSpeed, s.track, s.airborne) = std::tuple{kn, 137.0, kn < 150.0 ? 0 : 1};
+        lf_noteRecord(a, t += 2.0, s);
+    }
+    a.landed = 0;   // it flew on after the touch and go
+    std::tie(a.onApproach, a.extrapolationCount, a.phase) = std::tuple{1, 5, PHASE_AIRBORNE};
+    lf_landed(a);
+    EXPECT_TRUE(a.landed && a.landingRoll && a.onGround) << "landed on its made-up approach";
+    EXPECT_FALSE(a.underPower) << "rolls for take-off again";
+}
+
+// Back from made-up flight below 1,000 ft it is not steered onto its records' path: near the runway the
+// approach, the touch-down and the roll are the movement step's. Higher up the same records are.
+TEST_F(ReplayTest, SteeringBackEndsBelowAThousandFeet) {
+    for (const double feet : {800.0, 1500.0}) {
+        SCOPED_TRACE(feet);
+        LiveAircraft& a = live(vrn::format("SWR{:.0f}", feet), from(kZurich, 180.0, 6.0), false, kZurichFt + feet, 90.0);
+        std::tie(a.altitudeAboveGround, a.speed) = std::tuple{feet, 150.0};
+        // Its records come back two miles north of it, flying north: more than 60 degrees off its nose.
+        PositionSample r = a.samples.front();
+        std::tie(r.altitude, r.track, r.groundSpeed, r.airborne) = std::tuple{kZurichFt + feet, 0.0, 150.0, 1};
+        for (const double nm : {2.0, 2.5}) {
+            const LatLon p = from(from(kZurich, 180.0, 6.0), 0.0, nm);
+            std::tie(r.latitude, r.longitude, r.duePass) = std::tuple{p.lat, p.lon, g_tickCounter + static_cast<int>(nm * 2400.0)};
+            a.samples.push_back(r);
+        }
+        lf_startRejoin(a);
+        EXPECT_EQ(a.rejoining != 0, feet >= 1000.0);
+    }
+}
+
 // A record as RealTraffic sends it: 42 fields, the time stamp in field 14.
 std::string datagram(std::uint32_t hexid, const std::string& callsign, const PositionSample& s, double stamp) {
     return vrn::format("RTTFC,{},{:.6f},{:.6f},{:.0f},{:.0f},{},{:.1f},{:.1f},{},A320,HB-JLA,ZRH,LHR,{:.1f},X2,{},adsb_icao,{:.0f},"
@@ -1024,7 +1242,8 @@ const char* const kKinds[] = {"ArrivalEnds", "ArrivalPauses", "DepartureEnds", "
                               "TouchAndGo", "FeedStartsRolling", "FastOutlier", "TrackError", "StrayHighRecords",
                               "TouchdownScatter", "CreationDuringRoll", "AirThinned", "AirPauses", "AirStampsAmiss",
                               "AirLateCopy", "WholeTracks", "EndsAtEveryPhase", "ApproachPauses",
-                              "DepartsAfterStand", "EmptyTrack", "SteadyTurns"};
+                              "DepartsAfterStand", "EmptyTrack", "SteadyTurns", "PauseToTurnOff", "TaxiPauses",
+                              "CloseTurnOff", "GoAroundPauses"};
 std::vector<Kind> kindsAt(int fps) {
     std::vector<Kind> out;
     for (const char* k : kKinds) out.push_back({k, fps});

@@ -68,7 +68,7 @@ inline constexpr double kZurichFt = 1416.0;
 // nearest as its park airport, its elevation the simulator's ground. The user stands at Zurich's
 // reference point, as the excerpts have it; elsewhere two miles east of it, clear of the runways and
 // taxiways (a user aircraft next to a taxiing one holds it back until it is airborne): at Reagan
-// National across the river, some 1.9 nm from the nearest of its recorded ground positions.
+// National across the river, 2 nm from the nearest of its recorded ground positions.
 struct RecordedAirport { const char* icao; const char* iata; LatLon at; double feet; double userEastNm; };
 inline constexpr RecordedAirport kRecordedAirports[] = {
     {"LSZH", "ZRH", kZurich, kZurichFt, 0.0},
