@@ -158,6 +158,8 @@ double lf_distanceToPolyline(double x, double y, const std::vector<std::pair<dou
 
 // The records' ground path: their ground positions in order, with the airborne ones within 20 s of
 // a ground record (the aircraft meets or leaves the ground between them, where the records may pause).
+// Where the records end on the ground the path goes on straight for 10 s at their last speed: an
+// aircraft a few seconds ahead of its records there has not left their path.
 std::vector<std::pair<double, double>> lf_groundPath(const std::vector<PlayedRecord>& records) {
     std::vector<std::pair<double, double>> path;
     for (const PlayedRecord& r : records) {
@@ -165,6 +167,11 @@ std::vector<std::pair<double, double>> lf_groundPath(const std::vector<PlayedRec
                               return g.ground && std::abs(g.play - r.play) <= 20.0;
                           });
         if (near) path.emplace_back(r.x, r.y);
+    }
+    if (!records.empty() && records.back().ground) {
+        const PlayedRecord& last = records.back();
+        const double ahead = last.knots * kKnot * 10.0;
+        path.emplace_back(last.x + ahead * std::sin(last.track * kDeg2Rad), last.y + ahead * std::cos(last.track * kDeg2Rad));
     }
     return path;
 }
@@ -208,7 +215,7 @@ Judgement lf_judge(const fs::path& trace, const std::vector<PlayedRecord>& recor
         std::vector<std::pair<double, double>> turn;   // (t, cumulative heading) of the current ground stretch
         for (std::size_t i = 0; i < snaps.size(); ++i) {
             const Snapshot& b = snaps[i];
-            if (b.ground && b.t <= lastPlay + 5.0 && !groundPath.empty()) {
+            if (b.ground && b.t <= lastPlay && !groundPath.empty()) {   // after that its motion is made up
                 const double d = lf_distanceToPolyline(b.x, b.y, groundPath);
                 j.rules[kOffPath].measure(d, b.t, d > kOffPathLimitMetres);
             }
