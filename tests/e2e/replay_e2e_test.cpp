@@ -17,6 +17,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <iostream>
 #include <map>
@@ -464,6 +465,56 @@ bool lf_toolsBuilt() {
 double lf_number(const nlohmann::json& j, const char* group, const char* key) {
     const nlohmann::json& v = j[group][key];
     return v.is_number() ? v.get<double>() : 0.0;
+}
+
+// The rules themselves, on made-up traces beside records that taxi north at 10 m/s (19 kn) for a
+// minute: each fault is counted by its own rule only, and a trace that follows the records breaks none.
+TEST(ReplayEndToEnd, TraceRulesCountWhatNoAircraftDoes) {
+    const LocalFrame frame{47.0, 8.0, std::cos(47.0 * kDeg2Rad)};
+    std::vector<PlayedRecord> records;
+    for (int i = 0; i <= 30; ++i) records.push_back({2.0 * i, 0.0, 20.0 * i, true, 10.0 / kKnot, 0.0});
+    struct Case {
+        const char* what;
+        std::function<Snapshot(int)> at;   // the aircraft at second t (0-60); its own t is not used
+        Rule rule;                          // kRuleCount: none broken
+        int broken;
+        double removedAt = -1.0;
+    };
+    const auto follows = [](int t) { return Snapshot{double(t), 0.0, 10.0 * t, 0.0, true}; };
+    const Case cases[] = {
+        {"follows its records", follows, kRuleCount, 0},
+        {"swerves 30 degrees in a second at 19 kn",
+         [&](int t) { return t == 20 ? Snapshot{20.0, 0.0, 200.0, 30.0, true} : follows(t); }, kSideways, 2},
+        {"steps 15 m back",
+         [&](int t) { return t == 20 ? Snapshot{20.0, 0.0, 175.0, 0.0, true} : follows(t); }, kBackwards, 1},
+        {"circles at 4 kn, 10 degrees a second",
+         [](int t) {
+             const double a = 10.0 * t * kDeg2Rad, r = 2.0 / (10.0 * kDeg2Rad);
+             return Snapshot{double(t), r * (1.0 - std::cos(a)), r * std::sin(a), 10.0 * t, true};
+         },
+         kFullTurn, 33},   // seconds 28 to 60: more than 270 degrees within the minute
+        {"stands for 10 s while they taxi", [&](int t) { return follows(t < 20 ? t : t <= 30 ? 20 : t - 10); }, kStanding,
+         10},
+        {"drives 200 m beside them", [](int t) { return Snapshot{double(t), 200.0, 10.0 * t, 0.0, true}; }, kOffPath,
+         61},
+        {"is removed with 30 s of records to come", follows, kRemovedEarly, 1, 30.0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempDir dir;
+        std::string trace;
+        for (int t = 0; t <= 60 && (c.removedAt < 0.0 || t <= c.removedAt); ++t) {
+            const Snapshot s = c.at(t);
+            nlohmann::json o{{"id", 7}, {"user", false}, {"heading", s.heading}, {"onGround", s.ground}};
+            o["lat"] = frame.lat0 + s.y / 111132.95;
+            o["lon"] = frame.lon0 + s.x / (111132.95 * frame.k);
+            trace += nlohmann::json{{"t", t}, {"objects", {o}}}.dump() + "\n";
+        }
+        if (c.removedAt >= 0.0) trace += nlohmann::json{{"t", c.removedAt}, {"event", "removed"}, {"id", 7}}.dump() + "\n";
+        writeFile(dir / "trace.jsonl", trace);
+        const Judgement j = lf_judge(dir / "trace.jsonl", records, frame, 0.0);
+        for (int r = 0; r < kRuleCount; ++r) EXPECT_EQ(j.rules[r].broken, r == c.rule ? c.broken : 0) << r << ": " << j.summary;
+    }
 }
 
 // VARNEL_E2E_ONLY=a,b plays only the excerpts whose recording or label contains one of the words.
