@@ -155,6 +155,10 @@ void lf_trackFromPositions(const LiveAircraft& a, PositionSample& s) {
     s.track = gf_distanceNm(from, lf_at(s)) * 1852.0 >= 30.0 ? gf_initialBearing(from, lf_at(s)) * kRad2Deg : n.trackDeg;
 }
 
+bool lf_finiteRecord(const PositionSample& s) {
+    return std::isfinite(s.latitude) && std::isfinite(s.longitude) && std::isfinite(s.groundSpeed) && std::isfinite(s.track);
+}
+
 // A record too close in time or space to the newest sample, or an implausible speed jump.
 bool lf_tooSoonOrJump(const LiveAircraft& a, const PositionSample& sample, double t) {
     const double t0 = a.lastSampleTime;
@@ -451,6 +455,12 @@ bool lf_acceptUpdate(const TrafficUpdate& update, LiveAircraft& a) {
     if (!a.samples.empty() && stamp <= a.lastSampleTime + 1.0 && lf_liveUnderStaleStamp(a, sample))
         stamp = a.lastSampleTime + (lf_tick() - a.lastRecordPass) / 100.0;
     if (!a.samples.empty() && lf_tooSoonOrJump(a, sample, stamp)) {
+        // A record a second after the last is not played, but the ground phase hears of it: a roll's
+        // records a second apart that slow and end would otherwise show it one slow record only.
+        if (stamp > a.lastSampleTime && stamp - a.lastSampleTime <= 1.0 && a.onGround && !sample.airborne && lf_finiteRecord(sample)) {
+            lf_noteRecord(a, stamp, sample);
+            lf_judgeGroundPhase(a);
+        }
         // Counted while made-up motion lasts: records that move on under a stamp that does not.
         const bool moved = !a.runRecords.empty() && (sample.latitude != a.runRecords.back().latitude ||
                                                     sample.longitude != a.runRecords.back().longitude);

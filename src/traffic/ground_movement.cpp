@@ -250,6 +250,7 @@ constexpr double kPlannedBraking = 2.0 / 3.0;
 constexpr double kPassedM = 30.0;
 constexpr double kStoppedKn = 0.5;
 constexpr double kTurnCrawlKn = 3.0;
+constexpr double kEvenBrakingPerPass = 0.03;   // 3 kn a second
 constexpr double kNoiseKn = 3.0;
 
 // The phases whose way is followed at the aircraft's own pace; push back, leaving the stand, the
@@ -540,7 +541,10 @@ void lf_followCurve(LiveAircraft& a) {
             }
         }
         if (paced && !turning) {
-            const double go = lf_paceStep(a, a.pastNext ? 0.0 : remaining, mostKn);
+            // Past its records it slows evenly, not at its brakes' best: nothing ahead calls for that.
+            const double go = behind && mostKn == 0.0 && std::isfinite(a.paceKn)
+                                  ? (a.paceKn = std::max(a.paceKn - kEvenBrakingPerPass, 0.0)) / kPassesPerHour
+                                  : lf_paceStep(a, a.pastNext ? 0.0 : remaining, mostKn);
             if (behind) {
                 const double share = remaining > 0.0 ? go / remaining : 0.0;
                 a.position.latitude += latDeg * share;

@@ -331,8 +331,11 @@ void lf_judgeAtRecordsEnd(LiveAircraft& a) {
     const RunRecord& before = r[n - 2];
     if (a.underPower) {
         // No third record will come to end the roll: two that slow clearly below its top do.
+        // (One-second records reach the roll every other second: the record before may be the one
+        // that first slowed, already below the top but not yet clearly.)
         const double slow = a.rollTopKn - kGiveUpSlowerKn;
-        if (newest.time >= a.rollSince && newest.knots < slow && before.knots < slow && newest.knots <= before.knots)
+        const bool slowing = before.knots < slow || (before.knots < a.rollTopKn - kRollSpeedScatterKn && newest.knots < before.knots - kRollSpeedScatterKn);
+        if (newest.time >= a.rollSince && newest.knots < slow && slowing && newest.knots <= before.knots)
             lf_giveUpTakeoff(a, "its records end as it slows down");
         return;
     }

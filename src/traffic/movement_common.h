@@ -66,7 +66,9 @@ inline double speedUpPerPass(const LiveAircraft& a) {
     return a.sizeClass == SIZE_LIGHT ? 0.03 : 0.06;
 }
 inline double slowDownPerPass(const LiveAircraft& a) {
-    if (!a.onGround) return a.sizeClass == SIZE_ROTORCRAFT ? 0.05 : 0.03;
+    // In the flare a little more: the records between its last in the air and its first on the
+    // ground slow with its touch-down.
+    if (!a.onGround) return a.sizeClass == SIZE_ROTORCRAFT || a.curveKind > 0 ? 0.05 : 0.03;
     if (a.sizeClass == SIZE_LIGHT) return 0.04;
     // Landing, with its brakes, spoilers and reversers, up to 0.3 g.
     return a.landingRoll ? 0.057 : 0.05;
@@ -80,7 +82,7 @@ inline int passesToNext(const LiveAircraft& a) {
 // A standing sample `i` on the ground that only repeats a stale position: the one before it reports
 // a roll, and a sample that moves on follows within ten seconds. The real aircraft never stopped.
 inline bool staleRepeat(const LiveAircraft& a, std::size_t i) {
-    constexpr double kRollingKn = 8.0;
+    constexpr double kRollingKn = 5.0;
     constexpr int kWithinPasses = 1000;
     if (i == 0 || i >= a.samples.size() || !a.samples[i].standing || !(a.samples[i - 1].groundSpeed >= kRollingKn)) return false;
     for (std::size_t j = i + 1; j < a.samples.size() && a.samples[j].duePass <= a.samples[i].duePass + kWithinPasses; ++j)

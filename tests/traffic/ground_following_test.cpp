@@ -72,7 +72,7 @@ TEST_F(GroundFollowingTest, ALandedAircraftDrivesWhereItsRecordsGo) {
         {"brakes and turns off", groundWay({{20, 0, 130, 20}, {8, -90, 20, 15}, {60, 0, 15, 15}}), 0.0},
         // Its records pause from 50 ft above the runway for 40 s: it turned off behind the made-up roll-out and taxies on.
         {"pauses at touch-down, turns off behind it",
-         groundWay({{40, 0, 140, 135, 700, 50}, {4, 0, 135, 125, 50, 1}, {12, 0, 125, 20}, {8, -90, 20, 15}, {80, 0, 15, 15}}, 40.0, 80.0),
+         groundWay({{40, 0, 140, 135, 700, 50}, {4, 0, 135, 125, 50, 1}, {12, 0, 125, 20}, {8, -90, 20, 15}, {120, 0, 15, 15}}, 40.0, 80.0),
          80.0},
         // It turns off and back along a taxiway beside the runway: records more than 90 degrees
         // off the runway's heading are its way too.

@@ -7,6 +7,7 @@
 // physical rules is checked over the whole life of its object, until it is removed.
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <functional>
 #include <iostream>
 #include <optional>
@@ -31,6 +32,8 @@ constexpr double kMaxBrakingKnPerS = 0.3 * kG * kKnPerMps;   // 0.3 g
 constexpr double kMostSidewaysG = 0.3;
 constexpr double kMostBackwardsKn = 20.0;   // against the nose, anywhere (a push-back goes at 4)
 constexpr double kMostOffPathM = 150.0;     // from its records' ground path
+constexpr double kRejoinSeconds = 120.0;
+constexpr double kCrawlKn = 6.5;          // turning round, or setting off from a stand still   // to drive back onto that path after a pause of its records
 
 // The turn rate (degrees a second) that gives `g` sideways at a speed.
 double turnDegPerSAt(double kn, double g) { return kn > 0.0 ? g * kG / (kn / kKnPerMps) * kRad2Deg : 1e9; }
@@ -695,6 +698,19 @@ protected:
     struct Second { const Seen* seen; double kn; };
 
     // The rules, checked over the trace; each failure names the variant and the second.
+    // Once a second: time, speed, heading, ground, made-up, and the record playing (VARNEL_TABLE_DUMP=part of a variant's name).
+    void dumpTrace(const Variant& v) const {
+        for (std::size_t i = 100; i < trace.size(); i += 100) {
+            const Seen& s = trace[i];
+            const double t = (s.pass - kPlayDelay) / 100.0;
+            const Recorded& x = v.records[lastBefore(v.records, t)];
+            std::cout << vrn::format("  {} t={:.0f} {:.1f} kn hdg {:.0f} {}{} | record t={:.0f} {:.1f} kn trk {:.0f} {} {:.0f} m away\n", v.name, t,
+                                     gf_distanceNm(trace[i - 100].p, s.p) * 3600.0, s.heading * kRad2Deg, s.onGround ? "G" : "A",
+                                     s.madeUp ? " made-up" : "", x.t, x.s.groundSpeed, x.s.track, x.s.airborne ? "A" : "G",
+                                     gf_distanceNm(pos(x), s.p) * 1852.0);
+        }
+    }
+
     void check(const Variant& v) {
         const Records& r = v.records;
         const int lastDue = static_cast<int>(r.back().t * 100.0) + kPlayDelay;
@@ -816,10 +832,16 @@ protected:
             }
             if (seconds.size() < 3) continue;
             const double before = seconds[seconds.size() - 2].kn;
-            if (air || !madeUp(s.pass) || !madeUp(s.pass - 200) || (before < 0.5 && kn < 0.5))
-                closeRun();
-            else
-                run.emplace_back(kn - before, kn);
+            // (Made up by the program too: one running late after its records follows them still.) A
+            // run speeds up or slows down: it ends where the one turns into the other, and at a touch-down.
+            const Seen& wasAt = *seconds[seconds.size() - 2].seen;
+            const auto lastChange = std::find_if(run.rbegin(), run.rend(), [](const auto& x) { return std::fabs(x.first) > 0.5; });
+            const bool turnsOver = lastChange != run.rend() && std::fabs(kn - before) > 0.5 && (kn - before) * lastChange->first < 0.0;
+            // (Nor at a crawl, where it turns round or sets off from one.)
+            const bool outside = air || !madeUp(s.pass) || !madeUp(s.pass - 200) || !s.madeUp || before < kCrawlKn || kn < kCrawlKn ||
+                                 !wasAt.onGround || wasAt.altitude > ground + 20.0;
+            if (outside || turnsOver) closeRun();
+            if (!outside) run.emplace_back(kn - before, kn);
             if (air) {
                 // A made-up flight keeps its last airborne speed (one that still plays its records late
                 // flies at theirs).
@@ -905,10 +927,10 @@ protected:
             return slowest;
         };
         // Metres from its records' ground path (the lines between records of which one is on the ground,
-        // within a minute of t), where the two it plays between at t are on the ground within 30 s; 0 elsewhere.
+        // within a minute of t), where the two it plays between at t are on the ground within 30 s; -1 elsewhere.
         const auto offPathAt = [&](const LatLon& p, double t) {
             const auto i = bracket(t);
-            if (!i || r[*i].s.airborne || r[*i + 1].s.airborne || r[*i + 1].t - r[*i].t > 30.0) return 0.0;
+            if (!i || r[*i].s.airborne || r[*i + 1].s.airborne || r[*i + 1].t - r[*i].t > 30.0) return -1.0;
             const double mPerLon = 111120.0 * std::cos(p.lat * kDeg2Rad);
             double best = 1e9;
             for (std::size_t k = 0; k + 1 < r.size(); ++k) {
@@ -921,7 +943,18 @@ protected:
             }
             return best;
         };
+        // The time of the first record after the latest pause of more than 30 s at or before t (-1 if none):
+        // made-up motion took the aircraft on meanwhile, and it drives back to the records' path as a real
+        // one would, judged on it once it is back there or two minutes after the records came again.
+        const auto resumedAt = [&](double t) {
+            double at = -1.0;
+            for (std::size_t k = 1; k < r.size() && r[k].t <= t; ++k)
+                if (r[k].t - r[k - 1].t > 30.0) at = r[k].t;
+            return at;
+        };
         for (std::size_t from = 0, to = 0; from < trace.size(); from = to) {
+            double resumed = -1.0;
+            bool backOnPath = true;
             for (to = from + 1; to < trace.size() && trace[to].object == trace[from].object && trace[to].pass == trace[to - 1].pass + 1; ++to) {}
             // Against its nose: over a quarter of a second, a step back within a second shows too.
             int countedSecond = -1;
@@ -971,7 +1004,10 @@ protected:
                 const double t = (s.pass - kPlayDelay) / 100.0;
                 if (kn < 1.0)
                     if (const double kn0 = recordsMoveAt(t); kn0 > 0.0) standing.add(kn0, s.pass);
-                if (const double m = offPathAt(s.p, t); m > kMostOffPathM) offPath.add(m, s.pass);
+                if (const double at = resumedAt(t); at != resumed) std::tie(resumed, backOnPath) = std::tuple{at, false};
+                const double m = offPathAt(s.p, t);
+                if (m >= 0.0 && m <= kMostOffPathM) backOnPath = true;
+                if (m > kMostOffPathM && (backOnPath || t > resumed + kRejoinSeconds)) offPath.add(m, s.pass);
             }
             // Removed while records that came are still to play (unless, standing on the ground, it is
             // made anew in the air where its flying records are).
@@ -1057,11 +1093,16 @@ void checkPhases(const Trace& trace, const Variant& v, double field) {
         }
         if (std::fabs(t - at) > 10.0 + 2.0) ++late, latest = std::max(latest, t - at);
     }
-    // Each record due while its aircraft should be shown: not in its first minute (creation), nor in
-    // the minute after a gap of a minute and more (created again).
+    // Each record due while its aircraft should be shown: not in its first minute (creation), counted
+    // from its first record low enough in the air near the field for the program to create it at all,
+    // nor in the minute after a gap of a minute and more (created again).
+    const auto creatable = std::find_if(r.begin(), r.end(), [&](const Recorded& x) {
+        return !x.s.airborne || std::fabs(x.s.altitude - field) > 120.0;
+    });
+    const double bornBy = creatable == r.end() ? 1e9 : creatable->t;
     for (std::size_t i = 1; i < r.size(); ++i) {
         const int due = static_cast<int>(r[i].t * 100.0) + kPlayDelay;
-        const bool settling = r[i].t < 60.0 || std::any_of(r.begin(), r.begin() + static_cast<std::ptrdiff_t>(i), [&](const Recorded& x) {
+        const bool settling = r[i].t < bornBy + 60.0 || std::any_of(r.begin(), r.begin() + static_cast<std::ptrdiff_t>(i), [&](const Recorded& x) {
                                   const auto next = &x + 1;
                                   return next->t - x.t >= 60.0 && r[i].t - next->t < 60.0;
                               });
@@ -1118,6 +1159,7 @@ TEST_P(GroundPhaseTest, PhysicalRulesHoldOverEachObjectsWholeLife) {
                     ASSERT_GT(gf_distanceNm(userAt, pos(x)), 1.0) << v.name << ": the user stands by its ground records";
                 }
             }
+        if (const char* dump = std::getenv("VARNEL_TABLE_DUMP"); dump && v.name.find(dump) != std::string::npos) dumpTrace(v);
         check(v);
         checkGround(v);
         checkPhases(trace, v, ground);
