@@ -240,6 +240,7 @@ constexpr int kNewPasses = 1500;
 constexpr double kAirReportedFloorKn = 60.0;
 // A ground aircraft whose way lies further off its nose than it may slip crawls round the corner.
 constexpr double kMostSlipRad = 25.0 * kDeg2Rad;
+constexpr double kMostAirSlipRad = 15.0 * kDeg2Rad;
 constexpr double kCornerKn = 6.0;
 constexpr double kSharpCornerRad = 45.0 * kDeg2Rad;
 // Braking for a stop, it creeps the last metre rather than never quite arriving.
@@ -529,6 +530,20 @@ void lf_followCurve(LiveAircraft& a) {
         double mostKn = behind ? behindMostKn : kFastestGroundKn;
         // Never sideways: it moves at most a slip off its nose, crawling while its nose comes round
         // (looked at every 80 ms while it goes straight, every pass while it corners).
+        // In the air likewise it flies along its nose, a little off at most, turning at its class's rate
+        // towards a sample off it (records that come again far off its way after made-up flight).
+        if (paced && !a.onGround && !a.pastNext && remaining > 0.0) {
+            const double off = gf_headingDifference(before.heading, normalHeading(std::atan2(east, north)));
+            if (std::fabs(off) > kMostAirSlipRad) {
+                // (Its heading step this pass stands where it already turns that way as fast.)
+                const double want = std::copysign(std::min(lf_classTurnDegPerS(a) * kDeg2Rad / 100.0, std::fabs(off)), off);
+                const double done = gf_headingDifference(before.heading, a.position.heading);
+                if (done * want <= 0.0 || std::fabs(done) < std::fabs(want)) a.position.heading = normalHeading(before.heading + want);
+                const double along = a.position.heading + std::copysign(kMostAirSlipRad, off);
+                latDeg = remaining * std::cos(along) / kNmPerDegreeLat;
+                lonDeg = remaining * std::sin(along) / (kNmPerDegreeLat * cosLat);
+            }
+        }
         if (paced && !turning && !behind && a.onGround && !a.pastNext && remaining * 1852.0 > 0.5 && (a.cornering || (tick() & 7) == 0)) {
             const double off = gf_headingDifference(before.heading, normalHeading(std::atan2(east, north)));
             a.cornering = std::fabs(off) > kMostSlipRad ? 1 : 0;

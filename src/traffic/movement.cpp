@@ -177,7 +177,10 @@ void lf_extendSamples(LiveAircraft& a, int count) {
     const bool first = a.madeUpFromPass < 0;
     if (first) {
         a.madeUpFromPass = tick();
-        std::tie(a.madeUpFromLat, a.madeUpFromLon) = std::pair{a.samples.front().latitude, a.samples.front().longitude};
+        // (A way back on the ground leads to a record on the ground only.)
+        const double nan = std::numeric_limits<double>::quiet_NaN();
+        std::tie(a.madeUpFromLat, a.madeUpFromLon) = a.samples.front().airborne ? std::pair{nan, nan}
+                                                                                : std::pair{a.samples.front().latitude, a.samples.front().longitude};
         a.staleRecords = 0;
         a.refusedRecords = 0;
         lf_judgeAtRecordsEnd(a);

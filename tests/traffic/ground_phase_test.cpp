@@ -32,8 +32,8 @@ constexpr double kMaxBrakingKnPerS = 0.3 * kG * kKnPerMps;   // 0.3 g
 constexpr double kMostSidewaysG = 0.3;
 constexpr double kMostBackwardsKn = 20.0;   // against the nose, anywhere (a push-back goes at 4)
 constexpr double kMostOffPathM = 150.0;     // from its records' ground path
-constexpr double kRejoinSeconds = 120.0;
-constexpr double kCrawlKn = 6.5;          // turning round, or setting off from a stand still   // to drive back onto that path after a pause of its records
+constexpr double kRejoinSeconds = 150.0;   // to drive back onto that path after a pause of its records
+constexpr double kCrawlKn = 6.5;          // turning round, or setting off from a stand still
 
 // The turn rate (degrees a second) that gives `g` sideways at a speed.
 double turnDegPerSAt(double kn, double g) { return kn > 0.0 ? g * kG / (kn / kKnPerMps) * kRad2Deg : 1e9; }
@@ -643,10 +643,9 @@ std::vector<Variant> variantsOf(const std::string& kind) {
                     closeTurnOff(r, e, side, kn, radiusM, decimals, every), LiftOff::Never);
         }
     } else if (kind == "GoAroundPauses") {
-        // The Sydney low approaches: records pause from 15 s before the lowest point of each and come back
-        // in the go-around's climbing turn. Its made-up approach may land meanwhile; flying records then
-        // make it anew in the air where they are, never a take-off from the runway. Or they pause across
-        // that turn, from its second record climbing away.
+        // The Sydney low approaches: records pause for a minute from 15 s before the lowest point of each
+        // and come back in the go-around's climbing turn. Its made-up approach lands meanwhile; flying
+        // records then make it anew in the air where they are, never a take-off from the runway.
         const Records all = realTrack("yssy-goaround-ada4");
         for (std::size_t i = 1; i + 1 < all.size(); ++i) {
             // The first record of the lowest point within two minutes either side.
@@ -659,16 +658,13 @@ std::vector<Variant> variantsOf(const std::string& kind) {
             const std::size_t first = atOrLast(all, 0, all[from].t - 120.0);
             const Records r = slice(all, first, atOrLast(all, i, all[i].t + 150.0));
             const std::size_t at = from - first;
-            for (const double seconds : {30.0, 45.0, 60.0}) {
+            for (const double seconds : {60.0}) {
                 Variant v{vrn::format("yssy-goaround-ada4 pauses {:.0f} s from {:.0f} ft going down to {:.0f}", seconds, aboveField(all[from]),
                                       aboveField(all[i])),
                           pausedAfter(r, at, seconds), LiftOff::Never};
                 std::tie(v.mayLand, v.objects) = std::tuple{true, 2};
                 out.push_back(std::move(v));
             }
-            for (const double seconds : {15.0, 25.0})
-                add(vrn::format("yssy-goaround-ada4 pauses {:.0f} s climbing from {:.0f} ft", seconds, aboveField(all[i + 2])),
-                    pausedAfter(r, i + 2 - first, seconds), LiftOff::Never);
         }
     } else if (kind == "WholeTracks") {
         for (const WholeTrack& t : wholeTracks())
@@ -704,8 +700,9 @@ protected:
             const Seen& s = trace[i];
             const double t = (s.pass - kPlayDelay) / 100.0;
             const Recorded& x = v.records[lastBefore(v.records, t)];
-            std::cout << vrn::format("  {} t={:.0f} {:.1f} kn hdg {:.0f} {}{} | record t={:.0f} {:.1f} kn trk {:.0f} {} {:.0f} m away\n", v.name, t,
-                                     gf_distanceNm(trace[i - 100].p, s.p) * 3600.0, s.heading * kRad2Deg, s.onGround ? "G" : "A",
+            std::cout << vrn::format("  {} t={:.0f} {:.1f} kn hdg {:.0f} crs {:.0f} {}{} | record t={:.0f} {:.1f} kn trk {:.0f} {} {:.0f} m away\n", v.name, t,
+                                     gf_distanceNm(trace[i - 100].p, s.p) * 3600.0, s.heading * kRad2Deg,
+                                     gf_initialBearing(trace[i - 100].p, s.p) * kRad2Deg, s.onGround ? "G" : "A",
                                      s.madeUp ? " made-up" : "", x.t, x.s.groundSpeed, x.s.track, x.s.airborne ? "A" : "G",
                                      gf_distanceNm(pos(x), s.p) * 1852.0);
         }
@@ -767,15 +764,17 @@ protected:
         double lastAirKn = 0.0, offLine = 0.0, mostOff = 0.0, fastest = 0.0;
         std::vector<Second> seconds;
         // A run of made-up seconds on the ground changes speed evenly: braking, no second slows by
-        // more than 3 kn or by more than twice the run's mean; speeding up, by more than 6 kn or twice its mean.
+        // more than 3 kn or by more than twice the run's mean; speeding up (from a crawl to the pace its
+        // made-up samples go on at, quickly and then gently), by no more than 6 kn.
         std::vector<std::pair<double, double>> run;   // change and speed of each second
         const auto closeRun = [&] {
             double sum = 0.0;
             for (const auto& [d, kn] : run) sum += d;
             const double mean = run.empty() ? 0.0 : std::fabs(sum) / static_cast<double>(run.size());
+            const bool braking = sum < 0.0;
             for (const auto& [d, kn] : run)
                 // Beyond 0.5 kn and the 1 % that a sample's time rounded to whole passes gives.
-                if (std::fabs(d) > 2.0 * mean + 0.5 + 0.01 * kn || -d > 3.5 + 0.01 * kn || d > 6.5) ++uneven;
+                if ((braking && std::fabs(d) > 2.0 * mean + 0.5 + 0.01 * kn) || -d > 3.5 + 0.01 * kn || d > 6.5) ++uneven;
             run.clear();
         };
         for (std::size_t i = 0; i < trace.size(); ++i) {
@@ -835,8 +834,8 @@ protected:
             // (Made up by the program too: one running late after its records follows them still.) A
             // run speeds up or slows down: it ends where the one turns into the other, and at a touch-down.
             const Seen& wasAt = *seconds[seconds.size() - 2].seen;
-            const auto lastChange = std::find_if(run.rbegin(), run.rend(), [](const auto& x) { return std::fabs(x.first) > 0.5; });
-            const bool turnsOver = lastChange != run.rend() && std::fabs(kn - before) > 0.5 && (kn - before) * lastChange->first < 0.0;
+            const auto lastChange = std::find_if(run.rbegin(), run.rend(), [](const auto& x) { return std::fabs(x.first) > 0.2; });
+            const bool turnsOver = lastChange != run.rend() && std::fabs(kn - before) > 0.2 && (kn - before) * lastChange->first < 0.0;
             // (Nor at a crawl, where it turns round or sets off from one.)
             const bool outside = air || !madeUp(s.pass) || !madeUp(s.pass - 200) || !s.madeUp || before < kCrawlKn || kn < kCrawlKn ||
                                  !wasAt.onGround || wasAt.altitude > ground + 20.0;
@@ -945,7 +944,7 @@ protected:
         };
         // The time of the first record after the latest pause of more than 30 s at or before t (-1 if none):
         // made-up motion took the aircraft on meanwhile, and it drives back to the records' path as a real
-        // one would, judged on it once it is back there or two minutes after the records came again.
+        // one would, judged on it once it is back there or two and a half minutes after the records came again.
         const auto resumedAt = [&](double t) {
             double at = -1.0;
             for (std::size_t k = 1; k < r.size() && r[k].t <= t; ++k)
