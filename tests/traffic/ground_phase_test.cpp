@@ -33,6 +33,7 @@ constexpr double kMostSidewaysG = 0.3;
 constexpr double kMostBackwardsKn = 20.0;   // against the nose, anywhere (a push-back goes at 4)
 constexpr double kMostOffPathM = 150.0;     // from its records' ground path
 constexpr double kRejoinSeconds = 150.0;   // to drive back onto that path after a pause of its records
+constexpr double kLateOnPathSeconds = 180.0;
 constexpr double kCrawlKn = 6.5;          // turning round, or setting off from a stand still
 
 // The turn rate (degrees a second) that gives `g` sideways at a speed.
@@ -926,14 +927,14 @@ protected:
             return slowest;
         };
         // Metres from its records' ground path (the lines between records of which one is on the ground,
-        // within a minute of t), where the two it plays between at t are on the ground within 30 s; -1 elsewhere.
+        // from three minutes before t, as late as it may run after a pause, to a minute after), where the two it plays between at t are on the ground within 30 s; -1 elsewhere.
         const auto offPathAt = [&](const LatLon& p, double t) {
             const auto i = bracket(t);
             if (!i || r[*i].s.airborne || r[*i + 1].s.airborne || r[*i + 1].t - r[*i].t > 30.0) return -1.0;
             const double mPerLon = 111120.0 * std::cos(p.lat * kDeg2Rad);
             double best = 1e9;
             for (std::size_t k = 0; k + 1 < r.size(); ++k) {
-                if ((r[k].s.airborne && r[k + 1].s.airborne) || r[k + 1].t < t - 60.0 || r[k].t > t + 60.0) continue;
+                if ((r[k].s.airborne && r[k + 1].s.airborne) || r[k + 1].t < t - kLateOnPathSeconds || r[k].t > t + 60.0) continue;
                 const double ax = (r[k].s.longitude - p.lon) * mPerLon, ay = (r[k].s.latitude - p.lat) * 111120.0;
                 const double bx = (r[k + 1].s.longitude - p.lon) * mPerLon, by = (r[k + 1].s.latitude - p.lat) * 111120.0;
                 const double len2 = (bx - ax) * (bx - ax) + (by - ay) * (by - ay);
@@ -1057,12 +1058,14 @@ void checkPhases(const Trace& trace, const Variant& v, double field) {
         for (std::size_t j = 0; j < k && !copy[k]; ++j) copy[k] = r[j].s.latitude == r[k].s.latitude && r[j].s.longitude == r[k].s.longitude;
     const auto inAir = [&](const auto& s) { return !s.onGround || s.altitude > field + 20.0; };
     std::size_t lifeStart = 0;
+    bool steeredBack = false;   // in this life (lateness carried from the ground is the ground's)
     for (std::size_t i = 0; i < trace.size(); ++i) {
         const auto& s = trace[i];
         shown.push_back(s.pass);
         if (i == 0 || s.object != trace[i - 1].object) {
             ++objects;
             lifeStart = i;
+            steeredBack = false;
             continue;
         }
         const bool air = inAir(s), wasAir = inAir(trace[i - 1]);
@@ -1074,7 +1077,8 @@ void checkPhases(const Trace& trace, const Variant& v, double field) {
         }
         touchdowns += !air && wasAir;
         // Back on its records after steering, in the air while records play: how far behind them.
-        if (!air || s.rejoining || s.pass % 100 != 0 || i - lifeStart < 6000) continue;
+        if (s.rejoining) steeredBack = true;
+        if (!air || s.rejoining || !steeredBack || s.pass % 100 != 0 || i - lifeStart < 6000) continue;
         const double t = (s.pass - kPlayDelay) / 100.0;
         // Records play: one fell due within the last 3 s and the next is due within 3 s.
         bool before = false, after = false;
@@ -1105,7 +1109,10 @@ void checkPhases(const Trace& trace, const Variant& v, double field) {
                                   const auto next = &x + 1;
                                   return next->t - x.t >= 60.0 && r[i].t - next->t < 60.0;
                               });
-        if (!settling && !std::binary_search(shown.begin(), shown.end(), due)) ++unseen;
+        // (A lone record, the next a minute and more later, makes no aircraft before it exists: one
+        // record shows no aircraft that lives on.)
+        const bool lone = (i + 1 == r.size() || r[i + 1].t - r[i].t >= 60.0) && (shown.empty() || due < shown.front());
+        if (!settling && !lone && !std::binary_search(shown.begin(), shown.end(), due)) ++unseen;
     }
     // Half a minute into flying records, it flies: never held on the ground.
     int heldDown = 0;
