@@ -107,9 +107,12 @@ constexpr double kOffPathLimitMetres = 150.0;      // from the records' ground p
 // A full turn on the ground: a full circle net one way within a minute (a turn round onto a stand
 // behind it takes some 180 degrees and the turns before it; no recorded ground track circles).
 constexpr double kFullTurnLimitDegrees = 360.0;
-// After a pause of its records of more than 30 s, made-up motion took it on: it drives back onto their
-// path as a real aircraft would, and is held to the path once there, or two minutes after they came again.
+// After a pause of its records of more than 30 s (15 s from the air to the ground: its roll-out ran on
+// past where the real one turned off), made-up motion took it on: it drives back onto their path as a
+// real aircraft would, and is held to the path once there, or two minutes after they came again.
 constexpr double kPauseSeconds = 30.0;
+constexpr double kTouchdownPauseSeconds = 15.0;   // from the last record in the air to the first on the ground
+constexpr double kSettlingSeconds = 3.0;
 constexpr double kRejoinSeconds = 120.0;
 constexpr double kTurnWindowSeconds = 60.0;
 
@@ -228,7 +231,9 @@ Judgement lf_judge(const fs::path& trace, const std::vector<PlayedRecord>& recor
     const auto resumedAt = [&](double t) {
         double at = -1.0;
         for (std::size_t k = 1; k < records.size() && records[k].play <= t; ++k)
-            if (records[k].play - records[k - 1].play > kPauseSeconds) at = records[k].play;
+            if (records[k].play - records[k - 1].play > kPauseSeconds ||
+                (records[k].play - records[k - 1].play > kTouchdownPauseSeconds && !records[k - 1].ground && records[k].ground))
+                at = records[k].play;
         return at;
     };
 
@@ -264,7 +269,8 @@ Judgement lf_judge(const fs::path& trace, const std::vector<PlayedRecord>& recor
                 if (std::abs(lf_wrap180(course - (a.heading + turned / 2.0))) > 90.0)
                     j.rules[kBackwards].measure(knots, b.t, knots > kBackwardsLimitKnots);
             }
-            if (ground && knots < 1.0 && recordsTaxi(b.t)) {
+            // (Not in its first seconds: a new object is placed, then sets off.)
+            if (ground && knots < 1.0 && recordsTaxi(b.t) && b.t > snaps.front().t + kSettlingSeconds) {
                 if (standingSince < 0.0) standingSince = a.t;
                 j.rules[kStanding].broken++;
                 if (b.t - standingSince > j.rules[kStanding].worst || j.rules[kStanding].at < 0.0)
