@@ -1,8 +1,9 @@
-// Counters refresh.
+// Counters refresh, and the parking label beside them.
 #include "app/counters.h"
 
 #include "app/gui_requests.h"
 #include "app/main_window.h"
+#include "app/painting.h"
 #include "traffic/static_parking.h"
 #include "traffic/traffic_engine.h"
 
@@ -21,6 +22,13 @@ void gf_refreshCounters() {
         w.g_parkedLiveCount.store(parkedLive);
         w.g_parkedStaticCount.store(parkedStatic);
         gf_invalidateBand(Band::Park);
+    }
+    // The parking label changes with the static parking's work and the renewal's minutes, which
+    // other bands' repaints would not carry into the settings band.
+    static ParkingLabel painted;
+    if (const ParkingLabel label = gf_parkingLabel(); !(label == painted)) {
+        painted = label;
+        gf_invalidateBand(Band::Settings);
     }
 }
 

@@ -140,15 +140,9 @@ void lf_paintSettingLabels(ui::PaintSurface& s) {
     label("User air", 343, COLLISION_USER_AIR, kBlack);
     label("Live X parked", 450, COLLISION_LIVE_PARKED_GND, kBlack);
 
-    const bool busy = g_parkingBusy.load();
-    const bool active = w.g_staticParkingActive.load();
-    if (busy)
-        label("Airport static parking active:", 5, AIRPORT_RANGE, active ? kYellow : kRed);
-    else
-        label("Airport parking:", 5, AIRPORT_RANGE, active ? kBlack : kRed);
-    const int minutes = w.g_renewalMinutes.load();
-    if (g_apfLoaded.load() && !busy && !INITIAL_LOAD_ONLY.get() && minutes > 0 && minutes < 20)
-        lf_text(s, 111, lf_row(AIRPORT_RANGE), format("(in {} min)", minutes), kBlack);
+    const ParkingLabel parking = gf_parkingLabel();
+    label(parking.text.data(), 5, AIRPORT_RANGE, parking.colour);
+    if (parking.minutes > 0) lf_text(s, 111, lf_row(AIRPORT_RANGE), format("(in {} min)", parking.minutes), kBlack);
     label("within range (nm):", 217, AIRPORT_RANGE, kBlack);
     label("< height above gnd (ft):", 430, AIRPORT_HEIGHT, kBlack);
     label("Fake", 25, PARK_FAKE, kBlack);
@@ -219,6 +213,19 @@ std::vector<std::string> gf_topBandLines() {
     const std::string counts = format("[aircraft] live {}, parked live {}, parked static {}", w.g_liveCount.load(),
                                       w.g_parkedLiveCount.load(), w.g_parkedStaticCount.load());
     return {gf_excerpt(sim), gf_excerpt(rt), qnhLine, counts};
+}
+
+ParkingLabel gf_parkingLabel() {
+    // Read from the state itself: no stand file loaded (an error that holds the run before any
+    // airport, an airport without one) is red whatever the last static parking refresh said.
+    const bool loaded = g_apfLoaded.load();
+    const bool busy = g_parkingBusy.load();
+    ParkingLabel label;
+    label.text = busy ? "Airport static parking active:" : "Airport parking:";
+    label.colour = !loaded ? kRed : busy ? kYellow : kBlack;
+    const int minutes = g_mainWindow.g_renewalMinutes.load();
+    if (loaded && !busy && !INITIAL_LOAD_ONLY.get() && minutes > 0 && minutes < 20) label.minutes = minutes;
+    return label;
 }
 
 void gf_paint(ui::PaintSurface& s, const ui::Rect& /*area*/) {

@@ -61,6 +61,16 @@ std::string lf_missingFoldersText(const std::vector<std::string>& folders, bool 
                   gf_shortNamedFolders(missing, gf_folderSettingNames(missing, liveries)));
 }
 
+// The livery index switches off a kind of aircraft of which no livery was found, in the setting;
+// its box shows that at once, unticked (and greyed by the index).
+void lf_showKindBoxes() {
+    ui::Window* window = g_mainWindow.g_hMainWindow;
+    if (window == nullptr) return;
+    for (const CheckBoxParameter* kind : {&LIGHT_AIRCRAFT, &HELICOPTERS, &HIGH_PERF_AIRCRAFT})
+        if (window->hasControl(kind->controlId)) window->setChecked(kind->controlId, kind->get());
+    gf_invalidateBand(Band::Settings);
+}
+
 }  // namespace
 
 void gf_scanLiveriesStep(bool scan) {
@@ -87,6 +97,7 @@ void gf_scanLiveriesStep(bool scan) {
                                                 kFoldersGuideSection));
     }
     const bool found = gf_scanLiveries(scan, automatic, prioritize, folders);
+    lf_showKindBoxes();
     if (!found && automatic)
         throw UserErrorException(43, format("Automatic scan has not found any liveries: untick Automatic and set "
                                             "lfolder0-9, see {}",

@@ -18,8 +18,9 @@ constexpr DaySlot gf_makeDaySlot(int day, int halfHour) {
 constexpr int gf_slotDay(DaySlot s) { return static_cast<std::int32_t>(s & 0xFFFFFFFFu); }
 constexpr int gf_slotHalfHour(DaySlot s) { return static_cast<std::int32_t>(s >> 32); }
 
-// Written by the traffic reader: time stamp (seconds since 1970) of its current record, and
-// whether RealTraffic's professional edition supplies the time.
+// Written by the traffic reader: the feed's time (seconds since 1970) by the clock its aircraft
+// agree on, at its latest record (0 until they agree), and whether RealTraffic's professional
+// edition supplies the time.
 extern std::atomic<double> g_feedTimeStamp;
 extern std::atomic<bool> g_feedTimeIsProgramTime;
 // The moment of the week the traffic engine works with; the main loop refreshes it once a second.

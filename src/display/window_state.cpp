@@ -86,18 +86,24 @@ int l_keptFor = 0;
 std::deque<std::pair<std::string, int>> l_keptWaiting;
 std::optional<std::string> l_following;
 
+// Whether the status line's writer logs a text: as asked, or never (a text that waited its turn was
+// logged, whole, when it came).
+enum class Logging { AsAsked, AlreadyDone };
+
 // The status line's one writer; the caller holds g_statusMutex. True when it wrote a line to Log.txt,
 // which the caller flushes once it has let go of the mutex (a failed write is shown as an error).
-bool lf_showStatusLocked(const std::string& fullText, bool log) {
+bool lf_showStatusLocked(const std::string& fullText, bool log, Logging logging = Logging::AsAsked) {
     MainWindow& w = g_mainWindow;
     if (!w.g_errorText.empty()) return false;   // an error holds the status line
     const std::string text = gf_statusLineForm(fullText);
     // A text cut to the window's width sends the user to Log.txt, so it is logged whole.
     const bool cut = text.ends_with(kCutTail) && !fullText.ends_with(kCutTail);
-    const bool logged = (log || cut) && !text.empty();
+    const bool logged = (log || cut) && !text.empty() && logging == Logging::AsAsked;
     if (logged) gf_logLineOfString(gf_excerpt(fullText, kLoggedTextBytes));
     if (l_keptFor != 0) {
-        l_following = text;
+        // The newest text that came shows when the kept one's time is up; a clear meanwhile does
+        // not take it away, or the line would stand empty after the warning while statuses came.
+        if (!text.empty()) l_following = text;
         return logged;
     }
     w.g_statusText.set(text);
@@ -106,14 +112,18 @@ bool lf_showStatusLocked(const std::string& fullText, bool log) {
     return logged;
 }
 
+void lf_showFollowing() {
+    if (l_following) lf_showStatusLocked(*std::exchange(l_following, std::nullopt), false, Logging::AlreadyDone);
+}
+
 void lf_showNextKept() {
     if (l_keptWaiting.empty()) {
-        if (l_following) lf_showStatusLocked(*std::exchange(l_following, std::nullopt), false);
+        lf_showFollowing();
         return;
     }
     auto [text, seconds] = std::move(l_keptWaiting.front());
     l_keptWaiting.pop_front();
-    lf_showStatusLocked(text, false);
+    lf_showStatusLocked(text, false, Logging::AlreadyDone);
     l_keptFor = seconds;
 }
 
@@ -140,16 +150,18 @@ std::string gf_statusLineForm(std::string_view fullText) {
         cut = i + 1;
         while (cut < text.size() && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) ++cut;
     }
-    // Whole items of a list or parts of a sentence where that leaves most of the room used, else a
-    // whole word unless it is a long one (a path, whose beginning says more than nothing).
+    // Whole items of a list or parts of a sentence where that leaves most of the room used (a list
+    // of folders whose first item is long must still name that one), else a whole word unless it is
+    // a long one or a quoted name (a path, whose beginning says more than nothing).
     constexpr std::size_t kLongWordBytes = 24;
     const std::size_t comma = text.rfind(", ", cut), semicolon = text.rfind("; ", cut);
     const std::size_t part = comma == std::string::npos ? semicolon
                              : semicolon == std::string::npos ? comma
                                                               : std::max(comma, semicolon);
-    if (part != std::string::npos && part >= cut / 2)
+    const std::size_t blank = text.rfind(' ', cut);
+    if (part != std::string::npos && part >= cut * 3 / 4)
         cut = part;
-    else if (const std::size_t blank = text.rfind(' ', cut); blank != std::string::npos && cut - blank <= kLongWordBytes)
+    else if (blank != std::string::npos && cut - blank <= kLongWordBytes && text[blank + 1] != '"')
         cut = blank;
     text.resize(cut);
     while (!text.empty() && text.back() == ' ') text.pop_back();
@@ -191,7 +203,7 @@ void gf_releaseStatus() {
     std::lock_guard lock(g_mainWindow.g_statusMutex);
     l_keptFor = 0;
     l_keptWaiting.clear();
-    if (l_following) lf_showStatusLocked(*std::exchange(l_following, std::nullopt), false);
+    lf_showFollowing();
 }
 
 void gf_clearStatus() { gf_showStatus(std::string(), true); }

@@ -104,7 +104,8 @@ std::string gf_statusLineForm(std::string_view text);
 // logged is flushed to Log.txt at once.
 void gf_showStatus(const std::string& text, bool log);
 // Shows `text` (logged) and keeps it for `seconds` status seconds: what is shown meanwhile is
-// logged at once and comes on the status line when the time is up (the newest of it). A second
+// logged at once and comes on the status line when the time is up (the newest of it, which a clear
+// meanwhile does not take away); each line goes to Log.txt once. A second
 // such text while one is kept is logged at once and waits its turn to be kept as long.
 void gf_showStatusFor(const std::string& text, int seconds);
 // How long a warning the user must act on is kept: the life of a status text.

@@ -35,6 +35,8 @@ constexpr double kLowestAltitudeFt = -2000.0;
 // No take-off or landing roll is faster: a record below 0 ft that is flies at an altitude that is
 // not there (0 itself is how a feed marks the ground, whatever it says of the speed).
 constexpr double kFastestGroundRollKn = 200.0;
+// The last second a clock text shows (the year 9999): a damaged stamp is told as a time within it.
+constexpr double kLastUtcText = 253402300799.0;
 
 // Seconds as a whole number; a damaged stamp's figure as a few digits and a power of ten, not the
 // hundreds of digits of a whole number.
@@ -219,8 +221,24 @@ bool TrafficReader::admitStamp(double stamp, std::optional<std::uint32_t> aircra
     }
     timeStamp = verdict.timeStamp;
     ++c.accepted;
+    // The day and half hour of the stands go by the clock the feed agrees on, never by a lone record.
+    if (c.clock.backed()) g_feedTimeStamp.store(now + *c.clock.offset());
     showClockDifferenceOnce(now);
     return true;
+}
+
+bool TrafficReader::lf_possibleStamp(double stamp) {
+    // RealTraffic's stamps are of this century and never far ahead of this computer's clock: a
+    // computer a year wrong is no computer the feed would work with anyway, and a clock minutes off
+    // is judged by the feed's own clock.
+    constexpr double kEarliestStamp = 946684800.0;   // Sat Jan  1 00:00:00 2000
+    constexpr double kLatestAheadS = 366.0 * 86400.0;
+    if (stamp >= kEarliestStamp && stamp <= static_cast<double>(gf_wallClock()) + kLatestAheadS) return true;
+    const std::uint64_t count = ++m_impossibleStamps;
+    m_stampLog.log(vrn::format("record of {} stamped {} ({}) is no time RealTraffic sends, dropped ({} so far)",
+                               gf_excerpt(fields[F_HEXID], kMaxRegistrationLength), lf_secondsText(stamp),
+                               gf_utcTimeText(static_cast<std::time_t>(std::clamp(stamp, 0.0, kLastUtcText))), count));
+    return false;
 }
 
 void TrafficReader::showClockDifferenceOnce(double now) {
@@ -252,6 +270,7 @@ void TrafficReader::stopped() {
     g_mainWindow.g_trafficStatus = 3;
     gf_invalidateBand(Band::Counters);
     m_timeBaseLog.flushDropped();
+    m_stampLog.flushDropped();
     gf_logLine("Traffic Reader has stopped");
 }
 
@@ -353,26 +372,19 @@ void TrafficReader::processLine() {
         if (fields.size() < kMinimumFieldCount) return;
         refreshSituation();
 
-        // 2. Time stamp, in seconds or milliseconds.
+        // 2. Time stamp, in seconds or milliseconds. A stamp no RealTraffic sends is counted and
+        // goes no further.
         double stamp = lf_number(fields[F_TIMESTAMP], 741, "timestamp:");
         if (stamp > kMillisecondStampLimit) stamp /= 1000.0;
-        // The feed's clock counts each aircraft once, by its address as a number.
-        std::uint32_t aircraft = 0;
-        const bool identified = lf_toU32(fields[F_HEXID], aircraft);
-        if (!admitStamp(stamp, identified ? std::optional(aircraft) : std::nullopt, record.timeStamp)) return;
-        g_feedTimeStamp.store(stamp);
+        if (!lf_possibleStamp(stamp)) return;
 
+        // 3. Every field is checked before the record counts for anything: a broken record neither
+        // moves the feed's clock (the day and half hour of the stands) nor reaches the engine.
         // The texts go on to the simulator's objects, Log.txt and the learned stand files: a control
         // character or broken UTF-8 in any of them is damage (no callsign or code holds one).
         for (std::size_t i = F_CALLSIGN; i <= F_DESTINATION; ++i) {
             if (!gf_isPrintable(fields[i])) throw SysErrorException(751, vrn::format("text:{}", gf_excerpt(fields[i])));
         }
-
-        // 3. Registration.
-        flight.registration.assign(lf_registrationOf(fields[F_REGISTRATION]));
-        if (flight.registration.empty() && fields[F_MARK] == "F") return;
-
-        // 4-5. Position.
         sample.latitude = lf_number(fields[F_LAT], 742, "lat:");
         sample.longitude = lf_number(fields[F_LON], 743, "lon:");
         const LatLon position{sample.latitude, sample.longitude};
@@ -380,6 +392,76 @@ void TrafficReader::processLine() {
             (sample.latitude >= 0 && sample.latitude <= 0.0009 && sample.longitude >= 0 && sample.longitude <= 0.05)) {
             throw SysErrorException(744, vrn::format("lalo:{}", gf_latLonText(position)));
         }
+        // True heading, only from ADS-B sources.
+        if (fields[F_SOURCE] == "adsb_icao") {
+            const double trueHeading = lf_number(fields[F_TRUE_HEADING], 745, "true heading:");
+            if (trueHeading > 360) throw SysErrorException(746, vrn::format("true heading:{:.2F}", trueHeading));
+            if (trueHeading == 0) {
+                sample.heading = kTwoPi;
+                sample.headingGiven = sample.headingKnown = 1;
+            } else if (trueHeading > 0) {
+                sample.heading = trueHeading * kPi / 180.0;
+                sample.headingGiven = sample.headingKnown = 1;
+            }
+        }
+        // ICAO address.
+        if (!lf_toU32(fields[F_HEXID], record.hexid)) {
+            throw SysErrorException(640, vrn::format("hexid incorrect{}", fields[F_HEXID]));
+        }
+        // Ground speed, altitude and the ground rules.
+        sample.groundSpeed = lf_number(fields[F_GS], 747, "gs:");
+        double altitude = 0.0;
+        if (!lf_toDouble(fields[F_ALTITUDE], altitude)) {
+            throw SysErrorException(641, vrn::format("altitude {} incorrect, from: {}", fields[F_ALTITUDE], gf_excerpt(datagram)));
+        }
+        const double gs = sample.groundSpeed;
+        if (altitude < kLowestAltitudeFt || (altitude < 0 && gs > kFastestGroundRollKn)) {
+            throw SysErrorException(641, vrn::format("altitude {} incorrect, from: {}", fields[F_ALTITUDE], gf_excerpt(datagram)));
+        }
+        if (altitude <= 0) {
+            altitude = 0;
+        } else if (altitude < 14000) {
+            const double height = altitude - m_local.fieldElevation.value_or(-1000.0);
+            if (height <= 0 || (height <= 45 && gs <= 120) || (height <= 90 && gs <= 80) || (height <= 120 && gs <= 43)) {
+                altitude = 0;
+            }
+        }
+        if (gs <= 35) altitude = 0;
+        sample.altitude = altitude;
+        sample.airborne = altitude != 0 ? 1 : 0;
+        // Track; 0 is replaced by the heading when there is one.
+        if (!fields[F_TRACK].empty()) {
+            if (!lf_toDouble(fields[F_TRACK], sample.track)) {
+                throw SysErrorException(648, vrn::format("track incorrect {}", fields[F_TRACK]));
+            }
+        }
+        if (sample.track == 0 && sample.headingGiven) sample.track = sample.heading * kRad2Deg;
+        sample.verticalSpeed = lf_number(fields[F_VS], 748, "vs:");
+        if (!lf_toU32(fields.back(), record.checksum)) {
+            throw SysErrorException(749, vrn::format("checksum:{}", fields.back()));
+        }
+        // Bank from the roll (the simulator's sign is the opposite), in the air only.
+        if (sample.airborne) {
+            const double roll = lf_number(fields[F_ROLL], 750, "roll:");
+            if (std::abs(roll) > kMaxRollDeg) throw SysErrorException(750, vrn::format("roll:{}", fields[F_ROLL]));
+            if (roll != -1 && roll != 0) {
+                sample.bank = -roll * kPi / 180.0;
+                sample.bankGiven = 1;
+            }
+        }
+        // True airspeed; -1 means not given.
+        double tas = 0.0;
+        if (!lf_toDouble(fields[F_TAS], tas) || std::abs(tas) > kMaxTrueAirspeedKn)
+            throw SysErrorException(691, vrn::format("TAS incorrect{}", fields[F_TAS]));
+        sample.trueAirspeed = tas == -1 ? lf_defaultTas(altitude) : tas;
+
+        // 4. The feed's clock: each whole record votes with its stamp, its aircraft counted once by
+        // its address as a number, whatever the rules below make of the record.
+        if (!admitStamp(stamp, record.hexid, record.timeStamp)) return;
+
+        // 5. Registration.
+        flight.registration.assign(lf_registrationOf(fields[F_REGISTRATION]));
+        if (flight.registration.empty() && fields[F_MARK] == "F") return;
 
         // 6. Lateral range.
         if (gf_distanceNm(m_local.reference, position) > g_lateralRangeNm.load(std::memory_order_relaxed)) return;
@@ -397,89 +479,21 @@ void TrafficReader::processLine() {
         if (!(type == "null" || type == "0" || type == "ZZZZ")) flight.model.assign(type);
         if (!lf_categoryAllowed(fields[F_CATEGORY], flight.model)) return;
 
-        // 10. True heading, only from ADS-B sources.
-        if (fields[F_SOURCE] == "adsb_icao") {
-            const double trueHeading = lf_number(fields[F_TRUE_HEADING], 745, "true heading:");
-            if (trueHeading > 360) throw SysErrorException(746, vrn::format("true heading:{:.2F}", trueHeading));
-            if (trueHeading == 0) {
-                sample.heading = kTwoPi;
-                sample.headingGiven = sample.headingKnown = 1;
-            } else if (trueHeading > 0) {
-                sample.heading = trueHeading * kPi / 180.0;
-                sample.headingGiven = sample.headingKnown = 1;
-            }
-        }
-
-        // 11. ICAO address; ids up to 10000 belong to static parked aircraft.
-        if (!lf_toU32(fields[F_HEXID], record.hexid)) {
-            throw SysErrorException(640, vrn::format("hexid incorrect{}", fields[F_HEXID]));
-        }
+        // 10. Ids up to 10000 belong to static parked aircraft.
         if (record.hexid <= 10000) return;
 
-        // 12-13. Ground speed, altitude and the ground rules.
-        sample.groundSpeed = lf_number(fields[F_GS], 747, "gs:");
-        double altitude = 0.0;
-        if (!lf_toDouble(fields[F_ALTITUDE], altitude)) {
-            throw SysErrorException(641, vrn::format("altitude {} incorrect, from: {}", fields[F_ALTITUDE], datagram));
-        }
-        const double gs = sample.groundSpeed;
-        if (altitude < kLowestAltitudeFt || (altitude < 0 && gs > kFastestGroundRollKn)) {
-            throw SysErrorException(641, vrn::format("altitude {} incorrect, from: {}", fields[F_ALTITUDE], gf_excerpt(datagram)));
-        }
-        if (altitude <= 0) {
-            altitude = 0;
-        } else if (altitude < 14000) {
-            const double height = altitude - m_local.fieldElevation.value_or(-1000.0);
-            if (height <= 0 || (height <= 45 && gs <= 120) || (height <= 90 && gs <= 80) || (height <= 120 && gs <= 43)) {
-                altitude = 0;
-            }
-        }
-        if (gs <= 35) altitude = 0;
-        sample.altitude = altitude;
-        sample.airborne = altitude != 0 ? 1 : 0;
-
-        // 14-15. Callsign; a record needs a registration or a callsign.
+        // 11. Callsign; a record needs a registration or a callsign.
         if (!lf_callsignAllowed(fields[F_CALLSIGN], flight.callsign)) return;
         if (flight.registration.empty() && flight.callsign.empty()) return;
 
-        // 16. Ground records only near the park airport.
+        // 12. Ground records only near the park airport.
         if (!sample.airborne) {
             if (!m_local.parkAirport || gf_distanceNm(*m_local.parkAirport, position) > kGroundRecordRadiusNm) return;
         }
 
-        // 17. Track; 0 is replaced by the heading when there is one.
-        if (!fields[F_TRACK].empty()) {
-            if (!lf_toDouble(fields[F_TRACK], sample.track)) {
-                throw SysErrorException(648, vrn::format("track incorrect {}", fields[F_TRACK]));
-            }
-        }
-        if (sample.track == 0 && sample.headingGiven) sample.track = sample.heading * kRad2Deg;
-
-        // 18-20.
-        sample.verticalSpeed = lf_number(fields[F_VS], 748, "vs:");
+        // 13.
         flight.departure.assign(lf_nullIsEmpty(fields[F_DEPARTURE]));
         flight.destination.assign(lf_nullIsEmpty(fields[F_DESTINATION]));
-        if (!lf_toU32(fields.back(), record.checksum)) {
-            throw SysErrorException(749, vrn::format("checksum:{}", fields.back()));
-        }
-
-        // 21. Bank from the roll (the simulator's sign is the opposite), in the air only.
-        if (sample.airborne) {
-            const double roll = lf_number(fields[F_ROLL], 750, "roll:");
-            if (std::abs(roll) > kMaxRollDeg) throw SysErrorException(750, vrn::format("roll:{}", fields[F_ROLL]));
-            if (roll != -1 && roll != 0) {
-                sample.bank = -roll * kPi / 180.0;
-                sample.bankGiven = 1;
-            }
-        }
-
-        // 22. True airspeed; -1 means not given.
-        double tas = 0.0;
-        if (!lf_toDouble(fields[F_TAS], tas) || std::abs(tas) > kMaxTrueAirspeedKn)
-            throw SysErrorException(691, vrn::format("TAS incorrect{}", fields[F_TAS]));
-        sample.trueAirspeed = tas == -1 ? lf_defaultTas(altitude) : tas;
-
-        // 23-24.
         sample.standing = 0;
         lf_takeIn();
         if (const auto dropped = gf_queueTrafficUpdate(record)) {

@@ -157,7 +157,7 @@ public:
     // Parses one datagram as the receive loop would (tests, fuzzing, benchmarks).
     void processDatagram(std::string_view text);
 
-    // The record being built; its time stamp is the feed's current time.
+    // The record being built; its time stamp is on the feed's continuous time base.
     TrafficUpdate record;
     std::vector<std::string_view> fields;
 
@@ -223,6 +223,12 @@ private:
     // records' lines; a feed that keeps jumping still gets only a few lines, then their count.
     static constexpr int kTimeBaseLinesPerMinute = 3;
     LogLimiter m_timeBaseLog{"feed time base", kTimeBaseLinesPerMinute};
+    // False for a stamp no RealTraffic sends (before 2000, or a year ahead of this computer's clock):
+    // such a record is dropped before it counts for anything, the feed's clock above all. Counted in
+    // Log.txt through a limiter of its own.
+    bool lf_possibleStamp(double stamp);
+    LogLimiter m_stampLog{"impossible time stamp", kTimeBaseLinesPerMinute};
+    std::uint64_t m_impossibleStamps = 0;   // reader thread only
     std::function<double()> m_steadySeconds;   // the steady clock in seconds (tests set their own)
     double lf_now() const;
 

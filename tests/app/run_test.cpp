@@ -8,6 +8,7 @@
 #include "airports/airport_files.h"
 #include "airports/airport_scan.h"
 #include "airports/bgl_builder.h"
+#include "core/format.h"
 #include "app/exception_reporter.h"
 #include "app/main_window.h"
 #include "app/painting.h"
@@ -581,13 +582,17 @@ TEST_F(ScanDrivers, Error53FitsTheWindowGuideFirstAndIsInLogTxtAtOnce) {
     fs::create_directories(dir() / "Empty liveries");
     LIG_AUTOMATIC.set(false), SCAN_LIVERIES.set(true);
     const std::string start = "53: no liveries found, see README.txt, \"Livery and airport folders\"; not found: ";
-    struct Case { int folders; std::string shown; };
-    for (const Case& c : {Case{2, start + "lfolder0 \"aig-liveries-0\"; no liveries in: lfolder1 \"Empty liveries\""},
-                          Case{10, start + "lfolder0 \"aig-liveries-0\" ... (the rest in Log.txt)"}}) {
+    // Folders with long last names: the first is named as far as the line goes, not dropped whole.
+    const std::string longName = "liveries-of-the-msfs-2020-community-";
+    struct Case { int folders; std::string name; std::string shown; };
+    for (const Case& c : {Case{2, "aig-liveries-", start + "lfolder0 \"aig-liveries-0\"; no liveries in: lfolder1 \"Empty liveries\""},
+                          Case{10, "aig-liveries-", start + "lfolder0 \"aig-liveries-0\" ... (the rest in Log.txt)"},
+                          Case{3, longName, start + "lfolder0 \"liveries-of-the-msfs-2020-communi ... (the rest in Log.txt)"}}) {
         SCOPED_TRACE(c.folders);
         std::vector<std::string> paths;
         for (int i = 0; i < 10; ++i) {
-            paths.push_back(i == 1 ? (dir() / "Empty liveries").string() : store + "aig-liveries-" + std::to_string(i));
+            paths.push_back(i == 1 && c.name != longName ? (dir() / "Empty liveries").string()
+                                                         : store + c.name + std::to_string(i));
             gf_liveryFolderSetting(i)->set(i < c.folders ? paths.back() : "");
         }
         try {
@@ -600,7 +605,8 @@ TEST_F(ScanDrivers, Error53FitsTheWindowGuideFirstAndIsInLogTxtAtOnce) {
         const std::string log = readText(dir() / "Log.txt");   // as it is on the disk, unflushed by the test
         EXPECT_NE(log.find("Error " + c.shown.substr(0, c.shown.find(" ... (the rest"))), std::string::npos) << log;
         for (int i = 0; i < c.folders; ++i)
-            EXPECT_EQ(log.find(paths[i] + " does not exist, skipped!") != std::string::npos, i != 1) << paths[i];
+            EXPECT_EQ(log.find(paths[i] + " does not exist, skipped!") != std::string::npos, i != 1 || c.name == longName)
+                << paths[i];
         gf_clearError();
     }
     EXPECT_TRUE(SCAN_LIVERIES.get());
@@ -608,22 +614,48 @@ TEST_F(ScanDrivers, Error53FitsTheWindowGuideFirstAndIsInLogTxtAtOnce) {
 
 // After a scan of add-on airports that found nothing, with a mistyped afolder: both warnings stay to
 // be read, one after the other, over the next step's routine status, which shows after them.
+// The second is too wide for the line: Log.txt has it once, whole. A step that clears the status
+// meanwhile does not take away what it said.
 TEST_F(ScanDrivers, AirportScanWarningsStayToBeReadOneAfterTheOther) {
     AFG_AUTOMATIC.set(false);
-    afolder3.set((dir() / "Mistyped").string());
+    std::string named;
+    for (int i : {3, 4, 5}) {
+        const std::string name = "Mistyped-add-on-airports-folder-" + std::to_string(i);
+        gf_airportFolderSetting(i)->set((dir() / name).string());
+        named += vrn::format("{}afolder{} \"{}\"", named.empty() ? "" : ", ", i, name);
+    }
     gf_scanAirportsStep();
     gf_showStatus("Connecting to RealTraffic ...", true);
-    const std::string warnings[] = {
-        "Warning: Scan has not found any add-on airports",
-        "Warning: afolder not found, see README.txt, \"Livery and airport folders\": afolder3 \"Mistyped\""};
-    const std::string log = readText(dir() / "Log.txt");
+    gf_clearStatus();
+    const std::string warnings[] = {"Warning: Scan has not found any add-on airports",
+                                    "Warning: afolder not found, see README.txt, \"Livery and airport folders\": " + named};
+    EXPECT_NE(gf_statusLineForm(warnings[1]), warnings[1]) << "too wide for the line";
     for (const std::string& warning : warnings) {
-        EXPECT_NE(log.find(warning), std::string::npos) << "in Log.txt as it is said";
+        EXPECT_EQ(logCount(warning), 1) << "in Log.txt once, as it is said";
         for (int second = 0; second < kWarningSeconds; ++second, gf_statusSecondTick())
-            ASSERT_EQ(paintedStatus(), warning) << second;
+            ASSERT_EQ(paintedStatus(), gf_statusLineForm(warning)) << second;
     }
     EXPECT_EQ(paintedStatus(), "Connecting to RealTraffic ...");
+    EXPECT_EQ(logCount(warnings[1]), 1);
     EXPECT_TRUE(SCAN_AIRPORTS.get()) << "found nothing: scans again at the next start";
+}
+
+// A kind of which the liveries hold none is switched off for the run: its box is unticked and greyed
+// at once, not only from the next start. (Without a type database the A320 counts as a light aircraft.)
+TEST_F(ScanDrivers, AKindWithoutLiveriesIsUntickedAndGreyedAtOnce) {
+    writeFile(dir() / "output" / "LiveriesScanned.xml", "<liveries><liv airl='DLH' type='A320' title='DLH one'/></liveries>");
+    for (CheckBoxParameter* kind : {&HELICOPTERS, &HIGH_PERF_AIRCRAFT}) {
+        kind->setChecked(true);
+        window.enable(kind->controlId, true);
+    }
+    gf_scanLiveriesStep(false);
+    for (CheckBoxParameter* kind : {&HELICOPTERS, &HIGH_PERF_AIRCRAFT}) {
+        EXPECT_FALSE(kind->get()) << kind->name;
+        EXPECT_FALSE(window.isChecked(kind->controlId)) << kind->name;
+        EXPECT_FALSE(window.isEnabled(kind->controlId)) << kind->name;
+        kind->setChecked(kind->defaultValue);
+        window.enable(kind->controlId, true);
+    }
 }
 
 // README.txt says what the scans do: the packages the liveries' automatic scan takes are the ones it

@@ -404,6 +404,18 @@ TEST_F(Counters, RefreshRepaintsOnlyTheBandsWhoseNumbersChanged) {
         EXPECT_EQ(window.takeInvalidated(), bands) << live << " " << parkedStatic;
         EXPECT_EQ(g_mainWindow.g_liveCount.load() + g_mainWindow.g_parkedStaticCount.load(), 0);
     }
+    // The parking label follows the static parking's work and the renewal's minutes without a click.
+    const std::function<void()> changes[] = {[] { g_apfLoaded = true; }, [] { g_parkingBusy = true; },
+                                             [] { g_parkingBusy = false; }, [] { g_mainWindow.g_renewalMinutes = 11; },
+                                             [] { g_mainWindow.g_renewalMinutes = 10; }, [] { g_apfLoaded = false; }};
+    for (const auto& change : changes) {
+        change();
+        gf_refreshCounters();
+        EXPECT_EQ(window.takeInvalidated(), std::vector<ui::Rect>{gf_bandRect(Band::Settings)});
+    }
+    gf_refreshCounters();
+    EXPECT_EQ(window.takeInvalidated(), std::vector<ui::Rect>{});
+    g_mainWindow.g_renewalMinutes = 0;
 }
 
 TEST_F(Counters, ReporterTellsUserErrorsFromSystemFailures) {
@@ -453,7 +465,7 @@ protected:
         w.g_trafficStatus = w.g_weatherStatus = 3;
         w.g_qnh = w.g_maxParkCount = 0;
         w.g_liveAverageFit = w.g_staticAverageFit = -1.0f;
-        g_parkingBusy = false;
+        g_parkingBusy = g_apfLoaded = false;
         g_offlineLearningCount = 0;
     }
     static void setParkAirport(const Airport& a) {
@@ -496,8 +508,8 @@ TEST_F(Painting, TextsAndBoxesFollowTheWindowsState) {
          {{"1 airport in TBLO folder", kYellow}, {"Scan for liveries:", kRed}, {"Helicopters", kGrey},
           {"Light aircraft", kBlack}}, {}},
         {[&] { g_offlineLearningCount = 2, w.g_renewalMinutes = 12; },   // no renewal without a parking file
-         {{"2 airports in TBLO folder", kYellow}, {"(in 12 min)", none}}, {}},
-        {[] { g_apfLoaded = true; }, {{"(in 12 min)", kBlack}}, {}},
+         {{"2 airports in TBLO folder", kYellow}, {"(in 12 min)", none}, {"Airport parking:", kRed}}, {}},
+        {[] { g_apfLoaded = true; }, {{"(in 12 min)", kBlack}, {"Airport parking:", kBlack}}, {}},
         {[] { g_parkingBusy = true; }, {{"(in 12 min)", none}, {"Airport static parking active:", kYellow}}, {}},
         {[] { g_parkingBusy = false, g_offlineLearningCount = 0; }, {}, {}},
     };

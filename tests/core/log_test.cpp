@@ -9,6 +9,7 @@
 #include "core/log.h"
 #include "core/status_sink.h"
 #include "core/time_of_week.h"
+#include "display/window_state.h"
 #include "support/test_support.h"
 
 namespace vrn {
@@ -25,6 +26,9 @@ protected:
     void TearDown() override {
         gf_closeLog();
         gf_setWallClockForTests({});
+        // A full disk's error 46 goes to the status line: the next test finds it empty.
+        gf_clearError();
+        gf_clearStatus();
     }
     test::TempDir dir;
 };

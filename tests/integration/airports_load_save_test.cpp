@@ -12,6 +12,8 @@
 #include "core/time_of_week.h"
 #include "core/utilities.h"
 #include "display/window_state.h"
+#include "feed/udp_readers.h"
+#include "airports/stand_learning.h"
 #include "settings/settings_catalogue.h"
 #include "simlink/user_aircraft.h"
 #include "support/test_support.h"
@@ -94,6 +96,7 @@ protected:
         LATERAL_RANGE.set(LATERAL_RANGE.defaultValue);
         g_lateralRangeBeforeAuto.store(-1);
         gf_setUserStateForTests({});
+        g_feedTimeIsProgramTime = false, g_feedTimeStamp = 0.0;
     }
     std::string load() {
         std::lock_guard lock(g_standsMutex);
@@ -363,8 +366,9 @@ TEST_F(ParkAirportFile, BrokenUtf8InALearnedFileLoadsEveryStandAndIsEchoedAndSav
     std::string archive = kArchive;
     archive.insert(archive.find("</parkpositions>"),
                    "<parkpos id=\"5\xFF" "4\" latitude=\"51.4702\" longitude=\"-0.4553\" radius=\"9\" />");
+    archive.replace(archive.find("value=\"Sample\""), 14, "value=\"Sam\xFFple\"");   // and a string parameter
     writeFile(g_archiveStockFolder / "LFPG.xml", archive);
-    writeFile(learnedPath(), "<parameters/><parkpositions>"
+    writeFile(learnedPath(), "<parameters><parameter name=\"airport_name\" value=\"Sam\xFFple\"/></parameters><parkpositions>"
                              "<parkpos id=\"5\xFF" "4\"><opt reg=\"\" airl=\"BA\xFF\" type=\"A320\" day=\"1\" hh=\"22\" cs=\"BAW8\" /></parkpos>"
                              "<parkpos id=\"U\xFF\xFE" "1\"><opt reg=\"\" airl=\"B\xC3W\" type=\"A320\" day=\"1\" hh=\"22\" cs=\"X1\" /></parkpos>"
                              "<parkpos id=\"M\xFF\" latitude=\"51.4705\" longitude=\"-0.456\" radius=\"20\" manual=\"true\" />"
@@ -381,13 +385,67 @@ TEST_F(ParkAirportFile, BrokenUtf8InALearnedFileLoadsEveryStandAndIsEchoedAndSav
     const std::string log = readFile(dir / "Log.txt"), saved = readFile(learnedPath());
     EXPECT_TRUE(gf_isValidUtf8(log) && gf_isValidUtf8(saved));
     EXPECT_NE(log.find("learned stand U\\xFF\\xFE1 in"), std::string::npos) << log;
-    for (const char* piece : {"id=\"U\\xFF\\xFE1\"", "airl=\"B\\xC3W\"", "id=\"5\\xFF4\"", "airl=\"BA\\xFF\"", "id=\"M\\xFF\""})
+    EXPECT_EQ(log.find("differs from archived file airport name"), std::string::npos) << "the same name, escaped alike";
+    for (const char* piece : {"id=\"U\\xFF\\xFE1\"", "airl=\"B\\xC3W\"", "id=\"5\\xFF4\"", "airl=\"BA\\xFF\"", "id=\"M\\xFF\"",
+                              "name=\"airport_name\" value=\"Sam\\xFFple\""})
         EXPECT_NE(saved.find(piece), std::string::npos) << piece << "\n" << saved;
     ASSERT_EQ(load(), "");
     EXPECT_EQ(g_stands.size(), stands);
     g_apfChanged.store(true);
     gf_closeParkAirport();
     EXPECT_EQ(readFile(learnedPath()), saved);
+}
+
+// Broken datagrams (the stand-in's malformed mode: "RTTFC,abc,nan,inf,..." with 11 as its stamp) and
+// whole records stamped 0, 11 or 2^31 move neither the feed's time nor the day: a use learned
+// meanwhile is saved under the day the feed agrees on, beside one an earlier run saved under a wrong
+// clock, which loads and is saved as it was. Log.txt counts such stamps, a few lines a minute.
+TEST_F(ParkAirportFile, BrokenOrImpossibleStampsNeverBecomeTheDayOfALearnedUse) {
+    std::string learned = kLearned;
+    learned.insert(learned.find("\t</parkpos>"), "\t\t<opt reg=\"\" airl=\"DLH\" type=\"A321\" day=\"4\" hh=\"0\" cs=\"DLH107\" />\n");
+    writeFile(learnedPath(), learned);
+    gf_startLog(dir / "Log.txt");
+    ASSERT_EQ(load(), "");
+    // The feed runs a day ahead of this computer: Wednesday, half hour 44. Three aircraft agree on it.
+    const double feedNow = 1700000000.0 + 86400.0;
+    double steady = 10.0;
+    TrafficReader reader;
+    reader.setSteadyClockForTests([&] { return steady; });
+    const auto record = [](int id, const std::string& stamp) {
+        return vrn::format("RTTFC,{},51.47,-0.45,5000,0,0,90,250,BAW{},A320,G-EUU{},LHR,CDG,{},X2,BA,adsb_icao,5100,240,260,"
+                           "0.4,0.0,5.0,268,91.0,1400,none,A3,1013.2,35008,-1,70.0,lnav,0.0,-21.9,223,24,-30,0,1,170124",
+                           4001000 + id, id, id, stamp);
+    };
+    g_feedTimeIsProgramTime = true;
+    for (int second = 0; second < 2; ++second, steady += 1.0)
+        for (int id = 0; id < 3; ++id) reader.processDatagram(record(id, vrn::format("{:.0f}", feedNow + second)));
+    const DaySlot day = gf_makeDaySlot(3, 44);
+    EXPECT_EQ(gf_nowDaySlot(), day);
+    for (const std::string stamp : {"0", "11", "2147483648"}) {
+        std::string broken = "RTTFC,abc,nan,inf";
+        for (int field = 4; field <= 33; ++field) broken += "," + (field == 14 ? stamp : std::to_string(field - 3));
+        for (int second = 0; second < 3; ++second, steady += 1.0) {
+            reader.processDatagram(broken);
+            for (int id = 10; id < 15; ++id) reader.processDatagram(record(id, stamp));
+        }
+        EXPECT_EQ(g_feedTimeStamp.load(), feedNow + 1.0) << stamp;
+        EXPECT_EQ(gf_nowDaySlot(), day) << stamp;
+        EXPECT_EQ(reader.feedClockVoterCount(), 3u) << stamp;
+    }
+    Aircraft aircraft;
+    std::tie(aircraft.aircraftId, aircraft.callsign, aircraft.registration, aircraft.airline, aircraft.model) =
+        std::tuple(0x4B1A01, "SWR109", "HBJLA", "SWR", "A320");
+    EXPECT_EQ(gf_recordStandUse(stand("503").number, aircraft, false, gf_nowDaySlot(), false), 1);
+    gf_closeParkAirport();
+    const std::string saved = readFile(learnedPath());
+    EXPECT_NE(saved.find("airl=\"DLH\" type=\"A321\" day=\"4\" hh=\"0\" cs=\"DLH107\""), std::string::npos) << saved;
+    EXPECT_NE(saved.find("airl=\"SWR\" type=\"A320\" day=\"3\" hh=\"44\" cs=\"SWR109\""), std::string::npos) << saved;
+    gf_sayHeldBackLogLines();
+    gf_closeLog();
+    const std::string log = readFile(dir / "Log.txt");
+    EXPECT_NE(log.find("record of abc stamped 0 (Thu Jan  1 00:00:00 1970) is no time RealTraffic sends, dropped (1 so far)"),
+              std::string::npos) << log;
+    EXPECT_NE(log.find("51 more impossible time stamp lines were not logged"), std::string::npos) << log;
 }
 
 TEST_F(ParkAirportFile, WithoutALimitOfItsOwnTheAirportKeepsTheUsersLiveLimit) {
