@@ -160,9 +160,10 @@ double lf_madeUpTurnRad(const LiveAircraft& a, double seconds) {
     if (a.onApproach || a.madeUpFromPass < 0 || turned >= kTurningSeconds || a.runRecords.size() < 2) return 0.0;
     const RunRecord& n = a.runRecords.back();
     const RunRecord* o = nullptr;
+    // (Records that gave no track tell no turn: a track stored as 0 would read as a turn to north.)
     for (auto r = a.runRecords.rbegin() + 1; r != a.runRecords.rend() && n.time - r->time <= 20.0; ++r)
-        if (r->airborne) o = &*r;
-    if (!n.airborne || !o || n.time - o->time < 5.0) return 0.0;
+        if (r->airborne && r->trackKnown) o = &*r;
+    if (!n.airborne || !n.trackKnown || !o || n.time - o->time < 5.0) return 0.0;
     const double most = lf_classTurnDegPerS(a);
     const double rate = std::clamp(std::remainder(n.trackDeg - o->trackDeg, 360.0) / (n.time - o->time), -most, most);
     // Below half a degree a second it is a drift of the track, not a turn.

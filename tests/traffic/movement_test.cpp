@@ -534,6 +534,31 @@ TEST_F(MovementStepTest, ExtrapolationAllowanceByPhaseAndRange) {
     LATERAL_RANGE.set(LATERAL_RANGE.defaultValue);
 }
 
+// A made-up flight goes on turning at the rate its records turned, and only where they gave tracks:
+// a record that gave none (its track stored as 0) tells no turn to north.
+TEST_F(MovementStepTest, MadeUpFlightTurnsOnlyWhereItsRecordsGaveTracks) {
+    const struct { const char* name; double newerTrack; bool newerKnown; bool turns; } cases[] = {
+        {"records turning right", 120.0, true, true}, {"newest record without a track", 0.0, false, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        LiveAircraft& a = make(false, {at(51.0, 0.0, 5000, 250, 1000)});
+        a.position.heading = 90.0 * kDeg2Rad;
+        a.samples.front().track = 90.0;
+        a.runRecords.clear();
+        a.runRecords.push_back({0.0, 250.0, 90.0, 51.0, -0.05, 1, 1});
+        a.runRecords.push_back({10.0, 250.0, c.newerTrack, 51.0, 0.0, 1, c.newerKnown ? std::uint8_t{1} : std::uint8_t{0}});
+        lf_extendSamples(a, 15);
+        ASSERT_EQ(a.samples.size(), 2u);
+        const double turned = std::remainder(a.samples.back().track - 90.0, 360.0);
+        if (c.turns) {
+            EXPECT_GT(turned, 10.0);
+        } else {
+            EXPECT_NEAR(turned, 0.0, 0.5);
+        }
+        g_liveAircraft.clear();
+    }
+}
+
 // Climbs keep to the samples and to what the class can climb: low over the ground an aircraft whose
 // samples descend descends, and a take-off towards a sample far above climbs at most the class's most.
 TEST_F(MovementStepTest, ClimbsFollowTheSamplesWithinTheClassLimit) {
