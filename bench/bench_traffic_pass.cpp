@@ -57,8 +57,10 @@ void lf_world(int liveCount, int staticCount, int samplesEach = 200) {
         a.objectId = 10 + static_cast<std::uint32_t>(i);
         a.onGround = ground ? 1 : 0;
         a.phase = ground ? PHASE_MOVING : PHASE_AIRBORNE;
-        a.position.latitude = s.latitude;
-        a.position.longitude = s.longitude;
+        // At its first sample, pointing along its records' track, as a created aircraft is.
+        a.position.latitude = a.samples.front().latitude;
+        a.position.longitude = a.samples.front().longitude;
+        a.position.heading = s.track * kDeg2Rad;
         g_liveAircraft.push_back(std::move(a));
     }
     for (int i = 0; i < staticCount; ++i) {

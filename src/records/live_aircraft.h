@@ -116,8 +116,6 @@ struct LiveAircraft : Aircraft {
     // corner follows its end (-1: not yet known for this many samples queued).
     double wayCosLat = 1.0;
     std::int32_t cornerKnownFor = -1;
-    std::uint8_t turnedBack = 0;   // turned round on the ground for records behind it: it taxies back
-    double cornerKn = 0.0;       // the fastest it reaches the next sample at, for the turn there
     std::uint8_t cornering = 0;   // its way lies further off its nose than it may slip
 
     // The current ground curve; a NaN control point means no curve is set.
@@ -193,6 +191,11 @@ struct LiveAircraft : Aircraft {
     std::int32_t rejoinFromPass = 0;
     // The pass the newest real record (runRecords' last) came: a later one that lies behind it is judged by it.
     std::int32_t lastRecordPass = -1;
+    // Ground following (kept apart from the fields every pass reads first).
+    std::uint8_t turnedBack = 0;   // turned round on the ground for records behind it: it taxies back
+    double cornerKn = 0.0;         // the fastest it reaches the next sample at, for the turn there
+    // The cosine and sine of the heading they were taken for (a pass's checks against the nose).
+    double trigHeading = std::numeric_limits<double>::quiet_NaN(), headingCos = 1.0, headingSin = 0.0;
 };
 
 // Seconds an aircraft has stood at its stand (0 when it never reached one).

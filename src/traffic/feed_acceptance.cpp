@@ -549,8 +549,9 @@ void lf_restartSamplePlay(LiveAircraft& a) {
 }
 
 void processLiveUpdate(const TrafficUpdate& update) {
+    // (The id compared here: the search over every aircraft stays a tight loop, not a call each.)
     for (LiveAircraft& a : g_liveAircraft)
-        if (lf_acceptUpdate(update, a)) return;
+        if (a.aircraftId == update.hexid && lf_acceptUpdate(update, a)) return;
     if (update.flight.callsign.empty() || g_liveAircraft.empty()) {
         createLiveAircraft(update);
         return;

@@ -241,6 +241,7 @@ constexpr double kAirReportedFloorKn = 60.0;
 // A ground aircraft whose way lies further off its nose than it may slip crawls round the corner.
 constexpr double kMostSlipRad = 25.0 * kDeg2Rad;
 constexpr double kMostAirSlipRad = 15.0 * kDeg2Rad;
+const double kCosMostAirSlip = std::cos(kMostAirSlipRad);
 constexpr double kCornerKn = 6.0;
 constexpr double kSharpCornerRad = 45.0 * kDeg2Rad;
 // Braking for a stop, it creeps the last metre rather than never quite arriving.
@@ -466,7 +467,10 @@ void lf_followCurve(LiveAircraft& a) {
             north = latDeg * kNmPerDegreeLat;
             east = lonDeg * kNmPerDegreeLat * cosLat;
             remaining = std::sqrt(north * north + east * east);
-            const bool offBehind = remaining * 1852.0 > 0.5 && std::fabs(gf_headingDifference(before.heading, std::atan2(east, north))) > kPi / 2.0;
+            // (Behind: the way to it points against the nose; a dot product, no angles, the nose's taken
+            // again only when it turned.)
+            if (a.trigHeading != before.heading) std::tie(a.trigHeading, a.headingCos, a.headingSin) = std::tuple{before.heading, std::cos(before.heading), std::sin(before.heading)};
+            const bool offBehind = remaining * 1852.0 > 0.5 && north * a.headingCos + east * a.headingSin < 0.0;
             // Standing, it is not moved or turned by the scatter of records that say it stands or
             // creeps, nor by one close behind it: it sets off when its records move on ahead.
             const bool still = !(a.paceKn > kStoppedKn) && remaining * 1852.0 <= kPassedM;
@@ -531,10 +535,15 @@ void lf_followCurve(LiveAircraft& a) {
         // Never sideways: it moves at most a slip off its nose, crawling while its nose comes round
         // (looked at every 80 ms while it goes straight, every pass while it corners).
         // In the air likewise it flies along its nose, a little off at most, turning at its class's rate
-        // towards a sample off it (records that come again far off its way after made-up flight).
-        if (paced && !a.onGround && !a.pastNext && remaining > 0.0) {
-            const double off = gf_headingDifference(before.heading, normalHeading(std::atan2(east, north)));
-            if (std::fabs(off) > kMostAirSlipRad) {
+        // towards a sample off it (records that come again far off its way after made-up flight). (Off
+        // by more than that: the way's share along the nose, a dot product with the nose's cosine and
+        // sine, every 40 ms while it flies along its nose; angles only then.)
+        if (paced && !a.onGround && !a.pastNext && remaining > 0.0 && (a.cornering || (tick() & 3) == 0)) {
+            if (a.trigHeading != before.heading)
+                std::tie(a.trigHeading, a.headingCos, a.headingSin) = std::tuple{before.heading, std::cos(before.heading), std::sin(before.heading)};
+            a.cornering = north * a.headingCos + east * a.headingSin < remaining * kCosMostAirSlip ? 1 : 0;
+            if (a.cornering) {
+                const double off = gf_headingDifference(before.heading, normalHeading(std::atan2(east, north)));
                 // (Its heading step this pass stands where it already turns that way as fast.)
                 const double want = std::copysign(std::min(lf_classTurnDegPerS(a) * kDeg2Rad / 100.0, std::fabs(off)), off);
                 const double done = gf_headingDifference(before.heading, a.position.heading);

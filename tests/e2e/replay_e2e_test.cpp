@@ -221,19 +221,21 @@ Judgement lf_judge(const fs::path& trace, const std::vector<PlayedRecord>& recor
         return any;
     };
 
-    // True while the records pause around t: their path meanwhile is not known.
+    // Records k-1 and k pause: their path meanwhile is not known.
+    const auto pauseBefore = [&](std::size_t k) {
+        const double gap = records[k].play - records[k - 1].play;
+        return gap > kPauseSeconds || (gap > kTouchdownPauseSeconds && !records[k - 1].ground && records[k].ground);
+    };
     const auto pausedAt = [&](double t) {
         for (std::size_t k = 1; k < records.size(); ++k)
-            if (records[k - 1].play <= t && records[k].play > t) return records[k].play - records[k - 1].play > kPauseSeconds;
+            if (records[k - 1].play <= t && records[k].play > t) return pauseBefore(k);
         return false;
     };
     // The play time of the first record after the latest pause at or before t, or -1.
     const auto resumedAt = [&](double t) {
         double at = -1.0;
         for (std::size_t k = 1; k < records.size() && records[k].play <= t; ++k)
-            if (records[k].play - records[k - 1].play > kPauseSeconds ||
-                (records[k].play - records[k - 1].play > kTouchdownPauseSeconds && !records[k - 1].ground && records[k].ground))
-                at = records[k].play;
+            if (pauseBefore(k)) at = records[k].play;
         return at;
     };
 
