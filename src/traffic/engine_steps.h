@@ -93,6 +93,8 @@ void lf_insertMidSample(LiveAircraft& aircraft);
 // ---- Back onto the records' path after made-up motion (rejoin.cpp) ----
 // The turn rate (degrees a second) of the aircraft's class in the air.
 double lf_classTurnDegPerS(const Aircraft& aircraft);
+// The turn per pass (radians) in the air at a speed (kn): the class's rate, or a 30-degree bank's.
+double lf_turnRatePerPass(const LiveAircraft& aircraft, double kn);
 // Records came again after made-up motion: an aircraft in the air steers back onto their path.
 void lf_startRejoin(LiveAircraft& aircraft);
 // Every pass while it steers back: heading, speed, height and the per-pass steps along its nose.

@@ -545,7 +545,7 @@ void lf_followCurve(LiveAircraft& a) {
             if (a.cornering) {
                 const double off = gf_headingDifference(before.heading, normalHeading(std::atan2(east, north)));
                 // (Its heading step this pass stands where it already turns that way as fast.)
-                const double want = std::copysign(std::min(lf_classTurnDegPerS(a) * kDeg2Rad / 100.0, std::fabs(off)), off);
+                const double want = std::copysign(std::min(lf_turnRatePerPass(a, a.paceKn), std::fabs(off)), off);
                 const double done = gf_headingDifference(before.heading, a.position.heading);
                 if (done * want <= 0.0 || std::fabs(done) < std::fabs(want)) a.position.heading = normalHeading(before.heading + want);
                 const double along = a.position.heading + std::copysign(kMostAirSlipRad, off);

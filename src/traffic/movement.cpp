@@ -75,6 +75,10 @@ constexpr double kWaitFactor = 0.85;
 constexpr int kMadeUpAirSamples = 15;
 constexpr int kMadeUpGroundSamples = 60;
 constexpr double kLiftOffShare = 0.8;
+constexpr double kRecordsLiftOffShare = 0.9;
+// Banks an aircraft turns at in the air: 30 degrees, a helicopter 45.
+const double kBankTan = std::tan(30.0 * kDeg2Rad);
+const double kRotorBankTan = std::tan(45.0 * kDeg2Rad);
 // A made-up approach loses this much speed a sample (8 s) until its class's landing speed.
 constexpr double kMadeUpApproachSlowingKn = 10.0;
 
@@ -164,7 +168,7 @@ double lf_madeUpTurnRad(const LiveAircraft& a, double seconds) {
     for (auto r = a.runRecords.rbegin() + 1; r != a.runRecords.rend() && n.time - r->time <= 20.0; ++r)
         if (r->airborne && r->trackKnown) o = &*r;
     if (!n.airborne || !n.trackKnown || !o || n.time - o->time < 5.0) return 0.0;
-    const double most = lf_classTurnDegPerS(a);
+    const double most = lf_turnRatePerPass(a, n.knots) * kRad2Deg * 100.0;
     const double rate = std::clamp(std::remainder(n.trackDeg - o->trackDeg, 360.0) / (n.time - o->time), -most, most);
     // Below half a degree a second it is a drift of the track, not a turn.
     if (std::fabs(rate) < 0.5) return 0.0;
@@ -459,8 +463,10 @@ void lf_takeoffStep(LiveAircraft& a) {
     }
     if (!a.underPower || a.phase == PHASE_AFTER_TAKEOFF || !(o.groundSpeed >= kTakeoffRollKn)) return;
     // Late on its roll (its records flew on while it sped up at what its engines give), it lifts off
-    // only once it rolls near its class's lift-off speed, not where its records did.
-    if (std::isfinite(a.paceKn) && a.paceKn < kLiftOffShare * lf_liftOffKn(a)) return;
+    // only once it rolls near its class's lift-off speed, or near the speed its records flew off at.
+    const auto flying = std::find_if(a.samples.begin() + 1, a.samples.end(), [](const PositionSample& s) { return s.airborne != 0; });
+    const double recordsKn = flying != a.samples.end() && std::isfinite(flying->groundSpeed) ? flying->groundSpeed : 1e9;
+    if (std::isfinite(a.paceKn) && a.paceKn < std::min(kLiftOffShare * lf_liftOffKn(a), kRecordsLiftOffShare * recordsKn)) return;
     const bool laterSlowClimb = std::any_of(a.samples.begin() + 1, a.samples.end(),
                                             [](const PositionSample& s) { return s.verticalSpeed <= 256.0; });
     const bool allAirborne = gf_allSamplesAirborne(a);
@@ -588,8 +594,11 @@ void lf_airStep(LiveAircraft& a, int passes, const PositionSample& next) {
         d = gf_headingDifference(a.position.heading, n.track * kDeg2Rad);   // a made-up turn: to the way its arc ends
     else
         d = gf_bearingChangeAhead(a);
-    // Even odd data turn an aircraft no faster than it can turn.
-    const double turnLimit = (a.sizeClass == SIZE_ROTORCRAFT ? 0.3 : 0.1) * kDeg2Rad;
+    // Even odd data turn an aircraft no faster than it can turn: at the bank its class flies (30
+    // degrees, a helicopter more), a rate that falls with speed (g tan(bank) / v).
+    const double mps = std::max(std::isfinite(a.paceKn) ? a.paceKn : a.speed, 60.0) * 0.514444;
+    const double bankRate = (lf_rotor(a) ? kRotorBankTan : kBankTan) * 9.80665 / mps / 100.0;
+    const double turnLimit = std::min((a.sizeClass == SIZE_ROTORCRAFT ? 0.3 : 0.1) * kDeg2Rad, bankRate);
     a.headingStep = std::clamp(d / passes, -turnLimit, turnLimit);
     if (n.bankGiven)
         a.bankStep = (n.bank - a.position.bank) / passes;

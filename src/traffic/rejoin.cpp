@@ -52,10 +52,6 @@ constexpr double kCurveMostOffRad = 60.0 * kDeg2Rad;
 constexpr double kLowestRejoinFt = 1000.0;
 
 // Turn rate (radians per pass) the aircraft's class manages at a speed, within the bank airliners use.
-double lf_turnRatePerPass(const LiveAircraft& a, double kn) {
-    const double byBank = kGravity * std::tan(kBankForTurnsDeg * kDeg2Rad) / std::max(kn * kMpsPerKn, 1.0) * kRad2Deg;
-    return std::min(lf_classTurnDegPerS(a), byBank) * kDeg2Rad / 100.0;
-}
 
 // A flat frame in metres around a point (east, north): the rejoin spans a few kilometres.
 struct Flat {
@@ -295,6 +291,11 @@ double lf_classTurnDegPerS(const Aircraft& a) {
     case SIZE_HIGH_PERF: return 4.0;
     default: return 3.0;
     }
+}
+
+double lf_turnRatePerPass(const LiveAircraft& a, double kn) {
+    const double byBank = kGravity * std::tan(kBankForTurnsDeg * kDeg2Rad) / std::max(kn * kMpsPerKn, 1.0) * kRad2Deg;
+    return std::min(lf_classTurnDegPerS(a), byBank) * kDeg2Rad / 100.0;
 }
 
 void lf_startRejoin(LiveAircraft& a) {

@@ -34,6 +34,7 @@ constexpr double kMostBackwardsKn = 20.0;   // against the nose, anywhere (a pus
 constexpr double kMostOffPathM = 150.0;     // from its records' ground path
 constexpr double kRejoinSeconds = 150.0;   // to drive back onto that path after a pause of its records
 constexpr double kLateOnPathSeconds = 180.0;
+const double kMostBankTan = std::tan(35.0 * kDeg2Rad);   // in the air: sideways g of a 35-degree bank
 constexpr double kCrawlKn = 6.5;          // turning round, or setting off from a stand still
 
 // The turn rate (degrees a second) that gives `g` sideways at a speed.
@@ -818,8 +819,10 @@ protected:
                 const Seen& b = *seconds[seconds.size() - 2].seen;
                 const auto onGround = [&](const Seen& x) { return x.onGround && x.altitude <= ground + 20.0; };
                 const double turn = std::fabs(gf_headingDifference(b.heading, s.heading)) * kRad2Deg;
+                // In the air above 100 kn, within a 35-degree bank (g tan(bank) sideways).
                 const double mostTurn = onGround(b) && onGround(s) ? std::min(groundTurnDegPerS, turnDegPerSAt(kn, kMostSidewaysG) + 1.0)
-                                                                   : airTurnDegPerS;
+                                        : kn > 100.0                ? std::min(airTurnDegPerS, turnDegPerSAt(kn, kMostBankTan) + 1.0)
+                                                                    : airTurnDegPerS;
                 if (turn > mostTurn) ++sharpTurns, worstTurn = std::max(worstTurn, turn);
                 const double reported = 1.2 * reportedNear(s.pass);
                 if (s.pass - bornAt <= 1000 && s.pass <= lastDue && kn > reported + 5.0) ++surges;
