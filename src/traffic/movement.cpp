@@ -81,6 +81,10 @@ const double kBankTan = std::tan(30.0 * kDeg2Rad);
 const double kRotorBankTan = std::tan(45.0 * kDeg2Rad);
 // A made-up approach loses this much speed a sample (8 s) until its class's landing speed.
 constexpr double kMadeUpApproachSlowingKn = 10.0;
+// The climb or descent a made-up flight keeps (ft a minute), for its first minute.
+constexpr double kMadeUpMostClimbFpm = 3000.0;
+constexpr double kMadeUpMostDescentFpm = 3000.0;
+constexpr double kMadeUpVerticalSeconds = 60.0;
 
 // Largest pitch change per pass in the air, by size class (degrees per pass, kept in radians).
 double lf_maxPitchStep(unsigned sizeClass) {
@@ -226,7 +230,9 @@ void lf_extendSamples(LiveAircraft& a, int count) {
         s.longitude = normalLongitude(to.lon);
         s.standing = (s.latitude == oldest.latitude && s.longitude == oldest.longitude) ? 1 : 0;
     }
-    if (!ground && a.onApproach && !hasCurve(a)) {
+    // A helicopter whose records end holds their height (it hovers or flies on): it never sinks to the
+    // ground on made-up motion.
+    if (!ground && a.onApproach && !hasCurve(a) && !lf_rotor(a)) {
         s.verticalSpeed = -667.0;
         s.altitude = std::max(0.0, s.altitude - 10.005 * seconds);
         s.airborne = s.altitude > 0.0 ? 1 : 0;
@@ -236,6 +242,21 @@ void lf_extendSamples(LiveAircraft& a, int count) {
         s.verticalSpeed = 1500.0;
         s.altitude += 25.0 * seconds;
         s.airborne = 1;
+    } else if (!ground && !lf_rotor(a) && s.airborne) {
+        // A made-up flight keeps the climb or descent its records showed for its first minute, as it
+        // keeps their turn (within what an airliner climbs or descends), never below 1,000 ft above
+        // the park airport.
+        const double since = (tick() - a.madeUpFromPass) / 100.0;
+        const double vs = std::isfinite(oldest.verticalSpeed) ? std::clamp(oldest.verticalSpeed, -kMadeUpMostDescentFpm, kMadeUpMostClimbFpm) : 0.0;
+        double field = 0.0;
+        const double floorFt = parkElevation(field) ? field + 1000.0 : 1000.0;
+        if (since < kMadeUpVerticalSeconds && std::fabs(vs) >= 200.0) {
+            const double next = s.altitude + vs / 60.0 * std::min(seconds, kMadeUpVerticalSeconds - since);
+            s.altitude = vs < 0.0 ? std::max(next, std::min(s.altitude, floorFt)) : next;
+            s.verticalSpeed = vs;
+        } else {
+            s.verticalSpeed = 0.0;
+        }
     }
     // A parked or just pushed-back aircraft waits on its spot until its feed moves it again.
     int wait = static_cast<int>(seconds * 100.0);

@@ -559,6 +559,31 @@ TEST_F(MovementStepTest, MadeUpFlightTurnsOnlyWhereItsRecordsGaveTracks) {
     }
 }
 
+// A made-up flight keeps the climb or descent its records showed (never below 1,000 ft above the park
+// airport); a helicopter whose records end holds their height, even slowing on an approach.
+TEST_F(MovementStepTest, MadeUpFlightKeepsItsRecordsClimbAndAHelicopterItsHeight) {
+    const struct { const char* name; double altitude, verticalSpeed; bool rotor, approach; double expected; } cases[] = {
+        {"climbing away", 5000.0, 2000.0, false, false, 5000.0 + 2000.0 / 60.0 * 8.0},
+        {"descending to the floor", 1250.0, -3000.0, false, false, 83.0 + 1000.0},
+        {"helicopter slowing to a hover", 1000.0, -250.0, true, true, 1000.0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        setParkAirport("EGLL");
+        LiveAircraft& a = make(false, {at(51.0, 0.0, c.altitude, 100, 1000)});
+        gf_resetParkAirport();
+        setParkAirport("EGLL");
+        a.samples.front().verticalSpeed = c.verticalSpeed;
+        a.sizeClass = c.rotor ? SIZE_ROTORCRAFT : SIZE_LARGE;
+        a.onApproach = c.approach ? 1 : 0;
+        lf_extendSamples(a, 15);
+        ASSERT_EQ(a.samples.size(), 2u);
+        EXPECT_NEAR(a.samples.back().altitude, c.expected, 1.0);
+        EXPECT_TRUE(a.samples.back().airborne);
+        g_liveAircraft.clear();
+    }
+}
+
 // Climbs keep to the samples and to what the class can climb: low over the ground an aircraft whose
 // samples descend descends, and a take-off towards a sample far above climbs at most the class's most.
 TEST_F(MovementStepTest, ClimbsFollowTheSamplesWithinTheClassLimit) {
