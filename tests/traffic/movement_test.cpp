@@ -569,9 +569,7 @@ TEST_F(MovementStepTest, MadeUpFlightKeepsItsRecordsClimbAndAHelicopterItsHeight
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        setParkAirport("EGLL");
         LiveAircraft& a = make(false, {at(51.0, 0.0, c.altitude, 100, 1000)});
-        gf_resetParkAirport();
         setParkAirport("EGLL");
         a.samples.front().verticalSpeed = c.verticalSpeed;
         a.sizeClass = c.rotor ? SIZE_ROTORCRAFT : SIZE_LARGE;
