@@ -1247,7 +1247,8 @@ TEST_F(ReplayTest, EveryAircraftStaysShownWhenTheWholeFeedsTimeGoesBack) {
     gf_setMainLoopRunning(true);
     std::vector<std::size_t> next(kAircraft, 0);
     std::vector<std::uint32_t> objectOf(kAircraft, 0);
-    int missing = 0, objectsChanged = 0;
+    int missing = 0, objectsChanged = 0, backwards = 0;
+    std::vector<LatLon> lastAt(kAircraft);
     for (; pass < static_cast<int>(kEnd * 100.0) + kPlayDelay; ++pass) {
         for (int k = 0; k < kAircraft; ++k) {
             const std::uint32_t hexid = 0x500000u + static_cast<std::uint32_t>(k);
@@ -1277,13 +1278,23 @@ TEST_F(ReplayTest, EveryAircraftStaysShownWhenTheWholeFeedsTimeGoesBack) {
                 continue;
             }
             if (objectOf[k] != 0 && objectOf[k] != a->objectId) ++objectsChanged;
+            // Flying on along its nose, never more than 90 degrees off it, whatever the stamps do.
+            if (const auto o = sim().object(a->objectId)) {
+                const LatLon now{o->lat, o->lon};
+                if (objectOf[k] == a->objectId && gf_distanceNm(lastAt[k], now) * 3600.0 > 20.0 &&
+                    std::fabs(gf_headingDifference(o->heading, gf_initialBearing(lastAt[k], now))) > kPi / 2.0)
+                    ++backwards;
+                lastAt[k] = now;
+            }
             objectOf[k] = a->objectId;
         }
     }
     gf_setMainLoopRunning(false);
-    std::cout << "[time base] aircraft-seconds not shown " << missing << ", objects made anew " << objectsChanged << "\n";
+    std::cout << "[time base] aircraft-seconds not shown " << missing << ", objects made anew " << objectsChanged
+              << ", seconds against the nose " << backwards << "\n";
     EXPECT_EQ(missing, 0) << "aircraft-seconds not shown while their records went on";
     EXPECT_EQ(objectsChanged, 0) << "aircraft removed and created again";
+    EXPECT_EQ(backwards, 0) << "aircraft-seconds moving more than 90 degrees off the nose";
     LATERAL_RANGE.set(LATERAL_RANGE.defaultValue);
 }
 
