@@ -33,9 +33,8 @@ constexpr int kClimbAfterRotationPasses = 300;
 constexpr double kRollingMetresPerPass = 0.015;     // 1.5 m/s
 constexpr double kDefaultGroundTurnPerPass = 0.07 * kDeg2Rad;
 constexpr double kSetOffWithinRad = 20.0 * kDeg2Rad;   // within the slip it may roll at
-constexpr double kMpsPerKn = 0.514444;
 // Sideways acceleration a ground turn stays within: real ground tracks stay below 0.24 g.
-constexpr double kMostSideAccelMps2 = 0.25 * 9.80665;
+constexpr double kMostSideAccelMps2 = 0.25 * kGravity;
 
 // The quickest ground turn per pass: three times the class's taxi rate, as in a tight turn at a
 // crawl (a sharp corner, a turn on the spot), never the corner's own suddenness.
@@ -232,7 +231,6 @@ constexpr double kFasterThanReported = 1.2;
 // On the ground, a record that leaps from a stale position is caught up with at up to this much
 // above the reported taxi speed.
 constexpr double kGroundCatchUpKn = 20.0;
-constexpr double kAheadShare = 0.85;
 constexpr int kWaitAheadPasses = 300;
 constexpr double kTaxiMostKn = 30.0;
 constexpr double kFastestGroundKn = 250.0;
@@ -320,8 +318,7 @@ double lf_paceStep(LiveAircraft& a, double remainingNm, double mostKn = kFastest
         if (reported > 1.0) {
             double upper = std::max(kFasterThanReported * reported, std::min(needed, reported + catchUpKn));
             if (!a.underPower && (reported <= kTaxiMostKn || a.turnedBack)) upper = std::min(upper, std::max(kTaxiMostKn, reported));
-            // Ahead of its records it slows further, to half what they report, so that they catch up.
-            target = std::clamp(needed, std::min(kAheadShare * reported, upper), upper);
+            target = std::clamp(needed, std::min(kSlowerThanReported * reported, upper), upper);
         }
         target = std::min(target, mostKn);
         // Planned short of its braking, so that a pace still catching up comes down in time.
@@ -368,6 +365,11 @@ void lf_reachedEarly(LiveAircraft& a, double movedNm) {
         a.pastNorth = std::cos(a.position.heading) / kNmPerDegreeLat;
         a.pastEast = std::sin(a.position.heading) / (kNmPerDegreeLat * a.wayCosLat);
     }
+}
+
+// The cosine and sine of the nose, taken again only when it turned.
+void lf_noseTrig(LiveAircraft& a, double heading) {
+    if (a.trigHeading != heading) std::tie(a.trigHeading, a.headingCos, a.headingSin) = std::tuple{heading, std::cos(heading), std::sin(heading)};
 }
 
 // A sample after the next one lies ahead of the nose (within a kilometre): the next one, behind it,
@@ -469,7 +471,7 @@ void lf_followCurve(LiveAircraft& a) {
             remaining = std::sqrt(north * north + east * east);
             // (Behind: the way to it points against the nose; a dot product, no angles, the nose's taken
             // again only when it turned.)
-            if (a.trigHeading != before.heading) std::tie(a.trigHeading, a.headingCos, a.headingSin) = std::tuple{before.heading, std::cos(before.heading), std::sin(before.heading)};
+            lf_noseTrig(a, before.heading);
             const bool offBehind = remaining * 1852.0 > 0.5 && north * a.headingCos + east * a.headingSin < 0.0;
             // Standing, it is not moved or turned by the scatter of records that say it stands or
             // creeps, nor by one close behind it: it sets off when its records move on ahead.
@@ -539,8 +541,7 @@ void lf_followCurve(LiveAircraft& a) {
         // by more than that: the way's share along the nose, a dot product with the nose's cosine and
         // sine, every 40 ms while it flies along its nose; angles only then.)
         if (paced && !a.onGround && !a.pastNext && remaining > 0.0 && (a.cornering || (tick() & 3) == 0)) {
-            if (a.trigHeading != before.heading)
-                std::tie(a.trigHeading, a.headingCos, a.headingSin) = std::tuple{before.heading, std::cos(before.heading), std::sin(before.heading)};
+            lf_noseTrig(a, before.heading);
             a.cornering = north * a.headingCos + east * a.headingSin < remaining * kCosMostAirSlip ? 1 : 0;
             if (a.cornering) {
                 const double off = gf_headingDifference(before.heading, normalHeading(std::atan2(east, north)));

@@ -617,8 +617,8 @@ void lf_airStep(LiveAircraft& a, int passes, const PositionSample& next) {
         d = gf_bearingChangeAhead(a);
     // Even odd data turn an aircraft no faster than it can turn: at the bank its class flies (30
     // degrees, a helicopter more), a rate that falls with speed (g tan(bank) / v).
-    const double mps = std::max(std::isfinite(a.paceKn) ? a.paceKn : a.speed, 60.0) * 0.514444;
-    const double bankRate = (lf_rotor(a) ? kRotorBankTan : kBankTan) * 9.80665 / mps / 100.0;
+    const double mps = std::max(std::isfinite(a.paceKn) ? a.paceKn : a.speed, 60.0) * kMpsPerKn;
+    const double bankRate = (lf_rotor(a) ? kRotorBankTan : kBankTan) * kGravity / mps / 100.0;
     const double turnLimit = std::min((a.sizeClass == SIZE_ROTORCRAFT ? 0.3 : 0.1) * kDeg2Rad, bankRate);
     a.headingStep = std::clamp(d / passes, -turnLimit, turnLimit);
     if (n.bankGiven)

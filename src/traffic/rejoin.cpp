@@ -27,8 +27,6 @@ using namespace movement;
 namespace {
 
 constexpr double kMetresPerNm = 1852.0;
-constexpr double kMpsPerKn = 0.514444;
-constexpr double kGravity = 9.80665;
 // How far the speed may stray from what the records report while the aircraft catches up or waits.
 constexpr double kFasterThanReported = 1.1;
 constexpr double kSlowerThanReported = 0.85;
