@@ -187,6 +187,8 @@ struct LiveAircraft : Aircraft {
     double madeUpFromLon = std::numeric_limits<double>::quiet_NaN();
     std::int32_t staleRecords = 0;
     std::int32_t refusedRecords = 0;   // records refused for where they lay, during made-up motion
+    // Its last record showed a final approach to the park airport: its made-up approach lands.
+    std::uint8_t madeUpLands = 0;
     std::uint8_t rejoining = 0;
     std::int32_t rejoinFromPass = 0;
     // The pass the newest real record (runRecords' last) came: a later one that lies behind it is judged by it.

@@ -73,6 +73,9 @@ void lf_movementStep(LiveAircraft& aircraft);
 // The step proper and its ground and air branches.
 void lf_airGroundStep(LiveAircraft& aircraft);
 void lf_takeoffStep(LiveAircraft& aircraft);
+// Under power on the ground, heading for its sample `next` (0: between samples): lifts off once it
+// rolls as fast as its records fly.
+void lf_liftOffWhenFast(LiveAircraft& aircraft, std::size_t next);
 void lf_airStep(LiveAircraft& aircraft, int passes, const PositionSample& next);
 // Take-off; touchdown on the simulator's on-ground report; the landing roll's throttle and spoilers.
 void lf_tookOff(LiveAircraft& aircraft);

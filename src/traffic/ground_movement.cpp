@@ -29,7 +29,6 @@ constexpr double kHalfDegree = 0.5 * kDeg2Rad;
 constexpr double kFlareCeilingFt = 400.0;
 constexpr double kFlareFloorPitch = -4.0 * kDeg2Rad;   // nose up is negative
 constexpr double kMidSampleSegmentNm = 0.02699784017278618;   // 50 m
-constexpr int kClimbAfterRotationPasses = 300;
 constexpr double kRollingMetresPerPass = 0.015;     // 1.5 m/s
 constexpr double kDefaultGroundTurnPerPass = 0.07 * kDeg2Rad;
 constexpr double kSetOffWithinRad = 20.0 * kDeg2Rad;   // within the slip it may roll at

@@ -43,7 +43,6 @@ constexpr double kGiveUpSlowerKn = 8.0;      // clearly slower than the roll's t
 constexpr double kGiveUpHeadingDeg = 15.0;
 constexpr double kGiveUpOffLineM = 60.0;
 constexpr std::size_t kGiveUpRecords = 3;    // one or two stray records never end a roll
-constexpr double kFlyingShareOfLiftOff = 0.75;
 // Ground positions come quantised to some 19 m: a shorter roll takes its line from its tracks.
 constexpr double kLineFromPositionsM = 500.0;
 constexpr std::size_t kGoAroundRollRecords = 10;
@@ -60,7 +59,7 @@ bool lf_mustRollAnew(const LiveAircraft& a) { return a.landed || a.rejectedTakeo
 
 // An airborne record at a speed the aircraft can fly at.
 bool lf_flying(const LiveAircraft& a, const RunRecord& r) {
-    return r.airborne && (a.sizeClass == SIZE_ROTORCRAFT || r.knots >= kFlyingShareOfLiftOff * lf_liftOffKn(a));
+    return r.airborne && (a.sizeClass == SIZE_ROTORCRAFT || r.knots >= movement::kFlyingShareOfLiftOff * lf_liftOffKn(a));
 }
 
 // Metres a position lies beside the line of the take-off roll.

@@ -76,6 +76,8 @@ constexpr int kMadeUpAirSamples = 15;
 constexpr int kMadeUpGroundSamples = 60;
 constexpr double kLiftOffShare = 0.8;
 constexpr double kRecordsLiftOffShare = 0.9;
+constexpr double kRotateBehindM = 500.0;
+constexpr double kApproachNearNm = 10.0;   // an approach is flown within this of the park airport
 // Banks an aircraft turns at in the air: 30 degrees, a helicopter 45.
 const double kBankTan = std::tan(30.0 * kDeg2Rad);
 const double kRotorBankTan = std::tan(45.0 * kDeg2Rad);
@@ -154,7 +156,7 @@ double lf_extrapolatedSpeed(const LiveAircraft& a, const PositionSample& oldest,
     // Parked, or just pushed back at a walking pace: it waits on its spot for its feed.
     if (oldest.standing || a.phase == PHASE_AT_STAND || a.phase == PHASE_LEAVING_STAND) return 0.0;
     if (lf_extrapolatedOnGround(a)) return lf_madeUpGroundKn(a, v, seconds, s.verticalSpeed);
-    if (!a.onApproach) return std::max(v, 1.0);   // a made-up flight keeps its speed
+    if (!a.onApproach || !a.madeUpLands) return std::max(v, 1.0);   // a made-up flight keeps its speed
     // A made-up approach slows gently towards its class's landing speed, never below it.
     return std::max({v - kMadeUpApproachSlowingKn, std::min(v, 0.9 * lf_liftOffKn(a)), 1.0});
 }
@@ -179,6 +181,23 @@ double lf_madeUpTurnRad(const LiveAircraft& a, double seconds) {
     return rate * std::min(seconds, kTurningSeconds - turned) * kDeg2Rad;
 }
 
+// On its approach (descending near the park airport), a record on final: a fixed-wing aircraft at an
+// approach's speed with the airport ahead of it near its line of flight, or over its runways. A
+// helicopter slowing to a hover, or a slow or passing aircraft that descends, is on none: its made-up
+// flight does not land it.
+bool lf_onFinal(const LiveAircraft& a, const PositionSample& s) {
+    constexpr double kMostOffLineNm = 1.5;   // the airport's reference point from the runway's line
+    constexpr double kAnyWayWithinNm = 2.5;  // over a long runway the reference point may lie behind
+    if (lf_rotor(a) || !s.airborne || !(s.groundSpeed >= kFlyingShareOfLiftOff * lf_liftOffKn(a))) return false;
+    const Airport park = gf_parkAirportCopy();
+    if (park.code.empty()) return false;
+    const double d = gf_distanceNm(at(s), park.position());
+    if (!(d <= kApproachNearNm)) return false;
+    if (d <= kAnyWayWithinNm) return true;
+    const double off = gf_headingDifference(s.track * kDeg2Rad, gf_initialBearing(at(s), park.position()));
+    return std::cos(off) > 0.0 && d * std::fabs(std::sin(off)) <= kMostOffLineNm;
+}
+
 }  // namespace
 
 void lf_extendSamples(LiveAircraft& a, int count) {
@@ -192,6 +211,7 @@ void lf_extendSamples(LiveAircraft& a, int count) {
                                                                                 : std::pair{a.samples.front().latitude, a.samples.front().longitude};
         a.staleRecords = 0;
         a.refusedRecords = 0;
+        a.madeUpLands = a.onApproach && lf_onFinal(a, a.samples.front()) ? 1 : 0;
         lf_judgeAtRecordsEnd(a);
     }
     const PositionSample& oldest = a.samples.front();
@@ -230,9 +250,10 @@ void lf_extendSamples(LiveAircraft& a, int count) {
         s.longitude = normalLongitude(to.lon);
         s.standing = (s.latitude == oldest.latitude && s.longitude == oldest.longitude) ? 1 : 0;
     }
-    // A helicopter whose records end holds their height (it hovers or flies on): it never sinks to the
-    // ground on made-up motion.
-    if (!ground && a.onApproach && !hasCurve(a) && !lf_rotor(a)) {
+    // Only an approach its records showed on final lands. A helicopter whose records end holds their
+    // height (it hovers or flies on), and any other keeps their climb or descent a while: neither
+    // sinks to the ground on made-up motion.
+    if (!ground && a.onApproach && a.madeUpLands && !hasCurve(a)) {
         s.verticalSpeed = -667.0;
         s.altitude = std::max(0.0, s.altitude - 10.005 * seconds);
         s.airborne = s.altitude > 0.0 ? 1 : 0;
@@ -372,7 +393,7 @@ void lf_approachConfiguration(LiveAircraft& a) {
     if (a.objectId != 0) gf_queueCabinLights(a.objectId, 0);
     const double vs = a.samples.front().verticalSpeed;
     const Airport park = gf_parkAirportCopy();
-    const bool parkNear = !park.code.empty() && gf_distanceNm(here(a), park.position()) <= 10.0;
+    const bool parkNear = !park.code.empty() && gf_distanceNm(here(a), park.position()) <= kApproachNearNm;
     const bool rotor = lf_rotor(a);
     if (vs <= -250.0 && !a.onApproach && parkNear) {
         gf_setThrottle(a, rotor ? 4 : 1);
@@ -483,19 +504,38 @@ void lf_takeoffStep(LiveAircraft& a) {
         a.climbPerPass = 0.0;
     }
     if (!a.underPower || a.phase == PHASE_AFTER_TAKEOFF || !(o.groundSpeed >= kTakeoffRollKn)) return;
+    lf_liftOffWhenFast(a, 1);
+}
+
+void lf_liftOffWhenFast(LiveAircraft& a, std::size_t next) {
+    if (next >= a.samples.size()) return;
+    const auto later = a.samples.begin() + static_cast<std::ptrdiff_t>(next);
     // Late on its roll (its records flew on while it sped up at what its engines give), it lifts off
-    // only once it rolls near its class's lift-off speed, or near the speed its records flew off at.
-    const auto flying = std::find_if(a.samples.begin() + 1, a.samples.end(), [](const PositionSample& s) { return s.airborne != 0; });
+    // only once it rolls near its class's lift-off speed, or near the speed its records flew off at:
+    // some receivers flag a roll airborne well below that, and it flies when they do. Never below
+    // what its class can fly at.
+    const double flyingKn = lf_rotor(a) ? 0.0 : kFlyingShareOfLiftOff * lf_liftOffKn(a);
+    const auto flying = std::find_if(later, a.samples.end(), [](const PositionSample& s) { return s.airborne != 0; });
     const double recordsKn = flying != a.samples.end() && std::isfinite(flying->groundSpeed) ? flying->groundSpeed : 1e9;
-    if (std::isfinite(a.paceKn) && a.paceKn < std::min(kLiftOffShare * lf_liftOffKn(a), kRecordsLiftOffShare * recordsKn)) return;
-    const bool laterSlowClimb = std::any_of(a.samples.begin() + 1, a.samples.end(),
-                                            [](const PositionSample& s) { return s.verticalSpeed <= 256.0; });
-    const bool allAirborne = gf_allSamplesAirborne(a);
+    const double liftOffKn = std::max(flyingKn, std::min(kLiftOffShare * lf_liftOffKn(a), kRecordsLiftOffShare * recordsKn));
+    // It rotates as much earlier as it speeds up while its nose comes up, where its records fly off
+    // close ahead (far behind them, late after a pause, it rolls on towards where they did).
+    const bool close = flying != a.samples.end() && gf_distanceNm(here(a), at(*flying)) * 1852.0 <= kRotateBehindM;
+    // (Between samples only there: far behind, it lifts off as it reaches them, as it always did.)
+    if (next == 0 && !close) return;
+    const double rotateKn = liftOffKn - (close ? std::max(a.rollKnPerS, 0.0) * kClimbAfterRotationPasses / 100.0 : 0.0);
+    if (std::isfinite(a.paceKn) && a.paceKn < rotateKn) return;
+    const PositionSample& n = *later;
+    const bool laterSlowClimb = std::any_of(later, a.samples.end(), [](const PositionSample& s) { return s.verticalSpeed <= 256.0; });
+    const bool allAirborne = std::all_of(later, a.samples.end(), [](const PositionSample& s) { return s.airborne != 0; });
     if (laterSlowClimb) {
-        if (!(gf_samplesAboveTakeoffSpeed(a) && allAirborne)) return;
+        // Records that hardly climb fly only when every one flies, at a speed the class can fly at.
+        const bool allFlying =
+            allAirborne && std::all_of(later, a.samples.end(), [&](const PositionSample& s) { return s.groundSpeed >= flyingKn; });
+        if (!allFlying) return;
         a.climbPerPass = a.maxClimbPerPass;
     } else if (allAirborne) {
-        a.climbPerPass = std::max(n.altitude - a.position.altitude, 0.1) / passesToNext(a);
+        a.climbPerPass = std::max(n.altitude - a.position.altitude, 0.1) / std::max(n.duePass - tick(), kMinPasses);
     } else {
         a.climbPerPass = a.maxClimbPerPass;
     }
@@ -545,7 +585,10 @@ void lf_airClimb(LiveAircraft& a, int p) {
             a.climbPerPass = c < 0.0 ? c : std::min(0.2, a.maxClimbPerPass);
         return;
     }
-    if (o.altitude == n.altitude && agl <= 1000.0 && o.verticalSpeed + n.verticalSpeed <= 100.0) {
+    // (Records that hold their altitude on a fixed-wing's approach read stale: it goes on down. Not a
+    // hovering helicopter's, nor made-up samples of a flight that does not land.)
+    if (o.altitude == n.altitude && agl <= 1000.0 && o.verticalSpeed + n.verticalSpeed <= 100.0 && !lf_rotor(a) &&
+        (a.extrapolationCount == 0 || a.madeUpLands)) {
         const double v = lf_approachVerticalSpeed(a);
         n.verticalSpeed = v;
         a.climbPerPass = v / 6000.0;

@@ -76,6 +76,11 @@ inline double slowDownPerPass(const LiveAircraft& a) {
     return a.landingRoll ? 0.057 : 0.05;
 }
 
+// Below this share of its class's lift-off speed an airborne record is an altitude that glitches, not flight.
+inline constexpr double kFlyingShareOfLiftOff = 0.75;
+// From the start of the rotation to the wheels leaving the ground.
+inline constexpr int kClimbAfterRotationPasses = 300;
+
 // Passes until the next sample falls due, at least the minimum.
 inline int passesToNext(const LiveAircraft& a) {
     return a.samples.size() < 2 ? kMinPasses : std::max(a.samples[1].duePass - tick(), kMinPasses);

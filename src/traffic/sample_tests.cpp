@@ -14,16 +14,14 @@ namespace {
 constexpr double kFeetPerNm = 6076.11549;
 constexpr double kPassesPerHour = 360000.0;
 
-// Take-off speed (kn), largest bank (degrees) and largest bank step per pass (degrees) per size class.
+// Largest bank (degrees) and largest bank step per pass (degrees) per size class.
 struct ClassAttitude {
-    double takeoffKn;
     double bankLimitDeg;
     double bankStepDeg;
 };
 const ClassAttitude& lf_attitude(unsigned sizeClass) {
     static const std::unordered_map<unsigned, ClassAttitude> table{
-        {0, {90.0, 40.0, 0.035}},  {1, {110.0, 35.0, 0.0275}}, {2, {140.0, 30.0, 0.02}},
-        {3, {150.0, 20.0, 0.015}}, {4, {220.0, 90.0, 0.1}},     {5, {0.0, 75.0, 0.06}}};
+        {0, {40.0, 0.035}}, {1, {35.0, 0.0275}}, {2, {30.0, 0.02}}, {3, {20.0, 0.015}}, {4, {90.0, 0.1}}, {5, {75.0, 0.06}}};
     return table.at(sizeClass);
 }
 
@@ -38,15 +36,6 @@ bool lf_allAfterOldest(const LiveAircraft& a, Test test) {
 
 bool gf_allSamplesOnGround(const LiveAircraft& a) {
     return lf_allAfterOldest(a, [](const PositionSample& s) { return !s.airborne; });
-}
-
-bool gf_allSamplesAirborne(const LiveAircraft& a) {
-    return lf_allAfterOldest(a, [](const PositionSample& s) { return s.airborne != 0; });
-}
-
-bool gf_samplesAboveTakeoffSpeed(const LiveAircraft& a) {
-    const double limit = lf_attitude(a.sizeClass).takeoffKn;
-    return lf_allAfterOldest(a, [&](const PositionSample& s) { return s.groundSpeed >= limit; });
 }
 
 double gf_bearingChangeAhead(const LiveAircraft& a) {

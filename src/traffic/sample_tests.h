@@ -7,10 +7,6 @@ namespace vrn {
 
 // Every sample from the second on is on the ground (also true with fewer than two).
 bool gf_allSamplesOnGround(const LiveAircraft& aircraft);
-// Every sample from the second on is airborne (also true with fewer than two).
-bool gf_allSamplesAirborne(const LiveAircraft& aircraft);
-// Every sample from the second on flies at least at the size class's take-off speed.
-bool gf_samplesAboveTakeoffSpeed(const LiveAircraft& aircraft);
 // The turn ahead: bearing from the second to the third sample minus the current heading, (-pi, pi];
 // 0 with fewer than three samples.
 double gf_bearingChangeAhead(const LiveAircraft& aircraft);

@@ -80,6 +80,11 @@ void lf_moveInSimulator(LiveAircraft& a, int tick) {
         }
     }
     if (a.state != STATE_IN_SIM) return;
+    // Rolling for take-off towards records that fly, it lifts off once it is as fast as they show, not
+    // only when it reaches the next one (looked at every 80 ms).
+    if (a.onGround && a.underPower && a.phase == PHASE_MOVING && !a.rejoining && (tick & 7) == 0 && !a.samples.empty() &&
+        a.samples.front().airborne)
+        lf_liftOffWhenFast(a, 0);
     if (a.samples.empty() || !a.samples.front().standing) lf_followCurve(a);
     PositionUpdate update;
     update.latitude = a.position.latitude;
