@@ -560,19 +560,32 @@ TEST_F(MovementStepTest, MadeUpFlightTurnsOnlyWhereItsRecordsGaveTracks) {
 }
 
 // A made-up flight keeps the climb or descent its records showed (never below 1,000 ft above the park
-// airport); a helicopter whose records end holds their height, even slowing on an approach.
+// airport); a helicopter whose records end holds their height, even slowing on an approach. Only an
+// approach on final to the park airport (at 83 ft) goes down to land: not one that passes it, nor a
+// light aeroplane slower than it flies.
 TEST_F(MovementStepTest, MadeUpFlightKeepsItsRecordsClimbAndAHelicopterItsHeight) {
-    const struct { const char* name; double altitude, verticalSpeed; bool rotor, approach; double expected; } cases[] = {
-        {"climbing away", 5000.0, 2000.0, false, false, 5000.0 + 2000.0 / 60.0 * 8.0},
-        {"descending to the floor", 1250.0, -3000.0, false, false, 83.0 + 1000.0},
-        {"helicopter slowing to a hover", 1000.0, -250.0, true, true, 1000.0},
+    const struct {
+        const char* name;
+        double altitude, verticalSpeed;
+        unsigned sizeClass;
+        bool approach;
+        double eastNm, trackDeg, kn, expected;
+    } cases[] = {
+        {"climbing away", 5000.0, 2000.0, SIZE_LARGE, false, 30.0, 0.0, 100.0, 5000.0 + 2000.0 / 60.0 * 8.0},
+        {"descending to the floor", 1250.0, -3000.0, SIZE_LARGE, false, 30.0, 0.0, 100.0, 83.0 + 1000.0},
+        {"helicopter slowing to a hover", 1000.0, -250.0, SIZE_ROTORCRAFT, true, 30.0, 0.0, 100.0, 1000.0},
+        {"helicopter hovering near the airport", 1000.0, -250.0, SIZE_ROTORCRAFT, true, 3.0, 270.0, 22.0, 1000.0},
+        {"on final", 1500.0, -700.0, SIZE_LARGE, true, 5.0, 270.0, 140.0, 1500.0 - 10.005 * 8.0},
+        {"passing the airport 5 nm off", 3000.0, -900.0, SIZE_LARGE, true, 5.0, 0.0, 140.0, 3000.0 - 900.0 / 60.0 * 8.0},
+        {"light aeroplane at 22 kn", 1000.0, -250.0, SIZE_LIGHT, true, 3.0, 270.0, 22.0, 1000.0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        LiveAircraft& a = make(false, {at(51.0, 0.0, c.altitude, 100, 1000)});
+        const LatLon p = gf_destinationPoint(kUser, kPi / 2.0, c.eastNm * kFeetPerNm);
+        LiveAircraft& a = make(false, {at(p.lat, p.lon, c.altitude, c.kn, 1000)});
         setParkAirport("EGLL");
-        a.samples.front().verticalSpeed = c.verticalSpeed;
-        a.sizeClass = c.rotor ? SIZE_ROTORCRAFT : SIZE_LARGE;
+        std::tie(a.samples.front().verticalSpeed, a.samples.front().track) = std::tuple{c.verticalSpeed, c.trackDeg};
+        a.sizeClass = c.sizeClass;
         a.onApproach = c.approach ? 1 : 0;
         lf_extendSamples(a, 15);
         ASSERT_EQ(a.samples.size(), 2u);
