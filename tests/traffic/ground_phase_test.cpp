@@ -2,9 +2,10 @@
 // at test time: records that end or pause at each phase and each speed of a roll, from low on final to
 // the turn-off and while taxiing, a rejected take-off, a touch and go, a feed that starts on the take-off
 // roll, turn-offs with records a few metres apart, and the stray records real receivers give on a roll
-// (a speed that reads fast, tracks a few degrees off, altitudes that read above the field). Each is
-// replayed through the engine, with the simulator at 100 and at 30 frames a second, and one table of
-// physical rules is checked over the whole life of its object, until it is removed.
+// (a speed that reads fast, tracks a few degrees off, altitudes that read above the field), departures
+// whose records end climbing out of range, and a helicopter slowing to a hover. Each is replayed through
+// the engine, with the simulator at 100 and at 30 frames a second, and one table of physical rules is
+// checked over the whole life of its object, until it is removed.
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
@@ -167,6 +168,13 @@ std::size_t firstAtOrBelow(const Records& r, std::size_t from, double kn) {
 std::size_t firstAtOrAbove(const Records& r, double kn) {
     return firstIndex(r, 0, [&](const Recorded& x) { return !x.s.airborne && x.s.groundSpeed >= kn; });
 }
+// Its fastest record on the ground (Dulles flags a roll airborne from 84.5 kn on: its ground records stop at 68).
+double fastestOnGround(const Records& r) {
+    double most = 0.0;
+    for (const Recorded& x : r)
+        if (!x.s.airborne) most = std::max(most, x.s.groundSpeed);
+    return most;
+}
 
 // ---- On the ground from the touch-down on: pauses to the turn-off and while taxiing, close records ----
 
@@ -308,6 +316,28 @@ Records generated(double trackDeg, double degPerS, double seconds, double every 
 // Its altitude above Zurich.
 double aboveField(const Recorded& r) { return r.s.altitude - fieldFt(r); }
 
+// A helicopter 3 nm east of Zurich flying 045: from 120 kn at 1,500 ft above the field it slows evenly
+// to 22 kn while it descends at `fpm` to `hoverFt` above the field, one record every `every` seconds, where
+// its records end; or, with a `pause`, it flies on at 22 kn at that height, its records pausing that long
+// and then coming for a minute.
+Records slowingToHover(double hoverFt, double fpm, double every, double pause) {
+    const double descent = (1500.0 - hoverFt) / fpm * 60.0, end = descent + (pause > 0.0 ? pause + 60.0 : 0.0);
+    LatLon p = gf_destinationPoint(kZurich, kPi / 2.0, 3.0 * kFeetPerNm);
+    Records out;
+    for (double t = 0.0; t <= end + 1e-6; t += 1.0) {
+        const double kn = t < descent ? 120.0 - 98.0 * t / descent : 22.0;
+        if (std::fmod(t, every) == 0.0 && (t <= descent || t > descent + pause)) {
+            PositionSample s;
+            std::tie(s.latitude, s.longitude, s.altitude, s.verticalSpeed, s.track, s.groundSpeed, s.trueAirspeed, s.airborne) =
+                std::tuple{p.lat, p.lon, kZurichFt + std::max(1500.0 - fpm * t / 60.0, hoverFt), t < descent ? -fpm : 0.0, 45.0, kn, kn,
+                           std::uint8_t{1}};
+            out.push_back({t, s});
+        }
+        p = gf_destinationPoint(p, kPi / 4.0, kn / 3600.0 * kFeetPerNm);
+    }
+    return out;
+}
+
 const char* const kAirTracks[] = {"lszh-arr-swr5220", "lszh-dep-swr137h", "swr5220-racetracks"};
 
 std::vector<Variant> variantsOf(const std::string& kind) {
@@ -333,18 +363,20 @@ std::vector<Variant> variantsOf(const std::string& kind) {
                         LiftOff::Never);
         }
     } else if (kind == "DepartureEnds" || kind == "DeparturePauses") {
-        for (const char* name : kDepartures) {
+        for (const char* name : kEveryDeparture) {
             LatLon runway;
             double deg = 0.0;
             const Records r = departure(name, runway, deg);
             if (kind == "DepartureEnds") {
                 for (const double kn : {20.0, 35.0, 45.0, 60.0, 80.0, 100.0, 120.0, 140.0}) {
+                    if (kn > fastestOnGround(r)) continue;
                     const std::size_t cut = firstAtOrAbove(r, kn);
                     const double at = r[cut].s.groundSpeed;
                     add(vrn::format("{} ends at {} kn", name, at), slice(r, 0, cut),
                         at < 40.0 ? LiftOff::Never : at < 60.0 ? LiftOff::May : LiftOff::Must, runway, deg);
                 }
                 // One record of the roll reads 25 kn slow: noise, not a rejected take-off.
+                if (fastestOnGround(r) < 100.0) continue;
                 Records noisy = slice(r, 0, firstAtOrAbove(r, 100.0));
                 noisy[firstAtOrAbove(noisy, 80.0)].s.groundSpeed -= 25.0;
                 add(vrn::format("{} ends at 100 kn, one record 25 kn slow", name), noisy, LiftOff::Must, runway, deg);
@@ -385,6 +417,26 @@ std::vector<Variant> variantsOf(const std::string& kind) {
                 add(vrn::format("{} rejected at {} kn, records {:.0f} s apart end at {} kn", name, d[peak].s.groundSpeed, every,
                                 j[first + 1].s.groundSpeed),
                     slice(j, 0, first + 1), LiftOff::Never, runway, deg);
+            }
+        // Each departure's roll given up at 80 kn (Dulles's at its fastest ground record), its records
+        // ending slow, at 45-60 kn: it stops on the runway. Records a second and two seconds apart (Dulles
+        // has only the latter).
+        for (const char* name : kEveryDeparture)
+            for (const double every : {1.0, 2.0}) {
+                if (every < 2.0 && std::string_view(name).starts_with("kiad")) continue;
+                const Records d = departure(name, runway, deg, 70.0);
+                const std::size_t peak = firstAtOrAbove(d, std::min(80.0, fastestOnGround(d)));
+                const Records j = thinned(joined(d, peak, arr, firstAtOrBelow(arr, touchdown(arr), d[peak].s.groundSpeed)), every);
+                const std::size_t top = firstAtOrAbove(j, fastestOnGround(j));
+                for (const double kn : {45.0, 52.0, 60.0}) {
+                    // Its braking record nearest that speed.
+                    std::size_t end = top;
+                    for (std::size_t i = top; i < j.size() && j[i].s.groundSpeed >= 40.0; ++i)
+                        if (std::fabs(j[i].s.groundSpeed - kn) < std::fabs(j[end].s.groundSpeed - kn)) end = i;
+                    add(vrn::format("{} rejected at {} kn, records {:.0f} s apart end at {} kn", name, d[peak].s.groundSpeed, every,
+                                    j[end].s.groundSpeed),
+                        slice(j, 0, end), LiftOff::Never, runway, deg);
+                }
             }
     } else if (kind == "TouchAndGo") {
         // A real landing to its roll at 110 kn, then a real take-off roll from that speed and climb.
@@ -670,6 +722,30 @@ std::vector<Variant> variantsOf(const std::string& kind) {
                 std::tie(v.mayLand, v.objects) = std::tuple{true, 2};
                 out.push_back(std::move(v));
             }
+        }
+    } else if (kind == "ClimbsOutOfRange") {
+        // A departure whose records end as it climbs out of range, 2,000 or 4,000 ft above the field.
+        for (const char* name : {"lszh-dep-swr137h", "kiad-dep-ual2098"}) {
+            LatLon runway;
+            double deg = 0.0;
+            departure(name, runway, deg);
+            const Records all = realTrack(name);
+            const std::size_t up = liftOff(all), from = atOrLast(all, 0, all[up].t - 70.0);
+            for (const double ft : {2000.0, 4000.0}) {
+                const std::size_t cut = firstIndex(all, up, [&](const Recorded& x) { return x.s.airborne && aboveField(x) >= ft; });
+                add(vrn::format("{} records end climbing at {:.0f} ft", name, aboveField(all[cut])), slice(all, from, cut), LiftOff::Must,
+                    runway, deg);
+            }
+        }
+    } else if (kind == "HelicopterHovers") {
+        // A helicopter slowing to a hover, its records ending there or pausing for a minute.
+        for (const auto& [type, ft, fpm, every, pause] : {std::tuple{"EC45", 300.0, 260.0, 1.0, 0.0}, std::tuple{"EC45", 300.0, 260.0, 2.0, 60.0},
+                                                          std::tuple{"H145", 1000.0, 190.0, 2.0, 0.0}, std::tuple{"H145", 1000.0, 190.0, 1.0, 60.0}}) {
+            Variant v{vrn::format("{} slows to a hover at {:.0f} ft descending {:.0f} ft a minute, records {:.0f} s apart {}", type, ft, fpm,
+                                  every, pause > 0.0 ? "pause 60 s" : "end"),
+                      slowingToHover(ft, fpm, every, pause), LiftOff::May};
+            std::tie(v.model, v.sizeClass) = std::tuple{type, SIZE_ROTORCRAFT};
+            out.push_back(std::move(v));
         }
     } else if (kind == "WholeTracks") {
         for (const WholeTrack& t : wholeTracks())
@@ -1434,7 +1510,7 @@ const char* const kKinds[] = {"ArrivalEnds", "ArrivalPauses", "DepartureEnds", "
                               "TouchdownScatter", "CreationDuringRoll", "AirThinned", "AirPauses", "AirStampsAmiss",
                               "AirLateCopy", "WholeTracks", "EndsAtEveryPhase", "ApproachPauses",
                               "DepartsAfterStand", "EmptyTrack", "SteadyTurns", "PauseToTurnOff", "TaxiPauses",
-                              "CloseTurnOff", "GoAroundPauses"};
+                              "CloseTurnOff", "GoAroundPauses", "ClimbsOutOfRange", "HelicopterHovers"};
 std::vector<Kind> kindsAt(int fps) {
     std::vector<Kind> out;
     for (const char* k : kKinds) out.push_back({k, fps});
