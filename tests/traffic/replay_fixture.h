@@ -26,6 +26,18 @@ inline Aircraft a320(const Flight& f, std::uint32_t id) {
     ac.liveryTitle = "Title A";
     return ac;
 }
+// An aircraft of a size class with that class's rates: an A320, or a helicopter (an EC45, 11 m rotor).
+inline Aircraft ofClass(const Flight& f, std::uint32_t id, SizeClass c) {
+    if (c != SIZE_ROTORCRAFT) return a320(f, id);
+    Aircraft ac(f, SIZE_ROTORCRAFT, 0.003);
+    ac.sizeClass = SIZE_ROTORCRAFT;
+    ac.aircraftId = id;
+    ac.groundTurnRate = 0.2 * kDeg2Rad;
+    ac.maxClimbPerPass = 0.75;
+    ac.pushBackSpeed = 5.0;
+    ac.liveryTitle = "Title A";   // the simulator's one model
+    return ac;
+}
 
 // ---- Real recorded sequences (excerpts of the shared ADS-B recordings at Zurich) ----
 
@@ -92,6 +104,8 @@ protected:
     std::uint32_t id = 0x4891b6;
     std::string callsign = "ENT57BW";
     int fps = 100;   // the simulator's frames a second; the traffic pass runs a hundred times a second
+    std::string model = "A320";   // the replayed aircraft's type and its size class
+    SizeClass sizeClass = SIZE_LARGE;
 
     void SetUp() override {
         ground = kZurichFt;
@@ -141,6 +155,7 @@ protected:
         if (!records.empty()) atAirportOf(records.front());
         Flight f = flight(callsign);
         f.airline = callsign.substr(0, 3);
+        f.model = model;
         std::size_t next = 0;
         const int end = static_cast<int>(records.back().t * 100.0) + kPlayDelay + extraPasses;
         int framesRun = 0;
@@ -154,7 +169,7 @@ protected:
                 u.sample.duePass = g_tickCounter + kPlayDelay;
                 // The first record, or the first after the aircraft was removed, makes a new one.
                 if (next == 0 || !gf_liveById(id)) {
-                    g_liveAircraft.emplace_back(a320(f, id), u.sample, u.timeStamp);
+                    g_liveAircraft.emplace_back(ofClass(f, id, sizeClass), u.sample, u.timeStamp);
                     continue;
                 }
                 std::lock_guard lock(g_trafficMutex);
