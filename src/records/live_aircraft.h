@@ -44,6 +44,7 @@ struct RunRecord {
     double longitude = 0.0;
     std::uint8_t airborne = 0;
     std::uint8_t trackKnown = 1;   // 0: the record gave no track (nor heading), and none could be had from positions
+    double altitude = 0.0;         // feet; 0 on the ground
 };
 inline constexpr std::size_t kRunRecordsKept = 24;
 

@@ -227,6 +227,8 @@ bool lf_turnsOnTheSpot(LiveAircraft& a, double way) {
 constexpr double kNmPerDegreeLat = kMetresPerDegreeLat / 1852.0;
 constexpr double kSlowerThanReported = 0.85;
 constexpr double kFasterThanReported = 1.2;
+constexpr double kMostOverRecordsShare = 1.1;
+constexpr double kMostOverRecordsKn = 4.5;   // (a second's distance reads a pace that speeds up a little high)
 // On the ground, a record that leaps from a stale position is caught up with at up to this much
 // above the reported taxi speed.
 constexpr double kGroundCatchUpKn = 20.0;
@@ -235,6 +237,7 @@ constexpr double kTaxiMostKn = 30.0;
 constexpr double kFastestGroundKn = 250.0;
 constexpr int kNewPasses = 1500;
 constexpr double kAirReportedFloorKn = 60.0;
+constexpr double kRotorReportedFloorKn = 5.0;
 // A ground aircraft whose way lies further off its nose than it may slip crawls round the corner.
 constexpr double kMostSlipRad = 25.0 * kDeg2Rad;
 constexpr double kMostAirSlipRad = 15.0 * kDeg2Rad;
@@ -317,6 +320,9 @@ double lf_paceStep(LiveAircraft& a, double remainingNm, double mostKn = kFastest
         if (reported > 1.0) {
             double upper = std::max(kFasterThanReported * reported, std::min(needed, reported + catchUpKn));
             if (!a.underPower && (reported <= kTaxiMostKn || a.turnedBack)) upper = std::min(upper, std::max(kTaxiMostKn, reported));
+            // Rolling for take-off, never much faster than its roll's fastest record.
+            if (a.underPower)
+                upper = std::min(upper, kMostOverRecordsShare * std::max({a.rollFastestKn.front(), a.wayFromKn, a.wayToKn}) + kMostOverRecordsKn);
             target = std::clamp(needed, std::min(kSlowerThanReported * reported, upper), upper);
         }
         target = std::min(target, mostKn);
@@ -332,7 +338,8 @@ double lf_paceStep(LiveAircraft& a, double remainingNm, double mostKn = kFastest
         if (!a.underPower && a.extrapolationCount == 0 && a.wayToKn + kNoiseKn < target)
             target = std::min(target, std::sqrt(a.wayToKn * a.wayToKn + brakeKn2));
         else if (const double corner = lf_cornerKnAhead(a); corner < target) target = std::min(target, std::sqrt(corner * corner + brakeKn2));
-    } else if (reported >= kAirReportedFloorKn) {
+    } else if (reported >= (a.sizeClass == SIZE_ROTORCRAFT ? kRotorReportedFloorKn : kAirReportedFloorKn)) {
+        // (A helicopter's slow speeds are real: it slows to a hover with them, never flying on at its pace.)
         target = std::clamp(needed, kSlowerThanReported * reported, kFasterThanReported * reported);
     } else {
         target = std::min(needed, 2.0 * std::max(reported, 150.0));

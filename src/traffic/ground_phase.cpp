@@ -18,6 +18,7 @@
 // its class's lift-off speed is an altitude that glitches, not flight.
 // Run thread, inside the traffic pass and the movement step.
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <vector>
 
@@ -249,11 +250,30 @@ void lf_takeRoll(LiveAircraft& a, std::size_t start) {
     a.rejectedTakeoff = 0;
 }
 
+// The roll's newest three ground records each slower than the one before, by more than reported speeds
+// scatter in all: its brakes, whatever its top (which its third fastest record gives, below a peak it
+// reached once). No recorded take-off roll slows so even once.
+bool lf_slowsSteadily(const LiveAircraft& a) {
+    constexpr double kSlowerEachKn = 1.0;
+    std::array<double, kGiveUpRecords> kn{};
+    std::size_t k = 0;
+    for (auto r = a.runRecords.rbegin(); r != a.runRecords.rend() && k < kn.size() && r->time >= a.rollSince; ++r)
+        if (!r->airborne) kn[k++] = r->knots;   // newest first
+    if (k < kn.size() || !(kn.back() - kn.front() >= kRollSpeedScatterKn)) return false;
+    for (std::size_t i = 1; i < k; ++i)
+        if (!(kn[i - 1] < kn[i] - kSlowerEachKn)) return false;
+    return true;
+}
+
 // Under power on the ground: the newest ground record joins the roll, or, with the two before it,
 // shows that the records that gave the power are not borne out.
 void lf_followRoll(LiveAircraft& a) {
     const RunRecord& newest = a.runRecords.back();
     if (newest.airborne) return;
+    if (lf_slowsSteadily(a)) {
+        lf_giveUpTakeoff(a, "it slows down");
+        return;
+    }
     const char* why = nullptr;
     std::size_t saying = 0;
     for (auto r = a.runRecords.rbegin(); r != a.runRecords.rend() && saying < kGiveUpRecords && r->time >= a.rollSince; ++r) {
@@ -296,7 +316,7 @@ bool lf_recordsRollForTakeoff(const std::deque<RunRecord>& records) {
 
 void lf_noteRecord(LiveAircraft& a, double time, const PositionSample& s) {
     const RunRecord r{time, s.groundSpeed, s.track, s.latitude, s.longitude, s.airborne,
-                      static_cast<std::uint8_t>(gf_trackGiven(s))};
+                      static_cast<std::uint8_t>(gf_trackGiven(s)), s.altitude};
     if (!a.runRecords.empty() && !lf_flying(a, r) && !lf_flying(a, a.runRecords.back()) && a.sawAirborne) a.landed = 1;   // touched down
     a.runRecords.push_back(r);
     while (a.runRecords.size() > kRunRecordsKept) a.runRecords.pop_front();

@@ -87,6 +87,7 @@ constexpr double kMadeUpApproachSlowingKn = 10.0;
 constexpr double kMadeUpMostClimbFpm = 3000.0;
 constexpr double kMadeUpMostDescentFpm = 3000.0;
 constexpr double kMadeUpVerticalSeconds = 60.0;
+constexpr double kMadeUpTakeOffClimbFpm = 1500.0;
 
 // Largest pitch change per pass in the air, by size class (degrees per pass, kept in radians).
 double lf_maxPitchStep(unsigned sizeClass) {
@@ -181,6 +182,20 @@ double lf_madeUpTurnRad(const LiveAircraft& a, double seconds) {
     return rate * std::min(seconds, kTurningSeconds - turned) * kDeg2Rad;
 }
 
+// The climb or descent (ft a minute) its last airborne records showed over up to 20 s, else the one
+// the oldest sample reports.
+double lf_recordsClimbFpm(const LiveAircraft& a, const PositionSample& oldest) {
+    constexpr double kOverSeconds = 20.0, kLeastSeconds = 5.0;
+    const auto& r = a.runRecords;
+    if (!r.empty() && r.back().airborne) {
+        const RunRecord* from = nullptr;
+        for (auto x = r.rbegin() + 1; x != r.rend() && x->airborne && r.back().time - x->time <= kOverSeconds; ++x) from = &*x;
+        if (from && r.back().time - from->time >= kLeastSeconds)
+            return (r.back().altitude - from->altitude) / (r.back().time - from->time) * 60.0;
+    }
+    return std::isfinite(oldest.verticalSpeed) ? oldest.verticalSpeed : 0.0;
+}
+
 // On its approach (descending near the park airport), a record on final: a fixed-wing aircraft at an
 // approach's speed with the airport ahead of it near its line of flight, or over its runways. A
 // helicopter slowing to a hover, or a slow or passing aircraft that descends, is on none: its made-up
@@ -188,7 +203,8 @@ double lf_madeUpTurnRad(const LiveAircraft& a, double seconds) {
 bool lf_onFinal(const LiveAircraft& a, const PositionSample& s) {
     constexpr double kMostOffLineNm = 1.5;   // the airport's reference point from the runway's line
     constexpr double kAnyWayWithinNm = 2.5;  // over a long runway the reference point may lie behind
-    if (lf_rotor(a) || !s.airborne || !(s.groundSpeed >= kFlyingShareOfLiftOff * lf_liftOffKn(a))) return false;
+    constexpr double kLeastShareOfLiftOff = 0.5;   // a final's ground speed into a strong wind
+    if (lf_rotor(a) || !s.airborne || !(s.groundSpeed >= kLeastShareOfLiftOff * lf_liftOffKn(a))) return false;
     const Airport park = gf_parkAirportCopy();
     if (park.code.empty()) return false;
     const double d = gf_distanceNm(at(s), park.position());
@@ -258,17 +274,20 @@ void lf_extendSamples(LiveAircraft& a, int count) {
         s.altitude = std::max(0.0, s.altitude - 10.005 * seconds);
         s.airborne = s.altitude > 0.0 ? 1 : 0;
     } else if (a.phase == PHASE_AFTER_TAKEOFF) {
-        // From where it flies when its last record was still on the runway (altitude 0 there).
+        // From where it flies when its last record was still on the runway (altitude 0 there). It climbs
+        // as its records climbed for their first minute (within what an airliner climbs), else at 1,500 ft a minute.
         if (!oldest.airborne) s.altitude = a.position.altitude;
-        s.verticalSpeed = 1500.0;
-        s.altitude += 25.0 * seconds;
+        const double since = (tick() - a.madeUpFromPass) / 100.0;
+        const double recordsFpm = oldest.airborne ? std::min(lf_recordsClimbFpm(a, oldest), kMadeUpMostClimbFpm) : 0.0;
+        s.verticalSpeed = since < kMadeUpVerticalSeconds ? std::max(recordsFpm, kMadeUpTakeOffClimbFpm) : kMadeUpTakeOffClimbFpm;
+        s.altitude += s.verticalSpeed / 60.0 * seconds;
         s.airborne = 1;
     } else if (!ground && !lf_rotor(a) && s.airborne) {
         // A made-up flight keeps the climb or descent its records showed for its first minute, as it
         // keeps their turn (within what an airliner climbs or descends), never below 1,000 ft above
         // the park airport.
         const double since = (tick() - a.madeUpFromPass) / 100.0;
-        const double vs = std::isfinite(oldest.verticalSpeed) ? std::clamp(oldest.verticalSpeed, -kMadeUpMostDescentFpm, kMadeUpMostClimbFpm) : 0.0;
+        const double vs = std::clamp(lf_recordsClimbFpm(a, oldest), -kMadeUpMostDescentFpm, kMadeUpMostClimbFpm);
         double field = 0.0;
         const double floorFt = parkElevation(field) ? field + 1000.0 : 1000.0;
         if (since < kMadeUpVerticalSeconds && std::fabs(vs) >= 200.0) {
@@ -585,10 +604,10 @@ void lf_airClimb(LiveAircraft& a, int p) {
             a.climbPerPass = c < 0.0 ? c : std::min(0.2, a.maxClimbPerPass);
         return;
     }
-    // (Records that hold their altitude on a fixed-wing's approach read stale: it goes on down. Not a
-    // hovering helicopter's, nor made-up samples of a flight that does not land.)
-    if (o.altitude == n.altitude && agl <= 1000.0 && o.verticalSpeed + n.verticalSpeed <= 100.0 && !lf_rotor(a) &&
-        (a.extrapolationCount == 0 || a.madeUpLands)) {
+    // (Records that hold their altitude on final read stale: it goes on down. Not a hovering
+    // helicopter's or a slow aircraft's, nor made-up samples of a flight that does not land.)
+    if (o.altitude == n.altitude && agl <= 1000.0 && o.verticalSpeed + n.verticalSpeed <= 100.0 &&
+        (a.extrapolationCount == 0 ? lf_onFinal(a, n) : a.madeUpLands != 0)) {
         const double v = lf_approachVerticalSpeed(a);
         n.verticalSpeed = v;
         a.climbPerPass = v / 6000.0;
