@@ -456,10 +456,15 @@ bool lf_acceptUpdate(const TrafficUpdate& update, LiveAircraft& a) {
         stamp = a.lastSampleTime + (lf_tick() - a.lastRecordPass) / 100.0;
     if (!a.samples.empty() && lf_tooSoonOrJump(a, sample, stamp)) {
         // A record a second after the last is not played, but the ground phase hears of it: a roll's
-        // records a second apart that slow and end would otherwise show it one slow record only.
+        // records a second apart that slow and end would otherwise show it one slow record only. So are
+        // the flying records thinned out along a straight way: their climb is what a made-up climb-out
+        // goes on with.
         if (stamp > a.lastSampleTime && stamp - a.lastSampleTime <= 1.0 && a.onGround && !sample.airborne && lf_finiteRecord(sample)) {
             lf_noteRecord(a, stamp, sample);
             lf_judgeGroundPhase(a);
+        } else if (stamp > a.lastSampleTime && sample.airborne && lf_finiteRecord(sample) &&
+                   (a.runRecords.empty() || stamp > a.runRecords.back().time)) {
+            lf_noteRecord(a, stamp, sample);
         }
         // Counted while made-up motion lasts: records that move on under a stamp that does not.
         const bool moved = !a.runRecords.empty() && (sample.latitude != a.runRecords.back().latitude ||

@@ -112,7 +112,9 @@ void lf_flare(LiveAircraft& a) {
     a.climbPerPass = s.climb;
     a.verticalSpeedFpm = s.verticalSpeed;
     a.position.verticalSpeed = s.verticalSpeed / 60.0;
-    if (!a.samples.empty()) a.samples.back().verticalSpeed = s.verticalSpeed;
+    // (On the sample it flares towards: the newest queued one is a record half a minute ahead, whose
+    // climb a touch and go's made-up climb-out goes on from.)
+    if (!a.samples.empty()) a.samples.front().verticalSpeed = s.verticalSpeed;
     ++a.curveKind;
 }
 

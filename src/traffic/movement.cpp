@@ -472,6 +472,10 @@ void lf_tookOff(LiveAircraft& a) {
     gf_logLine(vrn::format("{:8} took-off{} {}", a.callsign, fromPark ? " to " + a.destination : std::string(),
                            gf_nowHhMmSs()));
     clearCurve(a);
+    // A touch and go's flare is over: its stages would hold the climb-out at the flare's last rate.
+    a.curveKind = 0;
+    a.touchedDown = 0;
+    a.flareReferenceHeight = std::numeric_limits<double>::quiet_NaN();
     // Lifting off on made-up samples, it climbs away for as long as a made-up flight goes on.
     if (a.extrapolationCount > 0) a.extrapolationCount = std::max(a.extrapolationCount, 8);
     // On the ground the heading step holds the turn rate; in the air it is a signed step per pass,
