@@ -40,6 +40,7 @@ constexpr double kCatchUpWithinRad = 30.0 * kDeg2Rad;
 constexpr double kGroundHandBackStepKn = 4.0;   // each second, about 0.2 g
 constexpr double kPassedBehindM = 30.0;
 constexpr double kLeadSeconds = 10.0;
+constexpr double kHeightLeadPasses = 1000.0;   // it makes up a difference in height over 10 s at most
 constexpr double kWayAheadSeconds = 2.0;
 constexpr double kClosingSeconds = 8.0;
 constexpr int kCutAcrossPasses = 1000;          // ten seconds behind its records
@@ -130,6 +131,19 @@ PathFix lf_nearest(const std::vector<PathPoint>& path) {
         }
     }
     return fix;
+}
+
+// The altitude the path has at the pass due now (before its records, the first one's).
+double lf_altitudeDueNow(const std::vector<PathPoint>& path) {
+    const int now = tick();
+    for (std::size_t i = 0; i + 1 < path.size(); ++i) {
+        const PathPoint& p = path[i];
+        const PathPoint& q = path[i + 1];
+        if (q.due < now) continue;
+        const double u = q.due > p.due ? std::clamp(static_cast<double>(now - p.due) / (q.due - p.due), 0.0, 1.0) : 1.0;
+        return p.alt + u * (q.alt - p.alt);
+    }
+    return path.back().alt;
 }
 
 // A point `along` metres along the path (beyond its end: on along the last record's way), with the
@@ -382,10 +396,14 @@ void lf_rejoinStep(LiveAircraft& a) {
     const double metresPerPass = a.speed * kMpsPerKn / 100.0;
     a.latitudeStep = metresPerPass * std::cos(heading) / kMetresPerDegreeLat;
     a.longitudeStep = metresPerPass * std::sin(heading) / f.eastPerDeg;
-    // Height towards the aim point's, within the class's climb and a steady descent.
+    // Height towards the aim point's, within the class's climb and a steady descent; and where its
+    // records climb on meanwhile, with them (far off their path it would hold the height of the path
+    // nearest to it; going down it keeps to the path's, which keeps it clear of the ground).
     const double passesToAim = std::max(distance / metresPerPass, 100.0);
     const double climbLimit = std::max(a.maxClimbPerPass, 0.2);
-    a.climbPerPass = std::clamp((aim.alt - a.position.altitude) / passesToAim, -0.6, climbLimit);
+    const double climb = std::max((aim.alt - a.position.altitude) / passesToAim,
+                                  (lf_altitudeDueNow(path) - a.position.altitude) / kHeightLeadPasses);
+    a.climbPerPass = std::clamp(climb, -0.6, climbLimit);
     a.verticalSpeedFpm = a.climbPerPass * 6000.0;
     a.position.verticalSpeed = a.verticalSpeedFpm / 60.0;
     // Banked as the turn needs; the nose level with the climb.

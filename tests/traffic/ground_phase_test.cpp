@@ -1217,11 +1217,31 @@ protected:
                                                          : std::min(r[k].s.altitude, reach[last] + climbFpm * (r[k].t - r[last].t) / 60.0);
             last = k;
         }
+        // Back on its records' path after steering back from made-up flight it may fly it late (it catches
+        // up at a little above their speed): from then on its height is judged against theirs where it is
+        // on their path, the seconds it runs late (beyond 10) allowed.
+        std::vector<char> steered(trace.size(), 0);
+        for (std::size_t i = 0; i < trace.size(); ++i)
+            steered[i] = trace[i].rejoining || (i > 0 && trace[i - 1].object == trace[i].object && steered[i - 1]);
+        const auto lateAt = [&](const Seen& x) {
+            const double late = steered[static_cast<std::size_t>(&x - trace.data())] ? behind(x, r) : 0.0;
+            return late > 10.0 ? late : 0.0;
+        };
+        const auto reachAt = [&](double t) {   // the records' height (as far as it can follow) at a time
+            std::size_t before = r.size();
+            for (std::size_t k = 0; k < r.size(); ++k) {
+                if (copy[k] || !r[k].s.airborne) continue;
+                if (r[k].t >= t) return before == r.size() ? reach[k] : reach[before] + (reach[k] - reach[before]) * (t - r[before].t) / std::max(r[k].t - r[before].t, 0.01);
+                before = k;
+            }
+            return before == r.size() ? 0.0 : reach[before];
+        };
         for (std::size_t k = 0; k < r.size(); ++k) {
             if (!r[k].s.airborne || copy[k]) continue;
             const Seen* at = seenAt(due(r[k]) + allowed(r[k].t));
             if (!at) continue;
-            judge(*at, reach[k], r[k].t);
+            const double lateHere = lateAt(*at);
+            judge(*at, lateHere > 0.0 ? reachAt(r[k].t - lateHere) : reach[k], r[k].t);
             const double gap = k + 1 < r.size() ? r[k + 1].t - r[k].t : 1e9;
             // (Records that come back on the ground show it landed meanwhile.)
             if (gap <= 10.0 || v.mustLand || v.mayLand || (k + 1 < r.size() && !r[k + 1].s.airborne)) continue;
@@ -1235,6 +1255,11 @@ protected:
             for (const Seen* s = at + 1; s < trace.data() + trace.size() && s->object == at->object && s->pass == (s - 1)->pass + 1; ++s) {
                 const double sec = (s->pass - at->pass) / 100.0;
                 if (sec > 60.0 || sec >= gap) break;
+                // (Late on its records' path it reaches their last one that much later.)
+                if (const double late = lateAt(*s); late > sec) {
+                    judge(*s, reachAt(r[k].t + sec - late), r[k].t);
+                    continue;
+                }
                 const double carried = reach[k] + fpm * sec / 60.0;
                 // Within a pause, the real aircraft may have levelled off: no higher than the line to the record after it.
                 const double between = k + 1 < r.size() ? reach[k] + (r[k + 1].s.altitude - reach[k]) * sec / gap : 1e9;
