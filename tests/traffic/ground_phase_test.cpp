@@ -38,6 +38,7 @@ constexpr double kRejoinSeconds = 150.0;   // to drive back onto that path after
 constexpr double kLateOnPathSeconds = 180.0;
 const double kMostBankTan = std::tan(35.0 * kDeg2Rad);   // in the air: sideways g of a 35-degree bank
 constexpr double kCrawlKn = 6.5;          // turning round, or setting off from a stand still
+constexpr double kLeastLiftOffKn = 100.0;   // an A320 lifts off no slower
 
 // The turn rate (degrees a second) that gives `g` sideways at a speed.
 double turnDegPerSAt(double kn, double g) { return kn > 0.0 ? g * kG / (kn / kKnPerMps) * kRad2Deg : 1e9; }
@@ -1164,10 +1165,13 @@ protected:
             break;
         }
         const auto allowed = [&](double t) { return t >= rollFrom - 30.0 ? static_cast<int>(carried * 100.0) : 0; };
+        // (Some receivers flag a roll airborne from 80 kn on, where no airliner flies: from the first airborne
+        // record at a speed it lifts off at, which the phases' rule holds it to.)
         if (v.liftOff != LiftOff::Never)
             for (std::size_t i = 1; i < r.size(); ++i) {
                 if (!r[i].s.airborne || r[i - 1].s.airborne) continue;
                 if (r[i].t - r[i - 1].t > 5.0) break;   // a pause over the lift-off: made-up motion flew it off
+                while (i + 1 < r.size() && r[i].s.groundSpeed < kLeastLiftOffKn && r[i + 1].s.airborne && r[i + 1].t - r[i].t <= 5.0) ++i;
                 const auto at = std::lower_bound(trace.begin(), trace.end(), due(r[i]), [](const Seen& x, int p) { return x.pass < p; });
                 const auto up = std::find_if(at, trace.end(), inAir);
                 const double late = up == trace.end() ? 1e9 : (up->pass - due(r[i]) - allowed(r[i].t)) / 100.0;
@@ -1317,7 +1321,7 @@ void checkPhases(const Trace& trace, const Variant& v, double field) {
             ++liftOffs;
             const std::size_t b = i >= lifeStart + 100 ? i - 100 : lifeStart;
             const double kn = gf_distanceNm(trace[b].p, s.p) * 360000.0 / std::max(s.pass - trace[b].pass, 1);
-            if (kn < 100.0) ++slowLiftOffs;
+            if (kn < kLeastLiftOffKn) ++slowLiftOffs;
         }
         touchdowns += !air && wasAir;
         // Back on its records after steering, in the air while records play: how far behind them.
