@@ -8,6 +8,11 @@
 // beyond 35 degrees, standing on the ground under records that fly, sinking below its records, and,
 // where its records end, a made-up flight that drops a hovering helicopter or levels off a climb.
 //
+// Some excerpts are made at test time from the shared recordings (never typed in): a rejected
+// take-off (a real roll continued by a real landing's braking), a feed that sends every record a
+// second time 45 s late, a whole feed whose time stamps go back ten minutes, and helicopters whose
+// records are computed from a steady deceleration to a hover.
+//
 // The program's engine counts 10 ms passes on the real clock, so each excerpt plays in real time.
 // To stay within a few minutes all excerpts run at once, each with its own program, stage and ports;
 // each excerpt is a part of its recording chosen for what it shows (taxi, stand, take-off, landing,
@@ -44,6 +49,16 @@ namespace fs = std::filesystem;
 
 constexpr double kPlayDelaySeconds = 30.0;   // every sample is played 30 s after it arrived
 
+// How an excerpt's feed is made from its recording (kPlain: the recording's window as it is).
+enum class Feed {
+    kPlain,
+    kRejectedTakeOff,       // the window's roll, then a real landing's braking turned onto its runway
+    kRejectedTakeOff2s,     // the same with a record every 2 s
+    kLateSender,            // the window, and every record again 45 s later with its old time stamp
+    kRewind,                // several aircraft; from the middle of the window on, every stamp 600 s back
+    kHelicopters,           // two EC45s slowing to a hover, one of them with a 60 s pause of its records
+};
+
 // What a made-up flight after its records end is held to (kNone: nothing beyond the rules of any
 // flight). kHover: a helicopter keeps its records' height; kClimb: a departure keeps climbing.
 enum class MadeUp { kNone, kHover, kClimb };
@@ -60,6 +75,7 @@ struct Excerpt {
     // Its records pause at touch-down: the made-up roll-out cannot know where the real aircraft turned
     // off, so its ground positions are held to the rules of the trace, not to the real path's distance.
     bool pausesAtTouchdown = false;
+    Feed feed = Feed::kPlain;
     MadeUp madeUp = MadeUp::kNone;
 };
 
@@ -90,11 +106,22 @@ const Excerpt kExcerpts[] = {
      -77.08, 14, true, true, 0, true},
     // The records end 21 s after lift-off, climbing some 2,800 ft/min at 2,725 ft.
     {"roll, lift-off, records end climbing", "lszh-dep-swr137h", 400, 468, "LSZH", 47.4647, 8.5492, 1416, true, true, 1,
-     false, MadeUp::kClimb},
+     false, Feed::kPlain, MadeUp::kClimb},
     // The records end where it leaves the automatic range of the user on the ground (8 nm), at 5,150 ft
     // climbing some 2,600 ft/min.
     {"take-off 30, records end leaving the range climbing", "kiad-dep-ual2098", 282, 435, "KIAD", 38.965, -77.42, 313,
-     true, true, 1, false, MadeUp::kClimb},
+     true, true, 1, false, Feed::kPlain, MadeUp::kClimb},
+    {"rejected take-off at 81 kn, 1 s records", "lszh-dep-ent57bw", 790, 832, "LSZH", 47.4647, 8.5492, 1416, true, true, 0,
+     false, Feed::kRejectedTakeOff},
+    {"rejected take-off at 81 kn, 2 s records", "lszh-dep-ent57bw", 790, 832, "LSZH", 47.4647, 8.5492, 1416, true, true, 0,
+     false, Feed::kRejectedTakeOff2s},
+    {"late second sender, turn at altitude", "swr5220-racetracks", 160, 280, "LSZH", 48.55, 8.62, 5000, false, false, -1,
+     false, Feed::kLateSender},
+    // The user flies 14 nm north of Zurich, below and within the automatic range (17 nm) of all four.
+    {"whole feed 600 s back, four aircraft", "lszh-arr-swr5220", 480, 600, "LSZH", 47.70, 8.60, 2000, false, false, -1,
+     false, Feed::kRewind},
+    {"helicopters slowing to a hover", "generated", 0, 150, "LSZH", 47.4647, 8.5492, 1416, true, false, -1, false,
+     Feed::kHelicopters, MadeUp::kHover},
 };
 
 // The rules every second of the trace is held to, for the excerpt's aircraft (every object but the
@@ -527,7 +554,8 @@ double lf_median(std::vector<double> v) {
 // How far behind the real aircraft each moving snapshot of the trace runs, on the ground and in the
 // air: simulator time minus the time at which the real aircraft was nearest to it. (Where an aircraft
 // stands, the real one stood there at many times: standing snapshots say nothing.)
-void lf_measureBehind(const fs::path& trace, const fs::path& truth, double until, Outcome& out) {
+void lf_measureBehind(const fs::path& trace, const fs::path& truth, double until, const std::string& callsign,
+                      Outcome& out) {
     struct P { double t, x, y; };
     std::vector<P> path;
     double lat0 = 0.0, k = 0.0;
@@ -541,12 +569,16 @@ void lf_measureBehind(const fs::path& trace, const fs::path& truth, double until
     if (path.size() < 2) return;
     const double t0 = path.front().t;
     std::map<long, P> previous;
+    std::set<long> others;   // objects of other aircraft than `callsign`
     for (const std::string& line : readLinesOf(trace)) {
         const nlohmann::json j = nlohmann::json::parse(line, nullptr, false);
+        if (j.is_object() && j.value("event", "") == "created" && !callsign.empty() &&
+            !j.value("text", "").starts_with(callsign + " "))
+            others.insert(j.value("id", 0L));
         if (!j.is_object() || !j.contains("objects") || j["t"].get<double>() > until) continue;
         const double t = j["t"];
         for (const nlohmann::json& o : j["objects"]) {
-            if (o.value("user", false)) continue;
+            if (o.value("user", false) || others.count(o.value("id", 0L))) continue;
             const P p{t, o["lon"].get<double>() * 111132.95 * k, (o["lat"].get<double>() - lat0) * 111132.95};
             const auto before = previous.find(o["id"]);
             const bool moving = before != previous.end() && t > before->second.t &&
@@ -603,14 +635,184 @@ double lf_firstRecordOffset(const Excerpt& e) {
     return e.from;
 }
 
+// A feed made at test time: each record with the second of the feed at which it is sent (its time
+// stamp, field 14, may tell another time), in the recording format the stand-in replays.
+struct Derived {
+    std::vector<std::pair<double, std::vector<std::string>>> sent;
+    std::vector<std::vector<std::string>> path;   // the real path the scorer follows; empty: the recording's
+    std::string callsign;                          // the scorer follows this aircraft only (empty: every one)
+};
+
+using Records = std::vector<std::pair<double, std::vector<std::string>>>;   // (second, fields)
+
+// The records of a recording whose seconds (from its first record) lie within [from, to].
+Records lf_recordsOf(const std::string& recording, double from, double to) {
+    Records out;
+    double first = -1.0;
+    for (const std::string& line : readLinesOf(realDataPath(vrn::format("tracks/{}.rttfc", recording)))) {
+        std::vector<std::string> f = gf_splitAtComma(line);
+        if (f.size() < 15 || f[0] != "RTTFC") continue;
+        const double stamp = std::stod(f[14]);
+        if (first < 0.0) first = stamp;
+        if (stamp - first >= from && stamp - first <= to) out.emplace_back(stamp - first, std::move(f));
+    }
+    return out;
+}
+
+std::string lf_joined(const std::vector<std::string>& f) {
+    std::string s;
+    for (const std::string& x : f) s += (s.empty() ? "" : ",") + x;
+    return s;
+}
+
+double lf_field(const std::vector<std::string>& f, std::size_t i) { return std::stod(f[i]); }
+LatLon lf_position(const std::vector<std::string>& f) { return {lf_field(f, 2), lf_field(f, 3)}; }
+void lf_setPosition(std::vector<std::string>& f, const LatLon& p) {
+    f[2] = vrn::format("{:.6f}", p.lat);
+    f[3] = vrn::format("{:.6f}", p.lon);
+}
+
+// The course over the records' last 12 s (a track field is a coarse single reading).
+double lf_courseInto(const Records& records, std::size_t last) {
+    std::size_t from = last;
+    while (from > 0 && records[from - 1].first >= records[last].first - 12.0) --from;
+    return gf_initialBearing(lf_position(records[from].second), lf_position(records[last].second));
+}
+
+// ENT57BW's real roll on runway 28 up to its record at 81 kn (the window's end), then SWR5220's real
+// braking on runway 14 from its first ground record no faster than that down to 50 kn, its positions
+// moved and turned to go on along ENT57BW's roll: the records of a take-off abandoned at 81 kn, sent
+// one a second, or (`step` 2) one every 2 s.
+Derived lf_rejectedTakeOff(const Excerpt& e, double step) {
+    const Records roll = lf_recordsOf(e.recording, e.from, e.to);
+    const Records landing = lf_recordsOf("lszh-arr-swr5220", 1000.0, 1100.0);
+    const std::vector<std::string>& last = roll.back().second;
+    std::size_t k = 0;
+    while (k < landing.size() && (landing[k].second[6] != "1" || lf_field(landing[k].second, 8) > lf_field(last, 8))) ++k;
+    const std::pair<double, std::vector<std::string>>& anchor = landing.at(k);
+    const double turn = lf_courseInto(roll, roll.size() - 1) - lf_courseInto(landing, k);
+
+    Records records = roll;
+    for (std::size_t i = k + 1; i < landing.size() && lf_field(landing[i].second, 8) >= 50.0; ++i) {
+        const std::vector<std::string>& b = landing[i].second;
+        const LatLon from = lf_position(anchor.second), to = lf_position(b);
+        const double after = landing[i].first - anchor.first;
+        std::vector<std::string> f = last;
+        lf_setPosition(f, gf_destinationPoint(lf_position(last), gf_initialBearing(from, to) + turn,
+                                              gf_distanceNm(from, to) * 6076.12));
+        f[7] = vrn::format("{:.1f}", std::fmod(lf_field(b, 7) + turn * kRad2Deg + 720.0, 360.0));
+        f[8] = b[8];
+        f[14] = vrn::format("{:.3f}", lf_field(last, 14) + after);
+        records.emplace_back(roll.back().first + after, std::move(f));
+    }
+    Derived d;
+    for (const auto& [t, f] : records) {
+        if (!d.sent.empty() && t - records.front().first - d.sent.back().first < step - 0.01) continue;
+        d.sent.emplace_back(t - records.front().first, f);
+        d.path.push_back(f);
+    }
+    return d;
+}
+
+// The window's records, and each again 45 s later with its old time stamp (a second, late sender).
+Derived lf_lateSender(const Excerpt& e) {
+    Derived d;
+    const Records records = lf_recordsOf(e.recording, e.from, e.to);
+    for (const auto& [t, f] : records) d.sent.emplace_back(t - records.front().first, f);
+    for (const auto& [t, f] : records) d.sent.emplace_back(t - records.front().first + 45.0, f);
+    return d;
+}
+
+// Four aircraft at once north of Zurich, each a real airborne stretch of 120 s of SWR5220's descent
+// from 28 nm: the window's under its own id, the three after it under other ids and callsigns. From
+// the feed's 60th second on every time stamp is 600 s back: the whole feed's clock went back, as when
+// a source restarts with an old time.
+constexpr double kRewindAt = 60.0, kRewindSeconds = 600.0;
+
+Derived lf_rewind(const Excerpt& e) {
+    struct Stretch { const char* hexid; const char* callsign; };
+    const Stretch stretches[] = {{nullptr, nullptr}, {"4920901", "SWR5221"}, {"4920902", "SWR5222"}, {"4920903", "SWR5223"}};
+    Derived d;
+    double base = -1.0, from = e.from;
+    for (const Stretch& s : stretches) {
+        const Records records = lf_recordsOf(e.recording, from, from + (e.to - e.from));
+        from += e.to - e.from;
+        for (auto [t, f] : records) {
+            const double at = t - records.front().first;
+            if (base < 0.0) base = lf_field(f, 14);
+            f[14] = vrn::format("{:.3f}", base + at - (at >= kRewindAt ? kRewindSeconds : 0.0));
+            if (s.hexid != nullptr) f[1] = s.hexid, f[9] = s.callsign;
+            if (d.callsign.empty()) d.callsign = f[9];   // the window's aircraft is scored on its real path
+            d.sent.emplace_back(at, std::move(f));
+        }
+    }
+    return d;
+}
+
+// Two EC45 helicopters near Zurich, records computed from a steady deceleration: from 120 kn at
+// 1,500 ft above the field down to 22 kn in 150 s while descending at 190 ft/min rising to 260,
+// where their records end some 940 ft above the field. HBZHA sends a record a second and flies
+// south from 5 nm north of the field; HBZHB sends one every 2 s, flies east from 5 nm west of it and
+// its records pause from 50 s to 110 s.
+Derived lf_helicopters(const Excerpt& e, double groundFt) {
+    std::vector<std::string> model = lf_recordsOf("swr5220-racetracks", 0.0, 0.0).front().second;
+    const LatLon field{e.userLat, e.userLon};
+    struct Helicopter { const char* hexid; const char* callsign; double bearingFromField, track, step, pauseFrom, pauseTo; };
+    const Helicopter helicopters[] = {{"4915201", "HBZHA", 0.0, 180.0, 1.0, 1e9, 1e9},
+                                      {"4915202", "HBZHB", 270.0, 90.0, 2.0, 50.0, 110.0}};
+    const double seconds = e.to - e.from, stamp0 = lf_field(model, 14);
+    Derived d;
+    d.callsign = helicopters[0].callsign;
+    for (const Helicopter& h : helicopters) {
+        const LatLon start = gf_destinationPoint(field, h.bearingFromField * kDeg2Rad, 5.0 * 6076.12);
+        for (double t = 0.0; t <= seconds + 0.01; t += h.step) {
+            if (t > h.pauseFrom && t < h.pauseTo) continue;
+            const double knots = 120.0 - 98.0 * t / seconds, fpm = 190.0 + 70.0 * t / seconds;
+            const double nm = (120.0 * t - 49.0 * t * t / seconds) / 3600.0;
+            const double feet = groundFt + 1500.0 - (190.0 * t + 35.0 * t * t / seconds) / 60.0;
+            std::vector<std::string> f = model;
+            f[1] = h.hexid, f[9] = h.callsign, f[10] = "EC45";
+            lf_setPosition(f, gf_destinationPoint(start, h.track * kDeg2Rad, nm * 6076.12));
+            f[4] = vrn::format("{:.0f}", feet), f[5] = vrn::format("{:.0f}", -fpm), f[6] = "0";
+            f[7] = vrn::format("{:.1f}", h.track), f[8] = vrn::format("{:.1f}", knots);
+            f[14] = vrn::format("{:.3f}", stamp0 + t);
+            if (h.callsign == d.callsign) d.path.push_back(f);
+            d.sent.emplace_back(t, std::move(f));
+        }
+    }
+    return d;
+}
+
+Derived lf_derived(const Excerpt& e, double groundFt) {
+    switch (e.feed) {
+        case Feed::kRejectedTakeOff: return lf_rejectedTakeOff(e, 1.0);
+        case Feed::kRejectedTakeOff2s: return lf_rejectedTakeOff(e, 2.0);
+        case Feed::kLateSender: return lf_lateSender(e);
+        case Feed::kRewind: return lf_rewind(e);
+        case Feed::kHelicopters: return lf_helicopters(e, groundFt);
+        case Feed::kPlain: break;
+    }
+    return {};
+}
+
 void lf_play(const Excerpt& e, const fs::path& stage, unsigned salt, Outcome& out) {
     const fs::path root = fs::path(VARNEL_TEST_DATA).parent_path().parent_path();
     lf_stageSources(root, stage / "src", e.park);
     writeFile(stage / "scenario.json", lf_scenario(e));
     const double groundFt = lf_groundElevation(e);
-    const std::string feed = vrn::format("--replay {} --window {},{} --type A320 --after-position",
-                                         realDataPath(vrn::format("tracks/{}.rttfc", e.recording)).string(), e.from, e.to);
-    const double feedSeconds = e.to - e.from;
+    const Derived derived = lf_derived(e, groundFt);
+    std::string feed = vrn::format("--replay {} --window {},{} --type A320 --after-position",
+                                   realDataPath(vrn::format("tracks/{}.rttfc", e.recording)).string(), e.from, e.to);
+    double feedSeconds = e.to - e.from;
+    if (e.feed != Feed::kPlain) {
+        auto sent = derived.sent;
+        std::stable_sort(sent.begin(), sent.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+        std::string text;
+        for (const auto& [t, f] : sent) text += vrn::format("{:.3f} {}\n", t, lf_joined(f));
+        writeFile(stage / "feed.rttfc", text);
+        feed = vrn::format("--replay {} --type A320 --after-position", (stage / "feed.rttfc").string());
+        feedSeconds = sent.back().first;
+    }
     // Time after the last record is played for a made-up take-off roll to lift off and climb away, or
     // for the minute of a made-up climb.
     const int seconds = static_cast<int>(feedSeconds + kPlayDelaySeconds + (e.madeUp == MadeUp::kClimb ? 70.0 : 45.0));
@@ -637,15 +839,18 @@ void lf_play(const Excerpt& e, const fs::path& stage, unsigned salt, Outcome& ou
         const nlohmann::json j = nlohmann::json::parse(line, nullptr, false);
         if (j.is_object() && j.value("event", "") == "clockStart") clockStart = std::stod(j["text"].get<std::string>());
     }
+    // (The newest stamp: after a rewind of the feed's clock the last records sent are older.)
     double firstSent = -1.0, lastSent = 0.0;
     for (const std::string& line : readLinesOf(stage / "stage" / "feed.rec")) {
         const std::vector<std::string> f = gf_splitAtComma(line.substr(line.find(' ') + 1));
         if (f.size() < 15) continue;
-        lastSent = std::stod(f[14]);
-        if (firstSent < 0) firstSent = lastSent;
+        lastSent = std::max(lastSent, std::stod(f[14]));
+        if (firstSent < 0) firstSent = std::stod(f[14]);
     }
     if (clockStart <= 0.0 || firstSent < 0.0) return;
-    out.feedStart = firstSent - clockStart - lf_firstRecordOffset(e);
+    // A made-up feed's own path starts with its first record; a recording's with the recording.
+    const bool ownPath = !derived.path.empty();
+    out.feedStart = firstSent - clockStart - (ownPath ? 0.0 : lf_firstRecordOffset(e));
     out.feedEnd = lastSent - clockStart;
     LocalFrame frame;
     const std::vector<PlayedRecord> records = lf_playedRecords(stage / "stage" / "feed.rec", clockStart, frame);
@@ -655,19 +860,28 @@ void lf_play(const Excerpt& e, const fs::path& stage, unsigned salt, Outcome& ou
     out.aircraft = static_cast<int>(callsigns.size());
 
     const fs::path tracks = realDataPath("tracks");
-    const fs::path truth = tracks / "truth" / (std::string(e.recording) + ".csv");
+    fs::path truth = tracks / "truth" / (std::string(e.recording) + ".csv");
+    std::string where = vrn::format("--index {} --name {}", shellQuote(tracks / "index.json"), e.recording);
+    if (ownPath) {
+        truth = stage / "path.csv";
+        std::string rows = "t,lat,lon,alt_ft,gs_kt,track_deg,vs_fpm,on_ground\n";
+        for (const auto& f : derived.path)
+            rows += vrn::format("{},{},{},{},{},{},{},{}\n", f[14], f[2], f[3], f[4], f[8], f[7], f[5], f[6]);
+        writeFile(truth, rows);
+        where = vrn::format("--lat {} --lon {} --elev {}", e.userLat, e.userLon, groundFt);
+    }
+    if (!derived.callsign.empty()) where += " --callsign " + derived.callsign;
     const std::string score =
-        vrn::format("python3 {} --trace {} --truth {} --index {} --name {} --feed-start {:.2f} --until {:.2f} > {}",
-                    shellQuote(realDataPath("../tools/score_track.py")), shellQuote(trace), shellQuote(truth),
-                    shellQuote(tracks / "index.json"), e.recording, out.feedStart,
-                    out.feedEnd + kPlayDelaySeconds, shellQuote(stage / "score.json"));
+        vrn::format("python3 {} --trace {} --truth {} {} --feed-start {:.2f} --until {:.2f} > {}",
+                    shellQuote(realDataPath("../tools/score_track.py")), shellQuote(trace), shellQuote(truth), where,
+                    out.feedStart, out.feedEnd + kPlayDelaySeconds, shellQuote(stage / "score.json"));
     if (std::system(score.c_str()) != 0) return;
     out.score = nlohmann::json::parse(readFile(stage / "score.json"), nullptr, false);
-    lf_measureBehind(trace, truth, out.feedEnd + kPlayDelaySeconds, out);
+    lf_measureBehind(trace, truth, out.feedEnd + kPlayDelaySeconds, derived.callsign, out);
     out.liftOffs = lf_liftOffs(trace);
     // VARNEL_E2E_KEEP=folder keeps each excerpt's trace, feed recording, log and score for a closer look.
     if (const char* keep = std::getenv("VARNEL_E2E_KEEP"); keep != nullptr && *keep != '\0') {
-        const fs::path to = fs::path(keep) / vrn::format("{}-{:.0f}-{:.0f}", e.recording, e.from, e.to);
+        const fs::path to = fs::path(keep) / vrn::format("{}-{:.0f}-{:.0f}-{}", e.recording, e.from, e.to, static_cast<int>(e.feed));
         std::error_code ignored;
         fs::create_directories(to, ignored);
         for (const fs::path& file : {trace, stage / "stage" / "feed.rec", stage / "score.json", stage / "run.out"})
