@@ -107,9 +107,10 @@ const Excerpt kExcerpts[] = {
     // The records end 21 s after lift-off, climbing some 2,800 ft/min at 2,725 ft.
     {"roll, lift-off, records end climbing", "lszh-dep-swr137h", 400, 468, "LSZH", 47.4647, 8.5492, 1416, true, true, 1,
      false, Feed::kPlain, MadeUp::kClimb},
-    // The records end where it leaves the automatic range of the user on the ground (8 nm), at 5,150 ft
-    // climbing some 2,600 ft/min.
-    {"take-off 30, records end leaving the range climbing", "kiad-dep-ual2098", 282, 435, "KIAD", 38.965, -77.42, 313,
+    // The records end 6.7 nm out at 3,950 ft climbing some 2,000 ft/min, as a feed whose range is smaller
+    // than the program's ends them: its made-up flight climbs on and carries it out of the user's
+    // automatic range (8 nm on the ground).
+    {"take-off 30, records end leaving the range climbing", "kiad-dep-ual2098", 282, 405, "KIAD", 38.965, -77.42, 313,
      true, true, 1, false, Feed::kPlain, MadeUp::kClimb},
     {"rejected take-off at 81 kn, 1 s records", "lszh-dep-ent57bw", 790, 832, "LSZH", 47.4647, 8.5492, 1416, true, true, 0,
      false, Feed::kRejectedTakeOff},
@@ -175,6 +176,7 @@ constexpr double kSettlingSeconds = 3.0;
 constexpr double kRejoinSeconds = 120.0;
 constexpr double kTurnWindowSeconds = 60.0;
 constexpr double kLiftOffLateSeconds = 5.0;       // after its records' first airborne record plays
+constexpr double kLeastLiftOffKnots = 100.0;       // an A320 lifts off no slower
 // On the ground never faster than this share of its records' highest ground speed and this margin.
 constexpr double kGroundSpeedShare = 1.1, kGroundSpeedMarginKnots = 5.0;
 constexpr double kBankLimitDegrees = 35.0, kBankFromKnots = 100.0;   // airborne faster than that
@@ -356,10 +358,17 @@ Judgement lf_judge(const fs::path& trace, const std::vector<PlayedRecord>& all, 
         double fastest = 0.0;
         for (const PlayedRecord& r : records) fastest = std::max(fastest, r.knots);
         const double groundSpeedLimit = kGroundSpeedShare * fastest + kGroundSpeedMarginKnots;
-        // The records' lift-off: their first airborne record after one on the ground.
+        // The records' lift-off: their first airborne record after one on the ground (some receivers flag
+        // a roll airborne from 80 kn on, where no airliner flies: from the first at a speed it lifts off at).
         double liftOff = -1.0;
-        for (std::size_t k = 1; k < records.size() && liftOff < 0.0; ++k)
-            if (records[k - 1].ground && !records[k].ground) liftOff = records[k].play;
+        for (std::size_t k = 1; k < records.size() && liftOff < 0.0; ++k) {
+            if (!records[k - 1].ground || records[k].ground) continue;
+            std::size_t up = k;
+            while (up + 1 < records.size() && records[up].knots < kLeastLiftOffKnots && !records[up + 1].ground &&
+                   records[up + 1].play - records[up].play <= kLiftOffLateSeconds)
+                ++up;
+            liftOff = records[up].play;
+        }
         std::vector<std::tuple<double, double, double>> nearRunway;   // (from, to, the records' error in feet)
         for (std::size_t k = 1; k < records.size(); ++k) {
             if (records[k - 1].ground == records[k].ground) continue;
@@ -884,7 +893,7 @@ void lf_play(const Excerpt& e, const fs::path& stage, unsigned salt, Outcome& ou
         const fs::path to = fs::path(keep) / vrn::format("{}-{:.0f}-{:.0f}-{}", e.recording, e.from, e.to, static_cast<int>(e.feed));
         std::error_code ignored;
         fs::create_directories(to, ignored);
-        for (const fs::path& file : {trace, stage / "stage" / "feed.rec", stage / "score.json", stage / "run.out"})
+        for (const fs::path& file : {trace, stage / "stage" / "feed.rec", stage / "score.json", stage / "run.out", stage / "stage" / "program" / "Log.txt"})
             fs::copy_file(file, to / file.filename(), fs::copy_options::overwrite_existing, ignored);
     }
 }

@@ -167,17 +167,22 @@ TEST_F(ParserTest, TextFieldsNullAndEmpty) {
 }
 
 // Altitude, ground speed, field elevation -> altitude after the ground rules (0: on the ground).
+// Altitude, speed, the record's ground flag, the field's elevation: the altitude the record keeps (0 on
+// the ground). Slow is on the ground, unless the record says it flies and it is more than 500 ft above
+// the field (a helicopter slowing to a hover).
 TEST_F(ParserTest, GroundRules) {
-    const std::tuple<const char*, const char*, std::optional<double>, double> cases[] = {
-        {"-50", "100", 83.0, 0}, {"14000", "30", 83.0, 0}, {"14000", "36", 83.0, 14000}, {"183", "40", 83.0, 0},
-        {"183", "44", 83.0, 183}, {"128", "120", 83.0, 0}, {"128", "121", 83.0, 128}, {"173", "80", 83.0, 0},
-        {"173", "81", 83.0, 173}, {"50", "200", 83.0, 0}, {"-900", "200", std::nullopt, 0},
-        {"100", "100", std::nullopt, 100}, {"-955", "100", std::nullopt, 0}};
-    for (const auto& [altitude, speed, elevation, expected] : cases) {
+    const std::tuple<const char*, const char*, const char*, std::optional<double>, double> cases[] = {
+        {"-50", "100", "0", 83.0, 0},       {"14000", "30", "1", 83.0, 0},    {"14000", "30", "0", 83.0, 14000},
+        {"583", "22", "0", 83.0, 0},        {"584", "22", "0", 83.0, 584},    {"1100", "0", "0", 83.0, 1100},
+        {"14000", "36", "1", 83.0, 14000},  {"183", "40", "0", 83.0, 0},      {"183", "44", "0", 83.0, 183},
+        {"128", "120", "0", 83.0, 0},       {"128", "121", "0", 83.0, 128},   {"173", "80", "0", 83.0, 0},
+        {"173", "81", "0", 83.0, 173},      {"50", "200", "0", 83.0, 0},      {"-900", "200", "0", std::nullopt, 0},
+        {"100", "100", "0", std::nullopt, 100}, {"-955", "100", "0", std::nullopt, 0}};
+    for (const auto& [altitude, speed, ground, elevation, expected] : cases) {
         reader.setFieldElevation(elevation);
-        const auto u = parse({{4, altitude}, {8, speed}});
+        const auto u = parse({{4, altitude}, {6, ground}, {8, speed}});
         ASSERT_TRUE(u) << altitude << " ft " << speed << " kt";
-        EXPECT_DOUBLE_EQ(u->sample.altitude, expected) << altitude << " ft " << speed << " kt";
+        EXPECT_DOUBLE_EQ(u->sample.altitude, expected) << altitude << " ft " << speed << " kt, ground flag " << ground;
         EXPECT_EQ(u->sample.airborne != 0, expected != 0);
     }
 }
