@@ -88,6 +88,7 @@ constexpr double kMadeUpMostClimbFpm = 3000.0;
 constexpr double kMadeUpMostDescentFpm = 3000.0;
 constexpr double kMadeUpVerticalSeconds = 60.0;
 constexpr double kMadeUpTakeOffClimbFpm = 1500.0;
+constexpr double kLevelClimbPerPass = 0.005;   // 30 ft a minute: level
 
 // Largest pitch change per pass in the air, by size class (degrees per pass, kept in radians).
 double lf_maxPitchStep(unsigned sizeClass) {
@@ -604,8 +605,9 @@ void lf_airClimb(LiveAircraft& a, int p) {
         else if (c > 0.2)
             a.climbPerPass = std::min(std::max(c, 0.2), a.maxClimbPerPass);
         else
-            // Low over the ground the aircraft keeps climbing, unless its data descend.
-            a.climbPerPass = c < 0.0 ? c : std::min(0.2, a.maxClimbPerPass);
+            // Low over the ground the aircraft keeps climbing, unless its data descend or hold their
+            // height (a helicopter's hover, a flight level below 1,000 ft).
+            a.climbPerPass = c <= kLevelClimbPerPass ? c : std::min(0.2, a.maxClimbPerPass);
         return;
     }
     // (Records that hold their altitude on final read stale: it goes on down. Not a hovering
