@@ -76,7 +76,7 @@ constexpr int kMadeUpAirSamples = 15;
 constexpr int kMadeUpGroundSamples = 60;
 constexpr double kLiftOffShare = 0.8;
 constexpr double kRecordsLiftOffShare = 0.9;
-constexpr double kRotateBehindM = 500.0;
+constexpr double kRotateBehindM = 500.0;   // its records fly off this close ahead: it rotates as it nears their speed
 constexpr double kApproachNearNm = 10.0;   // an approach is flown within this of the park airport
 // Banks an aircraft turns at in the air: 30 degrees, a helicopter 45.
 const double kBankTan = std::tan(30.0 * kDeg2Rad);
