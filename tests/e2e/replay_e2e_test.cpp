@@ -177,6 +177,7 @@ constexpr double kRejoinSeconds = 120.0;
 constexpr double kTurnWindowSeconds = 60.0;
 constexpr double kLiftOffLateSeconds = 5.0;       // after its records' first airborne record plays
 constexpr double kLeastLiftOffKnots = 100.0;       // an A320 lifts off no slower
+constexpr double kTakeoffRollMps = 43.0 * 1852.0 / 3600.0;   // a roll for take-off, not a taxi
 // On the ground never faster than this share of its records' highest ground speed and this margin.
 constexpr double kGroundSpeedShare = 1.1, kGroundSpeedMarginKnots = 5.0;
 constexpr double kBankLimitDegrees = 35.0, kBankFromKnots = 100.0;   // airborne faster than that
@@ -441,15 +442,38 @@ Judgement lf_judge(const fs::path& trace, const std::vector<PlayedRecord>& all, 
         }
 
         // Lifted off within 5 s of its records' first airborne record (an object first shown in the air
-        // has nothing to lift off from).
+        // has nothing to lift off from), and as many seconds later as it ran behind them when it set off
+        // on its roll (from its taxi, which catches up at a taxi's pace at most): the time it first rolls
+        // at 43 kn against the records' time where their ground path passes it.
         const auto onGround = [](const Snapshot& s) { return s.ground; };
         if (liftOff >= 0.0 && std::any_of(snaps.begin(), snaps.end(), [&](const Snapshot& s) {
                 return s.ground && s.t <= liftOff + kLiftOffLateSeconds;
             })) {
+            double carried = 0.0;
+            for (std::size_t k = 1; k < snaps.size(); ++k) {
+                const Snapshot& a = snaps[k - 1];
+                const Snapshot& b = snaps[k];
+                if (!a.ground || !b.ground || b.t - a.t <= 0.0 || std::hypot(b.x - a.x, b.y - a.y) / (b.t - a.t) < kTakeoffRollMps)
+                    continue;
+                // (The records' time where their ground path passes nearest to it.)
+                double best = 1e18, played = b.t;
+                for (std::size_t i = 0; i + 1 < records.size(); ++i) {
+                    const PlayedRecord& p = records[i];
+                    const PlayedRecord& q = records[i + 1];
+                    if (!p.ground || !q.ground) continue;
+                    const double dx = q.x - p.x, dy = q.y - p.y, len = dx * dx + dy * dy;
+                    const double u = len > 0.0 ? std::clamp(((b.x - p.x) * dx + (b.y - p.y) * dy) / len, 0.0, 1.0) : 0.0;
+                    const double d = std::hypot(b.x - p.x - u * dx, b.y - p.y - u * dy);
+                    if (d < best) best = d, played = p.play + u * (q.play - p.play);
+                }
+                carried = std::max(0.0, b.t - played);
+                break;
+            }
             const auto firstGround = std::find_if(snaps.begin(), snaps.end(), onGround);
             const auto off = std::find_if_not(firstGround, snaps.end(), onGround);
             const double at = off == snaps.end() ? snaps.back().t : off->t;
-            j.rules[kLateLiftOff].measure(at - liftOff, at, off == snaps.end() || at - liftOff > kLiftOffLateSeconds);
+            const double late = at - liftOff - carried;
+            j.rules[kLateLiftOff].measure(late, at, off == snaps.end() || late > kLiftOffLateSeconds);
         }
 
         // Where each record plays, the object is in the air under records that fly 200 ft or more above
