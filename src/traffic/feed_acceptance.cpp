@@ -459,12 +459,13 @@ bool lf_acceptUpdate(const TrafficUpdate& update, LiveAircraft& a) {
         // records a second apart that slow and end would otherwise show it one slow record only. So are
         // the flying records thinned out along a straight way: their climb is what a made-up climb-out
         // goes on with.
-        if (stamp > a.lastSampleTime && stamp - a.lastSampleTime <= 1.0 && a.onGround && !sample.airborne && lf_finiteRecord(sample)) {
-            lf_noteRecord(a, stamp, sample);
-            lf_judgeGroundPhase(a);
-        } else if (stamp > a.lastSampleTime && sample.airborne && lf_finiteRecord(sample) &&
-                   (a.runRecords.empty() || stamp > a.runRecords.back().time)) {
-            lf_noteRecord(a, stamp, sample);
+        if (stamp > a.lastSampleTime && lf_finiteRecord(sample)) {
+            if (stamp - a.lastSampleTime <= 1.0 && a.onGround && !sample.airborne) {
+                lf_noteRecord(a, stamp, sample);
+                lf_judgeGroundPhase(a);
+            } else if (sample.airborne && (a.runRecords.empty() || stamp > a.runRecords.back().time)) {
+                lf_noteRecord(a, stamp, sample);
+            }
         }
         // Counted while made-up motion lasts: records that move on under a stamp that does not.
         const bool moved = !a.runRecords.empty() && (sample.latitude != a.runRecords.back().latitude ||

@@ -687,7 +687,7 @@ void lf_airStep(LiveAircraft& a, int passes, const PositionSample& next) {
     // degrees, a helicopter more), a rate that falls with speed (g tan(bank) / v).
     const double mps = std::max(std::isfinite(a.paceKn) ? a.paceKn : a.speed, 60.0) * kMpsPerKn;
     const double bankRate = (lf_rotor(a) ? kRotorBankTan : kBankTan) * kGravity / mps / 100.0;
-    const double turnLimit = std::min((a.sizeClass == SIZE_ROTORCRAFT ? 0.3 : 0.1) * kDeg2Rad, bankRate);
+    const double turnLimit = std::min((lf_rotor(a) ? 0.3 : 0.1) * kDeg2Rad, bankRate);
     a.headingStep = std::clamp(d / passes, -turnLimit, turnLimit);
     if (n.bankGiven)
         a.bankStep = (n.bank - a.position.bank) / passes;

@@ -50,8 +50,6 @@ constexpr int kCurveFromPasses = 250;
 constexpr double kCurveMostOffRad = 60.0 * kDeg2Rad;
 constexpr double kLowestRejoinFt = 1000.0;
 
-// Turn rate (radians per pass) the aircraft's class manages at a speed, within the bank airliners use.
-
 // A flat frame in metres around a point (east, north): the rejoin spans a few kilometres.
 struct Flat {
     LatLon origin;

@@ -45,6 +45,8 @@ protected:
         for (CheckBoxParameter* on : {&LOG, &GUID_CHANGES, &COLLISION_USER_AIR, &COLLISION_USER_GND,
                                       &COLLISION_LIVE_PARKED_GND})
             on->set(true);
+        // (A livery set without a kind unticks its box: the next test starts with the user's defaults.)
+        for (CheckBoxParameter* kind : {&LIGHT_AIRCRAFT, &HIGH_PERF_AIRCRAFT, &HELICOPTERS}) kind->set(kind->defaultValue);
         g_userPosition = {};
         std::tie(g_userPosition.latitude, g_userPosition.longitude, g_userPosition.altitude) =
             std::tuple{userAt.lat, userAt.lon, ground};

@@ -1401,10 +1401,8 @@ TEST_P(GroundPhaseTest, PhysicalRulesHoldOverEachObjectsWholeLife) {
         // One at a time, each a new aircraft, until the last is removed.
         ++n;
         std::tie(id, callsign) = std::tuple{0x4c0000u + n, "SWR" + std::to_string(100 + n)};
-        // Aircraft far from Zurich stay within the user's range; the user shows helicopters (an earlier
-        // test's livery set may have had none and unticked them).
+        // Aircraft far from Zurich stay within the user's range.
         LATERAL_RANGE.set(LATERAL_RANGE.maximum);
-        HELICOPTERS.set(true);
         trace.clear();
         std::tie(model, sizeClass) = std::tie(v.model, v.sizeClass);
         replay(v.records, 0, true);
@@ -1423,7 +1421,6 @@ TEST_P(GroundPhaseTest, PhysicalRulesHoldOverEachObjectsWholeLife) {
         checkPhases(trace, v, ground);
     }
     LATERAL_RANGE.set(LATERAL_RANGE.defaultValue);
-    HELICOPTERS.set(HELICOPTERS.defaultValue);
 }
 
 // A made-up approach that touches down lands and stays down: its records ended on final and say
