@@ -210,8 +210,11 @@ std::vector<std::string> gf_topBandLines() {
     }
     const int qnh = w.g_qnh.load();
     const std::string qnhLine = linkUp && qnh >= 1 ? format("[qnh] {}", qnh) : std::string();
-    const std::string counts = format("[aircraft] live {}, parked live {}, parked static {}", w.g_liveCount.load(),
-                                      w.g_parkedLiveCount.load(), w.g_parkedStaticCount.load());
+    // With the park band's average hours where it shows them, so that a run without a window tells them too.
+    const float liveFit = w.g_liveAverageFit.load();
+    std::string counts = format("[aircraft] live {}, parked live {}", w.g_liveCount.load(), w.g_parkedLiveCount.load());
+    if (liveFit > 0) counts += format(" (average fit: {})", gf_floatText(liveFit));
+    counts += format(", parked static {}", w.g_parkedStaticCount.load());
     return {gf_excerpt(sim), gf_excerpt(rt), qnhLine, counts};
 }
 

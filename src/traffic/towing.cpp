@@ -88,6 +88,9 @@ void lf_towedParks(LiveAircraft& a) {
     a.previousPhase = a.phase;
     a.phase = PHASE_AT_STAND;
     a.towing = 0;
+    // Its parked hours count from now: one never created at a stand has no stand time yet, and the
+    // live average would count it from day 0.
+    if (gf_slotDay(a.standTime) == 0) a.standTime = g_currentDaySlot.load();
     std::string standName;
     {
         std::lock_guard lock(g_standsMutex);
@@ -102,11 +105,9 @@ void lf_towedParks(LiveAircraft& a) {
     gf_parkedLights(a);
     if (LOG.get()) gf_logLine(vrn::format("{:8}: {:8} arrived at stand {}", gf_nowHhMmSs(), a.callsign, standName));
     g_newAircraftIds.push_back(a.aircraftId);
-    // Recorded at its stand time; an aircraft that was never created at a stand has none, and the
-    // use then belongs to this half hour.
-    const DaySlot at = gf_slotDay(a.standTime) != 0 ? a.standTime : g_currentDaySlot.load();
-    if (a.standId != 0 && gf_recordStandUse(static_cast<std::uint32_t>(a.standId), a, false, at, false) != 0)
-        gf_rememberStandUseSlot(a.aircraftId, at);
+    // Recorded at its stand time (this half hour for one that rolled onto its stand).
+    if (a.standId != 0 && gf_recordStandUse(static_cast<std::uint32_t>(a.standId), a, false, a.standTime, false) != 0)
+        gf_rememberStandUseSlot(a.aircraftId, a.standTime);
     lf_checkMaxPark(0);
 }
 

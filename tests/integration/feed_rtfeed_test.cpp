@@ -5,6 +5,7 @@
 #include <ctime>
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <set>
 #include <sstream>
 #include <string>
@@ -34,7 +35,11 @@ public:
         : m_process(test::builtProgram("tools/rtfeed"), args, outputTo(out)) {
         EXPECT_TRUE(m_process.started()) << test::builtProgram("tools/rtfeed");
     }
-    bool endsWithin(int seconds) { return m_process.waitFor(seconds).has_value(); }
+    bool endsWithin(int seconds) {
+        m_status = m_process.waitFor(seconds);
+        return m_status.has_value();
+    }
+    std::optional<int> status() const { return m_status; }
     void stop() { m_process.stop(); }
 
 private:
@@ -44,7 +49,27 @@ private:
         return options;
     }
     test::ChildProcess m_process;
+    std::optional<int> m_status;
 };
+
+// --help lists the options and ends well; an option it does not know ends it with status 2, naming
+// the option and where the list is.
+TEST(RtFeedOptions, HelpListsTheOptionsAndAnUnknownOneIsNamed) {
+    test::TempDir dir;
+    const struct { std::vector<std::string> args; int status; const char* says; } cases[] = {
+        {{"--help"}, 0, "--replay FILE"},
+        {{"--replay", "x.rec", "--bogus"}, 2, "unknown option --bogus (rtfeed --help lists them)"},
+        {{"--window"}, 2, "missing value after --window"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args.back());
+        const auto out = dir.path() / "out.txt";
+        RtFeed feed(c.args, out);
+        ASSERT_TRUE(feed.endsWithin(10));
+        EXPECT_EQ(feed.status(), c.status);
+        EXPECT_NE(test::readFile(out).find(c.says), std::string::npos) << test::readFile(out);
+    }
+}
 
 // Both datagram readers running on free ports.
 class FeedWithRtFeed : public ::testing::Test {

@@ -133,6 +133,27 @@ TEST_F(Stands, OnlyTheTowedArrivalThatReservedItsStandEndsTheReservation) {
     EXPECT_FALSE(stand(1).reserved);
 }
 
+// An arrival that rolls onto its stand counts its parked hours from then: the live average is half an
+// hour at first (the figure rounds up) and grows with the half hours it stands, whatever day it is.
+TEST_F(Stands, AnArrivalsParkedHoursCountFromWhenItReachedItsStand) {
+    addStands(1);
+    LiveAircraft& arrival = live("BAW7", kStandA);
+    arrival.state = STATE_IN_SIM;
+    std::tie(arrival.standId, arrival.standPosition, arrival.towing) = std::tuple{1, stand(1).position, 1};
+    for (const auto& [day, halfHour] : {std::pair{1, 0}, std::pair{5, 33}}) {
+        SCOPED_TRACE(day);
+        arrival.phase = PHASE_STAND_CLEANUP;
+        arrival.standTime = 0;
+        g_currentDaySlot = gf_makeDaySlot(day, halfHour);
+        lf_towedParks(arrival);
+        ASSERT_EQ(gf_refreshLiveParkedHours(true), 1);
+        EXPECT_FLOAT_EQ(g_mainWindow.g_liveAverageFit.load(), 0.5f);
+        g_currentDaySlot = gf_makeDaySlot(day, halfHour + 4);
+        gf_refreshLiveParkedHours(true);
+        EXPECT_FLOAT_EQ(g_mainWindow.g_liveAverageFit.load(), 2.5f);
+    }
+}
+
 // With new objects on identity changes, a parked aircraft that gets a new callsign is created again
 // on its own stand, which stays taken by it.
 TEST_F(Stands, AParkedAircraftWithANewCallsignIsCreatedAgainOnItsStand) {

@@ -1,25 +1,7 @@
 // rtfeed: a RealTraffic stand-in. Connects to Varnel's TCP port like RealTraffic, answers the version
 // request, prints the lines it receives, and sends traffic (UDP 49005) and weather (UDP 49004)
-// datagrams, either replaying a recording or generating aircraft around a point.
-//
-//   rtfeed [--tcp-port N | --no-tcp] [--traffic-port N] [--weather-port N]
-//          [--version TEXT] [--level N | --no-level] [--empty-answer]
-//          [--replay FILE [--speed F] [--loop] [--window FROM,TO] [--type CODE] [--after-position]] [--generate N [--center LAT,LON] [--elevation FT] [--radius NM] [--disperse | --flood]]
-//          [--scene FILE] [--qnh VALUE] [--duration SECONDS] [--create-marker]
-//          [--malformed N] [--drop-link-at SECONDS[,SECONDS...]] [--record FILE]
-//
-// A recording has one datagram per line, preceded by its send-time offset in seconds and a blank
-// ("12.5 RTTFC,..."), or bare datagrams played by their own time stamps (a real recording); the
-// time stamps (field 14) are re-based to now. --window plays only that span (seconds of the
-// recording); --type gives records without an aircraft type that type; --after-position holds the
-// replay back until the program has sent its first user position (its main loop runs). The generator's centre is
-// --center, else the first position RealTraffic would learn from "Qs121="; --radius keeps every generated
-// aircraft within that many nautical miles of it; --disperse makes them fly out from it (a flood that
-// spreads out, renewed at the radius when one is given); --flood makes them appear at once 3 to 35 nm
-// around it, each flying straight on. A scene (data/demo/
-// traffic_scene.txt) plays arrivals, departures and overflights at one airport. --malformed adds N
-// broken datagrams a second; --drop-link-at closes the TCP link at those seconds after the start;
-// --record writes every traffic datagram sent, in the recording format --replay reads.
+// datagrams, either replaying a recording or generating aircraft around a point. `rtfeed --help`
+// prints its options (kUsage below).
 #include <unistd.h>
 
 #include <atomic>
@@ -64,6 +46,7 @@ struct Options {
     double windowFrom = 0.0, windowTo = 1e12;
     std::string type;
     bool afterPosition = false;
+    bool help = false;
     int generate = 0;
     bool haveCenter = false;
     LatLon center;
@@ -103,6 +86,37 @@ void lf_sendTraffic(const Options& o, int udp, const std::string& datagram) {
 double lf_nowSeconds() {
     return std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
 }
+
+// The options, as --help prints them.
+constexpr const char* kUsage = R"(usage: rtfeed [options]
+  --tcp-port N | --no-tcp   connect to Varnel's TCP port N (default 10747), or not at all
+  --traffic-port N          traffic datagrams to UDP port N (default 49005)
+  --weather-port N          weather datagrams to UDP port N (default 49004)
+  --version TEXT            the answer to "Qs999=version"; --empty-answer answers an empty line
+  --level N | --no-level    the edition level sent with the version, or none
+  --replay FILE             replay a recording: one datagram a line, each after its send-time offset
+                            in seconds and a blank ("12.5 RTTFC,..."), or bare datagrams played by
+                            their own time stamps; time stamps (field 14) are re-based to now
+    --speed F               play F times as fast
+    --loop                  start again at the end
+    --window FROM,TO        only that span (seconds of the recording)
+    --type CODE             records without an aircraft type get CODE
+    --after-position        hold the replay back until Varnel has sent its first user position
+  --generate N              N aircraft around a centre: --center LAT,LON, else the first position
+                            Varnel sends ("Qs121=")
+    --elevation FT          the ground's elevation there
+    --radius NM             keep every aircraft within NM of the centre
+    --disperse              fly out from the centre (renewed at the radius when one is given)
+    --flood                 appear at once 3 to 35 nm around the centre, each flying straight on
+  --scene FILE              arrivals, departures and overflights at one airport (data/demo/traffic_scene.txt)
+  --qnh VALUE               the weather datagrams' QNH
+  --duration SECONDS        end after that long
+  --create-marker           create the file by which Varnel finds RealTraffic on this computer
+  --malformed N             add N broken datagrams a second
+  --drop-link-at S[,S...]   close the TCP link at those seconds after the start
+  --record FILE             write every traffic datagram sent, in the format --replay reads
+  --help                    this text
+)";
 
 bool lf_parseOptions(int argc, char** argv, Options& o) {
     for (int i = 1; i < argc; ++i) {
@@ -152,8 +166,11 @@ bool lf_parseOptions(int argc, char** argv, Options& o) {
         }
         else if (a == "--duration") o.duration = std::stod(next());
         else if (a == "--create-marker") o.createMarker = true;
-        else {
-            std::cerr << "unknown option " << a << "\n";
+        else if (a == "--help" || a == "-h") {
+            o.help = true;
+            return true;
+        } else {
+            std::cerr << "unknown option " << a << " (rtfeed --help lists them)\n";
             return false;
         }
     }
@@ -333,8 +350,12 @@ int main(int argc, char** argv) {
     try {
         if (!lf_parseOptions(argc, argv, o)) return 2;
     } catch (const std::exception& e) {
-        std::cerr << e.what() << "\n";
+        std::cerr << e.what() << " (rtfeed --help lists the options)\n";
         return 2;
+    }
+    if (o.help) {
+        std::cout << kUsage;
+        return 0;
     }
     std::signal(SIGINT, lf_onSignal);
     std::signal(SIGTERM, lf_onSignal);
