@@ -5,14 +5,17 @@
 //   rtfeed [--tcp-port N | --no-tcp] [--traffic-port N] [--weather-port N]
 //          [--version TEXT] [--level N | --no-level] [--empty-answer]
 //          [--replay FILE [--speed F] [--loop] [--window FROM,TO] [--type CODE] [--after-position]] [--generate N [--center LAT,LON] [--elevation FT] [--radius NM] [--disperse | --flood]]
-//          [--scene FILE] [--qnh VALUE] [--duration SECONDS] [--create-marker]
+//          [--scene FILE] [--after-park-airport LOG] [--qnh VALUE] [--duration SECONDS] [--create-marker]
 //          [--malformed N] [--drop-link-at SECONDS[,SECONDS...]] [--record FILE]
 //
 // A recording has one datagram per line, preceded by its send-time offset in seconds and a blank
 // ("12.5 RTTFC,..."), or bare datagrams played by their own time stamps (a real recording); the
 // time stamps (field 14) are re-based to now. --window plays only that span (seconds of the
 // recording); --type gives records without an aircraft type that type; --after-position holds the
-// replay back until the program has sent its first user position (its main loop runs). The generator's centre is
+// replay back until the program has sent its first user position (its main loop runs); --after-park-airport
+// holds a replay or a scene back (after that position, when both are given) until LOG, the program's
+// Log.txt, says that the park airport's parking file was read: before that the program takes no
+// ground record. The generator's centre is
 // --center, else the first position RealTraffic would learn from "Qs121="; --radius keeps every generated
 // aircraft within that many nautical miles of it; --disperse makes them fly out from it (a flood that
 // spreads out, renewed at the radius when one is given); --flood makes them appear at once 3 to 35 nm
@@ -64,6 +67,7 @@ struct Options {
     double windowFrom = 0.0, windowTo = 1e12;
     std::string type;
     bool afterPosition = false;
+    std::string parkAirportLog;
     int generate = 0;
     bool haveCenter = false;
     LatLon center;
@@ -124,6 +128,7 @@ bool lf_parseOptions(int argc, char** argv, Options& o) {
         else if (a == "--loop") o.loop = true;
         else if (a == "--type") o.type = next();
         else if (a == "--after-position") o.afterPosition = true;
+        else if (a == "--after-park-airport") o.parkAirportLog = next();
         else if (a == "--window") {
             const std::string v = next();
             const auto comma = v.find(',');
@@ -230,19 +235,41 @@ void lf_sleepUntil(Clock::time_point t) {
     }
 }
 
+// Until the program has sent its first user position (its main loop runs).
+void lf_waitForPosition() {
+    while (!g_stop) {
+        {
+            std::lock_guard lock(g_centerMutex);
+            if (g_centerKnown) return;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+}
+
+// Holds the sender back until the program is as far as the options ask: its first user position,
+// then its park airport's parking file read (the line its Log.txt writes once the traffic reader
+// knows the airport; a log of an earlier run is moved aside before the program sends a position).
+void lf_waitForTheProgram(const Options& o) {
+    if (o.afterPosition) lf_waitForPosition();
+    if (o.parkAirportLog.empty()) return;
+    while (!g_stop) {
+        std::ifstream log(o.parkAirportLog, std::ios::binary);
+        for (std::string line; std::getline(log, line);) {
+            if (line.rfind(rtfeed::kParkFileReadLine, 0) != 0) continue;
+            std::cout << "park airport loaded: " << line << std::endl;
+            return;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+}
+
 void lf_replay(const Options& o, int udp) {
     std::ifstream in(o.replayFile);
     if (!in) {
         std::cerr << "cannot read " << o.replayFile << "\n";
         return;
     }
-    while (o.afterPosition && !g_stop) {
-        {
-            std::lock_guard lock(g_centerMutex);
-            if (g_centerKnown) break;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
+    lf_waitForTheProgram(o);
     const auto recording = rtfeed::window(rtfeed::readRecording(in), o.windowFrom, o.windowTo);
     if (recording.empty()) return;
     const double firstStamp = recording.front().timeStamp;
@@ -258,16 +285,12 @@ void lf_replay(const Options& o, int udp) {
             lf_sendTraffic(o, udp, rtfeed::withTimeStamp(text, stamp));
         }
     } while (o.loop && !g_stop);
+    // (A line a script can wait for: the run that plays the feed may end a while after it.)
+    if (!g_stop) std::cout << rtfeed::kReplaySentLine << " " << recording.size() << " records" << std::endl;
 }
 
 void lf_generate(const Options& o, int udp) {
-    while (!o.haveCenter && !g_stop) {
-        {
-            std::lock_guard lock(g_centerMutex);
-            if (g_centerKnown) break;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
+    if (!o.haveCenter) lf_waitForPosition();
     LatLon center = o.center;
     if (!o.haveCenter) {
         std::lock_guard lock(g_centerMutex);
@@ -289,6 +312,7 @@ void lf_playScene(const Options& o, int udp) {
         std::cerr << "cannot read " << o.sceneFile << "\n";
         return;
     }
+    lf_waitForTheProgram(o);
     std::optional<rtfeed::SceneGenerator> made;
     try {
         made.emplace(rtfeed::readScene(in), lf_nowSeconds());
