@@ -175,7 +175,7 @@ TEST_F(FeedWithRtFeed, AReplayWaitsForTheParkAirportsParkingFile) {
     const auto recording = dir.path() / "recording.txt";
     std::string text;
     for (int i = 0; i < 3; ++i)
-        text += vrn::format("{}.0 RTTFC,{},51.47,-0.45,0,0,1,270.5,10,BAW{},A320,G-EUU{},LHR,CDG,1600000000.0,X2,BA12,"
+        text += vrn::format("{:.1f} RTTFC,{},51.50,-0.40,5000,1500,0,270.5,250,BAW{},A320,G-EUU{},LHR,CDG,1600000000.0,X2,BA12,"
                             "adsb_icao,5100,240,260,0.4,0.0,5.0,268,271.0,1400,none,A3,1013.2,35008,-1,70.0,lnav,0.0,"
                             "-21.9,223,24,-30,0,1,170124\n",
                             i * 0.2, 400001 + i, i, i);

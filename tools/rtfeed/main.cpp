@@ -13,7 +13,7 @@
 // time stamps (field 14) are re-based to now. --window plays only that span (seconds of the
 // recording); --type gives records without an aircraft type that type; --after-position holds the
 // replay back until the program has sent its first user position (its main loop runs); --after-park-airport
-// holds a replay or a scene back (after that position, when both are given) until LOG, the program's
+// holds the traffic back (after that position, when both are given) until LOG, the program's
 // Log.txt, says that the park airport's parking file was read: before that the program takes no
 // ground record. The generator's centre is
 // --center, else the first position RealTraffic would learn from "Qs121="; --radius keeps every generated
@@ -291,6 +291,7 @@ void lf_replay(const Options& o, int udp) {
 
 void lf_generate(const Options& o, int udp) {
     if (!o.haveCenter) lf_waitForPosition();
+    lf_waitForTheProgram(o);
     LatLon center = o.center;
     if (!o.haveCenter) {
         std::lock_guard lock(g_centerMutex);
