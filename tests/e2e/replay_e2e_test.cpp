@@ -305,9 +305,10 @@ struct Step {
 // (only pairs on the ground, or in the air, as `ground` says; step k alone without either). A
 // position a frame or more stale at one trace second makes the second before it slower and the one
 // after it faster; over the two together its way and turn are exact, so no second crosses a limit by
-// it, while a hard turn or a rush that holds for two seconds or more still does.
+// it, while a hard turn or a rush that holds for two seconds or more still does. (`most`: the larger
+// of the two, for a limit from below.)
 double lf_overTwoSeconds(const std::vector<Step>& steps, std::size_t k, bool ground,
-                         const std::function<double(const Step&)>& value) {
+                         const std::function<double(const Step&)>& value, bool most = false) {
     const auto pairable = [&](std::size_t i) {
         return steps[i].follows && (ground ? steps[i].ground && steps[i - 1].ground : steps[i].air && steps[i - 1].air);
     };
@@ -316,10 +317,11 @@ double lf_overTwoSeconds(const std::vector<Step>& steps, std::size_t k, bool gro
         const Step& b = steps[i];
         return value(Step{b.t, a.dt + b.dt, a.metres + b.metres, a.turned + b.turned, b.ground, b.air, a.follows});
     };
-    double least = -1.0;
-    if (k > 0 && pairable(k)) least = joined(k);
-    if (k + 1 < steps.size() && pairable(k + 1)) least = least < 0.0 ? joined(k + 1) : std::min(least, joined(k + 1));
-    return least < 0.0 ? value(steps[k]) : least;
+    double chosen = -1.0;   // (every value is 0 or more)
+    if (k > 0 && pairable(k)) chosen = joined(k);
+    if (k + 1 < steps.size() && pairable(k + 1))
+        chosen = chosen < 0.0 ? joined(k + 1) : most ? std::max(chosen, joined(k + 1)) : std::min(chosen, joined(k + 1));
+    return chosen < 0.0 ? value(steps[k]) : chosen;
 }
 
 // Holds the trace, second by second, to the rules; `groundFt` is the simulator's ground elevation
@@ -416,7 +418,7 @@ Judgement lf_judge(const fs::path& trace, const std::vector<PlayedRecord>& all, 
             return r.alt - error;
         };
 
-        double standingSince = -1.0, resumed = -1.0;
+        double resumed = -1.0;
         bool backOnPath = true;
         std::vector<Step> steps;
         std::vector<std::pair<double, double>> turn;   // (t, cumulative heading) of the current ground stretch
@@ -433,7 +435,6 @@ Judgement lf_judge(const fs::path& trace, const std::vector<PlayedRecord>& all, 
             const double dt = b.t - a.t;
             if (dt <= 0.0 || dt > 1.5) {   // a gap in the trace: nothing is measured across it
                 turn.clear();
-                standingSince = -1.0;
                 continue;
             }
             const double dx = b.x - a.x, dy = b.y - a.y, knots = std::hypot(dx, dy) / dt / kKnot;
@@ -445,15 +446,6 @@ Judgement lf_judge(const fs::path& trace, const std::vector<PlayedRecord>& all, 
                 const double course = std::atan2(dx, dy) * kRad2Deg;
                 if (std::abs(lf_wrap180(course - (a.heading + turned / 2.0))) > 90.0)
                     j.rules[kBackwards].measure(knots, b.t, knots > kBackwardsLimitKnots);
-            }
-            // (Not in its first seconds: a new object is placed, then sets off.)
-            if (ground && knots < 1.0 && recordsTaxi(b.t) && b.t > snaps.front().t + kSettlingSeconds) {
-                if (standingSince < 0.0) standingSince = a.t;
-                j.rules[kStanding].broken++;
-                if (b.t - standingSince > j.rules[kStanding].worst || j.rules[kStanding].at < 0.0)
-                    j.rules[kStanding].worst = b.t - standingSince, j.rules[kStanding].at = standingSince;
-            } else {
-                standingSince = -1.0;
             }
             if (!ground) {
                 turn.clear();
@@ -467,7 +459,8 @@ Judgement lf_judge(const fs::path& trace, const std::vector<PlayedRecord>& all, 
             j.rules[kFullTurn].measure(most, b.t, most > kFullTurnLimitDegrees);
         }
 
-        // Sideways g, ground speed and bank, each second read over two (lf_overTwoSeconds).
+        // Sideways g, ground speed, bank and standing, each second read over two (lf_overTwoSeconds).
+        double standingSince = -1.0;
         for (std::size_t k = 0; k < steps.size(); ++k) {
             const Step& step = steps[k];
             const double knots = step.metres / step.dt / kKnot;
@@ -487,6 +480,18 @@ Judgement lf_judge(const fs::path& trace, const std::vector<PlayedRecord>& all, 
                 });
                 j.rules[kBank].measure(bank, step.t, bank > kBankLimitDegrees);
             }
+            // Standing while its records taxi, the faster pair of seconds (not in its first seconds: a new
+            // object is placed, then sets off): a second the program's position stood still under a busy
+            // computer is no stop.
+            const bool stands = step.ground && recordsTaxi(step.t) && step.t > snaps.front().t + kSettlingSeconds &&
+                                lf_overTwoSeconds(steps, k, true, [](const Step& w) { return w.metres / w.dt / kKnot; },
+                                                  true) < 1.0;
+            if (!stands || !step.follows) standingSince = -1.0;
+            if (!stands) continue;
+            if (standingSince < 0.0) standingSince = step.t - step.dt;
+            j.rules[kStanding].broken++;
+            if (step.t - standingSince > j.rules[kStanding].worst || j.rules[kStanding].at < 0.0)
+                j.rules[kStanding].worst = step.t - standingSince, j.rules[kStanding].at = standingSince;
         }
 
         // Lifted off within 5 s of its records' first airborne record (an object first shown in the air
@@ -1083,7 +1088,9 @@ TEST(ReplayEndToEnd, TraceRulesCountWhatNoAircraftDoes) {
          },
          kFullTurn, 24},   // seconds 37 to 60: more than a full circle within the minute
         {"stands for 10 s while they taxi", [&](int t) { return follows(t < 20 ? t : t <= 30 ? 20 : t - 10); }, kStanding,
-         10},
+         8},   // not its first and last second, each read with a second at 19 kn
+        {"stands still for a second while they taxi, then catches up",
+         [&](int t) { return t == 20 ? follows(19) : follows(t); }, kRuleCount, 0},
         {"drives 200 m beside them", [](int t) { return Snapshot{double(t), 200.0, 10.0 * t, 0.0, true}; }, kOffPath,
          61},
         {"is removed with 30 s of records to come", follows, kRemovedEarly, 1, 30.0},
