@@ -152,6 +152,13 @@ std::string gf_readApf(const fs::path& path, std::uint64_t& quality) {
         for (std::size_t i = 0; i < g_stands.size(); ++i) g_stands[i].number = static_cast<std::uint32_t>(i + 1);
         gf_linkNeighbours(g_stands);
 
+        // The traffic reader applies the ground rules against the park airport's elevation and keeps
+        // ground traffic only near its position: told before the line below says the file is read.
+        const bool parkAirportSet = !g_parkAirport.code.empty();
+        g_trafficReader.setFieldElevation(parkAirportSet ? std::optional<double>(g_parkAirport.alt) : std::nullopt);
+        g_trafficReader.setParkAirport(parkAirportSet ? std::optional<LatLon>(g_parkAirport.position())
+                                                      : std::nullopt);
+
         gf_logLine(format("Airport file read from \"{}\" for {}", gf_utf8Of((g_handmadeOverruled ? learned : path)),
                           g_apfAirport.airport_name));
         const std::string qualityText = lf_qualityFactorText(gf_qualityReal(quality), gf_qualitySoft(quality));
@@ -165,17 +172,12 @@ std::string gf_readApf(const fs::path& path, std::uint64_t& quality) {
         if (reading.refused > 0) gf_logIndentedLine(format("{:24}: {}", "stands refused", reading.refused));
         gf_logIndentedLine(format("{:24}: {}", "quality factor", qualityText));
         gf_logIndentedLine(format("{:24}: {}", "RT traffic week", g_apfAirport.RT_traffic_week));
+        gf_flushLog();   // from here the reader takes ground traffic: Log.txt says so at once
 
         g_apfLoaded.exchange(true);
         gf_enableAirportControl(FLUSH_STATIC_BUTTON, true);
         g_apfChanged.store(false);
         g_apfPath = path;
-        // The traffic reader applies the ground rules against the park airport's elevation and keeps
-        // ground traffic only near its position.
-        const bool parkAirportSet = !g_parkAirport.code.empty();
-        g_trafficReader.setFieldElevation(parkAirportSet ? std::optional<double>(g_parkAirport.alt) : std::nullopt);
-        g_trafficReader.setParkAirport(parkAirportSet ? std::optional<LatLon>(g_parkAirport.position())
-                                                      : std::nullopt);
         gf_invalidateBand(Band::Park);
         return g_stands.empty() ? "no stands found" : "";
     } catch (const UserErrorException&) {

@@ -48,6 +48,9 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr double kPlayDelaySeconds = 30.0;   // every sample is played 30 s after it arrived
+// A run ends a fixed time after its feed: this bounds the program's start and its wait for the park
+// airport before the feed starts (some 20 s; a run that hits it fails as a run without its end).
+constexpr int kStartAllowanceSeconds = 180;
 
 // How an excerpt's feed is made from its recording (kPlain: the recording's window as it is).
 enum class Feed {
@@ -290,6 +293,37 @@ bool lf_snapshotAt(const std::vector<Snapshot>& snaps, double t, double& alt, bo
     return true;
 }
 
+// One trace second of an object: the way it went and how far its nose turned since the snapshot before.
+struct Step {
+    double t, dt, metres, turned;   // turned: degrees, either way
+    bool ground, air;               // on the ground, or in the air, at both ends
+    bool follows;                   // the step before ends where this one starts
+};
+
+// `value` of step k read over two trace seconds: over it and the step before, and over it and the step
+// after, each pair taken as one step (their distance, turn and time summed), the smaller of the two
+// (only pairs on the ground, or in the air, as `ground` says; step k alone without either). A
+// position a frame or more stale at one trace second makes the second before it slower and the one
+// after it faster; over the two together its way and turn are exact, so no second crosses a limit by
+// it, while a hard turn or a rush that holds for two seconds or more still does. (`most`: the larger
+// of the two, for a limit from below.)
+double lf_overTwoSeconds(const std::vector<Step>& steps, std::size_t k, bool ground,
+                         const std::function<double(const Step&)>& value, bool most = false) {
+    const auto pairable = [&](std::size_t i) {
+        return steps[i].follows && (ground ? steps[i].ground && steps[i - 1].ground : steps[i].air && steps[i - 1].air);
+    };
+    const auto joined = [&](std::size_t i) {   // steps i-1 and i as one
+        const Step& a = steps[i - 1];
+        const Step& b = steps[i];
+        return value(Step{b.t, a.dt + b.dt, a.metres + b.metres, a.turned + b.turned, b.ground, b.air, a.follows});
+    };
+    double chosen = -1.0;   // (every value is 0 or more)
+    if (k > 0 && pairable(k)) chosen = joined(k);
+    if (k + 1 < steps.size() && pairable(k + 1))
+        chosen = chosen < 0.0 ? joined(k + 1) : most ? std::max(chosen, joined(k + 1)) : std::min(chosen, joined(k + 1));
+    return chosen < 0.0 ? value(steps[k]) : chosen;
+}
+
 // Holds the trace, second by second, to the rules; `groundFt` is the simulator's ground elevation
 // (the field's), `madeUp` what a flight after its records end is held to, and `feedStart` only names
 // the seconds of the recording in the summary.
@@ -384,8 +418,9 @@ Judgement lf_judge(const fs::path& trace, const std::vector<PlayedRecord>& all, 
             return r.alt - error;
         };
 
-        double standingSince = -1.0, resumed = -1.0;
+        double resumed = -1.0;
         bool backOnPath = true;
+        std::vector<Step> steps;
         std::vector<std::pair<double, double>> turn;   // (t, cumulative heading) of the current ground stretch
         for (std::size_t i = 0; i < snaps.size(); ++i) {
             const Snapshot& b = snaps[i];
@@ -400,34 +435,17 @@ Judgement lf_judge(const fs::path& trace, const std::vector<PlayedRecord>& all, 
             const double dt = b.t - a.t;
             if (dt <= 0.0 || dt > 1.5) {   // a gap in the trace: nothing is measured across it
                 turn.clear();
-                standingSince = -1.0;
                 continue;
             }
             const double dx = b.x - a.x, dy = b.y - a.y, knots = std::hypot(dx, dy) / dt / kKnot;
             const double turned = lf_wrap180(b.heading - a.heading);
             const bool ground = a.ground && b.ground;
-            if (ground && knots > 10.0) {
-                const double g = knots * kKnot * std::abs(turned) * kDeg2Rad / dt / kGravity;
-                j.rules[kSideways].measure(g, b.t, g > kSidewaysLimitG);
-            }
+            steps.push_back({b.t, dt, std::hypot(dx, dy), std::abs(turned), ground, !a.ground && !b.ground,
+                             !steps.empty() && steps.back().t == a.t});
             if (knots > 1.0) {
                 const double course = std::atan2(dx, dy) * kRad2Deg;
                 if (std::abs(lf_wrap180(course - (a.heading + turned / 2.0))) > 90.0)
                     j.rules[kBackwards].measure(knots, b.t, knots > kBackwardsLimitKnots);
-            }
-            if (ground && b.t <= lastPlay) j.rules[kGroundSpeed].measure(knots, b.t, knots > groundSpeedLimit);
-            if (!a.ground && !b.ground && knots > kBankFromKnots) {
-                const double bank = std::atan(knots * kKnot * std::abs(turned) * kDeg2Rad / dt / kGravity) * kRad2Deg;
-                j.rules[kBank].measure(bank, b.t, bank > kBankLimitDegrees);
-            }
-            // (Not in its first seconds: a new object is placed, then sets off.)
-            if (ground && knots < 1.0 && recordsTaxi(b.t) && b.t > snaps.front().t + kSettlingSeconds) {
-                if (standingSince < 0.0) standingSince = a.t;
-                j.rules[kStanding].broken++;
-                if (b.t - standingSince > j.rules[kStanding].worst || j.rules[kStanding].at < 0.0)
-                    j.rules[kStanding].worst = b.t - standingSince, j.rules[kStanding].at = standingSince;
-            } else {
-                standingSince = -1.0;
             }
             if (!ground) {
                 turn.clear();
@@ -439,6 +457,41 @@ Judgement lf_judge(const fs::path& trace, const std::vector<PlayedRecord>& all, 
             for (const auto& [t, h] : turn)
                 if (b.t - t <= kTurnWindowSeconds) most = std::max(most, std::abs(turn.back().second - h));
             j.rules[kFullTurn].measure(most, b.t, most > kFullTurnLimitDegrees);
+        }
+
+        // Sideways g, ground speed, bank and standing, each second read over two (lf_overTwoSeconds).
+        double standingSince = -1.0;
+        for (std::size_t k = 0; k < steps.size(); ++k) {
+            const Step& step = steps[k];
+            const double knots = step.metres / step.dt / kKnot;
+            if (step.ground && knots > 10.0) {
+                const double g = lf_overTwoSeconds(steps, k, true, [](const Step& w) {
+                    return w.metres * w.turned * kDeg2Rad / (w.dt * w.dt) / kGravity;
+                });
+                j.rules[kSideways].measure(g, step.t, g > kSidewaysLimitG);
+            }
+            if (step.ground && step.t <= lastPlay) {
+                const double over = lf_overTwoSeconds(steps, k, true, [](const Step& w) { return w.metres / w.dt / kKnot; });
+                j.rules[kGroundSpeed].measure(over, step.t, over > groundSpeedLimit);
+            }
+            if (step.air && knots > kBankFromKnots) {
+                const double bank = lf_overTwoSeconds(steps, k, false, [](const Step& w) {
+                    return std::atan(w.metres * w.turned * kDeg2Rad / (w.dt * w.dt) / kGravity) * kRad2Deg;
+                });
+                j.rules[kBank].measure(bank, step.t, bank > kBankLimitDegrees);
+            }
+            // Standing while its records taxi, the faster pair of seconds (not in its first seconds: a new
+            // object is placed, then sets off): a second the program's position stood still under a busy
+            // computer is no stop.
+            const bool stands = step.ground && recordsTaxi(step.t) && step.t > snaps.front().t + kSettlingSeconds &&
+                                lf_overTwoSeconds(steps, k, true, [](const Step& w) { return w.metres / w.dt / kKnot; },
+                                                  true) < 1.0;
+            if (!stands || !step.follows) standingSince = -1.0;
+            if (!stands) continue;
+            if (standingSince < 0.0) standingSince = step.t - step.dt;
+            j.rules[kStanding].broken++;
+            if (step.t - standingSince > j.rules[kStanding].worst || j.rules[kStanding].at < 0.0)
+                j.rules[kStanding].worst = step.t - standingSince, j.rules[kStanding].at = standingSince;
         }
 
         // Lifted off within 5 s of its records' first airborne record (an object first shown in the air
@@ -828,14 +881,29 @@ Derived lf_derived(const Excerpt& e, double groundFt) {
     return {};
 }
 
+// Whether the user stands within 5 nm of the excerpt's park airport: the program then makes it its park
+// airport, and takes ground records only once its parking file is read.
+bool lf_userAtParkAirport(const Excerpt& e, const fs::path& root) {
+    for (const std::string& line : readLinesOf(root / "data" / "airports" / "airports.csv")) {
+        const std::vector<std::string> f = gf_splitAtComma(line);
+        if (f.size() >= 4 && f[0] == e.park)
+            return e.userOnGround && gf_distanceNm({e.userLat, e.userLon}, {std::stod(f[2]), std::stod(f[3])}) < 5.0;
+    }
+    return false;
+}
+
 void lf_play(const Excerpt& e, const fs::path& stage, unsigned salt, Outcome& out) {
     const fs::path root = fs::path(VARNEL_TEST_DATA).parent_path().parent_path();
     lf_stageSources(root, stage / "src", e.park);
     writeFile(stage / "scenario.json", lf_scenario(e));
     const double groundFt = lf_groundElevation(e);
     const Derived derived = lf_derived(e, groundFt);
-    std::string feed = vrn::format("--replay {} --window {},{} --type A320 --after-position",
-                                   realDataPath(vrn::format("tracks/{}.rttfc", e.recording)).string(), e.from, e.to);
+    // The feed starts once the program runs (its first user position) and, at the park airport, once
+    // it has read the airport's parking file, so that no record is sent before it is taken.
+    std::string wait = "--after-position";
+    if (lf_userAtParkAirport(e, root)) wait += " --after-park-airport " + (stage / "stage" / "program" / "Log.txt").string();
+    std::string feed = vrn::format("--replay {} --window {},{} --type A320 {}",
+                                   realDataPath(vrn::format("tracks/{}.rttfc", e.recording)).string(), e.from, e.to, wait);
     double feedSeconds = e.to - e.from;
     if (e.feed != Feed::kPlain) {
         auto sent = derived.sent;
@@ -843,17 +911,19 @@ void lf_play(const Excerpt& e, const fs::path& stage, unsigned salt, Outcome& ou
         std::string text;
         for (const auto& [t, f] : sent) text += vrn::format("{:.3f} {}\n", t, lf_joined(f));
         writeFile(stage / "feed.rttfc", text);
-        feed = vrn::format("--replay {} --type A320 --after-position", (stage / "feed.rttfc").string());
+        feed = vrn::format("--replay {} --type A320 {}", (stage / "feed.rttfc").string(), wait);
         feedSeconds = sent.back().first;
     }
-    // Time after the last record is played for a made-up take-off roll to lift off and climb away, or
-    // for the minute of a made-up climb.
-    const int seconds = static_cast<int>(feedSeconds + kPlayDelaySeconds + (e.madeUp == MadeUp::kClimb ? 70.0 : 45.0));
+    // The run ends this long after the last record was sent: it is played, then there is time for a
+    // made-up take-off roll to lift off and climb away, or for the minute of a made-up climb. (The run
+    // is bounded by its start and the feed's length with some minutes to spare.)
+    const int afterFeed = static_cast<int>(kPlayDelaySeconds + (e.madeUp == MadeUp::kClimb ? 70.0 : 45.0));
+    const int bound = static_cast<int>(feedSeconds) + afterFeed + kStartAllowanceSeconds;
     for (unsigned attempt = 0;; ++attempt) {
         const int base = freeLoopbackPortBase(salt + 1000u * attempt);
         const std::string command =
-            "VARNEL_FEED='" + feed + "' VARNEL_RUN_SECONDS=" + std::to_string(seconds) +
-            " VARNEL_HEADLESS=1 VARNEL_STAGE_DIR=" + shellQuote(stage / "stage") + " VARNEL_PORT_BASE=" +
+            "VARNEL_FEED='" + feed + "' VARNEL_RUN_AFTER_FEED=" + std::to_string(afterFeed) +
+            " VARNEL_RUN_SECONDS=" + std::to_string(bound) + " VARNEL_HEADLESS=1 VARNEL_STAGE_DIR=" + shellQuote(stage / "stage") + " VARNEL_PORT_BASE=" +
             std::to_string(base) + " XDG_RUNTIME_DIR=" + shellQuote(stage) + " VARNEL_DATA_SOURCE=" +
             shellQuote(stage / "src") + " VARNEL_SCENARIO=" + shellQuote(stage / "scenario.json") + " " +
             shellQuote(root / "scripts" / "run-program") + " " + shellQuote(VARNEL_BINARY_DIR) + " > " +
@@ -971,6 +1041,24 @@ void lf_expectOnlyTheirRule(const std::vector<PlayedRecord>& records, const std:
     }
 }
 
+// A trace that goes at `mps` along `headingAt(t)` (degrees) from `from` (x, y at second 0), moved
+// frame by frame at 30 frames a second; its snapshot at second `staleAt` shows the frame before, as
+// when the program's position came a frame late to that trace second.
+std::function<Snapshot(int)> lf_steered(double mps, std::function<double(double)> headingAt, std::pair<double, double> from,
+                                        std::function<Snapshot(int)> base, int staleAt) {
+    return [=](int t) {
+        const int frames = t * 30 - (t == staleAt ? 1 : 0);
+        double x = from.first, y = from.second;
+        for (int f = 0; f < frames; ++f) {
+            const double h = headingAt((f + 0.5) / 30.0) * kDeg2Rad;
+            x += mps / 30.0 * std::sin(h), y += mps / 30.0 * std::cos(h);
+        }
+        Snapshot s = base(t);
+        s.x = x, s.y = y, s.heading = headingAt(frames / 30.0);
+        return s;
+    };
+}
+
 // The rules themselves, on made-up traces beside records that taxi north at 10 m/s (19 kn) for a
 // minute: each fault is counted by its own rule only, and a trace that follows the records breaks none.
 TEST(ReplayEndToEnd, TraceRulesCountWhatNoAircraftDoes) {
@@ -979,8 +1067,18 @@ TEST(ReplayEndToEnd, TraceRulesCountWhatNoAircraftDoes) {
     const auto follows = [](int t) { return Snapshot{double(t), 0.0, 10.0 * t, 0.0, true}; };
     lf_expectOnlyTheirRule(records, {
         {"follows its records", follows, kRuleCount, 0},
-        {"swerves 30 degrees in a second at 19 kn",
-         [&](int t) { return t == 20 ? Snapshot{20.0, 0.0, 200.0, 30.0, true} : follows(t); }, kSideways, 2},
+        // 0.52 g for four seconds: the seconds either side of each of the middle two cross the limit.
+        {"swerves 60 degrees off its way in 2 s at 19 kn, and back in 2 s",
+         lf_steered(10.0, [](double t) { return t < 20.0 ? 0.0 : 30.0 * (t < 22.0 ? t - 20.0 : std::max(0.0, 24.0 - t)); },
+                    {0.0, 0.0}, follows, -1),
+         kSideways, 2},
+        // 0.29 g weaving right, left and right; one snapshot a frame old reads 0.31 g in the second after it.
+        {"weaves at 0.29 g, one snapshot a frame stale",
+         lf_steered(10.0, [](double t) {
+             const double rate = 0.29 * kGravity / 10.0 * kRad2Deg;   // 16.3 degrees a second
+             return rate * (t < 20.0 ? 0.0 : t < 23.0 ? t - 20.0 : t < 29.0 ? 26.0 - t : std::min(0.0, t - 32.0));
+         }, {0.0, 0.0}, follows, 26),
+         kRuleCount, 0},
         {"steps 12 m back, then taxis on",
          [&](int t) { return t < 20 ? follows(t) : Snapshot{double(t), 0.0, 10.0 * t - 22.0, 0.0, true}; }, kBackwards, 1},
         {"circles at 4 kn, 10 degrees a second",
@@ -990,7 +1088,9 @@ TEST(ReplayEndToEnd, TraceRulesCountWhatNoAircraftDoes) {
          },
          kFullTurn, 24},   // seconds 37 to 60: more than a full circle within the minute
         {"stands for 10 s while they taxi", [&](int t) { return follows(t < 20 ? t : t <= 30 ? 20 : t - 10); }, kStanding,
-         10},
+         8},   // not its first and last second, each read with a second at 19 kn
+        {"stands still for a second while they taxi, then catches up",
+         [&](int t) { return t == 20 ? follows(19) : follows(t); }, kRuleCount, 0},
         {"drives 200 m beside them", [](int t) { return Snapshot{double(t), 200.0, 10.0 * t, 0.0, true}; }, kOffPath,
          61},
         {"is removed with 30 s of records to come", follows, kRemovedEarly, 1, 30.0},
@@ -999,7 +1099,7 @@ TEST(ReplayEndToEnd, TraceRulesCountWhatNoAircraftDoes) {
              const double y = t < 10 ? 10.0 * t : t < 20 ? 100.0 + 15.4 * (t - 10) : 254.0 + 10.0 * (t - 20);
              return Snapshot{double(t), 0.0, y, 0.0, true};
          },
-         kGroundSpeed, 10},
+         kGroundSpeed, 8},   // not its first and last second, each read with a second at 19 kn
     });
 }
 
@@ -1030,7 +1130,12 @@ TEST(ReplayEndToEnd, TraceRulesCountWhatNoAircraftDoesInTheAir) {
              const double a = 7.5 * (t - 30) * kDeg2Rad;
              return Snapshot{double(t), r * (1.0 - std::cos(a)), 2400.0 + r * std::sin(a), 7.5 * (t - 30), false, height(t)};
          },
-         kBank, 30},
+         kBank, 29},   // not its first second, read with the straight second before it
+        // A 34-degree bank: one snapshot a frame old reads 35.8 degrees in the second after it.
+        {"turns at a 34-degree bank from 30 s, one snapshot a frame stale",
+         lf_steered(80.0, [](double t) { return t < 30.0 ? 0.0 : (t - 30.0) * kGravity * std::tan(34.0 * kDeg2Rad) / 80.0 * kRad2Deg; },
+                    {0.0, 0.0}, follows, 45),
+         kRuleCount, 0},
         {"is shown on the ground at 36-38 s under records 530-600 ft up",
          [&](int t) { return Snapshot{double(t), 0.0, 80.0 * t, 0.0, t < 21 || (t >= 36 && t <= 38), height(t)}; },
          kGroundUnderFlight, 2},
@@ -1067,6 +1172,11 @@ TEST(ReplayEndToEnd, TraceRulesCountWhatNoAircraftDoesInTheAir) {
     });
 }
 
+// The excerpts play in kReplayGroups tests of their own, excerpt i in group i % kReplayGroups, each group
+// all at once: a group takes as long as its longest excerpt (some four and a half minutes), and ctest
+// runs the groups side by side as its jobs allow.
+constexpr std::size_t kReplayGroups = 4;
+
 // VARNEL_E2E_ONLY=a,b plays only the excerpts whose recording or label contains one of the words.
 std::vector<std::size_t> lf_chosenExcerpts() {
     std::vector<std::size_t> chosen;
@@ -1081,13 +1191,17 @@ std::vector<std::size_t> lf_chosenExcerpts() {
     return chosen;
 }
 
-TEST(ReplayEndToEnd, RealRecordingsAreFollowedClosely) {
+class RealRecordings : public ::testing::TestWithParam<std::size_t> {};
+
+TEST_P(RealRecordings, AreFollowedClosely) {
     if (!realDataAvailable()) GTEST_SKIP() << "../shared/realdata is absent";
     if (!lf_toolsBuilt()) GTEST_SKIP() << "the program and its tools are not built";
     if (std::system("python3 -c pass") != 0) GTEST_SKIP() << "python3 is not installed";
 
-    const std::vector<std::size_t> chosen = lf_chosenExcerpts();
+    std::vector<std::size_t> chosen = lf_chosenExcerpts();
     ASSERT_FALSE(chosen.empty()) << "VARNEL_E2E_ONLY matches no excerpt";
+    std::erase_if(chosen, [](std::size_t i) { return i % kReplayGroups != GetParam(); });
+    if (chosen.empty()) GTEST_SKIP() << "VARNEL_E2E_ONLY matches no excerpt of this group";
     const std::size_t n = chosen.size();
     std::vector<std::unique_ptr<TempDir>> stages;
     std::vector<Outcome> outcomes(n);
@@ -1104,6 +1218,7 @@ TEST(ReplayEndToEnd, RealRecordingsAreFollowedClosely) {
         const Outcome& o = outcomes[i];
         SCOPED_TRACE(vrn::format("{} ({} {:.0f}-{:.0f} s)", e.label, e.recording, e.from, e.to));
         ASSERT_EQ(o.exitStatus, 0) << o.output;
+        EXPECT_EQ(o.output.find("Run time over"), std::string::npos) << "the run ended at its bound, not after its feed";
         ASSERT_TRUE(o.score.is_object()) << "no score";
         const nlohmann::json& s = o.score;
         std::cout << e.recording << " " << e.from << "-" << e.to << ": " << s.dump() << "\n";
@@ -1162,6 +1277,9 @@ TEST(ReplayEndToEnd, RealRecordingsAreFollowedClosely) {
         EXPECT_EQ(s["removed_with_client"].get<int>(), 0);
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(ReplayEndToEnd, RealRecordings, ::testing::Range<std::size_t>(0, kReplayGroups),
+                         [](const ::testing::TestParamInfo<std::size_t>& group) { return vrn::format("Group{}", group.param); });
 
 }  // namespace
 }  // namespace vrn::test

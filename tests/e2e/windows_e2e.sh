@@ -38,11 +38,12 @@ touch "$config/InsideSystems/RealTraffic.jar"
 cp "$build/src/Varnel.exe" "$program/Varnel.exe"
 cp "$build/src/SimConnect.dll" "$program/SimConnect.dll"
 
-# Three free loopback ports in a row: TCP for the link, UDP for weather and traffic.
+# Three free loopback ports in a row: TCP for the link, UDP for weather and traffic; drawn where every
+# test draws its ports (tests/support/test_support.h: 20000 to 32099), below the ephemeral ranges.
 base=$(python3 - <<'PY'
 import random, socket
 for _ in range(200):
-    base = random.randrange(20000, 60000)
+    base = random.randrange(20000, 32099 - 2 + 1)
     try:
         t = socket.socket(); t.bind(("127.0.0.1", base))
         u1 = socket.socket(type=socket.SOCK_DGRAM); u1.bind(("127.0.0.1", base + 1))

@@ -116,11 +116,11 @@ TEST(UdpReaderTest, OverrunZeroByteAndRepeatFilter) {
 TEST(UdpReaderTest, StopAndRestartHundredTimesOnTheSamePort) {
     const int before = openDescriptorCount();
     RecordingReader reader;
-    // Below the systems' ephemeral ranges (Wine's are Linux's), so a port freed between two rounds is
-    // never handed to another test's bind to port 0 meanwhile, and above freeLoopbackPortBase()'s
-    // ports (20000 to 32001), which other suites draw while this runs.
+    // In the tests' own ports (test_support.h), so a port freed between two rounds is never handed to
+    // another test's bind to port 0 meanwhile, and above the ones other suites draw while this runs.
     std::uint16_t port = 0;
-    for (unsigned p = 32100 + std::random_device{}() % 600; port == 0 && p < 32768; ++p) {
+    const unsigned first = test::kDrawnPortLast + 1, count = test::kTestPortLast - test::kDrawnPortLast;
+    for (unsigned p = first + std::random_device{}() % (count - 60); port == 0 && p <= test::kTestPortLast; ++p) {
         reader.open();
         try {
             reader.bind(static_cast<std::uint16_t>(p));

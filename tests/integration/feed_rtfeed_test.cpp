@@ -2,6 +2,7 @@
 // lines, traffic and weather datagrams, the loss of RealTraffic and its reconnection, and "exit".
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <ctime>
 #include <filesystem>
 #include <map>
@@ -9,6 +10,7 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/main_window.h"
@@ -94,6 +96,18 @@ protected:
         return {"--traffic-port", std::to_string(g_trafficReader.boundPort()), "--weather-port",
                 std::to_string(g_qnhReader.boundPort())};
     }
+    // The time stamps of the aircraft the reader queues, by address, once `count` came (or a generous
+    // while passed).
+    static std::map<std::uint32_t, double> queuedStamps(std::size_t count) {
+        std::map<std::uint32_t, double> stamps;
+        eventually([&] {
+            std::lock_guard lock(g_trafficMutex);
+            for (const auto& u : g_trafficQueue) stamps[u.hexid] = u.timeStamp;
+            g_trafficQueue.clear();
+            return stamps.size() >= count;
+        });
+        return stamps;
+    }
     test::TempDir dir;
     std::thread traffic, weather;
 };
@@ -170,18 +184,41 @@ TEST_F(FeedWithRtFeed, ReplayRebasesTimeStampsAndEnds) {
     for (const auto& a : udpPorts()) args.push_back(a);
     RtFeed feed(args, dir.path() / "rtfeed.txt");
 
-    std::map<std::uint32_t, double> stamps;
-    ASSERT_TRUE(eventually([&] {
-        std::lock_guard lock(g_trafficMutex);
-        for (const auto& u : g_trafficQueue) stamps[u.hexid] = u.timeStamp;
-        g_trafficQueue.clear();
-        return stamps.size() == 3;
-    }));
-    EXPECT_NEAR(stamps[400002] - stamps[400001], 1.0, 0.11);
-    EXPECT_NEAR(stamps[400003] - stamps[400001], 2.0, 0.11);
-    EXPECT_NEAR(stamps[400001], static_cast<double>(std::time(nullptr)), 86400.0) << "re-based to now";
+    const std::map<std::uint32_t, double> stamps = queuedStamps(3);
+    ASSERT_EQ(stamps.size(), 3u);
+    EXPECT_NEAR(stamps.at(400002) - stamps.at(400001), 1.0, 0.11);
+    EXPECT_NEAR(stamps.at(400003) - stamps.at(400001), 2.0, 0.11);
+    EXPECT_NEAR(stamps.at(400001), static_cast<double>(std::time(nullptr)), 86400.0) << "re-based to now";
     EXPECT_TRUE(eventually([] { return g_currentQnh.load() == 1005; }));
     EXPECT_TRUE(feed.endsWithin(20)) << "a finished replay without TCP ends the stand-in";
+}
+
+// A replay held back until the program's Log.txt says its park airport's parking file was read (before
+// that the program takes no ground record): its first record is stamped, and so sent, no earlier; the
+// stand-in says when it has sent its last.
+TEST_F(FeedWithRtFeed, AReplayWaitsForTheParkAirportsParkingFile) {
+    const auto recording = dir.path() / "recording.txt";
+    std::string text;
+    for (int i = 0; i < 3; ++i)
+        text += vrn::format("{:.1f} RTTFC,{},51.50,-0.40,5000,1500,0,270.5,250,BAW{},A320,G-EUU{},LHR,CDG,1600000000.0,X2,BA12,"
+                            "adsb_icao,5100,240,260,0.4,0.0,5.0,268,271.0,1400,none,A3,1013.2,35008,-1,70.0,lnav,0.0,"
+                            "-21.9,223,24,-30,0,1,170124\n",
+                            i * 0.2, 400001 + i, i, i);
+    test::writeFile(recording, text);
+    const auto log = dir.path() / "Log.txt", out = dir.path() / "rtfeed.txt";
+    test::writeFile(log, "read_apf: airports/archive/stock/EGLL.xml\n");
+    std::vector<std::string> args{"--no-tcp", "--replay", recording.string(), "--after-park-airport", log.string()};
+    for (const auto& a : udpPorts()) args.push_back(a);
+    RtFeed feed(args, out);
+    std::this_thread::sleep_for(std::chrono::seconds(1));   // time enough to send, were it not held back
+    const double read = std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
+    test::writeFile(log, "read_apf: airports/archive/stock/EGLL.xml\nAirport file read from \"EGLL.xml\" for Heathrow\n");
+
+    const std::map<std::uint32_t, double> stamps = queuedStamps(3);
+    ASSERT_EQ(stamps.size(), 3u);
+    EXPECT_GE(stamps.at(400001), read - 0.05) << "sent before the parking file was read";
+    EXPECT_TRUE(feed.endsWithin(20));
+    EXPECT_NE(test::readFile(out).find("replay sent: 3 records"), std::string::npos) << test::readFile(out);
 }
 
 // A real recording (bare datagrams, played by their own time stamps): a window of it, with a type

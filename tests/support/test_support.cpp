@@ -173,9 +173,7 @@ int freeLoopbackPortBase(unsigned salt) {
                        static_cast<unsigned>(now >> 32), entropy(), entropy()};
     std::mt19937 rng(seed);
     for (int attempt = 0; attempt < 200; ++attempt) {
-        // Below the kernel's ephemeral range, so ports that other tests bind to 0 never take these;
-        // 32100 and up are the port restart test's own.
-        const int base = 20000 + static_cast<int>(rng() % 12000);
+        const int base = kTestPortFirst + static_cast<int>(rng() % static_cast<unsigned>(kDrawnPortLast - 2 - kTestPortFirst + 1));
         if (lf_tcpPortFree(base) && lf_udpPortFree(base + 1) && lf_udpPortFree(base + 2))
             return base;
     }

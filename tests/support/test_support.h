@@ -102,7 +102,15 @@ bool symlinksAvailable();
 void withFileSizeLimit(std::uintmax_t bytes, const std::function<void()>& f);
 #endif
 
-// A TCP port followed by two UDP ports, all free on loopback, below the ephemeral range (0: none).
+// Every port a test chooses itself lies in kTestPortFirst-kTestPortLast, below the systems' ephemeral
+// ranges (Linux and Wine 32768-60999, Windows 49152-65535), so that no socket bound to port 0 (as many
+// tests bind theirs) is handed one of them. freeLoopbackPortBase draws from kTestPortFirst to
+// kDrawnPortLast; a test that needs one port again and again (a restart on the same port) takes its
+// own above that. tests/e2e/windows_e2e.sh draws from the same range.
+inline constexpr int kTestPortFirst = 20000;
+inline constexpr int kDrawnPortLast = 32099;
+inline constexpr int kTestPortLast = 32767;
+// A TCP port followed by two UDP ports, all free on loopback, in the drawn range (0: none).
 int freeLoopbackPortBase(unsigned salt = 0);
 // A port found free can be taken by another program before the program under test binds it: true
 // for a run that ended on that, which is then started again on other ports.

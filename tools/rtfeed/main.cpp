@@ -47,6 +47,7 @@ struct Options {
     std::string type;
     bool afterPosition = false;
     bool help = false;
+    std::string parkAirportLog;
     int generate = 0;
     bool haveCenter = false;
     LatLon center;
@@ -102,6 +103,9 @@ constexpr const char* kUsage = R"(usage: rtfeed [options]
     --window FROM,TO        only that span (seconds of the recording)
     --type CODE             records without an aircraft type get CODE
     --after-position        hold the replay back until Varnel has sent its first user position
+  --after-park-airport LOG  hold the traffic back (after that position, when both are given) until LOG,
+                            Varnel's Log.txt, says its park airport's parking file was read: before
+                            that it takes no ground record
   --generate N              N aircraft around a centre: --center LAT,LON, else the first position
                             Varnel sends ("Qs121=")
     --elevation FT          the ground's elevation there
@@ -138,6 +142,7 @@ bool lf_parseOptions(int argc, char** argv, Options& o) {
         else if (a == "--loop") o.loop = true;
         else if (a == "--type") o.type = next();
         else if (a == "--after-position") o.afterPosition = true;
+        else if (a == "--after-park-airport") o.parkAirportLog = next();
         else if (a == "--window") {
             const std::string v = next();
             const auto comma = v.find(',');
@@ -247,19 +252,41 @@ void lf_sleepUntil(Clock::time_point t) {
     }
 }
 
+// Until the program has sent its first user position (its main loop runs).
+void lf_waitForPosition() {
+    while (!g_stop) {
+        {
+            std::lock_guard lock(g_centerMutex);
+            if (g_centerKnown) return;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+}
+
+// Holds the sender back until the program is as far as the options ask: its first user position,
+// then its park airport's parking file read (the line its Log.txt writes once the traffic reader
+// knows the airport; a log of an earlier run is moved aside before the program sends a position).
+void lf_waitForTheProgram(const Options& o) {
+    if (o.afterPosition) lf_waitForPosition();
+    if (o.parkAirportLog.empty()) return;
+    while (!g_stop) {
+        std::ifstream log(o.parkAirportLog, std::ios::binary);
+        for (std::string line; std::getline(log, line);) {
+            if (line.rfind(rtfeed::kParkFileReadLine, 0) != 0) continue;
+            std::cout << "park airport loaded: " << line << std::endl;
+            return;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+}
+
 void lf_replay(const Options& o, int udp) {
     std::ifstream in(o.replayFile);
     if (!in) {
         std::cerr << "cannot read " << o.replayFile << "\n";
         return;
     }
-    while (o.afterPosition && !g_stop) {
-        {
-            std::lock_guard lock(g_centerMutex);
-            if (g_centerKnown) break;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
+    lf_waitForTheProgram(o);
     const auto recording = rtfeed::window(rtfeed::readRecording(in), o.windowFrom, o.windowTo);
     if (recording.empty()) return;
     const double firstStamp = recording.front().timeStamp;
@@ -275,16 +302,13 @@ void lf_replay(const Options& o, int udp) {
             lf_sendTraffic(o, udp, rtfeed::withTimeStamp(text, stamp));
         }
     } while (o.loop && !g_stop);
+    // (A line a script can wait for: the run that plays the feed may end a while after it.)
+    if (!g_stop) std::cout << rtfeed::kReplaySentLine << " " << recording.size() << " records" << std::endl;
 }
 
 void lf_generate(const Options& o, int udp) {
-    while (!o.haveCenter && !g_stop) {
-        {
-            std::lock_guard lock(g_centerMutex);
-            if (g_centerKnown) break;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
+    if (!o.haveCenter) lf_waitForPosition();
+    lf_waitForTheProgram(o);
     LatLon center = o.center;
     if (!o.haveCenter) {
         std::lock_guard lock(g_centerMutex);
@@ -306,6 +330,7 @@ void lf_playScene(const Options& o, int udp) {
         std::cerr << "cannot read " << o.sceneFile << "\n";
         return;
     }
+    lf_waitForTheProgram(o);
     std::optional<rtfeed::SceneGenerator> made;
     try {
         made.emplace(rtfeed::readScene(in), lf_nowSeconds());

@@ -13,6 +13,10 @@ namespace rtfeed {
 std::string versionAnswer(const std::string& version, int level);
 // Latitude and longitude (degrees) of a "Qs121=" line; none when it cannot be read.
 std::optional<vrn::LatLon> positionOfQs121(const std::string& line);
+// How the program's Log.txt line begins that says its park airport's parking file was read.
+inline constexpr const char* kParkFileReadLine = "Airport file read from \"";
+// The line the stand-in prints when a replay (without --loop) has sent its last record.
+inline constexpr const char* kReplaySentLine = "replay sent:";
 
 struct RecordedDatagram {
     double offset = 0.0;      // seconds after the start of the recording
