@@ -36,6 +36,8 @@ constexpr double kMostBackwardsKn = 20.0;   // against the nose, anywhere (a pus
 constexpr double kMostOffPathM = 150.0;     // from its records' ground path
 // Where its records come steadily it follows them (their scatter and its corners, 10 m at most over the table).
 constexpr double kMostOffSteadyPathM = 30.0;
+// Turned standing, one way (an airliner turns round at a crawl; setting off it turns up to 42 degrees over the table).
+constexpr double kMostSpotTurnDeg = 90.0;
 constexpr double kRejoinSeconds = 150.0;   // to drive back onto that path after a pause of its records
 constexpr double kLateOnPathSeconds = 180.0;
 const double kMostBankTan = std::tan(35.0 * kDeg2Rad);   // in the air: sideways g of a 35-degree bank
@@ -1012,11 +1014,11 @@ protected:
     }
 
     // The rules of motion on the ground, and against the nose anywhere, over each object's life: what
-    // tyres take sideways, no full turn, rolling while its records taxi, on their path (close to it where
+    // tyres take sideways, no full turn nor a turn round on the spot, rolling while its records taxi, on their path (close to it where
     // they come steadily), and shown while they come.
     void checkGround(const Variant& v) {
         const Records& r = v.records;
-        Tally sideways, backwards, fullTurns, standing, offPath, offSteadyPath, removed;
+        Tally sideways, backwards, fullTurns, spotTurns, standing, offPath, offSteadyPath, removed;
         const auto onGround = [&](const Seen& x) { return x.onGround && x.altitude <= ground + 20.0; };
         // The record playing at the records' time t and the next, when records play on.
         const auto bracket = [&](double t) -> std::optional<std::size_t> {
@@ -1087,19 +1089,22 @@ protected:
                 if (trace[k].pass % 100 == 0) sec.push_back(&trace[k]);
             // A run of turning one way: it ends at a turn the other way beyond 2 degrees, or after three
             // seconds of less than a degree.
-            double run = 0.0;
+            double run = 0.0, spot = 0.0;
             int quiet = 0;
             bool counted = false;
             for (std::size_t k = 1; k < sec.size(); ++k) {
                 const Seen& b = *sec[k - 1];
                 const Seen& s = *sec[k];
                 if (!onGround(b) || !onGround(s)) {
-                    std::tie(run, quiet, counted) = std::tuple{0.0, 0, false};
+                    std::tie(run, quiet, counted, spot) = std::tuple{0.0, 0, false, 0.0};
                     continue;
                 }
                 const double kn = gf_distanceNm(b.p, s.p) * 3600.0;
                 const double turn = gf_headingDifference(b.heading, s.heading) * kRad2Deg;
                 const double g = kn / kKnPerMps * std::fabs(turn) * kDeg2Rad / kG;
+                // Turning without rolling (under 1 kn), a turn the other way beyond 2 degrees starting anew.
+                spot = kn >= 1.0 ? 0.0 : turn * spot < 0.0 && std::fabs(turn) > 2.0 ? turn : spot + turn;
+                if (std::fabs(spot) > kMostSpotTurnDeg) spotTurns.add(std::fabs(spot), s.pass, std::fabs(spot - turn) <= kMostSpotTurnDeg);
                 if (kn > 10.0 && g > kMostSidewaysG) sideways.add(g, s.pass);
                 if (turn * run < 0.0 && std::fabs(turn) > 2.0) {
                     std::tie(run, quiet, counted) = std::tuple{turn, 0, false};
@@ -1139,12 +1144,14 @@ protected:
         }
         std::cout << "[ground] " << v.name << ": sideways over 0.3 g s " << sideways.text("g")
                   << ", against the nose over 20 kn s " << backwards.text("kn") << ", full turns " << fullTurns.text("deg")
+                  << ", turns on the spot over 90 degrees " << spotTurns.text("deg")
                   << ", standing while records move s " << standing.text("kn reported") << ", off their ground path s "
                   << offPath.text("m") << ", more than 30 m off it while records come steadily s " << offSteadyPath.text("m")
                   << ", removed while records come " << removed.text("s of records left") << "\n";
         EXPECT_EQ(sideways.count, 0) << v.name << ": seconds on the ground above 10 kn turning beyond 0.3 g sideways";
         EXPECT_EQ(backwards.count, 0) << v.name << ": seconds moving against the nose faster than 20 kn";
         EXPECT_EQ(fullTurns.count, 0) << v.name << ": full turns on the ground";
+        EXPECT_EQ(spotTurns.count, 0) << v.name << ": turns of more than 90 degrees on the ground standing";
         EXPECT_EQ(standing.count, 0) << v.name << ": seconds standing while its ground records report 5 kn or more";
         EXPECT_EQ(offPath.count, 0) << v.name << ": seconds on the ground more than 150 m from its records' ground path";
         EXPECT_EQ(offSteadyPath.count, 0) << v.name << ": seconds on the ground more than 30 m from its records' ground path while they came steadily";
@@ -1473,6 +1480,35 @@ TEST_F(ReplayTest, AMadeUpTouchdownTakesNoEarlierTouchAndGoForAGoAround) {
     lf_landed(a);
     EXPECT_TRUE(a.landed && a.landingRoll && a.onGround) << "landed on its made-up approach";
     EXPECT_FALSE(a.underPower) << "rolls for take-off again";
+}
+
+// Removed after its made-up motion runs out, Log.txt says what its records did meanwhile: an approach to
+// Zurich whose records end, and none come; or they come flying back out behind it (it broke off the
+// approach), refused where it could not follow.
+TEST_F(ReplayTest, RemovalAfterMadeUpMotionSaysWhatItsRecordsDid) {
+    for (const bool comeBack : {false, true}) {
+        SCOPED_TRACE(comeBack);
+        std::tie(id, callsign) = std::tuple{0x4d0001u + comeBack, comeBack ? "SWR902" : "SWR901"};
+        Records r;
+        LatLon p = gf_destinationPoint(kZurich, -kPi / 2.0, 6.0 * kFeetPerNm);
+        for (double t = 0.0; t <= 150.0; t += 2.0) {
+            const bool back = t > 60.0;
+            if (t > 0.0) p = gf_destinationPoint(p, back ? -kPi / 2.0 : kPi / 2.0, 150.0 * 2.0 / 3600.0 * kFeetPerNm);
+            if (back && (!comeBack || t < 92.0)) continue;
+            PositionSample s;
+            std::tie(s.latitude, s.longitude, s.altitude, s.verticalSpeed, s.track, s.groundSpeed, s.trueAirspeed, s.airborne) =
+                std::tuple{p.lat, p.lon, kZurichFt + 1900.0 - 700.0 * std::min(t, 60.0) / 60.0, back ? 0.0 : -700.0, back ? 270.0 : 90.0,
+                           150.0, 150.0, std::uint8_t{1}};
+            r.push_back({t, s});
+        }
+        const std::size_t logFrom = logText().size();
+        replay(r, 0, true);
+        const std::string log = logText().substr(logFrom);
+        const std::size_t line = log.find(callsign + "   removed after");
+        ASSERT_NE(line, std::string::npos) << log;
+        EXPECT_NE(log.substr(line, log.find('\n', line) - line).find(comeBack ? "lay where it could not follow" : "no records came"),
+                  std::string::npos) << log.substr(line, 200);
+    }
 }
 
 // Back from made-up flight below 1,000 ft it is not steered onto its records' path: near the runway the
