@@ -34,6 +34,10 @@ constexpr double kMaxBrakingKnPerS = 0.3 * kG * kKnPerMps;   // 0.3 g
 constexpr double kMostSidewaysG = 0.3;
 constexpr double kMostBackwardsKn = 20.0;   // against the nose, anywhere (a push-back goes at 4)
 constexpr double kMostOffPathM = 150.0;     // from its records' ground path
+// Where its records come steadily it follows them (their scatter and its corners, 10 m at most over the table).
+constexpr double kMostOffSteadyPathM = 30.0;
+// Turned standing, one way (an airliner turns round at a crawl; setting off it turns up to 42 degrees over the table).
+constexpr double kMostSpotTurnDeg = 90.0;
 constexpr double kRejoinSeconds = 150.0;   // to drive back onto that path after a pause of its records
 constexpr double kLateOnPathSeconds = 180.0;
 const double kMostBankTan = std::tan(35.0 * kDeg2Rad);   // in the air: sideways g of a 35-degree bank
@@ -214,9 +218,9 @@ std::optional<std::size_t> taxiPause(const Records& r, double from, double to, d
     return best;
 }
 // Its records to its landing roll's record `e` on the runway, then one a second: slowing at 1.5 kn a second
-// to `kn`, a 90-degree turn-off (`side` 1 right, -1 left) of radius `radiusM`, then a minute taxiing on,
+// to `kn`, a turn-off of `turnDeg` (`side` 1 right, -1 left) of radius `radiusM`, then a minute taxiing on,
 // speeding up to 15 kn. A record every `every` seconds, its position to `decimals` places, as feeds give them.
-Records closeTurnOff(const Records& r, std::size_t e, double side, double kn, double radiusM, int decimals, int every) {
+Records closeTurnOff(const Records& r, std::size_t e, double side, double kn, double radiusM, int decimals, int every, double turnDeg = 90.0) {
     Records out(r.begin(), r.begin() + static_cast<std::ptrdiff_t>(e) + 1);
     Recorded x = r[e];
     double v = x.s.groundSpeed, heading = x.s.track, turned = 0.0, straight = 0.0;
@@ -228,8 +232,8 @@ Records closeTurnOff(const Records& r, std::size_t e, double side, double kn, do
             const double slower = std::max(v - 1.5, kn);
             ahead(heading, (v + slower) / 2.0 / kKnPerMps);
             v = slower;
-        } else if (turned < 90.0) {
-            const double step = std::min(v / kKnPerMps / radiusM * kRad2Deg, 90.0 - turned);
+        } else if (turned < turnDeg) {
+            const double step = std::min(v / kKnPerMps / radiusM * kRad2Deg, turnDeg - turned);
             ahead(heading + side * step / 2.0, 2.0 * radiusM * std::sin(step * kDeg2Rad / 2.0));
             heading += side * step;
             turned += step;
@@ -453,6 +457,18 @@ std::vector<Variant> variantsOf(const std::string& kind) {
             const std::size_t up = firstIndex(r, roll + 1, [](const Recorded& x) { return x.s.airborne; });
             r = slice(r, 0, atOrLast(r, up, r[up].t + 10.0));
             add(vrn::format("touch and go, {}", name), r, LiftOff::Must, pos(arr[roll]), arr[roll].s.track);
+        }
+        // Lifting off again 1-5 s after its touch-down, its nose still coming down from the flare: the
+        // departure's records from its last ground one on. Its records end ten seconds into the climb.
+        const std::size_t down = touchdown(arr);
+        LatLon runway;
+        double deg = 0.0;
+        const Records dep = departure("lszh-dep-swr137h", runway, deg);
+        for (const double seconds : {1.0, 3.0, 5.0}) {
+            const std::size_t k = atOrLast(arr, down, arr[down].t + seconds);
+            const Records r = joined(arr, k, dep, liftOff(dep) - 1);
+            add(vrn::format("touch and go, lifting off {:.0f} s after touching down", arr[k].t - arr[down].t),
+                slice(r, 0, atOrLast(r, k + 1, r[k + 1].t + 10.0)), LiftOff::Must, pos(arr[down]), arr[down].s.track);
         }
     } else if (kind.starts_with("Air")) {
         for (const char* name : kAirTracks) {
@@ -699,6 +715,9 @@ std::vector<Variant> variantsOf(const std::string& kind) {
                 add(vrn::format("{} turns off {} at {:.0f} kn, positions {:.0f} m apart to {} decimals", name, side > 0.0 ? "right" : "left", kn,
                                 kn / kKnPerMps * every, decimals),
                     closeTurnOff(r, e, side, kn, radiusM, decimals, every), LiftOff::Never);
+            // Turning off and back along a parallel taxiway 120 m off the runway, while it still rolls out.
+            add(vrn::format("{} turns off {} at 12 kn back along a parallel taxiway", name, side > 0.0 ? "right" : "left"),
+                closeTurnOff(r, e, side, 12.0, 60.0, 6, 1, 180.0), LiftOff::Never);
         }
     } else if (kind == "GoAroundPauses") {
         // The Sydney low approaches: records pause for a minute from 15 s before the lowest point of each
@@ -995,11 +1014,11 @@ protected:
     }
 
     // The rules of motion on the ground, and against the nose anywhere, over each object's life: what
-    // tyres take sideways, no full turn, rolling while its records taxi, on their path, and shown
-    // while they come.
+    // tyres take sideways, no full turn nor a turn round on the spot, rolling while its records taxi, on their path (close to it where
+    // they come steadily), and shown while they come.
     void checkGround(const Variant& v) {
         const Records& r = v.records;
-        Tally sideways, backwards, fullTurns, standing, offPath, removed;
+        Tally sideways, backwards, fullTurns, spotTurns, standing, offPath, offSteadyPath, removed;
         const auto onGround = [&](const Seen& x) { return x.onGround && x.altitude <= ground + 20.0; };
         // The record playing at the records' time t and the next, when records play on.
         const auto bracket = [&](double t) -> std::optional<std::size_t> {
@@ -1070,19 +1089,22 @@ protected:
                 if (trace[k].pass % 100 == 0) sec.push_back(&trace[k]);
             // A run of turning one way: it ends at a turn the other way beyond 2 degrees, or after three
             // seconds of less than a degree.
-            double run = 0.0;
+            double run = 0.0, spot = 0.0;
             int quiet = 0;
             bool counted = false;
             for (std::size_t k = 1; k < sec.size(); ++k) {
                 const Seen& b = *sec[k - 1];
                 const Seen& s = *sec[k];
                 if (!onGround(b) || !onGround(s)) {
-                    std::tie(run, quiet, counted) = std::tuple{0.0, 0, false};
+                    std::tie(run, quiet, counted, spot) = std::tuple{0.0, 0, false, 0.0};
                     continue;
                 }
                 const double kn = gf_distanceNm(b.p, s.p) * 3600.0;
                 const double turn = gf_headingDifference(b.heading, s.heading) * kRad2Deg;
                 const double g = kn / kKnPerMps * std::fabs(turn) * kDeg2Rad / kG;
+                // Turning without rolling (under 1 kn), a turn the other way beyond 2 degrees starting anew.
+                spot = kn >= 1.0 ? 0.0 : turn * spot < 0.0 && std::fabs(turn) > 2.0 ? turn : spot + turn;
+                if (std::fabs(spot) > kMostSpotTurnDeg) spotTurns.add(std::fabs(spot), s.pass, std::fabs(spot - turn) <= kMostSpotTurnDeg);
                 if (kn > 10.0 && g > kMostSidewaysG) sideways.add(g, s.pass);
                 if (turn * run < 0.0 && std::fabs(turn) > 2.0) {
                     std::tie(run, quiet, counted) = std::tuple{turn, 0, false};
@@ -1102,6 +1124,11 @@ protected:
                 const double m = offPathAt(s.p, t);
                 if (m >= 0.0 && m <= kMostOffPathM) backOnPath = true;
                 if (m > kMostOffPathM && (backOnPath || t > resumed + kRejoinSeconds)) offPath.add(m, s.pass);
+                // Where its records came steadily (none more than 5 s apart over the last three minutes).
+                bool steady = t > r.front().t + 60.0 && t < r.back().t;
+                for (std::size_t k = 1; k < r.size() && steady; ++k)
+                    if (r[k].t > t - kLateOnPathSeconds && r[k - 1].t < t + 10.0 && r[k].t - r[k - 1].t > 5.0) steady = false;
+                if (steady && m > kMostOffSteadyPathM) offSteadyPath.add(m, s.pass);
             }
             // Removed while records that came are still to play (unless, standing on the ground, it is
             // made anew in the air where its flying records are).
@@ -1117,17 +1144,22 @@ protected:
         }
         std::cout << "[ground] " << v.name << ": sideways over 0.3 g s " << sideways.text("g")
                   << ", against the nose over 20 kn s " << backwards.text("kn") << ", full turns " << fullTurns.text("deg")
+                  << ", turns on the spot over 90 degrees " << spotTurns.text("deg")
                   << ", standing while records move s " << standing.text("kn reported") << ", off their ground path s "
-                  << offPath.text("m") << ", removed while records come " << removed.text("s of records left") << "\n";
+                  << offPath.text("m") << ", more than 30 m off it while records come steadily s " << offSteadyPath.text("m")
+                  << ", removed while records come " << removed.text("s of records left") << "\n";
         EXPECT_EQ(sideways.count, 0) << v.name << ": seconds on the ground above 10 kn turning beyond 0.3 g sideways";
         EXPECT_EQ(backwards.count, 0) << v.name << ": seconds moving against the nose faster than 20 kn";
         EXPECT_EQ(fullTurns.count, 0) << v.name << ": full turns on the ground";
+        EXPECT_EQ(spotTurns.count, 0) << v.name << ": turns of more than 90 degrees on the ground standing";
         EXPECT_EQ(standing.count, 0) << v.name << ": seconds standing while its ground records report 5 kn or more";
         EXPECT_EQ(offPath.count, 0) << v.name << ": seconds on the ground more than 150 m from its records' ground path";
+        EXPECT_EQ(offSteadyPath.count, 0) << v.name << ": seconds on the ground more than 30 m from its records' ground path while they came steadily";
         EXPECT_EQ(removed.count, 0) << v.name << ": removed while its records still came";
     }
 
-    // Against its records: airborne by 5 s after the play pass of the first airborne record that follows a
+    // Against its records: on the ground a second after the first ground record that follows an airborne one
+    // within 5 s plays; airborne by 5 s after the play pass of the first airborne record that follows a
     // ground one within 5 s (one a receiver flags early too: Dulles's from 84.5 kn on); on the ground, each
     // second no faster than 1.1 times the highest ground speed any of its records reports, plus 5 kn; where
     // a record plays airborne, never on the ground under one 200 ft or more up, nor more than 300 ft below
@@ -1141,7 +1173,7 @@ protected:
     // change between ground and air gives it.
     void checkRecords(const Variant& v) {
         const Records& r = v.records;
-        Tally lateLiftOff, groundFast, downUnderFlying, belowRecords;
+        Tally lateLiftOff, lateTouchdown, groundFast, downUnderFlying, belowRecords;
         const auto inAir = [&](const Seen& x) { return !x.onGround || x.altitude > ground + 20.0; };
         const auto onGround = [&](const Seen& x) { return x.onGround && x.altitude <= ground + 20.0; };
         const auto seenAt = [&](int pass) -> const Seen* {
@@ -1178,6 +1210,13 @@ protected:
                 if (late > 5.0) lateLiftOff.add(late, due(r[i]));
                 break;
             }
+        // A flare never floats past its records' touch-down: on the ground a second after the first ground
+        // record that follows an airborne one within 5 s plays.
+        for (std::size_t i = 1; i < r.size(); ++i) {
+            if (r[i].s.airborne || !r[i - 1].s.airborne || r[i].t - r[i - 1].t > 5.0) continue;
+            if (const Seen* at = seenAt(due(r[i]) + 100); at && inAir(*at)) lateTouchdown.add(at->altitude - ground, at->pass);
+            break;
+        }
         // Records that end on an accelerating take-off roll leave a made-up take-off, which rolls on to lift-off speed.
         const bool madeUpTakeOff = v.liftOff != LiftOff::Never && !r.back().s.airborne;
         double fastestKn = 0.0;
@@ -1223,10 +1262,11 @@ protected:
         }
         // Back on its records' path after steering back from made-up flight it may fly it late (it catches
         // up at a little above their speed): from then on its height is judged against theirs where it is
-        // on their path, the seconds it runs late (beyond 10) allowed.
+        // on their path, the seconds it runs late (beyond 10) allowed. While it steers back, far off their
+        // path, against their height now.
         std::vector<char> steered(trace.size(), 0);
-        for (std::size_t i = 0; i < trace.size(); ++i)
-            steered[i] = trace[i].rejoining || (i > 0 && trace[i - 1].object == trace[i].object && steered[i - 1]);
+        for (std::size_t i = 1; i < trace.size(); ++i)
+            steered[i] = !trace[i].rejoining && trace[i - 1].object == trace[i].object && (trace[i - 1].rejoining || steered[i - 1]);
         const auto lateAt = [&](const Seen& x) {
             const double late = steered[static_cast<std::size_t>(&x - trace.data())] ? behind(x, r) : 0.0;
             return late > 10.0 ? late : 0.0;
@@ -1272,10 +1312,12 @@ protected:
         }
         std::cout << "[records] " << v.name << ": onto its roll " << vrn::format("{:.1f}", carried) << " s late, lift-off late "
                   << lateLiftOff.text("s after its first airborne record's play")
+                  << ", in the air a second after its records touch down " << lateTouchdown.text("ft up")
                   << ", on the ground above 1.1 x its fastest record + 5 kn s " << groundFast.text("kn")
                   << ", on the ground under records 200 ft up s " << downUnderFlying.text("ft above the field")
                   << ", more than 300 ft below its records s " << belowRecords.text("ft below") << "\n";
         EXPECT_EQ(lateLiftOff.count, 0) << v.name << ": lifted off more than 5 s after its records' first airborne record played";
+        EXPECT_EQ(lateTouchdown.count, 0) << v.name << ": in the air a second after its records' first ground record played";
         EXPECT_EQ(groundFast.count, 0) << v.name << ": seconds on the ground faster than 1.1 times its fastest record plus 5 kn";
         EXPECT_EQ(downUnderFlying.count, 0) << v.name << ": on the ground where its records fly 200 ft or more above the field";
         EXPECT_EQ(belowRecords.count, 0) << v.name << ": more than 300 ft below its records";
@@ -1438,6 +1480,35 @@ TEST_F(ReplayTest, AMadeUpTouchdownTakesNoEarlierTouchAndGoForAGoAround) {
     lf_landed(a);
     EXPECT_TRUE(a.landed && a.landingRoll && a.onGround) << "landed on its made-up approach";
     EXPECT_FALSE(a.underPower) << "rolls for take-off again";
+}
+
+// Removed after its made-up motion runs out, Log.txt says what its records did meanwhile: an approach to
+// Zurich whose records end, and none come; or they come flying back out behind it (it broke off the
+// approach), refused where it could not follow.
+TEST_F(ReplayTest, RemovalAfterMadeUpMotionSaysWhatItsRecordsDid) {
+    for (const bool comeBack : {false, true}) {
+        SCOPED_TRACE(comeBack);
+        std::tie(id, callsign) = std::tuple{0x4d0001u + comeBack, comeBack ? "SWR902" : "SWR901"};
+        Records r;
+        LatLon p = gf_destinationPoint(kZurich, -kPi / 2.0, 6.0 * kFeetPerNm);
+        for (double t = 0.0; t <= 150.0; t += 2.0) {
+            const bool back = t > 60.0;
+            if (t > 0.0) p = gf_destinationPoint(p, back ? -kPi / 2.0 : kPi / 2.0, 150.0 * 2.0 / 3600.0 * kFeetPerNm);
+            if (back && (!comeBack || t < 92.0)) continue;
+            PositionSample s;
+            std::tie(s.latitude, s.longitude, s.altitude, s.verticalSpeed, s.track, s.groundSpeed, s.trueAirspeed, s.airborne) =
+                std::tuple{p.lat, p.lon, kZurichFt + 1900.0 - 700.0 * std::min(t, 60.0) / 60.0, back ? 0.0 : -700.0, back ? 270.0 : 90.0,
+                           150.0, 150.0, std::uint8_t{1}};
+            r.push_back({t, s});
+        }
+        const std::size_t logFrom = logText().size();
+        replay(r, 0, true);
+        const std::string log = logText().substr(logFrom);
+        const std::size_t line = log.find(callsign + "   removed after");
+        ASSERT_NE(line, std::string::npos) << log;
+        EXPECT_NE(log.substr(line, log.find('\n', line) - line).find(comeBack ? "lay where it could not follow" : "no records came"),
+                  std::string::npos) << log.substr(line, 200);
+    }
 }
 
 // Back from made-up flight below 1,000 ft it is not steered onto its records' path: near the runway the
