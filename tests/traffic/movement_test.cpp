@@ -1,7 +1,9 @@
 // Movement of live aircraft through the traffic pass and the simulated simulator (landing),
 // and single movement steps on bad input.
 #include <cmath>
+#include <iostream>
 #include <optional>
+#include <tuple>
 #include <vector>
 
 #include "airports/airport_files.h"
@@ -225,6 +227,48 @@ TEST_F(ReplayTest, TaxiTurnsPointWhereTheAircraftGoes) {
         EXPECT_LE(sideways, moving * c.perCentSideways / 100) << "of " << moving << " moving seconds";
         EXPECT_GT(moving, c.minMoving);
     }
+}
+
+// Taxi records a second apart along legs (seconds, track, knots), on the ground near Zurich.
+std::vector<Recorded> taxi(const std::vector<std::tuple<double, double, double>>& legs, double every = 1.0) {
+    std::vector<Recorded> out;
+    LatLon p = gf_destinationPoint(kZurich, kPi, 1500.0);
+    double t = 0.0;
+    for (const auto& [seconds, trackDeg, kn] : legs)
+        for (double s = 0.0; s < seconds; s += every, t += every) {
+            Recorded r{t, at(p.lat, p.lon, 0.0, kn)};
+            r.s.track = trackDeg;
+            out.push_back(r);
+            p = gf_destinationPoint(p, trackDeg * kDeg2Rad, kn * every / 3600.0 * kFeetPerNm);
+        }
+    return out;
+}
+
+TEST_F(ReplayTest, TaxiCornersAreRoundedWithinAQuarterGOfTheirCourse) {
+    // Records 5 s apart at 25 or 30 kn round a corner of 60 or 90 degrees: the curve through them is
+    // taken slowly enough that the course (from positions a second apart, not the nose, which may lag
+    // behind it) bends with no more than a quarter g sideways.
+    for (const double kn : {25.0, 30.0})
+        for (const double deg : {60.0, 90.0}) {
+            SCOPED_TRACE(vrn::format("{} kn, {} degrees", kn, deg));
+            trace.clear();
+            ++id;
+            replay(taxi({{30, 0, kn}, {30, deg, kn}}, 5.0), 0);
+            ASSERT_GT(trace.size(), 5000u);
+            const double east = kMetresPerDegreeLat * std::cos(kZurich.lat * kDeg2Rad);
+            const auto v = [&](std::size_t i, std::size_t j) {   // metres a second north and east from pass i to j
+                const double s = (trace[j].pass - trace[i].pass) / 100.0;
+                return std::pair{(trace[j].p.lat - trace[i].p.lat) * kMetresPerDegreeLat / s, (trace[j].p.lon - trace[i].p.lon) * east / s};
+            };
+            double worst = 0.0;
+            for (std::size_t i = 100; i + 100 < trace.size(); ++i) {
+                const auto [n1, e1] = v(i - 100, i);
+                const auto [n2, e2] = v(i, i + 100);
+                const double speed = std::hypot(n1, e1);
+                if (speed > 2.0) worst = std::max(worst, std::fabs(n1 * e2 - e1 * n2) / speed / 9.80665);
+            }
+            EXPECT_LE(worst, 0.25) << "g sideways";
+        }
 }
 
 TEST_F(ReplayTest, TaxiingAircraftStaysThroughAMinuteWithoutRecords) {
