@@ -271,6 +271,36 @@ TEST_F(ReplayTest, TaxiCornersAreRoundedWithinAQuarterGOfTheirCourse) {
         }
 }
 
+TEST_F(ReplayTest, TakeOffLiftsOffNearTheSpeedItsRecordsFlewOffAt) {
+    // Records that roll up to 110 or 120 kn in 16 s and fly off at that speed (a headwind) leave the
+    // aircraft behind them on its roll: it lifts off near 0.9 of their speed (rotating a little before),
+    // not only at 0.8 of an A320's lift-off speed, 112 kn, which it never reaches behind records of 110.
+    for (const double recordsKn : {110.0, 120.0}) {
+        SCOPED_TRACE(recordsKn);
+        trace.clear();
+        ++id;
+        std::vector<Recorded> records;
+        LatLon p = gf_destinationPoint(kZurich, kPi / 2.0, 6000.0);
+        for (double t = 0.0, kn = 20.0, ft = 0.0; ft < 1500.0; t += 2.0) {
+            Recorded r{t, at(p.lat, p.lon, ft > 0.0 ? kZurichFt + ft : 0.0, kn)};
+            std::tie(r.s.track, r.s.airborne, r.s.verticalSpeed) = std::tuple{276.0, ft > 0.0, ft > 0.0 ? 1500.0 : 0.0};
+            records.push_back(r);
+            p = gf_destinationPoint(p, 276.0 * kDeg2Rad, (kn + (kn < recordsKn ? 7.0 : 0.0)) / 3600.0 * kFeetPerNm);
+            ft += kn >= recordsKn ? 50.0 : 0.0;
+            kn = std::min(kn + 14.0, recordsKn);
+        }
+        replay(records, 0);
+        const auto off = std::find_if(trace.begin() + 100, trace.end(), [](const Seen& s) { return !s.onGround; });
+        if (off == trace.end()) {
+            ADD_FAILURE() << "it never took off";
+            continue;
+        }
+        const double kn = gf_distanceNm((off - 100)->p, off->p) * 3600.0;   // over its last second on the ground
+        EXPECT_GE(kn, 90.0);
+        EXPECT_LE(kn, 0.9 * recordsKn) << "kn at lift-off";
+    }
+}
+
 TEST_F(ReplayTest, TaxiingAircraftStaysThroughAMinuteWithoutRecords) {
     // AEE5ZH taxis towards runway 28; its records pause for 63 s while it reaches the runway and
     // lines up, then it rolls for take-off.
