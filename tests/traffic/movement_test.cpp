@@ -301,6 +301,25 @@ TEST_F(ReplayTest, TakeOffLiftsOffNearTheSpeedItsRecordsFlewOffAt) {
     }
 }
 
+TEST_F(ReplayTest, LateTaxiRollsThroughEveryRecord) {
+    // Records 2 s apart stand 20 s, then set off at once at 30 kn and turn 45 or 90 degrees right 4 s
+    // later and back left 20 s after: the aircraft, seconds late as it speeds up, still rolls through
+    // each record's position (a curve rounds a corner's record by about a third of the records' spacing)
+    // rather than cutting across to the next once one falls due.
+    for (const auto& [deg, mostM] : {std::pair{45.0, 10.0}, std::pair{90.0, 15.0}}) {
+        SCOPED_TRACE(deg);
+        trace.clear();
+        ++id;
+        const auto records = taxi({{20, 0, 0}, {4, 0, 30}, {20, deg, 30}, {20, 0, 30}}, 2.0);
+        replay(records, 2000);
+        for (const Recorded& r : records) {
+            double nearest = 1e9;
+            for (const Seen& s : trace) nearest = std::min(nearest, gf_distanceNm(s.p, {r.s.latitude, r.s.longitude}) * 1852.0);
+            EXPECT_LE(nearest, mostM) << "metres from the record of " << r.t << " s";
+        }
+    }
+}
+
 TEST_F(ReplayTest, TaxiingAircraftStaysThroughAMinuteWithoutRecords) {
     // AEE5ZH taxis towards runway 28; its records pause for 63 s while it reaches the runway and
     // lines up, then it rolls for take-off.
