@@ -1,7 +1,9 @@
 // Movement of live aircraft through the traffic pass and the simulated simulator (landing),
 // and single movement steps on bad input.
 #include <cmath>
+#include <iostream>
 #include <optional>
+#include <tuple>
 #include <vector>
 
 #include "airports/airport_files.h"
@@ -224,6 +226,97 @@ TEST_F(ReplayTest, TaxiTurnsPointWhereTheAircraftGoes) {
         const int sideways = sidewaysSeconds(trace, moving);   // sets `moving` before the bound is taken
         EXPECT_LE(sideways, moving * c.perCentSideways / 100) << "of " << moving << " moving seconds";
         EXPECT_GT(moving, c.minMoving);
+    }
+}
+
+// Taxi records a second apart along legs (seconds, track, knots), on the ground near Zurich.
+std::vector<Recorded> taxi(const std::vector<std::tuple<double, double, double>>& legs, double every = 1.0) {
+    std::vector<Recorded> out;
+    LatLon p = gf_destinationPoint(kZurich, kPi, 1500.0);
+    double t = 0.0;
+    for (const auto& [seconds, trackDeg, kn] : legs)
+        for (double s = 0.0; s < seconds; s += every, t += every) {
+            Recorded r{t, at(p.lat, p.lon, 0.0, kn)};
+            r.s.track = trackDeg;
+            out.push_back(r);
+            p = gf_destinationPoint(p, trackDeg * kDeg2Rad, kn * every / 3600.0 * kFeetPerNm);
+        }
+    return out;
+}
+
+TEST_F(ReplayTest, TaxiCornersAreRoundedWithinAQuarterGOfTheirCourse) {
+    // Records 5 s apart at 25 or 30 kn round a corner of 60 or 90 degrees: the curve through them is
+    // taken slowly enough that the course (from positions a second apart, not the nose, which may lag
+    // behind it) bends with no more than a quarter g sideways.
+    for (const double kn : {25.0, 30.0})
+        for (const double deg : {60.0, 90.0}) {
+            SCOPED_TRACE(vrn::format("{} kn, {} degrees", kn, deg));
+            trace.clear();
+            ++id;
+            replay(taxi({{30, 0, kn}, {30, deg, kn}}, 5.0), 0);
+            ASSERT_GT(trace.size(), 5000u);
+            const double east = kMetresPerDegreeLat * std::cos(kZurich.lat * kDeg2Rad);
+            const auto v = [&](std::size_t i, std::size_t j) {   // metres a second north and east from pass i to j
+                const double s = (trace[j].pass - trace[i].pass) / 100.0;
+                return std::pair{(trace[j].p.lat - trace[i].p.lat) * kMetresPerDegreeLat / s, (trace[j].p.lon - trace[i].p.lon) * east / s};
+            };
+            double worst = 0.0;
+            for (std::size_t i = 100; i + 100 < trace.size(); ++i) {
+                const auto [n1, e1] = v(i - 100, i);
+                const auto [n2, e2] = v(i, i + 100);
+                const double speed = std::hypot(n1, e1);
+                if (speed > 2.0) worst = std::max(worst, std::fabs(n1 * e2 - e1 * n2) / speed / 9.80665);
+            }
+            EXPECT_LE(worst, 0.25) << "g sideways";
+        }
+}
+
+TEST_F(ReplayTest, TakeOffLiftsOffNearTheSpeedItsRecordsFlewOffAt) {
+    // Records that roll up to 110 or 120 kn in 16 s and fly off at that speed (a headwind) leave the
+    // aircraft behind them on its roll: it lifts off near 0.9 of their speed (rotating a little before),
+    // not only at 0.8 of an A320's lift-off speed, 112 kn, which it never reaches behind records of 110.
+    for (const double recordsKn : {110.0, 120.0}) {
+        SCOPED_TRACE(recordsKn);
+        trace.clear();
+        ++id;
+        std::vector<Recorded> records;
+        LatLon p = gf_destinationPoint(kZurich, kPi / 2.0, 6000.0);
+        for (double t = 0.0, kn = 20.0, ft = 0.0; ft < 1500.0; t += 2.0) {
+            Recorded r{t, at(p.lat, p.lon, ft > 0.0 ? kZurichFt + ft : 0.0, kn)};
+            std::tie(r.s.track, r.s.airborne, r.s.verticalSpeed) = std::tuple{276.0, ft > 0.0, ft > 0.0 ? 1500.0 : 0.0};
+            records.push_back(r);
+            p = gf_destinationPoint(p, 276.0 * kDeg2Rad, (kn + (kn < recordsKn ? 7.0 : 0.0)) / 3600.0 * kFeetPerNm);
+            ft += kn >= recordsKn ? 50.0 : 0.0;
+            kn = std::min(kn + 14.0, recordsKn);
+        }
+        replay(records, 0);
+        const auto off = std::find_if(trace.begin() + 100, trace.end(), [](const Seen& s) { return !s.onGround; });
+        if (off == trace.end()) {
+            ADD_FAILURE() << "it never took off";
+            continue;
+        }
+        const double kn = gf_distanceNm((off - 100)->p, off->p) * 3600.0;   // over its last second on the ground
+        EXPECT_GE(kn, 90.0);
+        EXPECT_LE(kn, 0.9 * recordsKn) << "kn at lift-off";
+    }
+}
+
+TEST_F(ReplayTest, LateTaxiRollsThroughEveryRecord) {
+    // Records 2 s apart stand 20 s, then set off at once at 30 kn and turn 45 or 90 degrees right 4 s
+    // later and back left 20 s after: the aircraft, seconds late as it speeds up, still rolls through
+    // each record's position (a curve rounds a corner's record by about a third of the records' spacing)
+    // rather than cutting across to the next once one falls due.
+    for (const auto& [deg, mostM] : {std::pair{45.0, 10.0}, std::pair{90.0, 15.0}}) {
+        SCOPED_TRACE(deg);
+        trace.clear();
+        ++id;
+        const auto records = taxi({{20, 0, 0}, {4, 0, 30}, {20, deg, 30}, {20, 0, 30}}, 2.0);
+        replay(records, 2000);
+        for (const Recorded& r : records) {
+            double nearest = 1e9;
+            for (const Seen& s : trace) nearest = std::min(nearest, gf_distanceNm(s.p, {r.s.latitude, r.s.longitude}) * 1852.0);
+            EXPECT_LE(nearest, mostM) << "metres from the record of " << r.t << " s";
+        }
     }
 }
 
