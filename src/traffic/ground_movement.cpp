@@ -30,26 +30,18 @@ constexpr double kFlareCeilingFt = 400.0;
 constexpr double kFlareFloorPitch = -4.0 * kDeg2Rad;   // nose up is negative
 constexpr double kMidSampleSegmentNm = 0.02699784017278618;   // 50 m
 constexpr double kRollingMetresPerPass = 0.015;     // 1.5 m/s
-constexpr double kDefaultGroundTurnPerPass = 0.07 * kDeg2Rad;
 constexpr double kSetOffWithinRad = 20.0 * kDeg2Rad;   // within the slip it may roll at
-// Sideways acceleration a ground turn stays within: real ground tracks stay below 0.24 g.
-constexpr double kMostSideAccelMps2 = 0.25 * kGravity;
 
-// The quickest ground turn per pass: three times the class's taxi rate, as in a tight turn at a
-// crawl (a sharp corner, a turn on the spot), never the corner's own suddenness.
-double lf_quickestTurn(const LiveAircraft& a) {
-    const double r = a.groundTurnRate;
-    return 3.0 * (std::isfinite(r) && r > 0.0 ? r : kDefaultGroundTurnPerPass);
-}
+// Sideways acceleration a ground turn stays within (real ground tracks stay below 0.24 g).
+double lf_mostSideAccelMps2(const LiveAircraft& a) { return gf_motionLimits(a.sizeClass).sideG * kGravity; }
 
-// The quickest the nose may turn on the ground at the pace it rolls (per pass): what tyres and
-// passengers take sideways (speed times turn rate, a quarter g) bounds the rate, so a turn taken
-// fast is a wide one; at a crawl the class's quickest rate.
-double lf_groundTurnLimit(const LiveAircraft& a) {
-    const double quickest = lf_quickestTurn(a);
-    const double mps = std::isfinite(a.paceKn) ? a.paceKn * kMpsPerKn : 0.0;
-    return mps > 0.0 ? std::min(quickest, kMostSideAccelMps2 / mps / 100.0) : quickest;
-}
+// The quickest ground turn per pass at a taxi's pace: its class's, as in a tight corner, never the
+// corner's own suddenness.
+double lf_quickestTurn(const LiveAircraft& a) { return gf_motionLimits(a.sizeClass).groundTurnDegPerS * kDeg2Rad / 100.0; }
+
+// The quickest the nose may turn on the ground at the pace it rolls (per pass), from its class's
+// limits: a turn taken fast is a wide one.
+double lf_groundTurnLimit(const LiveAircraft& a) { return gf_groundTurnRadPerS(gf_motionLimits(a.sizeClass), a.paceKn) / 100.0; }
 
 // The ground turn per pass: the re-timed rate, or the class's rate when none is set.
 double lf_turnRate(const LiveAircraft& a) {
@@ -253,7 +245,7 @@ constexpr double kPlannedBraking = 2.0 / 3.0;
 // crawl, once it stands (slower than this).
 constexpr double kPassedM = 30.0;
 constexpr double kStoppedKn = 0.5;
-constexpr double kTurnCrawlKn = 3.0;
+constexpr double kCreepKn = 3.0;   // early at its newest record, it creeps to it on time
 constexpr double kEvenBrakingPerPass = 0.03;   // 3 kn a second
 constexpr double kNoiseKn = 3.0;
 
@@ -295,7 +287,7 @@ double lf_cornerKnAhead(LiveAircraft& a) {
         // (On the runway the records' tracks scatter by a few degrees: no corner.)
         const double legIn = hasCurve(a) ? a.curveLengthNm * 1852.0 : gf_distanceNm(here(a), at(to)) * 1852.0;
         const double legs = std::max(std::min(legIn, gf_distanceNm(at(to), at(after)) * 1852.0), 10.0);
-        a.cornerKn = std::max(std::sqrt(kMostSideAccelMps2 * legs / angle) / kMpsPerKn, kCornerKn);
+        a.cornerKn = std::max(std::sqrt(lf_mostSideAccelMps2(a) * legs / angle) / kMpsPerKn, kCornerKn);
     }
     return a.cornerKn;
 }
@@ -335,7 +327,7 @@ double lf_paceStep(LiveAircraft& a, double remainingNm, double mostKn = kFastest
         // aircraft, or overtook it), it slows to reach it on time, creeping at the least, rather than
         // rolling on off their way.
         if (a.samples.size() == 1 && !a.underPower && a.extrapolationCount == 0 && to.duePass - now > kWaitAheadPasses)
-            target = std::min(target, std::max(a.pastNext ? 0.0 : needed, kTurnCrawlKn));
+            target = std::min(target, std::max(a.pastNext ? 0.0 : needed, kCreepKn));
         // Nor does it reach a record faster than that reports: it brakes for a turn-off before it.
         if (!a.underPower && a.extrapolationCount == 0 && a.wayToKn + kNoiseKn < target)
             target = std::min(target, std::sqrt(a.wayToKn * a.wayToKn + brakeKn2));
@@ -526,7 +518,7 @@ void lf_followCurve(LiveAircraft& a) {
         if (turning) {
             // Towards a way well off its nose it turns round at a crawl rather than on the spot.
             if (paced) {
-                const double crawl = remaining * 1852.0 > kPassedM ? kTurnCrawlKn : 0.0;
+                const double crawl = remaining * 1852.0 > kPassedM ? gf_turnCrawlKn(gf_motionLimits(a.sizeClass)) : 0.0;
                 const double pace = std::isfinite(a.paceKn) ? a.paceKn : 0.0;
                 a.paceKn = std::max(std::clamp(crawl, pace - slowDownPerPass(a), pace + speedUpPerPass(a)), 0.0);
                 const double nm = a.paceKn / kPassesPerHour;
@@ -639,7 +631,7 @@ void lf_makeCurve(LiveAircraft& a, double turnAngleDeg) {
     // more than half the pace at which the quickest taxi turn would keep up on average.
     // Sideways it takes no more than a quarter g where it turns most sharply, about twice its mean.
     const double meanRadiusM = a.curveLengthNm * 1852.0 / (turnAngleDeg * kDeg2Rad);
-    const double metresPerS = std::min(0.5 * lf_quickestTurn(a) * 100.0 * meanRadiusM, std::sqrt(kMostSideAccelMps2 * 0.5 * meanRadiusM));
+    const double metresPerS = std::min(0.5 * lf_quickestTurn(a) * 100.0 * meanRadiusM, std::sqrt(lf_mostSideAccelMps2(a) * 0.5 * meanRadiusM));
     a.curveMostKn = turnAngleDeg > 0.0 ? std::max(metresPerS / kMpsPerKn, kCornerKn) : kFastestGroundKn;
     if (t.groundSpeed == 0.0) t.groundSpeed = (o.groundSpeed + n.groundSpeed) / 2.0;
     a.curveProgress = 0.0;

@@ -79,8 +79,6 @@ constexpr double kRecordsLiftOffShare = 0.9;
 constexpr double kRotateBehindM = 500.0;   // its records fly off this close ahead: it rotates as it nears their speed
 constexpr double kApproachNearNm = 10.0;   // an approach is flown within this of the park airport
 // Banks an aircraft turns at in the air: 30 degrees, a helicopter 45.
-const double kBankTan = std::tan(30.0 * kDeg2Rad);
-const double kRotorBankTan = std::tan(45.0 * kDeg2Rad);
 // A made-up approach loses this much speed a sample (8 s) until its class's landing speed.
 constexpr double kMadeUpApproachSlowingKn = 10.0;
 // The climb or descent a made-up flight keeps (ft a minute), for its first minute.
@@ -686,7 +684,7 @@ void lf_airStep(LiveAircraft& a, int passes, const PositionSample& next) {
     // Even odd data turn an aircraft no faster than it can turn: at the bank its class flies (30
     // degrees, a helicopter more), a rate that falls with speed (g tan(bank) / v).
     const double mps = std::max(std::isfinite(a.paceKn) ? a.paceKn : a.speed, 60.0) * kMpsPerKn;
-    const double bankRate = (lf_rotor(a) ? kRotorBankTan : kBankTan) * kGravity / mps / 100.0;
+    const double bankRate = std::tan(gf_motionLimits(a.sizeClass).bankDeg * kDeg2Rad) * kGravity / mps / 100.0;
     const double turnLimit = std::min((lf_rotor(a) ? 0.3 : 0.1) * kDeg2Rad, bankRate);
     a.headingStep = std::clamp(d / passes, -turnLimit, turnLimit);
     if (n.bankGiven)

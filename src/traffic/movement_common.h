@@ -8,6 +8,7 @@
 
 #include "core/geodesy.h"
 #include "records/live_aircraft.h"
+#include "traffic/motion_limits.h"
 #include "traffic/traffic_engine.h"
 
 namespace vrn::movement {
@@ -61,19 +62,19 @@ inline double paceBetween(const PositionSample& from, const PositionSample& to) 
     return passes >= 100 ? gf_distanceNm(at(from), at(to)) * kPassesPerHour / passes : 0.0;
 }
 
-// Speeding up and slowing down per pass (kn): on the ground take-off thrust and brakes (0.3 g and
-// a quarter g, 0.3 g on a landing roll, a light aircraft's less), in the air thrust and drag.
+// Speeding up and slowing down per pass (kn), from its class's limits: on the ground take-off thrust,
+// a taxi's gentler thrust and brakes (a quarter g, 0.3 g on a landing roll), in the air thrust and drag.
 inline double speedUpPerPass(const LiveAircraft& a) {
-    if (!a.onGround) return a.sizeClass == SIZE_ROTORCRAFT ? 0.05 : 0.03;
-    return a.sizeClass == SIZE_LIGHT ? 0.03 : 0.06;
+    const MotionLimits& m = gf_motionLimits(a.sizeClass);
+    if (!a.onGround) return m.airSpeedUpKnPerS / 100.0;
+    return (a.underPower ? m.rollSpeedUpKnPerS : m.taxiSpeedUpKnPerS) / 100.0;
 }
 inline double slowDownPerPass(const LiveAircraft& a) {
+    const MotionLimits& m = gf_motionLimits(a.sizeClass);
     // In the flare a little more: the records between its last in the air and its first on the
     // ground slow with its touch-down.
-    if (!a.onGround) return a.sizeClass == SIZE_ROTORCRAFT || a.curveKind > 0 ? 0.05 : 0.03;
-    if (a.sizeClass == SIZE_LIGHT) return 0.04;
-    // Landing, with its brakes, spoilers and reversers, up to 0.3 g.
-    return a.landingRoll ? 0.057 : 0.05;
+    if (!a.onGround) return a.curveKind > 0 ? std::max(m.airSlowDownKnPerS, 5.0) / 100.0 : m.airSlowDownKnPerS / 100.0;
+    return (a.landingRoll ? m.landingBrakeKnPerS : m.brakeKnPerS) / 100.0;
 }
 
 // Below this share of its class's lift-off speed an airborne record is an altitude that glitches, not flight.
