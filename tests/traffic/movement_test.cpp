@@ -320,6 +320,24 @@ TEST_F(ReplayTest, LateTaxiRollsThroughEveryRecord) {
     }
 }
 
+TEST_F(ReplayTest, AStaleRepeatedPositionOnARollIsRolledThrough) {
+    // Records 2 s apart at 20 or 40 kn, one of which repeats the position before it (a receiver's stale
+    // report, taken as standing): the aircraft rolls on through it, never braking for a stop there.
+    for (const double kn : {20.0, 40.0}) {
+        SCOPED_TRACE(kn);
+        trace.clear();
+        ++id;
+        auto records = taxi({{40, 0, kn}}, 2.0);
+        std::tie(records[10].s.latitude, records[10].s.longitude) = std::pair{records[9].s.latitude, records[9].s.longitude};
+        replay(records, 0);
+        double slowest = 1e9;
+        for (std::size_t i = 50; i + 50 < trace.size(); ++i)   // from its third record's time to its third last
+            if (trace[i].pass > kPlayDelay + 400 && trace[i].pass < kPlayDelay + (records.back().t - 4.0) * 100.0)
+                slowest = std::min(slowest, gf_distanceNm(trace[i - 50].p, trace[i + 50].p) * 3600.0);
+        EXPECT_GE(slowest, 0.5 * kn) << "kn";
+    }
+}
+
 TEST_F(ReplayTest, TaxiingAircraftStaysThroughAMinuteWithoutRecords) {
     // AEE5ZH taxis towards runway 28; its records pause for 63 s while it reaches the runway and
     // lines up, then it rolls for take-off.
