@@ -181,10 +181,10 @@ double lf_madeUpTurnRad(const LiveAircraft& a, double seconds) {
     return rate * std::min(seconds, kTurningSeconds - turned) * kDeg2Rad;
 }
 
-// The climb or descent (ft a minute) its last airborne records showed over up to 20 s, else the one
-// the oldest sample reports.
+// The climb or descent (ft a minute) its last airborne records showed over up to 10 s (a climb-out
+// still steepens 20 s after lift-off), else the one the oldest sample reports.
 double lf_recordsClimbFpm(const LiveAircraft& a, const PositionSample& oldest) {
-    constexpr double kOverSeconds = 20.0, kLeastSeconds = 5.0;
+    constexpr double kOverSeconds = 10.0, kLeastSeconds = 5.0;
     const auto& r = a.runRecords;
     if (!r.empty() && r.back().airborne) {
         const RunRecord* from = nullptr;
@@ -193,6 +193,12 @@ double lf_recordsClimbFpm(const LiveAircraft& a, const PositionSample& oldest) {
             return (r.back().altitude - from->altitude) / (r.back().time - from->time) * 60.0;
     }
     return std::isfinite(oldest.verticalSpeed) ? oldest.verticalSpeed : 0.0;
+}
+
+// Seconds of made-up flight after its newest record fell due. Made-up motion may begin before then:
+// flying records thinned out along a straight way are noted, not played.
+double lf_secondsAfterRecords(const LiveAircraft& a) {
+    return (tick() - std::max(a.madeUpFromPass, a.lastRecordPass + kPlayDelayPasses)) / 100.0;
 }
 
 // On its approach (descending near the park airport), a record on final: a fixed-wing aircraft at an
@@ -276,7 +282,7 @@ void lf_extendSamples(LiveAircraft& a, int count) {
         // From where it flies when its last record was still on the runway (altitude 0 there). It climbs
         // as its records climbed for their first minute (within what an airliner climbs), else at 1,500 ft a minute.
         if (!oldest.airborne) s.altitude = a.position.altitude;
-        const double since = (tick() - a.madeUpFromPass) / 100.0;
+        const double since = lf_secondsAfterRecords(a);
         const double recordsFpm = oldest.airborne ? std::min(lf_recordsClimbFpm(a, oldest), kMadeUpMostClimbFpm) : 0.0;
         s.verticalSpeed = since < kMadeUpVerticalSeconds ? std::max(recordsFpm, kMadeUpTakeOffClimbFpm) : kMadeUpTakeOffClimbFpm;
         s.altitude += s.verticalSpeed / 60.0 * seconds;
@@ -285,7 +291,7 @@ void lf_extendSamples(LiveAircraft& a, int count) {
         // A made-up flight keeps the climb or descent its records showed for its first minute, as it
         // keeps their turn (within what an airliner climbs or descends), never below 1,000 ft above
         // the park airport.
-        const double since = (tick() - a.madeUpFromPass) / 100.0;
+        const double since = lf_secondsAfterRecords(a);
         const double vs = std::clamp(lf_recordsClimbFpm(a, oldest), -kMadeUpMostDescentFpm, kMadeUpMostClimbFpm);
         double field = 0.0;
         const double floorFt = parkElevation(field) ? field + 1000.0 : 1000.0;
