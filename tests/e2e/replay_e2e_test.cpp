@@ -640,6 +640,8 @@ double lf_median(std::vector<double> v) {
 // How far behind the real aircraft each moving snapshot of the trace runs, on the ground and in the
 // air: simulator time minus the time at which the real aircraft was nearest to it. (Where an aircraft
 // stands, the real one stood there at many times: standing snapshots say nothing.)
+constexpr double kSamePlaceMetres = 5.0;   // passes of the real path this near count as the same place
+
 void lf_measureBehind(const fs::path& trace, const fs::path& truth, double until, const std::string& callsign,
                       Outcome& out) {
     struct P { double t, x, y; };
@@ -671,15 +673,21 @@ void lf_measureBehind(const fs::path& trace, const fs::path& truth, double until
                                 std::hypot(p.x - before->second.x, p.y - before->second.y) / (t - before->second.t) > 1.5;
             previous[o["id"]] = p;
             if (!moving) continue;
-            double best = 1e18, when = 0.0;
+            // Where the real path passes the same place more than once (a push-back, then a taxi out
+            // over the same ground), the nearest pass in time is the one it follows.
+            std::vector<std::pair<double, double>> near;   // (distance, the real aircraft's time there)
             for (std::size_t i = 0; i + 1 < path.size(); ++i) {
                 const P& a = path[i];
                 const P& b = path[i + 1];
                 const double dx = b.x - a.x, dy = b.y - a.y, len = dx * dx + dy * dy;
                 const double u = len > 0 ? std::clamp(((p.x - a.x) * dx + (p.y - a.y) * dy) / len, 0.0, 1.0) : 0.0;
-                const double d = std::hypot(p.x - a.x - u * dx, p.y - a.y - u * dy);
-                if (d < best) best = d, when = a.t + u * (b.t - a.t) - t0;
+                near.emplace_back(std::hypot(p.x - a.x - u * dx, p.y - a.y - u * dy), a.t + u * (b.t - a.t) - t0);
             }
+            const double best = std::min_element(near.begin(), near.end())->first;
+            const double due = t - out.feedStart - kPlayDelaySeconds;
+            double when = 0.0, closest = 1e18;
+            for (const auto& [d, at] : near)
+                if (d <= best + kSamePlaceMetres && std::abs(at - due) < closest) closest = std::abs(at - due), when = at;
             (o.value("onGround", false) ? out.behindGround : out.behindAir).push_back(t - out.feedStart - when);
         }
     }
