@@ -10,6 +10,9 @@
 
 namespace vrn {
 
+inline constexpr double kMpsPerKn = 0.514444;
+inline constexpr double kGravity = 9.80665;   // m/s2
+
 struct MotionLimits {
     double taxiSpeedUpKnPerS;    // taxiing, or setting off again: a taxi's thrust
     double rollSpeedUpKnPerS;    // under take-off power
@@ -50,7 +53,7 @@ inline constexpr double kCrawlTurnBelowKn = 8.0;
 // goes fast, and its tightest circle when it goes slowly - standing, it turns as slowly as at a walk
 // round that circle.
 inline double gf_groundTurnRadPerS(const MotionLimits& m, double kn) {
-    constexpr double kMpsPerKn = 1852.0 / 3600.0, kGravity = 9.80665, kWalkMps = 0.5, kBlendKn = 7.0;
+    constexpr double kWalkMps = 0.5, kBlendKn = 7.0;
     const double v = std::isfinite(kn) ? std::max(kn, 0.0) : 0.0;
     const double mps = v * kMpsPerKn;
     const double u = std::clamp((v - kCrawlTurnBelowKn) / kBlendKn, 0.0, 1.0);
@@ -62,7 +65,7 @@ inline double gf_groundTurnRadPerS(const MotionLimits& m, double kn) {
 
 // The crawl at which it turns round (kn): the pace at which its tightest circle turns at its quickest rate.
 inline double gf_turnCrawlKn(const MotionLimits& m) {
-    constexpr double kMpsPerKn = 1852.0 / 3600.0, kLeastKn = 3.0, kMostKn = 6.0;
+    constexpr double kLeastKn = 3.0, kMostKn = 6.0;
     return std::clamp(m.smallestRadiusM * m.crawlTurnDegPerS * kDeg2Rad / kMpsPerKn, kLeastKn, kMostKn);
 }
 

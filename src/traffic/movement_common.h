@@ -14,8 +14,6 @@
 namespace vrn::movement {
 
 inline constexpr double kFeetPerNm = 6076.11549;
-inline constexpr double kMpsPerKn = 0.514444;
-inline constexpr double kGravity = 9.80665;   // m/s2
 inline constexpr double kPassesPerHour = 360000.0;
 inline constexpr int kMinPasses = 25;
 // No sample lies more than a few hours of passes ahead; a pass count beyond that is a bad speed.
