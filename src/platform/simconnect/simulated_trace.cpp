@@ -1,5 +1,7 @@
 // The simulated simulator's trace: one JSON line per frame with every added object, and one per
 // event (created, refused, removed, ...), written to VARNEL_SIM_TRACE for the demo and the tests.
+#include <chrono>
+
 #include <nlohmann/json.hpp>
 
 #include "platform/simconnect/simulated_simulator_internal.h"
@@ -12,6 +14,9 @@ void SimulatedSimulator::lf_writeTrace() {
     nlohmann::json line;
     line["t"] = static_cast<double>(m_frame) / m_scenario.frameRate;
     line["frame"] = m_frame;
+    // The wall clock as the frame is written, the clock a feed's time stamps use: a test lays the
+    // two side by side without sampling the trace while it runs, which a busy machine delays.
+    line["wall"] = std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
     line["flightRunning"] = m_flightRunning;
     line["paused"] = m_paused;
     auto& objects = line["objects"] = nlohmann::json::array();
