@@ -10,6 +10,7 @@
 #include <cmath>
 #include <string>
 #include <tuple>
+#include <unordered_map>
 #include <vector>
 
 #include "core/format.h"
@@ -400,6 +401,11 @@ bool lf_steerToRecordOffNose(LiveAircraft& a) {
 
 namespace {
 
+// Per pursuing aircraft: the pass its meeting point was looked for, and that point's pass (run thread).
+std::unordered_map<std::uint32_t, std::pair<int, int>> l_meetPass;
+constexpr int kMeetEveryPasses = 50;
+constexpr std::size_t kMeetsRemembered = 4096;   // any number of aircraft leaves it bounded
+
 // Climb per pass within `climbLimit` and a steady descent; banked as the turn per pass needs, the
 // nose level with the climb.
 void lf_climbAndAttitude(LiveAircraft& a, double climb, double climbLimit, double turn) {
@@ -448,7 +454,10 @@ void lf_pursueStep(LiveAircraft& a) {
     }
     // Where it can be when its records are there, or, once on them, a few seconds ahead of them.
     if (lf_createdAgainIfFarOff(a)) return;
-    const int meet = lf_interceptPass(a);
+    // (The meeting point is looked for twice a second: it moves little between.)
+    if (l_meetPass.size() > kMeetsRemembered) l_meetPass.clear();
+    auto& [found, meet] = l_meetPass.try_emplace(a.aircraftId, now - kMeetEveryPasses, -1).first->second;
+    if (now - found >= kMeetEveryPasses || now < found) std::tie(found, meet) = std::tuple{now, lf_interceptPass(a)};
     const LatLon aim = lf_recordsAt(a, std::max(meet, now + kPursueLeadPasses));
     const double turnPerPass = lf_turnRatePerPass(a, kn) * std::tan(kBankWhereRecordsTurnDeg * kDeg2Rad) /
                                std::tan(kBankForTurnsDeg * kDeg2Rad);
