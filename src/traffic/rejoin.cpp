@@ -63,6 +63,7 @@ constexpr double kFarOffFlightSeconds = 60.0;
 constexpr double kBankWhereRecordsTurnDeg = 35.0;
 constexpr double kOnRecordsNm = 0.05;
 constexpr int kPursueLeadPasses = 300;
+constexpr int kPursueLooksAheadPasses = 12000;
 constexpr std::uint8_t kPursuing = 2;   // `rejoining`: after where its records put it, not along their path
 
 // A flat frame in metres around a point (east, north): the rejoin spans a few kilometres.
@@ -207,10 +208,24 @@ void lf_handBack(LiveAircraft& a, std::size_t passed, const std::string& how) {
 
 // Steering back ends where its records lead down to the runway: the approach's configuration, its
 // touchdown and its landing roll are the movement step's.
-bool lf_mayRejoin(const LiveAircraft& a) {
+bool lf_flyingToRejoin(const LiveAircraft& a) {
     return a.state == STATE_IN_SIM && !a.onGround && a.phase == PHASE_AIRBORNE && !a.onApproach && !a.landingRoll &&
-           a.samples.size() >= 2 && std::isfinite(a.position.heading) && a.altitudeAboveGround >= kLowestRejoinFt &&
+           a.samples.size() >= 2 && std::isfinite(a.position.heading) && a.altitudeAboveGround >= kLowestRejoinFt;
+}
+
+bool lf_mayRejoin(const LiveAircraft& a) {
+    return lf_flyingToRejoin(a) &&
            std::all_of(a.samples.begin() + 1, a.samples.end(), [](const PositionSample& s) { return s.airborne != 0; });
+}
+
+// Flying after where its records put it looks a minute ahead at most: it ends where a record due
+// within two minutes is on the ground, not for one a queue sent far ahead holds beyond.
+bool lf_mayPursue(const LiveAircraft& a) {
+    if (!lf_flyingToRejoin(a)) return false;
+    const int until = tick() + kPursueLooksAheadPasses;
+    for (auto s = a.samples.begin() + 1; s != a.samples.end() && s->duePass <= until; ++s)
+        if (!s->airborne) return false;
+    return true;
 }
 
 // The first point of the path beyond `along` (the path's end carried on along its last way for a
@@ -350,30 +365,67 @@ LatLon lf_recordsAt(const LiveAircraft& a, int pass) {
 namespace {
 
 // The first pass, from now to a minute ahead, at which it can be where its records put it then, flying
-// at up to a fifth above their speed along its nose and round the turn there; -1 when none.
+// at up to a fifth above their speed along its nose and round the turn there; -1 when none. (In a flat
+// frame about it, walking the queue once: a minute of flight spans a few nm.)
 int lf_interceptPass(const LiveAircraft& a) {
     const int now = tick();
     const double kn = std::max({lf_finiteKn(a.speed), lf_finiteKn(a.samples.back().groundSpeed), 60.0}) * kCatchUpWhenOff;
     const double radiusNm = kn / 3600.0 / (lf_turnRatePerPass(a, kn) * 100.0);
+    const Flat f(here(a));
+    const auto& q = a.samples;
+    // Where a record puts it `seconds` from its time along (or back along) its track, metres from here.
+    const auto along = [&](const PositionSample& s, double seconds, double& e, double& n) {
+        f.of(at(s), e, n);
+        const double sKn = lf_finiteKn(s.groundSpeed);
+        if (!(sKn > 0.0) || !std::isfinite(s.track)) return;
+        const double m = sKn * kMpsPerKn * seconds;
+        e += m * std::sin(s.track * kDeg2Rad);
+        n += m * std::cos(s.track * kDeg2Rad);
+    };
+    std::size_t i = 1;   // the first record due at or after the pass looked at
     for (int pass = now; pass <= now + static_cast<int>(kFarOffFlightSeconds * 100.0); pass += 100) {
-        const LatLon p = lf_recordsAt(a, pass);
-        const double off = std::fabs(gf_headingDifference(a.position.heading, gf_initialBearing(here(a), p)));
+        while (i < q.size() && q[i].duePass < pass) ++i;
+        double e = 0.0, n = 0.0;
+        if (i == 1) {
+            along(q[1], (pass - q[1].duePass) / 100.0, e, n);
+        } else if (i == q.size()) {
+            along(q.back(), (pass - q.back().duePass) / 100.0, e, n);
+        } else {
+            const PositionSample& o = q[i - 1];
+            const PositionSample& to = q[i];
+            const double u = to.duePass > o.duePass ? static_cast<double>(pass - o.duePass) / (to.duePass - o.duePass) : 1.0;
+            double e1 = 0.0, n1 = 0.0;
+            f.of(at(o), e, n);
+            f.of(at(to), e1, n1);
+            e += u * (e1 - e);
+            n += u * (n1 - n);
+        }
+        const double reachNm = kn * (pass - now) / kPassesPerHour + kOnRecordsNm;
+        const double awayNm = std::sqrt(e * e + n * n) / kMetresPerNm;
+        if (awayNm > reachNm) continue;   // (the turn only adds to it)
+        double way = std::atan2(e, n);
+        if (way < 0.0) way += kTwoPi;
+        const double off = std::fabs(gf_headingDifference(a.position.heading, way));
         // (Half the arc its nose comes round: the rest of the turn already closes on it.)
-        if (gf_distanceNm(here(a), p) + 0.5 * radiusNm * off <= kn * (pass - now) / kPassesPerHour + kOnRecordsNm) return pass;
+        if (awayNm + 0.5 * radiusNm * off <= reachNm) return pass;
     }
     return -1;
 }
 
 // Its records lie beyond a minute of its flight: steering there would leave it off them for minutes.
 // Judged once they play (before, they do not say where it is now).
-bool lf_createdAgainIfFarOff(LiveAircraft& a) {
+bool lf_createdAgainIfFarOff(LiveAircraft& a, const LatLon& records) {
     if (a.state != STATE_IN_SIM || a.samples.size() < 2 || tick() < a.samples[1].duePass) return false;
-    const LatLon records = lf_recordsAt(a, tick());
     const double offNm = gf_distanceNm(here(a), records);
     const double kn = std::max({lf_finiteKn(a.samples[1].groundSpeed), lf_finiteKn(a.samples.back().groundSpeed), 60.0});
     if (!(offNm > kn * kFarOffFlightSeconds / 3600.0)) return false;
     gf_createAgainAtRecords(a, records, vrn::format("beyond a minute of its flight, {:.1f} nm off", offNm));
     return true;
+}
+
+bool lf_createdAgainIfFarOff(LiveAircraft& a) {
+    if (a.state != STATE_IN_SIM || a.samples.size() < 2 || tick() < a.samples[1].duePass) return false;
+    return lf_createdAgainIfFarOff(a, lf_recordsAt(a, tick()));
 }
 
 }  // namespace
@@ -387,7 +439,7 @@ bool lf_steerToRecordOffNose(LiveAircraft& a) {
     const double kn = std::max(lf_finiteKn(a.speed), 60.0);
     if (gf_distanceNm(here(a), at(n)) * 3600.0 < kn * kOffNoseLeastSeconds) return false;
     if (std::fabs(gf_headingDifference(a.position.heading, gf_initialBearing(here(a), at(n)))) <= kOffNoseRad) return false;
-    if (!lf_mayRejoin(a)) return false;
+    if (!lf_mayPursue(a)) return false;
     if (lf_createdAgainIfFarOff(a)) return true;
     // No path to follow here (its records turned back on it, or lie elsewhere): it flies after where
     // they put it, a few seconds ahead.
@@ -403,7 +455,8 @@ namespace {
 
 // Per pursuing aircraft: the pass its meeting point was looked for, and that point's pass (run thread).
 std::unordered_map<std::uint32_t, std::pair<int, int>> l_meetPass;
-constexpr int kMeetEveryPasses = 50;
+constexpr int kMeetEveryPasses = 100;
+constexpr int kSteerEveryPasses = 50;
 constexpr std::size_t kMeetsRemembered = 4096;   // any number of aircraft leaves it bounded
 
 // Climb per pass within `climbLimit` and a steady descent; banked as the turn per pass needs, the
@@ -424,9 +477,12 @@ void lf_climbAndAttitude(LiveAircraft& a, double climb, double climbLimit, doubl
 // ahead of its nose.
 void lf_pursueStep(LiveAircraft& a) {
     const int now = tick();
+    // (Its steering is set twice a second, from the pass after it set off: between, it flies on by its
+    // steps, which turn it no faster than that bank and change its speed no faster than 2 kn a second.)
+    if ((now - a.rejoinFromPass) % kSteerEveryPasses != 1) return;
     // Records whose time has passed no longer matter, but the one before now.
     while (a.samples.size() >= 3 && a.samples[2].duePass <= now) a.samples.erase(a.samples.begin() + 1);
-    if (!lf_mayRejoin(a)) {
+    if (!lf_mayPursue(a)) {
         if (!a.samples.empty()) lf_handBack(a, 0, "its records ran out or it lands");
         return;
     }
@@ -453,17 +509,17 @@ void lf_pursueStep(LiveAircraft& a) {
         return;
     }
     // Where it can be when its records are there, or, once on them, a few seconds ahead of them.
-    if (lf_createdAgainIfFarOff(a)) return;
-    // (The meeting point is looked for twice a second: it moves little between.)
+    if (lf_createdAgainIfFarOff(a, records)) return;
+    // (The meeting point is looked for once a second: it moves little between.)
     if (l_meetPass.size() > kMeetsRemembered) l_meetPass.clear();
     auto& [found, meet] = l_meetPass.try_emplace(a.aircraftId, now - kMeetEveryPasses, -1).first->second;
     if (now - found >= kMeetEveryPasses || now < found) std::tie(found, meet) = std::tuple{now, lf_interceptPass(a)};
     const LatLon aim = lf_recordsAt(a, std::max(meet, now + kPursueLeadPasses));
-    const double turnPerPass = lf_turnRatePerPass(a, kn) * std::tan(kBankWhereRecordsTurnDeg * kDeg2Rad) /
-                               std::tan(kBankForTurnsDeg * kDeg2Rad);
+    static const double steeper = std::tan(kBankWhereRecordsTurnDeg * kDeg2Rad) / std::tan(kBankForTurnsDeg * kDeg2Rad);
+    const double turnPerPass = lf_turnRatePerPass(a, kn) * steeper;
     const double wanted = gf_initialBearing(here(a), aim);
     const double off = gf_headingDifference(a.position.heading, wanted);
-    const double turn = std::clamp(off, -turnPerPass, turnPerPass);
+    const double turn = std::clamp(off / kSteerEveryPasses, -turnPerPass, turnPerPass);
     a.headingStep = turn;
     const double reported = std::max(lf_finiteKn(next.groundSpeed), lf_finiteKn(ahead ? ahead->groundSpeed : 0.0));
     const double base = reported > 0.0 ? reported : kn;
@@ -473,9 +529,11 @@ void lf_pursueStep(LiveAircraft& a) {
     if (offNm > kBackWithinNm) pace = behindNose >= 0.0 ? base * kCatchUpWhenOff : base * kSlowerThanReported;
     // (Turning hard towards them, no faster than they go: that would only widen its turn.)
     if (std::fabs(off) > kOffNoseRad) pace = std::min(pace, base);
-    a.speed = std::clamp(pace, kn - kSpeedChangeKnPerPass, kn + kSpeedChangeKnPerPass);
+    const double change = kSpeedChangeKnPerPass * kSteerEveryPasses;
+    a.speed = std::clamp(pace, kn - change, kn + change);
     a.position.trueAirspeed = a.speed;
-    const double heading = normalHeading(a.position.heading + turn);
+    // (Along its nose halfway through the turn it makes before it steers again.)
+    const double heading = normalHeading(a.position.heading + turn * kSteerEveryPasses / 2.0);
     const double metresPerPass = a.speed * kMpsPerKn / 100.0;
     const Flat f(here(a));
     a.latitudeStep = metresPerPass * std::cos(heading) / kMetresPerDegreeLat;
