@@ -29,14 +29,17 @@ FeedClock::Verdict FeedClock::judge(double stamp, std::optional<std::uint32_t> a
     if (aircraft) {
         const auto [it, added] = m_votes.try_emplace(*aircraft);
         Vote& v = it->second;
-        if (added || std::fabs(offset - v.offset) > kOwnJumpS || now - v.at > kVoteLifeS) {
+        const bool lateCopy = !added && offset < v.offset - kOwnJumpS && now - v.at <= kLiveLineQuietS;
+        if (lateCopy) {
+            // (Its own newer stamps keep the vote.)
+        } else if (added || std::fabs(offset - v.offset) > kOwnJumpS || now - v.at > kVoteLifeS) {
             v.pace = Pace::Unknown;
             v.checkStamp = stamp;
             v.checkAt = now;
         } else if (now - v.checkAt >= kKeepingPaceS) {
-            // Half the steady clock's pace is enough: stamps jitter, a repeated record does not advance.
-            // Once judged, a vote changes sides only well beyond that line: a feed that runs at about
-            // half pace would otherwise flip its votes, and with them the clock, every few seconds.
+            // Three quarters of the steady clock's pace is enough: stamps jitter, a repeated record does
+            // not advance, a clock at half speed falls behind. Once judged, a vote changes sides only
+            // beyond that line: a feed about it would otherwise flip its votes, and with them the clock.
             const double pace = (stamp - v.checkStamp) / (now - v.checkAt);
             if (v.pace == Pace::Unknown) {
                 v.pace = pace >= kKeepingPaceRate ? Pace::Keeping : Pace::Stalled;
@@ -48,8 +51,10 @@ FeedClock::Verdict FeedClock::judge(double stamp, std::optional<std::uint32_t> a
             v.checkStamp = stamp;
             v.checkAt = now;
         }
-        v.offset = offset;
-        v.at = now;
+        if (!lateCopy) {
+            v.offset = offset;
+            v.at = now;
+        }
     }
     if (!m_known) {
         // The first record: believed until others outvote it.

@@ -6,9 +6,11 @@
 // so that every aircraft's stamps still follow on from its earlier ones.
 //
 // An aircraft whose stamp jumps away from its own earlier ones loses its vote until its stamps
-// keep pace with time again (two records at least a second apart that agree); one whose stamps stop
-// advancing with this computer's clock (a relay repeating an old record) loses it until they advance
-// again; while some aircraft keep pace, only theirs count. A lone aircraft is thus judged on its own
+// keep pace with time again (two records at least a second apart that agree), unless the stamp
+// lies behind its own while those still come (a second sender's late copy: the vote stays with the
+// newer ones); one whose stamps stop advancing with this computer's clock, or advance much slower
+// (a relay repeating an old record, a clock at half speed), loses it until they keep pace again;
+// while some aircraft keep pace, only theirs count. A lone aircraft is thus judged on its own
 // stamps. A settled clock moves only when a strict majority of the votes lies on one side of it: a
 // tie keeps it where it is.
 #include <cstdint>
@@ -27,9 +29,13 @@ public:
     static constexpr double kVoteLifeS = 60.0;
     static constexpr double kKeepingPaceS = 1.0;
     // Stamps that advance at this share of the steady clock's pace keep pace; a judged vote changes
-    // sides only this far beyond it.
-    static constexpr double kKeepingPaceRate = 0.5;
-    static constexpr double kPaceHysteresis = 0.25;
+    // sides only this far beyond it (a clock at half speed whose stamps jitter by a few tenths of a
+    // second reads below the lower line, an honest one above the upper).
+    static constexpr double kKeepingPaceRate = 0.75;
+    static constexpr double kPaceHysteresis = 0.15;
+    // A record stamped well behind its aircraft's own stamps while those still come (within this
+    // long) is a late copy of its feed, a second sender's: it neither moves nor resets its vote.
+    static constexpr double kLiveLineQuietS = 3.0;
 
     struct Verdict {
         bool taken = false;

@@ -217,6 +217,7 @@ bool TrafficReader::admitStamp(double stamp, std::optional<std::uint32_t> aircra
     }
     if (!verdict.taken) {
         ++g_futureStampsDropped;
+        if (aircraft) gf_countStampedAhead(*aircraft);
         m_log.log(vrn::format("record of {} stamped {} s ahead of the feed, dropped",
                               aircraft ? std::to_string(*aircraft) : std::string("?"), lf_secondsText(verdict.ahead)));
         return false;

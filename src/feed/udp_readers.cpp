@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <mutex>
+#include <unordered_map>
 #include <nlohmann/json.hpp>
 #include <thread>
 
@@ -29,6 +31,28 @@ QnhReader g_qnhReader;
 
 std::atomic<std::uint64_t> g_trafficQueueDropped{0};
 std::atomic<std::uint64_t> g_futureStampsDropped{0};
+
+namespace {
+std::mutex l_stampedAheadMutex;
+std::unordered_map<std::uint32_t, std::uint32_t> l_stampedAhead;
+}  // namespace
+
+void gf_countStampedAhead(std::uint32_t hexid) {
+    std::lock_guard lock(l_stampedAheadMutex);
+    if (l_stampedAhead.size() >= kStampedAheadRemembered && !l_stampedAhead.count(hexid)) l_stampedAhead.clear();
+    ++l_stampedAhead[hexid];
+}
+
+std::uint32_t gf_stampedAheadCount(std::uint32_t hexid) {
+    std::lock_guard lock(l_stampedAheadMutex);
+    const auto it = l_stampedAhead.find(hexid);
+    return it == l_stampedAhead.end() ? 0 : it->second;
+}
+
+void gf_forgetStampedAhead(std::uint32_t hexid) {
+    std::lock_guard lock(l_stampedAheadMutex);
+    l_stampedAhead.erase(hexid);
+}
 std::atomic<bool> g_readerError{false};
 
 void gf_setMainLoopRunning(bool running) {

@@ -52,6 +52,13 @@ extern std::atomic<std::uint64_t> g_trafficQueueDropped;
 // computer's clock is no judge: it may be wrong by minutes.
 inline constexpr double kFutureStampToleranceS = FeedClock::kAheadToleranceS;
 extern std::atomic<std::uint64_t> g_futureStampsDropped;
+// Per aircraft, how many of its records were dropped so since it was last asked to forget them: the
+// engine says so when it removes an aircraft whose records it never got (the reader thread counts,
+// the run thread reads and forgets; a mutex inside). At most kStampedAheadRemembered aircraft.
+void gf_countStampedAhead(std::uint32_t hexid);
+std::uint32_t gf_stampedAheadCount(std::uint32_t hexid);
+void gf_forgetStampedAhead(std::uint32_t hexid);
+inline constexpr std::size_t kStampedAheadRemembered = 4096;
 // A UDP reader stopped with an error (set by gf_reportReaderStop; the main loop and traffic start act on it).
 extern std::atomic<bool> g_readerError;
 // Queues a record while the main loop runs (else nothing), due kPlayDelayPasses from now. A queued

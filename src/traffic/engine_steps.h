@@ -102,6 +102,14 @@ double lf_turnRatePerPass(const LiveAircraft& aircraft, double kn);
 void lf_startRejoin(LiveAircraft& aircraft);
 // Every pass while it steers back: heading, speed, height and the per-pass steps along its nose.
 void lf_rejoinStep(LiveAircraft& aircraft);
+// In the air, its next record lies well off its nose (records that turned back, a feed moved in time):
+// it steers there along its nose, or is created again there when that lies beyond a minute of flight.
+// True when it no longer plays the record as a plain step.
+bool lf_steerToRecordOffNose(LiveAircraft& aircraft);
+// Where its queued records put it at a pass (before the first, back along its way; after the last, on).
+LatLon lf_recordsAt(const LiveAircraft& aircraft, int pass);
+// Taken out of the simulator and created again at `at`, with its records to come; the log says why.
+void gf_createAgainAtRecords(LiveAircraft& aircraft, const LatLon& at, const std::string& why);
 // In the air, a record more than a few seconds ahead is reached along a curve through sub-samples.
 void lf_curveToNextRecord(LiveAircraft& aircraft);
 // Configuration of an airborne aircraft climbing away or approaching, and its approach descent (ft/min).

@@ -40,11 +40,10 @@ constexpr double kRunEndNm = 0.011879049676025918;        // 22 m
 constexpr double kStepBackDeg = 120.0;
 constexpr int kMaxQueuedSamples = 200;
 constexpr int kWeekPasses = 60480000;
-// A record further round than this from the newest one's track lies behind it; an airliner needs
-// half a minute and more to turn round.
+// A record further round than this from the newest one's track lies behind it.
 constexpr double kBehindDeg = 90.0;
-constexpr int kTurnRoundPasses = 3000;
 constexpr double kSpeedJumpWithinS = 30.0;
+constexpr double kTooSlowToFlyKn = 40.0;
 
 // Ground turn rate (degrees per pass), largest climb per pass (ft), push-back and pull-out speed (kn).
 struct ClassManoeuvre {
@@ -104,30 +103,6 @@ void lf_madeUpEnds(LiveAircraft& a) {
     a.refusedRecords = 0;
 }
 
-// An airborne record behind the newest one along its way, when the aircraft could not have turned
-// round since: an old position (a second sender repeating the feed late, a time base moved back).
-// Taken, it would fly the aircraft backwards; it flies on until records ahead of it are due.
-bool lf_backAlongItsPath(const LiveAircraft& a, const PositionSample& s) {
-    if (a.lastRecordPass < 0 || a.runRecords.empty() || !s.airborne) return false;
-    const RunRecord& n = a.runRecords.back();
-    // Without a track of the newest record there is no "behind" to judge by.
-    if (!n.airborne || !(n.knots >= 60.0) || !n.trackKnown) return false;
-    // Ahead of it along its track, as nearly every record is: settled without the spherical sums.
-    const double track = n.trackDeg * kDeg2Rad;
-    const double north = s.latitude - n.latitude;
-    const double east = movement::longitudeDelta(n.longitude, s.longitude) * std::cos(n.latitude * kDeg2Rad);
-    if (north * std::cos(track) + east * std::sin(track) >= 0.0) return false;
-    const LatLon from{n.latitude, n.longitude};
-    const double d = gf_distanceNm(from, lf_at(s));
-    // Within two seconds of flight: the scatter of positions, not a step back.
-    if (!(d * 3600.0 > 2.0 * n.knots)) return false;
-    const double off = movement::trackDifferenceDeg(gf_initialBearing(from, lf_at(s)) * kRad2Deg, n.trackDeg);
-    if (off <= kBehindDeg) return false;
-    // Only while records ahead keep coming: after half a minute without one, the records behind are
-    // the aircraft's path (it turned round in a pause), and a refused record never locks it out.
-    return lf_tick() - a.lastRecordPass < kTurnRoundPasses;
-}
-
 // A record whose own stamp does not follow on from the newest taken (a relay whose stamps stopped, a
 // time base moved back) while its position moves on with the time that passed since: a live record
 // under a wrong stamp. Its time is then the newest one's plus the seconds since that one came. A
@@ -153,6 +128,17 @@ void lf_trackFromPositions(const LiveAircraft& a, PositionSample& s) {
     const RunRecord& n = a.runRecords.back();
     const LatLon from{n.latitude, n.longitude};
     s.track = gf_distanceNm(from, lf_at(s)) * 1852.0 >= 30.0 ? gf_initialBearing(from, lf_at(s)) * kRad2Deg : n.trackDeg;
+}
+
+// An aeroplane on the ground (or whose newest record was) reported in the air at a speed no aeroplane
+// flies at: a receiver's glitching altitude, so a ground record. (A helicopter may hover.)
+void lf_groundedIfTooSlowToFly(const LiveAircraft& a, PositionSample& s) {
+    if (!s.airborne || a.sizeClass == SIZE_ROTORCRAFT || !(s.groundSpeed < kTooSlowToFlyKn)) return;
+    const bool down = (a.state == STATE_IN_SIM && a.onGround) || (!a.runRecords.empty() && !a.runRecords.back().airborne);
+    if (!down) return;
+    s.airborne = 0;
+    s.altitude = 0.0;
+    s.verticalSpeed = 0.0;
 }
 
 bool lf_finiteRecord(const PositionSample& s) {
@@ -430,8 +416,8 @@ void lf_pushPosition(LiveAircraft& a, PositionSample s) {
             if (!lf_acceptApproachSample(a, s)) return;
         } else {
             if (!lf_acceptPosition(a, s)) return;
-            // Wherever the made-up flight took it (a record behind its newest was refused before), the
-            // aircraft steers back onto its records' path from where it is.
+            // Wherever the made-up flight took it, the aircraft steers back onto its records' path from
+            // where it is.
             if (a.extrapolationCount != 0) lf_endExtrapolation(a);
         }
         break;
@@ -452,6 +438,7 @@ bool lf_acceptUpdate(const TrafficUpdate& update, LiveAircraft& a) {
     PositionSample sample = update.sample;
     double stamp = update.timeStamp;
     lf_trackFromPositions(a, sample);
+    lf_groundedIfTooSlowToFly(a, sample);
     if (!a.samples.empty() && stamp <= a.lastSampleTime + 1.0 && lf_liveUnderStaleStamp(a, sample))
         stamp = a.lastSampleTime + (lf_tick() - a.lastRecordPass) / 100.0;
     if (!a.samples.empty() && lf_tooSoonOrJump(a, sample, stamp)) {
@@ -474,7 +461,12 @@ bool lf_acceptUpdate(const TrafficUpdate& update, LiveAircraft& a) {
         return true;
     }
     if (a.state == STATE_NEW && !lf_altitudeAllowsCreation(update)) return true;
-    if (lf_backAlongItsPath(a, sample)) {
+    // A second sender's late copy under a stamp that looks new (the feed's clock moved when only the
+    // copies were left): its position is one the aircraft has already flown, and is never followed.
+    // (One at its newest position is a repeat, which the standing rules judge.)
+    const auto flown = [&](const RunRecord& r) { return r.airborne && r.latitude == sample.latitude && r.longitude == sample.longitude; };
+    if (sample.airborne && a.state == STATE_IN_SIM && a.sizeClass != SIZE_ROTORCRAFT && !a.runRecords.empty() &&
+        !flown(a.runRecords.back()) && std::any_of(a.runRecords.begin(), a.runRecords.end(), flown)) {
         if (a.madeUpFromPass >= 0) ++a.refusedRecords;
         return true;
     }

@@ -567,8 +567,8 @@ void lf_followCurve(LiveAircraft& a) {
                     }
                 }
             }
-        } else {
-            way = lf_stepWay(a);
+        } else if (a.turnFirst && a.onGround) {
+            way = lf_stepWay(a);   // (only a taxi setting off turns to its way first)
         }
         const bool turning = !std::isnan(way) && lf_turnsOnTheSpot(a, way);   // it rolls once it points its way
         if (turning) {
@@ -648,7 +648,8 @@ void lf_followCurve(LiveAircraft& a) {
     // Moved by its own steps: its pace is what they covered, so that the pace goes on from there.
     if (!paced && (a.rejoining || a.towing || a.phase == PHASE_PUSHING_BACK || a.phase == PHASE_LEAVING_STAND)) {
         const double east = longitudeDelta(before.longitude, a.position.longitude) * std::cos(a.position.latitude * kDeg2Rad);
-        a.paceKn = std::hypot(a.position.latitude - before.latitude, east) * kNmPerDegreeLat * kPassesPerHour;
+        const double north = a.position.latitude - before.latitude;
+        a.paceKn = std::sqrt(north * north + east * east) * kNmPerDegreeLat * kPassesPerHour;
     }
     lf_pointWhereItGoes(a, before);
     if (a.phase == PHASE_AFTER_TAKEOFF)

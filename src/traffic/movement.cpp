@@ -78,7 +78,9 @@ constexpr double kLiftOffShare = 0.8;
 constexpr double kRecordsLiftOffShare = 0.9;
 constexpr double kRotateBehindM = 500.0;   // its records fly off this close ahead: it rotates as it nears their speed
 constexpr double kApproachNearNm = 10.0;   // an approach is flown within this of the park airport
-// Banks an aircraft turns at in the air: 30 degrees, a helicopter 45.
+// Where its records turn faster than its class's bank allows, an aeroplane banks 34 degrees (within 35
+// as it rolls in).
+const double kSteepBankTan = std::tan(34.0 * kDeg2Rad);
 // A made-up approach loses this much speed a sample (8 s) until its class's landing speed.
 constexpr double kMadeUpApproachSlowingKn = 10.0;
 // The climb or descent a made-up flight keeps (ft a minute), for its first minute.
@@ -226,6 +228,7 @@ void lf_extendSamples(LiveAircraft& a, int count) {
     const bool first = a.madeUpFromPass < 0;
     if (first) {
         a.madeUpFromPass = tick();
+        gf_forgetStampedAhead(a.aircraftId);   // counted from here
         // (A way back on the ground leads to a record on the ground only.)
         const double nan = std::numeric_limits<double>::quiet_NaN();
         std::tie(a.madeUpFromLat, a.madeUpFromLon) = a.samples.front().airborne ? std::pair{nan, nan}
@@ -689,8 +692,15 @@ void lf_airStep(LiveAircraft& a, int passes, const PositionSample& next) {
         d = gf_bearingChangeAhead(a);
     // Even odd data turn an aircraft no faster than it can turn: at the bank its class flies (30
     // degrees, a helicopter more), a rate that falls with speed (g tan(bank) / v).
-    const double mps = std::max(std::isfinite(a.paceKn) ? a.paceKn : a.speed, 60.0) * kMpsPerKn;
-    const double bankRate = std::tan(gf_motionLimits(a.sizeClass).bankDeg * kDeg2Rad) * kGravity / mps / 100.0;
+    // (At the speed it moves over the ground towards its next sample, when that is faster.)
+    const double movesMps = std::hypot(a.latitudeStep * kMetresPerDegreeLat,
+                                       a.longitudeStep * kMetresPerDegreeLat * std::cos(a.position.latitude * kDeg2Rad)) * 100.0;
+    const double mps = std::max({std::isfinite(a.paceKn) ? a.paceKn : a.speed, 60.0, std::isfinite(movesMps) ? movesMps / kMpsPerKn : 0.0}) * kMpsPerKn;
+    // Where its records turn faster than that bank allows, it banks steeper to keep with them.
+    const double usualTan = std::tan(gf_motionLimits(a.sizeClass).bankDeg * kDeg2Rad);
+    const double usualRate = usualTan * kGravity / mps / 100.0;
+    const double bankTan = std::fabs(d / passes) > usualRate ? std::max(usualTan, kSteepBankTan) : usualTan;
+    const double bankRate = bankTan * kGravity / mps / 100.0;
     const double turnLimit = std::min((lf_rotor(a) ? 0.3 : 0.1) * kDeg2Rad, bankRate);
     a.headingStep = std::clamp(d / passes, -turnLimit, turnLimit);
     if (n.bankGiven)
@@ -701,6 +711,8 @@ void lf_airStep(LiveAircraft& a, int passes, const PositionSample& next) {
 }
 
 void lf_airGroundStep(LiveAircraft& a) {
+    // A next record well off its nose in the air is flown to, not slid to sideways or backwards.
+    if (lf_steerToRecordOffNose(a)) return;
     clearCurve(a);
     {
         PositionSample& next = a.samples[1];
@@ -786,10 +798,13 @@ LogLimiter l_madeUpRemovalLog("\"removed after made-up motion\"");
 void lf_sayWhyRemoved(const LiveAircraft& a) {
     if (a.madeUpFromPass < 0) return;
     const double seconds = (tick() - a.madeUpFromPass) / 100.0;
-    const std::string why = a.staleRecords > 0
+    const std::uint32_t ahead = gf_stampedAheadCount(a.aircraftId);
+    const std::string why = ahead > 0 ? vrn::format("its records came on but were stamped ahead of the feed's clock ({} dropped)", ahead)
+                            : a.staleRecords > 0
                                 ? vrn::format("its records came on but their time stamps stopped ({} refused)", a.staleRecords)
                             : a.refusedRecords > 0
-                                ? vrn::format("its records came on but lay where it could not follow ({} refused)", a.refusedRecords)
+                                ? vrn::format("its records came on but repeated positions it had flown, or lay where it could not follow ({} refused)",
+                                              a.refusedRecords)
                                 : std::string("no records came");
     l_madeUpRemovalLog.log(vrn::format("{:8}: {:8} removed after {:.0f} s of made-up motion: {}", gf_nowHhMmSs(), a.callsign,
                                        seconds, why));

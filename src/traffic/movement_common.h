@@ -27,7 +27,10 @@ inline LatLon here(const LiveAircraft& a) { return {a.position.latitude, a.posit
 // The angle between two tracks in degrees, [0, 180].
 inline double trackDifferenceDeg(double a, double b) { return std::fabs(std::remainder(a - b, 360.0)); }
 
+// (Every aircraft's every pass asks these: one already in range is returned as it is, as the library's
+// remainder would return it, without its cost.)
 inline double normalHeading(double h) {
+    if (h >= 0.0 && h < kTwoPi) return h;
     if (!std::isfinite(h)) return 0.0;
     h = std::fmod(h, kTwoPi);
     return h < 0.0 ? h + kTwoPi : h;
@@ -35,11 +38,13 @@ inline double normalHeading(double h) {
 
 // A longitude difference in (-180, 180], so an aircraft crossing the antimeridian goes the short way.
 inline double longitudeDelta(double from, double to) {
+    if (to - from > -180.0 && to - from <= 180.0) return to - from;
     const double d = std::remainder(to - from, 360.0);
     return d == -180.0 ? 180.0 : d;
 }
 
 inline double normalLongitude(double lon) {
+    if (lon > -180.0 && lon <= 180.0) return lon;
     lon = std::remainder(lon, 360.0);
     return lon == -180.0 ? 180.0 : lon;
 }

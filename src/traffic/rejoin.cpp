@@ -10,6 +10,7 @@
 #include <cmath>
 #include <string>
 #include <tuple>
+#include <unordered_map>
 #include <vector>
 
 #include "core/format.h"
@@ -49,6 +50,21 @@ constexpr double kCutAcrossBeyondSeconds = 60.0;
 constexpr int kCurveFromPasses = 250;
 constexpr double kCurveMostOffRad = 60.0 * kDeg2Rad;
 constexpr double kLowestRejoinFt = 1000.0;
+// Motion limits in the air while it steers back to where its records put it (one place, for the
+// per-class limits): it makes up no more than a fifth of its records' speed while it lies more
+// than 0.15 nm off them, steers to a next record more than 60 degrees off its nose rather than
+// sliding there, hands back to sample play once on them with its next record within that, and
+// is created again at its records when they lie beyond a minute of its flight.
+constexpr double kCatchUpWhenOff = 1.18;
+constexpr double kBackWithinNm = 0.15;
+constexpr double kOffNoseRad = 60.0 * kDeg2Rad;
+constexpr double kOffNoseLeastSeconds = 3.0;
+constexpr double kFarOffFlightSeconds = 60.0;
+constexpr double kBankWhereRecordsTurnDeg = 35.0;
+constexpr double kOnRecordsNm = 0.05;
+constexpr int kPursueLeadPasses = 300;
+constexpr int kPursueLooksAheadPasses = 12000;
+constexpr std::uint8_t kPursuing = 2;   // `rejoining`: after where its records put it, not along their path
 
 // A flat frame in metres around a point (east, north): the rejoin spans a few kilometres.
 struct Flat {
@@ -192,10 +208,24 @@ void lf_handBack(LiveAircraft& a, std::size_t passed, const std::string& how) {
 
 // Steering back ends where its records lead down to the runway: the approach's configuration, its
 // touchdown and its landing roll are the movement step's.
-bool lf_mayRejoin(const LiveAircraft& a) {
+bool lf_flyingToRejoin(const LiveAircraft& a) {
     return a.state == STATE_IN_SIM && !a.onGround && a.phase == PHASE_AIRBORNE && !a.onApproach && !a.landingRoll &&
-           a.samples.size() >= 2 && std::isfinite(a.position.heading) && a.altitudeAboveGround >= kLowestRejoinFt &&
+           a.samples.size() >= 2 && std::isfinite(a.position.heading) && a.altitudeAboveGround >= kLowestRejoinFt;
+}
+
+bool lf_mayRejoin(const LiveAircraft& a) {
+    return lf_flyingToRejoin(a) &&
            std::all_of(a.samples.begin() + 1, a.samples.end(), [](const PositionSample& s) { return s.airborne != 0; });
+}
+
+// Flying after where its records put it looks a minute ahead at most: it ends where a record due
+// within two minutes is on the ground, not for one a queue sent far ahead holds beyond.
+bool lf_mayPursue(const LiveAircraft& a) {
+    if (!lf_flyingToRejoin(a)) return false;
+    const int until = tick() + kPursueLooksAheadPasses;
+    for (auto s = a.samples.begin() + 1; s != a.samples.end() && s->duePass <= until; ++s)
+        if (!s->airborne) return false;
+    return true;
 }
 
 // The first point of the path beyond `along` (the path's end carried on along its last way for a
@@ -308,11 +338,223 @@ double lf_turnRatePerPass(const LiveAircraft& a, double kn) {
     return std::min(lf_classTurnDegPerS(a), byBank) * kDeg2Rad / 100.0;
 }
 
+LatLon lf_recordsAt(const LiveAircraft& a, int pass) {
+    const auto& q = a.samples;
+    if (q.size() < 2) return here(a);
+    const auto along = [](const PositionSample& s, double seconds) {
+        const double kn = lf_finiteKn(s.groundSpeed);
+        if (!(kn > 0.0) || !std::isfinite(s.track)) return at(s);
+        const LatLon p = gf_destinationPoint(at(s), s.track * kDeg2Rad + (seconds < 0.0 ? kPi : 0.0),
+                                             kn * std::fabs(seconds) / 3600.0 * kFeetPerNm);
+        return LatLon{p.lat, normalLongitude(p.lon)};
+    };
+    if (pass <= q[1].duePass) return along(q[1], (pass - q[1].duePass) / 100.0);
+    for (std::size_t i = 1; i + 1 < q.size(); ++i) {
+        const PositionSample& o = q[i];
+        const PositionSample& n = q[i + 1];
+        if (pass > n.duePass) continue;
+        const double u = n.duePass > o.duePass ? static_cast<double>(pass - o.duePass) / (n.duePass - o.duePass) : 1.0;
+        const double d = gf_distanceNm(at(o), at(n));
+        if (!(d > 0.0)) return at(o);
+        const LatLon p = gf_destinationPoint(at(o), gf_initialBearing(at(o), at(n)), u * d * kFeetPerNm);
+        return LatLon{p.lat, normalLongitude(p.lon)};
+    }
+    return along(q.back(), (pass - q.back().duePass) / 100.0);
+}
+
+namespace {
+
+// The first pass, from now to a minute ahead, at which it can be where its records put it then, flying
+// at up to a fifth above their speed along its nose and round the turn there; -1 when none. (In a flat
+// frame about it, walking the queue once: a minute of flight spans a few nm.)
+int lf_interceptPass(const LiveAircraft& a) {
+    const int now = tick();
+    const double kn = std::max({lf_finiteKn(a.speed), lf_finiteKn(a.samples.back().groundSpeed), 60.0}) * kCatchUpWhenOff;
+    const double radiusNm = kn / 3600.0 / (lf_turnRatePerPass(a, kn) * 100.0);
+    const Flat f(here(a));
+    const auto& q = a.samples;
+    // Where a record puts it `seconds` from its time along (or back along) its track, metres from here.
+    const auto along = [&](const PositionSample& s, double seconds, double& e, double& n) {
+        f.of(at(s), e, n);
+        const double sKn = lf_finiteKn(s.groundSpeed);
+        if (!(sKn > 0.0) || !std::isfinite(s.track)) return;
+        const double m = sKn * kMpsPerKn * seconds;
+        e += m * std::sin(s.track * kDeg2Rad);
+        n += m * std::cos(s.track * kDeg2Rad);
+    };
+    std::size_t i = 1;   // the first record due at or after the pass looked at
+    for (int pass = now; pass <= now + static_cast<int>(kFarOffFlightSeconds * 100.0); pass += 100) {
+        while (i < q.size() && q[i].duePass < pass) ++i;
+        double e = 0.0, n = 0.0;
+        if (i == 1) {
+            along(q[1], (pass - q[1].duePass) / 100.0, e, n);
+        } else if (i == q.size()) {
+            along(q.back(), (pass - q.back().duePass) / 100.0, e, n);
+        } else {
+            const PositionSample& o = q[i - 1];
+            const PositionSample& to = q[i];
+            const double u = to.duePass > o.duePass ? static_cast<double>(pass - o.duePass) / (to.duePass - o.duePass) : 1.0;
+            double e1 = 0.0, n1 = 0.0;
+            f.of(at(o), e, n);
+            f.of(at(to), e1, n1);
+            e += u * (e1 - e);
+            n += u * (n1 - n);
+        }
+        const double reachNm = kn * (pass - now) / kPassesPerHour + kOnRecordsNm;
+        const double awayNm = std::sqrt(e * e + n * n) / kMetresPerNm;
+        if (awayNm > reachNm) continue;   // (the turn only adds to it)
+        double way = std::atan2(e, n);
+        if (way < 0.0) way += kTwoPi;
+        const double off = std::fabs(gf_headingDifference(a.position.heading, way));
+        // (Half the arc its nose comes round: the rest of the turn already closes on it.)
+        if (awayNm + 0.5 * radiusNm * off <= reachNm) return pass;
+    }
+    return -1;
+}
+
+// Its records lie beyond a minute of its flight: steering there would leave it off them for minutes.
+// Judged once they play (before, they do not say where it is now).
+bool lf_createdAgainIfFarOff(LiveAircraft& a, const LatLon& records) {
+    if (a.state != STATE_IN_SIM || a.samples.size() < 2 || tick() < a.samples[1].duePass) return false;
+    const double offNm = gf_distanceNm(here(a), records);
+    const double kn = std::max({lf_finiteKn(a.samples[1].groundSpeed), lf_finiteKn(a.samples.back().groundSpeed), 60.0});
+    if (!(offNm > kn * kFarOffFlightSeconds / 3600.0)) return false;
+    gf_createAgainAtRecords(a, records, vrn::format("beyond a minute of its flight, {:.1f} nm off", offNm));
+    return true;
+}
+
+bool lf_createdAgainIfFarOff(LiveAircraft& a) {
+    if (a.state != STATE_IN_SIM || a.samples.size() < 2 || tick() < a.samples[1].duePass) return false;
+    return lf_createdAgainIfFarOff(a, lf_recordsAt(a, tick()));
+}
+
+}  // namespace
+
+bool lf_steerToRecordOffNose(LiveAircraft& a) {
+    if (a.onGround || a.extrapolationCount != 0 || a.rejoining || a.samples.size() < 2 || a.phase != PHASE_AIRBORNE ||
+        a.sizeClass == SIZE_ROTORCRAFT)
+        return false;
+    const PositionSample& n = a.samples[1];
+    if (!n.airborne || n.standing || !std::isfinite(a.position.heading)) return false;
+    const double kn = std::max(lf_finiteKn(a.speed), 60.0);
+    if (gf_distanceNm(here(a), at(n)) * 3600.0 < kn * kOffNoseLeastSeconds) return false;
+    if (std::fabs(gf_headingDifference(a.position.heading, gf_initialBearing(here(a), at(n)))) <= kOffNoseRad) return false;
+    if (!lf_mayPursue(a)) return false;
+    if (lf_createdAgainIfFarOff(a)) return true;
+    // No path to follow here (its records turned back on it, or lie elsewhere): it flies after where
+    // they put it, a few seconds ahead.
+    a.rejoining = kPursuing;
+    a.rejoinFromPass = tick();
+    a.samples.front().standing = 0;
+    if (!(a.speed > 0.0)) a.speed = std::max(lf_finiteKn(n.groundSpeed), 60.0);
+    clearCurve(a);
+    return true;
+}
+
+namespace {
+
+// Per pursuing aircraft: the pass its meeting point was looked for, and that point's pass (run thread).
+std::unordered_map<std::uint32_t, std::pair<int, int>> l_meetPass;
+constexpr int kMeetEveryPasses = 100;
+constexpr int kSteerEveryPasses = 50;
+constexpr std::size_t kMeetsRemembered = 4096;   // any number of aircraft leaves it bounded
+
+// Climb per pass within `climbLimit` and a steady descent; banked as the turn per pass needs, the
+// nose level with the climb.
+void lf_climbAndAttitude(LiveAircraft& a, double climb, double climbLimit, double turn) {
+    a.climbPerPass = std::clamp(climb, -0.6, climbLimit);
+    a.verticalSpeedFpm = a.climbPerPass * 6000.0;
+    a.position.verticalSpeed = a.verticalSpeedFpm / 60.0;
+    const double bank = std::atan(a.speed * kMpsPerKn * std::fabs(turn) * 100.0 / kGravity);
+    gf_setAttitudeStep(a, -std::copysign(bank, turn), 50);
+    const double pitch = (-3.0 - std::clamp(a.verticalSpeedFpm, -3000.0, 2400.0) / 600.0 * 2.2) * kDeg2Rad;
+    a.pitchStep = std::clamp((pitch - a.position.pitch) / 50.0, -0.005 * kDeg2Rad, 0.005 * kDeg2Rad);
+}
+
+// Flying after where its records put it a few seconds ahead, along its nose, turning at up to a
+// 35-degree bank, at their speed or up to a fifth faster while it lies off them (slower while they lie
+// behind it, which tightens its turn); back to sample play once it is on them and its next record lies
+// ahead of its nose.
+void lf_pursueStep(LiveAircraft& a) {
+    const int now = tick();
+    // (Its steering is set twice a second, from the pass after it set off: between, it flies on by its
+    // steps, which turn it no faster than that bank and change its speed no faster than 2 kn a second.)
+    if ((now - a.rejoinFromPass) % kSteerEveryPasses != 1) return;
+    // Records whose time has passed no longer matter, but the one before now.
+    while (a.samples.size() >= 3 && a.samples[2].duePass <= now) a.samples.erase(a.samples.begin() + 1);
+    if (!lf_mayPursue(a)) {
+        if (!a.samples.empty()) lf_handBack(a, 0, "its records ran out or it lands");
+        return;
+    }
+    const LatLon records = lf_recordsAt(a, now);
+    const double offNm = gf_distanceNm(here(a), records);
+    const PositionSample& next = a.samples[1];
+    const PositionSample* ahead = nullptr;
+    for (std::size_t i = 1; i < a.samples.size() && !ahead; ++i)
+        if (a.samples[i].duePass > now) ahead = &a.samples[i];
+    if (!ahead) {
+        lf_handBack(a, a.samples.size(), "its records ran out");
+        return;
+    }
+    const double kn = std::max(a.speed, 1.0);
+    const bool nextAhead = ahead && std::fabs(gf_headingDifference(a.position.heading, gf_initialBearing(here(a), at(*ahead)))) <= kOffNoseRad;
+    if (offNm <= kOnRecordsNm && nextAhead) {
+        std::size_t passed = 0;
+        while (passed + 2 < a.samples.size() && a.samples[passed + 1].duePass <= now) ++passed;
+        lf_handBack(a, passed, vrn::format("{:.0f} m off where they put it", offNm * kMetresPerNm));
+        return;
+    }
+    if (now - a.rejoinFromPass > kMostRejoinPasses) {
+        lf_handBack(a, 0, "given up steering");
+        return;
+    }
+    // Where it can be when its records are there, or, once on them, a few seconds ahead of them.
+    if (lf_createdAgainIfFarOff(a, records)) return;
+    // (The meeting point is looked for once a second: it moves little between.)
+    if (l_meetPass.size() > kMeetsRemembered) l_meetPass.clear();
+    auto& [found, meet] = l_meetPass.try_emplace(a.aircraftId, now - kMeetEveryPasses, -1).first->second;
+    if (now - found >= kMeetEveryPasses || now < found) std::tie(found, meet) = std::tuple{now, lf_interceptPass(a)};
+    const LatLon aim = lf_recordsAt(a, std::max(meet, now + kPursueLeadPasses));
+    static const double steeper = std::tan(kBankWhereRecordsTurnDeg * kDeg2Rad) / std::tan(kBankForTurnsDeg * kDeg2Rad);
+    const double turnPerPass = lf_turnRatePerPass(a, kn) * steeper;
+    const double wanted = gf_initialBearing(here(a), aim);
+    const double off = gf_headingDifference(a.position.heading, wanted);
+    const double turn = std::clamp(off / kSteerEveryPasses, -turnPerPass, turnPerPass);
+    a.headingStep = turn;
+    const double reported = std::max(lf_finiteKn(next.groundSpeed), lf_finiteKn(ahead ? ahead->groundSpeed : 0.0));
+    const double base = reported > 0.0 ? reported : kn;
+    // Ahead of where they put it (they lie behind its nose) it goes slower; off them and behind, faster.
+    const double behindNose = std::cos(gf_headingDifference(a.position.heading, gf_initialBearing(here(a), records)));
+    double pace = base;
+    if (offNm > kBackWithinNm) pace = behindNose >= 0.0 ? base * kCatchUpWhenOff : base * kSlowerThanReported;
+    // (Turning hard towards them, no faster than they go: that would only widen its turn.)
+    if (std::fabs(off) > kOffNoseRad) pace = std::min(pace, base);
+    const double change = kSpeedChangeKnPerPass * kSteerEveryPasses;
+    a.speed = std::clamp(pace, kn - change, kn + change);
+    a.position.trueAirspeed = a.speed;
+    // (Along its nose halfway through the turn it makes before it steers again.)
+    const double heading = normalHeading(a.position.heading + turn * kSteerEveryPasses / 2.0);
+    const double metresPerPass = a.speed * kMpsPerKn / 100.0;
+    const Flat f(here(a));
+    a.latitudeStep = metresPerPass * std::cos(heading) / kMetresPerDegreeLat;
+    a.longitudeStep = metresPerPass * std::sin(heading) / f.eastPerDeg;
+    // Height: with its records', within its class's climb and a steady descent.
+    double wantFt = next.altitude, ratePerPass = 0.0;
+    if (ahead->duePass > next.duePass) {
+        ratePerPass = (ahead->altitude - next.altitude) / (ahead->duePass - next.duePass);
+        if (now > next.duePass) wantFt += ratePerPass * (now - next.duePass);
+    }
+    lf_climbAndAttitude(a, ratePerPass + (wantFt - a.position.altitude) / kHeightLeadPasses, std::max(a.maxClimbPerPass, 0.2), turn);
+}
+
+}  // namespace
+
 void lf_startRejoin(LiveAircraft& a) {
     lf_brakeToRecords(a);
     a.rejoining = lf_mayRejoin(a) && !lf_curveReachesRecord(a) ? 1 : 0;
     a.rejoinFromPass = tick();
     if (!a.rejoining) return;
+
     a.samples.front().standing = 0;
     if (!(a.speed > 0.0)) a.speed = std::max(lf_finiteKn(a.samples[1].groundSpeed), 60.0);
     clearCurve(a);
@@ -320,6 +562,12 @@ void lf_startRejoin(LiveAircraft& a) {
 
 void lf_rejoinStep(LiveAircraft& a) {
     if (!a.rejoining) return;
+    if (a.rejoining == kPursuing) {
+        lf_pursueStep(a);
+        return;
+    }
+    // Once a second: its records out of reach, it is created again where they are.
+    if ((tick() - a.rejoinFromPass) % 100 == 0 && a.samples.size() >= 2 && lf_createdAgainIfFarOff(a)) return;
     while (a.samples.size() >= 2 && !std::isfinite(a.samples[1].latitude + a.samples[1].longitude + a.samples[1].altitude))
         a.samples.erase(a.samples.begin() + 1);
     if (!lf_mayRejoin(a)) {
@@ -401,14 +649,7 @@ void lf_rejoinStep(LiveAircraft& a) {
     const double climbLimit = std::max(a.maxClimbPerPass, 0.2);
     const double climb = std::max((aim.alt - a.position.altitude) / passesToAim,
                                   (lf_altitudeDueNow(path) - a.position.altitude) / kHeightLeadPasses);
-    a.climbPerPass = std::clamp(climb, -0.6, climbLimit);
-    a.verticalSpeedFpm = a.climbPerPass * 6000.0;
-    a.position.verticalSpeed = a.verticalSpeedFpm / 60.0;
-    // Banked as the turn needs; the nose level with the climb.
-    const double bank = std::atan(a.speed * kMpsPerKn * std::fabs(turn) * 100.0 / kGravity);
-    gf_setAttitudeStep(a, -std::copysign(bank, turn), 50);
-    const double pitch = (-3.0 - std::clamp(a.verticalSpeedFpm, -3000.0, 2400.0) / 600.0 * 2.2) * kDeg2Rad;
-    a.pitchStep = std::clamp((pitch - a.position.pitch) / 50.0, -0.005 * kDeg2Rad, 0.005 * kDeg2Rad);
+    lf_climbAndAttitude(a, climb, climbLimit, turn);
 }
 
 void lf_curveToNextRecord(LiveAircraft& a) {

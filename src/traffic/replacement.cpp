@@ -20,7 +20,35 @@ std::string lf_withoutLast(const std::string& text) { return text.empty() ? text
 
 const char* lf_groundText(const LiveAircraft& a) { return a.onGround ? "on ground" : "airborne"; }
 
+LogLimiter l_createdAgainLog("\"created again at its records\"");
+
 }  // namespace
+
+void gf_createAgainAtRecords(LiveAircraft& a, const LatLon& at, const std::string& why) {
+    if (a.state != STATE_IN_SIM || a.samples.empty()) return;
+    l_createdAgainLog.log(vrn::format("{:8}: {:8} removed {:.2f} nm from where its records put it ({}): created again there",
+                                      gf_nowHhMmSs(), a.callsign, gf_distanceNm({a.position.latitude, a.position.longitude}, at), why));
+    // Its records from now on play as they came; the first of them starts at where they put it now.
+    const int now = g_tickCounter.load(std::memory_order_relaxed);
+    PositionSample before = a.samples.front();
+    while (a.samples.size() >= 2 && a.samples[1].duePass <= now) {
+        before = a.samples[1];
+        a.samples.erase(a.samples.begin() + 1);
+    }
+    PositionSample start = a.samples.size() >= 2 ? a.samples[1] : before;
+    // Its records' height now, between the one before and the one after.
+    if (a.samples.size() >= 2 && start.duePass > before.duePass && before.airborne)
+        start.altitude = before.altitude + (start.altitude - before.altitude) * (now - before.duePass) / (start.duePass - before.duePass);
+    std::tie(start.latitude, start.longitude, start.standing, start.duePass) = std::tuple{at.lat, at.lon, std::uint8_t{0}, now + 1};
+    start.headingGiven = start.bankGiven = start.headingKnown = 0;
+    a.samples.front() = start;
+    std::tie(a.rejoining, a.extrapolationCount, a.madeUpFromPass, a.staleRecords, a.refusedRecords) = std::tuple{0, 0, -1, 0, 0};
+    std::tie(a.position.latitude, a.position.longitude, a.position.altitude) = std::tuple{at.lat, at.lon, start.altitude};
+    const std::uint32_t old = a.objectId;
+    if (old == g_selectedObjectId.load()) g_selectedObjectId.store(0);
+    a.state = STATE_TO_RECREATE;
+    g_removalQueue.push_back(old);
+}
 
 bool gf_replaceSame(const LiveAircraft& n, const Aircraft& s) {
     if (s.state != STATE_IN_SIM) return false;

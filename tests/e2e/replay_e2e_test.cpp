@@ -6,12 +6,15 @@
 // the ground, standing while its records taxi, leaving its records' ground path, being removed while
 // its records still come, lifting off late, rolling faster than its records ever went, banking
 // beyond 35 degrees, standing on the ground under records that fly, sinking below its records, and,
-// where its records end, a made-up flight that drops a hovering helicopter or levels off a climb.
+// where its records end, a made-up flight that drops a hovering helicopter or levels off a climb; and
+// in the air, every second, its distance from where its own records put it then (enforced where an
+// excerpt is held to it).
 //
 // Some excerpts are made at test time from the shared recordings (never typed in): a rejected
 // take-off (a real roll continued by a real landing's braking), a feed that sends every record a
-// second time 45 s late, a whole feed whose time stamps go back ten minutes, and helicopters whose
-// records are computed from a steady deceleration to a hover.
+// second time 45 s late, a whole feed whose time stamps go back ten minutes, helicopters whose
+// records are computed from a steady deceleration to a hover, and a taxi whose every other record
+// reads 600 ft up.
 //
 // The program's engine counts 10 ms passes on the real clock, so each excerpt plays in real time.
 // To stay within a few minutes all excerpts run at once, each with its own program, stage and ports;
@@ -60,6 +63,7 @@ enum class Feed {
     kLateSender,            // the window, and every record again 45 s later with its old time stamp
     kRewind,                // several aircraft; from the middle of the window on, every stamp 600 s back
     kHelicopters,           // two EC45s slowing to a hover, one of them with a 60 s pause of its records
+    kFlickeringTaxi,        // a taxi whose every other record reads 600 ft up at taxi speed
 };
 
 // What a made-up flight after its records end is held to (kNone: nothing beyond the rules of any
@@ -80,6 +84,9 @@ struct Excerpt {
     bool pausesAtTouchdown = false;
     Feed feed = Feed::kPlain;
     MadeUp madeUp = MadeUp::kNone;
+    // Held to the distance rule (within 0.15 nm of where its records put it, 30 s after anything put
+    // them away from it); the others' figures are printed.
+    bool heldToRecords = false;
 };
 
 // The user stands at Zurich (the park airport) except where the traffic is elsewhere; there the user
@@ -126,6 +133,8 @@ const Excerpt kExcerpts[] = {
      false, Feed::kRewind},
     {"helicopters slowing to a hover", "generated", 0, 150, "LSZH", 47.4647, 8.5492, 1416, true, false, -1, false,
      Feed::kHelicopters, MadeUp::kHover},
+    {"taxi in, every other record 600 ft up", "lszh-arr-swr5220", 1000, 1089, "LSZH", 47.4647, 8.5492, 1416, true, true, 0,
+     false, Feed::kFlickeringTaxi, MadeUp::kNone, true},
 };
 
 // The rules every second of the trace is held to, for the excerpt's aircraft (every object but the
@@ -145,6 +154,7 @@ enum Rule {
     kBelowRecords,
     kSinking,
     kMadeUpClimb,
+    kOffRecords,
     kRuleCount
 };
 
@@ -180,6 +190,7 @@ constexpr double kRejoinSeconds = 120.0;
 constexpr double kTurnWindowSeconds = 60.0;
 constexpr double kLiftOffLateSeconds = 5.0;       // after its records' first airborne record plays
 constexpr double kLeastLiftOffKnots = 100.0;       // an A320 lifts off no slower
+constexpr double kTaxiAtMostKnots = 40.0;          // no aeroplane flies this slowly
 constexpr double kTakeoffRollMps = 43.0 * 1852.0 / 3600.0;   // a roll for take-off, not a taxi
 // On the ground never faster than this share of its records' highest ground speed and this margin.
 constexpr double kGroundSpeedShare = 1.1, kGroundSpeedMarginKnots = 5.0;
@@ -197,6 +208,9 @@ constexpr double kMadeUpClimbSeconds = 60.0, kClimbRateSeconds = 10.0, kMadeUpCl
 // after their lift-off and before their touchdown their altitudes are read less the height above the
 // field of their airborne record next to the ground ones.
 constexpr double kNearRunwaySeconds = 60.0;
+// In the air, within this of where its own records put it at play time, 30 s after anything put them
+// away from it (between two of its records at most 30 s apart).
+constexpr double kOffRecordsNm = 0.15, kBackOnRecordsSeconds = 30.0, kRecordsSayWhereSeconds = 30.0;
 
 // A record as the feed sent it, placed at the simulator second at which the program plays it.
 struct PlayedRecord {
@@ -224,22 +238,24 @@ struct LocalFrame {
     }
 };
 
-// The records the feed sent (its recording of them, time stamps on the wall clock). A record no newer
-// than the newest of its aircraft (a late copy, or one after the feed's clock went back) tells
-// nothing new of where the aircraft was: the trace is held to the others.
+// The records the feed sent (its recording of them, each with the second it was sent), each played 30 s
+// after it was sent, on the wall clock (the first record's stamp against its second of sending gives
+// it). A record that repeats an earlier position of its aircraft (a late copy) tells nothing new of
+// where the aircraft was: the trace is held to the others. One stamped back with the whole feed's
+// clock, at a new position, is where its aircraft is then.
 std::vector<PlayedRecord> lf_playedRecords(const fs::path& feedRecording, double clockStart, LocalFrame& frame) {
     std::vector<PlayedRecord> out;
-    std::map<std::string, double> newest;
+    std::map<std::string, std::set<std::pair<std::string, std::string>>> seen;
+    double sentToWall = 0.0;
+    bool first = true;
     for (const std::string& line : readLinesOf(feedRecording)) {
         const std::vector<std::string> f = gf_splitAtComma(line.substr(line.find(' ') + 1));
         if (f.size() < 15 || f[0] != "RTTFC") continue;
-        const double lat = std::stod(f[2]), lon = std::stod(f[3]), stamp = std::stod(f[14]);
-        if (const auto [it, first] = newest.try_emplace(f[1], stamp); !first) {
-            if (stamp <= it->second) continue;
-            it->second = stamp;
-        }
+        const double lat = std::stod(f[2]), lon = std::stod(f[3]), stamp = std::stod(f[14]), sent = std::stod(line.substr(0, line.find(' ')));
+        if (std::exchange(first, false)) sentToWall = stamp - sent;
+        if (!seen[f[1]].insert({f[2], f[3]}).second) continue;
         if (out.empty()) frame = {lat, lon, std::cos(lat * kDeg2Rad)};
-        PlayedRecord r{stamp - clockStart + kPlayDelaySeconds, 0.0, 0.0, f[6] == "1", std::stod(f[8]), std::stod(f[7]),
+        PlayedRecord r{sent + sentToWall - clockStart + kPlayDelaySeconds, 0.0, 0.0, f[6] == "1", std::stod(f[8]), std::stod(f[7]),
                        std::stod(f[4]), std::stod(f[5]), f[9]};
         frame.x_y(lat, lon, r.x, r.y);
         out.push_back(r);
@@ -328,7 +344,7 @@ double lf_overTwoSeconds(const std::vector<Step>& steps, std::size_t k, bool gro
 // (the field's), `madeUp` what a flight after its records end is held to, and `feedStart` only names
 // the seconds of the recording in the summary.
 Judgement lf_judge(const fs::path& trace, const std::vector<PlayedRecord>& all, const LocalFrame& frame, double feedStart,
-                   double groundFt = 1416.0, MadeUp madeUp = MadeUp::kNone) {
+                   double groundFt = 1416.0, MadeUp madeUp = MadeUp::kNone, double mostOffNm = kOffRecordsNm) {
     Judgement j;
     std::map<long, std::vector<Snapshot>> series;
     std::map<long, std::string> callsigns;
@@ -397,7 +413,8 @@ Judgement lf_judge(const fs::path& trace, const std::vector<PlayedRecord>& all, 
         // a roll airborne from 80 kn on, where no airliner flies: from the first at a speed it lifts off at).
         double liftOff = -1.0;
         for (std::size_t k = 1; k < records.size() && liftOff < 0.0; ++k) {
-            if (!records[k - 1].ground || records[k].ground) continue;
+            // (An airborne record at a taxi's speed is a receiver's glitching altitude, not a lift-off.)
+            if (!records[k - 1].ground || records[k].ground || records[k].knots < kTaxiAtMostKnots) continue;
             std::size_t up = k;
             while (up + 1 < records.size() && records[up].knots < kLeastLiftOffKnots && !records[up + 1].ground &&
                    records[up + 1].play - records[up].play <= kLiftOffLateSeconds)
@@ -561,6 +578,28 @@ Judgement lf_judge(const fs::path& trace, const std::vector<PlayedRecord>& all, 
             }
         }
 
+        // In the air, where its records put it at each second they play (between two airborne ones at most
+        // 30 s apart): 30 s after anything put it off them, it is back within reach of them.
+        double offSince = -1.0;
+        for (const Snapshot& s : snaps) {
+            const auto next = std::upper_bound(records.begin(), records.end(), s.t, [](double t, const PlayedRecord& r) { return t < r.play; });
+            const bool judged = !s.ground && next != records.begin() && next != records.end() && !next->ground && !(next - 1)->ground &&
+                                next->play - (next - 1)->play <= kRecordsSayWhereSeconds;
+            if (!judged) {
+                offSince = -1.0;
+                continue;
+            }
+            const PlayedRecord& a = *(next - 1);
+            const double u = next->play > a.play ? (s.t - a.play) / (next->play - a.play) : 0.0;
+            const double nm = std::hypot(s.x - a.x - u * (next->x - a.x), s.y - a.y - u * (next->y - a.y)) / 1852.0;
+            if (nm <= mostOffNm) {
+                offSince = -1.0;
+            } else if (offSince < 0.0) {
+                offSince = s.t;
+            }
+            j.rules[kOffRecords].measure(nm, s.t, offSince >= 0.0 && s.t - offSince > kBackOnRecordsSeconds);
+        }
+
         // After records that end climbing, a minute of made-up flight keeps climbing as they did.
         if (madeUp == MadeUp::kClimb && !records.empty() && !records.back().ground) {
             const PlayedRecord& last = records.back();
@@ -590,13 +629,13 @@ Judgement lf_judge(const fs::path& trace, const std::vector<PlayedRecord>& all, 
     static const char* const names[kRuleCount] = {
         "sideways>0.3g", "backwards>20kn", "full-turn>360deg", "standing", "off-path>150m", "removed-early",
         "lift-off>5s-late", "ground>1.1x+5kn", "bank>35deg", "ground-under-flight", "below-records>300ft",
-        "sinking>1000fpm", "made-up-climb>300ft"};
-    static const char* const units[kRuleCount] = {"g", "kn", "deg", "s", "m", "s", "s", "kn", "deg", "ft", "ft", "fpm", "ft"};
+        "sinking>1000fpm", "made-up-climb>300ft", "off-records>30s"};
+    static const char* const units[kRuleCount] = {"g", "kn", "deg", "s", "m", "s", "s", "kn", "deg", "ft", "ft", "fpm", "ft", "nm"};
     for (int r = 0; r < kRuleCount; ++r) {
         const Tally& t = j.rules[r];
         j.summary += vrn::format("{}{} {}", r ? " | " : "", names[r], t.broken);
         if (t.at >= 0.0)
-            j.summary += vrn::format(" (worst {:.{}f} {} at {:.0f} s, rec {:.0f})", t.worst, r == kSideways ? 2 : 0,
+            j.summary += vrn::format(" (worst {:.{}f} {} at {:.0f} s, rec {:.0f})", t.worst, r == kSideways || r == kOffRecords ? 2 : 0,
                                      units[r], t.at, t.at - feedStart - kPlayDelaySeconds);
     }
     return j;
@@ -877,6 +916,18 @@ Derived lf_helicopters(const Excerpt& e, double groundFt) {
     return d;
 }
 
+// The window's taxi, every other record at taxi speed read 600 ft above the field and flagged airborne.
+Derived lf_flickeringTaxi(const Excerpt& e, double groundFt) {
+    Derived d;
+    const Records records = lf_recordsOf(e.recording, e.from, e.to);
+    bool up = true;   // (its first taxi record on the ground)
+    for (auto [t, f] : records) {
+        if (f[6] == "1" && lf_field(f, 8) >= 5.0 && lf_field(f, 8) <= 30.0 && (up = !up)) f[6] = "0", f[4] = vrn::format("{:.0f}", groundFt + 600.0);
+        d.sent.emplace_back(t - records.front().first, std::move(f));
+    }
+    return d;
+}
+
 Derived lf_derived(const Excerpt& e, double groundFt) {
     switch (e.feed) {
         case Feed::kRejectedTakeOff: return lf_rejectedTakeOff(e, 1.0);
@@ -884,6 +935,7 @@ Derived lf_derived(const Excerpt& e, double groundFt) {
         case Feed::kLateSender: return lf_lateSender(e);
         case Feed::kRewind: return lf_rewind(e);
         case Feed::kHelicopters: return lf_helicopters(e, groundFt);
+        case Feed::kFlickeringTaxi: return lf_flickeringTaxi(e, groundFt);
         case Feed::kPlain: break;
     }
     return {};
@@ -1133,8 +1185,14 @@ TEST(ReplayEndToEnd, TraceRulesCountWhatNoAircraftDoesInTheAir) {
         {"lifts off 6 s after them",
          [&](int t) { return Snapshot{double(t), 0.0, 80.0 * t, 0.0, t < 26, t < 26 ? 1416.0 : height(t - 6.0)}; },
          kLateLiftOff, 1},
-        {"rolls at 200 kn", [&](int t) { return Snapshot{double(t), 0.0, 103.0 * t, 0.0, t < 21, height(t)}; },
-         kGroundSpeed, 20},
+        {"rolls at 200 kn for 5 s",
+         [&](int t) {
+             const double y = t < 10 ? 80.0 * t : t < 15 ? 800.0 + 103.0 * (t - 10) : 1315.0 + 80.0 * (t - 15);
+             return Snapshot{double(t), 0.0, y, 0.0, t < 21, height(t)};
+         },
+         kGroundSpeed, 5},
+        {"flies 600 m beside them from 25 s", [&](int t) { Snapshot s = follows(t); s.x = t >= 25 ? 600.0 : 0.0; return s; },
+         kOffRecords, 4},
         {"turns at 7.5 degrees a second from 30 s",
          [&](int t) {
              if (t <= 30) return follows(t);
@@ -1280,8 +1338,13 @@ TEST_P(RealRecordings, AreFollowedClosely) {
             "stood while its records taxied", "left its records' ground path", "removed while its records came",
             "lifted off more than 5 s after its records", "rolled faster than its records ever went",
             "banked beyond 35 degrees", "on the ground under records that fly", "more than 300 ft below its records",
-            "a helicopter sank faster than 1,000 ft/min", "its made-up flight did not climb on"};
-        for (int r = 0; r < kRuleCount; ++r) EXPECT_EQ(j.rules[r].broken, 0) << faults[r] << ": " << j.summary;
+            "a helicopter sank faster than 1,000 ft/min", "its made-up flight did not climb on",
+            "more than 30 s off where its records put it"};
+        for (int r = 0; r < kRuleCount; ++r) {
+            if (r != kOffRecords || e.heldToRecords) {
+                EXPECT_EQ(j.rules[r].broken, 0) << faults[r] << ": " << j.summary;
+            }
+        }
 
         // Nothing left behind at the exit.
         EXPECT_EQ(s["removed"].get<int>(), s["created"].get<int>());

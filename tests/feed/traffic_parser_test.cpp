@@ -470,24 +470,28 @@ TEST_F(FeedClockTest, ItMovesOnlyOnAStrictMajorityOfAdvancingStamps) {
     EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [&](const std::string& l) { return l.starts_with(told); }));
 }
 
-// A feed whose majority runs at half pace, its stamps jittering about that threshold: its aircraft are
-// judged once and stay so, instead of flipping the clock back and forth every few seconds; and a feed
-// that does keep jumping gets a few lines a minute, then their count.
+// A feed whose majority runs at half pace, its stamps jittering by 0.15 s: its aircraft are judged once
+// and stay so, instead of flipping the clock back and forth every few seconds, and the honest minority's
+// records are never taken for records stamped ahead; and a feed that does keep jumping gets a few lines
+// a minute, then their count.
 TEST_F(FeedClockTest, PaceAtItsThresholdNeitherFlipsTheClockNorFloodsTheLog) {
     const auto count = [&](const char* piece) {
         const auto lines = logLines();
         return std::count_if(lines.begin(), lines.end(), [&](const std::string& l) { return l.find(piece) != std::string::npos; });
     };
     const double start = steady;
+    int honestTaken = 0;
     for (int second = 0; second < 330; ++second, steady += 1.0) {
-        // Seven at half pace, each record up to 0.15 s off it (pace 0.2 to 0.8 over a second); five honest.
+        // Seven at half pace, each record up to 0.15 s off it; five honest.
         for (std::uint32_t i = 0; i < 7; ++i) {
             const double jitter = 0.003 * static_cast<double>((second * 7919 + static_cast<int>(i) * 104729) % 101) - 0.15;
             record(4600000 + i, -0.5 * (steady - start) + jitter);
         }
-        honestSecond(5);
+        honestTaken += honestSecond(5);
     }
     EXPECT_LE(count("taken as a new time base"), 1);
+    EXPECT_EQ(honestTaken, 330 * 5) << "honest records dropped as stamped ahead";
+    EXPECT_EQ(count("s ahead of the feed, dropped"), 0);
     // Back and forth a whole hour, ten times in a minute: three lines, the others counted.
     reader.resetFeedClock();
     for (int jump = 0; jump < 10; ++jump) {
@@ -498,6 +502,26 @@ TEST_F(FeedClockTest, PaceAtItsThresholdNeitherFlipsTheClockNorFloodsTheLog) {
     steady += 60.0;
     for (int second = 0; second < 6; ++second, steady += 1.0) honestSecond(5);
     EXPECT_EQ(count("feed time base lines were not logged"), 1);
+}
+
+// Twelve aircraft each sent twice, the second time 45 s late with its old stamp: their own newer stamps
+// keep the clock, so that none of them is refused as stamped ahead nor moves the time base, and each
+// copy keeps its old stamp (its aircraft has flown on since).
+TEST_F(FeedClockTest, ASecondSendersLateCopiesLeaveTheClockAlone) {
+    int taken = 0, copiesBehind = 0;
+    std::map<std::uint32_t, double> newest;
+    for (int second = 0; second < 240; ++second, steady += 1.0) {
+        for (std::uint32_t id = 4700000; id < 4700012; ++id) {
+            if (const auto t = record(id, 0.0)) ++taken, newest[id] = *t;
+            if (second < 45) continue;
+            const auto copy = record(id, -45.0);
+            copiesBehind += copy && *copy <= newest[id] - 44.0;
+        }
+    }
+    EXPECT_EQ(taken, 240 * 12);
+    EXPECT_EQ(copiesBehind, 195 * 12);
+    const auto lines = logLines();
+    EXPECT_EQ(std::count_if(lines.begin(), lines.end(), [](const std::string& l) { return l.find("time base") != std::string::npos; }), 0);
 }
 
 TEST_F(FeedClockTest, AircraftNotReportedForAnHourAreForgotten) {

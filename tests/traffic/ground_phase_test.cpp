@@ -41,8 +41,15 @@ constexpr double kMostSpotTurnDeg = 90.0;
 constexpr double kRejoinSeconds = 150.0;   // to drive back onto that path after a pause of its records
 constexpr double kLateOnPathSeconds = 180.0;
 const double kMostBankTan = std::tan(35.0 * kDeg2Rad);   // in the air: sideways g of a 35-degree bank
+// In the air, after anything that put its records away from it, back within this of where they put it
+// within this long.
+constexpr double kMostOffRecordsNm = 0.15;
+constexpr int kBackOnRecordsS = 30;
+constexpr double kRecordsSayWhereS = 30.0;
+constexpr int kCreatedAgainWithinPasses = 1000;
 constexpr double kCrawlKn = 6.5;          // turning round, or setting off from a stand still
 constexpr double kLeastLiftOffKn = 100.0;   // an A320 lifts off no slower
+constexpr double kTaxiAtMostKn = 40.0;      // no aeroplane flies this slowly
 
 // The turn rate (degrees a second) that gives `g` sideways at a speed.
 double turnDegPerSAt(double kn, double g) { return kn > 0.0 ? g * kG / (kn / kKnPerMps) * kRad2Deg : 1e9; }
@@ -128,6 +135,8 @@ struct Variant {
     bool mustLand = false;        // its made-up approach lands (once, and stays down)
     bool mayLand = false;         // its made-up approach may land (once)
     int objects = 1;              // objects the simulator may show it as, one after the other
+    double mostOffNm = kMostOffRecordsNm;   // in the air, 30 s after anything put its records away from it
+    bool heldToRecords = false;   // the distance rule is enforced (else its figures are printed)
     std::string model = "A320";
     SizeClass sizeClass = SIZE_LARGE;
 };
@@ -318,6 +327,37 @@ Records generated(double trackDeg, double degPerS, double seconds, double every 
     }
     return out;
 }
+// A circle at `degPerS` whose records from `at` on are the ones of `back` seconds earlier: the whole
+// feed went back in time, the aircraft with it, one record a second to 330 s.
+Records rewoundCircle(double degPerS, double at, double back) {
+    const Records circle = generated(0.0, degPerS, 330.0 + back, 1.0);
+    Records out;
+    for (int t = 0; t <= 330; ++t) {
+        Recorded x = circle[static_cast<std::size_t>(t < at ? t + back : t)];
+        x.t = t;
+        out.push_back(x);
+    }
+    return out;
+}
+// Records that shuttle `nm` east and west at 8,000 ft 15 nm north of Zurich, reversing every `every`
+// seconds, a record a second for `seconds`, after a minute flying east into it at the same speed.
+Records shuttle(double nm, double every, double seconds) {
+    const LatLon start = gf_destinationPoint(kZurich, 0.0, 15.0 * kFeetPerNm);
+    const double kn = nm / every * 3600.0;
+    Records out;
+    for (double t = 0.0; t <= 60.0 + seconds; t += 1.0) {
+        const double leg = t < 60.0 ? 0.0 : std::fmod(t - 60.0, 2.0 * every);
+        const bool east = t < 60.0 || leg < every;
+        const double x = t < 60.0 ? (t - 60.0) / every * nm : east ? leg / every * nm : (2.0 * every - leg) / every * nm;
+        // (Drifting north a metre a second: no record repeats an earlier one's position, as a late copy does.)
+        const LatLon p = gf_destinationPoint(gf_destinationPoint(start, 0.0, t * 3.28084), kPi / 2.0, x * kFeetPerNm);
+        PositionSample s;
+        std::tie(s.latitude, s.longitude, s.altitude, s.track, s.groundSpeed, s.trueAirspeed, s.airborne) =
+            std::tuple{p.lat, p.lon, 8000.0, east ? 90.0 : 270.0, kn, kn, std::uint8_t{1}};
+        out.push_back({t, s});
+    }
+    return out;
+}
 // Its altitude above Zurich.
 double aboveField(const Recorded& r) { return r.s.altitude - fieldFt(r); }
 
@@ -477,16 +517,22 @@ std::vector<Variant> variantsOf(const std::string& kind) {
             if (kind == "AirThinned") {
                 for (const double every : {5.0, 7.0, 10.0}) add(vrn::format("{} one record every {} s", name, every), thinned(r, every), LiftOff::May);
             } else if (kind == "AirPauses") {
-                for (const double seconds : {20.0, 45.0, 90.0})
+                // (After 45 s and more its records may lie beyond a minute of its flight: it is created again there.)
+                for (const double seconds : {20.0, 45.0, 90.0}) {
                     add(vrn::format("{} pauses {} s in its turn", name, seconds), pausedAfter(r, turn, seconds), LiftOff::May);
+                    out.back().objects = seconds >= 45.0 ? 2 : 1;
+                }
                 const Records sparse = thinned(r, 7.0);
                 add(vrn::format("{} one record every 7 s, 45 s missing in its turn", name),
                     pausedAfter(sparse, lastBefore(sparse, r[turn].t), 45.0), LiftOff::May);
+                out.back().objects = 2;
             } else if (kind == "AirStampsAmiss") {
                 add(vrn::format("{} stamps stop 60 s in its turn", name), stampsAmiss(r, turn, 60.0, 0.0), LiftOff::May);
                 add(vrn::format("{} stamps 60 s ahead for 30 s in its turn", name), stampsAmiss(r, turn, 30.0, 60.0), LiftOff::May);
             } else if (kind == "AirLateCopy") {
                 add(vrn::format("{} repeated 45 s late", name), withLateCopy(r, 45.0, r[turn].t), LiftOff::May);
+                // (The racetracks' sharpest turn, 4-5 degrees a second at 200-280 kn, is beyond a 35-degree bank.)
+                out.back().heldToRecords = std::string(name) != "swr5220-racetracks";
             }
         }
     } else if (kind == "FastOutlier" || kind == "TrackError") {
@@ -659,6 +705,19 @@ std::vector<Variant> variantsOf(const std::string& kind) {
             }
         add("circling at 2 degrees a second, stamps stop for 60 s", stampsAmiss(generated(0.0, 2.0, 330.0), 30, 60.0, 0.0), LiftOff::May);
         add("circling at 2 degrees a second, repeated 45 s late", withLateCopy(generated(0.0, 2.0, 330.0), 45.0, 1e9), LiftOff::May);
+        out.back().heldToRecords = true;
+        // The whole feed goes back 600 s, the aircraft with it: it flies to where its records are, or is
+        // created again there at once.
+        for (const double rate : {2.0, 1.0, 3.0}) {
+            add(vrn::format("circling at {} degrees a second, the feed 600 s back from 60 s", rate), rewoundCircle(rate, 60.0, 600.0),
+                LiftOff::May);
+            out.back().objects = 2;
+            out.back().heldToRecords = rate != 2.0;
+        }
+        // It cannot turn round every 10 s: it stays near them.
+        Variant v{"records shuttling 0.35 nm, reversing every 10 s", shuttle(0.35, 10.0, 240.0), LiftOff::May};
+        std::tie(v.mostOffNm, v.heldToRecords) = std::tuple{1.0, true};
+        out.push_back(std::move(v));
     } else if (kind == "PauseToTurnOff") {
         // Coverage ends low on final and comes back as it turns off: its records pause from the last
         // airborne one to the first at the turn-off, for as long as they did or longer (a longer roll-out).
@@ -674,6 +733,16 @@ std::vector<Variant> variantsOf(const std::string& kind) {
                                 r[off].s.groundSpeed),
                     std::move(p), LiftOff::Never);
             }
+        }
+    } else if (kind == "FlickeringTaxi") {
+        // Taxiing in after the turn-off, every other record reads 600 ft above the field at taxi speed, as
+        // some receivers give: no aircraft flies at that speed, and it stays on the ground.
+        for (const char* name : kGroundArrivals) {
+            const Records all = arrival(name);
+            Records r = slice(all, turnOff(all), all.size() - 1);
+            for (std::size_t i = 1; i < r.size(); i += 2)
+                if (r[i].s.groundSpeed >= 5.0) std::tie(r[i].s.airborne, r[i].s.altitude) = std::tuple{std::uint8_t{1}, fieldFt(r[i]) + 600.0};
+            add(vrn::format("{} taxiing in, every other record 600 ft up", name), r, LiftOff::Never);
         }
     } else if (kind == "TaxiPauses") {
         // Its records pause for a minute and more while it taxies, across the largest turn they make over
@@ -1131,8 +1200,10 @@ protected:
                 if (steady && m > kMostOffSteadyPathM) offSteadyPath.add(m, s.pass);
             }
             // Removed while records that came are still to play (unless, standing on the ground, it is
-            // made anew in the air where its flying records are).
+            // made anew in the air where its flying records are, or created again at once where its
+            // records lie far off).
             const Seen& last = trace[to - 1];
+            const bool createdAgain = to < trace.size() && trace[to].pass - last.pass <= kCreatedAgainWithinPasses;
             double left = 0.0;
             bool flying = true;
             for (const Recorded& x : r)
@@ -1140,7 +1211,7 @@ protected:
                     left = std::max(left, (x.t * 100.0 + kPlayDelay - last.pass) / 100.0);
                     flying = flying && x.s.airborne;
                 }
-            if (left > 0.0 && !(flying && onGround(last))) removed.add(left, last.pass);
+            if (left > 0.0 && !(flying && onGround(last)) && !createdAgain) removed.add(left, last.pass);
         }
         std::cout << "[ground] " << v.name << ": sideways over 0.3 g s " << sideways.text("g")
                   << ", against the nose over 20 kn s " << backwards.text("kn") << ", full turns " << fullTurns.text("deg")
@@ -1267,8 +1338,13 @@ protected:
         std::vector<char> steered(trace.size(), 0);
         for (std::size_t i = 1; i < trace.size(); ++i)
             steered[i] = !trace[i].rejoining && trace[i - 1].object == trace[i].object && (trace[i - 1].rejoining || steered[i - 1]);
+        // (Beyond its records' last position along their way it is not late on them: it flies on past them.)
+        const auto pastTheirEnd = [&](const Seen& x) {
+            const Recorded& e = r.back();
+            return std::cos(gf_headingDifference(e.s.track * kDeg2Rad, gf_initialBearing(pos(e), x.p))) > 0.0;
+        };
         const auto lateAt = [&](const Seen& x) {
-            const double late = steered[static_cast<std::size_t>(&x - trace.data())] ? behind(x, r) : 0.0;
+            const double late = steered[static_cast<std::size_t>(&x - trace.data())] && !pastTheirEnd(x) ? behind(x, r) : 0.0;
             return late > 10.0 ? late : 0.0;
         };
         const auto reachAt = [&](double t) {   // the records' height (as far as it can follow) at a time
@@ -1280,8 +1356,10 @@ protected:
             }
             return before == r.size() ? 0.0 : reach[before];
         };
+        // (An airborne record of an aeroplane at a taxi's speed is a receiver's glitching altitude.)
+        const auto glitch = [&](const Recorded& x) { return v.sizeClass != SIZE_ROTORCRAFT && x.s.groundSpeed < kTaxiAtMostKn; };
         for (std::size_t k = 0; k < r.size(); ++k) {
-            if (!r[k].s.airborne || copy[k]) continue;
+            if (!r[k].s.airborne || copy[k] || glitch(r[k])) continue;
             const Seen* at = seenAt(due(r[k]) + allowed(r[k].t));
             if (!at) continue;
             const double lateHere = lateAt(*at);
@@ -1347,6 +1425,24 @@ void checkPhases(const Trace& trace, const Variant& v, double field) {
     for (std::size_t k = 0; k < r.size(); ++k)
         for (std::size_t j = 0; j < k && !copy[k]; ++j) copy[k] = r[j].s.latitude == r[k].s.latitude && r[j].s.longitude == r[k].s.longitude;
     const auto inAir = [&](const auto& s) { return !s.onGround || s.altitude > field + 20.0; };
+    // In the air, where its records put it at a time (between two of them at most half a minute apart:
+    // across a longer pause they say nothing of it), and how long it has lain more than 0.15 nm from it.
+    const auto recordsAt = [&](double t) -> std::optional<LatLon> {
+        std::size_t before = r.size();
+        for (std::size_t k = 0; k < r.size(); ++k) {
+            if (copy[k] || !r[k].s.airborne) continue;
+            if (r[k].t > t) {
+                if (before == r.size() || r[k].t - r[before].t > kRecordsSayWhereS) return std::nullopt;
+                const double u = (t - r[before].t) / (r[k].t - r[before].t);
+                return gf_destinationPoint(pos(r[before]), gf_initialBearing(pos(r[before]), pos(r[k])),
+                                           u * gf_distanceNm(pos(r[before]), pos(r[k])) * kFeetPerNm);
+            }
+            before = k;
+        }
+        return std::nullopt;
+    };
+    int offSeconds = 0, offSince = -1;
+    double offAtEnd = 0.0, worstOff = 0.0;
     std::size_t lifeStart = 0;
     bool steeredBack = false;   // in this life (lateness carried from the ground is the ground's)
     for (std::size_t i = 0; i < trace.size(); ++i) {
@@ -1366,6 +1462,17 @@ void checkPhases(const Trace& trace, const Variant& v, double field) {
             if (kn < kLeastLiftOffKn) ++slowLiftOffs;
         }
         touchdowns += !air && wasAir;
+        if (s.pass % 100 == 0) {
+            const std::optional<LatLon> there = air ? recordsAt((s.pass - kPlayDelay) / 100.0) : std::nullopt;
+            const double d = there ? gf_distanceNm(*there, s.p) : 0.0;
+            if (there) offAtEnd = d, worstOff = std::max(worstOff, d);
+            if (!there || d <= v.mostOffNm) {
+                offSince = -1;
+            } else {
+                if (offSince < 0 || i == lifeStart + 1) offSince = s.pass;
+                if (s.pass - offSince > kBackOnRecordsS * 100) ++offSeconds;
+            }
+        }
         // Back on its records after steering, in the air while records play: how far behind them.
         if (s.rejoining) steeredBack = true;
         if (!air || s.rejoining || !steeredBack || s.pass % 100 != 0 || i - lifeStart < 6000) continue;
@@ -1402,7 +1509,10 @@ void checkPhases(const Trace& trace, const Variant& v, double field) {
         // (A lone record, the next a minute and more later, makes no aircraft before it exists: one
         // record shows no aircraft that lives on.)
         const bool lone = (i + 1 == r.size() || r[i + 1].t - r[i].t >= 60.0) && (shown.empty() || due < shown.front());
-        if (!settling && !lone && !std::binary_search(shown.begin(), shown.end(), due)) ++unseen;
+        // (Nor while it is created again at once where its records lie far off.)
+        const auto later = std::upper_bound(shown.begin(), shown.end(), due);
+        const bool createdAgain = later != shown.begin() && later != shown.end() && *later - *(later - 1) <= kCreatedAgainWithinPasses;
+        if (!settling && !lone && !createdAgain && !std::binary_search(shown.begin(), shown.end(), due)) ++unseen;
     }
     // Half a minute into flying records, it flies: never held on the ground.
     int heldDown = 0;
@@ -1418,7 +1528,9 @@ void checkPhases(const Trace& trace, const Variant& v, double field) {
     }
     std::cout << "[phases] " << v.name << ": lift-offs " << liftOffs << " of " << ups << ", touch-downs " << touchdowns << " of " << downs
               << ", slow lift-offs " << slowLiftOffs << ", objects " << objects << " of " << v.objects << ", records due unseen "
-              << unseen << ", flying records played on the ground " << heldDown << ", seconds over 10 s behind after steering back " << late << " (up to " << std::lround(latest) << " s)\n";
+              << unseen << ", flying records played on the ground " << heldDown << ", seconds over 10 s behind after steering back " << late << " (up to " << std::lround(latest) << " s)"
+              << vrn::format(", seconds over 0.15 nm from its records after 30 s {} (up to {:.2f} nm, {:.2f} nm at the end)\n", offSeconds,
+                             worstOff, offAtEnd);
     EXPECT_LE(liftOffs, ups) << v.name << ": lift-offs";
     EXPECT_LE(touchdowns, downs) << v.name << ": touch-downs";
     EXPECT_EQ(slowLiftOffs, 0) << v.name << ": lift-offs below 100 kn";
@@ -1430,6 +1542,9 @@ void checkPhases(const Trace& trace, const Variant& v, double field) {
     EXPECT_EQ(unseen, 0) << v.name << ": records due while it was not shown";
     EXPECT_EQ(heldDown, 0) << v.name << ": flying records played while it stood or rolled on the ground";
     EXPECT_EQ(late, 0) << v.name << ": seconds more than 10 s behind its records after steering back";
+    if (v.heldToRecords) {
+        EXPECT_EQ(offSeconds, 0) << v.name << ": seconds more than 0.15 nm from where its records put it, beyond 30 s";
+    }
 }
 
 TEST_P(GroundPhaseTest, PhysicalRulesHoldOverEachObjectsWholeLife) {
@@ -1622,7 +1737,7 @@ const char* const kKinds[] = {"ArrivalEnds", "ArrivalPauses", "DepartureEnds", "
                               "TouchAndGo", "FeedStartsRolling", "FastOutlier", "TrackError", "StrayHighRecords",
                               "TouchdownScatter", "CreationDuringRoll", "AirThinned", "AirPauses", "AirStampsAmiss",
                               "AirLateCopy", "WholeTracks", "EndsAtEveryPhase", "ApproachPauses",
-                              "DepartsAfterStand", "EmptyTrack", "SteadyTurns", "PauseToTurnOff", "TaxiPauses",
+                              "DepartsAfterStand", "EmptyTrack", "SteadyTurns", "PauseToTurnOff", "TaxiPauses", "FlickeringTaxi",
                               "CloseTurnOff", "GoAroundPauses", "ClimbsOutOfRange", "HelicopterHovers"};
 std::vector<Kind> kindsAt(int fps) {
     std::vector<Kind> out;

@@ -11,6 +11,7 @@
 #include "core/format.h"
 #include "core/utilities.h"
 #include "replay_fixture.h"
+#include "traffic/movement_common.h"
 
 namespace vrn::test {
 namespace {
@@ -113,6 +114,30 @@ protected:
         }
     }
 };
+
+// Longitudes in (-180, 180] and headings in [0, 2 pi), the short way round across the antimeridian,
+// at the edges of their ranges and beyond them.
+TEST(MovementRanges, LongitudesAndHeadingsKeepTheirRangesAtTheirEdges) {
+    struct Row { const char* what; double got, want; };
+    using namespace movement;
+    const Row rows[] = {
+        {"180 stays", normalLongitude(180.0), 180.0},
+        {"-180 is 180", normalLongitude(-180.0), 180.0},
+        {"just above -180 stays", normalLongitude(-179.9999), -179.9999},
+        {"190 is -170", normalLongitude(190.0), -170.0},
+        {"-190 is 170", normalLongitude(-190.0), 170.0},
+        {"540 is 180", normalLongitude(540.0), 180.0},
+        {"east across the antimeridian", longitudeDelta(170.0, -170.0), 20.0},
+        {"west across it", longitudeDelta(-170.0, 170.0), -20.0},
+        {"half way round either way is 180", longitudeDelta(10.0, -170.0), 180.0},
+        {"half way round the other way", longitudeDelta(-170.0, 10.0), 180.0},
+        {"a heading just below 0", normalHeading(-0.1), kTwoPi - 0.1},
+        {"2 pi is 0", normalHeading(kTwoPi), 0.0},
+        {"beyond a turn", normalHeading(kTwoPi + 1.0), 1.0},
+        {"not a number is north", normalHeading(std::nan("")), 0.0},
+    };
+    for (const Row& r : rows) EXPECT_NEAR(r.got, r.want, 1e-9) << r.what;
+}
 
 TEST_F(MovementTest, ApproachLandsFlaresAndRollsOut) {
     play(fly({kRunway.lat, kRunway.lon - 0.12}, kGround + 1000.0,

@@ -75,10 +75,28 @@ TEST_F(Engine, AFedAircraftIsCreatedMovedAndRemovedWhenItsFeedStops) {
     EXPECT_FALSE(object->onGround);
     passes(1000);
     EXPECT_LT(sim().object(object->id)->lat, object->lat);   // flying south along its samples
-    // The feed has stopped: two minutes of made-up samples of 8 s, then the aircraft goes.
+    // The feed has stopped: two minutes of made-up samples of 8 s, then the aircraft goes, and the log
+    // says why: nothing came.
     passes(16000);
     EXPECT_EQ(live(), nullptr);
     EXPECT_EQ(aiObjects(), 0u);
+    EXPECT_NE(logText().find("BAW12    removed after 120 s of made-up motion: no records came"), std::string::npos) << logText();
+}
+
+// Its records still come, but the reader drops them as stamped ahead of the feed's clock: the removal
+// line says so, not that no records came.
+TEST_F(Engine, RemovalAfterMadeUpMotionSaysItsRecordsCameStampedAhead) {
+    feedTrack(Record{}, 8, 5.0);
+    ASSERT_TRUE(untilInSim(0x400001));
+    passes(2000);
+    for (int second = 0; second < 170 && live(); ++second) {
+        gf_countStampedAhead(0x400001);
+        passes(100);
+    }
+    EXPECT_EQ(live(), nullptr);
+    EXPECT_NE(logText().find("removed after 120 s of made-up motion: its records came on but were stamped ahead of the feed's clock"),
+              std::string::npos)
+        << logText();
 }
 
 TEST_F(Engine, FeedRecordsPassTheJumpAndSpacingFilters) {
