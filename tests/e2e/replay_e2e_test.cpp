@@ -240,12 +240,14 @@ struct LocalFrame {
 
 // The records the feed sent (its recording of them, each with the second it was sent), each played 30 s
 // after it was sent, on the wall clock (the first record's stamp against its second of sending gives
-// it). A record that repeats an earlier position of its aircraft (a late copy) tells nothing new of
-// where the aircraft was: the trace is held to the others. One stamped back with the whole feed's
-// clock, at a new position, is where its aircraft is then.
+// it). A record stamped no later than its aircraft's newest that repeats an earlier position of it (a
+// late copy) tells nothing new of where the aircraft was: the trace is held to the others. One stamped
+// back with the whole feed's clock, at a new position, is where its aircraft is then; a newer one at a
+// position it held before (a hold, a stand's jitter) says it is there again.
 std::vector<PlayedRecord> lf_playedRecords(const fs::path& feedRecording, double clockStart, LocalFrame& frame) {
     std::vector<PlayedRecord> out;
     std::map<std::string, std::set<std::pair<std::string, std::string>>> seen;
+    std::map<std::string, double> newest;
     double sentToWall = 0.0;
     bool first = true;
     for (const std::string& line : readLinesOf(feedRecording)) {
@@ -253,7 +255,10 @@ std::vector<PlayedRecord> lf_playedRecords(const fs::path& feedRecording, double
         if (f.size() < 15 || f[0] != "RTTFC") continue;
         const double lat = std::stod(f[2]), lon = std::stod(f[3]), stamp = std::stod(f[14]), sent = std::stod(line.substr(0, line.find(' ')));
         if (std::exchange(first, false)) sentToWall = stamp - sent;
-        if (!seen[f[1]].insert({f[2], f[3]}).second) continue;
+        const bool repeated = !seen[f[1]].insert({f[2], f[3]}).second;
+        const auto [it, firstOfIt] = newest.try_emplace(f[1], stamp);
+        if (!firstOfIt && stamp <= it->second && repeated) continue;
+        it->second = std::max(it->second, stamp);
         if (out.empty()) frame = {lat, lon, std::cos(lat * kDeg2Rad)};
         PlayedRecord r{sent + sentToWall - clockStart + kPlayDelaySeconds, 0.0, 0.0, f[6] == "1", std::stod(f[8]), std::stod(f[7]),
                        std::stod(f[4]), std::stod(f[5]), f[9]};
