@@ -299,6 +299,17 @@ double lf_curveMostKn(const LiveAircraft& a, const CurveShape& shape, double tur
     return std::max(metresPerS / kMpsPerKn, kCornerKn);
 }
 
+// How far (degrees) the way turns at `corner`, coming from `from` and going on to `to`.
+double lf_turnAtDeg(const PositionSample& from, const PositionSample& corner, const PositionSample& to) {
+    return std::fabs(gf_headingDifference(gf_initialBearing(at(from), at(corner)), gf_initialBearing(at(corner), at(to)))) * kRad2Deg;
+}
+
+// Whether a curve rounds a corner of `angleDeg`: a bend too slight to see or a reversal gets none, nor
+// a way that comes back to where it set out.
+bool lf_curveRounds(double angleDeg, const PositionSample& from, const PositionSample& to) {
+    return angleDeg > 3.0 && angleDeg <= 160.0 && (from.latitude != to.latitude || from.longitude != to.longitude);
+}
+
 // The curve a turn at the sample after the next one will get once the next one is reached, from
 // there through it to the one beyond (lf_groundTurns): the fastest the aircraft may reach the next
 // one at, since braking within the curve comes too late where it starts close to the corner.
@@ -307,8 +318,8 @@ double lf_curveKnAfterNext(const LiveAircraft& a) {
     const PositionSample& to = a.samples[0];
     const PositionSample& corner = a.samples[1];
     const PositionSample& end = a.samples[2];
-    const double angleDeg = std::fabs(gf_headingDifference(gf_initialBearing(at(to), at(corner)), gf_initialBearing(at(corner), at(end)))) * kRad2Deg;
-    if (!(angleDeg > 3.0 && angleDeg <= 160.0) || (to.latitude == end.latitude && to.longitude == end.longitude)) return kFastestGroundKn;
+    const double angleDeg = lf_turnAtDeg(to, corner, end);
+    if (!lf_curveRounds(angleDeg, to, end)) return kFastestGroundKn;
     const double east = kMetresPerDegreeLat * std::cos(to.latitude * kDeg2Rad);
     const CurveShape shape = lf_curveShape((corner.latitude - to.latitude) * kMetresPerDegreeLat, longitudeDelta(to.longitude, corner.longitude) * east,
                                            (end.latitude - to.latitude) * kMetresPerDegreeLat, longitudeDelta(to.longitude, end.longitude) * east);
@@ -865,18 +876,15 @@ void lf_groundTurns(LiveAircraft& a) {
         lf_checkSpeedChange(a);
         return;
     }
-    const double first = gf_initialBearing(at(o), at(n));
-    const double second = gf_initialBearing(at(n), at(t));
-    const double angle = std::fabs(gf_headingDifference(first, second)) * kRad2Deg;
+    const double angle = lf_turnAtDeg(o, n, t);
     if (!(angle > 3.0)) return;
     if (angle > 45.0 && gf_distanceNm(at(o), at(n)) > kMidSampleSegmentNm && o.groundSpeed <= kTakeoffRollKn &&
         n.duePass - o.duePass >= 600) {
         lf_insertMidSample(a);
+    } else if (lf_curveRounds(angle, o, t)) {
+        lf_makeCurve(a, angle);
     } else if (angle <= 160.0) {
-        if (o.latitude != t.latitude || o.longitude != t.longitude)
-            lf_makeCurve(a, angle);
-        else
-            lf_checkSpeedChange(a);
+        lf_checkSpeedChange(a);
     }
 }
 
