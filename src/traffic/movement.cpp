@@ -627,15 +627,16 @@ void lf_airClimb(LiveAircraft& a, int p) {
 }
 
 // Between flying samples the climb or descent changes no faster than its class's limit over the step
-// (records' heights come in 25 ft steps: followed sample by sample they bob up and down), and a
-// helicopter under records that descend slowly sinks no faster than they do and its class's margin.
+// (records' heights come in 25 ft steps: followed sample by sample they bob up and down; a new aircraft,
+// level until then, takes its records' climb at once), and a helicopter under records that descend
+// slowly sinks no faster than they do and its class's margin.
 void lf_smoothClimb(LiveAircraft& a, double before, int passes) {
     const PositionSample& o = a.samples[0];
     const PositionSample& n = a.samples[1];
     if (!o.airborne || !n.airborne || !std::isfinite(a.climbPerPass)) return;
     const MotionLimits& m = gf_motionLimits(a.sizeClass);
     constexpr double kFpmPerClimbPerPass = 6000.0, kSlowDescentFpm = -600.0;
-    if (std::isfinite(before)) {
+    if (std::isfinite(before) && before != 0.0) {
         const double most = m.verticalSpeedChangeFpmPerS * std::max(passes, kMinPasses) / 100.0 / kFpmPerClimbPerPass;
         a.climbPerPass = std::clamp(a.climbPerPass, before - most, before + most);
     }
