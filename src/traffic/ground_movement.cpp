@@ -265,6 +265,67 @@ bool lf_stopAhead(const LiveAircraft& a) {
     return (after.standing || (after.latitude == to.latitude && after.longitude == to.longitude)) && !staleRepeat(a, 1);
 }
 
+// A ground curve from its origin through a control point to its end (metres north and east of the
+// origin): its length, nearly (between the chord and the polygon of its points), and its smallest
+// radius (its second derivative is constant, its first runs from 2 x control to 2 x (end - control)).
+struct CurveShape {
+    double lengthM = 0.0, tightestRadiusM = 0.0;
+};
+
+CurveShape lf_curveShape(double controlN, double controlE, double endN, double endE) {
+    CurveShape shape;
+    shape.lengthM = (2.0 * std::hypot(endN, endE) + std::hypot(controlN, controlE) + std::hypot(endN - controlN, endE - controlE)) / 3.0;
+    const double ddN = 2.0 * (endN - 2.0 * controlN), ddE = 2.0 * (endE - 2.0 * controlE);
+    shape.tightestRadiusM = std::numeric_limits<double>::infinity();
+    for (int i = 0; i <= 16; ++i) {
+        const double u = i / 16.0;
+        const double dN = 2.0 * ((1.0 - u) * controlN + u * (endN - controlN));
+        const double dE = 2.0 * ((1.0 - u) * controlE + u * (endE - controlE));
+        if (const double cross = std::fabs(dN * ddE - dE * ddN); cross > 0.0)
+            shape.tightestRadiusM = std::min(shape.tightestRadiusM, std::pow(std::hypot(dN, dE), 3.0) / cross);
+    }
+    return shape;
+}
+
+// The fastest a curve turning by `turnAngleDeg` is taken: no more than half the pace at which the
+// quickest taxi turn would keep up on average, and sideways within the class's limit where it bends
+// tightest (a taxi's corner between a short leg and a long one bends far tighter there than on
+// average; on a runway, where records scatter by a few degrees, about twice the mean).
+double lf_curveMostKn(const LiveAircraft& a, const CurveShape& shape, double turnAngleDeg) {
+    if (!(turnAngleDeg > 0.0)) return kFastestGroundKn;
+    const double meanRadiusM = shape.lengthM / (turnAngleDeg * kDeg2Rad);
+    const double radiusM = a.underPower || a.landingRoll ? 0.5 * meanRadiusM : shape.tightestRadiusM;
+    const double metresPerS = std::min(0.5 * lf_quickestTurn(a) * 100.0 * meanRadiusM, std::sqrt(lf_mostSideAccelMps2(a) * radiusM));
+    return std::max(metresPerS / kMpsPerKn, kCornerKn);
+}
+
+// How far (degrees) the way turns at `corner`, coming from `from` and going on to `to`.
+double lf_turnAtDeg(const PositionSample& from, const PositionSample& corner, const PositionSample& to) {
+    return std::fabs(gf_headingDifference(gf_initialBearing(at(from), at(corner)), gf_initialBearing(at(corner), at(to)))) * kRad2Deg;
+}
+
+// Whether a curve rounds a corner of `angleDeg`: a bend too slight to see or a reversal gets none, nor
+// a way that comes back to where it set out.
+bool lf_curveRounds(double angleDeg, const PositionSample& from, const PositionSample& to) {
+    return angleDeg > 3.0 && angleDeg <= 160.0 && (from.latitude != to.latitude || from.longitude != to.longitude);
+}
+
+// The curve a turn at the sample after the next one will get once the next one is reached, from
+// there through it to the one beyond (lf_groundTurns): the fastest the aircraft may reach the next
+// one at, since braking within the curve comes too late where it starts close to the corner.
+double lf_curveKnAfterNext(const LiveAircraft& a) {
+    if (a.samples.size() < 3 || a.samples[1].standing || a.samples[2].standing) return kFastestGroundKn;
+    const PositionSample& to = a.samples[0];
+    const PositionSample& corner = a.samples[1];
+    const PositionSample& end = a.samples[2];
+    const double angleDeg = lf_turnAtDeg(to, corner, end);
+    if (!lf_curveRounds(angleDeg, to, end)) return kFastestGroundKn;
+    const double east = kMetresPerDegreeLat * std::cos(to.latitude * kDeg2Rad);
+    const CurveShape shape = lf_curveShape((corner.latitude - to.latitude) * kMetresPerDegreeLat, longitudeDelta(to.longitude, corner.longitude) * east,
+                                           (end.latitude - to.latitude) * kMetresPerDegreeLat, longitudeDelta(to.longitude, end.longitude) * east);
+    return lf_curveMostKn(a, shape, angleDeg);
+}
+
 // The fastest it may reach the next sample at where the way turns there (no curve rounds it): its
 // nose comes round at the rate that speed allows while it covers the shorter leg; a sharp corner it
 // crawls round.
@@ -288,7 +349,12 @@ double lf_cornerKnAhead(LiveAircraft& a) {
         const double legIn = hasCurve(a) ? a.curveLengthNm * 1852.0 : gf_distanceNm(here(a), at(to)) * 1852.0;
         const double legs = std::max(std::min(legIn, gf_distanceNm(at(to), at(after)) * 1852.0), 10.0);
         a.cornerKn = std::max(std::sqrt(lf_mostSideAccelMps2(a) * legs / angle) / kMpsPerKn, kCornerKn);
+        // No curve will round it (none comes after the corner yet): its way there swings by up to a
+        // slip at once and its nose follows, the whole corner within about a second, which it takes
+        // within the class's sideways limit.
+        if (a.samples.size() < 3) a.cornerKn = std::min(a.cornerKn, std::max(lf_mostSideAccelMps2(a) / angle / kMpsPerKn, kCornerKn));
     }
+    if (!a.underPower && !a.landingRoll) a.cornerKn = std::min(a.cornerKn, lf_curveKnAfterNext(a));
     return a.cornerKn;
 }
 
@@ -328,10 +394,11 @@ double lf_paceStep(LiveAircraft& a, double remainingNm, double mostKn = kFastest
         // rolling on off their way.
         if (a.samples.size() == 1 && !a.underPower && a.extrapolationCount == 0 && to.duePass - now > kWaitAheadPasses)
             target = std::min(target, std::max(a.pastNext ? 0.0 : needed, kCreepKn));
-        // Nor does it reach a record faster than that reports: it brakes for a turn-off before it.
+        // Nor does it reach a record faster than that reports: it brakes for a turn-off before it, and
+        // for a corner there also while it runs late.
         if (!a.underPower && a.extrapolationCount == 0 && a.wayToKn + kNoiseKn < target)
             target = std::min(target, std::sqrt(a.wayToKn * a.wayToKn + brakeKn2));
-        else if (const double corner = lf_cornerKnAhead(a); corner < target) target = std::min(target, std::sqrt(corner * corner + brakeKn2));
+        if (const double corner = lf_cornerKnAhead(a); corner < target) target = std::min(target, std::sqrt(corner * corner + brakeKn2));
     } else if (reported >= (a.sizeClass == SIZE_ROTORCRAFT ? kRotorReportedFloorKn : kAirReportedFloorKn)) {
         // (A helicopter's slow speeds are real: it slows to a hover with them, never flying on at its pace.)
         target = std::clamp(needed, kSlowerThanReported * reported, kFasterThanReported * reported);
@@ -622,17 +689,9 @@ void lf_makeCurve(LiveAircraft& a, double turnAngleDeg) {
         clearCurve(a);
         return;
     }
-    // Its length, nearly: between the chord and the polygon of its control points.
-    const double chord = std::hypot(a.curve.endNorth, a.curve.endEast);
-    const double polygon = std::hypot(a.curve.controlNorth, a.curve.controlEast) +
-                           std::hypot(a.curve.endNorth - a.curve.controlNorth, a.curve.endEast - a.curve.controlEast);
-    a.curveLengthNm = (2.0 * chord + polygon) / 3.0 / 1852.0;
-    // Its tangent turns by the turn angle along its length, most sharply at the middle: taken at no
-    // more than half the pace at which the quickest taxi turn would keep up on average.
-    // Sideways it takes no more than a quarter g where it turns most sharply, about twice its mean.
-    const double meanRadiusM = a.curveLengthNm * 1852.0 / (turnAngleDeg * kDeg2Rad);
-    const double metresPerS = std::min(0.5 * lf_quickestTurn(a) * 100.0 * meanRadiusM, std::sqrt(lf_mostSideAccelMps2(a) * 0.5 * meanRadiusM));
-    a.curveMostKn = turnAngleDeg > 0.0 ? std::max(metresPerS / kMpsPerKn, kCornerKn) : kFastestGroundKn;
+    const CurveShape shape = lf_curveShape(a.curve.controlNorth, a.curve.controlEast, a.curve.endNorth, a.curve.endEast);
+    a.curveLengthNm = shape.lengthM / 1852.0;
+    a.curveMostKn = lf_curveMostKn(a, shape, turnAngleDeg);
     if (t.groundSpeed == 0.0) t.groundSpeed = (o.groundSpeed + n.groundSpeed) / 2.0;
     a.curveProgress = 0.0;
     a.curveTurnAngle = turnAngleDeg * kDeg2Rad;
@@ -816,18 +875,15 @@ void lf_groundTurns(LiveAircraft& a) {
         lf_checkSpeedChange(a);
         return;
     }
-    const double first = gf_initialBearing(at(o), at(n));
-    const double second = gf_initialBearing(at(n), at(t));
-    const double angle = std::fabs(gf_headingDifference(first, second)) * kRad2Deg;
+    const double angle = lf_turnAtDeg(o, n, t);
     if (!(angle > 3.0)) return;
     if (angle > 45.0 && gf_distanceNm(at(o), at(n)) > kMidSampleSegmentNm && o.groundSpeed <= kTakeoffRollKn &&
         n.duePass - o.duePass >= 600) {
         lf_insertMidSample(a);
+    } else if (lf_curveRounds(angle, o, t)) {
+        lf_makeCurve(a, angle);
     } else if (angle <= 160.0) {
-        if (o.latitude != t.latitude || o.longitude != t.longitude)
-            lf_makeCurve(a, angle);
-        else
-            lf_checkSpeedChange(a);
+        lf_checkSpeedChange(a);
     }
 }
 

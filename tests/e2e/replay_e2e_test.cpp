@@ -948,9 +948,12 @@ void lf_play(const Excerpt& e, const fs::path& stage, unsigned salt, Outcome& ou
         const int status = std::system(command.c_str());
         out.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
         out.output = readFile(stage / "run.out");
-        if (attempt < 2 && portTakenMeanwhile(out.exitStatus, out.output)) continue;
+        if (attempt < 2 && portTakenMeanwhile(out.exitStatus, out.output, stage / "stage" / "program" / "Log.txt")) continue;
         break;
     }
+    if (out.exitStatus != 0)   // what went wrong is in Log.txt, which goes with the stage
+        for (const std::string& line : readLinesOf(stage / "stage" / "program" / "Log.txt"))
+            if (line.find("error") != std::string::npos || line.find("Error") != std::string::npos) out.output += "Log.txt: " + line + "\n";
 
     // The trace's frame 0 on the wall clock, and the wall clock stamps of what the feed sent.
     const fs::path trace = stage / "stage" / "sim" / "trace.jsonl";

@@ -187,7 +187,7 @@ SceneRun lf_run(const TempDir& stage, int seconds, const std::string& feed, unsi
                 const std::string& settings = "") {
     for (unsigned attempt = 0;; ++attempt) {
         SceneRun run = lf_runOnce(stage, seconds, feed, salt + 1000u * attempt, settings);
-        if (attempt < 2 && portTakenMeanwhile(run.exitStatus, run.output)) continue;
+        if (attempt < 2 && portTakenMeanwhile(run.exitStatus, run.output, stage / "program" / "Log.txt")) continue;
         return run;
     }
 }

@@ -180,8 +180,12 @@ int freeLoopbackPortBase(unsigned salt) {
     return 0;
 }
 
-bool portTakenMeanwhile(int exitStatus, const std::string& output) {
-    return exitStatus != 0 && output.find("Address already in use") != std::string::npos;
+bool portTakenMeanwhile(int exitStatus, const std::string& output, const std::filesystem::path& log) {
+    constexpr std::string_view kTaken = "Address already in use";
+    if (exitStatus == 0) return false;
+    if (output.find(kTaken) != std::string::npos) return true;
+    // A reader that could not bind says so in Log.txt only; the run's output shows "Reader error".
+    return !log.empty() && std::filesystem::exists(log) && readFile(log).find(kTaken) != std::string::npos;
 }
 
 std::string shellQuote(const std::filesystem::path& p) { return "'" + p.string() + "'"; }

@@ -113,8 +113,9 @@ inline constexpr int kTestPortLast = 32767;
 // A TCP port followed by two UDP ports, all free on loopback, in the drawn range (0: none).
 int freeLoopbackPortBase(unsigned salt = 0);
 // A port found free can be taken by another program before the program under test binds it: true
-// for a run that ended on that, which is then started again on other ports.
-bool portTakenMeanwhile(int exitStatus, const std::string& output);
+// for a run that ended on that (said in its output or in its Log.txt), which is then started again on
+// other ports.
+bool portTakenMeanwhile(int exitStatus, const std::string& output, const std::filesystem::path& log = {});
 // The path in single quotes for a shell command line.
 std::string shellQuote(const std::filesystem::path& p);
 

@@ -245,17 +245,20 @@ std::vector<Recorded> taxi(const std::vector<std::tuple<double, double, double>>
 }
 
 TEST_F(ReplayTest, TaxiCornersAreRoundedWithinAQuarterGOfTheirCourse) {
-    // Records 5 s apart at 25 or 30 kn round a corner of 60 or 90 degrees: the curve through them is
+    // Records 1-20 s apart at 20-30 kn round a corner of 45-120 degrees: the curve through them is
     // taken slowly enough that the course (from positions a second apart, not the nose, which may lag
-    // behind it) bends with no more than a quarter g sideways. Records 15 or 20 s apart at 30 kn
-    // leave a leg of some 230-310 m into the corner, whose curve is made only near it: the aircraft
-    // brakes for the corner ahead on the way in (without, 0.7 g).
-    const struct { double every, kn, deg; } cases[] = {{5, 25, 60}, {5, 25, 90}, {5, 30, 60}, {5, 30, 90}, {15, 30, 90}, {20, 30, 45}};
+    // behind it) bends with no more than a quarter g sideways. Records 1-2 s apart: the curve starts
+    // a few metres before the corner, so it brakes for it on the way in (before, 0.35-0.63 g), also
+    // while it runs late. 10 s apart: a curve between a short leg and a long one is taken by where it
+    // bends tightest, not by its mean (0.37 g). 15-20 s apart no curve is made (the sample after the
+    // corner comes too late): it brakes for the corner itself (0.5-0.75 g).
+    const struct { double every, kn, deg; } cases[] = {{1, 25, 120}, {2, 30, 90}, {5, 25, 60}, {5, 30, 90}, {5, 30, 150},
+                                                       {10, 25, 120}, {15, 20, 60}, {15, 30, 90}, {20, 25, 90}, {20, 30, 45}};
     for (const auto& [every, kn, deg] : cases) {
         SCOPED_TRACE(vrn::format("every {} s, {} kn, {} degrees", every, kn, deg));
         trace.clear();
         ++id;
-        replay(taxi({{every == 5 ? 30 : 60, 0, kn}, {every == 5 ? 30 : 60, deg, kn}}, every), 0);
+        replay(taxi({{60, 0, kn}, {60, deg, kn}}, every), 0);
         ASSERT_GT(trace.size(), 5000u);
         const double east = kMetresPerDegreeLat * std::cos(kZurich.lat * kDeg2Rad);
         const auto v = [&](std::size_t i, std::size_t j) {   // metres a second north and east from pass i to j
