@@ -629,6 +629,25 @@ void lf_airClimb(LiveAircraft& a, int p) {
     }
 }
 
+// Between flying samples the climb or descent changes no faster than its class's limit over the step
+// (records' heights come in 25 ft steps: followed sample by sample they bob up and down; a new aircraft,
+// level until then, takes its records' climb at once), and a helicopter under records that descend
+// slowly sinks no faster than they do and its class's margin.
+void lf_smoothClimb(LiveAircraft& a, double before, int passes) {
+    const PositionSample& o = a.samples[0];
+    const PositionSample& n = a.samples[1];
+    if (!o.airborne || !n.airborne || !std::isfinite(a.climbPerPass)) return;
+    const MotionLimits& m = gf_motionLimits(a.sizeClass);
+    constexpr double kFpmPerClimbPerPass = 6000.0, kSlowDescentFpm = -600.0;
+    if (std::isfinite(before) && before != 0.0) {
+        const double most = m.verticalSpeedChangeFpmPerS * std::max(passes, kMinPasses) / 100.0 / kFpmPerClimbPerPass;
+        a.climbPerPass = std::clamp(a.climbPerPass, before - most, before + most);
+    }
+    const double records = std::min(std::isfinite(o.verticalSpeed) ? o.verticalSpeed : 0.0, std::isfinite(n.verticalSpeed) ? n.verticalSpeed : 0.0);
+    if (m.sinkBeyondRecordsFpm > 0.0 && records > kSlowDescentFpm)
+        a.climbPerPass = std::max(a.climbPerPass, (std::min(records, 0.0) - m.sinkBeyondRecordsFpm) / kFpmPerClimbPerPass);
+}
+
 // Lights and configuration by the oldest sample's altitude.
 void lf_airConfiguration(LiveAircraft& a) {
     const bool rotor = lf_rotor(a);
@@ -664,7 +683,9 @@ void lf_airStep(LiveAircraft& a, int passes, const PositionSample& next) {
     }
     if (a.curveKind == 0) {
         const std::size_t before = a.samples.size();
+        const double climbBefore = a.climbPerPass;
         lf_airClimb(a, passes);
+        lf_smoothClimb(a, climbBefore, passes);
         if (a.samples.size() != before) {
             // Samples were dropped on the way down: steer for the new next one.
             lf_linearSteps(a);

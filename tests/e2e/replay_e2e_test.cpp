@@ -155,6 +155,7 @@ enum Rule {
     kSinking,
     kMadeUpClimb,
     kOffRecords,
+    kSawTooth,
     kRuleCount
 };
 
@@ -180,6 +181,8 @@ constexpr double kOffPathLimitMetres = 150.0;      // from the records' ground p
 // A full turn on the ground: a full circle net one way within a minute (a turn round onto a stand
 // behind it takes some 180 degrees and the turns before it; no recorded ground track circles).
 constexpr double kFullTurnLimitDegrees = 360.0;
+// In the air its vertical speed does not flip between climb and descent above 600 ft/min a second apart.
+constexpr double kSawToothFpm = 600.0;
 // After a pause of its records of more than 30 s (15 s from the air to the ground: its roll-out ran on
 // past where the real one turned off), made-up motion took it on: it drives back onto their path as a
 // real aircraft would, and is held to the path once there, or two minutes after they came again.
@@ -440,7 +443,7 @@ Judgement lf_judge(const fs::path& trace, const std::vector<PlayedRecord>& all, 
             return r.alt - error;
         };
 
-        double resumed = -1.0;
+        double resumed = -1.0, lastFpm = 0.0;
         bool backOnPath = true;
         std::vector<Step> steps;
         std::vector<std::pair<double, double>> turn;   // (t, cumulative heading) of the current ground stretch
@@ -457,6 +460,7 @@ Judgement lf_judge(const fs::path& trace, const std::vector<PlayedRecord>& all, 
             const double dt = b.t - a.t;
             if (dt <= 0.0 || dt > 1.5) {   // a gap in the trace: nothing is measured across it
                 turn.clear();
+                lastFpm = 0.0;
                 continue;
             }
             const double dx = b.x - a.x, dy = b.y - a.y, knots = std::hypot(dx, dy) / dt / kKnot;
@@ -469,6 +473,10 @@ Judgement lf_judge(const fs::path& trace, const std::vector<PlayedRecord>& all, 
                 if (std::abs(lf_wrap180(course - (a.heading + turned / 2.0))) > 90.0)
                     j.rules[kBackwards].measure(knots, b.t, knots > kBackwardsLimitKnots);
             }
+            const double fpm = !a.ground && !b.ground ? (b.alt - a.alt) / dt * 60.0 : 0.0;
+            if (std::abs(fpm) > kSawToothFpm && std::abs(lastFpm) > kSawToothFpm)
+                j.rules[kSawTooth].measure(std::min(std::abs(fpm), std::abs(lastFpm)), b.t, fpm * lastFpm < 0.0);
+            lastFpm = fpm;
             if (!ground) {
                 turn.clear();
                 continue;
@@ -634,8 +642,9 @@ Judgement lf_judge(const fs::path& trace, const std::vector<PlayedRecord>& all, 
     static const char* const names[kRuleCount] = {
         "sideways>0.3g", "backwards>20kn", "full-turn>360deg", "standing", "off-path>150m", "removed-early",
         "lift-off>5s-late", "ground>1.1x+5kn", "bank>35deg", "ground-under-flight", "below-records>300ft",
-        "sinking>1000fpm", "made-up-climb>300ft", "off-records>30s"};
-    static const char* const units[kRuleCount] = {"g", "kn", "deg", "s", "m", "s", "s", "kn", "deg", "ft", "ft", "fpm", "ft", "nm"};
+        "sinking>1000fpm", "made-up-climb>300ft", "off-records>30s", "saw-tooth>600fpm"};
+    static const char* const units[kRuleCount] = {"g", "kn", "deg", "s", "m", "s", "s", "kn", "deg", "ft", "ft", "fpm", "ft",
+                                                  "nm", "fpm"};
     for (int r = 0; r < kRuleCount; ++r) {
         const Tally& t = j.rules[r];
         j.summary += vrn::format("{}{} {}", r ? " | " : "", names[r], t.broken);
@@ -1099,13 +1108,16 @@ struct RuleCase {
     double removedAt = -1.0;
     MadeUp madeUp = MadeUp::kNone;
     int until = 60;                     // the trace's last second
+    Rule also = kRuleCount;             // a second rule the same fault breaks (a jump in height)
+    int alsoBroken = 0;
 };
 
 void lf_expectOnlyTheirRule(const std::vector<PlayedRecord>& records, const std::vector<RuleCase>& cases) {
     for (const RuleCase& c : cases) {
         SCOPED_TRACE(c.what);
         const Judgement j = lf_judgeTrace(c.at, records, c.until, c.removedAt, c.madeUp);
-        for (int r = 0; r < kRuleCount; ++r) EXPECT_EQ(j.rules[r].broken, r == c.rule ? c.broken : 0) << r << ": " << j.summary;
+        for (int r = 0; r < kRuleCount; ++r)
+            EXPECT_EQ(j.rules[r].broken, r == c.rule ? c.broken : r == c.also ? c.alsoBroken : 0) << r << ": " << j.summary;
     }
 }
 
@@ -1213,9 +1225,12 @@ TEST(ReplayEndToEnd, TraceRulesCountWhatNoAircraftDoesInTheAir) {
         {"is shown on the ground at 36-38 s under records 530-600 ft up",
          [&](int t) { return Snapshot{double(t), 0.0, 80.0 * t, 0.0, t < 21 || (t >= 36 && t <= 38), height(t)}; },
          kGroundUnderFlight, 2},
-        {"flies 400 ft below them from 30 s",
+        {"flies 400 ft below them from 30 s, dropping there within a second",
          [&](int t) { return Snapshot{double(t), 0.0, 80.0 * t, 0.0, t < 21, height(t) - (t >= 30 ? 400.0 : 0.0)}; },
-         kBelowRecords, 16},
+         kBelowRecords, 16, -1.0, MadeUp::kNone, 60, kSawTooth, 2},
+        {"bobs 60 ft each second from 30 s to 40 s",
+         [&](int t) { return Snapshot{double(t), 0.0, 80.0 * t, 0.0, t < 21, height(t) + (t >= 30 && t <= 40 && t % 2 ? 60.0 : 0.0)}; },
+         kSawTooth, 10},
         {"flies tail first from 40 s",
          [&](int t) { return Snapshot{double(t), 0.0, 80.0 * (t < 40 ? t : t - 1), t < 40 ? 0.0 : 180.0, t < 21, height(t)}; },
          kBackwards, 20},
@@ -1231,7 +1246,7 @@ TEST(ReplayEndToEnd, TraceRulesCountWhatNoAircraftDoesInTheAir) {
          [&](int t) {
              return Snapshot{double(t), 0.0, 80.0 * t, 0.0, t < 21, height(std::min(t, 60)) - 25.0 * std::clamp(t - 60, 0, 8)};
          },
-         kSinking, 5, -1.0, MadeUp::kHover, 120},
+         kSinking, 5, -1.0, MadeUp::kHover, 120, kSawTooth, 1},
         {"is shown on the ground from 90 s", [&](int t) { Snapshot s = holds(t); s.ground = t < 21 || t >= 90; return s; },
          kGroundUnderFlight, 31, -1.0, MadeUp::kHover, 120},
     });
@@ -1242,7 +1257,7 @@ TEST(ReplayEndToEnd, TraceRulesCountWhatNoAircraftDoesInTheAir) {
         {"follows its true height", follows, kRuleCount, 0},
         {"flies 400 ft below its true height from 30 s",
          [&](int t) { return Snapshot{double(t), 0.0, 80.0 * t, 0.0, t < 21, height(t) - (t >= 30 ? 400.0 : 0.0)}; },
-         kBelowRecords, 16},
+         kBelowRecords, 16, -1.0, MadeUp::kNone, 60, kSawTooth, 2},
     });
 }
 
@@ -1344,7 +1359,7 @@ TEST_P(RealRecordings, AreFollowedClosely) {
             "lifted off more than 5 s after its records", "rolled faster than its records ever went",
             "banked beyond 35 degrees", "on the ground under records that fly", "more than 300 ft below its records",
             "a helicopter sank faster than 1,000 ft/min", "its made-up flight did not climb on",
-            "more than 30 s off where its records put it"};
+            "more than 30 s off where its records put it", "its vertical speed flipped between climb and descent"};
         for (int r = 0; r < kRuleCount; ++r) {
             if (r != kOffRecords || e.heldToRecords) {
                 EXPECT_EQ(j.rules[r].broken, 0) << faults[r] << ": " << j.summary;

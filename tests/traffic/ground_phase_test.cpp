@@ -34,6 +34,7 @@ constexpr double kMaxBrakingKnPerS = 0.3 * kG * kKnPerMps;   // 0.3 g
 constexpr double kMostSidewaysG = 0.3;
 constexpr double kMostBackwardsKn = 20.0;   // against the nose, anywhere (a push-back goes at 4)
 constexpr double kMostOffPathM = 150.0;     // from its records' ground path
+constexpr double kMostFlipFpm = 600.0;      // a climb turning to a descent and back, a second each
 // Where its records come steadily it follows them (their scatter and its corners, 10 m at most over the table).
 constexpr double kMostOffSteadyPathM = 30.0;
 // Turned standing, one way (an airliner turns round at a crawl; setting off it turns up to 42 degrees over the table).
@@ -1244,8 +1245,18 @@ protected:
     // change between ground and air gives it.
     void checkRecords(const Variant& v) {
         const Records& r = v.records;
-        Tally lateLiftOff, lateTouchdown, groundFast, downUnderFlying, belowRecords;
+        Tally lateLiftOff, lateTouchdown, groundFast, downUnderFlying, belowRecords, sawTooth;
         const auto inAir = [&](const Seen& x) { return !x.onGround || x.altitude > ground + 20.0; };
+        // Flying, its vertical speed never flips between climb and descent beyond 600 ft/min second after second.
+        for (std::size_t k = 300; k < trace.size(); k += 100) {
+            const Seen &a = trace[k - 300], &b = trace[k - 200], &c = trace[k - 100], &d = trace[k];
+            if (!inAir(a) || !inAir(b) || !inAir(c) || !inAir(d) || d.pass - a.pass != 300) continue;
+            const double first = (b.altitude - a.altitude) * 60.0, second = (c.altitude - b.altitude) * 60.0,
+                         third = (d.altitude - c.altitude) * 60.0;
+            const double least = std::min({std::fabs(first), std::fabs(second), std::fabs(third)});
+            if (first * second < 0.0 && second * third < 0.0 && least > kMostFlipFpm)
+                sawTooth.add(least, d.pass);
+        }
         const auto onGround = [&](const Seen& x) { return x.onGround && x.altitude <= ground + 20.0; };
         const auto seenAt = [&](int pass) -> const Seen* {
             const auto it = std::lower_bound(trace.begin(), trace.end(), pass, [](const Seen& x, int p) { return x.pass < p; });
@@ -1393,12 +1404,14 @@ protected:
                   << ", in the air a second after its records touch down " << lateTouchdown.text("ft up")
                   << ", on the ground above 1.1 x its fastest record + 5 kn s " << groundFast.text("kn")
                   << ", on the ground under records 200 ft up s " << downUnderFlying.text("ft above the field")
-                  << ", more than 300 ft below its records s " << belowRecords.text("ft below") << "\n";
+                  << ", more than 300 ft below its records s " << belowRecords.text("ft below")
+                  << ", climb flipping to descent s " << sawTooth.text("ft/min") << "\n";
         EXPECT_EQ(lateLiftOff.count, 0) << v.name << ": lifted off more than 5 s after its records' first airborne record played";
         EXPECT_EQ(lateTouchdown.count, 0) << v.name << ": in the air a second after its records' first ground record played";
         EXPECT_EQ(groundFast.count, 0) << v.name << ": seconds on the ground faster than 1.1 times its fastest record plus 5 kn";
         EXPECT_EQ(downUnderFlying.count, 0) << v.name << ": on the ground where its records fly 200 ft or more above the field";
         EXPECT_EQ(belowRecords.count, 0) << v.name << ": more than 300 ft below its records";
+        EXPECT_EQ(sawTooth.count, 0) << v.name << ": seconds whose vertical speed flips between climb and descent and back beyond 600 ft/min";
     }
 };
 
