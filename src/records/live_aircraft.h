@@ -179,6 +179,8 @@ struct LiveAircraft : Aircraft {
     std::array<double, 3> rollFastestKn{};
     double rollTopKn = 0.0;
     double rollKnPerS = 0.0;
+    // On the ground: the speed of the last sample it reached when that one was airborne, else 0.
+    double reachedAirborneKn = 0.0;
     double groundAltitude = std::numeric_limits<double>::quiet_NaN();   // ft, last reported; NaN unknown
     // Made-up motion and the way back from it: when the current spell began (-1 none), records refused
     // during it because their time stamps did not advance, and the steering back onto the records' path.

@@ -126,6 +126,8 @@ void lf_pullOut(LiveAircraft& aircraft);
 void lf_pushBack(LiveAircraft& aircraft);
 // A quadratic curve from the oldest through the next to the third sample (the next one leaves the queue).
 void lf_makeCurve(LiveAircraft& aircraft, double turnAngleDeg);
+// Under power now: the curve and corner under way are taken as a take-off roll takes them.
+void lf_limitsUnderPower(LiveAircraft& aircraft);
 void lf_checkSpeedChange(LiveAircraft& aircraft);
 void lf_groundRetime(LiveAircraft& aircraft);
 // A sample at the manoeuvre speed to the position, and a standing copy of it.

@@ -381,8 +381,12 @@ double lf_paceStep(LiveAircraft& a, double remainingNm, double mostKn = kFastest
             double upper = std::max(kFasterThanReported * reported, std::min(needed, reported + catchUpKn));
             if (!a.underPower && (reported <= kTaxiMostKn || a.turnedBack)) upper = std::min(upper, std::max(kTaxiMostKn, reported));
             // Rolling for take-off, never much faster than its roll's fastest record.
-            if (a.underPower)
+            if (a.underPower) {
                 upper = std::min(upper, kMostOverRecordsShare * std::max({a.rollFastestKn.front(), a.wayFromKn, a.wayToKn}) + kMostOverRecordsKn);
+                // Rotating, it speeds up no more to catch up with its records: its wheels leave the
+                // ground no faster than they show or its class lifts off at; lateness is made good in the air.
+                if (a.phase == PHASE_AFTER_TAKEOFF) upper = std::min(upper, std::max(reported, lf_liftOffKn(a)));
+            }
             target = std::clamp(needed, std::min(kSlowerThanReported * reported, upper), upper);
         }
         target = std::min(target, mostKn);
@@ -697,6 +701,15 @@ void lf_makeCurve(LiveAircraft& a, double turnAngleDeg) {
     a.curveProgress = 0.0;
     a.curveTurnAngle = turnAngleDeg * kDeg2Rad;
     a.samples.erase(a.samples.begin() + 1);
+}
+
+void lf_limitsUnderPower(LiveAircraft& a) {
+    // Their speeds were set for a taxi, from the tightest bend of a curve and any turn ahead; a roll
+    // along the runway reads a few degrees of scatter in its records' tracks as bends.
+    a.cornerKnownFor = -1;
+    if (!hasCurve(a)) return;
+    const CurveShape shape = lf_curveShape(a.curve.controlNorth, a.curve.controlEast, a.curve.endNorth, a.curve.endEast);
+    a.curveMostKn = lf_curveMostKn(a, shape, std::fabs(a.curveTurnAngle) * kRad2Deg);
 }
 
 void lf_checkSpeedChange(LiveAircraft& a) {

@@ -144,6 +144,38 @@ bool lf_neverSlowedSinceTouchdown(const LiveAircraft& a, std::size_t lastGround)
     return fast > slow && slow <= 2;
 }
 
+// The airborne record `i` flies off the roll the record before it was on, where records come seldom
+// (some seconds apart): ahead along its track, and the way between them covered at a roll's pace; the
+// one before on the ground (or flagged airborne too slow to fly) beyond any taxi's speed, or the two
+// speeding up as a take-off roll does.
+bool lf_fliesOffAfter(const LiveAircraft& a, std::size_t i) {
+    constexpr double kMostSecondsApart = 25.0;   // records 20 s apart, give or take a feed's own spacing
+    constexpr double kLeastShareOfMeanKn = 0.75;
+    if (i == 0 || i >= a.runRecords.size()) return false;
+    const RunRecord& g = a.runRecords[i - 1];
+    const RunRecord& f = a.runRecords[i];
+    const double seconds = f.time - g.time;
+    if (!f.airborne || lf_flying(a, g) || !(seconds > 0.0) || seconds > kMostSecondsApart) return false;
+    const double gain = f.knots - g.knots;
+    const bool rolling = g.knots >= movement::kFlyingShareOfLiftOff * lf_liftOffKn(a) ||
+                         (f.knots >= kRollFromLandedKn && gain >= kRollGainKn && gain / seconds >= kRollAccelerationKnPerS);
+    const double nm = gf_distanceNm(lf_at(g), lf_at(f));
+    const double bearingDeg = gf_initialBearing(lf_at(g), lf_at(f)) * kRad2Deg;
+    return rolling && movement::trackDifferenceDeg(f.trackDeg, g.trackDeg) <= kRollHeadingDeg &&
+           movement::trackDifferenceDeg(bearingDeg, g.trackDeg) <= kRollHeadingDeg &&
+           nm * 3600.0 / seconds >= kLeastShareOfMeanKn * (g.knots + f.knots) / 2.0;
+}
+
+// The roll before the record `last`: the records not flying along its heading.
+std::size_t lf_rollBefore(const LiveAircraft& a, std::size_t last) {
+    const auto& r = a.runRecords;
+    std::size_t start = last;
+    while (start > 0 && last - start < kGoAroundRollRecords && !lf_flying(a, r[start - 1]) &&
+           movement::trackDifferenceDeg(r[start - 1].trackDeg, r[last].trackDeg) <= kRollHeadingDeg)
+        --start;
+    return start;
+}
+
 // The first record of the take-off its records show, or runRecords.size() when they show none.
 std::size_t lf_takeoffSeen(const LiveAircraft& a) {
     const auto& r = a.runRecords;
@@ -151,6 +183,7 @@ std::size_t lf_takeoffSeen(const LiveAircraft& a) {
     std::size_t flying = 0;
     while (flying < n && lf_flying(a, r[n - 1 - flying])) ++flying;
     if (flying == 0) {
+        if (n >= 2 && !lf_mustRollAnew(a) && lf_fliesOffAfter(a, n - 1)) return lf_rollBefore(a, n - 2);
         if (n < 2 || r[n - 1].airborne) return none;
         return lf_takeoffRollStart(a, n - 1);
     }
@@ -166,13 +199,9 @@ std::size_t lf_takeoffSeen(const LiveAircraft& a) {
         if (const std::size_t start = lf_rollStartFor(r, lastGround, kTakeoffRollKn, kAnyStartKn, kTouchAndGoGainKn); start != none)
             return start;
     }
-    if (flying < 2 || a.rejectedTakeoff || (a.landed && !goesAround)) return none;
+    if ((flying < 2 && !lf_fliesOffAfter(a, lastGround + 1)) || a.rejectedTakeoff || (a.landed && !goesAround)) return none;
     // The roll before them: its ground records along the last one's heading.
-    std::size_t start = lastGround;
-    while (start > 0 && lastGround - start < kGoAroundRollRecords && !lf_flying(a, r[start - 1]) &&
-           movement::trackDifferenceDeg(r[start - 1].trackDeg, r[lastGround].trackDeg) <= kRollHeadingDeg)
-        --start;
-    return start;
+    return lf_rollBefore(a, lastGround);
 }
 
 // The roll's top speed: the third fastest of its records, so that one or two that read fast do not

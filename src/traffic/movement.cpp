@@ -509,6 +509,9 @@ void lf_takeoffStep(LiveAircraft& a) {
     const PositionSample& o = a.samples[0];
     const PositionSample& n = a.samples[1];
     const bool rotor = lf_rotor(a);
+    // (Reached on time only: far behind its records, late after a pause, it has not got there.)
+    const bool atReached = gf_distanceNm(here(a), at(o)) * 1852.0 <= kRotateBehindM;
+    a.reachedAirborneKn = o.airborne && o.groundSpeed > 0.0 && atReached ? o.groundSpeed : 0.0;
     if (!a.underPower) {
         if (a.landingRoll)
             lf_rollThrottleSpoilers(a);
@@ -547,11 +550,14 @@ void lf_liftOffWhenFast(LiveAircraft& a, std::size_t next) {
     // what its class can fly at.
     const double flyingKn = lf_rotor(a) ? 0.0 : kFlyingShareOfLiftOff * lf_liftOffKn(a);
     const auto flying = std::find_if(later, a.samples.end(), [](const PositionSample& s) { return s.airborne != 0; });
-    const double recordsKn = flying != a.samples.end() && std::isfinite(flying->groundSpeed) ? flying->groundSpeed : 1e9;
+    const double aheadKn = flying != a.samples.end() && std::isfinite(flying->groundSpeed) ? flying->groundSpeed : 1e9;
+    const double recordsKn = a.reachedAirborneKn > 0.0 ? std::min(a.reachedAirborneKn, aheadKn) : aheadKn;
     const double liftOffKn = std::max(flyingKn, std::min(kLiftOffShare * lf_liftOffKn(a), kRecordsLiftOffShare * recordsKn));
     // It rotates as much earlier as it speeds up while its nose comes up, where its records fly off
-    // close ahead (far behind them, late after a pause, it rolls on towards where they did).
-    const bool close = flying != a.samples.end() && gf_distanceNm(here(a), at(*flying)) * 1852.0 <= kRotateBehindM;
+    // close ahead, or already flew at the sample it reached (records some seconds apart, at the speed
+    // that one shows); far behind them, late after a pause, it rolls on towards where they did.
+    const bool close = a.reachedAirborneKn > 0.0 ||
+                       (flying != a.samples.end() && gf_distanceNm(here(a), at(*flying)) * 1852.0 <= kRotateBehindM);
     // (Between samples only there: far behind, it lifts off as it reaches them, as it always did.)
     if (next == 0 && !close) return;
     const double rotateKn = liftOffKn - (close ? std::max(a.rollKnPerS, 0.0) * kClimbAfterRotationPasses / 100.0 : 0.0);

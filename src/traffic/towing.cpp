@@ -113,6 +113,7 @@ void lf_towedParks(LiveAircraft& a) {
 
 void lf_powerUp(LiveAircraft& a, int throttle, bool spoilersOn) {
     a.underPower = 1;
+    lf_limitsUnderPower(a);
     gf_setThrottle(a, throttle);
     gf_setSpoilers(a, spoilersOn);
     gf_setFlaps(a, 1);

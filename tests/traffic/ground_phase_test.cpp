@@ -13,6 +13,7 @@
 #include <iostream>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -286,6 +287,17 @@ Records thinned(const Records& r, double seconds) {
     Records out;
     for (const Recorded& x : r)
         if (out.empty() || x.t - out.back().t >= seconds - 0.01) out.push_back(x);
+    return out;
+}
+// From the time `from` on, one record every `seconds` (the records' own, as a feed that sends less often
+// gives them), keeping the record `kept`.
+Records thinnedAround(const Records& r, std::size_t kept, double seconds, double from) {
+    Records out;
+    for (std::size_t i = 0; i < r.size(); ++i) {
+        // The first record at or after each whole number of `seconds` from the kept one.
+        const double slot = r[kept].t + std::floor((r[i].t - r[kept].t) / seconds + 1e-6) * seconds;
+        if (r[i].t < from || i == 0 || r[i - 1].t < slot - 1e-6) out.push_back(r[i]);
+    }
     return out;
 }
 // The stamps of the records from `from` on for `seconds` stop at the first's, or lie `lie` seconds
@@ -611,6 +623,23 @@ std::vector<Variant> variantsOf(const std::string& kind) {
                 add(vrn::format("{} first seen at {} kn", name, kn), slice(r, firstAtOrAbove(r, kn), r.size() - 1), LiftOff::Must, runway,
                     deg, true);
             }
+    } else if (kind == "DepartureThinned") {
+        // From where its roll sets off, one record every so many seconds, keeping the record `kept` places
+        // from its first flying one: its last ground record and its first in the air come that far apart.
+        const std::tuple<const char*, double, int> thinnings[] = {
+            {"lszh-dep-swr137h", 20.0, -1}, {"lszh-dep-aee5zh", 20.0, 1},   {"lszh-dep-ent57bw", 20.0, 0},
+            {"kiad-dep-ual2098", 5.0, 0},   {"kiad-dep-ual2098", 10.0, -1}, {"kiad-dep-ual2098", 10.0, 0},
+            {"kiad-dep-ual2098", 15.0, 0},  {"kiad-dep-ual2098", 20.0, -1}, {"kiad-dep-ual2098", 20.0, 0}};
+        for (const auto& [name, every, kept] : thinnings) {
+            LatLon runway;
+            double deg = 0.0;
+            const Records r = departure(name, runway, deg);
+            const std::size_t up = firstIndex(r, 1, [](const Recorded& x) { return x.s.airborne && x.s.groundSpeed >= kLeastLiftOffKn; });
+            std::size_t roll = up;
+            while (roll > 0 && !(r[roll - 1].s.groundSpeed < 30.0)) --roll;
+            add(vrn::format("{} one record every {} s from its roll on, keeping record {:+d} of its first flying one", name, every, kept),
+                thinnedAround(r, static_cast<std::size_t>(static_cast<int>(up) + kept), every, r[roll].t), LiftOff::Must, runway, deg);
+        }
     } else if (kind == "EndsAtEveryPhase") {
         // On the take-off roll while it speeds up, on final, taxiing in, and at the stand.
         for (const char* name : kEveryDeparture) {
@@ -1245,7 +1274,8 @@ protected:
     // change between ground and air gives it.
     void checkRecords(const Variant& v) {
         const Records& r = v.records;
-        Tally lateLiftOff, lateTouchdown, groundFast, downUnderFlying, belowRecords, sawTooth;
+        Tally lateLiftOff, lateTouchdown, groundFast, rollFast, downUnderFlying, belowRecords, sawTooth;
+        double topRollKn = 0.0;
         const auto inAir = [&](const Seen& x) { return !x.onGround || x.altitude > ground + 20.0; };
         // Flying, its vertical speed never flips between climb and descent beyond 600 ft/min second after second.
         for (std::size_t k = 300; k < trace.size(); k += 100) {
@@ -1279,16 +1309,22 @@ protected:
             break;
         }
         const auto allowed = [&](double t) { return t >= rollFrom - 30.0 ? static_cast<int>(carried * 100.0) : 0; };
+        // Records up to 20 s apart around it (a feed that sends less often; 25 s with the feed's own
+        // spacing) still show when it flies.
+        constexpr double kLiftOffSeenGap = 25.0;
+        double liftOffKn = 0.0, liftOffLate = 0.0;   // of its first flying record, and the seconds after its play
         // (Some receivers flag a roll airborne from 80 kn on, where no airliner flies: from the first airborne
         // record at a speed it lifts off at, which the phases' rule holds it to.)
         if (v.liftOff != LiftOff::Never)
             for (std::size_t i = 1; i < r.size(); ++i) {
                 if (!r[i].s.airborne || r[i - 1].s.airborne) continue;
-                if (r[i].t - r[i - 1].t > 5.0) break;   // a pause over the lift-off: made-up motion flew it off
-                while (i + 1 < r.size() && r[i].s.groundSpeed < kLeastLiftOffKn && r[i + 1].s.airborne && r[i + 1].t - r[i].t <= 5.0) ++i;
+                if (r[i].t - r[i - 1].t > kLiftOffSeenGap) break;   // a pause over the lift-off: made-up motion flew it off
+                while (i + 1 < r.size() && r[i].s.groundSpeed < kLeastLiftOffKn && r[i + 1].s.airborne && r[i + 1].t - r[i].t <= kLiftOffSeenGap) ++i;
+                liftOffKn = r[i].s.groundSpeed;
                 const auto at = std::lower_bound(trace.begin(), trace.end(), due(r[i]), [](const Seen& x, int p) { return x.pass < p; });
                 const auto up = std::find_if(at, trace.end(), inAir);
                 const double late = up == trace.end() ? 1e9 : (up->pass - due(r[i]) - allowed(r[i].t)) / 100.0;
+                liftOffLate = late;
                 if (late > 5.0) lateLiftOff.add(late, due(r[i]));
                 break;
             }
@@ -1310,6 +1346,8 @@ protected:
             if (madeUpTakeOff && s.pass > due(r.back())) continue;
             const double kn = gf_distanceNm(b.p, s.p) * 3600.0;
             if (kn > 1.1 * fastestKn + 5.0) groundFast.add(kn, s.pass);
+            topRollKn = std::max(topRollKn, kn);
+            if (liftOffKn > 0.0 && kn > 1.1 * liftOffKn + 5.0) rollFast.add(kn, s.pass);
         }
         // (Where its records change between ground and air only across a longer pause, the real track's
         // first change gives it; with none, the field's elevation.)
@@ -1403,12 +1441,16 @@ protected:
                   << lateLiftOff.text("s after its first airborne record's play")
                   << ", in the air a second after its records touch down " << lateTouchdown.text("ft up")
                   << ", on the ground above 1.1 x its fastest record + 5 kn s " << groundFast.text("kn")
+                  << vrn::format(" (lifted off {:.1f} s after it), rolled up to {:.0f} kn, its records flying at {:.0f} kn, above 1.1 x that + 5 kn s ",
+                                 liftOffLate, topRollKn, liftOffKn)
+                  << rollFast.text("kn")
                   << ", on the ground under records 200 ft up s " << downUnderFlying.text("ft above the field")
                   << ", more than 300 ft below its records s " << belowRecords.text("ft below")
                   << ", climb flipping to descent s " << sawTooth.text("ft/min") << "\n";
         EXPECT_EQ(lateLiftOff.count, 0) << v.name << ": lifted off more than 5 s after its records' first airborne record played";
         EXPECT_EQ(lateTouchdown.count, 0) << v.name << ": in the air a second after its records' first ground record played";
         EXPECT_EQ(groundFast.count, 0) << v.name << ": seconds on the ground faster than 1.1 times its fastest record plus 5 kn";
+        EXPECT_EQ(rollFast.count, 0) << v.name << ": seconds on the ground faster than 1.1 times its first flying record plus 5 kn";
         EXPECT_EQ(downUnderFlying.count, 0) << v.name << ": on the ground where its records fly 200 ft or more above the field";
         EXPECT_EQ(belowRecords.count, 0) << v.name << ": more than 300 ft below its records";
         EXPECT_EQ(sawTooth.count, 0) << v.name << ": seconds whose vertical speed flips between climb and descent and back beyond 600 ft/min";
@@ -1747,7 +1789,7 @@ TEST_F(ReplayTest, EveryAircraftStaysShownWhenTheWholeFeedsTimeGoesBack) {
 // Each kind with a frame a pass, and at 30 frames a second as simulators run (a frame every third or
 // fourth pass). One kind alone: --gtest_filter='*GroundPhaseTest*/WholeTracks*'.
 const char* const kKinds[] = {"ArrivalEnds", "ArrivalPauses", "DepartureEnds", "DeparturePauses", "RejectedTakeOff",
-                              "TouchAndGo", "FeedStartsRolling", "FastOutlier", "TrackError", "StrayHighRecords",
+                              "TouchAndGo", "FeedStartsRolling", "DepartureThinned", "FastOutlier", "TrackError", "StrayHighRecords",
                               "TouchdownScatter", "CreationDuringRoll", "AirThinned", "AirPauses", "AirStampsAmiss",
                               "AirLateCopy", "WholeTracks", "EndsAtEveryPhase", "ApproachPauses",
                               "DepartsAfterStand", "EmptyTrack", "SteadyTurns", "PauseToTurnOff", "TaxiPauses", "FlickeringTaxi",
