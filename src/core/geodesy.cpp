@@ -13,6 +13,8 @@ namespace {
 // clamped, the functions stay defined for every valid position.
 double lf_clampUnit(double x) { return std::clamp(x, -1.0, 1.0); }
 
+constexpr double kOnPoleDeg = 89.999;
+
 }  // namespace
 
 double gf_distanceNm(const LatLon& a, const LatLon& b) {
@@ -27,6 +29,8 @@ double gf_distanceNm(const LatLon& a, const LatLon& b) {
 }
 
 LatLon gf_destinationPoint(const LatLon& start, double bearingRad, double distanceFeet) {
+    // (On a pole itself the longitude below is lost in rounding.)
+    if (std::fabs(start.lat) > kOnPoleDeg) return gf_moveAlong(start, bearingRad, distanceFeet);
     const double phi1 = start.lat * kDeg2Rad;
     const double lam1 = start.lon * kDeg2Rad;
     const double delta = distanceFeet * kFeetToRadians;
@@ -52,6 +56,32 @@ double gf_initialBearing(const LatLon& a, const LatLon& b) {
     // A tiny negative angle plus 2 pi rounds to 2 pi itself, which lies outside [0, 2 pi).
     if (theta >= kTwoPi) theta = 0.0;
     return theta;
+}
+
+LatLon gf_moveAlong(const LatLon& start, double& bearingRad, double distanceFeet) {
+    // In vectors from the earth's centre, which stay exact at and beside a pole, where a degree of
+    // longitude shrinks to nothing.
+    const double sPhi = std::sin(start.lat * kDeg2Rad), cPhi = std::cos(start.lat * kDeg2Rad);
+    const double sLam = std::sin(start.lon * kDeg2Rad), cLam = std::cos(start.lon * kDeg2Rad);
+    const double sB = std::sin(bearingRad), cB = std::cos(bearingRad);
+    const double p[3] = {cPhi * cLam, cPhi * sLam, sPhi};
+    const double t[3] = {-sPhi * cLam * cB - sLam * sB, -sPhi * sLam * cB + cLam * sB, cPhi * cB};
+    const double delta = distanceFeet * kFeetToRadians;
+    const double c = std::cos(delta), s = std::sin(delta);
+    double q[3], u[3];
+    for (int i = 0; i < 3; ++i) {
+        q[i] = p[i] * c + t[i] * s;
+        u[i] = t[i] * c - p[i] * s;
+    }
+    const double lat = std::atan2(q[2], std::hypot(q[0], q[1]));
+    const double lon = std::atan2(q[1], q[0]);
+    const double sPhi2 = std::sin(lat), cLam2 = std::cos(lon), sLam2 = std::sin(lon);
+    const double north = -sPhi2 * cLam2 * u[0] - sPhi2 * sLam2 * u[1] + std::cos(lat) * u[2];
+    const double east = -sLam2 * u[0] + cLam2 * u[1];
+    double way = std::atan2(east, north);
+    if (way < 0.0) way += kTwoPi;
+    bearingRad = way >= kTwoPi ? 0.0 : way;
+    return {lat * kRad2Deg, lon * kRad2Deg};
 }
 
 double gf_headingDifference(double a, double b) {

@@ -34,6 +34,10 @@ struct CurvePath {
 double gf_distanceNm(const LatLon& a, const LatLon& b);
 LatLon gf_destinationPoint(const LatLon& start, double bearingRad, double distanceFeet);
 double gf_initialBearing(const LatLon& a, const LatLon& b);        // [0, 2 pi)
+// Along the great circle leaving `start` on `bearingRad`: where it is after the distance, and the
+// circle's way there in `bearingRad` (over a pole it comes back south). Defined at a pole itself,
+// where the start's longitude says which way north is.
+LatLon gf_moveAlong(const LatLon& start, double& bearingRad, double distanceFeet);
 double gf_headingDifference(double a, double b);                   // signed turn from a to b, [-pi, pi]
 bool gf_positionOnPath(const CurvePath& curve, LatLon& position, double& heading, double t);
 std::string gf_latLonText(const LatLon& p);                        // "{:.6f},{:.6f}"

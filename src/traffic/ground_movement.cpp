@@ -178,7 +178,18 @@ void lf_keepSane(LiveAircraft& a, const PositionBlock& before) {
         a.position = before;
         a.latitudeStep = a.longitudeStep = a.pitchStep = a.bankStep = a.climbPerPass = 0.0;
     }
-    a.position.latitude = std::clamp(a.position.latitude, -90.0, 90.0);
+    // Carried over a pole it goes on down the far meridian, its nose and its ways turned about with
+    // it: held at the pole it would sit there, its longitude and nose spinning.
+    if (std::fabs(a.position.latitude) > 90.0) {
+        a.position.latitude = std::copysign(180.0, a.position.latitude) - a.position.latitude;
+        a.position.longitude += 180.0;
+        a.position.heading += kPi;
+        a.latitudeStep = -a.latitudeStep;
+        a.longitudeStep = -a.longitudeStep;
+        a.pastNorth = -a.pastNorth;
+        a.pastEast = -a.pastEast;
+        a.position.latitude = std::clamp(a.position.latitude, -90.0, 90.0);
+    }
     a.position.longitude = normalLongitude(a.position.longitude);
     a.position.heading = normalHeading(a.position.heading);
     a.position.bank = std::clamp(a.position.bank, -kPi / 2.0, kPi / 2.0);
@@ -474,6 +485,23 @@ double lf_stepWay(const LiveAircraft& a) {
     return std::atan2(east, a.latitudeStep);
 }
 
+const double kNearPoleCos = std::cos(kNearPoleDeg * kDeg2Rad);
+
+// Its own steps near a pole: the way and length they give where it is, flown along the great circle,
+// and taken on from where it arrives, turned as the meridians turn (set from a heading where it was,
+// they stay a straight flight across the pole).
+void lf_stepAlongGreatCircle(LiveAircraft& a) {
+    const double cosLat = std::cos(a.position.latitude * kDeg2Rad);
+    const double north = a.latitudeStep * kMetresPerDegreeLat, east = a.longitudeStep * kMetresPerDegreeLat * cosLat;
+    const double metres = std::hypot(north, east);
+    if (!(metres > 0.0) || !std::isfinite(metres)) return;
+    double way = std::atan2(east, north);
+    const LatLon to = gf_moveAlong(here(a), way, metres / 1852.0 * kFeetPerNm);
+    std::tie(a.position.latitude, a.position.longitude) = std::pair{to.lat, to.lon};
+    a.latitudeStep = metres * std::cos(way) / kMetresPerDegreeLat;
+    a.longitudeStep = metres * std::sin(way) / (kMetresPerDegreeLat * std::cos(a.position.latitude * kDeg2Rad));
+}
+
 }  // namespace
 
 void lf_followCurve(LiveAircraft& a) {
@@ -525,6 +553,10 @@ void lf_followCurve(LiveAircraft& a) {
         double behindMostKn = 0.0;
         const double cosLat = a.wayCosLat;
         double way = std::numeric_limits<double>::quiet_NaN();
+        // Near a pole (or on a way that began there) the air goes along great circles: this pass's
+        // way, or along its nose where that stays NaN.
+        const bool polar = !a.onGround && (nearPole(before.latitude) || cosLat < kNearPoleCos);
+        double polarWay = std::numeric_limits<double>::quiet_NaN();
         if (paced && a.pastNext) {
             // Beyond the sample, whose successor is still to come or not yet due: on along its nose
             // (one nm of it, in degrees).
@@ -540,6 +572,11 @@ void lf_followCurve(LiveAircraft& a) {
             north = latDeg * kNmPerDegreeLat;
             east = lonDeg * kNmPerDegreeLat * cosLat;
             remaining = std::sqrt(north * north + east * east);
+            if (polar) {
+                remaining = gf_distanceNm(here(a), at(to));
+                polarWay = gf_initialBearing(here(a), at(to));
+                std::tie(north, east) = std::pair{remaining * std::cos(polarWay), remaining * std::sin(polarWay)};
+            }
             // (Behind: the way to it points against the nose; a dot product, no angles, the nose's taken
             // again only when it turned.)
             lf_noseTrig(a, before.heading);
@@ -621,6 +658,7 @@ void lf_followCurve(LiveAircraft& a) {
                 const double done = gf_headingDifference(before.heading, a.position.heading);
                 if (done * want <= 0.0 || std::fabs(done) < std::fabs(want)) a.position.heading = normalHeading(before.heading + want);
                 const double along = a.position.heading + std::copysign(kMostAirSlipRad, off);
+                polarWay = along;
                 latDeg = remaining * std::cos(along) / kNmPerDegreeLat;
                 lonDeg = remaining * std::sin(along) / (kNmPerDegreeLat * cosLat);
             }
@@ -650,21 +688,31 @@ void lf_followCurve(LiveAircraft& a) {
                 a.position.longitude = a.samples.front().longitude;
                 lf_reachedEarly(a, go);
                 if (a.onGround && !lf_stopAhead(a)) a.carriedNm = go - remaining;
+            } else if (polar && remaining > 0.0) {
+                double along = a.pastNext || std::isnan(polarWay) ? a.position.heading : polarWay;
+                const LatLon to = gf_moveAlong(here(a), along, go * kFeetPerNm);
+                std::tie(a.position.latitude, a.position.longitude) = std::pair{to.lat, to.lon};
             } else if (remaining > 0.0) {
                 const double share = go / remaining;
                 a.position.latitude += latDeg * share;
                 a.position.longitude += lonDeg * share;   // kept in range below
             }
+        } else if (phase != PHASE_LEAVING_STAND && !turning && polar) {
+            lf_stepAlongGreatCircle(a);
         } else if (phase != PHASE_LEAVING_STAND && !turning) {
             a.position.latitude += a.latitudeStep;
             a.position.longitude = normalLongitude(a.position.longitude + a.longitudeStep);
         }
+        // (Its nose keeps its way in space as the meridians turn under it.)
+        if (polar) a.position.heading = normalHeading(a.position.heading + meridianTurn(at(before), here(a)));
     }
     // Moved by its own steps: its pace is what they covered, so that the pace goes on from there.
     if (!paced && (a.rejoining || a.towing || a.phase == PHASE_PUSHING_BACK || a.phase == PHASE_LEAVING_STAND)) {
         const double east = longitudeDelta(before.longitude, a.position.longitude) * std::cos(a.position.latitude * kDeg2Rad);
         const double north = a.position.latitude - before.latitude;
         a.paceKn = std::sqrt(north * north + east * east) * kNmPerDegreeLat * kPassesPerHour;
+        // (Across a pole the longitudes say nothing of the distance.)
+        if (nearPole(a.position.latitude)) a.paceKn = gf_distanceNm(at(before), here(a)) * kPassesPerHour;
     }
     lf_pointWhereItGoes(a, before);
     if (a.phase == PHASE_AFTER_TAKEOFF)

@@ -130,6 +130,13 @@ void lf_linearSteps(LiveAircraft& a) {
     }
     a.latitudeStep = (next.latitude - a.position.latitude) / p;
     a.longitudeStep = longitudeDelta(a.position.longitude, next.longitude) / p;
+    if (!a.onGround && nearPole(a.position.latitude)) {
+        // (There the way to it is the great circle's, not round the pole.)
+        const double way = gf_initialBearing(here(a), at(next));
+        const double degrees = d * 1852.0 / kMetresPerDegreeLat / p;
+        a.latitudeStep = degrees * std::cos(way);
+        a.longitudeStep = degrees * std::sin(way) / std::cos(a.position.latitude * kDeg2Rad);
+    }
     if (!std::isfinite(a.latitudeStep) || !std::isfinite(a.longitudeStep)) a.latitudeStep = a.longitudeStep = 0.0;
 }
 
@@ -266,10 +273,17 @@ void lf_extendSamples(LiveAircraft& a, int count) {
         // along an arc from the way the last made-up sample ended.
         const double turn = ground ? 0.0 : lf_madeUpTurnRad(a, seconds);
         const double way = turn != 0.0 && !first ? oldest.track * kDeg2Rad : a.position.heading;
+        // Straight on near a pole its nose's way is taken where the segment starts (which may lie
+        // across the pole from the aircraft), and the segment's track is its way where it ends: past
+        // the pole the next one goes on, not back.
+        const bool polar = turn == 0.0 && !ground && nearPole(from.lat);
+        double straight = normalHeading(a.position.heading + (polar ? meridianTurn(here(a), from) : 0.0));
         const LatLon to = ground && a.underPower ? lf_alongRollLine(a, from, feet)
+                          : polar                ? gf_moveAlong(from, straight, feet)
                           : turn == 0.0          ? gf_destinationPoint(from, a.position.heading, feet)
                                                  : gf_destinationPoint(from, way + turn / 2.0, feet * std::sin(turn / 2.0) / (turn / 2.0));
         if (turn != 0.0) s.track = normalHeading(way + turn) * kRad2Deg;
+        if (polar) s.track = straight * kRad2Deg;
         s.latitude = to.lat;
         s.longitude = normalLongitude(to.lon);
         s.standing = (s.latitude == oldest.latitude && s.longitude == oldest.longitude) ? 1 : 0;
@@ -710,13 +724,16 @@ void lf_airStep(LiveAircraft& a, int passes, const PositionSample& next) {
         a.pitchStep = std::clamp((target - a.position.pitch) / passes, -limit, limit);
     }
     const double ceiling = a.onApproach ? 2000.0 : 1000.0;
+    // Its nose as it will point at the next sample without turning (near a pole, where meridians
+    // converge, that differs from here).
+    const double nose = normalHeading(a.position.heading + (nearPole(a.position.latitude) ? meridianTurn(here(a), at(n)) : 0.0));
     double d = 0.0;
     if (n.headingGiven && n.bankGiven && n.headingKnown && a.altitudeAboveGround < ceiling)
-        d = gf_headingDifference(a.position.heading, n.heading);
+        d = gf_headingDifference(nose, n.heading);
     else if (a.extrapolationCount > 0 && a.samples.size() < 3 && lf_madeUpTurnRad(a, 1.0) != 0.0)
-        d = gf_headingDifference(a.position.heading, n.track * kDeg2Rad);   // a made-up turn: to the way its arc ends
+        d = gf_headingDifference(nose, n.track * kDeg2Rad);   // a made-up turn: to the way its arc ends
     else
-        d = gf_bearingChangeAhead(a);
+        d = gf_bearingChangeAhead(a, nose);
     // Even odd data turn an aircraft no faster than it can turn: at the bank its class flies (30
     // degrees, a helicopter more), a rate that falls with speed (g tan(bank) / v).
     // (At the speed it moves over the ground towards its next sample, when that is faster.)

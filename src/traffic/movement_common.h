@@ -23,6 +23,7 @@ int tick();
 
 inline LatLon at(const PositionSample& s) { return {s.latitude, s.longitude}; }
 inline LatLon here(const LiveAircraft& a) { return {a.position.latitude, a.position.longitude}; }
+inline LatLon at(const PositionBlock& p) { return {p.latitude, p.longitude}; }
 
 // The angle between two tracks in degrees, [0, 180].
 inline double trackDifferenceDeg(double a, double b) { return std::fabs(std::remainder(a - b, 360.0)); }
@@ -47,6 +48,18 @@ inline double normalLongitude(double lon) {
     if (lon > -180.0 && lon <= 180.0) return lon;
     lon = std::remainder(lon, 360.0);
     return lon == -180.0 ? 180.0 : lon;
+}
+
+// Within a degree of a pole the chart of latitude and longitude fails (a degree of longitude shrinks to
+// nothing, a way straight on it sweeps round the pole): there the air moves along great circles.
+inline constexpr double kNearPoleDeg = 89.0;
+inline bool nearPole(double latitude) { return std::fabs(latitude) > kNearPoleDeg; }
+
+// How much a way turns (radians) from `from` to `to` as the meridians converge: a nose turned by it
+// after the move points the same way in space (over a pole, half a turn).
+inline double meridianTurn(const LatLon& from, const LatLon& to) {
+    if (from.lat == to.lat && from.lon == to.lon) return 0.0;
+    return gf_headingDifference(gf_initialBearing(from, to), normalHeading(gf_initialBearing(to, from) + kPi));
 }
 
 // Passes to cover a distance at a speed; a speed that is not positive counts as 1 kn, and the count

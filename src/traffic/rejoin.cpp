@@ -66,14 +66,31 @@ constexpr int kPursueLeadPasses = 300;
 constexpr int kPursueLooksAheadPasses = 12000;
 constexpr std::uint8_t kPursuing = 2;   // `rejoining`: after where its records put it, not along their path
 
-// A flat frame in metres around a point (east, north): the rejoin spans a few kilometres.
+// A flat frame in metres around a point (east, north): the rejoin spans a few kilometres. Near a pole,
+// where degrees of longitude shrink to nothing and meridians converge, by distance and bearing from
+// the point, ways elsewhere turned into the point's.
 struct Flat {
     LatLon origin;
     double eastPerDeg;
-    explicit Flat(const LatLon& o) : origin(o), eastPerDeg(kMetresPerDegreeLat * std::cos(o.lat * kDeg2Rad)) {}
+    bool polar;
+    explicit Flat(const LatLon& o)
+        : origin(o), eastPerDeg(kMetresPerDegreeLat * std::cos(o.lat * kDeg2Rad)), polar(nearPole(o.lat)) {}
     void of(const LatLon& p, double& e, double& n) const {
+        if (polar) {
+            const double m = gf_distanceNm(origin, p) * kMetresPerNm, way = gf_initialBearing(origin, p);
+            std::tie(e, n) = std::pair{m * std::sin(way), m * std::cos(way)};
+            return;
+        }
         e = longitudeDelta(origin.lon, p.lon) * eastPerDeg;
         n = (p.lat - origin.lat) * kMetresPerDegreeLat;
+    }
+    // A way at `p` (radians from north there) in the frame.
+    double way(const LatLon& p, double rad) const { return polar ? rad - meridianTurn(origin, p) : rad; }
+    LatLon point(double e, double n) const {
+        if (!polar) return {origin.lat + n / kMetresPerDegreeLat, normalLongitude(origin.lon + e / eastPerDeg)};
+        double way = std::atan2(e, n);
+        const LatLon p = gf_moveAlong(origin, way, std::hypot(e, n) / kMetresPerNm * kFeetPerNm);
+        return {p.lat, normalLongitude(p.lon)};
     }
 };
 
@@ -318,8 +335,11 @@ bool lf_curveReachesRecord(const LiveAircraft& a) {
     if (passes < kCurveFromPasses || !(kn > 0.0) || !n.airborne || !std::isfinite(n.track)) return false;
     const double chord = gf_initialBearing(here(a), at(n));
     const double pace = gf_distanceNm(here(a), at(n)) * kPassesPerHour / passes;
+    // (Its record's track against the chord's way where the record is: near a pole that differs.)
+    const double chordThere = nearPole(a.position.latitude) ? chord + meridianTurn(here(a), at(n)) : chord;
     return std::fabs(gf_headingDifference(chord, a.position.heading)) <= kCurveMostOffRad &&
-           std::fabs(gf_headingDifference(chord, n.track * kDeg2Rad)) <= kCurveMostOffRad && pace >= kSlowerThanReported * kn &&
+           std::fabs(gf_headingDifference(normalHeading(chordThere), n.track * kDeg2Rad)) <= kCurveMostOffRad &&
+           pace >= kSlowerThanReported * kn &&
            pace <= kFasterThanReported * kn;
 }
 
@@ -379,8 +399,9 @@ int lf_interceptPass(const LiveAircraft& a) {
         const double sKn = lf_finiteKn(s.groundSpeed);
         if (!(sKn > 0.0) || !std::isfinite(s.track)) return;
         const double m = sKn * kMpsPerKn * seconds;
-        e += m * std::sin(s.track * kDeg2Rad);
-        n += m * std::cos(s.track * kDeg2Rad);
+        const double track = f.way(at(s), s.track * kDeg2Rad);
+        e += m * std::sin(track);
+        n += m * std::cos(track);
     };
     std::size_t i = 1;   // the first record due at or after the pass looked at
     for (int pass = now; pass <= now + static_cast<int>(kFarOffFlightSeconds * 100.0); pass += 100) {
@@ -584,7 +605,7 @@ void lf_rejoinStep(LiveAircraft& a) {
     }
     const std::vector<PathPoint>& path = l_path;
     const PositionSample& lastRecord = a.samples.back();
-    const double lastTrack = lastRecord.track * kDeg2Rad;
+    const double lastTrack = f.way(at(lastRecord), lastRecord.track * kDeg2Rad);
     if (path.back().e * std::sin(lastTrack) + path.back().n * std::cos(lastTrack) < 0.0) {
         lf_handBack(a, a.samples.size(), "past its newest record");
         return;
@@ -671,7 +692,7 @@ void lf_curveToNextRecord(LiveAircraft& a) {
     if (passes < kCurveFromPasses) return;
     const double chordDir = std::atan2(e1, n1);
     const double from = a.position.heading;
-    const double to = n.track * kDeg2Rad;
+    const double to = f.way(at(n), n.track * kDeg2Rad);
     if (std::fabs(gf_headingDifference(chordDir, from)) > kCurveMostOffRad ||
         std::fabs(gf_headingDifference(chordDir, to)) > kCurveMostOffRad)
         return;
@@ -688,8 +709,8 @@ void lf_curveToNextRecord(LiveAircraft& a) {
         const double e = h10 * t0e + h01 * e1 + h11 * t1e;
         const double nn = h10 * t0n + h01 * n1 + h11 * t1n;
         PositionSample s = n;
-        s.latitude = a.position.latitude + nn / kMetresPerDegreeLat;
-        s.longitude = normalLongitude(a.position.longitude + e / f.eastPerDeg);
+        const LatLon p = f.point(e, nn);
+        std::tie(s.latitude, s.longitude) = std::pair{p.lat, p.lon};
         s.altitude = a.position.altitude + u * (n.altitude - a.position.altitude);
         const double startKn = std::isfinite(o.groundSpeed) ? o.groundSpeed : n.groundSpeed;
         s.groundSpeed = startKn + u * (n.groundSpeed - startKn);

@@ -38,10 +38,10 @@ bool gf_allSamplesOnGround(const LiveAircraft& a) {
     return lf_allAfterOldest(a, [](const PositionSample& s) { return !s.airborne; });
 }
 
-double gf_bearingChangeAhead(const LiveAircraft& a) {
+double gf_bearingChangeAhead(const LiveAircraft& a, double nose) {
     if (a.samples.size() < 3) return 0.0;
     const double bearing = gf_initialBearing(lf_at(a.samples[1]), lf_at(a.samples[2]));
-    return gf_headingDifference(a.position.heading, bearing);
+    return gf_headingDifference(nose, bearing);
 }
 
 double gf_sampleSpeed(const LiveAircraft& a) {

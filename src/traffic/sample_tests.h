@@ -7,9 +7,9 @@ namespace vrn {
 
 // Every sample from the second on is on the ground (also true with fewer than two).
 bool gf_allSamplesOnGround(const LiveAircraft& aircraft);
-// The turn ahead: bearing from the second to the third sample minus the current heading, (-pi, pi];
-// 0 with fewer than three samples.
-double gf_bearingChangeAhead(const LiveAircraft& aircraft);
+// The turn ahead: bearing from the second to the third sample minus `nose` (the heading the aircraft
+// will have there), (-pi, pi]; 0 with fewer than three samples.
+double gf_bearingChangeAhead(const LiveAircraft& aircraft, double nose);
 // Knots between the two oldest samples: their mean ground speed, or from their distance and due
 // passes when they carry no usable speed (at least 1 kn, never zero or non-finite).
 double gf_sampleSpeed(const LiveAircraft& aircraft);

@@ -39,6 +39,9 @@ TEST(Geodesy, BearingsAndDestinationsAgree) {
         EXPECT_NEAR(pole.lat, 90.0, 1e-6) << startLat;
         EXPECT_TRUE(std::isfinite(pole.lon));
     }
+    // From the pole itself its longitude says where north is: down the far meridian (not lost in rounding).
+    const LatLon fromPole = gf_destinationPoint({90.0, 0.0}, kPi / 4.0, 1.2 * kFeetPerNm);
+    EXPECT_NEAR(gf_distanceNm(fromPole, {89.98, 135.0}), 0.0, 1e-6) << fromPole.lat << "," << fromPole.lon;
     std::mt19937 random(5);
     std::uniform_real_distribution<double> lat(-80, 80), lon(-180, 180), bearing(0, kTwoPi), nm(0.01, 3000);
     for (int i = 0; i < 5000; ++i) {

@@ -204,7 +204,8 @@ protected:
     // Steps the aircraft for n passes as the traffic pass does.
     static void step(LiveAircraft& a, int n) {
         for (int i = 0; i < n && a.state == STATE_IN_SIM; ++i) {
-            if (!a.samples.empty() && g_tickCounter >= a.samples.front().duePass) lf_movementStep(a);
+            if (a.rejoining) lf_rejoinStep(a);
+            if (!a.rejoining && !a.samples.empty() && g_tickCounter >= a.samples.front().duePass) lf_movementStep(a);
             if (a.state == STATE_IN_SIM && (a.samples.empty() || !a.samples.front().standing)) lf_followCurve(a);
             ++g_tickCounter;
         }
@@ -613,9 +614,29 @@ TEST_F(MovementTest, TaxiTurnsAtTheClassRateAndPushBackGoesTailFirst) {
     EXPECT_LE(std::fabs(gf_headingDifference(heading, trace.back().heading)) * kRad2Deg, 1.0);
 }
 
+// Records a second apart at 450 kn at 35,000 ft from `p` on the great circle leaving it on `trackDeg`
+// (over a pole they come back down the far side), each with its track there.
+std::vector<PositionSample> straightOn(LatLon p, double trackDeg, int count, int everySeconds = 1) {
+    std::vector<PositionSample> out;
+    double way = trackDeg * kDeg2Rad;
+    for (int i = 0; i < count; ++i, p = gf_moveAlong(p, way, 450.0 / 3600.0 * everySeconds * kFeetPerNm)) {
+        out.push_back(at(p.lat, p.lon, 35000, 450, 1000 + 100 * everySeconds * i));
+        out.back().track = way * kRad2Deg;
+    }
+    return out;
+}
+
 TEST_F(MovementStepTest, BadSamplesNeverBreakThePosition) {
     const double nan = std::numeric_limits<double>::quiet_NaN();
-    const struct { const char* name; bool ground; std::vector<PositionSample> samples; double fastestKn, turnDeg; } cases[] = {
+    // Near a pole also: never held on it, its nose turning no faster, on past the pole by the end, and
+    // steering back onto its records there.
+    const struct {
+        const char* name; bool ground; std::vector<PositionSample> samples; double fastestKn, turnDeg;
+        int passes = 400; bool userNear = false;
+        double noseDeg = std::numeric_limits<double>::quiet_NaN(), pastPoleNm = 0.0;
+        int steers = 0;   // 1: back onto its records' path from 60 E; 2: on by steps set as steering sets them
+        double endOffNm = 1e9;
+    } cases[] = {
         {"zero speeds", true, {at(51.0, 0.0, 0, 0, 1000), at(51.001, 0.0, 0, 0, 1400)}, 250, 0.21},
         {"no speed", true, {at(51.0, 0.0, 0, nan, 1000), at(51.001, 0.0, 0, nan, 1400)}, 250, 0.21},
         {"impossible speed", false, {at(51.0, 0.0, 3000, 300, 1000), at(52.0, 0.0, 3000, 300, 1100)}, 600, 0.1},
@@ -627,23 +648,56 @@ TEST_F(MovementStepTest, BadSamplesNeverBreakThePosition) {
         // Samples that turn it round within a second: the air turns at most 0.1 degrees a pass.
         {"U-turn ahead in the air", false,
          {at(51.0, 0.0, 3000, 150, 1000), at(51.001, 0.0, 3000, 150, 1100), at(51.0, 0.0001, 3000, 150, 1200)}, 600, 0.1},
+        {"over the north pole", false, straightOn({89.98, 20.0}, 0.0, 20), 600, 0.1, 2100, false, 0.0, 1.0},
+        {"over the south pole", false, straightOn({-89.98, -100.0}, 180.0, 20), 600, 0.1, 2100, false, 180.0, 1.0},
+        {"a record on the pole", false,
+         [] { auto r = straightOn({90.0 - 1.25 / 60.0, 0.0}, 0.0, 20); r[10].latitude = 90.0; return r; }(),
+         600, 0.1, 2100, false, 0.0, 1.0},
+        {"made-up flight over the pole", false, straightOn({89.97, 135.0}, 0.0, 12), 600, 0.1, 6000, true, 0.0, 5.0},
+        {"steering after records over the pole", false, straightOn({89.98, 60.0}, 0.0, 20, 5), 600, 0.1, 6000, false, 65.0, 1.0},
+        {"steering onto records' path over the pole", false, straightOn({89.98, 80.0}, 0.0, 20), 600, 0.1, 1900, false, 0.0, 1.0, 1,
+         0.15},
+        // (Set beside the pole, away from it, they last half a second.)
+        {"steering's steps beside the pole", false, {at(89.9999, 0.0, 35000, 450, 1000)}, 600, 0.1, 45, false, 150.0, 0.0, 2},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         LiveAircraft& a = make(c.ground, c.samples);
         a.groundAltitude = 100.0;
+        if (!std::isnan(c.noseDeg)) a.position.heading = c.noseDeg * kDeg2Rad;
+        if (c.steers == 1) {
+            std::tie(a.position.longitude, a.speed) = std::tuple{60.0, 450.0};
+            lf_startRejoin(a);
+        } else if (c.steers == 2) {
+            const double m = 450.0 * kMpsPerKn / 100.0 / kMetresPerDegreeLat;
+            std::tie(a.rejoining, a.rejoinFromPass, a.speed) = std::tuple{2, g_tickCounter - 2, 450.0};
+            a.latitudeStep = m * std::cos(a.position.heading);
+            a.longitudeStep = m * std::sin(a.position.heading) / std::cos(a.position.latitude * kDeg2Rad);
+        }
+        if (c.userNear) std::tie(g_userPosition.latitude, g_userPosition.longitude) = std::tie(c.samples[0].latitude, c.samples[0].longitude);
         PositionBlock last = a.position;
-        for (int i = 0; i < 400 && a.state == STATE_IN_SIM; ++i) {
+        int onPole = 0;
+        for (int i = 0; i < c.passes && a.state == STATE_IN_SIM; ++i) {
             step(a, 1);
             const PositionBlock& p = a.position;
             ASSERT_TRUE(std::isfinite(p.latitude) && std::isfinite(p.longitude) && std::isfinite(p.pitch) &&
                         std::isfinite(p.bank) && std::isfinite(p.heading) && std::isfinite(p.altitude));
-            EXPECT_LE(gf_distanceNm({last.latitude, last.longitude}, {p.latitude, p.longitude}),
-                      c.fastestKn / 360000.0 + 1e-9);
+            const LatLon from{last.latitude, last.longitude}, to{p.latitude, p.longitude};
+            EXPECT_LE(gf_distanceNm(from, to), c.fastestKn / 360000.0 + 1e-9);
             EXPECT_GE(p.altitude, 100.0);
-            EXPECT_LE(std::fabs(gf_headingDifference(last.heading, p.heading)), c.turnDeg * kDeg2Rad + 1e-9);
+            // (Its turn against the nose it had, carried to where it is: over a pole that points south.)
+            const double turned = gf_headingDifference(last.heading + movement::meridianTurn(from, to), p.heading);
+            EXPECT_LE(std::fabs(turned), c.turnDeg * kDeg2Rad + 1e-9);
+            onPole += std::fabs(p.latitude) >= 89.9999 ? 1 : 0;
             last = p;
         }
+        EXPECT_LE(onPole, 20) << "passes on the pole";
+        const LatLon start{c.samples[0].latitude, c.samples[0].longitude}, end{last.latitude, last.longitude};
+        const LatLon pole{std::copysign(90.0, start.lat), 0.0};
+        if (c.pastPoleNm > 0.0) EXPECT_GE(gf_distanceNm(start, end) - gf_distanceNm(start, pole), c.pastPoleNm);
+        double offNm = 1e9;
+        for (const PositionSample& s : c.samples) offNm = std::min(offNm, gf_distanceNm(end, {s.latitude, s.longitude}));
+        EXPECT_LE(offNm, c.endOffNm) << "from its records at the end";
         for (const PositionSample& s : a.samples) EXPECT_GE(s.duePass, 1000);
     }
 }
@@ -698,6 +752,18 @@ TEST_F(MovementStepTest, MadeUpFlightTurnsOnlyWhereItsRecordsGaveTracks) {
         }
         g_liveAircraft.clear();
     }
+}
+
+// Its last record lies just past the pole, which it has yet to cross: its made-up flight goes on from
+// there the way it flies, down the far side, not back over the pole.
+TEST_F(MovementStepTest, MadeUpFlightFromARecordAcrossThePoleGoesOn) {
+    LiveAircraft& a = make(false, {at(89.999, -150.0, 35000, 450, 1000)});
+    std::tie(a.position.latitude, a.position.longitude, a.position.heading) = std::tuple{89.999, 30.0, 0.0};
+    lf_extendSamples(a, 15);
+    ASSERT_EQ(a.samples.size(), 2u);
+    EXPECT_NEAR(a.samples.back().longitude, -150.0, 0.01);
+    EXPECT_NEAR(a.samples.back().latitude, 89.999 - 1.0 / 60.0, 0.001);
+    EXPECT_NEAR(a.samples.back().track, 180.0, 0.01);
 }
 
 // A made-up flight keeps the climb or descent its records showed (never below 1,000 ft above the park
