@@ -661,7 +661,10 @@ void lf_smoothClimb(LiveAircraft& a, double before, int passes) {
     constexpr double kFpmPerClimbPerPass = 6000.0, kSlowDescentFpm = -600.0;
     if (std::isfinite(before) && before != 0.0) {
         const double most = m.verticalSpeedChangeFpmPerS * std::max(passes, kMinPasses) / 100.0 / kFpmPerClimbPerPass;
-        a.climbPerPass = std::clamp(a.climbPerPass, before - most, before + most);
+        // Just off the runway it may steepen its climb at once to reach records that climb away above it
+        // (records seconds apart); it eases out of a climb as any aircraft does.
+        const bool climbingAway = a.phase == PHASE_AFTER_TAKEOFF && n.altitude > a.position.altitude;
+        a.climbPerPass = std::clamp(a.climbPerPass, before - most, climbingAway ? std::max(a.climbPerPass, before) : before + most);
     }
     const double records = std::min(std::isfinite(o.verticalSpeed) ? o.verticalSpeed : 0.0, std::isfinite(n.verticalSpeed) ? n.verticalSpeed : 0.0);
     if (m.sinkBeyondRecordsFpm > 0.0 && records > kSlowDescentFpm)
