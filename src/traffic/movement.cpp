@@ -661,9 +661,10 @@ void lf_smoothClimb(LiveAircraft& a, double before, int passes) {
     constexpr double kFpmPerClimbPerPass = 6000.0, kSlowDescentFpm = -600.0;
     if (std::isfinite(before) && before != 0.0) {
         const double most = m.verticalSpeedChangeFpmPerS * std::max(passes, kMinPasses) / 100.0 / kFpmPerClimbPerPass;
-        // Just off the runway it may steepen its climb at once to reach records that climb away above it
-        // (records seconds apart); it eases out of a climb as any aircraft does.
-        const bool climbingAway = a.phase == PHASE_AFTER_TAKEOFF && n.altitude > a.position.altitude;
+        // Just off the runway it may steepen its climb at once to reach records that climbed away well
+        // above it (records seconds apart); it eases out of a climb as any aircraft does.
+        constexpr double kFarBelowFt = 200.0;
+        const bool climbingAway = a.phase == PHASE_AFTER_TAKEOFF && n.altitude - a.position.altitude > kFarBelowFt;
         a.climbPerPass = std::clamp(a.climbPerPass, before - most, climbingAway ? std::max(a.climbPerPass, before) : before + most);
     }
     const double records = std::min(std::isfinite(o.verticalSpeed) ? o.verticalSpeed : 0.0, std::isfinite(n.verticalSpeed) ? n.verticalSpeed : 0.0);
