@@ -694,7 +694,9 @@ TEST_F(MovementStepTest, BadSamplesNeverBreakThePosition) {
         EXPECT_LE(onPole, 20) << "passes on the pole";
         const LatLon start{c.samples[0].latitude, c.samples[0].longitude}, end{last.latitude, last.longitude};
         const LatLon pole{std::copysign(90.0, start.lat), 0.0};
-        if (c.pastPoleNm > 0.0) EXPECT_GE(gf_distanceNm(start, end) - gf_distanceNm(start, pole), c.pastPoleNm);
+        if (c.pastPoleNm > 0.0) {
+            EXPECT_GE(gf_distanceNm(start, end) - gf_distanceNm(start, pole), c.pastPoleNm);
+        }
         double offNm = 1e9;
         for (const PositionSample& s : c.samples) offNm = std::min(offNm, gf_distanceNm(end, {s.latitude, s.longitude}));
         EXPECT_LE(offNm, c.endOffNm) << "from its records at the end";
