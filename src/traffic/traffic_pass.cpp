@@ -67,13 +67,6 @@ void lf_admitNearestFirst(std::vector<std::pair<double, std::size_t>>& waiting) 
     for (const auto& [distance, index] : waiting) lf_admitNewAircraft(g_liveAircraft[index]);
 }
 
-// A new aircraft whose object arrived in the air: it moves from then on, not only once its lights and
-// engines are set two seconds later (it would hang still, then lurch after its records).
-bool lf_arrivedInTheAir(const LiveAircraft& a) {
-    return a.state == STATE_CREATION_REQUESTED && a.objectId != 0 && !a.removeMark && !a.removeWhenCreated && !a.onGround &&
-           !a.samples.empty() && a.samples.front().airborne;
-}
-
 // One aircraft in the simulator: its movement step when its oldest sample is due, then its position
 // for this pass's hand-over.
 void lf_moveInSimulator(LiveAircraft& a, int tick) {
@@ -86,7 +79,7 @@ void lf_moveInSimulator(LiveAircraft& a, int tick) {
             a.position.trueAirspeed = a.samples.front().standing ? 0.0 : a.speed;
         }
     }
-    if (a.state != STATE_IN_SIM && !lf_arrivedInTheAir(a)) return;
+    if (a.state != STATE_IN_SIM) return;
     // Rolling for take-off towards records that fly, it lifts off once it is as fast as they show, not
     // only when it reaches the next one (looked at every 80 ms).
     if (a.onGround && a.underPower && a.phase == PHASE_MOVING && !a.rejoining && (tick & 7) == 0 && !a.samples.empty() &&
@@ -126,7 +119,7 @@ void liveAircraftPass() {
     // Indices stay valid until the marked records go at the end: nothing here appends or erases.
     for (std::size_t i = 0; i < g_liveAircraft.size(); ++i) {
         LiveAircraft& a = g_liveAircraft[i];
-        if ((a.state == STATE_IN_SIM && !a.samples.empty()) || lf_arrivedInTheAir(a))
+        if (a.state == STATE_IN_SIM && !a.samples.empty())
             lf_moveInSimulator(a, tick);
         else if (a.state == STATE_NEW)
             waiting.emplace_back(0.0, i);
