@@ -377,35 +377,10 @@ double aboveField(const Recorded& r) { return r.s.altitude - fieldFt(r); }
 // Heights as receivers give them, in steps (0: exact).
 double quantised(double feet, double stepFt) { return stepFt > 0.0 ? stepFt * std::round(feet / stepFt) : feet; }
 
-// An H145 4 nm north-east of Reagan National flying 225, a record a second: it slows from 110 kn to a
-// 2 kn hover in 150 s while its descent eases from 450 to 250 ft/min, from 1,300 ft to 425 ft above the
-// field (heights in 25 ft steps), and hovers there, its records pausing `pause` seconds from 170 s, on
-// until 280 s.
-Records hoverOverWashington(double pause) {
-    const RecordedAirport& field = kRecordedAirports[3];
-    const LatLon start = gf_destinationPoint(field.at, kPi / 4.0, 4.0 * kFeetPerNm);
-    constexpr double kSlowing = 150.0, kPauseFrom = 170.0;
-    Records out;
-    for (double t = 0.0; t <= 280.0; t += 1.0) {
-        if (t > kPauseFrom && t < kPauseFrom + pause) continue;
-        const double u = std::min(t, kSlowing);
-        const double kn = t < kSlowing ? 110.0 - 108.0 * t / kSlowing : 2.0;
-        const double nm = (110.0 * u - 54.0 * u * u / kSlowing + 2.0 * (t - u)) / 3600.0;
-        const double above = 1300.0 - (450.0 * u - 100.0 * u * u / kSlowing) / 60.0;
-        const LatLon p = gf_destinationPoint(start, 1.25 * kPi, nm * kFeetPerNm);
-        PositionSample s;
-        std::tie(s.latitude, s.longitude, s.altitude, s.verticalSpeed, s.track, s.groundSpeed, s.trueAirspeed, s.airborne) =
-            std::tuple{p.lat, p.lon, quantised(field.feet + above, 25.0), t < kSlowing ? 200.0 * t / kSlowing - 450.0 : 0.0, 225.0, kn, kn,
-                       std::uint8_t{1}};
-        out.push_back({t, s});
-    }
-    return out;
-}
-
-// A helicopter 3 nm east of Zurich flying 045: from 120 kn at 1,500 ft above the field it slows evenly
-// to 22 kn while it descends at `fpm` to `hoverFt` above the field, one record every `every` seconds, where
-// its records end; or, with a `pause`, it flies on at 22 kn at that height, its records pausing that long
-// and then coming for a minute.
+// A helicopter 3 nm east of a field (Zurich unless told) flying 045: from 120 kn at 1,500 ft above the
+// field it slows evenly to `hoverKn` while it descends at `fpm` to `hoverFt` above the field, one record
+// every `every` seconds (heights in `stepFt` steps), where its records end; or, with a `pause`, it flies
+// on at that pace and height, its records pausing that long and then coming for a minute.
 Records slowingToHover(double hoverFt, double fpm, double every, double pause, const RecordedAirport& field = kRecordedAirports[0],
                        double hoverKn = 22.0, double stepFt = 0.0) {
     const double descent = (1500.0 - hoverFt) / fpm * 60.0, end = descent + (pause > 0.0 ? pause + 60.0 : 0.0);
@@ -416,8 +391,8 @@ Records slowingToHover(double hoverFt, double fpm, double every, double pause, c
         if (std::fmod(t, every) == 0.0 && (t <= descent || t > descent + pause)) {
             PositionSample s;
             std::tie(s.latitude, s.longitude, s.altitude, s.verticalSpeed, s.track, s.groundSpeed, s.trueAirspeed, s.airborne) =
-                std::tuple{p.lat, p.lon, quantised(field.feet + std::max(1500.0 - fpm * t / 60.0, hoverFt), stepFt), t < descent ? -fpm : 0.0, 45.0, kn, kn,
-                           std::uint8_t{1}};
+                std::tuple{p.lat, p.lon, quantised(field.feet + std::max(1500.0 - fpm * t / 60.0, hoverFt), stepFt),
+                           t < descent ? -fpm : 0.0, 45.0, kn, kn, std::uint8_t{1}};
             out.push_back({t, s});
         }
         p = gf_destinationPoint(p, kPi / 4.0, kn / 3600.0 * kFeetPerNm);
@@ -899,12 +874,6 @@ std::vector<Variant> variantsOf(const std::string& kind) {
                                   ft, field->icao, fpm, every, pause > 0.0 ? "pause 60 s" : "end"),
                       slowingToHover(ft, fpm, every, pause, *field, kn, field == &washington ? 25.0 : 0.0), LiftOff::May};
             std::tie(v.model, v.sizeClass) = std::tuple{type, SIZE_ROTORCRAFT};
-            out.push_back(std::move(v));
-        }
-        for (const double pause : {0.0, 60.0}) {
-            Variant v{vrn::format("H145 slows to a 2 kn hover at 425 ft over Washington, records pause {:.0f} s in it", pause),
-                      hoverOverWashington(pause), LiftOff::Never};
-            std::tie(v.model, v.sizeClass) = std::tuple{"H145", SIZE_ROTORCRAFT};
             out.push_back(std::move(v));
         }
     } else if (kind == "WholeTracks") {
