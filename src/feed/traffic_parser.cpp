@@ -35,7 +35,7 @@ constexpr double kLowestAltitudeFt = -2000.0;
 // No take-off or landing roll is faster: a record below 0 ft that is flies at an altitude that is
 // not there (0 itself is how a feed marks the ground, whatever it says of the speed).
 constexpr double kFastestGroundRollKn = 200.0;
-constexpr double kSlowFlightAboveFieldFt = 500.0;
+constexpr double kSlowFlightAboveFieldFt = 300.0;
 // The last second a clock text shows (the year 9999): a damaged stamp is told as a time within it.
 constexpr double kLastUtcText = 253402300799.0;
 
@@ -430,8 +430,9 @@ void TrafficReader::processLine() {
             }
         }
         // Slow is on the ground, unless the record says it flies and it is well above the field: a
-        // helicopter slowing to a hover there is no aircraft on a taxiway.
-        const bool fliesHigh = fields[F_ON_GROUND] == "0" && altitude - m_local.fieldElevation.value_or(-1000.0) > kSlowFlightAboveFieldFt;
+        // helicopter slowing to a hover there is no aircraft on a taxiway. (Which type it is the traffic
+        // pass knows: it takes an aeroplane's such record below 500 ft for a ground one.)
+        const bool fliesHigh = fields[F_ON_GROUND] == "0" && altitude - m_local.fieldElevation.value_or(-1000.0) >= kSlowFlightAboveFieldFt;
         if (gs <= 35 && !fliesHigh) altitude = 0;
         sample.altitude = altitude;
         sample.airborne = altitude != 0 ? 1 : 0;

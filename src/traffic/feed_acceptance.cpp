@@ -14,6 +14,7 @@
 #include "core/geodesy.h"
 #include "core/log.h"
 #include "core/time_of_week.h"
+#include "feed/udp_readers.h"
 #include "liveries/type_queries.h"
 #include "records/stand_records.h"
 #include "settings/settings_catalogue.h"
@@ -139,6 +140,22 @@ void lf_groundedIfTooSlowToFly(const LiveAircraft& a, PositionSample& s) {
     s.airborne = 0;
     s.altitude = 0.0;
     s.verticalSpeed = 0.0;
+}
+
+// A slow record that says it flies a few hundred feet above the park airport (the feed keeps such records
+// in the air for a helicopter slowing to a hover): an aeroplane there is one on the ground whose receiver
+// reads its height wrong, so a ground record, taken only near the park airport as the feed takes them.
+// False: the record is dropped.
+bool lf_slowAeroplaneNearField(unsigned sizeClass, PositionSample& s) {
+    constexpr double kSlowKn = 35.0, kAeroplaneFliesAboveFt = 500.0;
+    if (!s.airborne || sizeClass == SIZE_ROTORCRAFT || !(s.groundSpeed <= kSlowKn)) return true;
+    const Airport park = gf_parkAirportCopy();
+    if (park.code.empty() || !(s.altitude - park.alt <= kAeroplaneFliesAboveFt)) return true;
+    s.airborne = 0;
+    s.altitude = 0.0;
+    s.bank = 0.0;
+    s.bankGiven = 0;
+    return gf_distanceNm(park.position(), lf_at(s)) <= kGroundRecordRadiusNm;
 }
 
 bool lf_finiteRecord(const PositionSample& s) {
@@ -437,6 +454,7 @@ bool lf_acceptUpdate(const TrafficUpdate& update, LiveAircraft& a) {
     if (a.state == STATE_TO_RECREATE || a.state == STATE_REMOVING || a.removeMark) return true;
     PositionSample sample = update.sample;
     double stamp = update.timeStamp;
+    if (!lf_slowAeroplaneNearField(a.sizeClass, sample)) return true;
     lf_trackFromPositions(a, sample);
     lf_groundedIfTooSlowToFly(a, sample);
     if (!a.samples.empty() && stamp <= a.lastSampleTime + 1.0 && lf_liveUnderStaleStamp(a, sample))
@@ -496,7 +514,8 @@ void lf_fillLiveAircraft(const TrafficUpdate& update, Flight flight) {
     if ((sizeClass == SIZE_LIGHT && !LIGHT_AIRCRAFT.get()) || (sizeClass == SIZE_HIGH_PERF && !HIGH_PERF_AIRCRAFT.get()) ||
         (sizeClass == SIZE_ROTORCRAFT && !HELICOPTERS.get()))
         return;
-    if (!lf_altitudeAllowsCreation(update)) return;
+    TrafficUpdate taken = update;
+    if (!lf_slowAeroplaneNearField(sizeClass, taken.sample) || !lf_altitudeAllowsCreation(taken)) return;
     flight.knownCallsign = flight.callsign;
     flight.coupledCallsign.clear();
     flight.coupledSearchDone = false;
@@ -507,7 +526,7 @@ void lf_fillLiveAircraft(const TrafficUpdate& update, Flight flight) {
     aircraft.groundTurnRate = m.turnRateDeg * kDeg2Rad;
     aircraft.maxClimbPerPass = m.maxClimbFt;
     aircraft.pushBackSpeed = m.pushBackKn;
-    g_liveAircraft.emplace_back(aircraft, update.sample, update.timeStamp);
+    g_liveAircraft.emplace_back(aircraft, taken.sample, taken.timeStamp);
 }
 
 void createLiveAircraft(const TrafficUpdate& update) {

@@ -30,13 +30,14 @@ struct MotionLimits {
 };
 
 inline const MotionLimits& gf_motionLimits(unsigned sizeClass) {
-    // (The quickest ground turn is three times the class's taxi turn rate, as in a tight corner.)
+    // (The quickest ground turn is three times the class's taxi turn rate, as in a tight corner; a
+    // helicopter on the ground turns on the spot at its taxi rate, however tight its way.)
     static constexpr MotionLimits kLight{3.0, 3.0, 4.0, 4.0, 3.0, 3.0, 45.0, 45.0, 0.0, 0.25, 30.0, 0.0, 600.0};
     static constexpr MotionLimits kBusiness{6.0, 6.0, 5.0, 5.7, 3.0, 3.0, 30.0, 30.0, 0.0, 0.25, 30.0, 0.0, 800.0};
     static constexpr MotionLimits kLarge{6.0, 6.0, 5.0, 5.7, 3.0, 3.0, 21.0, 21.0, 0.0, 0.25, 30.0, 0.0, 800.0};
     static constexpr MotionLimits kHeavy{6.0, 6.0, 5.0, 5.7, 3.0, 3.0, 15.0, 15.0, 0.0, 0.25, 30.0, 0.0, 600.0};
     static constexpr MotionLimits kHighPerf{6.0, 6.0, 5.0, 5.7, 3.0, 3.0, 30.0, 30.0, 0.0, 0.25, 30.0, 0.0, 1200.0};
-    static constexpr MotionLimits kRotor{6.0, 6.0, 5.0, 5.0, 5.0, 5.0, 60.0, 60.0, 0.0, 0.25, 45.0, 900.0, 500.0};
+    static constexpr MotionLimits kRotor{6.0, 6.0, 5.0, 5.0, 5.0, 5.0, 20.0, 20.0, 0.0, 0.25, 45.0, 900.0, 500.0};
     switch (sizeClass) {
     case SIZE_LIGHT: return kLight;
     case SIZE_BUSINESS_JET: return kBusiness;

@@ -64,6 +64,7 @@ enum class Feed {
     kRewind,                // several aircraft; from the middle of the window on, every stamp 600 s back
     kHelicopters,           // two EC45s slowing to a hover, one of them with a 60 s pause of its records
     kFlickeringTaxi,        // a taxi whose every other record reads 600 ft up at taxi speed
+    kHoverPause,            // an H145 slowing to a hover over Washington, its records pausing 60 s there
 };
 
 // What a made-up flight after its records end is held to (kNone: nothing beyond the rules of any
@@ -135,6 +136,8 @@ const Excerpt kExcerpts[] = {
      Feed::kHelicopters, MadeUp::kHover},
     {"taxi in, every other record 600 ft up", "lszh-arr-swr5220", 1000, 1089, "LSZH", 47.4647, 8.5492, 1416, true, true, 0,
      false, Feed::kFlickeringTaxi, MadeUp::kNone, true},
+    {"helicopter slowing to a hover over Washington, records pause 60 s in it", "generated", 0, 280, "KDCA", 38.8521, -77.08,
+     14, true, false, 0, false, Feed::kHoverPause, MadeUp::kHover},
 };
 
 // The rules every second of the trace is held to, for the excerpt's aircraft (every object but the
@@ -200,9 +203,9 @@ constexpr double kGroundSpeedShare = 1.1, kGroundSpeedMarginKnots = 5.0;
 constexpr double kBankLimitDegrees = 35.0, kBankFromKnots = 100.0;   // airborne faster than that
 constexpr double kFlyingFeet = 200.0;             // records this far above the field fly
 constexpr double kBelowRecordsFeet = 300.0;
-// A helicopter never sinks faster than this (its records descend at up to 260 ft/min while it slows
-// to a hover), measured over 5 s.
-constexpr double kSinkLimitFpm = 1000.0, kSinkWindowSeconds = 5.0;
+// A helicopter never sinks faster than this, nor this much faster than records that descend slower
+// than kSlowDescentFpm (its records descend at up to 450 ft/min while it slows to a hover), over 5 s.
+constexpr double kSinkLimitFpm = 1000.0, kSlowDescentFpm = 600.0, kSinkWindowSeconds = 5.0;
 // After records that end climbing: for a minute, their last altitude extended by the vertical speed
 // they report over their last 10 s.
 constexpr double kMadeUpClimbSeconds = 60.0, kClimbRateSeconds = 10.0, kMadeUpClimbFeet = 300.0;
@@ -582,13 +585,28 @@ Judgement lf_judge(const fs::path& trace, const std::vector<PlayedRecord>& all, 
                                                      [](double t, const PlayedRecord& r) { return t < r.play; });
                 if (latest != records.begin()) judgeHeight(*(latest - 1), s.t, s.alt, s.ground);
             }
-            for (std::size_t i = 0, k = 0; i < snaps.size(); ++i) {
-                while (snaps[i].t - snaps[k].t > kSinkWindowSeconds + 0.5) ++k;
-                const Snapshot &a = snaps[k], &b = snaps[i];
-                if (b.t - a.t < kSinkWindowSeconds - 0.5 || a.ground || b.ground) continue;
-                const double fpm = (a.alt - b.alt) / (b.t - a.t) * 60.0;
-                j.rules[kSinking].measure(fpm, b.t, fpm > kSinkLimitFpm);
-            }
+        }
+        // A helicopter in the air sinks no more than 1,000 ft/min faster than records that descend slower
+        // than 600 ft/min (their height where they play, held after their last), nor ever faster than
+        // 1,000 ft/min under them or in its made-up hover.
+        const auto recordsFeetAt = [&](double t, bool& flying) {
+            const auto next = std::upper_bound(records.begin(), records.end(), t, [](double x, const PlayedRecord& r) { return x < r.play; });
+            if (next == records.begin()) return flying = false, 0.0;
+            const PlayedRecord& a = *(next - 1);
+            flying = !a.ground && (next == records.end() || !next->ground);
+            if (next == records.end() || next->play <= a.play) return altitudeOf(a);
+            return altitudeOf(a) + (altitudeOf(*next) - altitudeOf(a)) * (t - a.play) / (next->play - a.play);
+        };
+        for (std::size_t i = 0, k = 0; i < snaps.size(); ++i) {
+            while (snaps[i].t - snaps[k].t > kSinkWindowSeconds + 0.5) ++k;
+            const Snapshot &a = snaps[k], &b = snaps[i];
+            bool fromFlying = false, toFlying = false;
+            const double recordsFpm = (recordsFeetAt(a.t, fromFlying) - recordsFeetAt(b.t, toFlying)) / std::max(b.t - a.t, 0.1) * 60.0;
+            if (madeUp != MadeUp::kHover || b.t - a.t < kSinkWindowSeconds - 0.5 || a.ground || b.ground || !fromFlying ||
+                !toFlying || !(recordsFpm < kSlowDescentFpm))
+                continue;
+            const double fpm = (a.alt - b.alt) / (b.t - a.t) * 60.0, beyond = fpm - std::max(recordsFpm, 0.0);
+            j.rules[kSinking].measure(beyond, b.t, beyond > kSinkLimitFpm || fpm > kSinkLimitFpm);
         }
 
         // In the air, where its records put it at each second they play (between two airborne ones at most
@@ -642,7 +660,7 @@ Judgement lf_judge(const fs::path& trace, const std::vector<PlayedRecord>& all, 
     static const char* const names[kRuleCount] = {
         "sideways>0.3g", "backwards>20kn", "full-turn>360deg", "standing", "off-path>150m", "removed-early",
         "lift-off>5s-late", "ground>1.1x+5kn", "bank>35deg", "ground-under-flight", "below-records>300ft",
-        "sinking>1000fpm", "made-up-climb>300ft", "off-records>30s", "saw-tooth>600fpm"};
+        "helicopter-sinking>1000fpm", "made-up-climb>300ft", "off-records>30s", "saw-tooth>600fpm"};
     static const char* const units[kRuleCount] = {"g", "kn", "deg", "s", "m", "s", "s", "kn", "deg", "ft", "ft", "fpm", "ft",
                                                   "nm", "fpm"};
     for (int r = 0; r < kRuleCount; ++r) {
@@ -930,6 +948,36 @@ Derived lf_helicopters(const Excerpt& e, double groundFt) {
     return d;
 }
 
+// An H145 over Washington, 4 nm north-east of Reagan National, flying south-west: a record a second
+// slowing from 110 kn to a 2 kn hover in 150 s while its descent eases from 450 to 250 ft/min, from
+// 1,300 ft to 425 ft above the field (heights in the 25 ft steps receivers give), then hovering there
+// with its records pausing from 170 s to 230 s.
+Derived lf_hoverPause(const Excerpt& e, double groundFt) {
+    std::vector<std::string> model = lf_recordsOf("swr5220-racetracks", 0.0, 0.0).front().second;
+    const LatLon start = gf_destinationPoint({38.8521, -77.0377}, 45.0 * kDeg2Rad, 4.0 * 6076.12);
+    constexpr double kSlowing = 150.0, kPauseFrom = 170.0, kPauseTo = 230.0, kTrack = 225.0;
+    const double stamp0 = lf_field(model, 14);
+    Derived d;
+    d.callsign = "N145DC";
+    for (double t = 0.0; t <= e.to - e.from + 0.01; t += 1.0) {
+        if (t > kPauseFrom && t < kPauseTo) continue;
+        const double u = std::min(t, kSlowing);
+        const double knots = t < kSlowing ? 110.0 - 108.0 * t / kSlowing : 2.0;
+        const double nm = (110.0 * u - 54.0 * u * u / kSlowing + 2.0 * (t - u)) / 3600.0;
+        const double fpm = t < kSlowing ? 450.0 - 200.0 * t / kSlowing : 0.0;
+        const double above = 1300.0 - (450.0 * u - 100.0 * u * u / kSlowing) / 60.0;
+        std::vector<std::string> f = model;
+        f[1] = "10518613", f[9] = d.callsign, f[10] = "H145";
+        lf_setPosition(f, gf_destinationPoint(start, kTrack * kDeg2Rad, nm * 6076.12));
+        f[4] = vrn::format("{:.0f}", 25.0 * std::round((groundFt + above) / 25.0)), f[5] = vrn::format("{:.0f}", -fpm), f[6] = "0";
+        f[7] = vrn::format("{:.1f}", kTrack), f[8] = vrn::format("{:.1f}", knots);
+        f[14] = vrn::format("{:.3f}", stamp0 + t);
+        d.path.push_back(f);
+        d.sent.emplace_back(t, std::move(f));
+    }
+    return d;
+}
+
 // The window's taxi, every other record at taxi speed read 600 ft above the field and flagged airborne.
 Derived lf_flickeringTaxi(const Excerpt& e, double groundFt) {
     Derived d;
@@ -950,6 +998,7 @@ Derived lf_derived(const Excerpt& e, double groundFt) {
         case Feed::kRewind: return lf_rewind(e);
         case Feed::kHelicopters: return lf_helicopters(e, groundFt);
         case Feed::kFlickeringTaxi: return lf_flickeringTaxi(e, groundFt);
+        case Feed::kHoverPause: return lf_hoverPause(e, groundFt);
         case Feed::kPlain: break;
     }
     return {};
@@ -1259,6 +1308,21 @@ TEST(ReplayEndToEnd, TraceRulesCountWhatNoAircraftDoesInTheAir) {
          [&](int t) { return Snapshot{double(t), 0.0, 80.0 * t, 0.0, t < 21, height(t) - (t >= 30 ? 400.0 : 0.0)}; },
          kBelowRecords, 16, -1.0, MadeUp::kNone, 60, kSawTooth, 2},
     });
+    // A helicopter slowing to a hover: north at 20 m/s, a record every 2 s descending 450 ft/min from
+    // 2,000 ft for 60 s, then level. It may sink 900 ft/min under level ones, not 1,100; nor 1,650 under
+    // descending ones (each second whose 5 s before sink faster than 1,000 ft/min).
+    std::vector<PlayedRecord> hover;
+    const auto hoverFeet = [](double t) { return 2000.0 - 7.5 * std::min(t, 60.0); };
+    for (int i = 0; i <= 45; ++i) hover.push_back({2.0 * i, 0.0, 40.0 * i, false, 20.0 / kKnot, 0.0, hoverFeet(2.0 * i), i < 30 ? -450.0 : 0.0});
+    const auto sinking = [&](double from, double seconds, double feetPerS) {
+        return [=](int t) { return Snapshot{double(t), 0.0, 20.0 * t, 0.0, false, hoverFeet(t) - feetPerS * std::clamp(t - from, 0.0, seconds)}; };
+    };
+    lf_expectOnlyTheirRule(hover, {
+        {"follows them down to its hover", sinking(0.0, 0.0, 0.0), kRuleCount, 0, -1.0, MadeUp::kHover, 90},
+        {"sinks 900 ft/min for 8 s in its hover", sinking(70.0, 8.0, 15.0), kRuleCount, 0, -1.0, MadeUp::kHover, 90},
+        {"sinks 1,100 ft/min for 8 s in its hover", sinking(70.0, 8.0, 18.4), kSinking, 4, -1.0, MadeUp::kHover, 90},
+        {"sinks 1,650 ft/min for 8 s", sinking(20.0, 8.0, 20.0), kSinking, 8, -1.0, MadeUp::kHover, 90},
+    });
 }
 
 // The excerpts play in kReplayGroups tests of their own, excerpt i in group i % kReplayGroups, each group
@@ -1358,7 +1422,7 @@ TEST_P(RealRecordings, AreFollowedClosely) {
             "stood while its records taxied", "left its records' ground path", "removed while its records came",
             "lifted off more than 5 s after its records", "rolled faster than its records ever went",
             "banked beyond 35 degrees", "on the ground under records that fly", "more than 300 ft below its records",
-            "a helicopter sank faster than 1,000 ft/min", "its made-up flight did not climb on",
+            "a helicopter sank above 1,000 ft/min under records descending slower than 600", "its made-up flight did not climb on",
             "more than 30 s off where its records put it", "its vertical speed flipped between climb and descent"};
         for (int r = 0; r < kRuleCount; ++r) {
             if (r != kOffRecords || e.heldToRecords) {

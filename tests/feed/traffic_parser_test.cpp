@@ -168,12 +168,12 @@ TEST_F(ParserTest, TextFieldsNullAndEmpty) {
 
 // Altitude, ground speed, field elevation -> altitude after the ground rules (0: on the ground).
 // Altitude, speed, the record's ground flag, the field's elevation: the altitude the record keeps (0 on
-// the ground). Slow is on the ground, unless the record says it flies and it is more than 500 ft above
+// the ground). Slow is on the ground, unless the record says it flies and it is 300 ft or more above
 // the field (a helicopter slowing to a hover).
 TEST_F(ParserTest, GroundRules) {
     const std::tuple<const char*, const char*, const char*, std::optional<double>, double> cases[] = {
         {"-50", "100", "0", 83.0, 0},       {"14000", "30", "1", 83.0, 0},    {"14000", "30", "0", 83.0, 14000},
-        {"583", "22", "0", 83.0, 0},        {"584", "22", "0", 83.0, 584},    {"1100", "0", "0", 83.0, 1100},
+        {"382", "22", "0", 83.0, 0},        {"383", "22", "0", 83.0, 383},    {"1100", "0", "0", 83.0, 1100},
         {"14000", "36", "1", 83.0, 14000},  {"183", "40", "0", 83.0, 0},      {"183", "44", "0", 83.0, 183},
         {"128", "120", "0", 83.0, 0},       {"128", "121", "0", 83.0, 128},   {"173", "80", "0", 83.0, 0},
         {"173", "81", "0", 83.0, 173},      {"50", "200", "0", 83.0, 0},      {"-900", "200", "0", std::nullopt, 0},

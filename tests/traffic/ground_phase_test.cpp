@@ -374,21 +374,25 @@ Records shuttle(double nm, double every, double seconds) {
 // Its altitude above Zurich.
 double aboveField(const Recorded& r) { return r.s.altitude - fieldFt(r); }
 
-// A helicopter 3 nm east of Zurich flying 045: from 120 kn at 1,500 ft above the field it slows evenly
-// to 22 kn while it descends at `fpm` to `hoverFt` above the field, one record every `every` seconds, where
-// its records end; or, with a `pause`, it flies on at 22 kn at that height, its records pausing that long
-// and then coming for a minute.
-Records slowingToHover(double hoverFt, double fpm, double every, double pause) {
+// Heights as receivers give them, in steps (0: exact).
+double quantised(double feet, double stepFt) { return stepFt > 0.0 ? stepFt * std::round(feet / stepFt) : feet; }
+
+// A helicopter 3 nm east of a field (Zurich unless told) flying 045: from 120 kn at 1,500 ft above the
+// field it slows evenly to `hoverKn` while it descends at `fpm` to `hoverFt` above the field, one record
+// every `every` seconds (heights in `stepFt` steps), where its records end; or, with a `pause`, it flies
+// on at that pace and height, its records pausing that long and then coming for a minute.
+Records slowingToHover(double hoverFt, double fpm, double every, double pause, const RecordedAirport& field = kRecordedAirports[0],
+                       double hoverKn = 22.0, double stepFt = 0.0) {
     const double descent = (1500.0 - hoverFt) / fpm * 60.0, end = descent + (pause > 0.0 ? pause + 60.0 : 0.0);
-    LatLon p = gf_destinationPoint(kZurich, kPi / 2.0, 3.0 * kFeetPerNm);
+    LatLon p = gf_destinationPoint(field.at, kPi / 2.0, 3.0 * kFeetPerNm);
     Records out;
     for (double t = 0.0; t <= end + 1e-6; t += 1.0) {
-        const double kn = t < descent ? 120.0 - 98.0 * t / descent : 22.0;
+        const double kn = t < descent ? 120.0 - (120.0 - hoverKn) * t / descent : hoverKn;
         if (std::fmod(t, every) == 0.0 && (t <= descent || t > descent + pause)) {
             PositionSample s;
             std::tie(s.latitude, s.longitude, s.altitude, s.verticalSpeed, s.track, s.groundSpeed, s.trueAirspeed, s.airborne) =
-                std::tuple{p.lat, p.lon, kZurichFt + std::max(1500.0 - fpm * t / 60.0, hoverFt), t < descent ? -fpm : 0.0, 45.0, kn, kn,
-                           std::uint8_t{1}};
+                std::tuple{p.lat, p.lon, quantised(field.feet + std::max(1500.0 - fpm * t / 60.0, hoverFt), stepFt),
+                           t < descent ? -fpm : 0.0, 45.0, kn, kn, std::uint8_t{1}};
             out.push_back({t, s});
         }
         p = gf_destinationPoint(p, kPi / 4.0, kn / 3600.0 * kFeetPerNm);
@@ -857,12 +861,18 @@ std::vector<Variant> variantsOf(const std::string& kind) {
             }
         }
     } else if (kind == "HelicopterHovers") {
-        // A helicopter slowing to a hover, its records ending there or pausing for a minute.
-        for (const auto& [type, ft, fpm, every, pause] : {std::tuple{"EC45", 300.0, 260.0, 1.0, 0.0}, std::tuple{"EC45", 300.0, 260.0, 2.0, 60.0},
-                                                          std::tuple{"H145", 1000.0, 190.0, 2.0, 0.0}, std::tuple{"H145", 1000.0, 190.0, 1.0, 60.0}}) {
-            Variant v{vrn::format("{} slows to a hover at {:.0f} ft descending {:.0f} ft a minute, records {:.0f} s apart {}", type, ft, fpm,
-                                  every, pause > 0.0 ? "pause 60 s" : "end"),
-                      slowingToHover(ft, fpm, every, pause), LiftOff::May};
+        // A helicopter slowing to a hover, its records ending there or pausing for a minute (over
+        // Washington too, a few hundred feet up, descending at up to 450 ft a minute; a hover's records
+        // that repeat one position exactly are refused as a stuck transponder's, so one that pauses drifts).
+        const RecordedAirport &zurich = kRecordedAirports[0], &washington = kRecordedAirports[3];
+        for (const auto& [type, ft, fpm, every, pause, field, kn] :
+             {std::tuple{"EC45", 300.0, 260.0, 1.0, 0.0, &zurich, 22.0}, std::tuple{"EC45", 300.0, 260.0, 2.0, 60.0, &zurich, 22.0},
+              std::tuple{"H145", 1000.0, 190.0, 2.0, 0.0, &zurich, 22.0}, std::tuple{"H145", 1000.0, 190.0, 1.0, 60.0, &zurich, 22.0},
+              std::tuple{"H145", 400.0, 450.0, 2.0, 60.0, &washington, 22.0}, std::tuple{"H145", 375.0, 250.0, 1.0, 60.0, &washington, 1.0},
+              std::tuple{"H145", 450.0, 450.0, 2.0, 60.0, &washington, 3.0}, std::tuple{"EC45", 450.0, 300.0, 2.0, 0.0, &washington, 0.0}}) {
+            Variant v{vrn::format("{} slows to {:.0f} kn at {:.0f} ft over {} descending {:.0f} ft a minute, records {:.0f} s apart {}", type, kn,
+                                  ft, field->icao, fpm, every, pause > 0.0 ? "pause 60 s" : "end"),
+                      slowingToHover(ft, fpm, every, pause, *field, kn, field == &washington ? 25.0 : 0.0), LiftOff::May};
             std::tie(v.model, v.sizeClass) = std::tuple{type, SIZE_ROTORCRAFT};
             out.push_back(std::move(v));
         }

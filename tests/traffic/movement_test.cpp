@@ -56,6 +56,7 @@ protected:
     std::vector<Seen> trace;
     std::uint32_t objectId = 0;
     const std::uint32_t id = 4000001;
+    SizeClass playedClass = SIZE_LARGE;
 
     void SetUp() override {
         ground = kGround;
@@ -74,7 +75,7 @@ protected:
     void play(const std::vector<PositionSample>& records, int extraPasses) {
         Flight f = flight("BAW123");
         f.airline = "BAW";
-        g_liveAircraft.emplace_back(a320(f, id), records[0], 1.0e9).samples.front().duePass = kPlayDelay;
+        g_liveAircraft.emplace_back(ofClass(f, id, playedClass), records[0], 1.0e9).samples.front().duePass = kPlayDelay;
         for (int pass = 0; pass < static_cast<int>(records.size() - 1) * 200 + kPlayDelay + extraPasses; ++pass) {
             if (const std::size_t i = pass / 200; pass % 200 == 0 && i > 0 && i < records.size()) {
                 TrafficUpdate u{};
@@ -612,6 +613,15 @@ TEST_F(MovementTest, TaxiTurnsAtTheClassRateAndPushBackGoesTailFirst) {
     checkTrace(10.0, 0.25);
     EXPECT_GT(std::fabs(gf_headingDifference(heading, gf_initialBearing(stand, trace.back().p))), kPi / 2.0);
     EXPECT_LE(std::fabs(gf_headingDifference(heading, trace.back().heading)) * kRad2Deg, 1.0);
+}
+
+// A helicopter on the ground turns as it taxies, at its taxi rate of 20 degrees a second, however
+// sharply its records turn (here round and back at a walk, and a corner at 15 kn).
+TEST_F(MovementTest, HelicopterOnTheGroundTurnsAtItsTaxiRate) {
+    playedClass = SIZE_ROTORCRAFT;
+    play(fly(kRunway, kGround, {{10, 0, 4, 4, 0}, {10, 180, 4, 4, 0}, {20, 90, 15, 15, 0}, {10, 0, 15, 15, 0}}), 800);
+    checkTrace(25.0, 0.2 + 1e-6);
+    EXPECT_TRUE(aircraft().onGround);
 }
 
 // Records a second apart at 450 kn at 35,000 ft from `p` on the great circle leaving it on `trackDeg`

@@ -128,6 +128,38 @@ TEST_F(Engine, FeedRecordsPassTheJumpAndSpacingFilters) {
     }
 }
 
+// A slow record that says it flies a few hundred feet above the park airport (83 ft): a helicopter's
+// slowing to a hover flies, an aeroplane's is a taxi whose receiver reads its height wrong (a ground
+// record, dropped beyond 5 nm as ground records are). New (-1: not created) and after a record 700 ft up.
+TEST_F(Engine, SlowRecordsJustAboveTheFieldFlyForHelicoptersOnly) {
+    const struct {
+        const char* model; double feet, kn, nm; int newAirborne, laterAirborne;
+    } cases[] = {
+        {"A320", 483, 20, 1, 0, 0}, {"A320", 483, 20, 8, -1, -1}, {"A320", 584, 20, 1, 1, 1}, {"A320", 483, 40, 1, 1, 1},
+        {"H145", 483, 20, 1, 1, 1}, {"H145", 383, 0, 8, 1, 1},   {"EC35", 583, 35, 1, 1, 1},
+    };
+    setParkAirport("EGLL");
+    const bool helicopters = HELICOPTERS.get();
+    HELICOPTERS.set(true);   // (no helicopter livery here switched them off)
+    for (const auto& c : cases) {
+        SCOPED_TRACE(vrn::format("{} {} ft {} kn {} nm out", c.model, c.feet, c.kn, c.nm));
+        g_liveAircraft.clear();
+        const Record r{.model = c.model, .at = from(kUser, 90.0, c.nm), .altitude = c.feet, .groundSpeed = c.kn};
+        feed(r);
+        passes(1);
+        EXPECT_EQ(live() ? live()->samples.front().airborne : -1, c.newAirborne);
+        g_liveAircraft.clear();
+        Record before = r, later = r;
+        std::tie(before.altitude, before.at, before.time) = std::tuple{783.0, from(r.at, 270.0, c.kn * 20.0 / 3600.0), r.time - 20.0};
+        feed(before);
+        feed(later);
+        passes(1);
+        ASSERT_NE(live(), nullptr);
+        EXPECT_EQ(live()->samples.size() == 2 ? live()->samples.back().airborne : -1, c.laterAirborne);
+    }
+    HELICOPTERS.set(helicopters);
+}
+
 TEST_F(Engine, NewAircraftAreRefusedForTheirIdentity) {
     setParkAirport("EGLL");
     feed({.altitude = 150.0});   // just above the park airport: would appear on its runway
