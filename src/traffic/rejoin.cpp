@@ -475,7 +475,10 @@ bool lf_steerToRecordOffNose(LiveAircraft& a) {
     a.rejoining = kPursuing;
     a.rejoinFromPass = tick();
     a.samples.front().standing = 0;
-    if (!(a.speed > 0.0)) a.speed = std::max(lf_finiteKn(n.groundSpeed), 60.0);
+    // Its steering flies a speed over the ground: it goes on from the one its records flew, not from the
+    // true airspeed they report (some 100 kn faster at height), which it would carry off with it.
+    const double recordKn = lf_finiteKn(a.samples.front().groundSpeed);
+    a.speed = std::max(recordKn > 0.0 ? recordKn : lf_finiteKn(n.groundSpeed), 60.0);
     clearCurve(a);
     return true;
 }
