@@ -60,7 +60,9 @@ constexpr double kBackWithinNm = 0.15;
 constexpr double kOffNoseRad = 60.0 * kDeg2Rad;
 constexpr double kOffNoseLeastSeconds = 3.0;
 constexpr double kFarOffFlightSeconds = 60.0;
-constexpr double kBankWhereRecordsTurnDeg = 35.0;
+// (Two degrees inside the 35 its class may bank: flown at that bank to the full, its track read over a
+// second or two with a speed that changes meanwhile would cross it.)
+constexpr double kBankWhereRecordsTurnDeg = 33.0;
 constexpr double kQuickestAirTurnDegPerS = 10.0;   // as sample play turns at most
 constexpr double kOnRecordsNm = 0.05;
 constexpr int kPursueLeadPasses = 300;
