@@ -141,9 +141,9 @@ const Excerpt kExcerpts[] = {
     // The user flies 15 nm north of Zurich, below them.
     {"six orbits, each repeated 45 s late", "generated", 0, 150, "LSZH", 47.7147, 8.5492, 5000, false, false, -1, false,
      Feed::kOrbitsLateSender, MadeUp::kNone, true},
-    // No aircraft turns round every 10 s: it stays near them.
+    // No aircraft turns round every 10 s: it stays near them, circling about them.
     {"records shuttling 0.35 nm", "generated", 0, 180, "LSZH", 47.7147, 8.5492, 5000, false, false, -1, false, Feed::kShuttle,
-     MadeUp::kNone, true, 1.0},
+     MadeUp::kNone, true, 0.8},
 };
 
 // The rules every second of the trace is held to, for the excerpt's aircraft (every object but the
@@ -1380,7 +1380,9 @@ TEST_P(RealRecordings, AreFollowedClosely) {
         // Each aircraft is shown as one object (none twice, none never).
         EXPECT_EQ(s["created"].get<int>(), o.aircraft);
         EXPECT_EQ(s["below_ground"].get<int>(), 0);
-        if (lf_number(s, "air", "n") > 0) {
+        // (Records no aircraft can fly, as a shuttle reversing every 10 s, are held to the distance from
+        // where they put it instead: no path lies within 30 m of them.)
+        if (lf_number(s, "air", "n") > 0 && e.mostOffNm == 0.0) {
             EXPECT_LE(lf_number(s, "air", "median"), 30.0);
             EXPECT_LE(lf_number(s, "air", "p95"), 150.0);
         }
