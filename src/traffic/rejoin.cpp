@@ -60,7 +60,10 @@ constexpr double kBackWithinNm = 0.15;
 constexpr double kOffNoseRad = 60.0 * kDeg2Rad;
 constexpr double kOffNoseLeastSeconds = 3.0;
 constexpr double kFarOffFlightSeconds = 60.0;
-constexpr double kBankWhereRecordsTurnDeg = 35.0;
+// (Two degrees inside the 35 its class may bank: flown at that bank to the full, its track read over a
+// second or two with a speed that changes meanwhile would cross it.)
+constexpr double kBankWhereRecordsTurnDeg = 33.0;
+constexpr double kQuickestAirTurnDegPerS = 10.0;   // as sample play turns at most
 constexpr double kOnRecordsNm = 0.05;
 constexpr int kPursueLeadPasses = 300;
 constexpr int kPursueLooksAheadPasses = 12000;
@@ -384,6 +387,13 @@ LatLon lf_recordsAt(const LiveAircraft& a, int pass) {
 
 namespace {
 
+// Flying after its records, its nose turns as fast as its bank there allows at its speed (not the
+// standard rate of a planned turn): records that turn back keep it in a circle as tight as it can fly.
+double lf_pursuitTurnPerPass(double kn) {
+    const double byBank = kGravity * std::tan(kBankWhereRecordsTurnDeg * kDeg2Rad) / std::max(kn * kMpsPerKn, 1.0) * kRad2Deg;
+    return std::min(kQuickestAirTurnDegPerS, byBank) * kDeg2Rad / 100.0;
+}
+
 // The first pass, from now to a minute ahead, at which it can be where its records put it then, flying
 // at up to a fifth above their speed along its nose and round the turn there; -1 when none. (In a flat
 // frame about it, walking the queue once: a minute of flight spans a few nm.)
@@ -467,7 +477,10 @@ bool lf_steerToRecordOffNose(LiveAircraft& a) {
     a.rejoining = kPursuing;
     a.rejoinFromPass = tick();
     a.samples.front().standing = 0;
-    if (!(a.speed > 0.0)) a.speed = std::max(lf_finiteKn(n.groundSpeed), 60.0);
+    // Its steering flies a speed over the ground: it goes on from the one its records flew, not from the
+    // true airspeed they report (some 100 kn faster at height), which it would carry off with it.
+    const double recordKn = lf_finiteKn(a.samples.front().groundSpeed);
+    a.speed = std::max(recordKn > 0.0 ? recordKn : lf_finiteKn(n.groundSpeed), 60.0);
     clearCurve(a);
     return true;
 }
@@ -536,8 +549,7 @@ void lf_pursueStep(LiveAircraft& a) {
     auto& [found, meet] = l_meetPass.try_emplace(a.aircraftId, now - kMeetEveryPasses, -1).first->second;
     if (now - found >= kMeetEveryPasses || now < found) std::tie(found, meet) = std::tuple{now, lf_interceptPass(a)};
     const LatLon aim = lf_recordsAt(a, std::max(meet, now + kPursueLeadPasses));
-    static const double steeper = std::tan(kBankWhereRecordsTurnDeg * kDeg2Rad) / std::tan(kBankForTurnsDeg * kDeg2Rad);
-    const double turnPerPass = lf_turnRatePerPass(a, kn) * steeper;
+    const double turnPerPass = lf_pursuitTurnPerPass(kn);
     const double wanted = gf_initialBearing(here(a), aim);
     const double off = gf_headingDifference(a.position.heading, wanted);
     const double turn = std::clamp(off / kSteerEveryPasses, -turnPerPass, turnPerPass);

@@ -741,6 +741,20 @@ TEST_F(MovementStepTest, ExtrapolationAllowanceByPhaseAndRange) {
     LATERAL_RANGE.set(LATERAL_RANGE.defaultValue);
 }
 
+// Records that turn back behind it: it flies after them at the speed they flew over the ground, not at
+// the true airspeed they report (some 100 kn faster at height, it carried it off a shuttle).
+TEST_F(MovementStepTest, FlyingAfterRecordsBehindStartsAtTheirGroundSpeed) {
+    for (const double flownKn : {250.0, 0.0}) {
+        PositionSample here = at(51.0, 0.0, 8000, 126, 1000), behind = at(51.0, -0.006, 8000, 126, 1200);
+        std::tie(here.trueAirspeed, behind.track) = std::tuple{250.0, 270.0};
+        LiveAircraft& a = make(false, {here, behind});
+        std::tie(a.position.heading, a.speed, a.altitudeAboveGround) = std::tuple{90.0 * kDeg2Rad, flownKn, 8000.0};
+        ASSERT_TRUE(lf_steerToRecordOffNose(a));
+        EXPECT_NEAR(a.speed, 126.0, 0.5) << "flown at " << flownKn << " kn";
+        g_liveAircraft.clear();
+    }
+}
+
 // A made-up flight goes on turning at the rate its records turned, and only where they gave tracks:
 // a record that gave none (its track stored as 0) tells no turn to north.
 TEST_F(MovementStepTest, MadeUpFlightTurnsOnlyWhereItsRecordsGaveTracks) {
