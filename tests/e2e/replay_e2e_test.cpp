@@ -13,8 +13,8 @@
 // Some excerpts are made at test time from the shared recordings (never typed in): a rejected
 // take-off (a real roll continued by a real landing's braking), a feed that sends every record a
 // second time 45 s late, a whole feed whose time stamps go back ten minutes, helicopters whose
-// records are computed from a steady deceleration to a hover, and a taxi whose every other record
-// reads 600 ft up.
+// records are computed from a steady deceleration to a hover, a taxi whose every other record reads
+// 600 ft up; and generated: six orbits each sent again 45 s late, records that shuttle.
 //
 // The program's engine counts 10 ms passes on the real clock, so each excerpt plays in real time.
 // To stay within a few minutes all excerpts run at once, each with its own program, stage and ports;
@@ -64,6 +64,8 @@ enum class Feed {
     kRewind,                // several aircraft; from the middle of the window on, every stamp 600 s back
     kHelicopters,           // two EC45s slowing to a hover, one of them with a 60 s pause of its records
     kFlickeringTaxi,        // a taxi whose every other record reads 600 ft up at taxi speed
+    kOrbitsLateSender,      // six aircraft circling, every record again 45 s later with its old stamp
+    kShuttle,               // records that shuttle 0.35 nm back and forth, reversing every 10 s
 };
 
 // What a made-up flight after its records end is held to (kNone: nothing beyond the rules of any
@@ -87,6 +89,7 @@ struct Excerpt {
     // Held to the distance rule (within 0.15 nm of where its records put it, 30 s after anything put
     // them away from it); the others' figures are printed.
     bool heldToRecords = false;
+    double mostOffNm = 0.0;   // that rule's distance where records cannot be flown (0: its own 0.15 nm)
 };
 
 // The user stands at Zurich (the park airport) except where the traffic is elsewhere; there the user
@@ -135,6 +138,12 @@ const Excerpt kExcerpts[] = {
      Feed::kHelicopters, MadeUp::kHover},
     {"taxi in, every other record 600 ft up", "lszh-arr-swr5220", 1000, 1089, "LSZH", 47.4647, 8.5492, 1416, true, true, 0,
      false, Feed::kFlickeringTaxi, MadeUp::kNone, true},
+    // The user flies 15 nm north of Zurich, below them.
+    {"six orbits, each repeated 45 s late", "generated", 0, 150, "LSZH", 47.7147, 8.5492, 5000, false, false, -1, false,
+     Feed::kOrbitsLateSender, MadeUp::kNone, true},
+    // No aircraft turns round every 10 s: it stays near them.
+    {"records shuttling 0.35 nm", "generated", 0, 180, "LSZH", 47.7147, 8.5492, 5000, false, false, -1, false, Feed::kShuttle,
+     MadeUp::kNone, true, 1.0},
 };
 
 // The rules every second of the trace is held to, for the excerpt's aircraft (every object but the
@@ -942,6 +951,60 @@ Derived lf_flickeringTaxi(const Excerpt& e, double groundFt) {
     return d;
 }
 
+// A generated airliner's record at 8,000 ft: `hexid`/`callsign`, at `p` flying `track` at `knots`, sent
+// at second `t` of the feed.
+std::vector<std::string> lf_generatedRecord(const char* hexid, const char* callsign, const LatLon& p, double track, double knots, double t) {
+    std::vector<std::string> f = lf_recordsOf("swr5220-racetracks", 0.0, 0.0).front().second;
+    const double stamp0 = lf_field(f, 14);
+    f[1] = hexid, f[9] = callsign;
+    lf_setPosition(f, p);
+    f[4] = "8000", f[5] = "0", f[6] = "0";
+    f[7] = vrn::format("{:.1f}", std::fmod(track + 720.0, 360.0)), f[8] = vrn::format("{:.1f}", knots);
+    f[14] = vrn::format("{:.3f}", stamp0 + t);
+    return f;
+}
+
+// Six aircraft circling at 250 kn and 2 degrees a second round centres 2-7 nm from the user, a record a
+// second; a second sender repeats every record 45 s later with its old time stamp.
+Derived lf_orbitsLateSender(const Excerpt& e) {
+    Derived d;
+    const LatLon user{e.userLat, e.userLon};
+    const double radiusFt = 250.0 / 3600.0 / (2.0 * kDeg2Rad) * 6076.12;
+    for (int i = 0; i < 6; ++i) {
+        const std::string hexid = vrn::format("{}", 4930001 + i), callsign = vrn::format("ORB{}", i + 1);
+        const LatLon centre = gf_destinationPoint(user, 60.0 * i * kDeg2Rad, (2.0 + i) * 6076.12);
+        for (double t = 0.0; t <= e.to - e.from + 0.01; t += 1.0) {
+            const double round = 60.0 * i + 2.0 * t;   // bearing from the centre; it flies 90 degrees right of it
+            const std::vector<std::string> f =
+                lf_generatedRecord(hexid.c_str(), callsign.c_str(), gf_destinationPoint(centre, round * kDeg2Rad, radiusFt), round + 90.0, 250.0, t);
+            if (i == 0) d.path.push_back(f);
+            d.sent.emplace_back(t, f);
+            d.sent.emplace_back(t + 45.0, f);
+        }
+    }
+    d.callsign = "ORB1";
+    return d;
+}
+
+// One aircraft flying east at 126 kn for a minute, then its records shuttle 0.35 nm east and west,
+// reversing every 10 s, drifting north a metre a second (no record repeats an earlier position).
+Derived lf_shuttle(const Excerpt& e) {
+    Derived d;
+    const LatLon start = gf_destinationPoint({e.userLat, e.userLon}, 0.0, 3.0 * 6076.12);
+    const double nm = 0.35, every = 10.0, knots = nm / every * 3600.0;
+    for (double t = 0.0; t <= e.to - e.from + 0.01; t += 1.0) {
+        const double leg = t < 60.0 ? 0.0 : std::fmod(t - 60.0, 2.0 * every);
+        const bool east = t < 60.0 || leg < every;
+        const double x = t < 60.0 ? (t - 60.0) / every * nm : east ? leg / every * nm : (2.0 * every - leg) / every * nm;
+        const LatLon p = gf_destinationPoint(gf_destinationPoint(start, 0.0, t * 3.28084), kPi / 2.0, x * 6076.12);
+        std::vector<std::string> f = lf_generatedRecord("4930101", "SHT1", p, east ? 90.0 : 270.0, knots, t);
+        d.path.push_back(f);
+        d.sent.emplace_back(t, std::move(f));
+    }
+    d.callsign = "SHT1";
+    return d;
+}
+
 Derived lf_derived(const Excerpt& e, double groundFt) {
     switch (e.feed) {
         case Feed::kRejectedTakeOff: return lf_rejectedTakeOff(e, 1.0);
@@ -950,6 +1013,8 @@ Derived lf_derived(const Excerpt& e, double groundFt) {
         case Feed::kRewind: return lf_rewind(e);
         case Feed::kHelicopters: return lf_helicopters(e, groundFt);
         case Feed::kFlickeringTaxi: return lf_flickeringTaxi(e, groundFt);
+        case Feed::kOrbitsLateSender: return lf_orbitsLateSender(e);
+        case Feed::kShuttle: return lf_shuttle(e);
         case Feed::kPlain: break;
     }
     return {};
@@ -1034,7 +1099,7 @@ void lf_play(const Excerpt& e, const fs::path& stage, unsigned salt, Outcome& ou
     out.feedEnd = lastSent - clockStart;
     LocalFrame frame;
     const std::vector<PlayedRecord> records = lf_playedRecords(stage / "stage" / "feed.rec", clockStart, frame);
-    out.judgement = lf_judge(trace, records, frame, out.feedStart, groundFt, e.madeUp);
+    out.judgement = lf_judge(trace, records, frame, out.feedStart, groundFt, e.madeUp, e.mostOffNm > 0.0 ? e.mostOffNm : kOffRecordsNm);
     std::set<std::string> callsigns;
     for (const PlayedRecord& r : records) callsigns.insert(r.callsign);
     out.aircraft = static_cast<int>(callsigns.size());
