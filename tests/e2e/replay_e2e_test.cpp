@@ -66,6 +66,7 @@ enum class Feed {
     kFlickeringTaxi,        // a taxi whose every other record reads 600 ft up at taxi speed
     kHoverPause,            // an H145 slowing to a hover over Washington, its records pausing 60 s there
     kShuttle,               // records that shuttle 0.35 nm back and forth, reversing every 10 s
+    kOverThePole,           // three airliners at 35,000 ft crossing the north pole or passing beside it
 };
 
 // What a made-up flight after its records end is held to (kNone: nothing beyond the rules of any
@@ -144,6 +145,9 @@ const Excerpt kExcerpts[] = {
     // near its records, circling about them.
     {"records shuttling 0.35 nm", "generated", 0, 180, "LSZH", 47.7147, 8.5492, 5000, false, false, -1, false, Feed::kShuttle,
      MadeUp::kNone, true, 0.8},
+    // The user flies 6 nm from the north pole, 2,000 ft below them (not in their way).
+    {"over the north pole at 35,000 ft", "generated", 0, 150, "LSZH", 89.9, 0.0, 33000, false, false, -1, false,
+     Feed::kOverThePole},
 };
 
 // The rules every second of the trace is held to, for the excerpt's aircraft (every object but the
@@ -242,11 +246,32 @@ struct Snapshot {
 
 double lf_wrap180(double degrees) { return std::remainder(degrees, 360.0); }
 
+// Metres east and north of a centre, on the plane touching the earth there (true over the few tens of
+// kilometres an excerpt spans, and near a pole, where degrees of longitude shrink to nothing).
 struct LocalFrame {
-    double lat0 = 0.0, lon0 = 0.0, k = 1.0;
+    static constexpr double kRadiusM = 111132.95 / kDeg2Rad;   // a degree of latitude is 111,132.95 m
+    double lat0 = 0.0, lon0 = 0.0;
     void x_y(double lat, double lon, double& x, double& y) const {
-        x = lf_wrap180(lon - lon0) * 111132.95 * k;
-        y = (lat - lat0) * 111132.95;
+        const double p = lat * kDeg2Rad, p0 = lat0 * kDeg2Rad, dl = lf_wrap180(lon - lon0) * kDeg2Rad;
+        x = kRadiusM * std::cos(p) * std::sin(dl);
+        y = kRadiusM * (std::cos(p0) * std::sin(p) - std::sin(p0) * std::cos(p) * std::cos(dl));
+    }
+    // The way north at a place, in degrees clockwise from the frame's north (meridians converge on a pole).
+    double northDeg(double lat, double lon) const {
+        double x0 = 0.0, y0 = 0.0, x1 = 0.0, y1 = 0.0;
+        x_y(lat - 0.001, lon, x0, y0);
+        x_y(lat, lon, x1, y1);
+        return std::atan2(x1 - x0, y1 - y0) * kRad2Deg;
+    }
+    void lat_lon(double x, double y, double& lat, double& lon) const {
+        const double u = x / kRadiusM, v = y / kRadiusM, rho = std::hypot(u, v), p0 = lat0 * kDeg2Rad;
+        if (rho == 0.0) {
+            lat = lat0, lon = lon0;
+            return;
+        }
+        const double c = std::asin(std::min(rho, 1.0));
+        lat = std::asin(std::cos(c) * std::sin(p0) + v * std::sin(c) * std::cos(p0) / rho) * kRad2Deg;
+        lon = lon0 + std::atan2(u * std::sin(c), rho * std::cos(c) * std::cos(p0) - v * std::sin(c) * std::sin(p0)) * kRad2Deg;
     }
 };
 
@@ -271,7 +296,7 @@ std::vector<PlayedRecord> lf_playedRecords(const fs::path& feedRecording, double
         const auto [it, firstOfIt] = newest.try_emplace(f[1], stamp);
         if (!firstOfIt && stamp <= it->second && repeated) continue;
         it->second = std::max(it->second, stamp);
-        if (out.empty()) frame = {lat, lon, std::cos(lat * kDeg2Rad)};
+        if (out.empty()) frame = {lat, lon};
         PlayedRecord r{sent + sentToWall - clockStart + kPlayDelaySeconds, 0.0, 0.0, f[6] == "1", std::stod(f[8]), std::stod(f[7]),
                        std::stod(f[4]), std::stod(f[5]), f[9]};
         frame.x_y(lat, lon, r.x, r.y);
@@ -377,8 +402,9 @@ Judgement lf_judge(const fs::path& trace, const std::vector<PlayedRecord>& all, 
         if (!d.contains("objects")) continue;
         for (const nlohmann::json& o : d["objects"]) {
             if (o.value("user", false)) continue;
-            Snapshot s{d["t"].get<double>(), 0.0, 0.0, o.value("heading", 0.0), o.value("onGround", false), o.value("alt", 0.0)};
-            frame.x_y(o["lat"].get<double>(), o["lon"].get<double>(), s.x, s.y);
+            const double lat = o["lat"].get<double>(), lon = o["lon"].get<double>();
+            Snapshot s{d["t"].get<double>(), 0.0, 0.0, o.value("heading", 0.0) + frame.northDeg(lat, lon), o.value("onGround", false), o.value("alt", 0.0)};
+            frame.x_y(lat, lon, s.x, s.y);
             series[o["id"].get<long>()].push_back(s);
         }
     }
@@ -723,13 +749,15 @@ void lf_measureBehind(const fs::path& trace, const fs::path& truth, double until
                       Outcome& out) {
     struct P { double t, x, y; };
     std::vector<P> path;
-    double lat0 = 0.0, k = 0.0;
+    LocalFrame frame;
     std::vector<std::string> rows = readLinesOf(truth);
     for (std::size_t i = 1; i < rows.size(); ++i) {
         const std::vector<std::string> f = gf_splitAtComma(rows[i]);
         const double lat = std::stod(f[1]), lon = std::stod(f[2]);
-        if (path.empty()) lat0 = lat, k = std::cos(lat * kDeg2Rad);
-        path.push_back({std::stod(f[0]), lon * 111132.95 * k, (lat - lat0) * 111132.95});
+        if (path.empty()) frame = {lat, lon};
+        P p{std::stod(f[0]), 0.0, 0.0};
+        frame.x_y(lat, lon, p.x, p.y);
+        path.push_back(p);
     }
     if (path.size() < 2) return;
     const double t0 = path.front().t;
@@ -744,7 +772,8 @@ void lf_measureBehind(const fs::path& trace, const fs::path& truth, double until
         const double t = j["t"];
         for (const nlohmann::json& o : j["objects"]) {
             if (o.value("user", false) || others.count(o.value("id", 0L))) continue;
-            const P p{t, o["lon"].get<double>() * 111132.95 * k, (o["lat"].get<double>() - lat0) * 111132.95};
+            P p{t, 0.0, 0.0};
+            frame.x_y(o["lat"].get<double>(), o["lon"].get<double>(), p.x, p.y);
             const auto before = previous.find(o["id"]);
             const bool moving = before != previous.end() && t > before->second.t &&
                                 std::hypot(p.x - before->second.x, p.y - before->second.y) / (t - before->second.t) > 1.5;
@@ -1028,6 +1057,37 @@ Derived lf_shuttle(const Excerpt& e) {
     return d;
 }
 
+// Three airliners at 35,000 ft, a record a second: one over the pole along the meridians 0 and 180 at
+// 450 kn (a record on the pole itself at 60 s), one 2 nm beside it at 450 kn, one over it at 250 kn on
+// other meridians (on it at 90 s). Each record's track is the way its great circle goes on from there.
+Derived lf_overThePole(const Excerpt& e) {
+    Derived d;
+    const LatLon pole{90.0, 0.0}, beside = gf_destinationPoint(pole, kPi / 2.0, 2.0 * 6076.12);
+    struct Crossing { const char* hexid; const char* callsign; LatLon at; double bearingDeg, knots, atSecond; };
+    const Crossing crossings[] = {{"4930201", "POL1", pole, 180.0, 450.0, 60.0},
+                                  {"4930202", "POL2", beside, 270.0, 450.0, 60.0},
+                                  {"4930203", "POL3", pole, 280.0, 250.0, 90.0}};
+    for (const Crossing& c : crossings) {
+        // Where it is `t` s into the feed: along its great circle through `at`, reached at `atSecond`.
+        const auto where = [&](double t) {
+            const double feet = (t - c.atSecond) * c.knots / 3600.0 * 6076.12;
+            return feet >= 0.0 ? gf_destinationPoint(c.at, c.bearingDeg * kDeg2Rad, feet)
+                               : gf_destinationPoint(c.at, c.bearingDeg * kDeg2Rad + kPi, -feet);
+        };
+        for (double t = 0.0; t <= e.to - e.from + 0.01; t += 1.0) {
+            const LatLon p = where(t);
+            std::vector<std::string> f =
+                lf_generatedRecord(c.hexid, c.callsign, p, gf_initialBearing(p, where(t + 1.0)) * kRad2Deg, c.knots, t);
+            f[4] = "35000";
+            if (c.callsign == std::string("POL2")) d.path.push_back(f);
+            d.sent.emplace_back(t, std::move(f));
+        }
+    }
+    // (The scorer measures in degrees: it is given the one whose longitude never wraps.)
+    d.callsign = "POL2";
+    return d;
+}
+
 Derived lf_derived(const Excerpt& e, double groundFt) {
     switch (e.feed) {
         case Feed::kRejectedTakeOff: return lf_rejectedTakeOff(e, 1.0);
@@ -1038,6 +1098,7 @@ Derived lf_derived(const Excerpt& e, double groundFt) {
         case Feed::kFlickeringTaxi: return lf_flickeringTaxi(e, groundFt);
         case Feed::kHoverPause: return lf_hoverPause(e, groundFt);
         case Feed::kShuttle: return lf_shuttle(e);
+        case Feed::kOverThePole: return lf_overThePole(e);
         case Feed::kPlain: break;
     }
     return {};
@@ -1173,14 +1234,15 @@ double lf_number(const nlohmann::json& j, const char* group, const char* key) {
 // more), judged against `records`.
 Judgement lf_judgeTrace(const std::function<Snapshot(int)>& at, const std::vector<PlayedRecord>& records, int until,
                         double removedAt, MadeUp madeUp) {
-    const LocalFrame frame{47.0, 8.0, std::cos(47.0 * kDeg2Rad)};
+    const LocalFrame frame{47.0, 8.0};
     TempDir dir;
     std::string trace;
     for (int t = 0; t <= until && (removedAt < 0.0 || t <= removedAt); ++t) {
         const Snapshot s = at(t);
         nlohmann::json o{{"id", 7}, {"user", false}, {"heading", s.heading}, {"onGround", s.ground}, {"alt", s.alt}};
-        o["lat"] = frame.lat0 + s.y / 111132.95;
-        o["lon"] = frame.lon0 + s.x / (111132.95 * frame.k);
+        double lat = 0.0, lon = 0.0;
+        frame.lat_lon(s.x, s.y, lat, lon);
+        o["lat"] = lat, o["lon"] = lon;
         trace += nlohmann::json{{"t", t}, {"objects", {o}}}.dump() + "\n";
     }
     if (removedAt >= 0.0) trace += nlohmann::json{{"t", removedAt}, {"event", "removed"}, {"id", 7}}.dump() + "\n";
