@@ -67,6 +67,7 @@ enum class Feed {
     kHoverPause,            // an H145 slowing to a hover over Washington, its records pausing 60 s there
     kShuttle,               // records that shuttle 0.35 nm back and forth, reversing every 10 s
     kOverThePole,           // three airliners at 35,000 ft crossing the north pole or passing beside it
+    kPause,                 // the window with its records from pauseFrom for pauseSeconds cut out
 };
 
 // What a made-up flight after its records end is held to (kNone: nothing beyond the rules of any
@@ -82,15 +83,16 @@ struct Excerpt {
     bool userOnGround;
     bool groundExpected;    // the excerpt has ground records the program must show on the ground
     int liftsOff = -1;      // 1: an aircraft on the ground must lift off, 0: none may, -1: either
-    // Its records pause at touch-down: the made-up roll-out cannot know where the real aircraft turned
-    // off, so its ground positions are held to the rules of the trace, not to the real path's distance.
-    bool pausesAtTouchdown = false;
+    // Its records pause at touch-down or taxiing: the made-up motion cannot know where the real aircraft
+    // turned off, so its ground positions are held to the rules of the trace, not to the real path's distance.
+    bool pausesOnGround = false;
     Feed feed = Feed::kPlain;
     MadeUp madeUp = MadeUp::kNone;
     // Held to the distance rule (within 0.15 nm of where its records put it, 30 s after anything put
     // them away from it); the others' figures are printed.
     bool heldToRecords = false;
     double mostOffNm = 0.0;   // that rule's distance where records cannot be flown (0: its own 0.15 nm)
+    double pauseFrom = -1.0, pauseSeconds = 0.0;   // Feed::kPause: seconds of the recording
 };
 
 // The user stands at Zurich (the park airport) except where the traffic is elsewhere; there the user
@@ -148,6 +150,16 @@ const Excerpt kExcerpts[] = {
     // The user flies 6 nm from the north pole, 2,000 ft below them (not in their way).
     {"over the north pole at 35,000 ft", "generated", 0, 150, "LSZH", 89.9, 0.0, 33000, false, false, -1, false,
      Feed::kOverThePole},
+    // Pauses cut into the recordings: at touch-down (SWR5220 touches down at 1,012 s) and around a
+    // lift-off (SWR137H lifts off at 447 s).
+    {"landing, records pause 30 s from just before touch-down", "lszh-arr-swr5220", 960, 1120, "LSZH", 47.4647, 8.5492,
+     1416, true, true, 0, true, Feed::kPause, MadeUp::kNone, false, 0.0, 1008, 30},
+    {"landing, records pause 60 s from just before touch-down", "lszh-arr-swr5220", 960, 1130, "LSZH", 47.4647, 8.5492,
+     1416, true, true, 0, true, Feed::kPause, MadeUp::kNone, false, 0.0, 1008, 60},
+    {"landing, records pause 90 s from just before touch-down", "lszh-arr-swr5220", 960, 1140, "LSZH", 47.4647, 8.5492,
+     1416, true, true, 0, true, Feed::kPause, MadeUp::kNone, false, 0.0, 1008, 90},
+    {"take-off, records pause 15 s around lift-off", "lszh-dep-swr137h", 340, 500, "LSZH", 47.4647, 8.5492, 1416, true,
+     true, 1, false, Feed::kPause, MadeUp::kNone, false, 0.0, 440, 15},
 };
 
 // The rules every second of the trace is held to, for the excerpt's aircraft (every object but the
@@ -169,6 +181,9 @@ enum Rule {
     kMadeUpClimb,
     kOffRecords,
     kSawTooth,
+    kPivot,
+    kTaxiSpeedUp,
+    kRace,
     kRuleCount
 };
 
@@ -194,6 +209,13 @@ constexpr double kOffPathLimitMetres = 150.0;      // from the records' ground p
 // A full turn on the ground: a full circle net one way within a minute (a turn round onto a stand
 // behind it takes some 180 degrees and the turns before it; no recorded ground track circles).
 constexpr double kFullTurnLimitDegrees = 360.0;
+// A pivot: below 8 kn an airliner turns round in 20-40 s, never more than 90 degrees within 8 s.
+constexpr double kPivotDegrees = 90.0, kPivotSeconds = 8.0, kPivotBelowKnots = 8.0;
+// Taxiing (below a take-off roll's 43 kn) it speeds up no more than 4 kn in a second where its
+// records do not speed up (by a knot a second or more within 10 s), a take-off roll aside.
+constexpr double kTaxiSpeedUpKnots = 4.0, kRecordsSpeedUpKnPerS = 1.0, kSpeedUpWindowSeconds = 10.0, kRollWithinSeconds = 15.0;
+// At 10-40 kn on the ground never faster than 1.5 times its records' speed and 5 kn (a take-off roll aside).
+constexpr double kRaceShare = 1.5, kRaceMarginKnots = 5.0, kRaceFromKnots = 10.0, kRaceToKnots = 40.0;
 // In the air its vertical speed does not flip between climb and descent above 600 ft/min a second apart.
 constexpr double kSawToothFpm = 600.0;
 // After a pause of its records of more than 30 s (15 s from the air to the ground: its roll-out ran on
@@ -432,6 +454,26 @@ Judgement lf_judge(const fs::path& trace, const std::vector<PlayedRecord>& all, 
             }
             return any;
         };
+        // The records' speed on the ground about t: the fastest within 5 s, else (a pause) the faster of
+        // the last before it and the first after it; negative where they fly.
+        const auto recordsKnots = [&](double t) {
+            double most = -1.0, before = -1.0, after = -1.0;
+            for (const PlayedRecord& r : records) {
+                if (std::abs(r.play - t) <= 5.0) most = std::max(most, r.ground ? r.knots : 1e9);
+                if (r.play <= t) before = r.ground ? r.knots : 1e9;
+                if (r.play > t && after < 0.0) after = r.ground ? r.knots : 1e9;
+            }
+            const double k = most >= 0.0 ? most : std::max(before, after);
+            return k >= 1e9 ? -1.0 : k;
+        };
+        const auto recordsSpeedUp = [&](double t) {
+            for (std::size_t k = 1; k < records.size(); ++k) {
+                const PlayedRecord &p = records[k - 1], &q = records[k];
+                if (std::abs(q.play - t) > kSpeedUpWindowSeconds || q.play <= p.play) continue;
+                if ((q.knots - p.knots) / (q.play - p.play) >= kRecordsSpeedUpKnPerS) return true;
+            }
+            return false;
+        };
         // Records k-1 and k pause: their path meanwhile is not known.
         const auto pauseBefore = [&](std::size_t k) {
             const double gap = records[k].play - records[k - 1].play;
@@ -478,7 +520,7 @@ Judgement lf_judge(const fs::path& trace, const std::vector<PlayedRecord>& all, 
             return r.alt - error;
         };
 
-        double resumed = -1.0, lastFpm = 0.0;
+        double resumed = -1.0, lastFpm = 0.0, slowSince = -1.0;
         bool backOnPath = true;
         std::vector<Step> steps;
         std::vector<std::pair<double, double>> turn;   // (t, cumulative heading) of the current ground stretch
@@ -496,6 +538,7 @@ Judgement lf_judge(const fs::path& trace, const std::vector<PlayedRecord>& all, 
             if (dt <= 0.0 || dt > 1.5) {   // a gap in the trace: nothing is measured across it
                 turn.clear();
                 lastFpm = 0.0;
+                slowSince = -1.0;
                 continue;
             }
             const double dx = b.x - a.x, dy = b.y - a.y, knots = std::hypot(dx, dy) / dt / kKnot;
@@ -508,20 +551,54 @@ Judgement lf_judge(const fs::path& trace, const std::vector<PlayedRecord>& all, 
                 if (std::abs(lf_wrap180(course - (a.heading + turned / 2.0))) > 90.0)
                     j.rules[kBackwards].measure(knots, b.t, knots > kBackwardsLimitKnots);
             }
+            const bool settled = b.t > snaps.front().t + kSettlingSeconds;
+            // (A take-off roll aside: it rolls at 43 kn within 15 s.)
+            bool rolls = false;
+            for (std::size_t n = i + 1; n < snaps.size() && snaps[n].t <= b.t + kRollWithinSeconds && snaps[n].ground && !rolls; ++n)
+                rolls = snaps[n].t > snaps[n - 1].t &&
+                        std::hypot(snaps[n].x - snaps[n - 1].x, snaps[n].y - snaps[n - 1].y) / (snaps[n].t - snaps[n - 1].t) >= kTakeoffRollMps;
+            // Speeds over two seconds: a second in which the program's positions stalled and the next that
+            // caught up (a busy computer) are one even step.
+            const auto pace = [](const Snapshot& p, const Snapshot& q) { return std::hypot(q.x - p.x, q.y - p.y) / (q.t - p.t) / kKnot; };
+            const bool even = i >= 4 && b.t - snaps[i - 4].t <= 4.5 && snaps[i - 4].ground && snaps[i - 3].ground && snaps[i - 2].ground && ground;
+            const double twoSeconds = even ? pace(snaps[i - 2], b) : knots;
+            // A taxi's speed-up: the change of the middle one of three seconds' speeds from one second to
+            // the next (a stalled second and the one that caught up read as neither).
+            const auto middleKnots = [&pace](const std::vector<Snapshot>& at, std::size_t k) {
+                double v[3];
+                for (std::size_t n = 0; n < 3; ++n) v[n] = pace(at[k - 2 + n], at[k - 1 + n]);
+                std::sort(v, v + 3);
+                return v[1];
+            };
+            const bool steady = even && i + 1 < snaps.size() && snaps[i + 1].ground && snaps[i + 1].t - b.t > 0.0 && snaps[i + 1].t - b.t <= 1.5;
+            if (steady && settled && knots < kTakeoffRollMps / kKnot && !recordsSpeedUp(b.t) && !rolls) {
+                const double gain = (middleKnots(snaps, i) - middleKnots(snaps, i - 1)) / (b.t - a.t);
+                j.rules[kTaxiSpeedUp].measure(gain, b.t, gain > kTaxiSpeedUpKnots);
+            }
+            if (const double theirs = ground && !rolls && twoSeconds >= kRaceFromKnots && twoSeconds <= kRaceToKnots ? recordsKnots(b.t) : -1.0;
+                theirs >= 0.0 && theirs <= kRaceToKnots) {
+                const double over = twoSeconds - (kRaceShare * theirs + kRaceMarginKnots);
+                j.rules[kRace].measure(over, b.t, over > 0.0);
+            }
             const double fpm = !a.ground && !b.ground ? (b.alt - a.alt) / dt * 60.0 : 0.0;
             if (std::abs(fpm) > kSawToothFpm && std::abs(lastFpm) > kSawToothFpm)
                 j.rules[kSawTooth].measure(std::min(std::abs(fpm), std::abs(lastFpm)), b.t, fpm * lastFpm < 0.0);
             lastFpm = fpm;
             if (!ground) {
                 turn.clear();
+                slowSince = -1.0;
                 continue;
             }
             if (turn.empty()) turn.emplace_back(a.t, 0.0);
             turn.emplace_back(b.t, turn.back().second + turned);
-            double most = 0.0;
-            for (const auto& [t, h] : turn)
+            double most = 0.0, pivot = 0.0;
+            slowSince = knots >= kPivotBelowKnots ? -1.0 : slowSince < 0.0 ? a.t : slowSince;
+            for (const auto& [t, h] : turn) {
                 if (b.t - t <= kTurnWindowSeconds) most = std::max(most, std::abs(turn.back().second - h));
+                if (slowSince >= 0.0 && t >= slowSince && b.t - t <= kPivotSeconds) pivot = std::max(pivot, std::abs(turn.back().second - h));
+            }
             j.rules[kFullTurn].measure(most, b.t, most > kFullTurnLimitDegrees);
+            if (slowSince >= 0.0) j.rules[kPivot].measure(pivot, b.t, pivot > kPivotDegrees);
         }
 
         // Sideways g, ground speed, bank and standing, each second read over two (lf_overTwoSeconds).
@@ -692,9 +769,10 @@ Judgement lf_judge(const fs::path& trace, const std::vector<PlayedRecord>& all, 
     static const char* const names[kRuleCount] = {
         "sideways>0.3g", "backwards>20kn", "full-turn>360deg", "standing", "off-path>150m", "removed-early",
         "lift-off>5s-late", "ground>1.1x+5kn", "bank>35deg", "ground-under-flight", "below-records>300ft",
-        "helicopter-sinking>1000fpm", "made-up-climb>300ft", "off-records>30s", "saw-tooth>600fpm"};
+        "helicopter-sinking>1000fpm", "made-up-climb>300ft", "off-records>30s", "saw-tooth>600fpm", "pivot>90deg/8s",
+        "taxi-speed-up>4kn/s", "race>1.5x+5kn"};
     static const char* const units[kRuleCount] = {"g", "kn", "deg", "s", "m", "s", "s", "kn", "deg", "ft", "ft", "fpm", "ft",
-                                                  "nm", "fpm"};
+                                                  "nm", "fpm", "deg", "kn/s", "kn"};
     for (int r = 0; r < kRuleCount; ++r) {
         const Tally& t = j.rules[r];
         j.summary += vrn::format("{}{} {}", r ? " | " : "", names[r], t.broken);
@@ -1088,6 +1166,15 @@ Derived lf_overThePole(const Excerpt& e) {
     return d;
 }
 
+// The window's records but those from pauseFrom for pauseSeconds: coverage lost a while.
+Derived lf_paused(const Excerpt& e) {
+    Derived d;
+    const Records records = lf_recordsOf(e.recording, e.from, e.to);
+    for (const auto& [t, f] : records)
+        if (t < e.pauseFrom || t >= e.pauseFrom + e.pauseSeconds) d.sent.emplace_back(t - records.front().first, f);
+    return d;
+}
+
 Derived lf_derived(const Excerpt& e, double groundFt) {
     switch (e.feed) {
         case Feed::kRejectedTakeOff: return lf_rejectedTakeOff(e, 1.0);
@@ -1099,6 +1186,7 @@ Derived lf_derived(const Excerpt& e, double groundFt) {
         case Feed::kHoverPause: return lf_hoverPause(e, groundFt);
         case Feed::kShuttle: return lf_shuttle(e);
         case Feed::kOverThePole: return lf_overThePole(e);
+        case Feed::kPause: return lf_paused(e);
         case Feed::kPlain: break;
     }
     return {};
@@ -1317,8 +1405,9 @@ TEST(ReplayEndToEnd, TraceRulesCountWhatNoAircraftDoes) {
              return Snapshot{double(t), r * (1.0 - std::cos(a)), r * std::sin(a), 10.0 * t, true};
          },
          kFullTurn, 24},   // seconds 37 to 60: more than a full circle within the minute
-        {"stands for 10 s while they taxi", [&](int t) { return follows(t < 20 ? t : t <= 30 ? 20 : t - 10); }, kStanding,
-         8},   // not its first and last second, each read with a second at 19 kn
+        {"stands for 10 s while they taxi, then is at 19 kn within a second",
+         [&](int t) { return follows(t < 20 ? t : t <= 30 ? 20 : t - 10); }, kStanding, 8, -1.0, MadeUp::kNone, 60,
+         kTaxiSpeedUp, 1},   // not its first and last second, each read with a second at 19 kn
         {"stands still for a second while they taxi, then catches up",
          [&](int t) { return t == 20 ? follows(19) : follows(t); }, kRuleCount, 0},
         {"drives 200 m beside them", [](int t) { return Snapshot{double(t), 200.0, 10.0 * t, 0.0, true}; }, kOffPath,
@@ -1329,7 +1418,27 @@ TEST(ReplayEndToEnd, TraceRulesCountWhatNoAircraftDoes) {
              const double y = t < 10 ? 10.0 * t : t < 20 ? 100.0 + 15.4 * (t - 10) : 254.0 + 10.0 * (t - 20);
              return Snapshot{double(t), 0.0, y, 0.0, true};
          },
-         kGroundSpeed, 8},   // not its first and last second, each read with a second at 19 kn
+         kGroundSpeed, 8, -1.0, MadeUp::kNone, 60, kTaxiSpeedUp, 1},   // not its first and last second, each read with a second at 19 kn
+        {"slows to 10 kn for 3 s, then is back at 19 kn within a second",
+         [](int t) { return Snapshot{double(t), 0.0, t < 20 ? 10.0 * t : t < 23 ? 200.0 + 5.0 * (t - 20) : 10.0 * t - 15.0, 0.0, true}; },
+         kTaxiSpeedUp, 1},
+    });
+    // Records that taxi north at 10 m/s for 30 s, then at 2 m/s (4 kn) for 30 s: at a crawl an aircraft
+    // neither swings its nose round nor races its slow records.
+    std::vector<PlayedRecord> slowing;
+    for (int i = 0; i <= 30; ++i) slowing.push_back({2.0 * i, 0.0, i <= 15 ? 20.0 * i : 300.0 + 4.0 * (i - 15), true, i <= 15 ? 19.4 : 3.9, 0.0});
+    const auto crawls = [](int t) { return Snapshot{double(t), 0.0, t <= 30 ? 10.0 * t : 300.0 + 2.0 * (t - 30), 0.0, true}; };
+    lf_expectOnlyTheirRule(slowing, {
+        {"follows its records", crawls, kRuleCount, 0},
+        {"swings its nose 120 degrees in 6 s at 4 kn and back",
+         [&](int t) {
+             Snapshot s = crawls(t);
+             s.heading = t <= 40 ? 0.0 : t <= 46 ? 20.0 * (t - 40) : t <= 52 ? 120.0 - 20.0 * (t - 46) : 0.0;
+             return s;
+         },
+         kPivot, 8},
+        {"goes on at 19 kn for 10 s as they crawl",
+         [&](int t) { return Snapshot{double(t), 0.0, t <= 40 ? 10.0 * t : 400.0 + 2.0 * (t - 40), 0.0, true}; }, kRace, 6},
     });
 }
 
@@ -1489,7 +1598,7 @@ TEST_P(RealRecordings, AreFollowedClosely) {
         if (e.groundExpected) {
             EXPECT_GT(lf_number(s, "ground", "n"), 0.0) << "no ground traffic shown";
         }
-        if (e.groundExpected && !e.pausesAtTouchdown) {
+        if (e.groundExpected && !e.pausesOnGround) {
             EXPECT_LE(lf_number(s, "ground", "median"), 5.0);
             EXPECT_LE(lf_number(s, "ground", "p95"), 15.0);
         }
@@ -1504,7 +1613,7 @@ TEST_P(RealRecordings, AreFollowedClosely) {
                                     std::string(e.recording).starts_with("swr")
                                 ? 2.0
                                 : 4.0;
-        if (!e.pausesAtTouchdown) {
+        if (!e.pausesOnGround) {
             EXPECT_LE(ground, kPlayDelaySeconds + late);
         }
         EXPECT_LE(air, kPlayDelaySeconds + late);
@@ -1526,9 +1635,14 @@ TEST_P(RealRecordings, AreFollowedClosely) {
             "lifted off more than 5 s after its records", "rolled faster than its records ever went",
             "banked beyond 35 degrees", "on the ground under records that fly", "more than 300 ft below its records",
             "a helicopter sank above 1,000 ft/min under records descending slower than 600", "its made-up flight did not climb on",
-            "more than 30 s off where its records put it", "its vertical speed flipped between climb and descent"};
+            "more than 30 s off where its records put it", "its vertical speed flipped between climb and descent",
+            "turned more than 90 degrees within 8 s at a crawl", "sped up taxiing faster than 4 kn a second",
+            "taxied faster than 1.5 times its records and 5 kn"};
+        // (A pivot, a taxi's speed-up and a race against the records are counted and printed with the
+        // rest, and held on the rule cases below; the program does not yet keep to them in every replay.)
+        const auto held = [&](int r) { return (r != kOffRecords || e.heldToRecords) && r != kPivot && r != kTaxiSpeedUp && r != kRace; };
         for (int r = 0; r < kRuleCount; ++r) {
-            if (r != kOffRecords || e.heldToRecords) {
+            if (held(r)) {
                 EXPECT_EQ(j.rules[r].broken, 0) << faults[r] << ": " << j.summary;
             }
         }
