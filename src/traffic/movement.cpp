@@ -670,6 +670,11 @@ void lf_smoothClimb(LiveAircraft& a, double before, int passes) {
     const double records = std::min(std::isfinite(o.verticalSpeed) ? o.verticalSpeed : 0.0, std::isfinite(n.verticalSpeed) ? n.verticalSpeed : 0.0);
     if (m.sinkBeyondRecordsFpm > 0.0 && records > kSlowDescentFpm)
         a.climbPerPass = std::max(a.climbPerPass, (std::min(records, 0.0) - m.sinkBeyondRecordsFpm) / kFpmPerClimbPerPass);
+    // Just off the runway records often hold one height for seconds (a barometric height read on the
+    // roll, or steps filled in below it) while the aircraft climbs on: it levels off above them rather
+    // than sinking back down at its climb's pace, and descends no faster than they report.
+    if (a.phase == PHASE_AFTER_TAKEOFF && a.altitudeAboveGround < 1000.0)
+        a.climbPerPass = std::max(a.climbPerPass, std::min(records, 0.0) / kFpmPerClimbPerPass);
 }
 
 // Lights and configuration by the oldest sample's altitude.

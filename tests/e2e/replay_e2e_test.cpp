@@ -5,8 +5,9 @@
 // a hard turn on the ground, moving against its nose (on the ground and in the air), a full circle on
 // the ground, standing while its records taxi, leaving its records' ground path, being removed while
 // its records still come, lifting off late, rolling faster than its records ever went, banking
-// beyond 35 degrees, standing on the ground under records that fly, sinking below its records, and,
-// where its records end, a made-up flight that drops a hovering helicopter or levels off a climb; and
+// beyond 35 degrees, standing on the ground under records that fly, sinking below its records or much
+// faster than they descend, and, where its records end, a made-up flight that drops a hovering
+// helicopter or levels off a climb; and
 // in the air, every second, its distance from where its own records put it then (enforced where an
 // excerpt is held to it).
 //
@@ -235,8 +236,9 @@ constexpr double kGroundSpeedShare = 1.1, kGroundSpeedMarginKnots = 5.0;
 constexpr double kBankLimitDegrees = 35.0, kBankFromKnots = 100.0;   // airborne faster than that
 constexpr double kFlyingFeet = 200.0;             // records this far above the field fly
 constexpr double kBelowRecordsFeet = 300.0;
-// A helicopter never sinks faster than this, nor this much faster than records that descend slower
-// than kSlowDescentFpm (its records descend at up to 450 ft/min while it slows to a hover), over 5 s.
+// No aircraft sinks this much faster than records that descend slower than kSlowDescentFpm, over 5 s
+// (a helicopter's records descend at up to 450 ft/min while it slows to a hover), nor a helicopter ever
+// faster than this.
 constexpr double kSinkLimitFpm = 1000.0, kSlowDescentFpm = 600.0, kSinkWindowSeconds = 5.0;
 // After records that end climbing: for a minute, their last altitude extended by the vertical speed
 // they report over their last 10 s.
@@ -695,9 +697,11 @@ Judgement lf_judge(const fs::path& trace, const std::vector<PlayedRecord>& all, 
                 if (latest != records.begin()) judgeHeight(*(latest - 1), s.t, s.alt, s.ground);
             }
         }
-        // A helicopter in the air sinks no more than 1,000 ft/min faster than records that descend slower
-        // than 600 ft/min (their height where they play, held after their last), nor ever faster than
-        // 1,000 ft/min under them or in its made-up hover.
+        // In the air no aircraft sinks 1,000 ft/min faster than records that descend slower than 600 ft/min
+        // (their height where they play; a helicopter's held after their last, where it hovers), and a
+        // helicopter never sinks faster than 1,000 ft/min under them or in its made-up hover. After an
+        // aeroplane's records end its made-up approach may descend as it must.
+        const bool hover = madeUp == MadeUp::kHover;
         const auto recordsFeetAt = [&](double t, bool& flying) {
             const auto next = std::upper_bound(records.begin(), records.end(), t, [](double x, const PlayedRecord& r) { return x < r.play; });
             if (next == records.begin()) return flying = false, 0.0;
@@ -711,11 +715,11 @@ Judgement lf_judge(const fs::path& trace, const std::vector<PlayedRecord>& all, 
             const Snapshot &a = snaps[k], &b = snaps[i];
             bool fromFlying = false, toFlying = false;
             const double recordsFpm = (recordsFeetAt(a.t, fromFlying) - recordsFeetAt(b.t, toFlying)) / std::max(b.t - a.t, 0.1) * 60.0;
-            if (madeUp != MadeUp::kHover || b.t - a.t < kSinkWindowSeconds - 0.5 || a.ground || b.ground || !fromFlying ||
-                !toFlying || !(recordsFpm < kSlowDescentFpm))
+            if (b.t - a.t < kSinkWindowSeconds - 0.5 || a.ground || b.ground || !fromFlying || !toFlying ||
+                !(recordsFpm < kSlowDescentFpm) || (!hover && b.t > records.back().play))
                 continue;
             const double fpm = (a.alt - b.alt) / (b.t - a.t) * 60.0, beyond = fpm - std::max(recordsFpm, 0.0);
-            j.rules[kSinking].measure(beyond, b.t, beyond > kSinkLimitFpm || fpm > kSinkLimitFpm);
+            j.rules[kSinking].measure(beyond, b.t, beyond > kSinkLimitFpm || (hover && fpm > kSinkLimitFpm));
         }
 
         // In the air, where its records put it at each second they play (between two airborne ones at most
@@ -769,7 +773,7 @@ Judgement lf_judge(const fs::path& trace, const std::vector<PlayedRecord>& all, 
     static const char* const names[kRuleCount] = {
         "sideways>0.3g", "backwards>20kn", "full-turn>360deg", "standing", "off-path>150m", "removed-early",
         "lift-off>5s-late", "ground>1.1x+5kn", "bank>35deg", "ground-under-flight", "below-records>300ft",
-        "helicopter-sinking>1000fpm", "made-up-climb>300ft", "off-records>30s", "saw-tooth>600fpm", "pivot>90deg/8s",
+        "sinking>1000fpm", "made-up-climb>300ft", "off-records>30s", "saw-tooth>600fpm", "pivot>90deg/8s",
         "taxi-speed-up>4kn/s", "race>1.5x+5kn"};
     static const char* const units[kRuleCount] = {"g", "kn", "deg", "s", "m", "s", "s", "kn", "deg", "ft", "ft", "fpm", "ft",
                                                   "nm", "fpm", "deg", "kn/s", "kn"};
@@ -1348,6 +1352,8 @@ struct RuleCase {
     int until = 60;                     // the trace's last second
     Rule also = kRuleCount;             // a second rule the same fault breaks (a jump in height)
     int alsoBroken = 0;
+    Rule third = kRuleCount;            // and a third (a drop in height sinks, too)
+    int thirdBroken = 0;
 };
 
 void lf_expectOnlyTheirRule(const std::vector<PlayedRecord>& records, const std::vector<RuleCase>& cases) {
@@ -1355,7 +1361,7 @@ void lf_expectOnlyTheirRule(const std::vector<PlayedRecord>& records, const std:
         SCOPED_TRACE(c.what);
         const Judgement j = lf_judgeTrace(c.at, records, c.until, c.removedAt, c.madeUp);
         for (int r = 0; r < kRuleCount; ++r)
-            EXPECT_EQ(j.rules[r].broken, r == c.rule ? c.broken : r == c.also ? c.alsoBroken : 0) << r << ": " << j.summary;
+            EXPECT_EQ(j.rules[r].broken, r == c.rule ? c.broken : r == c.also ? c.alsoBroken : r == c.third ? c.thirdBroken : 0) << r << ": " << j.summary;
     }
 }
 
@@ -1486,7 +1492,7 @@ TEST(ReplayEndToEnd, TraceRulesCountWhatNoAircraftDoesInTheAir) {
          kGroundUnderFlight, 2},
         {"flies 400 ft below them from 30 s, dropping there within a second",
          [&](int t) { return Snapshot{double(t), 0.0, 80.0 * t, 0.0, t < 21, height(t) - (t >= 30 ? 400.0 : 0.0)}; },
-         kBelowRecords, 16, -1.0, MadeUp::kNone, 60, kSawTooth, 2},
+         kBelowRecords, 16, -1.0, MadeUp::kNone, 60, kSawTooth, 2, kSinking, 5},
         {"bobs 60 ft each second from 30 s to 40 s",
          [&](int t) { return Snapshot{double(t), 0.0, 80.0 * t, 0.0, t < 21, height(t) + (t >= 30 && t <= 40 && t % 2 ? 60.0 : 0.0)}; },
          kSawTooth, 10},
@@ -1516,7 +1522,7 @@ TEST(ReplayEndToEnd, TraceRulesCountWhatNoAircraftDoesInTheAir) {
         {"follows its true height", follows, kRuleCount, 0},
         {"flies 400 ft below its true height from 30 s",
          [&](int t) { return Snapshot{double(t), 0.0, 80.0 * t, 0.0, t < 21, height(t) - (t >= 30 ? 400.0 : 0.0)}; },
-         kBelowRecords, 16, -1.0, MadeUp::kNone, 60, kSawTooth, 2},
+         kBelowRecords, 16, -1.0, MadeUp::kNone, 60, kSawTooth, 2, kSinking, 5},
     });
     // A helicopter slowing to a hover: north at 20 m/s, a record every 2 s descending 450 ft/min from
     // 2,000 ft for 60 s, then level. It may sink 900 ft/min under level ones, not 1,100; nor 1,650 under
@@ -1532,6 +1538,8 @@ TEST(ReplayEndToEnd, TraceRulesCountWhatNoAircraftDoesInTheAir) {
         {"sinks 900 ft/min for 8 s in its hover", sinking(70.0, 8.0, 15.0), kRuleCount, 0, -1.0, MadeUp::kHover, 90},
         {"sinks 1,100 ft/min for 8 s in its hover", sinking(70.0, 8.0, 18.4), kSinking, 4, -1.0, MadeUp::kHover, 90},
         {"sinks 1,650 ft/min for 8 s", sinking(20.0, 8.0, 20.0), kSinking, 8, -1.0, MadeUp::kHover, 90},
+        {"an aeroplane sinks 1,100 ft/min for 8 s under level ones", sinking(70.0, 8.0, 18.4), kSinking, 4, -1.0, MadeUp::kNone, 90},
+        {"an aeroplane goes on down at 1,500 ft/min after their end", sinking(92.0, 28.0, 25.0), kRuleCount, 0, -1.0, MadeUp::kNone, 120},
     });
 }
 
@@ -1634,7 +1642,7 @@ TEST_P(RealRecordings, AreFollowedClosely) {
             "stood while its records taxied", "left its records' ground path", "removed while its records came",
             "lifted off more than 5 s after its records", "rolled faster than its records ever went",
             "banked beyond 35 degrees", "on the ground under records that fly", "more than 300 ft below its records",
-            "a helicopter sank above 1,000 ft/min under records descending slower than 600", "its made-up flight did not climb on",
+            "it sank above 1,000 ft/min faster than records descending slower than 600", "its made-up flight did not climb on",
             "more than 30 s off where its records put it", "its vertical speed flipped between climb and descent",
             "turned more than 90 degrees within 8 s at a crawl", "sped up taxiing faster than 4 kn a second",
             "taxied faster than 1.5 times its records and 5 kn"};

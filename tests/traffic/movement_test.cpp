@@ -333,6 +333,42 @@ TEST_F(ReplayTest, TakeOffLiftsOffNearTheSpeedItsRecordsFlewOffAt) {
     }
 }
 
+TEST_F(ReplayTest, AfterLiftOffItNeverSinksBackToRecordsThatHoldTheirHeight) {
+    // Records that climb off at 3,000 ft/min, then read one height, 300 ft up, for 4 or 10 s (as real
+    // records just off the runway do), then climb on at 1,500 ft/min: the aircraft, above them by then,
+    // levels off instead of sinking back down to them, and climbs away.
+    for (const double holdSeconds : {4.0, 10.0}) {
+        SCOPED_TRACE(holdSeconds);
+        trace.clear();
+        ++id;
+        std::vector<Recorded> records;
+        LatLon p = gf_destinationPoint(kZurich, kPi / 2.0, 6000.0);
+        double held = 0.0;
+        for (double t = 0.0, kn = 20.0, ft = 0.0; ft < 1500.0; t += 2.0) {
+            const bool climbing = ft < 300.0 || held >= holdSeconds;
+            Recorded r{t, at(p.lat, p.lon, ft > 0.0 ? kZurichFt + ft : 0.0, kn)};
+            std::tie(r.s.track, r.s.airborne, r.s.verticalSpeed) = std::tuple{276.0, ft > 0.0, ft > 0.0 && climbing ? 1500.0 : 0.0};
+            records.push_back(r);
+            p = gf_destinationPoint(p, 276.0 * kDeg2Rad, (kn + (kn < 150.0 ? 7.0 : 0.0)) / 3600.0 * kFeetPerNm);
+            if (kn >= 150.0) {
+                if (ft >= 300.0 && held < holdSeconds) held += 2.0;
+                else ft += ft < 300.0 ? 100.0 : 50.0;
+            }
+            kn = std::min(kn + 14.0, 150.0);
+        }
+        replay(records, 0);
+        double worstSinkFpm = 0.0, highest = 0.0;
+        for (std::size_t k = 100; k < trace.size(); ++k) {
+            const Seen &a = trace[k - 100], &b = trace[k];
+            highest = std::max(highest, b.altitude);
+            if (a.object == b.object && !a.onGround && !b.onGround && b.altitude < kZurichFt + 1000.0)
+                worstSinkFpm = std::max(worstSinkFpm, (a.altitude - b.altitude) * 60.0);
+        }
+        EXPECT_LE(worstSinkFpm, 100.0) << "ft/min sinking below 1,000 ft";
+        EXPECT_GT(highest, kZurichFt + 1000.0) << "feet: it never climbed away";
+    }
+}
+
 TEST_F(ReplayTest, LateTaxiRollsThroughEveryRecord) {
     // Records 2 s apart stand 20 s, then set off at once at 30 kn and turn 45 or 90 degrees right 4 s
     // later and back left 20 s after: the aircraft, seconds late as it speeds up, still rolls through
