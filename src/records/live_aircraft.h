@@ -185,9 +185,6 @@ struct LiveAircraft : Aircraft {
     // Made-up motion and the way back from it: when the current spell began (-1 none), records refused
     // during it because their time stamps did not advance, and the steering back onto the records' path.
     std::int32_t madeUpFromPass = -1;
-    // The last record's position when made-up motion began (NaN before any).
-    double madeUpFromLat = std::numeric_limits<double>::quiet_NaN();
-    double madeUpFromLon = std::numeric_limits<double>::quiet_NaN();
     std::int32_t staleRecords = 0;
     std::int32_t refusedRecords = 0;   // records refused for where they lay, during made-up motion
     // Its last record showed a final approach to the park airport: its made-up approach lands.

@@ -237,6 +237,10 @@ constexpr double kMostOverRecordsKn = 4.5;   // (a second's distance reads a pac
 // On the ground, a record that leaps from a stale position is caught up with at up to this much
 // above the reported taxi speed.
 constexpr double kGroundCatchUpKn = 20.0;
+// A slow taxi catches up at no more than half as fast again as its records, and a little: a taxiing
+// aircraft that drives twice its records' pace to make good a pause races.
+constexpr double kCatchUpShare = 1.5;
+constexpr double kCatchUpMarginKn = 4.0;
 constexpr int kWaitAheadPasses = 300;
 constexpr double kTaxiMostKn = 30.0;
 constexpr double kFastestGroundKn = 250.0;
@@ -389,7 +393,8 @@ double lf_paceStep(LiveAircraft& a, double remainingNm, double mostKn = kFastest
         // never beyond the class's quickest taxi: it arrives late rather than racing.
         const double catchUpKn = now - a.creationPass > kNewPasses ? kGroundCatchUpKn : 0.0;
         if (reported > 1.0) {
-            double upper = std::max(kFasterThanReported * reported, std::min(needed, reported + catchUpKn));
+            const double catchUpTo = std::min(reported + catchUpKn, kCatchUpShare * reported + kCatchUpMarginKn);
+            double upper = std::max(kFasterThanReported * reported, std::min(needed, catchUpTo));
             if (!a.underPower && (reported <= kTaxiMostKn || a.turnedBack)) upper = std::min(upper, std::max(kTaxiMostKn, reported));
             // Rolling for take-off, never much faster than its roll's fastest record.
             if (a.underPower) {
@@ -399,6 +404,9 @@ double lf_paceStep(LiveAircraft& a, double remainingNm, double mostKn = kFastest
                 if (a.phase == PHASE_AFTER_TAKEOFF) upper = std::min(upper, std::max(reported, lf_liftOffKn(a)));
             }
             target = std::clamp(needed, std::min(kSlowerThanReported * reported, upper), upper);
+        } else if (!a.underPower && a.extrapolationCount == 0 && catchUpKn > 0.0) {
+            // Late onto records that stop or creep, it catches up no faster than a crawl.
+            target = std::min(needed, kCatchUpShare * std::max(reported, 0.0) + kCatchUpMarginKn);
         }
         target = std::min(target, mostKn);
         // Planned short of its braking, so that a pace still catching up comes down in time.
@@ -671,7 +679,8 @@ void lf_followCurve(LiveAircraft& a) {
                 const double way = a.position.heading + std::copysign(kMostSlipRad, off);
                 latDeg = remaining * std::cos(way) / kNmPerDegreeLat;
                 lonDeg = remaining * std::sin(way) / (kNmPerDegreeLat * cosLat);
-                mostKn = kCornerKn;
+                // A way behind it it turns round to at the crawl that keeps to its tightest circle.
+                mostKn = std::fabs(off) > kPi / 2.0 ? gf_turnCrawlKn(gf_motionLimits(a.sizeClass)) : kCornerKn;
             }
         }
         if (paced && !turning) {

@@ -36,6 +36,10 @@ namespace {
 
 constexpr double kRollFromLandedKn = 60.0;   // a landed aircraft's roll goes through this speed
 constexpr double kFastestTaxiKn = 30.0;
+// Made-up taxiing goes on for two minutes at most: longer than coverage on the ground pauses.
+constexpr int kMadeUpTaxiPasses = 12000;
+constexpr double kRollOutBrakesAboveKn = 40.0;   // then more gently, as a taxi brakes
+constexpr double kSlowingRecordsKn = 1.0;         // beyond their speeds' scatter
 constexpr double kRollGainKn = 15.0;
 constexpr double kRollSeconds = 3.0;
 constexpr double kRollAccelerationKnPerS = 1.5;
@@ -414,10 +418,22 @@ bool lf_fliesAgain(const LiveAircraft& a) {
 double lf_madeUpGroundKn(const LiveAircraft& a, double v, double seconds, double& verticalSpeed) {
     verticalSpeed = 0.0;
     if (!a.underPower) {
-        // Brakes to a stop: an airliner's roll-out slows by 2-5 kn a second, a taxiing aircraft more
-        // gently still.
-        const double knPerS = v > 40.0 ? 3.0 : v > 15.0 ? 2.0 : 1.0;
-        return std::max(v - knPerS * seconds, 0.0);
+        // Its records pause as coverage on the ground has gaps: a taxi goes on at its records' pace, a
+        // roll-out slows as its class does to its taxi pace and taxies on, until its made-up way ends,
+        // where it brakes gently to a stop.
+        const MotionLimits& m = gf_motionLimits(a.sizeClass);
+        // (Records that were slowing down showed it braking: it stops.)
+        const auto& r = a.runRecords;
+        const bool recordsTaxi = !r.empty() && !r.back().airborne && r.back().knots <= kFastestTaxiKn;
+        const bool recordsSlow = r.size() >= 2 && r[r.size() - 2].knots > r.back().knots + kSlowingRecordsKn;
+        const double recordsKn = recordsTaxi ? (recordsSlow ? 0.0 : std::max(r.back().knots, 0.0)) : m.taxiKn;
+        const bool wayEnds = a.madeUpFromPass >= 0 && movement::tick() - a.madeUpFromPass > kMadeUpTaxiPasses;
+        const double target = wayEnds || a.rejectedTakeoff ? 0.0 : v > kFastestTaxiKn ? m.taxiKn : recordsKn;
+        if (v > target) {
+            const double knPerS = v > kRollOutBrakesAboveKn ? m.rollOutKnPerS : v > 15.0 ? 2.0 : 1.0;
+            return std::max(v - knPerS * seconds, target);
+        }
+        return std::min(v + m.taxiSpeedUpKnPerS * seconds, target);
     }
     // The take-off roll goes on; at lift-off speed the sample climbs, so that the take-off step lifts it off.
     const double faster = v + (a.rollKnPerS > 0.0 ? a.rollKnPerS : kTakeoffKnPerS) * seconds;

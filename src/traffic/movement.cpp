@@ -228,6 +228,16 @@ bool lf_onFinal(const LiveAircraft& a, const PositionSample& s) {
     return std::cos(off) > 0.0 && d * std::fabs(std::sin(off)) <= kMostOffLineNm;
 }
 
+// The way a made-up taxi goes on: its records' last track, which the nose of one still turning onto
+// it follows; its nose's where they gave none, or lead backwards (a push back).
+double lf_madeUpGroundWay(const LiveAircraft& a) {
+    if (a.runRecords.empty()) return a.position.heading;
+    const RunRecord& r = a.runRecords.back();
+    const double track = normalHeading(r.trackDeg * kDeg2Rad);
+    const bool along = r.trackKnown && !r.airborne && r.knots >= 1.0 && std::fabs(gf_headingDifference(a.position.heading, track)) < kPi / 2.0;
+    return along ? track : a.position.heading;
+}
+
 }  // namespace
 
 void lf_extendSamples(LiveAircraft& a, int count) {
@@ -236,10 +246,6 @@ void lf_extendSamples(LiveAircraft& a, int count) {
     if (first) {
         a.madeUpFromPass = tick();
         gf_forgetStampedAhead(a.aircraftId);   // counted from here
-        // (A way back on the ground leads to a record on the ground only.)
-        const double nan = std::numeric_limits<double>::quiet_NaN();
-        std::tie(a.madeUpFromLat, a.madeUpFromLon) = a.samples.front().airborne ? std::pair{nan, nan}
-                                                                                : std::pair{a.samples.front().latitude, a.samples.front().longitude};
         a.staleRecords = 0;
         a.refusedRecords = 0;
         a.madeUpLands = a.onApproach && lf_onFinal(a, a.samples.front()) ? 1 : 0;
@@ -255,8 +261,9 @@ void lf_extendSamples(LiveAircraft& a, int count) {
     }
     // A made-up roll goes on from where the aircraft rolls and at its pace, not from its last sample's
     // position and reported speed, which it may be a little ahead of or behind.
-    const bool fromHere =
-        ground && a.onGround && std::isfinite(a.paceKn) && (a.pastNext || gf_distanceNm(here(a), at(oldest)) * 1852.0 < 50.0);
+    // (Within three seconds of its pace of the sample: a fast roll running a little late is as near.)
+    const bool fromHere = ground && a.onGround && std::isfinite(a.paceKn) &&
+                          (a.pastNext || gf_distanceNm(here(a), at(oldest)) * 1852.0 < std::max(50.0, 3.0 * a.paceKn * kMpsPerKn));
     const LatLon from = fromHere ? here(a) : at(oldest);
     const double reportedKn = std::isfinite(oldest.groundSpeed) ? std::max(oldest.groundSpeed, 0.0) : 0.0;
     const double oldestKn = fromHere && !oldest.standing ? a.paceKn : reportedKn;
@@ -280,6 +287,7 @@ void lf_extendSamples(LiveAircraft& a, int count) {
         double straight = normalHeading(a.position.heading + (polar ? meridianTurn(here(a), from) : 0.0));
         const LatLon to = ground && a.underPower ? lf_alongRollLine(a, from, feet)
                           : polar                ? gf_moveAlong(from, straight, feet)
+                          : ground               ? gf_destinationPoint(from, lf_madeUpGroundWay(a), feet)
                           : turn == 0.0          ? gf_destinationPoint(from, a.position.heading, feet)
                                                  : gf_destinationPoint(from, way + turn / 2.0, feet * std::sin(turn / 2.0) / (turn / 2.0));
         if (turn != 0.0) s.track = normalHeading(way + turn) * kRad2Deg;

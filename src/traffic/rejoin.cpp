@@ -39,7 +39,6 @@ constexpr double kHandBackAheadSeconds = 5.0;
 constexpr int kMostRejoinPasses = 30000;         // five minutes: beyond that, plain sample play
 constexpr double kCatchUpWithinRad = 30.0 * kDeg2Rad;
 constexpr double kGroundHandBackStepKn = 4.0;   // each second, about 0.2 g
-constexpr double kPassedBehindM = 30.0;
 constexpr double kLeadSeconds = 10.0;
 constexpr double kHeightLeadPasses = 1000.0;   // it makes up a difference in height over 10 s at most
 constexpr double kWayAheadSeconds = 2.0;
@@ -270,25 +269,6 @@ bool lf_reachableOnTime(const std::vector<PathPoint>& path, double along, double
 
 namespace {
 
-// Records back on the ground behind it after made-up motion: the real aircraft turned off (or
-// stopped) where its records paused, behind the made-up roll. It goes back along its own way to the
-// last record it followed, then on to the new ones, rather than straight across the field. The
-// waypoint goes after the `after` samples already queued ahead of the first record back.
-void lf_backToLastRecord(LiveAircraft& a, std::size_t after) {
-    if (!std::isfinite(a.madeUpFromLat) || !std::isfinite(a.madeUpFromLon) || a.samples.size() < after + 2) return;
-    const PositionSample& record = a.samples[after + 1];
-    const LatLon last{a.madeUpFromLat, a.madeUpFromLon};
-    const auto behind = [&](const LatLon& p) {
-        return gf_distanceNm(here(a), p) * 1852.0 > kPassedBehindM &&
-               std::fabs(gf_headingDifference(a.position.heading, gf_initialBearing(here(a), p))) > kPi / 2.0;
-    };
-    if (!behind(at(record)) || !behind(last) || gf_distanceNm(last, at(record)) >= gf_distanceNm(here(a), at(record))) return;
-    PositionSample w = record;
-    std::tie(w.latitude, w.longitude, w.standing) = std::tuple{last.lat, last.lon, std::uint8_t{0}};
-    w.duePass = std::max(a.samples[after].duePass + 1, std::min(tick() + 1, record.duePass - 1));
-    a.samples.insert(a.samples.begin() + static_cast<std::ptrdiff_t>(after) + 1, w);
-}
-
 // On the ground a made-up roll-out may have rolled on faster than the real aircraft, which braked
 // harder: the first record back then lies close ahead, or behind it. Rather than slowing to the pace
 // that reaches it on time within one second, it brakes at what an airliner manages, a second at a
@@ -303,10 +283,7 @@ void lf_brakeToRecords(LiveAircraft& a) {
         return along > 0.0 ? along * kPassesPerHour / std::max(record.duePass - pass, kMinPasses) : 0.0;
     };
     double v = lf_finiteKn(a.speed);
-    if (v - paceFrom(here(a), tick()) <= 2.0 * kGroundHandBackStepKn) {
-        lf_backToLastRecord(a, 0);
-        return;
-    }
+    if (v - paceFrom(here(a), tick()) <= 2.0 * kGroundHandBackStepKn) return;
     std::vector<PositionSample> ramp;
     LatLon p = here(a);
     PositionSample s = record;
@@ -323,7 +300,6 @@ void lf_brakeToRecords(LiveAircraft& a) {
         ramp.push_back(s);
     }
     a.samples.insert(a.samples.begin() + 1, ramp.begin(), ramp.end());
-    lf_backToLastRecord(a, ramp.size());
 }
 
 }  // namespace

@@ -42,6 +42,7 @@ constexpr double kMostOffSteadyPathM = 30.0;
 constexpr double kMostSpotTurnDeg = 90.0;
 constexpr double kRejoinSeconds = 150.0;   // to drive back onto that path after a pause of its records
 constexpr double kLateOnPathSeconds = 180.0;
+constexpr double kCatchingUpSeconds = 240.0;   // after a pause of its records of more than 30 s
 const double kMostBankTan = std::tan(35.0 * kDeg2Rad);   // in the air: sideways g of a 35-degree bank
 // In the air, after anything that put its records away from it, back within this of where they put it
 // within this long.
@@ -989,6 +990,7 @@ protected:
         // more than 3 kn or by more than twice the run's mean; speeding up (from a crawl to the pace its
         // made-up samples go on at, quickly and then gently), by no more than 6 kn.
         std::vector<std::pair<double, double>> run;   // change and speed of each second
+        int heldSeconds = 0;
         const auto closeRun = [&] {
             double sum = 0.0;
             for (const auto& [d, kn] : run) sum += d;
@@ -1063,8 +1065,12 @@ protected:
             // (Nor at a crawl, where it turns round or sets off from one.)
             const bool outside = air || !madeUp(s.pass) || !madeUp(s.pass - 200) || !s.madeUp || before < kCrawlKn || kn < kCrawlKn ||
                                  !wasAt.onGround || wasAt.altitude > ground + 20.0;
-            if (outside || turnsOver) closeRun();
-            if (!outside) run.emplace_back(kn - before, kn);
+            // It also ends where the speed holds two seconds running (a roll-out slowed to its taxi pace
+            // goes on at it); a second that holds is no change of the run.
+            const bool holds = std::fabs(kn - before) <= 0.5 + 0.03 * kn;
+            heldSeconds = holds ? heldSeconds + 1 : 0;
+            if (outside || turnsOver || heldSeconds >= 2) closeRun();
+            if (!outside && !holds) run.emplace_back(kn - before, kn);
             if (air) {
                 // A made-up flight keeps its last airborne speed (one that still plays its records late
                 // flies at theirs).
@@ -1234,10 +1240,14 @@ protected:
                 const double m = offPathAt(s.p, t);
                 if (m >= 0.0 && m <= kMostOffPathM) backOnPath = true;
                 if (m > kMostOffPathM && (backOnPath || t > resumed + kRejoinSeconds)) offPath.add(m, s.pass);
-                // Where its records came steadily (none more than 5 s apart over the last three minutes).
+                // Where its records came steadily (none more than 5 s apart over the last three minutes,
+                // nor a pause of theirs over the last four: catching up at a taxi's pace, no faster than
+                // half as fast again as they go, takes it that long).
                 bool steady = t > r.front().t + 60.0 && t < r.back().t;
                 for (std::size_t k = 1; k < r.size() && steady; ++k)
-                    if (r[k].t > t - kLateOnPathSeconds && r[k - 1].t < t + 10.0 && r[k].t - r[k - 1].t > 5.0) steady = false;
+                    if (r[k - 1].t < t + 10.0 && ((r[k].t > t - kLateOnPathSeconds && r[k].t - r[k - 1].t > 5.0) ||
+                                                  (r[k].t > t - kCatchingUpSeconds && r[k].t - r[k - 1].t > 30.0)))
+                        steady = false;
                 if (steady && m > kMostOffSteadyPathM) offSteadyPath.add(m, s.pass);
             }
             // Removed while records that came are still to play (unless, standing on the ground, it is
@@ -1268,6 +1278,92 @@ protected:
         EXPECT_EQ(offPath.count, 0) << v.name << ": seconds on the ground more than 150 m from its records' ground path";
         EXPECT_EQ(offSteadyPath.count, 0) << v.name << ": seconds on the ground more than 30 m from its records' ground path while they came steadily";
         EXPECT_EQ(removed.count, 0) << v.name << ": removed while its records still came";
+    }
+
+    // How it taxies where its records pause and come back, as an airliner does: below 8 kn no turn of more
+    // than 90 degrees within 8 s (turning round takes 20-40 s), speeding up no more than 4 kn in a second
+    // where its records do not speed up (by a knot a second within 10 s), and at 10-40 kn never faster
+    // than 1.5 times its records' speed and 5 kn; a take-off roll (43 kn within 15 s) aside. Each second's
+    // speed is the middle one of three (one second late and the next early are one even step). `strict`:
+    // the kinds whose records pause on the ground are held to the pivot and the speed-up; the race is
+    // printed (catching up after a pause it still runs ahead of records that slow meanwhile).
+    void checkTaxiPace(const Variant& v, bool strict) {
+        constexpr double kPivotDeg = 90.0, kPivotS = 8.0, kPivotBelowKn = 8.0;
+        constexpr double kMostGainKnPerS = 4.0, kRecordsGainKnPerS = 1.0, kGainWindowS = 10.0;
+        constexpr double kRaceShare = 1.5, kRaceMarginKn = 5.0, kRaceFromKn = 10.0, kRaceToKn = 40.0;
+        constexpr double kRollKn = 43.0, kRollWithinS = 15.0;
+        const Records& r = v.records;
+        Tally pivots, gains, races;
+        const auto onGround = [&](const Seen& x) { return x.onGround && x.altitude <= ground + 20.0; };
+        // Their ground speed about t: the fastest within 5 s, else (a pause) the faster of the records either side.
+        const auto recordsKn = [&](double t) {
+            double most = -1.0, before = -1.0, after = -1.0;
+            for (const Recorded& x : r) {
+                const double kn = x.s.airborne ? 1e9 : x.s.groundSpeed;
+                if (std::fabs(x.t - t) <= 5.0) most = std::max(most, kn);
+                if (x.t <= t) before = kn;
+                if (x.t > t && after < 0.0) after = kn;
+            }
+            const double k = most >= 0.0 ? most : std::max(before, after);
+            return k >= 1e9 ? -1.0 : k;
+        };
+        const auto recordsGain = [&](double t) {
+            for (std::size_t k = 1; k < r.size(); ++k)
+                if (std::fabs(r[k].t - t) <= kGainWindowS && r[k].t > r[k - 1].t &&
+                    (r[k].s.groundSpeed - r[k - 1].s.groundSpeed) / (r[k].t - r[k - 1].t) >= kRecordsGainKnPerS)
+                    return true;
+            return false;
+        };
+        for (std::size_t from = 0, to = 0; from < trace.size(); from = to) {
+            for (to = from + 1; to < trace.size() && trace[to].object == trace[from].object && trace[to].pass == trace[to - 1].pass + 1; ++to) {}
+            std::vector<const Seen*> sec;
+            for (std::size_t k = from; k < to; ++k)
+                if (trace[k].pass % 100 == 0) sec.push_back(&trace[k]);
+            // kn[k]: from second k-1 to k, NaN off the ground.
+            std::vector<double> kn(sec.size(), std::numeric_limits<double>::quiet_NaN());
+            for (std::size_t k = 1; k < sec.size(); ++k)
+                if (onGround(*sec[k - 1]) && onGround(*sec[k])) kn[k] = gf_distanceNm(sec[k - 1]->p, sec[k]->p) * 3600.0;
+            const auto middle = [&](std::size_t k) {
+                double m[3] = {kn[k - 1], kn[k], kn[k + 1]};
+                std::sort(m, m + 3);
+                return m[1];
+            };
+            double slowSince = -1.0;
+            std::vector<std::pair<double, double>> turn;   // (t, heading turned since the ground stretch began)
+            for (std::size_t k = 1; k < sec.size(); ++k) {
+                const double t = (sec[k]->pass - kPlayDelay) / 100.0;
+                if (std::isnan(kn[k])) {
+                    std::tie(slowSince, turn) = std::tuple{-1.0, decltype(turn){}};
+                    continue;
+                }
+                bool rolls = false;
+                for (std::size_t n = k; n < sec.size() && (sec[n]->pass - sec[k]->pass) <= kRollWithinS * 100.0 && !rolls; ++n)
+                    rolls = kn[n] >= kRollKn;
+                if (k >= 4 && k + 1 < sec.size() && !rolls && kn[k] < kRollKn && !recordsGain(t)) {
+                    const double gain = middle(k) - middle(k - 1);
+                    if (std::isfinite(gain) && gain > kMostGainKnPerS) gains.add(gain, sec[k]->pass);
+                }
+                const double twoSeconds = k >= 2 && !std::isnan(kn[k - 1]) ? (kn[k] + kn[k - 1]) / 2.0 : kn[k];
+                if (const double theirs = !rolls && twoSeconds >= kRaceFromKn && twoSeconds <= kRaceToKn ? recordsKn(t) : -1.0;
+                    theirs >= 0.0 && theirs <= kRaceToKn && twoSeconds > kRaceShare * theirs + kRaceMarginKn)
+                    races.add(twoSeconds - (kRaceShare * theirs + kRaceMarginKn), sec[k]->pass);
+                if (turn.empty()) turn.emplace_back(t - 1.0, 0.0);
+                turn.emplace_back(t, turn.back().second + gf_headingDifference(sec[k - 1]->heading, sec[k]->heading) * kRad2Deg);
+                slowSince = kn[k] >= kPivotBelowKn ? -1.0 : slowSince < 0.0 ? t - 1.0 : slowSince;
+                if (slowSince < 0.0) continue;
+                double pivot = 0.0;
+                for (const auto& [at, h] : turn)
+                    if (at >= slowSince && t - at <= kPivotS) pivot = std::max(pivot, std::fabs(turn.back().second - h));
+                // (Counted once a turn: the seconds after its first beyond the limit go on the same one.)
+                if (pivot > kPivotDeg) pivots.add(pivot, sec[k]->pass, pivots.count == 0 || pivots.at < t - kPivotS);
+            }
+        }
+        std::cout << "[taxi] " << v.name << ": pivots over 90 degrees within 8 s below 8 kn " << pivots.text("deg")
+                  << ", speed-ups over 4 kn a second s " << gains.text("kn/s") << ", faster than 1.5 x its records + 5 kn s "
+                  << races.text("kn over") << "\n";
+        if (!strict) return;
+        EXPECT_EQ(pivots.count, 0) << v.name << ": turns of more than 90 degrees within 8 s below 8 kn";
+        EXPECT_EQ(gains.count, 0) << v.name << ": seconds taxiing that speed up by more than 4 kn where its records do not";
     }
 
     // Against its records: on the ground a second after the first ground record that follows an airborne one
@@ -1640,6 +1736,8 @@ TEST_P(GroundPhaseTest, PhysicalRulesHoldOverEachObjectsWholeLife) {
         if (const char* dump = std::getenv("VARNEL_TABLE_DUMP"); dump && v.name.find(dump) != std::string::npos) dumpTrace(v);
         check(v);
         checkGround(v);
+        const std::string kind = GetParam().name;
+        checkTaxiPace(v, kind == "TaxiPauses" || kind == "ArrivalPauses");
         checkRecords(v);
         checkPhases(trace, v, ground);
     }
