@@ -2,14 +2,14 @@
 // RealTraffic stand-in to the real program and the simulated simulator, with the parking file of the
 // excerpt's airport staged (Zurich, Dulles, Reagan National), and the simulator's trace is scored
 // against the real paths by the shared scorer and held, second by second, to what no aircraft does:
-// a hard turn on the ground, moving against its nose (on the ground and in the air), a full circle on
-// the ground, standing while its records taxi, leaving its records' ground path, being removed while
+// a hard turn on the ground, moving against its nose (on the ground and in the air), three quarters
+// of a circle on the ground, turning round at a crawl within 8 s, speeding up a taxi faster than 4 kn
+// a second, standing while its records taxi, leaving its records' ground path, being removed while
 // its records still come, lifting off late, rolling faster than its records ever went, banking
 // beyond 35 degrees, standing on the ground under records that fly, sinking below its records or much
 // faster than they descend, and, where its records end, a made-up flight that drops a hovering
-// helicopter or levels off a climb; and
-// in the air, every second, its distance from where its own records put it then (enforced where an
-// excerpt is held to it).
+// helicopter or levels off a climb; and in the air, every second, its distance from where its own
+// records put it then (enforced where an excerpt is held to it).
 //
 // Some excerpts are made at test time from the shared recordings (never typed in): a rejected
 // take-off (a real roll continued by a real landing's braking), a feed that sends every record a
@@ -207,9 +207,9 @@ constexpr double kGravity = 9.80665;               // m/s2
 constexpr double kSidewaysLimitG = 0.3;            // on the ground above 10 kn
 constexpr double kBackwardsLimitKnots = 20.0;      // moving more than 90 degrees off the nose, on the ground or in the air
 constexpr double kOffPathLimitMetres = 150.0;      // from the records' ground path
-// A full turn on the ground: a full circle net one way within a minute (a turn round onto a stand
-// behind it takes some 180 degrees and the turns before it; no recorded ground track circles).
-constexpr double kFullTurnLimitDegrees = 360.0;
+// A full turn on the ground: three quarters of a circle net one way within a minute (a turn round
+// onto a stand behind it takes some 180 degrees; the recordings' ground tracks turn less than 100).
+constexpr double kFullTurnLimitDegrees = 270.0;
 // A pivot: below 8 kn an airliner turns round in 20-40 s, never more than 90 degrees within 8 s.
 constexpr double kPivotDegrees = 90.0, kPivotSeconds = 8.0, kPivotBelowKnots = 8.0;
 // Taxiing (below a take-off roll's 43 kn) it speeds up no more than 4 kn in a second where its
@@ -771,7 +771,7 @@ Judgement lf_judge(const fs::path& trace, const std::vector<PlayedRecord>& all, 
     }
 
     static const char* const names[kRuleCount] = {
-        "sideways>0.3g", "backwards>20kn", "full-turn>360deg", "standing", "off-path>150m", "removed-early",
+        "sideways>0.3g", "backwards>20kn", "full-turn>270deg", "standing", "off-path>150m", "removed-early",
         "lift-off>5s-late", "ground>1.1x+5kn", "bank>35deg", "ground-under-flight", "below-records>300ft",
         "sinking>1000fpm", "made-up-climb>300ft", "off-records>30s", "saw-tooth>600fpm", "pivot>90deg/8s",
         "taxi-speed-up>4kn/s", "race>1.5x+5kn"};
@@ -1410,7 +1410,7 @@ TEST(ReplayEndToEnd, TraceRulesCountWhatNoAircraftDoes) {
              const double a = 10.0 * t * kDeg2Rad, r = 2.0 / (10.0 * kDeg2Rad);
              return Snapshot{double(t), r * (1.0 - std::cos(a)), r * std::sin(a), 10.0 * t, true};
          },
-         kFullTurn, 24},   // seconds 37 to 60: more than a full circle within the minute
+         kFullTurn, 33},   // seconds 28 to 60: more than three quarters of a circle within the minute
         {"stands for 10 s while they taxi, then is at 19 kn within a second",
          [&](int t) { return follows(t < 20 ? t : t <= 30 ? 20 : t - 10); }, kStanding, 8, -1.0, MadeUp::kNone, 60,
          kTaxiSpeedUp, 1},   // not its first and last second, each read with a second at 19 kn
@@ -1638,7 +1638,7 @@ TEST_P(RealRecordings, AreFollowedClosely) {
         const Judgement& j = o.judgement;
         std::cout << vrn::format("  rules {} {:.0f}-{:.0f}: {}\n", e.recording, e.from, e.to, j.summary);
         static const char* const faults[kRuleCount] = {
-            "turned harder on the ground than tyres take", "moved against its nose", "turned a full circle on the ground",
+            "turned harder on the ground than tyres take", "moved against its nose", "turned three quarters of a circle on the ground",
             "stood while its records taxied", "left its records' ground path", "removed while its records came",
             "lifted off more than 5 s after its records", "rolled faster than its records ever went",
             "banked beyond 35 degrees", "on the ground under records that fly", "more than 300 ft below its records",
@@ -1646,9 +1646,9 @@ TEST_P(RealRecordings, AreFollowedClosely) {
             "more than 30 s off where its records put it", "its vertical speed flipped between climb and descent",
             "turned more than 90 degrees within 8 s at a crawl", "sped up taxiing faster than 4 kn a second",
             "taxied faster than 1.5 times its records and 5 kn"};
-        // (A pivot, a taxi's speed-up and a race against the records are counted and printed with the
-        // rest, and held on the rule cases below; the program does not yet keep to them in every replay.)
-        const auto held = [&](int r) { return (r != kOffRecords || e.heldToRecords) && r != kPivot && r != kTaxiSpeedUp && r != kRace; };
+        // (A race against the records is counted and printed with the rest, and held on the rule cases
+        // below; catching up after a pause, the program does not yet keep to it in every replay.)
+        const auto held = [&](int r) { return (r != kOffRecords || e.heldToRecords) && r != kRace; };
         for (int r = 0; r < kRuleCount; ++r) {
             if (held(r)) {
                 EXPECT_EQ(j.rules[r].broken, 0) << faults[r] << ": " << j.summary;
