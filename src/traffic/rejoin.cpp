@@ -446,14 +446,19 @@ int lf_interceptPass(const LiveAircraft& a) {
 // Its records lie beyond a minute of its flight: steering there would leave it off them for minutes.
 // Before its next record falls due, that record says where they will be then, and it has the time
 // left besides the minute to get there (a record that jumped away is judged as it is stepped to,
-// not only once it is due, when sample play has long been flying after it).
+// not only once it is due, when sample play has long been flying after it); the record after it must
+// lie out there too, or it is a stray one.
 bool lf_createdAgainIfFarOff(LiveAircraft& a, const LatLon& records) {
     if (a.state != STATE_IN_SIM || a.samples.size() < 2) return false;
     const PositionSample& next = a.samples[1];
-    const int left = next.duePass - tick();
-    const double offNm = gf_distanceNm(here(a), left > 0 ? at(next) : records);
     const double kn = std::max({lf_finiteKn(next.groundSpeed), lf_finiteKn(a.samples.back().groundSpeed), 60.0});
-    if (!(offNm > kn * (kFarOffFlightSeconds + std::max(left, 0) / 100.0) / 3600.0)) return false;
+    const auto beyondReach = [&](const LatLon& p, int left) {
+        return gf_distanceNm(here(a), p) > kn * (kFarOffFlightSeconds + std::max(left, 0) / 100.0) / 3600.0;
+    };
+    const bool ahead = next.duePass > tick();
+    if (ahead && (a.samples.size() < 3 || !beyondReach(at(a.samples[2]), a.samples[2].duePass - tick()))) return false;
+    if (!beyondReach(ahead ? at(next) : records, next.duePass - tick())) return false;
+    const double offNm = gf_distanceNm(here(a), ahead ? at(next) : records);
     gf_createAgainAtRecords(a, records, vrn::format("beyond a minute of its flight, {:.1f} nm off", offNm));
     return true;
 }
