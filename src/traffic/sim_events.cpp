@@ -96,6 +96,7 @@ void lf_liveCreated(const SimEvent& e) {
     // It moves with its records from the object's first second; only its lights and engines wait
     // for the two seconds of its light request (it would hang still, then lurch after its records).
     a->state = STATE_IN_SIM;
+    a->objectPass = g_tickCounter.load(std::memory_order_relaxed);
     g_lightRequests.push_back(e);
 }
 
