@@ -2,8 +2,8 @@
 // RealTraffic stand-in to the real program and the simulated simulator, with the parking file of the
 // excerpt's airport staged (Zurich, Dulles, Reagan National), and the simulator's trace is scored
 // against the real paths by the shared scorer and held, second by second, to what no aircraft does:
-// a hard turn on the ground, moving against its nose (on the ground and in the air), a full circle
-// on the ground, turning round at a crawl within 8 s, speeding up a taxi faster than 4 kn
+// a hard turn on the ground, moving against its nose (on the ground and in the air), three quarters
+// of a circle on the ground (beyond its records' own turning), turning round at a crawl within 8 s, speeding up a taxi faster than 4 kn
 // a second, standing while its records taxi, leaving its records' ground path, being removed while
 // its records still come, lifting off late, rolling faster than its records ever went, banking
 // beyond 35 degrees, standing on the ground under records that fly, sinking below its records or much
@@ -207,10 +207,11 @@ constexpr double kGravity = 9.80665;               // m/s2
 constexpr double kSidewaysLimitG = 0.3;            // on the ground above 10 kn
 constexpr double kBackwardsLimitKnots = 20.0;      // moving more than 90 degrees off the nose, on the ground or in the air
 constexpr double kOffPathLimitMetres = 150.0;      // from the records' ground path
-// A full turn on the ground: a full circle net one way within a minute (a turn round onto a stand
-// behind it takes some 180 degrees and the turns before it; ENT57BW's records, pushed back and
-// manoeuvred beside its stand, turn some 330 degrees within a minute, and the aircraft about 300).
-constexpr double kFullTurnLimitDegrees = 360.0;
+// A full turn on the ground: three quarters of a circle net one way within a minute (a turn round
+// onto a stand behind it takes some 180 degrees), or a quarter more than its records' own tracks turn
+// over that minute and the 10 s before (ENT57BW's, pushed back and manoeuvred beside its stand, turn
+// some 330 degrees within a minute).
+constexpr double kFullTurnLimitDegrees = 270.0, kFullTurnBeyondRecordsDegrees = 90.0, kFullTurnRecordsLeadSeconds = 10.0;
 // A pivot: below 8 kn an airliner turns round in 20-40 s, never more than 90 degrees within 8 s.
 constexpr double kPivotDegrees = 90.0, kPivotSeconds = 8.0, kPivotBelowKnots = 8.0;
 // Taxiing (below a take-off roll's 43 kn) it speeds up no more than 4 kn in a second where its
@@ -469,6 +470,22 @@ Judgement lf_judge(const fs::path& trace, const std::vector<PlayedRecord>& all, 
             const double k = most >= 0.0 ? most : std::max(before, after);
             return k >= 1e9 ? -1.0 : k;
         };
+        // The most the records' own tracks turn net one way on the ground within the minute before t and
+        // the lead before that (tracks of moving ground records, unwrapped from one to the next).
+        std::vector<std::pair<double, double>> recordsTurn;   // (play, cumulative track)
+        for (const PlayedRecord& r : records) {
+            if (!r.ground || r.knots < 1.0 || r.track < 0.0) continue;
+            const double cumulative = recordsTurn.empty() ? r.track
+                                                          : recordsTurn.back().second + lf_wrap180(r.track - std::fmod(recordsTurn.back().second + 720.0, 360.0));
+            recordsTurn.emplace_back(r.play, cumulative);
+        }
+        const auto recordsTurnBefore = [&](double t) {
+            double low = 1e9, high = -1e9;
+            for (const auto& [play, cumulative] : recordsTurn)
+                if (play <= t && play >= t - kTurnWindowSeconds - kFullTurnRecordsLeadSeconds)
+                    low = std::min(low, cumulative), high = std::max(high, cumulative);
+            return high >= low ? high - low : 0.0;
+        };
         const auto recordsSpeedUp = [&](double t) {
             for (std::size_t k = 1; k < records.size(); ++k) {
                 const PlayedRecord &p = records[k - 1], &q = records[k];
@@ -600,7 +617,7 @@ Judgement lf_judge(const fs::path& trace, const std::vector<PlayedRecord>& all, 
                 if (b.t - t <= kTurnWindowSeconds) most = std::max(most, std::abs(turn.back().second - h));
                 if (slowSince >= 0.0 && t >= slowSince && b.t - t <= kPivotSeconds) pivot = std::max(pivot, std::abs(turn.back().second - h));
             }
-            j.rules[kFullTurn].measure(most, b.t, most > kFullTurnLimitDegrees);
+            j.rules[kFullTurn].measure(most, b.t, most > std::max(kFullTurnLimitDegrees, recordsTurnBefore(b.t) + kFullTurnBeyondRecordsDegrees));
             if (slowSince >= 0.0) j.rules[kPivot].measure(pivot, b.t, pivot > kPivotDegrees);
         }
 
@@ -772,7 +789,7 @@ Judgement lf_judge(const fs::path& trace, const std::vector<PlayedRecord>& all, 
     }
 
     static const char* const names[kRuleCount] = {
-        "sideways>0.3g", "backwards>20kn", "full-turn>360deg", "standing", "off-path>150m", "removed-early",
+        "sideways>0.3g", "backwards>20kn", "full-turn>270deg", "standing", "off-path>150m", "removed-early",
         "lift-off>5s-late", "ground>1.1x+5kn", "bank>35deg", "ground-under-flight", "below-records>300ft",
         "sinking>1000fpm", "made-up-climb>300ft", "off-records>30s", "saw-tooth>600fpm", "pivot>90deg/8s",
         "taxi-speed-up>4kn/s", "race>1.5x+5kn"};
@@ -1411,7 +1428,7 @@ TEST(ReplayEndToEnd, TraceRulesCountWhatNoAircraftDoes) {
              const double a = 10.0 * t * kDeg2Rad, r = 2.0 / (10.0 * kDeg2Rad);
              return Snapshot{double(t), r * (1.0 - std::cos(a)), r * std::sin(a), 10.0 * t, true};
          },
-         kFullTurn, 24},   // seconds 37 to 60: more than a full circle within the minute
+         kFullTurn, 33},   // seconds 28 to 60: more than three quarters of a circle within the minute
         {"stands for 10 s while they taxi, then is at 19 kn within a second",
          [&](int t) { return follows(t < 20 ? t : t <= 30 ? 20 : t - 10); }, kStanding, 8, -1.0, MadeUp::kNone, 60,
          kTaxiSpeedUp, 1},   // not its first and last second, each read with a second at 19 kn
@@ -1446,6 +1463,24 @@ TEST(ReplayEndToEnd, TraceRulesCountWhatNoAircraftDoes) {
          kPivot, 8},
         {"goes on at 19 kn for 10 s as they crawl",
          [&](int t) { return Snapshot{double(t), 0.0, t <= 40 ? 10.0 * t : 400.0 + 2.0 * (t - 40), 0.0, true}; }, kRace, 6},
+    });
+    // Records that turn 330 degrees in a minute at 4 kn, manoeuvred beside a stand: it may turn with
+    // them, not a quarter of a circle more.
+    const double radius = 2.0 / (5.5 * kDeg2Rad);
+    const auto circling = [=](double degreesPerS) {
+        return [=](int t) {
+            const double a = degreesPerS * t * kDeg2Rad;
+            return Snapshot{double(t), radius * (1.0 - std::cos(a)), radius * std::sin(a), degreesPerS * t, true};
+        };
+    };
+    std::vector<PlayedRecord> round;
+    for (int t = 0; t <= 60; t += 2) {
+        const Snapshot s = circling(5.5)(t);
+        round.push_back({double(t), s.x, s.y, true, 2.0 / kKnot, std::fmod(s.heading, 360.0)});
+    }
+    lf_expectOnlyTheirRule(round, {
+        {"turns with them", circling(5.5), kRuleCount, 0},
+        {"turns 450 degrees as they turn 330", circling(7.5), kFullTurn, 17},   // from 44 s, 90 degrees ahead of their turn
     });
 }
 
@@ -1639,7 +1674,7 @@ TEST_P(RealRecordings, AreFollowedClosely) {
         const Judgement& j = o.judgement;
         std::cout << vrn::format("  rules {} {:.0f}-{:.0f}: {}\n", e.recording, e.from, e.to, j.summary);
         static const char* const faults[kRuleCount] = {
-            "turned harder on the ground than tyres take", "moved against its nose", "turned a full circle on the ground",
+            "turned harder on the ground than tyres take", "moved against its nose", "turned three quarters of a circle on the ground",
             "stood while its records taxied", "left its records' ground path", "removed while its records came",
             "lifted off more than 5 s after its records", "rolled faster than its records ever went",
             "banked beyond 35 degrees", "on the ground under records that fly", "more than 300 ft below its records",
