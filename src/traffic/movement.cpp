@@ -121,9 +121,7 @@ void lf_linearSteps(LiveAircraft& a) {
     if (paced) fastest = std::min(fastest, kCatchUpFactor * reported);
     const int least = passesFor(d, std::max(fastest, 30.0));
     int p = std::max(passesToNext(a), least);
-    // (Made-up samples are timed by their speed: one it is ahead of is not drawn nearer, which would
-    // carry its lead into every made-up sample after it and fly them all fast.)
-    if (paced && a.extrapolationCount == 0) {
+    if (paced) {
         const int most = passesFor(d, kWaitFactor * std::min(oldest.groundSpeed, next.groundSpeed));
         if (p > most) {
             p = std::max(most, kMinPasses);

@@ -420,27 +420,18 @@ int lf_interceptPass(const LiveAircraft& a) {
 }
 
 // Its records lie beyond a minute of its flight: steering there would leave it off them for minutes.
-// Before its next record falls due, that record says where they will be then, and it has the time
-// left besides the minute to get there (a record that jumped away is judged as it is stepped to,
-// not only once it is due, when sample play has long been flying after it); the record after it must
-// lie out there too, or it is a stray one.
+// Judged once they play (before, they do not say where it is now).
 bool lf_createdAgainIfFarOff(LiveAircraft& a, const LatLon& records) {
-    if (a.state != STATE_IN_SIM || a.samples.size() < 2) return false;
-    const PositionSample& next = a.samples[1];
-    const double kn = std::max({lf_finiteKn(next.groundSpeed), lf_finiteKn(a.samples.back().groundSpeed), 60.0});
-    const auto beyondReach = [&](const LatLon& p, int left) {
-        return gf_distanceNm(here(a), p) > kn * (kFarOffFlightSeconds + std::max(left, 0) / 100.0) / 3600.0;
-    };
-    const bool ahead = next.duePass > tick();
-    if (ahead && (a.samples.size() < 3 || !beyondReach(at(a.samples[2]), a.samples[2].duePass - tick()))) return false;
-    if (!beyondReach(ahead ? at(next) : records, next.duePass - tick())) return false;
-    const double offNm = gf_distanceNm(here(a), ahead ? at(next) : records);
+    if (a.state != STATE_IN_SIM || a.samples.size() < 2 || tick() < a.samples[1].duePass) return false;
+    const double offNm = gf_distanceNm(here(a), records);
+    const double kn = std::max({lf_finiteKn(a.samples[1].groundSpeed), lf_finiteKn(a.samples.back().groundSpeed), 60.0});
+    if (!(offNm > kn * kFarOffFlightSeconds / 3600.0)) return false;
     gf_createAgainAtRecords(a, records, vrn::format("beyond a minute of its flight, {:.1f} nm off", offNm));
     return true;
 }
 
 bool lf_createdAgainIfFarOff(LiveAircraft& a) {
-    if (a.state != STATE_IN_SIM || a.samples.size() < 2) return false;
+    if (a.state != STATE_IN_SIM || a.samples.size() < 2 || tick() < a.samples[1].duePass) return false;
     return lf_createdAgainIfFarOff(a, lf_recordsAt(a, tick()));
 }
 
@@ -454,11 +445,9 @@ bool lf_steerToRecordOffNose(LiveAircraft& a) {
     if (!n.airborne || n.standing || !std::isfinite(a.position.heading)) return false;
     const double kn = std::max(lf_finiteKn(a.speed), 60.0);
     if (gf_distanceNm(here(a), at(n)) * 3600.0 < kn * kOffNoseLeastSeconds) return false;
-    const bool offNose = std::fabs(gf_headingDifference(a.position.heading, gf_initialBearing(here(a), at(n)))) > kOffNoseRad;
+    if (std::fabs(gf_headingDifference(a.position.heading, gf_initialBearing(here(a), at(n)))) <= kOffNoseRad) return false;
     if (!lf_mayPursue(a)) return false;
-    // Records beyond a minute of its flight are as far ahead of its nose as off it.
     if (lf_createdAgainIfFarOff(a)) return true;
-    if (!offNose) return false;
     // No path to follow here (its records turned back on it, or lie elsewhere): it flies after where
     // they put it, a few seconds ahead.
     a.rejoining = kPursuing;
@@ -684,12 +673,10 @@ void lf_curveToNextRecord(LiveAircraft& a) {
     const double chord = std::hypot(e1, n1);
     if (!(chord > 1.0)) return;
     // Late (back from made-up motion), it takes the time its speed needs: the speed reported, or
-    // the records' own from one to the next when that is faster; a flying aeroplane a little faster,
-    // so that it catches up with records that come seconds apart as it does with denser ones.
+    // the records' own from one to the next when that is faster.
     const PositionSample& o = a.samples[0];
     const double kn = std::max(lf_finiteKn(n.groundSpeed), paceBetween(o, n));
-    const bool catchesUp = a.phase == PHASE_AIRBORNE && a.sizeClass != SIZE_ROTORCRAFT && kn >= 60.0;
-    const int passes = std::max(n.duePass - tick(), passesFor(chord / kMetresPerNm, catchesUp ? kFasterThanReported * kn : kn));
+    const int passes = std::max(n.duePass - tick(), passesFor(chord / kMetresPerNm, kn));
     if (passes < kCurveFromPasses) return;
     const double chordDir = std::atan2(e1, n1);
     const double from = a.position.heading;

@@ -92,12 +92,7 @@ void lf_liveCreated(const SimEvent& e) {
         lf_removeOrphan(e.objectId);
         return;
     }
-    if (!liveAIAdded(*a, e)) return;
-    // It moves with its records from the object's first second; only its lights and engines wait
-    // for the two seconds of its light request (it would hang still, then lurch after its records).
-    a->state = STATE_IN_SIM;
-    a->objectPass = g_tickCounter.load(std::memory_order_relaxed);
-    g_lightRequests.push_back(e);
+    if (liveAIAdded(*a, e)) g_lightRequests.push_back(e);
 }
 
 void lf_staticCreated(const SimEvent& e) {
@@ -176,11 +171,10 @@ void lf_creationFailed(const SimEvent& e) {
     g_staticParked.pop_back();
 }
 
-// The lights and engines of a live aircraft 2 s after its object arrived, while it already moves.
+// The state of a live aircraft 2 s after its object arrived.
 void lf_setInitialState(LiveAircraft& a) {
+    a.state = STATE_IN_SIM;
     const bool rotor = a.sizeClass == SIZE_ROTORCRAFT;
-    // Its flight's lights and configuration are set again after these, from its next step on.
-    a.lightsBelow10000 = a.lightsAbove10000 = 0;
     if (!rotor) gf_setSpoilers(a, false);
     std::uint32_t lights[7];
     if (!a.samples.empty() && a.samples.front().airborne) {
@@ -201,11 +195,8 @@ void lf_setInitialState(LiveAircraft& a) {
     const std::uint32_t ground[7] = {nav, atStand ? 0u : 1u, 0, a.phase == PHASE_MOVING ? 1u : 0u, 0, 1, 1};
     std::copy(ground, ground + 7, lights);
     gf_queueLightEvents(a.objectId, lights);
-    // (A take-off roll it began in these two seconds keeps its power.)
-    if (!a.underPower) {
-        gf_setThrottle(a, rotor ? 4 : 0);
-        gf_setFlaps(a, a.phase == PHASE_MOVING ? 1 : 0);
-    }
+    gf_setThrottle(a, rotor ? 4 : 0);
+    gf_setFlaps(a, a.phase == PHASE_MOVING ? 1 : 0);
     // A take-off roll whose records came before the object did.
     lf_judgeGroundPhase(a);
 }
@@ -253,7 +244,7 @@ void gf_allLightsToggle(bool& erase, SimEvent& request) {
     LiveAircraft* a = gf_liveById(request.aircraftId);
     // Only the record this object was made for: a newer record of the same id waits for its own.
     if (!a || a->objectId != request.objectId) return;
-    if (a->state != STATE_IN_SIM || a->removeMark) return;
+    if (a->state != STATE_CREATION_REQUESTED) return;
     lf_setInitialState(*a);
 }
 
