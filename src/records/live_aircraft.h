@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <deque>
 #include <limits>
+#include <utility>
 #include <vector>
 
 #include "records/flight_records.h"
@@ -196,6 +197,12 @@ struct LiveAircraft : Aircraft {
     // Ground following (kept apart from the fields every pass reads first).
     std::uint8_t turnedBack = 0;   // turned round on the ground for records behind it: it taxies back
     double cornerKn = 0.0;         // the fastest it reaches the next sample at, for the turn there
+    // Its recent records' ground speeds (kn; infinite for an airborne one) by the pass each falls due,
+    // oldest first, every one the feed sent and not only those it plays: how fast it may taxi about
+    // each second. The fastest its records let it go now, worked out again every quarter second.
+    std::deque<std::pair<std::int32_t, double>> recordKn;
+    double recordsCapKn = std::numeric_limits<double>::infinity();
+    std::int32_t recordsCapPass = -1;
     // The cosine and sine of the heading they were taken for (a pass's checks against the nose).
     double trigHeading = std::numeric_limits<double>::quiet_NaN(), headingCos = 1.0, headingSin = 0.0;
 };

@@ -120,6 +120,9 @@ double lf_approachVerticalSpeed(const LiveAircraft& aircraft);
 // ---- Ground movement and per-pass attitude (ground_movement.cpp) ----
 // Every pass: position along the curve or by the steps, heading, attitude and height.
 void lf_followCurve(LiveAircraft& aircraft);
+// One more record's ground speed by the pass it falls due, every record the feed sent and not only
+// those played: what its taxi pace is held to about each second.
+void lf_noteRecordKn(LiveAircraft& aircraft, const PositionSample& record);
 // Once per sample on the ground: push back, turns, arrival on a stand, leaving it, re-timing.
 void lf_groundPhaseStep(LiveAircraft& aircraft);
 void lf_pullOut(LiveAircraft& aircraft);

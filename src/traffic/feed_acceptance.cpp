@@ -459,6 +459,8 @@ bool lf_acceptUpdate(const TrafficUpdate& update, LiveAircraft& a) {
     lf_groundedIfTooSlowToFly(a, sample);
     if (!a.samples.empty() && stamp <= a.lastSampleTime + 1.0 && lf_liveUnderStaleStamp(a, sample))
         stamp = a.lastSampleTime + (lf_tick() - a.lastRecordPass) / 100.0;
+    // Every record newer than the last heard holds its taxi pace, also one too soon to play or refused.
+    if (a.samples.empty() || stamp > a.lastSampleTime) lf_noteRecordKn(a, sample);
     if (!a.samples.empty() && lf_tooSoonOrJump(a, sample, stamp)) {
         // A record a second after the last is not played, but the ground phase hears of it: a roll's
         // records a second apart that slow and end would otherwise show it one slow record only. So are

@@ -242,6 +242,17 @@ constexpr double kGroundCatchUpKn = 20.0;
 constexpr double kCatchUpShare = 1.5;
 constexpr double kCatchUpMarginKn = 4.0;
 constexpr int kWaitAheadPasses = 300;
+// Its records' speed about a second is the fastest within 5 s of it; its pace is held to them this far
+// ahead, with a margin that leaves room for a pace that reads a knot or two high over a second or two,
+// worked out again every quarter second.
+constexpr int kRecordsAboutPasses = 500;
+constexpr int kRecordsCapAheadS = 12;
+// (Its speed over the last second or two is what the pace was a second ago: it is held a second and a
+// half ahead of their time.)
+constexpr int kRecordsLeadPasses = 150;
+constexpr double kRecordsPaceMarginKn = 3.0;
+constexpr int kRecordsCapEveryPasses = 25;
+constexpr std::size_t kRecordKnKept = 64;
 constexpr double kTaxiMostKn = 30.0;
 constexpr double kFastestGroundKn = 250.0;
 constexpr int kNewPasses = 1500;
@@ -314,6 +325,41 @@ double lf_curveMostKn(const LiveAircraft& a, const CurveShape& shape, double tur
     return std::max(metresPerS / kMpsPerKn, kCornerKn);
 }
 
+// Along a taxi's curve, the fastest it may go from where it is: sideways within its class's limit at
+// each bend ahead, braking in time for the tightest, and no faster than its quickest turn keeps up with
+// on average. A long curve whose tight corner lies well ahead is not crawled all along its length.
+double lf_curveKnFromHere(const LiveAircraft& a) {
+    const CurvePath& c = a.curve;
+    const double turn = std::fabs(a.curveTurnAngle);
+    if (!(turn > 0.0)) return kFastestGroundKn;
+    const CurveShape shape = lf_curveShape(c.controlNorth, c.controlEast, c.endNorth, c.endEast);
+    const double meanMps = 0.5 * lf_quickestTurn(a) * 100.0 * shape.lengthM / turn;
+    const double side = 0.85 * lf_mostSideAccelMps2(a);   // (the bends between the points looked at may be a little tighter)
+    const double brake = 2.0 * kPlannedBraking * slowDownPerPass(a) * 100.0 * kMpsPerKn;
+    const double ddN = 2.0 * (c.endNorth - 2.0 * c.controlNorth), ddE = 2.0 * (c.endEast - 2.0 * c.controlEast);
+    const auto point = [&](double u) {
+        const double v = 1.0 - u;
+        return std::pair{2.0 * v * u * c.controlNorth + u * u * c.endNorth, 2.0 * v * u * c.controlEast + u * u * c.endEast};
+    };
+    double most = std::max(meanMps, kCornerKn * kMpsPerKn);
+    double aheadM = 0.0;
+    auto [pn, pe] = point(a.curveProgress);
+    constexpr int kSteps = 12;
+    for (int i = 0; i <= kSteps; ++i) {
+        const double u = a.curveProgress + (1.0 - a.curveProgress) * i / kSteps;
+        const auto [n, e] = point(u);
+        aheadM += std::hypot(n - pn, e - pe);
+        std::tie(pn, pe) = std::pair{n, e};
+        const double dN = 2.0 * ((1.0 - u) * c.controlNorth + u * (c.endNorth - c.controlNorth));
+        const double dE = 2.0 * ((1.0 - u) * c.controlEast + u * (c.endEast - c.controlEast));
+        const double cross = std::fabs(dN * ddE - dE * ddN);
+        if (!(cross > 0.0)) continue;
+        const double bendMps = std::max(std::sqrt(side * std::pow(std::hypot(dN, dE), 3.0) / cross), kCornerKn * kMpsPerKn);
+        most = std::min(most, std::sqrt(bendMps * bendMps + brake * aheadM));
+    }
+    return std::min(most / kMpsPerKn, kFastestGroundKn);
+}
+
 // How far (degrees) the way turns at `corner`, coming from `from` and going on to `to`.
 double lf_turnAtDeg(const PositionSample& from, const PositionSample& corner, const PositionSample& to) {
     return std::fabs(gf_headingDifference(gf_initialBearing(at(from), at(corner)), gf_initialBearing(at(corner), at(to)))) * kRad2Deg;
@@ -373,6 +419,42 @@ double lf_cornerKnAhead(LiveAircraft& a) {
     return a.cornerKn;
 }
 
+// Its records' ground speed about pass `p`: the fastest due within 5 s of it; in a pause, the faster of
+// the last one before and the first after (the last once they end); negative when none is known.
+double lf_recordsKnAbout(const LiveAircraft& a, int p) {
+    double most = -1.0, before = -1.0, after = -1.0;
+    for (const auto& [due, kn] : a.recordKn) {
+        if (std::abs(due - p) <= kRecordsAboutPasses) most = std::max(most, kn);
+        if (due <= p)
+            before = kn;
+        else if (after < 0.0)
+            after = kn;
+    }
+    return most >= 0.0 ? most : std::max(before, after);
+}
+
+// Their ground speed now (0 when none is known, or they fly).
+double lf_recordsKnNow(const LiveAircraft& a) {
+    const double kn = lf_recordsKnAbout(a, tick());
+    return std::isfinite(kn) ? std::max(kn, 0.0) : 0.0;
+}
+
+// The fastest its records let it taxi now: half as fast again as they go about each of the next
+// seconds, and a little, plus what braking in time for a slower one leaves. Catching up after a pause,
+// or late behind records that slow, it arrives later rather than racing them.
+double lf_recordsPaceCapKn(LiveAircraft& a) {
+    const int now = tick();
+    if (a.recordsCapPass >= 0 && now - a.recordsCapPass < kRecordsCapEveryPasses) return a.recordsCapKn;
+    a.recordsCapPass = now;
+    const double brakeKnPerS = kPlannedBraking * slowDownPerPass(a) * 100.0;
+    double cap = std::numeric_limits<double>::infinity();
+    for (int s = 0; s <= kRecordsCapAheadS; ++s) {
+        const double kn = lf_recordsKnAbout(a, now + 100 * s + kRecordsLeadPasses);
+        if (kn >= 0.0 && std::isfinite(kn)) cap = std::min(cap, kCatchUpShare * kn + kRecordsPaceMarginKn + brakeKnPerS * s);
+    }
+    return a.recordsCapKn = cap;
+}
+
 // The distance (nm) to go in this pass, `remainingNm` short of the next sample, and the new pace.
 double lf_paceStep(LiveAircraft& a, double remainingNm, double mostKn = kFastestGroundKn) {
     const PositionSample& to = a.samples.front();
@@ -393,7 +475,9 @@ double lf_paceStep(LiveAircraft& a, double remainingNm, double mostKn = kFastest
         // never beyond the class's quickest taxi: it arrives late rather than racing.
         const double catchUpKn = now - a.creationPass > kNewPasses ? kGroundCatchUpKn : 0.0;
         if (reported > 1.0) {
-            const double catchUpTo = std::min(reported + catchUpKn, kCatchUpShare * reported + kCatchUpMarginKn);
+            // Late on a stretch its records crawled along, it catches up at the pace they go now.
+            const double theirs = catchUpKn > 0.0 ? std::max(reported, lf_recordsKnNow(a)) : reported;
+            const double catchUpTo = std::min(theirs + catchUpKn, kCatchUpShare * theirs + kCatchUpMarginKn);
             double upper = std::max(kFasterThanReported * reported, std::min(needed, catchUpTo));
             if (!a.underPower && (reported <= kTaxiMostKn || a.turnedBack)) upper = std::min(upper, std::max(kTaxiMostKn, reported));
             // Rolling for take-off, never much faster than its roll's fastest record.
@@ -409,6 +493,7 @@ double lf_paceStep(LiveAircraft& a, double remainingNm, double mostKn = kFastest
             target = std::min(needed, kCatchUpShare * std::max(reported, 0.0) + kCatchUpMarginKn);
         }
         target = std::min(target, mostKn);
+        if (!a.underPower) target = std::min(target, lf_recordsPaceCapKn(a));
         // Planned short of its braking, so that a pace still catching up comes down in time.
         const double brakeKn2 = 2.0 * kPlannedBraking * slowDownPerPass(a) * 100.0 * remainingNm * 3600.0;
         if (lf_stopAhead(a)) target = std::min(target, std::sqrt(kStopCreepKn * kStopCreepKn + brakeKn2));
@@ -531,7 +616,8 @@ void lf_followCurve(LiveAircraft& a) {
         double step = a.curveStep, moved = 0.0;
         if (paced) lf_holdUntilReached(a, a.curveLengthNm);
         if (paced) {
-            moved = lf_paceStep(a, a.curveLengthNm, a.onGround ? a.curveMostKn : kFastestGroundKn);
+            const double most = !a.onGround ? kFastestGroundKn : a.underPower || a.landingRoll ? a.curveMostKn : lf_curveKnFromHere(a);
+            moved = lf_paceStep(a, a.curveLengthNm, most);
             const double perU = std::hypot(dNorth, dEast);
             step = perU > 0.0 ? moved * 1852.0 / perU : 1.0;
         }
@@ -970,6 +1056,17 @@ void lf_arrivalCheck(LiveAircraft& a) {
 }
 
 }  // namespace
+
+void lf_noteRecordKn(LiveAircraft& a, const PositionSample& s) {
+    if (!s.airborne && !(std::isfinite(s.groundSpeed) && s.groundSpeed >= 0.0)) return;
+    auto& r = a.recordKn;
+    if (!r.empty() && s.duePass < r.back().first) return;   // kept in the order they fall due
+    r.emplace_back(s.duePass, s.airborne ? std::numeric_limits<double>::infinity() : s.groundSpeed);
+    // The oldest go once the one after it is more than the window old: the one before a pause stays.
+    const int oldest = tick() - kRecordsAboutPasses;
+    while (r.size() > kRecordKnKept || (r.size() >= 2 && r[1].first < oldest)) r.pop_front();
+    a.recordsCapPass = -1;
+}
 
 void lf_groundPhaseStep(LiveAircraft& a) {
     switch (a.phase) {

@@ -388,6 +388,48 @@ TEST_F(ReplayTest, LateTaxiRollsThroughEveryRecord) {
     }
 }
 
+TEST_F(ReplayTest, TaxiKeepsToItsRecordsSpeedWhereTheyPauseAndSlow) {
+    // Records 2 s apart taxi straight on; the feed pauses, and when it comes back the aircraft, left
+    // behind, catches up; or records slow to a crawl while it runs late. Over any two seconds at 10-40 kn
+    // it never goes faster than 1.5 times its records' speed about then and 5 kn (theirs: the fastest
+    // within 5 s; in a pause, the faster of those either side).
+    const struct { const char* name; std::vector<std::tuple<double, double, double>> legs; double pauseFrom, pauseTo; } cases[] = {
+        {"60-s pause at 20 kn, back at 8 kn", {{30, 0, 20}, {60, 0, 20}, {60, 0, 8}}, 30, 90},
+        {"90-s pause at 15 kn, back at 10 kn", {{30, 0, 15}, {90, 0, 15}, {60, 0, 10}}, 30, 120},
+        {"30-s pause at 25 kn, slowing to 4 kn after it", {{30, 0, 25}, {30, 0, 25}, {10, 0, 12}, {60, 0, 4}}, 30, 60},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        trace.clear();
+        ++id;
+        auto records = taxi(c.legs, 2.0);
+        std::erase_if(records, [&](const Recorded& r) { return r.t >= c.pauseFrom && r.t < c.pauseTo; });
+        replay(records, 1000);
+        const auto theirs = [&](double t) {
+            double most = -1.0, before = -1.0, after = -1.0;
+            for (const Recorded& r : records) {
+                if (std::fabs(r.t - t) <= 5.0) most = std::max(most, r.s.groundSpeed);
+                if (r.t <= t) before = r.s.groundSpeed;
+                else if (after < 0.0) after = r.s.groundSpeed;
+            }
+            return most >= 0.0 ? most : std::max(before, after);
+        };
+        double worst = -1e9, at = 0.0;
+        for (std::size_t k = 200; k < trace.size(); k += 100) {
+            const double kn = gf_distanceNm(trace[k - 200].p, trace[k].p) * 1800.0;   // over two seconds
+            const double t = (trace[k].pass - kPlayDelay) / 100.0;
+            if (kn < 10.0 || kn > 40.0 || t > records.back().t) continue;
+            if (const double over = kn - (1.5 * theirs(t) + 5.0); over > worst) std::tie(worst, at) = std::pair{over, t};
+        }
+        EXPECT_LE(worst, 0.0) << "kn above 1.5 times its records and 5 kn, at " << at << " s";
+        // It still catches up with them: within 30 m of the last one when that falls due.
+        const Recorded& last = records.back();
+        const auto due = std::find_if(trace.begin(), trace.end(), [&](const Seen& x) { return x.pass >= kPlayDelay + last.t * 100.0; });
+        ASSERT_NE(due, trace.end());
+        EXPECT_LE(gf_distanceNm(due->p, {last.s.latitude, last.s.longitude}) * 1852.0, 30.0) << "m from its last record";
+    }
+}
+
 TEST_F(ReplayTest, AStaleRepeatedPositionOnARollIsRolledThrough) {
     // Records 2 s apart at 20 or 40 kn, one of which repeats the position before it (a receiver's stale
     // report, taken as standing): the aircraft rolls on through it, never braking for a stop there.
