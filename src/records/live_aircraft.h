@@ -110,6 +110,8 @@ struct LiveAircraft : Aircraft {
     std::int32_t wayFromPass = 0;
     double curveLengthNm = 0.0;
     double curveMostKn = 0.0;    // the fastest it turns along the curve at its class's quickest rate
+    double curveKnHere = 0.0;    // a taxi's fastest from where it is on the curve, worked out at curveKnPass
+    std::int32_t curveKnPass = -1;
     std::uint8_t pastNext = 0;   // early at a sample: it goes on along its nose (degrees per nm of it)
     double pastNorth = 0.0;
     double pastEast = 0.0;

@@ -247,11 +247,12 @@ constexpr int kWaitAheadPasses = 300;
 // worked out again every quarter second.
 constexpr int kRecordsAboutPasses = 500;
 constexpr int kRecordsCapAheadS = 12;
-// (Its speed over the last second or two is what the pace was a second ago: it is held a second and a
-// half ahead of their time.)
-constexpr int kRecordsLeadPasses = 150;
-constexpr double kRecordsPaceMarginKn = 3.0;
+// (Its speed over the last second or two is what the pace was a second ago, and on a busy machine its
+// passes lag the wall clock: it is held two and a half seconds ahead of their time.)
+constexpr int kRecordsLeadPasses = 250;
+constexpr double kRecordsPaceMarginKn = 2.0;
 constexpr int kRecordsCapEveryPasses = 25;
+constexpr int kCurveKnEveryPasses = 10;
 constexpr std::size_t kRecordKnKept = 64;
 constexpr double kTaxiMostKn = 30.0;
 constexpr double kFastestGroundKn = 250.0;
@@ -328,10 +329,13 @@ double lf_curveMostKn(const LiveAircraft& a, const CurveShape& shape, double tur
 // Along a taxi's curve, the fastest it may go from where it is: sideways within its class's limit at
 // each bend ahead, braking in time for the tightest, and no faster than its quickest turn keeps up with
 // on average. A long curve whose tight corner lies well ahead is not crawled all along its length.
-double lf_curveKnFromHere(const LiveAircraft& a) {
+double lf_curveKnFromHere(LiveAircraft& a) {
     const CurvePath& c = a.curve;
     const double turn = std::fabs(a.curveTurnAngle);
     if (!(turn > 0.0)) return kFastestGroundKn;
+    // (Worked out again every tenth of a second: it moves a few metres along the curve meanwhile.)
+    if (a.curveKnPass >= 0 && tick() - a.curveKnPass < kCurveKnEveryPasses) return a.curveKnHere;
+    a.curveKnPass = tick();
     const CurveShape shape = lf_curveShape(c.controlNorth, c.controlEast, c.endNorth, c.endEast);
     const double meanMps = 0.5 * lf_quickestTurn(a) * 100.0 * shape.lengthM / turn;
     const double side = 0.85 * lf_mostSideAccelMps2(a);   // (the bends between the points looked at may be a little tighter)
@@ -354,10 +358,11 @@ double lf_curveKnFromHere(const LiveAircraft& a) {
         const double dE = 2.0 * ((1.0 - u) * c.controlEast + u * (c.endEast - c.controlEast));
         const double cross = std::fabs(dN * ddE - dE * ddN);
         if (!(cross > 0.0)) continue;
-        const double bendMps = std::max(std::sqrt(side * std::pow(std::hypot(dN, dE), 3.0) / cross), kCornerKn * kMpsPerKn);
+        const double speed = std::hypot(dN, dE);
+        const double bendMps = std::max(std::sqrt(side * speed * speed * speed / cross), kCornerKn * kMpsPerKn);
         most = std::min(most, std::sqrt(bendMps * bendMps + brake * aheadM));
     }
-    return std::min(most / kMpsPerKn, kFastestGroundKn);
+    return a.curveKnHere = std::min(most / kMpsPerKn, kFastestGroundKn);
 }
 
 // How far (degrees) the way turns at `corner`, coming from `from` and going on to `to`.
@@ -840,6 +845,7 @@ void lf_makeCurve(LiveAircraft& a, double turnAngleDeg) {
     const CurveShape shape = lf_curveShape(a.curve.controlNorth, a.curve.controlEast, a.curve.endNorth, a.curve.endEast);
     a.curveLengthNm = shape.lengthM / 1852.0;
     a.curveMostKn = lf_curveMostKn(a, shape, turnAngleDeg);
+    a.curveKnPass = -1;
     if (t.groundSpeed == 0.0) t.groundSpeed = (o.groundSpeed + n.groundSpeed) / 2.0;
     a.curveProgress = 0.0;
     a.curveTurnAngle = turnAngleDeg * kDeg2Rad;
