@@ -258,6 +258,9 @@ constexpr double kTaxiMostKn = 30.0;
 constexpr double kFastestGroundKn = 250.0;
 constexpr int kNewPasses = 1500;
 constexpr double kAirReportedFloorKn = 60.0;
+constexpr int kAirSlowingAheadPasses = 2000;
+constexpr double kAirArriveShare = 1.05;
+constexpr double kAirSlowerShare = 0.95;
 constexpr double kRotorReportedFloorKn = 5.0;
 // A ground aircraft whose way lies further off its nose than it may slip crawls round the corner.
 constexpr double kMostSlipRad = 25.0 * kDeg2Rad;
@@ -460,6 +463,24 @@ double lf_recordsPaceCapKn(LiveAircraft& a) {
     return a.recordsCapKn = cap;
 }
 
+// On an approach, the fastest from which it slows in time to each flying record of the next 20 s that
+// is clearly slower than its records now, arriving a little above its speed: records that slow on an approach are met near their speed, not overtaken by
+// an aircraft still catching up at its cruise and then slowing no faster than it can (it touched down
+// 20 kn fast and rolled out seconds ahead of them).
+double lf_slowerAirRecordsAheadKn(const LiveAircraft& a, double reported) {
+    const int now = tick();
+    const double perPass = kPlannedBraking * slowDownPerPass(a);
+    double most = std::numeric_limits<double>::infinity();
+    for (const PositionSample& s : a.samples) {
+        if (s.duePass - now > kAirSlowingAheadPasses) break;
+        // (Records as fast as now leave it its catching up.)
+        if (!s.airborne || !std::isfinite(s.groundSpeed) || s.groundSpeed < kAirReportedFloorKn || s.groundSpeed > kAirSlowerShare * reported)
+            continue;
+        most = std::min(most, kAirArriveShare * s.groundSpeed + perPass * std::max(s.duePass - now, 0));
+    }
+    return most;
+}
+
 // The distance (nm) to go in this pass, `remainingNm` short of the next sample, and the new pace.
 double lf_paceStep(LiveAircraft& a, double remainingNm, double mostKn = kFastestGroundKn) {
     const PositionSample& to = a.samples.front();
@@ -515,6 +536,7 @@ double lf_paceStep(LiveAircraft& a, double remainingNm, double mostKn = kFastest
     } else if (reported >= (a.sizeClass == SIZE_ROTORCRAFT ? kRotorReportedFloorKn : kAirReportedFloorKn)) {
         // (A helicopter's slow speeds are real: it slows to a hover with them, never flying on at its pace.)
         target = std::clamp(needed, kSlowerThanReported * reported, kFasterThanReported * reported);
+        if (a.onApproach) target = std::min(target, lf_slowerAirRecordsAheadKn(a, reported));
     } else {
         target = std::min(needed, 2.0 * std::max(reported, 150.0));
     }

@@ -949,5 +949,21 @@ TEST_F(MovementStepTest, TowedAircraftParksWithinTwoMetres) {
     }
 }
 
+TEST_F(ReplayTest, ApproachWhoseRecordsSlowIsMetNearTheirSpeed) {
+    // CMP443's records slow from 148 kn to 103 over the last 16 s of its final into Dulles, then touch
+    // down at 82. Created a second or two behind them, the aircraft caught up at 150 kn until 10 s before
+    // the runway and, slowing no faster than it may, touched down at 104 kn and rolled out 7 s ahead of
+    // them. It slows with them instead: never more than 2 s ahead of its records on the runway.
+    auto records = realTrack("kiad-arr-cmp443");
+    std::erase_if(records, [](const Recorded& r) { return r.t < 610.0 || r.t > 705.0; });
+    std::tie(id, callsign, fps) = std::tuple{0xa1b2c3u, "CMP443", 30};
+    replay(records, 0);
+    double mostAhead = 0.0, at = 0.0;
+    for (std::size_t k = 0; k < trace.size(); k += 100)
+        if (const double ahead = -behind(trace[k], records); trace[k].onGround && ahead > mostAhead)
+            std::tie(mostAhead, at) = std::pair{ahead, (trace[k].pass - kPlayDelay) / 100.0};
+    EXPECT_LE(mostAhead, 2.0) << "s ahead of its records on the ground, at " << at << " s";
+}
+
 }  // namespace
 }  // namespace vrn::test
