@@ -954,6 +954,7 @@ TEST_F(ReplayTest, ApproachWhoseRecordsSlowIsMetNearTheirSpeed) {
     // down at 82. Created a second or two behind them, the aircraft caught up at 150 kn until 10 s before
     // the runway and, slowing no faster than it may, touched down at 104 kn and rolled out 7 s ahead of
     // them. It slows with them instead: never more than 2 s ahead of its records on the runway.
+    if (skippedWithoutRealTracks()) return;
     auto records = realTrack("kiad-arr-cmp443");
     std::erase_if(records, [](const Recorded& r) { return r.t < 610.0 || r.t > 705.0; });
     std::tie(id, callsign, fps) = std::tuple{0xa1b2c3u, "CMP443", 30};
