@@ -464,9 +464,9 @@ double lf_recordsPaceCapKn(LiveAircraft& a) {
 }
 
 // On an approach, the fastest from which it slows in time to each flying record of the next 20 s that
-// is clearly slower than its records now, arriving a little above its speed: records that slow on an approach are met near their speed, not overtaken by
-// an aircraft still catching up at its cruise and then slowing no faster than it can (it touched down
-// 20 kn fast and rolled out seconds ahead of them).
+// is clearly slower than its records now, arriving a little above its speed: records that slow on an
+// approach are met near their speed, not overtaken by an aircraft still catching up at its cruise and
+// then slowing no faster than it can (it touched down 20 kn fast and rolled out seconds ahead of them).
 double lf_slowerAirRecordsAheadKn(const LiveAircraft& a, double reported) {
     const int now = tick();
     const double perPass = kPlannedBraking * slowDownPerPass(a);
