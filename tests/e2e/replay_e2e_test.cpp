@@ -94,12 +94,18 @@ struct Excerpt {
     bool heldToRecords = false;
     double mostOffNm = 0.0;   // that rule's distance where records cannot be flown (0: its own 0.15 nm)
     double pauseFrom = -1.0, pauseSeconds = 0.0;   // Feed::kPause: seconds of the recording
+    // How much later than the play delay it may run on the ground (median while moving): a second where
+    // records come a second or two apart.
+    double groundLateS = 1.0;
 };
 
 // The user stands at Zurich (the park airport) except where the traffic is elsewhere; there the user
 // flies well below the traffic so nothing waits for it.
 const Excerpt kExcerpts[] = {
-    {"stand and taxi", "lszh-dep-ent57bw", 0, 160, "LSZH", 47.4647, 8.5492, 1416, true, true, 0},
+    // Pushed back and manoeuvred beside its stand at 2-6 kn, its records up to 5 s apart and scattered
+    // by several knots: it runs a second or two late there.
+    {"stand and taxi", "lszh-dep-ent57bw", 0, 160, "LSZH", 47.4647, 8.5492, 1416, true, true, 0, false, Feed::kPlain,
+     MadeUp::kNone, false, 0.0, -1.0, 0.0, 2.0},
     {"stand, taxi, stop", "lszh-dep-aee5zh", 0, 160, "LSZH", 47.4647, 8.5492, 1416, true, true, 0},
     {"hold, line-up, take-off", "lszh-dep-swr137h", 340, 500, "LSZH", 47.4647, 8.5492, 1416, true, true, 1},
     {"take-off roll, records end at 51 kn", "lszh-dep-swr137h", 340, 424, "LSZH", 47.4647, 8.5492, 1416, true, true, 1},
@@ -129,15 +135,16 @@ const Excerpt kExcerpts[] = {
     // automatic range (8 nm on the ground).
     {"take-off 30, records end leaving the range climbing", "kiad-dep-ual2098", 282, 405, "KIAD", 38.965, -77.42, 313,
      true, true, 1, false, Feed::kPlain, MadeUp::kClimb},
+    // (Its records speed up at 5 kn a second from 24 kn; it falls up to 3 s behind them on the roll.)
     {"rejected take-off at 81 kn, 1 s records", "lszh-dep-ent57bw", 790, 832, "LSZH", 47.4647, 8.5492, 1416, true, true, 0,
-     false, Feed::kRejectedTakeOff},
+     false, Feed::kRejectedTakeOff, MadeUp::kNone, false, 0.0, -1.0, 0.0, 2.0},
     {"rejected take-off at 81 kn, 2 s records", "lszh-dep-ent57bw", 790, 832, "LSZH", 47.4647, 8.5492, 1416, true, true, 0,
-     false, Feed::kRejectedTakeOff2s},
+     false, Feed::kRejectedTakeOff2s, MadeUp::kNone, false, 0.0, -1.0, 0.0, 2.0},
     {"late second sender, turn at altitude", "swr5220-racetracks", 160, 280, "LSZH", 48.55, 8.62, 5000, false, false, -1,
-     false, Feed::kLateSender},
+     false, Feed::kLateSender, MadeUp::kNone, true},
     // The user flies 14 nm north of Zurich, below and within the automatic range (17 nm) of all four.
     {"whole feed 600 s back, four aircraft", "lszh-arr-swr5220", 480, 600, "LSZH", 47.70, 8.60, 2000, false, false, -1,
-     false, Feed::kRewind},
+     false, Feed::kRewind, MadeUp::kNone, true},
     {"helicopters slowing to a hover", "generated", 0, 150, "LSZH", 47.4647, 8.5492, 1416, true, false, -1, false,
      Feed::kHelicopters, MadeUp::kHover},
     {"taxi in, every other record 600 ft up", "lszh-arr-swr5220", 1000, 1089, "LSZH", 47.4647, 8.5492, 1416, true, true, 0,
@@ -1657,15 +1664,15 @@ TEST_P(RealRecordings, AreFollowedClosely) {
         const double ground = lf_median(o.behindGround), air = lf_median(o.behindAir);
         std::cout << vrn::format("  behind while moving (median s): ground {:.1f} ({} snapshots), air {:.1f} ({}); lift-offs {}\n",
                                  ground, o.behindGround.size(), air, o.behindAir.size(), o.liftOffs);
-        // Within two seconds of the play delay (it slows for corners within what tyres take, and may
-        // arrive late rather than race), and within two records' interval where records come two
-        // seconds apart with positions to some 10 m (Dulles, Reagan National).
+        // On the ground within a second of the play delay (its excerpt may say more). In the air within
+        // two seconds of it, and within two records' interval where records come two seconds apart with
+        // positions to some 10 m (Dulles, Reagan National).
         const double late = std::string(e.recording).starts_with("lszh") || std::string(e.recording).starts_with("yssy") ||
                                     std::string(e.recording).starts_with("swr")
                                 ? 2.0
                                 : 4.0;
         if (!e.pausesOnGround) {
-            EXPECT_LE(ground, kPlayDelaySeconds + late);
+            EXPECT_LE(ground, kPlayDelaySeconds + e.groundLateS);
         }
         EXPECT_LE(air, kPlayDelaySeconds + late);
 

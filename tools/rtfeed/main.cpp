@@ -289,7 +289,9 @@ void lf_replay(const Options& o, int udp) {
     lf_waitForTheProgram(o);
     const auto recording = rtfeed::window(rtfeed::readRecording(in), o.windowFrom, o.windowTo);
     if (recording.empty()) return;
-    const double firstStamp = recording.front().timeStamp;
+    // Stamped as sent: the first record's stamp is the moment it goes out (a window's first record
+    // comes some seconds after the window's start), the others keep their spacing from it.
+    const double firstStamp = recording.front().timeStamp, firstOffset = recording.front().offset;
     do {
         // Each pass is re-based to the moment it starts.
         const auto start = Clock::now();
@@ -297,7 +299,7 @@ void lf_replay(const Options& o, int udp) {
         for (const auto& d : recording) {
             if (g_stop) return;
             lf_sleepUntil(start + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(d.offset / o.speed)));
-            const double stamp = startWall + (d.timeStamp - firstStamp) / o.speed;
+            const double stamp = startWall + (firstOffset + d.timeStamp - firstStamp) / o.speed;
             const std::string text = o.type.empty() ? d.text : rtfeed::withType(d.text, o.type);
             lf_sendTraffic(o, udp, rtfeed::withTimeStamp(text, stamp));
         }
