@@ -83,7 +83,11 @@ inline double paceBetween(const PositionSample& from, const PositionSample& to) 
 inline double speedUpPerPass(const LiveAircraft& a) {
     const MotionLimits& m = gf_motionLimits(a.sizeClass);
     if (!a.onGround) return m.airSpeedUpKnPerS / 100.0;
-    return (a.underPower ? m.rollSpeedUpKnPerS : m.taxiSpeedUpKnPerS) / 100.0;
+    // Records that speed up beyond any taxi's pace show take-off thrust before the roll is told from
+    // them: it speeds up with them, not at a taxi's gentle rate.
+    constexpr double kBeyondTaxiKn = 30.0;
+    const bool rolling = a.underPower || (a.wayToKn > kBeyondTaxiKn && a.wayToKn > a.wayFromKn);
+    return (rolling ? m.rollSpeedUpKnPerS : m.taxiSpeedUpKnPerS) / 100.0;
 }
 inline double slowDownPerPass(const LiveAircraft& a) {
     const MotionLimits& m = gf_motionLimits(a.sizeClass);

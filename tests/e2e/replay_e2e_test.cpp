@@ -135,11 +135,10 @@ const Excerpt kExcerpts[] = {
     // automatic range (8 nm on the ground).
     {"take-off 30, records end leaving the range climbing", "kiad-dep-ual2098", 282, 405, "KIAD", 38.965, -77.42, 313,
      true, true, 1, false, Feed::kPlain, MadeUp::kClimb},
-    // (Its records speed up at 5 kn a second from 24 kn; it falls up to 3 s behind them on the roll.)
     {"rejected take-off at 81 kn, 1 s records", "lszh-dep-ent57bw", 790, 832, "LSZH", 47.4647, 8.5492, 1416, true, true, 0,
-     false, Feed::kRejectedTakeOff, MadeUp::kNone, false, 0.0, -1.0, 0.0, 2.0},
+     false, Feed::kRejectedTakeOff},
     {"rejected take-off at 81 kn, 2 s records", "lszh-dep-ent57bw", 790, 832, "LSZH", 47.4647, 8.5492, 1416, true, true, 0,
-     false, Feed::kRejectedTakeOff2s, MadeUp::kNone, false, 0.0, -1.0, 0.0, 2.0},
+     false, Feed::kRejectedTakeOff2s},
     {"late second sender, turn at altitude", "swr5220-racetracks", 160, 280, "LSZH", 48.55, 8.62, 5000, false, false, -1,
      false, Feed::kLateSender, MadeUp::kNone, true},
     // The user flies 14 nm north of Zurich, below and within the automatic range (17 nm) of all four.
