@@ -254,7 +254,6 @@ constexpr double kRecordsPaceMarginKn = 2.0;
 constexpr int kRecordsCapEveryPasses = 25;
 constexpr int kCurveKnEveryPasses = 10;
 constexpr std::size_t kRecordKnKept = 64;
-constexpr double kTaxiMostKn = 30.0;
 constexpr double kFastestGroundKn = 250.0;
 constexpr int kNewPasses = 1500;
 constexpr double kAirReportedFloorKn = 60.0;
@@ -302,9 +301,13 @@ struct CurveShape {
     double lengthM = 0.0, tightestRadiusM = 0.0;
 };
 
+double lf_curveLengthM(double controlN, double controlE, double endN, double endE) {
+    return (2.0 * std::hypot(endN, endE) + std::hypot(controlN, controlE) + std::hypot(endN - controlN, endE - controlE)) / 3.0;
+}
+
 CurveShape lf_curveShape(double controlN, double controlE, double endN, double endE) {
     CurveShape shape;
-    shape.lengthM = (2.0 * std::hypot(endN, endE) + std::hypot(controlN, controlE) + std::hypot(endN - controlN, endE - controlE)) / 3.0;
+    shape.lengthM = lf_curveLengthM(controlN, controlE, endN, endE);
     const double ddN = 2.0 * (endN - 2.0 * controlN), ddE = 2.0 * (endE - 2.0 * controlE);
     shape.tightestRadiusM = std::numeric_limits<double>::infinity();
     for (int i = 0; i <= 16; ++i) {
@@ -339,8 +342,7 @@ double lf_curveKnFromHere(LiveAircraft& a) {
     // (Worked out again every tenth of a second: it moves a few metres along the curve meanwhile.)
     if (a.curveKnPass >= 0 && tick() - a.curveKnPass < kCurveKnEveryPasses) return a.curveKnHere;
     a.curveKnPass = tick();
-    const CurveShape shape = lf_curveShape(c.controlNorth, c.controlEast, c.endNorth, c.endEast);
-    const double meanMps = 0.5 * lf_quickestTurn(a) * 100.0 * shape.lengthM / turn;
+    const double meanMps = 0.5 * lf_quickestTurn(a) * 100.0 * lf_curveLengthM(c.controlNorth, c.controlEast, c.endNorth, c.endEast) / turn;
     const double side = 0.85 * lf_mostSideAccelMps2(a);   // (the bends between the points looked at may be a little tighter)
     const double brake = 2.0 * kPlannedBraking * slowDownPerPass(a) * 100.0 * kMpsPerKn;
     const double ddN = 2.0 * (c.endNorth - 2.0 * c.controlNorth), ddE = 2.0 * (c.endEast - 2.0 * c.controlEast);
@@ -505,7 +507,7 @@ double lf_paceStep(LiveAircraft& a, double remainingNm, double mostKn = kFastest
             const double theirs = catchUpKn > 0.0 ? std::max(reported, lf_recordsKnNow(a)) : reported;
             const double catchUpTo = std::min(theirs + catchUpKn, kCatchUpShare * theirs + kCatchUpMarginKn);
             double upper = std::max(kFasterThanReported * reported, std::min(needed, catchUpTo));
-            if (!a.underPower && (reported <= kTaxiMostKn || a.turnedBack)) upper = std::min(upper, std::max(kTaxiMostKn, reported));
+            if (!a.underPower && (reported <= kFastestTaxiKn || a.turnedBack)) upper = std::min(upper, std::max(kFastestTaxiKn, reported));
             // Rolling for take-off, never much faster than its roll's fastest record.
             if (a.underPower) {
                 upper = std::min(upper, kMostOverRecordsShare * std::max({a.rollFastestKn.front(), a.wayFromKn, a.wayToKn}) + kMostOverRecordsKn);

@@ -35,7 +35,6 @@ namespace vrn {
 namespace {
 
 constexpr double kRollFromLandedKn = 60.0;   // a landed aircraft's roll goes through this speed
-constexpr double kFastestTaxiKn = 30.0;
 // Made-up taxiing goes on for two minutes at most: longer than coverage on the ground pauses.
 constexpr int kMadeUpTaxiPasses = 12000;
 constexpr double kRollOutBrakesAboveKn = 40.0;   // then more gently, as a taxi brakes
@@ -397,7 +396,7 @@ void lf_judgeAtRecordsEnd(LiveAircraft& a) {
     const bool anew = lf_mustRollAnew(a);
     const double through = anew ? kRollFromLandedKn : kTakeoffRollKn;
     std::size_t start = lf_rollStartFor(r, n - 1, through, anew ? kRollFromLandedKn : kAnyStartKn);
-    if (start == n || before.knots < kFastestTaxiKn) {
+    if (start == n || before.knots < movement::kFastestTaxiKn) {
         // Or, after a gap in coverage, one record already well beyond any taxi's speed, faster than
         // the one before.
         if (anew || !(newest.knots >= kTakeoffRollKn + kRollSpeedScatterKn) || newest.knots <= before.knots) return;
@@ -424,11 +423,11 @@ double lf_madeUpGroundKn(const LiveAircraft& a, double v, double seconds, double
         const MotionLimits& m = gf_motionLimits(a.sizeClass);
         // (Records that were slowing down showed it braking: it stops.)
         const auto& r = a.runRecords;
-        const bool recordsTaxi = !r.empty() && !r.back().airborne && r.back().knots <= kFastestTaxiKn;
+        const bool recordsTaxi = !r.empty() && !r.back().airborne && r.back().knots <= movement::kFastestTaxiKn;
         const bool recordsSlow = r.size() >= 2 && r[r.size() - 2].knots > r.back().knots + kSlowingRecordsKn;
         const double recordsKn = recordsTaxi ? (recordsSlow ? 0.0 : std::max(r.back().knots, 0.0)) : m.taxiKn;
         const bool wayEnds = a.madeUpFromPass >= 0 && movement::tick() - a.madeUpFromPass > kMadeUpTaxiPasses;
-        const double target = wayEnds || a.rejectedTakeoff ? 0.0 : v > kFastestTaxiKn ? m.taxiKn : recordsKn;
+        const double target = wayEnds || a.rejectedTakeoff ? 0.0 : v > movement::kFastestTaxiKn ? m.taxiKn : recordsKn;
         if (v > target) {
             const double knPerS = v > kRollOutBrakesAboveKn ? m.rollOutKnPerS : v > 15.0 ? 2.0 : 1.0;
             return std::max(v - knPerS * seconds, target);

@@ -80,13 +80,15 @@ inline double paceBetween(const PositionSample& from, const PositionSample& to) 
 
 // Speeding up and slowing down per pass (kn), from its class's limits: on the ground take-off thrust,
 // a taxi's gentler thrust and brakes (a quarter g, 0.3 g on a landing roll), in the air thrust and drag.
+// No taxi goes faster (kn): a ground record beyond it is a take-off or landing roll's.
+inline constexpr double kFastestTaxiKn = 30.0;
+
 inline double speedUpPerPass(const LiveAircraft& a) {
     const MotionLimits& m = gf_motionLimits(a.sizeClass);
     if (!a.onGround) return m.airSpeedUpKnPerS / 100.0;
     // Records that speed up beyond any taxi's pace show take-off thrust before the roll is told from
     // them: it speeds up with them, not at a taxi's gentle rate.
-    constexpr double kBeyondTaxiKn = 30.0;
-    const bool rolling = a.underPower || (a.wayToKn > kBeyondTaxiKn && a.wayToKn > a.wayFromKn);
+    const bool rolling = a.underPower || (a.wayToKn > kFastestTaxiKn && a.wayToKn > a.wayFromKn);
     return (rolling ? m.rollSpeedUpKnPerS : m.taxiSpeedUpKnPerS) / 100.0;
 }
 inline double slowDownPerPass(const LiveAircraft& a) {
