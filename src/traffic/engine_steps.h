@@ -106,8 +106,12 @@ void lf_rejoinStep(LiveAircraft& aircraft);
 // it steers there along its nose, or is created again there when that lies beyond a minute of flight.
 // True when it no longer plays the record as a plain step.
 bool lf_steerToRecordOffNose(LiveAircraft& aircraft);
-// Where its queued records put it at a pass (before the first, back along its way; after the last, on).
-LatLon lf_recordsAt(const LiveAircraft& aircraft, int pass);
+// Where its queued records put it at a pass (before the first, back along its way; after the last, on),
+// counting from the sample `from` (the one it left is 0 once it moves; before, 0 is its first record).
+LatLon lf_recordsAt(const LiveAircraft& aircraft, int pass, std::size_t from = 1);
+// A new moving aircraft is placed where its records put it when its object is expected (at its
+// creation request) and when it arrives, so that it moves with them from its first pass.
+bool lf_placedWithItsRecords(LiveAircraft& aircraft, int pass);
 // Taken out of the simulator and created again at `at`, with its records to come; the log says why.
 void gf_createAgainAtRecords(LiveAircraft& aircraft, const LatLon& at, const std::string& why);
 // In the air, a record more than a few seconds ahead is reached along a curve through sub-samples.

@@ -260,6 +260,8 @@ constexpr double kAirReportedFloorKn = 60.0;
 constexpr int kAirSlowingAheadPasses = 2000;
 constexpr double kAirArriveShare = 1.05;
 constexpr double kAirSlowerShare = 0.95;
+constexpr double kAirPaceShare = 0.8;
+constexpr int kPacedOverPasses = 200;
 constexpr double kRotorReportedFloorKn = 5.0;
 // A ground aircraft whose way lies further off its nose than it may slip crawls round the corner.
 constexpr double kMostSlipRad = 25.0 * kDeg2Rad;
@@ -473,12 +475,20 @@ double lf_slowerAirRecordsAheadKn(const LiveAircraft& a, double reported) {
     const int now = tick();
     const double perPass = kPlannedBraking * slowDownPerPass(a);
     double most = std::numeric_limits<double>::infinity();
-    for (const PositionSample& s : a.samples) {
+    for (std::size_t i = 0; i < a.samples.size(); ++i) {
+        const PositionSample& s = a.samples[i];
         if (s.duePass - now > kAirSlowingAheadPasses) break;
+        if (!s.airborne || !std::isfinite(s.groundSpeed)) continue;
+        // The pace its positions show from the one before, where a few seconds apart and clearly below
+        // the speed it reports (the wind, or a slow position fix): on a short final they say where it is.
+        double kn = s.groundSpeed;
+        if (i > 0 && s.duePass - a.samples[i - 1].duePass >= kPacedOverPasses) {
+            const double pace = gf_distanceNm(at(a.samples[i - 1]), at(s)) * kPassesPerHour / (s.duePass - a.samples[i - 1].duePass);
+            if (pace >= kAirPaceShare * kn) kn = std::min(kn, pace);
+        }
         // (Records as fast as now leave it its catching up.)
-        if (!s.airborne || !std::isfinite(s.groundSpeed) || s.groundSpeed < kAirReportedFloorKn || s.groundSpeed > kAirSlowerShare * reported)
-            continue;
-        most = std::min(most, kAirArriveShare * s.groundSpeed + perPass * std::max(s.duePass - now, 0));
+        if (kn < kAirReportedFloorKn || kn > kAirSlowerShare * reported) continue;
+        most = std::min(most, kAirArriveShare * kn + perPass * std::max(s.duePass - now, 0));
     }
     return most;
 }

@@ -121,7 +121,9 @@ void lf_linearSteps(LiveAircraft& a) {
     if (paced) fastest = std::min(fastest, kCatchUpFactor * reported);
     const int least = passesFor(d, std::max(fastest, 30.0));
     int p = std::max(passesToNext(a), least);
-    if (paced) {
+    // (Made-up samples are timed by their speed: one it is ahead of is not drawn nearer, which would
+    // carry its lead into every made-up sample after it and fly them all fast.)
+    if (paced && a.extrapolationCount == 0) {
         const int most = passesFor(d, kWaitFactor * std::min(oldest.groundSpeed, next.groundSpeed));
         if (p > most) {
             p = std::max(most, kMinPasses);

@@ -65,6 +65,9 @@ constexpr double kBankWhereRecordsTurnDeg = 33.0;
 constexpr double kQuickestAirTurnDegPerS = 10.0;   // as sample play turns at most
 constexpr double kOnRecordsNm = 0.05;
 constexpr int kPursueLeadPasses = 300;
+constexpr double kMostPlacedAheadS = 10.0;
+constexpr int kCatchUpBeyondPasses = 200;
+constexpr int kRecordsSayWherePasses = 1000;
 constexpr int kPursueLooksAheadPasses = 12000;
 constexpr std::uint8_t kPursuing = 2;   // `rejoining`: after where its records put it, not along their path
 
@@ -337,9 +340,9 @@ double lf_turnRatePerPass(const LiveAircraft& a, double kn) {
     return std::min(lf_classTurnDegPerS(a), byBank) * kDeg2Rad / 100.0;
 }
 
-LatLon lf_recordsAt(const LiveAircraft& a, int pass) {
+LatLon lf_recordsAt(const LiveAircraft& a, int pass, std::size_t from) {
     const auto& q = a.samples;
-    if (q.size() < 2) return here(a);
+    if (q.size() < from + 1) return here(a);
     const auto along = [](const PositionSample& s, double seconds) {
         const double kn = lf_finiteKn(s.groundSpeed);
         if (!(kn > 0.0) || !std::isfinite(s.track)) return at(s);
@@ -347,8 +350,8 @@ LatLon lf_recordsAt(const LiveAircraft& a, int pass) {
                                              kn * std::fabs(seconds) / 3600.0 * kFeetPerNm);
         return LatLon{p.lat, normalLongitude(p.lon)};
     };
-    if (pass <= q[1].duePass) return along(q[1], (pass - q[1].duePass) / 100.0);
-    for (std::size_t i = 1; i + 1 < q.size(); ++i) {
+    if (pass <= q[from].duePass) return along(q[from], (pass - q[from].duePass) / 100.0);
+    for (std::size_t i = from; i + 1 < q.size(); ++i) {
         const PositionSample& o = q[i];
         const PositionSample& n = q[i + 1];
         if (pass > n.duePass) continue;
@@ -359,6 +362,22 @@ LatLon lf_recordsAt(const LiveAircraft& a, int pass) {
         return LatLon{p.lat, normalLongitude(p.lon)};
     }
     return along(q.back(), (pass - q.back().duePass) / 100.0);
+}
+
+bool lf_placedWithItsRecords(LiveAircraft& a, int pass) {
+    if (a.samples.size() < 2) return false;
+    const PositionSample& first = a.samples.front();
+    if (!first.airborne || !(lf_finiteKn(first.groundSpeed) > 0.0)) return false;
+    const LatLon p = lf_recordsAt(a, pass, 0);
+    // Never beyond a few seconds of its way from its first record: a queue that jumps is for the
+    // movement to judge.
+    if (!(gf_distanceNm(at(first), p) * 3600.0 <= std::max(lf_finiteKn(first.groundSpeed), 30.0) * kMostPlacedAheadS)) return false;
+    std::tie(a.position.latitude, a.position.longitude) = std::pair{p.lat, p.lon};
+    // The records it is already past are not flown back to: it goes on from the last one due.
+    std::size_t passed = 0;
+    while (passed + 2 < a.samples.size() && a.samples[passed + 1].duePass <= pass) ++passed;
+    a.samples.erase(a.samples.begin(), a.samples.begin() + static_cast<std::ptrdiff_t>(passed));
+    return true;
 }
 
 namespace {
@@ -422,7 +441,7 @@ int lf_interceptPass(const LiveAircraft& a) {
 // Its records lie beyond a minute of its flight: steering there would leave it off them for minutes.
 // Judged once they play (before, they do not say where it is now).
 bool lf_createdAgainIfFarOff(LiveAircraft& a, const LatLon& records) {
-    if (a.state != STATE_IN_SIM || a.samples.size() < 2 || tick() < a.samples[1].duePass) return false;
+    if (a.state != STATE_IN_SIM || a.samples.size() < 2 || tick() < a.samples[0].duePass) return false;
     const double offNm = gf_distanceNm(here(a), records);
     const double kn = std::max({lf_finiteKn(a.samples[1].groundSpeed), lf_finiteKn(a.samples.back().groundSpeed), 60.0});
     if (!(offNm > kn * kFarOffFlightSeconds / 3600.0)) return false;
@@ -431,8 +450,12 @@ bool lf_createdAgainIfFarOff(LiveAircraft& a, const LatLon& records) {
 }
 
 bool lf_createdAgainIfFarOff(LiveAircraft& a) {
-    if (a.state != STATE_IN_SIM || a.samples.size() < 2 || tick() < a.samples[1].duePass) return false;
-    return lf_createdAgainIfFarOff(a, lf_recordsAt(a, tick()));
+    if (a.state != STATE_IN_SIM || a.samples.size() < 2 || tick() < a.samples[0].duePass) return false;
+    // (On time, the sample it sets off from is the record playing now; across a pause in its records
+    // they say nothing of where it is until the next one plays.)
+    const bool betweenFirstTwo = tick() < a.samples[1].duePass;
+    if (betweenFirstTwo && a.samples[1].duePass - a.samples[0].duePass > kRecordsSayWherePasses) return false;
+    return lf_createdAgainIfFarOff(a, lf_recordsAt(a, tick(), betweenFirstTwo ? 0 : 1));
 }
 
 }  // namespace
@@ -444,10 +467,15 @@ bool lf_steerToRecordOffNose(LiveAircraft& a) {
     const PositionSample& n = a.samples[1];
     if (!n.airborne || n.standing || !std::isfinite(a.position.heading)) return false;
     const double kn = std::max(lf_finiteKn(a.speed), 60.0);
-    if (gf_distanceNm(here(a), at(n)) * 3600.0 < kn * kOffNoseLeastSeconds) return false;
-    if (std::fabs(gf_headingDifference(a.position.heading, gf_initialBearing(here(a), at(n)))) <= kOffNoseRad) return false;
+    const double toNextNm = gf_distanceNm(here(a), at(n));
+    if (toNextNm * 3600.0 < kn * kOffNoseLeastSeconds) return false;
+    const bool offNose = std::fabs(gf_headingDifference(a.position.heading, gf_initialBearing(here(a), at(n)))) > kOffNoseRad;
+    // Records beyond a minute of its flight are as far ahead of its nose as off it (a feed moved in
+    // time puts them anywhere).
+    if (!offNose && toNextNm * 3600.0 <= kn * kFarOffFlightSeconds) return false;
     if (!lf_mayPursue(a)) return false;
     if (lf_createdAgainIfFarOff(a)) return true;
+    if (!offNose) return false;
     // No path to follow here (its records turned back on it, or lie elsewhere): it flies after where
     // they put it, a few seconds ahead.
     a.rejoining = kPursuing;
@@ -673,9 +701,15 @@ void lf_curveToNextRecord(LiveAircraft& a) {
     const double chord = std::hypot(e1, n1);
     if (!(chord > 1.0)) return;
     // Late (back from made-up motion), it takes the time its speed needs: the speed reported, or
-    // the records' own from one to the next when that is faster.
+    // the records' own from one to the next when that is faster. A flying aeroplane seconds late (its
+    // records paused, or come seconds apart) flies a little faster than reported, so that it catches up
+    // with sparse records as it does with denser ones; a second late (a position fix that leapt) it
+    // does not: it would come on too fast to slow with them.
     const PositionSample& o = a.samples[0];
-    const double kn = std::max(lf_finiteKn(n.groundSpeed), paceBetween(o, n));
+    const double reportedKn = lf_finiteKn(n.groundSpeed);
+    double kn = std::max(reportedKn, paceBetween(o, n));
+    const bool late = passesFor(chord / kMetresPerNm, kn) - (n.duePass - tick()) > kCatchUpBeyondPasses;
+    if (late && a.phase == PHASE_AIRBORNE && a.sizeClass != SIZE_ROTORCRAFT && reportedKn >= 60.0) kn = std::max(kn, kFasterThanReported * reportedKn);
     const int passes = std::max(n.duePass - tick(), passesFor(chord / kMetresPerNm, kn));
     if (passes < kCurveFromPasses) return;
     const double chordDir = std::atan2(e1, n1);

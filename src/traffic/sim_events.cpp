@@ -25,6 +25,7 @@ namespace vrn {
 namespace {
 
 constexpr int kLightRequestPasses = 200;
+constexpr int kMostAnswerPasses = 300;
 constexpr double kMinStaticCgFt = 1.0;
 constexpr double kMaxStaticCgFt = 35.0;
 constexpr double kLowestStaticPitch = -0.017453292519943295;   // -1 degree
@@ -63,6 +64,12 @@ bool liveAIAdded(LiveAircraft& a, const SimEvent& e) {
     }
     a.objectId = e.objectId;
     a.altitudeAboveGround = e.value2;
+    // Moving, it starts where its records put it now (its object came sooner or later than expected);
+    // the next answer is expected as late as this one came, give or take.
+    const int now = g_tickCounter.load(std::memory_order_relaxed);
+    lf_placedWithItsRecords(a, now);
+    if (a.creationSentPass >= 0 && now >= a.creationSentPass)
+        g_creationAnswerPasses = std::clamp((3 * g_creationAnswerPasses + (now - a.creationSentPass)) / 4, 0, kMostAnswerPasses);
     if (a.samples.empty() || !a.samples.front().airborne) {
         a.onGround = 1;
         gf_setGear(a, true);
@@ -92,7 +99,11 @@ void lf_liveCreated(const SimEvent& e) {
         lf_removeOrphan(e.objectId);
         return;
     }
-    if (liveAIAdded(*a, e)) g_lightRequests.push_back(e);
+    if (!liveAIAdded(*a, e)) return;
+    // In the air it moves with its records from the object's first pass; only its lights and engines
+    // wait for the two seconds of its light request (it would hang still, then lurch after them).
+    if (!a->samples.empty() && a->samples.front().airborne) a->state = STATE_IN_SIM;
+    g_lightRequests.push_back(e);
 }
 
 void lf_staticCreated(const SimEvent& e) {
@@ -171,13 +182,15 @@ void lf_creationFailed(const SimEvent& e) {
     g_staticParked.pop_back();
 }
 
-// The state of a live aircraft 2 s after its object arrived.
+// The state of a live aircraft 2 s after its object arrived (in the air it already moves).
 void lf_setInitialState(LiveAircraft& a) {
     a.state = STATE_IN_SIM;
     const bool rotor = a.sizeClass == SIZE_ROTORCRAFT;
     if (!rotor) gf_setSpoilers(a, false);
     std::uint32_t lights[7];
     if (!a.samples.empty() && a.samples.front().airborne) {
+        // Its flight's lights are set again after these, from its next step on.
+        a.lightsBelow10000 = a.lightsAbove10000 = 0;
         gf_queueEngineAutoStart(a.objectId);
         const std::uint32_t landing = a.position.altitude <= 10000.0 ? 1 : 0;
         const std::uint32_t cabin = a.altitudeAboveGround >= 2000.0 ? 1 : 0;
@@ -244,7 +257,7 @@ void gf_allLightsToggle(bool& erase, SimEvent& request) {
     LiveAircraft* a = gf_liveById(request.aircraftId);
     // Only the record this object was made for: a newer record of the same id waits for its own.
     if (!a || a->objectId != request.objectId) return;
-    if (a->state != STATE_CREATION_REQUESTED) return;
+    if ((a->state != STATE_CREATION_REQUESTED && a->state != STATE_IN_SIM) || a->removeMark) return;
     lf_setInitialState(*a);
 }
 

@@ -198,6 +198,17 @@ void lf_reserve(T& container, std::size_t n) {
     if (container.capacity() < n) container.reserve(n);
 }
 
+// A moving aircraft's creation waited its turn: it is asked where its records will put it when the
+// simulator is expected to answer, not where they put it when it was taken up.
+void lf_placeWhereExpected(AiCreateRequest& request, int tick) {
+    LiveAircraft* a = gf_liveById(request.aircraftId);
+    if (!a || a->state != STATE_CREATION_REQUESTED || a->objectId != 0) return;
+    a->creationSentPass = tick;
+    if (!lf_placedWithItsRecords(*a, tick + g_creationAnswerPasses)) return;
+    request.initPosition.Latitude = a->position.latitude;
+    request.initPosition.Longitude = a->position.longitude;
+}
+
 }  // namespace
 
 LatLon gf_userPositionLatLon() { return {g_userPosition.latitude, g_userPosition.longitude}; }
@@ -213,6 +224,7 @@ void gf_trafficTick() {
         }
         if (tick % 50 == 0) {
             if (!g_liveCreationQueue.empty()) {
+                lf_placeWhereExpected(g_liveCreationQueue.front(), tick);
                 gf_queueAiCreateRequest(g_liveCreationQueue.front());
                 g_liveCreationQueue.pop_front();
             } else {
