@@ -67,6 +67,7 @@ enum class Feed {
     kFlickeringTaxi,        // a taxi whose every other record reads 600 ft up at taxi speed
     kHoverPause,            // an H145 slowing to a hover over Washington, its records pausing 60 s there
     kShuttle,               // records that shuttle 0.35 nm back and forth, reversing every 10 s
+    kOrbitsLateSender,      // six aircraft circling, every record again 45 s later with its old stamp
     kOverThePole,           // three airliners at 35,000 ft crossing the north pole or passing beside it
     kPause,                 // the window with its records from pauseFrom for pauseSeconds cut out
 };
@@ -154,6 +155,10 @@ const Excerpt kExcerpts[] = {
     // near its records, circling about them.
     {"records shuttling 0.35 nm", "generated", 0, 180, "LSZH", 47.7147, 8.5492, 5000, false, false, -1, false, Feed::kShuttle,
      MadeUp::kNone, true, 0.8},
+    // Created one after another (the simulator takes one creation at a time), each is where its records
+    // put it from its first pass; the copies of a second sender 45 s late are never followed.
+    {"six orbits, each repeated 45 s late", "generated", 0, 150, "LSZH", 47.7147, 8.5492, 5000, false, false, -1, false,
+     Feed::kOrbitsLateSender, MadeUp::kNone, true},
     // The user flies 6 nm from the north pole, 2,000 ft below them (not in their way).
     {"over the north pole at 35,000 ft", "generated", 0, 150, "LSZH", 89.9, 0.0, 33000, false, false, -1, false,
      Feed::kOverThePole},
@@ -1153,6 +1158,28 @@ std::vector<std::string> lf_generatedRecord(const char* hexid, const char* calls
 
 // One aircraft flying east at 126 kn for a minute, then its records shuttle 0.35 nm east and west,
 // reversing every 10 s, drifting north a metre a second (no record repeats an earlier position).
+// Six aircraft circling at 250 kn and 2 degrees a second round centres 2-7 nm from the user, a record a
+// second; a second sender repeats every record 45 s later with its old time stamp.
+Derived lf_orbitsLateSender(const Excerpt& e) {
+    Derived d;
+    const LatLon user{e.userLat, e.userLon};
+    const double radiusFt = 250.0 / 3600.0 / (2.0 * kDeg2Rad) * 6076.12;
+    for (int i = 0; i < 6; ++i) {
+        const std::string hexid = vrn::format("{}", 4930001 + i), callsign = vrn::format("ORB{}", i + 1);
+        const LatLon centre = gf_destinationPoint(user, 60.0 * i * kDeg2Rad, (2.0 + i) * 6076.12);
+        for (double t = 0.0; t <= e.to - e.from + 0.01; t += 1.0) {
+            const double round = 60.0 * i + 2.0 * t;   // bearing from the centre; it flies 90 degrees right of it
+            const std::vector<std::string> f =
+                lf_generatedRecord(hexid.c_str(), callsign.c_str(), gf_destinationPoint(centre, round * kDeg2Rad, radiusFt), round + 90.0, 250.0, t);
+            if (i == 0) d.path.push_back(f);
+            d.sent.emplace_back(t, f);
+            d.sent.emplace_back(t + 45.0, f);
+        }
+    }
+    d.callsign = "ORB1";
+    return d;
+}
+
 Derived lf_shuttle(const Excerpt& e) {
     Derived d;
     const LatLon start = gf_destinationPoint({e.userLat, e.userLon}, 0.0, 3.0 * 6076.12);
@@ -1220,6 +1247,7 @@ Derived lf_derived(const Excerpt& e, double groundFt) {
         case Feed::kFlickeringTaxi: return lf_flickeringTaxi(e, groundFt);
         case Feed::kHoverPause: return lf_hoverPause(e, groundFt);
         case Feed::kShuttle: return lf_shuttle(e);
+        case Feed::kOrbitsLateSender: return lf_orbitsLateSender(e);
         case Feed::kOverThePole: return lf_overThePole(e);
         case Feed::kPause: return lf_paused(e);
         case Feed::kPlain: break;
