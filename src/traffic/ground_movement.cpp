@@ -483,8 +483,7 @@ double lf_slowerAirRecordsAheadKn(const LiveAircraft& a, double reported) {
         // the speed it reports (the wind, or a slow position fix): on a short final they say where it is.
         double kn = s.groundSpeed;
         if (i > 0 && s.duePass - a.samples[i - 1].duePass >= kPacedOverPasses) {
-            const double pace = gf_distanceNm(at(a.samples[i - 1]), at(s)) * kPassesPerHour / (s.duePass - a.samples[i - 1].duePass);
-            if (pace >= kAirPaceShare * kn) kn = std::min(kn, pace);
+            if (const double pace = paceBetween(a.samples[i - 1], s); pace >= kAirPaceShare * kn) kn = std::min(kn, pace);
         }
         // (Records as fast as now leave it its catching up.)
         if (kn < kAirReportedFloorKn || kn > kAirSlowerShare * reported) continue;

@@ -78,10 +78,11 @@ inline double paceBetween(const PositionSample& from, const PositionSample& to) 
     return passes >= 100 ? gf_distanceNm(at(from), at(to)) * kPassesPerHour / passes : 0.0;
 }
 
-// Speeding up and slowing down per pass (kn), from its class's limits: on the ground take-off thrust,
-// a taxi's gentler thrust and brakes (a quarter g, 0.3 g on a landing roll), in the air thrust and drag.
 // No taxi goes faster (kn): a ground record beyond it is a take-off or landing roll's.
 inline constexpr double kFastestTaxiKn = 30.0;
+
+// Speeding up and slowing down per pass (kn), from its class's limits: on the ground take-off thrust,
+// a taxi's gentler thrust and brakes (a quarter g, 0.3 g on a landing roll), in the air thrust and drag.
 
 inline double speedUpPerPass(const LiveAircraft& a) {
     const MotionLimits& m = gf_motionLimits(a.sizeClass);
