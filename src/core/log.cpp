@@ -122,10 +122,15 @@ void lf_writeLine(std::string_view prefix, std::string_view text, bool flush) {
 
 }  // namespace
 
+static void lf_restartLimiters();
+
 void gf_startLog() { gf_startLog("Log.txt"); }
 
 void gf_startLog(const std::filesystem::path& logFile) {
     auto& state = lf_state();
+    // What the limiters held back belongs to the file being closed; the new one starts with a
+    // minute of its own for each of them.
+    gf_sayHeldBackLogLines();
     {
         // A second start (tests, a restart of the log) first closes the file it is about to copy.
         std::lock_guard lock(state.mutex);
@@ -154,6 +159,7 @@ void gf_startLog(const std::filesystem::path& logFile) {
     const std::string failure = lf_writeFailure(state);
     lock.unlock();
     lf_sayWriteFailure(failure);
+    lf_restartLimiters();
 }
 
 void gf_closeLog() {
@@ -230,6 +236,12 @@ LogLimiter::~LogLimiter() {
     }
     std::lock_guard lock(m_mutex);
     lf_sayDropped();
+}
+
+static void lf_restartLimiters() {
+    LimiterRegistry& registry = lf_limiters();
+    std::lock_guard lock(registry.mutex);
+    for (LogLimiter* limiter : registry.limiters) limiter->restart();
 }
 
 void gf_sayHeldBackLogLines() {

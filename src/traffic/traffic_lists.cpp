@@ -9,7 +9,7 @@ std::vector<LiveAircraft> g_liveAircraft;
 std::vector<Aircraft> g_staticParked;
 std::deque<std::uint32_t> g_removalQueue;
 std::deque<AiCreateRequest> g_liveCreationQueue;
-int g_creationAnswerPasses = 10;
+int g_creationAnswerPasses = kFirstAnswerPasses;
 std::deque<AiCreateRequest> g_staticCreationQueue;
 std::vector<StaticPlacement> g_staticPlacements;
 std::vector<std::uint32_t> g_recreateIds;

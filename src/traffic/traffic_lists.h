@@ -52,6 +52,7 @@ extern std::vector<Aircraft> g_staticParked;
 extern std::deque<std::uint32_t> g_removalQueue;            // object ids, one handed on per 10th pass
 extern std::deque<AiCreateRequest> g_liveCreationQueue;     // one handed on per 50th pass
 extern int g_creationAnswerPasses;                          // how long the simulator takes to answer one
+constexpr int kFirstAnswerPasses = 10;                      // expected before it has answered any
 extern std::deque<AiCreateRequest> g_staticCreationQueue;   // when no live record waits
 extern std::vector<StaticPlacement> g_staticPlacements;     // consumed from the back
 extern std::vector<std::uint32_t> g_recreateIds;            // creation records to build, last first

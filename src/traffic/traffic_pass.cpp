@@ -292,6 +292,7 @@ void gf_resetParkAirport() {
     }
     g_removalQueue.clear();
     g_liveCreationQueue.clear();
+    g_creationAnswerPasses = kFirstAnswerPasses;   // the next simulator may answer at its own pace
     g_staticCreationQueue.clear();
     g_liveStayers.clear();
     g_staticParked.clear();

@@ -156,5 +156,21 @@ TEST_F(LogTest, TheRunsEndSaysEveryLimitersHeldBackCountOnce) {
     EXPECT_EQ(std::vector<std::string>(lines.begin() + 1, lines.end()), expected);
 }
 
+// A log started anew (a restart, the next test) is not silenced by lines the last one held back:
+// their count closes the old file, and every limiter opens the new one with a minute of its own.
+TEST_F(LogTest, ANewLogStartsEveryLimiterAfresh) {
+    gf_startLog(dir / "First.txt");
+    LogLimiter limiter("\"removed\"", 2);
+    for (int i = 0; i < 3; ++i) limiter.log("first log's line");
+    gf_startLog(dir / "Second.txt");
+    limiter.log("second log's line");
+    gf_closeLog();
+    const auto first = readLinesOf(dir / "First.txt");
+    const auto second = readLinesOf(dir / "Second.txt");
+    EXPECT_EQ(std::vector<std::string>(first.begin() + 1, first.end()),
+              (std::vector<std::string>{"first log's line", "first log's line", "1 more \"removed\" line was not logged"}));
+    EXPECT_EQ(std::vector<std::string>(second.begin() + 1, second.end()), std::vector<std::string>{"second log's line"});
+}
+
 }  // namespace
 }  // namespace vrn
