@@ -174,6 +174,10 @@ struct LiveAircraft : Aircraft {
     // fitted to its records, its three fastest records (the third is its top speed) and its rate of
     // speeding up.
     std::deque<RunRecord> runRecords;
+    // Its airborne records' positions over the last two minutes or so (a key of each, in a ring): a late
+    // second sender's copy of one is never followed, also once the sender it lags has stopped.
+    std::vector<std::uint64_t> flownPositions;
+    std::uint32_t flownNext = 0;
     std::uint8_t landed = 0;
     std::uint8_t rejectedTakeoff = 0;
     std::uint8_t sawAirborne = 0;

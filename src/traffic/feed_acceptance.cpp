@@ -484,9 +484,9 @@ bool lf_acceptUpdate(const TrafficUpdate& update, LiveAircraft& a) {
     // A second sender's late copy under a stamp that looks new (the feed's clock moved when only the
     // copies were left): its position is one the aircraft has already flown, and is never followed.
     // (One at its newest position is a repeat, which the standing rules judge.)
-    const auto flown = [&](const RunRecord& r) { return r.airborne && r.latitude == sample.latitude && r.longitude == sample.longitude; };
+    const auto newest = [&](const RunRecord& r) { return r.airborne && r.latitude == sample.latitude && r.longitude == sample.longitude; };
     if (sample.airborne && a.state == STATE_IN_SIM && a.sizeClass != SIZE_ROTORCRAFT && !a.runRecords.empty() &&
-        !flown(a.runRecords.back()) && std::any_of(a.runRecords.begin(), a.runRecords.end(), flown)) {
+        !newest(a.runRecords.back()) && lf_flownBefore(a, sample.latitude, sample.longitude)) {
         if (a.madeUpFromPass >= 0) ++a.refusedRecords;
         return true;
     }

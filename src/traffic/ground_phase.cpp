@@ -18,6 +18,7 @@
 // its class's lift-off speed is an altitude that glitches, not flight.
 // Run thread, inside the traffic pass and the movement step.
 #include <algorithm>
+#include <bit>
 #include <array>
 #include <cmath>
 #include <vector>
@@ -346,7 +347,29 @@ bool lf_recordsRollForTakeoff(const std::deque<RunRecord>& records) {
     return !records.empty() && lf_rollSeenAt(records, records.size() - 1, kTakeoffRollKn, kAnyStartKn) != records.size();
 }
 
+namespace {
+
+constexpr std::uint32_t kFlownKept = 128;   // two minutes of records a second apart
+
+std::uint64_t lf_positionKey(double latitude, double longitude) {
+    return std::bit_cast<std::uint64_t>(latitude) * 0x9E3779B97F4A7C15ull ^ std::bit_cast<std::uint64_t>(longitude);
+}
+
+}  // namespace
+
+bool lf_flownBefore(const LiveAircraft& a, double latitude, double longitude) {
+    return std::find(a.flownPositions.begin(), a.flownPositions.end(), lf_positionKey(latitude, longitude)) != a.flownPositions.end();
+}
+
 void lf_noteRecord(LiveAircraft& a, double time, const PositionSample& s) {
+    if (s.airborne) {
+        const std::uint64_t key = lf_positionKey(s.latitude, s.longitude);
+        if (a.flownPositions.size() < kFlownKept)
+            a.flownPositions.push_back(key);
+        else
+            a.flownPositions[a.flownNext] = key;
+        a.flownNext = (a.flownNext + 1) % kFlownKept;
+    }
     const RunRecord r{time, s.groundSpeed, s.track, s.latitude, s.longitude, s.airborne,
                       static_cast<std::uint8_t>(gf_trackGiven(s)), s.altitude};
     if (!a.runRecords.empty() && !lf_flying(a, r) && !lf_flying(a, a.runRecords.back()) && a.sawAirborne) a.landed = 1;   // touched down

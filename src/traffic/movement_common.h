@@ -80,6 +80,8 @@ inline double paceBetween(const PositionSample& from, const PositionSample& to) 
 
 // No taxi goes faster (kn): a ground record beyond it is a take-off or landing roll's.
 inline constexpr double kFastestTaxiKn = 30.0;
+// No aeroplane's nose turns faster in the air, whatever its records do (a helicopter's three times that).
+inline constexpr double kQuickestAirTurnDegPerS = 10.0;
 
 // Speeding up and slowing down per pass (kn), from its class's limits: on the ground take-off thrust,
 // a taxi's gentler thrust and brakes (a quarter g, 0.3 g on a landing roll), in the air thrust and drag.

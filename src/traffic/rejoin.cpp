@@ -56,13 +56,16 @@ constexpr double kLowestRejoinFt = 1000.0;
 // is created again at its records when they lie beyond a minute of its flight.
 constexpr double kCatchUpWhenOff = 1.18;
 constexpr double kBackWithinNm = 0.15;
+// Steering back this long and still off them, only a meeting this soon spares it being created again
+// (it left them a few seconds before it steered: within half a minute of that).
+constexpr int kSteerBackPasses = 2500;
+constexpr int kMeetsSoonPasses = 500;
 constexpr double kOffNoseRad = 60.0 * kDeg2Rad;
 constexpr double kOffNoseLeastSeconds = 3.0;
 constexpr double kFarOffFlightSeconds = 60.0;
 // (Two degrees inside the 35 its class may bank: flown at that bank to the full, its track read over a
 // second or two with a speed that changes meanwhile would cross it.)
 constexpr double kBankWhereRecordsTurnDeg = 33.0;
-constexpr double kQuickestAirTurnDegPerS = 10.0;   // as sample play turns at most
 constexpr double kOnRecordsNm = 0.05;
 constexpr int kPursueLeadPasses = 300;
 constexpr double kMostPlacedAheadS = 10.0;
@@ -509,6 +512,28 @@ void lf_climbAndAttitude(LiveAircraft& a, double climb, double climbLimit, doubl
     a.pitchStep = std::clamp((pitch - a.position.pitch) / 50.0, -0.005 * kDeg2Rad, 0.005 * kDeg2Rad);
 }
 
+// Two of its latest records a few seconds apart point more than 120 degrees apart.
+bool lf_recordsTurnRound(const LiveAircraft& a) {
+    constexpr double kWithinSeconds = 3.0;
+    constexpr double kRoundDeg = 120.0;
+    const auto& r = a.runRecords;
+    for (std::size_t i = 1; i < r.size(); ++i)
+        if (r[i].time - r[i - 1].time <= kWithinSeconds && r[i].trackKnown && r[i - 1].trackKnown &&
+            std::fabs(std::remainder(r[i].trackDeg - r[i - 1].trackDeg, 360.0)) > kRoundDeg)
+            return true;
+    return false;
+}
+
+// Half a minute after them and still off them: they turn as tightly as it can, or lie beside it in
+// their turn, and it would not close for minutes. (Records that turn round within a few seconds,
+// which no aircraft can, it stays near instead.)
+bool lf_createdAgainIfNotBack(LiveAircraft& a, const LatLon& records) {
+    const int steered = tick() - a.rejoinFromPass;
+    if (steered <= kSteerBackPasses || !(gf_distanceNm(here(a), records) > kBackWithinNm) || lf_recordsTurnRound(a)) return false;
+    gf_createAgainAtRecords(a, records, vrn::format("{:.0f} s steering back did not reach them", steered / 100.0));
+    return true;
+}
+
 // Flying after where its records put it a few seconds ahead, along its nose, turning at up to a
 // 35-degree bank, at their speed or up to a fifth faster while it lies off them (slower while they lie
 // behind it, which tightens its turn); back to sample play once it is on them and its next record lies
@@ -552,6 +577,7 @@ void lf_pursueStep(LiveAircraft& a) {
     if (l_meetPass.size() > kMeetsRemembered) l_meetPass.clear();
     auto& [found, meet] = l_meetPass.try_emplace(a.aircraftId, now - kMeetEveryPasses, -1).first->second;
     if (now - found >= kMeetEveryPasses || now < found) std::tie(found, meet) = std::tuple{now, lf_interceptPass(a)};
+    if ((meet < 0 || meet > now + kMeetsSoonPasses) && lf_createdAgainIfNotBack(a, records)) return;
     const LatLon aim = lf_recordsAt(a, std::max(meet, now + kPursueLeadPasses));
     const double turnPerPass = lf_pursuitTurnPerPass(kn);
     const double wanted = gf_initialBearing(here(a), aim);
@@ -604,7 +630,9 @@ void lf_rejoinStep(LiveAircraft& a) {
         return;
     }
     // Once a second: its records out of reach, it is created again where they are.
-    if ((tick() - a.rejoinFromPass) % 100 == 0 && a.samples.size() >= 2 && lf_createdAgainIfFarOff(a)) return;
+    if ((tick() - a.rejoinFromPass) % 100 == 0 && a.samples.size() >= 2 &&
+        (lf_createdAgainIfFarOff(a) || lf_createdAgainIfNotBack(a, lf_recordsAt(a, tick()))))
+        return;
     while (a.samples.size() >= 2 && !std::isfinite(a.samples[1].latitude + a.samples[1].longitude + a.samples[1].altitude))
         a.samples.erase(a.samples.begin() + 1);
     if (!lf_mayRejoin(a)) {
