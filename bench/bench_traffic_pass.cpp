@@ -48,8 +48,10 @@ void lf_world(int liveCount, int staticCount, int samplesEach = 200) {
         s.track = 180.0;
         s.duePass = i % kSampleSpacingPasses;   // steps spread over the passes
         LiveAircraft a(base, s, 0.0);
+        // (Each next sample lies where its speed takes it: samples that come faster than their speed
+        // leave it behind them, steering back and in the end created again, no longer moved.)
         for (int k = 1; k < samplesEach; ++k) {
-            s.latitude -= 0.002;
+            s.latitude -= s.groundSpeed * kSampleSpacingPasses / 360000.0 / 60.0;   // nm over the spacing, in degrees
             s.duePass += kSampleSpacingPasses;
             a.samples.push_back(s);
         }
@@ -57,8 +59,9 @@ void lf_world(int liveCount, int staticCount, int samplesEach = 200) {
         a.objectId = 10 + static_cast<std::uint32_t>(i);
         a.onGround = ground ? 1 : 0;
         a.phase = ground ? PHASE_MOVING : PHASE_AIRBORNE;
-        // At its first sample, pointing along its records' track, as a created aircraft is.
-        a.position.latitude = a.samples.front().latitude;
+        // Where its records put it now (its first sample falls due later), pointing along their
+        // track, as a created aircraft is.
+        a.position.latitude = a.samples.front().latitude + a.samples.front().groundSpeed * a.samples.front().duePass / 360000.0 / 60.0;
         a.position.longitude = a.samples.front().longitude;
         a.position.heading = s.track * kDeg2Rad;
         g_liveAircraft.push_back(std::move(a));
@@ -78,6 +81,8 @@ void BM_TrafficPass(benchmark::State& state) {
     lf_world(liveCount, static_cast<int>(state.range(1)));
     for (auto _ : state) gf_trafficTick();
     state.counters["live_left"] = static_cast<double>(g_liveAircraft.size());
+    state.counters["moved_at_end"] = static_cast<double>(
+        std::count_if(g_liveAircraft.begin(), g_liveAircraft.end(), [](const LiveAircraft& a) { return a.state == STATE_IN_SIM; }));
     std::size_t queued = 0;
     for (const LiveAircraft& a : g_liveAircraft) queued += a.samples.size();
     // What one live aircraft holds: its record and its queued samples.
