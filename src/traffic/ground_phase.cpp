@@ -18,8 +18,8 @@
 // its class's lift-off speed is an altitude that glitches, not flight.
 // Run thread, inside the traffic pass and the movement step.
 #include <algorithm>
-#include <bit>
 #include <array>
+#include <bit>
 #include <cmath>
 #include <vector>
 

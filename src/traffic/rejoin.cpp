@@ -524,9 +524,9 @@ bool lf_recordsTurnRound(const LiveAircraft& a) {
     return false;
 }
 
-// Half a minute after them and still off them: they turn as tightly as it can, or lie beside it in
-// their turn, and it would not close for minutes. (Records that turn round within a few seconds,
-// which no aircraft can, it stays near instead.)
+// Steering back for 25 s and still off them: they turn as tightly as it can, or lie beside it in their
+// turn, and it would not close for minutes. (Records that turn round within a few seconds, which no
+// aircraft can, it stays near instead.)
 bool lf_createdAgainIfNotBack(LiveAircraft& a, const LatLon& records) {
     const int steered = tick() - a.rejoinFromPass;
     if (steered <= kSteerBackPasses || !(gf_distanceNm(here(a), records) > kBackWithinNm) || lf_recordsTurnRound(a)) return false;
