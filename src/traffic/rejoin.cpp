@@ -104,6 +104,14 @@ struct Flat {
 
 double lf_finiteKn(double kn) { return std::isfinite(kn) && kn > 0.0 ? kn : 0.0; }
 
+// More than 0.15 nm beyond where `kn` (or the record's own speed, when faster), a fifth faster, takes
+// it from `from` by the time `to` is due: a jump in the records, not their way.
+bool lf_beyondReach(const LatLon& from, int fromPass, double kn, const PositionSample& to) {
+    const double seconds = std::max(to.duePass - fromPass, 0) / 100.0;
+    const double reachNm = std::max(lf_finiteKn(to.groundSpeed), kn) * kCatchUpWhenOff * seconds / 3600.0;
+    return gf_distanceNm(from, at(to)) - reachNm > kBackWithinNm;
+}
+
 // The path its records draw, from where the first of them was heading, in the flat frame.
 struct PathPoint {
     double e, n, along;   // metres
@@ -445,6 +453,9 @@ int lf_interceptPass(const LiveAircraft& a) {
 // Judged once they play (before, they do not say where it is now).
 bool lf_createdAgainIfFarOff(LiveAircraft& a, const LatLon& records) {
     if (a.state != STATE_IN_SIM || a.samples.size() < 2 || tick() < a.samples[0].duePass) return false;
+    // Between two records that jump apart, where they put it is neither: judged once the second plays.
+    const PositionSample &o = a.samples[0], &n = a.samples[1];
+    if (tick() < n.duePass && lf_beyondReach(at(o), o.duePass, lf_finiteKn(o.groundSpeed), n)) return false;
     const double offNm = gf_distanceNm(here(a), records);
     const double kn = std::max({lf_finiteKn(a.samples[1].groundSpeed), lf_finiteKn(a.samples.back().groundSpeed), 60.0});
     if (!(offNm > kn * kFarOffFlightSeconds / 3600.0)) return false;
@@ -474,11 +485,16 @@ bool lf_steerToRecordOffNose(LiveAircraft& a) {
     if (toNextNm * 3600.0 < kn * kOffNoseLeastSeconds) return false;
     const bool offNose = std::fabs(gf_headingDifference(a.position.heading, gf_initialBearing(here(a), at(n)))) > kOffNoseRad;
     // Records beyond a minute of its flight are as far ahead of its nose as off it (a feed moved in
-    // time puts them anywhere).
-    if (!offNose && toNextNm * 3600.0 <= kn * kFarOffFlightSeconds) return false;
+    // time puts them anywhere): created again there once they play.
+    const bool farOff = toNextNm * 3600.0 > kn * kFarOffFlightSeconds;
+    // A next record ahead that even catching up it would reach more than 0.15 nm short of when it is
+    // due: the records jumped (a feed moved in time puts them beside it), and it flies after them
+    // rather than seconds late along their path, which leaves it off them for as long as they turn.
+    const bool outOfReach = !farOff && lf_beyondReach(here(a), tick(), kn, n);
+    if (!offNose && !outOfReach && !farOff) return false;
     if (!lf_mayPursue(a)) return false;
     if (lf_createdAgainIfFarOff(a)) return true;
-    if (!offNose) return false;
+    if (!offNose && !outOfReach) return false;
     // No path to follow here (its records turned back on it, or lie elsewhere): it flies after where
     // they put it, a few seconds ahead.
     a.rejoining = kPursuing;

@@ -177,12 +177,11 @@ const Excerpt kExcerpts[] = {
     {"take-off, records pause 15 s around lift-off", "lszh-dep-swr137h", 340, 500, "LSZH", 47.4647, 8.5492, 1416, true,
      true, 1, false, Feed::kPause, MadeUp::kNone, false, 0.0, 440, 15},
     // The user flies 15 nm north of Zurich, below it. Its circle asks for the steepest bank it may fly,
-    // and after the feed goes back its records lie on the circle it drifted from, 1.5 km beside it: it
-    // cannot close on them, and is created again where they are. Its distance from them is printed, not
-    // held: after the jump it first flies a minute 0.6-0.85 nm beside them, its heading falling behind
-    // theirs, before it steers after them (55 s beyond the rule's half minute).
+    // and after the feed goes back its records lie on the circle it drifted from, 0.8 nm ahead of it
+    // along its turn: it flies after them, cannot close on them, and is created again where they are.
+    // (Where the wind speeds it over the ground it may fall off its circle once more: a third object.)
     {"circle at 3 degrees a second, the feed 600 s back", "generated", 0, 180, "LSZH", 47.7147, 8.5492, 5000, false, false, -1,
-     false, Feed::kCircleRewound, MadeUp::kNone, false, 0.15, -1.0, 0.0, 1.0, 3},
+     false, Feed::kCircleRewound, MadeUp::kNone, true, 0.15, -1.0, 0.0, 1.0, 3},
 };
 
 // The rules every second of the trace is held to, for the excerpt's aircraft (every object but the

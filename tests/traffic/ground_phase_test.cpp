@@ -754,6 +754,13 @@ std::vector<Variant> variantsOf(const std::string& kind) {
             // where the wind speeds it over the ground: it falls off that circle once more.)
             out.back().objects = rate >= 3.0 ? 3 : 2;
         }
+        // As the running program sees it: records stamped 600 s back are dropped until the feed's clock
+        // takes them for its new time base, some 6 s. Heading west, the wind's drift puts the first it
+        // plays 0.8 nm ahead along its turn, out of its reach (it flew seconds late after them, off them
+        // for minutes).
+        add("circling at 3 degrees a second, the feed 600 s back from 90 s, 6 s dropped", pausedAfter(rewoundCircle(3.0, 90.0, 600.0), 89, 6.0),
+            LiftOff::May);
+        out.back().objects = 2;
         // It cannot turn round every 10 s: it stays near them, circling as tightly as its bank allows
         // at their slow speed (wider, at an airliner's standard rate of turn, it strays 0.95 nm).
         Variant v{"records shuttling 0.35 nm, reversing every 10 s", shuttle(0.35, 10.0, 240.0), LiftOff::May};
