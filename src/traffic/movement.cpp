@@ -89,6 +89,7 @@ constexpr double kMadeUpMostDescentFpm = 3000.0;
 constexpr double kMadeUpVerticalSeconds = 60.0;
 constexpr double kMadeUpTakeOffClimbFpm = 1500.0;
 constexpr double kLevelClimbPerPass = 0.005;   // 30 ft a minute: level
+constexpr double kFeetPerHectopascal = 27.3;    // near the ground
 
 // Largest pitch change per pass in the air, by size class (degrees per pass, kept in radians).
 double lf_maxPitchStep(unsigned sizeClass) {
@@ -309,6 +310,16 @@ void lf_extendSamples(LiveAircraft& a, int count) {
         s.verticalSpeed = -667.0;
         s.altitude = std::max(0.0, s.altitude - 10.005 * seconds);
         s.airborne = s.altitude > 0.0 ? 1 : 0;
+        // Records read pressure altitude: below 1013 hPa the runway lies that much higher in them (some
+        // 27 ft a hectopascal), and one that reads a few hundred feet above the field may be about to
+        // touch down. It lands where its descent reaches the runway in their terms, not the field's
+        // elevation: that many feet lower it would float on for half a minute and kilometres.
+        double field = 0.0;
+        const double qnh = lf_qnh();
+        if (s.airborne && qnh < 1013.0 && parkElevation(field) && s.altitude <= field + (1013.25 - qnh) * kFeetPerHectopascal) {
+            s.altitude = 0.0;
+            s.airborne = 0;
+        }
     } else if (a.phase == PHASE_AFTER_TAKEOFF) {
         // From where it flies when its last record was still on the runway (altitude 0 there). It climbs
         // as its records climbed for their first minute (within what an airliner climbs), else at 1,500 ft a minute.

@@ -102,6 +102,7 @@ struct Excerpt {
     // The objects each aircraft may be shown as, one after another: one removed and created again where
     // its records are, when it cannot fly back to them, is not removed early.
     int objects = 1;
+    int qnh = 1013;   // the weather's, as RealTraffic sends it
 };
 
 // The user stands at Zurich (the park airport) except where the traffic is elsewhere; there the user
@@ -167,15 +168,17 @@ const Excerpt kExcerpts[] = {
     {"over the north pole at 35,000 ft", "generated", 0, 150, "LSZH", 89.9, 0.0, 33000, false, false, -1, false,
      Feed::kOverThePole},
     // Pauses cut into the recordings: at touch-down (SWR5220 touches down at 1,012 s) and around a
-    // lift-off (SWR137H lifts off at 447 s).
+    // lift-off (SWR137H lifts off at 447 s). Their day's QNH was 1001 hPa: their records read pressure
+    // altitude, and their last in the air before the runway (or first after it) reads 334-359 ft above
+    // the field.
     {"landing, records pause 30 s from just before touch-down", "lszh-arr-swr5220", 960, 1120, "LSZH", 47.4647, 8.5492,
-     1416, true, true, 0, true, Feed::kPause, MadeUp::kNone, false, 0.0, 1008, 30},
+     1416, true, true, 0, true, Feed::kPause, MadeUp::kNone, false, 0.0, 1008, 30, 1.0, 1, 1001},
     {"landing, records pause 60 s from just before touch-down", "lszh-arr-swr5220", 960, 1130, "LSZH", 47.4647, 8.5492,
-     1416, true, true, 0, true, Feed::kPause, MadeUp::kNone, false, 0.0, 1008, 60},
+     1416, true, true, 0, true, Feed::kPause, MadeUp::kNone, false, 0.0, 1008, 60, 1.0, 1, 1001},
     {"landing, records pause 90 s from just before touch-down", "lszh-arr-swr5220", 960, 1140, "LSZH", 47.4647, 8.5492,
-     1416, true, true, 0, true, Feed::kPause, MadeUp::kNone, false, 0.0, 1008, 90},
+     1416, true, true, 0, true, Feed::kPause, MadeUp::kNone, false, 0.0, 1008, 90, 1.0, 1, 1001},
     {"take-off, records pause 15 s around lift-off", "lszh-dep-swr137h", 340, 500, "LSZH", 47.4647, 8.5492, 1416, true,
-     true, 1, false, Feed::kPause, MadeUp::kNone, false, 0.0, 440, 15},
+     true, 1, false, Feed::kPause, MadeUp::kNone, false, 0.0, 440, 15, 1.0, 1, 1001},
     // The user flies 15 nm north of Zurich, below it. Its circle asks for the steepest bank it may fly,
     // and after the feed goes back its records lie on the circle it drifted from, 0.8 nm ahead of it
     // along its turn: it flies after them, cannot close on them, and is created again where they are.
@@ -1331,6 +1334,7 @@ void lf_play(const Excerpt& e, const fs::path& stage, unsigned salt, Outcome& ou
         feed = vrn::format("--replay {} --type A320 {}", (stage / "feed.rttfc").string(), wait);
         feedSeconds = sent.back().first;
     }
+    feed += vrn::format(" --qnh {}", e.qnh);
     // The run ends this long after the last record was sent: it is played, then there is time for a
     // made-up take-off roll to lift off and climb away, or for the minute of a made-up climb. (The run
     // is bounded by its start and the feed's length with some minutes to spare.)

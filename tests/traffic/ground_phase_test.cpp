@@ -142,6 +142,7 @@ struct Variant {
     bool heldToRecords = true;   // the distance rule is enforced (else its figures are printed)
     std::string model = "A320";
     SizeClass sizeClass = SIZE_LARGE;
+    int qnh = 1013;   // the weather's, as RealTraffic sends it
 };
 
 const char* const kDepartures[] = {"lszh-dep-swr137h", "lszh-dep-aee5zh", "lszh-dep-ent57bw"};
@@ -428,6 +429,17 @@ std::vector<Variant> variantsOf(const std::string& kind) {
                 for (const double seconds : {20.0, 60.0, 120.0})
                     add(vrn::format("{} pauses {} s at {} kn", name, seconds, kn), pausedAfter(r, firstAtOrBelow(r, down, kn), seconds),
                         LiftOff::Never);
+            // From its last record 300 ft or more above the field before the touch-down, with its day's
+            // QNH: the records read pressure altitude, and their last in the air, 1-2 s from the
+            // runway, reads the runway's height in their terms (SWR5220's day: 334 ft above the field).
+            const int qnh = static_cast<int>(std::lround(1013.25 - aboveField(r[down - 1]) / 27.3));
+            std::size_t low = down;
+            while (low > 0 && aboveField(r[low]) < 300.0) --low;
+            for (const double seconds : {30.0, 60.0, 90.0}) {
+                add(vrn::format("{} pauses {} s from {:.0f} ft before touch-down, QNH {}", name, seconds, aboveField(r[low]), qnh),
+                    pausedAfter(r, low, seconds), LiftOff::Never);
+                out.back().qnh = qnh;
+            }
         }
     } else if (kind == "DepartureEnds" || kind == "DeparturePauses") {
         for (const char* name : kEveryDeparture) {
@@ -1748,7 +1760,9 @@ TEST_P(GroundPhaseTest, PhysicalRulesHoldOverEachObjectsWholeLife) {
         LATERAL_RANGE.set(LATERAL_RANGE.maximum);
         trace.clear();
         std::tie(model, sizeClass) = std::tie(v.model, v.sizeClass);
+        g_currentQnh.store(v.qnh);
         replay(v.records, 0, true);
+        g_currentQnh.store(1013);
         ASSERT_EQ(gf_liveById(id), nullptr) << v.name << ": never removed";
         // Away from Zurich the user stands clear of where it taxies.
         if (nearestRecordedAirport(pos(v.records.front())).userEastNm > 0.0)
