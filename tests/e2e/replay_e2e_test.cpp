@@ -185,6 +185,12 @@ const Excerpt kExcerpts[] = {
     // (Where the wind speeds it over the ground it may fall off its circle once more: a third object.)
     {"circle at 3 degrees a second, the feed 600 s back", "generated", 0, 180, "LSZH", 47.7147, 8.5492, 5000, false, false, -1,
      false, Feed::kCircleRewound, MadeUp::kNone, true, 0.15, -1.0, 0.0, 1.0, 3},
+    // A taxi whose records pause at 15 kn on a straight way west and come back in its turn south (60 s)
+    // or after it (90 s).
+    {"taxi, records pause 60 s at 15 kn", "kiad-taxi-ual1230", 650, 830, "KIAD", 38.965, -77.42, 313, true, true, 0, true,
+     Feed::kPause, MadeUp::kNone, false, 0.0, 720, 60},
+    {"taxi, records pause 90 s at 15 kn", "kiad-taxi-ual1230", 650, 830, "KIAD", 38.965, -77.42, 313, true, true, 0, true,
+     Feed::kPause, MadeUp::kNone, false, 0.0, 720, 90},
 };
 
 // The rules every second of the trace is held to, for the excerpt's aircraft (every object but the
