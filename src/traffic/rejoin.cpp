@@ -646,8 +646,10 @@ void lf_rejoinStep(LiveAircraft& a) {
         return;
     }
     // Once a second: its records out of reach, it is created again where they are.
-    if ((tick() - a.rejoinFromPass) % 100 == 0 && a.samples.size() >= 2 &&
-        (lf_createdAgainIfFarOff(a) || lf_createdAgainIfNotBack(a, lf_recordsAt(a, tick()))))
+    // (Where its records put it is looked up for the second only once it has steered that long.)
+    const int steered = tick() - a.rejoinFromPass;
+    if (steered % 100 == 0 && a.samples.size() >= 2 &&
+        (lf_createdAgainIfFarOff(a) || (steered > kSteerBackPasses && lf_createdAgainIfNotBack(a, lf_recordsAt(a, tick())))))
         return;
     while (a.samples.size() >= 2 && !std::isfinite(a.samples[1].latitude + a.samples[1].longitude + a.samples[1].altitude))
         a.samples.erase(a.samples.begin() + 1);
