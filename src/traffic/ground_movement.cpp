@@ -256,6 +256,7 @@ constexpr int kCurveKnEveryPasses = 10;
 constexpr std::size_t kRecordKnKept = 64;
 constexpr double kFastestGroundKn = 250.0;
 constexpr int kNewPasses = 1500;
+constexpr int kSetOffFromStandPasses = 200;
 constexpr double kAirReportedFloorKn = 60.0;
 constexpr int kAirSlowingAheadPasses = 2000;
 constexpr double kAirArriveShare = 1.05;
@@ -551,11 +552,14 @@ double lf_paceStep(LiveAircraft& a, double remainingNm, double mostKn = kFastest
     } else {
         target = std::min(needed, 2.0 * std::max(reported, 150.0));
     }
-    // A new aircraft sets off at the speed its records show.
+    // A new aircraft sets off at the speed its records show. On the ground, where they stand and its
+    // next record lies seconds ahead, it sets off from a standstill: that record may be a take-off
+    // roll's, 50 kn faster.
     if (!std::isfinite(a.paceKn)) {
         a.wayCosLat = std::cos(a.position.latitude * kDeg2Rad);
         const double shown = std::isfinite(to.groundSpeed) ? to.groundSpeed : 0.0;
-        a.paceKn = reported > 1.0 ? reported : shown > 1.0 ? shown : std::min(target, 30.0);
+        const bool standsHere = a.onGround && to.duePass - now > kSetOffFromStandPasses;
+        a.paceKn = reported > 1.0 ? reported : standsHere ? 0.0 : shown > 1.0 ? shown : std::min(target, 30.0);
     }
     a.paceKn = std::max(std::clamp(target, a.paceKn - slowDownPerPass(a), a.paceKn + speedUpPerPass(a)), 0.0);
     // What was left of the last pass at the sample reached goes on now: no pass is cut short.

@@ -215,6 +215,7 @@ enum Rule {
     kPivot,
     kTaxiSpeedUp,
     kRace,
+    kRollSpeedUp,
     kRuleCount
 };
 
@@ -251,6 +252,9 @@ constexpr double kTaxiSpeedUpKnots = 4.0, kRecordsSpeedUpKnPerS = 1.0, kSpeedUpW
 // At 10-40 kn on the ground never faster than 1.5 times its records' speed and 5 kn (a take-off roll aside,
 // and a landing roll's last seconds braking through 43 kn).
 constexpr double kRaceShare = 1.5, kRaceMarginKnots = 5.0, kRaceFromKnots = 10.0, kRaceToKnots = 40.0;
+// Elsewhere on the ground (a take-off roll, records that speed up) never more than 8 kn in a second:
+// take-off thrust gives an airliner some 5.
+constexpr double kRollSpeedUpKnots = 8.0;
 // In the air its vertical speed does not flip between climb and descent above 600 ft/min a second apart.
 constexpr double kSawToothFpm = 600.0;
 // After a pause of its records of more than 30 s (15 s from the air to the ground: its roll-out ran on
@@ -634,6 +638,11 @@ Judgement lf_judge(const fs::path& trace, const std::vector<PlayedRecord>& all, 
             if (steady && settled && knots < kTakeoffRollMps / kKnot && !recordsSpeedUp(b.t) && !rolls) {
                 const double gain = (middleKnots(snaps, i) - middleKnots(snaps, i - 1)) / (b.t - a.t);
                 j.rules[kTaxiSpeedUp].measure(gain, b.t, gain > kTaxiSpeedUpKnots);
+            } else if (steady && settled) {
+                // (Over two seconds' speeds: at a take-off roll's speeds a frame's jitter reads several knots
+                // in one second's.)
+                const double gain = (twoSeconds - pace(snaps[i - 4], snaps[i - 2])) / ((b.t - snaps[i - 4].t) / 2.0);
+                j.rules[kRollSpeedUp].measure(gain, b.t, gain > kRollSpeedUpKnots);
             }
             if (const double theirs = ground && !rolls && !rolled && twoSeconds >= kRaceFromKnots && twoSeconds <= kRaceToKnots ? recordsKnots(b.t) : -1.0;
                 theirs >= 0.0 && theirs <= kRaceToKnots) {
@@ -839,9 +848,9 @@ Judgement lf_judge(const fs::path& trace, const std::vector<PlayedRecord>& all, 
         "sideways>0.3g", "backwards>20kn", "full-turn>270deg", "standing", "off-path>150m", "removed-early",
         "lift-off>5s-late", "ground>1.1x+5kn", "bank>35deg", "ground-under-flight", "below-records>300ft",
         "sinking>1000fpm", "made-up-climb>300ft", "off-records>30s", "saw-tooth>600fpm", "pivot>90deg/8s",
-        "taxi-speed-up>4kn/s", "race>1.5x+5kn"};
+        "taxi-speed-up>4kn/s", "race>1.5x+5kn", "roll-speed-up>8kn/s"};
     static const char* const units[kRuleCount] = {"g", "kn", "deg", "s", "m", "s", "s", "kn", "deg", "ft", "ft", "fpm", "ft",
-                                                  "nm", "fpm", "deg", "kn/s", "kn"};
+                                                  "nm", "fpm", "deg", "kn/s", "kn", "kn/s"};
     for (int r = 0; r < kRuleCount; ++r) {
         const Tally& t = j.rules[r];
         j.summary += vrn::format("{}{} {}", r ? " | " : "", names[r], t.broken);
@@ -1602,7 +1611,13 @@ TEST(ReplayEndToEnd, TraceRulesCountWhatNoAircraftDoesInTheAir) {
              const double y = t < 10 ? 80.0 * t : t < 15 ? 800.0 + 103.0 * (t - 10) : 1315.0 + 80.0 * (t - 15);
              return Snapshot{double(t), 0.0, y, 0.0, t < 21, height(t)};
          },
-         kGroundSpeed, 5},
+         kGroundSpeed, 5, -1.0, MadeUp::kNone, 60, kRollSpeedUp, 3},   // at 200 kn within a second, read over two
+        {"rolls at 100 kn for 5 s, then at 155 within a second",
+         [&](int t) {
+             const double y = t < 10 ? 80.0 * t : t < 15 ? 800.0 + 51.4 * (t - 10) : 1057.0 + 80.0 * (t - 15);
+             return Snapshot{double(t), 0.0, y, 0.0, t < 21, height(t)};
+         },
+         kRollSpeedUp, 3},   // the three pairs of two seconds' speeds about the step
         {"flies 600 m beside them from 25 s", [&](int t) { Snapshot s = follows(t); s.x = t >= 25 ? 600.0 : 0.0; return s; },
          kOffRecords, 4},
         {"turns at 7.5 degrees a second from 30 s",
@@ -1776,7 +1791,7 @@ TEST_P(RealRecordings, AreFollowedClosely) {
             "it sank above 1,000 ft/min faster than records descending slower than 600", "its made-up flight did not climb on",
             "more than 30 s off where its records put it", "its vertical speed flipped between climb and descent",
             "turned more than 90 degrees within 8 s at a crawl", "sped up taxiing faster than 4 kn a second",
-            "taxied faster than 1.5 times its records and 5 kn"};
+            "taxied faster than 1.5 times its records and 5 kn", "sped up more than 8 kn in a second on the ground"};
         const auto held = [&](int r) { return r != kOffRecords || e.heldToRecords; };
         for (int r = 0; r < kRuleCount; ++r) {
             if (held(r)) {
