@@ -165,6 +165,7 @@ struct LiveAircraft : Aircraft {
     LatLon lastStandCheck;                 // newest sample position of the last nearest-stand search
     LatLon lastTestedPosition;             // position of the last collision test against static aircraft
     std::int32_t creationPass = 0;         // the pass its creation was asked
+    std::int32_t objectPass = 0;           // the pass its object arrived
     std::int32_t creationSentPass = -1;    // the pass its creation request went to the simulator
     std::uint8_t towing = 0;               // pulled by a tug: its position is the tug's to choose
     std::uint8_t throttleSpoilerRun = 0;   // a throttle-and-spoiler run is under way on the ground

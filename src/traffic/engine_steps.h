@@ -114,6 +114,9 @@ LatLon lf_recordsAt(const LiveAircraft& aircraft, int pass, std::size_t from = 1
 // A new moving aircraft is placed where its records put it when its object is expected (at its
 // creation request) and when it arrives, so that it moves with them from its first pass.
 bool lf_placedWithItsRecords(LiveAircraft& aircraft, int pass);
+// On the ground only a roll along a runway is placed so (it goes on straight); a taxi is taken up where
+// its first record puts it and waits for it.
+bool lf_rollsFromItsFirstPass(const PositionSample& first);
 // Taken out of the simulator and created again at `at`, with its records to come; the log says why.
 void gf_createAgainAtRecords(LiveAircraft& aircraft, const LatLon& at, const std::string& why);
 // In the air, a record more than a few seconds ahead is reached along a curve through sub-samples.

@@ -69,6 +69,7 @@ constexpr double kBankWhereRecordsTurnDeg = 33.0;
 constexpr double kOnRecordsNm = 0.05;
 constexpr int kPursueLeadPasses = 300;
 constexpr double kMostPlacedAheadS = 10.0;
+constexpr double kPlacedRollKn = 40.0;
 constexpr int kCatchUpBeyondPasses = 200;
 constexpr int kRecordsSayWherePasses = 1000;
 constexpr int kPursueLooksAheadPasses = 12000;
@@ -375,10 +376,13 @@ LatLon lf_recordsAt(const LiveAircraft& a, int pass, std::size_t from) {
     return along(q.back(), (pass - q.back().duePass) / 100.0);
 }
 
+bool lf_rollsFromItsFirstPass(const PositionSample& first) { return !first.airborne && first.groundSpeed >= kPlacedRollKn; }
+
 bool lf_placedWithItsRecords(LiveAircraft& a, int pass) {
     if (a.samples.size() < 2) return false;
     const PositionSample& first = a.samples.front();
-    if (!first.airborne || !(lf_finiteKn(first.groundSpeed) > 0.0)) return false;
+    if (!first.airborne && !lf_rollsFromItsFirstPass(first)) return false;
+    if (!(lf_finiteKn(first.groundSpeed) > 0.0)) return false;
     const LatLon p = lf_recordsAt(a, pass, 0);
     // Never beyond a few seconds of its way from its first record: a queue that jumps is for the
     // movement to judge.

@@ -67,7 +67,10 @@ bool liveAIAdded(LiveAircraft& a, const SimEvent& e) {
     // Moving, it starts where its records put it now (its object came sooner or later than expected);
     // the next answer is expected as late as this one came, give or take.
     const int now = g_tickCounter.load(std::memory_order_relaxed);
-    lf_placedWithItsRecords(a, now);
+    a.objectPass = now;
+    // On its roll it rolls on from the pass its object comes: its first record lies ahead of it.
+    if (lf_placedWithItsRecords(a, now) && !a.samples.front().airborne)
+        a.samples.front().duePass = std::min(a.samples.front().duePass, now);
     if (a.creationSentPass >= 0 && now >= a.creationSentPass)
         g_creationAnswerPasses = std::clamp((3 * g_creationAnswerPasses + (now - a.creationSentPass)) / 4, 0, kMostAnswerPasses);
     if (a.samples.empty() || !a.samples.front().airborne) {
@@ -100,9 +103,11 @@ void lf_liveCreated(const SimEvent& e) {
         return;
     }
     if (!liveAIAdded(*a, e)) return;
-    // In the air it moves with its records from the object's first pass; only its lights and engines
-    // wait for the two seconds of its light request (it would hang still, then lurch after them).
-    if (!a->samples.empty() && a->samples.front().airborne) a->state = STATE_IN_SIM;
+    // In the air, or rolling along a runway, it moves with its records from the object's first pass;
+    // only its lights and engines wait for the two seconds of its light request (it would hang still,
+    // then lurch after them).
+    if (!a->samples.empty() && (a->samples.front().airborne || lf_rollsFromItsFirstPass(a->samples.front())))
+        a->state = STATE_IN_SIM;
     g_lightRequests.push_back(e);
 }
 

@@ -35,6 +35,8 @@ constexpr const char* kCallsignLookupFile = "Callsign2ObjectId.txt";
 // A creation the simulator never answered (its object outside every request, a lost message): the
 // record is given up, and an object that turns up later is removed as no record's.
 constexpr int kCreationTimeoutPasses = 12000;
+// The simulator's reply with a new object's centre of gravity height comes within a few passes.
+constexpr int kCgReplyPasses = 50;
 
 bool lf_creationQueued(std::uint32_t aircraftId) {
     return std::find(g_recreateIds.begin(), g_recreateIds.end(), aircraftId) != g_recreateIds.end() ||
@@ -86,6 +88,10 @@ void lf_moveInSimulator(LiveAircraft& a, int tick) {
         a.samples.front().airborne)
         lf_liftOffWhenFast(a, 0);
     if (a.samples.empty() || !a.samples.front().standing) lf_followCurve(a);
+    // On the ground a new object is shown where the simulator placed it, at its centre of gravity's
+    // height, until that height is known (sent before, it would sink into the ground); it moves on
+    // meanwhile, and is shown where it got to once the height comes.
+    if (a.onGround && !(a.staticCgHeight > 0.0) && tick - a.objectPass < kCgReplyPasses) return;
     PositionUpdate update;
     update.latitude = a.position.latitude;
     update.longitude = a.position.longitude;
