@@ -45,6 +45,7 @@ constexpr int kWeekPasses = 60480000;
 constexpr double kBehindDeg = 90.0;
 constexpr double kSpeedJumpWithinS = 30.0;
 constexpr double kTooSlowToFlyKn = 40.0;
+constexpr double kRepeatWithinS = 10.0;
 
 // Ground turn rate (degrees per pass), largest climb per pass (ft), push-back and pull-out speed (kn).
 struct ClassManoeuvre {
@@ -483,8 +484,11 @@ bool lf_acceptUpdate(const TrafficUpdate& update, LiveAircraft& a) {
     if (a.state == STATE_NEW && !lf_altitudeAllowsCreation(update)) return true;
     // A second sender's late copy under a stamp that looks new (the feed's clock moved when only the
     // copies were left): its position is one the aircraft has already flown, and is never followed.
-    // (One at its newest position is a repeat, which the standing rules judge.)
-    const auto newest = [&](const RunRecord& r) { return r.airborne && r.latitude == sample.latitude && r.longitude == sample.longitude; };
+    // (One at its newest position soon after it is a repeat, which the standing rules judge; the copy
+    // of its last record, a late sender's lag after it, would take it back there.)
+    const auto newest = [&](const RunRecord& r) {
+        return r.airborne && r.latitude == sample.latitude && r.longitude == sample.longitude && stamp - r.time <= kRepeatWithinS;
+    };
     if (sample.airborne && a.state == STATE_IN_SIM && a.sizeClass != SIZE_ROTORCRAFT && !a.runRecords.empty() &&
         !newest(a.runRecords.back()) && lf_flownBefore(a, sample.latitude, sample.longitude)) {
         if (a.madeUpFromPass >= 0) ++a.refusedRecords;

@@ -993,6 +993,24 @@ TEST_F(ReplayTest, ApproachWhoseRecordsSlowIsMetNearTheirSpeed) {
     EXPECT_LE(mostAhead, 2.0) << "s ahead of its records on the ground, at " << at << " s";
 }
 
+TEST_F(ReplayTest, LateSendersCopyOfTheLastRecordIsNeverFlownBackTo) {
+    // East at 250 kn, a record every 2 s for a minute. When the first sender stops, the feed's clock
+    // takes a second sender's copies, 45 s late, as its time base: the copy of the last record comes
+    // under a stamp that reads as new. Its made-up flight goes on; it steered back to it, 1.9 km behind.
+    std::vector<Recorded> records;
+    LatLon p = gf_destinationPoint(kZurich, 0.0, 15.0 * kFeetPerNm);
+    for (double t = 0.0; t <= 60.0; t += 2.0, p = gf_destinationPoint(p, kPi / 2.0, 500.0 / 3600.0 * kFeetPerNm)) {
+        Recorded r{t, at(p.lat, p.lon, 8000.0, 250.0)};
+        std::tie(r.s.track, r.s.airborne) = std::pair{90.0, std::uint8_t{1}};
+        records.push_back(r);
+    }
+    records.push_back({105.0, records.back().s, 105.0});
+    std::tie(id, callsign, fps) = std::tuple{0xa1b2c6u, "ORB1", 30};
+    replay(records, 6000);
+    const auto back = std::find_if(trace.begin(), trace.end(), [](const Seen& s) { return s.rejoining; });
+    EXPECT_EQ(back, trace.end()) << "steered back at " << (back->pass - kPlayDelay) / 100.0 << " s";
+}
+
 TEST_F(ReplayTest, RejectedRollWhoseRecordsSpeedUpBeyondATaxiKeepsUpWithThem) {
     // ENT57BW's records at Zurich speed up 5-8 kn a second from 24 kn to 81, then brake: records that
     // slow on arrival say no take-off is under way, and the aircraft sped up at a taxi's 3 kn a second,
