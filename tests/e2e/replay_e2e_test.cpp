@@ -71,6 +71,7 @@ enum class Feed {
     kOverThePole,           // three airliners at 35,000 ft crossing the north pole or passing beside it
     kCircleRewound,         // a circle flown at the steepest bank, drifting; the feed 600 s back at 60 s
     kPause,                 // the window with its records from pauseFrom for pauseSeconds cut out
+    kOnAnotherDay,          // the window's records as a receiver reads them on a day of another QNH
 };
 
 // What a made-up flight after its records end is held to (kNone: nothing beyond the rules of any
@@ -102,7 +103,9 @@ struct Excerpt {
     // The objects each aircraft may be shown as, one after another: one removed and created again where
     // its records are, when it cannot fly back to them, is not removed early.
     int objects = 1;
-    int qnh = 1013;   // the weather's, as RealTraffic sends it
+    // The weather's QNH, as RealTraffic sends it; 0: the recording's own day's. (Feed::kOnAnotherDay:
+    // the day its records are sent as on.)
+    int qnh = 0;
 };
 
 // The user stands at Zurich (the park airport) except where the traffic is elsewhere; there the user
@@ -168,17 +171,16 @@ const Excerpt kExcerpts[] = {
     {"over the north pole at 35,000 ft", "generated", 0, 150, "LSZH", 89.9, 0.0, 33000, false, false, -1, false,
      Feed::kOverThePole},
     // Pauses cut into the recordings: at touch-down (SWR5220 touches down at 1,012 s) and around a
-    // lift-off (SWR137H lifts off at 447 s). Their day's QNH was 1001 hPa: their records read pressure
-    // altitude, and their last in the air before the runway (or first after it) reads 334-359 ft above
-    // the field.
+    // lift-off (SWR137H lifts off at 447 s). (Their day's QNH was 1001 hPa: their records read pressure
+    // altitude, and their last in the air before the runway, or first after it, 334-359 ft above the field.)
     {"landing, records pause 30 s from just before touch-down", "lszh-arr-swr5220", 960, 1120, "LSZH", 47.4647, 8.5492,
-     1416, true, true, 0, true, Feed::kPause, MadeUp::kNone, false, 0.0, 1008, 30, 1.0, 1, 1001},
+     1416, true, true, 0, true, Feed::kPause, MadeUp::kNone, false, 0.0, 1008, 30},
     {"landing, records pause 60 s from just before touch-down", "lszh-arr-swr5220", 960, 1130, "LSZH", 47.4647, 8.5492,
-     1416, true, true, 0, true, Feed::kPause, MadeUp::kNone, false, 0.0, 1008, 60, 1.0, 1, 1001},
+     1416, true, true, 0, true, Feed::kPause, MadeUp::kNone, false, 0.0, 1008, 60},
     {"landing, records pause 90 s from just before touch-down", "lszh-arr-swr5220", 960, 1140, "LSZH", 47.4647, 8.5492,
-     1416, true, true, 0, true, Feed::kPause, MadeUp::kNone, false, 0.0, 1008, 90, 1.0, 1, 1001},
+     1416, true, true, 0, true, Feed::kPause, MadeUp::kNone, false, 0.0, 1008, 90},
     {"take-off, records pause 15 s around lift-off", "lszh-dep-swr137h", 340, 500, "LSZH", 47.4647, 8.5492, 1416, true,
-     true, 1, false, Feed::kPause, MadeUp::kNone, false, 0.0, 440, 15, 1.0, 1, 1001},
+     true, 1, false, Feed::kPause, MadeUp::kNone, false, 0.0, 440, 15},
     // The user flies 15 nm north of Zurich, below it. Its circle asks for the steepest bank it may fly,
     // and after the feed goes back its records lie on the circle it drifted from, 0.8 nm ahead of it
     // along its turn: it flies after them, cannot close on them, and is created again where they are.
@@ -191,6 +193,17 @@ const Excerpt kExcerpts[] = {
      Feed::kPause, MadeUp::kNone, false, 0.0, 720, 60},
     {"taxi, records pause 90 s at 15 kn", "kiad-taxi-ual1230", 650, 830, "KIAD", 38.965, -77.42, 313, true, true, 0, true,
      Feed::kPause, MadeUp::kNone, false, 0.0, 720, 90},
+    // A landing and a take-off as receivers read them on days of high and of standard pressure (their
+    // own was 1001 hPa): on a day of 1027 hPa the landing's records reach the field's elevation 1.8 km
+    // before the runway, and the take-off's read below it for its first seconds of flight.
+    {"approach and landing, 1027 hPa", "lszh-arr-swr5220", 910, 1070, "LSZH", 47.4647, 8.5492, 1416, true, true, 0, false,
+     Feed::kOnAnotherDay, MadeUp::kNone, false, 0.0, -1.0, 0.0, 1.0, 1, 1027},
+    {"approach and landing, 1013 hPa", "lszh-arr-swr5220", 910, 1070, "LSZH", 47.4647, 8.5492, 1416, true, true, 0, false,
+     Feed::kOnAnotherDay, MadeUp::kNone, false, 0.0, -1.0, 0.0, 1.0, 1, 1013},
+    {"hold, line-up, take-off, 1027 hPa", "lszh-dep-swr137h", 340, 500, "LSZH", 47.4647, 8.5492, 1416, true, true, 1, false,
+     Feed::kOnAnotherDay, MadeUp::kNone, false, 0.0, -1.0, 0.0, 1.0, 1, 1027},
+    {"hold, line-up, take-off, 1013 hPa", "lszh-dep-swr137h", 340, 500, "LSZH", 47.4647, 8.5492, 1416, true, true, 1, false,
+     Feed::kOnAnotherDay, MadeUp::kNone, false, 0.0, -1.0, 0.0, 1.0, 1, 1013},
 };
 
 // The rules every second of the trace is held to, for the excerpt's aircraft (every object but the
@@ -281,11 +294,6 @@ constexpr double kSinkLimitFpm = 1000.0, kSlowDescentFpm = 600.0, kSinkWindowSec
 // After records that end climbing: for a minute, their last altitude extended by the vertical speed
 // they report over their last 10 s.
 constexpr double kMadeUpClimbSeconds = 60.0, kClimbRateSeconds = 10.0, kMadeUpClimbFeet = 300.0;
-// Next to the runway the records' barometric altitude is off by the day's pressure: SWR5220 reads
-// 1,750 ft 2 s before it touches down at 1,416 ft, SWR137H 1,775 ft as it lifts off. For this long
-// after their lift-off and before their touchdown their altitudes are read less the height above the
-// field of their airborne record next to the ground ones.
-constexpr double kNearRunwaySeconds = 60.0;
 // In the air, within this of where its own records put it at play time, 30 s after anything put them
 // away from it (between two of its records at most 30 s apart).
 constexpr double kOffRecordsNm = 0.15, kBackOnRecordsSeconds = 30.0, kRecordsSayWhereSeconds = 30.0;
@@ -296,7 +304,7 @@ struct PlayedRecord {
     double play, x, y;
     bool ground;
     double knots, track;
-    double alt = 0.0;       // barometric feet (0 on the ground)
+    double alt = 0.0;       // true feet, read at the day's QNH (0 on the ground)
     double fpm = 0.0;       // the vertical speed it reports
     std::string callsign{};
 };
@@ -344,7 +352,8 @@ struct LocalFrame {
 // late copy) tells nothing new of where the aircraft was: the trace is held to the others. One stamped
 // back with the whole feed's clock, at a new position, is where its aircraft is then; a newer one at a
 // position it held before (a hold, a stand's jitter) says it is there again.
-std::vector<PlayedRecord> lf_playedRecords(const fs::path& feedRecording, double clockStart, LocalFrame& frame) {
+// Their altitudes read at the day's QNH, as the program reads them.
+std::vector<PlayedRecord> lf_playedRecords(const fs::path& feedRecording, double clockStart, LocalFrame& frame, int qnh) {
     std::vector<PlayedRecord> out;
     std::map<std::string, std::set<std::pair<std::string, std::string>>> seen;
     std::map<std::string, double> newest;
@@ -361,7 +370,7 @@ std::vector<PlayedRecord> lf_playedRecords(const fs::path& feedRecording, double
         it->second = std::max(it->second, stamp);
         if (out.empty()) frame = {lat, lon};
         PlayedRecord r{sent + sentToWall - clockStart + kPlayDelaySeconds, 0.0, 0.0, f[6] == "1", std::stod(f[8]), std::stod(f[7]),
-                       std::stod(f[4]), std::stod(f[5]), f[9]};
+                       trueAltitudeOnDay(std::stod(f[4]), qnh), std::stod(f[5]), f[9]};
         frame.x_y(lat, lon, r.x, r.y);
         out.push_back(r);
     }
@@ -565,19 +574,6 @@ Judgement lf_judge(const fs::path& trace, const std::vector<PlayedRecord>& all, 
                 ++up;
             liftOff = records[up].play;
         }
-        std::vector<std::tuple<double, double, double>> nearRunway;   // (from, to, the records' error in feet)
-        for (std::size_t k = 1; k < records.size(); ++k) {
-            if (records[k - 1].ground == records[k].ground) continue;
-            const PlayedRecord& air = records[k - 1].ground ? records[k] : records[k - 1];
-            const double from = records[k - 1].ground ? air.play : air.play - kNearRunwaySeconds;
-            nearRunway.emplace_back(from, from + kNearRunwaySeconds, std::max(0.0, air.alt - groundFt));
-        }
-        const auto altitudeOf = [&](const PlayedRecord& r) {
-            double error = 0.0;
-            for (const auto& [from, to, feet] : nearRunway)
-                if (r.play >= from && r.play <= to) error = std::max(error, feet);
-            return r.alt - error;
-        };
 
         double resumed = -1.0, lastFpm = 0.0, slowSince = -1.0;
         bool backOnPath = true;
@@ -745,7 +741,7 @@ Judgement lf_judge(const fs::path& trace, const std::vector<PlayedRecord>& all, 
         // records' lift-off: the object may lift off that much later.
         const auto judgeHeight = [&](const PlayedRecord& r, double t, double alt, bool ground) {
             if (r.ground || (liftOff >= 0.0 && r.play >= liftOff && r.play <= liftOff + kLiftOffLateSeconds)) return;
-            const double feet = altitudeOf(r);
+            const double feet = r.alt;
             if (feet >= groundFt + kFlyingFeet) j.rules[kGroundUnderFlight].measure(ground ? feet - groundFt : 0.0, t, ground);
             j.rules[kBelowRecords].measure(feet - alt, t, feet - alt > kBelowRecordsFeet);
         };
@@ -774,8 +770,8 @@ Judgement lf_judge(const fs::path& trace, const std::vector<PlayedRecord>& all, 
             if (next == records.begin()) return flying = false, 0.0;
             const PlayedRecord& a = *(next - 1);
             flying = !a.ground && (next == records.end() || !next->ground);
-            if (next == records.end() || next->play <= a.play) return altitudeOf(a);
-            return altitudeOf(a) + (altitudeOf(*next) - altitudeOf(a)) * (t - a.play) / (next->play - a.play);
+            if (next == records.end() || next->play <= a.play) return a.alt;
+            return a.alt + (next->alt - a.alt) * (t - a.play) / (next->play - a.play);
         };
         for (std::size_t i = 0, k = 0; i < snaps.size(); ++i) {
             while (snaps[i].t - snaps[k].t > kSinkWindowSeconds + 0.5) ++k;
@@ -1297,8 +1293,22 @@ Derived lf_paused(const Excerpt& e) {
     return d;
 }
 
-Derived lf_derived(const Excerpt& e, double groundFt) {
+// The window's records as a receiver reads them on a day of e.qnh: each airborne altitude the true one of
+// the recording's own day read at the other day's QNH, in the 25-ft steps transponders report.
+Derived lf_onAnotherDay(const Excerpt& e, int ownQnh) {
+    Derived d;
+    const Records records = lf_recordsOf(e.recording, e.from, e.to);
+    for (auto [t, f] : records) {
+        if (const double feet = lf_field(f, 4); feet != 0.0)
+            f[4] = vrn::format("{:.0f}", 25.0 * std::round(gf_pressureAltitudeFt(trueAltitudeOnDay(feet, ownQnh), e.qnh + 0.25) / 25.0));
+        d.sent.emplace_back(t - records.front().first, std::move(f));
+    }
+    return d;
+}
+
+Derived lf_derived(const Excerpt& e, double groundFt, int ownQnh) {
     switch (e.feed) {
+        case Feed::kOnAnotherDay: return lf_onAnotherDay(e, ownQnh);
         case Feed::kRejectedTakeOff: return lf_rejectedTakeOff(e, 1.0);
         case Feed::kRejectedTakeOff2s: return lf_rejectedTakeOff(e, 2.0);
         case Feed::kLateSender: return lf_lateSender(e);
@@ -1332,7 +1342,11 @@ void lf_play(const Excerpt& e, const fs::path& stage, unsigned salt, Outcome& ou
     lf_stageSources(root, stage / "src", e.park);
     writeFile(stage / "scenario.json", lf_scenario(e));
     const double groundFt = lf_groundElevation(e);
-    const Derived derived = lf_derived(e, groundFt);
+    // The recording's own day's QNH, and the one its feed is sent with.
+    const bool recorded = std::string_view(e.recording) != "generated";
+    const int ownQnh = recorded ? recordedDayQnh(realDataPath(vrn::format("tracks/{}.rttfc", e.recording)), groundFt) : 1013;
+    const int qnh = e.qnh != 0 ? e.qnh : ownQnh;
+    const Derived derived = lf_derived(e, groundFt, ownQnh);
     // The feed starts once the program runs (its first user position) and, at the park airport, once
     // it has read the airport's parking file, so that no record is sent before it is taken.
     std::string wait = "--after-position";
@@ -1349,7 +1363,7 @@ void lf_play(const Excerpt& e, const fs::path& stage, unsigned salt, Outcome& ou
         feed = vrn::format("--replay {} --type A320 {}", (stage / "feed.rttfc").string(), wait);
         feedSeconds = sent.back().first;
     }
-    feed += vrn::format(" --qnh {}", e.qnh);
+    feed += vrn::format(" --qnh {}", qnh);
     // The run ends this long after the last record was sent: it is played, then there is time for a
     // made-up take-off roll to lift off and climb away, or for the minute of a made-up climb. (The run
     // is bounded by its start and the feed's length with some minutes to spare.)
@@ -1395,7 +1409,7 @@ void lf_play(const Excerpt& e, const fs::path& stage, unsigned salt, Outcome& ou
     out.feedStart = firstSent - clockStart - (ownPath ? 0.0 : lf_firstRecordOffset(e));
     out.feedEnd = lastSent - clockStart;
     LocalFrame frame;
-    const std::vector<PlayedRecord> records = lf_playedRecords(stage / "stage" / "feed.rec", clockStart, frame);
+    const std::vector<PlayedRecord> records = lf_playedRecords(stage / "stage" / "feed.rec", clockStart, frame, qnh);
     out.judgement = lf_judge(trace, records, frame, out.feedStart, groundFt, e.madeUp, e.mostOffNm > 0.0 ? e.mostOffNm : kOffRecordsNm);
     std::set<std::string> callsigns;
     for (const PlayedRecord& r : records) callsigns.insert(r.callsign);
@@ -1660,14 +1674,12 @@ TEST(ReplayEndToEnd, TraceRulesCountWhatNoAircraftDoesInTheAir) {
         {"is shown on the ground from 90 s", [&](int t) { Snapshot s = holds(t); s.ground = t < 21 || t >= 90; return s; },
          kGroundUnderFlight, 31, -1.0, MadeUp::kHover, 120},
     });
-    // The same records reading 350 ft high from their lift-off on, as on a day of low pressure: near
-    // the runway they are read less their error at lift-off.
+    // The same records reading 350 ft high from their lift-off on, as on a day of low pressure read at the
+    // standard atmosphere's: they are judged as given (the day's QNH reads them true), and a trace at its
+    // true height flies below them.
     for (PlayedRecord& r : records) r.alt += r.ground ? 0.0 : 350.0;
     lf_expectOnlyTheirRule(records, {
-        {"follows its true height", follows, kRuleCount, 0},
-        {"flies 400 ft below its true height from 30 s",
-         [&](int t) { return Snapshot{double(t), 0.0, 80.0 * t, 0.0, t < 21, height(t) - (t >= 30 ? 400.0 : 0.0)}; },
-         kBelowRecords, 16, -1.0, MadeUp::kNone, 60, kSawTooth, 2, kSinking, 5},
+        {"follows its true height, 350 ft below them", follows, kBelowRecords, 18},
     });
     // A helicopter slowing to a hover: north at 20 m/s, a record every 2 s descending 450 ft/min from
     // 2,000 ft for 60 s, then level. It may sink 900 ft/min under level ones, not 1,100; nor 1,650 under
