@@ -568,9 +568,11 @@ Judgement lf_judge(const fs::path& trace, const std::vector<PlayedRecord>& all, 
         for (std::size_t k = 1; k < records.size() && liftOff < 0.0; ++k) {
             // (An airborne record at a taxi's speed is a receiver's glitching altitude, not a lift-off.)
             if (!records[k - 1].ground || records[k].ground || records[k].knots < kTaxiAtMostKnots) continue;
+            // (Nor is one whose true altitude lies at or below the field: Dulles flags a roll airborne from
+            // 84.5 kn on, at the field's height on its day's QNH.)
             std::size_t up = k;
-            while (up + 1 < records.size() && records[up].knots < kLeastLiftOffKnots && !records[up + 1].ground &&
-                   records[up + 1].play - records[up].play <= kLiftOffLateSeconds)
+            while (up + 1 < records.size() && (records[up].knots < kLeastLiftOffKnots || records[up].alt <= groundFt) &&
+                   !records[up + 1].ground && records[up + 1].play - records[up].play <= kLiftOffLateSeconds)
                 ++up;
             liftOff = records[up].play;
         }
