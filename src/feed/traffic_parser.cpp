@@ -354,16 +354,23 @@ void TrafficReader::process() {
 
 double TrafficReader::lf_qnhForRecords(double now) {
     // RealTraffic gives whole hectopascals, and its 1013 is the standard atmosphere: no QNH, no change.
-    constexpr double kEasingHpaPerSecond = 0.1;   // some 3 ft a second
+    // A new QNH is reached within half a minute, and never faster than a tenth of a hectopascal a
+    // second (some 3 ft a second) needs.
+    constexpr double kEasingHpaPerSecond = 0.1, kEasingSeconds = 30.0;
     const int received = g_mainWindow.g_qnh.load(std::memory_order_relaxed);   // 0: none this run
-    const double target = g_currentQnh.load(std::memory_order_relaxed) + (kStandardPressureHpa - 1013.0);
-    if (received == 0 || !m_qnhHeld) {
-        m_qnhApplied = received == 0 ? kStandardPressureHpa : target;
-        m_qnhHeld = received != 0;
+    const double target = received == 0 ? kStandardPressureHpa : g_currentQnh.load(std::memory_order_relaxed) + (kStandardPressureHpa - 1013.0);
+    if (received == 0 && m_qnhHeld) m_qnhRecordsRead = false;   // a new run
+    m_qnhHeld = received != 0;
+    if (!m_qnhRecordsRead) {
+        // Before the first record of a run, the first QNH holds at once.
+        m_qnhApplied = target;
     } else {
-        const double step = std::max(0.0, now - m_qnhEasedAt) * kEasingHpaPerSecond;
+        if (target != m_qnhTarget) m_qnhRate = std::max(kEasingHpaPerSecond, std::fabs(target - m_qnhApplied) / kEasingSeconds);
+        const double step = std::max(0.0, now - m_qnhEasedAt) * m_qnhRate;
         m_qnhApplied = std::clamp(target, m_qnhApplied - step, m_qnhApplied + step);
     }
+    m_qnhTarget = target;
+    m_qnhRecordsRead = true;
     m_qnhEasedAt = now;
     return m_qnhApplied;
 }

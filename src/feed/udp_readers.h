@@ -239,13 +239,16 @@ private:
     std::function<double()> m_steadySeconds;   // the steady clock in seconds (tests set their own)
     double lf_now() const;
 
-    // The QNH (hPa) the records' pressure altitudes are read at, reader thread only. The first one a run
-    // receives holds at once (the weather comes before the first record plays); a new one eases in, so
-    // that no aircraft shown moves by a step when the day's pressure changes by a hectopascal.
+    // The QNH (hPa) the records' pressure altitudes are read at, reader thread only. One a run receives
+    // before its first record holds at once; later, a new one eases in, so that no aircraft shown (or
+    // queued to be) moves by a step when the day's pressure changes or first comes after the traffic.
     double lf_qnhForRecords(double now);
     double m_qnhApplied = kStandardPressureHpa;
     double m_qnhEasedAt = 0.0;
-    bool m_qnhHeld = false;
+    double m_qnhTarget = kStandardPressureHpa;
+    double m_qnhRate = 0.0;         // hPa a second, set when the target changes
+    bool m_qnhHeld = false;         // a QNH was received this run
+    bool m_qnhRecordsRead = false;  // a record was read this run
 
     struct Situation {
         LatLon reference;

@@ -281,6 +281,7 @@ constexpr double kSettlingSeconds = 3.0;
 constexpr double kRejoinSeconds = 120.0;
 constexpr double kTurnWindowSeconds = 60.0;
 constexpr double kLiftOffLateSeconds = 5.0;       // after its records' first airborne record plays
+constexpr double kOnGroundWithinFeet = 20.0;       // a record this little above the field is at the runway
 constexpr double kLeastLiftOffKnots = 100.0;       // an A320 lifts off no slower
 constexpr double kTaxiAtMostKnots = 40.0;          // no aeroplane flies this slowly
 constexpr double kTakeoffRollMps = 43.0 * 1852.0 / 3600.0;   // a roll for take-off, not a taxi
@@ -596,10 +597,10 @@ Judgement lf_judge(const fs::path& trace, const std::vector<PlayedRecord>& all, 
         for (std::size_t k = 1; k < records.size() && liftOff < 0.0; ++k) {
             // (An airborne record at a taxi's speed is a receiver's glitching altitude, not a lift-off.)
             if (!records[k - 1].ground || records[k].ground || records[k].knots < kTaxiAtMostKnots) continue;
-            // (Nor is one whose true altitude lies at or below the field: Dulles flags a roll airborne from
-            // 84.5 kn on, at the field's height on its day's QNH.)
+            // (Nor is one whose true altitude lies within what a trace is on the ground at: Dulles flags a
+            // roll airborne from 84.5 kn on, its records at 3 ft above the field on their day's QNH.)
             std::size_t up = k;
-            while (up + 1 < records.size() && (records[up].knots < kLeastLiftOffKnots || records[up].alt <= groundFt) &&
+            while (up + 1 < records.size() && (records[up].knots < kLeastLiftOffKnots || records[up].alt <= groundFt + kOnGroundWithinFeet) &&
                    !records[up + 1].ground && records[up + 1].play - records[up].play <= kLiftOffLateSeconds)
                 ++up;
             liftOff = records[up].play;
@@ -1203,12 +1204,14 @@ Derived lf_hoverPause(const Excerpt& e, double groundFt) {
 }
 
 // The window's taxi, every other record at taxi speed read 600 ft above the field and flagged airborne.
-Derived lf_flickeringTaxi(const Excerpt& e, double groundFt) {
+// (600 ft above the field as a receiver reads it on the recording's day.)
+Derived lf_flickeringTaxi(const Excerpt& e, double groundFt, int qnh) {
     Derived d;
     const Records records = lf_recordsOf(e.recording, e.from, e.to);
+    const std::string high = vrn::format("{:.0f}", gf_pressureAltitudeFt(groundFt + 600.0, qnh + 0.25));
     bool up = true;   // (its first taxi record on the ground)
     for (auto [t, f] : records) {
-        if (f[6] == "1" && lf_field(f, 8) >= 5.0 && lf_field(f, 8) <= 30.0 && (up = !up)) f[6] = "0", f[4] = vrn::format("{:.0f}", groundFt + 600.0);
+        if (f[6] == "1" && lf_field(f, 8) >= 5.0 && lf_field(f, 8) <= 30.0 && (up = !up)) f[6] = "0", f[4] = high;
         d.sent.emplace_back(t - records.front().first, std::move(f));
     }
     return d;
@@ -1351,7 +1354,7 @@ Derived lf_derived(const Excerpt& e, double groundFt, int ownQnh) {
         case Feed::kLateSender: return lf_lateSender(e);
         case Feed::kRewind: return lf_rewind(e);
         case Feed::kHelicopters: return lf_helicopters(e, groundFt);
-        case Feed::kFlickeringTaxi: return lf_flickeringTaxi(e, groundFt);
+        case Feed::kFlickeringTaxi: return lf_flickeringTaxi(e, groundFt, ownQnh);
         case Feed::kHoverPause: return lf_hoverPause(e, groundFt);
         case Feed::kShuttle: return lf_shuttle(e);
         case Feed::kOrbitsLateSender: return lf_orbitsLateSender(e);

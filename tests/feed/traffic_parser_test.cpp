@@ -55,14 +55,15 @@ protected:
         return u;
     }
     // The record with some fields changed.
-    std::optional<TrafficUpdate> parse(const std::map<std::size_t, std::string>& changes) {
+    static std::string textOf(const std::map<std::size_t, std::string>& changes) {
         std::vector<std::string> f;
         std::stringstream in(kRecord);
         for (std::string field; std::getline(in, field, ',');) f.push_back(field);
         std::string text = f[0];
         for (std::size_t i = 1; i < f.size(); ++i) text += "," + (changes.count(i) ? changes.at(i) : f[i]);
-        return parseText(text);
+        return text;
     }
+    std::optional<TrafficUpdate> parse(const std::map<std::size_t, std::string>& changes) { return parseText(textOf(changes)); }
 
     TrafficReader reader;
 };
@@ -680,18 +681,20 @@ TEST_F(ParserTest, AltitudesAreTakenAtTheDaysQnh) {
         {1001, "1750", "140", 1416.0, 1423.9},   {1027, "-300", "150", 14.0, 80.0},   // below the sea, yet flying
         {1027, "500", "250", 83.0, 877.9},       {1027, "35000", "450", 83.0, 35288.0}};
     for (const auto& [qnh, altitude, speed, field, expected] : cases) {
-        receivedQnh(0);
-        parse({});   // a new run: its first QNH holds at once
         receivedQnh(qnh);
-        reader.setFieldElevation(field);
-        const auto u = parse({{4, altitude}, {8, speed}});
-        ASSERT_TRUE(u) << altitude << " ft at QNH " << qnh;
-        EXPECT_NEAR(u->sample.altitude, expected, 0.1) << altitude << " ft at " << speed << " kn, QNH " << qnh;
+        TrafficReader fresh;   // a new run's: its QNH came before its first record, and holds at once
+        fresh.setReferencePosition(kHome), fresh.setParkAirport(kHome), fresh.setFieldElevation(field);
+        fresh.processDatagram(textOf({{4, altitude}, {8, speed}}));
+        std::lock_guard lock(g_trafficMutex);
+        ASSERT_FALSE(g_trafficQueue.empty()) << altitude << " ft at QNH " << qnh;
+        EXPECT_NEAR(g_trafficQueue.back().sample.altitude, expected, 0.1) << altitude << " ft at " << speed << " kn, QNH " << qnh;
+        g_trafficQueue.clear();
     }
     receivedQnh(0);
 }
 
-// A new QNH eases in at a tenth of a hectopascal a second (some 3 ft): no shown aircraft moves by a step.
+// A new QNH eases in, at a tenth of a hectopascal a second (some 3 ft) or within half a minute: no aircraft
+// shown or queued moves by a step, also where the day's first QNH comes after the first records.
 TEST_F(ParserTest, ANewQnhEasesIn) {
     double now = 100.0;
     reader.setSteadyClockForTests([&] { return now; });
@@ -709,6 +712,11 @@ TEST_F(ParserTest, ANewQnhEasesIn) {
     EXPECT_NEAR(later - first, 26.7, 0.5) << "all of it in the end (27 ft a hectopascal at 5,000 ft)";
     receivedQnh(0);
     EXPECT_EQ(feetAt(201.0), 5000.0) << "a new run without a QNH reads them as given";
+    // Its first QNH, 12 hPa below the standard, comes after its first records: some 330 ft within half a minute.
+    receivedQnh(1001);
+    const double soon = feetAt(202.0), halfMinute = feetAt(232.0);
+    EXPECT_NEAR(5000.0 - soon, 11.0, 1.0) << "a second's share of half a minute";
+    EXPECT_NEAR(halfMinute, first, 1.0) << "all of it within half a minute";
 }
 
 }  // namespace

@@ -95,23 +95,23 @@ double trueAltitudeOnDay(double pressureAltitudeFt, int qnh) {
 }
 
 int recordedDayQnh(const std::filesystem::path& datagrams, double fieldFt) {
-    constexpr double kFirstAirborneRecordFt = 20.0;
     struct Record { double stamp, altitude; bool ground; };
-    std::optional<Record> before;
+    std::vector<Record> records;
     for (const std::string& line : readLinesOf(datagrams)) {
         // (A recording to replay puts the second to send it at before each datagram.)
         const std::vector<std::string> f = gf_splitAtComma(line.starts_with("RTTFC") ? line : line.substr(line.find(' ') + 1));
-        if (f.size() < 15) continue;
-        const Record r{std::stod(f[14]), std::stod(f[4]), f[6] == "1"};
-        if (before && before->ground != r.ground && std::fabs(r.stamp - before->stamp) <= 30.0) {
-            const double reads = r.ground ? before->altitude : r.altitude;
-            const auto off = [&](int qnh) { return std::fabs(trueAltitudeOnDay(reads, qnh) - fieldFt - kFirstAirborneRecordFt); };
-            int best = 1013;
-            for (int qnh = 930; qnh <= 1080; ++qnh)
-                if (off(qnh) < off(best)) best = qnh;
-            return best;
-        }
-        before = r;
+        if (f.size() >= 15) records.push_back({std::stod(f[14]), std::stod(f[4]), f[6] == "1"});
+    }
+    for (std::size_t i = 1; i < records.size(); ++i) {
+        if (records[i - 1].ground == records[i].ground || std::fabs(records[i].stamp - records[i - 1].stamp) > 30.0) continue;
+        // Its airborne record there reads the field: a roll some receivers flag airborne reads it exactly,
+        // a record a second off the runway within some 20 ft.
+        const double reads = (records[i].ground ? records[i - 1] : records[i]).altitude;
+        const auto off = [&](int qnh) { return std::fabs(trueAltitudeOnDay(reads, qnh) - fieldFt); };
+        int best = 1013;
+        for (int qnh = 930; qnh <= 1080; ++qnh)
+            if (off(qnh) < off(best)) best = qnh;
+        return best;
     }
     return 1013;
 }
