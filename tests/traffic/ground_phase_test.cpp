@@ -1534,13 +1534,8 @@ protected:
         std::vector<char> steered(trace.size(), 0);
         for (std::size_t i = 1; i < trace.size(); ++i)
             steered[i] = !trace[i].rejoining && trace[i - 1].object == trace[i].object && (trace[i - 1].rejoining || steered[i - 1]);
-        // (Beyond its records' last position along their way it is not late on them: it flies on past them.)
-        const auto pastTheirEnd = [&](const Seen& x) {
-            const Recorded& e = r.back();
-            return std::cos(gf_headingDifference(e.s.track * kDeg2Rad, gf_initialBearing(pos(e), x.p))) > 0.0;
-        };
         const auto lateAt = [&](const Seen& x) {
-            const double late = steered[static_cast<std::size_t>(&x - trace.data())] && !pastTheirEnd(x) ? behind(x, r) : 0.0;
+            const double late = steered[static_cast<std::size_t>(&x - trace.data())] ? behind(x, r) : 0.0;
             return late > 10.0 ? late : 0.0;
         };
         const auto reachAt = [&](double t) {   // the records' height (as far as it can follow) at a time
