@@ -774,6 +774,10 @@ std::vector<Variant> variantsOf(const std::string& kind) {
         Variant v{"records shuttling 0.35 nm, reversing every 10 s", shuttle(0.35, 10.0, 240.0), LiftOff::May};
         v.mostOffNm = 0.8;
         out.push_back(std::move(v));
+        // Steeper than an airliner's usual 30-degree bank at 250 kn (2.5 degrees a second), within the
+        // steepest it may fly: its made-up circle keeps their rate, and it is on them again when they come.
+        const Records steep = generated(0.0, 2.75, 330.0, 2.0, 250.0, 5.0);
+        add("circling at 2.75 degrees a second, 60 s without records", pausedAfter(steep, atOrLast(steep, 0, 60.0), 60.0), LiftOff::May);
     } else if (kind == "PauseToTurnOff") {
         // Coverage ends low on final and comes back as it turns off: its records pause from the last
         // airborne one to the first at the turn-off, for as long as they did or longer (a longer roll-out).
@@ -1534,13 +1538,8 @@ protected:
         std::vector<char> steered(trace.size(), 0);
         for (std::size_t i = 1; i < trace.size(); ++i)
             steered[i] = !trace[i].rejoining && trace[i - 1].object == trace[i].object && (trace[i - 1].rejoining || steered[i - 1]);
-        // (Beyond its records' last position along their way it is not late on them: it flies on past them.)
-        const auto pastTheirEnd = [&](const Seen& x) {
-            const Recorded& e = r.back();
-            return std::cos(gf_headingDifference(e.s.track * kDeg2Rad, gf_initialBearing(pos(e), x.p))) > 0.0;
-        };
         const auto lateAt = [&](const Seen& x) {
-            const double late = steered[static_cast<std::size_t>(&x - trace.data())] && !pastTheirEnd(x) ? behind(x, r) : 0.0;
+            const double late = steered[static_cast<std::size_t>(&x - trace.data())] ? behind(x, r) : 0.0;
             return late > 10.0 ? late : 0.0;
         };
         const auto reachAt = [&](double t) {   // the records' height (as far as it can follow) at a time
