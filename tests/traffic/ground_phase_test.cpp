@@ -921,16 +921,6 @@ std::vector<Variant> variantsOf(const std::string& kind) {
     return out;
 }
 
-// What a receiver's barometric altitude reads at the field, at each change of the records between the ground
-// and the air with no more than 30 s between them (time, the airborne record's altitude).
-std::vector<std::pair<double, double>> fieldReadings(const Records& r) {
-    std::vector<std::pair<double, double>> out;
-    for (std::size_t i = 1; i < r.size(); ++i)
-        if (r[i].s.airborne != r[i - 1].s.airborne && r[i].t - r[i - 1].t <= 30.0)
-            out.emplace_back(r[i].t, (r[i].s.airborne ? r[i] : r[i - 1]).s.altitude);
-    return out;
-}
-
 // A kind of variants, replayed with the simulator at a frame rate.
 struct Kind {
     const char* name;
@@ -1411,10 +1401,8 @@ protected:
     // held so against that record's altitude carried on at the lesser of its reported climb and its airborne
     // records' climb over their last 20 s (within 3,000 ft a minute, a descent no lower than 1,000 ft above
     // the field; in a pause, no higher than the line to the next record), unless its made-up approach may
-    // land. Heights are the object's above the ground and the records' above what they read at the field:
-    // a barometric altitude is off the field's elevation by the day's pressure (lszh-dep-swr137h lifts off
-    // reading 359 ft above Zurich, lszh-arr-swr5220 touches down at 334 ft); the reading at their nearest
-    // change between ground and air gives it.
+    // land. Heights are the object's above the ground and the records' above the field (read at their day's
+    // QNH, as the program reads them).
     void checkRecords(const Variant& v) {
         const Records& r = v.records;
         Tally lateLiftOff, lateTouchdown, groundFast, rollFast, downUnderFlying, belowRecords, sawTooth;
@@ -1492,19 +1480,6 @@ protected:
             topRollKn = std::max(topRollKn, kn);
             if (liftOffKn > 0.0 && kn > 1.1 * liftOffKn + 5.0) rollFast.add(kn, s.pass);
         }
-        // (Where its records change between ground and air only across a longer pause, the real track's
-        // first change gives it; with none, the field's elevation.)
-        std::vector<std::pair<double, double>> readings = fieldReadings(r);
-        if (readings.empty())
-            for (const WholeTrack& w : wholeTracks())
-                if (v.name.find(w.name) != std::string::npos && !fieldReadings(realTrack(w.name)).empty())
-                    readings = {{0.0, fieldReadings(realTrack(w.name)).front().second}};
-        const auto fieldReadsAt = [&](double t) {
-            const auto near = std::min_element(readings.begin(), readings.end(), [&](const auto& a, const auto& b) {
-                return std::fabs(a.first - t) < std::fabs(b.first - t);
-            });
-            return near == readings.end() ? fieldFt(r.front()) : near->second;
-        };
         int downSecond = -1, belowSecond = -1;   // counted once a second
         // Where its records paused over half a minute from the ground, its made-up take-off climbed at its
         // own rate, not theirs: when they come back in the air it has as long to climb to them as it has
@@ -1515,7 +1490,7 @@ protected:
             return false;
         };
         const auto judge = [&](const Seen& s, double recordFt, double t) {
-            const double height = recordFt - fieldReadsAt(t);
+            const double height = recordFt - fieldFt(r.front());
             if (height >= 200.0 && !inAir(s)) downUnderFlying.add(height, s.pass, std::exchange(downSecond, s.pass / 100) != s.pass / 100);
             if (s.altitude - ground < height - 300.0 && !climbingBackAt(t))
                 belowRecords.add(height - (s.altitude - ground), s.pass, std::exchange(belowSecond, s.pass / 100) != s.pass / 100);
