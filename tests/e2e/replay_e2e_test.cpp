@@ -1664,8 +1664,9 @@ TEST(ReplayEndToEnd, TraceRulesCountWhatNoAircraftDoesInTheAir) {
     const double r = 80.0 / (7.5 * kDeg2Rad);   // a turn of 7.5 degrees a second at 80 m/s: a 47-degree bank
     lf_expectOnlyTheirRule(records, {
         {"follows its records", follows, kRuleCount, 0},
+        // (Their first airborne record lies at the field: the lift-off is their next, 22 s.)
         {"lifts off 6 s after them",
-         [&](int t) { return Snapshot{double(t), 0.0, 80.0 * t, 0.0, t < 26, t < 26 ? 1416.0 : height(t - 6.0)}; },
+         [&](int t) { return Snapshot{double(t), 0.0, 80.0 * t, 0.0, t < 28, t < 28 ? 1416.0 : height(t - 8.0)}; },
          kLateLiftOff, 1},
         {"rolls at 200 kn for 5 s",
          [&](int t) {
