@@ -35,13 +35,13 @@ inline const MotionLimits& gf_motionLimits(unsigned sizeClass) {
     // (The quickest ground turn is three times the class's taxi turn rate, as in a tight corner; a
     // helicopter on the ground turns on the spot at its taxi rate, however tight its way.)
     // A jet taxiing speeds up by 2-3 kn a second and turns round at a crawl in 20-40 s, never more
-    // than 90 degrees within 8 s (its crawl rate leaves a fifth to that, for a frame's jitter); its nose
-    // wheel at its stop swings its middle round a circle of 6-12 m. Its roll-outs brake 3-5 kn a second.
+    // than 90 degrees within 8 s; its nose wheel at its stop swings its middle round a circle of 6-12 m.
+    // Its roll-outs brake 3-5 kn a second.
     static constexpr MotionLimits kLight{3.0, 3.0, 4.0, 4.0, 3.0, 3.0, 45.0, 45.0, 0.0, 0.25, 30.0, 0.0, 600.0, 3.0, 10.0};
-    static constexpr MotionLimits kBusiness{3.0, 6.0, 5.0, 5.7, 3.0, 3.0, 30.0, 9.0, 4.0, 0.25, 30.0, 0.0, 800.0, 4.0, 15.0};
-    static constexpr MotionLimits kLarge{3.0, 6.0, 5.0, 5.7, 3.0, 3.0, 21.0, 9.0, 5.0, 0.25, 30.0, 0.0, 800.0, 4.0, 15.0};
+    static constexpr MotionLimits kBusiness{3.0, 6.0, 5.0, 5.7, 3.0, 3.0, 30.0, 10.5, 4.0, 0.25, 30.0, 0.0, 800.0, 4.0, 15.0};
+    static constexpr MotionLimits kLarge{3.0, 6.0, 5.0, 5.7, 3.0, 3.0, 21.0, 10.5, 5.0, 0.25, 30.0, 0.0, 800.0, 4.0, 15.0};
     static constexpr MotionLimits kHeavy{3.0, 6.0, 5.0, 5.7, 3.0, 3.0, 15.0, 8.0, 8.0, 0.25, 30.0, 0.0, 600.0, 4.0, 15.0};
-    static constexpr MotionLimits kHighPerf{3.0, 6.0, 5.0, 5.7, 3.0, 3.0, 30.0, 9.0, 4.0, 0.25, 30.0, 0.0, 1200.0, 4.0, 15.0};
+    static constexpr MotionLimits kHighPerf{3.0, 6.0, 5.0, 5.7, 3.0, 3.0, 30.0, 10.5, 4.0, 0.25, 30.0, 0.0, 1200.0, 4.0, 15.0};
     static constexpr MotionLimits kRotor{6.0, 6.0, 5.0, 5.0, 5.0, 5.0, 20.0, 20.0, 0.0, 0.25, 45.0, 900.0, 500.0, 3.0, 10.0};
     switch (sizeClass) {
     case SIZE_LIGHT: return kLight;
