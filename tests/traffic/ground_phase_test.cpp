@@ -799,10 +799,14 @@ std::vector<Variant> variantsOf(const std::string& kind) {
         // some receivers give: no aircraft flies at that speed, and it stays on the ground.
         for (const char* name : kGroundArrivals) {
             const Records all = arrival(name);
-            Records r = slice(all, turnOff(all), all.size() - 1);
-            for (std::size_t i = 1; i < r.size(); i += 2)
-                if (r[i].s.groundSpeed >= 5.0) std::tie(r[i].s.airborne, r[i].s.altitude) = std::tuple{std::uint8_t{1}, fieldFt(r[i]) + 600.0};
-            add(vrn::format("{} taxiing in, every other record 600 ft up", name), r, LiftOff::Never);
+            const Records taxi = slice(all, turnOff(all), all.size() - 1);
+            // (From its second record, or from its first: then it is first seen up there.)
+            for (const std::size_t first : {1, 0}) {
+                Records r = taxi;
+                for (std::size_t i = first; i < r.size(); i += 2)
+                    if (r[i].s.groundSpeed >= 5.0) std::tie(r[i].s.airborne, r[i].s.altitude) = std::tuple{std::uint8_t{1}, fieldFt(r[i]) + 600.0};
+                add(vrn::format("{} taxiing in, every other record 600 ft up{}", name, first == 0 ? ", the first too" : ""), r, LiftOff::Never);
+            }
         }
     } else if (kind == "TaxiPauses") {
         // Its records pause for a minute and more while it taxies, across the largest turn they make over
