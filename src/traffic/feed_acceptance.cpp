@@ -81,7 +81,6 @@ bool lf_altitudeAllowsCreation(const TrafficUpdate& update) {
     return std::fabs(altitude - elevation) > 120.0;
 }
 
-LogLimiter l_fliesAgainLog("\"flies again\"");
 // Said once per spell of made-up motion; a feed that pauses for everyone at once is bounded.
 LogLimiter l_madeUpEndLog("\"records again after made-up motion\"");
 
@@ -315,7 +314,7 @@ bool lf_sampleTiming(LiveAircraft& a, PositionSample& s) {
         return true;
     } else if (d > kStandLeaveNm) {
         if (a.state != STATE_IN_SIM) return true;
-        gf_removeLiveAircraft(a);
+        gf_removeLiveAircraft(a, vrn::format("its records lie {:.0f} m from its stand, which it never left", d * 1852.0));
         return false;
     }
     s.standing = 0;
@@ -415,10 +414,13 @@ void lf_sayHeldInTheAir(const LiveAircraft& a, const PositionSample& s) {
 // Files an accepted sample by the aircraft's phase.
 void lf_pushPosition(LiveAircraft& a, PositionSample s) {
     if (static_cast<int>(a.samples.size()) > kMaxQueuedSamples) {
-        if (a.state == STATE_NEW)
+        const std::string why = vrn::format("its queue is full ({} records not yet played)", a.samples.size());
+        if (a.state == STATE_NEW) {
+            gf_logLine(vrn::format("{:8}: {:8} given up before it was shown: {}", gf_nowHhMmSs(), a.callsign, why));
             a.removeMark = 1;
-        else
-            gf_removeLiveAircraft(a);
+        } else {
+            gf_removeLiveAircraft(a, why);
+        }
         return;
     }
     switch (a.phase) {
@@ -512,7 +514,7 @@ bool lf_acceptUpdate(const TrafficUpdate& update, LiveAircraft& a) {
         // Counted while made-up motion lasts: records that move on under a stamp that does not.
         const bool moved = !a.runRecords.empty() && (sample.latitude != a.runRecords.back().latitude ||
                                                     sample.longitude != a.runRecords.back().longitude);
-        if (a.madeUpFromPass >= 0 && stamp <= a.lastSampleTime + 1.0 && moved) ++a.staleRecords;
+        if ((a.madeUpFromPass >= 0 || a.rejoining) && stamp <= a.lastSampleTime + 1.0 && moved) ++a.staleRecords;
         return true;
     }
     if (a.state == STATE_NEW && !lf_altitudeAllowsCreation(update)) return true;
@@ -525,7 +527,7 @@ bool lf_acceptUpdate(const TrafficUpdate& update, LiveAircraft& a) {
     };
     if (sample.airborne && a.state == STATE_IN_SIM && a.sizeClass != SIZE_ROTORCRAFT && !a.runRecords.empty() &&
         !newest(a.runRecords.back()) && lf_flownBefore(a, sample.latitude, sample.longitude)) {
-        if (a.madeUpFromPass >= 0) ++a.refusedRecords;
+        if (a.madeUpFromPass >= 0 || a.rejoining) ++a.refusedRecords;
         return true;
     }
     if (!lf_flightDataChange(a, update.flight)) return true;
@@ -542,9 +544,7 @@ bool lf_acceptUpdate(const TrafficUpdate& update, LiveAircraft& a) {
     lf_judgeGroundPhase(a);
     if (lf_fliesAgain(a)) {
         // Created again where its records fly, rather than held on the ground or lifted off its stand.
-        l_fliesAgainLog.log(vrn::format("{:8}: {:8} flies again with no take-off in its records: created anew in the air",
-                                        gf_nowHhMmSs(), a.callsign));
-        gf_removeLiveAircraft(a);
+        gf_removeLiveAircraft(a, "it flies again with no take-off in its records: created anew in the air");
     }
     return true;
 }
