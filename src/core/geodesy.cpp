@@ -131,4 +131,21 @@ bool gf_isValidPosition(const LatLon& p) {
     return !unset;
 }
 
+// The standard atmosphere's pressure falls as (1 - h / H) ^ (1 / n) with height h (ft) below the
+// tropopause; an altimeter set to a QNH reads the height at which that pressure would lie were the
+// sea-level pressure the QNH. Both altitudes are then linear in each other.
+namespace {
+constexpr double kAltimeterScaleFt = 145442.16;
+constexpr double kAltimeterExponent = 0.190263;
+double lf_qnhFactor(double qnhHpa) { return std::pow(kStandardPressureHpa / qnhHpa, kAltimeterExponent); }
+}  // namespace
+
+double gf_trueAltitudeFt(double pressureAltitudeFt, double qnhHpa) {
+    return kAltimeterScaleFt - (kAltimeterScaleFt - pressureAltitudeFt) * lf_qnhFactor(qnhHpa);
+}
+
+double gf_pressureAltitudeFt(double trueAltitudeFt, double qnhHpa) {
+    return kAltimeterScaleFt - (kAltimeterScaleFt - trueAltitudeFt) / lf_qnhFactor(qnhHpa);
+}
+
 }  // namespace vrn

@@ -43,4 +43,12 @@ bool gf_positionOnPath(const CurvePath& curve, LatLon& position, double& heading
 std::string gf_latLonText(const LatLon& p);                        // "{:.6f},{:.6f}"
 bool gf_isValidPosition(const LatLon& p);
 
+// Altimetry in the standard atmosphere. A pressure altitude (what an altimeter set to 1013.25 hPa reads,
+// as transponders report it) as the true altitude on a day whose sea-level pressure is `qnhHpa`, and back.
+// Exact at every height, so no step appears where a rule of thumb would change; some 27-30 ft a
+// hectopascal near the ground.
+inline constexpr double kStandardPressureHpa = 1013.25;
+double gf_trueAltitudeFt(double pressureAltitudeFt, double qnhHpa);
+double gf_pressureAltitudeFt(double trueAltitudeFt, double qnhHpa);
+
 }  // namespace vrn

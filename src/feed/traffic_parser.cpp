@@ -352,6 +352,22 @@ void TrafficReader::process() {
     processLine();
 }
 
+double TrafficReader::lf_qnhForRecords(double now) {
+    // RealTraffic gives whole hectopascals, and its 1013 is the standard atmosphere: no QNH, no change.
+    constexpr double kEasingHpaPerSecond = 0.1;   // some 3 ft a second
+    const int received = g_mainWindow.g_qnh.load(std::memory_order_relaxed);   // 0: none this run
+    const double target = g_currentQnh.load(std::memory_order_relaxed) + (kStandardPressureHpa - 1013.0);
+    if (received == 0 || !m_qnhHeld) {
+        m_qnhApplied = received == 0 ? kStandardPressureHpa : target;
+        m_qnhHeld = received != 0;
+    } else {
+        const double step = std::max(0.0, now - m_qnhEasedAt) * kEasingHpaPerSecond;
+        m_qnhApplied = std::clamp(target, m_qnhApplied - step, m_qnhApplied + step);
+    }
+    m_qnhEasedAt = now;
+    return m_qnhApplied;
+}
+
 void TrafficReader::processLine() {
     try {
         // 1. A fresh record, reusing the capacity of its texts.
@@ -418,7 +434,15 @@ void TrafficReader::processLine() {
             throw SysErrorException(641, vrn::format("altitude {} incorrect, from: {}", fields[F_ALTITUDE], gf_excerpt(datagram)));
         }
         const double gs = sample.groundSpeed;
-        if (altitude < kLowestAltitudeFt || (altitude < 0 && gs > kFastestGroundRollKn)) {
+        if (altitude < kLowestAltitudeFt) {
+            throw SysErrorException(641, vrn::format("altitude {} incorrect, from: {}", fields[F_ALTITUDE], gf_excerpt(datagram)));
+        }
+        // Transponders report pressure altitude; the simulator places aircraft at their true altitude,
+        // and the field's elevation the ground rules compare with is a true one too. (0 marks the ground.)
+        if (const double qnh = lf_qnhForRecords(lf_now()); altitude != 0 && qnh != kStandardPressureHpa) {
+            altitude = gf_trueAltitudeFt(altitude, qnh);
+        }
+        if (altitude < 0 && gs > kFastestGroundRollKn) {
             throw SysErrorException(641, vrn::format("altitude {} incorrect, from: {}", fields[F_ALTITUDE], gf_excerpt(datagram)));
         }
         if (altitude <= 0) {

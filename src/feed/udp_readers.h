@@ -239,6 +239,14 @@ private:
     std::function<double()> m_steadySeconds;   // the steady clock in seconds (tests set their own)
     double lf_now() const;
 
+    // The QNH (hPa) the records' pressure altitudes are read at, reader thread only. The first one a run
+    // receives holds at once (the weather comes before the first record plays); a new one eases in, so
+    // that no aircraft shown moves by a step when the day's pressure changes by a hectopascal.
+    double lf_qnhForRecords(double now);
+    double m_qnhApplied = kStandardPressureHpa;
+    double m_qnhEasedAt = 0.0;
+    bool m_qnhHeld = false;
+
     struct Situation {
         LatLon reference;
         std::optional<double> fieldElevation;

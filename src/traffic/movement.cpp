@@ -89,7 +89,6 @@ constexpr double kMadeUpMostDescentFpm = 3000.0;
 constexpr double kMadeUpVerticalSeconds = 60.0;
 constexpr double kMadeUpTakeOffClimbFpm = 1500.0;
 constexpr double kLevelClimbPerPass = 0.005;   // 30 ft a minute: level
-constexpr double kFeetPerHectopascal = 27.3;    // near the ground
 
 // Largest pitch change per pass in the air, by size class (degrees per pass, kept in radians).
 double lf_maxPitchStep(unsigned sizeClass) {
@@ -100,11 +99,6 @@ double lf_maxPitchStep(unsigned sizeClass) {
 }
 
 bool lf_rotor(const Aircraft& a) { return a.sizeClass == SIZE_ROTORCRAFT; }
-
-double lf_qnh() {
-    const int q = g_currentQnh.load(std::memory_order_relaxed);
-    return q > 0 ? q : 1013;
-}
 
 // Per-pass latitude and longitude steps to the next sample, never much faster than the samples say:
 // a sample that jumps away is reached late rather than by a leap.
@@ -310,13 +304,10 @@ void lf_extendSamples(LiveAircraft& a, int count) {
         s.verticalSpeed = -667.0;
         s.altitude = std::max(0.0, s.altitude - 10.005 * seconds);
         s.airborne = s.altitude > 0.0 ? 1 : 0;
-        // Records read pressure altitude: below 1013 hPa the runway lies that much higher in them (some
-        // 27 ft a hectopascal), and one that reads a few hundred feet above the field may be about to
-        // touch down. It lands where its descent reaches the runway in their terms, not the field's
-        // elevation: that many feet lower it would float on for half a minute and kilometres.
+        // It lands where its descent reaches the runway (records' altitudes are true ones), not on
+        // after it for half a minute and kilometres.
         double field = 0.0;
-        const double qnh = lf_qnh();
-        if (s.airborne && qnh < 1013.0 && parkElevation(field) && s.altitude <= field + (1013.25 - qnh) * kFeetPerHectopascal) {
+        if (s.airborne && parkElevation(field) && s.altitude <= field) {
             s.altitude = 0.0;
             s.airborne = 0;
         }
@@ -433,8 +424,7 @@ void lf_insertMidSample(LiveAircraft& a) {
 double lf_approachVerticalSpeed(const LiveAircraft& a) {
     if (a.altitudeAboveGround <= 100.0 || a.samples.size() < 2) return -600.0;
     const double mean = (a.samples[0].verticalSpeed + a.samples[1].verticalSpeed) / 2.0;
-    const double v = mean - (lf_qnh() - 1013.0) * 6.0;
-    return std::isfinite(v) ? std::min(v, -601.0) : -601.0;
+    return std::isfinite(mean) ? std::min(mean, -601.0) : -601.0;
 }
 
 void lf_climbConfiguration(LiveAircraft& a) {
@@ -639,11 +629,11 @@ void lf_airClimb(LiveAircraft& a, int p) {
     if (!n.airborne) {
         double elevation = 0.0;
         const bool park = parkElevation(elevation);
-        const double qnh = lf_qnh();
-        if (qnh > 1013.0 || !park) {
-            const double v = qnh <= 1013.0 ? -601.0 : lf_approachVerticalSpeed(a);
-            n.verticalSpeed = v;
-            a.climbPerPass = v / 6000.0;
+        // Records' altitudes are true ones (the parser reads them at the day's QNH): it descends to
+        // the field where its records touch down.
+        if (!park) {
+            n.verticalSpeed = -601.0;
+            a.climbPerPass = -601.0 / 6000.0;
         } else {
             a.climbPerPass = (elevation - a.position.altitude) / p;
         }

@@ -661,3 +661,55 @@ TEST_F(ParserTest, AltitudeLimits) {
 }
 }  // namespace
 }  // namespace vrn
+
+namespace vrn {
+namespace {
+
+// The weather reader's QNH as it publishes it: the engine's and the window's.
+void receivedQnh(int qnh) {
+    g_currentQnh = qnh == 0 ? 1013 : qnh;
+    g_mainWindow.g_qnh = qnh;
+}
+
+// Records read pressure altitude: the day's QNH turns them into true ones before the ground rules.
+TEST_F(ParserTest, AltitudesAreTakenAtTheDaysQnh) {
+    const std::tuple<int, const char*, const char*, double, double> cases[] = {
+        // QNH (0: none received), altitude, speed, field elevation, taken as (0: on the ground)
+        {0, "1750", "110", 1416.0, 1750.0},     {1013, "1750", "110", 1416.0, 1750.0},
+        {1001, "1750", "110", 1416.0, 0.0},      // 334 ft above the field at 1013 hPa: 8 ft at the day's
+        {1001, "1750", "140", 1416.0, 1423.9},   {1027, "-300", "150", 14.0, 80.0},   // below the sea, yet flying
+        {1027, "500", "250", 83.0, 877.9},       {1027, "35000", "450", 83.0, 35288.0}};
+    for (const auto& [qnh, altitude, speed, field, expected] : cases) {
+        receivedQnh(0);
+        parse({});   // a new run: its first QNH holds at once
+        receivedQnh(qnh);
+        reader.setFieldElevation(field);
+        const auto u = parse({{4, altitude}, {8, speed}});
+        ASSERT_TRUE(u) << altitude << " ft at QNH " << qnh;
+        EXPECT_NEAR(u->sample.altitude, expected, 0.1) << altitude << " ft at " << speed << " kn, QNH " << qnh;
+    }
+    receivedQnh(0);
+}
+
+// A new QNH eases in at a tenth of a hectopascal a second (some 3 ft): no shown aircraft moves by a step.
+TEST_F(ParserTest, ANewQnhEasesIn) {
+    double now = 100.0;
+    reader.setSteadyClockForTests([&] { return now; });
+    const auto feetAt = [&](double t) {
+        now = t;
+        const auto u = parse({{4, "5000"}});
+        return u ? u->sample.altitude : -1.0;
+    };
+    receivedQnh(1001);
+    const double first = feetAt(100.0);
+    receivedQnh(1002);
+    const double oneSecond = feetAt(101.0), fiveSeconds = feetAt(105.0), later = feetAt(200.0);
+    EXPECT_NEAR(oneSecond - first, 2.7, 0.3) << "a tenth of a hectopascal a second";
+    EXPECT_NEAR(fiveSeconds - first, 13.4, 0.5);
+    EXPECT_NEAR(later - first, 26.7, 0.5) << "all of it in the end (27 ft a hectopascal at 5,000 ft)";
+    receivedQnh(0);
+    EXPECT_EQ(feetAt(201.0), 5000.0) << "a new run without a QNH reads them as given";
+}
+
+}  // namespace
+}  // namespace vrn

@@ -54,14 +54,17 @@ private:
     std::optional<int> m_status;
 };
 
-// --help lists the options and ends well; an option it does not know ends it with status 2, naming
-// the option and where the list is.
+// --help lists the options and ends well; an option it does not know, or a value it cannot read,
+// ends it with status 2, naming the option (and the value) and where the list is.
 TEST(RtFeedOptions, HelpListsTheOptionsAndAnUnknownOneIsNamed) {
     test::TempDir dir;
     const struct { std::vector<std::string> args; int status; const char* says; } cases[] = {
         {{"--help"}, 0, "--replay FILE"},
         {{"--replay", "x.rec", "--bogus"}, 2, "unknown option --bogus (rtfeed --help lists them)"},
         {{"--window"}, 2, "missing value after --window"},
+        {{"--tcp-port", "abc"}, 2, "--tcp-port wants a number, not \"abc\""},
+        {{"--traffic-port", "70000"}, 2, "--traffic-port wants a whole number from 0 to 65535, not \"70000\""},
+        {{"--window", "10,2x"}, 2, "--window wants a number, not \"2x\""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.args.back());

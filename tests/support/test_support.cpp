@@ -1,6 +1,8 @@
 #include "support/test_support.h"
 
 #include <atomic>
+#include <cmath>
+#include <optional>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
@@ -14,6 +16,8 @@
 #include <sys/resource.h>
 #endif
 
+#include "core/geodesy.h"
+#include "core/utilities.h"
 #include "platform/net/sockets.h"
 #include "support/process.h"
 
@@ -86,6 +90,32 @@ ScopedEnv::~ScopedEnv() {
 
 fs::path testDataPath(const std::string& relative) { return fs::path(VARNEL_TEST_DATA) / relative; }
 fs::path realDataPath(const std::string& relative) { return fs::path(VARNEL_REALDATA) / relative; }
+double trueAltitudeOnDay(double pressureAltitudeFt, int qnh) {
+    return pressureAltitudeFt == 0.0 ? 0.0 : gf_trueAltitudeFt(pressureAltitudeFt, qnh + (kStandardPressureHpa - 1013.0));
+}
+
+int recordedDayQnh(const std::filesystem::path& datagrams, double fieldFt) {
+    constexpr double kFirstAirborneRecordFt = 20.0;
+    struct Record { double stamp, altitude; bool ground; };
+    std::optional<Record> before;
+    for (const std::string& line : readLinesOf(datagrams)) {
+        // (A recording to replay puts the second to send it at before each datagram.)
+        const std::vector<std::string> f = gf_splitAtComma(line.starts_with("RTTFC") ? line : line.substr(line.find(' ') + 1));
+        if (f.size() < 15) continue;
+        const Record r{std::stod(f[14]), std::stod(f[4]), f[6] == "1"};
+        if (before && before->ground != r.ground && std::fabs(r.stamp - before->stamp) <= 30.0) {
+            const double reads = r.ground ? before->altitude : r.altitude;
+            const auto off = [&](int qnh) { return std::fabs(trueAltitudeOnDay(reads, qnh) - fieldFt - kFirstAirborneRecordFt); };
+            int best = 1013;
+            for (int qnh = 930; qnh <= 1080; ++qnh)
+                if (off(qnh) < off(best)) best = qnh;
+            return best;
+        }
+        before = r;
+    }
+    return 1013;
+}
+
 bool realDataAvailable() { return fs::is_directory(VARNEL_REALDATA); }
 
 std::string readFile(const fs::path& file) {

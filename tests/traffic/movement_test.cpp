@@ -614,9 +614,9 @@ TEST_F(ReplayTest, ParkedAircraftSetsOffWhenTheRealOneDoes) {
 }
 
 TEST_F(ReplayTest, LowFinalIsCreatedAboveTheGroundAndRollsOutToAStopAfterItsRecordsEnd) {
-    // CAI3208 on short final reports 1400-1375 ft at a 1416 ft field (pressure altitude); its records
-    // end at touchdown (no ground records without a park airport).
-    const auto records = excerpt("cai3208-short-final");
+    // CAI3208 on short final reports 1400-1375 ft at a 1416 ft field, read as given (a day of 1013 hPa:
+    // a receiver's altitude a little low); its records end at touchdown (no ground records without a park airport).
+    const auto records = excerpt("cai3208-short-final", 1013);
     gf_resetParkAirport();
     g_airports = {Airport{"LSZH", "ZRH", kZurich.lat, kZurich.lon, kZurichFt}};
     std::tie(id, callsign) = std::tuple{0x0083c3u, "CAI3208"};

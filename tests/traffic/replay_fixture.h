@@ -44,16 +44,20 @@ inline Aircraft ofClass(const Flight& f, std::uint32_t id, SizeClass c) {
 // A record and the second it arrives; its time stamp is that second unless it carries its own.
 struct Recorded { double t; PositionSample s; std::optional<double> stamp{}; };
 
-// The records of a file of traffic datagrams as the parser gives them: altitude 0 on the ground,
-// times from the first.
-inline std::vector<Recorded> recordsOf(const std::filesystem::path& file) {
+inline constexpr double kZurichFt = 1416.0;
+
+// The records of a file of traffic datagrams as the parser gives them: altitude 0 on the ground, else
+// the true altitude on their day (its QNH from their own change between the ground and the air at the
+// field, unless `dayQnh` gives it), times from the first.
+inline std::vector<Recorded> recordsOf(const std::filesystem::path& file, double fieldFt, int dayQnh = 0) {
+    const int qnh = dayQnh != 0 ? dayQnh : recordedDayQnh(file, fieldFt);
     std::vector<Recorded> out;
     for (const std::string& line : readLinesOf(file)) {
         const std::vector<std::string> f = gf_splitAtComma(line);
         PositionSample s;
         const bool ground = f[6] == "1";
         std::tie(s.latitude, s.longitude, s.altitude, s.verticalSpeed, s.track, s.groundSpeed) =
-            std::tuple{std::stod(f[2]), std::stod(f[3]), ground ? 0.0 : std::stod(f[4]), std::stod(f[5]),
+            std::tuple{std::stod(f[2]), std::stod(f[3]), ground ? 0.0 : trueAltitudeOnDay(std::stod(f[4]), qnh), std::stod(f[5]),
                        std::stod(f[7]), std::stod(f[8])};
         s.trueAirspeed = s.groundSpeed;
         s.airborne = ground ? 0 : 1;
@@ -64,17 +68,15 @@ inline std::vector<Recorded> recordsOf(const std::filesystem::path& file) {
     return out;
 }
 
-inline std::vector<Recorded> excerpt(const std::string& name) {
-    return recordsOf(testDataPath("replay/excerpts/" + name + ".rttfc"));
+// (The excerpts are Zurich's.)
+inline std::vector<Recorded> excerpt(const std::string& name, int dayQnh = 0) {
+    return recordsOf(testDataPath("replay/excerpts/" + name + ".rttfc"), kZurichFt, dayQnh);
 }
 
 // A whole real track of the shared recordings.
-inline std::vector<Recorded> realTrack(const std::string& name) {
-    return recordsOf(std::filesystem::path(VARNEL_REALDATA) / "tracks" / (name + ".rttfc"));
-}
+inline std::vector<Recorded> realTrack(const std::string& name);
 
 inline constexpr LatLon kZurich{47.4647, 8.5492};
-inline constexpr double kZurichFt = 1416.0;
 
 // The airports of the shared recordings (position, elevation in ft): a track is replayed with the
 // nearest as its park airport, its elevation the simulator's ground. The user stands at Zurich's
@@ -92,6 +94,12 @@ inline const RecordedAirport& nearestRecordedAirport(const LatLon& p) {
     return *std::min_element(std::begin(kRecordedAirports), std::end(kRecordedAirports), [&](const auto& x, const auto& y) {
         return gf_distanceNm(x.at, p) < gf_distanceNm(y.at, p);
     });
+}
+
+inline std::vector<Recorded> realTrack(const std::string& name) {
+    const std::filesystem::path file = std::filesystem::path(VARNEL_REALDATA) / "tracks" / (name + ".rttfc");
+    const std::vector<std::string> first = gf_splitAtComma(readLinesOf(file).at(0));
+    return recordsOf(file, nearestRecordedAirport({std::stod(first[2]), std::stod(first[3])}).feet);
 }
 
 // One real aircraft fed record by record at its own times through the traffic pass, Zurich the park airport.

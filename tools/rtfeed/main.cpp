@@ -122,6 +122,28 @@ constexpr const char* kUsage = R"(usage: rtfeed [options]
   --help                    this text
 )";
 
+// A value of `option` read whole as a number (std::stod and std::stoi alone name neither the option
+// nor the value, and take "12abc" for 12).
+double lf_numberOf(const std::string& option, const std::string& value) {
+    std::size_t used = 0;
+    double v = 0.0;
+    try {
+        v = std::stod(value, &used);
+    } catch (const std::exception&) {
+        used = 0;
+    }
+    if (used == 0 || used != value.size() || !std::isfinite(v))
+        throw std::invalid_argument(option + " wants a number, not \"" + value + "\"");
+    return v;
+}
+
+int lf_integerOf(const std::string& option, const std::string& value, int least, int most) {
+    const double v = lf_numberOf(option, value);
+    if (v != std::floor(v) || v < least || v > most)
+        throw std::invalid_argument(vrn::format("{} wants a whole number from {} to {}, not \"{}\"", option, least, most, value));
+    return static_cast<int>(v);
+}
+
 bool lf_parseOptions(int argc, char** argv, Options& o) {
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
@@ -129,16 +151,19 @@ bool lf_parseOptions(int argc, char** argv, Options& o) {
             if (i + 1 >= argc) throw std::invalid_argument("missing value after " + a);
             return argv[++i];
         };
-        if (a == "--tcp-port") o.tcpPort = std::stoi(next());
+        const auto number = [&] { return lf_numberOf(a, next()); };
+        const auto integer = [&](int least, int most) { return lf_integerOf(a, next(), least, most); };
+        const auto port = [&] { return static_cast<std::uint16_t>(integer(0, 65535)); };
+        if (a == "--tcp-port") o.tcpPort = port();
         else if (a == "--no-tcp") o.tcp = false;
-        else if (a == "--traffic-port") o.trafficPort = static_cast<std::uint16_t>(std::stoi(next()));
-        else if (a == "--weather-port") o.weatherPort = static_cast<std::uint16_t>(std::stoi(next()));
+        else if (a == "--traffic-port") o.trafficPort = port();
+        else if (a == "--weather-port") o.weatherPort = port();
         else if (a == "--version") o.version = next();
-        else if (a == "--level") o.level = std::stoi(next());
+        else if (a == "--level") o.level = integer(0, 1000);
         else if (a == "--no-level") o.level = -1;
         else if (a == "--empty-answer") o.emptyAnswer = true;
         else if (a == "--replay") o.replayFile = next();
-        else if (a == "--speed") o.speed = std::stod(next());
+        else if (a == "--speed") o.speed = number();
         else if (a == "--loop") o.loop = true;
         else if (a == "--type") o.type = next();
         else if (a == "--after-position") o.afterPosition = true;
@@ -147,29 +172,29 @@ bool lf_parseOptions(int argc, char** argv, Options& o) {
             const std::string v = next();
             const auto comma = v.find(',');
             if (comma == std::string::npos) throw std::invalid_argument("--window wants FROM,TO");
-            o.windowFrom = std::stod(v.substr(0, comma));
-            o.windowTo = std::stod(v.substr(comma + 1));
+            o.windowFrom = lf_numberOf(a, v.substr(0, comma));
+            o.windowTo = lf_numberOf(a, v.substr(comma + 1));
         }
-        else if (a == "--generate") o.generate = std::stoi(next());
+        else if (a == "--generate") o.generate = integer(0, 100000);
         else if (a == "--center") {
             const std::string v = next();
             const auto comma = v.find(',');
             if (comma == std::string::npos) throw std::invalid_argument("--center wants LAT,LON");
-            o.center = {std::stod(v.substr(0, comma)), std::stod(v.substr(comma + 1))};
+            o.center = {lf_numberOf(a, v.substr(0, comma)), lf_numberOf(a, v.substr(comma + 1))};
             o.haveCenter = true;
-        } else if (a == "--elevation") o.elevation = std::stod(next());
-        else if (a == "--radius") o.radius = std::stod(next());
+        } else if (a == "--elevation") o.elevation = number();
+        else if (a == "--radius") o.radius = number();
         else if (a == "--disperse") o.layout = rtfeed::Generator::Layout::Dispersing;
         else if (a == "--flood") o.layout = rtfeed::Generator::Layout::Flood;
         else if (a == "--qnh") o.qnh = next();
         else if (a == "--scene") o.sceneFile = next();
-        else if (a == "--malformed") o.malformed = std::stoi(next());
+        else if (a == "--malformed") o.malformed = integer(0, 100000);
         else if (a == "--record") o.recordFile = next();
         else if (a == "--drop-link-at") {
             std::istringstream list(next());
-            for (std::string t; std::getline(list, t, ',');) o.dropLinkAt.push_back(std::stod(t));
+            for (std::string t; std::getline(list, t, ',');) o.dropLinkAt.push_back(lf_numberOf(a, t));
         }
-        else if (a == "--duration") o.duration = std::stod(next());
+        else if (a == "--duration") o.duration = number();
         else if (a == "--create-marker") o.createMarker = true;
         else if (a == "--help" || a == "-h") {
             o.help = true;
