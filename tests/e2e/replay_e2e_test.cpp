@@ -785,8 +785,14 @@ Judgement lf_judge(const fs::path& trace, const std::vector<PlayedRecord>& all, 
         // Where each record plays, the object is in the air under records that fly 200 ft or more above
         // the field, and never more than 300 ft below an airborne record. Not in the 5 s after the
         // records' lift-off: the object may lift off that much later.
+        // (Nor under a record at a taxi's speed within 10 s of a ground one: a receiver's flickering height.)
+        const auto flickers = [&](const PlayedRecord& r) {
+            return r.knots < kTaxiAtMostKnots && std::any_of(records.begin(), records.end(), [&](const PlayedRecord& g) {
+                       return g.ground && std::abs(g.play - r.play) <= 10.0;
+                   });
+        };
         const auto judgeHeight = [&](const PlayedRecord& r, double t, double alt, bool ground) {
-            if (r.ground || (liftOff >= 0.0 && r.play >= liftOff && r.play <= liftOff + kLiftOffLateSeconds)) return;
+            if (r.ground || flickers(r) || (liftOff >= 0.0 && r.play >= liftOff && r.play <= liftOff + kLiftOffLateSeconds)) return;
             const double feet = r.alt;
             if (feet >= groundFt + kFlyingFeet) j.rules[kGroundUnderFlight].measure(ground ? feet - groundFt : 0.0, t, ground);
             j.rules[kBelowRecords].measure(feet - alt, t, feet - alt > kBelowRecordsFeet);
