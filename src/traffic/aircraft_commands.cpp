@@ -102,6 +102,11 @@ void gf_removeLiveAircraft(Aircraft& aircraft) {
     lf_removeNeverCreated(aircraft, previousState);
 }
 
+void gf_removeLiveAircraft(Aircraft& aircraft, std::string_view why) {
+    if (aircraft.state != STATE_REMOVING) gf_logLine(vrn::format("{:8}: {:8} removed: {}", gf_nowHhMmSs(), aircraft.callsign, why));
+    gf_removeLiveAircraft(aircraft);
+}
+
 void gf_setThrottle(Aircraft& aircraft, int index) {
     if (index == 5) {
         aircraft.throttleIndex = 5;

@@ -59,7 +59,7 @@ bool gf_userAirCollision(LiveAircraft& a) {
         const double offset = std::fabs(std::sin(gf_headingDifference(bearing, a.position.heading))) * d * kFeetPerNm;
         if (offset > kAirborneLineFt) return false;
     }
-    gf_removeLiveAircraft(a);
+    gf_removeLiveAircraft(a, vrn::format("in the user's way ({:.1f} nm, {:.0f} ft apart)", d, std::fabs(a.position.altitude - user.altitude)));
     return true;
 }
 
@@ -76,7 +76,7 @@ void gf_userGroundCollision() {
     for (LiveAircraft& a : g_liveAircraft) {
         if (!a.onGround || a.state != STATE_IN_SIM) continue;
         if (!lf_wingtipsMeet(user, userHalfSpan, lf_at(a.position), a.halfWingspanNm)) continue;
-        gf_removeLiveAircraft(a);
+        gf_removeLiveAircraft(a, "its wingtips meet the user's on the ground");
         return;
     }
     if (!lf_moved(user, g_lastUserCheck)) return;

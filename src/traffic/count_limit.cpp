@@ -23,7 +23,7 @@ bool lf_isFarthest(double distanceNm) {
         }
     }
     if (!farthest) return true;
-    gf_removeLiveAircraft(*farthest);
+    gf_removeLiveAircraft(*farthest, vrn::format("the farthest ({:.1f} nm) beyond the most shown at once", best));
     return false;
 }
 

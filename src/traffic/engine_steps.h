@@ -104,6 +104,9 @@ double lf_turnRatePerPass(const LiveAircraft& aircraft, double kn);
 void lf_startRejoin(LiveAircraft& aircraft);
 // Every pass while it steers back: heading, speed, height and the per-pass steps along its nose.
 void lf_rejoinStep(LiveAircraft& aircraft);
+// What its records did since its made-up motion or its steering back began: "no records came", or
+// that they came and why none was taken.
+std::string lf_whatItsRecordsDid(const LiveAircraft& aircraft);
 // In the air, its next record lies well off its nose (records that turned back, a feed moved in time):
 // it steers there along its nose, or is created again there when that lies beyond a minute of flight.
 // True when it no longer plays the record as a plain step.

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <mutex>
 #include <unordered_map>
+#include <tuple>
 #include <unordered_set>
 
 #include "airports/airport_list.h"
@@ -46,6 +47,8 @@ constexpr double kBehindDeg = 90.0;
 constexpr double kSpeedJumpWithinS = 30.0;
 constexpr double kTooSlowToFlyKn = 40.0;
 constexpr double kRepeatWithinS = 10.0;
+// Records between the ground and the air this close together (passes) are one flicker.
+constexpr int kFlickerWithinPasses = 1000;
 
 // Ground turn rate (degrees per pass), largest climb per pass (ft), push-back and pull-out speed (kn).
 struct ClassManoeuvre {
@@ -78,7 +81,6 @@ bool lf_altitudeAllowsCreation(const TrafficUpdate& update) {
     return std::fabs(altitude - elevation) > 120.0;
 }
 
-LogLimiter l_fliesAgainLog("\"flies again\"");
 // Said once per spell of made-up motion; a feed that pauses for everyone at once is bounded.
 LogLimiter l_madeUpEndLog("\"records again after made-up motion\"");
 
@@ -132,15 +134,45 @@ void lf_trackFromPositions(const LiveAircraft& a, PositionSample& s) {
     s.track = gf_distanceNm(from, lf_at(s)) * 1852.0 >= 30.0 ? gf_initialBearing(from, lf_at(s)) * kRad2Deg : n.trackDeg;
 }
 
-// An aeroplane on the ground (or whose newest record was) reported in the air at a speed no aeroplane
-// flies at: a receiver's glitching altitude, so a ground record. (A helicopter may hover.)
-void lf_groundedIfTooSlowToFly(const LiveAircraft& a, PositionSample& s) {
-    if (!s.airborne || a.sizeClass == SIZE_ROTORCRAFT || !(s.groundSpeed < kTooSlowToFlyKn)) return;
-    const bool down = (a.state == STATE_IN_SIM && a.onGround) || (!a.runRecords.empty() && !a.runRecords.back().airborne);
-    if (!down) return;
+bool lf_tooSlowToFly(const LiveAircraft& a, const PositionSample& s) {
+    return s.airborne && a.sizeClass != SIZE_ROTORCRAFT && s.groundSpeed < kTooSlowToFlyKn;
+}
+
+void lf_grounded(PositionSample& s) {
     s.airborne = 0;
     s.altitude = 0.0;
     s.verticalSpeed = 0.0;
+}
+
+// A ground record of it came within this of `due` (every record heard counts, also one too soon to play).
+bool lf_groundRecordNear(const LiveAircraft& a, int due) {
+    return std::any_of(a.recordKn.begin(), a.recordKn.end(), [&](const auto& r) {
+        return std::isfinite(r.second) && std::abs(r.first - due) <= kFlickerWithinPasses;
+    });
+}
+
+// An aeroplane on the ground (or whose newest record was, or one of whose records within seconds was)
+// reported in the air at a speed no aeroplane flies at: a receiver's glitching altitude, so a ground
+// record. Records that flicker so every second leave the ground ones too soon to play: those in the
+// air must not carry it up. (A helicopter may hover.)
+void lf_groundedIfTooSlowToFly(const LiveAircraft& a, PositionSample& s) {
+    if (!lf_tooSlowToFly(a, s)) return;
+    const bool down = (a.state == STATE_IN_SIM && a.onGround) || (!a.runRecords.empty() && !a.runRecords.back().airborne) ||
+                      lf_groundRecordNear(a, s.duePass);
+    if (down) lf_grounded(s);
+}
+
+// A slow ground record after slow ones that said it flies: those were the flicker, and the aircraft
+// neither shows up in the air nor climbs there, where they are still to play.
+void lf_groundQueuedSlowFlight(LiveAircraft& a, const PositionSample& s) {
+    if (s.airborne || a.sizeClass == SIZE_ROTORCRAFT || !(s.groundSpeed < kTooSlowToFlyKn)) return;
+    const bool shown = a.state == STATE_IN_SIM;
+    for (std::size_t i = shown ? 1 : 0; i < a.samples.size(); ++i)
+        if (lf_tooSlowToFly(a, a.samples[i]) && std::abs(a.samples[i].duePass - s.duePass) <= kFlickerWithinPasses) lf_grounded(a.samples[i]);
+    if (shown) return;
+    for (RunRecord& r : a.runRecords)
+        if (r.airborne && r.knots < kTooSlowToFlyKn) std::tie(r.airborne, r.altitude) = std::tuple{std::uint8_t{0}, 0.0};
+    a.sawAirborne = std::any_of(a.runRecords.begin(), a.runRecords.end(), [](const RunRecord& r) { return r.airborne != 0; });
 }
 
 // A slow record that says it flies a few hundred feet above the park airport (the feed keeps such records
@@ -282,7 +314,7 @@ bool lf_sampleTiming(LiveAircraft& a, PositionSample& s) {
         return true;
     } else if (d > kStandLeaveNm) {
         if (a.state != STATE_IN_SIM) return true;
-        gf_removeLiveAircraft(a);
+        gf_removeLiveAircraft(a, vrn::format("its records lie {:.0f} m from its stand, which it never left", d * 1852.0));
         return false;
     }
     s.standing = 0;
@@ -382,10 +414,13 @@ void lf_sayHeldInTheAir(const LiveAircraft& a, const PositionSample& s) {
 // Files an accepted sample by the aircraft's phase.
 void lf_pushPosition(LiveAircraft& a, PositionSample s) {
     if (static_cast<int>(a.samples.size()) > kMaxQueuedSamples) {
-        if (a.state == STATE_NEW)
+        const std::string why = vrn::format("its queue is full ({} records not yet played)", a.samples.size());
+        if (a.state == STATE_NEW) {
+            gf_logLine(vrn::format("{:8}: {:8} given up before it was shown: {}", gf_nowHhMmSs(), a.callsign, why));
             a.removeMark = 1;
-        else
-            gf_removeLiveAircraft(a);
+        } else {
+            gf_removeLiveAircraft(a, why);
+        }
         return;
     }
     switch (a.phase) {
@@ -458,6 +493,7 @@ bool lf_acceptUpdate(const TrafficUpdate& update, LiveAircraft& a) {
     if (!lf_slowAeroplaneNearField(a.sizeClass, sample)) return true;
     lf_trackFromPositions(a, sample);
     lf_groundedIfTooSlowToFly(a, sample);
+    lf_groundQueuedSlowFlight(a, sample);
     if (!a.samples.empty() && stamp <= a.lastSampleTime + 1.0 && lf_liveUnderStaleStamp(a, sample))
         stamp = a.lastSampleTime + (lf_tick() - a.lastRecordPass) / 100.0;
     // Every record newer than the last heard holds its taxi pace, also one too soon to play or refused.
@@ -478,7 +514,7 @@ bool lf_acceptUpdate(const TrafficUpdate& update, LiveAircraft& a) {
         // Counted while made-up motion lasts: records that move on under a stamp that does not.
         const bool moved = !a.runRecords.empty() && (sample.latitude != a.runRecords.back().latitude ||
                                                     sample.longitude != a.runRecords.back().longitude);
-        if (a.madeUpFromPass >= 0 && stamp <= a.lastSampleTime + 1.0 && moved) ++a.staleRecords;
+        if ((a.madeUpFromPass >= 0 || a.rejoining) && stamp <= a.lastSampleTime + 1.0 && moved) ++a.staleRecords;
         return true;
     }
     if (a.state == STATE_NEW && !lf_altitudeAllowsCreation(update)) return true;
@@ -491,7 +527,7 @@ bool lf_acceptUpdate(const TrafficUpdate& update, LiveAircraft& a) {
     };
     if (sample.airborne && a.state == STATE_IN_SIM && a.sizeClass != SIZE_ROTORCRAFT && !a.runRecords.empty() &&
         !newest(a.runRecords.back()) && lf_flownBefore(a, sample.latitude, sample.longitude)) {
-        if (a.madeUpFromPass >= 0) ++a.refusedRecords;
+        if (a.madeUpFromPass >= 0 || a.rejoining) ++a.refusedRecords;
         return true;
     }
     if (!lf_flightDataChange(a, update.flight)) return true;
@@ -508,9 +544,7 @@ bool lf_acceptUpdate(const TrafficUpdate& update, LiveAircraft& a) {
     lf_judgeGroundPhase(a);
     if (lf_fliesAgain(a)) {
         // Created again where its records fly, rather than held on the ground or lifted off its stand.
-        l_fliesAgainLog.log(vrn::format("{:8}: {:8} flies again with no take-off in its records: created anew in the air",
-                                        gf_nowHhMmSs(), a.callsign));
-        gf_removeLiveAircraft(a);
+        gf_removeLiveAircraft(a, "it flies again with no take-off in its records: created anew in the air");
     }
     return true;
 }

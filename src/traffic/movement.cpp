@@ -860,25 +860,35 @@ bool lf_waitsToLeaveStand(LiveAircraft& a) {
     return true;
 }
 
-// An aircraft whose made-up motion ran out goes: the log says what its records did meanwhile.
-LogLimiter l_madeUpRemovalLog("\"removed after made-up motion\"");
-
+// An aircraft whose made-up motion ran out goes: the log says what its records did meanwhile. Every
+// such line is written (an aircraft goes once; a feed that stops for all at once is bounded by the
+// creations): one that vanished unexplained would look lost.
 void lf_sayWhyRemoved(const LiveAircraft& a) {
-    if (a.madeUpFromPass < 0) return;
+    if (a.madeUpFromPass < 0) {
+        // No made-up motion: its records ended where none is made up (beyond the range, at its stand).
+        const LatLon user = gf_userPositionLatLon();
+        const double nm = gf_isValidPosition(user) ? gf_distanceNm(user, here(a)) : 0.0;
+        const bool beyond = gf_isValidPosition(user) && !a.onGround && nm >= LATERAL_RANGE.get() - 0.5;
+        gf_logLine(vrn::format("{:8}: {:8} removed: its records ended{}", gf_nowHhMmSs(), a.callsign,
+                               beyond ? vrn::format(" at the range's edge, {:.1f} nm from the user", nm) : std::string()));
+        return;
+    }
     const double seconds = (tick() - a.madeUpFromPass) / 100.0;
-    const std::uint32_t ahead = gf_stampedAheadCount(a.aircraftId);
-    const std::string why = ahead > 0 ? vrn::format("its records came on but were stamped ahead of the feed's clock ({} dropped)", ahead)
-                            : a.staleRecords > 0
-                                ? vrn::format("its records came on but their time stamps stopped ({} refused)", a.staleRecords)
-                            : a.refusedRecords > 0
-                                ? vrn::format("its records came on but repeated positions it had flown, or lay where it could not follow ({} refused)",
-                                              a.refusedRecords)
-                                : std::string("no records came");
-    l_madeUpRemovalLog.log(vrn::format("{:8}: {:8} removed after {:.0f} s of made-up motion: {}", gf_nowHhMmSs(), a.callsign,
-                                       seconds, why));
+    gf_logLine(vrn::format("{:8}: {:8} removed after {:.0f} s of made-up motion: {}", gf_nowHhMmSs(), a.callsign, seconds,
+                           lf_whatItsRecordsDid(a)));
 }
 
 }  // namespace
+
+std::string lf_whatItsRecordsDid(const LiveAircraft& a) {
+    const std::uint32_t ahead = gf_stampedAheadCount(a.aircraftId);
+    if (ahead > 0) return vrn::format("its records came on but were stamped ahead of the feed's clock ({} dropped)", ahead);
+    if (a.staleRecords > 0) return vrn::format("its records came on but their time stamps stopped ({} refused)", a.staleRecords);
+    if (a.refusedRecords > 0)
+        return vrn::format("its records came on but repeated positions it had flown, or lay where it could not follow ({} refused)",
+                           a.refusedRecords);
+    return "no records came";
+}
 
 void lf_movementStep(LiveAircraft& a) {
     for (;;) {

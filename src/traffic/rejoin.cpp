@@ -16,6 +16,7 @@
 #include "core/format.h"
 #include "core/log.h"
 #include "core/time_of_week.h"
+#include "feed/udp_readers.h"
 #include "settings/settings_catalogue.h"
 #include "traffic/engine_steps.h"
 #include "traffic/movement_common.h"
@@ -238,6 +239,15 @@ void lf_handBack(LiveAircraft& a, std::size_t passed, const std::string& how) {
     if (LOG.get())
         gf_logLine(vrn::format("{:8}: {:8} back on its records' path after {:.0f} s: {}", gf_nowHhMmSs(), a.callsign,
                                (tick() - a.rejoinFromPass) / 100.0, how));
+    // (What its records did is counted afresh for the next spell.)
+    std::tie(a.staleRecords, a.refusedRecords) = std::pair{0, 0};
+    gf_forgetStampedAhead(a.aircraftId);
+}
+
+// "its records ran out" only where none came: records refused meanwhile are said to be so.
+std::string lf_recordsRanOut(const LiveAircraft& a, const char* orElse) {
+    const std::string did = lf_whatItsRecordsDid(a);
+    return did == "no records came" ? vrn::format("its records ran out{}", orElse) : vrn::format("none left to play{}: {}", orElse, did);
 }
 
 // Steering back ends where its records lead down to the runway: the approach's configuration, its
@@ -566,7 +576,7 @@ void lf_pursueStep(LiveAircraft& a) {
     // Records whose time has passed no longer matter, but the one before now.
     while (a.samples.size() >= 3 && a.samples[2].duePass <= now) a.samples.erase(a.samples.begin() + 1);
     if (!lf_mayPursue(a)) {
-        if (!a.samples.empty()) lf_handBack(a, 0, "its records ran out or it lands");
+        if (!a.samples.empty()) lf_handBack(a, 0, lf_recordsRanOut(a, " or it lands"));
         return;
     }
     const LatLon records = lf_recordsAt(a, now);
@@ -576,7 +586,7 @@ void lf_pursueStep(LiveAircraft& a) {
     for (std::size_t i = 1; i < a.samples.size() && !ahead; ++i)
         if (a.samples[i].duePass > now) ahead = &a.samples[i];
     if (!ahead) {
-        lf_handBack(a, a.samples.size(), "its records ran out");
+        lf_handBack(a, a.samples.size(), lf_recordsRanOut(a, ""));
         return;
     }
     const double kn = std::max(a.speed, 1.0);
@@ -659,7 +669,7 @@ void lf_rejoinStep(LiveAircraft& a) {
         a.samples.erase(a.samples.begin() + 1);
     if (!lf_mayRejoin(a)) {
         // Its records ran out again, or it lands: the movement step takes over from here.
-        if (!a.samples.empty()) lf_handBack(a, 0, "its records ran out or it lands");
+        if (!a.samples.empty()) lf_handBack(a, 0, lf_recordsRanOut(a, " or it lands"));
         return;
     }
     const Flat f(here(a));

@@ -20,13 +20,12 @@ std::string lf_withoutLast(const std::string& text) { return text.empty() ? text
 
 const char* lf_groundText(const LiveAircraft& a) { return a.onGround ? "on ground" : "airborne"; }
 
-LogLimiter l_createdAgainLog("\"created again at its records\"");
 
 }  // namespace
 
 void gf_createAgainAtRecords(LiveAircraft& a, const LatLon& at, const std::string& why) {
     if (a.state != STATE_IN_SIM || a.samples.empty()) return;
-    l_createdAgainLog.log(vrn::format("{:8}: {:8} removed {:.2f} nm from where its records put it ({}): created again there",
+    gf_logLine(vrn::format("{:8}: {:8} removed {:.2f} nm from where its records put it ({}): created again there",
                                       gf_nowHhMmSs(), a.callsign, gf_distanceNm({a.position.latitude, a.position.longitude}, at), why));
     // Its records from now on play as they came; the first of them starts at where they put it now.
     const int now = g_tickCounter.load(std::memory_order_relaxed);

@@ -36,6 +36,9 @@ int gf_wantedParkedCount();
 // object for removal. A never-created aircraft has its queued creation cancelled, or is removed as
 // soon as its object arrives, or (never queued) is marked for erasure.
 void gf_removeLiveAircraft(Aircraft& aircraft);
+// The same, with a Log.txt line that says why: an aircraft that vanishes says what took it. (Every
+// aircraft goes once: the lines are bounded by the creations, two a second.)
+void gf_removeLiveAircraft(Aircraft& aircraft, std::string_view why);
 // Client events of one aircraft; throttle and flaps are only sent when the index changes.
 void gf_setThrottle(Aircraft& aircraft, int index);
 void gf_setFlaps(Aircraft& aircraft, int index);

@@ -66,11 +66,13 @@ enum class Feed {
     kRewind,                // several aircraft; from the middle of the window on, every stamp 600 s back
     kHelicopters,           // two EC45s slowing to a hover, one of them with a 60 s pause of its records
     kFlickeringTaxi,        // a taxi whose every other record reads 600 ft up at taxi speed
+    kFlickeringTaxiUpFirst, // the same from its first taxi record on: it is first seen up there
     kHoverPause,            // an H145 slowing to a hover over Washington, its records pausing 60 s there
     kShuttle,               // records that shuttle 0.35 nm back and forth, reversing every 10 s
     kOrbitsLateSender,      // six aircraft circling, every record again 45 s later with its old stamp
     kOverThePole,           // three airliners at 35,000 ft crossing the north pole or passing beside it
     kCircleRewound,         // a circle flown at the steepest bank, drifting; the feed 600 s back at 60 s
+    kOrbitsRewound,         // thirty aircraft circling; from 60 s every stamp 600 s back, positions going on
     kPause,                 // the window with its records from pauseFrom for pauseSeconds cut out
     kOnAnotherDay,          // the window's records as a receiver reads them on a day of another QNH
 };
@@ -158,6 +160,9 @@ const Excerpt kExcerpts[] = {
      Feed::kHelicopters, MadeUp::kHover},
     {"taxi in, every other record 600 ft up", "lszh-arr-swr5220", 1000, 1089, "LSZH", 47.4647, 8.5492, 1416, true, true, 0,
      false, Feed::kFlickeringTaxi, MadeUp::kNone, true},
+    // First seen taxiing at 15 kn, and up there; a record a second.
+    {"taxi at 15 kn, every other record 600 ft up from the first", "kiad-taxi-ual1230", 700, 830, "KIAD", 38.965, -77.42, 313,
+     true, true, 0, false, Feed::kFlickeringTaxiUpFirst, MadeUp::kNone, true},
     {"helicopter slowing to a hover over Washington, records pause 60 s in it", "generated", 0, 280, "KDCA", 38.8521, -77.08,
      14, true, false, 0, false, Feed::kHoverPause, MadeUp::kHover},
     // The user flies 15 nm north of Zurich, below it. No aircraft turns round every 10 s: it stays
@@ -188,6 +193,10 @@ const Excerpt kExcerpts[] = {
     // (Where the wind speeds it over the ground it may fall off its circle once more: a third object.)
     {"circle at 3 degrees a second, the feed 600 s back", "generated", 0, 180, "LSZH", 47.7147, 8.5492, 5000, false, false, -1,
      false, Feed::kCircleRewound, MadeUp::kNone, true, 0.15, -1.0, 0.0, 1.0, 3},
+    // The user flies 15 nm north of Zurich, below them. The feed's clock jumps back and its records go
+    // on: every aircraft plays on with them, none is created again.
+    {"thirty orbits, stamps 600 s back from 60 s", "generated", 0, 150, "LSZH", 47.7147, 8.5492, 5000, false, false, -1, false,
+     Feed::kOrbitsRewound, MadeUp::kNone, true},
     // A taxi whose records pause at 15 kn on a straight way west and come back in its turn south (60 s)
     // or after it (90 s).
     {"taxi, records pause 60 s at 15 kn", "kiad-taxi-ual1230", 650, 830, "KIAD", 38.965, -77.42, 313, true, true, 0, true,
@@ -779,8 +788,14 @@ Judgement lf_judge(const fs::path& trace, const std::vector<PlayedRecord>& all, 
         // Where each record plays, the object is in the air under records that fly 200 ft or more above
         // the field, and never more than 300 ft below an airborne record. Not in the 5 s after the
         // records' lift-off: the object may lift off that much later.
+        // (Nor under a record at a taxi's speed within 10 s of a ground one: a receiver's flickering height.)
+        const auto flickers = [&](const PlayedRecord& r) {
+            return r.knots < kTaxiAtMostKnots && std::any_of(records.begin(), records.end(), [&](const PlayedRecord& g) {
+                       return g.ground && std::abs(g.play - r.play) <= 10.0;
+                   });
+        };
         const auto judgeHeight = [&](const PlayedRecord& r, double t, double alt, bool ground) {
-            if (r.ground || (liftOff >= 0.0 && r.play >= liftOff && r.play <= liftOff + kLiftOffLateSeconds)) return;
+            if (r.ground || flickers(r) || (liftOff >= 0.0 && r.play >= liftOff && r.play <= liftOff + kLiftOffLateSeconds)) return;
             const double feet = r.alt;
             if (feet >= groundFt + kFlyingFeet) j.rules[kGroundUnderFlight].measure(ground ? feet - groundFt : 0.0, t, ground);
             j.rules[kBelowRecords].measure(feet - alt, t, feet - alt > kBelowRecordsFeet);
@@ -1205,13 +1220,36 @@ Derived lf_hoverPause(const Excerpt& e, double groundFt) {
     return d;
 }
 
-// The window's taxi, every other record at taxi speed read 600 ft above the field and flagged airborne.
-// (600 ft above the field as a receiver reads it on the recording's day.)
-Derived lf_flickeringTaxi(const Excerpt& e, double groundFt, int qnh) {
+// The records a second apart along the recording's, each between the two around it.
+Records lf_everySecond(const Records& records) {
+    Records out;
+    for (std::size_t i = 0; i + 1 < records.size(); ++i) {
+        const auto& [t0, a] = records[i];
+        const auto& [t1, b] = records[i + 1];
+        for (double t = t0; t < t1 - 0.01; t += 1.0) {
+            const double u = (t - t0) / (t1 - t0);
+            std::vector<std::string> f = a;
+            const LatLon p = lf_position(a), q = lf_position(b);
+            lf_setPosition(f, gf_destinationPoint(p, gf_initialBearing(p, q), u * gf_distanceNm(p, q) * 6076.12));
+            f[8] = vrn::format("{:.1f}", lf_field(a, 8) + u * (lf_field(b, 8) - lf_field(a, 8)));
+            f[14] = vrn::format("{:.3f}", lf_field(a, 14) + (t - t0));
+            out.emplace_back(t, std::move(f));
+        }
+    }
+    out.push_back(records.back());
+    return out;
+}
+
+// The window's taxi, every other record at taxi speed read 600 ft above the field and flagged airborne
+// (from its second taxi record, or from its first when `upFirst`); 600 ft as a receiver reads it on the
+// recording's day.
+Derived lf_flickeringTaxi(const Excerpt& e, double groundFt, int qnh, bool upFirst) {
     Derived d;
-    const Records records = lf_recordsOf(e.recording, e.from, e.to);
     const std::string high = vrn::format("{:.0f}", gf_pressureAltitudeFt(groundFt + 600.0, qnh + 0.25));
-    bool up = true;   // (its first taxi record on the ground)
+    Records records = lf_recordsOf(e.recording, e.from, e.to);
+    // (From its first: a record a second, between the recording's, as the receivers that flicker send.)
+    if (upFirst) records = lf_everySecond(records);
+    bool up = !upFirst;
     for (auto [t, f] : records) {
         if (f[6] == "1" && lf_field(f, 8) >= 5.0 && lf_field(f, 8) <= 30.0 && (up = !up)) f[6] = "0", f[4] = high;
         d.sent.emplace_back(t - records.front().first, std::move(f));
@@ -1234,26 +1272,52 @@ std::vector<std::string> lf_generatedRecord(const char* hexid, const char* calls
 
 // One aircraft flying east at 126 kn for a minute, then its records shuttle 0.35 nm east and west,
 // reversing every 10 s, drifting north a metre a second (no record repeats an earlier position).
-// Six aircraft circling at 250 kn and 2 degrees a second round centres 2-7 nm from the user, a record a
-// second; a second sender repeats every record 45 s later with its old time stamp.
-Derived lf_orbitsLateSender(const Excerpt& e) {
+// `count` aircraft circling at 250 kn and 2 degrees a second round centres 2-7 nm from the user spread
+// evenly round it, a record a second, each handed to `send` with the second it is sent (its stamp that
+// second's); `bothWays`: every other one turns left, `stacked`: each 100 ft above the one before from
+// 7,000 ft (else all at 8,000 ft). The scorer follows the first.
+struct Orbits {
+    int count, firstHexid;
+    const char* callsign;
+    bool bothWays, stacked;
+};
+Derived lf_orbits(const Excerpt& e, const Orbits& o, const std::function<void(Derived&, int, double, std::vector<std::string>)>& send) {
     Derived d;
     const LatLon user{e.userLat, e.userLon};
-    const double radiusFt = 250.0 / 3600.0 / (2.0 * kDeg2Rad) * 6076.12;
-    for (int i = 0; i < 6; ++i) {
-        const std::string hexid = vrn::format("{}", 4930001 + i), callsign = vrn::format("ORB{}", i + 1);
-        const LatLon centre = gf_destinationPoint(user, 60.0 * i * kDeg2Rad, (2.0 + i) * 6076.12);
+    const double radiusFt = 250.0 / 3600.0 / (2.0 * kDeg2Rad) * 6076.12, apart = 360.0 / o.count;
+    for (int i = 0; i < o.count; ++i) {
+        const std::string hexid = vrn::format("{}", o.firstHexid + i), callsign = vrn::format("{}{}", o.callsign, i + 1);
+        const LatLon centre = gf_destinationPoint(user, apart * i * kDeg2Rad, (2.0 + i % 6) * 6076.12);
+        const double side = o.bothWays && i % 2 == 1 ? -1.0 : 1.0;
         for (double t = 0.0; t <= e.to - e.from + 0.01; t += 1.0) {
-            const double round = 60.0 * i + 2.0 * t;   // bearing from the centre; it flies 90 degrees right of it
-            const std::vector<std::string> f =
-                lf_generatedRecord(hexid.c_str(), callsign.c_str(), gf_destinationPoint(centre, round * kDeg2Rad, radiusFt), round + 90.0, 250.0, t);
-            if (i == 0) d.path.push_back(f);
-            d.sent.emplace_back(t, f);
-            d.sent.emplace_back(t + 45.0, f);
+            const double round = apart * i + side * 2.0 * t;   // bearing from the centre; it flies 90 degrees to its turn's side
+            std::vector<std::string> f = lf_generatedRecord(hexid.c_str(), callsign.c_str(), gf_destinationPoint(centre, round * kDeg2Rad, radiusFt),
+                                                            round + side * 90.0, 250.0, t);
+            if (o.stacked) f[4] = vrn::format("{}", 7000 + 100 * i);
+            send(d, i, t, std::move(f));
         }
     }
-    d.callsign = "ORB1";
+    d.callsign = vrn::format("{}1", o.callsign);
     return d;
+}
+
+// Six aircraft circling; a second sender repeats every record 45 s later with its old time stamp.
+Derived lf_orbitsLateSender(const Excerpt& e) {
+    return lf_orbits(e, {6, 4930001, "ORB", false, false}, [](Derived& d, int i, double t, std::vector<std::string> f) {
+        if (i == 0) d.path.push_back(f);
+        d.sent.emplace_back(t, f);
+        d.sent.emplace_back(t + 45.0, std::move(f));
+    });
+}
+
+// Thirty aircraft circling, every other one to the left, each at a height of its own; from the feed's
+// 60th second on every stamp is 600 s back while the positions go on (a feed clock that jumps back).
+Derived lf_orbitsRewound(const Excerpt& e) {
+    return lf_orbits(e, {30, 4930301, "RWO", true, true}, [](Derived& d, int i, double t, std::vector<std::string> f) {
+        if (i == 0) d.path.push_back(f);   // (the scorer's path keeps the time the positions go on with)
+        f[14] = vrn::format("{:.3f}", lf_field(f, 14) - (t >= kRewindAt ? kRewindSeconds : 0.0));
+        d.sent.emplace_back(t, std::move(f));
+    });
 }
 
 // One aircraft circling at 250 kn and 3 degrees a second 3 nm north of the user, drifting east with a
@@ -1277,6 +1341,7 @@ Derived lf_circleRewound(const Excerpt& e) {
     d.callsign = "RWD1";
     return d;
 }
+
 
 Derived lf_shuttle(const Excerpt& e) {
     Derived d;
@@ -1356,12 +1421,14 @@ Derived lf_derived(const Excerpt& e, double groundFt, int ownQnh) {
         case Feed::kLateSender: return lf_lateSender(e);
         case Feed::kRewind: return lf_rewind(e);
         case Feed::kHelicopters: return lf_helicopters(e, groundFt);
-        case Feed::kFlickeringTaxi: return lf_flickeringTaxi(e, groundFt, ownQnh);
+        case Feed::kFlickeringTaxi: return lf_flickeringTaxi(e, groundFt, ownQnh, false);
+        case Feed::kFlickeringTaxiUpFirst: return lf_flickeringTaxi(e, groundFt, ownQnh, true);
         case Feed::kHoverPause: return lf_hoverPause(e, groundFt);
         case Feed::kShuttle: return lf_shuttle(e);
         case Feed::kOrbitsLateSender: return lf_orbitsLateSender(e);
         case Feed::kOverThePole: return lf_overThePole(e);
         case Feed::kCircleRewound: return lf_circleRewound(e);
+        case Feed::kOrbitsRewound: return lf_orbitsRewound(e);
         case Feed::kPause: return lf_paused(e);
         case Feed::kPlain: break;
     }

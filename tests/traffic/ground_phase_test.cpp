@@ -756,6 +756,11 @@ std::vector<Variant> variantsOf(const std::string& kind) {
             }
         add("circling at 2 degrees a second, stamps stop for 60 s", stampsAmiss(generated(0.0, 2.0, 330.0, 2.0, 250.0, 5.0), 30, 60.0, 0.0), LiftOff::May);
         add("circling at 2 degrees a second, repeated 45 s late", withLateCopy(generated(0.0, 2.0, 330.0, 2.0, 250.0, 5.0), 45.0, 1e9), LiftOff::May);
+        // The feed's clock jumps back 600 s while positions go on: until the clock takes the new time
+        // base (some 5 s) the stamps lie 600 s behind, then follow on from the earlier ones.
+        for (const double every : {1.0, 2.0})
+            add(vrn::format("circling at 2 degrees a second, a record every {:.0f} s, stamps 600 s back for 5 s", every),
+                stampsAmiss(generated(0.0, 2.0, 330.0, every, 250.0, 5.0), static_cast<std::size_t>(60.0 / every), 5.0, -600.0), LiftOff::May);
         // The whole feed goes back 600 s, the aircraft with it: it flies to where its records are, or is
         // created again there at once.
         for (const double rate : {2.0, 1.0, 3.0}) {
@@ -802,10 +807,14 @@ std::vector<Variant> variantsOf(const std::string& kind) {
         // some receivers give: no aircraft flies at that speed, and it stays on the ground.
         for (const char* name : kGroundArrivals) {
             const Records all = arrival(name);
-            Records r = slice(all, turnOff(all), all.size() - 1);
-            for (std::size_t i = 1; i < r.size(); i += 2)
-                if (r[i].s.groundSpeed >= 5.0) std::tie(r[i].s.airborne, r[i].s.altitude) = std::tuple{std::uint8_t{1}, fieldFt(r[i]) + 600.0};
-            add(vrn::format("{} taxiing in, every other record 600 ft up", name), r, LiftOff::Never);
+            const Records taxi = slice(all, turnOff(all), all.size() - 1);
+            // (From its second record, or from its first: then it is first seen up there.)
+            for (const std::size_t first : {1, 0}) {
+                Records r = taxi;
+                for (std::size_t i = first; i < r.size(); i += 2)
+                    if (r[i].s.groundSpeed >= 5.0) std::tie(r[i].s.airborne, r[i].s.altitude) = std::tuple{std::uint8_t{1}, fieldFt(r[i]) + 600.0};
+                add(vrn::format("{} taxiing in, every other record 600 ft up{}", name, first == 0 ? ", the first too" : ""), r, LiftOff::Never);
+            }
         }
     } else if (kind == "TaxiPauses") {
         // Its records pause for a minute and more while it taxies, across the largest turn they make over

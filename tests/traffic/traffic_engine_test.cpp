@@ -99,6 +99,35 @@ TEST_F(Engine, RemovalAfterMadeUpMotionSaysItsRecordsCameStampedAhead) {
         << logText();
 }
 
+// Every aircraft removed says why in the log, however many go at once: over the most shown, in the
+// user's way, and ten whose feed stopped together (a limited line would leave some unexplained).
+TEST_F(Engine, EveryRemovalSaysWhy) {
+    Record r;
+    for (std::uint32_t i = 0; i < 10; ++i) {
+        r.id = 0x400001 + i, r.callsign = vrn::format("BAW{}", i + 1);
+        r.at = gf_destinationPoint({51.6, -0.45}, kPi / 2.0, (i * 1.5 - 8.0) * kFeetPerNm);
+        feedTrack(r, 8, 5.0);
+    }
+    passes(2850);
+    for (std::uint32_t i = 0; i < 10; ++i) ASSERT_TRUE(untilInSim(0x400001 + i)) << i;
+    MAX_LIVE.set(9);
+    gf_enforceMaxCount();
+    MAX_LIVE.set(MAX_LIVE.defaultValue);
+    LiveAircraft& inTheWay = *live(0x400005);
+    g_userOnGround = false;
+    std::tie(g_userPosition.latitude, g_userPosition.longitude, g_userPosition.altitude) =
+        std::tuple{inTheWay.position.latitude, inTheWay.position.longitude, inTheWay.position.altitude};
+    EXPECT_TRUE(gf_userAirCollision(inTheWay));
+    passes(16000);
+    EXPECT_EQ(aiObjects(), 0u);
+    const std::string log = logText();
+    EXPECT_NE(log.find("removed: the farthest"), std::string::npos) << log;
+    EXPECT_NE(log.find("BAW5     removed: in the user's way (0.0 nm, 0 ft apart)"), std::string::npos) << log;
+    for (int i = 1; i <= 10; ++i)
+        EXPECT_NE(log.find(vrn::format("{:8} removed", vrn::format("BAW{}", i))), std::string::npos) << i << log;
+    EXPECT_EQ(log.find("not logged"), std::string::npos) << log;
+}
+
 TEST_F(Engine, FeedRecordsPassTheJumpAndSpacingFilters) {
     const struct {
         const char* name; double secondAfter, firstSpeed, secondSpeed, altitude; std::size_t samples;
