@@ -290,7 +290,8 @@ constexpr double kSettlingSeconds = 3.0;
 constexpr double kRejoinSeconds = 120.0;
 constexpr double kTurnWindowSeconds = 60.0;
 constexpr double kLiftOffLateSeconds = 5.0;       // after its records' first airborne record plays
-constexpr double kOnGroundWithinFeet = 20.0;       // a record this little above the field is at the runway
+constexpr double kOnGroundWithinFeet = 30.0;       // a record this little above the field is at the runway
+constexpr double kOverTheThresholdFeet = 50.0;     // a record this little above the field may be past it
 constexpr double kLeastLiftOffKnots = 100.0;       // an A320 lifts off no slower
 constexpr double kTaxiAtMostKnots = 40.0;          // no aeroplane flies this slowly
 constexpr double kTakeoffRollMps = 43.0 * 1852.0 / 3600.0;   // a roll for take-off, not a taxi
@@ -422,13 +423,16 @@ double lf_distanceToPolyline(double x, double y, const std::vector<std::pair<dou
 }
 
 // The records' ground path: their ground positions in order, with the airborne ones within 20 s of
-// a ground record (the aircraft meets or leaves the ground between them, where the records may pause).
+// a ground record (the aircraft meets or leaves the ground between them, where the records may pause)
+// and those within the 50 ft an airliner crosses the threshold at (past them it may be on the runway:
+// Dulles flags a roll-out airborne down to 44 kn, Reagan's records pause 18 s from 8 ft up).
 // Where the records end on the ground the path goes on straight for 10 s at their last speed: an
 // aircraft a few seconds ahead of its records there has not left their path.
-std::vector<std::pair<double, double>> lf_groundPath(const std::vector<PlayedRecord>& records) {
+std::vector<std::pair<double, double>> lf_groundPath(const std::vector<PlayedRecord>& records, double groundFt) {
     std::vector<std::pair<double, double>> path;
     for (const PlayedRecord& r : records) {
-        const bool near = r.ground || std::any_of(records.begin(), records.end(), [&](const PlayedRecord& g) {
+        const bool near = r.ground || r.alt <= groundFt + kOverTheThresholdFeet ||
+                          std::any_of(records.begin(), records.end(), [&](const PlayedRecord& g) {
                               return g.ground && std::abs(g.play - r.play) <= 20.0;
                           });
         if (near) path.emplace_back(r.x, r.y);
@@ -533,7 +537,7 @@ Judgement lf_judge(const fs::path& trace, const std::vector<PlayedRecord>& all, 
     for (auto& [id, snaps] : series) {
         const std::vector<PlayedRecord>& records = recordsOf(id);
         const double lastPlay = records.empty() ? -1.0 : records.back().play;
-        const std::vector<std::pair<double, double>> groundPath = lf_groundPath(records);
+        const std::vector<std::pair<double, double>> groundPath = lf_groundPath(records, groundFt);
 
         // True when records play around `t` (within 5 s) and every one of them is a ground record
         // reporting 5 kn or more.
@@ -608,10 +612,14 @@ Judgement lf_judge(const fs::path& trace, const std::vector<PlayedRecord>& all, 
         for (std::size_t k = 1; k < records.size() && liftOff < 0.0; ++k) {
             // (An airborne record at a taxi's speed is a receiver's glitching altitude, not a lift-off.)
             if (!records[k - 1].ground || records[k].ground || records[k].knots < kTaxiAtMostKnots) continue;
-            // (Nor is one whose true altitude lies within what a trace is on the ground at: Dulles flags a
-            // roll airborne from 84.5 kn on, its records at 3 ft above the field on their day's QNH.)
+            // (Nor is one whose true altitude lies within what a trace is on the ground at, or that reads no
+            // higher than a roll flagged airborne below lift-off speed: Dulles flags its rolls airborne from
+            // 84.5 kn on, and their records read 425 ft in 25-ft steps until they climb, 20-30 ft above the
+            // field on the day's QNH as far as a recording tells it.)
             std::size_t up = k;
-            while (up + 1 < records.size() && (records[up].knots < kLeastLiftOffKnots || records[up].alt <= groundFt + kOnGroundWithinFeet) &&
+            const double rollReads = records[k].knots < kLeastLiftOffKnots ? records[k].alt : 0.0;
+            while (up + 1 < records.size() &&
+                   (records[up].knots < kLeastLiftOffKnots || records[up].alt <= groundFt + kOnGroundWithinFeet || records[up].alt <= rollReads) &&
                    !records[up + 1].ground && records[up + 1].play - records[up].play <= kLiftOffLateSeconds)
                 ++up;
             liftOff = records[up].play;

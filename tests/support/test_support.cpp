@@ -104,10 +104,10 @@ int recordedDayQnh(const std::filesystem::path& datagrams, double fieldFt) {
     }
     for (std::size_t i = 1; i < records.size(); ++i) {
         if (records[i - 1].ground == records[i].ground || std::fabs(records[i].stamp - records[i - 1].stamp) > 30.0) continue;
-        // Its airborne record there reads the field: a roll some receivers flag airborne reads it exactly,
-        // a record a second off the runway within some 20 ft.
+        // Its airborne record there, a second or two off the runway, flies some 20 ft above the field.
+        constexpr double kNextToTheGroundFt = 20.0;
         const double reads = (records[i].ground ? records[i - 1] : records[i]).altitude;
-        const auto off = [&](int qnh) { return std::fabs(trueAltitudeOnDay(reads, qnh) - fieldFt); };
+        const auto off = [&](int qnh) { return std::fabs(trueAltitudeOnDay(reads, qnh) - fieldFt - kNextToTheGroundFt); };
         int best = 1013;
         for (int qnh = 930; qnh <= 1080; ++qnh)
             if (off(qnh) < off(best)) best = qnh;

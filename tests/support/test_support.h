@@ -63,7 +63,8 @@ std::filesystem::path realDataPath(const std::string& relative);   // ../shared/
 bool realDataAvailable();
 // The day's QNH (whole hPa, as RealTraffic's weather gives it) of a file of recorded traffic datagrams
 // at a field: their altitudes are pressure altitudes, and their airborne record next to their first
-// change between the ground and the air (within 30 s) reads the field. 1013 where no such change shows it.
+// change between the ground and the air (within 30 s) flies some 20 ft above the field. 1013 where no such
+// change shows it.
 int recordedDayQnh(const std::filesystem::path& datagrams, double fieldFt);
 // A record's altitude as the program takes it on a day of that QNH (0, the ground, stays 0).
 double trueAltitudeOnDay(double pressureAltitudeFt, int qnh);

@@ -753,11 +753,6 @@ std::vector<Variant> variantsOf(const std::string& kind) {
             }
         add("circling at 2 degrees a second, stamps stop for 60 s", stampsAmiss(generated(0.0, 2.0, 330.0, 2.0, 250.0, 5.0), 30, 60.0, 0.0), LiftOff::May);
         add("circling at 2 degrees a second, repeated 45 s late", withLateCopy(generated(0.0, 2.0, 330.0, 2.0, 250.0, 5.0), 45.0, 1e9), LiftOff::May);
-        // The feed's clock jumps back 600 s while positions go on: until the clock takes the new time
-        // base (some 5 s) the stamps lie 600 s behind, then follow on from the earlier ones.
-        for (const double every : {1.0, 2.0})
-            add(vrn::format("circling at 2 degrees a second, a record every {:.0f} s, stamps 600 s back for 5 s", every),
-                stampsAmiss(generated(0.0, 2.0, 330.0, every, 250.0, 5.0), static_cast<std::size_t>(60.0 / every), 5.0, -600.0), LiftOff::May);
         // The whole feed goes back 600 s, the aircraft with it: it flies to where its records are, or is
         // created again there at once.
         for (const double rate : {2.0, 1.0, 3.0}) {
@@ -783,6 +778,12 @@ std::vector<Variant> variantsOf(const std::string& kind) {
         // steepest it may fly: its made-up circle keeps their rate, and it is on them again when they come.
         const Records steep = generated(0.0, 2.75, 330.0, 2.0, 250.0, 5.0);
         add("circling at 2.75 degrees a second, 60 s without records", pausedAfter(steep, atOrLast(steep, 0, 60.0), 60.0), LiftOff::May);
+        // (Last in the kind, as the row before: a row ahead of the rewound circles moves the pass clock under them.)
+        // The feed's clock jumps back 600 s while positions go on: until the clock takes the new time
+        // base (some 5 s) the stamps lie 600 s behind, then follow on from the earlier ones.
+        for (const double every : {1.0, 2.0})
+            add(vrn::format("circling at 2 degrees a second, a record every {:.0f} s, stamps 600 s back for 5 s", every),
+                stampsAmiss(generated(0.0, 2.0, 330.0, every, 250.0, 5.0), static_cast<std::size_t>(60.0 / every), 5.0, -600.0), LiftOff::May);
     } else if (kind == "PauseToTurnOff") {
         // Coverage ends low on final and comes back as it turns off: its records pause from the last
         // airborne one to the first at the turn-off, for as long as they did or longer (a longer roll-out).
