@@ -42,9 +42,7 @@ constexpr double kSlowingRecordsKn = 1.0;         // beyond their speeds' scatte
 // Records that slow so, or to so slow a crawl, brake to a stop (a hold, a stand).
 constexpr double kStoppingBelowKn = 5.0;
 constexpr double kStoppingKnPerS = 1.0;
-// Below its taxi pace it brakes to a stop as a taxi does, easing at a crawl (SWR5220's records:
-// 2.2, 1.7, 1.0, 0.8 kn a second from 10 kn on).
-constexpr double kTaxiBrakesKnPerS = 2.0, kCrawlBrakesKnPerS = 1.0;
+constexpr double kTaxiBrakesKnPerS = 2.0;   // below its taxi pace, to a stop
 constexpr double kRollGainKn = 15.0;
 constexpr double kRollSeconds = 3.0;
 constexpr double kRollAccelerationKnPerS = 1.5;
@@ -462,7 +460,7 @@ double lf_madeUpGroundKn(const LiveAircraft& a, double v, double seconds, double
         const double target = wayEnds || a.rejectedTakeoff ? 0.0 : v > movement::kFastestTaxiKn ? m.taxiKn : recordsKn;
         if (v > target) {
             // A roll-out brakes as its class's real ones do down to its taxi pace, then gently.
-            const double knPerS = v > m.taxiKn ? m.rollOutKnPerS : v > kStoppingBelowKn ? kTaxiBrakesKnPerS : kCrawlBrakesKnPerS;
+            const double knPerS = v > m.taxiKn ? m.rollOutKnPerS : kTaxiBrakesKnPerS;
             return std::max(v - knPerS * seconds, target);
         }
         return std::min(v + m.taxiSpeedUpKnPerS * seconds, target);
