@@ -38,11 +38,8 @@ namespace {
 constexpr double kRollFromLandedKn = 60.0;   // a landed aircraft's roll goes through this speed
 // Made-up taxiing goes on for two minutes at most: longer than coverage on the ground pauses.
 constexpr int kMadeUpTaxiPasses = 12000;
+constexpr double kRollOutBrakesAboveKn = 40.0;   // then more gently, as a taxi brakes
 constexpr double kSlowingRecordsKn = 1.0;         // beyond their speeds' scatter
-// Records that slow so, or to so slow a crawl, brake to a stop (a hold, a stand).
-constexpr double kStoppingBelowKn = 5.0;
-constexpr double kStoppingKnPerS = 1.0;
-constexpr double kTaxiBrakesKnPerS = 2.0;   // below its taxi pace, to a stop
 constexpr double kRollGainKn = 15.0;
 constexpr double kRollSeconds = 3.0;
 constexpr double kRollAccelerationKnPerS = 1.5;
@@ -447,20 +444,15 @@ double lf_madeUpGroundKn(const LiveAircraft& a, double v, double seconds, double
         // roll-out slows as its class does to its taxi pace and taxies on, until its made-up way ends,
         // where it brakes gently to a stop.
         const MotionLimits& m = gf_motionLimits(a.sizeClass);
-        // (Records that were braking to a stop showed it stopping: it stops. A taxi's speed wanders by a
-        // knot or two, in turns too: those it goes on at, as the real one does.)
+        // (Records that were slowing down showed it braking: it stops.)
         const auto& r = a.runRecords;
         const bool recordsTaxi = !r.empty() && !r.back().airborne && r.back().knots <= movement::kFastestTaxiKn;
-        const double last = r.empty() ? 0.0 : std::max(r.back().knots, 0.0);
-        const bool slowing = r.size() >= 2 && r[r.size() - 2].knots > last + kSlowingRecordsKn;
-        const bool braking = slowing && r[r.size() - 2].knots - last >= kStoppingKnPerS * std::max(r.back().time - r[r.size() - 2].time, 1.0);
-        const bool stops = slowing && (last <= kStoppingBelowKn || (braking && last <= m.taxiKn));
-        const double recordsKn = !recordsTaxi ? m.taxiKn : stops ? 0.0 : braking ? std::min(last, m.taxiKn) : last;
+        const bool recordsSlow = r.size() >= 2 && r[r.size() - 2].knots > r.back().knots + kSlowingRecordsKn;
+        const double recordsKn = recordsTaxi ? (recordsSlow ? 0.0 : std::max(r.back().knots, 0.0)) : m.taxiKn;
         const bool wayEnds = a.madeUpFromPass >= 0 && movement::tick() - a.madeUpFromPass > kMadeUpTaxiPasses;
         const double target = wayEnds || a.rejectedTakeoff ? 0.0 : v > movement::kFastestTaxiKn ? m.taxiKn : recordsKn;
         if (v > target) {
-            // A roll-out brakes as its class's real ones do down to its taxi pace, then gently.
-            const double knPerS = v > m.taxiKn ? m.rollOutKnPerS : kTaxiBrakesKnPerS;
+            const double knPerS = v > kRollOutBrakesAboveKn ? m.rollOutKnPerS : v > 15.0 ? 2.0 : 1.0;
             return std::max(v - knPerS * seconds, target);
         }
         return std::min(v + m.taxiSpeedUpKnPerS * seconds, target);

@@ -27,7 +27,7 @@ struct MotionLimits {
     double bankDeg;              // in the air
     double sinkBeyondRecordsFpm;   // under records that descend slowly it sinks no faster than they do and this (0: none)
     double verticalSpeedChangeFpmPerS;   // how fast a climb or descent may change: no bobbing on odd heights
-    double rollOutKnPerS;        // a roll-out without records brakes so to its taxi pace, as real ones do
+    double rollOutKnPerS;        // a roll-out without records slows this gently to its taxi pace
     double taxiKn;               // the pace it taxies on at, records or none
 };
 
@@ -36,12 +36,11 @@ inline const MotionLimits& gf_motionLimits(unsigned sizeClass) {
     // helicopter on the ground turns on the spot at its taxi rate, however tight its way.)
     // A jet taxiing speeds up by 2-3 kn a second and turns round at a crawl in 20-40 s, never more
     // than 90 degrees within 8 s; its nose wheel at its stop swings its middle round a circle of 6-12 m.
-    // Its roll-outs brake 3-5 kn a second.
-    static constexpr MotionLimits kLight{3.0, 3.0, 4.0, 4.0, 3.0, 3.0, 45.0, 45.0, 0.0, 0.25, 30.0, 0.0, 600.0, 3.0, 10.0};
-    static constexpr MotionLimits kBusiness{3.0, 6.0, 5.0, 5.7, 3.0, 3.0, 30.0, 10.5, 4.0, 0.25, 30.0, 0.0, 800.0, 4.0, 15.0};
-    static constexpr MotionLimits kLarge{3.0, 6.0, 5.0, 5.7, 3.0, 3.0, 21.0, 10.5, 5.0, 0.25, 30.0, 0.0, 800.0, 4.0, 15.0};
-    static constexpr MotionLimits kHeavy{3.0, 6.0, 5.0, 5.7, 3.0, 3.0, 15.0, 8.0, 8.0, 0.25, 30.0, 0.0, 600.0, 4.0, 15.0};
-    static constexpr MotionLimits kHighPerf{3.0, 6.0, 5.0, 5.7, 3.0, 3.0, 30.0, 10.5, 4.0, 0.25, 30.0, 0.0, 1200.0, 4.0, 15.0};
+    static constexpr MotionLimits kLight{3.0, 3.0, 4.0, 4.0, 3.0, 3.0, 45.0, 45.0, 0.0, 0.25, 30.0, 0.0, 600.0, 2.5, 10.0};
+    static constexpr MotionLimits kBusiness{3.0, 6.0, 5.0, 5.7, 3.0, 3.0, 30.0, 10.5, 4.0, 0.25, 30.0, 0.0, 800.0, 3.0, 15.0};
+    static constexpr MotionLimits kLarge{3.0, 6.0, 5.0, 5.7, 3.0, 3.0, 21.0, 10.5, 5.0, 0.25, 30.0, 0.0, 800.0, 3.0, 15.0};
+    static constexpr MotionLimits kHeavy{3.0, 6.0, 5.0, 5.7, 3.0, 3.0, 15.0, 8.0, 8.0, 0.25, 30.0, 0.0, 600.0, 3.0, 15.0};
+    static constexpr MotionLimits kHighPerf{3.0, 6.0, 5.0, 5.7, 3.0, 3.0, 30.0, 10.5, 4.0, 0.25, 30.0, 0.0, 1200.0, 3.0, 15.0};
     static constexpr MotionLimits kRotor{6.0, 6.0, 5.0, 5.0, 5.0, 5.0, 20.0, 20.0, 0.0, 0.25, 45.0, 900.0, 500.0, 3.0, 10.0};
     switch (sizeClass) {
     case SIZE_LIGHT: return kLight;
