@@ -280,6 +280,7 @@ constexpr double kStoppedKn = 0.5;
 constexpr double kCreepKn = 3.0;   // early at its newest record, it creeps to it on time
 constexpr double kEvenBrakingPerPass = 0.03;   // 3 kn a second
 constexpr double kNoiseKn = 3.0;
+constexpr double kRollScatterDeg = 10.0;
 
 // The phases whose way is followed at the aircraft's own pace; push back, leaving the stand, the
 // steering back after made-up flight and towing move by their own steps.
@@ -545,6 +546,10 @@ double lf_paceStep(LiveAircraft& a, double remainingNm, double mostKn = kFastest
         if (!a.underPower && a.extrapolationCount == 0 && a.wayToKn + kNoiseKn < target)
             target = std::min(target, std::sqrt(a.wayToKn * a.wayToKn + brakeKn2));
         if (const double corner = lf_cornerKnAhead(a); corner < target) target = std::min(target, std::sqrt(corner * corner + brakeKn2));
+        // A take-off roll never slows while its records speed up or fly: ahead of them it rolls on. (Not
+        // while it still lines up, slower than any roll: corners then are real.)
+        if (a.underPower && (to.airborne || a.wayToKn >= a.wayFromKn) && a.paceKn >= kTakeoffRollKn)
+            target = std::max(target, std::min({a.paceKn, mostKn, kMostOverRecordsShare * std::max({a.rollFastestKn.front(), a.wayFromKn, a.wayToKn}) + kMostOverRecordsKn}));
     } else if (reported >= (a.sizeClass == SIZE_ROTORCRAFT ? kRotorReportedFloorKn : kAirReportedFloorKn)) {
         // (A helicopter's slow speeds are real: it slows to a hover with them, never flying on at its pace.)
         target = std::clamp(needed, kSlowerThanReported * reported, kFasterThanReported * reported);
@@ -1075,8 +1080,9 @@ void lf_groundTurns(LiveAircraft& a) {
         lf_checkSpeedChange(a);
         return;
     }
+    // (On a take-off roll a few degrees are its records' scatter along the runway, no bend to slow for.)
     const double angle = lf_turnAtDeg(o, n, t);
-    if (!(angle > 3.0)) return;
+    if (!(angle > (a.underPower ? kRollScatterDeg : 3.0))) return;
     if (angle > 45.0 && gf_distanceNm(at(o), at(n)) > kMidSampleSegmentNm && o.groundSpeed <= kTakeoffRollKn &&
         n.duePass - o.duePass >= 600) {
         lf_insertMidSample(a);

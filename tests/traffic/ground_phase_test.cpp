@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <functional>
 #include <iostream>
+#include <limits>
 #include <optional>
 #include <string>
 #include <tuple>
@@ -215,8 +216,8 @@ Records delayedFrom(Records r, std::size_t from, double seconds) {
 }
 // Where its records may pause `seconds` while it taxies between the times `from` and `to`: a taxi record
 // (5-30 kn on the ground) whose next record after the pause taxies too; of those, the one across the
-// largest turn.
-std::optional<std::size_t> taxiPause(const Records& r, double from, double to, double seconds) {
+// largest turn (`turning`), else across the least.
+std::optional<std::size_t> taxiPause(const Records& r, double from, double to, double seconds, bool turning) {
     const auto taxies = [](const Recorded& x) { return !x.s.airborne && x.s.groundSpeed >= 5.0 && x.s.groundSpeed <= 30.0; };
     std::optional<std::size_t> best;
     double most = -1.0;
@@ -224,8 +225,8 @@ std::optional<std::size_t> taxiPause(const Records& r, double from, double to, d
         if (r[i].t < from || r[i].t + seconds > to || !taxies(r[i])) continue;
         const std::size_t back = atOrLast(r, i, r[i].t + seconds + 0.5);
         if (r[back].t <= r[i].t + seconds || !taxies(r[back])) continue;
-        const double turn = std::fabs(std::remainder(r[back].s.track - r[i].s.track, 360.0));
-        if (turn > most) most = turn, best = i;
+        const double turn = std::fabs(std::remainder(r[back].s.track - r[i].s.track, 360.0)) * (turning ? 1.0 : -1.0);
+        if (!best || turn > most) most = turn, best = i;
     }
     return best;
 }
@@ -641,10 +642,12 @@ std::vector<Variant> variantsOf(const std::string& kind) {
     } else if (kind == "DepartureThinned") {
         // From where its roll sets off, one record every so many seconds, keeping the record `kept` places
         // from its first flying one: its last ground record and its first in the air come that far apart.
-        const std::tuple<const char*, double, int> thinnings[] = {
-            {"lszh-dep-swr137h", 20.0, -1}, {"lszh-dep-aee5zh", 20.0, 1},   {"lszh-dep-ent57bw", 20.0, 0},
-            {"kiad-dep-ual2098", 5.0, 0},   {"kiad-dep-ual2098", 10.0, -1}, {"kiad-dep-ual2098", 10.0, 0},
-            {"kiad-dep-ual2098", 15.0, 0},  {"kiad-dep-ual2098", 20.0, -1}, {"kiad-dep-ual2098", 20.0, 0}};
+        // Every departure 10, 15 and 20 s apart (low-level coverage), its last ground record or its first
+        // flying one kept, or the one after; and Dulles's 2-s records 5 s apart.
+        std::vector<std::tuple<const char*, double, int>> thinnings{{"kiad-dep-ual2098", 5.0, 0}};
+        for (const char* name : kEveryDeparture)
+            for (const double every : {10.0, 15.0, 20.0})
+                for (const int kept : {-1, 0, 1}) thinnings.emplace_back(name, every, kept);
         for (const auto& [name, every, kept] : thinnings) {
             LatLon runway;
             double deg = 0.0;
@@ -816,27 +819,30 @@ std::vector<Variant> variantsOf(const std::string& kind) {
         }
     } else if (kind == "TaxiPauses") {
         // Its records pause for a minute and more while it taxies, across the largest turn they make over
-        // the pause: arrivals after their turn-off, departures before their roll, the long Dulles taxi.
-        for (const double seconds : {60.0, 90.0}) {
-            for (const char* name : kGroundArrivals) {
-                const Records r = arrival(name);
-                if (const auto at = taxiPause(r, r[turnOff(r)].t + 5.0, r.back().t, seconds))
-                    add(vrn::format("{} pauses {:.0f} s taxiing in at {} kn", name, seconds, r[*at].s.groundSpeed), pausedAfter(r, *at, seconds),
-                        LiftOff::Never);
+        // the pause and along the straightest way: arrivals after their turn-off, departures before their
+        // roll, the long Dulles taxi.
+        for (const double seconds : {60.0, 90.0})
+            for (const bool turning : {true, false}) {
+                const char* where = turning ? "in its turn" : "on a straight";
+                for (const char* name : kGroundArrivals) {
+                    const Records r = arrival(name);
+                    if (const auto at = taxiPause(r, r[turnOff(r)].t + 5.0, r.back().t, seconds, turning))
+                        add(vrn::format("{} pauses {:.0f} s taxiing in at {} kn {}", name, seconds, r[*at].s.groundSpeed, where),
+                            pausedAfter(r, *at, seconds), LiftOff::Never);
+                }
+                for (const char* name : kEveryDeparture) {
+                    LatLon runway;
+                    double deg = 0.0;
+                    const Records r = departure(name, runway, deg, 600.0);
+                    if (const auto at = taxiPause(r, 0.0, r[firstAtOrAbove(r, 30.0)].t - 20.0, seconds, turning))
+                        add(vrn::format("{} pauses {:.0f} s taxiing out at {} kn {}", name, seconds, r[*at].s.groundSpeed, where),
+                            pausedAfter(r, *at, seconds), LiftOff::Must, runway, deg);
+                }
+                const Records taxi = realTrack("kiad-taxi-ual1230");
+                if (const auto at = taxiPause(taxi, 0.0, taxi.back().t, seconds, turning))
+                    add(vrn::format("kiad-taxi-ual1230 pauses {:.0f} s taxiing at {} kn {}", seconds, taxi[*at].s.groundSpeed, where),
+                        pausedAfter(taxi, *at, seconds), LiftOff::Never);
             }
-            for (const char* name : kEveryDeparture) {
-                LatLon runway;
-                double deg = 0.0;
-                const Records r = departure(name, runway, deg, 600.0);
-                if (const auto at = taxiPause(r, 0.0, r[firstAtOrAbove(r, 30.0)].t - 20.0, seconds))
-                    add(vrn::format("{} pauses {:.0f} s taxiing out at {} kn", name, seconds, r[*at].s.groundSpeed), pausedAfter(r, *at, seconds),
-                        LiftOff::Must, runway, deg);
-            }
-            const Records taxi = realTrack("kiad-taxi-ual1230");
-            if (const auto at = taxiPause(taxi, 0.0, taxi.back().t, seconds))
-                add(vrn::format("kiad-taxi-ual1230 pauses {:.0f} s taxiing at {} kn", seconds, taxi[*at].s.groundSpeed), pausedAfter(taxi, *at, seconds),
-                    LiftOff::Never);
-        }
     } else if (kind == "CloseTurnOff") {
         // From its landing roll on the runway's line, a 90-degree turn-off to the side it really turns off,
         // with records 2-20 m apart: a second apart, and two seconds apart to four decimals (some 10 m) as
@@ -1165,9 +1171,13 @@ protected:
     // The rules of motion on the ground, and against the nose anywhere, over each object's life: what
     // tyres take sideways, no full turn nor a turn round on the spot, rolling while its records taxi, on their path (close to it where
     // they come steadily), and shown while they come.
-    void checkGround(const Variant& v) {
+    // `groundPauses`: the kinds whose records pause on the ground are held to be back within 150 m of
+    // their path within 30 s of their coming back.
+    void checkGround(const Variant& v, bool groundPauses) {
         const Records& r = v.records;
         Tally sideways, backwards, fullTurns, spotTurns, standing, offPath, offSteadyPath, removed;
+        // Seconds from the first record after a pause of theirs to back within 150 m of their path.
+        Tally slowBack;
         const auto onGround = [&](const Seen& x) { return x.onGround && x.altitude <= ground + 20.0; };
         // The record playing at the records' time t and the next, when records play on.
         const auto bracket = [&](double t) -> std::optional<std::size_t> {
@@ -1271,6 +1281,7 @@ protected:
                     if (const double kn0 = recordsMoveAt(t); kn0 > 0.0) standing.add(kn0, s.pass);
                 if (const double at = resumedAt(t); at != resumed) std::tie(resumed, backOnPath) = std::tuple{at, false};
                 const double m = offPathAt(s.p, t);
+                if (m >= 0.0 && m <= kMostOffPathM && !backOnPath && resumed >= 0.0) slowBack.add(t - resumed, s.pass);
                 if (m >= 0.0 && m <= kMostOffPathM) backOnPath = true;
                 if (m > kMostOffPathM && (backOnPath || t > resumed + kRejoinSeconds)) offPath.add(m, s.pass);
                 // Where its records came steadily (none more than 5 s apart over the last three minutes,
@@ -1302,7 +1313,8 @@ protected:
                   << ", turns on the spot over 90 degrees " << spotTurns.text("deg")
                   << ", standing while records move s " << standing.text("kn reported") << ", off their ground path s "
                   << offPath.text("m") << ", more than 30 m off it while records come steadily s " << offSteadyPath.text("m")
-                  << ", removed while records come " << removed.text("s of records left") << "\n";
+                  << ", removed while records come " << removed.text("s of records left")
+                  << ", back within 150 m of their path after a pause " << slowBack.text("s after they came back") << "\n";
         EXPECT_EQ(sideways.count, 0) << v.name << ": seconds on the ground above 10 kn turning beyond 0.3 g sideways";
         EXPECT_EQ(backwards.count, 0) << v.name << ": seconds moving against the nose faster than 20 kn";
         EXPECT_EQ(fullTurns.count, 0) << v.name << ": full turns on the ground";
@@ -1311,6 +1323,9 @@ protected:
         EXPECT_EQ(offPath.count, 0) << v.name << ": seconds on the ground more than 150 m from its records' ground path";
         EXPECT_EQ(offSteadyPath.count, 0) << v.name << ": seconds on the ground more than 30 m from its records' ground path while they came steadily";
         EXPECT_EQ(removed.count, 0) << v.name << ": removed while its records still came";
+        if (groundPauses) {
+            EXPECT_LE(slowBack.worst, kBackOnRecordsS + 1.0) << v.name << ": seconds after its records came back on the ground before it was within 150 m of their path";
+        }
     }
 
     // How it taxies where its records pause and come back, as an airliner does: below 8 kn no turn of more
@@ -1568,7 +1583,52 @@ protected:
                 judge(*s, std::min(fpm < 0.0 ? std::max(carried, lowest) : carried, between), r[k].t);
             }
         }
-        std::cout << "[records] " << v.name << ": onto its roll " << vrn::format("{:.1f}", carried) << " s late, lift-off late "
+        // A roll never slows (over three seconds against the three before, beyond 1 kn a second) while its
+        // records speed up or fly. After lift-off, level seconds between two climbing ones within 6 s while
+        // its records climb are counted (steps in its climb; printed: over records that read pressure
+        // altitude it climbs above them and levels off).
+        Tally rollSlows, climbSteps;
+        {
+            const auto around = [&](double t) {   // the record at or before t - 3 and the first after t
+                return std::pair{lastBefore(r, t - 3.0), std::min(lastBefore(r, t) + 1, r.size() - 1)};
+            };
+            std::vector<std::tuple<const Seen*, double, double>> sec;   // second, ground kn (NaN aloft), ft a minute (NaN on the ground)
+            double upAt = -1.0;
+            bool lifted = false;
+            for (std::size_t k = 100; k < trace.size(); ++k) {
+                const Seen& b = trace[k - 100];
+                const Seen& s = trace[k];
+                if (s.pass % 100 != 0) continue;
+                if (b.object != s.object || b.pass + 100 != s.pass) {
+                    std::tie(upAt, sec) = std::tuple{-1.0, decltype(sec){}};
+                    continue;
+                }
+                const double nan = std::numeric_limits<double>::quiet_NaN();
+                const bool down = onGround(b) && onGround(s);
+                sec.emplace_back(&s, down ? gf_distanceNm(b.p, s.p) * 3600.0 : nan, inAir(b) && inAir(s) ? (s.altitude - b.altitude) * 60.0 : nan);
+                const double t = (s.pass - kPlayDelay) / 100.0;
+                const auto [i0, i1] = around(t);
+                if (upAt < 0.0 && inAir(s) && !inAir(b)) upAt = t, lifted = true;
+                const std::size_t n = sec.size();
+                if (n >= 6) {
+                    double now = 0.0, before = 0.0;
+                    for (std::size_t j = 0; j < 3; ++j) now += std::get<1>(sec[n - 1 - j]) / 3.0, before += std::get<1>(sec[n - 4 - j]) / 3.0;
+                    const bool speedsUp = r[i1].t > r[i0].t && (r[i1].s.airborne || (r[i1].s.groundSpeed > r[i0].s.groundSpeed + 5.0 && r[i1].s.groundSpeed >= kTaxiAtMostKn));
+                    // (A take-off's roll, before it first lifts off: a landing roll brakes under stray airborne records.)
+                    if (v.liftOff == LiftOff::Must && !lifted && before >= kTaxiAtMostKn && before - now > 3.0 && speedsUp)
+                        rollSlows.add(before - now, s.pass);
+                }
+                if (upAt >= 0.0 && t - upAt <= 60.0 && n >= 13 && r[i0].s.airborne && r[i1].s.altitude > r[i0].s.altitude + 50.0) {
+                    const double level = std::get<2>(sec[n - 7]);
+                    bool climbedBefore = false, climbsAfter = false;
+                    for (std::size_t j = 1; j <= 6; ++j)
+                        climbedBefore = climbedBefore || std::get<2>(sec[n - 7 - j]) >= 1500.0, climbsAfter = climbsAfter || std::get<2>(sec[n - 7 + j]) >= 1500.0;
+                    if (level < 300.0 && climbedBefore && climbsAfter) climbSteps.add(level, std::get<0>(sec[n - 7])->pass);
+                }
+            }
+        }
+        std::cout << "[records] " << v.name << ": roll slowing while its records speed up s " << rollSlows.text("kn in 3 s")
+                  << ", level seconds in its climb " << climbSteps.text("ft/min") << ", onto its roll " << vrn::format("{:.1f}", carried) << " s late, lift-off late "
                   << lateLiftOff.text("s after its first airborne record's play")
                   << ", in the air a second after its records touch down " << lateTouchdown.text("ft up")
                   << ", on the ground above 1.1 x its fastest record + 5 kn s " << groundFast.text("kn")
@@ -1578,6 +1638,7 @@ protected:
                   << ", on the ground under records 200 ft up s " << downUnderFlying.text("ft above the field")
                   << ", more than 300 ft below its records s " << belowRecords.text("ft below")
                   << ", climb flipping to descent s " << sawTooth.text("ft/min") << "\n";
+        EXPECT_EQ(rollSlows.count, 0) << v.name << ": seconds its roll slows while its records speed up or fly";
         EXPECT_EQ(lateLiftOff.count, 0) << v.name << ": lifted off more than 5 s after its records' first airborne record played";
         EXPECT_EQ(lateTouchdown.count, 0) << v.name << ": in the air a second after its records' first ground record played";
         EXPECT_EQ(groundFast.count, 0) << v.name << ": seconds on the ground faster than 1.1 times its fastest record plus 5 kn";
@@ -1762,8 +1823,8 @@ TEST_P(GroundPhaseTest, PhysicalRulesHoldOverEachObjectsWholeLife) {
             }
         if (const char* dump = std::getenv("VARNEL_TABLE_DUMP"); dump && v.name.find(dump) != std::string::npos) dumpTrace(v);
         check(v);
-        checkGround(v);
         const std::string kind = GetParam().name;
+        checkGround(v, kind == "TaxiPauses");
         checkTaxiPace(v, kind == "TaxiPauses" || kind == "ArrivalPauses");
         checkRecords(v);
         checkPhases(trace, v, ground);
