@@ -495,6 +495,11 @@ double lf_slowerAirRecordsAheadKn(const LiveAircraft& a, double reported) {
 }
 
 // The distance (nm) to go in this pass, `remainingNm` short of the next sample, and the new pace.
+// Rolling for take-off, never much faster than its roll's fastest record.
+double lf_rollCapKn(const LiveAircraft& a) {
+    return kMostOverRecordsShare * std::max({a.rollFastestKn.front(), a.wayFromKn, a.wayToKn}) + kMostOverRecordsKn;
+}
+
 double lf_paceStep(LiveAircraft& a, double remainingNm, double mostKn = kFastestGroundKn) {
     const PositionSample& to = a.samples.front();
     const int now = tick();
@@ -519,9 +524,8 @@ double lf_paceStep(LiveAircraft& a, double remainingNm, double mostKn = kFastest
             const double catchUpTo = std::min(theirs + catchUpKn, kCatchUpShare * theirs + kCatchUpMarginKn);
             double upper = std::max(kFasterThanReported * reported, std::min(needed, catchUpTo));
             if (!a.underPower && (reported <= kFastestTaxiKn || a.turnedBack)) upper = std::min(upper, std::max(kFastestTaxiKn, reported));
-            // Rolling for take-off, never much faster than its roll's fastest record.
             if (a.underPower) {
-                upper = std::min(upper, kMostOverRecordsShare * std::max({a.rollFastestKn.front(), a.wayFromKn, a.wayToKn}) + kMostOverRecordsKn);
+                upper = std::min(upper, lf_rollCapKn(a));
                 // Rotating, it speeds up no more to catch up with its records: its wheels leave the
                 // ground no faster than they show or its class lifts off at; lateness is made good in the air.
                 if (a.phase == PHASE_AFTER_TAKEOFF) upper = std::min(upper, std::max(reported, lf_liftOffKn(a)));
@@ -549,7 +553,7 @@ double lf_paceStep(LiveAircraft& a, double remainingNm, double mostKn = kFastest
         // A take-off roll never slows while its records speed up or fly: ahead of them it rolls on. (Not
         // while it still lines up, slower than any roll: corners then are real.)
         if (a.underPower && (to.airborne || a.wayToKn >= a.wayFromKn) && a.paceKn >= kTakeoffRollKn)
-            target = std::max(target, std::min({a.paceKn, mostKn, kMostOverRecordsShare * std::max({a.rollFastestKn.front(), a.wayFromKn, a.wayToKn}) + kMostOverRecordsKn}));
+            target = std::max(target, std::min({a.paceKn, mostKn, lf_rollCapKn(a)}));
     } else if (reported >= (a.sizeClass == SIZE_ROTORCRAFT ? kRotorReportedFloorKn : kAirReportedFloorKn)) {
         // (A helicopter's slow speeds are real: it slows to a hover with them, never flying on at its pace.)
         target = std::clamp(needed, kSlowerThanReported * reported, kFasterThanReported * reported);
