@@ -179,8 +179,10 @@ void lf_queueCreation(LiveAircraft& a) {
         heading = a.standHeading;
     else if (a.samples.size() >= 2 && a.samples[1].standing)
         heading = front.track * kDeg2Rad;
-    else if (a.samples.size() >= 2)
+    else if (a.samples.size() >= 2 && (lf_at(front).lat != lf_at(a.samples[1]).lat || lf_at(front).lon != lf_at(a.samples[1]).lon))
         heading = gf_initialBearing(lf_at(front), lf_at(a.samples[1]));
+    else if (gf_trackGiven(front))
+        heading = front.track * kDeg2Rad;   // (created again on its record, its next not yet apart: its track)
     if (heading < 0.0) heading += 2.0 * M_PI;
     if (heading >= 2.0 * M_PI) heading -= 2.0 * M_PI;
     a.position.heading = heading;

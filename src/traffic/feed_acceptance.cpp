@@ -67,6 +67,7 @@ const ClassManoeuvre& lf_manoeuvre(unsigned sizeClass) {
 int lf_tick() { return g_tickCounter.load(std::memory_order_relaxed); }
 
 LatLon lf_at(const PositionSample& s) { return {s.latitude, s.longitude}; }
+LatLon lf_runAt(const RunRecord& r) { return {r.latitude, r.longitude}; }
 LatLon lf_current(const LiveAircraft& a) { return {a.position.latitude, a.position.longitude}; }
 
 bool lf_samePosition(const PositionSample& a, const PositionSample& b) {
@@ -91,6 +92,41 @@ void lf_endExtrapolation(LiveAircraft& a) {
     a.extrapolationCount = 0;
 }
 
+// Where a taxi's made-up way left it, its records that came back may lie beyond its reach: driving at
+// most 1.5 times their pace + 5 kn (no faster than any taxi), turning at its class's crawl rate towards
+// them and then onto their way, it would not be within 150 m of them half a minute after they fall
+// due. It is created again on their way rather than racing or pivoting there.
+constexpr double kTaxiRejoinSeconds = 30.0;
+constexpr double kTaxiBackWithinM = 150.0;
+bool lf_taxiCannotRejoin(LiveAircraft& a) {
+    if (!a.onGround || a.underPower || a.landingRoll || a.samples.size() < 2) return false;
+    const PositionSample& r = a.samples.back();
+    if (r.airborne || r.groundSpeed > movement::kFastestTaxiKn) return false;   // (a roll's, not a taxi's)
+    const LatLon here = lf_current(a), there = lf_at(r);
+    const double m = gf_distanceNm(here, there) * 1852.0;
+    if (!(m > kTaxiBackWithinM)) return false;
+    const double way = gf_initialBearing(here, there);
+    double turnRad = std::fabs(gf_headingDifference(a.position.heading, way));
+    if (gf_trackGiven(r)) turnRad += std::fabs(gf_headingDifference(way, r.track * kDeg2Rad));
+    // Their pace: the newest record's speed, or what they covered through the pause if more.
+    double kn = std::max(r.groundSpeed, 0.0);
+    const auto& run = a.runRecords;
+    if (run.size() >= 2 && run.back().time > run[run.size() - 2].time)
+        kn = std::max(kn, gf_distanceNm(lf_runAt(run[run.size() - 2]), lf_runAt(run.back())) * 3600.0 / (run.back().time - run[run.size() - 2].time));
+    const double mps = std::min(1.5 * kn + 5.0, movement::kFastestTaxiKn) * kMpsPerKn;
+    const double needS = turnRad * kRad2Deg / gf_motionLimits(a.sizeClass).crawlTurnDegPerS + (m - kTaxiBackWithinM) / mps;
+    const double haveS = (r.duePass - lf_tick()) / 100.0 + kTaxiRejoinSeconds;
+    if (needS <= haveS) return false;
+    // Its record falls due some seconds from now: it is created where that record's pace and track put
+    // the real aircraft now, short of it, and drives on to it, not standing there till it is due.
+    LatLon at = there;
+    const double untilS = std::max(r.duePass - lf_tick(), 0) / 100.0;
+    if (gf_trackGiven(r) && r.groundSpeed > 0.0 && untilS > 0.0)
+        at = gf_destinationPoint(there, r.track * kDeg2Rad + kPi, r.groundSpeed * kMpsPerKn * untilS / 1852.0 * movement::kFeetPerNm);
+    gf_createAgainAtRecords(a, at, vrn::format("its taxi's records came back {:.0f} m away, {:.0f} s of driving", m, needS));
+    return true;
+}
+
 // A spell of made-up motion ended with this record queued: said once, and in the air the aircraft
 // steers back onto the path of its records from where it is.
 void lf_madeUpEnds(LiveAircraft& a) {
@@ -100,6 +136,7 @@ void lf_madeUpEnds(LiveAircraft& a) {
                                        a.staleRecords > 0 ? vrn::format(" ({} records with stopped time stamps)", a.staleRecords)
                                                           : std::string(),
                                        gf_distanceNm(lf_current(a), lf_at(a.samples.back())) * 1852.0));
+        if (lf_taxiCannotRejoin(a)) return;
         lf_startRejoin(a);
     }
     a.madeUpFromPass = -1;

@@ -39,7 +39,12 @@ constexpr double kRollFromLandedKn = 60.0;   // a landed aircraft's roll goes th
 // Made-up taxiing goes on for two minutes at most: longer than coverage on the ground pauses.
 constexpr int kMadeUpTaxiPasses = 12000;
 constexpr double kRollOutBrakesAboveKn = 40.0;   // then more gently, as a taxi brakes
-constexpr double kSlowingRecordsKn = 1.0;         // beyond their speeds' scatter
+// Through a pause of its records a taxi goes on at their last pace; where they were slowing it eases
+// off from it to a crawl, never to a stop they did not show. Cut into every recorded taxi (60-s
+// pauses), that kept nearer the real aircraft than holding the pace throughout (median 57 m, 90th
+// percentile 161 m against 57 / 189) or standing where they slowed (168 / 265 over all cuts).
+constexpr double kSlowingKnPerS = 0.3;   // beyond their speeds' scatter over the seconds between them
+constexpr double kEaseKnPerS = 0.5, kMadeUpCrawlKn = 3.0;
 constexpr double kRollGainKn = 15.0;
 constexpr double kRollSeconds = 3.0;
 constexpr double kRollAccelerationKnPerS = 1.5;
@@ -444,11 +449,13 @@ double lf_madeUpGroundKn(const LiveAircraft& a, double v, double seconds, double
         // roll-out slows as its class does to its taxi pace and taxies on, until its made-up way ends,
         // where it brakes gently to a stop.
         const MotionLimits& m = gf_motionLimits(a.sizeClass);
-        // (Records that were slowing down showed it braking: it stops.)
         const auto& r = a.runRecords;
         const bool recordsTaxi = !r.empty() && !r.back().airborne && r.back().knots <= movement::kFastestTaxiKn;
-        const bool recordsSlow = r.size() >= 2 && r[r.size() - 2].knots > r.back().knots + kSlowingRecordsKn;
-        const double recordsKn = recordsTaxi ? (recordsSlow ? 0.0 : std::max(r.back().knots, 0.0)) : m.taxiKn;
+        const double madeUpS = a.madeUpFromPass >= 0 ? (movement::tick() - a.madeUpFromPass) / 100.0 : 0.0;
+        const double last = r.empty() ? 0.0 : std::max(r.back().knots, 0.0);
+        const bool recordsSlow = r.size() >= 2 && r[r.size() - 2].knots - r.back().knots > kSlowingKnPerS * std::max(r.back().time - r[r.size() - 2].time, 1.0);
+        const double eased = recordsSlow ? std::max(last - kEaseKnPerS * madeUpS, std::min(last, kMadeUpCrawlKn)) : last;
+        const double recordsKn = recordsTaxi ? eased : m.taxiKn;
         const bool wayEnds = a.madeUpFromPass >= 0 && movement::tick() - a.madeUpFromPass > kMadeUpTaxiPasses;
         const double target = wayEnds || a.rejectedTakeoff ? 0.0 : v > movement::kFastestTaxiKn ? m.taxiKn : recordsKn;
         if (v > target) {

@@ -137,8 +137,9 @@ const Excerpt kExcerpts[] = {
     {"hold, taxi, line-up 30, take-off", "kiad-dep-ual2098", 150, 330, "KIAD", 38.965, -77.42, 313, true, true, 1},
     {"sets off after a stop, taxi west and south to 26 kn", "kiad-taxi-ual1230", 650, 830, "KIAD", 38.965, -77.42, 313,
      true, true, 0},
+    // Its records come back 1 km on, beyond a taxi's reach within half a minute: created again there.
     {"landing 1, records pause 18 s at touch-down and 77 s taxiing", "kdca-arr-swa1174", 370, 543, "KDCA", 38.8521,
-     -77.08, 14, true, true, 0, true},
+     -77.08, 14, true, true, 0, true, Feed::kPlain, MadeUp::kNone, false, 0.0, -1.0, 0.0, 1.0, 2},
     // The records end 21 s after lift-off, climbing some 2,800 ft/min at 2,725 ft.
     {"roll, lift-off, records end climbing", "lszh-dep-swr137h", 400, 468, "LSZH", 47.4647, 8.5492, 1416, true, true, 1,
      false, Feed::kPlain, MadeUp::kClimb},

@@ -430,6 +430,49 @@ TEST_F(ReplayTest, TaxiKeepsToItsRecordsSpeedWhereTheyPauseAndSlow) {
     }
 }
 
+TEST_F(ReplayTest, TaxiWhoseRecordsComeBackBeyondItsReachIsCreatedAgainFacingTheirWay) {
+    // Records 2 s apart taxi east at 15 kn, then pause 90 s; they come back on its way (it has gone on
+    // at their pace: it drives on), behind it turned round, or standing far off facing south. Where
+    // it cannot be within 150 m of them half a minute after they fall due it is created again on
+    // their way, facing it, with a line in Log.txt, and is with them when they play.
+    struct Back { double metresEast, metresNorth, trackDeg, kn; int objects; };
+    const struct { const char* name; Back back; } cases[] = {
+        {"on its way", {700, 0, 90, 15, 1}},
+        {"behind it, turned round", {-400, 0, 270, 15, 2}},
+        {"standing far off", {-300, 900, 180, 0, 2}},
+    };
+    for (const auto& [name, back] : cases) {
+        SCOPED_TRACE(name);
+        trace.clear();
+        ++id;
+        auto records = taxi({{30, 90, 15}}, 2.0);
+        const LatLon last{records.back().s.latitude, records.back().s.longitude};
+        const LatLon p = gf_destinationPoint(gf_destinationPoint(last, kPi / 2.0, back.metresEast / 0.3048), 0.0, back.metresNorth / 0.3048);
+        const double from = records.back().t + 90.0;
+        for (int k = 0; k < 15; ++k) {
+            const LatLon q = gf_destinationPoint(p, back.trackDeg * kDeg2Rad, back.kn * 2.0 * k / 3600.0 * kFeetPerNm);
+            Recorded r{from + 2.0 * k, at(q.lat, q.lon, 0.0, back.kn)};
+            r.s.track = back.trackDeg;
+            records.push_back(r);
+        }
+        const std::size_t logFrom = logText().size();
+        replay(records, 500);
+        int objects = trace.empty() ? 0 : 1;
+        for (std::size_t i = 1; i < trace.size(); ++i)
+            if (trace[i].pass != trace[i - 1].pass + 1) {
+                ++objects;
+                EXPECT_LT(std::fabs(gf_headingDifference(back.trackDeg * kDeg2Rad, trace[i].heading)), 30.0 * kDeg2Rad)
+                    << "degrees, heading of the object created again";
+            }
+        EXPECT_EQ(objects, back.objects);
+        EXPECT_EQ(logText().find("its taxi's records came back", logFrom) != std::string::npos, back.objects == 2) << logText().substr(logFrom);
+        const Recorded& end = records.back();
+        const auto due = std::find_if(trace.begin(), trace.end(), [&](const Seen& x) { return x.pass >= kPlayDelay + end.t * 100.0; });
+        ASSERT_NE(due, trace.end());
+        EXPECT_LE(gf_distanceNm(due->p, {end.s.latitude, end.s.longitude}) * 1852.0, 60.0) << "m from its last record when it falls due";
+    }
+}
+
 TEST_F(ReplayTest, AStaleRepeatedPositionOnARollIsRolledThrough) {
     // Records 2 s apart at 20 or 40 kn, one of which repeats the position before it (a receiver's stale
     // report, taken as standing): the aircraft rolls on through it, never braking for a stop there.
