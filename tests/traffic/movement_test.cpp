@@ -272,15 +272,17 @@ std::vector<Recorded> taxi(const std::vector<std::tuple<double, double, double>>
 }
 
 TEST_F(ReplayTest, TaxiCornersAreRoundedWithinAQuarterGOfTheirCourse) {
-    // Records 1-20 s apart at 20-30 kn round a corner of 45-120 degrees: the curve through them is
+    // Records 1-20 s apart at 20-30 kn round a corner of 30-150 degrees: the curve through them is
     // taken slowly enough that the course (from positions a second apart, not the nose, which may lag
     // behind it) bends with no more than a quarter g sideways. Records 1-2 s apart: the curve starts
     // a few metres before the corner, so it brakes for it on the way in (before, 0.35-0.63 g), also
     // while it runs late. 10 s apart: a curve between a short leg and a long one is taken by where it
     // bends tightest, not by its mean (0.37 g). 15-20 s apart no curve is made (the sample after the
-    // corner comes too late): it brakes for the corner itself (0.5-0.75 g).
+    // corner comes too late): it brakes for the corner itself (0.5-0.75 g), also for one well short of
+    // a sharp corner (30-40 degrees: 0.6-0.7 g unbraked).
     const struct { double every, kn, deg; } cases[] = {{1, 25, 120}, {2, 30, 90}, {5, 25, 60}, {5, 30, 90}, {5, 30, 150},
-                                                       {10, 25, 120}, {15, 20, 60}, {15, 30, 90}, {20, 25, 90}, {20, 30, 45}};
+                                                       {10, 25, 120}, {15, 20, 60}, {15, 30, 90}, {20, 25, 90}, {20, 30, 45},
+                                                       {20, 25, 30}, {20, 30, 40}};
     for (const auto& [every, kn, deg] : cases) {
         SCOPED_TRACE(vrn::format("every {} s, {} kn, {} degrees", every, kn, deg));
         trace.clear();
