@@ -392,13 +392,14 @@ TEST_F(ReplayTest, LateTaxiRollsThroughEveryRecord) {
 
 TEST_F(ReplayTest, TaxiKeepsToItsRecordsSpeedWhereTheyPauseAndSlow) {
     // Records 2 s apart taxi straight on; the feed pauses, and when it comes back the aircraft, left
-    // behind, catches up; or records slow to a crawl while it runs late. Over any two seconds at 10-40 kn
-    // it never goes faster than 1.5 times its records' speed about then and 5 kn (theirs: the fastest
-    // within 5 s; in a pause, the faster of those either side).
+    // behind, catches up; or records slow to a crawl while it runs late, or slow in a pause and end after
+    // it. Over any two seconds at 10-40 kn it never goes faster than 1.5 times its records' speed about
+    // then and 5 kn (theirs: the fastest within 5 s; in a pause, the faster of those either side).
     const struct { const char* name; std::vector<std::tuple<double, double, double>> legs; double pauseFrom, pauseTo; } cases[] = {
         {"60-s pause at 20 kn, back at 8 kn", {{30, 0, 20}, {60, 0, 20}, {60, 0, 8}}, 30, 90},
         {"90-s pause at 15 kn, back at 10 kn", {{30, 0, 15}, {90, 0, 15}, {60, 0, 10}}, 30, 120},
         {"30-s pause at 25 kn, slowing to 4 kn after it", {{30, 0, 25}, {30, 0, 25}, {10, 0, 12}, {60, 0, 4}}, 30, 60},
+        {"20-s pause at 20 kn, slowing to 6 kn in it, their last record after it", {{30, 0, 20}, {20, 0, 6}, {2, 0, 6}}, 30, 50},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -429,6 +430,12 @@ TEST_F(ReplayTest, TaxiKeepsToItsRecordsSpeedWhereTheyPauseAndSlow) {
         const auto due = std::find_if(trace.begin(), trace.end(), [&](const Seen& x) { return x.pass >= kPlayDelay + last.t * 100.0; });
         ASSERT_NE(due, trace.end());
         EXPECT_LE(gf_distanceNm(due->p, {last.s.latitude, last.s.longitude}) * 1852.0, 30.0) << "m from its last record";
+        // Nor is it there long before: early at their newest record it creeps to it on time rather than
+        // braking to stand there while they move on.
+        double ahead = 0.0;
+        for (std::size_t k = 0; k < trace.size() && trace[k].pass <= kPlayDelay + last.t * 100.0; k += 50)
+            ahead = std::max(ahead, -behind(trace[k], records));
+        EXPECT_LE(ahead, 4.0) << "s ahead of its records";
     }
 }
 
