@@ -985,6 +985,27 @@ TEST_F(ReplayTest, NewAirborneAircraftFliesWithItsRecordsFromItsFirstPass) {
     }
 }
 
+// Records' heights come in 25 ft steps, and a receiver's flicker between two of them reads as a climb
+// and a descent by turns: UAL2098, first seen just off its runway at Dulles, reads 425, 400 and 425 ft a
+// second apart. Its climb changes no faster than its class's rate, so that it never flips between climb
+// and descent beyond 600 ft/min second after second (followed step by step: 1,200 up, 865 down, 1,100 up).
+TEST_F(ReplayTest, FlyingItNeverBobsOnItsRecordsHeightSteps) {
+    if (skippedWithoutRealTracks()) return;
+    auto records = realTrack("kiad-dep-ual2098");
+    std::erase_if(records, [](const Recorded& r) { return !r.s.airborne || r.t > 350.0; });
+    for (Recorded& r : records) r.t -= 309.0;   // its first flying record
+    std::tie(id, callsign, fps) = std::tuple{0xa1b2c5u, "UAL2098", 30};
+    replay(records, 0);
+    ASSERT_GT(trace.size(), 3000u);
+    const auto fpm = [&](std::size_t k) { return (trace[k].altitude - trace[k - 100].altitude) * 60.0; };
+    int flips = 0;
+    for (std::size_t k = 300; k < trace.size(); k += 100)
+        if (fpm(k - 200) * fpm(k - 100) < 0.0 && fpm(k - 100) * fpm(k) < 0.0 &&
+            std::min({std::fabs(fpm(k - 200)), std::fabs(fpm(k - 100)), std::fabs(fpm(k))}) > 600.0)
+            ++flips;
+    EXPECT_EQ(flips, 0) << "seconds flipping between climb and descent beyond 600 ft/min";
+}
+
 TEST_F(ReplayTest, ApproachWhoseRecordsSlowIsMetNearTheirSpeed) {
     // CMP443's records slow from 148 kn to 103 over the last 16 s of its final into Dulles, then touch
     // down at 82. Created a second or two behind them, the aircraft caught up at 150 kn until 10 s before
