@@ -985,25 +985,46 @@ TEST_F(ReplayTest, NewAirborneAircraftFliesWithItsRecordsFromItsFirstPass) {
     }
 }
 
-// Records' heights come in 25 ft steps, and a receiver's flicker between two of them reads as a climb
-// and a descent by turns: UAL2098, first seen just off its runway at Dulles, reads 425, 400 and 425 ft a
-// second apart. Its climb changes no faster than its class's rate, so that it never flips between climb
-// and descent beyond 600 ft/min second after second (followed step by step: 1,200 up, 865 down, 1,100 up).
-TEST_F(ReplayTest, FlyingItNeverBobsOnItsRecordsHeightSteps) {
+// Records' heights come in steps, and a flying aircraft takes them smoothly. A receiver's flicker between
+// two 25-ft steps reads as a climb and a descent by turns: UAL2098, first seen just off its runway at
+// Dulles, reads 425, 400 and 425 ft a second apart; its climb changes no faster than its class's rate, so
+// that it never flips between climb and descent beyond 600 ft/min second after second (followed step by
+// step: 1,200 up, 865 down, 1,100 up). An older transponder gives a helicopter's height in 100-ft steps:
+// under records that descend at 250 ft/min it sinks no more than 1,000 ft/min faster over any 5 s
+// (down each step as it came: 2,100).
+TEST_F(ReplayTest, FlyingItTakesItsRecordsHeightStepsSmoothly) {
     if (skippedWithoutRealTracks()) return;
-    auto records = realTrack("kiad-dep-ual2098");
-    std::erase_if(records, [](const Recorded& r) { return !r.s.airborne || r.t > 350.0; });
-    for (Recorded& r : records) r.t -= 309.0;   // its first flying record
-    std::tie(id, callsign, fps) = std::tuple{0xa1b2c5u, "UAL2098", 30};
-    replay(records, 0);
-    ASSERT_GT(trace.size(), 3000u);
-    const auto fpm = [&](std::size_t k) { return (trace[k].altitude - trace[k - 100].altitude) * 60.0; };
-    int flips = 0;
-    for (std::size_t k = 300; k < trace.size(); k += 100)
-        if (fpm(k - 200) * fpm(k - 100) < 0.0 && fpm(k - 100) * fpm(k) < 0.0 &&
-            std::min({std::fabs(fpm(k - 200)), std::fabs(fpm(k - 100)), std::fabs(fpm(k))}) > 600.0)
-            ++flips;
-    EXPECT_EQ(flips, 0) << "seconds flipping between climb and descent beyond 600 ft/min";
+    auto climbOut = realTrack("kiad-dep-ual2098");
+    std::erase_if(climbOut, [](const Recorded& r) { return !r.s.airborne || r.t > 350.0; });
+    for (Recorded& r : climbOut) r.t -= 309.0;   // its first flying record
+    std::vector<Recorded> stepping;
+    LatLon p = gf_destinationPoint(kZurich, kPi / 2.0, 3.0 * kFeetPerNm);
+    for (double t = 0.0; t <= 90.0; t += 1.0, p = gf_destinationPoint(p, kPi / 4.0, 60.0 / 3600.0 * kFeetPerNm)) {
+        Recorded r{t, at(p.lat, p.lon, 100.0 * std::floor((kZurichFt + 1500.0 - 250.0 * t / 60.0) / 100.0), 60.0)};
+        std::tie(r.s.track, r.s.airborne, r.s.verticalSpeed) = std::tuple{45.0, std::uint8_t{1}, -250.0};
+        stepping.push_back(r);
+    }
+    const struct { const char* name; const std::vector<Recorded>& records; const char* callsign; SizeClass sizeClass; double descentFpm; } cases[] = {
+        {"UAL2098 just off the runway", climbOut, "UAL2098", SIZE_LARGE, 0.0},
+        {"helicopter descending in 100-ft steps", stepping, "REGA14", SIZE_ROTORCRAFT, 250.0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        trace.clear();
+        std::tie(id, callsign, fps, model, sizeClass) = std::tuple{id + 1, c.callsign, 30, c.sizeClass == SIZE_ROTORCRAFT ? "EC45" : "A320", c.sizeClass};
+        replay(c.records, 0);
+        ASSERT_GT(trace.size(), 3000u);
+        // Feet a minute over the `seconds` up to trace entry k (a pass each).
+        const auto fpm = [&](std::size_t k, int seconds) { return (trace[k].altitude - trace[k - 100 * seconds].altitude) * 60.0 / seconds; };
+        int flips = 0;
+        double sinkBeyond = 0.0;
+        for (std::size_t k = 500; k < trace.size(); k += 100) {
+            const double first = fpm(k - 200, 1), second = fpm(k - 100, 1), third = fpm(k, 1);
+            if (first * second < 0.0 && second * third < 0.0 && std::min({std::fabs(first), std::fabs(second), std::fabs(third)}) > 600.0) ++flips;
+            sinkBeyond = std::max(sinkBeyond, -fpm(k, 5) - c.descentFpm);
+        }
+        EXPECT_EQ(flips, 0) << "seconds flipping between climb and descent beyond 600 ft/min";
+        EXPECT_LE(sinkBeyond, 1000.0) << "ft/min sinking faster than its records over 5 s";
+    }
 }
 
 TEST_F(ReplayTest, ApproachWhoseRecordsSlowIsMetNearTheirSpeed) {
