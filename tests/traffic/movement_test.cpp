@@ -1027,6 +1027,36 @@ TEST_F(ReplayTest, FlyingItTakesItsRecordsHeightStepsSmoothly) {
     }
 }
 
+// A new aircraft on the ground goes at its records' pace from its object's first seconds. First seen on
+// a roll along the runway it rolls on from its object's first pass (it stood 2 s while its lights and
+// engines were set, then was at 110-125 kn within a second). First seen standing at the runway's end
+// (SWR137H lined up, its record there read as standing) with its next record its take-off roll's at
+// 51 kn, 6 s on, it sets off from a standstill (it set off at 51 kn and ran ahead of its records).
+TEST_F(ReplayTest, NewAircraftOnTheGroundGoesAtItsRecordsPaceFromItsFirstSeconds) {
+    const struct { const char* excerpt; std::size_t from; bool standing; std::uint32_t id; const char* callsign; double leastKn, mostKn; } cases[] = {
+        {"swr137h-hold-takeoff", 61, false, 0x4b1614u, "SWR137H", 45.0, 75.0},   // on its take-off roll at 51 kn
+        {"swr5220-roll-taxi-gap", 0, false, 0x4b160eu, "SWR5220", 100.0, 130.0},  // touching down at 119 kn
+        {"swr137h-hold-takeoff", 60, true, 0x4b1615u, "SWR137H", 0.0, 10.0}};     // standing at the runway's end
+    for (const auto& c : cases) {
+        SCOPED_TRACE(vrn::format("{} from record {}", c.excerpt, c.from));
+        auto records = excerpt(c.excerpt);
+        records.erase(records.begin(), records.begin() + static_cast<std::ptrdiff_t>(c.from));
+        records.resize(std::min<std::size_t>(records.size(), 30));
+        const double t0 = records.front().t;
+        for (Recorded& r : records) r.t -= t0;
+        if (c.standing) records.front().s.groundSpeed = records.front().s.trueAirspeed = 0.0;
+        trace.clear();
+        std::tie(id, callsign) = std::tuple{c.id, c.callsign};
+        replay(records, 0);
+        ASSERT_GE(objectFrom, 0) << "no object";
+        const auto later = std::find_if(trace.begin(), trace.end(), [&](const Seen& s) { return s.pass >= objectFrom + 300; });
+        ASSERT_NE(later, trace.end());
+        const double kn = gf_distanceNm(objectFromAt, later->p) * 1200.0;
+        EXPECT_GE(kn, c.leastKn) << "kn over its object's first 3 s";
+        EXPECT_LE(kn, c.mostKn) << "kn over its object's first 3 s";
+    }
+}
+
 TEST_F(ReplayTest, ApproachWhoseRecordsSlowIsMetNearTheirSpeed) {
     // CMP443's records slow from 148 kn to 103 over the last 16 s of its final into Dulles, then touch
     // down at 82. Created a second or two behind them, the aircraft caught up at 150 kn until 10 s before
