@@ -989,7 +989,8 @@ TEST_F(ReplayTest, NewAirborneAircraftFliesWithItsRecordsFromItsFirstPass) {
 // two 25-ft steps reads as a climb and a descent by turns: UAL2098, first seen just off its runway at
 // Dulles, reads 425, 400 and 425 ft a second apart; its climb changes no faster than its class's rate, so
 // that it never flips between climb and descent beyond 600 ft/min second after second (followed step by
-// step: 1,200 up, 865 down, 1,100 up). An older transponder gives a helicopter's height in 100-ft steps:
+// step: 1,200 up, 865 down, 1,100 up), nor changes by more than 1,000 ft/min in a second (a climb turned
+// into a descent at once: 1,330). An older transponder gives a helicopter's height in 100-ft steps:
 // under records that descend at 250 ft/min it sinks no more than 1,000 ft/min faster over any 5 s
 // (down each step as it came: 2,100).
 TEST_F(ReplayTest, FlyingItTakesItsRecordsHeightStepsSmoothly) {
@@ -1016,13 +1017,15 @@ TEST_F(ReplayTest, FlyingItTakesItsRecordsHeightStepsSmoothly) {
         // Feet a minute over the `seconds` up to trace entry k (a pass each).
         const auto fpm = [&](std::size_t k, int seconds) { return (trace[k].altitude - trace[k - 100 * seconds].altitude) * 60.0 / seconds; };
         int flips = 0;
-        double sinkBeyond = 0.0;
+        double sinkBeyond = 0.0, mostChange = 0.0;
         for (std::size_t k = 500; k < trace.size(); k += 100) {
             const double first = fpm(k - 200, 1), second = fpm(k - 100, 1), third = fpm(k, 1);
             if (first * second < 0.0 && second * third < 0.0 && std::min({std::fabs(first), std::fabs(second), std::fabs(third)}) > 600.0) ++flips;
             sinkBeyond = std::max(sinkBeyond, -fpm(k, 5) - c.descentFpm);
+            mostChange = std::max(mostChange, std::fabs(third - second));
         }
         EXPECT_EQ(flips, 0) << "seconds flipping between climb and descent beyond 600 ft/min";
+        EXPECT_LE(mostChange, 1000.0) << "ft/min its vertical speed changed from one second to the next";
         EXPECT_LE(sinkBeyond, 1000.0) << "ft/min sinking faster than its records over 5 s";
     }
 }
