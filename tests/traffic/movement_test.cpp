@@ -272,15 +272,17 @@ std::vector<Recorded> taxi(const std::vector<std::tuple<double, double, double>>
 }
 
 TEST_F(ReplayTest, TaxiCornersAreRoundedWithinAQuarterGOfTheirCourse) {
-    // Records 1-20 s apart at 20-30 kn round a corner of 45-120 degrees: the curve through them is
+    // Records 1-20 s apart at 20-30 kn round a corner of 30-150 degrees: the curve through them is
     // taken slowly enough that the course (from positions a second apart, not the nose, which may lag
     // behind it) bends with no more than a quarter g sideways. Records 1-2 s apart: the curve starts
     // a few metres before the corner, so it brakes for it on the way in (before, 0.35-0.63 g), also
     // while it runs late. 10 s apart: a curve between a short leg and a long one is taken by where it
     // bends tightest, not by its mean (0.37 g). 15-20 s apart no curve is made (the sample after the
-    // corner comes too late): it brakes for the corner itself (0.5-0.75 g).
+    // corner comes too late): it brakes for the corner itself (0.5-0.75 g), also for one well short of
+    // a sharp corner (30-40 degrees: 0.6-0.7 g unbraked).
     const struct { double every, kn, deg; } cases[] = {{1, 25, 120}, {2, 30, 90}, {5, 25, 60}, {5, 30, 90}, {5, 30, 150},
-                                                       {10, 25, 120}, {15, 20, 60}, {15, 30, 90}, {20, 25, 90}, {20, 30, 45}};
+                                                       {10, 25, 120}, {15, 20, 60}, {15, 30, 90}, {20, 25, 90}, {20, 30, 45},
+                                                       {20, 25, 30}, {20, 30, 40}};
     for (const auto& [every, kn, deg] : cases) {
         SCOPED_TRACE(vrn::format("every {} s, {} kn, {} degrees", every, kn, deg));
         trace.clear();
@@ -390,13 +392,14 @@ TEST_F(ReplayTest, LateTaxiRollsThroughEveryRecord) {
 
 TEST_F(ReplayTest, TaxiKeepsToItsRecordsSpeedWhereTheyPauseAndSlow) {
     // Records 2 s apart taxi straight on; the feed pauses, and when it comes back the aircraft, left
-    // behind, catches up; or records slow to a crawl while it runs late. Over any two seconds at 10-40 kn
-    // it never goes faster than 1.5 times its records' speed about then and 5 kn (theirs: the fastest
-    // within 5 s; in a pause, the faster of those either side).
+    // behind, catches up; or records slow to a crawl while it runs late, or slow in a pause and end after
+    // it. Over any two seconds at 10-40 kn it never goes faster than 1.5 times its records' speed about
+    // then and 5 kn (theirs: the fastest within 5 s; in a pause, the faster of those either side).
     const struct { const char* name; std::vector<std::tuple<double, double, double>> legs; double pauseFrom, pauseTo; } cases[] = {
         {"60-s pause at 20 kn, back at 8 kn", {{30, 0, 20}, {60, 0, 20}, {60, 0, 8}}, 30, 90},
         {"90-s pause at 15 kn, back at 10 kn", {{30, 0, 15}, {90, 0, 15}, {60, 0, 10}}, 30, 120},
         {"30-s pause at 25 kn, slowing to 4 kn after it", {{30, 0, 25}, {30, 0, 25}, {10, 0, 12}, {60, 0, 4}}, 30, 60},
+        {"20-s pause at 20 kn, slowing to 6 kn in it, their last record after it", {{30, 0, 20}, {20, 0, 6}, {2, 0, 6}}, 30, 50},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -427,6 +430,12 @@ TEST_F(ReplayTest, TaxiKeepsToItsRecordsSpeedWhereTheyPauseAndSlow) {
         const auto due = std::find_if(trace.begin(), trace.end(), [&](const Seen& x) { return x.pass >= kPlayDelay + last.t * 100.0; });
         ASSERT_NE(due, trace.end());
         EXPECT_LE(gf_distanceNm(due->p, {last.s.latitude, last.s.longitude}) * 1852.0, 30.0) << "m from its last record";
+        // Nor is it there long before: early at their newest record it creeps to it on time rather than
+        // braking to stand there while they move on.
+        double ahead = 0.0;
+        for (std::size_t k = 0; k < trace.size() && trace[k].pass <= kPlayDelay + last.t * 100.0; k += 50)
+            ahead = std::max(ahead, -behind(trace[k], records));
+        EXPECT_LE(ahead, 4.0) << "s ahead of its records";
     }
 }
 
@@ -881,10 +890,15 @@ TEST_F(MovementStepTest, FlyingAfterRecordsBehindStartsAtTheirGroundSpeed) {
 }
 
 // A made-up flight goes on turning at the rate its records turned, and only where they gave tracks:
-// a record that gave none (its track stored as 0) tells no turn to north.
+// a record that gave none (its track stored as 0) tells no turn to north. At 250 kn records that turn
+// faster than an airliner's usual bank (2.5 degrees a second) are kept with up to the steeper bank sample
+// play flies (2.95): at the usual bank a circle of 2.75 degrees a second fell 0.7 nm behind in a minute.
 TEST_F(MovementStepTest, MadeUpFlightTurnsOnlyWhereItsRecordsGaveTracks) {
-    const struct { const char* name; double newerTrack; bool newerKnown; bool turns; } cases[] = {
-        {"records turning right", 120.0, true, true}, {"newest record without a track", 0.0, false, false}};
+    const struct { const char* name; double newerTrack; bool newerKnown; double turnedDeg; } cases[] = {
+        {"records turning right at 3 degrees a second", 120.0, true, 23.57},
+        {"records turning right at 2.75 degrees a second", 117.5, true, 22.0},
+        {"records turning right at 6 degrees a second", 150.0, true, 23.57},
+        {"newest record without a track", 0.0, false, 0.0}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         LiveAircraft& a = make(false, {at(51.0, 0.0, 5000, 250, 1000)});
@@ -895,12 +909,7 @@ TEST_F(MovementStepTest, MadeUpFlightTurnsOnlyWhereItsRecordsGaveTracks) {
         a.runRecords.push_back({10.0, 250.0, c.newerTrack, 51.0, 0.0, 1, c.newerKnown ? std::uint8_t{1} : std::uint8_t{0}});
         lf_extendSamples(a, 15);
         ASSERT_EQ(a.samples.size(), 2u);
-        const double turned = std::remainder(a.samples.back().track - 90.0, 360.0);
-        if (c.turns) {
-            EXPECT_GT(turned, 10.0);
-        } else {
-            EXPECT_NEAR(turned, 0.0, 0.5);
-        }
+        EXPECT_NEAR(std::remainder(a.samples.back().track - 90.0, 360.0), c.turnedDeg, 0.5) << "degrees turned over its made-up sample (8 s)";
         g_liveAircraft.clear();
     }
 }
@@ -1016,6 +1025,81 @@ TEST_F(ReplayTest, NewAirborneAircraftFliesWithItsRecordsFromItsFirstPass) {
             if (const double late = std::fabs(behind(trace[k], records)); trace[k].pass >= kPlayDelay && late > worst)
                 std::tie(worst, at) = std::pair{late, (trace[k].pass - kPlayDelay) / 100.0};
         EXPECT_LE(worst, 0.75) << "s off its records' time, at " << at << " s";
+    }
+}
+
+// Records' heights come in steps, and a flying aircraft takes them smoothly. A receiver's flicker between
+// two 25-ft steps reads as a climb and a descent by turns: UAL2098, first seen just off its runway at
+// Dulles, reads 425, 400 and 425 ft a second apart; its climb changes no faster than its class's rate, so
+// that it never flips between climb and descent beyond 600 ft/min second after second (followed step by
+// step: 1,200 up, 865 down, 1,100 up), nor changes by more than 1,000 ft/min in a second (a climb turned
+// into a descent at once: 1,330). An older transponder gives a helicopter's height in 100-ft steps:
+// under records that descend at 250 ft/min it sinks no more than 1,000 ft/min faster over any 5 s
+// (down each step as it came: 2,100).
+TEST_F(ReplayTest, FlyingItTakesItsRecordsHeightStepsSmoothly) {
+    if (skippedWithoutRealTracks()) return;
+    auto climbOut = realTrack("kiad-dep-ual2098");
+    std::erase_if(climbOut, [](const Recorded& r) { return !r.s.airborne || r.t > 350.0; });
+    for (Recorded& r : climbOut) r.t -= 309.0;   // its first flying record
+    std::vector<Recorded> stepping;
+    LatLon p = gf_destinationPoint(kZurich, kPi / 2.0, 3.0 * kFeetPerNm);
+    for (double t = 0.0; t <= 90.0; t += 1.0, p = gf_destinationPoint(p, kPi / 4.0, 60.0 / 3600.0 * kFeetPerNm)) {
+        Recorded r{t, at(p.lat, p.lon, 100.0 * std::floor((kZurichFt + 1500.0 - 250.0 * t / 60.0) / 100.0), 60.0)};
+        std::tie(r.s.track, r.s.airborne, r.s.verticalSpeed) = std::tuple{45.0, std::uint8_t{1}, -250.0};
+        stepping.push_back(r);
+    }
+    const struct { const char* name; const std::vector<Recorded>& records; const char* callsign; SizeClass sizeClass; double descentFpm; } cases[] = {
+        {"UAL2098 just off the runway", climbOut, "UAL2098", SIZE_LARGE, 0.0},
+        {"helicopter descending in 100-ft steps", stepping, "REGA14", SIZE_ROTORCRAFT, 250.0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        trace.clear();
+        std::tie(id, callsign, fps, model, sizeClass) = std::tuple{id + 1, c.callsign, 30, c.sizeClass == SIZE_ROTORCRAFT ? "EC45" : "A320", c.sizeClass};
+        replay(c.records, 0);
+        ASSERT_GT(trace.size(), 3000u);
+        // Feet a minute over the `seconds` up to trace entry k (a pass each).
+        const auto fpm = [&](std::size_t k, int seconds) { return (trace[k].altitude - trace[k - 100 * seconds].altitude) * 60.0 / seconds; };
+        int flips = 0;
+        double sinkBeyond = 0.0, mostChange = 0.0;
+        for (std::size_t k = 500; k < trace.size(); k += 100) {
+            const double first = fpm(k - 200, 1), second = fpm(k - 100, 1), third = fpm(k, 1);
+            if (first * second < 0.0 && second * third < 0.0 && std::min({std::fabs(first), std::fabs(second), std::fabs(third)}) > 600.0) ++flips;
+            sinkBeyond = std::max(sinkBeyond, -fpm(k, 5) - c.descentFpm);
+            mostChange = std::max(mostChange, std::fabs(third - second));
+        }
+        EXPECT_EQ(flips, 0) << "seconds flipping between climb and descent beyond 600 ft/min";
+        EXPECT_LE(mostChange, 1000.0) << "ft/min its vertical speed changed from one second to the next";
+        EXPECT_LE(sinkBeyond, 1000.0) << "ft/min sinking faster than its records over 5 s";
+    }
+}
+
+// A new aircraft on the ground goes at its records' pace from its object's first seconds. First seen on
+// a roll along the runway it rolls on from its object's first pass (it stood 2 s while its lights and
+// engines were set, then was at 110-125 kn within a second). First seen standing at the runway's end
+// (SWR137H lined up, its record there read as standing) with its next record its take-off roll's at
+// 51 kn, 6 s on, it sets off from a standstill (it set off at 51 kn and ran ahead of its records).
+TEST_F(ReplayTest, NewAircraftOnTheGroundGoesAtItsRecordsPaceFromItsFirstSeconds) {
+    const struct { const char* excerpt; std::size_t from; bool standing; std::uint32_t id; const char* callsign; double leastKn, mostKn; } cases[] = {
+        {"swr137h-hold-takeoff", 61, false, 0x4b1614u, "SWR137H", 45.0, 75.0},   // on its take-off roll at 51 kn
+        {"swr5220-roll-taxi-gap", 0, false, 0x4b160eu, "SWR5220", 100.0, 130.0},  // touching down at 119 kn
+        {"swr137h-hold-takeoff", 60, true, 0x4b1615u, "SWR137H", 0.0, 10.0}};     // standing at the runway's end
+    for (const auto& c : cases) {
+        SCOPED_TRACE(vrn::format("{} from record {}", c.excerpt, c.from));
+        auto records = excerpt(c.excerpt);
+        records.erase(records.begin(), records.begin() + static_cast<std::ptrdiff_t>(c.from));
+        records.resize(std::min<std::size_t>(records.size(), 30));
+        const double t0 = records.front().t;
+        for (Recorded& r : records) r.t -= t0;
+        if (c.standing) records.front().s.groundSpeed = records.front().s.trueAirspeed = 0.0;
+        trace.clear();
+        std::tie(id, callsign) = std::tuple{c.id, c.callsign};
+        replay(records, 0);
+        ASSERT_GE(objectFrom, 0) << "no object";
+        const auto later = std::find_if(trace.begin(), trace.end(), [&](const Seen& s) { return s.pass >= objectFrom + 300; });
+        ASSERT_NE(later, trace.end());
+        const double kn = gf_distanceNm(objectFromAt, later->p) * 1200.0;
+        EXPECT_GE(kn, c.leastKn) << "kn over its object's first 3 s";
+        EXPECT_LE(kn, c.mostKn) << "kn over its object's first 3 s";
     }
 }
 

@@ -109,6 +109,8 @@ protected:
     struct Seen { int pass; LatLon p; double altitude, heading; bool onGround; int phase; std::uint32_t object = 0; bool rejoining = false; bool madeUp = false;
                   double clock = 0.0; };
     std::vector<Seen> trace;
+    int objectFrom = -1;   // the pass its first object showed in the simulator (-1: none yet), and where
+    LatLon objectFromAt{};
     std::uint32_t id = 0x4891b6;
     std::string callsign = "ENT57BW";
     int fps = 100;   // the simulator's frames a second; the traffic pass runs a hundred times a second
@@ -161,6 +163,7 @@ protected:
     // `untilRemoved` on until the aircraft is gone (ten minutes at most).
     void replay(const std::vector<Recorded>& records, int extraPasses, bool untilRemoved = false) {
         if (!records.empty()) atAirportOf(records.front());
+        objectFrom = -1;
         Flight f = flight(callsign);
         f.airline = callsign.substr(0, 3);
         f.model = model;
@@ -186,6 +189,8 @@ protected:
             gf_trafficTick();
             for (; framesRun * 100 < (pass + 1) * fps; ++framesRun) frames(1);
             const LiveAircraft* a = gf_liveById(id);
+            if (const auto o = a && a->objectId != 0 && objectFrom < 0 ? sim().object(a->objectId) : std::nullopt)
+                std::tie(objectFrom, objectFromAt) = std::tuple{pass, LatLon{o->lat, o->lon}};
             if (!a || a->state != STATE_IN_SIM) continue;
             if (const auto o = sim().object(a->objectId))
                 trace.push_back({pass, {o->lat, o->lon}, o->altitude, o->heading, a->onGround != 0, a->phase, a->objectId, a->rejoining != 0,
