@@ -570,6 +570,7 @@ void lf_takeoffStep(LiveAircraft& a) {
     lf_liftOffWhenFast(a, 1);
 }
 
+constexpr double kLeastClimbPerPass = 0.1;   // 600 ft a minute: off the runway it climbs
 void lf_liftOffWhenFast(LiveAircraft& a, std::size_t next) {
     if (next >= a.samples.size()) return;
     const auto later = a.samples.begin() + static_cast<std::ptrdiff_t>(next);
@@ -599,9 +600,14 @@ void lf_liftOffWhenFast(LiveAircraft& a, std::size_t next) {
         const bool allFlying =
             allAirborne && std::all_of(later, a.samples.end(), [&](const PositionSample& s) { return s.groundSpeed >= flyingKn; });
         if (!allFlying) return;
-        a.climbPerPass = a.maxClimbPerPass;
-    } else if (allAirborne) {
+    }
+    if (allAirborne && !laterSlowClimb) {
         a.climbPerPass = std::max(n.altitude - a.position.altitude, 0.1) / std::max(n.duePass - tick(), kMinPasses);
+    } else if (flying != a.samples.end() && flying->duePass > tick()) {
+        // Lifting off before its records fly, it climbs towards their first flying record, gently where
+        // that is just off the runway: at its class's steepest it was hundreds of feet above them a few
+        // seconds on and then held its height till they climbed to it.
+        a.climbPerPass = std::max((flying->altitude - a.position.altitude) / std::max(flying->duePass - tick(), kMinPasses), kLeastClimbPerPass);
     } else {
         a.climbPerPass = a.maxClimbPerPass;
     }
