@@ -1138,6 +1138,34 @@ TEST_F(ReplayTest, LateSendersCopyOfTheLastRecordIsNeverFlownBackTo) {
     EXPECT_EQ(back, trace.end()) << "steered back at " << (back->pass - kPlayDelay) / 100.0 << " s";
 }
 
+TEST_F(ReplayTest, RecordsThatJumpApartAreJudgedWhereTheSecondPutsIt) {
+    // East at 250 kn, a record every 2 s; then a feed moved in time puts them 6 nm north, the next one
+    // 2 s or 20 s on. Between the two, where they put it is neither record's: it is created again once,
+    // where the second says (judged on the line between them, it was created 1.35 nm short of them).
+    for (const double gap : {2.0, 20.0}) {
+        std::vector<Recorded> records;
+        LatLon p = gf_destinationPoint(kZurich, 0.0, 15.0 * kFeetPerNm);
+        for (double t = 0.0; t <= 120.0; t += 2.0, p = gf_destinationPoint(p, kPi / 2.0, 500.0 / 3600.0 * kFeetPerNm)) {
+            if (t > 60.0 && t < 60.0 + gap) continue;
+            const LatLon q = t > 60.0 ? gf_destinationPoint(p, 0.0, 6.0 * kFeetPerNm) : p;
+            Recorded r{t, at(q.lat, q.lon, 8000.0, 250.0)};
+            std::tie(r.s.track, r.s.airborne) = std::pair{90.0, std::uint8_t{1}};
+            records.push_back(r);
+        }
+        trace.clear();
+        std::tie(id, callsign, fps) = std::tuple{0xa1b2c7u + static_cast<std::uint32_t>(gap), "ORB2", 30};
+        replay(records, 500);
+        std::vector<LatLon> firstOfEach;
+        for (std::size_t k = 0; k < trace.size(); ++k)
+            if (k == 0 || trace[k].object != trace[k - 1].object) firstOfEach.push_back(trace[k].p);
+        ASSERT_EQ(firstOfEach.size(), 2u) << "objects, the next record " << gap << " s on";
+        double nearest = 1e9;
+        for (const Recorded& r : records)
+            if (r.t > 60.0) nearest = std::min(nearest, gf_distanceNm(firstOfEach[1], {r.s.latitude, r.s.longitude}));
+        EXPECT_LT(nearest, 0.3) << "nm from the records it was created again at, the next record " << gap << " s on";
+    }
+}
+
 TEST_F(ReplayTest, RejectedRollWhoseRecordsSpeedUpBeyondATaxiKeepsUpWithThem) {
     // ENT57BW's records at Zurich speed up 5-8 kn a second from 24 kn to 81, then brake: records that
     // slow on arrival say no take-off is under way, and the aircraft sped up at a taxi's 3 kn a second,
