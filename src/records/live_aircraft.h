@@ -31,6 +31,7 @@ struct PositionSample {
     std::uint8_t airborne = 0;
     std::uint8_t standing = 0;    // repeats the previous sample's position
     std::uint8_t headingKnown = 0;
+    std::uint8_t between = 0;     // put midway between two records by the program, not one of them
 };
 
 // The record gave a track: the parser leaves 0 where it had neither track nor heading.
@@ -190,6 +191,9 @@ struct LiveAircraft : Aircraft {
     double rollKnPerS = 0.0;
     // On the ground: the speed of the last sample it reached when that one was airborne, else 0.
     double reachedAirborneKn = 0.0;
+    // The height its roll reads at where a receiver flags it airborne below flying speed (Dulles's from
+    // 84.5 kn on, at 425 ft in 25-ft steps until it climbs): records that read no higher still roll. NaN none.
+    double rollReadsFt = std::numeric_limits<double>::quiet_NaN();
     double groundAltitude = std::numeric_limits<double>::quiet_NaN();   // ft, last reported; NaN unknown
     // Made-up motion and the way back from it: when the current spell began (-1 none), records refused
     // during it because their time stamps did not advance, and the steering back onto the records' path.

@@ -377,6 +377,10 @@ void lf_noteRecord(LiveAircraft& a, double time, const PositionSample& s) {
     }
     const RunRecord r{time, s.groundSpeed, s.track, s.latitude, s.longitude, s.airborne,
                       static_cast<std::uint8_t>(gf_trackGiven(s)), s.altitude};
+    if (!r.airborne)
+        a.rollReadsFt = std::numeric_limits<double>::quiet_NaN();
+    else if (!a.runRecords.empty() && !a.runRecords.back().airborne && r.knots >= kTakeoffRollKn && !lf_flying(a, r))
+        a.rollReadsFt = r.altitude;
     if (!a.runRecords.empty() && !lf_flying(a, r) && !lf_flying(a, a.runRecords.back()) && a.sawAirborne) a.landed = 1;   // touched down
     a.runRecords.push_back(r);
     while (a.runRecords.size() > kRunRecordsKept) a.runRecords.pop_front();

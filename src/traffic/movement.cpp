@@ -418,6 +418,7 @@ void lf_insertMidSample(LiveAircraft& a) {
     mid.airborne = mid.altitude > 0.0 ? 1 : 0;
     if (!mid.airborne) mid.altitude = 0.0;
     mid.standing = 0;
+    mid.between = 1;
     a.samples.insert(a.samples.begin() + 1, mid);
 }
 
@@ -571,6 +572,50 @@ void lf_takeoffStep(LiveAircraft& a) {
 }
 
 constexpr double kLeastClimbPerPass = 0.1;   // 600 ft a minute: off the runway it climbs
+constexpr double kRunwayLevelFt = 40.0;      // a record this little above the ground is on the runway (25-ft steps, the day's QNH)
+constexpr double kHeightStepFt = 25.0;       // heights come in steps of this: a roll's read one either side
+constexpr double kRotationSeconds = 2.5;     // from rotation to its first climb rate
+constexpr double kFirstClimbLeastFpm = 1000.0, kFirstClimbMostFpm = 3000.0;
+constexpr double kClimbingFpm = 500.0;       // a record at the runway's height climbing this fast has just lifted off
+
+namespace {
+
+// The ground under it as the simulator last reported it, else the park airport's field (-inf unknown).
+double lf_groundFt(const LiveAircraft& a) {
+    double elevation = 0.0;
+    if (std::isfinite(a.groundAltitude)) return a.groundAltitude;
+    return parkElevation(elevation) ? elevation : -std::numeric_limits<double>::infinity();
+}
+
+// The later record that says when it lifts off: of those that fly (flagged airborne, and higher than the
+// runway and than a step above where a receiver flagged its roll airborne below flying speed, or
+// climbing), the one it must rotate soonest for, climbing from rotation at that record's rate to reach
+// it when it falls due; `from` the pass it may rotate. None: the flags alone say, unless `rolling`:
+// the later records flagged airborne all read at the runway's height. A receiver that flags the roll
+// airborne there says nothing of lifting off: rotating at the flag, it flew 10-13 s before the real
+// aircraft, 30-60 ft above its rolling records. (Samples put between two records are neither's.)
+std::deque<PositionSample>::const_iterator lf_recordToRotateFor(const LiveAircraft& a, std::size_t next, int& from, bool& rolling) {
+    from = std::numeric_limits<int>::max();
+    rolling = false;
+    const double ground = lf_groundFt(a);
+    auto binding = a.samples.cend();
+    if (lf_rotor(a) || !std::isfinite(ground)) return binding;
+    const double level = std::max(ground + kRunwayLevelFt, std::isfinite(a.rollReadsFt) ? a.rollReadsFt + kHeightStepFt : -1e9);
+    for (auto s = a.samples.cbegin() + static_cast<std::ptrdiff_t>(next); s != a.samples.cend(); ++s) {
+        const double fpm = std::isfinite(s->verticalSpeed) ? s->verticalSpeed : 0.0;
+        if (!s->airborne || s->between || s->duePass <= tick()) continue;
+        if (s->altitude <= level && fpm < kClimbingFpm) {
+            rolling = true;
+            continue;
+        }
+        const double seconds = kRotationSeconds + std::max(s->altitude - ground, 0.0) / std::clamp(fpm, kFirstClimbLeastFpm, kFirstClimbMostFpm) * 60.0;
+        if (const int rotate = s->duePass - static_cast<int>(seconds * 100.0); rotate < from) std::tie(from, binding) = std::pair{rotate, s};
+    }
+    return binding;
+}
+
+}  // namespace
+
 void lf_liftOffWhenFast(LiveAircraft& a, std::size_t next) {
     if (next >= a.samples.size()) return;
     const auto later = a.samples.begin() + static_cast<std::ptrdiff_t>(next);
@@ -592,6 +637,10 @@ void lf_liftOffWhenFast(LiveAircraft& a, std::size_t next) {
     if (next == 0 && !close) return;
     const double rotateKn = liftOffKn - (close ? std::max(a.rollKnPerS, 0.0) * kClimbAfterRotationPasses / 100.0 : 0.0);
     if (std::isfinite(a.paceKn) && a.paceKn < rotateKn) return;
+    int rotateFrom = 0;
+    bool rolling = false;
+    const auto rotateFor = lf_recordToRotateFor(a, next, rotateFrom, rolling);
+    if (rotateFor == a.samples.cend() ? rolling : tick() < rotateFrom) return;
     const PositionSample& n = *later;
     const bool laterSlowClimb = std::any_of(later, a.samples.end(), [](const PositionSample& s) { return s.verticalSpeed <= 256.0; });
     const bool allAirborne = std::all_of(later, a.samples.end(), [](const PositionSample& s) { return s.airborne != 0; });
@@ -601,7 +650,10 @@ void lf_liftOffWhenFast(LiveAircraft& a, std::size_t next) {
             allAirborne && std::all_of(later, a.samples.end(), [&](const PositionSample& s) { return s.groundSpeed >= flyingKn; });
         if (!allFlying) return;
     }
-    if (allAirborne && !laterSlowClimb) {
+    if (rotateFor != a.samples.cend()) {
+        // Towards the record it rotated for, not one still at the runway's height.
+        a.climbPerPass = std::max((rotateFor->altitude - a.position.altitude) / std::max(rotateFor->duePass - tick(), kMinPasses), kLeastClimbPerPass);
+    } else if (allAirborne && !laterSlowClimb) {
         a.climbPerPass = std::max(n.altitude - a.position.altitude, 0.1) / std::max(n.duePass - tick(), kMinPasses);
     } else if (flying != a.samples.end() && flying->duePass > tick()) {
         // Lifting off before its records fly, it climbs towards their first flying record, gently where

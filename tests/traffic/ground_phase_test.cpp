@@ -157,6 +157,27 @@ const char* const kEveryArrival[] = {"lszh-arr-swr5220", "lszh-arr-cai3208", "ki
 // The elevation (ft) of the airport where a record lies.
 double fieldFt(const Recorded& r) { return nearestRecordedAirport(pos(r)).feet; }
 
+// Where its records lift off: the first airborne record after a ground one within `gap` s, or the first
+// after it that flies. Some receivers flag a roll airborne from 80 kn on, where no airliner flies: a
+// record flies at a speed an A320 lifts off at, reading higher than the runway and than a 25-ft step
+// above what the roll read where it was flagged airborne below 140 kn, or climbing (Dulles's rolls read
+// 400-425 ft from 84.5 kn to 141, 30 ft above the field on the day's QNH). None: r.size().
+std::size_t recordsLiftOff(const Records& r, double gap) {
+    constexpr double kLeastFlyingKn = 100.0, kRunwayFt = 40.0, kStepFt = 25.0, kClimbingFpm = 500.0, kRollBelowKn = 140.0;
+    for (std::size_t i = 1; i < r.size(); ++i) {
+        if (!r[i].s.airborne || r[i - 1].s.airborne) continue;
+        if (r[i].t - r[i - 1].t > gap) return r.size();
+        const double rollReads = r[i].s.groundSpeed < kRollBelowKn && r[i].s.verticalSpeed < kClimbingFpm ? r[i].s.altitude : -1e9;
+        const auto onRunway = [&](const Recorded& x) {
+            return x.s.groundSpeed < kLeastFlyingKn ||
+                   ((x.s.altitude <= fieldFt(r.front()) + kRunwayFt || x.s.altitude <= rollReads + kStepFt) && x.s.verticalSpeed < kClimbingFpm);
+        };
+        while (i + 1 < r.size() && onRunway(r[i]) && r[i + 1].s.airborne && r[i + 1].t - r[i].t <= gap) ++i;
+        return i;
+    }
+    return r.size();
+}
+
 // A departure from 150 s (or `before`) before its lift-off to 40 s after, and its runway line.
 Records departure(const char* name, LatLon& runway, double& runwayDeg, double before = 150.0) {
     const Records all = realTrack(name);
@@ -983,8 +1004,7 @@ protected:
         const int lastDue = static_cast<int>(r.back().t * 100.0) + kPlayDelay;
         // Where its records lift off, when they show the end of the roll (no pause just before).
         std::optional<LatLon> realLiftOff;
-        for (std::size_t i = 1; i < r.size() && !realLiftOff; ++i)
-            if (r[i].s.airborne && !r[i - 1].s.airborne && r[i].t - r[i - 1].t <= 5.0) realLiftOff = pos(r[i]);
+        if (const std::size_t up = recordsLiftOff(r, 5.0); up < r.size()) realLiftOff = pos(r[up]);
         // Passes of made-up motion: after the last record, and in gaps of the records until the next arrives.
         const auto madeUp = [&](int pass) {
             if (pass > lastDue) return true;
@@ -1453,7 +1473,7 @@ protected:
     // QNH, as the program reads them).
     void checkRecords(const Variant& v) {
         const Records& r = v.records;
-        Tally lateLiftOff, lateTouchdown, groundFast, rollFast, downUnderFlying, belowRecords, sawTooth;
+        Tally lateLiftOff, earlyLiftOff, lateTouchdown, groundFast, rollFast, downUnderFlying, belowRecords, sawTooth;
         double topRollKn = 0.0;
         const auto inAir = [&](const Seen& x) { return !x.onGround || x.altitude > ground + 20.0; };
         // Flying, its vertical speed never flips between climb and descent beyond 600 ft/min second after second.
@@ -1492,20 +1512,20 @@ protected:
         // spacing) still show when it flies.
         constexpr double kLiftOffSeenGap = 25.0;
         double liftOffKn = 0.0, liftOffLate = 0.0;   // of its first flying record, and the seconds after its play
-        // (Some receivers flag a roll airborne from 80 kn on, where no airliner flies: from the first airborne
-        // record at a speed it lifts off at, which the phases' rule holds it to.)
+        // (From the first record that flies, which the phases' rule holds it to.)
         if (v.liftOff != LiftOff::Never)
-            for (std::size_t i = 1; i < r.size(); ++i) {
-                if (!r[i].s.airborne || r[i - 1].s.airborne) continue;
-                if (r[i].t - r[i - 1].t > kLiftOffSeenGap) break;   // a pause over the lift-off: made-up motion flew it off
-                while (i + 1 < r.size() && r[i].s.groundSpeed < kLeastLiftOffKn && r[i + 1].s.airborne && r[i + 1].t - r[i].t <= kLiftOffSeenGap) ++i;
+            if (const std::size_t i = recordsLiftOff(r, kLiftOffSeenGap); i < r.size()) {
                 liftOffKn = r[i].s.groundSpeed;
                 const auto at = std::lower_bound(trace.begin(), trace.end(), due(r[i]), [](const Seen& x, int p) { return x.pass < p; });
                 const auto up = std::find_if(at, trace.end(), inAir);
                 const double late = up == trace.end() ? 1e9 : (up->pass - due(r[i]) - allowed(r[i].t)) / 100.0;
                 liftOffLate = late;
                 if (late > 5.0) lateLiftOff.add(late, due(r[i]));
-                break;
+                // Where that record is just off the runway, the real aircraft lifted off seconds before it:
+                // off the ground no more than 10 s before it plays (rotation, and a climb of 1,000 ft/min).
+                const auto off = std::find_if(trace.begin(), at, [&](const Seen& x) { return inAir(x) && !inAir(trace.front()); });
+                if (off != at && r[i].s.altitude - fieldFt(r.front()) < 100.0 && due(r[i]) - off->pass > 1000)
+                    earlyLiftOff.add((due(r[i]) - off->pass) / 100.0, off->pass);
             }
         // A flare never floats past its records' touch-down: on the ground a second after the first ground
         // record that follows an airborne one within 5 s plays.
@@ -1651,7 +1671,8 @@ protected:
         }
         std::cout << "[records] " << v.name << ": roll slowing while its records speed up s " << rollSlows.text("kn in 3 s")
                   << ", level seconds in its climb " << climbSteps.text("ft/min") << ", onto its roll " << vrn::format("{:.1f}", carried) << " s late, lift-off late "
-                  << lateLiftOff.text("s after its first airborne record's play")
+                  << lateLiftOff.text("s after its first airborne record's play") << ", more than 10 s early "
+                  << earlyLiftOff.text("s before its first record that flies")
                   << ", in the air a second after its records touch down " << lateTouchdown.text("ft up")
                   << ", on the ground above 1.1 x its fastest record + 5 kn s " << groundFast.text("kn")
                   << vrn::format(" (lifted off {:.1f} s after it), rolled up to {:.0f} kn, its records flying at {:.0f} kn, above 1.1 x that + 5 kn s ",
@@ -1663,6 +1684,7 @@ protected:
         EXPECT_EQ(rollSlows.count, 0) << v.name << ": seconds its roll slows while its records speed up or fly";
         EXPECT_EQ(climbSteps.count, 0) << v.name << ": level seconds in its climb-out while its records climb";
         EXPECT_EQ(lateLiftOff.count, 0) << v.name << ": lifted off more than 5 s after its records' first airborne record played";
+        EXPECT_EQ(earlyLiftOff.count, 0) << v.name << ": lifted off more than 10 s before its first record that flies, under 100 ft";
         EXPECT_EQ(lateTouchdown.count, 0) << v.name << ": in the air a second after its records' first ground record played";
         EXPECT_EQ(groundFast.count, 0) << v.name << ": seconds on the ground faster than 1.1 times its fastest record plus 5 kn";
         EXPECT_EQ(rollFast.count, 0) << v.name << ": seconds on the ground faster than 1.1 times its first flying record plus 5 kn";

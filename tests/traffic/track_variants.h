@@ -3,6 +3,7 @@
 // lift-off (one that lifts off in its records must in the simulator, one that lands must not lift off
 // again) and the line of the runway it rolls along for take-off.
 #include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -34,7 +35,13 @@ inline std::vector<WholeTrack> wholeTracks() {
             if (!r[i - 1].s.airborne && r[i].s.airborne && fast < i - 1) {
                 t.liftOff = 1;
                 t.runway = {r[fast].s.latitude, r[fast].s.longitude};
-                t.runwayDeg = gf_initialBearing(t.runway, {r[i - 1].s.latitude, r[i - 1].s.longitude}) * kRad2Deg;
+                // Along the roll while it keeps the runway's heading: some receivers flag a roll airborne
+                // from 80 kn on (below 140 kn it still rolls), which left Dulles's line a 28-m base.
+                std::size_t along = i - 1;
+                while (along + 1 < r.size() && std::fabs(std::remainder(r[along + 1].s.track - r[fast].s.track, 360.0)) <= 3.0 &&
+                       (!r[along + 1].s.airborne || r[along + 1].s.groundSpeed < 140.0))
+                    ++along;
+                t.runwayDeg = gf_initialBearing(t.runway, {r[along].s.latitude, r[along].s.longitude}) * kRad2Deg;
             }
             if (r[i - 1].s.airborne) fast = r.size();
         }
