@@ -35,6 +35,7 @@ struct PositionSample {
 };
 
 // The record gave a track: the parser leaves 0 where it had neither track nor heading.
+inline LatLon gf_at(const PositionSample& s) { return {s.latitude, s.longitude}; }
 inline bool gf_trackGiven(const PositionSample& s) { return s.track != 0.0 || s.headingGiven != 0; }
 
 // A real feed record as the ground phase reads an aircraft's history.
@@ -48,6 +49,7 @@ struct RunRecord {
     std::uint8_t trackKnown = 1;   // 0: the record gave no track (nor heading), and none could be had from positions
     double altitude = 0.0;         // feet; 0 on the ground
 };
+inline LatLon gf_at(const RunRecord& r) { return {r.latitude, r.longitude}; }
 inline constexpr std::size_t kRunRecordsKept = 24;
 
 // Phases of a live aircraft.

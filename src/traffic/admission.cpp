@@ -24,7 +24,6 @@ constexpr std::size_t kCreationBackPressure = 11;
 
 enum class Outcome { Go, Wait, GiveUp, Return };
 
-LatLon lf_at(const PositionSample& s) { return {s.latitude, s.longitude}; }
 
 // Keeps new aircraft away from the user aircraft, on the ground and in the air.
 Outcome lf_userClearance(LiveAircraft& a) {
@@ -34,11 +33,11 @@ Outcome lf_userClearance(LiveAircraft& a) {
         if (a.nearUser) {
             if (g_userPosition.groundSpeed > 8.0) return Outcome::Wait;
             if (!oldest.airborne &&
-                (oldest.groundSpeed > 8.0 || gf_distanceNm(lf_at(oldest), user) * 1852.0 < 500.0))
+                (oldest.groundSpeed > 8.0 || gf_distanceNm(gf_at(oldest), user) * 1852.0 < 500.0))
                 return Outcome::Wait;
         }
         if (!oldest.airborne && COLLISION_USER_GND.get() &&
-            gf_distanceNm(lf_at(oldest), user) <= kUserGroundClearanceNm)
+            gf_distanceNm(gf_at(oldest), user) <= kUserGroundClearanceNm)
             return Outcome::Wait;
         return Outcome::Go;
     }
@@ -46,7 +45,7 @@ Outcome lf_userClearance(LiveAircraft& a) {
     if (!oldest.airborne) {
         if (a.nearUser) return Outcome::Wait;
         // Where it stands now: its position block once it was in the simulator, else its oldest sample.
-        const LatLon current = gf_hasPositionBlock(a) ? LatLon{a.position.latitude, a.position.longitude} : lf_at(oldest);
+        const LatLon current = gf_hasPositionBlock(a) ? LatLon{a.position.latitude, a.position.longitude} : gf_at(oldest);
         const double d = gf_distanceNm(current, user);
         if (d <= 1.5 && g_userPosition.altitudeAboveGround < 1000.0) {
             const double offset =
@@ -74,7 +73,7 @@ Outcome lf_countLimit(const LiveAircraft& a) {
         return x.state == STATE_IN_SIM || x.state == STATE_CREATION_REQUESTED;
     });
     if (counted < MAX_LIVE.get()) return Outcome::Go;
-    const double d = gf_distanceNm(lf_at(a.samples.front()), gf_userPositionLatLon());
+    const double d = gf_distanceNm(gf_at(a.samples.front()), gf_userPositionLatLon());
     return lf_isFarthest(d) ? Outcome::GiveUp : Outcome::Go;
 }
 

@@ -32,7 +32,6 @@ constexpr double kGroundPitch = 0.010471975511965976;        // 0.6 degree, nose
 constexpr double kNearAirportNm = 10.0;   // the park airport's elevation stands for the ground this far around
 constexpr double kAirborneClearanceFt = 50.0;   // least height of an aircraft created in the air
 
-LatLon lf_at(const PositionSample& s) { return {s.latitude, s.longitude}; }
 
 // An aircraft that stops beside a stand, outside the stand's own size, holds on a taxiway or at a
 // runway: it is not parked there (and pushed back from it when its feed moves on).
@@ -164,10 +163,10 @@ void lf_queueCreation(LiveAircraft& a) {
         // approach reports less than the field's elevation. It is created in the air above the ground.
         double ground = std::isfinite(a.groundAltitude) ? a.groundAltitude : -1.0e9;
         const Airport park = gf_parkAirportCopy();
-        if (!park.code.empty() && gf_distanceNm(lf_at(front), park.position()) <= kNearAirportNm)
+        if (!park.code.empty() && gf_distanceNm(gf_at(front), park.position()) <= kNearAirportNm)
             ground = std::max(ground, park.alt);
         else
-            ground = std::max(ground, lf_airportElevationNear(lf_at(front)));
+            ground = std::max(ground, lf_airportElevationNear(gf_at(front)));
         a.position.altitude = std::max(front.altitude, ground + a.staticCgHeight + kAirborneClearanceFt);
     }
     a.position.verticalSpeed = front.verticalSpeed / 60.0;
@@ -179,8 +178,8 @@ void lf_queueCreation(LiveAircraft& a) {
         heading = a.standHeading;
     else if (a.samples.size() >= 2 && a.samples[1].standing)
         heading = front.track * kDeg2Rad;
-    else if (a.samples.size() >= 2 && (lf_at(front).lat != lf_at(a.samples[1]).lat || lf_at(front).lon != lf_at(a.samples[1]).lon))
-        heading = gf_initialBearing(lf_at(front), lf_at(a.samples[1]));
+    else if (a.samples.size() >= 2 && (gf_at(front).lat != gf_at(a.samples[1]).lat || gf_at(front).lon != gf_at(a.samples[1]).lon))
+        heading = gf_initialBearing(gf_at(front), gf_at(a.samples[1]));
     else if (gf_trackGiven(front))
         heading = front.track * kDeg2Rad;   // (created again on its record, its next not yet apart: its track)
     if (heading < 0.0) heading += 2.0 * M_PI;
@@ -236,17 +235,17 @@ bool lf_chooseArrivalStand(LiveAircraft& a) {
     std::lock_guard lock(g_standsMutex);
     const Airport park = g_parkAirport;
     PositionSample& front = a.samples.front();
-    if (g_stands.empty() || park.code.empty() || gf_distanceNm(lf_at(front), park.position()) > kParkAirportReachNm) {
+    if (g_stands.empty() || park.code.empty() || gf_distanceNm(gf_at(front), park.position()) > kParkAirportReachNm) {
         a.phase = PHASE_MOVING;
         return true;
     }
-    LatLon from = lf_at(front);
+    LatLon from = gf_at(front);
     if (!front.standing) {
-        if (a.samples[1].groundSpeed > 5.0 || gf_distanceNm(lf_at(a.samples.back()), from) > kStoppingWithinNm) {
+        if (a.samples[1].groundSpeed > 5.0 || gf_distanceNm(gf_at(a.samples.back()), from) > kStoppingWithinNm) {
             a.phase = PHASE_MOVING;
             return true;
         }
-        from = lf_at(a.samples.back());
+        from = gf_at(a.samples.back());
     }
     const auto found = gf_nearestStand(from, a, kArrivalStandRadiusNm, front.standing != 0);
     if (found != g_stands.end() && lf_holdsBeside(from, *found)) {
@@ -357,7 +356,7 @@ void lf_processArrival(LiveAircraft& a) {
 
 bool lf_parkAtNearestStand(LiveAircraft& a, bool standing) {
     if (a.samples.empty()) return false;
-    const LatLon newest = lf_at(a.samples.back());
+    const LatLon newest = gf_at(a.samples.back());
     if (newest.lat == a.lastStandCheck.lat && newest.lon == a.lastStandCheck.lon) return false;
     a.lastStandCheck = newest;
     std::lock_guard lock(g_standsMutex);

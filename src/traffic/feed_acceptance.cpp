@@ -66,8 +66,6 @@ const ClassManoeuvre& lf_manoeuvre(unsigned sizeClass) {
 
 int lf_tick() { return g_tickCounter.load(std::memory_order_relaxed); }
 
-LatLon lf_at(const PositionSample& s) { return {s.latitude, s.longitude}; }
-LatLon lf_runAt(const RunRecord& r) { return {r.latitude, r.longitude}; }
 LatLon lf_current(const LiveAircraft& a) { return {a.position.latitude, a.position.longitude}; }
 
 bool lf_samePosition(const PositionSample& a, const PositionSample& b) {
@@ -102,7 +100,7 @@ bool lf_taxiCannotRejoin(LiveAircraft& a) {
     if (!a.onGround || a.underPower || a.landingRoll || a.samples.size() < 2) return false;
     const PositionSample& r = a.samples.back();
     if (r.airborne || r.groundSpeed > movement::kFastestTaxiKn) return false;   // (a roll's, not a taxi's)
-    const LatLon here = lf_current(a), there = lf_at(r);
+    const LatLon here = lf_current(a), there = gf_at(r);
     const double m = gf_distanceNm(here, there) * 1852.0;
     if (!(m > kTaxiBackWithinM)) return false;
     const double way = gf_initialBearing(here, there);
@@ -112,7 +110,7 @@ bool lf_taxiCannotRejoin(LiveAircraft& a) {
     double kn = std::max(r.groundSpeed, 0.0);
     const auto& run = a.runRecords;
     if (run.size() >= 2 && run.back().time > run[run.size() - 2].time)
-        kn = std::max(kn, gf_distanceNm(lf_runAt(run[run.size() - 2]), lf_runAt(run.back())) * 3600.0 / (run.back().time - run[run.size() - 2].time));
+        kn = std::max(kn, gf_distanceNm(gf_at(run[run.size() - 2]), gf_at(run.back())) * 3600.0 / (run.back().time - run[run.size() - 2].time));
     const double mps = std::min(1.5 * kn + 5.0, movement::kFastestTaxiKn) * kMpsPerKn;
     const double needS = turnRad * kRad2Deg / gf_motionLimits(a.sizeClass).crawlTurnDegPerS + (m - kTaxiBackWithinM) / mps;
     const double haveS = (r.duePass - lf_tick()) / 100.0 + kTaxiRejoinSeconds;
@@ -135,7 +133,7 @@ void lf_madeUpEnds(LiveAircraft& a) {
                                        a.callsign, (lf_tick() - a.madeUpFromPass) / 100.0,
                                        a.staleRecords > 0 ? vrn::format(" ({} records with stopped time stamps)", a.staleRecords)
                                                           : std::string(),
-                                       gf_distanceNm(lf_current(a), lf_at(a.samples.back())) * 1852.0));
+                                       gf_distanceNm(lf_current(a), gf_at(a.samples.back())) * 1852.0));
         if (lf_taxiCannotRejoin(a)) return;
         lf_startRejoin(a);
     }
@@ -154,10 +152,10 @@ bool lf_liveUnderStaleStamp(const LiveAircraft& a, const PositionSample& s) {
     const double seconds = (lf_tick() - a.lastRecordPass) / 100.0;
     if (seconds < 1.5 || !(n.knots >= 30.0) || s.airborne != n.airborne) return false;
     const LatLon from{n.latitude, n.longitude};
-    const double metres = gf_distanceNm(from, lf_at(s)) * 1852.0;
+    const double metres = gf_distanceNm(from, gf_at(s)) * 1852.0;
     const double expected = n.knots * 0.514444 * seconds;
     if (metres < 0.3 * expected || metres > 1.5 * expected + 100.0) return false;
-    const double off = movement::trackDifferenceDeg(gf_initialBearing(from, lf_at(s)) * kRad2Deg, n.trackDeg);
+    const double off = movement::trackDifferenceDeg(gf_initialBearing(from, gf_at(s)) * kRad2Deg, n.trackDeg);
     // Ahead along its way, within what it can have turned meanwhile (a way it has, that is).
     return !n.trackKnown || off <= std::min(kBehindDeg, 3.0 * seconds);
 }
@@ -168,7 +166,7 @@ void lf_trackFromPositions(const LiveAircraft& a, PositionSample& s) {
     if (gf_trackGiven(s) || a.runRecords.empty()) return;
     const RunRecord& n = a.runRecords.back();
     const LatLon from{n.latitude, n.longitude};
-    s.track = gf_distanceNm(from, lf_at(s)) * 1852.0 >= 30.0 ? gf_initialBearing(from, lf_at(s)) * kRad2Deg : n.trackDeg;
+    s.track = gf_distanceNm(from, gf_at(s)) * 1852.0 >= 30.0 ? gf_initialBearing(from, gf_at(s)) * kRad2Deg : n.trackDeg;
 }
 
 bool lf_tooSlowToFly(const LiveAircraft& a, const PositionSample& s) {
@@ -225,7 +223,7 @@ bool lf_slowAeroplaneNearField(unsigned sizeClass, PositionSample& s) {
     s.altitude = 0.0;
     s.bank = 0.0;
     s.bankGiven = 0;
-    return gf_distanceNm(park.position(), lf_at(s)) <= kGroundRecordRadiusNm;
+    return gf_distanceNm(park.position(), gf_at(s)) <= kGroundRecordRadiusNm;
 }
 
 bool lf_finiteRecord(const PositionSample& s) {
@@ -262,18 +260,18 @@ bool lf_tooSoonOrJump(const LiveAircraft& a, const PositionSample& sample, doubl
 // position clearly apart from the newest, else where it points.
 bool lf_stepsBack(const LiveAircraft& a, const PositionSample& s) {
     const PositionSample& newest = a.samples.back();
-    if (s.airborne || newest.airborne || gf_distanceNm(lf_at(newest), lf_at(s)) > kStandNoiseNm) return false;
+    if (s.airborne || newest.airborne || gf_distanceNm(gf_at(newest), gf_at(s)) > kStandNoiseNm) return false;
     double way = 0.0;
     const auto apart = std::find_if(a.samples.rbegin(), a.samples.rend(), [&](const PositionSample& p) {
-        return gf_distanceNm(lf_at(p), lf_at(newest)) > kCreepStepNm;
+        return gf_distanceNm(gf_at(p), gf_at(newest)) > kCreepStepNm;
     });
     if (apart != a.samples.rend())
-        way = gf_initialBearing(lf_at(*apart), lf_at(newest));
+        way = gf_initialBearing(gf_at(*apart), gf_at(newest));
     else if (a.state == STATE_IN_SIM && a.onGround)
         way = a.position.heading;
     else
         return false;
-    return std::fabs(gf_headingDifference(way, gf_initialBearing(lf_at(newest), lf_at(s)))) > kStepBackDeg * kDeg2Rad;
+    return std::fabs(gf_headingDifference(way, gf_initialBearing(gf_at(newest), gf_at(s)))) > kStepBackDeg * kDeg2Rad;
 }
 
 // Standing detection and acceptance of a sample for a moving or new aircraft.
@@ -314,7 +312,7 @@ bool lf_acceptPosition(LiveAircraft& a, PositionSample& s) {
 // the aircraft leaves.
 bool lf_sampleTiming(LiveAircraft& a, PositionSample& s) {
     const double radius = a.previousPhase == PHASE_STAND_CLEANUP ? 2.0 * kStandRadiusNm : kStandRadiusNm;
-    const double d = gf_distanceNm(a.standPosition, lf_at(s));
+    const double d = gf_distanceNm(a.standPosition, gf_at(s));
     a.standSeen = 1;
     bool creepConfirmed = false;
     if (d <= radius) {
@@ -369,11 +367,11 @@ bool lf_sampleTiming(LiveAircraft& a, PositionSample& s) {
 bool lf_turnsBackOnItsWay(const LiveAircraft& a, const PositionSample& s) {
     const std::size_t n = a.samples.size();
     const PositionSample& back = a.samples[n - 1];
-    if (gf_distanceNm(lf_at(back), lf_at(s)) * 1852.0 < 1.0) return false;
+    if (gf_distanceNm(gf_at(back), gf_at(s)) * 1852.0 < 1.0) return false;
     const PositionSample& before = a.samples[n - 2];
-    const double way = gf_distanceNm(lf_at(before), lf_at(back)) * 1852.0 >= 1.0 ? gf_initialBearing(lf_at(before), lf_at(back))
+    const double way = gf_distanceNm(gf_at(before), gf_at(back)) * 1852.0 >= 1.0 ? gf_initialBearing(gf_at(before), gf_at(back))
                                                                                  : a.position.heading;
-    return std::fabs(gf_headingDifference(way, gf_initialBearing(lf_at(back), lf_at(s)))) >= kPi / 2.0;
+    return std::fabs(gf_headingDifference(way, gf_initialBearing(gf_at(back), gf_at(s)))) >= kPi / 2.0;
 }
 
 // Samples on the approach and in the landing roll: turns back against the heading are refused.
@@ -381,7 +379,7 @@ bool lf_acceptApproachSample(LiveAircraft& a, PositionSample& s) {
     if (a.samples.empty()) return true;
     if (lf_samePosition(s, a.samples.back())) return false;
     const auto differsBy = [&](const PositionSample& from, double limitDeg) {
-        const double bearing = gf_initialBearing(lf_at(from), lf_at(s));
+        const double bearing = gf_initialBearing(gf_at(from), gf_at(s));
         return std::fabs(gf_headingDifference(a.position.heading, bearing)) >= limitDeg * kDeg2Rad;
     };
     if (a.samples.size() < 2) {
@@ -427,7 +425,7 @@ void lf_trimStandingRun(LiveAircraft& a, const PositionSample& s) {
         const PositionSample& lastMoving = q[static_cast<std::size_t>(size - (k - 1))];
         if (lastMoving.standing) continue;
         const bool longStop = q.back().duePass - lastMoving.duePass >= 1500 &&
-                              gf_distanceNm(lf_at(lastMoving), lf_at(s)) > kRunEndNm;
+                              gf_distanceNm(gf_at(lastMoving), gf_at(s)) > kRunEndNm;
         if (!longStop) q.erase(q.end() - (k - 2), q.end());
         return;
     }
@@ -486,7 +484,7 @@ void lf_pushPosition(LiveAircraft& a, PositionSample s) {
         return;
     }
     case PHASE_LEAVING_STAND: {
-        const double d = gf_distanceNm(lf_current(a), lf_at(s));
+        const double d = gf_distanceNm(lf_current(a), gf_at(s));
         const double h = a.halfWingspanNm;
         if (!((d > 2.75 * h && d > a.largestLeavingDistance) || d > 6.0 * h)) {
             a.largestLeavingDistance = std::max(a.largestLeavingDistance, d);

@@ -58,12 +58,7 @@ void lf_turnTowards(LiveAircraft& a, double target) {
 }
 
 // Lowest altitude of the aircraft's centre of gravity: on the ground as the simulator last reported it.
-double lf_floorAltitude(const LiveAircraft& a) {
-    if (std::isfinite(a.groundAltitude)) return a.groundAltitude + a.staticCgHeight;
-    double elevation = 0.0;
-    if (a.onGround && parkElevation(elevation)) return elevation + a.staticCgHeight;
-    return -std::numeric_limits<double>::infinity();
-}
+double lf_floorAltitude(const LiveAircraft& a) { return groundUnderFt(a) + a.staticCgHeight; }
 
 double lf_heightAboveGround(const LiveAircraft& a) {
     return std::isfinite(a.groundAltitude) ? a.position.altitude - a.groundAltitude : a.altitudeAboveGround;

@@ -63,8 +63,6 @@ constexpr double kLeastTakeoffKnPerS = 1.5;
 constexpr double kMostTakeoffKnPerS = 5.0;
 constexpr double kMetresPerDegree = 60.0 * 1852.0;
 
-LatLon lf_at(const RunRecord& r) { return {r.latitude, r.longitude}; }
-
 bool lf_mustRollAnew(const LiveAircraft& a) { return a.landed || a.rejectedTakeoff; }
 
 // An airborne record at a speed the aircraft can fly at.
@@ -91,7 +89,7 @@ void lf_giveUpTakeoff(LiveAircraft& a, const char* why) {
 const char* lf_rollEndsAt(const LiveAircraft& a, const RunRecord& r) {
     if (r.knots < a.rollTopKn - kGiveUpSlowerKn) return "it slows down";
     if (movement::trackDifferenceDeg(r.trackDeg, a.rollTrackDeg) > kGiveUpHeadingDeg && r.knots >= 1.0) return "it turns off";
-    if (lf_offRollLine(a, lf_at(r)) > kGiveUpOffLineM) return "it leaves the runway's line";
+    if (lf_offRollLine(a, gf_at(r)) > kGiveUpOffLineM) return "it leaves the runway's line";
     return nullptr;
 }
 
@@ -168,8 +166,8 @@ bool lf_fliesOffAfter(const LiveAircraft& a, std::size_t i) {
     const double gain = f.knots - g.knots;
     const bool rolling = g.knots >= movement::kFlyingShareOfLiftOff * lf_liftOffKn(a) ||
                          (f.knots >= kRollFromLandedKn && gain >= kRollGainKn && gain / seconds >= kRollAccelerationKnPerS);
-    const double nm = gf_distanceNm(lf_at(g), lf_at(f));
-    const double bearingDeg = gf_initialBearing(lf_at(g), lf_at(f)) * kRad2Deg;
+    const double nm = gf_distanceNm(gf_at(g), gf_at(f));
+    const double bearingDeg = gf_initialBearing(gf_at(g), gf_at(f)) * kRad2Deg;
     return rolling && movement::trackDifferenceDeg(f.trackDeg, g.trackDeg) <= kRollHeadingDeg &&
            movement::trackDifferenceDeg(bearingDeg, g.trackDeg) <= kRollHeadingDeg &&
            nm * 3600.0 / seconds >= kLeastShareOfMeanKn * (g.knots + f.knots) / 2.0;
@@ -251,7 +249,7 @@ void lf_fitRoll(LiveAircraft& a) {
         ++k;
     }
     if (k == 0) {
-        a.rollPoint = lf_at(a.runRecords.back());
+        a.rollPoint = gf_at(a.runRecords.back());
         a.rollTrackDeg = a.runRecords.back().trackDeg;
         a.rollKnPerS = kTakeoffKnPerS;
         return;
@@ -263,7 +261,7 @@ void lf_fitRoll(LiveAircraft& a) {
     std::nth_element(tracks.begin(), tracks.begin() + static_cast<std::ptrdiff_t>(tracks.size() / 2), tracks.end());
     const double track = mean + tracks[tracks.size() / 2];
     double way = track;
-    if (k >= 3 && gf_distanceNm(lf_at(*first), lf_at(*last)) * 1852.0 >= kLineFromPositionsM) {
+    if (k >= 3 && gf_distanceNm(gf_at(*first), gf_at(*last)) * 1852.0 >= kLineFromPositionsM) {
         // The principal axis of the positions, pointing along the records' tracks.
         const double axis = 0.5 * std::atan2(2.0 * (sxy - k * mx * my), (sxx - k * mx * mx) - (syy - k * my * my));
         way = std::atan2(std::cos(axis), std::sin(axis));   // a bearing from east-north

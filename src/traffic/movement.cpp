@@ -55,6 +55,13 @@ bool parkElevation(double& feet) {
     return true;
 }
 
+double groundUnderFt(const LiveAircraft& a) {
+    if (std::isfinite(a.groundAltitude)) return a.groundAltitude;
+    double elevation = 0.0;
+    if (a.onGround && parkElevation(elevation)) return elevation;
+    return -std::numeric_limits<double>::infinity();
+}
+
 }  // namespace movement
 
 using namespace movement;
@@ -580,13 +587,6 @@ constexpr double kClimbingFpm = 500.0;       // a record at the runway's height 
 
 namespace {
 
-// The ground under it as the simulator last reported it, else the park airport's field (-inf unknown).
-double lf_groundFt(const LiveAircraft& a) {
-    double elevation = 0.0;
-    if (std::isfinite(a.groundAltitude)) return a.groundAltitude;
-    return parkElevation(elevation) ? elevation : -std::numeric_limits<double>::infinity();
-}
-
 // The later record that says when it lifts off: of those that fly (flagged airborne, and higher than the
 // runway and than a step above where a receiver flagged its roll airborne below flying speed, or
 // climbing), the one it must rotate soonest for, climbing from rotation at that record's rate to reach
@@ -597,7 +597,7 @@ double lf_groundFt(const LiveAircraft& a) {
 std::deque<PositionSample>::const_iterator lf_recordToRotateFor(const LiveAircraft& a, std::size_t next, int& from, bool& rolling) {
     from = std::numeric_limits<int>::max();
     rolling = false;
-    const double ground = lf_groundFt(a);
+    const double ground = groundUnderFt(a);
     auto binding = a.samples.cend();
     if (lf_rotor(a) || !std::isfinite(ground)) return binding;
     const double level = std::max(ground + kRunwayLevelFt, std::isfinite(a.rollReadsFt) ? a.rollReadsFt + kHeightStepFt : -1e9);

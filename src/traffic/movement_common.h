@@ -140,5 +140,8 @@ void spoilers(const LiveAircraft& a, bool on);
 void setControls(const LiveAircraft& a, double spoilersPercent, double throttlePercent);
 // The park airport's elevation when one is set.
 bool parkElevation(double& feet);
+// The ground under it as the simulator last reported it, else, on the ground, the park airport's field;
+// -inf unknown.
+double groundUnderFt(const LiveAircraft& a);
 
 }  // namespace vrn::movement

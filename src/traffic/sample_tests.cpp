@@ -25,7 +25,6 @@ const ClassAttitude& lf_attitude(unsigned sizeClass) {
     return table.at(sizeClass);
 }
 
-LatLon lf_at(const PositionSample& s) { return {s.latitude, s.longitude}; }
 
 template <typename Test>
 bool lf_allAfterOldest(const LiveAircraft& a, Test test) {
@@ -40,7 +39,7 @@ bool gf_allSamplesOnGround(const LiveAircraft& a) {
 
 double gf_bearingChangeAhead(const LiveAircraft& a, double nose) {
     if (a.samples.size() < 3) return 0.0;
-    const double bearing = gf_initialBearing(lf_at(a.samples[1]), lf_at(a.samples[2]));
+    const double bearing = gf_initialBearing(gf_at(a.samples[1]), gf_at(a.samples[2]));
     return gf_headingDifference(nose, bearing);
 }
 
@@ -53,7 +52,7 @@ double gf_sampleSpeed(const LiveAircraft& a) {
     if (std::isfinite(mean) && mean > 0.0 && !(oldest.groundSpeed == 0.0 && next.groundSpeed == 0.0)) return mean;
     // No usable speed: the distance over the time between the two samples.
     const double passes = std::max(static_cast<double>(next.duePass - oldest.duePass), 25.0);
-    const double speed = gf_distanceNm(lf_at(oldest), lf_at(next)) * kPassesPerHour / passes;
+    const double speed = gf_distanceNm(gf_at(oldest), gf_at(next)) * kPassesPerHour / passes;
     return std::isfinite(speed) ? std::max(speed, 1.0) : 1.0;
 }
 
@@ -74,11 +73,11 @@ bool gf_closeToUserPath(const LiveAircraft& a) {
     if (a.samples.empty()) return false;
     const PositionSample& oldest = a.samples.front();
     const LatLon user = gf_userPositionLatLon();
-    const double d = gf_distanceNm(lf_at(oldest), user);
+    const double d = gf_distanceNm(gf_at(oldest), user);
     if (d > 6.0 || std::fabs(oldest.altitude - g_userPosition.altitude) >= 3000.0) return false;
     // A new aircraft's block is all zeros (heading north): its course is the one the feed reports.
     const double course = gf_hasPositionBlock(a) ? a.position.heading : oldest.track * kDeg2Rad;
-    const double angle = gf_headingDifference(course, gf_initialBearing(user, lf_at(oldest)));
+    const double angle = gf_headingDifference(course, gf_initialBearing(user, gf_at(oldest)));
     return std::fabs(std::sin(angle) * d * kFeetPerNm) <= 4000.0;
 }
 
