@@ -1,5 +1,6 @@
 #include "feed/udp_readers.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -70,8 +71,16 @@ std::optional<std::uint32_t> gf_queueTrafficUpdate(const TrafficUpdate& record) 
     for (auto it = g_trafficQueue.rbegin(); it != g_trafficQueue.rend(); ++it) {
         if (it->hexid != record.hexid) continue;
         if (it->timeStamp <= record.timeStamp) {
+            auto passed = it->passedOver;
+            std::size_t count = it->passedOverCount;
+            if (it->sample.airborne) {
+                if (count == passed.size()) std::move(passed.begin() + 1, passed.end(), passed.begin()), --count;
+                passed[count++] = {it->sample.latitude, it->sample.longitude};
+            }
             *it = record;
             it->sample.duePass = g_tickCounter.load(std::memory_order_relaxed) + kPlayDelayPasses;
+            it->passedOver = passed;
+            it->passedOverCount = static_cast<std::uint8_t>(count);
         }
         return dropped;
     }

@@ -36,6 +36,12 @@ struct TrafficUpdate {
     double timeStamp = 0.0;      // seconds since 1970 (UTC)
     std::uint32_t hexid = 0;     // ICAO address as the feed gives it (decimal), > 10000 when queued
     std::uint32_t checksum = 0;  // last field, passed on, never verified
+    // The airborne positions of this aircraft's records it replaced in the queue (a pass that ran late),
+    // the newest kPassedOverKept, oldest first: flown all the same, so that a second sender's late copy of
+    // one is known for one when it comes.
+    static constexpr std::size_t kPassedOverKept = 16;
+    std::array<LatLon, kPassedOverKept> passedOver{};
+    std::uint8_t passedOverCount = 0;
 };
 
 // The records waiting for the traffic pass, at most one per aircraft: the engine always works on

@@ -30,6 +30,8 @@ void lf_restartSamplePlay(LiveAircraft& aircraft);
 void lf_noteRecord(LiveAircraft& aircraft, double feedTime, const PositionSample& record);
 // One of its airborne records of the last two minutes or so lay at exactly this position.
 bool lf_flownBefore(const LiveAircraft& aircraft, double latitude, double longitude);
+// An airborne record of it at this position, heard but passed over (lf_flownBefore knows it).
+void lf_noteFlown(LiveAircraft& aircraft, double latitude, double longitude);
 // Its newest records speed up along one heading to take-off roll speed, whatever its history (a
 // touch and go's roll does; a landing roll does not).
 bool lf_rollSpeedsUp(const LiveAircraft& aircraft);

@@ -522,6 +522,8 @@ void lf_pushPosition(LiveAircraft& a, PositionSample s) {
 
 bool lf_acceptUpdate(const TrafficUpdate& update, LiveAircraft& a) {
     if (update.hexid != a.aircraftId) return false;
+    // Records it had replaced in the queue: flown all the same (a second sender's late copy of one is none to follow).
+    for (std::size_t i = 0; i < update.passedOverCount; ++i) lf_noteFlown(a, update.passedOver[i].lat, update.passedOver[i].lon);
     if (a.state == STATE_TO_RECREATE || a.state == STATE_REMOVING || a.removeMark) return true;
     PositionSample sample = update.sample;
     double stamp = update.timeStamp;

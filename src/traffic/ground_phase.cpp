@@ -364,15 +364,17 @@ bool lf_flownBefore(const LiveAircraft& a, double latitude, double longitude) {
     return std::find(a.flownPositions.begin(), a.flownPositions.end(), lf_positionKey(latitude, longitude)) != a.flownPositions.end();
 }
 
+void lf_noteFlown(LiveAircraft& a, double latitude, double longitude) {
+    const std::uint64_t key = lf_positionKey(latitude, longitude);
+    if (a.flownPositions.size() < kFlownKept)
+        a.flownPositions.push_back(key);
+    else
+        a.flownPositions[a.flownNext] = key;
+    a.flownNext = (a.flownNext + 1) % kFlownKept;
+}
+
 void lf_noteRecord(LiveAircraft& a, double time, const PositionSample& s) {
-    if (s.airborne) {
-        const std::uint64_t key = lf_positionKey(s.latitude, s.longitude);
-        if (a.flownPositions.size() < kFlownKept)
-            a.flownPositions.push_back(key);
-        else
-            a.flownPositions[a.flownNext] = key;
-        a.flownNext = (a.flownNext + 1) % kFlownKept;
-    }
+    if (s.airborne) lf_noteFlown(a, s.latitude, s.longitude);
     const RunRecord r{time, s.groundSpeed, s.track, s.latitude, s.longitude, s.airborne,
                       static_cast<std::uint8_t>(gf_trackGiven(s)), s.altitude};
     if (!r.airborne)

@@ -376,6 +376,31 @@ TEST_F(FloodTest, TheTrafficQueueKeepsTheNewestRecordPerAircraftAndDropsTheOldes
     g_mainLoopRunning = false;
 }
 
+// A record that replaces its aircraft's waiting one carries the airborne positions passed over, the newest
+// 16 oldest first; a ground one's is none, and an older record replaces nothing.
+TEST(TrafficQueueTest, ARecordThatReplacesAnotherCarriesThePositionsPassedOver) {
+    gf_setMainLoopRunning(true);
+    for (int k = 0; k < 20; ++k) {
+        TrafficUpdate u{};
+        u.hexid = 4001240;
+        u.timeStamp = 1000.0 + k;
+        u.sample.latitude = 50.0 + k;
+        u.sample.longitude = 8.0;
+        u.sample.airborne = k == 17 ? 0 : 1;
+        gf_queueTrafficUpdate(u);
+    }
+    TrafficUpdate older{};
+    std::tie(older.hexid, older.timeStamp, older.sample.latitude, older.sample.airborne) = std::tuple{4001240u, 990.0, 40.0, std::uint8_t{1}};
+    gf_queueTrafficUpdate(older);
+    const std::deque<TrafficUpdate> taken = gf_takeTrafficUpdates();
+    gf_setMainLoopRunning(false);
+    ASSERT_EQ(taken.size(), 1u);
+    EXPECT_EQ(taken[0].timeStamp, 1019.0);
+    std::vector<double> passed;
+    for (std::size_t i = 0; i < taken[0].passedOverCount; ++i) passed.push_back(taken[0].passedOver[i].lat);
+    EXPECT_EQ(passed, (std::vector<double>{52, 53, 54, 55, 56, 57, 58, 59, 60, 61, 62, 63, 64, 65, 66, 68}));
+}
+
 // The started reader follows where RealTraffic runs (elsewhere a repeat is parsed once); the flow
 // check shows "no data", then "receiving"; a stop shows "stopped".
 TEST(TrafficReaderTest, StartedReaderRealTrafficLocationFlowCheckAndStop) {

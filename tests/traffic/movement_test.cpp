@@ -1131,11 +1131,28 @@ TEST_F(ReplayTest, LateSendersCopyOfTheLastRecordIsNeverFlownBackTo) {
         std::tie(r.s.track, r.s.airborne) = std::pair{90.0, std::uint8_t{1}};
         records.push_back(r);
     }
+    const std::vector<Recorded> live = records;
     records.push_back({105.0, records.back().s, 105.0});
     std::tie(id, callsign, fps) = std::tuple{0xa1b2c6u, "ORB1", 30};
     replay(records, 6000);
     const auto back = std::find_if(trace.begin(), trace.end(), [](const Seen& s) { return s.rejoining; });
     EXPECT_EQ(back, trace.end()) << "steered back at " << (back->pass - kPlayDelay) / 100.0 << " s";
+
+    // A traffic pass that ran late took two records at once, the newer in the older's place: every copy
+    // (each under a stamp that reads as new) is still of a position flown. Without the memory of the ones
+    // passed over it steered back to the first such copy.
+    records.clear();
+    for (const Recorded& r : live) records.push_back({std::floor(r.t / 4.0) * 4.0, r.s, r.t});
+    for (const Recorded& r : live)
+        if (r.t > 0.0) records.push_back({r.t + 61.0, r.s, r.t + 61.0});
+    gf_setMainLoopRunning(true);
+    std::tie(id, callsign, throughQueue) = std::tuple{0xa1b2c8u, "ORB3", true};
+    trace.clear();
+    replay(records, 6000);
+    throughQueue = false;
+    gf_setMainLoopRunning(false);
+    const auto stalledBack = std::find_if(trace.begin(), trace.end(), [](const Seen& s) { return s.rejoining; });
+    EXPECT_EQ(stalledBack, trace.end()) << "steered back at " << (stalledBack->pass - kPlayDelay) / 100.0 << " s, a pass taking two records at once";
 }
 
 TEST_F(ReplayTest, RecordsThatJumpApartAreJudgedWhereTheSecondPutsIt) {

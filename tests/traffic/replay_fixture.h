@@ -114,6 +114,7 @@ protected:
     std::uint32_t id = 0x4891b6;
     std::string callsign = "ENT57BW";
     int fps = 100;   // the simulator's frames a second; the traffic pass runs a hundred times a second
+    bool throughQueue = false;   // records handed over as the reader does (one per aircraft waits)
     std::string model = "A320";   // the replayed aircraft's type and its size class
     SizeClass sizeClass = SIZE_LARGE;
 
@@ -181,6 +182,10 @@ protected:
                 // The first record, or the first after the aircraft was removed, makes a new one.
                 if (next == 0 || !gf_liveById(id)) {
                     g_liveAircraft.emplace_back(ofClass(f, id, sizeClass), u.sample, u.timeStamp);
+                    continue;
+                }
+                if (throughQueue) {
+                    gf_queueTrafficUpdate(u);
                     continue;
                 }
                 std::lock_guard lock(g_trafficMutex);
