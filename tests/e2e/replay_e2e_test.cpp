@@ -75,6 +75,7 @@ enum class Feed {
     kOrbitsRewound,         // thirty aircraft circling; from 60 s every stamp 600 s back, positions going on
     kPause,                 // the window with its records from pauseFrom for pauseSeconds cut out
     kOnAnotherDay,          // the window's records as a receiver reads them on a day of another QNH
+    kThinned,               // the window with a record every pauseSeconds from pauseFrom on (low-level coverage)
 };
 
 // What a made-up flight after its records end is held to (kNone: nothing beyond the rules of any
@@ -90,8 +91,9 @@ struct Excerpt {
     bool userOnGround;
     bool groundExpected;    // the excerpt has ground records the program must show on the ground
     int liftsOff = -1;      // 1: an aircraft on the ground must lift off, 0: none may, -1: either
-    // Its records pause at touch-down or taxiing: the made-up motion cannot know where the real aircraft
-    // turned off, so its ground positions are held to the rules of the trace, not to the real path's distance.
+    // Its records pause at touch-down or taxiing, or come 10-20 s apart: the made-up motion cannot know where
+    // the real aircraft turned off, or was between them, so its ground positions are held to the rules of the
+    // trace, not to the real path's distance.
     bool pausesOnGround = false;
     Feed feed = Feed::kPlain;
     MadeUp madeUp = MadeUp::kNone;
@@ -99,7 +101,7 @@ struct Excerpt {
     // them away from it); the others' figures are printed.
     bool heldToRecords = false;
     double mostOffNm = 0.0;   // that rule's distance where records cannot be flown (0: its own 0.15 nm)
-    double pauseFrom = -1.0, pauseSeconds = 0.0;   // Feed::kPause: seconds of the recording
+    double pauseFrom = -1.0, pauseSeconds = 0.0;   // Feed::kPause, kThinned: seconds of the recording
     // How much later than the play delay it may run on the ground (median while moving): a second where
     // records come a second or two apart.
     double groundLateS = 1.0;
@@ -215,6 +217,15 @@ const Excerpt kExcerpts[] = {
      Feed::kOnAnotherDay, MadeUp::kNone, false, 0.0, -1.0, 0.0, 1.0, 1, 1027},
     {"hold, line-up, take-off, 1013 hPa", "lszh-dep-swr137h", 340, 500, "LSZH", 47.4647, 8.5492, 1416, true, true, 1, false,
      Feed::kOnAnotherDay, MadeUp::kNone, false, 0.0, -1.0, 0.0, 1.0, 1, 1013},
+    // Take-offs seen only every 10-20 s from their roll on, as where coverage is thin near the ground:
+    // the roll keeps up with its records and lifts off as they fly (SWR137H at 447 s, AEE5ZH at 691 s,
+    // UAL2098, whose receiver flags its roll airborne from 84.5 kn, at some 324 s).
+    {"take-off, a record every 15 s from the roll", "lszh-dep-swr137h", 340, 500, "LSZH", 47.4647, 8.5492, 1416, true, true, 1,
+     true, Feed::kThinned, MadeUp::kNone, false, 0.0, 415, 15},
+    {"take-off, a record every 20 s from the roll, records end climbing", "lszh-dep-aee5zh", 540, 711, "LSZH", 47.4647, 8.5492,
+     1416, true, true, 1, true, Feed::kThinned, MadeUp::kClimb, false, 0.0, 655, 20},
+    {"take-off 30, a record every 10 s from the roll", "kiad-dep-ual2098", 230, 405, "KIAD", 38.965, -77.42, 313, true, true,
+     1, true, Feed::kThinned, MadeUp::kClimb, false, 0.0, 285, 10},
 };
 
 // The rules every second of the trace is held to, for the excerpt's aircraft (every object but the
@@ -423,20 +434,38 @@ double lf_distanceToPolyline(double x, double y, const std::vector<std::pair<dou
     return best;
 }
 
-// The records' ground path: their ground positions in order, with the airborne ones within 20 s of
-// a ground record (the aircraft meets or leaves the ground between them, where the records may pause)
-// and those within the 50 ft an airliner crosses the threshold at (past them it may be on the runway:
-// Dulles flags a roll-out airborne down to 44 kn, Reagan's records pause 18 s from 8 ft up).
-// Where the records end on the ground the path goes on straight for 10 s at their last speed: an
-// aircraft a few seconds ahead of its records there has not left their path.
+// The records' ground path: their ground positions in order and a take-off roll's records flagged
+// airborne below lift-off speed with those reading no higher (Dulles flags its rolls airborne from 84.5 kn
+// on, at 425 ft in 25-ft steps until they climb); the airborne ones next to those or within 20 s of a
+// ground record, however far apart (the aircraft meets or leaves the ground between them, where the
+// records may pause or come 20 s apart); and those within the 50 ft an airliner crosses the threshold at
+// (past them it may be on the runway: Dulles flags a roll-out airborne down to 44 kn, Reagan's records
+// pause 18 s from 8 ft up). Where the records end on the ground the path goes on straight for 10 s at
+// their last speed: an aircraft a few seconds ahead of its records there has not left their path; so it
+// goes on from their first record off a roll for the 5 s a lift-off may be late.
 std::vector<std::pair<double, double>> lf_groundPath(const std::vector<PlayedRecord>& records, double groundFt) {
     std::vector<std::pair<double, double>> path;
-    for (const PlayedRecord& r : records) {
-        const bool near = r.ground || r.alt <= groundFt + kOverTheThresholdFeet ||
-                          std::any_of(records.begin(), records.end(), [&](const PlayedRecord& g) {
+    // On the runway or a taxiway: ground records and a roll's records flagged airborne.
+    std::vector<bool> rolling(records.size());
+    double rollReads = std::numeric_limits<double>::quiet_NaN();
+    for (std::size_t k = 0; k < records.size(); ++k) {
+        const PlayedRecord& r = records[k];
+        if (k > 0 && records[k - 1].ground && !r.ground) rollReads = r.knots < kLeastLiftOffKnots ? r.alt : std::numeric_limits<double>::quiet_NaN();
+        if (r.ground || !(r.alt <= rollReads)) rollReads = std::numeric_limits<double>::quiet_NaN();
+        rolling[k] = r.ground || !std::isnan(rollReads);
+    }
+    for (std::size_t k = 0; k < records.size(); ++k) {
+        const PlayedRecord& r = records[k];
+        const bool near = rolling[k] || r.alt <= groundFt + kOverTheThresholdFeet || (k > 0 && rolling[k - 1]) ||
+                          (k + 1 < records.size() && rolling[k + 1]) || std::any_of(records.begin(), records.end(), [&](const PlayedRecord& g) {
                               return g.ground && std::abs(g.play - r.play) <= 20.0;
                           });
         if (near) path.emplace_back(r.x, r.y);
+        // Its first record off the roll says it may still roll for the seconds a lift-off may be late.
+        if (k > 0 && rolling[k - 1] && !rolling[k]) {
+            const double ahead = r.knots * kKnot * kLiftOffLateSeconds;
+            path.emplace_back(r.x + ahead * std::sin(r.track * kDeg2Rad), r.y + ahead * std::cos(r.track * kDeg2Rad));
+        }
     }
     if (!records.empty() && records.back().ground) {
         const PlayedRecord& last = records.back();
@@ -616,12 +645,13 @@ Judgement lf_judge(const fs::path& trace, const std::vector<PlayedRecord>& all, 
             // (Nor is one whose true altitude lies within what a trace is on the ground at, or that reads no
             // higher than a roll flagged airborne below lift-off speed: Dulles flags its rolls airborne from
             // 84.5 kn on, and their records read 425 ft in 25-ft steps until they climb, 20-30 ft above the
-            // field on the day's QNH as far as a recording tells it.)
+            // field on the day's QNH as far as a recording tells it. However far apart they come: seen every
+            // 10 s, its first flying record may follow 20 s on.)
             std::size_t up = k;
-            const double rollReads = records[k].knots < kLeastLiftOffKnots ? records[k].alt : 0.0;
+            const double rollReads = records[k].knots < kLeastLiftOffKnots ? records[k].alt : std::numeric_limits<double>::quiet_NaN();
             while (up + 1 < records.size() &&
                    (records[up].knots < kLeastLiftOffKnots || records[up].alt <= groundFt + kOnGroundWithinFeet || records[up].alt <= rollReads) &&
-                   !records[up + 1].ground && records[up + 1].play - records[up].play <= kLiftOffLateSeconds)
+                   !records[up + 1].ground)
                 ++up;
             liftOff = records[up].play;
         }
@@ -1409,6 +1439,19 @@ Derived lf_paused(const Excerpt& e) {
     return d;
 }
 
+// The window's records, from pauseFrom on one every pauseSeconds.
+Derived lf_thinned(const Excerpt& e) {
+    Derived d;
+    const Records records = lf_recordsOf(e.recording, e.from, e.to);
+    double kept = -1e9;
+    for (const auto& [t, f] : records) {
+        if (t >= e.pauseFrom && t < kept + e.pauseSeconds) continue;
+        if (t >= e.pauseFrom) kept = t;
+        d.sent.emplace_back(t - records.front().first, f);
+    }
+    return d;
+}
+
 // The window's records as a receiver reads them on a day of e.qnh: each airborne altitude the true one of
 // the recording's own day read at the other day's QNH, in the 25-ft steps transponders report.
 Derived lf_onAnotherDay(const Excerpt& e, int ownQnh) {
@@ -1439,6 +1482,7 @@ Derived lf_derived(const Excerpt& e, double groundFt, int ownQnh) {
         case Feed::kCircleRewound: return lf_circleRewound(e);
         case Feed::kOrbitsRewound: return lf_orbitsRewound(e);
         case Feed::kPause: return lf_paused(e);
+        case Feed::kThinned: return lf_thinned(e);
         case Feed::kPlain: break;
     }
     return {};
@@ -1555,7 +1599,9 @@ void lf_play(const Excerpt& e, const fs::path& stage, unsigned salt, Outcome& ou
     out.liftOffs = lf_liftOffs(trace);
     // VARNEL_E2E_KEEP=folder keeps each excerpt's trace, feed recording, log and score for a closer look.
     if (const char* keep = std::getenv("VARNEL_E2E_KEEP"); keep != nullptr && *keep != '\0') {
-        const fs::path to = fs::path(keep) / vrn::format("{}-{:.0f}-{:.0f}-{}", e.recording, e.from, e.to, static_cast<int>(e.feed));
+        std::string label = e.label;   // (excerpts of one window and feed differ by their label)
+        std::replace_if(label.begin(), label.end(), [](unsigned char c) { return std::isalnum(c) == 0; }, '-');
+        const fs::path to = fs::path(keep) / vrn::format("{}-{:.0f}-{:.0f}-{}", e.recording, e.from, e.to, label);
         std::error_code ignored;
         fs::create_directories(to, ignored);
         for (const fs::path& file : {trace, stage / "stage" / "feed.rec", stage / "score.json", stage / "run.out", stage / "stage" / "program" / "Log.txt"})
